@@ -1,0 +1,49 @@
+#pragma once
+// The composition root: builds every long-lived service of the application over a main loop and
+// a simulated desktop, fills the Services struct and creates the application delegate. The real
+// program and the end-to-end scenarios build the application the same way through it.
+
+#include <filesystem>
+#include <memory>
+
+#include "App/AppDelegate.hpp"
+#include "Core/Services.hpp"
+
+namespace velvix {
+namespace platform {
+class MainLoop;
+class NotificationCenter;
+class UserDefaults;
+}  // namespace platform
+namespace sim {
+class SimDesktop;
+}
+
+struct VelvixAppOptions {
+  std::filesystem::path home;
+  // The real program keeps its settings in a JSON file under the home folder; scenarios may keep
+  // them in memory.
+  bool persistentSettings = true;
+};
+
+class VelvixApp {
+ public:
+  VelvixApp(platform::MainLoop& loop, sim::SimDesktop& desktop, VelvixAppOptions options);
+  ~VelvixApp();
+
+  Services& services() { return services_; }
+  AppDelegate& delegate() { return *delegate_; }
+
+  // Where the settings file of a home folder lives.
+  static std::filesystem::path settingsFile(const std::filesystem::path& home);
+
+ private:
+  Services services_;
+  std::unique_ptr<platform::UserDefaults> defaults_;
+  std::unique_ptr<platform::NotificationCenter> notifications_;
+  std::unique_ptr<DebugLog> log_;
+  std::unique_ptr<Preferences> preferences_;
+  std::unique_ptr<AppDelegate> delegate_;
+};
+
+}  // namespace velvix

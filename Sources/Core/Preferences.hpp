@@ -1,0 +1,151 @@
+#pragma once
+// The one settings store of the application. Every user setting is an observable member that is
+// persisted under a defaults key of its own name; every assignment announces itself to the views
+// (before the change) and to the rest of the process ("PreferencesChanged", after it is stored).
+// It also owns the launch-at-login switch, which lives in the login-item service. Main thread only.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "Core/SettingsEnums.hpp"
+#include "Support/Observers.hpp"
+
+namespace velvix {
+namespace platform {
+class LoginItems;
+class NotificationCenter;
+class UserDefaults;
+}  // namespace platform
+
+class Preferences;
+
+// One persisted setting. Assigning it always stores, writes and announces, even when the value is
+// unchanged; nothing is clamped on write (clamps apply when the store loads).
+template <typename T>
+class Setting {
+ public:
+  Setting(const Setting&) = delete;
+  Setting& operator=(const Setting&) = delete;
+
+  const T& get() const { return value_; }
+  void set(T value);
+  const std::string& key() const { return key_; }
+
+ private:
+  friend class Preferences;
+  Setting(Preferences& owner, std::string key, T value) : owner_(owner), key_(std::move(key)), value_(std::move(value)) {}
+
+  Preferences& owner_;
+  std::string key_;
+  T value_;
+};
+
+class Preferences {
+ public:
+  static constexpr const char* kChangedNotification = "PreferencesChanged";
+  static constexpr const char* kDidOfferLaunchAtLoginKey = "didOfferLaunchAtLogin";
+  static const std::vector<std::string>& builtInExcludedBundleIDs();
+
+  Preferences(platform::UserDefaults& defaults, platform::NotificationCenter& notifications,
+              platform::LoginItems& loginItems);
+  Preferences(const Preferences&) = delete;
+  Preferences& operator=(const Preferences&) = delete;
+
+ private:
+  // Declared before the settings so they are bound before the settings load through them.
+  platform::UserDefaults& defaults_;
+  platform::NotificationCenter& notifications_;
+  platform::LoginItems& loginItems_;
+
+ public:
+  // Members in their declared order; each is persisted under the key of its own name.
+  Setting<int> universalTabLimit;
+  Setting<int> perWindowTabLimit;
+  Setting<bool> includePrivateTabs;
+  Setting<HotkeyMode> hotkeyMode;
+  Setting<GlassStyle> hudGlassStyle;
+  Setting<bool> switcherEnabled;
+  Setting<bool> hasCompletedOnboarding;
+  Setting<bool> showThumbnails;
+  Setting<HUDSizePreset> hudSizePreset;
+  Setting<std::vector<std::string>> excludedBundleIDs;
+  Setting<bool> debugLogging;
+  Setting<bool> micMuteHotkeyEnabled;
+  Setting<bool> terminalEditingKeysEnabled;
+  Setting<bool> terminalLineJumpEnabled;
+  Setting<bool> terminalLineDeleteEnabled;
+  Setting<bool> terminalUndoRedoEnabled;
+  Setting<bool> terminalCharSelectEnabled;
+  Setting<bool> terminalWordSelectEnabled;
+  Setting<bool> terminalLineSelectEnabled;
+  Setting<bool> terminalCutEnabled;
+  Setting<bool> terminalMouseSelectEnabled;
+  Setting<bool> terminalShellIntegrationAllowed;
+  Setting<bool> terminalShellIntegrationAsked;
+  Setting<bool> vscodeTerminalKeysAllowed;
+  Setting<bool> vscodeTerminalKeysAsked;
+  Setting<bool> vscodeTabsEnabled;
+  Setting<bool> dockPreviewsEnabled;
+  Setting<bool> dockClickActions;
+  Setting<bool> dragTabsBetweenWindows;
+  Setting<bool> chromeExtensionSeen;
+
+  // Launch at login: reads what the login-item service reported; assigning it registers or
+  // unregisters the application. A failed change springs back and leaves the error text.
+  bool launchAtLogin() const { return launchAtLogin_; }
+  void setLaunchAtLogin(bool enabled);
+  const std::optional<std::string>& launchAtLoginError() const { return launchAtLoginError_; }
+
+  // Told before any observable member changes, with the member's name.
+  [[nodiscard]] Subscription observeWillChange(std::function<void(std::string_view member)> callback) {
+    return willChange_.add(std::move(callback));
+  }
+
+  platform::UserDefaults& defaults() { return defaults_; }
+
+ private:
+  template <typename T>
+  friend class Setting;
+
+  template <typename T>
+  void assign(Setting<T>& setting, T value);
+  void store(const std::string& key, nlohmann::json value);
+  void setLaunchAtLoginError(std::optional<std::string> error);
+  void migrateLegacyDockClickKeys();
+  void enableLaunchAtLoginOnFirstRun();
+
+  std::optional<std::string> launchAtLoginError_;
+  bool revertingLaunchAtLogin_ = false;
+  bool launchAtLogin_ = false;
+  ObserverList<std::string_view> willChange_;
+};
+
+// ---- stored forms
+
+inline nlohmann::json storedForm(bool value) { return value; }
+inline nlohmann::json storedForm(int value) { return value; }
+inline nlohmann::json storedForm(const std::vector<std::string>& value) { return value; }
+template <typename E>
+  requires std::is_enum_v<E>
+nlohmann::json storedForm(E value) {
+  return std::string(rawName(value));
+}
+
+template <typename T>
+void Setting<T>::set(T value) {
+  owner_.assign(*this, std::move(value));
+}
+
+template <typename T>
+void Preferences::assign(Setting<T>& setting, T value) {
+  willChange_.notify(setting.key_);
+  setting.value_ = std::move(value);
+  store(setting.key_, storedForm(setting.value_));
+}
+
+}  // namespace velvix

@@ -1,0 +1,35 @@
+#pragma once
+// The wiring of the application: one plain struct of pointers to the long-lived services and the
+// platform interfaces, built by the composition root (the program, or a test's TestWorld) and
+// handed to every service it creates. A service reads its collaborators from here when it needs
+// them, so services that use each other need no construction order tricks. Nothing is global.
+
+#include <filesystem>
+
+namespace velvix {
+namespace platform {
+class LoginItems;
+class MainLoop;
+class NotificationCenter;
+class UserDefaults;
+class Workspace;
+}  // namespace platform
+
+class DebugLog;
+class Preferences;
+
+struct Services {
+  // The platform.
+  platform::MainLoop* loop = nullptr;
+  platform::UserDefaults* defaults = nullptr;
+  platform::NotificationCenter* notifications = nullptr;
+  platform::Workspace* workspace = nullptr;
+  platform::LoginItems* loginItems = nullptr;
+  std::filesystem::path home;  // the user's home folder; tests use a temporary one
+
+  // The system's own long-lived services.
+  DebugLog* log = nullptr;
+  Preferences* preferences = nullptr;
+};
+
+}  // namespace velvix

@@ -1,0 +1,93 @@
+#include "Platform/Qt/QtMainLoop.hpp"
+
+#include <chrono>
+#include <cmath>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+
+namespace velvix::qt {
+
+using platform::Timer;
+using platform::TimerMode;
+using platform::TimerState;
+
+namespace {
+int toMilliseconds(double seconds) {
+  return static_cast<int>(std::lround(std::max(0.0, seconds) * 1000.0));
+}
+}  // namespace
+
+QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
+QtMainLoop::~QtMainLoop() = default;
+
+void QtMainLoop::post(std::function<void()> fn) {
+  QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+}
+
+void QtMainLoop::postAfter(double seconds, std::function<void()> fn) {
+  if (!isMainThread()) {
+    post([this, seconds, fn = std::move(fn)]() mutable { postAfter(seconds, std::move(fn)); });
+    return;
+  }
+  QTimer::singleShot(toMilliseconds(seconds), Qt::PreciseTimer, context_.get(), std::move(fn));
+}
+
+Timer QtMainLoop::after(double seconds, std::function<void()> fn, TimerMode mode) {
+  return schedule(seconds, false, std::move(fn), mode);
+}
+
+Timer QtMainLoop::every(double seconds, std::function<void()> fn, TimerMode mode) {
+  return schedule(seconds, true, std::move(fn), mode);
+}
+
+// Qt has no run-loop modes: menus and dialogs run nested event loops that keep every timer
+// firing, which is what Common mode asks for and harmless for Default timers.
+Timer QtMainLoop::schedule(double seconds, bool repeating, std::function<void()> fn, TimerMode mode) {
+  auto state = std::make_shared<TimerState>();
+  state->fire = std::move(fn);
+  state->interval = repeating ? seconds : 0;
+  state->mode = mode;
+  auto* timer = new QTimer(context_.get());
+  timer->setTimerType(Qt::PreciseTimer);
+  timer->setSingleShot(!repeating);
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, state] {
+    if (!state->valid) {
+      timer->stop();
+      timer->deleteLater();
+      return;
+    }
+    if (state->interval <= 0) state->valid = false;
+    auto fire = state->fire;
+    fire();
+    if (!state->valid) {
+      timer->stop();
+      timer->deleteLater();
+    }
+  });
+  timer->start(toMilliseconds(seconds));
+  return Timer(state);
+}
+
+void QtMainLoop::runFor(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(toMilliseconds(seconds), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool QtMainLoop::isMainThread() const { return QThread::currentThread() == context_->thread(); }
+
+double QtMainLoop::now() const {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+double QtMainLoop::uptime() const {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace velvix::qt

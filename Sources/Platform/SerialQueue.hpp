@@ -1,0 +1,40 @@
+#pragma once
+// A serial background queue: one thread that runs submitted work in order. Used for file and
+// process work that must never block the main loop. Destruction finishes the queued work first.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace velvix::platform {
+
+class SerialQueue {
+ public:
+  explicit SerialQueue(std::string label);
+  ~SerialQueue();
+  SerialQueue(const SerialQueue&) = delete;
+  SerialQueue& operator=(const SerialQueue&) = delete;
+
+  void async(std::function<void()> work);
+  // Blocks until everything queued before this call has run.
+  void drain();
+  bool isCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
+  const std::string& label() const { return label_; }
+
+ private:
+  void run();
+
+  std::string label_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable idle_;
+  std::deque<std::function<void()>> work_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace velvix::platform

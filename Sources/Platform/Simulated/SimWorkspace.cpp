@@ -1,0 +1,90 @@
+#include "Platform/Simulated/SimWorkspace.hpp"
+
+#include <algorithm>
+
+#include "Platform/Simulated/SimDesktop.hpp"
+
+namespace velvix::sim {
+
+using platform::Pid;
+using platform::RunningApplication;
+
+namespace {
+
+RunningApplication snapshot(const SimApp& app) {
+  RunningApplication info;
+  info.pid = app.pid;
+  info.bundleIdentifier = app.bundleID;
+  info.localizedName = app.name;
+  info.bundlePath = app.bundlePath;
+  info.activationPolicy = app.activationPolicy;
+  info.isTerminated = app.terminated;
+  return info;
+}
+
+class SimActivity final : public platform::ActivityToken {
+ public:
+  SimActivity(std::shared_ptr<std::vector<std::string>> list, std::string reason)
+      : list_(std::move(list)), reason_(std::move(reason)) {
+    list_->push_back(reason_);
+  }
+  ~SimActivity() override {
+    if (auto it = std::find(list_->begin(), list_->end(), reason_); it != list_->end()) list_->erase(it);
+  }
+
+ private:
+  std::shared_ptr<std::vector<std::string>> list_;
+  std::string reason_;
+};
+
+}  // namespace
+
+std::vector<RunningApplication> SimWorkspace::runningApplications() const {
+  std::vector<RunningApplication> result;
+  for (const SimApp* app : desktop_.apps()) result.push_back(snapshot(*app));
+  return result;
+}
+
+std::vector<RunningApplication> SimWorkspace::runningApplications(const std::string& bundleID) const {
+  std::vector<RunningApplication> result;
+  for (const SimApp* app : desktop_.apps())
+    if (app->bundleID && *app->bundleID == bundleID) result.push_back(snapshot(*app));
+  return result;
+}
+
+std::optional<RunningApplication> SimWorkspace::application(Pid pid) const {
+  const SimApp* app = desktop_.app(pid);
+  if (!app || app->terminated) return std::nullopt;
+  return snapshot(*app);
+}
+
+bool SimWorkspace::forceTerminate(Pid pid) {
+  SimApp* app = desktop_.app(pid);
+  if (!app || app->terminated) return false;
+  if (app->ignoresTermination) return true;  // the request arrives; the process does not quit
+  desktop_.pendingQuits_.push_back(
+      desktop_.loop_.after(app->quitDelay, [this, pid] { desktop_.terminate(pid); }, platform::TimerMode::Common));
+  return true;
+}
+
+bool SimWorkspace::isTerminated(Pid pid) const {
+  const SimApp* app = desktop_.app(pid);
+  return !app || app->terminated;
+}
+
+std::string SimWorkspace::ownBundleIdentifier() const {
+  const SimApp* self = desktop_.app(desktop_.selfPid_);
+  return self && self->bundleID ? *self->bundleID : std::string();
+}
+
+Pid SimWorkspace::ownPid() const { return desktop_.selfPid_; }
+
+void SimWorkspace::setOwnActivationPolicy(platform::ActivationPolicy policy) {
+  if (SimApp* self = desktop_.app(desktop_.selfPid_)) self->activationPolicy = policy;
+}
+
+std::unique_ptr<platform::ActivityToken> SimWorkspace::beginActivity(std::uint64_t, const std::string& reason) {
+  return std::make_unique<SimActivity>(desktop_.activities_, reason);
+}
+
+}  // namespace velvix::sim

@@ -1,0 +1,28 @@
+#pragma once
+// The workspace facade of the simulated desktop.
+
+#include "Platform/Workspace.hpp"
+
+namespace velvix::sim {
+
+class SimDesktop;
+
+class SimWorkspace final : public platform::Workspace {
+ public:
+  explicit SimWorkspace(SimDesktop& desktop) : desktop_(desktop) {}
+
+  std::vector<platform::RunningApplication> runningApplications() const override;
+  std::vector<platform::RunningApplication> runningApplications(const std::string& bundleID) const override;
+  std::optional<platform::RunningApplication> application(platform::Pid pid) const override;
+  bool forceTerminate(platform::Pid pid) override;
+  bool isTerminated(platform::Pid pid) const override;
+  std::string ownBundleIdentifier() const override;
+  platform::Pid ownPid() const override;
+  void setOwnActivationPolicy(platform::ActivationPolicy policy) override;
+  std::unique_ptr<platform::ActivityToken> beginActivity(std::uint64_t options, const std::string& reason) override;
+
+ private:
+  SimDesktop& desktop_;
+};
+
+}  // namespace velvix::sim

@@ -1,0 +1,52 @@
+#pragma once
+// The running applications of the desktop and this process's own place among them: lookup by
+// bundle identifier and process id, force termination, the activation policy, process activity.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velvix::platform {
+
+using Pid = std::int32_t;
+
+enum class ActivationPolicy { Regular, Accessory, Prohibited };
+
+// A snapshot of one running application, taken when it was asked for.
+struct RunningApplication {
+  Pid pid = 0;
+  std::optional<std::string> bundleIdentifier;
+  std::optional<std::string> localizedName;
+  std::optional<std::string> bundlePath;
+  ActivationPolicy activationPolicy = ActivationPolicy::Regular;
+  bool isTerminated = false;
+};
+
+// Held while a process activity (no app nap, latency-critical) is in force.
+class ActivityToken {
+ public:
+  virtual ~ActivityToken() = default;
+};
+
+class Workspace {
+ public:
+  virtual ~Workspace() = default;
+
+  virtual std::vector<RunningApplication> runningApplications() const = 0;
+  virtual std::vector<RunningApplication> runningApplications(const std::string& bundleID) const = 0;
+  virtual std::optional<RunningApplication> application(Pid pid) const = 0;
+  // Asks the application to quit at once; true when the request was delivered.
+  virtual bool forceTerminate(Pid pid) = 0;
+  // Live state: true once the process has exited (or was never known).
+  virtual bool isTerminated(Pid pid) const = 0;
+
+  // This process: its bundle identifier (empty when the bundle has none) and pid.
+  virtual std::string ownBundleIdentifier() const = 0;
+  virtual Pid ownPid() const = 0;
+  virtual void setOwnActivationPolicy(ActivationPolicy policy) = 0;
+  virtual std::unique_ptr<ActivityToken> beginActivity(std::uint64_t options, const std::string& reason) = 0;
+};
+
+}  // namespace velvix::platform

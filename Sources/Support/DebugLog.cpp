@@ -1,0 +1,107 @@
+#include "Support/DebugLog.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Platform/Linux/Files.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/UserDefaults.hpp"
+
+namespace velvix {
+
+struct DebugLog::LogFile {
+  std::filesystem::path url;
+  std::filesystem::path previousURL;
+  std::uint64_t maxBytes;
+  int sinceSizeCheck = 0;  // touched only on the queue
+
+  LogFile(const std::filesystem::path& folder, const std::string& name, std::uint64_t max)
+      : url(folder / name), previousURL(folder / (name + ".1")), maxBytes(max) {}
+
+  void append(const std::string& bytes) {
+    // Created 0600 in the same call that creates it, so the file never exists with wider modes.
+    int fd = ::open(url.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == ENOENT) {
+      files::createFolders(url.parent_path(), 0700);
+      fd = ::open(url.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    }
+    if (fd < 0) return;  // the logs never report their own failures
+    const char* data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+      ssize_t n = ::write(fd, data, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      data += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+  }
+
+  void rollOverIfNeeded() {
+    struct stat info {};
+    if (::stat(url.c_str(), &info) != 0) return;
+    if (static_cast<std::uint64_t>(info.st_size) <= maxBytes) return;
+    ::unlink(previousURL.c_str());
+    ::rename(url.c_str(), previousURL.c_str());
+  }
+};
+
+DebugLog::DebugLog(const std::filesystem::path& supportFolder, const platform::UserDefaults& defaults,
+                   const platform::MainLoop& clock)
+    : defaults_(defaults),
+      clock_(clock),
+      debugFile_(std::make_unique<LogFile>(supportFolder, "debug.log", kDebugMaxBytes)),
+      healthFile_(std::make_unique<LogFile>(supportFolder, "health.log", kHealthMaxBytes)) {}
+
+DebugLog::~DebugLog() { queue_.drain(); }
+
+bool DebugLog::diagnosticsOn() const { return defaults_.boolean("debugLogging"); }
+
+void DebugLog::log(std::string_view message) {
+  if (!diagnosticsOn()) return;
+  write(message, {debugFile_.get()});
+}
+
+void DebugLog::health(std::string_view message) {
+  if (diagnosticsOn()) {
+    write(message, {healthFile_.get(), debugFile_.get()});
+  } else {
+    write(message, {healthFile_.get()});
+  }
+}
+
+void DebugLog::flush() { queue_.drain(); }
+
+std::filesystem::path DebugLog::debugPath() const { return debugFile_->url; }
+std::filesystem::path DebugLog::healthPath() const { return healthFile_->url; }
+
+void DebugLog::write(std::string_view message, std::vector<LogFile*> files) {
+  const double stamp = clock_.now();  // taken on the caller's thread, before queuing
+  queue_.async([stamp, line = std::string(message), files = std::move(files)] {
+    const std::string bytes = timestamp(stamp) + " " + line + "\n";
+    for (LogFile* file : files) {
+      file->append(bytes);
+      if (++file->sinceSizeCheck >= kSizeCheckInterval) {
+        file->sinceSizeCheck = 0;
+        file->rollOverIfNeeded();
+      }
+    }
+  });
+}
+
+std::string DebugLog::timestamp(double secondsSinceEpoch) {
+  std::time_t seconds = static_cast<std::time_t>(std::floor(secondsSinceEpoch));
+  std::tm utc{};
+  ::gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+}  // namespace velvix

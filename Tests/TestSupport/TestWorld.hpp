@@ -1,0 +1,48 @@
+#pragma once
+// A fresh simulated world for one test: virtual-time main loop, simulated desktop (with this
+// program registered as a running application), in-memory defaults, notification centre, a
+// temporary home folder and the logs. Services are created on first use, so a test can shape the
+// stored settings or the desktop before the service that reads them exists.
+
+#include <memory>
+
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Platform/NotificationCenter.hpp"
+#include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimMainLoop.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
+#include "Support/DebugLog.hpp"
+#include "TestSupport/TempFolder.hpp"
+
+namespace velvix::test {
+
+class TestWorld {
+ public:
+  TestWorld();
+  ~TestWorld();
+
+  sim::SimMainLoop loop;
+  sim::SimDesktop desktop{loop};
+  sim::MemoryDefaults defaults;
+  platform::NotificationCenter notifications;
+  TempFolder home;
+
+  DebugLog& log();
+  Preferences& preferences();
+  // Every service created so far (and those it needs).
+  Services& services();
+
+  // Lines of health.log / debug.log after flushing the log queue (without time stamps).
+  std::vector<std::string> healthLines();
+  std::vector<std::string> debugLines();
+
+ private:
+  Services services_;
+  std::unique_ptr<DebugLog> log_;
+  std::unique_ptr<Preferences> preferences_;
+};
+
+}  // namespace velvix::test
