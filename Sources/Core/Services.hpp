@@ -10,11 +10,13 @@ namespace velvix {
 namespace platform {
 class LoginItems;
 class MainLoop;
+class ProcessTable;
 class NotificationCenter;
 class UserDefaults;
 class Workspace;
 }  // namespace platform
 
+class BrowserBridge;
 class DebugLog;
 class Preferences;
 
@@ -25,11 +27,13 @@ struct Services {
   platform::NotificationCenter* notifications = nullptr;
   platform::Workspace* workspace = nullptr;
   platform::LoginItems* loginItems = nullptr;
+  platform::ProcessTable* processes = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
   DebugLog* log = nullptr;
   Preferences* preferences = nullptr;
+  BrowserBridge* bridge = nullptr;
 };
 
 }  // namespace velvix

@@ -1,0 +1,89 @@
+#pragma once
+// The listening end of the line channel to the Chromium relay and the editor extensions' hosts:
+// a Unix-domain stream socket in the support folder that accepts up to 16 connections, cuts what
+// they send into UTF-8 text lines on one I/O thread, and hands every line and every disconnect to
+// the main loop, in order. Any thread may write a whole line to one connection. It knows nothing
+// of what the lines mean.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Platform/Workspace.hpp"
+
+namespace velvix {
+namespace platform {
+class MainLoop;
+}
+
+// An error of one step of the socket set-up; its text is "<operation> failed: <strerror(code)>".
+struct PosixError {
+  std::string operation;
+  int code = 0;
+  std::string description() const;
+};
+
+class UnixSocketServer {
+ public:
+  static constexpr int kMaxClients = 16;
+  static constexpr std::size_t kMaxBufferedBytes = 4 * 1024 * 1024;
+  static constexpr std::size_t kReadChunk = 8192;
+  static constexpr std::size_t kMaxPathBytes = 104;  // the address's path field, NUL included
+
+  // One accepted connection. Compared by identity; stays valid while anyone holds it.
+  class Client {
+   public:
+    ~Client();
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    // Writes `line` and one line feed; true only when every byte was written. A write that stops
+    // part-way shuts the connection down, since half a line would corrupt the stream. Any thread.
+    bool sendLine(std::string_view line);
+    std::optional<platform::Pid> peerPID() const { return peerPID_; }
+    // The connection's number, unique for the life of the server.
+    std::uint64_t number() const { return number_; }
+    bool isClosed() const;
+
+   private:
+    friend class UnixSocketServer;
+    Client(int fd, std::optional<platform::Pid> peer, std::uint64_t number);
+    void closeDescriptor();
+
+    const int fd_;
+    const std::optional<platform::Pid> peerPID_;
+    const std::uint64_t number_;
+    std::string buffer_;  // I/O thread only
+    mutable std::mutex writeLock_;
+    bool isClosed_ = false;  // under writeLock_
+  };
+
+  using LineHandler = std::function<void(const std::shared_ptr<Client>&, const std::string&)>;
+  using DisconnectHandler = std::function<void(const std::shared_ptr<Client>&)>;
+
+  UnixSocketServer(std::string path, platform::MainLoop& loop);
+  ~UnixSocketServer();
+  UnixSocketServer(const UnixSocketServer&) = delete;
+  UnixSocketServer& operator=(const UnixSocketServer&) = delete;
+
+  // Set before start(); always called on the main loop.
+  LineHandler onLine;
+  DisconnectHandler onDisconnect;
+
+  // Creates the folder (0700), the socket (0600) and starts accepting. Returns the error text
+  // ("<operation> failed: <reason>") when it cannot; the server then accepts nothing.
+  std::optional<std::string> start();
+  const std::string& path() const { return path_; }
+
+ private:
+  struct Impl;
+  std::string path_;
+  std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace velvix

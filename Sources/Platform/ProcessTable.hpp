@@ -1,0 +1,27 @@
+#pragma once
+// The kernel's table of processes: whether a process exists (a signal-0 probe), its parent and
+// its executable path. Simulated applications have made-up process ids, so the simulated desktop
+// answers for them; a real probe of such an id would ask about an unrelated process.
+
+#include <optional>
+#include <string>
+
+#include "Platform/Workspace.hpp"
+
+namespace velvix::platform {
+
+class ProcessTable {
+ public:
+  enum class Probe {
+    exists,           // the probe succeeded
+    existsOtherUser,  // refused with a permission error: the process exists but is not ours
+    gone,             // any other failure
+  };
+  virtual ~ProcessTable() = default;
+
+  virtual Probe probe(Pid pid) const = 0;
+  virtual std::optional<Pid> parent(Pid pid) const = 0;
+  virtual std::optional<std::string> executablePath(Pid pid) const = 0;
+};
+
+}  // namespace velvix::platform
