@@ -1,16 +1,20 @@
 #include "App/VelvixApp.hpp"
 
+#include "Bridge/AXWindowBridge.hpp"
 #include "Core/Preferences.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Support/SupportFolder.hpp"
+#include "Support/WindowList.hpp"
 
 namespace velvix {
 
@@ -34,10 +38,16 @@ VelvixApp::VelvixApp(platform::MainLoop& loop, sim::SimDesktop& desktop, VelvixA
   services_.notifications = notifications_.get();
   services_.workspace = &desktop.workspace();
   services_.loginItems = &desktop.loginItems();
+  services_.windowServer = &desktop.windowServer();
+  services_.accessibility = &desktop.accessibility();
   services_.home = options.home;
 
   log_ = std::make_unique<DebugLog>(SupportFolder::path(options.home), *defaults_, loop);
   services_.log = log_.get();
+  ax_ = std::make_unique<AXWindowBridge>(desktop.accessibility(), loop);
+  services_.ax = ax_.get();
+  windows_ = std::make_unique<WindowList>(desktop.windowServer(), desktop.workspace(), *ax_);
+  services_.windows = windows_.get();
   preferences_ = std::make_unique<Preferences>(*defaults_, *notifications_, desktop.loginItems());
   services_.preferences = preferences_.get();
 

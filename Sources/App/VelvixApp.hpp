@@ -18,6 +18,10 @@ class UserDefaults;
 namespace sim {
 class SimDesktop;
 }
+class AXWindowBridge;
+class DebugLog;
+class Preferences;
+class WindowList;
 
 struct VelvixAppOptions {
   std::filesystem::path home;
@@ -42,6 +46,8 @@ class VelvixApp {
   std::unique_ptr<platform::UserDefaults> defaults_;
   std::unique_ptr<platform::NotificationCenter> notifications_;
   std::unique_ptr<DebugLog> log_;
+  std::unique_ptr<AXWindowBridge> ax_;
+  std::unique_ptr<WindowList> windows_;
   std::unique_ptr<Preferences> preferences_;
   std::unique_ptr<AppDelegate> delegate_;
 };

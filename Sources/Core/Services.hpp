@@ -11,14 +11,18 @@ namespace platform {
 class LoginItems;
 class MainLoop;
 class ProcessTable;
+class Accessibility;
+class WindowServer;
 class NotificationCenter;
 class UserDefaults;
 class Workspace;
 }  // namespace platform
 
+class AXWindowBridge;
 class BrowserBridge;
 class DebugLog;
 class Preferences;
+class WindowList;
 
 struct Services {
   // The platform.
@@ -28,12 +32,16 @@ struct Services {
   platform::Workspace* workspace = nullptr;
   platform::LoginItems* loginItems = nullptr;
   platform::ProcessTable* processes = nullptr;
+  platform::WindowServer* windowServer = nullptr;
+  platform::Accessibility* accessibility = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
   DebugLog* log = nullptr;
   Preferences* preferences = nullptr;
   BrowserBridge* bridge = nullptr;
+  AXWindowBridge* ax = nullptr;
+  WindowList* windows = nullptr;
 };
 
 }  // namespace velvix

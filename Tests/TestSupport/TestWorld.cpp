@@ -27,7 +27,11 @@ TestWorld::TestWorld() {
   services_.notifications = &notifications;
   services_.workspace = &desktop.workspace();
   services_.loginItems = &desktop.loginItems();
+  services_.windowServer = &desktop.windowServer();
+  services_.accessibility = &desktop.accessibility();
   services_.home = home.path();
+  services_.ax = &ax;
+  services_.windows = &windows;
 }
 
 TestWorld::~TestWorld() {

@@ -6,15 +6,19 @@
 
 #include <memory>
 
+#include "Bridge/AXWindowBridge.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
+#include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/WindowList.hpp"
 #include "TestSupport/TempFolder.hpp"
 
 namespace velvix::test {
@@ -25,10 +29,12 @@ class TestWorld {
   ~TestWorld();
 
   sim::SimMainLoop loop;
-  sim::SimDesktop desktop{loop};
+  sim::SimDesktop desktop{loop, [this](double seconds) { loop.spend(seconds); }};
   sim::MemoryDefaults defaults;
   platform::NotificationCenter notifications;
   TempFolder home;
+  AXWindowBridge ax{desktop.accessibility(), loop};
+  WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
 
   DebugLog& log();
   Preferences& preferences();

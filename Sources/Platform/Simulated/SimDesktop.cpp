@@ -2,20 +2,27 @@
 
 #include <algorithm>
 
+#include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 namespace velvix::sim {
 
 using platform::Pid;
 
-SimDesktop::SimDesktop(platform::MainLoop& loop)
+SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spendTime)
     : loop_(loop),
+      spendTime_(std::move(spendTime)),
       activities_(std::make_shared<std::vector<std::string>>()),
       workspace_(std::make_unique<SimWorkspace>(*this)),
-      loginItems_(std::make_unique<SimLoginItems>()) {}
+      loginItems_(std::make_unique<SimLoginItems>()),
+      windowServer_(std::make_unique<SimWindowServer>(*this)),
+      accessibility_(std::make_unique<SimAccessibility>(*this)) {}
 
 SimDesktop::~SimDesktop() = default;
+
+// ---- applications
 
 Pid SimDesktop::launch(const AppSpec& spec) {
   Pid pid = spec.pid.value_or(nextPid_);
@@ -33,15 +40,16 @@ Pid SimDesktop::launch(const AppSpec& spec) {
 }
 
 Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name) {
-  AppSpec spec;
-  spec.bundleID = bundleID;
-  spec.name = name;
-  selfPid_ = launch(spec);
+  selfPid_ = launch({.bundleID = bundleID, .name = name, .activationPolicy = platform::ActivationPolicy::Accessory});
   return selfPid_;
 }
 
 void SimDesktop::terminate(Pid pid) {
-  if (auto* a = app(pid)) a->terminated = true;
+  SimApp* a = app(pid);
+  if (!a || a->terminated) return;
+  a->terminated = true;
+  for (auto number : windowsOf(pid)) closeWindow(number);
+  if (frontmost_ == pid) frontmost_.reset();
 }
 
 SimApp* SimDesktop::app(Pid pid) {
@@ -59,6 +67,88 @@ std::vector<const SimApp*> SimDesktop::apps() const {
   for (const auto& [pid, app] : apps_)
     if (!app->terminated) result.push_back(app.get());
   return result;
+}
+
+void SimDesktop::activate(Pid pid) {
+  SimApp* a = app(pid);
+  if (!a || a->terminated) return;
+  a->hidden = false;
+  frontmost_ = pid;
+  for (auto number : windowsOf(pid)) {
+    const SimWindow* w = window(number);
+    if (w && !w->minimized && w->layer == 0) {
+      raiseWindow(number);
+      break;
+    }
+  }
+}
+
+// ---- windows
+
+std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
+  SimWindow w;
+  w.number = nextWindowNumber_++;
+  w.owner = owner;
+  w.title = spec.title;
+  w.bounds = spec.bounds;
+  w.layer = spec.layer;
+  w.minimized = spec.minimized;
+  w.spaces = {spec.space.value_or(displays_.front().currentSpace)};
+  w.inAccessibility = spec.inAccessibility;
+  w.numberReadable = spec.numberReadable;
+  w.hasCloseButton = spec.hasCloseButton;
+  windows_[w.number] = w;
+  stack_.insert(stack_.begin(), w.number);
+  return w.number;
+}
+
+SimWindow* SimDesktop::window(std::int64_t number) {
+  auto it = windows_.find(number);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+const SimWindow* SimDesktop::window(std::int64_t number) const {
+  auto it = windows_.find(number);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::int64_t> SimDesktop::windowsOf(Pid pid) const {
+  std::vector<std::int64_t> result;
+  for (auto number : stack_)
+    if (windows_.at(number).owner == pid) result.push_back(number);
+  return result;
+}
+
+void SimDesktop::raiseWindow(std::int64_t number) {
+  auto it = std::find(stack_.begin(), stack_.end(), number);
+  if (it == stack_.end()) return;
+  stack_.erase(it);
+  stack_.insert(stack_.begin(), number);
+}
+
+void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
+  if (SimWindow* w = window(number)) w->minimized = minimized;
+}
+
+void SimDesktop::closeWindow(std::int64_t number) {
+  windows_.erase(number);
+  std::erase(stack_, number);
+}
+
+bool SimDesktop::isOnScreen(const SimWindow& w) const {
+  const SimApp* owner = app(w.owner);
+  if (!owner || owner->terminated || owner->hidden || w.minimized) return false;
+  if (w.spaces.empty()) return true;
+  return std::any_of(displays_.begin(), displays_.end(), [&](const SimDisplay& d) {
+    return std::find(w.spaces.begin(), w.spaces.end(), d.currentSpace) != w.spaces.end();
+  });
+}
+
+void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {
+  if (display >= displays_.size()) return;
+  SimDisplay& d = displays_[display];
+  if (std::find(d.spaces.begin(), d.spaces.end(), space) == d.spaces.end()) d.spaces.push_back(space);
+  d.currentSpace = space;
 }
 
 std::vector<std::string> SimDesktop::activeActivities() const { return *activities_; }

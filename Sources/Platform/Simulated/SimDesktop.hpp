@@ -1,21 +1,30 @@
 #pragma once
-// The simulated desktop: one world that owns every simulated process and application, and the
-// facades that implement the platform interfaces over it. Everything in it happens on the main
-// loop's clock (virtual time in tests), so its behaviour is deterministic.
+// The simulated desktop: one world that owns every simulated application, window, display and
+// Space, and the facades that implement the platform interfaces over it, so a window's number,
+// title, bounds and minimized state agree whichever interface is asked. Everything happens on the
+// main loop's clock; a blocking call (an Accessibility message) costs its latency in virtual time.
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "Platform/Geometry.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Workspace.hpp"
 
 namespace velvix::sim {
 
-class SimWorkspace;
+class SimAccessibility;
 class SimLoginItems;
+class SimWindowServer;
+class SimWorkspace;
 
 // One simulated application process.
 struct SimApp {
@@ -25,9 +34,16 @@ struct SimApp {
   std::optional<std::string> bundlePath;
   platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::Regular;
   bool terminated = false;
+  bool hidden = false;
   // How it answers a force-terminate: quits after `quitDelay` seconds, or never.
   bool ignoresTermination = false;
   double quitDelay = 0.2;
+  // Accessibility: each message costs `axLatency`; an unresponsive application answers nothing
+  // and every message costs the element's whole messaging time-out.
+  double axLatency = 0.001;
+  bool axUnresponsive = false;
+  std::set<std::string> failingAttributes;  // copy and set of these fail
+  std::set<std::string> failingActions;
 };
 
 struct AppSpec {
@@ -39,44 +55,126 @@ struct AppSpec {
   std::optional<platform::Pid> pid;  // made up when absent
 };
 
+// One simulated window.
+struct SimWindow {
+  std::int64_t number = 0;
+  platform::Pid owner = 0;
+  std::optional<std::string> title;  // nothing: the window has no name at all
+  Rect bounds;
+  int layer = 0;
+  bool minimized = false;
+  double alpha = 1.0;
+  std::vector<std::uint64_t> spaces;  // empty: shown on every Space
+  bool inAccessibility = true;        // listed among its application's Accessibility windows
+  bool numberReadable = true;         // the window-number query answers for it
+  bool hasCloseButton = true;
+};
+
+struct WindowSpec {
+  std::optional<std::string> title = std::string("Untitled");
+  Rect bounds{100, 100, 800, 600};
+  int layer = 0;
+  bool minimized = false;
+  std::optional<std::uint64_t> space;  // default: the main display's current Space
+  bool inAccessibility = true;
+  bool numberReadable = true;
+  bool hasCloseButton = true;
+};
+
+struct SimDisplay {
+  std::uint32_t id = 1;
+  Rect frame{0, 0, 1440, 900};  // top-left origin, global coordinates
+  double backingScale = 2.0;
+  std::uint64_t currentSpace = 1;
+  std::vector<std::uint64_t> spaces{1};
+};
+
+// Faults of the window server that tests switch on.
+struct WindowServerFaults {
+  bool windowListFails = false;
+  std::vector<nlohmann::json> extraRows;  // raw rows put in front of the real ones
+  bool displaySpacesFail = false;
+  std::set<std::int64_t> windowSpacesFail;
+};
+
 class SimDesktop {
  public:
-  explicit SimDesktop(platform::MainLoop& loop);
+  // `spendTime` advances the clock for time that passes inside a blocking call (virtual time in
+  // tests); without it such time is not accounted.
+  explicit SimDesktop(platform::MainLoop& loop, std::function<void(double)> spendTime = {});
   ~SimDesktop();
   SimDesktop(const SimDesktop&) = delete;
   SimDesktop& operator=(const SimDesktop&) = delete;
 
   platform::MainLoop& loop() { return loop_; }
+  void spend(double seconds) const {
+    if (spendTime_ && seconds > 0) spendTime_(seconds);
+  }
 
   // ---- processes and applications
   platform::Pid launch(const AppSpec& spec);
   // Registers this program itself as a running application of the desktop.
   platform::Pid launchSelf(const std::string& bundleID, const std::string& name = "Velvix");
+  // The process ends: its windows go away.
   void terminate(platform::Pid pid);
   SimApp* app(platform::Pid pid);
   const SimApp* app(platform::Pid pid) const;
-  std::vector<const SimApp*> apps() const;
+  std::vector<const SimApp*> apps() const;  // running ones, by pid
   platform::Pid selfPid() const { return selfPid_; }
+  std::optional<platform::Pid> frontmostPid() const { return frontmost_; }
+  // Makes the application frontmost and brings its front window to the front of the screen.
+  void activate(platform::Pid pid);
+
+  // ---- windows, front to back
+  std::int64_t addWindow(platform::Pid owner, const WindowSpec& spec = {});
+  SimWindow* window(std::int64_t number);
+  const SimWindow* window(std::int64_t number) const;
+  const std::vector<std::int64_t>& stackingOrder() const { return stack_; }
+  std::vector<std::int64_t> windowsOf(platform::Pid pid) const;  // front to back
+  void raiseWindow(std::int64_t number);  // to the front of the screen
+  void setMinimized(std::int64_t number, bool minimized);
+  void closeWindow(std::int64_t number);
+  bool isOnScreen(const SimWindow& window) const;
+
+  // ---- displays and Spaces
+  std::vector<SimDisplay>& displays() { return displays_; }
+  const std::vector<SimDisplay>& displays() const { return displays_; }
+  void switchSpace(std::size_t display, std::uint64_t space);
+
+  // ---- platform state
+  bool accessibilityTrusted = true;
+  WindowServerFaults windowServerFaults;
+  // Accessibility actions performed, as "<action> <element>" lines, for tests.
+  std::vector<std::string> performedActions;
 
   // ---- facades
   SimWorkspace& workspace() { return *workspace_; }
   SimLoginItems& loginItems() { return *loginItems_; }
+  SimWindowServer& windowServer() { return *windowServer_; }
+  SimAccessibility& accessibility() { return *accessibility_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
 
  private:
   friend class SimWorkspace;
-  struct Activity;
 
   platform::MainLoop& loop_;
+  std::function<void(double)> spendTime_;
   std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;
   platform::Pid nextPid_ = 501;
   platform::Pid selfPid_ = 0;
+  std::optional<platform::Pid> frontmost_;
+  std::map<std::int64_t, SimWindow> windows_;
+  std::vector<std::int64_t> stack_;
+  std::int64_t nextWindowNumber_ = 100;
+  std::vector<SimDisplay> displays_{SimDisplay{}};
   std::vector<platform::Timer> pendingQuits_;
   std::shared_ptr<std::vector<std::string>> activities_;
   std::unique_ptr<SimWorkspace> workspace_;
   std::unique_ptr<SimLoginItems> loginItems_;
+  std::unique_ptr<SimWindowServer> windowServer_;
+  std::unique_ptr<SimAccessibility> accessibility_;
 };
 
 }  // namespace velvix::sim

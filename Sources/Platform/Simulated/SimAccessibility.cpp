@@ -1,0 +1,217 @@
+#include "Platform/Simulated/SimAccessibility.hpp"
+
+#include "Platform/Simulated/SimDesktop.hpp"
+
+namespace velvix::sim {
+
+using platform::AXElement;
+using platform::AXError;
+using platform::AXValue;
+namespace Attr = platform::AXAttribute;
+
+namespace {
+constexpr std::uint64_t kKindShift = 56;
+constexpr std::uint64_t kPayloadMask = (std::uint64_t{1} << kKindShift) - 1;
+constexpr std::uint64_t kApplicationTag = 1, kWindowTag = 2, kCloseButtonTag = 3;
+
+AXElement element(std::uint64_t tag, std::uint64_t payload) { return AXElement{(tag << kKindShift) | payload}; }
+
+std::string describe(AXElement e) {
+  switch (e.id >> kKindShift) {
+    case kApplicationTag: return "app " + std::to_string(e.id & kPayloadMask);
+    case kWindowTag: return "window " + std::to_string(e.id & kPayloadMask);
+    case kCloseButtonTag: return "close button of window " + std::to_string(e.id & kPayloadMask);
+  }
+  return "element " + std::to_string(e.id);
+}
+}  // namespace
+
+AXElement SimAccessibility::windowElement(std::int64_t number) {
+  return element(kWindowTag, static_cast<std::uint64_t>(number));
+}
+
+bool SimAccessibility::isProcessTrusted() const { return desktop_.accessibilityTrusted; }
+
+AXElement SimAccessibility::applicationElement(platform::Pid pid) {
+  return element(kApplicationTag, static_cast<std::uint32_t>(pid));
+}
+
+std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
+  const std::uint64_t tag = e.id >> kKindShift, payload = e.id & kPayloadMask;
+  if (tag == kApplicationTag) {
+    SimApp* app = desktop_.app(static_cast<platform::Pid>(payload));
+    if (!app || app->terminated) return std::nullopt;
+    return Target{Kind::application, app, 0};
+  }
+  if (tag == kWindowTag || tag == kCloseButtonTag) {
+    SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
+    if (!w || !w->inAccessibility) return std::nullopt;
+    if (tag == kCloseButtonTag && !w->hasCloseButton) return std::nullopt;
+    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop_.app(w->owner), w->number};
+  }
+  return std::nullopt;
+}
+
+bool SimAccessibility::answers(AXElement e, const SimApp& app) {
+  double timeout = kDefaultMessagingTimeout;
+  if (auto it = timeouts_.find(e.id); it != timeouts_.end()) {
+    timeout = it->second;
+  } else if (auto appIt = timeouts_.find(applicationElement(app.pid).id); appIt != timeouts_.end()) {
+    timeout = appIt->second;
+  }
+  if (app.axUnresponsive || app.axLatency > timeout) {
+    desktop_.spend(timeout);
+    return false;
+  }
+  desktop_.spend(app.axLatency);
+  return true;
+}
+
+AXError SimAccessibility::setMessagingTimeout(AXElement e, double seconds) {
+  if (!resolve(e)) return AXError::invalidElement;
+  if (seconds < 0) return AXError::illegalArgument;
+  timeouts_[e.id] = seconds;
+  return AXError::success;
+}
+
+AXError SimAccessibility::copyAttribute(AXElement e, const std::string& attribute, AXValue& value) {
+  value = std::monostate{};
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(e);
+  if (!target) return AXError::invalidElement;
+  if (!answers(e, *target->app)) return AXError::cannotComplete;
+  if (target->app->failingAttributes.contains(attribute)) return AXError::failure;
+  return copy(*target, attribute, value);
+}
+
+AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AXValue& value) {
+  if (t.kind == Kind::application) {
+    const std::vector<std::int64_t> windows = desktop_.windowsOf(t.app->pid);
+    if (attribute == Attr::kWindows) {
+      std::vector<AXElement> list;
+      for (auto number : windows)
+        if (desktop_.window(number)->inAccessibility) list.push_back(windowElement(number));
+      value = std::move(list);
+      return AXError::success;
+    }
+    if (attribute == Attr::kFocusedWindow || attribute == Attr::kMainWindow) {
+      // The front normal window has the focus; floating panels only when there is nothing else.
+      std::optional<std::int64_t> focused;
+      for (auto number : windows) {
+        const SimWindow* w = desktop_.window(number);
+        if (!w->inAccessibility || w->minimized) continue;
+        if (w->layer == 0) {
+          focused = number;
+          break;
+        }
+        if (!focused) focused = number;
+      }
+      if (!focused) return AXError::noValue;
+      value = windowElement(*focused);
+      return AXError::success;
+    }
+    if (attribute == Attr::kTitle) {
+      if (!t.app->name) return AXError::noValue;
+      value = *t.app->name;
+      return AXError::success;
+    }
+    if (attribute == Attr::kFrontmost) {
+      value = desktop_.frontmostPid() == t.app->pid;
+      return AXError::success;
+    }
+    return AXError::attributeUnsupported;
+  }
+  const SimWindow& w = *desktop_.window(t.window);
+  if (t.kind == Kind::closeButton) return AXError::attributeUnsupported;
+  if (attribute == Attr::kTitle) {
+    value = w.title.value_or("");
+    return AXError::success;
+  }
+  if (attribute == Attr::kMinimized) {
+    value = w.minimized;
+    return AXError::success;
+  }
+  if (attribute == Attr::kMain) {
+    auto windows = desktop_.windowsOf(w.owner);
+    value = !windows.empty() && windows.front() == w.number;
+    return AXError::success;
+  }
+  if (attribute == Attr::kCloseButton) {
+    if (!w.hasCloseButton) return AXError::noValue;
+    value = element(kCloseButtonTag, static_cast<std::uint64_t>(w.number));
+    return AXError::success;
+  }
+  if (attribute == Attr::kPosition) {
+    value = w.bounds.origin();
+    return AXError::success;
+  }
+  if (attribute == Attr::kSize) {
+    value = w.bounds.size();
+    return AXError::success;
+  }
+  if (attribute == Attr::kRole) {
+    value = std::string("AXWindow");
+    return AXError::success;
+  }
+  return AXError::attributeUnsupported;
+}
+
+AXError SimAccessibility::setAttribute(AXElement e, const std::string& attribute, const AXValue& value) {
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(e);
+  if (!target) return AXError::invalidElement;
+  if (!answers(e, *target->app)) return AXError::cannotComplete;
+  if (target->app->failingAttributes.contains(attribute)) return AXError::failure;
+  desktop_.performedActions.push_back("set " + attribute + " " + describe(e));
+  return set(*target, attribute, value);
+}
+
+AXError SimAccessibility::set(const Target& t, const std::string& attribute, const AXValue& value) {
+  if (t.kind != Kind::window) return AXError::attributeUnsupported;
+  const bool* flag = std::get_if<bool>(&value);
+  if (attribute == Attr::kMinimized) {
+    if (!flag) return AXError::illegalArgument;
+    desktop_.setMinimized(t.window, *flag);
+    if (!*flag) desktop_.raiseWindow(t.window);
+    return AXError::success;
+  }
+  if (attribute == Attr::kMain) {
+    if (!flag) return AXError::illegalArgument;
+    if (*flag) desktop_.raiseWindow(t.window);
+    return AXError::success;
+  }
+  return AXError::attributeUnsupported;
+}
+
+AXError SimAccessibility::performAction(AXElement e, const std::string& action) {
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(e);
+  if (!target) return AXError::invalidElement;
+  if (!answers(e, *target->app)) return AXError::cannotComplete;
+  if (target->app->failingActions.contains(action)) return AXError::failure;
+  desktop_.performedActions.push_back(action + " " + describe(e));
+  return perform(*target, action);
+}
+
+AXError SimAccessibility::perform(const Target& t, const std::string& action) {
+  if (t.kind == Kind::window && action == platform::AXAction::kRaise) {
+    desktop_.raiseWindow(t.window);
+    return AXError::success;
+  }
+  if (t.kind == Kind::closeButton && action == platform::AXAction::kPress) {
+    desktop_.closeWindow(t.window);
+    return AXError::success;
+  }
+  return AXError::actionUnsupported;
+}
+
+AXError SimAccessibility::windowNumber(AXElement e, std::int64_t& number) {
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(e);
+  if (!target || target->kind != Kind::window) return AXError::invalidElement;
+  if (!desktop_.window(target->window)->numberReadable) return AXError::failure;
+  number = target->window;
+  return AXError::success;
+}
+
+}  // namespace velvix::sim

@@ -1,0 +1,55 @@
+#pragma once
+// The Accessibility facade of the simulated desktop. Elements are the desktop's applications,
+// their windows and the windows' close buttons; setting "AXMinimized", "AXMain" and performing
+// "AXRaise" or a close button's "AXPress" change the world. Every message costs the application's
+// latency in virtual time, and an application that answers later than the element's messaging
+// time-out (or not at all) costs that time-out and fails.
+
+#include <map>
+
+#include "Platform/Accessibility.hpp"
+
+namespace velvix::sim {
+
+class SimDesktop;
+struct SimApp;
+
+class SimAccessibility final : public platform::Accessibility {
+ public:
+  // The platform's messaging time-out for elements that were given none.
+  static constexpr double kDefaultMessagingTimeout = 6.0;
+
+  explicit SimAccessibility(SimDesktop& desktop) : desktop_(desktop) {}
+
+  bool isProcessTrusted() const override;
+  platform::AXElement applicationElement(platform::Pid pid) override;
+  platform::AXError setMessagingTimeout(platform::AXElement element, double seconds) override;
+  platform::AXError copyAttribute(platform::AXElement element, const std::string& attribute,
+                                  platform::AXValue& value) override;
+  platform::AXError setAttribute(platform::AXElement element, const std::string& attribute,
+                                 const platform::AXValue& value) override;
+  platform::AXError performAction(platform::AXElement element, const std::string& action) override;
+  platform::AXError windowNumber(platform::AXElement element, std::int64_t& number) override;
+
+  // The element of a window, as its application lists it.
+  static platform::AXElement windowElement(std::int64_t number);
+
+ private:
+  enum class Kind { application, window, closeButton };
+  struct Target {
+    Kind kind;
+    SimApp* app = nullptr;
+    std::int64_t window = 0;
+  };
+  std::optional<Target> resolve(platform::AXElement element);
+  // Charges one message to the element's application; false when it did not answer in time.
+  bool answers(platform::AXElement element, const SimApp& app);
+  platform::AXError copy(const Target& target, const std::string& attribute, platform::AXValue& value);
+  platform::AXError set(const Target& target, const std::string& attribute, const platform::AXValue& value);
+  platform::AXError perform(const Target& target, const std::string& action);
+
+  SimDesktop& desktop_;
+  std::map<std::uint64_t, double> timeouts_;
+};
+
+}  // namespace velvix::sim

@@ -1,0 +1,61 @@
+#pragma once
+// Which of the window server's windows are real application windows: big enough to switch to,
+// at the normal level (or floating, for ordinary applications that are not tab-reporting
+// browsers), and not a thin strip along the top of a larger window of the same process. Also
+// which windows lie on Spaces that are not shown now. Keeps no state between calls.
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Platform/Geometry.hpp"
+#include "Platform/Workspace.hpp"
+
+namespace velvix {
+namespace platform {
+class WindowServer;
+}
+class AXWindowBridge;
+
+class WindowList {
+ public:
+  static constexpr double kMinWidth = 120.0;
+  static constexpr double kMinHeight = 90.0;
+  static constexpr int kNormalLayer = 0;
+  static constexpr int kFloatingLayer = 3;
+
+  struct Info {
+    std::int64_t windowNumber = 0;
+    platform::Pid pid = 0;
+    std::optional<std::string> title;
+    Rect bounds;
+    bool isOnScreen = false;
+    int layer = 0;
+    bool operator==(const Info&) const = default;
+  };
+
+  WindowList(const platform::WindowServer& server, const platform::Workspace& workspace, AXWindowBridge& ax)
+      : server_(server), workspace_(workspace), ax_(ax) {}
+
+  // The real windows, front to back in window-server order.
+  std::vector<Info> realWindows(bool onScreenOnly) const;
+  // The window of the process that is in front.
+  std::optional<Info> frontWindow(platform::Pid pid) const;
+  std::set<std::int64_t> liveWindowNumbers() const;
+  // Those of the given windows that count as lying on a Space that is not shown now. A failed
+  // query counts as hidden: a hidden verdict never removes anything, it only keeps a window out
+  // of the list for this chord.
+  std::set<std::int64_t> numbersOnHiddenSpaces(const std::vector<std::int64_t>& windowNumbers) const;
+
+ private:
+  std::optional<std::set<std::uint64_t>> currentSpaceIDs(int connection) const;
+  bool floatsCount(platform::Pid pid) const;
+
+  const platform::WindowServer& server_;
+  const platform::Workspace& workspace_;
+  AXWindowBridge& ax_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "Support/WindowList.hpp"
+#include "TestSupport/TestWorld.hpp"
+
+namespace velvix {
+namespace {
+
+using Json = nlohmann::json;
+using test::TestWorld;
+
+std::vector<std::int64_t> numbers(const std::vector<WindowList::Info>& infos) {
+  std::vector<std::int64_t> result;
+  for (const auto& i : infos) result.push_back(i.windowNumber);
+  return result;
+}
+
+TEST(WindowList, KeepsWindowsBigEnoughAtTheNormalLevel) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto narrow = world.desktop.addWindow(pid, {.bounds = {0, 0, 119, 400}});
+  auto smallest = world.desktop.addWindow(pid, {.bounds = {0, 0, 120, 90}});
+  auto menu = world.desktop.addWindow(pid, {.bounds = {0, 0, 500, 500}, .layer = 8});
+  auto documents = world.desktop.addWindow(pid, {.title = "Doc", .bounds = {10, 10, 800, 600}});
+  (void)narrow, (void)menu;
+  EXPECT_EQ(numbers(world.windows.realWindows(true)), (std::vector<std::int64_t>{documents, smallest}));
+}
+
+TEST(WindowList, FloatingWindowsCountOnlyForOrdinaryRegularApplications) {
+  TestWorld world;
+  auto editor = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto chrome = world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  auto agent = world.desktop.launch(
+      {.bundleID = "com.example.agent", .name = "Agent", .activationPolicy = platform::ActivationPolicy::Accessory});
+  auto palette = world.desktop.addWindow(editor, {.bounds = {0, 0, 300, 300}, .layer = 3});
+  world.desktop.addWindow(chrome, {.bounds = {0, 0, 300, 300}, .layer = 3});
+  world.desktop.addWindow(agent, {.bounds = {0, 0, 300, 300}, .layer = 3});
+  EXPECT_EQ(numbers(world.windows.realWindows(true)), std::vector<std::int64_t>{palette});
+}
+
+TEST(WindowList, DropsThinStripsAlongTheTopOfALargerWindow) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto main = world.desktop.addWindow(pid, {.bounds = {100, 230, 800, 600}});
+  world.desktop.addWindow(pid, {.bounds = {100, 130, 800, 100}});  // its bottom touches the top: dropped
+  auto apart = world.desktop.addWindow(pid, {.bounds = {100, 128, 800, 100}});  // 2 points above: kept
+  auto tall = world.desktop.addWindow(pid, {.bounds = {100, 0, 800, 250}});     // 250 x 3 is not below 600
+  auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
+  auto foreign = world.desktop.addWindow(other, {.bounds = {100, 130, 800, 100}});  // another process's
+  EXPECT_EQ(numbers(world.windows.realWindows(true)), (std::vector<std::int64_t>{foreign, tall, apart, main}));
+}
+
+TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto visible = world.desktop.addWindow(pid, {.bounds = {0, 0, 400, 400}});
+  auto minimized = world.desktop.addWindow(pid, {.bounds = {0, 0, 400, 400}, .minimized = true});
+  Json good = {{"number", 9000}, {"ownerPID", pid}, {"layer", 0},
+               {"bounds", {{"X", 0}, {"Y", 0}, {"Width", 400}, {"Height", 400}}}};
+  Json layerAsText = good, pidTooBig = good, noBounds = good, badBounds = good, numberAsFloat = good;
+  layerAsText["layer"] = "0";
+  pidTooBig["ownerPID"] = 1ll << 40;
+  noBounds.erase("bounds");
+  badBounds["bounds"]["Width"] = "wide";
+  numberAsFloat["number"] = 9000.5;
+  world.desktop.windowServerFaults.extraRows = {layerAsText, pidTooBig, noBounds, badBounds, numberAsFloat, Json(7)};
+  auto all = world.windows.realWindows(false);
+  EXPECT_EQ(numbers(all), (std::vector<std::int64_t>{minimized, visible}));
+  EXPECT_FALSE(all[0].isOnScreen);  // off-screen rows carry no flag
+  EXPECT_TRUE(all[1].isOnScreen);
+  EXPECT_EQ(world.windows.liveWindowNumbers(), (std::set<std::int64_t>{minimized, visible}));
+
+  world.desktop.windowServerFaults.windowListFails = true;
+  EXPECT_TRUE(world.windows.realWindows(true).empty());
+}
+
+TEST(WindowList, FrontWindowPrefersTheFocusedNormalWindowOverAFloatingPanel) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto other = world.desktop.addWindow(pid, {.title = "Other"});
+  auto focused = world.desktop.addWindow(pid, {.title = "Focused"});
+  auto panel = world.desktop.addWindow(pid, {.title = "Panel", .bounds = {0, 0, 200, 200}, .layer = 3});
+  (void)other;
+  ASSERT_EQ(world.windows.realWindows(true).front().windowNumber, panel);
+  EXPECT_EQ(world.windows.frontWindow(pid)->windowNumber, focused);
+
+  world.desktop.accessibilityTrusted = false;  // no focused window to ask for: the first one
+  EXPECT_EQ(world.windows.frontWindow(pid)->windowNumber, panel);
+  EXPECT_FALSE(world.windows.frontWindow(4242));
+}
+
+TEST(WindowList, WindowsOnOtherSpacesAreHiddenAndFailedQueriesCountAsHidden) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto here = world.desktop.addWindow(pid, {.space = 1});
+  auto there = world.desktop.addWindow(pid, {.space = 2});
+  auto sticky = world.desktop.addWindow(pid);
+  world.desktop.window(sticky)->spaces.clear();  // on every Space
+  auto unreadable = world.desktop.addWindow(pid);
+  world.desktop.windowServerFaults.windowSpacesFail = {unreadable};
+  EXPECT_EQ(world.windows.numbersOnHiddenSpaces({here, there, sticky, unreadable}),
+            (std::set<std::int64_t>{there, unreadable}));
+
+  // Without the current Spaces every window that has a Space is hidden.
+  world.desktop.windowServerFaults.displaySpacesFail = true;
+  EXPECT_EQ(world.windows.numbersOnHiddenSpaces({here, there, sticky}), (std::set<std::int64_t>{here, there}));
+}
+
+}  // namespace
+}  // namespace velvix
