@@ -16,12 +16,18 @@ class WindowServer;
 class NotificationCenter;
 class UserDefaults;
 class Workspace;
+class Privacy;
+class Application;
+class Launcher;
 }  // namespace platform
 
 class AXWindowBridge;
 class BrowserBridge;
 class DebugLog;
+class MRUManager;
 class Preferences;
+class RunningApps;
+class ThumbnailStore;
 class WindowList;
 
 struct Services {
@@ -34,6 +40,9 @@ struct Services {
   platform::ProcessTable* processes = nullptr;
   platform::WindowServer* windowServer = nullptr;
   platform::Accessibility* accessibility = nullptr;
+  platform::Privacy* privacy = nullptr;
+  platform::Application* application = nullptr;
+  platform::Launcher* launcher = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
@@ -42,6 +51,9 @@ struct Services {
   BrowserBridge* bridge = nullptr;
   AXWindowBridge* ax = nullptr;
   WindowList* windows = nullptr;
+  RunningApps* runningApps = nullptr;
+  ThumbnailStore* thumbnails = nullptr;
+  MRUManager* mru = nullptr;
 };
 
 }  // namespace velvix

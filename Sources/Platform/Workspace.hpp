@@ -3,6 +3,7 @@
 // bundle identifier and process id, force termination, the activation policy, process activity.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,7 +11,20 @@
 
 namespace velvix::platform {
 
+class NotificationCenter;
+
 using Pid = std::int32_t;
+
+// Notifications of the workspace's own notification centre; their user info carries "pid" and,
+// when the application has one, "bundleID".
+namespace WorkspaceNotification {
+inline constexpr const char* kDidLaunchApplication = "WorkspaceDidLaunchApplication";
+inline constexpr const char* kDidActivateApplication = "WorkspaceDidActivateApplication";
+inline constexpr const char* kDidDeactivateApplication = "WorkspaceDidDeactivateApplication";
+inline constexpr const char* kDidTerminateApplication = "WorkspaceDidTerminateApplication";
+inline constexpr const char* kWillSleep = "WorkspaceWillSleep";
+inline constexpr const char* kDidWake = "WorkspaceDidWake";
+}  // namespace WorkspaceNotification
 
 enum class ActivationPolicy { Regular, Accessory, Prohibited };
 
@@ -22,6 +36,7 @@ struct RunningApplication {
   std::optional<std::string> bundlePath;
   ActivationPolicy activationPolicy = ActivationPolicy::Regular;
   bool isTerminated = false;
+  bool isFinishedLaunching = true;
 };
 
 // Held while a process activity (no app nap, latency-critical) is in force.
@@ -41,6 +56,17 @@ class Workspace {
   virtual bool forceTerminate(Pid pid) = 0;
   // Live state: true once the process has exited (or was never known).
   virtual bool isTerminated(Pid pid) const = 0;
+
+  virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+  // Where the applications with this bundle identifier are installed, best first.
+  virtual std::vector<std::string> applicationPaths(const std::string& bundleID) const = 0;
+  // Opens the application at `path`; the completion gets the running application, or nothing
+  // when it could not be opened. Called on the main loop.
+  virtual void openApplication(const std::string& path, bool activates,
+                               std::function<void(std::optional<RunningApplication>)> completion) = 0;
+  // Opens a URL with its handler (System Settings panes); false for an invalid URL.
+  virtual bool openURL(const std::string& url) = 0;
+  virtual NotificationCenter& notificationCenter() = 0;
 
   // This process: its bundle identifier (empty when the bundle has none) and pid.
   virtual std::string ownBundleIdentifier() const = 0;

@@ -27,14 +27,22 @@ TestWorld::TestWorld() {
   services_.notifications = &notifications;
   services_.workspace = &desktop.workspace();
   services_.loginItems = &desktop.loginItems();
+  services_.processes = &desktop.processes();
   services_.windowServer = &desktop.windowServer();
   services_.accessibility = &desktop.accessibility();
+  services_.privacy = &desktop.privacyService();
+  services_.application = &desktop.application();
+  services_.launcher = &desktop.launcher();
   services_.home = home.path();
   services_.ax = &ax;
   services_.windows = &windows;
+  services_.runningApps = &runningApps;
+  services_.thumbnails = &thumbnails;
+  log();  // the log first: every other service may write to it
 }
 
 TestWorld::~TestWorld() {
+  mru_.reset();
   if (log_) log_->flush();
 }
 
@@ -54,10 +62,40 @@ Preferences& TestWorld::preferences() {
   return *preferences_;
 }
 
+BrowserBridge& TestWorld::bridge() {
+  if (!bridge_) {
+    bridge_ = std::make_unique<BrowserBridge>(services_);
+    services_.bridge = bridge_.get();
+  }
+  return *bridge_;
+}
+
+MRUManager& TestWorld::mru() {
+  if (!mru_) {
+    preferences();
+    bridge();
+    mru_ = std::make_unique<MRUManager>(services_);
+    services_.mru = mru_.get();
+  }
+  return *mru_;
+}
+
 Services& TestWorld::services() {
-  log();
   preferences();
+  bridge();
+  mru();
   return services_;
+}
+
+platform::Pid TestWorld::launchWithWindows(const std::string& bundleID, const std::string& name,
+                                           const std::vector<std::string>& windowTitles) {
+  auto pid = desktop.launch({.bundleID = bundleID, .name = name});
+  double offset = 0;
+  for (const auto& title : windowTitles) {
+    desktop.addWindow(pid, {.title = title, .bounds = {100 + offset, 100 + offset, 800, 600}});
+    offset += 20;
+  }
+  return pid;
 }
 
 std::vector<std::string> TestWorld::healthLines() {

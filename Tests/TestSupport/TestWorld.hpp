@@ -1,23 +1,32 @@
 #pragma once
 // A fresh simulated world for one test: virtual-time main loop, simulated desktop (with this
 // program registered as a running application), in-memory defaults, notification centre, a
-// temporary home folder and the logs. Services are created on first use, so a test can shape the
-// stored settings or the desktop before the service that reads them exists.
+// temporary home folder, and the system's services over them. Services are created on first use,
+// so a test can shape the stored settings or the desktop before the service that reads them
+// exists; services() creates them all.
 
 #include <memory>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
 #include "TestSupport/TempFolder.hpp"
 
@@ -35,11 +44,19 @@ class TestWorld {
   TempFolder home;
   AXWindowBridge ax{desktop.accessibility(), loop};
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
+  RunningApps runningApps{desktop.workspace(), desktop.processes()};
+  ThumbnailStore thumbnails;
 
   DebugLog& log();
   Preferences& preferences();
-  // Every service created so far (and those it needs).
+  BrowserBridge& bridge();
+  MRUManager& mru();
+  // Every service, created now where not yet.
   Services& services();
+
+  // A running application of the desktop with windows added back to front (the last is in front).
+  platform::Pid launchWithWindows(const std::string& bundleID, const std::string& name,
+                                  const std::vector<std::string>& windowTitles);
 
   // Lines of health.log / debug.log after flushing the log queue (without time stamps).
   std::vector<std::string> healthLines();
@@ -49,6 +66,8 @@ class TestWorld {
   Services services_;
   std::unique_ptr<DebugLog> log_;
   std::unique_ptr<Preferences> preferences_;
+  std::unique_ptr<BrowserBridge> bridge_;
+  std::unique_ptr<MRUManager> mru_;
 };
 
 }  // namespace velvix::test

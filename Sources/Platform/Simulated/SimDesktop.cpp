@@ -3,7 +3,11 @@
 #include <algorithm>
 
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
@@ -18,7 +22,11 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       workspace_(std::make_unique<SimWorkspace>(*this)),
       loginItems_(std::make_unique<SimLoginItems>()),
       windowServer_(std::make_unique<SimWindowServer>(*this)),
-      accessibility_(std::make_unique<SimAccessibility>(*this)) {}
+      accessibility_(std::make_unique<SimAccessibility>(*this)),
+      privacy_(std::make_unique<SimPrivacy>(*this)),
+      application_(std::make_unique<SimApplication>(*this)),
+      launcher_(std::make_unique<SimLauncher>()),
+      processes_(std::make_unique<SimDesktopProcessTable>(*this)) {}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -82,6 +90,28 @@ void SimDesktop::activate(Pid pid) {
     }
   }
 }
+
+std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
+  auto it = std::find_if(installed_.begin(), installed_.end(), [&](const InstalledApp& a) { return a.path == path; });
+  if (it == installed_.end()) return std::nullopt;
+  for (const SimApp* running : apps())
+    if (running->bundleID == it->bundleID) {
+      if (activates) activate(running->pid);
+      return running->pid;
+    }
+  Pid pid = launch({.bundleID = it->bundleID, .name = it->name});
+  SimApp* a = app(pid);
+  a->bundlePath = path;
+  a->finishedLaunching = false;
+  pendingQuits_.push_back(loop_.after(it->launchTime, [this, pid] {
+    if (SimApp* launched = app(pid)) launched->finishedLaunching = true;
+  }, platform::TimerMode::Common));
+  if (activates) activate(pid);
+  return pid;
+}
+
+void SimDesktop::sleep() { workspaceNotifications_.post(platform::WorkspaceNotification::kWillSleep); }
+void SimDesktop::wake() { workspaceNotifications_.post(platform::WorkspaceNotification::kDidWake); }
 
 // ---- windows
 

@@ -17,12 +17,18 @@
 
 #include "Platform/Geometry.hpp"
 #include "Platform/MainLoop.hpp"
+#include "Platform/NotificationCenter.hpp"
+#include "Platform/Privacy.hpp"
 #include "Platform/Workspace.hpp"
 
 namespace velvix::sim {
 
 class SimAccessibility;
+class SimDesktopProcessTable;
+class SimApplication;
+class SimLauncher;
 class SimLoginItems;
+class SimPrivacy;
 class SimWindowServer;
 class SimWorkspace;
 
@@ -35,6 +41,7 @@ struct SimApp {
   platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::Regular;
   bool terminated = false;
   bool hidden = false;
+  bool finishedLaunching = true;
   // How it answers a force-terminate: quits after `quitDelay` seconds, or never.
   bool ignoresTermination = false;
   double quitDelay = 0.2;
@@ -89,6 +96,26 @@ struct SimDisplay {
   std::vector<std::uint64_t> spaces{1};
 };
 
+// The privacy permissions of this program, and what their prompts did.
+struct SimPrivacyState {
+  platform::ListenEventAccess listenEvent = platform::ListenEventAccess::granted;
+  bool screenCapture = true;
+  // Automation status per target bundle; a bundle without an entry has not been decided yet.
+  std::map<std::string, std::int32_t> automation;
+  double automationLatency = 0.05;  // how long one Automation query takes
+  int automationQueries = 0;
+  // "accessibility", "listenEvent", "screenCapture", "automation:<bundle id>": prompts shown.
+  std::vector<std::string> prompts;
+};
+
+// An application that is installed but need not be running.
+struct InstalledApp {
+  std::string bundleID;
+  std::string name;
+  std::string path;
+  double launchTime = 0.5;  // from open to finished launching
+};
+
 // Faults of the window server that tests switch on.
 struct WindowServerFaults {
   bool windowListFails = false;
@@ -124,6 +151,20 @@ class SimDesktop {
   std::optional<platform::Pid> frontmostPid() const { return frontmost_; }
   // Makes the application frontmost and brings its front window to the front of the screen.
   void activate(platform::Pid pid);
+  // The application resigns the front; nothing is frontmost until the next activation.
+  void deactivate(platform::Pid pid) {
+    if (frontmost_ == pid) frontmost_.reset();
+  }
+
+  // ---- installed applications
+  void install(const InstalledApp& app) { installed_.push_back(app); }
+  const std::vector<InstalledApp>& installed() const { return installed_; }
+  // Opens an installed application: it runs at once and finishes launching after its launch time.
+  std::optional<platform::Pid> open(const std::string& path, bool activates);
+
+  // ---- sleep
+  void sleep();
+  void wake();
 
   // ---- windows, front to back
   std::int64_t addWindow(platform::Pid owner, const WindowSpec& spec = {});
@@ -143,6 +184,8 @@ class SimDesktop {
 
   // ---- platform state
   bool accessibilityTrusted = true;
+  SimPrivacyState privacy;
+  std::vector<std::string> openedURLs;
   WindowServerFaults windowServerFaults;
   // Accessibility actions performed, as "<action> <element>" lines, for tests.
   std::vector<std::string> performedActions;
@@ -152,6 +195,11 @@ class SimDesktop {
   SimLoginItems& loginItems() { return *loginItems_; }
   SimWindowServer& windowServer() { return *windowServer_; }
   SimAccessibility& accessibility() { return *accessibility_; }
+  SimPrivacy& privacyService() { return *privacy_; }
+  SimApplication& application() { return *application_; }
+  SimLauncher& launcher() { return *launcher_; }
+  SimDesktopProcessTable& processes() { return *processes_; }
+  platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
@@ -169,12 +217,18 @@ class SimDesktop {
   std::vector<std::int64_t> stack_;
   std::int64_t nextWindowNumber_ = 100;
   std::vector<SimDisplay> displays_{SimDisplay{}};
+  std::vector<InstalledApp> installed_;
   std::vector<platform::Timer> pendingQuits_;
+  platform::NotificationCenter workspaceNotifications_;
   std::shared_ptr<std::vector<std::string>> activities_;
   std::unique_ptr<SimWorkspace> workspace_;
   std::unique_ptr<SimLoginItems> loginItems_;
   std::unique_ptr<SimWindowServer> windowServer_;
   std::unique_ptr<SimAccessibility> accessibility_;
+  std::unique_ptr<SimPrivacy> privacy_;
+  std::unique_ptr<SimApplication> application_;
+  std::unique_ptr<SimLauncher> launcher_;
+  std::unique_ptr<SimDesktopProcessTable> processes_;
 };
 
 }  // namespace velvix::sim

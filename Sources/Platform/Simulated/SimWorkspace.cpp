@@ -19,6 +19,7 @@ RunningApplication snapshot(const SimApp& app) {
   info.bundlePath = app.bundlePath;
   info.activationPolicy = app.activationPolicy;
   info.isTerminated = app.terminated;
+  info.isFinishedLaunching = app.finishedLaunching;
   return info;
 }
 
@@ -71,6 +72,33 @@ bool SimWorkspace::isTerminated(Pid pid) const {
   const SimApp* app = desktop_.app(pid);
   return !app || app->terminated;
 }
+
+std::optional<RunningApplication> SimWorkspace::frontmostApplication() const {
+  auto pid = desktop_.frontmostPid();
+  return pid ? application(*pid) : std::nullopt;
+}
+
+std::vector<std::string> SimWorkspace::applicationPaths(const std::string& bundleID) const {
+  std::vector<std::string> paths;
+  for (const InstalledApp& app : desktop_.installed())
+    if (app.bundleID == bundleID) paths.push_back(app.path);
+  return paths;
+}
+
+void SimWorkspace::openApplication(const std::string& path, bool activates,
+                                   std::function<void(std::optional<RunningApplication>)> completion) {
+  auto pid = desktop_.open(path, activates);
+  std::optional<RunningApplication> opened = pid ? application(*pid) : std::nullopt;
+  desktop_.loop_.post([completion = std::move(completion), opened] { completion(opened); });
+}
+
+bool SimWorkspace::openURL(const std::string& url) {
+  if (url.empty() || url.find(':') == std::string::npos || url.find(' ') != std::string::npos) return false;
+  desktop_.openedURLs.push_back(url);
+  return true;
+}
+
+platform::NotificationCenter& SimWorkspace::notificationCenter() { return desktop_.workspaceNotifications(); }
 
 std::string SimWorkspace::ownBundleIdentifier() const {
   const SimApp* self = desktop_.app(desktop_.selfPid_);

@@ -16,6 +16,12 @@ class SimWorkspace final : public platform::Workspace {
   std::optional<platform::RunningApplication> application(platform::Pid pid) const override;
   bool forceTerminate(platform::Pid pid) override;
   bool isTerminated(platform::Pid pid) const override;
+  std::optional<platform::RunningApplication> frontmostApplication() const override;
+  std::vector<std::string> applicationPaths(const std::string& bundleID) const override;
+  void openApplication(const std::string& path, bool activates,
+                       std::function<void(std::optional<platform::RunningApplication>)> completion) override;
+  bool openURL(const std::string& url) override;
+  platform::NotificationCenter& notificationCenter() override;
   std::string ownBundleIdentifier() const override;
   platform::Pid ownPid() const override;
   void setOwnActivationPolicy(platform::ActivationPolicy policy) override;

@@ -1,0 +1,157 @@
+#include "Core/MRUManager.hpp"
+
+#include <algorithm>
+
+#include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/ProcessTable.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/RunningApps.hpp"
+
+namespace velvix {
+
+MRUManager::MRUManager(Services& services) : services_(services) {
+  preferencesObservation_ = services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
+                                                             [this](const auto&) { applyPreferences(); });
+  auto& workspace = services_.workspace->notificationCenter();
+  sleepObservation_ = workspace.observe(platform::WorkspaceNotification::kWillSleep, *services_.loop,
+                                        [this](const auto&) { sleepBegan = now(); });
+  wakeObservation_ = workspace.observe(platform::WorkspaceNotification::kDidWake, *services_.loop,
+                                       [this](const auto&) { creditSleepTime(); });
+}
+
+double MRUManager::now() const { return services_.loop->now(); }
+
+bool MRUManager::recencyBefore(const SwitchableItem& a, const SwitchableItem& b) {
+  if (a.seeded != b.seeded) return !a.seeded;
+  return a.lastActivatedAt > b.lastActivatedAt;
+}
+
+void MRUManager::sortByRecency(std::vector<SwitchableItem>& list) {
+  std::stable_sort(list.begin(), list.end(), recencyBefore);
+}
+
+void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& remove) {
+  std::vector<std::string> removed;
+  std::erase_if(items, [&](const SwitchableItem& item) {
+    if (!remove(item)) return false;
+    removed.push_back(item.id);
+    return true;
+  });
+  if (services_.thumbnails)
+    for (const auto& id : removed) services_.thumbnails->remove(id);
+}
+
+void MRUManager::upsertApp(const SwitchableItem& item) {
+  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == item.id; });
+  if (it == items.end()) {
+    items.push_back(item);
+    return;
+  }
+  if (item.seeded) {
+    // An estimate never changes an entry the user used.
+    if (it->seeded) it->lastActivatedAt = std::max(it->lastActivatedAt, item.lastActivatedAt);
+  } else {
+    it->lastActivatedAt = std::max(it->lastActivatedAt, item.lastActivatedAt);
+    it->seeded = false;
+  }
+  it->pid = item.pid;
+  it->title = item.title;
+}
+
+void MRUManager::markActivated(const std::string& id) {
+  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it == items.end()) return;
+  it->lastActivatedAt = now();
+  it->seeded = false;
+}
+
+void MRUManager::refreshFrontWindow(const std::string& bundleID, std::int64_t windowNumber) {
+  markActivated(SwitchableItem::windowItemID(bundleID, windowNumber));
+}
+
+void MRUManager::removeItem(const std::string& id) {
+  removeWhere([&](const SwitchableItem& e) { return e.id == id; });
+}
+
+void MRUManager::removeApp(const std::string& bundleID) {
+  removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::app && e.bundleID == bundleID; });
+}
+
+std::optional<std::string> MRUManager::title(const std::string& id) const {
+  for (const auto& e : items)
+    if (e.id == id) return e.title;
+  return std::nullopt;
+}
+
+std::optional<std::string> MRUManager::mostRecentTabItemID(Browser browser) const {
+  const SwitchableItem* best = nullptr;
+  for (const auto& e : items) {
+    if (e.kind != ItemKind::tab || e.browser != browser) continue;
+    if (!best || (best->seeded == e.seeded && e.lastActivatedAt > best->lastActivatedAt) ||
+        (best->seeded && !e.seeded))
+      best = &e;
+  }
+  return best ? std::optional<std::string>(best->id) : std::nullopt;
+}
+
+void MRUManager::enforceCaps() {
+  // A limit below 1 would drop every tab; the store keeps at least one.
+  const auto perWindow = static_cast<std::size_t>(std::max(1, services_.preferences->perWindowTabLimit.get()));
+  const auto overall = static_cast<std::size_t>(std::max(1, services_.preferences->universalTabLimit.get()));
+
+  std::map<std::string, std::vector<SwitchableItem>> byWindow;
+  for (const auto& e : items) {
+    if (e.kind != ItemKind::tab) continue;
+    byWindow[e.bundleID + "|" + e.session.value_or("-") + "|" + e.windowID.value_or("?")].push_back(e);
+  }
+  std::set<std::string> surplus;
+  for (auto& [key, group] : byWindow) {
+    sortByRecency(group);
+    for (std::size_t i = perWindow; i < group.size(); ++i) surplus.insert(group[i].id);
+  }
+  if (!surplus.empty()) removeWhere([&](const SwitchableItem& e) { return surplus.contains(e.id); });
+
+  std::vector<SwitchableItem> tabs;
+  for (const auto& e : items)
+    if (e.kind == ItemKind::tab) tabs.push_back(e);
+  if (tabs.size() <= overall) return;
+  sortByRecency(tabs);
+  std::set<std::string> overflow;
+  for (std::size_t i = overall; i < tabs.size(); ++i) overflow.insert(tabs[i].id);
+  removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::tab && overflow.contains(e.id); });
+}
+
+void MRUManager::applyPreferences() {
+  if (!services_.preferences->includePrivateTabs.get())
+    removeWhere([](const SwitchableItem& e) { return e.isPrivate; });
+  enforceCaps();
+}
+
+// Time asleep adds to no entry's age: every date moves forward by the slept interval.
+void MRUManager::creditSleepTime() {
+  if (!sleepBegan) return;
+  const double slept = now() - *sleepBegan;
+  sleepBegan.reset();
+  if (slept <= 0) return;
+  for (auto& e : items) e.lastActivatedAt += slept;
+}
+
+bool MRUManager::isExcluded(const std::string& bundleID) const {
+  const auto& excluded = services_.preferences->excludedBundleIDs.get();
+  return std::find(excluded.begin(), excluded.end(), bundleID) != excluded.end();
+}
+
+// Dead: no running application for the id and the process is gone (a process of another user
+// answers the probe with a permission error: it lives).
+bool MRUManager::isDead(platform::Pid pid) const {
+  if (services_.workspace->application(pid)) return false;
+  if (pid <= 0) return true;
+  return services_.processes->probe(pid) == platform::ProcessTable::Probe::gone;
+}
+
+}  // namespace velvix

@@ -1,0 +1,103 @@
+#pragma once
+// The one inventory of everything the switcher can list — applications, their windows, and
+// browser, terminal and editor tabs — each with the time it was last used. Entries come in by
+// seeding at launch, bumps when applications are activated or left, the mark after a successful
+// activation and the tab reports; they leave by removal, caps, termination and the checks of the
+// ranked list and the reconcile pass. Main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Core/Browser.hpp"
+#include "Core/SwitchableItem.hpp"
+#include "Platform/NotificationCenter.hpp"
+#include "Support/WindowList.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class MRUManager {
+ public:
+  static constexpr double kTabExpiry = 1500.0;           // seconds since last use, at ranking
+  static constexpr double kOffScreenCheckDeadline = 0.3;  // Accessibility budget of the ranked list
+  static constexpr double kMinimizedSeedBudget = 1.5;
+  static constexpr double kDeactivationBackdate = 0.75;
+
+  explicit MRUManager(Services& services);
+  MRUManager(const MRUManager&) = delete;
+  MRUManager& operator=(const MRUManager&) = delete;
+
+  // Entries in insertion order (not recency order; rankings sort on demand). The application
+  // monitor edits them directly in two places.
+  std::vector<SwitchableItem> items;
+  std::map<std::string, int> reconcileStrikes;
+  std::set<std::string> unresolvableIDs;
+  std::map<Browser, double> lastTabVerification;
+  std::map<Browser, std::string> focusedTabID;
+  std::optional<double> sleepBegan;
+  std::map<std::string, int> deadWindowStrikes;
+
+  // Entries the user really used come before estimated (seeded) ones, then the later use first.
+  static bool recencyBefore(const SwitchableItem& a, const SwitchableItem& b);
+  static void sortByRecency(std::vector<SwitchableItem>& list);
+
+  // ---- entries of applications and windows
+  void seedRunningApps();
+  // Records that the application was activated (or left) at `date`.
+  void bumpApp(const platform::RunningApplication& app, double date);
+  void markActivated(const std::string& id);
+  void refreshFrontWindow(const std::string& bundleID, std::int64_t windowNumber);
+  // Inserts one application-kind entry, or merges it into the entry with its id: an estimate never
+  // changes an entry the user used, and no date moves backwards.
+  void upsertApp(const SwitchableItem& item);
+  void removeItem(const std::string& id);
+  void removeApp(const std::string& bundleID);
+  std::optional<std::string> title(const std::string& id) const;
+  std::optional<std::string> mostRecentTabItemID(Browser browser) const;
+  // Applies the per-window and overall tab limits.
+  void enforceCaps();
+
+  // ---- the ranked list of a chord (no Accessibility call; then the off-screen check)
+  std::vector<SwitchableItem> rankedForSwitcher();
+  std::vector<SwitchableItem> resolvingOffScreenWindows(const std::vector<SwitchableItem>& list);
+
+  using AXAnswers = std::map<platform::Pid, std::optional<std::set<std::int64_t>>>;
+  struct OffScreenWindow {
+    std::int64_t number;
+    platform::Pid pid;
+  };
+  static std::set<std::int64_t> closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
+                                                    const AXAnswers& answers, const std::set<std::int64_t>& onSpace);
+  static std::set<platform::Pid> pidsWithNoWindows(const std::vector<platform::Pid>& appPIDs,
+                                                   const AXAnswers& answers,
+                                                   const std::set<platform::Pid>& pidsOnSpace);
+
+  // Removes every entry matching `remove` together with its cached thumbnail. Every removal from
+  // the inventory goes through here.
+  void removeWhere(const std::function<bool(const SwitchableItem&)>& remove);
+
+ private:
+  void creditSleepTime();
+  void applyPreferences();
+  void seedMinimizedWindows(double& offset);
+  std::optional<std::string> windowTitle(const WindowList::Info& info, const platform::RunningApplication& app,
+                                         const std::map<std::int64_t, std::string>& axTitles) const;
+  SwitchableItem windowEntry(const WindowList::Info& info, const platform::RunningApplication& app,
+                             const std::map<std::int64_t, std::string>& axTitles) const;
+  bool isExcluded(const std::string& bundleID) const;
+  bool isDead(platform::Pid pid) const;
+  double now() const;
+
+  Services& services_;
+  platform::NotificationCenter::Observation preferencesObservation_;
+  platform::NotificationCenter::Observation sleepObservation_;
+  platform::NotificationCenter::Observation wakeObservation_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,192 @@
+// The ranked list of a chord: the inventory in recency order, with nothing the user cannot
+// switch to. The first pass asks only the window server and the process table; the second asks
+// Accessibility, under a deadline, about windows that are listed but not shown.
+
+#include <algorithm>
+#include <sstream>
+
+#include "Bridge/AXWindowBridge.hpp"
+#include "Core/MRUManager.hpp"
+#include "Core/Services.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/RunningApps.hpp"
+
+namespace velvix {
+namespace {
+
+template <typename Set>
+std::string bracketed(const Set& values) {
+  std::ostringstream out;
+  out << "[";
+  bool first = true;
+  for (const auto& v : values) {  // std::set iterates in ascending order
+    out << (first ? "" : ", ") << v;
+    first = false;
+  }
+  out << "]";
+  return out.str();
+}
+
+}  // namespace
+
+std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
+  std::vector<SwitchableItem> sorted = items;
+  sortByRecency(sorted);
+
+  std::set<Browser> running;
+  for (Browser b : browsers::all())
+    if (services_.runningApps->first(std::string(browsers::bundleID(b)))) running.insert(b);
+
+  const auto inventory = services_.windows->realWindows(false);
+  std::set<std::int64_t> numbers;
+  std::set<platform::Pid> owners;
+  for (const auto& w : inventory) {
+    numbers.insert(w.windowNumber);
+    owners.insert(w.pid);
+  }
+  const double cutOff = now() - kTabExpiry;
+
+  std::vector<SwitchableItem> kept;
+  for (std::size_t position = 0; position < sorted.size(); ++position) {
+    const SwitchableItem& e = sorted[position];
+    if (e.kind == ItemKind::tab) {
+      // The entry in front is never expired: it is the one the user is leaving.
+      if (position != 0 && e.lastActivatedAt < cutOff) continue;
+      if (e.browser && !running.contains(*e.browser)) continue;
+      kept.push_back(e);
+      continue;
+    }
+    if (e.pid && isDead(*e.pid)) continue;
+    if (!inventory.empty()) {
+      if (e.windowNumber) {
+        if (!numbers.contains(*e.windowNumber)) continue;
+      } else if (e.pid && !owners.contains(*e.pid)) {
+        continue;
+      }
+    }
+    kept.push_back(e);
+  }
+
+  // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
+  std::set<std::string> tabBundles;
+  for (const auto& e : kept)
+    if (e.kind == ItemKind::tab) tabBundles.insert(e.bundleID);
+  std::erase_if(kept, [&](const SwitchableItem& e) { return e.kind == ItemKind::app && tabBundles.contains(e.bundleID); });
+  return kept;
+}
+
+std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
+                                                       const AXAnswers& answers, const std::set<std::int64_t>& onSpace) {
+  std::set<std::int64_t> closed;
+  for (const auto& w : offScreen) {
+    auto it = answers.find(w.pid);
+    if (it == answers.end() || !it->second) continue;
+    if (!it->second->contains(w.number) && !onSpace.contains(w.number)) closed.insert(w.number);
+  }
+  return closed;
+}
+
+std::set<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform::Pid>& appPIDs,
+                                                      const AXAnswers& answers,
+                                                      const std::set<platform::Pid>& pidsOnSpace) {
+  std::set<platform::Pid> windowless;
+  for (platform::Pid pid : appPIDs) {
+    auto it = answers.find(pid);
+    if (it == answers.end() || !it->second) continue;
+    if (it->second->empty() && !pidsOnSpace.contains(pid)) windowless.insert(pid);
+  }
+  return windowless;
+}
+
+std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(const std::vector<SwitchableItem>& list) {
+  std::set<std::int64_t> onScreenNumbers;
+  std::set<platform::Pid> onScreenPIDs;
+  for (const auto& w : services_.windows->realWindows(true)) {
+    onScreenNumbers.insert(w.windowNumber);
+    onScreenPIDs.insert(w.pid);
+  }
+
+  std::vector<OffScreenWindow> offScreen;
+  std::set<platform::Pid> candidates;
+  std::map<Browser, platform::Pid> browserPIDs;
+  for (const auto& e : list) {
+    if (e.isWindow() && e.pid && !onScreenNumbers.contains(*e.windowNumber))
+      offScreen.push_back({*e.windowNumber, *e.pid});
+    if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
+    if (e.kind == ItemKind::tab && e.browser) {
+      if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
+        candidates.insert(app->pid);
+        browserPIDs[*e.browser] = app->pid;
+      }
+    }
+  }
+  for (platform::Pid pid : onScreenPIDs) candidates.erase(pid);
+  if (offScreen.empty() && candidates.empty()) return list;
+
+  std::set<platform::Pid> toAsk = candidates;
+  for (const auto& w : offScreen) toAsk.insert(w.pid);
+  const double deadline = services_.loop->uptime() + kOffScreenCheckDeadline;
+  AXAnswers answers;
+  std::set<std::int64_t> minimized;
+  for (platform::Pid pid : toAsk) {
+    if (services_.loop->uptime() >= deadline) {
+      services_.log->log("snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
+      break;
+    }
+    if (!services_.workspace->application(pid)) continue;
+    auto states = services_.ax->windowStatesIfEnumerable(pid, deadline);
+    if (!states) {
+      answers[pid] = std::nullopt;
+      continue;
+    }
+    std::set<std::int64_t> numbers;
+    for (const auto& state : *states) {
+      numbers.insert(state.number);
+      if (state.minimized) minimized.insert(state.number);
+    }
+    answers[pid] = std::move(numbers);
+  }
+
+  // Windows that Accessibility does not list may simply be on another Space.
+  std::vector<std::int64_t> unlisted;
+  std::map<std::int64_t, platform::Pid> ownerOf;
+  for (const auto& row : services_.windows->realWindows(false)) {
+    auto it = answers.find(row.pid);
+    if (it == answers.end() || !it->second || it->second->contains(row.windowNumber)) continue;
+    unlisted.push_back(row.windowNumber);
+    ownerOf[row.windowNumber] = row.pid;
+  }
+  const std::set<std::int64_t> hidden = services_.windows->numbersOnHiddenSpaces(unlisted);
+  std::set<platform::Pid> pidsOnSpace;
+  for (auto number : hidden) pidsOnSpace.insert(ownerOf[number]);
+
+  const auto closed = closedWindowNumbers(offScreen, answers, hidden);
+  if (!closed.empty())
+    services_.log->log("snapshot dropped " + std::to_string(closed.size()) +
+                       " closed-but-cached window(s): " + bracketed(closed));
+  const auto windowless =
+      pidsWithNoWindows(std::vector<platform::Pid>(candidates.begin(), candidates.end()), answers, pidsOnSpace);
+  if (!windowless.empty())
+    services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
+
+  std::vector<SwitchableItem> result;
+  for (const auto& e : list) {
+    if (e.isWindow()) {
+      if (closed.contains(*e.windowNumber)) continue;
+      SwitchableItem copy = e;
+      if (minimized.contains(*e.windowNumber)) copy.isMinimized = true;
+      result.push_back(std::move(copy));
+      continue;
+    }
+    if (e.kind == ItemKind::app && e.pid && windowless.contains(*e.pid)) continue;
+    if (e.kind == ItemKind::tab && e.browser) {
+      auto it = browserPIDs.find(*e.browser);
+      if (it != browserPIDs.end() && windowless.contains(it->second)) continue;
+    }
+    result.push_back(e);
+  }
+  return result;
+}
+
+}  // namespace velvix

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "Core/MRUManager.hpp"
+#include "TestSupport/TestWorld.hpp"
+
+namespace velvix {
+namespace {
+
+using test::TestWorld;
+
+std::vector<std::string> ids(const std::vector<SwitchableItem>& list) {
+  std::vector<std::string> result;
+  for (const auto& e : list) result.push_back(e.id);
+  return result;
+}
+
+struct RankingWorld : TestWorld {
+  RankingWorld() { defaults.set("debugLogging", true); }
+
+  SwitchableItem windowItem(platform::Pid pid, std::int64_t number, double at, bool seeded = false) {
+    const std::string bundle = *desktop.app(pid)->bundleID;
+    SwitchableItem item;
+    item.id = SwitchableItem::windowItemID(bundle, number);
+    item.bundleID = bundle;
+    item.windowNumber = number;
+    item.pid = pid;
+    item.lastActivatedAt = at;
+    item.seeded = seeded;
+    return item;
+  }
+  SwitchableItem appItem(platform::Pid pid, double at) {
+    auto item = *SwitchableItem::appItem(*desktop.workspace().application(pid), at);
+    return item;
+  }
+  SwitchableItem tabItem(const std::string& id, Browser browser, double at) {
+    SwitchableItem item;
+    item.id = id;
+    item.kind = ItemKind::tab;
+    item.browser = browser;
+    item.bundleID = std::string(browsers::bundleID(browser));
+    item.lastActivatedAt = at;
+    return item;
+  }
+};
+
+TEST(RankedList, ExpiresOldTabsExceptTheFrontOneAndDropsTabsOfBrowsersNotRunning) {
+  RankingWorld w;
+  auto chrome = w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
+  (void)chrome;
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  // A 30-minute-old tab is listed only while it is the most recent entry.
+  mru.items = {w.tabItem("tab:old", Browser::chrome, now - 1800)};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:old"});
+  mru.items.push_back(w.tabItem("tab:newer", Browser::chrome, now - 1));
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:newer"});
+
+  // A tab of a browser that is not running goes; one without a browser stays.
+  SwitchableItem orphan = w.tabItem("tab:orphan", Browser::chrome, now - 10);
+  orphan.browser.reset();
+  mru.items = {w.tabItem("tab:safari", Browser::safari, now - 5), orphan};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:orphan"});
+}
+
+TEST(RankedList, KeepsOnlyLiveWindowsAndApplicationsThatOwnOne) {
+  RankingWorld w;
+  auto editor = w.launchWithWindows("com.example.editor", "Editor", {"Doc"});
+  auto idle = w.desktop.launch({.bundleID = "com.example.idle", .name = "Idle"});
+  auto doc = w.desktop.windowsOf(editor)[0];
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  mru.items = {w.windowItem(editor, doc, now - 3600), w.windowItem(editor, 99999, now - 2), w.appItem(idle, now - 1),
+               w.windowItem(editor, doc + 1000, now - 60, true)};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{mru.items[0].id});
+
+  // With no window list at all, entries of living processes all stay.
+  w.desktop.windowServerFaults.windowListFails = true;
+  EXPECT_EQ(mru.rankedForSwitcher().size(), 4u);
+  // A dead process's entries go even then.
+  w.desktop.terminate(idle);
+  EXPECT_EQ(mru.rankedForSwitcher().size(), 3u);
+}
+
+TEST(RankedList, ListedTabsShadowTheirBrowsersApplicationAndWindows) {
+  RankingWorld w;
+  auto chrome = w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  mru.items = {w.appItem(chrome, now), w.windowItem(chrome, w.desktop.windowsOf(chrome)[0], now),
+               w.tabItem("tab:a", Browser::chrome, now - 5)};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:a"});
+}
+
+TEST(RankedList, OffScreenPassDropsClosedWindowsMarksMinimizedAndKeepsOtherSpaces) {
+  RankingWorld w;
+  auto editor = w.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto shown = w.desktop.addWindow(editor, {.title = "Shown"});
+  auto minimized = w.desktop.addWindow(editor, {.title = "Minimized", .minimized = true});
+  auto elsewhere = w.desktop.addWindow(editor, {.title = "Elsewhere", .space = 2});
+  auto ghost = w.desktop.addWindow(editor, {.title = "Ghost", .minimized = true});
+  // The ghost is still listed by the window server but no longer known to Accessibility; the
+  // window on another Space is not listed by Accessibility either (as on the real system).
+  w.desktop.window(ghost)->inAccessibility = false;
+  w.desktop.window(elsewhere)->inAccessibility = false;
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  mru.items = {w.windowItem(editor, shown, now), w.windowItem(editor, minimized, now - 1),
+               w.windowItem(editor, elsewhere, now - 2), w.windowItem(editor, ghost, now - 3)};
+  auto result = mru.resolvingOffScreenWindows(mru.rankedForSwitcher());
+  ASSERT_EQ(ids(result), (std::vector<std::string>{mru.items[0].id, mru.items[1].id, mru.items[2].id}));
+  EXPECT_FALSE(result[0].isMinimized);
+  EXPECT_TRUE(result[1].isMinimized);
+  EXPECT_EQ(w.debugLines().back(), "snapshot dropped 1 closed-but-cached window(s): [" + std::to_string(ghost) + "]");
+}
+
+TEST(RankedList, WindowlessApplicationLosesItsEntriesButAMissingAnswerRemovesNothing) {
+  RankingWorld w;
+  auto chrome = w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  auto ghostly = w.desktop.addWindow(chrome, {.title = "Closing", .minimized = true});
+  w.desktop.window(ghostly)->inAccessibility = false;  // Accessibility already reports no windows
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  mru.items = {w.tabItem("tab:a", Browser::chrome, now)};
+  auto first = mru.rankedForSwitcher();
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_TRUE(mru.resolvingOffScreenWindows(first).empty());
+  EXPECT_EQ(w.debugLines().back(), "snapshot dropped app and tab entries of windowless pid(s): [" +
+                                       std::to_string(chrome) + "]");
+
+  // Without Accessibility there is no answer, and nothing is removed.
+  w.desktop.accessibilityTrusted = false;
+  EXPECT_EQ(mru.resolvingOffScreenWindows(first).size(), 1u);
+}
+
+TEST(RankedList, OffScreenPassStopsAtItsDeadlineAndKeepsTheRest) {
+  RankingWorld w;
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  std::vector<SwitchableItem> list;
+  for (int i = 0; i < 4; ++i) {
+    auto pid = w.desktop.launch({.bundleID = "com.example.slow" + std::to_string(i), .name = "Slow"});
+    auto number = w.desktop.addWindow(pid, {.minimized = true});
+    w.desktop.window(number)->inAccessibility = false;  // would count as closed if asked
+    w.desktop.app(pid)->axLatency = 0.2;
+    list.push_back(w.windowItem(pid, number, now - i));
+  }
+  auto result = mru.resolvingOffScreenWindows(list);
+  EXPECT_GT(result.size(), 0u);  // the processes not asked in time keep their windows
+  EXPECT_LT(w.loop.elapsed(), 0.3 + 0.25 + 1e-6);
+  auto lines = w.debugLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are"),
+            lines.end());
+}
+
+TEST(RankedList, PureHelpers) {
+  MRUManager::AXAnswers answers{{1, std::set<std::int64_t>{10}}, {2, std::nullopt}, {3, std::set<std::int64_t>{}}};
+  EXPECT_EQ(MRUManager::closedWindowNumbers({{10, 1}, {11, 1}, {12, 1}, {20, 2}, {30, 4}}, answers, {12}),
+            (std::set<std::int64_t>{11}));
+  EXPECT_EQ(MRUManager::pidsWithNoWindows({1, 2, 3, 4}, answers, {}), (std::set<platform::Pid>{3}));
+  EXPECT_TRUE(MRUManager::pidsWithNoWindows({3}, answers, {3}).empty());
+}
+
+}  // namespace
+}  // namespace velvix
