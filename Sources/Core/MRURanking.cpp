@@ -31,8 +31,12 @@ std::string bracketed(const Set& values) {
 }  // namespace
 
 std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
-  std::vector<SwitchableItem> sorted = items;
-  sortByRecency(sorted);
+  // Ordered and filtered through pointers: only the entries that stay are copied.
+  std::vector<const SwitchableItem*> sorted;
+  sorted.reserve(items.size());
+  for (const auto& e : items) sorted.push_back(&e);
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const SwitchableItem* a, const SwitchableItem* b) { return recencyBefore(*a, *b); });
 
   std::set<Browser> running;
   for (Browser b : browsers::all())
@@ -47,17 +51,23 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   }
   const double cutOff = now() - kTabExpiry;
 
-  std::vector<SwitchableItem> kept;
+  std::vector<const SwitchableItem*> kept;
+  kept.reserve(sorted.size());
+  std::map<platform::Pid, bool> dead;  // one process-table question per process
   for (std::size_t position = 0; position < sorted.size(); ++position) {
-    const SwitchableItem& e = sorted[position];
+    const SwitchableItem& e = *sorted[position];
     if (e.kind == ItemKind::tab) {
       // The entry in front is never expired: it is the one the user is leaving.
       if (position != 0 && e.lastActivatedAt < cutOff) continue;
       if (e.browser && !running.contains(*e.browser)) continue;
-      kept.push_back(e);
+      kept.push_back(&e);
       continue;
     }
-    if (e.pid && isDead(*e.pid)) continue;
+    if (e.pid) {
+      auto [it, inserted] = dead.try_emplace(*e.pid, false);
+      if (inserted) it->second = isDead(*e.pid);
+      if (it->second) continue;
+    }
     if (!inventory.empty()) {
       if (e.windowNumber) {
         if (!numbers.contains(*e.windowNumber)) continue;
@@ -65,15 +75,18 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
         continue;
       }
     }
-    kept.push_back(e);
+    kept.push_back(&e);
   }
 
   // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
-  std::set<std::string> tabBundles;
-  for (const auto& e : kept)
-    if (e.kind == ItemKind::tab) tabBundles.insert(e.bundleID);
-  std::erase_if(kept, [&](const SwitchableItem& e) { return e.kind == ItemKind::app && tabBundles.contains(e.bundleID); });
-  return kept;
+  std::set<std::string_view> tabBundles;
+  for (const SwitchableItem* e : kept)
+    if (e->kind == ItemKind::tab) tabBundles.insert(e->bundleID);
+  std::vector<SwitchableItem> result;
+  result.reserve(kept.size());
+  for (const SwitchableItem* e : kept)
+    if (e->kind == ItemKind::tab || !tabBundles.contains(e->bundleID)) result.push_back(*e);
+  return result;
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
