@@ -1,62 +1,88 @@
 #include "App/VelvixApp.hpp"
 
+#include "App/DesktopPlatform.hpp"
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
+#include "Core/ThumbnailStore.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/PermissionsService.hpp"
 #include "Support/ProcessLog.hpp"
+#include "Support/RunningApps.hpp"
 #include "Support/SupportFolder.hpp"
 #include "Support/WindowList.hpp"
 
 namespace velvix {
 
+// Everything the root owns, in construction order (destroyed in reverse).
+struct VelvixApp::Parts {
+  std::unique_ptr<platform::UserDefaults> defaults;
+  platform::NotificationCenter notifications;
+  std::unique_ptr<DebugLog> log;
+  std::unique_ptr<AXWindowBridge> ax;
+  std::unique_ptr<WindowList> windows;
+  std::unique_ptr<RunningApps> runningApps;
+  std::unique_ptr<Preferences> preferences;
+  ThumbnailStore thumbnails;
+  std::unique_ptr<BrowserBridge> bridge;
+  std::unique_ptr<MRUManager> mru;
+  std::unique_ptr<PermissionsService> permissions;
+};
+
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
   return home / "Library" / "Preferences" / (std::string(AppIdentity::kBundleIdentifier) + ".json");
 }
 
-VelvixApp::VelvixApp(platform::MainLoop& loop, sim::SimDesktop& desktop, VelvixAppOptions options) {
+VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts_(std::make_unique<Parts>()) {
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
-
-  if (options.persistentSettings) {
-    defaults_ = std::make_unique<platform::JsonFileDefaults>(settingsFile(options.home),
-                                                             [](const std::string& line) { processLog(line); });
-  } else {
-    defaults_ = std::make_unique<sim::MemoryDefaults>();
-  }
-  notifications_ = std::make_unique<platform::NotificationCenter>();
-
-  services_.loop = &loop;
-  services_.defaults = defaults_.get();
-  services_.notifications = notifications_.get();
-  services_.workspace = &desktop.workspace();
-  services_.loginItems = &desktop.loginItems();
-  services_.windowServer = &desktop.windowServer();
-  services_.accessibility = &desktop.accessibility();
+  Parts& p = *parts_;
+  connectPlatform(services_, desktop);
   services_.home = options.home;
 
-  log_ = std::make_unique<DebugLog>(SupportFolder::path(options.home), *defaults_, loop);
-  services_.log = log_.get();
-  ax_ = std::make_unique<AXWindowBridge>(desktop.accessibility(), loop);
-  services_.ax = ax_.get();
-  windows_ = std::make_unique<WindowList>(desktop.windowServer(), desktop.workspace(), *ax_);
-  services_.windows = windows_.get();
-  preferences_ = std::make_unique<Preferences>(*defaults_, *notifications_, desktop.loginItems());
-  services_.preferences = preferences_.get();
+  if (options.persistentSettings) {
+    p.defaults = std::make_unique<platform::JsonFileDefaults>(settingsFile(options.home),
+                                                              [](const std::string& line) { processLog(line); });
+  } else {
+    p.defaults = std::make_unique<sim::MemoryDefaults>();
+  }
+  services_.defaults = p.defaults.get();
+  services_.notifications = &p.notifications;
+
+  p.log = std::make_unique<DebugLog>(SupportFolder::path(options.home), *p.defaults, desktop.loop());
+  services_.log = p.log.get();
+  p.ax = std::make_unique<AXWindowBridge>(desktop.accessibility(), desktop.loop());
+  services_.ax = p.ax.get();
+  p.windows = std::make_unique<WindowList>(desktop.windowServer(), desktop.workspace(), *p.ax);
+  services_.windows = p.windows.get();
+  p.runningApps = std::make_unique<RunningApps>(desktop.workspace(), desktop.processes());
+  services_.runningApps = p.runningApps.get();
+  p.preferences = std::make_unique<Preferences>(*p.defaults, p.notifications, desktop.loginItems());
+  services_.preferences = p.preferences.get();
+  services_.thumbnails = &p.thumbnails;
+  p.bridge = std::make_unique<BrowserBridge>(services_);
+  services_.bridge = p.bridge.get();
+  p.mru = std::make_unique<MRUManager>(services_);
+  services_.mru = p.mru.get();
+  p.permissions = std::make_unique<PermissionsService>(services_);
+  services_.permissions = p.permissions.get();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }
 
 VelvixApp::~VelvixApp() {
   delegate_.reset();
-  if (log_) log_->flush();
+  if (parts_->log) parts_->log->flush();
 }
 
 }  // namespace velvix

@@ -11,17 +11,12 @@
 
 namespace velvix {
 namespace platform {
-class MainLoop;
 class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
 namespace sim {
 class SimDesktop;
 }
-class AXWindowBridge;
-class DebugLog;
-class Preferences;
-class WindowList;
 
 struct VelvixAppOptions {
   std::filesystem::path home;
@@ -32,7 +27,7 @@ struct VelvixAppOptions {
 
 class VelvixApp {
  public:
-  VelvixApp(platform::MainLoop& loop, sim::SimDesktop& desktop, VelvixAppOptions options);
+  VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options);
   ~VelvixApp();
 
   Services& services() { return services_; }
@@ -42,13 +37,9 @@ class VelvixApp {
   static std::filesystem::path settingsFile(const std::filesystem::path& home);
 
  private:
+  struct Parts;
   Services services_;
-  std::unique_ptr<platform::UserDefaults> defaults_;
-  std::unique_ptr<platform::NotificationCenter> notifications_;
-  std::unique_ptr<DebugLog> log_;
-  std::unique_ptr<AXWindowBridge> ax_;
-  std::unique_ptr<WindowList> windows_;
-  std::unique_ptr<Preferences> preferences_;
+  std::unique_ptr<Parts> parts_;
   std::unique_ptr<AppDelegate> delegate_;
 };
 

@@ -45,7 +45,7 @@ int VelvixMain::main(int argc, char** argv) {
   qt::QtMainLoop loop;
   sim::SimDesktop desktop(loop);
   sim::SampleDesktop::populate(desktop);
-  VelvixApp velvix(loop, desktop, {.home = homeFolder()});
+  VelvixApp velvix(desktop, {.home = homeFolder()});
 
   // No Dock icon and no menu bar of its own until activated.
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);

@@ -25,6 +25,7 @@ class AXWindowBridge;
 class BrowserBridge;
 class DebugLog;
 class MRUManager;
+class PermissionsService;
 class Preferences;
 class RunningApps;
 class ThumbnailStore;
@@ -54,6 +55,7 @@ struct Services {
   RunningApps* runningApps = nullptr;
   ThumbnailStore* thumbnails = nullptr;
   MRUManager* mru = nullptr;
+  PermissionsService* permissions = nullptr;
 };
 
 }  // namespace velvix

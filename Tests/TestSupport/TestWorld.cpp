@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "App/DesktopPlatform.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 
@@ -22,17 +23,9 @@ std::vector<std::string> messagesOf(const std::filesystem::path& file) {
 
 TestWorld::TestWorld() {
   desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
-  services_.loop = &loop;
+  connectPlatform(services_, desktop);
   services_.defaults = &defaults;
   services_.notifications = &notifications;
-  services_.workspace = &desktop.workspace();
-  services_.loginItems = &desktop.loginItems();
-  services_.processes = &desktop.processes();
-  services_.windowServer = &desktop.windowServer();
-  services_.accessibility = &desktop.accessibility();
-  services_.privacy = &desktop.privacyService();
-  services_.application = &desktop.application();
-  services_.launcher = &desktop.launcher();
   services_.home = home.path();
   services_.ax = &ax;
   services_.windows = &windows;
@@ -42,6 +35,7 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  permissions_.reset();
   mru_.reset();
   if (log_) log_->flush();
 }
@@ -80,10 +74,19 @@ MRUManager& TestWorld::mru() {
   return *mru_;
 }
 
+PermissionsService& TestWorld::permissions() {
+  if (!permissions_) {
+    permissions_ = std::make_unique<PermissionsService>(services_);
+    services_.permissions = permissions_.get();
+  }
+  return *permissions_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
   mru();
+  permissions();
   return services_;
 }
 

@@ -26,6 +26,7 @@
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
 #include "TestSupport/TempFolder.hpp"
@@ -51,6 +52,7 @@ class TestWorld {
   Preferences& preferences();
   BrowserBridge& bridge();
   MRUManager& mru();
+  PermissionsService& permissions();
   // Every service, created now where not yet.
   Services& services();
 
@@ -68,6 +70,7 @@ class TestWorld {
   std::unique_ptr<Preferences> preferences_;
   std::unique_ptr<BrowserBridge> bridge_;
   std::unique_ptr<MRUManager> mru_;
+  std::unique_ptr<PermissionsService> permissions_;
 };
 
 }  // namespace velvix::test

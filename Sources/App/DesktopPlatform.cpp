@@ -1,0 +1,28 @@
+#include "App/DesktopPlatform.hpp"
+
+#include "Core/Services.hpp"
+#include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
+#include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimWindowServer.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
+
+namespace velvix {
+
+void connectPlatform(Services& services, sim::SimDesktop& desktop) {
+  services.loop = &desktop.loop();
+  services.workspace = &desktop.workspace();
+  services.loginItems = &desktop.loginItems();
+  services.processes = &desktop.processes();
+  services.windowServer = &desktop.windowServer();
+  services.accessibility = &desktop.accessibility();
+  services.privacy = &desktop.privacyService();
+  services.application = &desktop.application();
+  services.launcher = &desktop.launcher();
+}
+
+}  // namespace velvix

@@ -1,0 +1,79 @@
+#pragma once
+// Asks the system for the privacy permissions the switcher depends on — Accessibility (windows
+// and the event tap), Input Monitoring (keys), Screen Recording (thumbnails) — and caches the one
+// that is asked per target: Automation, per browser, for the tab scripts. Also restarts the
+// application on request. Main thread only.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Core/Browser.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Support/AliveToken.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class PermissionsService {
+ public:
+  enum class Permission { accessibility, inputMonitoring, screenRecording };
+
+  // One cached Automation status and when it was taken (monotonic clock, seconds).
+  struct AutomationEntry {
+    std::int32_t status;
+    double at;
+  };
+
+  static constexpr double kAutomationStaleAfter = 60.0;
+  static constexpr double kLaunchWaitDeadline = 10.0;
+  static constexpr double kLaunchPollInterval = 0.3;
+  static constexpr const char* kPanePrefix = "x-apple.systempreferences:com.apple.preference.security?";
+
+  explicit PermissionsService(Services& services);
+
+  static std::string id(Permission permission);
+  static std::string pane(Permission permission);
+  bool isGranted(Permission permission) const;
+
+  void requestAccessibility() { request(Permission::accessibility); }
+  void requestInputMonitoring() { request(Permission::inputMonitoring); }
+  void requestScreenRecording() { request(Permission::screenRecording); }
+
+  // The cached status, never blocking; a stale or missing entry starts a check in the background.
+  std::int32_t automationStatus(Browser browser);
+  std::optional<AutomationEntry> automationCacheEntry(Browser browser) const;
+  // Re-checks without prompting; every completion gets the new status on the main loop, in the
+  // order they were given. Concurrent refreshes of one browser share one query.
+  void refreshAutomationStatus(Browser browser, std::function<void(std::int32_t)> completion = {});
+  // Has the system ask the user, launching the browser first when needed.
+  void requestAutomation(Browser browser);
+
+  // Starts a shell that waits for this process to end and opens the application again, then quits.
+  void relaunchApp();
+
+ private:
+  void request(Permission permission);
+  void openSystemSettings(const std::string& paneName);
+  void startCheck(Browser browser);
+  void invalidateAutomationCache();
+  void sendAutomationProbe(Browser browser);
+  void waitUntilRunning(Browser browser, double deadline, std::function<void(bool)> completion);
+  bool isRunning(Browser browser) const;
+
+  Services& services_;
+  std::set<Permission> alreadyRequested_;
+  std::map<Browser, AutomationEntry> automationCache_;
+  std::set<Browser> automationChecking_;
+  std::map<Browser, std::vector<std::function<void(std::int32_t)>>> automationWaiters_;
+  std::map<int, platform::Timer> launchWaits_;
+  int nextLaunchWait_ = 0;
+  AliveToken alive_;
+};
+
+}  // namespace velvix
