@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Bridge/UnixSocketServer.hpp"
@@ -26,10 +27,13 @@ class BrowserBridge {
   // one client has its extension connected. Main thread.
   const std::map<Browser, ClientMap>& chromiumClients() const { return chromiumClients_; }
   bool isChromiumConnected(Browser browser) const;
+  // When the Safari extension last reported anything (monotonic clock), if it has in this run.
+  std::optional<double> lastSafariEventAt() const { return lastSafariEventAt_; }
 
  private:
   Services& services_;
   std::map<Browser, ClientMap> chromiumClients_;
+  std::optional<double> lastSafariEventAt_;
 };
 
 }  // namespace velvix

@@ -15,6 +15,7 @@
 
 #include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
+#include "Core/TabPack.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Support/WindowList.hpp"
 
@@ -28,6 +29,12 @@ class MRUManager {
   static constexpr double kOffScreenCheckDeadline = 0.3;  // Accessibility budget of the ranked list
   static constexpr double kMinimizedSeedBudget = 1.5;
   static constexpr double kDeactivationBackdate = 0.75;
+  static constexpr int kDeadWindowStrikes = 2;
+  static constexpr double kRecentActivationGrace = 6.0;
+  static constexpr int kStrikeLimit = 3;
+  static constexpr double kVerificationInterval = 1.5;
+  // The tab entry that stands for a browser's focused window that is not a tab window.
+  static constexpr const char* kAuxPlaceholderURL = "velvix-aux://focused";
 
   explicit MRUManager(Services& services);
   MRUManager(const MRUManager&) = delete;
@@ -63,6 +70,31 @@ class MRUManager {
   // Applies the per-window and overall tab limits.
   void enforceCaps();
 
+  // ---- tab entries
+  // "tab:<browser>:[<first 8 characters of the session>:]<tab id>" for tabs that extensions report.
+  static std::string tabItemID(Browser browser, const std::optional<std::string>& session, std::int64_t tabID);
+  // 64-bit FNV-1a of the UTF-8 bytes, lowercase hexadecimal without leading zeros.
+  static std::string stableHash(const std::string& text);
+  // A URL that tells which tab is meant (not empty, not a blank or new-tab page).
+  static bool isIdentifyingURL(const std::string& url);
+  // A tab seen through Apple Events (position 1-based as the script gives it).
+  void touchScriptedTab(Browser browser, const std::string& url, const std::string& title,
+                        const std::string& windowID, std::optional<int> tabPosition, double date, bool seeded);
+  void refreshFrontTab(Browser browser, double date);
+  // The browser quit: every tab entry of it goes.
+  void purgeTabs(Browser browser);
+  // Copies what an extension reported of a tab into the entry at `index`.
+  void apply(const TabPack& pack, std::size_t index);
+
+  // ---- reconciliation and expiry
+  // The timer pass: expires old tabs and removes windows missing from two consecutive passes.
+  void purgeDeadAndExpired();
+  // Reconciles the browser's tab entries with the keys (URLs, ttys) of its open tabs, one per
+  // tab; a tab missing from `strikeLimit` consecutive enumerations goes. Returns the removed ids.
+  std::set<std::string> reconcile(Browser browser, const std::vector<std::string>& liveKeys, int strikeLimit);
+  // A scripted activation found no such tab: verify the browser's tabs soon.
+  void noteUnresolvableTab(const std::string& id, Browser browser);
+
   // ---- the ranked list of a chord (no Accessibility call; then the off-screen check)
   std::vector<SwitchableItem> rankedForSwitcher();
   std::vector<SwitchableItem> resolvingOffScreenWindows(const std::vector<SwitchableItem>& list);
@@ -92,6 +124,11 @@ class MRUManager {
                              const std::map<std::int64_t, std::string>& axTitles) const;
   bool isExcluded(const std::string& bundleID) const;
   bool isDead(platform::Pid pid) const;
+  void verifyTabs(Browser browser);
+
+  bool isProvablyWindowless(platform::Pid pid) const;
+  // The id of the entry first in the recency order, if any.
+  std::optional<std::string> newestID() const;
   double now() const;
 
   Services& services_;

@@ -19,9 +19,11 @@ class Workspace;
 class Privacy;
 class Application;
 class Launcher;
+class ScriptRunner;
 }  // namespace platform
 
 class AXWindowBridge;
+class AppleScriptBridge;
 class BrowserBridge;
 class DebugLog;
 class MRUManager;
@@ -44,6 +46,7 @@ struct Services {
   platform::Privacy* privacy = nullptr;
   platform::Application* application = nullptr;
   platform::Launcher* launcher = nullptr;
+  platform::ScriptRunner* scriptRunner = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
@@ -56,6 +59,7 @@ struct Services {
   ThumbnailStore* thumbnails = nullptr;
   MRUManager* mru = nullptr;
   PermissionsService* permissions = nullptr;
+  AppleScriptBridge* scripts = nullptr;
 };
 
 }  // namespace velvix

@@ -8,6 +8,7 @@
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
@@ -26,7 +27,8 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       privacy_(std::make_unique<SimPrivacy>(*this)),
       application_(std::make_unique<SimApplication>(*this)),
       launcher_(std::make_unique<SimLauncher>()),
-      processes_(std::make_unique<SimDesktopProcessTable>(*this)) {}
+      processes_(std::make_unique<SimDesktopProcessTable>(*this)),
+      scripts_(std::make_unique<SimScriptRunner>(*this)) {}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -163,6 +165,36 @@ void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
 void SimDesktop::closeWindow(std::int64_t number) {
   windows_.erase(number);
   std::erase(stack_, number);
+}
+
+std::int64_t SimDesktop::addTab(std::int64_t number, SimTab tab, bool activate) {
+  SimWindow* w = window(number);
+  if (!w) return 0;
+  if (tab.id == 0) tab.id = nextTabID_++;
+  nextTabID_ = std::max(nextTabID_, tab.id + 1);
+  w->tabs.push_back(tab);
+  if (activate || w->tabs.size() == 1) activateTab(number, w->tabs.size() - 1);
+  return tab.id;
+}
+
+void SimDesktop::activateTab(std::int64_t number, std::size_t index) {
+  SimWindow* w = window(number);
+  if (!w || index >= w->tabs.size()) return;
+  w->activeTab = index;
+  w->title = w->tabs[index].title;
+}
+
+void SimDesktop::closeTab(std::int64_t number, std::size_t index) {
+  SimWindow* w = window(number);
+  if (!w || index >= w->tabs.size()) return;
+  w->tabs.erase(w->tabs.begin() + static_cast<std::ptrdiff_t>(index));
+  if (w->tabs.empty()) {
+    closeWindow(number);
+    return;
+  }
+  std::size_t active = w->activeTab;
+  if (index < active) --active;
+  activateTab(number, std::min(active, w->tabs.size() - 1));
 }
 
 bool SimDesktop::isOnScreen(const SimWindow& w) const {

@@ -31,6 +31,7 @@ class SimLoginItems;
 class SimPrivacy;
 class SimWindowServer;
 class SimWorkspace;
+class SimScriptRunner;
 
 // One simulated application process.
 struct SimApp {
@@ -62,6 +63,15 @@ struct AppSpec {
   std::optional<platform::Pid> pid;  // made up when absent
 };
 
+// One tab of a simulated browser or terminal window.
+struct SimTab {
+  std::int64_t id = 0;  // the extension's tab id
+  std::string title;
+  std::string url;  // for a terminal tab: the tty of its shell
+  std::optional<std::string> favIconURL;
+  bool busy = false;  // a terminal tab running a command
+};
+
 // One simulated window.
 struct SimWindow {
   std::int64_t number = 0;
@@ -75,6 +85,10 @@ struct SimWindow {
   bool inAccessibility = true;        // listed among its application's Accessibility windows
   bool numberReadable = true;         // the window-number query answers for it
   bool hasCloseButton = true;
+  // Browser and terminal windows: their tabs, the active one, and whether the window is private.
+  std::vector<SimTab> tabs;
+  std::size_t activeTab = 0;
+  bool isPrivate = false;
 };
 
 struct WindowSpec {
@@ -177,6 +191,17 @@ class SimDesktop {
   void closeWindow(std::int64_t number);
   bool isOnScreen(const SimWindow& window) const;
 
+  // ---- tabs (the window's title follows its active tab)
+  std::int64_t addTab(std::int64_t window, SimTab tab, bool activate = true);
+  void activateTab(std::int64_t window, std::size_t index);
+  void closeTab(std::int64_t window, std::size_t index);
+
+  // ---- Apple Events scripts: how long a run takes, and applications whose scripts fail or hang
+  double scriptLatency = 0.05;
+  std::set<std::string> failingScripts;  // bundle ids
+  std::set<std::string> hangingScripts;  // bundle ids: killed at the time limit
+  int scriptRuns = 0;
+
   // ---- displays and Spaces
   std::vector<SimDisplay>& displays() { return displays_; }
   const std::vector<SimDisplay>& displays() const { return displays_; }
@@ -199,6 +224,7 @@ class SimDesktop {
   SimApplication& application() { return *application_; }
   SimLauncher& launcher() { return *launcher_; }
   SimDesktopProcessTable& processes() { return *processes_; }
+  SimScriptRunner& scripts() { return *scripts_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
@@ -229,6 +255,8 @@ class SimDesktop {
   std::unique_ptr<SimApplication> application_;
   std::unique_ptr<SimLauncher> launcher_;
   std::unique_ptr<SimDesktopProcessTable> processes_;
+  std::unique_ptr<SimScriptRunner> scripts_;
+  std::int64_t nextTabID_ = 1;
 };
 
 }  // namespace velvix::sim

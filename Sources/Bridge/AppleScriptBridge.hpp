@@ -1,0 +1,77 @@
+#pragma once
+// The Apple Events fallback for tabs: reads and switches the tabs of Chromium-family browsers,
+// Safari and Terminal where no extension reports them (and always switches and closes Safari's).
+// Every operation runs a script through the script runner and answers on the main loop.
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Core/Browser.hpp"
+#include "Core/SwitchableItem.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/ScriptRunner.hpp"
+#include "Support/AliveToken.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class AppleScriptBridge {
+ public:
+  static constexpr double kSafariSeedDelay = 40.0;
+  static constexpr double kSafariExtensionFresh = 75.0;
+  static constexpr double kWindowNamesFresh = 5.0;
+
+  struct CurrentTab {
+    std::string url;
+    std::string title;
+    std::string windowID;  // "as:<script window id>"
+    std::optional<int> position;
+  };
+  struct FrontTab {
+    std::string url;
+    std::string title;
+    int position;
+    int tabCount;
+  };
+
+  AppleScriptBridge(Services& services, platform::ScriptRunner& runner) : services_(services), runner_(runner) {}
+
+  // Fills the inventory with the tabs open now (Safari: 40 s later, unless its extension reports).
+  void seed(Browser browser);
+  void currentTabAsync(Browser browser, std::function<void(CurrentTab)> completion);
+  void liveTabKeysAsync(Browser browser, std::function<void(std::optional<std::vector<std::string>>)> completion);
+  void frontTabsAsync(std::function<void(std::vector<FrontTab>)> completion);
+  void scriptedWindowNamesAsync(Browser browser,
+                                std::function<void(std::optional<std::vector<std::string>>, bool fresh)> completion);
+  std::vector<std::string> cachedScriptedWindowNames(Browser browser) const;
+  // Switches to ("resolvetab") or closes ("closetab") the tab of the item; true on success.
+  void resolve(const SwitchableItem& item, const std::string& handler, std::function<void(bool)> completion);
+
+  // The 1-based position in a record's fourth field, when it is one.
+  static std::optional<int> position(const std::vector<std::string>& fields);
+  static std::vector<std::string> splitFields(const std::string& line);
+
+ private:
+  platform::ScriptCall call(Browser browser, std::string handler, std::vector<std::string> arguments = {});
+  void run(platform::ScriptCall call, std::function<void(std::optional<std::vector<std::string>>)> completion);
+  void seedNow(Browser browser);
+  bool isRunning(Browser browser) const;
+
+  Services& services_;
+  platform::ScriptRunner& runner_;
+  struct Names {
+    std::vector<std::string> names;
+    double at;
+  };
+  std::map<Browser, Names> windowNames_;
+  std::set<Browser> windowNamesInFlight_;
+  std::vector<platform::Timer> pendingSeeds_;
+  AliveToken alive_;
+};
+
+}  // namespace velvix

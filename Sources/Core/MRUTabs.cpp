@@ -1,0 +1,123 @@
+// Tab entries and their identifiers: the two id forms (extension tabs and scripted tabs), tabs
+// seen through Apple Events, the front tab of a browser whose extension is live, and the purge
+// when a browser quits.
+
+#include <set>
+
+#include "Core/MRUManager.hpp"
+#include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Support/Utf8.hpp"
+
+namespace velvix {
+
+std::string MRUManager::tabItemID(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
+  std::string id = "tab:" + std::string(browsers::rawValue(browser)) + ":";
+  if (session && !session->empty()) id += Utf8::prefix(*session, 8) + ":";
+  return id + std::to_string(tabID);
+}
+
+std::string MRUManager::stableHash(const std::string& text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : text) {
+    hash ^= byte;
+    hash *= 1099511628211ull;
+  }
+  char buffer[17];
+  std::snprintf(buffer, sizeof buffer, "%llx", static_cast<unsigned long long>(hash));
+  return buffer;
+}
+
+bool MRUManager::isIdentifyingURL(const std::string& url) {
+  static const std::set<std::string> nonIdentifying{
+      "",           "favorites://",          "topsites://",      "about:blank", "chrome://newtab/",
+      "chrome://new-tab-page/", "brave://newtab/", "edge://newtab/",
+  };
+  return !nonIdentifying.contains(url);
+}
+
+void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const std::string& title,
+                                  const std::string& windowID, std::optional<int> tabPosition, double date,
+                                  bool seeded) {
+  if (url.empty()) return;
+  const bool identifying = isIdentifyingURL(url);
+  if (identifying) {
+    // The script sees a tab that the extension already reports: that entry stands for it.
+    for (auto& e : items) {
+      if (e.kind != ItemKind::tab || e.browser != browser || e.source != TabSource::webExtension || e.url != url)
+        continue;
+      if (!seeded) {
+        if (date > e.lastActivatedAt) e.lastActivatedAt = date;
+        e.seeded = false;
+      }
+      return;
+    }
+  }
+  std::string id = "tab:" + std::string(browsers::rawValue(browser)) + ":win:" + windowID + ":url:" + stableHash(url);
+  if (!identifying && tabPosition) id += ":at:" + std::to_string(*tabPosition);
+
+  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it != items.end()) {
+    if (!seeded) {
+      if (date > it->lastActivatedAt) it->lastActivatedAt = date;
+      it->seeded = false;
+    } else if (it->seeded && date > it->lastActivatedAt) {
+      it->lastActivatedAt = date;  // a seeding never touches an entry the user used
+    }
+    it->title = title;
+    it->windowID = windowID;
+    if (tabPosition) it->tabIndex = *tabPosition - 1;
+  } else {
+    SwitchableItem item;
+    item.id = id;
+    item.kind = ItemKind::tab;
+    item.bundleID = std::string(browsers::bundleID(browser));
+    item.browser = browser;
+    item.windowID = windowID;
+    if (tabPosition) item.tabIndex = *tabPosition - 1;
+    item.title = title.empty() ? url : title;
+    item.url = url;
+    item.lastActivatedAt = date;
+    item.source = TabSource::appleScript;
+    item.seeded = seeded;
+    items.push_back(std::move(item));
+  }
+  enforceCaps();
+}
+
+void MRUManager::refreshFrontTab(Browser browser, double date) {
+  auto focused = focusedTabID.find(browser);
+  if (focused == focusedTabID.end()) return;
+  for (auto& e : items)
+    if (e.id == focused->second) {
+      e.lastActivatedAt = std::max(e.lastActivatedAt, date);
+      e.seeded = false;
+      return;
+    }
+}
+
+void MRUManager::purgeTabs(Browser browser) {
+  std::set<std::string> ids;
+  for (const auto& e : items)
+    if (e.kind == ItemKind::tab && e.browser == browser) ids.insert(e.id);
+  removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::tab && e.browser == browser; });
+  if (services_.thumbnails) services_.thumbnails->remove(SwitchableItem::appID(std::string(browsers::bundleID(browser))));
+  for (const auto& id : ids) reconcileStrikes.erase(id);
+  focusedTabID.erase(browser);
+}
+
+void MRUManager::apply(const TabPack& pack, std::size_t index) {
+  if (index >= items.size()) return;
+  SwitchableItem& e = items[index];
+  if (!pack.redacted) {
+    e.title = pack.title.empty() ? pack.url : pack.title;
+    e.url = pack.url;
+  }
+  e.windowID = std::to_string(pack.windowID);
+  e.tabID = pack.tabID;
+  e.tabIndex = pack.tabIndex >= 0 ? std::optional<std::int64_t>(pack.tabIndex) : std::nullopt;
+  if (pack.favIconURL && !pack.favIconURL->empty()) e.favIconURL = pack.favIconURL;
+  e.isPrivate = pack.isPrivate;
+}
+
+}  // namespace velvix
