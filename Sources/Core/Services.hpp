@@ -8,6 +8,7 @@
 
 namespace velvix {
 namespace platform {
+class BundleReader;
 class LoginItems;
 class MainLoop;
 class ProcessTable;
@@ -28,6 +29,7 @@ struct Services {
   platform::Workspace* workspace = nullptr;
   platform::LoginItems* loginItems = nullptr;
   platform::ProcessTable* processes = nullptr;
+  platform::BundleReader* bundles = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
