@@ -1,6 +1,5 @@
 #include "VelvixChromeHost/ChromeHostRelay.hpp"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -70,12 +69,9 @@ void pumpChromeToHost(int socket) {
     if (!readExactly(STDIN_FILENO, header, sizeof(header))) finish();
     const std::uint32_t length = nativeframing::readHeader(header);
     if (length > hostchannel::kMaxFrameBytes) finish();
-    line.resize(length + 1);
+    line.resize(length);
     if (length > 0 && !readExactly(STDIN_FILENO, line.data(), length)) finish();
-    // One frame must stay one line: a raw line feed can only be insignificant whitespace in a
-    // JSON text, so a space keeps the message intact instead of cutting it into broken lines.
-    std::replace(line.begin(), line.begin() + length, '\n', ' ');
-    line[length] = '\n';
+    nativeframing::makeSocketLine(line);
     if (!writeAll(socket, line.data(), line.size())) finish();
   }
 }

@@ -1,5 +1,6 @@
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velvix::nativeframing {
@@ -27,6 +28,11 @@ std::string frame(std::string_view payload) {
   writeHeader(static_cast<std::uint32_t>(payload.size()), bytes.data());
   if (!payload.empty()) std::memcpy(bytes.data() + kHeaderBytes, payload.data(), payload.size());
   return bytes;
+}
+
+void makeSocketLine(std::string& payload) {
+  std::replace(payload.begin(), payload.end(), '\n', ' ');
+  payload.push_back('\n');
 }
 
 std::string_view trimmed(std::string_view bytes) {

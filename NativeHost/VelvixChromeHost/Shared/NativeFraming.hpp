@@ -16,6 +16,10 @@ void writeHeader(std::uint32_t length, char* out);
 std::uint32_t readHeader(const char* in);
 // Header and payload in one buffer, ready for a single write.
 std::string frame(std::string_view payload);
+// Makes a browser frame's payload one socket line, in place: a raw line feed can only be
+// insignificant white space in a JSON text, so each becomes a space (one frame stays one line),
+// and one line feed ends the line.
+void makeSocketLine(std::string& payload);
 // `bytes` without leading and trailing ASCII whitespace (space, tab, LF, CR, VT, FF).
 std::string_view trimmed(std::string_view bytes);
 

@@ -16,6 +16,15 @@ TEST(NativeFraming, TheLengthTravelsInNativeByteOrder) {
   EXPECT_EQ(nativeframing::frame(""), std::string(4, '\0'));
 }
 
+TEST(NativeFraming, AFrameBecomesExactlyOneSocketLine) {
+  std::string payload = "{\n  \"a\": 1\n}";
+  nativeframing::makeSocketLine(payload);
+  EXPECT_EQ(payload, "{   \"a\": 1 }\n");
+  std::string empty;
+  nativeframing::makeSocketLine(empty);
+  EXPECT_EQ(empty, "\n");
+}
+
 TEST(NativeFraming, TrimmingRemovesOnlyAsciiWhitespaceAtTheEnds) {
   EXPECT_EQ(nativeframing::trimmed("  {\"a\": 1}\r"), "{\"a\": 1}");
   EXPECT_EQ(nativeframing::trimmed("\t\v\f\r\n "), "");
