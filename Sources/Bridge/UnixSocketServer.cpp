@@ -1,5 +1,6 @@
 #include "Bridge/UnixSocketServer.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -220,7 +221,7 @@ std::optional<std::string> UnixSocketServer::start() {
   ::chmod(folder.c_str(), 0700);  // an existing folder is tightened too
   ::unlink(path_.c_str());        // a socket file left by an earlier run would fail the bind
 
-  auto fail = [this](const char* operation, int fd) {
+  auto fail = [](const char* operation, int fd) {
     const int code = errno;
     if (fd >= 0) ::close(fd);
     return std::optional<std::string>(PosixError{operation, code}.description());

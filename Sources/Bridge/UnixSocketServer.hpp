@@ -5,7 +5,6 @@
 // the main loop, in order. Any thread may write a whole line to one connection. It knows nothing
 // of what the lines mean.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>

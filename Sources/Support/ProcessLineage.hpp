@@ -2,8 +2,8 @@
 // Which application a process connected to the socket belongs to, found by walking its ancestry:
 // a relay is a child of the Chromium-family browser that started it, an editor's extension host a
 // descendant of the editor. Stateless: the kernel's process table, the running applications and
-// the bundles on disk are asked through Services (processes, workspace, bundles; log for the one
-// diagnostic line).
+// the bundles on disk are asked through Services, which must hold processes, workspace and
+// bundles (log is optional: it only takes the one diagnostic line).
 
 #include <filesystem>
 #include <optional>
