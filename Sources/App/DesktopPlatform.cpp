@@ -3,11 +3,13 @@
 #include "Core/Services.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
@@ -23,6 +25,8 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.privacy = &desktop.privacyService();
   services.application = &desktop.application();
   services.launcher = &desktop.launcher();
+  services.scriptRunner = &desktop.scripts();
+  services.bundles = &desktop.bundles();
 }
 
 }  // namespace velvix

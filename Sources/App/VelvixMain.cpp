@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "App/VelvixApp.hpp"
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -27,11 +28,10 @@ void requestQuit(int) {
   [[maybe_unused]] auto ignored = ::write(quitPipe[1], &byte, 1);
 }
 
-// The home folder: VELVIX_HOME when set (so a run can be pointed at a scratch folder), else HOME.
+// The home folder the relay uses too, so both find the same socket.
 std::filesystem::path homeFolder() {
-  if (const char* home = std::getenv("VELVIX_HOME"); home && *home) return home;
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  return std::filesystem::current_path();
+  std::string home = hostchannel::homeFolder();
+  return home.empty() ? std::filesystem::current_path() : std::filesystem::path(home);
 }
 
 }  // namespace

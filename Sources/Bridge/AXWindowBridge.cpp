@@ -184,7 +184,7 @@ AXWindowBridge::RaiseOutcome AXWindowBridge::raiseWindow(std::int64_t wanted, co
 bool AXWindowBridge::raiseWindow(const std::string& titledContaining, platform::Pid app) {
   if (titledContaining.empty()) return false;
   for (const auto& w : titledWindows(app)) {
-    if (Utf8::containsCaseInsensitive(w.title, titledContaining)) {
+    if (utf8::containsCaseInsensitive(w.title, titledContaining)) {
       raise(w.element);
       return true;
     }
@@ -243,9 +243,9 @@ bool AXWindowBridge::pressCloseButton(AXElement window) {
 bool AXWindowBridge::isPrivateWindowTitle(const std::string& title, const std::vector<std::string>& scripted) {
   if (endsWith(title, ", Private Browsing")) return true;
   if (contains(scripted, title)) return false;
-  const std::size_t titleLength = Utf8::length(title);
+  const std::size_t titleLength = utf8::length(title);
   for (const auto& name : scripted) {
-    if (name.empty() || Utf8::length(name) >= titleLength) continue;
+    if (name.empty() || utf8::length(name) >= titleLength) continue;
     for (const char* separator : {", ", " \u2014 ", " \u2013 ", " - "})
       if (startsWith(title, name + separator)) return true;
   }

@@ -192,7 +192,7 @@ void AppleScriptBridge::resolve(const SwitchableItem& item, const std::string& h
     const std::string name(browsers::rawValue(browser));
     if (lines) {
       services_.log->log(handler + " " + name + ": no match for " + id + " (index=" + std::to_string(index) +
-                         " url=" + (url ? Utf8::prefix(*url, 60) : std::string("-")) + ")");
+                         " url=" + (url ? utf8::prefix(*url, 60) : std::string("-")) + ")");
       services_.mru->noteUnresolvableTab(id, browser);
     } else {
       services_.log->log(handler + " " + name + ": script failed or timed out for " + id);

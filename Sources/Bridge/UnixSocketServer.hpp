@@ -5,7 +5,6 @@
 // the main loop, in order. Any thread may write a whole line to one connection. It knows nothing
 // of what the lines mean.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,6 +14,7 @@
 #include <string_view>
 
 #include "Platform/Workspace.hpp"
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
 
 namespace velvix {
 namespace platform {
@@ -33,7 +33,12 @@ class UnixSocketServer {
   static constexpr int kMaxClients = 16;
   static constexpr std::size_t kMaxBufferedBytes = 4 * 1024 * 1024;
   static constexpr std::size_t kReadChunk = 8192;
-  static constexpr std::size_t kMaxPathBytes = 104;  // the address's path field, NUL included
+  static constexpr std::size_t kMaxPathBytes = hostchannel::kMaxSocketPathBytes;  // NUL included
+  static constexpr int kBacklog = 8;
+  static constexpr double kSendTimeout = 1.0;  // seconds a blocked write may wait
+  // How long accepting rests after an accept failed for want of descriptors or memory, so a
+  // persistent shortage costs a few attempts a second instead of a spinning thread.
+  static constexpr double kAcceptPause = 0.2;
 
   // One accepted connection. Compared by identity; stays valid while anyone holds it.
   class Client {
@@ -43,7 +48,8 @@ class UnixSocketServer {
     Client& operator=(const Client&) = delete;
 
     // Writes `line` and one line feed; true only when every byte was written. A write that stops
-    // part-way shuts the connection down, since half a line would corrupt the stream. Any thread.
+    // part-way shuts the connection down, since half a line would corrupt the stream. A line
+    // holding a line feed of its own is refused whole: it would arrive as two messages. Any thread.
     bool sendLine(std::string_view line);
     std::optional<platform::Pid> peerPID() const { return peerPID_; }
     // The connection's number, unique for the life of the server.
@@ -58,7 +64,6 @@ class UnixSocketServer {
     const int fd_;
     const std::optional<platform::Pid> peerPID_;
     const std::uint64_t number_;
-    std::string buffer_;  // I/O thread only
     mutable std::mutex writeLock_;
     bool isClosed_ = false;  // under writeLock_
   };
@@ -67,6 +72,8 @@ class UnixSocketServer {
   using DisconnectHandler = std::function<void(const std::shared_ptr<Client>&)>;
 
   UnixSocketServer(std::string path, platform::MainLoop& loop);
+  // Stops the I/O thread and closes every connection; lines and disconnects still on their way
+  // to the main loop are dropped.
   ~UnixSocketServer();
   UnixSocketServer(const UnixSocketServer&) = delete;
   UnixSocketServer& operator=(const UnixSocketServer&) = delete;
@@ -79,6 +86,9 @@ class UnixSocketServer {
   // ("<operation> failed: <reason>") when it cannot; the server then accepts nothing.
   std::optional<std::string> start();
   const std::string& path() const { return path_; }
+
+  // Accepts that failed so far (for diagnostics).
+  std::uint64_t failedAccepts() const;
 
  private:
   struct Impl;

@@ -13,7 +13,7 @@ namespace velvix {
 
 std::string MRUManager::tabItemID(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
   std::string id = "tab:" + std::string(browsers::rawValue(browser)) + ":";
-  if (session && !session->empty()) id += Utf8::prefix(*session, 8) + ":";
+  if (session && !session->empty()) id += utf8::prefix(*session, 8) + ":";
   return id + std::to_string(tabID);
 }
 

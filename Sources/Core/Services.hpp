@@ -8,6 +8,7 @@
 
 namespace velvix {
 namespace platform {
+class BundleReader;
 class LoginItems;
 class MainLoop;
 class ProcessTable;
@@ -47,6 +48,7 @@ struct Services {
   platform::Application* application = nullptr;
   platform::Launcher* launcher = nullptr;
   platform::ScriptRunner* scriptRunner = nullptr;
+  platform::BundleReader* bundles = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

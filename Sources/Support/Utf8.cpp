@@ -1,71 +1,94 @@
 #include "Support/Utf8.hpp"
 
-#include <cwctype>
 #include <locale>
 
-namespace velvix::Utf8 {
+namespace velvix::utf8 {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at `i`, advancing it; nothing valid gives U+FFFD and one byte.
-char32_t next(std::string_view s, std::size_t& i, bool& valid) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byte(i);
-  valid = true;
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  int extra = 0;
-  char32_t cp = 0, minimum = 0;
-  if ((lead & 0xE0) == 0xC0) extra = 1, cp = lead & 0x1F, minimum = 0x80;
-  else if ((lead & 0xF0) == 0xE0) extra = 2, cp = lead & 0x0F, minimum = 0x800;
-  else if ((lead & 0xF8) == 0xF0) extra = 3, cp = lead & 0x07, minimum = 0x10000;
-  else {
-    valid = false;
-    ++i;
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length of the sequence a lead byte starts, 0 for a byte that cannot start one.
+std::size_t sequenceLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+// Length of the well-formed sequence at `i`, or 0 when the bytes there are ill-formed.
+std::size_t wellFormedLength(const unsigned char* bytes, std::size_t size, std::size_t i) {
+  const std::size_t length = sequenceLength(bytes[i]);
+  if (length <= 1) return length;
+  if (size - i < length) return 0;
+  for (std::size_t k = 1; k < length; ++k)
+    if (!isContinuation(bytes[i + k])) return 0;
+  // The second byte's range rules out over-long forms, surrogates and values past U+10FFFF.
+  const unsigned char lead = bytes[i], second = bytes[i + 1];
+  if (lead == 0xE0 && second < 0xA0) return 0;
+  if (lead == 0xED && second > 0x9F) return 0;
+  if (lead == 0xF0 && second < 0x90) return 0;
+  if (lead == 0xF4 && second > 0x8F) return 0;
+  return length;
+}
+
+// One code point of any text: ill-formed bytes give U+FFFD and are stepped over one at a time.
+char32_t decodeLenient(std::string_view text, std::size_t& offset) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  if (wellFormedLength(bytes, text.size(), offset) == 0) {
+    ++offset;
     return kReplacement;
   }
-  if (i + extra >= s.size()) {
-    valid = false;
-    ++i;
-    return kReplacement;
-  }
-  for (int k = 1; k <= extra; ++k) {
-    const unsigned char c = byte(i + k);
-    if ((c & 0xC0) != 0x80) {
-      valid = false;
-      ++i;
-      return kReplacement;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    valid = false;
-    ++i;
-    return kReplacement;
-  }
-  i += extra + 1;
-  return cp;
+  return decodeForward(text, offset);
 }
 
 }  // namespace
 
 bool isValid(std::string_view text) {
-  bool valid = true;
-  for (std::size_t i = 0; i < text.size();) {
-    next(text, i, valid);
-    if (!valid) return false;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size;) {
+    if (bytes[i] < 0x80) {  // the common case: plain ASCII
+      ++i;
+      continue;
+    }
+    const std::size_t length = wellFormedLength(bytes, size, i);
+    if (length == 0) return false;
+    i += length;
   }
   return true;
+}
+
+char32_t decodeForward(std::string_view text, std::size_t& offset) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char lead = bytes[offset];
+  const std::size_t length = sequenceLength(lead);
+  if (length <= 1) {
+    ++offset;
+    return lead;
+  }
+  char32_t value = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) value = (value << 6) | (bytes[offset + k] & 0x3F);
+  offset += length;
+  return value;
+}
+
+char32_t decodeBackward(std::string_view text, std::size_t& offset) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t start = offset - 1;
+  while (start > 0 && isContinuation(bytes[start])) --start;
+  std::size_t cursor = start;
+  const char32_t value = decodeForward(text, cursor);
+  offset = start;
+  return value;
 }
 
 std::u32string decode(std::string_view text) {
   std::u32string out;
   out.reserve(text.size());
-  bool valid = true;
-  for (std::size_t i = 0; i < text.size();) out.push_back(next(text, i, valid));
+  for (std::size_t i = 0; i < text.size();) out.push_back(decodeLenient(text, i));
   return out;
 }
 
@@ -95,27 +118,25 @@ std::string encode(std::u32string_view codePoints) {
 
 std::size_t length(std::string_view text) {
   std::size_t count = 0;
-  bool valid = true;
-  for (std::size_t i = 0; i < text.size(); ++count) next(text, i, valid);
+  for (std::size_t i = 0; i < text.size(); ++count) decodeLenient(text, i);
   return count;
 }
 
 std::string prefix(std::string_view text, std::size_t count) {
   std::size_t i = 0;
-  bool valid = true;
-  for (std::size_t taken = 0; taken < count && i < text.size(); ++taken) next(text, i, valid);
+  for (std::size_t taken = 0; taken < count && i < text.size(); ++taken) decodeLenient(text, i);
   return std::string(text.substr(0, i));
 }
 
 std::u32string folded(std::string_view text) {
-  static const std::locale utf8 = [] {
+  static const std::locale utf8Locale = [] {
     try {
       return std::locale("C.UTF-8");
     } catch (...) {
       return std::locale::classic();
     }
   }();
-  const auto& ctype = std::use_facet<std::ctype<wchar_t>>(utf8);
+  const auto& ctype = std::use_facet<std::ctype<wchar_t>>(utf8Locale);
   std::u32string out = decode(text);
   for (char32_t& cp : out) cp = static_cast<char32_t>(ctype.tolower(static_cast<wchar_t>(cp)));
   return out;
@@ -125,4 +146,4 @@ bool containsCaseInsensitive(std::string_view text, std::string_view part) {
   return folded(text).find(folded(part)) != std::u32string::npos;
 }
 
-}  // namespace velvix::Utf8
+}  // namespace velvix::utf8

@@ -1,16 +1,23 @@
 #pragma once
-// UTF-8 text helpers: validation, code points, cutting on code-point boundaries, and the
-// case-insensitive comparisons that titles need. Strings are UTF-8 std::string throughout.
+// UTF-8 text helpers. Strict validation and stepping over code points for text that arrives from
+// outside (socket lines, extension messages); lenient decoding, cutting on code-point boundaries
+// and case-insensitive comparison for titles. Strings are UTF-8 std::string throughout.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
-namespace velvix::Utf8 {
+namespace velvix::utf8 {
 
+// Well-formed UTF-8: no stray continuation bytes, no over-long forms, no surrogates, nothing
+// above U+10FFFF.
 bool isValid(std::string_view text);
-// Code points of valid text; invalid bytes decode as U+FFFD.
+// The code point that starts at `offset` of valid text; `offset` moves past it.
+char32_t decodeForward(std::string_view text, std::size_t& offset);
+// The code point that ends just before `offset` of valid text; `offset` moves to its first byte.
+char32_t decodeBackward(std::string_view text, std::size_t& offset);
+
+// Code points of any text; ill-formed bytes decode as U+FFFD, one each.
 std::u32string decode(std::string_view text);
 std::string encode(std::u32string_view codePoints);
 std::size_t length(std::string_view text);  // in code points
@@ -20,4 +27,4 @@ std::string prefix(std::string_view text, std::size_t count);
 std::u32string folded(std::string_view text);
 bool containsCaseInsensitive(std::string_view text, std::string_view part);
 
-}  // namespace velvix::Utf8
+}  // namespace velvix::utf8

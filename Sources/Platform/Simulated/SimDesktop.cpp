@@ -4,6 +4,7 @@
 
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
@@ -28,7 +29,8 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       application_(std::make_unique<SimApplication>(*this)),
       launcher_(std::make_unique<SimLauncher>()),
       processes_(std::make_unique<SimDesktopProcessTable>(*this)),
-      scripts_(std::make_unique<SimScriptRunner>(*this)) {}
+      scripts_(std::make_unique<SimScriptRunner>(*this)),
+      bundles_(std::make_unique<SimBundleReader>()) {}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -45,6 +47,10 @@ Pid SimDesktop::launch(const AppSpec& spec) {
   app->activationPolicy = spec.activationPolicy;
   app->ignoresTermination = spec.ignoresTermination;
   app->quitDelay = spec.quitDelay;
+  SimBundleReader::Bundle bundle;
+  if (app->bundleID) bundle.info["CFBundleIdentifier"] = *app->bundleID;
+  bundle.info["CFBundleIconFile"] = "AppIcon";
+  bundles_->add(*app->bundlePath, std::move(bundle));
   apps_[pid] = std::move(app);
   return pid;
 }

@@ -25,6 +25,7 @@ namespace velvix::sim {
 
 class SimAccessibility;
 class SimDesktopProcessTable;
+class SimBundleReader;
 class SimApplication;
 class SimLauncher;
 class SimLoginItems;
@@ -225,6 +226,8 @@ class SimDesktop {
   SimLauncher& launcher() { return *launcher_; }
   SimDesktopProcessTable& processes() { return *processes_; }
   SimScriptRunner& scripts() { return *scripts_; }
+  // The bundles of the desktop's applications (every launched application has one).
+  SimBundleReader& bundles() { return *bundles_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
@@ -256,6 +259,7 @@ class SimDesktop {
   std::unique_ptr<SimLauncher> launcher_;
   std::unique_ptr<SimDesktopProcessTable> processes_;
   std::unique_ptr<SimScriptRunner> scripts_;
+  std::unique_ptr<SimBundleReader> bundles_;
   std::int64_t nextTabID_ = 1;
 };
 

@@ -1,11 +1,10 @@
 #pragma once
 // The process table of the simulated desktop: its applications are processes that exist until
-// they terminate; further processes (helpers, children) can be added with a parent and an
-// executable path.
+// they terminate; further processes (helpers, children of a browser) can be added to it.
 
-#include <map>
+#include <set>
 
-#include "Platform/ProcessTable.hpp"
+#include "Platform/Simulated/SimProcessTable.hpp"
 
 namespace velvix::sim {
 
@@ -13,24 +12,22 @@ class SimDesktop;
 
 class SimDesktopProcessTable final : public platform::ProcessTable {
  public:
-  struct Process {
-    std::optional<platform::Pid> parent;
-    std::optional<std::string> executablePath;
-    bool alive = true;
-    bool otherUser = false;
-  };
-
   explicit SimDesktopProcessTable(const SimDesktop& desktop) : desktop_(desktop) {}
 
   Probe probe(platform::Pid pid) const override;
   std::optional<platform::Pid> parent(platform::Pid pid) const override;
   std::optional<std::string> executablePath(platform::Pid pid) const override;
 
-  void add(platform::Pid pid, Process process) { extra_[pid] = std::move(process); }
+  // A process beside the applications; it answers for its pid from now on.
+  void add(platform::Pid pid, SimProcessTable::Process process) {
+    extra_.add(pid, std::move(process));
+    extraPIDs_.insert(pid);
+  }
 
  private:
   const SimDesktop& desktop_;
-  std::map<platform::Pid, Process> extra_;
+  SimProcessTable extra_;
+  std::set<platform::Pid> extraPIDs_;
 };
 
 }  // namespace velvix::sim

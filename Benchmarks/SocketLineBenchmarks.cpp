@@ -1,0 +1,61 @@
+// One socket line from the bytes a read delivers to the parsed extension report: cutting, UTF-8
+// check, trimming and reading the JSON.
+
+#include <benchmark/benchmark.h>
+
+#include "Bridge/ExtensionReport.hpp"
+#include "Bridge/SocketLineCutter.hpp"
+
+namespace velvix {
+namespace {
+
+const std::string kActivated =
+    R"({"browser":"chrome","event":"activated","session":"5f1c9a7e-3b2d-4c1e-9a8f-0e7d6c5b4a39",)"
+    R"("windowFocused":true,"tab":{"tabId":1843226711,"windowId":1843226502,"index":7,)"
+    R"("title":"Pull request #4821: Make the relay survive broken frames \u2014 Code review",)"
+    R"("url":"https://code.example.com/velvix/velvix/pull/4821/files#diff-6f2b1c",)"
+    R"("favIconUrl":"https://code.example.com/favicon.ico","isPrivate":false,"active":true}})";
+
+std::string syncOf(int windows, int tabsPerWindow) {
+  std::string line = R"({"browser":"brave","event":"sync","session":"0b7e","windows":[)";
+  for (int w = 0; w < windows; ++w) {
+    line += (w ? "," : "") + std::string(R"({"windowId":)") + std::to_string(100 + w) + R"(,"focused":)" +
+            (w == 0 ? "true" : "false") + R"(,"tabs":[)";
+    for (int t = 0; t < tabsPerWindow; ++t)
+      line += (t ? "," : "") + std::string(R"({"tabId":)") + std::to_string(w * 1000 + t) +
+              R"(,"windowId":)" + std::to_string(100 + w) + R"(,"index":)" + std::to_string(t) +
+              R"(,"title":"Some page title of a usual length, number )" + std::to_string(t) +
+              R"(","url":"https://www.example.com/section/page-)" + std::to_string(t) +
+              R"(?query=1","favIconUrl":"https://www.example.com/favicon.ico","active":)" +
+              (t == 0 ? "true" : "false") + "}";
+    line += "]}";
+  }
+  return line + "]}";
+}
+
+void lineToReport(benchmark::State& state, const std::string& line) {
+  const std::string bytes = line + "\n";
+  SocketLineCutter cutter;
+  for (auto _ : state) {
+    cutter.append(bytes.data(), bytes.size());
+    while (auto text = cutter.nextLine()) {
+      auto report = ExtensionReport::parse(*text);
+      benchmark::DoNotOptimize(report);
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+void BM_SocketLineToActivatedReport(benchmark::State& state) {
+  lineToReport(state, kActivated);
+}
+BENCHMARK(BM_SocketLineToActivatedReport);
+
+// A full sync of a browser with 4 windows of 25 tabs.
+void BM_SocketLineToSyncReport(benchmark::State& state) {
+  lineToReport(state, syncOf(4, 25));
+}
+BENCHMARK(BM_SocketLineToSyncReport);
+
+}  // namespace
+}  // namespace velvix

@@ -1,0 +1,97 @@
+#include "VelvixChromeHost/ChromeHostRelay.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
+#include "VelvixChromeHost/Shared/LineBuffer.hpp"
+#include "VelvixChromeHost/Shared/NativeFraming.hpp"
+
+namespace velvix::relay {
+namespace {
+
+constexpr std::size_t kSocketReadChunk = 4096;
+
+// The end of either side ends the program: there is nothing to flush and nothing to keep, and
+// _exit stops the other direction's thread at once without running anyone's destructors.
+[[noreturn]] void finish() {
+  ::_exit(0);
+}
+
+// Exactly `size` bytes, or false at the end of the input or on an error. A read interrupted by a
+// signal is simply repeated: it says nothing about the browser's pipe.
+bool readExactly(int fd, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = ::read(fd, data + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t put = ::write(fd, data + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<int> connectToHost(const std::string& socketPath) {
+  if (!hostchannel::fitsSocketAddress(socketPath)) return std::nullopt;
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::nullopt;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  return fd;
+}
+
+void pumpChromeToHost(int socket) {
+  char header[nativeframing::kHeaderBytes];
+  std::string line;  // reused: one frame at a time, never more
+  for (;;) {
+    if (!readExactly(STDIN_FILENO, header, sizeof(header))) finish();
+    const std::uint32_t length = nativeframing::readHeader(header);
+    if (length > hostchannel::kMaxFrameBytes) finish();
+    line.resize(length);
+    if (length > 0 && !readExactly(STDIN_FILENO, line.data(), length)) finish();
+    nativeframing::makeSocketLine(line);
+    if (!writeAll(socket, line.data(), line.size())) finish();
+  }
+}
+
+void pumpHostToChrome(int socket) {
+  LineBuffer pending;
+  char chunk[kSocketReadChunk];
+  std::string frame;
+  for (;;) {
+    ssize_t got = ::read(socket, chunk, sizeof(chunk));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) finish();  // an unfinished last line is dropped
+    pending.append(chunk, static_cast<std::size_t>(got));
+    while (auto line = pending.nextLine()) {
+      const std::string_view message = nativeframing::trimmed(*line);
+      if (message.empty()) continue;
+      frame = nativeframing::frame(message);
+      if (!writeAll(STDOUT_FILENO, frame.data(), frame.size())) finish();
+    }
+  }
+}
+
+}  // namespace velvix::relay

@@ -1,0 +1,33 @@
+#pragma once
+// Turns the bytes one socket connection sends into the text lines the application acts on: cut
+// at line feeds, valid UTF-8 only, trimmed of spaces and tabs, never empty. It also holds the
+// connection's cap on bytes waiting for their line feed.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "VelvixChromeHost/Shared/LineBuffer.hpp"
+
+namespace velvix {
+
+class SocketLineCutter {
+ public:
+  // More than this many bytes without a line feed closes the connection (exactly this is fine).
+  static constexpr std::size_t kMaxPendingBytes = 4 * 1024 * 1024;
+
+  // False when the bytes held now pass the cap; the connection must then be closed. The test
+  // comes before any line is cut, so one oversized read fails even when it carries line feeds.
+  bool append(const char* data, std::size_t size);
+  // The next line to deliver. Lines that are not UTF-8, or blank once trimmed, are skipped.
+  std::optional<std::string> nextLine();
+
+  // Trims, at both ends, the space separators (Unicode category Zs) and the tab. Carriage
+  // returns and other line breaks stay. `line` must be valid UTF-8.
+  static std::string_view trimmed(std::string_view line);
+
+ private:
+  LineBuffer buffer_;
+};
+
+}  // namespace velvix

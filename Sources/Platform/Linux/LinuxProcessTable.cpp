@@ -1,0 +1,55 @@
+#include "Platform/Linux/LinuxProcessTable.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <csignal>
+
+#include <unistd.h>
+
+#include "Platform/Linux/Files.hpp"
+
+namespace velvix::platform {
+namespace {
+
+std::string procPath(Pid pid, const char* entry) {
+  return "/proc/" + std::to_string(pid) + "/" + entry;
+}
+
+}  // namespace
+
+ProcessTable::Probe LinuxProcessTable::probe(Pid pid) const {
+  // 0 and negative numbers name process groups to kill(), never one process.
+  if (pid < 1) return Probe::gone;
+  if (::kill(pid, 0) == 0) return Probe::exists;
+  return errno == EPERM ? Probe::existsOtherUser : Probe::gone;
+}
+
+std::optional<Pid> LinuxProcessTable::parent(Pid pid) const {
+  if (pid < 1) return std::nullopt;
+  // "<pid> (<command>) <state> <parent> ...": the command may hold spaces and parentheses of its
+  // own, so the fields are counted from the last closing parenthesis.
+  const auto stat = files::readAll(procPath(pid, "stat"));
+  if (!stat) return std::nullopt;
+  const auto close = stat->rfind(')');
+  if (close == std::string::npos || close + 4 >= stat->size()) return std::nullopt;
+  const char* cursor = stat->data() + close + 1;
+  const char* end = stat->data() + stat->size();
+  if (*cursor++ != ' ') return std::nullopt;
+  ++cursor;  // the state letter
+  if (cursor >= end || *cursor++ != ' ') return std::nullopt;
+  Pid parent = 0;
+  if (std::from_chars(cursor, end, parent).ec != std::errc()) return std::nullopt;
+  return parent;
+}
+
+std::optional<std::string> LinuxProcessTable::executablePath(Pid pid) const {
+  if (pid < 1) return std::nullopt;
+  std::string path(PATH_MAX, '\0');
+  const ssize_t size = ::readlink(procPath(pid, "exe").c_str(), path.data(), path.size());
+  if (size <= 0 || static_cast<std::size_t>(size) >= path.size()) return std::nullopt;
+  path.resize(static_cast<std::size_t>(size));
+  return path;
+}
+
+}  // namespace velvix::platform

@@ -1,0 +1,93 @@
+#include "Support/ProcessLineage.hpp"
+
+#include <iterator>
+
+#include "Core/Services.hpp"
+#include "Platform/BundleReader.hpp"
+#include "Platform/ProcessTable.hpp"
+#include "Support/DebugLog.hpp"
+
+namespace velvix::ProcessLineage {
+namespace {
+
+using Accepts = bool (*)(Browser);
+
+bool isEditorCase(Browser browser) {
+  return browsers::isEditor(browser);
+}
+bool isChromiumCase(Browser browser) {
+  return browsers::isChromiumFamily(browser);
+}
+
+// A bundle whose frameworks hold "<Something> Framework.framework" is built like a Chromium
+// browser, listed or not.
+bool isChromiumBundle(const Services& services, const std::filesystem::path& bundle) {
+  const auto names = services.bundles->folderEntries(bundle, "Contents/Frameworks");
+  if (!names) return false;
+  for (const auto& name : *names)
+    if (name.ends_with(" Framework.framework")) return true;
+  return false;
+}
+
+struct UnlistedBundle {
+  std::string fileName;
+  std::optional<std::string> identifier;
+};
+
+std::optional<Browser> identify(const std::optional<std::string>& bundleID, const std::string& name,
+                                Accepts accepts) {
+  if (bundleID)
+    if (auto browser = browsers::fromBundleID(*bundleID); browser && accepts(*browser)) return browser;
+  for (Browser browser : browsers::all())
+    if (accepts(browser) && browsers::appleScriptName(browser) == name) return browser;
+  return std::nullopt;
+}
+
+// Walks from `pid` up through at most `limit` processes. `unlisted` (when given) keeps the
+// nearest ancestor bundle that looks Chromium-built but is not in the table.
+std::optional<Browser> walk(const Services& services, platform::Pid pid, int limit, Accepts accepts,
+                            std::optional<UnlistedBundle>* unlisted) {
+  for (int examined = 0; examined < limit; ++examined) {
+    if (pid < 2) return std::nullopt;  // no process, or the system's first one
+    if (auto app = services.workspace->application(pid); app && !app->isTerminated && app->bundleIdentifier)
+      if (auto browser = browsers::fromBundleID(*app->bundleIdentifier); browser && accepts(*browser))
+        return browser;
+    if (auto executable = services.processes->executablePath(pid))
+      if (auto bundle = enclosingApp(*executable)) {
+        const auto bundleID = services.bundles->bundleIdentifier(*bundle);
+        if (auto browser = identify(bundleID, bundle->stem().string(), accepts)) return browser;
+        if (unlisted && !*unlisted && isChromiumBundle(services, *bundle))
+          *unlisted = UnlistedBundle{bundle->filename().string(), bundleID};
+      }
+    auto parent = services.processes->parent(pid);
+    if (!parent || *parent < 1) return std::nullopt;
+    pid = *parent;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> enclosingApp(const std::filesystem::path& executable) {
+  for (std::filesystem::path candidate = executable; std::distance(candidate.begin(), candidate.end()) >= 2;
+       candidate = candidate.parent_path()) {
+    if (candidate.extension() == ".app") return candidate;
+  }
+  return std::nullopt;
+}
+
+std::optional<Browser> editor(const Services& services, platform::Pid extensionHost) {
+  return walk(services, extensionHost, kEditorWalk, isEditorCase, nullptr);
+}
+
+std::optional<Browser> chromiumBrowser(const Services& services, platform::Pid relay) {
+  std::optional<UnlistedBundle> unlisted;
+  auto browser = walk(services, relay, kRelayWalk, isChromiumCase, &unlisted);
+  if (!browser && unlisted && services.log)
+    services.log->log("ProcessLineage: relay ancestor " + unlisted->fileName + " (" +
+                      unlisted->identifier.value_or("?") + ") looks Chromium but " +
+                      "isn't a listed Browser; rejecting \u2014 add it to enable switching");
+  return browser;
+}
+
+}  // namespace velvix::ProcessLineage

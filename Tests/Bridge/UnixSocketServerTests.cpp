@@ -1,0 +1,297 @@
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Bridge/UnixSocketServer.hpp"
+#include "Platform/Simulated/SimMainLoop.hpp"
+#include "TestSupport/Eventually.hpp"
+#include "TestSupport/TempFolder.hpp"
+#include "TestSupport/TestSocket.hpp"
+
+namespace velvix {
+namespace {
+
+using Client = UnixSocketServer::Client;
+using test::TestSocket;
+
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode;
+}
+
+std::size_t openDescriptorCount() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+class UnixSocketServerTest : public ::testing::Test {
+ protected:
+  // What reached the main loop, in order: "<client number>:<line>" or "<client number>:gone".
+  std::vector<std::string> events;
+  std::map<std::uint64_t, std::shared_ptr<Client>> clients;
+
+  void start(const std::string& socketPath) {
+    server = std::make_unique<UnixSocketServer>(socketPath, loop);
+    server->onLine = [this](const std::shared_ptr<Client>& client, const std::string& line) {
+      EXPECT_TRUE(loop.isMainThread());
+      clients[client->number()] = client;
+      events.push_back(std::to_string(client->number()) + ":" + line);
+    };
+    server->onDisconnect = [this](const std::shared_ptr<Client>& client) {
+      EXPECT_TRUE(loop.isMainThread());
+      events.push_back(std::to_string(client->number()) + ":gone");
+    };
+    auto error = server->start();
+    ASSERT_FALSE(error) << *error;
+  }
+  void start() { start(path); }
+
+  bool waitForEvents(std::size_t count) {
+    return loop.runUntil([&] { return events.size() >= count; });
+  }
+
+  // A connected client that has been seen by the server (its first line delivered).
+  TestSocket connectAndGreet(const std::string& greeting) {
+    TestSocket socket = TestSocket::connectTo(path);
+    EXPECT_TRUE(socket.isOpen());
+    const std::size_t before = events.size();
+    EXPECT_TRUE(socket.send(greeting + "\n"));
+    EXPECT_TRUE(waitForEvents(before + 1));
+    return socket;
+  }
+
+  test::TempFolder home;
+  sim::SimMainLoop loop;
+  std::string path = hostchannel::socketPath(home.path().string());
+  std::unique_ptr<UnixSocketServer> server;
+};
+
+// ---- start --------------------------------------------------------------------------------------
+
+TEST_F(UnixSocketServerTest, StartMakesAPrivateSocketInAPrivateFolderReplacingAStaleFile) {
+  const auto folder = std::filesystem::path(path).parent_path();
+  std::filesystem::create_directories(folder);
+  ::chmod(folder.c_str(), 0755);
+  std::ofstream(path) << "left over";
+
+  start();
+
+  EXPECT_EQ(modeOf(folder.string()) & 0777, 0700u);
+  EXPECT_TRUE(S_ISSOCK(modeOf(path)));
+  EXPECT_EQ(modeOf(path) & 0777, 0600u);
+  EXPECT_TRUE(TestSocket::connectTo(path).isOpen());
+}
+
+TEST_F(UnixSocketServerTest, APathOf103BytesBindsAndOneOf104FailsWithoutTouchingAnything) {
+  // Pad the home folder so the socket path has exactly the length wanted.
+  auto homeFor = [&](std::size_t pathBytes) {
+    const std::size_t fixed = home.path().string().size() + 2 + hostchannel::socketPath("").size() - 1;
+    return (home.path() / std::string(pathBytes - fixed, 'h')).string();
+  };
+  const std::string fits = hostchannel::socketPath(homeFor(103));
+  ASSERT_EQ(fits.size(), 103u);
+  start(fits);
+  EXPECT_TRUE(TestSocket::connectTo(fits).isOpen());
+
+  const std::string tooLong = hostchannel::socketPath(homeFor(104));
+  ASSERT_EQ(tooLong.size(), 104u);
+  std::filesystem::create_directories(std::filesystem::path(tooLong).parent_path());
+  std::ofstream(tooLong) << "kept";
+  const std::size_t descriptorsBefore = openDescriptorCount();
+  UnixSocketServer refused(tooLong, loop);
+  auto error = refused.start();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, std::string("socket path too long failed: ") + std::strerror(ENAMETOOLONG));
+  EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
+  EXPECT_TRUE(std::filesystem::is_regular_file(tooLong));
+}
+
+TEST_F(UnixSocketServerTest, AFolderThatCannotBeMadeIsReportedAsTheFileSystemSaysIt) {
+  std::ofstream(home.path() / "Library") << "a file where a folder should be";
+  UnixSocketServer blocked(path, loop);
+  auto error = blocked.start();
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find("Library"), std::string::npos) << *error;
+}
+
+// ---- lines --------------------------------------------------------------------------------------
+
+TEST_F(UnixSocketServerTest, LinesArriveTrimmedAndInOrderWhileBlankAndBrokenOnesAreSkipped) {
+  start();
+  TestSocket socket = TestSocket::connectTo(path);
+  ASSERT_TRUE(
+      socket.send(" \t{\"a\":1}\t \n"
+                  "   \n"
+                  "\n"
+                  "bad \xC3\x28 bytes\n"
+                  "\xE2\x80\x83wide spaces\xC2\xA0\n"
+                  "kept return\r\n"
+                  "two"));
+  ASSERT_TRUE(socket.send(" halves\nlast"));
+  socket.close();
+  ASSERT_TRUE(waitForEvents(5));
+  EXPECT_EQ(events, (std::vector<std::string>{"1:{\"a\":1}", "1:wide spaces", "1:kept return\r",
+                                              "1:two halves", "1:gone"}));
+}
+
+TEST_F(UnixSocketServerTest, EachConnectionKeepsItsOwnOrderAndItsPeerProcess) {
+  start();
+  TestSocket first = TestSocket::connectTo(path);
+  TestSocket second = TestSocket::connectTo(path);
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(first.send("a" + std::to_string(i) + "\n"));
+    ASSERT_TRUE(second.send("b" + std::to_string(i) + "\n"));
+  }
+  ASSERT_TRUE(waitForEvents(100));
+  std::map<std::string, std::vector<std::string>> byClient;
+  for (const auto& event : events)
+    byClient[event.substr(0, event.find(':'))].push_back(event.substr(event.find(':') + 1));
+  ASSERT_EQ(byClient.size(), 2u);
+  for (auto& [number, lines] : byClient) {
+    ASSERT_EQ(lines.size(), 50u);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(lines[i].substr(1), std::to_string(i));
+  }
+  for (const auto& [number, client] : clients) EXPECT_EQ(client->peerPID(), ::getpid());
+}
+
+TEST_F(UnixSocketServerTest, SixteenClientsStayAndASeventeenthIsClosedWithoutACallback) {
+  start();
+  std::vector<TestSocket> sockets;
+  for (int i = 0; i < UnixSocketServer::kMaxClients; ++i) sockets.push_back(connectAndGreet("hello"));
+  TestSocket extra = TestSocket::connectTo(path);
+  ASSERT_TRUE(extra.isOpen());  // the kernel queues it; the server then closes it
+  EXPECT_TRUE(extra.waitForClose());
+  ASSERT_TRUE(sockets[0].send("still here\n"));
+  ASSERT_TRUE(waitForEvents(17));
+  loop.runUntilIdle();
+  EXPECT_EQ(events.size(), 17u);
+  EXPECT_EQ(events.back(), "1:still here");
+
+  // A freed place is taken by the next connection.
+  sockets[3].close();
+  ASSERT_TRUE(waitForEvents(18));
+  EXPECT_EQ(events.back(), "4:gone");
+  connectAndGreet("newcomer");
+  EXPECT_EQ(events.back(), "17:newcomer");  // the refused connection never became a client
+}
+
+TEST_F(UnixSocketServerTest, MoreThanFourMebibytesWithoutALineFeedClosesTheConnection) {
+  start();
+  TestSocket socket = connectAndGreet("hello");
+  ASSERT_TRUE(socket.send(std::string(UnixSocketServer::kMaxBufferedBytes, 'x')));
+  // Once the server has taken every byte, it still answers on the connection.
+  ASSERT_TRUE(test::eventually([&] {
+    int unread = -1;
+    return ::ioctl(socket.fd(), SIOCOUTQ, &unread) == 0 && unread == 0;
+  }));
+  loop.runUntilIdle();
+  EXPECT_EQ(events, (std::vector<std::string>{"1:hello"}));
+  ASSERT_TRUE(clients[1]->sendLine("{\"cmd\":\"sync\"}"));
+  EXPECT_EQ(socket.receive(15), "{\"cmd\":\"sync\"}\n");
+
+  // One byte more, even a line feed, is over the limit.
+  socket.send("\n");
+  EXPECT_TRUE(socket.waitForClose());
+  ASSERT_TRUE(waitForEvents(2));
+  EXPECT_EQ(events.back(), "1:gone");
+  EXPECT_TRUE(clients[1]->isClosed());
+}
+
+// ---- writing ------------------------------------------------------------------------------------
+
+TEST_F(UnixSocketServerTest, LinesWrittenFromManyThreadsArriveWhole) {
+  start();
+  TestSocket socket = connectAndGreet("hello");
+  auto client = clients[1];
+  std::vector<std::thread> writers;
+  const std::string body(300, 'w');
+  for (int t = 0; t < 4; ++t)
+    writers.emplace_back([&, t] {
+      for (int i = 0; i < 100; ++i) EXPECT_TRUE(client->sendLine(std::to_string(t) + body));
+    });
+  const std::size_t lineBytes = 1 + body.size() + 1;
+  std::string received = socket.receive(400 * lineBytes);
+  for (auto& writer : writers) writer.join();
+  ASSERT_EQ(received.size(), 400 * lineBytes);
+  for (std::size_t at = 0; at < received.size(); at += lineBytes) {
+    EXPECT_EQ(received.substr(at + 1, body.size()), body);
+    EXPECT_EQ(received[at + lineBytes - 1], '\n');
+  }
+}
+
+TEST_F(UnixSocketServerTest, WritingToAClosedOrHalfWrittenConnectionFails) {
+  start();
+  TestSocket socket = connectAndGreet("hello");
+  auto client = clients[1];
+  EXPECT_FALSE(client->sendLine("{\"cmd\":\"close\",\n\"tabId\":1}"));  // would arrive as two messages
+  EXPECT_TRUE(client->sendLine("{\"cmd\":\"sync\"}"));
+  EXPECT_EQ(socket.receive(15), "{\"cmd\":\"sync\"}\n");
+
+  // A peer that stops reading: the send time-out ends the write part-way, and the half line
+  // must not stay in the stream, so the connection is shut down and reported gone.
+  EXPECT_FALSE(client->sendLine(std::string(16 * 1024 * 1024, 'x')));
+  EXPECT_TRUE(socket.waitForClose());
+  ASSERT_TRUE(waitForEvents(2));
+  EXPECT_EQ(events.back(), "1:gone");
+  EXPECT_TRUE(client->isClosed());
+  EXPECT_FALSE(client->sendLine("{\"cmd\":\"sync\"}"));
+}
+
+// ---- resources ----------------------------------------------------------------------------------
+
+TEST_F(UnixSocketServerTest, RunningOutOfDescriptorsPausesAcceptingInsteadOfSpinning) {
+  start();
+  TestSocket waiting = TestSocket::unconnected();  // its descriptor is made while there are some
+  rlimit original{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
+  rlimit lowered = original;
+  lowered.rlim_cur = std::min<rlim_t>(original.rlim_cur, openDescriptorCount() + 64);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  std::vector<int> filler;
+  for (int fd; (fd = ::dup(STDERR_FILENO)) >= 0;) filler.push_back(fd);
+
+  const bool connected = waiting.connect(path);
+  const bool failed = test::eventually([&] { return server->failedAccepts() >= 1; });
+  const bool spun =
+      test::eventually([&] { return server->failedAccepts() > 10; }, std::chrono::milliseconds(600));
+
+  for (int fd : filler) ::close(fd);
+  ::setrlimit(RLIMIT_NOFILE, &original);
+  ASSERT_TRUE(connected);
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(spun) << server->failedAccepts() << " accept attempts in 0.6 s";
+
+  // Once descriptors are free again, the waiting connection is served.
+  ASSERT_TRUE(waiting.send("finally\n"));
+  ASSERT_TRUE(waitForEvents(1));
+  EXPECT_EQ(events.back(), "1:finally");
+}
+
+TEST_F(UnixSocketServerTest, DestroyingTheServerClosesItsConnectionsAndDropsWhatIsStillOnItsWay) {
+  start();
+  TestSocket socket = connectAndGreet("hello");
+  auto client = clients[1];
+  ASSERT_TRUE(socket.send("late line\n"));
+  server.reset();
+  EXPECT_TRUE(socket.waitForClose());
+  EXPECT_TRUE(client->isClosed());
+  EXPECT_FALSE(client->sendLine("{\"cmd\":\"sync\"}"));
+  loop.runUntilIdle();  // a line already handed over finds no server and does nothing
+  EXPECT_EQ(events.front(), "1:hello");
+  EXPECT_NE(events.back(), "1:gone");
+}
+
+}  // namespace
+}  // namespace velvix

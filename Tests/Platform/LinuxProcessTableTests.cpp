@@ -1,0 +1,66 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "Platform/Linux/LinuxProcessTable.hpp"
+#include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/TempFolder.hpp"
+
+namespace velvix {
+namespace {
+
+using platform::LinuxProcessTable;
+using Probe = platform::ProcessTable::Probe;
+
+TEST(LinuxProcessTable, KnowsThisProcessItsParentAndItsExecutable) {
+  LinuxProcessTable table;
+  EXPECT_EQ(table.probe(::getpid()), Probe::exists);
+  EXPECT_EQ(table.parent(::getpid()), ::getppid());
+  EXPECT_EQ(table.executablePath(::getpid()), std::filesystem::read_symlink("/proc/self/exe").string());
+}
+
+TEST(LinuxProcessTable, ReadsAProcessWhoseNameHoldsSpacesAndParentheses) {
+  test::TempFolder folder;
+  const auto strange = folder.path() / "a) b (c) 1 2";
+  std::filesystem::copy_file("/bin/cat", strange);
+  std::filesystem::permissions(strange, std::filesystem::perms::owner_all);
+  test::ChildProcess child(strange.string());  // waits on its input until the test ends
+  LinuxProcessTable table;
+  EXPECT_EQ(table.probe(child.pid()), Probe::exists);
+  EXPECT_EQ(table.parent(child.pid()), ::getpid());
+  EXPECT_EQ(table.executablePath(child.pid()), strange.string());
+}
+
+TEST(LinuxProcessTable, AProcessThatEndedOrNeverWasIsGone) {
+  LinuxProcessTable table;
+  pid_t ended = 0;
+  {
+    test::ChildProcess child("/bin/true");
+    ASSERT_EQ(child.waitForExit(), 0);
+    ended = child.pid();
+  }
+  for (platform::Pid pid : {ended, 0, -1}) {
+    EXPECT_EQ(table.probe(pid), Probe::gone) << pid;
+    EXPECT_FALSE(table.parent(pid)) << pid;
+    EXPECT_FALSE(table.executablePath(pid)) << pid;
+  }
+}
+
+TEST(LinuxProcessTable, AProcessOfAnotherUserExistsButIsNotOurs) {
+  // A child that is not root probes the first process, which is.
+  pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::getuid() == 0 && ::setuid(65534) != 0) ::_exit(100);
+    ::_exit(static_cast<int>(LinuxProcessTable().probe(1)));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(Probe::existsOtherUser));
+}
+
+}  // namespace
+}  // namespace velvix
