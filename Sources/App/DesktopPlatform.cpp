@@ -9,7 +9,10 @@
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScreenCapture.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
@@ -27,6 +30,9 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.launcher = &desktop.launcher();
   services.scriptRunner = &desktop.scripts();
   services.bundles = &desktop.bundles();
+  services.screens = &desktop.screens();
+  services.screenCapture = &desktop.screenCapture();
+  services.secureInput = &desktop.secureInputState();
 }
 
 }  // namespace velvix

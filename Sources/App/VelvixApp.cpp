@@ -34,7 +34,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<WindowList> windows;
   std::unique_ptr<RunningApps> runningApps;
   std::unique_ptr<Preferences> preferences;
-  ThumbnailStore thumbnails;
+  std::unique_ptr<ThumbnailStore> thumbnails;
   std::unique_ptr<BrowserBridge> bridge;
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
@@ -69,7 +69,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.runningApps = p.runningApps.get();
   p.preferences = std::make_unique<Preferences>(*p.defaults, p.notifications, desktop.loginItems());
   services_.preferences = p.preferences.get();
-  services_.thumbnails = &p.thumbnails;
+  p.thumbnails = std::make_unique<ThumbnailStore>(services_);
+  services_.thumbnails = p.thumbnails.get();
   p.bridge = std::make_unique<BrowserBridge>(services_);
   services_.bridge = p.bridge.get();
   p.mru = std::make_unique<MRUManager>(services_);

@@ -17,6 +17,7 @@
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Support/AliveToken.hpp"
 #include "Support/WindowList.hpp"
 
 namespace velvix {
@@ -125,6 +126,8 @@ class MRUManager {
   bool isExcluded(const std::string& bundleID) const;
   bool isDead(platform::Pid pid) const;
   void verifyTabs(Browser browser);
+  // Asks for a picture of the browser's front window shortly after one of its tabs was used.
+  void captureSoon(Browser browser, const std::string& itemID);
 
   bool isProvablyWindowless(platform::Pid pid) const;
   // The id of the entry first in the recency order, if any.
@@ -135,6 +138,7 @@ class MRUManager {
   platform::NotificationCenter::Observation preferencesObservation_;
   platform::NotificationCenter::Observation sleepObservation_;
   platform::NotificationCenter::Observation wakeObservation_;
+  AliveToken alive_;
 };
 
 }  // namespace velvix

@@ -83,6 +83,7 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
     items.push_back(std::move(item));
   }
   enforceCaps();
+  if (!seeded) captureSoon(browser, id);
 }
 
 void MRUManager::refreshFrontTab(Browser browser, double date) {

@@ -21,6 +21,9 @@ class Privacy;
 class Application;
 class Launcher;
 class ScriptRunner;
+class Screens;
+class ScreenCapture;
+class SecureInput;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -49,6 +52,9 @@ struct Services {
   platform::Launcher* launcher = nullptr;
   platform::ScriptRunner* scriptRunner = nullptr;
   platform::BundleReader* bundles = nullptr;
+  platform::Screens* screens = nullptr;
+  platform::ScreenCapture* screenCapture = nullptr;
+  platform::SecureInput* secureInput = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

@@ -1,13 +1,328 @@
 #include "Core/ThumbnailStore.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "Core/Browser.hpp"
+#include "Core/MRUManager.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/Privacy.hpp"
+#include "Platform/ScreenCapture.hpp"
+#include "Platform/Screens.hpp"
+#include "Platform/SecureInput.hpp"
+#include "Platform/WindowServer.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/OnMainLoop.hpp"
+#include "Support/WindowList.hpp"
+
 namespace velvix {
 
+using platform::Pid;
+
+ThumbnailStore::ThumbnailStore(Services& services) : services_(services) {
+  preferencesObservation_ = services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
+                                                             [this](const auto&) { purgeExcluded(); });
+}
+
+double ThumbnailStore::now() const { return services_.loop->uptime(); }
+
+bool ThumbnailStore::isAvailable() const {
+  return services_.preferences->showThumbnails.get() && services_.privacy->screenCapturePreflight();
+}
+
+std::optional<platform::RunningApplication> ThumbnailStore::applicationOf(Pid pid) const {
+  auto app = services_.workspace->application(pid);
+  if (!app || !app->bundleIdentifier) return std::nullopt;
+  return app;
+}
+
+bool ThumbnailStore::captureForbidden(Pid pid) const {
+  if (services_.secureInput->isEnabled()) return true;
+  auto app = applicationOf(pid);
+  if (!app) return false;
+  const auto& excluded = services_.preferences->excludedBundleIDs.get();
+  return std::find(excluded.begin(), excluded.end(), *app->bundleIdentifier) != excluded.end();
+}
+
+bool ThumbnailStore::isHeld(std::int64_t number) {
+  auto it = heldUntil.find(number);
+  if (it == heldUntil.end()) return false;
+  if (it->second > now()) return true;
+  heldUntil.erase(it);
+  return false;
+}
+
+std::optional<ThumbnailStore::WindowState> ThumbnailStore::windowState(std::int64_t number) const {
+  auto rows = services_.windowServer->windowList(0);
+  if (!rows) return std::nullopt;
+  for (const auto& row : *rows) {
+    auto n = row.find(platform::WindowKey::kNumber);
+    if (n == row.end() || !n->is_number_integer() || n->get<std::int64_t>() != number) continue;
+    auto b = row.find(platform::WindowKey::kBounds);
+    if (b == row.end() || !b->is_object()) return std::nullopt;
+    WindowState state;
+    double* fields[] = {&state.bounds.x, &state.bounds.y, &state.bounds.width, &state.bounds.height};
+    const char* names[] = {"X", "Y", "Width", "Height"};
+    for (int i = 0; i < 4; ++i) {
+      auto f = b->find(names[i]);
+      if (f == b->end() || !f->is_number()) return std::nullopt;
+      *fields[i] = f->get<double>();
+    }
+    auto onScreen = row.find(platform::WindowKey::kIsOnscreen);
+    state.onScreen = onScreen != row.end() && onScreen->is_boolean() && onScreen->get<bool>();
+    auto alpha = row.find(platform::WindowKey::kAlpha);
+    state.alpha = alpha != row.end() && alpha->is_number() ? alpha->get<double>() : 1.0;
+    return state;
+  }
+  return std::nullopt;
+}
+
+void ThumbnailStore::seedVisibleWindows() {
+  if (!isAvailable()) return;
+  const std::string self = services_.workspace->ownBundleIdentifier();
+  std::set<std::string> browsersSeen;
+  for (const auto& w : services_.windows->realWindows(true)) {
+    auto app = applicationOf(w.pid);
+    if (!app) continue;
+    const std::string& bundle = *app->bundleIdentifier;
+    if (app->activationPolicy != platform::ActivationPolicy::Regular && bundle != self) continue;
+    std::vector<std::string> keys;
+    if (auto browser = browsers::fromBundleID(bundle)) {
+      if (!browsersSeen.insert(bundle).second) continue;  // only the browser's front window
+      keys = {SwitchableItem::appID(bundle)};
+      if (services_.mru)
+        if (auto tab = services_.mru->mostRecentTabItemID(*browser)) keys.insert(keys.begin(), *tab);
+    } else {
+      keys = {SwitchableItem::windowItemID(bundle, w.windowNumber)};
+    }
+    captureWindow(w.windowNumber, w.pid, std::move(keys), false);
+  }
+}
+
+void ThumbnailStore::captureOneMissingWindow() {
+  if (!isAvailable()) return;
+  for (const auto& w : services_.windows->realWindows(false)) {
+    auto app = applicationOf(w.pid);
+    if (!app || app->activationPolicy != platform::ActivationPolicy::Regular) continue;
+    if (browsers::fromBundleID(*app->bundleIdentifier)) continue;
+    const std::string key = SwitchableItem::windowItemID(*app->bundleIdentifier, w.windowNumber);
+    if (images.contains(key)) continue;
+    auto attempt = attempts_.find(key);
+    if (attempt != attempts_.end() && now() - attempt->second < kMissingWindowRetry) continue;
+    captureWhenSettled(w.windowNumber, w.pid, {key}, kSettleDelay, 0);
+    return;
+  }
+}
+
+void ThumbnailStore::captureFrontWindow(Pid pid, std::vector<std::string> keys, bool settled) {
+  auto front = services_.windows->frontWindow(pid);
+  if (!front) return;
+  if (auto app = applicationOf(pid)) {
+    const std::string own = SwitchableItem::windowItemID(*app->bundleIdentifier, front->windowNumber);
+    if (std::find(keys.begin(), keys.end(), own) == keys.end()) keys.push_back(own);
+  }
+  if (settled) {
+    captureWhenSettled(front->windowNumber, pid, std::move(keys), kSettleDelay, 0);
+  } else {
+    captureWindow(front->windowNumber, pid, std::move(keys), false);
+  }
+}
+
+// A window is captured only once two samples 0.2 s apart agree and it is fully opaque: a window
+// that is still moving, resizing or fading in would give a smeared or half-transparent picture.
+void ThumbnailStore::captureWhenSettled(std::int64_t number, Pid pid, std::vector<std::string> keys, double after,
+                                        int attempt) {
+  if (!isAvailable() || attempt >= kSettleTries) return;
+  auto watch = alive_.watch();
+  services_.loop->postAfter(after, [this, watch, number, pid, keys, attempt] {
+    if (watch.expired()) return;
+    auto retry = [this, number, pid, keys, attempt] {
+      captureWhenSettled(number, pid, keys, kSettleRetry, attempt + 1);
+    };
+    if (isHeld(number)) {
+      retry();
+      return;
+    }
+    auto first = windowState(number);
+    services_.loop->postAfter(kSettleSample, [this, watch, number, pid, keys, first, retry] {
+      if (watch.expired()) return;
+      auto second = windowState(number);
+      if (!first) {
+        if (second) retry();
+        return;
+      }
+      if (!second) return;
+      if (*first == *second && first->alpha >= kMinAlpha) {
+        captureWindow(number, pid, keys, true);
+        return;
+      }
+      retry();
+    });
+  });
+}
+
+void ThumbnailStore::captureWindow(std::int64_t number, Pid pid, std::vector<std::string> keys, bool force,
+                                   std::function<void()> completion) {
+  auto finish = [&completion] {
+    if (completion) completion();
+  };
+  if (!isAvailable() || keys.empty()) return finish();
+  const std::string primary = keys.front();
+  if (inFlight_.contains(primary) || isHeld(number) || captureForbidden(pid)) return finish();
+  const double t = now();
+  if (!force) {
+    if (auto it = images.find(primary); it != images.end() && t - it->second.takenAt < kFreshFor) return finish();
+    const double interval =
+        failures_[primary] >= kFailuresBeforeBackOff ? kRetryAfterFailures : kRetryInterval;
+    if (auto it = attempts_.find(primary); it != attempts_.end() && t - it->second < interval) return finish();
+  }
+  attempts_[primary] = t;
+  if (attempts_.size() > kAttemptsPruneAbove) {
+    std::erase_if(attempts_, [&](const auto& entry) { return entry.second <= t - 60.0; });
+    std::erase_if(failures_, [&](const auto& entry) { return !attempts_.contains(entry.first); });
+  }
+  inFlight_.insert(primary);
+  auto watch = alive_.watch();
+  capture(number, [this, watch, primary, keys, completion](std::optional<Captured> result) {
+    if (watch.expired()) return;
+    if (!result) {
+      ++failures_[primary];
+    } else {
+      failures_.erase(primary);
+      // Exclusions may have changed while the capture ran: a picture of an application that is
+      // excluded now must never be stored.
+      if (!std::any_of(keys.begin(), keys.end(), [&](const std::string& key) { return isExcludedKey(key); }))
+        store(result->image, result->title, keys);
+    }
+    inFlight_.erase(primary);
+    if (completion) completion();
+  });
+}
+
+std::string ThumbnailStore::describe(const std::optional<WindowState>& state) {
+  if (!state) return "nil";
+  std::ostringstream out;
+  out << "{bounds=(" << state->bounds.x << ", " << state->bounds.y << ", " << state->bounds.width << ", "
+      << state->bounds.height << ") onScreen=" << (state->onScreen ? "true" : "false") << " alpha=" << state->alpha
+      << "}";
+  return out.str();
+}
+
+void ThumbnailStore::capture(std::int64_t number, std::function<void(std::optional<Captured>)> done) {
+  const std::string id = std::to_string(number);
+  auto fail = [this, id, done](const std::string& why) {
+    services_.log->log("capture " + id + " failed: " + why);
+    done(std::nullopt);
+  };
+  auto before = windowState(number);
+  if (!before) return fail("not in window list");
+  if (!(before->alpha >= kMinAlpha)) {
+    std::ostringstream alpha;
+    alpha << before->alpha;
+    return fail("alpha=" + alpha.str());
+  }
+  using Windows = std::optional<std::vector<platform::ShareableWindow>>;
+  using Image = std::optional<RGBAImage>;
+  services_.screenCapture->shareableContent(onMainLoop<Windows, std::string>(
+      *services_.loop, alive_.watch(), [this, number, before, fail, done](Windows windows, std::string error) {
+        if (!windows) return fail(error);
+        auto it = std::find_if(windows->begin(), windows->end(),
+                               [&](const platform::ShareableWindow& w) { return w.windowID == number; });
+        if (it == windows->end()) return fail("not in shareable content");
+        // At most 480 pixels wide, keeping the window's aspect ratio.
+        const double w = it->frame.width, h = it->frame.height;
+        const double scale = w > 1 ? std::min(kMaxPixelWidth / w, 1.0) : 1.0;
+        const int width = std::max(1, static_cast<int>(scale * w));
+        const int height = std::max(1, static_cast<int>(scale * h));
+        services_.screenCapture->screenshot(
+            number, width, height,
+            onMainLoop<Image, std::string>(
+                *services_.loop, alive_.watch(),
+                [this, number, before, title = it->title, fail, done](Image image, std::string error) {
+                  if (!image) return fail(error);
+                  // A window that moved, resized or faded while the shot was taken is not stored.
+                  auto after = windowState(number);
+                  if (!after || !(*after == *before))
+                    return fail("state moved " + describe(before) + " -> " + describe(after));
+                  RGBAImage picture = image->trimmingTransparentEdges().value_or(*image).withScale(1.0);
+                  done(Captured{std::move(picture), title});
+                }));
+      }));
+}
+
+void ThumbnailStore::store(const RGBAImage& image, const std::optional<std::string>& title,
+                           const std::vector<std::string>& keys) {
+  std::string list = "[";
+  for (std::size_t i = 0; i < keys.size(); ++i) list += (i ? ", \"" : "\"") + keys[i] + "\"";
+  services_.log->log("captured " + list + "]");
+  const double t = now();
+  for (const auto& key : keys) images[key] = Entry{image, title, t};
+  services_.notifications->post(kDidCaptureNotification, {{"ids", keys}});
+  if (images.size() > kCapacity) {
+    std::vector<std::pair<double, std::string>> byAge;
+    for (const auto& [key, entry] : images) byAge.emplace_back(entry.takenAt, key);
+    std::sort(byAge.begin(), byAge.end());
+    const std::size_t excess = images.size() - kCapacity;
+    for (std::size_t i = 0; i < excess; ++i) images.erase(byAge[i].second);
+  }
+}
+
 void ThumbnailStore::rekey(const std::string& from, const std::string& to) {
-  auto it = images_.find(from);
-  if (it == images_.end() || from == to) return;
-  Image image = std::move(it->second);
-  images_.erase(it);
-  images_[to] = std::move(image);
+  if (from == to) return;
+  auto it = images.find(from);
+  if (it == images.end()) return;
+  Entry moved = std::move(it->second);
+  images.erase(it);
+  auto target = images.find(to);
+  if (target != images.end() && target->second.takenAt >= moved.takenAt) return;
+  images[to] = std::move(moved);
+}
+
+bool ThumbnailStore::isExcludedKey(const std::string& key) const {
+  for (const auto& b : services_.preferences->excludedBundleIDs.get()) {
+    if (key == "app:" + b || key.rfind("win:" + b + ":", 0) == 0) return true;
+    if (auto browser = browsers::fromBundleID(b))
+      if (key.rfind("tab:" + std::string(browsers::rawValue(*browser)) + ":", 0) == 0) return true;
+  }
+  return false;
+}
+
+void ThumbnailStore::purgeExcluded() {
+  const auto& current = services_.preferences->excludedBundleIDs.get();
+  if (current == knownExclusions_) return;
+  knownExclusions_ = current;
+  std::erase_if(images, [&](const auto& entry) { return isExcludedKey(entry.first); });
+}
+
+double ThumbnailStore::densestBackingScale() const {
+  double densest = 0;
+  for (const auto& screen : services_.screens->screens()) densest = std::max(densest, screen.backingScale);
+  return densest > 0 ? densest : 2.0;
+}
+
+void ThumbnailStore::captureAtWindowScale(std::int64_t number, std::function<void(std::optional<RGBAImage>)> completion) {
+  if (!isAvailable()) return completion(std::nullopt);
+  using Windows = std::optional<std::vector<platform::ShareableWindow>>;
+  using Image = std::optional<RGBAImage>;
+  services_.screenCapture->shareableContent(onMainLoop<Windows, std::string>(
+      *services_.loop, alive_.watch(), [this, number, completion](Windows windows, std::string) {
+        if (!windows) return completion(std::nullopt);
+        auto it = std::find_if(windows->begin(), windows->end(),
+                               [&](const platform::ShareableWindow& w) { return w.windowID == number; });
+        if (it == windows->end()) return completion(std::nullopt);
+        if (it->owningPID && captureForbidden(*it->owningPID)) return completion(std::nullopt);
+        const double scale = densestBackingScale();
+        const int width = std::max(1, static_cast<int>(scale * it->frame.width));
+        const int height = std::max(1, static_cast<int>(scale * it->frame.height));
+        services_.screenCapture->screenshot(
+            number, width, height,
+            onMainLoop<Image, std::string>(*services_.loop, alive_.watch(), [scale, completion](Image image, std::string) {
+              completion(image ? Image(image->withScale(scale)) : std::nullopt);
+            }));
+      }));
 }
 
 }  // namespace velvix

@@ -1,28 +1,116 @@
 #pragma once
-// The cache of window thumbnails, keyed by item id. Every removal of an entry from the inventory
-// also drops its picture here, so no stale picture is ever shown for a re-used id.
+// Small still pictures of application windows, taken ahead of time so the HUD can show a
+// thumbnail the moment a chord opens. Pictures are stored under item ids (one picture of a browser
+// window serves its application entry and its most recent tab). The store decides whether capture
+// is allowed at all, refuses while secure input is on or for excluded applications, waits for a
+// window to stop moving, trims transparent margins and keeps at most 80 pictures. Main thread.
+//
+// Every time here is on the monotonic clock (MainLoop::uptime), so a clock change cannot make a
+// picture look fresh or a failure look old.
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
+
+#include "Platform/Geometry.hpp"
+#include "Platform/NotificationCenter.hpp"
+#include "Platform/Workspace.hpp"
+#include "Support/AliveToken.hpp"
+#include "Support/RGBAImage.hpp"
 
 namespace velvix {
 
-class RGBAImage;
+struct Services;
 
 class ThumbnailStore {
  public:
-  using Image = std::shared_ptr<const RGBAImage>;
+  static constexpr const char* kDidCaptureNotification = "ThumbnailStoreDidCapture";
+  static constexpr std::size_t kCapacity = 80;
+  static constexpr double kFreshFor = 1.5;
+  static constexpr double kRetryInterval = 1.5;
+  static constexpr double kRetryAfterFailures = 60.0;
+  static constexpr int kFailuresBeforeBackOff = 3;
+  static constexpr double kMissingWindowRetry = 60.0;
+  static constexpr double kSettleDelay = 0.7;
+  static constexpr double kSettleSample = 0.2;
+  static constexpr double kSettleRetry = 0.4;
+  static constexpr int kSettleTries = 4;
+  static constexpr int kMaxPixelWidth = 480;
+  static constexpr double kMinAlpha = 0.999;
+  static constexpr std::size_t kAttemptsPruneAbove = 300;
 
-  const std::map<std::string, Image>& images() const { return images_; }
-  bool contains(const std::string& id) const { return images_.contains(id); }
-  void remove(const std::string& id) { images_.erase(id); }
-  // Moves the picture kept under `from` to `to` (an entry whose id changed).
+  struct Entry {
+    RGBAImage image;
+    std::optional<std::string> title;  // the window's title at capture time
+    double takenAt = 0;
+  };
+
+  explicit ThumbnailStore(Services& services);
+
+  // Read by the HUD and the Dock; entries are removed by id by the inventory.
+  std::map<std::string, Entry> images;
+  // Windows not to capture until the given time (written by the Dock controller).
+  std::map<std::int64_t, double> heldUntil;
+
+  bool contains(const std::string& id) const { return images.contains(id); }
+  void remove(const std::string& id) { images.erase(id); }
+  // Moves a picture to a new id; a newer picture already there wins.
   void rekey(const std::string& from, const std::string& to);
-  void store(const std::string& id, Image image) { images_[id] = std::move(image); }
+
+  // Capture is allowed: thumbnails are on and screen-recording access is granted.
+  bool isAvailable() const;
+  // Secure input is on, or the process belongs to an excluded application.
+  bool captureForbidden(platform::Pid pid) const;
+
+  void seedVisibleWindows();
+  void captureOneMissingWindow();
+  void captureFrontWindow(platform::Pid pid, std::vector<std::string> keys, bool settled);
+  void captureWhenSettled(std::int64_t number, platform::Pid pid, std::vector<std::string> keys, double after,
+                          int attempt);
+  // `completion` runs exactly once: when the capture ends, or at once when nothing is done.
+  void captureWindow(std::int64_t number, platform::Pid pid, std::vector<std::string> keys, bool force,
+                     std::function<void()> completion = {});
+
+  // The largest backing scale of all screens; 2.0 without screens.
+  double densestBackingScale() const;
+  // A full-resolution still of one window for the Dock peek; never cached.
+  void captureAtWindowScale(std::int64_t windowNumber, std::function<void(std::optional<RGBAImage>)> completion);
 
  private:
-  std::map<std::string, Image> images_;
+  struct WindowState {
+    Rect bounds;
+    bool onScreen = false;
+    double alpha = 1.0;
+    bool operator==(const WindowState&) const = default;
+  };
+  struct Captured {
+    RGBAImage image;
+    std::optional<std::string> title;
+  };
+
+  bool isHeld(std::int64_t number);
+  std::optional<WindowState> windowState(std::int64_t number) const;
+  void capture(std::int64_t number, std::function<void(std::optional<Captured>)> done);
+  void store(const RGBAImage& image, const std::optional<std::string>& title, const std::vector<std::string>& keys);
+  void purgeExcluded();
+  // The key belongs to an application in the exclusion list.
+  bool isExcludedKey(const std::string& key) const;
+  std::optional<platform::RunningApplication> applicationOf(platform::Pid pid) const;
+  static std::string describe(const std::optional<WindowState>& state);
+  double now() const;
+
+  Services& services_;
+  std::set<std::string> inFlight_;
+  std::map<std::string, double> attempts_;
+  std::map<std::string, int> failures_;
+  std::vector<std::string> knownExclusions_;
+  platform::NotificationCenter::Observation preferencesObservation_;
+  AliveToken alive_;
 };
 
 }  // namespace velvix

@@ -161,14 +161,14 @@ TEST(MRUManager, TabCapsKeepTheMostRecentLiveTabsPerWindowAndOverall) {
   for (int i = 0; i < 7; ++i) mru.items.push_back(tab("tab:w1:" + std::to_string(i), "1", 100 + i, i >= 5));
   mru.items.push_back(tab("tab:w2:a", "2", 50));
   mru.items.push_back(tab("tab:w2:b", "2", 40));
-  world.thumbnails.store("tab:w1:6", nullptr);
+  world.thumbnails().images["tab:w1:6"] = {};
   mru.enforceCaps();
   std::vector<std::string> ids;
   for (const auto& e : mru.items) ids.push_back(e.id);
   // Window 1 keeps its five live tabs (the seeded ones go first); then the overall limit of six
   // drops the oldest of what is left.
   EXPECT_EQ(ids, (std::vector<std::string>{"tab:w1:0", "tab:w1:1", "tab:w1:2", "tab:w1:3", "tab:w1:4", "tab:w2:a"}));
-  EXPECT_FALSE(world.thumbnails.contains("tab:w1:6"));
+  EXPECT_FALSE(world.thumbnails().contains("tab:w1:6"));
 }
 
 TEST(MRUManager, TabLimitBelowOneKeepsOneTab) {
@@ -224,14 +224,14 @@ TEST(MRUManager, RemovalsDropTheCachedThumbnails) {
   auto win = entry("win:com.example.app:7", 1);
   mru.items = {win, entry("app:com.example.app", 1), tab("tab:x", "1", 1)};
   mru.items[2].bundleID = "com.example.app";
-  for (const auto& e : mru.items) world.thumbnails.store(e.id, nullptr);
+  for (const auto& e : mru.items) world.thumbnails().images[e.id] = {};
   mru.removeApp("com.example.app");
   ASSERT_EQ(mru.items.size(), 1u);  // the tab stays
-  EXPECT_FALSE(world.thumbnails.contains("win:com.example.app:7"));
-  EXPECT_TRUE(world.thumbnails.contains("tab:x"));
+  EXPECT_FALSE(world.thumbnails().contains("win:com.example.app:7"));
+  EXPECT_TRUE(world.thumbnails().contains("tab:x"));
   mru.removeItem("tab:x");
   EXPECT_TRUE(mru.items.empty());
-  EXPECT_TRUE(world.thumbnails.images().empty());
+  EXPECT_TRUE(world.thumbnails().images.empty());
   mru.removeItem("nothing");  // harmless
   mru.markActivated("nothing");
 }

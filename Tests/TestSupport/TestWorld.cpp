@@ -30,13 +30,14 @@ TestWorld::TestWorld() {
   services_.ax = &ax;
   services_.windows = &windows;
   services_.runningApps = &runningApps;
-  services_.thumbnails = &thumbnails;
   log();  // the log first: every other service may write to it
 }
 
 TestWorld::~TestWorld() {
+  scripts_.reset();
   permissions_.reset();
   mru_.reset();
+  thumbnails_.reset();
   if (log_) log_->flush();
 }
 
@@ -64,10 +65,20 @@ BrowserBridge& TestWorld::bridge() {
   return *bridge_;
 }
 
+ThumbnailStore& TestWorld::thumbnails() {
+  if (!thumbnails_) {
+    preferences();
+    thumbnails_ = std::make_unique<ThumbnailStore>(services_);
+    services_.thumbnails = thumbnails_.get();
+  }
+  return *thumbnails_;
+}
+
 MRUManager& TestWorld::mru() {
   if (!mru_) {
     preferences();
     bridge();
+    thumbnails();
     mru_ = std::make_unique<MRUManager>(services_);
     services_.mru = mru_.get();
   }
@@ -82,11 +93,21 @@ PermissionsService& TestWorld::permissions() {
   return *permissions_;
 }
 
+AppleScriptBridge& TestWorld::scripts() {
+  if (!scripts_) {
+    scripts_ = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
+    services_.scripts = scripts_.get();
+  }
+  return *scripts_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
+  thumbnails();
   mru();
   permissions();
+  scripts();
   return services_;
 }
 

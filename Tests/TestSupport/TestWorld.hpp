@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
@@ -23,6 +24,7 @@
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/DebugLog.hpp"
@@ -46,13 +48,14 @@ class TestWorld {
   AXWindowBridge ax{desktop.accessibility(), loop};
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
-  ThumbnailStore thumbnails;
 
   DebugLog& log();
   Preferences& preferences();
   BrowserBridge& bridge();
+  ThumbnailStore& thumbnails();
   MRUManager& mru();
   PermissionsService& permissions();
+  AppleScriptBridge& scripts();
   // Every service, created now where not yet.
   Services& services();
 
@@ -69,8 +72,10 @@ class TestWorld {
   std::unique_ptr<DebugLog> log_;
   std::unique_ptr<Preferences> preferences_;
   std::unique_ptr<BrowserBridge> bridge_;
+  std::unique_ptr<ThumbnailStore> thumbnails_;
   std::unique_ptr<MRUManager> mru_;
   std::unique_ptr<PermissionsService> permissions_;
+  std::unique_ptr<AppleScriptBridge> scripts_;
 };
 
 }  // namespace velvix::test

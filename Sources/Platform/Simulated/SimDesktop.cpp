@@ -9,7 +9,10 @@
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScreenCapture.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
@@ -30,7 +33,10 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       launcher_(std::make_unique<SimLauncher>()),
       processes_(std::make_unique<SimDesktopProcessTable>(*this)),
       scripts_(std::make_unique<SimScriptRunner>(*this)),
-      bundles_(std::make_unique<SimBundleReader>()) {}
+      bundles_(std::make_unique<SimBundleReader>()),
+      screens_(std::make_unique<SimScreens>(*this)),
+      screenCapture_(std::make_unique<SimScreenCapture>(*this)),
+      secureInputState_(std::make_unique<SimSecureInputState>(*this)) {}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -217,6 +223,26 @@ void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {
   SimDisplay& d = displays_[display];
   if (std::find(d.spaces.begin(), d.spaces.end(), space) == d.spaces.end()) d.spaces.push_back(space);
   d.currentSpace = space;
+}
+
+std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width, int height) const {
+  const SimWindow* w = window(number);
+  if (!w || width < 1 || height < 1) return std::nullopt;
+  // A stable colour per window, so tests and screenshots can tell pictures apart.
+  const auto hash = static_cast<std::uint32_t>(number * 2654435761u);
+  const RGBAPixel colour{static_cast<std::uint8_t>(64 + (hash & 0x7F)), static_cast<std::uint8_t>(64 + ((hash >> 8) & 0x7F)),
+                         static_cast<std::uint8_t>(64 + ((hash >> 16) & 0x7F)), 255};
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4, 0);
+  if (!w->transparentContent) {
+    const double perPoint = w->bounds.width > 0 ? width / w->bounds.width : 1.0;
+    const int margin = static_cast<int>(std::lround(w->captureMargin * perPoint));
+    for (int y = margin; y < height - margin; ++y)
+      for (int x = margin; x < width - margin; ++x) {
+        std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * width + x) * 4];
+        p[0] = colour.r, p[1] = colour.g, p[2] = colour.b, p[3] = colour.a;
+      }
+  }
+  return RGBAImage::fromPremultiplied(width, height, std::move(pixels));
 }
 
 std::vector<std::string> SimDesktop::activeActivities() const { return *activities_; }

@@ -20,12 +20,16 @@
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Workspace.hpp"
+#include "Support/RGBAImage.hpp"
 
 namespace velvix::sim {
 
 class SimAccessibility;
 class SimDesktopProcessTable;
 class SimBundleReader;
+class SimScreenCapture;
+class SimScreens;
+class SimSecureInputState;
 class SimApplication;
 class SimLauncher;
 class SimLoginItems;
@@ -90,6 +94,12 @@ struct SimWindow {
   std::vector<SimTab> tabs;
   std::size_t activeTab = 0;
   bool isPrivate = false;
+  // Screen capture: whether it is offered for capture, fails, and how its pictures look (a
+  // transparent margin in points around the content, or nothing opaque at all).
+  bool shareable = true;
+  bool captureFails = false;
+  double captureMargin = 0;
+  bool transparentContent = false;
 };
 
 struct WindowSpec {
@@ -129,6 +139,12 @@ struct InstalledApp {
   std::string name;
   std::string path;
   double launchTime = 0.5;  // from open to finished launching
+};
+
+// Secure event input, as a password field holds it.
+struct SimSecureInput {
+  bool enabled = false;
+  std::optional<platform::Pid> holder;
 };
 
 // Faults of the window server that tests switch on.
@@ -208,8 +224,20 @@ class SimDesktop {
   const std::vector<SimDisplay>& displays() const { return displays_; }
   void switchSpace(std::size_t display, std::uint64_t space);
 
+  // ---- screen capture
+  double captureLatency = 0.02;
+  bool shareableContentFails = false;
+  int screenshotsTaken = 0;
+  // A synthetic still of the window at the requested size (flat colour of the window, with its
+  // transparent margin), or nothing when the window is gone.
+  std::optional<RGBAImage> renderWindow(std::int64_t number, int width, int height) const;
+
+  // ---- the pointer (global top-left coordinates)
+  Point pointer{720, 450};
+
   // ---- platform state
   bool accessibilityTrusted = true;
+  SimSecureInput secureInput;
   SimPrivacyState privacy;
   std::vector<std::string> openedURLs;
   WindowServerFaults windowServerFaults;
@@ -228,6 +256,9 @@ class SimDesktop {
   SimScriptRunner& scripts() { return *scripts_; }
   // The bundles of the desktop's applications (every launched application has one).
   SimBundleReader& bundles() { return *bundles_; }
+  SimScreens& screens() { return *screens_; }
+  SimScreenCapture& screenCapture() { return *screenCapture_; }
+  SimSecureInputState& secureInputState() { return *secureInputState_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
@@ -260,6 +291,9 @@ class SimDesktop {
   std::unique_ptr<SimDesktopProcessTable> processes_;
   std::unique_ptr<SimScriptRunner> scripts_;
   std::unique_ptr<SimBundleReader> bundles_;
+  std::unique_ptr<SimScreens> screens_;
+  std::unique_ptr<SimScreenCapture> screenCapture_;
+  std::unique_ptr<SimSecureInputState> secureInputState_;
   std::int64_t nextTabID_ = 1;
 };
 
