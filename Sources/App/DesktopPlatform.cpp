@@ -6,6 +6,7 @@
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
@@ -33,6 +34,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.screens = &desktop.screens();
   services.screenCapture = &desktop.screenCapture();
   services.secureInput = &desktop.secureInputState();
+  services.input = &desktop.inputState();
 }
 
 }  // namespace velvix

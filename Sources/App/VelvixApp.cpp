@@ -2,7 +2,11 @@
 
 #include "App/DesktopPlatform.hpp"
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Core/Activator.hpp"
+#include "Core/AppMonitor.hpp"
+#include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/ThumbnailStore.hpp"
@@ -12,6 +16,7 @@
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -38,6 +43,10 @@ struct VelvixApp::Parts {
   std::unique_ptr<BrowserBridge> bridge;
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
+  std::unique_ptr<AppleScriptBridge> scripts;
+  std::unique_ptr<AppMonitor> appMonitor;
+  std::unique_ptr<Activator> activator;
+  std::unique_ptr<Closer> closer;
 };
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
@@ -77,6 +86,14 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.mru = p.mru.get();
   p.permissions = std::make_unique<PermissionsService>(services_);
   services_.permissions = p.permissions.get();
+  p.scripts = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
+  services_.scripts = p.scripts.get();
+  p.appMonitor = std::make_unique<AppMonitor>(services_);
+  services_.appMonitor = p.appMonitor.get();
+  p.activator = std::make_unique<Activator>(services_);
+  services_.activator = p.activator.get();
+  p.closer = std::make_unique<Closer>(services_);
+  services_.closer = p.closer.get();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }

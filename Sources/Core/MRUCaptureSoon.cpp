@@ -2,6 +2,7 @@
 // has settled, stored under the browser's application id, and under the tab's id too when the
 // front window shows that tab. Private windows are never pictured.
 
+#include "Core/AppMonitor.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
@@ -18,7 +19,10 @@ void MRUManager::captureSoon(Browser browser, const std::string& itemID) {
   const platform::Pid pid = app->pid;
   services_.loop->postAfter(0.001, [this, watch = alive_.watch(), browser, bundleID, itemID, pid] {
     if (watch.expired()) return;
+    AppMonitor* monitor = services_.appMonitor;
+    if (monitor && monitor->frontWindowIsPrivate(pid)) return;
     std::vector<std::string> keys{SwitchableItem::appID(bundleID)};
+    if (monitor && monitor->frontWindowShows(itemID, browser, pid)) keys.insert(keys.begin(), itemID);
     services_.thumbnails->captureFrontWindow(pid, keys, true);
   });
 }

@@ -24,9 +24,13 @@ class ScriptRunner;
 class Screens;
 class ScreenCapture;
 class SecureInput;
+class InputState;
 }  // namespace platform
 
 class AXWindowBridge;
+class Activator;
+class AppMonitor;
+class Closer;
 class AppleScriptBridge;
 class BrowserBridge;
 class DebugLog;
@@ -55,6 +59,7 @@ struct Services {
   platform::Screens* screens = nullptr;
   platform::ScreenCapture* screenCapture = nullptr;
   platform::SecureInput* secureInput = nullptr;
+  platform::InputState* input = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
@@ -68,6 +73,9 @@ struct Services {
   MRUManager* mru = nullptr;
   PermissionsService* permissions = nullptr;
   AppleScriptBridge* scripts = nullptr;
+  AppMonitor* appMonitor = nullptr;
+  Activator* activator = nullptr;
+  Closer* closer = nullptr;
 };
 
 }  // namespace velvix

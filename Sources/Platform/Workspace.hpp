@@ -58,6 +58,9 @@ class Workspace {
   virtual bool isTerminated(Pid pid) const = 0;
 
   virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+  // Brings the application forward (its front window first); false when it cannot be activated.
+  virtual bool activate(Pid pid) = 0;
+  virtual bool isActive(Pid pid) const = 0;
   // Where the applications with this bundle identifier are installed, best first.
   virtual std::vector<std::string> applicationPaths(const std::string& bundleID) const = 0;
   // Opens the application at `path`; the completion gets the running application, or nothing

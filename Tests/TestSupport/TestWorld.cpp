@@ -34,6 +34,9 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  closer_.reset();
+  activator_.reset();
+  appMonitor_.reset();
   scripts_.reset();
   permissions_.reset();
   mru_.reset();
@@ -101,6 +104,30 @@ AppleScriptBridge& TestWorld::scripts() {
   return *scripts_;
 }
 
+AppMonitor& TestWorld::appMonitor() {
+  if (!appMonitor_) {
+    appMonitor_ = std::make_unique<AppMonitor>(services_);
+    services_.appMonitor = appMonitor_.get();
+  }
+  return *appMonitor_;
+}
+
+Activator& TestWorld::activator() {
+  if (!activator_) {
+    activator_ = std::make_unique<Activator>(services_);
+    services_.activator = activator_.get();
+  }
+  return *activator_;
+}
+
+Closer& TestWorld::closer() {
+  if (!closer_) {
+    closer_ = std::make_unique<Closer>(services_);
+    services_.closer = closer_.get();
+  }
+  return *closer_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -108,6 +135,9 @@ Services& TestWorld::services() {
   mru();
   permissions();
   scripts();
+  appMonitor();
+  activator();
+  closer();
   return services_;
 }
 

@@ -10,6 +10,9 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Core/Activator.hpp"
+#include "Core/AppMonitor.hpp"
+#include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
@@ -56,6 +59,9 @@ class TestWorld {
   MRUManager& mru();
   PermissionsService& permissions();
   AppleScriptBridge& scripts();
+  AppMonitor& appMonitor();
+  Activator& activator();
+  Closer& closer();
   // Every service, created now where not yet.
   Services& services();
 
@@ -76,6 +82,9 @@ class TestWorld {
   std::unique_ptr<MRUManager> mru_;
   std::unique_ptr<PermissionsService> permissions_;
   std::unique_ptr<AppleScriptBridge> scripts_;
+  std::unique_ptr<AppMonitor> appMonitor_;
+  std::unique_ptr<Activator> activator_;
+  std::unique_ptr<Closer> closer_;
 };
 
 }  // namespace velvix::test

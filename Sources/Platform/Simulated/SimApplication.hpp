@@ -17,6 +17,9 @@ class SimApplication final : public platform::Application {
   void deactivate() override;
   void terminate() override;
   bool isActive() const override;
+  std::vector<OwnWindow> windows() const override;
+  void deminiaturize(std::int64_t window) override;
+  void makeKeyAndOrderFront(std::int64_t window) override;
 
   int deactivations = 0;
   int terminateRequests = 0;

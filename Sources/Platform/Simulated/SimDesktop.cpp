@@ -9,6 +9,7 @@
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
@@ -36,7 +37,10 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       bundles_(std::make_unique<SimBundleReader>()),
       screens_(std::make_unique<SimScreens>(*this)),
       screenCapture_(std::make_unique<SimScreenCapture>(*this)),
-      secureInputState_(std::make_unique<SimSecureInputState>(*this)) {}
+      secureInputState_(std::make_unique<SimSecureInputState>(*this)),
+      inputState_(std::make_unique<SimInputState>(*this)) {
+  setIdle(0);
+}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -57,6 +61,7 @@ Pid SimDesktop::launch(const AppSpec& spec) {
   if (app->bundleID) bundle.info["CFBundleIdentifier"] = *app->bundleID;
   bundle.info["CFBundleIconFile"] = "AppIcon";
   bundles_->add(*app->bundlePath, std::move(bundle));
+  postWorkspace(platform::WorkspaceNotification::kDidLaunchApplication, *app);
   apps_[pid] = std::move(app);
   return pid;
 }
@@ -72,6 +77,7 @@ void SimDesktop::terminate(Pid pid) {
   a->terminated = true;
   for (auto number : windowsOf(pid)) closeWindow(number);
   if (frontmost_ == pid) frontmost_.reset();
+  postWorkspace(platform::WorkspaceNotification::kDidTerminateApplication, *a);
 }
 
 SimApp* SimDesktop::app(Pid pid) {
@@ -95,6 +101,11 @@ void SimDesktop::activate(Pid pid) {
   SimApp* a = app(pid);
   if (!a || a->terminated) return;
   a->hidden = false;
+  if (frontmost_ != pid) {
+    if (frontmost_)
+      if (const SimApp* previous = app(*frontmost_)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *previous);
+    postWorkspace(platform::WorkspaceNotification::kDidActivateApplication, *a);
+  }
   frontmost_ = pid;
   for (auto number : windowsOf(pid)) {
     const SimWindow* w = window(number);
@@ -124,8 +135,22 @@ std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
   return pid;
 }
 
+void SimDesktop::postWorkspace(const char* name, const SimApp& app) {
+  nlohmann::json info{{"pid", app.pid},
+                      {"activationPolicy", static_cast<int>(app.activationPolicy)}};
+  if (app.bundleID) info["bundleID"] = *app.bundleID;
+  if (app.name) info["name"] = *app.name;
+  loop_.post([this, name = std::string(name), info = std::move(info)] { workspaceNotifications_.post(name, info); });
+}
+
 void SimDesktop::sleep() { workspaceNotifications_.post(platform::WorkspaceNotification::kWillSleep); }
 void SimDesktop::wake() { workspaceNotifications_.post(platform::WorkspaceNotification::kDidWake); }
+
+void SimDesktop::deactivate(Pid pid) {
+  if (frontmost_ != pid) return;
+  frontmost_.reset();
+  if (const SimApp* a = app(pid)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *a);
+}
 
 // ---- windows
 

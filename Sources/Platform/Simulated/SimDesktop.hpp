@@ -17,6 +17,7 @@
 
 #include "Platform/Geometry.hpp"
 #include "Platform/MainLoop.hpp"
+#include "Platform/InputState.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Workspace.hpp"
@@ -30,6 +31,7 @@ class SimBundleReader;
 class SimScreenCapture;
 class SimScreens;
 class SimSecureInputState;
+class SimInputState;
 class SimApplication;
 class SimLauncher;
 class SimLoginItems;
@@ -165,6 +167,7 @@ class SimDesktop {
   SimDesktop& operator=(const SimDesktop&) = delete;
 
   platform::MainLoop& loop() { return loop_; }
+  const platform::MainLoop& loop() const { return loop_; }
   void spend(double seconds) const {
     if (spendTime_ && seconds > 0) spendTime_(seconds);
   }
@@ -183,9 +186,7 @@ class SimDesktop {
   // Makes the application frontmost and brings its front window to the front of the screen.
   void activate(platform::Pid pid);
   // The application resigns the front; nothing is frontmost until the next activation.
-  void deactivate(platform::Pid pid) {
-    if (frontmost_ == pid) frontmost_.reset();
-  }
+  void deactivate(platform::Pid pid);
 
   // ---- installed applications
   void install(const InstalledApp& app) { installed_.push_back(app); }
@@ -235,9 +236,18 @@ class SimDesktop {
   // ---- the pointer (global top-left coordinates)
   Point pointer{720, 450};
 
+  // ---- input: when the user last produced each kind of event (monotonic clock)
+  void noteInput(platform::InputEventType type) { lastInputAt_[static_cast<int>(type)] = loop_.uptime(); }
+  double lastInputAt(platform::InputEventType type) const { return lastInputAt_[static_cast<int>(type)]; }
+  // Every kind of event happened `seconds` ago.
+  void setIdle(double seconds) {
+    for (double& t : lastInputAt_) t = loop_.uptime() - seconds;
+  }
+
   // ---- platform state
   bool accessibilityTrusted = true;
   SimSecureInput secureInput;
+  std::set<platform::Pid> refusesActivation;  // applications that ignore activation requests
   SimPrivacyState privacy;
   std::vector<std::string> openedURLs;
   WindowServerFaults windowServerFaults;
@@ -259,6 +269,7 @@ class SimDesktop {
   SimScreens& screens() { return *screens_; }
   SimScreenCapture& screenCapture() { return *screenCapture_; }
   SimSecureInputState& secureInputState() { return *secureInputState_; }
+  SimInputState& inputState() { return *inputState_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
@@ -294,6 +305,10 @@ class SimDesktop {
   std::unique_ptr<SimScreens> screens_;
   std::unique_ptr<SimScreenCapture> screenCapture_;
   std::unique_ptr<SimSecureInputState> secureInputState_;
+  std::unique_ptr<SimInputState> inputState_;
+  double lastInputAt_[6] = {};
+  // Workspace notifications go out at the loop's next turn, as the real ones do.
+  void postWorkspace(const char* name, const SimApp& app);
   std::int64_t nextTabID_ = 1;
 };
 

@@ -78,6 +78,15 @@ std::optional<RunningApplication> SimWorkspace::frontmostApplication() const {
   return pid ? application(*pid) : std::nullopt;
 }
 
+bool SimWorkspace::activate(Pid pid) {
+  const SimApp* app = desktop_.app(pid);
+  if (!app || app->terminated || desktop_.refusesActivation.contains(pid)) return false;
+  desktop_.activate(pid);
+  return true;
+}
+
+bool SimWorkspace::isActive(Pid pid) const { return desktop_.frontmostPid() == pid; }
+
 std::vector<std::string> SimWorkspace::applicationPaths(const std::string& bundleID) const {
   std::vector<std::string> paths;
   for (const InstalledApp& app : desktop_.installed())

@@ -17,6 +17,8 @@ class SimWorkspace final : public platform::Workspace {
   bool forceTerminate(platform::Pid pid) override;
   bool isTerminated(platform::Pid pid) const override;
   std::optional<platform::RunningApplication> frontmostApplication() const override;
+  bool activate(platform::Pid pid) override;
+  bool isActive(platform::Pid pid) const override;
   std::vector<std::string> applicationPaths(const std::string& bundleID) const override;
   void openApplication(const std::string& path, bool activates,
                        std::function<void(std::optional<platform::RunningApplication>)> completion) override;

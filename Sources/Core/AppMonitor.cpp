@@ -1,0 +1,329 @@
+#include "Core/AppMonitor.hpp"
+
+#include <algorithm>
+
+#include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/AppleScriptBridge.hpp"
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/MRUManager.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Platform/InputState.hpp"
+#include "Platform/Privacy.hpp"
+#include "Support/PermissionsService.hpp"
+#include "Support/RunningApps.hpp"
+#include "Support/WindowList.hpp"
+
+namespace velvix {
+
+using platform::Pid;
+using platform::RunningApplication;
+namespace WN = platform::WorkspaceNotification;
+
+namespace {
+
+// The application a workspace notification is about.
+std::optional<RunningApplication> applicationOf(const platform::Notification& n) {
+  const auto& info = n.userInfo;
+  if (!info.is_object() || !info.contains("pid") || !info["pid"].is_number_integer()) return std::nullopt;
+  RunningApplication app;
+  app.pid = info["pid"].get<Pid>();
+  if (info.contains("bundleID") && info["bundleID"].is_string()) app.bundleIdentifier = info["bundleID"].get<std::string>();
+  if (info.contains("name") && info["name"].is_string()) app.localizedName = info["name"].get<std::string>();
+  if (info.contains("activationPolicy") && info["activationPolicy"].is_number_integer())
+    app.activationPolicy = static_cast<platform::ActivationPolicy>(info["activationPolicy"].get<int>());
+  return app;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+AppMonitor::AppMonitor(Services& services) : services_(services) {}
+
+double AppMonitor::now() const { return services_.loop->now(); }
+
+bool AppMonitor::isSuppressed() const { return services_.loop->uptime() < autoTrackSuppressedUntil; }
+
+double AppMonitor::userIdleSeconds() const {
+  using T = platform::InputEventType;
+  double idle = services_.input->secondsSinceLastEvent(T::keyDown);
+  for (T type : {T::mouseMoved, T::leftMouseDown, T::scrollWheel, T::flagsChanged})
+    idle = std::min(idle, services_.input->secondsSinceLastEvent(type));
+  return idle;
+}
+
+void AppMonitor::start() {
+  auto& center = services_.workspace->notificationCenter();
+  auto on = [this, &center](const char* name, void (AppMonitor::*handler)(const RunningApplication&)) {
+    observers_.push_back(center.observe(name, *services_.loop, [this, handler](const platform::Notification& n) {
+      if (auto app = applicationOf(n)) (this->*handler)(*app);
+    }));
+  };
+  on(WN::kDidActivateApplication, &AppMonitor::didActivate);
+  on(WN::kDidDeactivateApplication, &AppMonitor::didDeactivate);
+  on(WN::kDidTerminateApplication, &AppMonitor::didTerminate);
+  reconcileTimer_ = services_.loop->every(kReconcileInterval, [this] { reconcilePass(); });
+  if (auto front = services_.workspace->frontmostApplication()) {
+    restartWindowFocusPoll(*front);
+    restartFrontTabPoll(*front);
+  }
+}
+
+void AppMonitor::didActivate(const RunningApplication& app) {
+  if (!isSuppressed()) services_.mru->bumpApp(app, now());
+  snapshotCurrentTab(app, false);
+  restartFrontTabPoll(app);
+  restartWindowFocusPoll(app);
+}
+
+// The application being left is dated 0.75 s before the moment, so the one being activated ranks
+// ahead of it whichever of the two notifications arrives first.
+void AppMonitor::didDeactivate(const RunningApplication& app) {
+  if (frontTabPollPID_ == app.pid) {
+    frontTabPoll_.invalidate();
+    frontTabPollPID_.reset();
+  }
+  if (windowFocusPollPID_ == app.pid) {
+    windowFocusPoll_.invalidate();
+    windowFocusPollPID_.reset();
+  }
+  lastPolledWindowNumber_.erase(app.pid);
+  if (!isSuppressed()) services_.mru->bumpApp(app, now() - MRUManager::kDeactivationBackdate);
+  snapshotCurrentTab(app, true);
+  captureThumbnail(app, true, true);
+  services_.thumbnails->captureOneMissingWindow();
+}
+
+void AppMonitor::didTerminate(const RunningApplication& app) {
+  if (!app.bundleIdentifier) return;
+  const std::string& bundleID = *app.bundleIdentifier;
+  bool otherAlive = false;
+  for (const auto& other : services_.workspace->runningApplications(bundleID))
+    if (other.pid != app.pid && !other.isTerminated) otherAlive = true;
+  if (otherAlive) {
+    // Only this instance's entries go; the other instance keeps the bundle's tabs.
+    std::set<std::string> ids;
+    for (const auto& e : services_.mru->items)
+      if (e.pid == app.pid) ids.insert(e.id);
+    services_.mru->removeWhere([&](const SwitchableItem& e) { return ids.contains(e.id); });
+    return;
+  }
+  services_.mru->removeApp(bundleID);
+  if (auto browser = browsers::fromBundleID(bundleID)) {
+    services_.mru->purgeTabs(*browser);
+    services_.bridge->browserQuit(*browser);
+  }
+}
+
+void AppMonitor::reconcilePass() {
+  if (isChordActive) return;
+  services_.mru->purgeDeadAndExpired();
+  if (userIdleSeconds() >= kIdleStopsTabWork) return;
+  for (Browser browser : browsers::all()) {
+    if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
+    if (browsers::isEditor(browser)) continue;
+    if (browsers::isChromiumFamily(browser) && services_.bridge->isExtensionLive(browser)) {
+      services_.bridge->requestChromiumSync(browser);  // the extension answers with a full sync
+      continue;
+    }
+    // The decision uses the status as cached now; a refresh only informs later passes.
+    auto cached = services_.permissions->automationCacheEntry(browser);
+    if (!cached || services_.loop->uptime() - cached->at > PermissionsService::kAutomationStaleAfter)
+      services_.permissions->refreshAutomationStatus(browser);
+    if (!cached || cached->status != platform::Privacy::kAutomationGranted) continue;
+    services_.scripts->liveTabKeysAsync(
+        browser, [this, browser, watch = alive_.watch()](std::optional<std::vector<std::string>> keys) {
+          if (!watch.expired() && keys) services_.mru->reconcile(browser, *keys, MRUManager::kStrikeLimit);
+        });
+  }
+}
+
+void AppMonitor::restartWindowFocusPoll(const RunningApplication& app) {
+  windowFocusPoll_.invalidate();
+  windowFocusPollPID_.reset();
+  if (!app.bundleIdentifier) return;
+  if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
+      browser && browsers::reportsTabs(*browser, services_.bridge))
+    return;  // tracked by tab
+  windowFocusPollPID_ = app.pid;
+  if (auto front = services_.windows->frontWindow(app.pid)) {
+    lastPolledWindowNumber_[app.pid] = front->windowNumber;
+  } else {
+    lastPolledWindowNumber_.erase(app.pid);
+  }
+  windowFocusPoll_ = services_.loop->every(kPollInterval, [this, pid = app.pid] { windowFocusTick(pid); });
+}
+
+void AppMonitor::windowFocusTick(Pid pid) {
+  if (isChordActive || isSuppressed()) return;
+  auto front = services_.workspace->frontmostApplication();
+  if (!front || front->pid != pid) {
+    windowFocusPoll_.invalidate();
+    windowFocusPollPID_.reset();
+    return;
+  }
+  auto window = services_.windows->frontWindow(pid);
+  if (!window) return;
+  auto last = lastPolledWindowNumber_.find(pid);
+  if (last != lastPolledWindowNumber_.end() && last->second == window->windowNumber) {
+    if (front->bundleIdentifier) services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
+    return;
+  }
+  // The front window changed: picture the one just left once it has settled.
+  if (last != lastPolledWindowNumber_.end() && front->bundleIdentifier)
+    services_.thumbnails->captureWhenSettled(last->second, pid,
+                                             {SwitchableItem::windowItemID(*front->bundleIdentifier, last->second)},
+                                             ThumbnailStore::kSettleDelay, 0);
+  lastPolledWindowNumber_[pid] = window->windowNumber;
+  services_.mru->bumpApp(*front, now());
+  captureThumbnail(*front, false, true);
+}
+
+void AppMonitor::restartFrontTabPoll(const RunningApplication& app) {
+  frontTabPoll_.invalidate();
+  frontTabPollPID_.reset();
+  if (!app.bundleIdentifier) return;
+  auto browser = browsers::fromBundleID(*app.bundleIdentifier);
+  if (!browser) return;
+  // Extensions report tab changes themselves; Safari is always polled.
+  if (*browser != Browser::safari && services_.bridge->isExtensionLive(*browser)) return;
+  frontTabPollPID_ = app.pid;
+  frontTabPoll_ = services_.loop->every(kPollInterval,
+                                        [this, bundleID = *app.bundleIdentifier] { frontTabTick(bundleID); });
+}
+
+void AppMonitor::frontTabTick(const std::string& bundleID) {
+  if (isChordActive) return;
+  auto front = services_.workspace->frontmostApplication();
+  if (!front || front->bundleIdentifier != bundleID) {
+    frontTabPoll_.invalidate();
+    frontTabPollPID_.reset();
+    return;
+  }
+  // Script the browser only when there was input since about the last snapshot.
+  const double elapsed = services_.loop->uptime() - lastSnapshotAt;
+  if (userIdleSeconds() <= elapsed + 1.0) snapshotCurrentTab(*front, false);
+}
+
+void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdated) {
+  if (isSuppressed() || !app.bundleIdentifier) return;
+  auto browser = browsers::fromBundleID(*app.bundleIdentifier);
+  if (!browser || browsers::isEditor(*browser)) return;
+  if (services_.permissions->automationStatus(*browser) != platform::Privacy::kAutomationGranted) return;
+  const double date = backdated ? now() - MRUManager::kDeactivationBackdate : now();
+  if (*browser != Browser::safari) {
+    snapshotFrontTab(*browser, date);
+    return;
+  }
+  lastSnapshotAt = services_.loop->uptime();
+  services_.scripts->scriptedWindowNamesAsync(
+      Browser::safari, [this, watch = alive_.watch(), app, date](std::optional<std::vector<std::string>> names, bool fresh) {
+        if (watch.expired() || !names) return;
+        const auto titles = services_.ax->windowTitles(app.pid);
+        if (!titles.empty() && AXWindowBridge::isPrivateWindowTitle(titles.front(), *names)) {
+          notePrivateFrontWindow(app);  // nothing about a private window is recorded
+          return;
+        }
+        privateBrowserWindows_.erase(app.pid);
+        auto aux = AXWindowBridge::auxWindowTitle(titles, app.localizedName, *names);
+        if (aux && fresh) {
+          services_.mru->touchScriptedTab(Browser::safari, MRUManager::kAuxPlaceholderURL, *aux, "aux", std::nullopt,
+                                          date, false);
+          return;
+        }
+        if (!aux && !titles.empty()) {
+          services_.mru->removeWhere([&](const SwitchableItem& e) {
+            return e.kind == ItemKind::tab && e.browser == Browser::safari && e.url == MRUManager::kAuxPlaceholderURL &&
+                   std::find(titles.begin(), titles.end(), e.title) == titles.end();
+          });
+        }
+        snapshotFrontTab(Browser::safari, date);
+      });
+}
+
+void AppMonitor::snapshotFrontTab(Browser browser, double date) {
+  if (services_.bridge->isExtensionLive(browser)) {
+    services_.mru->refreshFrontTab(browser, date);
+    return;
+  }
+  lastSnapshotAt = services_.loop->uptime();
+  services_.scripts->currentTabAsync(browser, [this, watch = alive_.watch(), browser, date](AppleScriptBridge::CurrentTab tab) {
+    if (watch.expired()) return;
+    services_.mru->touchScriptedTab(browser, tab.url, tab.title, tab.windowID, tab.position, date, false);
+  });
+}
+
+void AppMonitor::captureFrontmostForChord() {
+  auto front = services_.workspace->frontmostApplication();
+  if (!front) return;
+  const std::string own = services_.workspace->ownBundleIdentifier();
+  if (front->bundleIdentifier.value_or("") == own) return;
+  captureThumbnail(*front, false, false);
+}
+
+void AppMonitor::recordFrontmostWindowNow() {
+  auto front = services_.workspace->frontmostApplication();
+  if (!front || !front->bundleIdentifier || browsers::fromBundleID(*front->bundleIdentifier)) return;
+  services_.mru->bumpApp(*front, now());
+  if (auto window = services_.windows->frontWindow(front->pid)) {
+    services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
+    lastPolledWindowNumber_[front->pid] = window->windowNumber;
+  } else {
+    lastPolledWindowNumber_.erase(front->pid);
+  }
+}
+
+void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows, bool settled) {
+  if (!services_.thumbnails->isAvailable() || !app.bundleIdentifier) return;
+  const std::string& bundleID = *app.bundleIdentifier;
+  if (auto browser = browsers::fromBundleID(bundleID)) {
+    if (frontWindowIsPrivate(app.pid)) return;  // no picture of a private window
+    std::vector<std::string> keys{SwitchableItem::appID(bundleID)};
+    if (auto tab = services_.mru->mostRecentTabItemID(*browser); tab && frontWindowShows(*tab, *browser, app.pid))
+      keys.insert(keys.begin(), *tab);
+    services_.thumbnails->captureFrontWindow(app.pid, keys, settled);
+    return;
+  }
+  for (const auto& w : services_.windows->realWindows(true)) {
+    if (w.pid != app.pid) continue;
+    std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w.windowNumber)};
+    if (settled) {
+      services_.thumbnails->captureWhenSettled(w.windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay, 0);
+    } else {
+      services_.thumbnails->captureWindow(w.windowNumber, app.pid, keys, false);
+    }
+    if (!allWindows) break;
+  }
+}
+
+void AppMonitor::notePrivateFrontWindow(const RunningApplication& app) {
+  if (auto front = services_.windows->frontWindow(app.pid)) privateBrowserWindows_[app.pid].insert(front->windowNumber);
+}
+
+bool AppMonitor::frontWindowIsPrivate(Pid pid) const {
+  if (services_.preferences->includePrivateTabs.get()) return false;
+  auto front = services_.windows->frontWindow(pid);
+  if (!front) return false;
+  if (auto it = privateBrowserWindows_.find(pid); it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
+    return true;
+  return front->title && endsWith(*front->title, ", Private Browsing");
+}
+
+bool AppMonitor::frontWindowShows(const std::string& tabItemID, Browser browser, Pid pid) const {
+  if (browser == Browser::terminal) return true;
+  auto front = services_.windows->frontWindow(pid);
+  if (!front) return false;
+  if (auto it = privateBrowserWindows_.find(pid); it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
+    return false;
+  if (!front->title || front->title->empty()) return true;
+  auto tabTitle = services_.mru->title(tabItemID);
+  if (!tabTitle || tabTitle->empty()) return true;
+  if (browser == Browser::safari) return *front->title == *tabTitle;
+  return front->title->rfind(*tabTitle, 0) == 0;
+}
+
+}  // namespace velvix
