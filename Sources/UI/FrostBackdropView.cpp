@@ -12,12 +12,12 @@ void FrostBackdropView::Fade::setFrame(double width, double height) {
   if (width == width_ && height == height_) return;
   width_ = width;
   height_ = height;
-  owner_.fadeChanged();
+  owner_.changed();
 }
 
 void FrostBackdropView::Fade::setContents(std::optional<RGBAImage> contents) {
   contents_ = std::move(contents);
-  owner_.fadeChanged();
+  owner_.changed();
 }
 
 FrostBackdropView::FrostBackdropView(const platform::AccessibilityDisplay& accessibility, QWidget* parent)
@@ -34,48 +34,57 @@ void FrostBackdropView::setCornerRadius(double radius) {
 
 void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
   material_.setTuning(tuning);
+  changed();
+}
+
+void FrostBackdropView::changed() {
+  ++generation_;
   update();
 }
 
-void FrostBackdropView::fadeChanged() {
-  ++fadeGeneration_;
-  update();
-}
-
-const QImage& FrostBackdropView::maskImage(double devicePixelRatio) {
-  const QSize pixels = (QSizeF(size()) * devicePixelRatio).toSize();
-  if (maskGeneration_ == fadeGeneration_ && mask_.size() == pixels) return mask_;
-  mask_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-  mask_.setDevicePixelRatio(devicePixelRatio);
-  mask_.fill(Qt::transparent);
-  QPainter p(&mask_);
+void FrostBackdropView::drawFade(QPainter& painter) const {
   const QRectF frame(0, 0, fade_.width(), fade_.height());
-  p.fillRect(frame, QColor::fromRgbF(1, 1, 1, Fade::kBaseOpacity));
+  painter.fillRect(frame, QColor::fromRgbF(1, 1, 1, Fade::kBaseOpacity));
   if (fade_.contents()) {
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(frame, qt::toQImage(fade_.contents()->withScale(1.0)));
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(frame, qt::toQImage(fade_.contents()->withScale(1.0)));
   }
-  maskGeneration_ = fadeGeneration_;
-  return mask_;
+}
+
+const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
+  const QSize pixels = (QSizeF(size()) * devicePixelRatio).toSize();
+  const bool reduced = accessibility_.reduceTransparency();
+  if (layerGeneration_ == generation_ && layer_.size() == pixels && layerReducedTransparency_ == reduced &&
+      layer_.devicePixelRatio() == devicePixelRatio)
+    return layer_;
+  QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
+  mask.setDevicePixelRatio(devicePixelRatio);
+  mask.fill(Qt::transparent);  // outside the fade's frame nothing shows
+  {
+    QPainter p(&mask);
+    drawFade(p);
+  }
+  layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+  layer_.setDevicePixelRatio(devicePixelRatio);
+  layer_.fill(Qt::transparent);
+  {
+    QPainter p(&layer_);
+    material_.paint(p, QRectF(rect()), reduced);
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    p.drawImage(QPointF(0, 0), mask);
+  }
+  layerGeneration_ = generation_;
+  layerReducedTransparency_ = reduced;
+  return layer_;
 }
 
 void FrostBackdropView::paintEvent(QPaintEvent*) {
-  const double ratio = devicePixelRatioF();
-  QImage layer((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-  layer.setDevicePixelRatio(ratio);
-  layer.fill(Qt::transparent);
-  {
-    QPainter lp(&layer);
-    material_.paint(lp, QRectF(rect()), accessibility_.reduceTransparency());
-    lp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    lp.drawImage(QPointF(0, 0), maskImage(ratio));
-  }
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
   QPainterPath clip;
   clip.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
   p.setClipPath(clip);
-  p.drawImage(QPointF(0, 0), layer);
+  p.drawImage(QPointF(0, 0), frostLayer(p.device()->devicePixelRatioF()));
 }
 
 }  // namespace velvix

@@ -58,16 +58,20 @@ class FrostBackdropView final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  const QImage& maskImage(double devicePixelRatio);
-  void fadeChanged();
+  // The material masked by the fade at the view's size, redrawn only when something changed, so
+  // repaints caused by animation above the backdrop cost one image copy.
+  const QImage& frostLayer(double devicePixelRatio);
+  void drawFade(QPainter& painter) const;
+  void changed();
 
   const platform::AccessibilityDisplay& accessibility_;
   FrostedMaterial material_{GlassMaterial::menu};
   double cornerRadius_ = 0;
   Fade fade_{*this};
-  QImage mask_;  // the fade composed at the view's size
-  std::uint64_t fadeGeneration_ = 1;
-  std::uint64_t maskGeneration_ = 0;
+  QImage layer_;
+  std::uint64_t generation_ = 1;
+  std::uint64_t layerGeneration_ = 0;
+  bool layerReducedTransparency_ = false;
 };
 
 }  // namespace velvix
