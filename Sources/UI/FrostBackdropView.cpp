@@ -1,0 +1,90 @@
+#include "UI/FrostBackdropView.hpp"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include "Platform/AccessibilityDisplay.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+
+namespace velvix {
+
+void FrostBackdropView::Fade::setFrame(double width, double height) {
+  if (width == width_ && height == height_) return;
+  width_ = width;
+  height_ = height;
+  owner_.changed();
+}
+
+void FrostBackdropView::Fade::setContents(std::optional<RGBAImage> contents) {
+  contents_ = std::move(contents);
+  owner_.changed();
+}
+
+FrostBackdropView::FrostBackdropView(const platform::AccessibilityDisplay& accessibility, QWidget* parent)
+    : QWidget(parent), accessibility_(accessibility) {
+  setAttribute(Qt::WA_TranslucentBackground);
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setAutoFillBackground(false);
+}
+
+void FrostBackdropView::setCornerRadius(double radius) {
+  cornerRadius_ = radius;
+  update();
+}
+
+void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
+  material_.setTuning(tuning);
+  changed();
+}
+
+void FrostBackdropView::changed() {
+  ++generation_;
+  update();
+}
+
+void FrostBackdropView::drawFade(QPainter& painter) const {
+  const QRectF frame(0, 0, fade_.width(), fade_.height());
+  painter.fillRect(frame, QColor::fromRgbF(1, 1, 1, Fade::kBaseOpacity));
+  if (fade_.contents()) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(frame, qt::toQImage(fade_.contents()->withScale(1.0)));
+  }
+}
+
+const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
+  const QSize pixels = (QSizeF(size()) * devicePixelRatio).toSize();
+  const bool reduced = accessibility_.reduceTransparency();
+  if (layerGeneration_ == generation_ && layer_.size() == pixels && layerReducedTransparency_ == reduced &&
+      layer_.devicePixelRatio() == devicePixelRatio)
+    return layer_;
+  QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
+  mask.setDevicePixelRatio(devicePixelRatio);
+  mask.fill(Qt::transparent);  // outside the fade's frame nothing shows
+  {
+    QPainter p(&mask);
+    drawFade(p);
+  }
+  layer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+  layer_.setDevicePixelRatio(devicePixelRatio);
+  layer_.fill(Qt::transparent);
+  {
+    QPainter p(&layer_);
+    material_.paint(p, QRectF(rect()), reduced);
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    p.drawImage(QPointF(0, 0), mask);
+  }
+  layerGeneration_ = generation_;
+  layerReducedTransparency_ = reduced;
+  return layer_;
+}
+
+void FrostBackdropView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  QPainterPath clip;
+  clip.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+  p.setClipPath(clip);
+  p.drawImage(QPointF(0, 0), frostLayer(p.device()->devicePixelRatioF()));
+}
+
+}  // namespace velvix

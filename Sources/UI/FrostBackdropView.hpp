@@ -1,0 +1,77 @@
+#pragma once
+// The frosted backdrop behind a borderless panel (the HUD, the microphone overlay): the menu
+// material behind the window, clipped to the panel's rounded corners and faded towards its edges
+// by a mask whose image follows the panel's size. FrostBackdrop makes, sizes and tunes it.
+
+#include <cstdint>
+#include <optional>
+
+#include <QImage>
+#include <QWidget>
+
+#include "Support/RGBAImage.hpp"
+#include "UI/FrostedMaterial.hpp"
+
+namespace velvix {
+namespace platform {
+class AccessibilityDisplay;
+}
+
+class FrostBackdropView final : public QWidget {
+ public:
+  // The mask over the backdrop: a plain layer of white at 60 % with the feathered image drawn over
+  // it, so the backdrop is 60 % visible where the image is clear and whole where it is white.
+  // Outside its frame (0, 0, width, height) nothing of the backdrop shows; before the first
+  // sizing the frame is empty.
+  class Fade {
+   public:
+    static constexpr double kBaseOpacity = 0.6;
+
+    double width() const { return width_; }
+    double height() const { return height_; }
+    const std::optional<RGBAImage>& contents() const { return contents_; }
+    void setFrame(double width, double height);
+    void setContents(std::optional<RGBAImage> contents);
+
+   private:
+    friend class FrostBackdropView;
+    explicit Fade(FrostBackdropView& owner) : owner_(owner) {}
+    FrostBackdropView& owner_;
+    double width_ = 0;
+    double height_ = 0;
+    std::optional<RGBAImage> contents_;
+  };
+
+  explicit FrostBackdropView(const platform::AccessibilityDisplay& accessibility, QWidget* parent = nullptr);
+
+  Fade& fade() { return fade_; }
+  const platform::AccessibilityDisplay& accessibility() const { return accessibility_; }
+
+  // The corner radius of the view's own rounded clip (its layer's corner radius).
+  void setCornerRadius(double radius);
+  double cornerRadius() const { return cornerRadius_; }
+
+  const FrostedMaterial& material() const { return material_; }
+  void setTuning(FrostedMaterial::Tuning tuning);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // The material masked by the fade at the view's size, redrawn only when something changed, so
+  // repaints caused by animation above the backdrop cost one image copy.
+  const QImage& frostLayer(double devicePixelRatio);
+  void drawFade(QPainter& painter) const;
+  void changed();
+
+  const platform::AccessibilityDisplay& accessibility_;
+  FrostedMaterial material_{GlassMaterial::menu};
+  double cornerRadius_ = 0;
+  Fade fade_{*this};
+  QImage layer_;
+  std::uint64_t generation_ = 1;
+  std::uint64_t layerGeneration_ = 0;
+  bool layerReducedTransparency_ = false;
+};
+
+}  // namespace velvix
