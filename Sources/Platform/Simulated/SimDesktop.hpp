@@ -96,6 +96,9 @@ struct SimWindow {
   std::vector<SimTab> tabs;
   std::size_t activeTab = 0;
   bool isPrivate = false;
+  // The name scripts see, when it differs from the title (Safari's private windows carry a
+  // suffix in their title that their script name lacks).
+  std::optional<std::string> scriptName;
   // Screen capture: whether it is offered for capture, fails, and how its pictures look (a
   // transparent margin in points around the content, or nothing opaque at all).
   bool shareable = true;

@@ -59,7 +59,7 @@ std::optional<std::vector<std::string>> SimScriptRunner::answer(const platform::
     for (SimWindow* w : windows)
       for (const auto& t : w->tabs) lines.push_back(t.url);
   } else if (call.handler == "windownames") {
-    for (SimWindow* w : windows) lines.push_back(w->title.value_or(""));
+    for (SimWindow* w : windows) lines.push_back(w->scriptName ? *w->scriptName : w->title.value_or(""));
   } else if (call.handler == "seedtabs") {
     for (SimWindow* w : windows) {
       if (w->isPrivate) continue;
