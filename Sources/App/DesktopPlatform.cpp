@@ -6,7 +6,9 @@
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
@@ -35,6 +37,10 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.screenCapture = &desktop.screenCapture();
   services.secureInput = &desktop.secureInputState();
   services.input = &desktop.inputState();
+  services.eventTaps = &desktop.input();
+  services.hotKeys = &desktop.input();
+  services.symbolicHotKeys = &desktop.symbolicHotKeys();
+  services.keyboards = &desktop.input();
 }
 
 }  // namespace velvix

@@ -25,6 +25,11 @@ class Screens;
 class ScreenCapture;
 class SecureInput;
 class InputState;
+class EventTaps;
+class HotKeys;
+class SymbolicHotKeys;
+class KeyboardRegistry;
+class BackgroundTimers;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -60,6 +65,11 @@ struct Services {
   platform::ScreenCapture* screenCapture = nullptr;
   platform::SecureInput* secureInput = nullptr;
   platform::InputState* input = nullptr;
+  platform::EventTaps* eventTaps = nullptr;
+  platform::HotKeys* hotKeys = nullptr;
+  platform::SymbolicHotKeys* symbolicHotKeys = nullptr;
+  platform::KeyboardRegistry* keyboards = nullptr;
+  platform::BackgroundTimers* backgroundTimers = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

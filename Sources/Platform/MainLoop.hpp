@@ -17,6 +17,7 @@ struct TimerState {
   std::function<void()> fire;
   double interval = 0;  // seconds; 0 for a one-shot timer
   TimerMode mode = TimerMode::Default;
+  bool background = false;  // runs on a thread of its own, not the main thread
   std::atomic<bool> valid{true};
 };
 

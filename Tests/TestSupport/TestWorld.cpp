@@ -26,6 +26,7 @@ TestWorld::TestWorld() {
   connectPlatform(services_, desktop);
   services_.defaults = &defaults;
   services_.notifications = &notifications;
+  services_.backgroundTimers = &backgroundTimers;
   services_.home = home.path();
   services_.ax = &ax;
   services_.windows = &windows;

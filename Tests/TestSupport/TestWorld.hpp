@@ -21,6 +21,9 @@
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimBackgroundTimers.hpp"
+#include "Platform/Simulated/SimInput.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
@@ -48,6 +51,7 @@ class TestWorld {
   sim::MemoryDefaults defaults;
   platform::NotificationCenter notifications;
   TempFolder home;
+  sim::SimBackgroundTimers backgroundTimers{loop};
   AXWindowBridge ax{desktop.accessibility(), loop};
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};

@@ -9,7 +9,9 @@
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
@@ -38,7 +40,9 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       screens_(std::make_unique<SimScreens>(*this)),
       screenCapture_(std::make_unique<SimScreenCapture>(*this)),
       secureInputState_(std::make_unique<SimSecureInputState>(*this)),
-      inputState_(std::make_unique<SimInputState>(*this)) {
+      inputState_(std::make_unique<SimInputState>(*this)),
+      input_(std::make_unique<SimInput>(*this)),
+      symbolicHotKeys_(std::make_unique<SimSymbolicHotKeys>()) {
   setIdle(0);
 }
 

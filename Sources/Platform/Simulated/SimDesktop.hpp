@@ -32,6 +32,8 @@ class SimScreenCapture;
 class SimScreens;
 class SimSecureInputState;
 class SimInputState;
+class SimInput;
+class SimSymbolicHotKeys;
 class SimApplication;
 class SimLauncher;
 class SimLoginItems;
@@ -273,6 +275,10 @@ class SimDesktop {
   SimScreenCapture& screenCapture() { return *screenCapture_; }
   SimSecureInputState& secureInputState() { return *secureInputState_; }
   SimInputState& inputState() { return *inputState_; }
+  // The keyboard and mouse pipeline, event taps and hot keys.
+  SimInput& input() { return *input_; }
+  const SimInput& input() const { return *input_; }
+  SimSymbolicHotKeys& symbolicHotKeys() { return *symbolicHotKeys_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
@@ -309,6 +315,8 @@ class SimDesktop {
   std::unique_ptr<SimScreenCapture> screenCapture_;
   std::unique_ptr<SimSecureInputState> secureInputState_;
   std::unique_ptr<SimInputState> inputState_;
+  std::unique_ptr<SimInput> input_;
+  std::unique_ptr<SimSymbolicHotKeys> symbolicHotKeys_;
   double lastInputAt_[6] = {};
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);

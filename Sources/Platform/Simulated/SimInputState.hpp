@@ -11,6 +11,8 @@ class SimInputState final : public platform::InputState {
  public:
   explicit SimInputState(const SimDesktop& desktop) : desktop_(desktop) {}
   double secondsSinceLastEvent(platform::InputEventType type) const override;
+  std::uint64_t modifierFlags() const override;
+  bool isKeyDown(std::int64_t keyCode) const override;
 
  private:
   const SimDesktop& desktop_;

@@ -54,7 +54,18 @@ std::size_t SimMainLoop::pendingTimerCount() const {
   return std::count_if(timers_.begin(), timers_.end(), [](const auto& t) { return t.second->valid.load(); });
 }
 
+platform::Timer SimMainLoop::everyInBackground(double seconds, std::function<void()> fn) {
+  auto state = std::make_shared<TimerState>();
+  state->fire = std::move(fn);
+  state->interval = std::max(seconds, 1e-6);
+  state->mode = TimerMode::Common;
+  state->background = true;
+  insert(state, elapsed_.load() + std::max(0.0, seconds));
+  return Timer(state);
+}
+
 bool SimMainLoop::runPosted() {
+  if (mainBlocked_) return false;
   bool ran = false;
   for (;;) {
     std::function<void()> fn;
@@ -78,7 +89,7 @@ bool SimMainLoop::fireOneDue(double limit) {
       it = timers_.erase(it);
       continue;
     }
-    if (menuTracking_ && state->mode == TimerMode::Default) {
+    if ((menuTracking_ && state->mode == TimerMode::Default) || (mainBlocked_ && !state->background)) {
       ++it;
       continue;
     }

@@ -48,6 +48,12 @@ class SimMainLoop final : public platform::MainLoop {
   bool runUntil(const std::function<bool()>& done,
                 std::chrono::milliseconds realTimeout = std::chrono::seconds(10));
 
+  // Simulates a main thread that is stuck: while blocked, time advances and only background
+  // timers fire; posted work and main-thread timers wait until it is unblocked.
+  void setMainThreadBlocked(bool blocked) { mainBlocked_ = blocked; }
+  // A repeating timer of a background thread (see BackgroundTimers).
+  platform::Timer everyInBackground(double seconds, std::function<void()> fn);
+
   // While a menu is tracked, Default-mode timers wait; Common-mode ones keep firing.
   void setMenuTracking(bool tracking) { menuTracking_ = tracking; }
   bool isMenuTracking() const { return menuTracking_; }
@@ -70,6 +76,7 @@ class SimMainLoop final : public platform::MainLoop {
   std::thread::id mainThread_;
   std::atomic<double> elapsed_{0};
   bool menuTracking_ = false;
+  bool mainBlocked_ = false;
   std::uint64_t sequence_ = 0;
   std::map<Key, std::shared_ptr<platform::TimerState>> timers_;
 

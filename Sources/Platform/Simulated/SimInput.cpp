@@ -1,0 +1,195 @@
+#include "Platform/Simulated/SimInput.hpp"
+
+#include <algorithm>
+
+#include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+
+namespace velvix::sim {
+
+using platform::EventFlag::kCommand;
+using platform::EventFlag::kControl;
+using platform::EventFlag::kOption;
+using platform::EventFlag::kShift;
+using platform::EventType;
+using platform::InputEvent;
+using platform::InputEventType;
+
+void SimInput::keyDown(std::int64_t keyCode, std::uint64_t flags, bool autorepeat) {
+  send({.type = EventType::keyDown, .keyCode = keyCode, .flags = flags, .autorepeat = autorepeat});
+}
+
+void SimInput::keyUp(std::int64_t keyCode, std::uint64_t flags) {
+  send({.type = EventType::keyUp, .keyCode = keyCode, .flags = flags});
+}
+
+void SimInput::press(std::int64_t keyCode, std::uint64_t flags) {
+  keyDown(keyCode, flags);
+  keyUp(keyCode, flags);
+}
+
+void SimInput::setModifiers(std::uint64_t flags) { send({.type = EventType::flagsChanged, .flags = flags}); }
+
+void SimInput::click(Point location, std::uint64_t flags) {
+  desktop_.pointer = location;
+  send({.type = EventType::leftMouseDown, .flags = flags, .location = location});
+  send({.type = EventType::leftMouseUp, .flags = flags, .location = location});
+}
+
+void SimInput::send(InputEvent event) {
+  switch (event.type) {
+    case EventType::keyDown:
+      heldKeys_.insert(event.keyCode);
+      desktop_.noteInput(InputEventType::keyDown);
+      break;
+    case EventType::keyUp: heldKeys_.erase(event.keyCode); break;
+    case EventType::flagsChanged:
+      heldFlags_ = event.flags & platform::EventFlag::kModifiers;
+      desktop_.noteInput(InputEventType::flagsChanged);
+      break;
+    case EventType::leftMouseDown: desktop_.noteInput(InputEventType::leftMouseDown); break;
+    case EventType::rightMouseDown: desktop_.noteInput(InputEventType::rightMouseDown); break;
+    default: break;
+  }
+  if (loseEventsBeforeTaps) return;
+  dispatch(event, true);
+}
+
+void SimInput::post(const InputEvent& event) { dispatch(event, false); }
+
+// Runs the taps in order; false when one dropped the event.
+bool SimInput::runTaps(InputEvent& event) {
+  const bool hiddenBySecureInput = desktop_.secureInput.enabled &&
+                                   (event.type == EventType::keyDown || event.type == EventType::keyUp);
+  const std::vector<TapID> order = tapOrder_;  // a callback may create or remove taps
+  for (TapID id : order) {
+    auto it = taps_.find(id);
+    if (it == taps_.end() || !it->second.valid) continue;
+    Tap& tap = it->second;
+    if (tap.timedOut && tap.enabled) {
+      tap.timedOut = false;
+      InputEvent notice{.type = EventType::tapDisabledByTimeout};
+      auto callback = tap.callback;
+      callback(notice);
+      it = taps_.find(id);
+      if (it == taps_.end()) continue;
+    }
+    Tap& current = it->second;
+    if (!current.enabled || hiddenBySecureInput) continue;
+    if (!(current.mask & InputEvent::maskBit(event.type))) continue;
+    const double started = desktop_.loop().uptime();
+    auto callback = current.callback;
+    const bool pass = callback(event);
+    const double took = desktop_.loop().uptime() - started;
+    if (auto after = taps_.find(id); after != taps_.end()) {
+      after->second.maxLatency = std::max(after->second.maxLatency, took);
+      // A tap that answers too late is switched off by the system, which says so later.
+      if (took > kTapTimeout) {
+        after->second.enabled = false;
+        after->second.timedOut = true;
+      }
+    }
+    if (!pass) return false;
+  }
+  return true;
+}
+
+std::uint32_t SimInput::hotKeyModifiers(std::uint64_t flags) {
+  std::uint32_t m = 0;
+  if (flags & kCommand) m |= HotKeys::kCommand;
+  if (flags & kShift) m |= HotKeys::kShift;
+  if (flags & kOption) m |= HotKeys::kOption;
+  if (flags & kControl) m |= HotKeys::kControl;
+  return m;
+}
+
+void SimInput::dispatch(InputEvent event, bool fromHardware) {
+  if (!runTaps(event)) return;
+  if (event.type == EventType::keyDown && event.keyCode == platform::KeyCode::kTab) {
+    // The system's own switcher takes Command-Tab and Command-Shift-Tab while they are enabled.
+    const std::uint64_t mods = event.flags & platform::EventFlag::kModifiers;
+    auto& symbolic = desktop_.symbolicHotKeys();
+    if ((mods == kCommand && symbolic.isEnabled(1)) || (mods == (kCommand | kShift) && symbolic.isEnabled(2))) {
+      ++systemSwitcherShown;
+      return;
+    }
+  }
+  if (event.type == EventType::keyDown && !event.autorepeat) {
+    const std::uint32_t mods = hotKeyModifiers(event.flags);
+    for (const auto& [ref, hotKey] : hotKeys_) {
+      if (hotKey.keyCode != static_cast<std::uint32_t>(event.keyCode) || hotKey.modifiers != mods) continue;
+      if (handler_) {
+        auto handler = *handler_;
+        desktop_.loop().post([handler, signature = hotKey.signature, id = hotKey.id] { handler(signature, id); });
+      }
+      return;
+    }
+  }
+  (void)fromHardware;
+  reachedFrontApplication.push_back(event);
+}
+
+std::optional<platform::EventTaps::TapID> SimInput::createTap(std::uint64_t eventMask, Callback callback) {
+  if (!desktop_.accessibilityTrusted) return std::nullopt;
+  const TapID id = nextTap_++;
+  taps_[id] = Tap{eventMask, std::move(callback)};
+  tapOrder_.insert(tapOrder_.begin(), id);
+  return id;
+}
+
+void SimInput::setEnabled(TapID tap, bool enabled) {
+  if (auto it = taps_.find(tap); it != taps_.end() && it->second.valid) {
+    it->second.enabled = enabled;
+    if (enabled) it->second.timedOut = false;
+  }
+}
+
+bool SimInput::isEnabled(TapID tap) const {
+  auto it = taps_.find(tap);
+  return it != taps_.end() && it->second.valid && it->second.enabled;
+}
+
+bool SimInput::isValid(TapID tap) const {
+  auto it = taps_.find(tap);
+  return it != taps_.end() && it->second.valid && desktop_.accessibilityTrusted;
+}
+
+void SimInput::invalidate(TapID tap) {
+  taps_.erase(tap);
+  std::erase(tapOrder_, tap);
+}
+
+std::vector<platform::EventTaps::TapInfo> SimInput::tapList() const {
+  std::vector<TapInfo> list = foreignTaps;
+  for (TapID id : tapOrder_) {
+    const Tap& tap = taps_.at(id);
+    list.push_back({desktop_.selfPid(), tap.enabled, false, true, tap.mask, tap.maxLatency * 1e6});
+  }
+  return list;
+}
+
+int SimInput::installHandler(Handler handler) {
+  if (handlerInstallStatus != 0) return handlerInstallStatus;
+  handler_ = std::move(handler);
+  return 0;
+}
+
+int SimInput::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature, std::uint32_t id,
+                             std::uint64_t& ref) {
+  if (hotKeyRegistrationStatus != 0) return hotKeyRegistrationStatus;
+  ref = nextHotKeyRef_++;
+  hotKeys_[ref] = HotKey{keyCode, modifiers, signature, id};
+  return 0;
+}
+
+void SimInput::unregisterHotKey(std::uint64_t ref) { hotKeys_.erase(ref); }
+
+std::optional<std::vector<std::optional<std::string>>> SimInput::keyboards() const {
+  if (registryFails) return std::nullopt;
+  std::vector<std::optional<std::string>> names;
+  for (const auto& k : attachedKeyboards) names.push_back(k.empty() ? std::nullopt : std::optional<std::string>(k));
+  return names;
+}
+
+}  // namespace velvix::sim

@@ -1,0 +1,34 @@
+#pragma once
+// The system's symbolic hot keys on the simulated desktop. Their state can live in a small file
+// outside the process (one byte per hot key, '1' enabled), as the real setting lives in the
+// window server: a process killed by a signal must be able to switch them back on, and a test
+// must be able to see that after the process is gone.
+
+#include <map>
+#include <string>
+
+#include "Platform/SymbolicHotKeys.hpp"
+
+namespace velvix::sim {
+
+class SimSymbolicHotKeys final : public platform::SymbolicHotKeys {
+ public:
+  bool isEnabled(int hotKey) const override;
+  int setEnabled(int hotKey, bool enabled) override;
+  void (*signalSafeEnabler() const)() override;
+
+  // Keeps the state in `path` from now on (written at once with the current state).
+  void useStateFile(const std::string& path);
+  // Failures that tests inject: the setter answers this error code.
+  int failWith = 0;
+
+  // Reads hot keys 1 and 2 from a state file, for tests that look from outside the process.
+  static std::map<int, bool> readStateFile(const std::string& path);
+
+ private:
+  void writeFile() const;
+  std::map<int, bool> enabled_{{1, true}, {2, true}};
+  std::string path_;
+};
+
+}  // namespace velvix::sim
