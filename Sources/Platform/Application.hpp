@@ -2,7 +2,11 @@
 // This program's application object: its own activation and termination.
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
+
+#include "Platform/Geometry.hpp"
 
 namespace velvix::platform {
 
@@ -19,6 +23,18 @@ class Application {
   virtual std::vector<OwnWindow> windows() const = 0;
   virtual void deminiaturize(std::int64_t window) = 0;
   virtual void makeKeyAndOrderFront(std::int64_t window) = 0;
+  // Creates one of this program's windows (hidden until ordered front); its window-server number.
+  virtual std::int64_t createWindow(const std::string& title, Rect frame) = 0;
+  virtual void closeWindow(std::int64_t window) = 0;
+  virtual void miniaturize(std::int64_t window) = 0;
+  virtual std::optional<std::string> windowTitle(std::int64_t window) const = 0;
+
+  // Why the system asks the application to quit, when it does.
+  enum class QuitReason { user, logOut, restart, shutDown };
+  virtual QuitReason currentQuitReason() const = 0;
+  // A modal warning alert; the index of the button the user chose.
+  virtual int runAlert(const std::string& message, const std::string& informativeText,
+                       const std::vector<std::string>& buttons) = 0;
   virtual void activate(bool ignoringOtherApps) = 0;
   virtual void deactivate() = 0;
   // Starts the normal terminate path (the delegate's quit handling runs).

@@ -28,7 +28,33 @@ std::vector<platform::Application::OwnWindow> SimApplication::windows() const {
 void SimApplication::deminiaturize(std::int64_t window) { desktop_.setMinimized(window, false); }
 
 void SimApplication::makeKeyAndOrderFront(std::int64_t window) {
-  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) desktop_.raiseWindow(window);
+  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) {
+    desktop_.setMinimized(window, false);
+    desktop_.raiseWindow(window);
+  }
+}
+
+std::int64_t SimApplication::createWindow(const std::string& title, Rect frame) {
+  auto number = desktop_.addWindow(desktop_.selfPid(), {.title = title, .bounds = frame, .minimized = true});
+  return number;
+}
+
+void SimApplication::closeWindow(std::int64_t window) {
+  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) desktop_.closeWindow(window);
+}
+
+void SimApplication::miniaturize(std::int64_t window) {
+  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) desktop_.setMinimized(window, true);
+}
+
+std::optional<std::string> SimApplication::windowTitle(std::int64_t window) const {
+  const SimWindow* w = desktop_.window(window);
+  return w ? w->title : std::nullopt;
+}
+
+int SimApplication::runAlert(const std::string& message, const std::string&, const std::vector<std::string>&) {
+  alertsShown.push_back(message);
+  return alertAnswer;
 }
 
 bool SimApplication::isActive() const { return desktop_.frontmostPid() == desktop_.selfPid(); }

@@ -2,6 +2,8 @@
 // This program's application object on the simulated desktop.
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "Platform/Application.hpp"
 
@@ -20,6 +22,18 @@ class SimApplication final : public platform::Application {
   std::vector<OwnWindow> windows() const override;
   void deminiaturize(std::int64_t window) override;
   void makeKeyAndOrderFront(std::int64_t window) override;
+  std::int64_t createWindow(const std::string& title, Rect frame) override;
+  void closeWindow(std::int64_t window) override;
+  void miniaturize(std::int64_t window) override;
+  std::optional<std::string> windowTitle(std::int64_t window) const override;
+  QuitReason currentQuitReason() const override { return quitReason; }
+  int runAlert(const std::string& message, const std::string& informativeText,
+               const std::vector<std::string>& buttons) override;
+
+  QuitReason quitReason = QuitReason::user;
+  // Alerts shown, and the button index the simulated user picks.
+  std::vector<std::string> alertsShown;
+  int alertAnswer = 0;
 
   int deactivations = 0;
   int terminateRequests = 0;
