@@ -2,9 +2,11 @@
 
 #include "App/DesktopPlatform.hpp"
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
+#include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
@@ -13,6 +15,7 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIdentity.hpp"
@@ -38,6 +41,8 @@ struct VelvixApp::Parts {
   std::unique_ptr<BrowserBridge> bridge;
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
+  std::unique_ptr<AppleScriptBridge> scripts;
+  std::unique_ptr<TabMover> tabMover;
 };
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
@@ -76,6 +81,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.mru = p.mru.get();
   p.permissions = std::make_unique<PermissionsService>(services_);
   services_.permissions = p.permissions.get();
+  p.scripts = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
+  services_.scripts = p.scripts.get();
+  p.tabMover = std::make_unique<TabMover>(services_);
+  services_.tabMover = p.tabMover.get();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }

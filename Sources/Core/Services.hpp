@@ -31,6 +31,7 @@ class MRUManager;
 class PermissionsService;
 class Preferences;
 class RunningApps;
+class TabMover;
 class ThumbnailStore;
 class WindowList;
 
@@ -62,6 +63,7 @@ struct Services {
   MRUManager* mru = nullptr;
   PermissionsService* permissions = nullptr;
   AppleScriptBridge* scripts = nullptr;
+  TabMover* tabMover = nullptr;
 };
 
 }  // namespace velvix

@@ -2,7 +2,10 @@
 
 #include <fstream>
 
+#include <unistd.h>
+
 #include "App/DesktopPlatform.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 
@@ -35,6 +38,9 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  tabMover_.reset();
+  scripts_.reset();
+  bridge_.reset();  // its connections and pending work go before the services they call
   permissions_.reset();
   mru_.reset();
   if (log_) log_->flush();
@@ -82,11 +88,30 @@ PermissionsService& TestWorld::permissions() {
   return *permissions_;
 }
 
+AppleScriptBridge& TestWorld::scripts() {
+  if (!scripts_) {
+    permissions();
+    scripts_ = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
+    services_.scripts = scripts_.get();
+  }
+  return *scripts_;
+}
+
+TabMover& TestWorld::tabMover() {
+  if (!tabMover_) {
+    tabMover_ = std::make_unique<TabMover>(services_);
+    services_.tabMover = tabMover_.get();
+  }
+  return *tabMover_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
   mru();
   permissions();
+  scripts();
+  tabMover();
   return services_;
 }
 
@@ -99,6 +124,22 @@ platform::Pid TestWorld::launchWithWindows(const std::string& bundleID, const st
     offset += 20;
   }
   return pid;
+}
+
+const SwitchableItem* TestWorld::item(const std::string& id) {
+  for (const auto& e : mru().items)
+    if (e.id == id) return &e;
+  return nullptr;
+}
+
+std::vector<std::string> TestWorld::itemIDs() {
+  std::vector<std::string> ids;
+  for (const auto& e : mru().items) ids.push_back(e.id);
+  return ids;
+}
+
+void TestWorld::runTestProgramUnder(platform::Pid parent) {
+  desktop.processes().add(::getpid(), {.parent = parent, .executablePath = "/opt/test/velvix_tests"});
 }
 
 std::vector<std::string> TestWorld::healthLines() {

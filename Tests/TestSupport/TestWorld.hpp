@@ -8,10 +8,12 @@
 #include <memory>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
+#include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
@@ -53,12 +55,22 @@ class TestWorld {
   BrowserBridge& bridge();
   MRUManager& mru();
   PermissionsService& permissions();
+  AppleScriptBridge& scripts();
+  TabMover& tabMover();
   // Every service, created now where not yet.
   Services& services();
 
   // A running application of the desktop with windows added back to front (the last is in front).
   platform::Pid launchWithWindows(const std::string& bundleID, const std::string& name,
                                   const std::vector<std::string>& windowTitles);
+
+  // The inventory's entry with that id (the first), and the ids of all its entries in order.
+  const SwitchableItem* item(const std::string& id);
+  std::vector<std::string> itemIDs();
+
+  // The test program, seen through the desktop's process table, becomes a child of the application
+  // `parent`: the peer check then traces the test's own socket connections to that application.
+  void runTestProgramUnder(platform::Pid parent);
 
   // Lines of health.log / debug.log after flushing the log queue (without time stamps).
   std::vector<std::string> healthLines();
@@ -71,6 +83,8 @@ class TestWorld {
   std::unique_ptr<BrowserBridge> bridge_;
   std::unique_ptr<MRUManager> mru_;
   std::unique_ptr<PermissionsService> permissions_;
+  std::unique_ptr<AppleScriptBridge> scripts_;
+  std::unique_ptr<TabMover> tabMover_;
 };
 
 }  // namespace velvix::test
