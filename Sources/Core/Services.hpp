@@ -21,11 +21,14 @@ class Privacy;
 class Application;
 class Launcher;
 class ScriptRunner;
+class AppResources;
+class Quarantine;
 }  // namespace platform
 
 class AXWindowBridge;
 class AppleScriptBridge;
 class BrowserBridge;
+class ChromeHostInstaller;
 class DebugLog;
 class MRUManager;
 class PermissionsService;
@@ -50,6 +53,8 @@ struct Services {
   platform::Launcher* launcher = nullptr;
   platform::ScriptRunner* scriptRunner = nullptr;
   platform::BundleReader* bundles = nullptr;
+  platform::AppResources* resources = nullptr;  // what the application carries with it
+  platform::Quarantine* quarantine = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
@@ -64,6 +69,7 @@ struct Services {
   PermissionsService* permissions = nullptr;
   AppleScriptBridge* scripts = nullptr;
   TabMover* tabMover = nullptr;
+  ChromeHostInstaller* hostInstaller = nullptr;
 };
 
 }  // namespace velvix

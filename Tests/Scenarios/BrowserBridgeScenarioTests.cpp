@@ -4,6 +4,7 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Bridge/ExtensionCommand.hpp"
 #include "Platform/Linux/FileBundleReader.hpp"
+#include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "TestSupport/BridgeTest.hpp"
 #include "TestSupport/ChildProcess.hpp"
@@ -37,10 +38,10 @@ class BrowserBridgeScenario : public ::testing::Test {
   }
 
   // A relay started by a made-up Chrome through pipes, as the browser starts it.
-  std::unique_ptr<ChildProcess> relayOfChrome() {
+  std::unique_ptr<ChildProcess> relayOfChrome(const std::string& relay = kRelay) {
     const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");
     return std::make_unique<ChildProcess>(
-        chrome.string(), test::startingAsChild(kRelay),
+        chrome.string(), test::startingAsChild(relay),
         std::map<std::string, std::string>{{"VELVIX_HOME", world.home.path()}});
   }
   std::optional<std::string> frontID() {
@@ -101,6 +102,26 @@ TEST_F(BrowserBridgeScenario, ARelayThatNoBrowserStartedIsRefused) {
   }));
   EXPECT_FALSE(find(id(5)));
   EXPECT_TRUE(world.bridge().chromiumClients().empty());
+}
+
+TEST_F(BrowserBridgeScenario, TheInstalledManifestStartsTheInstalledRelayWhichReachesTheApplication) {
+  std::filesystem::copy_file(kRelay, world.resourceFolder.path() / "velvix_chrome_host");
+  world.desktop.install(
+      {.bundleID = "com.google.Chrome", .name = "Google Chrome", .path = "/Applications/Google Chrome.app"});
+  ASSERT_EQ(world.hostInstaller().install(), std::nullopt);
+
+  // What the browser does: read the manifest of the host name, start the program it names.
+  const auto manifest = files::readAll(world.home.path() / "Library/Application Support/Google/Chrome" /
+                                       "NativeMessagingHosts/com.kolvi.velvix.json");
+  ASSERT_TRUE(manifest);
+  const std::string path = nlohmann::json::parse(*manifest)["path"];
+  EXPECT_NE(path, kRelay);  // the copy in the support folder, not the build's program
+  auto relay = relayOfChrome(path);
+  ASSERT_TRUE(relay->write(nativeframing::frame(test::report("chrome", "hello", kSession))));
+  ASSERT_TRUE(
+      world.loop.runUntil([&] { return world.bridge().client(Browser::chrome, kSession) != nullptr; }));
+  world.bridge().requestChromiumSync(Browser::chrome);
+  EXPECT_EQ(test::readFrame(*relay), ExtensionCommand::sync());
 }
 
 }  // namespace

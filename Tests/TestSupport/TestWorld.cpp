@@ -34,6 +34,8 @@ TestWorld::TestWorld() {
   services_.windows = &windows;
   services_.runningApps = &runningApps;
   services_.thumbnails = &thumbnails;
+  services_.resources = &resources;
+  services_.quarantine = &quarantine;
   log();  // the log first: every other service may write to it
 }
 
@@ -105,6 +107,14 @@ TabMover& TestWorld::tabMover() {
   return *tabMover_;
 }
 
+ChromeHostInstaller& TestWorld::hostInstaller() {
+  if (!hostInstaller_) {
+    hostInstaller_ = std::make_unique<ChromeHostInstaller>(services_);
+    services_.hostInstaller = hostInstaller_.get();
+  }
+  return *hostInstaller_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -112,6 +122,7 @@ Services& TestWorld::services() {
   permissions();
   scripts();
   tabMover();
+  hostInstaller();
   return services_;
 }
 

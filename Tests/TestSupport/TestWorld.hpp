@@ -15,6 +15,7 @@
 #include "Core/Services.hpp"
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Platform/Linux/FolderResources.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -25,8 +26,10 @@
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimQuarantine.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
@@ -49,6 +52,10 @@ class TestWorld {
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
   ThumbnailStore thumbnails;
+  // The application's resources: the files a test puts into this folder.
+  TempFolder resourceFolder;
+  platform::FolderResources resources{resourceFolder.path()};
+  sim::SimQuarantine quarantine;
 
   DebugLog& log();
   Preferences& preferences();
@@ -57,6 +64,7 @@ class TestWorld {
   PermissionsService& permissions();
   AppleScriptBridge& scripts();
   TabMover& tabMover();
+  ChromeHostInstaller& hostInstaller();
   // Every service, created now where not yet.
   Services& services();
 
@@ -85,6 +93,7 @@ class TestWorld {
   std::unique_ptr<PermissionsService> permissions_;
   std::unique_ptr<AppleScriptBridge> scripts_;
   std::unique_ptr<TabMover> tabMover_;
+  std::unique_ptr<ChromeHostInstaller> hostInstaller_;
 };
 
 }  // namespace velvix::test
