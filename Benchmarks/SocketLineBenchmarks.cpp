@@ -1,10 +1,13 @@
-// One socket line from the bytes a read delivers to the parsed extension report: cutting, UTF-8
-// check, trimming and reading the JSON.
+// One socket line from the bytes a read delivers to the parsed extension report (cutting, UTF-8
+// check, trimming and reading the JSON), and on to the inventory update it makes.
 
 #include <benchmark/benchmark.h>
 
+#include "Bridge/BrowserBridge.hpp"
 #include "Bridge/ExtensionReport.hpp"
 #include "Bridge/SocketLineCutter.hpp"
+#include "TestSupport/SocketPeers.hpp"
+#include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
 namespace {
@@ -56,6 +59,29 @@ void BM_SocketLineToSyncReport(benchmark::State& state) {
   lineToReport(state, syncOf(4, 25));
 }
 BENCHMARK(BM_SocketLineToSyncReport);
+
+// An "activated" report of a registered Chrome relay, from its bytes through the bridge into the
+// inventory (which holds a full sync of 4 windows of 25 tabs, as far as the tab limits keep it).
+void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
+  test::TestWorld world;
+  world.services();
+  world.runTestProgramUnder(world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"}));
+  test::SocketPeers peers(world.loop, world.home.path());
+  auto relay = peers.connect();
+  BrowserBridge& bridge = world.bridge();
+  std::string sync = syncOf(4, 25);
+  sync.replace(sync.find("brave"), 5, "chrome");
+  if (!bridge.handle(relay.client, sync)) state.SkipWithError("the relay was not accepted");
+
+  const std::string bytes = kActivated + "\n";
+  SocketLineCutter cutter;
+  for (auto _ : state) {
+    cutter.append(bytes.data(), bytes.size());
+    while (auto text = cutter.nextLine()) benchmark::DoNotOptimize(bridge.handle(relay.client, *text));
+  }
+  state.counters["entries"] = static_cast<double>(world.mru().items.size());
+}
+BENCHMARK(BM_SocketLineToInventoryUpdate);
 
 }  // namespace
 }  // namespace velvix

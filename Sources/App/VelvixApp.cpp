@@ -9,8 +9,11 @@
 #include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
+#include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Platform/Linux/FolderResources.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
+#include "Platform/Linux/LinuxQuarantine.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -18,9 +21,11 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIdentity.hpp"
+#include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/ProcessLog.hpp"
@@ -47,6 +52,10 @@ struct VelvixApp::Parts {
   std::unique_ptr<AppMonitor> appMonitor;
   std::unique_ptr<Activator> activator;
   std::unique_ptr<Closer> closer;
+  std::unique_ptr<TabMover> tabMover;
+  std::unique_ptr<platform::FolderResources> resources;
+  platform::LinuxQuarantine quarantine;
+  std::unique_ptr<ChromeHostInstaller> hostInstaller;
 };
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
@@ -94,6 +103,15 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.activator = p.activator.get();
   p.closer = std::make_unique<Closer>(services_);
   services_.closer = p.closer.get();
+  p.tabMover = std::make_unique<TabMover>(services_);
+  services_.tabMover = p.tabMover.get();
+  p.resources = std::make_unique<platform::FolderResources>(
+      options.resources.empty() ? platform::FolderResources::besideProgram()
+                                : platform::FolderResources(options.resources));
+  services_.resources = p.resources.get();
+  services_.quarantine = &p.quarantine;
+  p.hostInstaller = std::make_unique<ChromeHostInstaller>(services_);
+  services_.hostInstaller = p.hostInstaller.get();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }

@@ -23,6 +23,8 @@ struct VelvixAppOptions {
   // The real program keeps its settings in a JSON file under the home folder; scenarios may keep
   // them in memory.
   bool persistentSettings = true;
+  // Where the resources the application carries (the relay program) are; empty: beside the program.
+  std::filesystem::path resources;
 };
 
 class VelvixApp {

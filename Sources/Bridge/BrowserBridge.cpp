@@ -1,58 +1,268 @@
+// The bridge's connections and reports: the socket server's start, the peer check and the
+// registry of connections by browser and session, every report line into the inventory and the
+// tab mover, and disconnects.
+
 #include "Bridge/BrowserBridge.hpp"
 
-#include "Bridge/AppleScriptBridge.hpp"
-#include "Bridge/ExtensionCommand.hpp"
+#include "Bridge/ExtensionReport.hpp"
+#include "Bridge/SafariTabNaming.hpp"
+#include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
+#include "Core/TabMover.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/ProcessLineage.hpp"
+#include "Support/ProcessLog.hpp"
+#include "Support/Utf8.hpp"
 
 namespace velvix {
 
 BrowserBridge::BrowserBridge(Services& services) : services_(services) {}
 BrowserBridge::~BrowserBridge() = default;
 
-bool BrowserBridge::isChromiumConnected(Browser browser) const {
-  auto it = chromiumClients_.find(browser);
-  return it != chromiumClients_.end() && !it->second.empty();
+double BrowserBridge::uptime() const {
+  return services_.loop->uptime();
 }
 
-bool BrowserBridge::isExtensionLive(Browser browser) const {
-  if (browser == Browser::terminal) return false;
-  if (browser == Browser::safari)
-    return lastSafariEventAt_ && services_.loop->uptime() - *lastSafariEventAt_ < kSafariLiveFor;
-  if (!browsers::isEditor(browser) && !browsers::dataDir(browser)) return false;
-  return isChromiumConnected(browser);
+void BrowserBridge::postStatusChanged() {
+  services_.notifications->post(kStatusChangedNotification);
 }
 
-void BrowserBridge::requestChromiumSync(Browser browser) {
-  auto it = chromiumClients_.find(browser);
-  if (it == chromiumClients_.end()) return;
-  for (const auto& [key, client] : it->second) client->sendLine(ExtensionCommand::sync());
+void BrowserBridge::start() {
+  if (server_) return;
+  auto server =
+      std::make_unique<UnixSocketServer>(hostchannel::socketPath(services_.home.string()), *services_.loop);
+  server->onLine = [this, watch = alive_.watch()](const std::shared_ptr<Client>& client,
+                                                  const std::string& line) {
+    if (!watch.expired()) handle(client, line);
+  };
+  server->onDisconnect = [this, watch = alive_.watch()](const std::shared_ptr<Client>& client) {
+    if (!watch.expired()) handleDisconnect(client);
+  };
+  if (auto error = server->start())
+    processLog("Velvix: Chrome socket failed to start: " + *error);
+  else
+    server_ = std::move(server);
+  // The first Safari message after launch is answered with a request for its whole tab list.
+  enqueueSafariCommand({{"cmd", "sync"}}, std::nullopt);
 }
 
-bool BrowserBridge::closeChromiumTab(const SwitchableItem& item) {
-  if (!item.browser || !item.tabID || !item.session) return false;
-  auto perBrowser = chromiumClients_.find(*item.browser);
-  if (perBrowser == chromiumClients_.end()) return false;
-  auto client = perBrowser->second.find(*item.session);
-  if (client == perBrowser->second.end()) return false;
-  if (!client->second->sendLine(ExtensionCommand::close(*item.tabID))) return false;
-  const std::int64_t tabID = *item.tabID;
-  pendingCloses_[tabID] = item;
-  services_.loop->postAfter(kCloseFallbackAfter, [this, watch = alive_.watch(), tabID] {
-    if (watch.expired()) return;
-    auto pending = pendingCloses_.find(tabID);
-    if (pending == pendingCloses_.end()) return;  // the extension reported it removed
-    SwitchableItem stale = std::move(pending->second);
-    pendingCloses_.erase(pending);
-    if (services_.scripts) services_.scripts->resolve(stale, "closetab", [](bool) {});
-  });
+std::optional<std::string> BrowserBridge::sessionOf(std::string_view line) {
+  return ExtensionReport::sessionOf(line);
+}
+
+bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_view line) {
+  const auto report = ExtensionReport::parse(line);
+  if (!report) {
+    services_.log->log("bridge: dropped a line that is no report (" + std::to_string(line.size()) +
+                       " bytes)");
+    return false;
+  }
+  // Only Safari's messages come without a connection.
+  if (!client && report->browser != Browser::safari) return false;
+
+  Browser browser = report->browser;
+  if (browser == Browser::safari) {
+    noteSafariReport(report->session);
+  } else if (browser != Browser::terminal) {
+    const auto found = acceptPeer(*client, browser);
+    if (!found) return false;
+    browser = *found;
+    registerChromiumClient(client, browser,
+                           report->session.value_or(kConnectionKeyPrefix + std::to_string(client->number())));
+  }
+  dispatch(*report, browser);
   return true;
 }
 
-void BrowserBridge::browserQuit(Browser browser) {
-  if (browser == Browser::safari) lastSafariEventAt_.reset();
-  services_.notifications->post(kStatusChangedNotification);
+// The peer check runs on a connection's first accepted line; later lines keep the browser found
+// then. The claim only chooses which check runs: the browser found is the one that counts.
+std::optional<Browser> BrowserBridge::acceptPeer(const Client& client, Browser claimed) {
+  if (auto reg = clientReg_.find(&client); reg != clientReg_.end()) return reg->second.browser;
+  const bool editor = browsers::isEditor(claimed);
+  const auto pid = client.peerPID();
+  std::optional<Browser> found;
+  if (pid)
+    found =
+        editor ? ProcessLineage::editor(services_, *pid) : ProcessLineage::chromiumBrowser(services_, *pid);
+  if (!found)
+    services_.log->log("rejecting socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) +
+                       ": not a " + (editor ? "listed editor" : "Chromium relay"));
+  return found;
+}
+
+void BrowserBridge::registerChromiumClient(const std::shared_ptr<Client>& client, Browser browser,
+                                           const std::string& key) {
+  auto reg = clientReg_.find(client.get());
+  if (reg != clientReg_.end()) {
+    auto& [oldBrowser, oldKey, held] = reg->second;
+    auto& oldMap = chromiumClients_[oldBrowser];
+    auto slot = oldMap.find(oldKey);
+    const bool heldThere = slot != oldMap.end() && slot->second == client;
+    if (oldBrowser == browser && oldKey == key && heldThere) return;
+    if (heldThere) oldMap.erase(slot);  // an emptied map stays
+  }
+  // A different connection under the same place is displaced; its own registration stays.
+  chromiumClients_[browser][key] = client;
+  clientReg_[client.get()] = {browser, key, client};
+  postStatusChanged();
+}
+
+void BrowserBridge::handleDisconnect(const std::shared_ptr<Client>& client) {
+  auto reg = clientReg_.find(client.get());
+  if (reg == clientReg_.end()) return;  // never accepted
+  const Registration gone = std::move(reg->second);
+  clientReg_.erase(reg);
+  auto& map = chromiumClients_[gone.browser];
+  if (auto slot = map.find(gone.key); slot != map.end() && slot->second == client) map.erase(slot);
+
+  // An editor's tabs live only as long as its host reports them; a browser's age out instead.
+  if (browsers::isEditor(gone.browser)) {
+    services_.log->log(std::string(browsers::rawValue(gone.browser)) + " host " + utf8::prefix(gone.key, 12) +
+                       " disconnected; dropping its tabs");
+    // A connection that sent no session reported its tabs without one. Tabs go only when no
+    // connection that reports them is left (a successor under the same session, or another
+    // connection without one).
+    const bool sessionless = gone.key.starts_with(kConnectionKeyPrefix);
+    const bool stillReported =
+        sessionless
+            ? std::any_of(map.begin(), map.end(),
+                          [](const auto& entry) { return entry.first.starts_with(kConnectionKeyPrefix); })
+            : map.contains(gone.key);
+    if (services_.mru && !stillReported)
+      services_.mru->purgeTabs(gone.browser,
+                               sessionless ? std::nullopt : std::optional<std::string>(gone.key));
+  }
+  postStatusChanged();
+}
+
+void BrowserBridge::noteSafariReport(const std::optional<std::string>& session) {
+  const double now = uptime();
+  const auto last = lastSafariEventAt_;
+  lastSafariEventAt_ = now;
+  if (!last || now - *last >= kSafariLiveFor) postStatusChanged();
+  if (session && session != lastSafariSession_) {
+    services_.log->log("safari page " + utf8::prefix(*session, 8) + " reporting (previous " +
+                       (lastSafariSession_ ? utf8::prefix(*lastSafariSession_, 8) : std::string("none")) +
+                       ")");
+    lastSafariSession_ = session;
+  }
+}
+
+void BrowserBridge::dispatch(const ExtensionReport& report, Browser browser) {
+  MRUManager* mru = services_.mru;
+  if (!mru) return;
+  const auto& session = report.session;
+  switch (report.event) {
+    case ReportEvent::hello:
+    case ReportEvent::other:
+      break;
+    case ReportEvent::sync: {
+      if (!report.windows) break;
+      int withActive = 0;
+      for (const auto& window : *report.windows)
+        if (std::any_of(window.tabs.begin(), window.tabs.end(), [](const TabPack& t) { return t.active; }))
+          ++withActive;
+      if (browser != Browser::safari) {
+        syncStep(browser, session, *report.windows, withActive);
+        break;
+      }
+      nameRedactedSafariTabs(*report.windows, [this, session, withActive](std::vector<SyncedWindow> named) {
+        syncStep(Browser::safari, session, named, withActive);
+      });
+      break;
+    }
+    case ReportEvent::activated: {
+      if (!report.tab) break;
+      const TabPack& pack = *report.tab;
+      const bool focused = report.windowFocused;
+      if (browser != Browser::safari || !pack.redacted) {
+        tabActivated(browser, session, pack, focused);
+        break;
+      }
+      std::vector<SyncedWindow> one{{.windowID = pack.windowID, .focused = focused, .tabs = {pack}}};
+      nameRedactedSafariTabs(std::move(one), [this, session, pack, focused](std::vector<SyncedWindow> named) {
+        const bool answered = !named.empty() && !named.front().tabs.empty();
+        tabActivated(Browser::safari, session, answered ? named.front().tabs.front() : pack, focused);
+      });
+      break;
+    }
+    case ReportEvent::updated:
+      if (!report.tab) break;
+      mru->tabUpdated(browser, session, *report.tab);
+      noteTabPosition(browser, session, *report.tab);
+      break;
+    case ReportEvent::cmdresult:
+      services_.log->log("safari cmd result: " + report.cmd + " ok=" + (report.ok ? "true" : "false") +
+                         " error=" + report.error);
+      break;
+    case ReportEvent::removed:
+      if (!report.tabID) break;
+      pendingCloses_.erase(MRUManager::tabItemID(browser, session, *report.tabID));  // the close worked
+      mru->tabRemoved(browser, session, *report.tabID);
+      break;
+    case ReportEvent::replaced:
+      if (!report.replacedTabID || !report.tab) break;
+      mru->tabReplaced(browser, session, *report.replacedTabID, *report.tab);
+      break;
+  }
+}
+
+void BrowserBridge::syncStep(Browser browser, const std::optional<std::string>& session,
+                             const std::vector<SyncedWindow>& windows, int windowsWithActive) {
+  MRUManager& mru = *services_.mru;
+  mru.adoptSync(browser, session, windows);
+  std::size_t tabs = 0;
+  for (const auto& window : windows) tabs += window.tabs.size();
+  std::string ids;
+  std::size_t tracked = 0;
+  for (const auto& e : mru.items)
+    if (e.kind == ItemKind::tab && e.browser == browser) {
+      ids += (tracked++ ? ", " : "") + e.id;
+    }
+  services_.log->log("sync " + std::string(browsers::rawValue(browser)) +
+                     ": windows=" + std::to_string(windows.size()) + " tabs=" + std::to_string(tabs) +
+                     " windowsWithActive=" + std::to_string(windowsWithActive) +
+                     " \u2192 tracked=" + std::to_string(tracked) + " [" + ids + "]");
+}
+
+void BrowserBridge::tabActivated(Browser browser, const std::optional<std::string>& session,
+                                 const TabPack& pack, bool windowFocused) {
+  services_.mru->tabActivated(browser, session, pack, windowFocused);
+  noteTabPosition(browser, session, pack);
+}
+
+void BrowserBridge::noteTabPosition(Browser browser, const std::optional<std::string>& session,
+                                    const TabPack& pack) {
+  if (services_.tabMover) services_.tabMover->noteTabPosition(browser, session, pack);
+}
+
+void BrowserBridge::nameRedactedSafariTabs(std::vector<SyncedWindow> windows, NamedWindows completion) {
+  if (!SafariTabNaming::needsNaming(windows)) {
+    completion(std::move(windows));
+    return;
+  }
+  if (!lastSafariRedactionAt_ || uptime() - *lastSafariRedactionAt_ > kRedactionNoticeFor) {
+    services_.log->log(
+        "safari: tabs arrive without URL or title \u2014 the extension lacks website access; naming them "
+        "over "
+        "Apple Events");
+    postStatusChanged();
+  }
+  lastSafariRedactionAt_ = uptime();
+  if (!services_.scripts) {
+    completion(std::move(windows));
+    return;
+  }
+  services_.scripts->frontTabsAsync([this, watch = alive_.watch(), windows = std::move(windows),
+                                     completion = std::move(completion)](auto answers) mutable {
+    if (watch.expired()) return;
+    if (SafariTabNaming::name(windows, answers) == 0 && !answers.empty())
+      services_.log->log("safari: " + std::to_string(answers.size()) +
+                         " window(s) from Apple Events, none matched a withheld tab");
+    completion(std::move(windows));
+  });
 }
 
 }  // namespace velvix

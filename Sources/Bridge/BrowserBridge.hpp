@@ -1,57 +1,129 @@
 #pragma once
-// The bridge between the browser and editor extensions and the inventory: it registers the
-// extensions' connections by browser and session, turns their reports into inventory updates and
-// writes commands back to them.
+// The bridge between the browser and editor extensions and the inventory: it owns the socket
+// server that the Chromium relays and the editors' extension hosts connect to, registers their
+// connections by browser and session after a peer check, turns every report into an inventory
+// update, writes commands back, and keeps Safari's command queue and presence. Main thread only.
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "Bridge/UnixSocketServer.hpp"
 #include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
+#include "Core/TabPack.hpp"
 #include "Support/AliveToken.hpp"
 
 namespace velvix {
 
 struct Services;
+struct ExtensionReport;
 
 class BrowserBridge {
  public:
-  // Registration key ("session" of the connection's first line, or "conn:<number>") to client.
-  using ClientMap = std::map<std::string, std::shared_ptr<UnixSocketServer::Client>>;
+  using Client = UnixSocketServer::Client;
+  // Registration key ("session" of the connection's lines, or "conn:<number>") to client.
+  using ClientMap = std::map<std::string, std::shared_ptr<Client>>;
 
   static constexpr const char* kStatusChangedNotification = "BridgeStatusChanged";
-  static constexpr double kSafariLiveFor = 75.0;
-  static constexpr double kCloseFallbackAfter = 1.2;
+  static constexpr const char* kConnectionKeyPrefix = "conn:";
+  static constexpr double kSafariLiveFor = 75.0;         // a Safari report keeps it live this long
+  static constexpr double kExtensionSilentGrace = 75.0;  // before a silent extension counts as removed
+  static constexpr double kRedactionNoticeFor = 90.0;
+  static constexpr double kCloseConfirmWait = 1.2;
+  static constexpr std::size_t kMaxSafariCommands = 8;
 
   explicit BrowserBridge(Services& services);
   ~BrowserBridge();
+  BrowserBridge(const BrowserBridge&) = delete;
+  BrowserBridge& operator=(const BrowserBridge&) = delete;
 
-  // The connected relay and editor-extension clients of each browser. A browser with at least
-  // one client has its extension connected. Main thread.
+  // Starts the socket server at the support folder's socket (a failure goes to the process log
+  // and leaves Chromium and editor tracking off) and queues Safari's first sync request.
+  void start();
+  bool isListening() const { return server_ != nullptr; }
+
+  // One report line, from a socket connection or (without one) from Safari. True when it was a
+  // report that was accepted; a rejected peer's connection stays open and unregistered.
+  bool handle(const std::shared_ptr<Client>& client, std::string_view line);
+  // A connection the socket server closed.
+  void handleDisconnect(const std::shared_ptr<Client>& client);
+  static std::optional<std::string> sessionOf(std::string_view line);
+
+  // ---- presence (no side effects)
   const std::map<Browser, ClientMap>& chromiumClients() const { return chromiumClients_; }
   bool isChromiumConnected(Browser browser) const;
-  // Whether the browser's extension reports now: Safari's within the last 75 s, a Chromium-family
-  // browser's or an editor's while one of its clients is connected; Terminal never.
+  std::vector<std::shared_ptr<Client>> clients(Browser browser) const;
+  // The connection registered for the browser under the session; none without a session.
+  std::shared_ptr<Client> client(Browser browser, const std::optional<std::string>& session) const;
+  // Whether the browser's extension reports now (Safari: within the last 75 s; Terminal never).
   bool isExtensionLive(Browser browser) const;
-  // Asks every connected client of the browser for a full sync.
-  void requestChromiumSync(Browser browser);
-  // The browser quit: Safari no longer counts as live; the status windows are told.
-  void browserQuit(Browser browser);
-  // Asks the extension to close the tab; when it has not reported the tab closed 1.2 s later, the
-  // tab is closed over Apple Events. False when no connection of the tab's session can be asked.
-  bool closeChromiumTab(const SwitchableItem& item);
-
-  // When the Safari extension last reported anything (monotonic clock), if it has in this run.
+  // As isExtensionLive, but only for browsers that take commands over the socket.
+  bool canAcceptCommands(Browser browser) const;
+  bool isAnyChromiumConnected() const;
+  // Safari reports lately, and its tabs arrived without address and title lately.
+  bool safariNeedsWebsiteAccess() const;
+  // When the Safari extension last reported anything (monotonic clock), if it has since it quit.
   std::optional<double> lastSafariEventAt() const { return lastSafariEventAt_; }
 
+  // ---- state changes and commands
+  void browserQuit(Browser browser);
+  // Keeps the "chromeExtensionSeen" setting in step with the connected extensions.
+  void refreshExtensionPresence();
+  void requestChromiumSync(Browser browser);
+  // Writes "activate" for the extension tab item to the connection registered under its browser
+  // and session; false when there is none or the write failed.
+  bool sendActivate(const SwitchableItem& item);
+  // Writes "close" for the extension tab item; without a "removed" report within 1.2 s the tab is
+  // closed over Apple Events. False when the command could not be sent.
+  bool closeChromiumTab(const SwitchableItem& item);
+  void enqueueSafariCommand(nlohmann::json payload, std::optional<std::string> session);
+  // The reply to one Safari message: its due commands as {"cmds":[...]}, else {"ok":true}.
+  std::string drainSafariCommands(const std::optional<std::string>& session);
+
  private:
+  struct Registration {
+    Browser browser;
+    std::string key;
+    std::shared_ptr<Client> client;  // held, so its address is not reused while it is listed here
+  };
+  struct SafariCommand {
+    std::optional<std::string> session;
+    nlohmann::json payload;
+  };
+  using NamedWindows = std::function<void(std::vector<SyncedWindow>)>;
+
+  std::optional<Browser> acceptPeer(const Client& client, Browser claimed);
+  void registerChromiumClient(const std::shared_ptr<Client>& client, Browser browser, const std::string& key);
+  void noteSafariReport(const std::optional<std::string>& session);
+  void dispatch(const ExtensionReport& report, Browser browser);
+  void syncStep(Browser browser, const std::optional<std::string>& session,
+                const std::vector<SyncedWindow>& windows, int windowsWithActive);
+  void tabActivated(Browser browser, const std::optional<std::string>& session, const TabPack& pack,
+                    bool windowFocused);
+  void nameRedactedSafariTabs(std::vector<SyncedWindow> windows, NamedWindows completion);
+  void noteTabPosition(Browser browser, const std::optional<std::string>& session, const TabPack& pack);
+  void postStatusChanged();
+  bool safariReportedWithin(double seconds) const;
+  double uptime() const;
+
   Services& services_;
+  std::unique_ptr<UnixSocketServer> server_;
   std::map<Browser, ClientMap> chromiumClients_;
+  std::map<const Client*, Registration> clientReg_;
   std::optional<double> lastSafariEventAt_;
-  std::map<std::int64_t, SwitchableItem> pendingCloses_;  // by tab id
+  std::optional<std::string> lastSafariSession_;
+  std::optional<double> chromiumSilentSince_;
+  std::optional<double> lastSafariRedactionAt_;
+  std::vector<SafariCommand> safariCommands_;
+  std::map<std::string, SwitchableItem> pendingCloses_;  // by tab item id
   AliveToken alive_;
 };
 

@@ -17,14 +17,6 @@ namespace velvix {
 
 enum class ReportEvent { hello, sync, activated, updated, cmdresult, removed, replaced, other };
 
-// One window of a "sync" report.
-struct SyncedWindow {
-  std::int64_t windowID = 0;
-  bool focused = false;
-  std::vector<TabPack> tabs;  // in the window's order; tabs that cannot be read are left out
-  bool operator==(const SyncedWindow&) const = default;
-};
-
 struct ExtensionReport {
   Browser browser = Browser::chrome;
   ReportEvent event = ReportEvent::other;

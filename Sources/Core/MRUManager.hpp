@@ -115,6 +115,45 @@ class MRUManager {
   // the inventory goes through here.
   void removeWhere(const std::function<bool(const SwitchableItem&)>& remove);
 
+  // ---- tab reports of browser and editor extensions
+  // A tab became active: it enters (or moves to) the front when its window has the focus, and
+  // enters as an estimate otherwise. A private tab is dropped unless private tabs are listed.
+  void tabActivated(Browser browser, const std::optional<std::string>& session, const TabPack& pack,
+                    bool inFocusedWindow);
+  // Title, address or position changed: refreshes an existing entry, never creates one.
+  void tabUpdated(Browser browser, const std::optional<std::string>& session, const TabPack& pack);
+  void tabRemoved(Browser browser, const std::optional<std::string>& session, std::int64_t tabID);
+  // The tab took a new id; its entry keeps its date and picture.
+  void tabReplaced(Browser browser, const std::optional<std::string>& session, std::int64_t oldTabID,
+                   const TabPack& pack);
+  // The reporter of one session went away: every extension tab of that exact session goes
+  // (an absent session: the extension tabs reported without one).
+  void purgeTabs(Browser browser, const std::optional<std::string>& session);
+  // The complete tab list of one reporter: closed tabs go, listed ones are refreshed, each
+  // window's active tab gets an entry, older Safari sessions are merged in. An empty list is
+  // ignored.
+  void adoptSync(Browser browser, const std::optional<std::string>& session,
+                 const std::vector<SyncedWindow>& windows);
+  // A still of the browser's front window for the tab entry, soon.
+  void captureSoon(Browser browser, const std::string& itemID);
+
+ private:
+  struct PriorSessions {
+    double date;
+    bool seeded;
+  };
+  // After Safari's extension restarted: takes the entries of its earlier sessions that stand for
+  // the reported tab out of the list, and gives the date and seeded flag the new entry inherits.
+  std::optional<PriorSessions> adoptPriorSessions(Browser browser, const std::optional<std::string>& session,
+                                                  const TabPack& pack);
+  // Re-keys the entries of Safari's earlier sessions onto the tabs of a full report, or drops them.
+  void reconcileForeignSessions(Browser browser, const std::optional<std::string>& session,
+                                const std::vector<SyncedWindow>& windows);
+  // A new extension tab entry from a reported tab (icon, date and seeded left to the caller).
+  static SwitchableItem extensionTabEntry(Browser browser, const std::optional<std::string>& session,
+                                          const TabPack& pack);
+  bool includesPrivateTabs() const;
+
  private:
   void creditSleepTime();
   void applyPreferences();
@@ -126,8 +165,6 @@ class MRUManager {
   bool isExcluded(const std::string& bundleID) const;
   bool isDead(platform::Pid pid) const;
   void verifyTabs(Browser browser);
-  // Asks for a picture of the browser's front window shortly after one of its tabs was used.
-  void captureSoon(Browser browser, const std::string& itemID);
 
   bool isProvablyWindowless(platform::Pid pid) const;
   // The id of the entry first in the recency order, if any.

@@ -4,7 +4,6 @@
 // an empty enumeration counts only when the browser provably has no window.
 
 #include <map>
-#include <sstream>
 
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
@@ -13,21 +12,13 @@
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/LogText.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 
 namespace velvix {
-namespace {
 
-std::string quotedList(const std::vector<std::string>& values) {
-  std::ostringstream out;
-  out << "[";
-  for (std::size_t i = 0; i < values.size(); ++i) out << (i ? ", " : "") << '"' << values[i] << '"';
-  out << "]";
-  return out.str();
-}
-
-}  // namespace
+using logtext::quotedList;
 
 std::optional<std::string> MRUManager::newestID() const {
   const SwitchableItem* best = nullptr;

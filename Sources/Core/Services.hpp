@@ -30,6 +30,8 @@ class HotKeys;
 class SymbolicHotKeys;
 class KeyboardRegistry;
 class BackgroundTimers;
+class AppResources;
+class Quarantine;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -38,11 +40,13 @@ class AppMonitor;
 class Closer;
 class AppleScriptBridge;
 class BrowserBridge;
+class ChromeHostInstaller;
 class DebugLog;
 class MRUManager;
 class PermissionsService;
 class Preferences;
 class RunningApps;
+class TabMover;
 class ThumbnailStore;
 class WindowList;
 
@@ -70,6 +74,8 @@ struct Services {
   platform::SymbolicHotKeys* symbolicHotKeys = nullptr;
   platform::KeyboardRegistry* keyboards = nullptr;
   platform::BackgroundTimers* backgroundTimers = nullptr;
+  platform::AppResources* resources = nullptr;  // what the application carries with it
+  platform::Quarantine* quarantine = nullptr;
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
@@ -86,6 +92,8 @@ struct Services {
   AppMonitor* appMonitor = nullptr;
   Activator* activator = nullptr;
   Closer* closer = nullptr;
+  TabMover* tabMover = nullptr;
+  ChromeHostInstaller* hostInstaller = nullptr;
 };
 
 }  // namespace velvix

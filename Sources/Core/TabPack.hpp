@@ -1,9 +1,11 @@
 #pragma once
-// One tab as a browser or editor extension reports it.
+// One tab as a browser or editor extension reports it, and one window of tabs as a full report
+// of the extension's windows lists it.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -25,6 +27,14 @@ struct TabPack {
   static std::optional<TabPack> fromJSON(const nlohmann::json& tab);
 
   bool operator==(const TabPack&) const = default;
+};
+
+// One window of a full tab report.
+struct SyncedWindow {
+  std::int64_t windowID = 0;
+  bool focused = false;
+  std::vector<TabPack> tabs;  // in the window's order; tabs that cannot be read are left out
+  bool operator==(const SyncedWindow&) const = default;
 };
 
 }  // namespace velvix

@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "Support/ProcessLineage.hpp"
 #include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/FakeBrowser.hpp"
 #include "TestSupport/TempFolder.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
@@ -37,29 +37,9 @@ class ChromeRelayScenario : public ::testing::Test {
 
   std::map<std::string, std::string> environment() const { return {{"VELVIX_HOME", world.home.path()}}; }
 
-  // A relay's frame from its standard output.
-  static std::string readFrame(ChildProcess& relay) {
-    const std::string head = relay.read(nativeframing::kHeaderBytes);
-    if (head.size() != nativeframing::kHeaderBytes) return "<no frame>";
-    return relay.read(nativeframing::readHeader(head.data()));
-  }
-
-  // A made-up application bundle whose executable is a copy of the shell, so that it can start
-  // the relay as its child like a browser does.
   std::filesystem::path shellBundle(const std::string& name, const std::string& identifier,
                                     const std::vector<std::string>& frameworks = {}) {
-    const auto bundle = applications.path() / (name + ".app");
-    std::filesystem::create_directories(bundle / "Contents" / "MacOS");
-    std::ofstream(bundle / "Contents" / "Info.plist")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-           "\t<key>CFBundleIdentifier</key>\n\t<string>"
-        << identifier << "</string>\n</dict>\n</plist>\n";
-    for (const auto& framework : frameworks)
-      std::filesystem::create_directories(bundle / "Contents" / "Frameworks" / framework);
-    const auto executable = bundle / "Contents" / "MacOS" / name;
-    std::filesystem::copy_file("/bin/dash", executable);
-    std::filesystem::permissions(executable, std::filesystem::perms::owner_all);
-    return executable;
+    return test::shellBundle(applications.path(), name, identifier, frameworks);
   }
 
   // Which browser the lineage check names for the peer of the first line of `relay`.
@@ -102,7 +82,7 @@ TEST_F(ChromeRelayScenario, AReportTravelsToTheMainLoopAndACommandBackToTheBrows
 
   const std::string command = ExtensionCommand::activate(parsed->tab->tabID, parsed->tab->windowID);
   ASSERT_TRUE(client->sendLine(command));
-  EXPECT_EQ(readFrame(relay), command);
+  EXPECT_EQ(test::readFrame(relay), command);
 
   // The browser closing the port ends the relay, and the application hears of it after the line.
   relay.closeInput();
@@ -114,7 +94,7 @@ TEST_F(ChromeRelayScenario, AReportTravelsToTheMainLoopAndACommandBackToTheBrows
 
 TEST_F(ChromeRelayScenario, ARelayStartedByAListedBrowserIsTracedToItThroughTheRealProcessTable) {
   const auto browser = shellBundle("Brave Browser", "com.brave.Browser");
-  ChildProcess relay(browser.string(), {"-c", "'" + kRelay + "'; exit 0"}, environment());
+  ChildProcess relay(browser.string(), test::startingAsChild(kRelay), environment());
   EXPECT_EQ(lineageOfFirstLine(relay), Browser::brave);
   relay.closeInput();
   EXPECT_EQ(relay.waitForExit(), 0);
@@ -123,7 +103,7 @@ TEST_F(ChromeRelayScenario, ARelayStartedByAListedBrowserIsTracedToItThroughTheR
 TEST_F(ChromeRelayScenario, ARelayStartedByAnUnlistedChromiumBrowserIsRejectedWithAnExplanation) {
   world.defaults.set("debugLogging", true);
   const auto browser = shellBundle("Thorium", "org.thorium.Thorium", {"Thorium Framework.framework"});
-  ChildProcess relay(browser.string(), {"-c", "'" + kRelay + "'; exit 0"}, environment());
+  ChildProcess relay(browser.string(), test::startingAsChild(kRelay), environment());
   EXPECT_EQ(lineageOfFirstLine(relay), std::nullopt);
   EXPECT_EQ(world.debugLines(),
             (std::vector<std::string>{

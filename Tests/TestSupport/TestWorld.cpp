@@ -2,7 +2,10 @@
 
 #include <fstream>
 
+#include <unistd.h>
+
 #include "App/DesktopPlatform.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 
@@ -31,6 +34,8 @@ TestWorld::TestWorld() {
   services_.ax = &ax;
   services_.windows = &windows;
   services_.runningApps = &runningApps;
+  services_.resources = &resources;
+  services_.quarantine = &quarantine;
   log();  // the log first: every other service may write to it
 }
 
@@ -38,7 +43,9 @@ TestWorld::~TestWorld() {
   closer_.reset();
   activator_.reset();
   appMonitor_.reset();
+  tabMover_.reset();
   scripts_.reset();
+  bridge_.reset();  // its connections and pending work go before the services they call
   permissions_.reset();
   mru_.reset();
   thumbnails_.reset();
@@ -99,6 +106,7 @@ PermissionsService& TestWorld::permissions() {
 
 AppleScriptBridge& TestWorld::scripts() {
   if (!scripts_) {
+    permissions();
     scripts_ = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
     services_.scripts = scripts_.get();
   }
@@ -129,6 +137,22 @@ Closer& TestWorld::closer() {
   return *closer_;
 }
 
+TabMover& TestWorld::tabMover() {
+  if (!tabMover_) {
+    tabMover_ = std::make_unique<TabMover>(services_);
+    services_.tabMover = tabMover_.get();
+  }
+  return *tabMover_;
+}
+
+ChromeHostInstaller& TestWorld::hostInstaller() {
+  if (!hostInstaller_) {
+    hostInstaller_ = std::make_unique<ChromeHostInstaller>(services_);
+    services_.hostInstaller = hostInstaller_.get();
+  }
+  return *hostInstaller_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -139,6 +163,8 @@ Services& TestWorld::services() {
   appMonitor();
   activator();
   closer();
+  tabMover();
+  hostInstaller();
   return services_;
 }
 
@@ -151,6 +177,22 @@ platform::Pid TestWorld::launchWithWindows(const std::string& bundleID, const st
     offset += 20;
   }
   return pid;
+}
+
+const SwitchableItem* TestWorld::item(const std::string& id) {
+  for (const auto& e : mru().items)
+    if (e.id == id) return &e;
+  return nullptr;
+}
+
+std::vector<std::string> TestWorld::itemIDs() {
+  std::vector<std::string> ids;
+  for (const auto& e : mru().items) ids.push_back(e.id);
+  return ids;
+}
+
+void TestWorld::runTestProgramUnder(platform::Pid parent) {
+  desktop.processes().add(::getpid(), {.parent = parent, .executablePath = "/opt/test/velvix_tests"});
 }
 
 std::vector<std::string> TestWorld::healthLines() {

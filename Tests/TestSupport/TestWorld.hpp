@@ -16,7 +16,9 @@
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
+#include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Platform/Linux/FolderResources.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -31,8 +33,10 @@
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimQuarantine.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
@@ -55,6 +59,10 @@ class TestWorld {
   AXWindowBridge ax{desktop.accessibility(), loop};
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
+  // The application's resources: the files a test puts into this folder.
+  TempFolder resourceFolder;
+  platform::FolderResources resources{resourceFolder.path()};
+  sim::SimQuarantine quarantine;
 
   DebugLog& log();
   Preferences& preferences();
@@ -66,12 +74,22 @@ class TestWorld {
   AppMonitor& appMonitor();
   Activator& activator();
   Closer& closer();
+  TabMover& tabMover();
+  ChromeHostInstaller& hostInstaller();
   // Every service, created now where not yet.
   Services& services();
 
   // A running application of the desktop with windows added back to front (the last is in front).
   platform::Pid launchWithWindows(const std::string& bundleID, const std::string& name,
                                   const std::vector<std::string>& windowTitles);
+
+  // The inventory's entry with that id (the first), and the ids of all its entries in order.
+  const SwitchableItem* item(const std::string& id);
+  std::vector<std::string> itemIDs();
+
+  // The test program, seen through the desktop's process table, becomes a child of the application
+  // `parent`: the peer check then traces the test's own socket connections to that application.
+  void runTestProgramUnder(platform::Pid parent);
 
   // Lines of health.log / debug.log after flushing the log queue (without time stamps).
   std::vector<std::string> healthLines();
@@ -89,6 +107,8 @@ class TestWorld {
   std::unique_ptr<AppMonitor> appMonitor_;
   std::unique_ptr<Activator> activator_;
   std::unique_ptr<Closer> closer_;
+  std::unique_ptr<TabMover> tabMover_;
+  std::unique_ptr<ChromeHostInstaller> hostInstaller_;
 };
 
 }  // namespace velvix::test

@@ -1,0 +1,179 @@
+// Single-tab reports of browser and editor extensions: a tab became active, changed, closed or
+// took a new id, and a reporter went away. Entries are found by the extension tab id; entries of
+// an earlier Safari extension session are merged into the new one so a tab keeps its place.
+
+#include <algorithm>
+#include <set>
+
+#include "Core/MRUManager.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/Utf8.hpp"
+
+namespace velvix {
+
+SwitchableItem MRUManager::extensionTabEntry(Browser browser, const std::optional<std::string>& session,
+                                             const TabPack& pack) {
+  SwitchableItem item;
+  item.id = tabItemID(browser, session, pack.tabID);
+  item.kind = ItemKind::tab;
+  item.bundleID = std::string(browsers::bundleID(browser));
+  item.browser = browser;
+  item.windowID = std::to_string(pack.windowID);
+  item.tabID = pack.tabID;
+  item.session = session;
+  if (pack.tabIndex >= 0) item.tabIndex = pack.tabIndex;
+  item.title = pack.title.empty() ? pack.url : pack.title;
+  item.url = pack.url;
+  item.isPrivate = pack.isPrivate;
+  item.source = TabSource::webExtension;
+  return item;
+}
+
+bool MRUManager::includesPrivateTabs() const {
+  return services_.preferences->includePrivateTabs.get();
+}
+
+void MRUManager::tabActivated(Browser browser, const std::optional<std::string>& session, const TabPack& pack,
+                              bool inFocusedWindow) {
+  const std::string id = tabItemID(browser, session, pack.tabID);
+  if (pack.isPrivate && !includesPrivateTabs()) {
+    removeWhere([&](const SwitchableItem& e) { return e.id == id; });
+    return;
+  }
+  const auto prior = adoptPriorSessions(browser, session, pack);
+
+  // The same page known through Apple Events, or under another session, is this tab.
+  if (isIdentifyingURL(pack.url))
+    removeWhere([&](const SwitchableItem& e) {
+      if (e.kind != ItemKind::tab || e.browser != browser || e.id == id || e.url != pack.url) return false;
+      return e.source == TabSource::appleScript ||
+             (e.source == TabSource::webExtension && e.session != session);
+    });
+  if (inFocusedWindow) focusedTabID[browser] = id;
+
+  const double date = now();
+  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it != items.end()) {
+    if (inFocusedWindow) {
+      it->lastActivatedAt = date;
+      it->seeded = false;
+    } else if (prior) {
+      it->lastActivatedAt = std::max(it->lastActivatedAt, prior->date);
+    }
+    apply(pack, static_cast<std::size_t>(it - items.begin()));
+    it->session = session;
+  } else {
+    // A tab activated in a background window enters as an estimate, not as a use.
+    SwitchableItem item = extensionTabEntry(browser, session, pack);
+    item.favIconURL = pack.favIconURL;
+    item.lastActivatedAt = inFocusedWindow || !prior ? date : prior->date;
+    item.seeded = inFocusedWindow ? false : (prior ? prior->seeded : true);
+    items.push_back(std::move(item));
+  }
+  enforceCaps();
+  if (inFocusedWindow) captureSoon(browser, id);
+}
+
+void MRUManager::tabUpdated(Browser browser, const std::optional<std::string>& session, const TabPack& pack) {
+  const std::string id = tabItemID(browser, session, pack.tabID);
+  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it != items.end()) apply(pack, static_cast<std::size_t>(it - items.begin()));
+}
+
+void MRUManager::tabRemoved(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
+  const std::string id = tabItemID(browser, session, tabID);
+  if (std::any_of(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; })) {
+    removeWhere([&](const SwitchableItem& e) { return e.id == id; });
+    return;
+  }
+  // The entry may have been made before the extension reported a session.
+  std::set<std::string> ids;
+  for (const auto& e : items)
+    if (e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::webExtension &&
+        !e.session && e.tabID == tabID)
+      ids.insert(e.id);
+  if (!ids.empty()) removeWhere([&](const SwitchableItem& e) { return ids.contains(e.id); });
+}
+
+void MRUManager::tabReplaced(Browser browser, const std::optional<std::string>& session,
+                             std::int64_t oldTabID, const TabPack& pack) {
+  const std::string oldID = tabItemID(browser, session, oldTabID);
+  const std::string newID = tabItemID(browser, session, pack.tabID);
+  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == oldID; });
+  if (it == items.end()) return;
+  // Taken out without its picture, which moves to the new id below.
+  const SwitchableItem old = *it;
+  items.erase(it);
+  if (newID != oldID)
+    removeWhere([&](const SwitchableItem& e) { return e.id == newID; });
+  else
+    std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID; });
+
+  SwitchableItem item = extensionTabEntry(browser, session, pack);
+  item.favIconURL = pack.favIconURL ? pack.favIconURL : old.favIconURL;
+  item.lastActivatedAt = old.lastActivatedAt;
+  item.seeded = old.seeded;
+  items.push_back(std::move(item));
+  if (services_.thumbnails) services_.thumbnails->rekey(oldID, newID);
+}
+
+void MRUManager::purgeTabs(Browser browser, const std::optional<std::string>& session) {
+  std::set<std::string> ids;
+  for (const auto& e : items)
+    if (e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::webExtension &&
+        e.session == session)
+      ids.insert(e.id);
+  if (ids.empty()) return;
+  removeWhere([&](const SwitchableItem& e) { return ids.contains(e.id); });
+  for (const auto& id : ids) reconcileStrikes.erase(id);
+  if (auto focused = focusedTabID.find(browser);
+      focused != focusedTabID.end() && ids.contains(focused->second))
+    focusedTabID.erase(focused);
+  services_.log->log("purged " + std::to_string(ids.size()) + " tab(s) of " +
+                     std::string(browsers::rawValue(browser)) + " session " +
+                     (session ? utf8::prefix(*session, 8) : std::string("-")) +
+                     " \u2014 its reporter disconnected");
+}
+
+std::optional<MRUManager::PriorSessions> MRUManager::adoptPriorSessions(
+    Browser browser, const std::optional<std::string>& session, const TabPack& pack) {
+  if (browser != Browser::safari || !session || session->empty()) return std::nullopt;
+  const bool identifying = isIdentifyingURL(pack.url);
+  std::vector<const SwitchableItem*> candidates;
+  for (const auto& e : items) {
+    if (e.kind != ItemKind::tab || e.browser != Browser::safari || e.source != TabSource::webExtension)
+      continue;
+    if (!e.session || *e.session == *session || e.url != pack.url) continue;
+    // A blank page says nothing about which tab it was, unless it held the same place.
+    if (!identifying && (!e.tabIndex || *e.tabIndex != pack.tabIndex)) continue;
+    candidates.push_back(&e);
+  }
+  if (candidates.empty()) return std::nullopt;
+
+  PriorSessions prior{candidates.front()->lastActivatedAt, true};
+  std::set<std::string> ids;
+  for (const SwitchableItem* c : candidates) {
+    prior.date = std::max(prior.date, c->lastActivatedAt);
+    prior.seeded = prior.seeded && c->seeded;
+    ids.insert(c->id);
+  }
+  const std::string newID = tabItemID(Browser::safari, session, pack.tabID);
+  const std::size_t count = candidates.size();
+  // The new id keeps a picture it already has; otherwise the old session's picture moves over.
+  if (services_.thumbnails)
+    for (const auto& id : ids)
+      if (id != newID && services_.thumbnails->contains(id) && !services_.thumbnails->contains(newID))
+        services_.thumbnails->rekey(id, newID);
+  // Entries of the reporting session stay, also one that already carries the new id.
+  auto merged = [&](const SwitchableItem& e) { return ids.contains(e.id) && e.session != session; };
+  std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID && merged(e); });
+  removeWhere(merged);
+  services_.log->log("adopted " + std::to_string(count) + " record(s) of " + utf8::prefix(pack.url, 40) +
+                     " onto " + newID);
+  return prior;
+}
+
+}  // namespace velvix

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "Bridge/BrowserBridge.hpp"
+#include "Bridge/ExtensionCommand.hpp"
+#include "Platform/Linux/FileBundleReader.hpp"
+#include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/LinuxProcessTable.hpp"
+#include "TestSupport/BridgeTest.hpp"
+#include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/FakeBrowser.hpp"
+#include "TestSupport/TempFolder.hpp"
+#include "TestSupport/TestWorld.hpp"
+#include "VelvixChromeHost/Shared/NativeFraming.hpp"
+
+namespace velvix {
+namespace {
+
+using nlohmann::json;
+using test::ChildProcess;
+using test::tabObject;
+
+const std::string kRelay = std::string(VELVIX_BINARY_DIR) + "/velvix_chrome_host";
+const std::string kSession = "0d5b7c2e-6a41-4f7e";
+
+// The application's bridge listening on its real socket in a temporary home, with the real
+// process table for the peer check, and Chrome running on the simulated desktop.
+class BrowserBridgeScenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Services& services = world.services();
+    services.processes = &processes;
+    services.bundles = &bundles;
+    world.defaults.set("debugLogging", true);
+    world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+    world.bridge().start();
+    ASSERT_TRUE(world.bridge().isListening());
+  }
+
+  // A relay started by a made-up Chrome through pipes, as the browser starts it.
+  std::unique_ptr<ChildProcess> relayOfChrome(const std::string& relay = kRelay) {
+    const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");
+    return std::make_unique<ChildProcess>(
+        chrome.string(), test::startingAsChild(relay),
+        std::map<std::string, std::string>{{"VELVIX_HOME", world.home.path()}});
+  }
+  std::optional<std::string> frontID() {
+    const auto ranked = world.mru().rankedForSwitcher();
+    return ranked.empty() ? std::nullopt : std::optional<std::string>(ranked.front().id);
+  }
+  const SwitchableItem* find(const std::string& id) { return world.item(id); }
+  static std::string id(std::int64_t tabID) {
+    return MRUManager::tabItemID(Browser::chrome, kSession, tabID);
+  }
+
+  test::TestWorld world;
+  test::TempFolder applications;
+  platform::LinuxProcessTable processes;
+  platform::FileBundleReader bundles;
+};
+
+TEST_F(BrowserBridgeScenario, ATabTravelsFromTheBrowserToTheFrontOfTheSwitcherAndIsActivatedBack) {
+  auto relay = relayOfChrome();
+  const json windows =
+      json::array({{{"windowId", 1},
+                    {"focused", true},
+                    {"tabs",
+                     {tabObject(101, 1, "https://mail.example/", true, 0),
+                      tabObject(102, 1, "https://docs.example/", false, 1)}}},
+                   {{"windowId", 2}, {"tabs", {tabObject(201, 2, "https://news.example/", true, 0)}}}});
+  ASSERT_TRUE(
+      relay->write(nativeframing::frame(test::report("chrome", "sync", kSession, {{"windows", windows}}))));
+  ASSERT_TRUE(world.loop.runUntil([&] { return find(id(101)) && find(id(201)); }));
+  EXPECT_EQ(frontID(), id(101));
+  EXPECT_TRUE(world.bridge().isChromiumConnected(Browser::chrome));
+
+  json docs = tabObject(102, 1, "https://docs.example/", true, 1);
+  ASSERT_TRUE(
+      relay->write(nativeframing::frame(test::report("chrome", "activated", kSession, {{"tab", docs}}))));
+  ASSERT_TRUE(world.loop.runUntil([&] { return frontID() == id(102); }));
+
+  const SwitchableItem news = *find(id(201));
+  ASSERT_TRUE(world.bridge().sendActivate(news));
+  EXPECT_EQ(test::readFrame(*relay), ExtensionCommand::activate(201, 2));
+
+  // The browser closes the port: the relay ends, its connection goes, its tabs stay.
+  relay->closeInput();
+  EXPECT_EQ(relay->waitForExit(), 0);
+  ASSERT_TRUE(world.loop.runUntil([&] { return !world.bridge().isChromiumConnected(Browser::chrome); }));
+  EXPECT_TRUE(find(id(101)) && find(id(102)) && find(id(201)));
+  EXPECT_FALSE(world.bridge().sendActivate(news));
+}
+
+TEST_F(BrowserBridgeScenario, ARelayThatNoBrowserStartedIsRefused) {
+  ChildProcess relay(kRelay, {}, {{"VELVIX_HOME", world.home.path()}});
+  ASSERT_TRUE(relay.write(nativeframing::frame(test::activated("chrome", kSession, 5))));
+  const std::string refusal =
+      "rejecting socket peer pid=" + std::to_string(relay.pid()) + ": not a Chromium relay";
+  EXPECT_TRUE(world.loop.runUntil([&] {
+    const auto lines = world.debugLines();
+    return std::find(lines.begin(), lines.end(), refusal) != lines.end();
+  }));
+  EXPECT_FALSE(find(id(5)));
+  EXPECT_TRUE(world.bridge().chromiumClients().empty());
+}
+
+TEST_F(BrowserBridgeScenario, TheInstalledManifestStartsTheInstalledRelayWhichReachesTheApplication) {
+  std::filesystem::copy_file(kRelay, world.resourceFolder.path() / "velvix_chrome_host");
+  world.desktop.install(
+      {.bundleID = "com.google.Chrome", .name = "Google Chrome", .path = "/Applications/Google Chrome.app"});
+  ASSERT_EQ(world.hostInstaller().install(), std::nullopt);
+
+  // What the browser does: read the manifest of the host name, start the program it names.
+  const auto manifest = files::readAll(world.home.path() / "Library/Application Support/Google/Chrome" /
+                                       "NativeMessagingHosts/com.kolvi.velvix.json");
+  ASSERT_TRUE(manifest);
+  const std::string path = nlohmann::json::parse(*manifest)["path"];
+  EXPECT_NE(path, kRelay);  // the copy in the support folder, not the build's program
+  auto relay = relayOfChrome(path);
+  ASSERT_TRUE(relay->write(nativeframing::frame(test::report("chrome", "hello", kSession))));
+  ASSERT_TRUE(
+      world.loop.runUntil([&] { return world.bridge().client(Browser::chrome, kSession) != nullptr; }));
+  world.bridge().requestChromiumSync(Browser::chrome);
+  EXPECT_EQ(test::readFrame(*relay), ExtensionCommand::sync());
+}
+
+}  // namespace
+}  // namespace velvix
