@@ -24,6 +24,7 @@
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Support/AppIcon.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
@@ -49,6 +50,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
   std::unique_ptr<AppleScriptBridge> scripts;
+  std::unique_ptr<AppIcon> appIcons;
   std::unique_ptr<AppMonitor> appMonitor;
   std::unique_ptr<Activator> activator;
   std::unique_ptr<Closer> closer;
@@ -97,6 +99,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.permissions = p.permissions.get();
   p.scripts = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
   services_.scripts = p.scripts.get();
+  p.appIcons = std::make_unique<AppIcon>(services_);
+  services_.appIcons = p.appIcons.get();
   p.appMonitor = std::make_unique<AppMonitor>(services_);
   services_.appMonitor = p.appMonitor.get();
   p.activator = std::make_unique<Activator>(services_);

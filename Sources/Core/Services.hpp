@@ -35,6 +35,7 @@ class Quarantine;
 }  // namespace platform
 
 class AXWindowBridge;
+class AppIcon;
 class Activator;
 class AppMonitor;
 class Closer;
@@ -89,6 +90,7 @@ struct Services {
   MRUManager* mru = nullptr;
   PermissionsService* permissions = nullptr;
   AppleScriptBridge* scripts = nullptr;
+  AppIcon* appIcons = nullptr;
   AppMonitor* appMonitor = nullptr;
   Activator* activator = nullptr;
   Closer* closer = nullptr;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Support/RGBAImage.hpp"
+
 namespace velvix::platform {
 
 class NotificationCenter;
@@ -70,6 +72,11 @@ class Workspace {
   // Opens a URL with its handler (System Settings panes); false for an invalid URL.
   virtual bool openURL(const std::string& url) = 0;
   virtual NotificationCenter& notificationCenter() = 0;
+  // Icons as the file manager shows them: of the file or bundle at a path, of a running
+  // application, and the generic application icon.
+  virtual RGBAImage iconForFile(const std::string& path) const = 0;
+  virtual RGBAImage applicationIcon(Pid pid) const = 0;
+  virtual RGBAImage genericApplicationIcon() const = 0;
 
   // This process: its bundle identifier (empty when the bundle has none) and pid.
   virtual std::string ownBundleIdentifier() const = 0;

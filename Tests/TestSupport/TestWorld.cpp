@@ -34,6 +34,7 @@ TestWorld::TestWorld() {
   services_.ax = &ax;
   services_.windows = &windows;
   services_.runningApps = &runningApps;
+  services_.appIcons = &appIcons;
   services_.resources = &resources;
   services_.quarantine = &quarantine;
   log();  // the log first: every other service may write to it

@@ -38,6 +38,7 @@
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/AppIcon.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
@@ -59,6 +60,7 @@ class TestWorld {
   AXWindowBridge ax{desktop.accessibility(), loop};
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
+  AppIcon appIcons{services_};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
   platform::FolderResources resources{resourceFolder.path()};

@@ -65,6 +65,10 @@ Pid SimDesktop::launch(const AppSpec& spec) {
   if (app->bundleID) bundle.info["CFBundleIdentifier"] = *app->bundleID;
   bundle.info["CFBundleIconFile"] = "AppIcon";
   bundles_->add(*app->bundlePath, std::move(bundle));
+  // A running application is installed where it runs from.
+  if (app->bundleID && std::none_of(installed_.begin(), installed_.end(),
+                                    [&](const InstalledApp& i) { return i.path == *app->bundlePath; }))
+    installed_.push_back({*app->bundleID, app->name.value_or(*app->bundleID), *app->bundlePath});
   postWorkspace(platform::WorkspaceNotification::kDidLaunchApplication, *app);
   apps_[pid] = std::move(app);
   return pid;

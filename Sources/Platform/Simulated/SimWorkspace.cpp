@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 #include <algorithm>
+#include <functional>
 
 #include "Platform/Simulated/SimDesktop.hpp"
 
@@ -106,6 +107,22 @@ bool SimWorkspace::openURL(const std::string& url) {
   desktop_.openedURLs.push_back(url);
   return true;
 }
+
+// Icons are flat squares in a colour of their path, so tests and screenshots can tell them apart.
+RGBAImage SimWorkspace::iconForFile(const std::string& path) const {
+  const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(path));
+  return RGBAImage::filled(64, 64,
+                           {static_cast<std::uint8_t>(40 + (hash & 0x9F)), static_cast<std::uint8_t>(40 + ((hash >> 8) & 0x9F)),
+                            static_cast<std::uint8_t>(40 + ((hash >> 16) & 0x9F)), 255},
+                           2.0);
+}
+
+RGBAImage SimWorkspace::applicationIcon(Pid pid) const {
+  const SimApp* app = desktop_.app(pid);
+  return app && app->bundlePath ? iconForFile(*app->bundlePath) : genericApplicationIcon();
+}
+
+RGBAImage SimWorkspace::genericApplicationIcon() const { return RGBAImage::filled(64, 64, {128, 128, 128, 255}, 2.0); }
 
 platform::NotificationCenter& SimWorkspace::notificationCenter() { return desktop_.workspaceNotifications(); }
 

@@ -24,6 +24,9 @@ class SimWorkspace final : public platform::Workspace {
                        std::function<void(std::optional<platform::RunningApplication>)> completion) override;
   bool openURL(const std::string& url) override;
   platform::NotificationCenter& notificationCenter() override;
+  RGBAImage iconForFile(const std::string& path) const override;
+  RGBAImage applicationIcon(platform::Pid pid) const override;
+  RGBAImage genericApplicationIcon() const override;
   std::string ownBundleIdentifier() const override;
   platform::Pid ownPid() const override;
   void setOwnActivationPolicy(platform::ActivationPolicy policy) override;

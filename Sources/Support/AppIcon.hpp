@@ -1,0 +1,27 @@
+#pragma once
+// The icon to draw for an entry. An application bundle that carries an icon of its own is preferred
+// over auxiliary bundles (helpers, agents) that share its bundle identifier and show a generic one.
+
+#include <optional>
+#include <string>
+
+#include "Platform/Workspace.hpp"
+#include "Support/RGBAImage.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class AppIcon {
+ public:
+  explicit AppIcon(Services& services) : services_(services) {}
+  // Always an image.
+  RGBAImage icon(const std::string& bundleID, std::optional<platform::Pid> pid) const;
+  // An ".app" bundle whose info dictionary names an icon file or icon.
+  bool hasOwnIcon(const std::string& bundlePath) const;
+
+ private:
+  Services& services_;
+};
+
+}  // namespace velvix
