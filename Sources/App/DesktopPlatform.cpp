@@ -3,6 +3,7 @@
 #include "Core/Services.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
@@ -41,6 +42,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.hotKeys = &desktop.input();
   services.symbolicHotKeys = &desktop.symbolicHotKeys();
   services.keyboards = &desktop.input();
+  services.audioInput = &desktop.microphone();
 }
 
 }  // namespace velvix

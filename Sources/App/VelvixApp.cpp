@@ -8,6 +8,7 @@
 #include "Core/AppMonitor.hpp"
 #include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
+#include "Core/MicMute.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
@@ -25,6 +26,7 @@
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
+#include "Support/UpdateChecker.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
@@ -51,6 +53,8 @@ struct VelvixApp::Parts {
   std::unique_ptr<PermissionsService> permissions;
   std::unique_ptr<AppleScriptBridge> scripts;
   std::unique_ptr<AppIcon> appIcons;
+  std::unique_ptr<MicMute> micMute;
+  std::unique_ptr<UpdateChecker> updater;
   std::unique_ptr<AppMonitor> appMonitor;
   std::unique_ptr<Activator> activator;
   std::unique_ptr<Closer> closer;
@@ -101,6 +105,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.scripts = p.scripts.get();
   p.appIcons = std::make_unique<AppIcon>(services_);
   services_.appIcons = p.appIcons.get();
+  p.micMute = std::make_unique<MicMute>(services_);
+  services_.micMute = p.micMute.get();
+  p.updater = std::make_unique<UpdateChecker>(services_);
+  services_.updater = p.updater.get();
   p.appMonitor = std::make_unique<AppMonitor>(services_);
   services_.appMonitor = p.appMonitor.get();
   p.activator = std::make_unique<Activator>(services_);

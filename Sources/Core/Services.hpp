@@ -29,6 +29,7 @@ class EventTaps;
 class HotKeys;
 class SymbolicHotKeys;
 class KeyboardRegistry;
+class AudioInput;
 class BackgroundTimers;
 class AppResources;
 class Quarantine;
@@ -44,11 +45,13 @@ class BrowserBridge;
 class ChromeHostInstaller;
 class DebugLog;
 class MRUManager;
+class MicMute;
 class PermissionsService;
 class Preferences;
 class RunningApps;
 class TabMover;
 class ThumbnailStore;
+class UpdateChecker;
 class WindowList;
 
 struct Services {
@@ -74,6 +77,7 @@ struct Services {
   platform::HotKeys* hotKeys = nullptr;
   platform::SymbolicHotKeys* symbolicHotKeys = nullptr;
   platform::KeyboardRegistry* keyboards = nullptr;
+  platform::AudioInput* audioInput = nullptr;
   platform::BackgroundTimers* backgroundTimers = nullptr;
   platform::AppResources* resources = nullptr;  // what the application carries with it
   platform::Quarantine* quarantine = nullptr;
@@ -91,6 +95,8 @@ struct Services {
   PermissionsService* permissions = nullptr;
   AppleScriptBridge* scripts = nullptr;
   AppIcon* appIcons = nullptr;
+  MicMute* micMute = nullptr;
+  UpdateChecker* updater = nullptr;
   AppMonitor* appMonitor = nullptr;
   Activator* activator = nullptr;
   Closer* closer = nullptr;

@@ -35,6 +35,8 @@ TestWorld::TestWorld() {
   services_.windows = &windows;
   services_.runningApps = &runningApps;
   services_.appIcons = &appIcons;
+  services_.micMute = &micMute;
+  services_.updater = &updater;
   services_.resources = &resources;
   services_.quarantine = &quarantine;
   log();  // the log first: every other service may write to it

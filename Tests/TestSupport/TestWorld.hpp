@@ -38,7 +38,9 @@
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
+#include "Core/MicMute.hpp"
 #include "Support/AppIcon.hpp"
+#include "Support/UpdateChecker.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
@@ -61,6 +63,8 @@ class TestWorld {
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
   AppIcon appIcons{services_};
+  MicMute micMute{services_};
+  UpdateChecker updater{services_};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
   platform::FolderResources resources{resourceFolder.path()};

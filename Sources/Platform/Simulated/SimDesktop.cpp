@@ -4,6 +4,7 @@
 
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
@@ -42,7 +43,8 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       secureInputState_(std::make_unique<SimSecureInputState>(*this)),
       inputState_(std::make_unique<SimInputState>(*this)),
       input_(std::make_unique<SimInput>(*this)),
-      symbolicHotKeys_(std::make_unique<SimSymbolicHotKeys>()) {
+      symbolicHotKeys_(std::make_unique<SimSymbolicHotKeys>()),
+      microphone_(std::make_unique<SimAudioInput>()) {
   setIdle(0);
 }
 

@@ -33,6 +33,7 @@ class SimScreens;
 class SimSecureInputState;
 class SimInputState;
 class SimInput;
+class SimAudioInput;
 class SimSymbolicHotKeys;
 class SimApplication;
 class SimLauncher;
@@ -279,6 +280,7 @@ class SimDesktop {
   SimInput& input() { return *input_; }
   const SimInput& input() const { return *input_; }
   SimSymbolicHotKeys& symbolicHotKeys() { return *symbolicHotKeys_; }
+  SimAudioInput& microphone() { return *microphone_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
 
   // Process activities begun and not yet ended (their reasons), for tests.
@@ -317,6 +319,7 @@ class SimDesktop {
   std::unique_ptr<SimInputState> inputState_;
   std::unique_ptr<SimInput> input_;
   std::unique_ptr<SimSymbolicHotKeys> symbolicHotKeys_;
+  std::unique_ptr<SimAudioInput> microphone_;
   double lastInputAt_[6] = {};
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);

@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "UI/AppWindow.hpp"
+#include "TestSupport/TestWorld.hpp"
+
+namespace velvix {
+namespace {
+
+using platform::EventFlag::kCommand;
+using platform::EventFlag::kOption;
+using platform::EventFlag::kShift;
+using test::TestWorld;
+
+platform::InputEvent key(std::uint64_t flags) { return {.type = platform::EventType::keyDown, .flags = flags}; }
+
+TEST(AppWindow, EntersTheSwitcherWhenBroughtForwardAndLeavesWhenClosedWithCommandW) {
+  TestWorld world;
+  world.services();
+  AppWindow window(world.services(), "Velvix Settings", {100, 100, 600, 400});
+  window.makeKeyAndOrderFront();
+  const std::string id = "win:com.kolvi.velvix:" + std::to_string(window.number());
+  ASSERT_TRUE(world.item(id));
+  EXPECT_EQ(world.item(id)->title, "Velvix Settings");
+  const double first = world.item(id)->lastActivatedAt;
+  world.loop.advance(5);
+  window.becomeKey();
+  EXPECT_EQ(world.itemIDs().size(), 1u);
+  EXPECT_GT(world.item(id)->lastActivatedAt, first);
+
+  world.thumbnails().images[id] = {};
+  EXPECT_FALSE(window.performKeyEquivalent(key(kCommand | kShift), "w"));
+  EXPECT_FALSE(window.performKeyEquivalent(key(kCommand | 0x10000), "w"));  // Caps Lock is a different chord
+  EXPECT_TRUE(window.performKeyEquivalent(key(kCommand), "W"));
+  EXPECT_FALSE(window.isOpen());
+  EXPECT_FALSE(world.item(id));
+  EXPECT_FALSE(world.thumbnails().contains(id));
+  EXPECT_EQ(world.desktop.window(window.number()), nullptr);
+}
+
+TEST(AppWindow, CommandMMinimisesOnlyMiniaturizableWindowsAndEmptyTitlesShowTheBundle) {
+  TestWorld world;
+  world.services();
+  AppWindow window(world.services(), "", {100, 100, 600, 400});
+  window.makeKeyAndOrderFront();
+  EXPECT_EQ(world.item("win:com.kolvi.velvix:" + std::to_string(window.number()))->title, "com.kolvi.velvix");
+  EXPECT_FALSE(window.performKeyEquivalent(key(kCommand | kOption), "m"));
+  EXPECT_TRUE(window.performKeyEquivalent(key(kCommand), "m"));
+  EXPECT_TRUE(world.desktop.window(window.number())->minimized);
+
+  AppWindow fixed(world.services(), "Fixed", {0, 0, 300, 200}, false);
+  EXPECT_FALSE(fixed.performKeyEquivalent(key(kCommand), "m"));
+}
+
+}  // namespace
+}  // namespace velvix
