@@ -39,10 +39,12 @@ class Closer;
 class AppleScriptBridge;
 class BrowserBridge;
 class DebugLog;
+class HealthMonitor;
 class MRUManager;
 class PermissionsService;
 class Preferences;
 class RunningApps;
+class SystemSwitcherShortcut;
 class ThumbnailStore;
 class WindowList;
 
@@ -86,6 +88,10 @@ struct Services {
   AppMonitor* appMonitor = nullptr;
   Activator* activator = nullptr;
   Closer* closer = nullptr;
+
+  // Who answers Command-Tab, and the watch on whether presses reach us.
+  SystemSwitcherShortcut* systemSwitcherShortcut = nullptr;
+  HealthMonitor* healthMonitor = nullptr;
 };
 
 }  // namespace velvix

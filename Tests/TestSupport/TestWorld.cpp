@@ -35,6 +35,8 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  healthMonitor_.reset();
+  systemSwitcherShortcut_.reset();
   closer_.reset();
   activator_.reset();
   appMonitor_.reset();
@@ -129,6 +131,22 @@ Closer& TestWorld::closer() {
   return *closer_;
 }
 
+SystemSwitcherShortcut& TestWorld::systemSwitcherShortcut() {
+  if (!systemSwitcherShortcut_) {
+    systemSwitcherShortcut_ = std::make_unique<SystemSwitcherShortcut>(services_);
+    services_.systemSwitcherShortcut = systemSwitcherShortcut_.get();
+  }
+  return *systemSwitcherShortcut_;
+}
+
+HealthMonitor& TestWorld::healthMonitor() {
+  if (!healthMonitor_) {
+    healthMonitor_ = std::make_unique<HealthMonitor>(services_);
+    services_.healthMonitor = healthMonitor_.get();
+  }
+  return *healthMonitor_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -139,6 +157,8 @@ Services& TestWorld::services() {
   appMonitor();
   activator();
   closer();
+  systemSwitcherShortcut();
+  healthMonitor();
   return services_;
 }
 

@@ -17,6 +17,7 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Input/SystemSwitcherShortcut.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -34,6 +35,7 @@
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/HealthMonitor.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
@@ -66,6 +68,8 @@ class TestWorld {
   AppMonitor& appMonitor();
   Activator& activator();
   Closer& closer();
+  SystemSwitcherShortcut& systemSwitcherShortcut();
+  HealthMonitor& healthMonitor();
   // Every service, created now where not yet.
   Services& services();
 
@@ -89,6 +93,8 @@ class TestWorld {
   std::unique_ptr<AppMonitor> appMonitor_;
   std::unique_ptr<Activator> activator_;
   std::unique_ptr<Closer> closer_;
+  std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut_;
+  std::unique_ptr<HealthMonitor> healthMonitor_;
 };
 
 }  // namespace velvix::test
