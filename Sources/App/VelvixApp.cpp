@@ -15,12 +15,17 @@
 #include "Platform/Linux/FolderResources.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
+#include "Input/SystemSwitcherShortcut.hpp"
+#include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/JsonFileDefaults.hpp"
+#include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -30,6 +35,7 @@
 #include "Support/AppIdentity.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/HealthMonitor.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Support/RunningApps.hpp"
@@ -40,6 +46,7 @@ namespace velvix {
 
 // Everything the root owns, in construction order (destroyed in reverse).
 struct VelvixApp::Parts {
+  platform::ThreadBackgroundTimers backgroundTimers;
   std::unique_ptr<platform::UserDefaults> defaults;
   platform::NotificationCenter notifications;
   std::unique_ptr<DebugLog> log;
@@ -62,6 +69,8 @@ struct VelvixApp::Parts {
   std::unique_ptr<platform::FolderResources> resources;
   platform::LinuxQuarantine quarantine;
   std::unique_ptr<ChromeHostInstaller> hostInstaller;
+  std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut;
+  std::unique_ptr<HealthMonitor> healthMonitor;
 };
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
@@ -73,6 +82,15 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
   services_.home = options.home;
+  services_.backgroundTimers = &p.backgroundTimers;
+  // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
+  // by a signal switches them back on in this file.
+  const auto simulatedState = options.home / ".velvix-simulated-desktop";
+  if (auto error = files::createFolders(simulatedState, 0700)) {
+    processLog("symbolic hot keys kept in memory: " + *error);
+  } else {
+    desktop.symbolicHotKeys().useStateFile((simulatedState / "symbolic-hotkeys").string());
+  }
 
   if (options.persistentSettings) {
     p.defaults = std::make_unique<platform::JsonFileDefaults>(settingsFile(options.home),
@@ -124,6 +142,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.quarantine = &p.quarantine;
   p.hostInstaller = std::make_unique<ChromeHostInstaller>(services_);
   services_.hostInstaller = p.hostInstaller.get();
+  p.systemSwitcherShortcut = std::make_unique<SystemSwitcherShortcut>(services_);
+  services_.systemSwitcherShortcut = p.systemSwitcherShortcut.get();
+  p.healthMonitor = std::make_unique<HealthMonitor>(services_);
+  services_.healthMonitor = p.healthMonitor.get();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }

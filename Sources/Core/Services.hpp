@@ -44,12 +44,14 @@ class AppleScriptBridge;
 class BrowserBridge;
 class ChromeHostInstaller;
 class DebugLog;
+class HealthMonitor;
 class MRUManager;
 class MicMute;
 class PermissionsService;
 class Preferences;
 class RunningApps;
 class TabMover;
+class SystemSwitcherShortcut;
 class ThumbnailStore;
 class UpdateChecker;
 class WindowList;
@@ -102,6 +104,10 @@ struct Services {
   Closer* closer = nullptr;
   TabMover* tabMover = nullptr;
   ChromeHostInstaller* hostInstaller = nullptr;
+
+  // Who answers Command-Tab, and the watch on whether presses reach us.
+  SystemSwitcherShortcut* systemSwitcherShortcut = nullptr;
+  HealthMonitor* healthMonitor = nullptr;
 };
 
 }  // namespace velvix

@@ -1,10 +1,12 @@
 #pragma once
-// The kernel's table of processes: whether a process exists (a signal-0 probe), its parent and
-// its executable path. Simulated applications have made-up process ids, so the simulated desktop
-// answers for them; a real probe of such an id would ask about an unrelated process.
+// The kernel's table of processes: whether a process exists (a signal-0 probe), its parent, its
+// executable path and name, and the list of every process. Simulated applications have made-up
+// process ids, so the simulated desktop answers for them; a real probe of such an id would ask
+// about an unrelated process.
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Platform/Workspace.hpp"
 
@@ -22,6 +24,10 @@ class ProcessTable {
   virtual Probe probe(Pid pid) const = 0;
   virtual std::optional<Pid> parent(Pid pid) const = 0;
   virtual std::optional<std::string> executablePath(Pid pid) const = 0;
+  // The short name the kernel keeps for the process; nothing when it cannot be read.
+  virtual std::optional<std::string> name(Pid pid) const = 0;
+  // Every process id now in the table; empty when it cannot be listed.
+  virtual std::vector<Pid> allPids() const = 0;
 };
 
 }  // namespace velvix::platform

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/Eventually.hpp"
 #include "TestSupport/TempFolder.hpp"
 
 namespace velvix {
@@ -45,7 +47,25 @@ TEST(LinuxProcessTable, AProcessThatEndedOrNeverWasIsGone) {
     EXPECT_EQ(table.probe(pid), Probe::gone) << pid;
     EXPECT_FALSE(table.parent(pid)) << pid;
     EXPECT_FALSE(table.executablePath(pid)) << pid;
+    EXPECT_FALSE(table.name(pid)) << pid;
   }
+  const auto pids = table.allPids();
+  EXPECT_EQ(std::find(pids.begin(), pids.end(), ended), pids.end());
+}
+
+TEST(LinuxProcessTable, ListsEveryProcessWithTheShortNameTheKernelKeeps) {
+  test::TempFolder folder;
+  const auto program = folder.path() / "keycastr-helper-for-tests";
+  std::filesystem::copy_file("/bin/cat", program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  test::ChildProcess child(program.string());
+  LinuxProcessTable table;
+  const auto pids = table.allPids();
+  for (pid_t pid : {::getpid(), child.pid()})
+    EXPECT_NE(std::find(pids.begin(), pids.end(), pid), pids.end()) << pid;
+  // The kernel keeps the first 15 bytes of the name, once the child has become the program.
+  EXPECT_TRUE(test::eventually([&] { return table.name(child.pid()) == "keycastr-helper"; }))
+      << table.name(child.pid()).value_or("(none)");
 }
 
 TEST(LinuxProcessTable, AProcessOfAnotherUserExistsButIsNotOurs) {

@@ -43,6 +43,8 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  healthMonitor_.reset();
+  systemSwitcherShortcut_.reset();
   closer_.reset();
   activator_.reset();
   appMonitor_.reset();
@@ -156,6 +158,22 @@ ChromeHostInstaller& TestWorld::hostInstaller() {
   return *hostInstaller_;
 }
 
+SystemSwitcherShortcut& TestWorld::systemSwitcherShortcut() {
+  if (!systemSwitcherShortcut_) {
+    systemSwitcherShortcut_ = std::make_unique<SystemSwitcherShortcut>(services_);
+    services_.systemSwitcherShortcut = systemSwitcherShortcut_.get();
+  }
+  return *systemSwitcherShortcut_;
+}
+
+HealthMonitor& TestWorld::healthMonitor() {
+  if (!healthMonitor_) {
+    healthMonitor_ = std::make_unique<HealthMonitor>(services_);
+    services_.healthMonitor = healthMonitor_.get();
+  }
+  return *healthMonitor_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -168,6 +186,8 @@ Services& TestWorld::services() {
   closer();
   tabMover();
   hostInstaller();
+  systemSwitcherShortcut();
+  healthMonitor();
   return services_;
 }
 

@@ -19,6 +19,7 @@
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Linux/FolderResources.hpp"
+#include "Input/SystemSwitcherShortcut.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -41,6 +42,7 @@
 #include "Core/MicMute.hpp"
 #include "Support/AppIcon.hpp"
 #include "Support/UpdateChecker.hpp"
+#include "Support/HealthMonitor.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
@@ -82,6 +84,8 @@ class TestWorld {
   Closer& closer();
   TabMover& tabMover();
   ChromeHostInstaller& hostInstaller();
+  SystemSwitcherShortcut& systemSwitcherShortcut();
+  HealthMonitor& healthMonitor();
   // Every service, created now where not yet.
   Services& services();
 
@@ -115,6 +119,8 @@ class TestWorld {
   std::unique_ptr<Closer> closer_;
   std::unique_ptr<TabMover> tabMover_;
   std::unique_ptr<ChromeHostInstaller> hostInstaller_;
+  std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut_;
+  std::unique_ptr<HealthMonitor> healthMonitor_;
 };
 
 }  // namespace velvix::test

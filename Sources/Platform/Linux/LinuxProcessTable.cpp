@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <csignal>
+#include <filesystem>
 
 #include <unistd.h>
 
@@ -50,6 +51,29 @@ std::optional<std::string> LinuxProcessTable::executablePath(Pid pid) const {
   if (size <= 0 || static_cast<std::size_t>(size) >= path.size()) return std::nullopt;
   path.resize(static_cast<std::size_t>(size));
   return path;
+}
+
+std::optional<std::string> LinuxProcessTable::name(Pid pid) const {
+  if (pid < 1) return std::nullopt;
+  // The kernel's own copy of the command name (at most 15 bytes), as ps shows it.
+  auto comm = files::readAll(procPath(pid, "comm"));
+  if (!comm) return std::nullopt;
+  if (!comm->empty() && comm->back() == '\n') comm->pop_back();
+  if (comm->empty()) return std::nullopt;
+  return comm;
+}
+
+std::vector<Pid> LinuxProcessTable::allPids() const {
+  std::vector<Pid> pids;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it("/proc", error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string entry = it->path().filename().string();
+    Pid pid = 0;
+    auto [rest, ec] = std::from_chars(entry.data(), entry.data() + entry.size(), pid);
+    if (ec == std::errc() && rest == entry.data() + entry.size() && pid > 0) pids.push_back(pid);
+  }
+  return pids;
 }
 
 }  // namespace velvix::platform

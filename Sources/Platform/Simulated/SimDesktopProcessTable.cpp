@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 
+#include <algorithm>
+
 #include "Platform/Simulated/SimDesktop.hpp"
 
 namespace velvix::sim {
@@ -24,6 +26,21 @@ std::optional<std::string> SimDesktopProcessTable::executablePath(platform::Pid 
   const SimApp* app = desktop_.app(pid);
   if (!app || app->terminated || !app->bundlePath) return std::nullopt;
   return *app->bundlePath + "/Contents/MacOS/" + app->name.value_or("app");
+}
+
+std::optional<std::string> SimDesktopProcessTable::name(platform::Pid pid) const {
+  if (extraPIDs_.contains(pid)) return extra_.name(pid);
+  const SimApp* app = desktop_.app(pid);
+  if (!app || app->terminated) return std::nullopt;
+  return app->name;
+}
+
+std::vector<platform::Pid> SimDesktopProcessTable::allPids() const {
+  std::vector<platform::Pid> pids = extra_.allPids();
+  for (const SimApp* app : desktop_.apps())
+    if (!app->terminated && !extraPIDs_.contains(app->pid)) pids.push_back(app->pid);
+  std::sort(pids.begin(), pids.end());
+  return pids;
 }
 
 }  // namespace velvix::sim

@@ -17,6 +17,9 @@ class SimDesktopProcessTable final : public platform::ProcessTable {
   Probe probe(platform::Pid pid) const override;
   std::optional<platform::Pid> parent(platform::Pid pid) const override;
   std::optional<std::string> executablePath(platform::Pid pid) const override;
+  // An application's process is named after the application.
+  std::optional<std::string> name(platform::Pid pid) const override;
+  std::vector<platform::Pid> allPids() const override;
 
   // A process beside the applications; it answers for its pid from now on.
   void add(platform::Pid pid, SimProcessTable::Process process) {

@@ -8,10 +8,9 @@
 
 namespace velvix::sim {
 
-using platform::EventFlag::kCommand;
-using platform::EventFlag::kControl;
-using platform::EventFlag::kOption;
-using platform::EventFlag::kShift;
+// Event flags, spelled out: inside SimInput the bare names are the hot-key modifier bits it
+// inherits from HotKeys, which have other values.
+namespace EventFlag = platform::EventFlag;
 using platform::EventType;
 using platform::InputEvent;
 using platform::InputEventType;
@@ -37,13 +36,27 @@ void SimInput::click(Point location, std::uint64_t flags) {
   send({.type = EventType::leftMouseUp, .flags = flags, .location = location});
 }
 
+bool SimInput::isKeyHeld(std::int64_t keyCode) const {
+  std::lock_guard lock(heldKeysMutex_);
+  return heldKeys_.contains(keyCode);
+}
+
+void SimInput::setKeyHeld(std::int64_t keyCode, bool held) {
+  std::lock_guard lock(heldKeysMutex_);
+  if (held) {
+    heldKeys_.insert(keyCode);
+  } else {
+    heldKeys_.erase(keyCode);
+  }
+}
+
 void SimInput::send(InputEvent event) {
   switch (event.type) {
     case EventType::keyDown:
-      heldKeys_.insert(event.keyCode);
+      setKeyHeld(event.keyCode, true);
       desktop_.noteInput(InputEventType::keyDown);
       break;
-    case EventType::keyUp: heldKeys_.erase(event.keyCode); break;
+    case EventType::keyUp: setKeyHeld(event.keyCode, false); break;
     case EventType::flagsChanged:
       heldFlags_ = event.flags & platform::EventFlag::kModifiers;
       desktop_.noteInput(InputEventType::flagsChanged);
@@ -68,7 +81,10 @@ bool SimInput::runTaps(InputEvent& event) {
     if (it == taps_.end() || !it->second.valid) continue;
     Tap& tap = it->second;
     if (tap.timedOut && tap.enabled) {
-      tap.timedOut = false;
+      {
+        std::lock_guard lock(tapsMutex_);
+        tap.timedOut = false;
+      }
       InputEvent notice{.type = EventType::tapDisabledByTimeout};
       auto callback = tap.callback;
       callback(notice);
@@ -83,6 +99,7 @@ bool SimInput::runTaps(InputEvent& event) {
     const bool pass = callback(event);
     const double took = desktop_.loop().uptime() - started;
     if (auto after = taps_.find(id); after != taps_.end()) {
+      std::lock_guard lock(tapsMutex_);
       after->second.maxLatency = std::max(after->second.maxLatency, took);
       // A tap that answers too late is switched off by the system, which says so later.
       if (took > kTapTimeout) {
@@ -97,10 +114,10 @@ bool SimInput::runTaps(InputEvent& event) {
 
 std::uint32_t SimInput::hotKeyModifiers(std::uint64_t flags) {
   std::uint32_t m = 0;
-  if (flags & kCommand) m |= HotKeys::kCommand;
-  if (flags & kShift) m |= HotKeys::kShift;
-  if (flags & kOption) m |= HotKeys::kOption;
-  if (flags & kControl) m |= HotKeys::kControl;
+  if (flags & EventFlag::kCommand) m |= HotKeys::kCommand;
+  if (flags & EventFlag::kShift) m |= HotKeys::kShift;
+  if (flags & EventFlag::kOption) m |= HotKeys::kOption;
+  if (flags & EventFlag::kControl) m |= HotKeys::kControl;
   return m;
 }
 
@@ -110,7 +127,8 @@ void SimInput::dispatch(InputEvent event, bool fromHardware) {
     // The system's own switcher takes Command-Tab and Command-Shift-Tab while they are enabled.
     const std::uint64_t mods = event.flags & platform::EventFlag::kModifiers;
     auto& symbolic = desktop_.symbolicHotKeys();
-    if ((mods == kCommand && symbolic.isEnabled(1)) || (mods == (kCommand | kShift) && symbolic.isEnabled(2))) {
+    if ((mods == EventFlag::kCommand && symbolic.isEnabled(1)) ||
+        (mods == (EventFlag::kCommand | EventFlag::kShift) && symbolic.isEnabled(2))) {
       ++systemSwitcherShown;
       return;
     }
@@ -132,6 +150,7 @@ void SimInput::dispatch(InputEvent event, bool fromHardware) {
 
 std::optional<platform::EventTaps::TapID> SimInput::createTap(std::uint64_t eventMask, Callback callback) {
   if (!desktop_.accessibilityTrusted) return std::nullopt;
+  std::lock_guard lock(tapsMutex_);
   const TapID id = nextTap_++;
   taps_[id] = Tap{eventMask, std::move(callback)};
   tapOrder_.insert(tapOrder_.begin(), id);
@@ -139,6 +158,7 @@ std::optional<platform::EventTaps::TapID> SimInput::createTap(std::uint64_t even
 }
 
 void SimInput::setEnabled(TapID tap, bool enabled) {
+  std::lock_guard lock(tapsMutex_);
   if (auto it = taps_.find(tap); it != taps_.end() && it->second.valid) {
     it->second.enabled = enabled;
     if (enabled) it->second.timedOut = false;
@@ -156,12 +176,14 @@ bool SimInput::isValid(TapID tap) const {
 }
 
 void SimInput::invalidate(TapID tap) {
+  std::lock_guard lock(tapsMutex_);
   taps_.erase(tap);
   std::erase(tapOrder_, tap);
 }
 
 std::vector<platform::EventTaps::TapInfo> SimInput::tapList() const {
   std::vector<TapInfo> list = foreignTaps;
+  std::lock_guard lock(tapsMutex_);
   for (TapID id : tapOrder_) {
     const Tap& tap = taps_.at(id);
     list.push_back({desktop_.selfPid(), tap.enabled, false, true, tap.mask, tap.maxLatency * 1e6});

@@ -4,10 +4,13 @@
 // or rewrite it; secure input hides key-downs and key-ups from taps), then the system's own
 // shortcuts (its Command-Tab switcher while that is enabled), then the applications' hot keys,
 // and finally reaches the frontmost application. A tap whose callback takes longer than the
-// tap time-out is disabled by the system, which tells it so with its next event.
+// tap time-out is disabled by the system, which tells it so with its next event. The held keys
+// and the list of taps may be read from any thread, as watchers off the main thread do.
 
+#include <atomic>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -37,8 +40,8 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   void setModifiers(std::uint64_t flags);
   void click(Point location, std::uint64_t flags = 0);
 
-  std::uint64_t heldFlags() const { return heldFlags_; }
-  bool isKeyHeld(std::int64_t keyCode) const { return heldKeys_.contains(keyCode); }
+  std::uint64_t heldFlags() const { return heldFlags_.load(); }
+  bool isKeyHeld(std::int64_t keyCode) const;
 
   // ---- faults and outcomes
   bool loseEventsBeforeTaps = false;        // the hardware sees them, nothing upstream does
@@ -85,15 +88,19 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   void dispatch(platform::InputEvent event, bool fromHardware);
   bool runTaps(platform::InputEvent& event);
   static std::uint32_t hotKeyModifiers(std::uint64_t flags);
+  void setKeyHeld(std::int64_t keyCode, bool held);
 
   SimDesktop& desktop_;
+  // Taps change on the main thread only; those changes and reads from other threads hold this.
+  mutable std::mutex tapsMutex_;
   std::map<TapID, Tap> taps_;
   std::vector<TapID> tapOrder_;  // head first
   TapID nextTap_ = 1;
   std::map<std::uint64_t, HotKey> hotKeys_;
   std::uint64_t nextHotKeyRef_ = 1;
   std::optional<Handler> handler_;
-  std::uint64_t heldFlags_ = 0;
+  std::atomic<std::uint64_t> heldFlags_{0};
+  mutable std::mutex heldKeysMutex_;
   std::set<std::int64_t> heldKeys_;
 };
 
