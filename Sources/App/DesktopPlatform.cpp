@@ -2,6 +2,7 @@
 
 #include "Core/Services.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -35,6 +36,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.screenCapture = &desktop.screenCapture();
   services.secureInput = &desktop.secureInputState();
   services.input = &desktop.inputState();
+  services.accessibilityDisplay = &desktop.accessibilityDisplay();
 }
 
 }  // namespace velvix

@@ -25,9 +25,14 @@ class Screens;
 class ScreenCapture;
 class SecureInput;
 class InputState;
+class AccessibilityDisplay;
+class HttpClient;
+class ImageDecoder;
 }  // namespace platform
 
 class AXWindowBridge;
+class BadgeStore;
+class FaviconStore;
 class Activator;
 class AppMonitor;
 class Closer;
@@ -76,6 +81,13 @@ struct Services {
   AppMonitor* appMonitor = nullptr;
   Activator* activator = nullptr;
   Closer* closer = nullptr;
+
+  // The HUD's pictures and badges, and the platform services behind them.
+  platform::AccessibilityDisplay* accessibilityDisplay = nullptr;
+  platform::HttpClient* http = nullptr;
+  platform::ImageDecoder* imageDecoder = nullptr;
+  BadgeStore* badges = nullptr;
+  FaviconStore* favicons = nullptr;
 };
 
 }  // namespace velvix

@@ -12,6 +12,8 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
+#include "Core/BadgeStore.hpp"
+#include "Core/FaviconStore.hpp"
 #include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
@@ -23,6 +25,8 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimDock.hpp"
+#include "Platform/Simulated/SimHttpClient.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
@@ -62,6 +66,10 @@ class TestWorld {
   AppMonitor& appMonitor();
   Activator& activator();
   Closer& closer();
+  sim::SimHttpClient& http();
+  platform::ImageDecoder& imageDecoder();
+  BadgeStore& badges();
+  FaviconStore& favicons();
   // Every service, created now where not yet.
   Services& services();
 
@@ -85,6 +93,10 @@ class TestWorld {
   std::unique_ptr<AppMonitor> appMonitor_;
   std::unique_ptr<Activator> activator_;
   std::unique_ptr<Closer> closer_;
+  std::unique_ptr<sim::SimHttpClient> http_;
+  std::unique_ptr<platform::ImageDecoder> imageDecoder_;
+  std::unique_ptr<BadgeStore> badges_;
+  std::unique_ptr<FaviconStore> favicons_;
 };
 
 }  // namespace velvix::test
