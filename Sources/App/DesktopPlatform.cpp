@@ -2,6 +2,7 @@
 
 #include "Core/Services.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
@@ -43,6 +44,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.symbolicHotKeys = &desktop.symbolicHotKeys();
   services.keyboards = &desktop.input();
   services.audioInput = &desktop.microphone();
+  services.accessibilityDisplay = &desktop.accessibilityDisplay();
 }
 
 }  // namespace velvix

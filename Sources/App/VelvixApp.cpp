@@ -5,6 +5,8 @@
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Activator.hpp"
+#include "Core/BadgeStore.hpp"
+#include "Core/FaviconStore.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
@@ -20,6 +22,8 @@
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/Qt/QtHttpClient.hpp"
+#include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -71,6 +75,10 @@ struct VelvixApp::Parts {
   std::unique_ptr<ChromeHostInstaller> hostInstaller;
   std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut;
   std::unique_ptr<HealthMonitor> healthMonitor;
+  std::unique_ptr<platform::HttpClient> http;
+  std::unique_ptr<platform::ImageDecoder> imageDecoder;
+  std::unique_ptr<BadgeStore> badges;
+  std::unique_ptr<FaviconStore> favicons;
 };
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
@@ -146,6 +154,15 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.systemSwitcherShortcut = p.systemSwitcherShortcut.get();
   p.healthMonitor = std::make_unique<HealthMonitor>(services_);
   services_.healthMonitor = p.healthMonitor.get();
+  // Site icons come from the real web; the program runs inside a Qt application.
+  p.http = std::make_unique<qt::QtHttpClient>(desktop.loop());
+  services_.http = p.http.get();
+  p.imageDecoder = std::make_unique<qt::QtImageDecoder>();
+  services_.imageDecoder = p.imageDecoder.get();
+  p.badges = std::make_unique<BadgeStore>(services_);
+  services_.badges = p.badges.get();
+  p.favicons = std::make_unique<FaviconStore>(*p.http, *p.imageDecoder);
+  services_.favicons = p.favicons.get();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }

@@ -33,10 +33,15 @@ class AudioInput;
 class BackgroundTimers;
 class AppResources;
 class Quarantine;
+class AccessibilityDisplay;
+class HttpClient;
+class ImageDecoder;
 }  // namespace platform
 
 class AXWindowBridge;
 class AppIcon;
+class BadgeStore;
+class FaviconStore;
 class Activator;
 class AppMonitor;
 class Closer;
@@ -108,6 +113,13 @@ struct Services {
   // Who answers Command-Tab, and the watch on whether presses reach us.
   SystemSwitcherShortcut* systemSwitcherShortcut = nullptr;
   HealthMonitor* healthMonitor = nullptr;
+
+  // The HUD's pictures and badges, and the platform services behind them.
+  platform::AccessibilityDisplay* accessibilityDisplay = nullptr;
+  platform::HttpClient* http = nullptr;
+  platform::ImageDecoder* imageDecoder = nullptr;
+  BadgeStore* badges = nullptr;
+  FaviconStore* favicons = nullptr;
 };
 
 }  // namespace velvix

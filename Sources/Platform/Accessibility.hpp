@@ -33,8 +33,14 @@ enum class AXError {
   apiDisabled,           // the process is not trusted
 };
 
+// A URL-valued attribute ("AXURL"), as its absolute text, such as "file:///Applications/Mail.app/".
+struct AXURLValue {
+  std::string absolute;
+  bool operator==(const AXURLValue&) const = default;
+};
+
 using AXValue = std::variant<std::monostate, bool, std::int64_t, double, std::string, AXElement,
-                             std::vector<AXElement>, Point, Size>;
+                             std::vector<AXElement>, Point, Size, AXURLValue>;
 
 namespace AXAttribute {
 inline constexpr const char* kWindows = "AXWindows";
@@ -50,6 +56,9 @@ inline constexpr const char* kRole = "AXRole";
 inline constexpr const char* kFrontmost = "AXFrontmost";
 inline constexpr const char* kChildren = "AXChildren";
 inline constexpr const char* kStatusLabel = "AXStatusLabel";
+inline constexpr const char* kSubrole = "AXSubrole";
+inline constexpr const char* kURL = "AXURL";
+inline constexpr const char* kParent = "AXParent";
 }  // namespace AXAttribute
 
 namespace AXAction {

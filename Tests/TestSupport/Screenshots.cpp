@@ -16,6 +16,23 @@ QImage blank(const QWidget& widget, double ratio) {
   return image;
 }
 
+// A colourful, busy field (sky, sun, stripes) that shows what translucent glass lets through.
+void paintDesktop(QImage& image, const QSizeF& size) {
+  QPainter p(&image);
+  const QRectF all(QPointF(0, 0), size);
+  QLinearGradient sky(all.topLeft(), all.bottomRight());
+  sky.setColorAt(0, QColor(0.35 * 255, 0.62 * 255, 0.86 * 255));
+  sky.setColorAt(1, QColor(0.20 * 255, 0.58 * 255, 0.62 * 255));
+  p.fillRect(all, sky);
+  QRadialGradient sun(all.center() + QPointF(all.width() / 4, -all.height() / 5), all.height() * 0.6);
+  sun.setColorAt(0, QColor(255, 196, 120));
+  sun.setColorAt(1, QColor(255, 196, 120, 0));
+  p.fillRect(all, sun);
+  p.setPen(QPen(QColor(255, 255, 255, 160), 3));
+  for (double x = -all.height(); x < all.width(); x += 36)
+    p.drawLine(QPointF(x, all.bottom()), QPointF(x + all.height(), 0));
+}
+
 }  // namespace
 
 QImage renderTransparent(QWidget& widget, double devicePixelRatio) {
@@ -26,22 +43,18 @@ QImage renderTransparent(QWidget& widget, double devicePixelRatio) {
 
 QImage renderOverDesktop(QWidget& widget, double devicePixelRatio) {
   QImage image = blank(widget, devicePixelRatio);
-  {
-    QPainter p(&image);
-    const QRectF all(QPointF(0, 0), QSizeF(widget.size()));
-    QLinearGradient sky(all.topLeft(), all.bottomRight());
-    sky.setColorAt(0, QColor(0.35 * 255, 0.62 * 255, 0.86 * 255));
-    sky.setColorAt(1, QColor(0.20 * 255, 0.58 * 255, 0.62 * 255));
-    p.fillRect(all, sky);
-    QRadialGradient sun(all.center() + QPointF(all.width() / 4, -all.height() / 5), all.height() * 0.6);
-    sun.setColorAt(0, QColor(255, 196, 120));
-    sun.setColorAt(1, QColor(255, 196, 120, 0));
-    p.fillRect(all, sun);
-    p.setPen(QPen(QColor(255, 255, 255, 160), 3));
-    for (double x = -all.height(); x < all.width(); x += 36)
-      p.drawLine(QPointF(x, all.bottom()), QPointF(x + all.height(), 0));
-  }
+  paintDesktop(image, QSizeF(widget.size()));
   widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  return image;
+}
+
+QImage composeOverDesktop(const QImage& picture) {
+  QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(picture.devicePixelRatio());
+  const QSizeF size = QSizeF(picture.size()) / picture.devicePixelRatio();
+  paintDesktop(image, size);
+  QPainter p(&image);
+  p.drawImage(QRectF(QPointF(0, 0), size), picture);
   return image;
 }
 

@@ -16,6 +16,8 @@ namespace velvix::test {
 
 QImage renderTransparent(QWidget& widget, double devicePixelRatio = 1.0);
 QImage renderOverDesktop(QWidget& widget, double devicePixelRatio = 2.0);
+// A picture already drawn (such as a panel's snapshot) laid over the stand-in desktop.
+QImage composeOverDesktop(const QImage& picture);
 
 // Renders `widget` over the stand-in desktop and writes it; the path written, if any.
 std::optional<std::filesystem::path> saveScreenshot(QWidget& widget, const std::string& name);

@@ -6,6 +6,7 @@
 
 #include "App/DesktopPlatform.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Qt/QtImageDecoder.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 
@@ -45,6 +46,8 @@ TestWorld::TestWorld() {
 TestWorld::~TestWorld() {
   healthMonitor_.reset();
   systemSwitcherShortcut_.reset();
+  favicons_.reset();
+  badges_.reset();
   closer_.reset();
   activator_.reset();
   appMonitor_.reset();
@@ -174,6 +177,40 @@ HealthMonitor& TestWorld::healthMonitor() {
   return *healthMonitor_;
 }
 
+sim::SimHttpClient& TestWorld::http() {
+  if (!http_) {
+    http_ = std::make_unique<sim::SimHttpClient>(loop);
+    services_.http = http_.get();
+  }
+  return *http_;
+}
+
+platform::ImageDecoder& TestWorld::imageDecoder() {
+  if (!imageDecoder_) {
+    imageDecoder_ = std::make_unique<qt::QtImageDecoder>();
+    services_.imageDecoder = imageDecoder_.get();
+  }
+  return *imageDecoder_;
+}
+
+BadgeStore& TestWorld::badges() {
+  if (!badges_) {
+    preferences();
+    appMonitor();
+    badges_ = std::make_unique<BadgeStore>(services_);
+    services_.badges = badges_.get();
+  }
+  return *badges_;
+}
+
+FaviconStore& TestWorld::favicons() {
+  if (!favicons_) {
+    favicons_ = std::make_unique<FaviconStore>(http(), imageDecoder());
+    services_.favicons = favicons_.get();
+  }
+  return *favicons_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -188,6 +225,8 @@ Services& TestWorld::services() {
   hostInstaller();
   systemSwitcherShortcut();
   healthMonitor();
+  badges();
+  favicons();
   return services_;
 }
 

@@ -12,6 +12,8 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
+#include "Core/BadgeStore.hpp"
+#include "Core/FaviconStore.hpp"
 #include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
@@ -29,6 +31,8 @@
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimDock.hpp"
+#include "Platform/Simulated/SimHttpClient.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
@@ -86,6 +90,10 @@ class TestWorld {
   ChromeHostInstaller& hostInstaller();
   SystemSwitcherShortcut& systemSwitcherShortcut();
   HealthMonitor& healthMonitor();
+  sim::SimHttpClient& http();
+  platform::ImageDecoder& imageDecoder();
+  BadgeStore& badges();
+  FaviconStore& favicons();
   // Every service, created now where not yet.
   Services& services();
 
@@ -121,6 +129,10 @@ class TestWorld {
   std::unique_ptr<ChromeHostInstaller> hostInstaller_;
   std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut_;
   std::unique_ptr<HealthMonitor> healthMonitor_;
+  std::unique_ptr<sim::SimHttpClient> http_;
+  std::unique_ptr<platform::ImageDecoder> imageDecoder_;
+  std::unique_ptr<BadgeStore> badges_;
+  std::unique_ptr<FaviconStore> favicons_;
 };
 
 }  // namespace velvix::test

@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SampleDesktop.hpp"
 
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDock.hpp"
 
 namespace velvix::sim::SampleDesktop {
 
@@ -20,6 +21,12 @@ void populate(SimDesktop& desktop) {
   desktop.addWindow(chrome, {.title = "Release notes", .bounds = {160, 100, 1100, 720}});
   desktop.addWindow(chrome, {.title = "Project board", .bounds = {100, 60, 1180, 760}});
   desktop.activate(chrome);
+
+  // The Dock keeps the applications' icons, Mail's with its unread count.
+  SimDock& dock = desktop.dock();
+  dock.start();
+  for (auto pid : {finder, chrome, terminal, textEdit}) dock.addApplication(pid);
+  dock.addApplication(mail, "3");
 }
 
 }  // namespace velvix::sim::SampleDesktop

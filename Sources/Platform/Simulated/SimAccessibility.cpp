@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimAccessibility.hpp"
 
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDock.hpp"
 
 namespace velvix::sim {
 
@@ -41,13 +42,18 @@ std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
   if (tag == kApplicationTag) {
     SimApp* app = desktop_.app(static_cast<platform::Pid>(payload));
     if (!app || app->terminated) return std::nullopt;
-    return Target{Kind::application, app, 0};
+    return Target{Kind::application, app, 0, e};
+  }
+  if (SimDock::isDockElement(e)) {
+    auto dockPid = desktop_.dock().pid();
+    if (!dockPid || !desktop_.dock().exists(e)) return std::nullopt;
+    return Target{Kind::dockElement, desktop_.app(*dockPid), 0, e};
   }
   if (tag == kWindowTag || tag == kCloseButtonTag) {
     SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
     if (!w || !w->inAccessibility) return std::nullopt;
     if (tag == kCloseButtonTag && !w->hasCloseButton) return std::nullopt;
-    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop_.app(w->owner), w->number};
+    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop_.app(w->owner), w->number, e};
   }
   return std::nullopt;
 }
@@ -85,6 +91,9 @@ AXError SimAccessibility::copyAttribute(AXElement e, const std::string& attribut
 }
 
 AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AXValue& value) {
+  if (t.kind == Kind::dockElement) return desktop_.dock().copyAttribute(t.element, attribute, value);
+  if (t.kind == Kind::application && t.app->bundleID == SimDock::kBundleID && attribute == Attr::kChildren)
+    return desktop_.dock().copyAttribute(t.element, attribute, value);
   if (t.kind == Kind::application) {
     const std::vector<std::int64_t> windows = desktop_.windowsOf(t.app->pid);
     if (attribute == Attr::kWindows) {

@@ -35,11 +35,12 @@ class SimAccessibility final : public platform::Accessibility {
   static platform::AXElement windowElement(std::int64_t number);
 
  private:
-  enum class Kind { application, window, closeButton };
+  enum class Kind { application, window, closeButton, dockElement };
   struct Target {
     Kind kind;
     SimApp* app = nullptr;
     std::int64_t window = 0;
+    platform::AXElement element{};
   };
   std::optional<Target> resolve(platform::AXElement element);
   // Charges one message to the element's application; false when it did not answer in time.

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
+#include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
@@ -281,5 +283,15 @@ std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width
 }
 
 std::vector<std::string> SimDesktop::activeActivities() const { return *activities_; }
+
+SimDock& SimDesktop::dock() {
+  if (!dock_) dock_ = std::make_unique<SimDock>(*this);
+  return *dock_;
+}
+
+SimAccessibilityDisplay& SimDesktop::accessibilityDisplay() {
+  if (!accessibilityDisplay_) accessibilityDisplay_ = std::make_unique<SimAccessibilityDisplay>();
+  return *accessibilityDisplay_;
+}
 
 }  // namespace velvix::sim

@@ -26,6 +26,8 @@
 namespace velvix::sim {
 
 class SimAccessibility;
+class SimAccessibilityDisplay;
+class SimDock;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -282,6 +284,9 @@ class SimDesktop {
   SimSymbolicHotKeys& symbolicHotKeys() { return *symbolicHotKeys_; }
   SimAudioInput& microphone() { return *microphone_; }
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
+  // The Dock (its process runs once started) and the user's accessibility display options.
+  SimDock& dock();
+  SimAccessibilityDisplay& accessibilityDisplay();
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
@@ -321,6 +326,8 @@ class SimDesktop {
   std::unique_ptr<SimSymbolicHotKeys> symbolicHotKeys_;
   std::unique_ptr<SimAudioInput> microphone_;
   double lastInputAt_[6] = {};
+  std::unique_ptr<SimDock> dock_;
+  std::unique_ptr<SimAccessibilityDisplay> accessibilityDisplay_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);
   std::int64_t nextTabID_ = 1;

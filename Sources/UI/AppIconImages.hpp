@@ -1,0 +1,30 @@
+#pragma once
+// Application icons as the HUD paints them: what the icon provider gives, or else a plain
+// generated icon (a rounded square in a colour of the bundle id's own, with the first letter of
+// the application's name), made once per bundle id.
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include <QImage>
+
+#include "UI/AppIconProvider.hpp"
+
+namespace velvix {
+
+class AppIconImages {
+ public:
+  static constexpr int kFallbackPixels = 128;
+
+  void setProvider(AppIconProvider provider) { provider_ = std::move(provider); }
+  QImage icon(const std::string& bundleID, std::optional<platform::Pid> pid);
+  // The generated icon of a bundle id.
+  static QImage fallback(const std::string& bundleID);
+
+ private:
+  AppIconProvider provider_;
+  std::map<std::string, QImage> fallbacks_;
+};
+
+}  // namespace velvix

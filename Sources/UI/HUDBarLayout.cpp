@@ -1,0 +1,60 @@
+#include "UI/HUDBarLayout.hpp"
+
+#include <algorithm>
+
+namespace velvix {
+
+HUDMetrics::Rows HUDBarLayout::rowsShown(const HUDMetrics::Rows& rows, int itemCount) {
+  if (!rows.empty()) return rows;
+  std::vector<int> all;
+  for (int i = 0; i < itemCount; ++i) all.push_back(i);
+  return {all};
+}
+
+double HUDBarLayout::cellWidth(const HUDMetrics& metrics, const std::vector<double>& cellWidths, int index) {
+  std::optional<double> frozen;
+  if (index >= 0 && index < static_cast<int>(cellWidths.size()))
+    frozen = cellWidths[static_cast<std::size_t>(index)];
+  return metrics.pictureSize(frozen).width + 2 * metrics.pad();
+}
+
+std::map<int, Rect> HUDBarLayout::cellFrames(const HUDMetrics& metrics, const HUDMetrics::Rows& rows,
+                                             int itemCount, const std::vector<double>& cellWidths, Size bar) {
+  std::vector<std::vector<int>> shown;
+  for (const auto& row : rowsShown(rows, itemCount)) {
+    std::vector<int> cells;
+    for (int index : row)
+      if (index >= 0 && index < itemCount) cells.push_back(index);
+    shown.push_back(std::move(cells));
+  }
+  const double cellHeight = metrics.cellHeight();
+  const double rowCount = static_cast<double>(shown.size());
+  const double stackHeight = rowCount * cellHeight + std::max(rowCount - 1, 0.0) * metrics.vpad();
+  const double top = metrics.vpad() + metrics.extraTop();
+  const double available = bar.height - top - metrics.vpad() - metrics.extraBottom();
+  double y = top + std::max(0.0, (available - stackHeight) / 2);
+
+  std::map<int, Rect> frames;
+  for (const auto& row : shown) {
+    double rowWidth = 0;
+    for (int index : row) rowWidth += cellWidth(metrics, cellWidths, index);
+    if (!row.empty()) rowWidth += (static_cast<double>(row.size()) - 1) * metrics.gap();
+    // Rows are centred in the width between the side paddings, even a row wider than that.
+    double x = metrics.hpad() + (bar.width - 2 * metrics.hpad() - rowWidth) / 2;
+    for (int index : row) {
+      const double width = cellWidth(metrics, cellWidths, index);
+      frames[index] = Rect{x, y, width, cellHeight};
+      x += width + metrics.gap();
+    }
+    y += cellHeight + metrics.vpad();
+  }
+  return frames;
+}
+
+std::optional<int> HUDBarLayout::cellAt(const std::map<int, Rect>& frames, Point point) {
+  for (const auto& [index, frame] : frames)
+    if (frame.contains(point)) return index;
+  return std::nullopt;
+}
+
+}  // namespace velvix

@@ -1,0 +1,253 @@
+#include "UI/HUDController.hpp"
+
+#include <cmath>
+
+#include <QImage>
+#include <QWidget>
+
+#include "Core/LiveWindowStream.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Platform/Privacy.hpp"
+#include "Platform/Qt/QtGeometry.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Support/RunningApps.hpp"
+#include "Support/WindowList.hpp"
+#include "UI/FrostBackdrop.hpp"
+#include "UI/HUDModel.hpp"
+#include "UI/HUDView.hpp"
+
+namespace velvix {
+
+struct HUDController::Impl {
+  explicit Impl(Services& s) : services(s), model(*s.loop), liveStream(s) {}
+
+  void fitLayout(const std::vector<SwitchableItem>& items, const platform::ScreenInfo& screen);
+  // Fits the list on the screen under the pointer, which it gives; without one it clears the
+  // layout of the list before.
+  std::optional<platform::ScreenInfo> fitOnTargetScreen(const std::vector<SwitchableItem>& items);
+  void ensurePanel();
+  void layout(const platform::ScreenInfo& screen);
+  void startLivePreview();
+  std::optional<std::int64_t> liveWindow(const SwitchableItem& item) const;
+
+  Services& services;
+  HUDModel model;
+  LiveWindowStream liveStream;
+  std::unique_ptr<QWidget> panel;
+  FrostBackdropView* frostView = nullptr;
+  FrostBackdropView::Fade* frostFade = nullptr;
+  std::string frostFadeKey;
+  HUDView* hostingView = nullptr;
+  // The width / height of each entry's still at the last thumbnail fit.
+  HUDMetrics::Aspects aspects;
+  HUDMetrics::Size panelSize;
+  AppIconProvider iconProvider;
+};
+
+std::optional<platform::ScreenInfo> HUDController::targetScreen(
+    const std::vector<platform::ScreenInfo>& screens, Point pointer) {
+  for (const auto& screen : screens)
+    if (screen.frame.contains(pointer)) return screen;
+  if (!screens.empty()) return screens.front();
+  return std::nullopt;
+}
+
+Rect HUDController::placement(HUDMetrics::Size size, const Rect& visibleFrame) {
+  // Screen coordinates grow downwards here, so "below the middle" adds.
+  const double centreY = visibleFrame.midY() + kCentreDrop * visibleFrame.height;
+  return {visibleFrame.midX() - size.width / 2, centreY - size.height / 2, size.width, size.height};
+}
+
+void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
+                                    const platform::ScreenInfo& screen) {
+  const HUDSizePreset preset = services.preferences->hudSizePreset.get();
+  const HUDMetrics::Size visible{screen.visibleFrame.width, screen.visibleFrame.height};
+  if (!model.usesThumbnails()) {
+    aspects.clear();
+    const auto fit = HUDMetrics::fitScreen(preset, false, HUDMetrics::Aspects(items.size()), visible);
+    model.setFittedIconSize(fit.icon);
+    model.setRows({});
+    model.setCellWidths({});
+    model.setCellThumbs({});
+    panelSize = fit.panel;
+    return;
+  }
+  // The stills are taken now and kept while the HUD shows this list, whatever the cache does.
+  std::vector<std::optional<RGBAImage>> thumbs;
+  aspects.clear();
+  for (const auto& item : items) {
+    std::optional<RGBAImage> still;
+    if (services.thumbnails)
+      if (auto cached = services.thumbnails->images.find(item.id);
+          cached != services.thumbnails->images.end())
+        still = cached->second.image;
+    std::optional<double> aspect;
+    if (still && still->pointHeight() > 0) aspect = still->pointWidth() / still->pointHeight();
+    aspects.push_back(aspect);
+    thumbs.push_back(std::move(still));
+  }
+  const auto fit = HUDMetrics::fitScreen(preset, true, aspects, visible);
+  model.setFittedIconSize(fit.icon);
+  model.setRows(fit.rows);
+  model.setCellWidths(fit.cellWidths);
+  model.setCellThumbs(std::move(thumbs));
+  panelSize = fit.panel;
+}
+
+std::optional<platform::ScreenInfo> HUDController::Impl::fitOnTargetScreen(
+    const std::vector<SwitchableItem>& items) {
+  auto screen = targetScreen(services.screens->screens(), services.screens->pointerLocation());
+  if (screen) {
+    fitLayout(items, *screen);
+    return screen;
+  }
+  // No screen to fit on: the new list must not be drawn with the rows, widths and stills of the
+  // list before it.
+  aspects.clear();
+  model.setRows({});
+  model.setCellWidths({});
+  model.setCellThumbs({});
+  return screen;
+}
+
+void HUDController::Impl::ensurePanel() {
+  if (panel) return;
+  panel = std::make_unique<QWidget>(
+      nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+  panel->setObjectName(kPanelName);
+  panel->setAttribute(Qt::WA_TranslucentBackground);
+  panel->setAttribute(Qt::WA_ShowWithoutActivating);
+  const auto made = FrostBackdrop::make(HUDView::displayOptions(services), panel.get());
+  frostView = made.view;
+  frostFade = made.fade;
+  hostingView = new HUDView(model, services, panel.get());
+  if (iconProvider) hostingView->setAppIconProvider(iconProvider);
+}
+
+void HUDController::Impl::layout(const platform::ScreenInfo& screen) {
+  const Rect frame = placement(panelSize, screen.visibleFrame);
+  panel->setGeometry(qt::toQRect(frame));
+  const QRect inner = QRect(QPoint(0, 0), panel->size())
+                          .adjusted(static_cast<int>(kPanelInset), static_cast<int>(kPanelInset),
+                                    -static_cast<int>(kPanelInset), -static_cast<int>(kPanelInset));
+  const double radius = HUDMetrics{model.fittedIconSize(), false}.cornerRadius();
+  frostView->setGeometry(inner);
+  frostView->setCornerRadius(radius);
+  hostingView->setGeometry(inner);
+  FrostBackdrop::resize(*frostFade, inner.width(), inner.height(), radius, frostFadeKey);
+}
+
+std::optional<std::int64_t> HUDController::Impl::liveWindow(const SwitchableItem& item) const {
+  if (item.windowNumber) return item.windowNumber;
+  std::optional<platform::Pid> pid;
+  if (item.browser && services.runningApps)
+    if (auto running = services.runningApps->first(std::string(browsers::bundleID(*item.browser))))
+      pid = running->pid;
+  if (!pid) pid = item.pid;
+  if (!pid || !services.windows) return std::nullopt;
+  if (auto front = services.windows->frontWindow(*pid)) return front->windowNumber;
+  return std::nullopt;
+}
+
+void HUDController::Impl::startLivePreview() {
+  model.setLiveFrame(std::nullopt);
+  model.setLiveItemID(std::nullopt);
+  // Whatever streamed for the list before stops here, also when nothing streams now.
+  liveStream.stop();
+  const auto& items = model.items();
+  if (!model.usesThumbnails() || items.empty()) return;
+  const SwitchableItem& first = items.front();
+  const auto window = liveWindow(first);
+  if (!window) return;
+  model.setLiveItemID(first.id);
+  liveStream.onFrame = [this](const RGBAImage& frame) { model.setLiveFrame(frame); };
+  // The start is asynchronous itself; a later show or hide abandons it through its generation.
+  if (services.thumbnails && services.thumbnails->isAvailable()) liveStream.start(*window, kLivePreviewWidth);
+}
+
+HUDController::HUDController(Services& services) : impl_(std::make_unique<Impl>(services)) {}
+
+HUDController::~HUDController() = default;
+
+HUDModel& HUDController::model() {
+  return impl_->model;
+}
+
+void HUDController::show(const std::vector<SwitchableItem>& items, int selectedIndex) {
+  Impl& d = *impl_;
+  const Preferences& preferences = *d.services.preferences;
+  // Only access already granted counts: showing the HUD never prompts.
+  d.model.setUsesThumbnails(preferences.showThumbnails.get() && d.services.privacy->screenCapturePreflight());
+  const auto screen = d.fitOnTargetScreen(items);
+  d.model.setItems(items);
+  d.model.setSelectedIndex(selectedIndex);
+  d.model.setHoverIndex(std::nullopt);
+  d.model.setGlassStyle(preferences.hudGlassStyle.get());
+  d.model.setDragEnabled(preferences.dragTabsBetweenWindows.get());
+  d.model.endDrag(std::nullopt);
+  d.model.setMovedIndex(std::nullopt);
+  d.ensurePanel();
+  if (screen) d.layout(*screen);
+  FrostBackdrop::tune(d.frostView);
+  d.panel->show();
+  d.panel->raise();
+  d.startLivePreview();
+}
+
+void HUDController::update(const std::vector<SwitchableItem>& items, int selectedIndex) {
+  Impl& d = *impl_;
+  d.model.endDrag(std::nullopt);
+  d.model.setMovedIndex(std::nullopt);
+  if (d.panel) {
+    const auto screen = d.fitOnTargetScreen(items);
+    d.model.setItems(items);
+    d.model.setSelectedIndex(selectedIndex);
+    if (screen) d.layout(*screen);
+    return;
+  }
+  d.model.setItems(items);
+  d.model.setSelectedIndex(selectedIndex);
+}
+
+void HUDController::hide() {
+  Impl& d = *impl_;
+  d.liveStream.stop();
+  d.model.setLiveFrame(std::nullopt);
+  d.model.setLiveItemID(std::nullopt);
+  d.model.endDrag(std::nullopt);
+  d.model.setMovedIndex(std::nullopt);
+  if (d.panel) d.panel->hide();
+}
+
+bool HUDController::isVisible() const {
+  return impl_->panel && impl_->panel->isVisible();
+}
+
+bool HUDController::panelContains(Point globalTopLeft) const {
+  auto frame = panelFrame();
+  return isVisible() && frame && frame->contains(globalTopLeft);
+}
+
+void HUDController::setAppIconProvider(AppIconProvider provider) {
+  impl_->iconProvider = provider;
+  if (impl_->hostingView) impl_->hostingView->setAppIconProvider(std::move(provider));
+}
+
+std::optional<Rect> HUDController::panelFrame() const {
+  if (!impl_->panel) return std::nullopt;
+  return qt::fromQRect(impl_->panel->geometry());
+}
+
+std::optional<RGBAImage> HUDController::snapshot(double scale) const {
+  QWidget* panel = impl_->panel.get();
+  if (!panel || panel->size().isEmpty()) return std::nullopt;
+  QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(scale);
+  image.fill(Qt::transparent);
+  panel->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  return qt::fromQImage(image);
+}
+
+}  // namespace velvix

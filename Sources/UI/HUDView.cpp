@@ -1,0 +1,264 @@
+#include "UI/HUDView.hpp"
+
+#include <cmath>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "Core/BadgeStore.hpp"
+#include "Core/Services.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Platform/AccessibilityDisplay.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "UI/AppIconImages.hpp"
+#include "UI/HUDBarLayout.hpp"
+#include "UI/HUDDragGhost.hpp"
+#include "UI/HUDGlassSurface.hpp"
+#include "UI/HUDModel.hpp"
+#include "UI/HUDSiteIcons.hpp"
+
+namespace velvix {
+
+namespace {
+
+// Where no display options are known, nothing is reduced.
+class NoDisplayOptions final : public platform::AccessibilityDisplay {
+ public:
+  bool reduceTransparency() const override { return false; }
+  bool reduceMotion() const override { return false; }
+};
+
+bool affectsLayout(HUDModel::Property p) {
+  using P = HUDModel::Property;
+  return p == P::items || p == P::rows || p == P::cellWidths || p == P::fittedIconSize ||
+         p == P::usesThumbnails || p == P::dragEnabled;
+}
+
+}  // namespace
+
+class HUDView::Bar final : public QWidget {
+ public:
+  Bar(HUDModel& model, Services& services)
+      : model_(model), services_(services), siteIcons_(services.favicons) {
+    setObjectName(kBarName);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_TranslucentBackground);
+    siteIcons_.onChange = [this] { update(); };
+  }
+
+  AppIconImages& icons() { return icons_; }
+  const std::map<int, Rect>& frames() const { return frames_; }
+
+  void modelChanged(HUDModel::Property property) {
+    if (property == HUDModel::Property::items) siteIcons_.follow(model_.items());
+    if (affectsLayout(property)) relayout();
+    update();
+  }
+
+  void relayout() {
+    const HUDMetrics metrics{model_.fittedIconSize(), model_.usesThumbnails()};
+    frames_ = HUDBarLayout::cellFrames(metrics, model_.rows(), static_cast<int>(model_.items().size()),
+                                       model_.cellWidths(),
+                                       {static_cast<double>(width()), static_cast<double>(height())});
+    // Frames are collected only where tabs may be dragged.
+    if (model_.dragEnabled()) model_.cellFrames = frames_;
+  }
+
+  std::optional<HUDCell> cell(int index) {
+    const auto& items = model_.items();
+    if (index < 0 || index >= static_cast<int>(items.size())) return std::nullopt;
+    const auto i = static_cast<std::size_t>(index);
+    HUDCell cell;
+    cell.item = items[i];
+    cell.isSelected = model_.selectedIndex() == index;
+    cell.isHovered = model_.hoverIndex() == index;
+    cell.dragRole = dragRole(model_, index);
+    cell.metrics = {model_.fittedIconSize(), model_.usesThumbnails()};
+    if (i < model_.cellWidths().size()) cell.frozenWidth = model_.cellWidths()[i];
+    if (i < model_.cellThumbs().size() && model_.cellThumbs()[i])
+      cell.frozenThumb = qt::toQImage(*model_.cellThumbs()[i]);
+    if (model_.liveFrame() && model_.liveItemID() == cell.item.id)
+      cell.liveThumb = qt::toQImage(*model_.liveFrame());
+    cell.closable = model_.usesThumbnails() && !HUDCell::isAuxiliary(cell.item);
+    const bool isApp = cell.item.kind == ItemKind::app;
+    cell.appIcon = icons_.icon(cell.item.bundleID, isApp ? cell.item.pid : std::nullopt);
+    if (auto site = siteIcons_.icon(cell.item.id)) cell.siteIcon = qt::toQImage(*site);
+    if (services_.badges) cell.dockBadge = services_.badges->badge(cell.item);
+    cell.headerTitle = cell.item.title;
+    if (isApp && services_.thumbnails)
+      if (auto cached = services_.thumbnails->images.find(cell.item.id);
+          cached != services_.thumbnails->images.end())
+        if (cached->second.title && !cached->second.title->empty()) cell.headerTitle = *cached->second.title;
+    return cell;
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent*) override { relayout(); }
+
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    const bool reduceTransparency = displayOptions(services_).reduceTransparency();
+    for (const auto& [index, frame] : frames_) {
+      auto drawn = cell(index);
+      if (!drawn) continue;
+      painter.save();
+      painter.translate(frame.x, frame.y);
+      drawn->paint(painter, reduceTransparency);
+      painter.restore();
+    }
+    paintGhost(painter, reduceTransparency);
+  }
+
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton) return;
+    const Point p = pointOf(event);
+    press_ = Press{HUDBarLayout::cellAt(frames_, p), p};
+    if (press_->index) {
+      press_->itemID = model_.items()[static_cast<std::size_t>(*press_->index)].id;
+      press_->onClose = closeControlAt(*press_->index, p);
+    }
+    model_.gesturePressed();
+  }
+
+  void mouseMoveEvent(QMouseEvent* event) override {
+    const Point p = pointOf(event);
+    followHover(p);
+    if (!press_ || !press_->index) return;
+    const int index = *press_->index;
+    if (!press_->dragging && !press_->onClose && model_.isDraggable(index) &&
+        std::hypot(p.x - press_->start.x, p.y - press_->start.y) >= kDragThreshold)
+      press_->dragging = true;
+    if (press_->dragging) model_.gestureMoved(index, p);
+  }
+
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton || !press_) return;
+    const Press press = *press_;
+    press_.reset();
+    const Point p = pointOf(event);
+    if (!press.index) return;
+    const int index = *press.index;
+    if (press.dragging) {
+      model_.gestureReleased(index, p);
+      return;
+    }
+    // A click ends where it began; if the list changed meanwhile, the cell holds another entry.
+    if (!holds(index, press.itemID)) return;
+    if (press.onClose) {
+      if (closeControlAt(index, p) && model_.onClose) model_.onClose(index);
+    } else if (HUDBarLayout::cellAt(frames_, p) == index && model_.onCommit) {
+      model_.onCommit(index);
+    }
+  }
+
+  void leaveEvent(QEvent*) override {
+    if (auto hovered = model_.hoverIndex()) model_.hoverLeft(*hovered);
+  }
+
+ private:
+  struct Press {
+    std::optional<int> index;
+    Point start;
+    std::string itemID;  // the entry in the cell when the button went down
+    bool onClose = false;
+    bool dragging = false;
+  };
+
+  static Point pointOf(const QMouseEvent* event) { return {event->position().x(), event->position().y()}; }
+
+  void followHover(Point p) {
+    const auto under = HUDBarLayout::cellAt(frames_, p);
+    const auto hovered = model_.hoverIndex();
+    if (under == hovered) return;
+    if (hovered) model_.hoverLeft(*hovered);
+    if (under) model_.setHoverIndex(under);
+  }
+
+  bool holds(int index, const std::string& itemID) const {
+    const auto& items = model_.items();
+    return index >= 0 && index < static_cast<int>(items.size()) &&
+           items[static_cast<std::size_t>(index)].id == itemID;
+  }
+
+  bool closeControlAt(int index, Point p) {
+    auto frame = frames_.find(index);
+    auto drawn = cell(index);
+    return frame != frames_.end() && drawn &&
+           drawn->closeControlContains({p.x - frame->second.x, p.y - frame->second.y});
+  }
+
+  void paintGhost(QPainter& painter, bool reduceTransparency) {
+    const auto drag = model_.dragIndex();
+    const auto location = model_.dragLocation();
+    if (!drag || !location || *drag < 0 || *drag >= static_cast<int>(model_.items().size())) return;
+    HUDDragGhost ghost;
+    ghost.item = model_.items()[static_cast<std::size_t>(*drag)];
+    ghost.accepted = model_.dropIndex().has_value();
+    ghost.appIcon = icons_.icon(ghost.item.bundleID, std::nullopt);
+    ghost.paint(painter, *location, reduceTransparency);
+  }
+
+  HUDModel& model_;
+  Services& services_;
+  AppIconImages icons_;
+  HUDSiteIcons siteIcons_;
+  std::map<int, Rect> frames_;
+  std::optional<Press> press_;
+};
+
+struct HUDView::Subscriptions {
+  Subscription model;
+  Subscription badges;
+};
+
+HUDView::HUDView(HUDModel& model, Services& services, QWidget* parent)
+    : QWidget(parent), model_(model), services_(services), subscriptions_(std::make_unique<Subscriptions>()) {
+  setAttribute(Qt::WA_TranslucentBackground);
+  bar_ = new Bar(model_, services_);
+  const HUDGlassSurface glass{HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()};
+  surface_ = glass.wrap(bar_, *services_.loop, displayOptions(services_), this);
+  subscriptions_->model = model_.observe([this](HUDModel::Property property) {
+    if (property == HUDModel::Property::fittedIconSize || property == HUDModel::Property::glassStyle)
+      restyle();
+    bar_->modelChanged(property);
+  });
+  if (services_.badges) subscriptions_->badges = services_.badges->observe([this] { bar_->update(); });
+  bar_->modelChanged(HUDModel::Property::items);
+}
+
+HUDView::~HUDView() = default;
+
+const platform::AccessibilityDisplay& HUDView::displayOptions(const Services& services) {
+  static const NoDisplayOptions none;
+  if (services.accessibilityDisplay) return *services.accessibilityDisplay;
+  return none;
+}
+
+void HUDView::setAppIconProvider(AppIconProvider provider) {
+  bar_->icons().setProvider(std::move(provider));
+  bar_->update();
+}
+
+QWidget* HUDView::bar() const {
+  return bar_;
+}
+
+const std::map<int, Rect>& HUDView::cellFrames() const {
+  return bar_->frames();
+}
+
+std::optional<HUDCell> HUDView::cell(int index) const {
+  return bar_->cell(index);
+}
+
+void HUDView::resizeEvent(QResizeEvent* event) {
+  surface_->setGeometry(QRect(QPoint(0, 0), event->size()));
+}
+
+void HUDView::restyle() {
+  const HUDGlassSurface glass{HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()};
+  HUDGlassSurface::restyle(surface_, glass);
+}
+
+}  // namespace velvix

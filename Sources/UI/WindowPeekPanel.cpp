@@ -1,0 +1,188 @@
+#include "UI/WindowPeekPanel.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidget>
+
+#include "Core/Services.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/Qt/QtGeometry.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "UI/HUDMetrics.hpp"
+
+namespace velvix {
+
+namespace {
+
+constexpr double kFrameInterval = 1.0 / 60;
+
+// The panel's content: the picture stretched to fill it on both axes, in rounded corners with a
+// faint white border, at the panel's alpha.
+class PeekView final : public QWidget {
+ public:
+  PeekView()
+      : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                             Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput) {
+    setObjectName(WindowPeekPanel::kPanelName);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    resize(400, 300);
+  }
+  void setImage(QImage image) {
+    image_ = std::move(image);
+    update();
+  }
+  void setAlpha(double alpha) {
+    alpha_ = alpha;
+    setWindowOpacity(alpha);
+    update();
+  }
+  double alpha() const { return alpha_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    p.setOpacity(alpha_);
+    const QRectF all(rect());
+    QPainterPath shape;
+    shape.addRoundedRect(all, WindowPeekPanel::kCornerRadius, WindowPeekPanel::kCornerRadius);
+    p.save();
+    p.setClipPath(shape);
+    if (!image_.isNull()) p.drawImage(all, image_);
+    p.restore();
+    const QRectF line = all.adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath border;
+    border.addRoundedRect(line, WindowPeekPanel::kCornerRadius - 0.5, WindowPeekPanel::kCornerRadius - 0.5);
+    p.strokePath(border,
+                 QPen(QColor::fromRgbF(1, 1, 1, static_cast<float>(WindowPeekPanel::kBorderOpacity)), 1));
+  }
+
+ private:
+  QImage image_;
+  double alpha_ = 0;
+};
+
+}  // namespace
+
+struct WindowPeekPanel::Impl {
+  explicit Impl(Services& s) : services(s) {}
+
+  // Moves the alpha to `target` over `duration` seconds on the main loop, replacing any fade
+  // under way; `done` runs when it arrives.
+  void fade(double target, double duration, std::function<void()> done);
+
+  Services& services;
+  std::unique_ptr<PeekView> panel;
+  std::uint64_t hideGeneration = 0;
+  platform::Timer fadeTimer;
+};
+
+void WindowPeekPanel::Impl::fade(double target, double duration, std::function<void()> done) {
+  fadeTimer.invalidate();
+  PeekView* view = panel.get();
+  const double from = view->alpha();
+  if (duration <= 0) {
+    view->setAlpha(target);
+    if (done) done();
+    return;
+  }
+  const double start = services.loop->uptime();
+  fadeTimer = services.loop->every(kFrameInterval, [this, view, from, target, start, duration, done] {
+    const double t = std::clamp((services.loop->uptime() - start) / duration, 0.0, 1.0);
+    view->setAlpha(from + (target - from) * t);
+    if (t < 1) return;
+    fadeTimer.invalidate();
+    if (done) done();
+  });
+}
+
+WindowPeekPanel::WindowPeekPanel(Services& services) : impl_(std::make_unique<Impl>(services)) {}
+
+WindowPeekPanel::~WindowPeekPanel() = default;
+
+std::optional<Rect> WindowPeekPanel::windowFrame(const Rect& bounds,
+                                                 const std::vector<platform::ScreenInfo>& screens) {
+  // Window-server and screen coordinates share the top-left origin here, so the place is the
+  // window's own bounds.
+  if (bounds.width > 1 && bounds.height > 1 && !screens.empty()) return bounds;
+  return std::nullopt;
+}
+
+Rect WindowPeekPanel::centredFrame(Size image, const std::optional<platform::ScreenInfo>& screen,
+                                   const std::vector<platform::ScreenInfo>& screens) {
+  Rect area;
+  if (screen) {
+    area = screen->visibleFrame;
+  } else if (!screens.empty()) {
+    area = screens.front().visibleFrame;
+  }
+  const double aspect = image.width / std::max(image.height, 1.0);
+  const double byWidthW = kAreaFraction * area.width, byWidthH = byWidthW / std::max(aspect, 0.01);
+  const double byHeightH = kAreaFraction * area.height, byHeightW = byHeightH * aspect;
+  const bool heightLimited = byHeightH < byWidthH;
+  const double width = heightLimited ? byHeightW : byWidthW;
+  const double height = heightLimited ? byHeightH : byWidthH;
+  return {area.midX() - width / 2, area.midY() - height / 2, HUDMetrics::round(width),
+          HUDMetrics::round(height)};
+}
+
+void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
+                           std::optional<platform::ScreenInfo> screen) {
+  Impl& d = *impl_;
+  if (!d.panel) d.panel = std::make_unique<PeekView>();
+  d.panel->setImage(qt::toQImage(image));
+  const auto screens = d.services.screens->screens();
+  const Rect f = windowFrame(windowBounds, screens)
+                     .value_or(centredFrame({image.pointWidth(), image.pointHeight()}, screen, screens));
+  ++d.hideGeneration;
+  const bool wasVisible = d.panel->isVisible();
+  d.panel->setGeometry(qt::toQRect(f));
+  if (wasVisible) {
+    d.fade(1, 0, {});  // a fade-out under way is overridden at once
+    return;
+  }
+  d.panel->setAlpha(0);
+  d.panel->show();
+  d.fade(1, kFadeDuration, {});
+}
+
+void WindowPeekPanel::hide() {
+  Impl& d = *impl_;
+  if (!d.panel || !d.panel->isVisible()) return;
+  const std::uint64_t generation = d.hideGeneration;
+  d.fade(0, kFadeDuration, [&d, generation] {
+    // A show since the fade began keeps the panel.
+    if (d.hideGeneration == generation && d.panel) d.panel->hide();
+  });
+}
+
+void WindowPeekPanel::hideImmediately() {
+  Impl& d = *impl_;
+  if (!d.panel || !d.panel->isVisible()) return;
+  d.fade(0, 0, {});
+  d.panel->hide();
+}
+
+bool WindowPeekPanel::isVisible() const {
+  return impl_->panel && impl_->panel->isVisible();
+}
+
+double WindowPeekPanel::alpha() const {
+  return impl_->panel ? impl_->panel->alpha() : 0;
+}
+
+std::optional<Rect> WindowPeekPanel::frame() const {
+  if (!impl_->panel) return std::nullopt;
+  return qt::fromQRect(impl_->panel->geometry());
+}
+
+std::uint64_t WindowPeekPanel::hideGeneration() const {
+  return impl_->hideGeneration;
+}
+
+}  // namespace velvix

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QMouseEvent>
+
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "TestSupport/HUDScene.hpp"
+#include "TestSupport/Screenshots.hpp"
+#include "UI/HUDBarLayout.hpp"
+#include "UI/HUDDragRole.hpp"
+#include "UI/HUDView.hpp"
+
+namespace velvix {
+namespace {
+
+using Moves = std::vector<std::pair<int, int>>;
+
+// A bar over a model that the test fills, on a simulated desktop with the scene's entries.
+class HUDViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    model.canDrag = test::tabMoverCanDrag;
+    model.canDrop = test::tabMoverCanDrop;
+    model.onCommit = [this](int i) { commits.push_back(i); };
+    model.onClose = [this](int i) { closes.push_back(i); };
+    model.onMoveTab = [this](int source, int target) { moves.emplace_back(source, target); };
+  }
+
+  // Shows the entries at base size 100, sized as the panel would size them.
+  void present(std::vector<SwitchableItem> items, bool thumbnails, bool dragEnabled = true) {
+    const HUDMetrics metrics{100, thumbnails};
+    model.setUsesThumbnails(thumbnails);
+    model.setFittedIconSize(100);
+    model.setDragEnabled(dragEnabled);
+    std::vector<std::optional<RGBAImage>> stills;
+    for (const auto& item : items) {
+      auto cached = scene.world.thumbnails().images.find(item.id);
+      stills.push_back(cached == scene.world.thumbnails().images.end() ? std::nullopt
+                                                                       : std::optional(cached->second.image));
+    }
+    if (thumbnails) model.setCellThumbs(std::move(stills));
+    const int count = static_cast<int>(items.size());
+    model.setItems(std::move(items));
+    const auto size = metrics.panelSize(count, 1, 4000);
+    view.resize(static_cast<int>(size.width - 24), static_cast<int>(size.height - 24));
+  }
+
+  Point centreOf(int cell) const {
+    const Rect r = view.cellFrames().at(cell);
+    return {r.midX(), r.midY()};
+  }
+  Point closeControlOf(int cell) const {
+    const Rect frame = view.cellFrames().at(cell);
+    const Rect control = *view.cell(cell)->closeControlRect();
+    return {frame.x + control.midX(), frame.y + control.midY()};
+  }
+
+  void send(QEvent::Type type, Point p, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    const QPointF local(p.x, p.y);
+    QMouseEvent event(type, local, view.bar()->mapToGlobal(local), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.bar(), &event);
+  }
+  void hover(Point p) { send(QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton); }
+  void press(Point p) { send(QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
+  void drag(Point p) { send(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
+  void release(Point p) { send(QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
+  void click(Point p) {
+    press(p);
+    release(p);
+  }
+  void dragAndDrop(int source, Point to) {
+    press(centreOf(source));
+    drag({centreOf(source).x + 10, centreOf(source).y});
+    drag(to);
+    release(to);
+  }
+
+  test::HUDScene scene;
+  HUDModel model{scene.world.loop};
+  HUDView view{model, scene.world.services()};
+  std::vector<int> commits, closes;
+  Moves moves;
+};
+
+TEST_F(HUDViewTest, RowsAreStackedAndCentredWithTheirCellsSideBySide) {
+  const HUDMetrics m{100, true};  // pad 1, gap 9, vpad 10, thumbH 105
+  const auto frames = HUDBarLayout::cellFrames(m, {{0, 1, 2}, {3, 9}}, 4, {168, 105, 105, 200}, {800, 400});
+  ASSERT_EQ(frames.size(), 4u);  // index 9 is beyond the list
+  EXPECT_EQ(frames.at(0).width, 170);
+  EXPECT_EQ(frames.at(1).x, frames.at(0).maxX() + 9);
+  // The first row is 170 + 107 + 107 + 2 gaps = 402 wide, centred in 800.
+  EXPECT_EQ(frames.at(0).x, (800 - 402) / 2.0);
+  EXPECT_EQ(frames.at(3).x, (800 - 202) / 2.0);
+  EXPECT_EQ(frames.at(3).y, frames.at(0).maxY() + 10);
+  EXPECT_EQ(frames.at(0).height, m.cellHeight());
+  // Without rows, one row of every entry.
+  EXPECT_EQ(HUDBarLayout::rowsShown({}, 3), (HUDMetrics::Rows{{0, 1, 2}}));
+}
+
+TEST_F(HUDViewTest, TheCloseControlAppearsOnlyOnHoverAndCallsOnClose) {
+  present({scene.window("com.apple.mail", "Mail", "Inbox"),
+           scene.window("com.apple.TextEdit", "TextEdit", "Notes")},
+          true);
+  const Point control = closeControlOf(1);
+  click(control);  // not hovered: the spot is just the picture
+  EXPECT_EQ(commits, std::vector<int>{1});
+  EXPECT_TRUE(closes.empty());
+
+  hover(control);
+  EXPECT_EQ(model.hoverIndex(), 1);
+  EXPECT_TRUE(view.cell(1)->showsCloseControl());
+  EXPECT_FALSE(view.cell(0)->showsCloseControl());
+  click(control);
+  EXPECT_EQ(closes, std::vector<int>{1});
+  EXPECT_EQ(commits, std::vector<int>{1});
+
+  hover({-5, -5});  // off every cell
+  EXPECT_EQ(model.hoverIndex(), std::nullopt);
+  EXPECT_FALSE(view.cell(1)->showsCloseControl());
+}
+
+TEST_F(HUDViewTest, IconCellsAndThePlaceholderEntryHaveNoCloseControl) {
+  SwitchableItem placeholder = scene.tab(Browser::chrome, "1", 11, "Settings", HUDCell::kAuxiliaryURL);
+  present({placeholder, scene.window("com.apple.mail", "Mail", "Inbox")}, true);
+  EXPECT_FALSE(view.cell(0)->closable);
+  EXPECT_TRUE(view.cell(1)->closable);
+  present({placeholder, scene.window("com.apple.mail", "Mail", "Inbox")}, false);
+  EXPECT_FALSE(view.cell(1)->closable);
+}
+
+TEST_F(HUDViewTest, ALiveFrameReplacesTheStillOnlyInTheStreamedCell) {
+  std::vector<SwitchableItem> items{scene.window("com.apple.mail", "Mail", "Inbox"),
+                                    scene.window("com.apple.TextEdit", "TextEdit", "Notes"),
+                                    scene.window("com.apple.Preview", "Preview", "Photo")};
+  present(items, true);
+  const RGBAPixel red{255, 0, 0, 255};
+  model.setLiveFrame(RGBAImage::filled(64, 40, red));
+  model.setLiveItemID(items[1].id);
+  EXPECT_TRUE(view.cell(0)->liveThumb.isNull());
+  EXPECT_FALSE(view.cell(1)->liveThumb.isNull());
+
+  const QImage image = test::renderTransparent(view);
+  auto pictureCentre = [&](int cell) {
+    const Rect frame = view.cellFrames().at(cell), picture = view.cell(cell)->pictureRect();
+    return image.pixelColor(static_cast<int>(frame.x + picture.midX()),
+                            static_cast<int>(frame.y + picture.midY()));
+  };
+  auto stillColour = [&](int cell) {
+    return scene.world.thumbnails().images.at(items[cell].id).image.pixel(5, 5);
+  };
+  EXPECT_EQ(pictureCentre(1), QColor(255, 0, 0));
+  for (int cell : {0, 2}) {
+    const RGBAPixel still = stillColour(cell);
+    EXPECT_EQ(pictureCentre(cell), QColor(still.r, still.g, still.b)) << cell;
+  }
+}
+
+TEST_F(HUDViewTest, ATabDroppedOnATabOfAnotherWindowMovesItButNotOntoItsOwnWindow) {
+  SwitchableItem ownWindow = scene.window("com.google.Chrome", "Google Chrome", "Docs");
+  std::vector<SwitchableItem> items{scene.tab(Browser::chrome, "1", 11, "Docs", "https://docs.example.com/"),
+                                    scene.tab(Browser::chrome, "2", 21, "Mail", "https://mail.example.com/"),
+                                    ownWindow,
+                                    scene.tab(Browser::chrome, "2", 22, "Maps", "https://maps.example.com/")};
+  present(items, true);
+
+  press(centreOf(0));
+  drag({centreOf(0).x + 5, centreOf(0).y});  // under 8 points: no drag yet
+  EXPECT_EQ(model.dragIndex(), std::nullopt);
+  drag(centreOf(1));
+  EXPECT_EQ(model.dragIndex(), 0);
+  EXPECT_EQ(model.dropIndex(), 1);
+  EXPECT_EQ(dragRole(model, 3), HUDDragRole::destination);  // the other tab of the target's window
+  EXPECT_EQ(dragRole(model, 2), HUDDragRole::none);
+  release(centreOf(1));
+  EXPECT_EQ(moves, (Moves{{0, 1}}));
+
+  dragAndDrop(0, centreOf(2));                               // the entry of the tab's own browser window
+  dragAndDrop(0, {centreOf(0).x + 20, centreOf(0).y + 20});  // its own cell
+  EXPECT_EQ(moves, (Moves{{0, 1}}));
+  EXPECT_TRUE(commits.empty());
+}
+
+TEST_F(HUDViewTest, AShortMoveIsAClickAndUndraggableEntriesOnlyClick) {
+  present({scene.tab(Browser::chrome, "1", 11, "Docs", "https://docs.example.com/"),
+           scene.window("com.apple.mail", "Mail", "Inbox"),
+           scene.tab(Browser::chrome, "2", 21, "Mail", "https://m.example.com/")},
+          false);
+  press(centreOf(0));
+  drag({centreOf(0).x + 7, centreOf(0).y});
+  release({centreOf(0).x + 7, centreOf(0).y});
+  press(centreOf(1));
+  drag(centreOf(2));  // an application entry cannot be dragged
+  EXPECT_EQ(model.dragIndex(), std::nullopt);
+  release(centreOf(2));
+  EXPECT_EQ(commits, std::vector<int>{0});
+  EXPECT_TRUE(moves.empty());
+}
+
+TEST_F(HUDViewTest, AClickOnACellWhoseEntryChangedMeanwhileDoesNothing) {
+  SwitchableItem mail = scene.window("com.apple.mail", "Mail", "Inbox");
+  SwitchableItem notes = scene.window("com.apple.TextEdit", "TextEdit", "Notes");
+  present({mail, notes}, true);
+  const Point control = closeControlOf(0), second = centreOf(1);
+  hover(control);
+  press(control);
+  model.setItems({notes, mail});
+  release(control);
+  press(second);
+  model.setItems({notes, notes});
+  release(second);
+  EXPECT_TRUE(closes.empty());
+  EXPECT_TRUE(commits.empty());
+}
+
+TEST_F(HUDViewTest, WithDraggingOffNoFramesAreCollectedAndClicksStillWork) {
+  present({scene.tab(Browser::chrome, "1", 11, "Docs", "https://docs.example.com/"),
+           scene.tab(Browser::chrome, "2", 21, "Mail", "https://mail.example.com/")},
+          true, false);
+  EXPECT_TRUE(model.cellFrames.empty());
+  dragAndDrop(0, centreOf(1));
+  EXPECT_EQ(model.dragIndex(), std::nullopt);
+  EXPECT_TRUE(moves.empty());
+  click(centreOf(1));
+  EXPECT_EQ(commits, std::vector<int>{1});
+}
+
+TEST_F(HUDViewTest, TheHeaderNamesTheCachedWindowTitleOfApplicationEntries) {
+  SwitchableItem mail = scene.window("com.apple.mail", "Mail", "Inbox");
+  SwitchableItem tab = scene.tab(Browser::chrome, "1", 11, "(4) Chat", "https://chat.example.com/");
+  mail.title = "Mail";  // the entry's own title, older than the picture's
+  present({mail, tab}, true);
+  EXPECT_EQ(view.cell(0)->headerTitle, "Inbox");
+  EXPECT_EQ(view.cell(1)->headerTitle, "(4) Chat");
+  EXPECT_EQ(view.cell(1)->dockBadge, "4");  // a tab's badge is its title count
+  scene.world.thumbnails().images.at(mail.id).title = "";
+  EXPECT_EQ(view.cell(0)->headerTitle, "Mail");
+}
+
+TEST_F(HUDViewTest, TabsShowTheirSiteIconOnceLoadedAndKeepTheSymbolWithoutOne) {
+  const std::string withIcon = "https://icons.example.com/page", without = "https://bare.example.com/";
+  scene.serveSiteIcon(withIcon);
+  present({scene.tab(Browser::chrome, "1", 11, "Icons", withIcon),
+           scene.tab(Browser::chrome, "1", 12, "Bare", without)},
+          false);
+  scene.world.loop.advance(1);
+  EXPECT_FALSE(view.cell(0)->siteIcon.isNull());
+  EXPECT_TRUE(view.cell(1)->siteIcon.isNull());
+}
+
+TEST_F(HUDViewTest, AMovedFlashOutlastsANewDrag) {
+  present({scene.tab(Browser::chrome, "1", 11, "A", "https://a.example.com/"),
+           scene.tab(Browser::chrome, "2", 21, "B", "https://b.example.com/"),
+           scene.tab(Browser::chrome, "2", 22, "C", "https://c.example.com/")},
+          false);
+  model.flashMoved(2);
+  press(centreOf(0));
+  drag(centreOf(1));
+  EXPECT_EQ(model.movedIndex(), std::nullopt);  // a new drag ends the flash
+  model.setMovedIndex(2);
+  EXPECT_EQ(dragRole(model, 2), HUDDragRole::moved);
+  EXPECT_EQ(dragRole(model, 0), HUDDragRole::source);
+  EXPECT_EQ(dragRole(model, 1), HUDDragRole::target);
+  release(centreOf(1));
+}
+
+}  // namespace
+}  // namespace velvix
