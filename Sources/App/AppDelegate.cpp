@@ -3,21 +3,192 @@
 #include <algorithm>
 #include <vector>
 
-#include "Platform/MainLoop.hpp"
+#include "Bridge/AppleScriptBridge.hpp"
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/AppMonitor.hpp"
+#include "Core/BadgeStore.hpp"
+#include "Core/DockController.hpp"
+#include "Core/MRUManager.hpp"
+#include "Core/MicMute.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/QuitCleanup.hpp"
+#include "Core/ThumbnailStore.hpp"
+#include "Input/EventTap.hpp"
+#include "Input/SwitcherController.hpp"
+#include "Input/TerminalMouseSelection.hpp"
+#include "Platform/Application.hpp"
+#include "Platform/Privacy.hpp"
+#include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/HealthMonitor.hpp"
+#include "Support/PermissionsService.hpp"
+#include "Support/RunningApps.hpp"
+#include "Support/UpdateChecker.hpp"
+#include "UI/OnboardingWindowController.hpp"
+#include "UI/SettingsWindowController.hpp"
 
 namespace velvix {
 
 AppDelegate::AppDelegate(Services& services) : services_(services) {}
+
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
+  // 1-2: the launch line, and only one copy may own the chord.
   services_.log->health("launched");
   terminateOtherInstances();
+
+  // 3: menus and the updater.
+  mainMenu_.install(*this);
+  statusItem_.install();
+  if (services_.updater) services_.updater->startUpdater();
+
+  // 4: the browsers' host manifests and a microphone mute left by an earlier run.
+  if (services_.hostInstaller) services_.hostInstaller->install();  // errors only show in its status
+  if (services_.micMute) services_.micMute->reconcileOwnershipAtLaunch();
+
+  // 5: the inventory and the services that feed it.
+  services_.mru->seedRunningApps();
+  services_.appMonitor->start();
+  services_.bridge->start();
+  observeBrowserLaunches();
+  if (services_.badges) services_.badges->start();
+  if (services_.dock) services_.dock->applyPreference();
+
+  // 6: the event tap must never be delayed by timer coalescing or napping.
   noNapActivity_ = services_.workspace->beginActivity(kNoNapActivityOptions, kNoNapReason);
+
+  // 7: the chord session, the tap and the health monitor.
+  switcher_ = std::make_unique<SwitcherController>(services_);
+  eventTap_ = std::make_unique<EventTap>(services_, *switcher_);
+  auto watch = alive_.watch();
+  eventTap_->onSecureInputChange = [this, watch](bool on, std::optional<std::string> holder) {
+    if (!watch.expired()) statusItem_.setSecureInput(on, std::move(holder));
+  };
+  eventTap_->onTapLost = [this, watch] {
+    if (!watch.expired()) startTapWhenPermitted();
+  };
+  if (services_.healthMonitor) {
+    services_.healthMonitor->onFault = [this, watch] {
+      if (!watch.expired() && eventTap_) eventTap_->logState();
+    };
+    services_.healthMonitor->start();
+  }
+
+  // 8: settings changes re-apply chord ownership at once; switching the diagnostic log on starts
+  // it with a state line. Delivered at the loop's next turn, so the new value is stored by then.
+  debugLoggingWasOn_ = services_.preferences->debugLogging.get();
+  preferencesWatch_ = services_.preferences->observeWillChange([this, watch](std::string_view) {
+    services_.loop->post([this, watch] {
+      if (watch.expired() || !eventTap_) return;
+      eventTap_->reconcileChordOwnership();
+      const bool on = services_.preferences->debugLogging.get();
+      if (on && !debugLoggingWasOn_) eventTap_->logState();
+      debugLoggingWasOn_ = on;
+    });
+  });
+
+  // 9: tabs of the running browsers whose scripts are allowed.
+  seedBrowsersOverAppleEvents();
+
+  // 11-13.
+  startTapWhenPermitted();
+  services_.thumbnails->seedVisibleWindows();
+  showOnboarding();
 }
 
-void AppDelegate::applicationWillTerminate() { services_.log->health("quit"); }
+void AppDelegate::seedBrowsersOverAppleEvents() {
+  for (Browser browser : browsers::all()) {
+    if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
+    services_.permissions->refreshAutomationStatus(browser, [this, watch = alive_.watch(), browser](std::int32_t status) {
+      if (!watch.expired() && status == platform::Privacy::kAutomationGranted) services_.scripts->seed(browser);
+    });
+  }
+}
+
+void AppDelegate::showOnboarding() {
+  if (!services_.onboardingWindow) return;
+  if (!services_.preferences->hasCompletedOnboarding.get()) {
+    services_.onboardingWindow->show(OnboardingMode::setup);
+  } else if (!services_.privacy->accessibilityTrusted(false) || !services_.privacy->listenEventPreflight()) {
+    services_.onboardingWindow->show(OnboardingMode::regrant);
+  }
+}
+
+// Accessibility may be missing at launch or revoked later: the tap start is retried every 3 s
+// until it succeeds, without a restart.
+void AppDelegate::startTapWhenPermitted() {
+  auto tryStart = [this] { return services_.privacy->accessibilityTrusted(false) && eventTap_ && eventTap_->start(); };
+  if (tryStart()) {
+    statusItem_.updateIcon(true);
+    return;
+  }
+  statusItem_.updateIcon(false);
+  tapRetryTimer_.invalidate();
+  tapRetryTimer_ = services_.loop->every(kTapRetryInterval, [this, tryStart] {
+    if (!tryStart()) return;
+    statusItem_.updateIcon(true);
+    tapRetryTimer_.invalidate();
+  });
+}
+
+// A Chromium-family browser's first launch in a run re-installs the host manifests: the browser
+// may have been installed since the application started.
+void AppDelegate::observeBrowserLaunches() {
+  browserLaunches_ = services_.workspace->notificationCenter().observe(
+      platform::WorkspaceNotification::kDidLaunchApplication, *services_.loop, [this](const platform::Notification& n) {
+        if (!n.userInfo.is_object() || !n.userInfo.contains("bundleID") || !n.userInfo["bundleID"].is_string()) return;
+        const std::string bundleID = n.userInfo["bundleID"].get<std::string>();
+        auto browser = browsers::fromBundleID(bundleID);
+        if (!browser || !browsers::isChromiumFamily(*browser)) return;
+        if (!reinstalledForBrowsers_.insert(bundleID).second) return;
+        services_.log->log("browser launched (" + bundleID + "); refreshing host manifests");
+        if (services_.hostInstaller) services_.hostInstaller->install();
+        services_.bridge->refreshExtensionPresence();
+      });
+}
+
+bool AppDelegate::applicationShouldTerminate() {
+  if (services_.micMute) QuitCleanup::releaseMicrophoneIfHeld(services_, eventTap_ && eventTap_->isInputLocked());
+  if (services_.mouseSelection) services_.mouseSelection->discardHandoff();
+  return true;
+}
+
+void AppDelegate::applicationWillTerminate() {
+  if (eventTap_) eventTap_->stop();  // gives the system its Command-Tab back
+  if (services_.healthMonitor) services_.healthMonitor->markCleanExit();
+  services_.log->health("quit");
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool) {
+  if (eventTap_ && eventTap_->isEnabled()) {
+    if (services_.settingsWindow) services_.settingsWindow->show();
+  } else {
+    openOnboardingMenuItem();
+  }
+  return true;
+}
+
+void AppDelegate::applicationDidBecomeActive() {
+  for (const auto& w : services_.application->windows())
+    if (w.visible) return;
+  if (services_.settingsWindow) services_.settingsWindow->show();
+}
+
+void AppDelegate::openSettingsMenuItem() {
+  if (services_.settingsWindow) services_.settingsWindow->show();
+}
+
+void AppDelegate::openOnboardingMenuItem() {
+  if (!services_.onboardingWindow) return;
+  services_.onboardingWindow->show(services_.preferences->hasCompletedOnboarding.get() ? OnboardingMode::regrant
+                                                                                      : OnboardingMode::setup);
+}
+
+void AppDelegate::checkForUpdatesMenuItem() {
+  services_.application->activate(true);
+  if (services_.updater) services_.updater->checkForUpdates();
+}
 
 // Only one copy may own the chord: an older copy is force-terminated and given up to 2 s to go,
 // spinning the loop meanwhile. One that refuses is left running and the launch goes on.

@@ -9,7 +9,14 @@
 #include "Core/FaviconStore.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/Closer.hpp"
+#include "Core/DockController.hpp"
 #include "Core/MRUManager.hpp"
+#include "Input/TerminalEditingKeys.hpp"
+#include "Input/TerminalMouseSelection.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
+#include "UI/MicFeedbackHUD.hpp"
+#include "UI/OnboardingWindowController.hpp"
+#include "UI/SettingsWindowController.hpp"
 #include "Core/MicMute.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/TabMover.hpp"
@@ -79,6 +86,12 @@ struct VelvixApp::Parts {
   std::unique_ptr<platform::ImageDecoder> imageDecoder;
   std::unique_ptr<BadgeStore> badges;
   std::unique_ptr<FaviconStore> favicons;
+  std::unique_ptr<DockController> dock;
+  TerminalEditingKeys terminalKeys;
+  std::unique_ptr<TerminalMouseSelection> mouseSelection;
+  MicFeedbackHUD micHUD;
+  std::unique_ptr<SettingsWindowController> settingsWindow;
+  std::unique_ptr<OnboardingWindowController> onboardingWindow;
 };
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
@@ -90,7 +103,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
   services_.home = options.home;
-  services_.backgroundTimers = &p.backgroundTimers;
+  services_.backgroundTimers = options.backgroundTimers ? options.backgroundTimers : &p.backgroundTimers;
   // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
   // by a signal switches them back on in this file.
   const auto simulatedState = options.home / ".velvix-simulated-desktop";
@@ -163,8 +176,27 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.badges = p.badges.get();
   p.favicons = std::make_unique<FaviconStore>(*p.http, *p.imageDecoder);
   services_.favicons = p.favicons.get();
+  p.dock = std::make_unique<DockController>(services_);
+  services_.dock = p.dock.get();
+  services_.terminalKeys = &p.terminalKeys;
+  p.mouseSelection = std::make_unique<TerminalMouseSelection>(SupportFolder::path(options.home));
+  services_.mouseSelection = p.mouseSelection.get();
+  services_.micHUD = &p.micHUD;
+  p.settingsWindow = std::make_unique<SettingsWindowController>(services_);
+  services_.settingsWindow = p.settingsWindow.get();
+  p.onboardingWindow = std::make_unique<OnboardingWindowController>(services_);
+  services_.onboardingWindow = p.onboardingWindow.get();
+  desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);
+}
+
+void VelvixApp::terminate() {
+  if (terminated_) return;
+  if (!delegate_->applicationShouldTerminate()) return;
+  terminated_ = true;
+  delegate_->applicationWillTerminate();
+  if (onQuit) onQuit();
 }
 
 VelvixApp::~VelvixApp() {

@@ -4,6 +4,7 @@
 // program and the end-to-end scenarios build the application the same way through it.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "App/AppDelegate.hpp"
@@ -11,6 +12,7 @@
 
 namespace velvix {
 namespace platform {
+class BackgroundTimers;
 class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
@@ -25,6 +27,8 @@ struct VelvixAppOptions {
   bool persistentSettings = true;
   // Where the resources the application carries (the relay program) are; empty: beside the program.
   std::filesystem::path resources;
+  // Background timers to use instead of real threads (scenarios run them on the virtual clock).
+  platform::BackgroundTimers* backgroundTimers = nullptr;
 };
 
 class VelvixApp {
@@ -35,6 +39,12 @@ class VelvixApp {
   Services& services() { return services_; }
   AppDelegate& delegate() { return *delegate_; }
 
+  // The application was asked to terminate (its menu, the system): the delegate's clean-up runs,
+  // then `onQuit` ends the main loop. Runs once.
+  void terminate();
+  std::function<void()> onQuit;
+  bool hasTerminated() const { return terminated_; }
+
   // Where the settings file of a home folder lives.
   static std::filesystem::path settingsFile(const std::filesystem::path& home);
 
@@ -43,6 +53,7 @@ class VelvixApp {
   Services services_;
   std::unique_ptr<Parts> parts_;
   std::unique_ptr<AppDelegate> delegate_;
+  bool terminated_ = false;
 };
 
 }  // namespace velvix

@@ -5,10 +5,7 @@
 #include <filesystem>
 
 #include <QApplication>
-#include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
@@ -19,14 +16,6 @@
 
 namespace velvix {
 namespace {
-
-int quitPipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: the loop picks the byte up and quits normally.
-void requestQuit(int) {
-  const char byte = 'q';
-  [[maybe_unused]] auto ignored = ::write(quitPipe[1], &byte, 1);
-}
 
 // The home folder the relay uses too, so both find the same socket.
 std::filesystem::path homeFolder() {
@@ -50,18 +39,11 @@ int VelvixMain::main(int argc, char** argv) {
   // No Dock icon and no menu bar of its own until activated.
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);
 
-  // Interrupt and terminate end the run through the normal quit path.
-  if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &application);
-    QObject::connect(notifier, &QSocketNotifier::activated, &application, [] { QApplication::quit(); });
-    std::signal(SIGINT, requestQuit);
-    std::signal(SIGTERM, requestQuit);
-  }
-
+  // Quitting (the application's own terminate path) ends the Qt loop. Termination and crash
+  // signals end the process after giving the system its Command-Tab back.
+  velvix.onQuit = [] { QApplication::quit(); };
   loop.post([&velvix] { velvix.delegate().applicationDidFinishLaunching(); });
-  const int status = QApplication::exec();
-  velvix.delegate().applicationWillTerminate();
-  return status;
+  return QApplication::exec();
 }
 
 }  // namespace velvix

@@ -26,6 +26,9 @@ inline constexpr const char* kDidDeactivateApplication = "WorkspaceDidDeactivate
 inline constexpr const char* kDidTerminateApplication = "WorkspaceDidTerminateApplication";
 inline constexpr const char* kWillSleep = "WorkspaceWillSleep";
 inline constexpr const char* kDidWake = "WorkspaceDidWake";
+inline constexpr const char* kScreensDidWake = "WorkspaceScreensDidWake";
+inline constexpr const char* kSessionDidBecomeActive = "WorkspaceSessionDidBecomeActive";
+inline constexpr const char* kScreenIsUnlocked = "ScreenIsUnlocked";
 }  // namespace WorkspaceNotification
 
 enum class ActivationPolicy { Regular, Accessory, Prohibited };
@@ -77,6 +80,8 @@ class Workspace {
   virtual RGBAImage iconForFile(const std::string& path) const = 0;
   virtual RGBAImage applicationIcon(Pid pid) const = 0;
   virtual RGBAImage genericApplicationIcon() const = 0;
+  // The operating system's version, as the state line shows it.
+  virtual std::string operatingSystemVersion() const = 0;
 
   // This process: its bundle identifier (empty when the bundle has none) and pid.
   virtual std::string ownBundleIdentifier() const = 0;

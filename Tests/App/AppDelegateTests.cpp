@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "App/AppDelegate.hpp"
+#include "Input/EventTap.hpp"
 #include "Support/AppIdentity.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -9,13 +10,20 @@ namespace {
 
 using test::TestWorld;
 
-TEST(AppDelegate, LaunchWritesLaunchedAndHoldsTheLatencyCriticalActivity) {
+TEST(AppDelegate, ARunBeginsWithLaunchedTakesTheChordAndEndsWithQuit) {
   TestWorld world;
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(world.desktop.activeActivities(), std::vector<std::string>{AppDelegate::kNoNapReason});
+  ASSERT_TRUE(delegate.eventTap() && delegate.eventTap()->hasTap());
+  EXPECT_EQ(delegate.statusItem().icon(), StatusItemController::Icon::healthy);
+  EXPECT_FALSE(world.desktop.symbolicHotKeys().isEnabled(1));
   delegate.applicationWillTerminate();
-  EXPECT_EQ(world.healthLines(), (std::vector<std::string>{"launched", "quit"}));
+  EXPECT_TRUE(world.desktop.symbolicHotKeys().isEnabled(1));
+  auto lines = world.healthLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "launched");
+  EXPECT_EQ(lines.back(), "quit");
 }
 
 TEST(AppDelegate, OlderCopyThatQuitsIsWaitedForThenTheLaunchGoesOn) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Support/SupportFolder.hpp"
 #include "TestSupport/Eventually.hpp"
 #include "TestSupport/TempFolder.hpp"
@@ -18,8 +19,9 @@ std::string readFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The real program, started the way a user starts it, with a home folder of its own.
-TEST(VelvixProgram, StartsOverTheSampleDesktopLogsLaunchedAndQuitsOnTerminate) {
+// The real program, started the way a user starts it, with a home folder of its own: it launches
+// over the sample desktop, takes Command-Tab from the system, and gives it back when terminated.
+TEST(VelvixProgram, LaunchesTakesTheChordAndGivesItBackWhenTerminated) {
   test::TempFolder home;
   const std::string binary = std::string(VELVIX_BINARY_DIR) + "/velvix";
   pid_t child = ::fork();
@@ -31,15 +33,18 @@ TEST(VelvixProgram, StartsOverTheSampleDesktopLogsLaunchedAndQuitsOnTerminate) {
     ::_exit(127);
   }
   const auto health = SupportFolder::path(home.path()) / "health.log";
-  const bool launched = test::eventually([&] { return readFile(health).find(" launched\n") != std::string::npos; });
+  const auto hotKeys = (home.path() / ".velvix-simulated-desktop" / "symbolic-hotkeys").string();
+  const bool running = test::eventually([&] { return readFile(health).find(" state: ") != std::string::npos; });
+  const auto whileRunning = sim::SimSymbolicHotKeys::readStateFile(hotKeys);
   ::kill(child, SIGTERM);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(launched) << "no 'launched' line in " << health;
-  EXPECT_TRUE(WIFEXITED(status)) << status;
-  const std::string log = readFile(health);
-  EXPECT_EQ(log.substr(log.size() - 5), "quit\n");
-  EXPECT_NE(log.find("Z launched\n"), std::string::npos);
+  ASSERT_TRUE(running) << readFile(health);
+  EXPECT_NE(readFile(health).find("Z launched\n"), std::string::npos);
+  EXPECT_FALSE(whileRunning.at(1));  // Velvix owned the chord
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(sim::SimSymbolicHotKeys::readStateFile(hotKeys).at(1));
+  EXPECT_TRUE(sim::SimSymbolicHotKeys::readStateFile(hotKeys).at(2));
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ class SimWorkspace final : public platform::Workspace {
   RGBAImage iconForFile(const std::string& path) const override;
   RGBAImage applicationIcon(platform::Pid pid) const override;
   RGBAImage genericApplicationIcon() const override;
+  std::string operatingSystemVersion() const override { return "14.5 (simulated desktop)"; }
   std::string ownBundleIdentifier() const override;
   platform::Pid ownPid() const override;
   void setOwnActivationPolicy(platform::ActivationPolicy policy) override;
