@@ -80,7 +80,7 @@ bool SimInput::runTaps(InputEvent& event) {
     auto it = taps_.find(id);
     if (it == taps_.end() || !it->second.valid) continue;
     Tap& tap = it->second;
-    if (tap.timedOut && tap.enabled) {
+    if (tap.timedOut) {
       {
         std::lock_guard lock(tapsMutex_);
         tap.timedOut = false;
@@ -173,6 +173,14 @@ bool SimInput::isEnabled(TapID tap) const {
 bool SimInput::isValid(TapID tap) const {
   auto it = taps_.find(tap);
   return it != taps_.end() && it->second.valid && desktop_.accessibilityTrusted;
+}
+
+void SimInput::disableByTimeout(TapID tap) {
+  std::lock_guard lock(tapsMutex_);
+  if (auto it = taps_.find(tap); it != taps_.end()) {
+    it->second.enabled = false;
+    it->second.timedOut = true;
+  }
 }
 
 void SimInput::invalidate(TapID tap) {

@@ -60,6 +60,9 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   bool isEnabled(TapID tap) const override;
   bool isValid(TapID tap) const override;
   void invalidate(TapID tap) override;
+  // What the system does to a tap that answered too late: switches it off, and tells it so with
+  // the next event.
+  void disableByTimeout(TapID tap);
   std::vector<TapInfo> tapList() const override;
   void post(const platform::InputEvent& event) override;
 

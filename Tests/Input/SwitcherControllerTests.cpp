@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "Core/MRUManager.hpp"
+#include "Input/SwitcherController.hpp"
+#include "TestSupport/AppWorld.hpp"
+#include "UI/HUDController.hpp"
+#include "UI/HUDModel.hpp"
+
+namespace velvix {
+namespace {
+
+using platform::EventFlag::kCommand;
+using test::AppWorld;
+
+struct SessionWorld : AppWorld {
+  explicit SessionWorld(int apps = 6) {
+    for (int i = 0; i < apps; ++i) pids.push_back(launchApp("com.example.app" + std::to_string(i), "App" + std::to_string(i), {"W"}));
+    launch();
+    for (auto pid : pids) {
+      desktop.activate(pid);
+      pause(2);
+    }
+  }
+  SwitcherController& s() { return *app->delegate().switcher(); }
+  std::vector<platform::Pid> pids;
+};
+
+TEST(SwitcherController, OpensOnTheEntryAfterTheCurrentOneOrTheLastWithShift) {
+  SessionWorld w(3);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  EXPECT_EQ(w.s().index(), 1u);
+  w.s().cancel();
+  ASSERT_TRUE(w.s().begin(true, false));
+  EXPECT_EQ(w.s().index(), w.s().session()->size() - 1);
+  w.s().cancel();
+  w.release();
+}
+
+TEST(SwitcherController, StepRowKeepsTheRelativeColumnAndWraps) {
+  SessionWorld w(6);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.s().step(false);  // shows the HUD
+  w.s().hud().model().setRows({{0, 1, 2, 3}, {4, 5}});
+  while (w.s().index() != 3) w.s().step(false);
+  w.s().stepRow(true);  // (3 + 0.5) / 4 x 2 = 1.75: column 1 of the second row
+  EXPECT_EQ(w.s().index(), 5u);
+  w.s().stepRow(true);  // wraps to the first row: (1 + 0.5) / 2 x 4 = 3
+  EXPECT_EQ(w.s().index(), 3u);
+  w.s().hud().model().setRows({{0, 1, 2, 3}});  // one row: Up and Down step
+  w.s().stepRow(true);
+  EXPECT_EQ(w.s().index(), 4u);
+  w.s().cancel();
+  w.release();
+}
+
+TEST(SwitcherController, ClosingKeepsTheSameEntrySelectedAndTheLastCloseCancels) {
+  SessionWorld w(3);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.s().step(false);
+  const std::string selected = (*w.s().session())[w.s().index()].id;
+  w.s().closeItem(0);
+  EXPECT_EQ((*w.s().session())[w.s().index()].id, selected);
+  while (w.s().session()) w.s().closeItem(0);
+  EXPECT_FALSE(w.s().session());
+  EXPECT_FALSE(w.hudVisible());
+  w.release();
+}
+
+TEST(SwitcherController, TheAuxiliaryWindowEntryIsNeverClosed) {
+  SessionWorld w(2);
+  w.launchApp("com.apple.Safari", "Safari", {"Settings"});
+  SwitchableItem aux;
+  aux.id = "tab:safari:win:aux:url:x";
+  aux.kind = ItemKind::tab;
+  aux.browser = Browser::safari;
+  aux.bundleID = "com.apple.Safari";
+  aux.url = MRUManager::kAuxPlaceholderURL;
+  aux.lastActivatedAt = w.loop.now() - 5;
+  w.services().mru->items.push_back(aux);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  const auto& session = *w.s().session();
+  auto at = std::find_if(session.begin(), session.end(), [&](const SwitchableItem& e) { return e.id == aux.id; });
+  ASSERT_NE(at, session.end());
+  const auto size = session.size();
+  w.s().closeItem(static_cast<std::size_t>(at - session.begin()));
+  EXPECT_EQ(w.s().session()->size(), size);
+  w.s().cancel();
+  w.release();
+}
+
+TEST(SwitcherController, AClickOutsideTheHUDDismissesTheChordAndOneInsideDoesNot) {
+  SessionWorld w(3);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.pause(0.2);
+  ASSERT_TRUE(w.hudVisible());
+  auto frame = *w.s().hud().panelFrame();
+  w.s().handleMouseDown({frame.midX(), frame.midY()});
+  EXPECT_TRUE(w.s().session());
+  w.s().handleMouseDown({frame.maxX() + 50, frame.maxY() + 50});
+  EXPECT_FALSE(w.s().session());
+  w.release();
+}
+
+TEST(SwitcherController, AnEmptyListOpensNoChordAndSaysSo) {
+  AppWorld w;
+  w.launch();
+  w.app->services().mru->items.clear();
+  w.desktop.windowServerFaults.windowListFails = false;
+  for (auto pid : w.desktop.windowsOf(w.desktop.selfPid())) w.desktop.closeWindow(pid);
+  EXPECT_FALSE(w.app->delegate().switcher()->begin(false, false));
+  auto lines = w.healthLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "chord not opened: the switcher list came back empty"), lines.end());
+}
+
+}  // namespace
+}  // namespace velvix
