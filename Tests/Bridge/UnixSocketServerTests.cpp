@@ -100,11 +100,7 @@ TEST_F(UnixSocketServerTest, APathOf103BytesBindsAndOneOf104FailsWithoutTouching
     const std::size_t fixed = home.path().string().size() + 2 + hostchannel::socketPath("").size() - 1;
     return (home.path() / std::string(pathBytes - fixed, 'h')).string();
   };
-  const std::string fits = hostchannel::socketPath(homeFor(103));
-  ASSERT_EQ(fits.size(), 103u);
-  start(fits);
-  EXPECT_TRUE(TestSocket::connectTo(fits).isOpen());
-
+  // The refused path first: descriptors are counted while no other connection is being closed.
   const std::string tooLong = hostchannel::socketPath(homeFor(104));
   ASSERT_EQ(tooLong.size(), 104u);
   std::filesystem::create_directories(std::filesystem::path(tooLong).parent_path());
@@ -116,6 +112,11 @@ TEST_F(UnixSocketServerTest, APathOf103BytesBindsAndOneOf104FailsWithoutTouching
   EXPECT_EQ(*error, std::string("socket path too long failed: ") + std::strerror(ENAMETOOLONG));
   EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
   EXPECT_TRUE(std::filesystem::is_regular_file(tooLong));
+
+  const std::string fits = hostchannel::socketPath(homeFor(103));
+  ASSERT_EQ(fits.size(), 103u);
+  start(fits);
+  EXPECT_TRUE(TestSocket::connectTo(fits).isOpen());
 }
 
 TEST_F(UnixSocketServerTest, AFolderThatCannotBeMadeIsReportedAsTheFileSystemSaysIt) {
