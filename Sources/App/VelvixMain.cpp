@@ -5,11 +5,14 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QGuiApplication>
 
 
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
+#include "Platform/Qt/SimDesktopView.hpp"
+#include "Support/ProcessLog.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -33,8 +36,20 @@ int VelvixMain::main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);  // a menu-bar application has no main window
   qt::QtMainLoop loop;
   sim::SimDesktop desktop(loop);
-  sim::SampleDesktop::populate(desktop);
+  std::string problem;
+  sim::SampleDesktop::populate(desktop, &problem);
+  if (!problem.empty()) processLog(problem);
   VelvixApp velvix(desktop, {.home = homeFolder()});
+
+  // With a display, a window shows the simulated desktop and takes its keyboard and mouse; the
+  // program's panels appear over it.
+  std::unique_ptr<qt::SimDesktopView> view;
+  const QString platform = QGuiApplication::platformName();
+  if (platform != "offscreen" && platform != "minimal") {
+    view = std::make_unique<qt::SimDesktopView>(desktop);
+    velvix.services().placement = view.get();
+    view->show();
+  }
 
   // No Dock icon and no menu bar of its own until activated.
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);

@@ -33,6 +33,7 @@ class AudioInput;
 class BackgroundTimers;
 class AppResources;
 class Quarantine;
+class ScreenPlacement;
 class AccessibilityDisplay;
 class HttpClient;
 class ImageDecoder;
@@ -94,6 +95,7 @@ struct Services {
   platform::BackgroundTimers* backgroundTimers = nullptr;
   platform::AppResources* resources = nullptr;  // what the application carries with it
   platform::Quarantine* quarantine = nullptr;
+  platform::ScreenPlacement* placement = nullptr;  // where simulated panels appear on the display
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

@@ -9,6 +9,7 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
@@ -33,6 +34,7 @@ struct HUDController::Impl {
   std::optional<std::int64_t> liveWindow(const SwitchableItem& item) const;
 
   Services& services;
+  std::optional<Rect> simulatedFrame;  // where the panel is on the (simulated) screen
   HUDModel model;
   LiveWindowStream liveStream;
   std::unique_ptr<QWidget> panel;
@@ -128,7 +130,8 @@ void HUDController::Impl::ensurePanel() {
 
 void HUDController::Impl::layout(const platform::ScreenInfo& screen) {
   const Rect frame = placement(panelSize, screen.visibleFrame);
-  panel->setGeometry(qt::toQRect(frame));
+  simulatedFrame = frame;
+  panel->setGeometry(qt::toQRect(platform::placedOnDisplay(services.placement, frame)));
   const QRect inner = QRect(QPoint(0, 0), panel->size())
                           .adjusted(static_cast<int>(kPanelInset), static_cast<int>(kPanelInset),
                                     -static_cast<int>(kPanelInset), -static_cast<int>(kPanelInset));
@@ -237,7 +240,7 @@ void HUDController::setAppIconProvider(AppIconProvider provider) {
 
 std::optional<Rect> HUDController::panelFrame() const {
   if (!impl_->panel) return std::nullopt;
-  return qt::fromQRect(impl_->panel->geometry());
+  return impl_->simulatedFrame;
 }
 
 std::optional<RGBAImage> HUDController::snapshot(double scale) const {

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "Core/Services.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
@@ -141,7 +142,7 @@ void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
                      .value_or(centredFrame({image.pointWidth(), image.pointHeight()}, screen, screens));
   ++d.hideGeneration;
   const bool wasVisible = d.panel->isVisible();
-  d.panel->setGeometry(qt::toQRect(f));
+  d.panel->setGeometry(qt::toQRect(platform::placedOnDisplay(d.services.placement, f)));
   if (wasVisible) {
     d.fade(1, 0, {});  // a fade-out under way is overridden at once
     return;

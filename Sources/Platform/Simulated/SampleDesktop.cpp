@@ -1,32 +1,158 @@
 #include "Platform/Simulated/SampleDesktop.hpp"
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 
 namespace velvix::sim::SampleDesktop {
+namespace {
 
-void populate(SimDesktop& desktop) {
-  auto finder = desktop.launch({.bundleID = "com.apple.finder", .name = "Finder"});
-  auto chrome = desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
-  auto terminal = desktop.launch({.bundleID = "com.apple.Terminal", .name = "Terminal"});
-  auto textEdit = desktop.launch({.bundleID = "com.apple.TextEdit", .name = "TextEdit"});
-  auto mail = desktop.launch({.bundleID = "com.apple.mail", .name = "Mail"});
+using Json = nlohmann::json;
 
-  // Added back to front: the last window added is the front one.
-  desktop.addWindow(finder, {.title = "Downloads", .bounds = {60, 80, 760, 480}});
-  desktop.addWindow(mail, {.title = "Inbox", .bounds = {200, 60, 1000, 700}});
-  desktop.addWindow(textEdit, {.title = "Notes.txt", .bounds = {300, 200, 600, 500}, .minimized = true});
-  desktop.addWindow(textEdit, {.title = "Letter.rtf", .bounds = {420, 160, 640, 560}});
-  desktop.addWindow(terminal, {.title = "zsh", .bounds = {120, 420, 720, 420}});
-  desktop.addWindow(chrome, {.title = "Release notes", .bounds = {160, 100, 1100, 720}});
-  desktop.addWindow(chrome, {.title = "Project board", .bounds = {100, 60, 1180, 760}});
-  desktop.activate(chrome);
+const char* const kBuiltIn = R"json({
+  "displays": [{"frame": [0, 0, 1440, 900], "scale": 2, "spaces": [1, 2], "current": 1}],
+  "apps": [
+    {"bundleID": "com.apple.finder", "name": "Finder",
+     "windows": [{"title": "Downloads", "frame": [60, 80, 760, 480]}]},
+    {"bundleID": "com.apple.mail", "name": "Mail", "badge": "3",
+     "windows": [{"title": "Inbox", "frame": [200, 60, 1000, 700]}]},
+    {"bundleID": "com.apple.TextEdit", "name": "TextEdit",
+     "windows": [{"title": "Notes.txt", "frame": [300, 200, 600, 500], "minimized": true},
+                 {"title": "Letter.rtf", "frame": [420, 160, 640, 560]}]},
+    {"bundleID": "com.example.Calendar", "name": "Calendar",
+     "windows": [{"title": "December", "frame": [240, 120, 900, 620], "space": 2}]},
+    {"bundleID": "com.apple.Terminal", "name": "Terminal",
+     "windows": [{"title": "zsh", "frame": [120, 420, 720, 420],
+                  "tabs": [{"title": "zsh", "url": "/dev/ttys001"}, {"title": "make", "url": "/dev/ttys002"}]}]},
+    {"bundleID": "com.google.Chrome", "name": "Google Chrome",
+     "windows": [{"title": "Release notes", "frame": [160, 100, 1100, 720],
+                  "tabs": [{"title": "Release notes", "url": "https://example.org/releases"},
+                           {"title": "Changelog", "url": "https://example.org/changelog"}]},
+                 {"title": "Project board", "frame": [100, 60, 1180, 760],
+                  "tabs": [{"title": "Project board", "url": "https://board.example.org/"},
+                           {"title": "Inbox (3)", "url": "https://mail.example.org/"},
+                           {"title": "Docs", "url": "https://docs.example.org/"}]}]}
+  ],
+  "frontmost": "com.google.Chrome"
+})json";
 
-  // The Dock keeps the applications' icons, Mail's with its unread count.
+std::optional<Rect> rect(const Json& value) {
+  if (!value.is_array() || value.size() != 4) return std::nullopt;
+  for (const auto& v : value)
+    if (!v.is_number()) return std::nullopt;
+  return Rect{value[0].get<double>(), value[1].get<double>(), value[2].get<double>(), value[3].get<double>()};
+}
+
+std::string text(const Json& object, const char* key, std::string fallback = {}) {
+  auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : fallback;
+}
+
+// Checks the whole document before anything is added, so a bad file changes nothing.
+std::optional<std::string> check(const Json& doc) {
+  if (!doc.is_object()) return "the document is not a JSON object";
+  if (doc.contains("displays")) {
+    if (!doc["displays"].is_array() || doc["displays"].empty()) return "\"displays\" must be a non-empty list";
+    for (const auto& d : doc["displays"])
+      if (!d.is_object() || !rect(d.value("frame", Json())) ) return "every display needs a \"frame\" of four numbers";
+  }
+  if (!doc.contains("apps") || !doc["apps"].is_array()) return "\"apps\" must be a list";
+  for (const auto& app : doc["apps"]) {
+    if (!app.is_object() || text(app, "bundleID").empty()) return "every application needs a \"bundleID\"";
+    if (app.contains("windows") && !app["windows"].is_array()) return "\"windows\" of " + text(app, "bundleID") + " must be a list";
+    for (const auto& w : app.value("windows", Json::array()))
+      if (!w.is_object() || !rect(w.value("frame", Json())))
+        return "every window of " + text(app, "bundleID") + " needs a \"frame\" of four numbers";
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+const std::string& builtIn() {
+  static const std::string document = kBuiltIn;
+  return document;
+}
+
+std::optional<std::string> load(SimDesktop& desktop, const std::string& document) {
+  const Json doc = Json::parse(document, nullptr, false);
+  if (doc.is_discarded()) return std::string("the document is not valid JSON");
+  if (auto problem = check(doc)) return problem;
+
+  if (doc.contains("displays")) {
+    auto& displays = desktop.displays();
+    displays.clear();
+    std::uint32_t id = 1;
+    for (const auto& d : doc["displays"]) {
+      SimDisplay display;
+      display.id = id++;
+      display.frame = *rect(d["frame"]);
+      display.backingScale = d.value("scale", 2.0);
+      display.spaces.clear();
+      for (const auto& s : d.value("spaces", Json::array({1})))
+        if (s.is_number_unsigned()) display.spaces.push_back(s.get<std::uint64_t>());
+      if (display.spaces.empty()) display.spaces.push_back(1);
+      display.currentSpace = d.value("current", display.spaces.front());
+      displays.push_back(display);
+    }
+  }
+
   SimDock& dock = desktop.dock();
   dock.start();
-  for (auto pid : {finder, chrome, terminal, textEdit}) dock.addApplication(pid);
-  dock.addApplication(mail, "3");
+  struct Pending {
+    platform::Pid pid;
+    Json window;
+  };
+  std::vector<Pending> windows;  // in document order: back to front
+  std::optional<platform::Pid> frontmost;
+  for (const auto& app : doc["apps"]) {
+    const std::string bundleID = text(app, "bundleID");
+    auto pid = desktop.launch({.bundleID = bundleID, .name = text(app, "name", bundleID)});
+    if (bundleID == text(doc, "frontmost")) frontmost = pid;
+    if (app.contains("badge") && app["badge"].is_string()) {
+      dock.addApplication(pid, app["badge"].get<std::string>());
+    } else {
+      dock.addApplication(pid);
+    }
+    for (const auto& w : app.value("windows", Json::array())) windows.push_back({pid, w});
+  }
+  for (const auto& [pid, w] : windows) {
+    WindowSpec spec;
+    spec.title = text(w, "title");
+    spec.bounds = *rect(w["frame"]);
+    spec.minimized = w.value("minimized", false);
+    if (w.contains("space") && w["space"].is_number_unsigned()) spec.space = w["space"].get<std::uint64_t>();
+    auto number = desktop.addWindow(pid, spec);
+    desktop.window(number)->isPrivate = w.value("private", false);
+    for (const auto& t : w.value("tabs", Json::array()))
+      if (t.is_object()) desktop.addTab(number, {.title = text(t, "title"), .url = text(t, "url")}, false);
+    if (w.contains("active") && w["active"].is_number_unsigned())
+      desktop.activateTab(number, w["active"].get<std::size_t>());
+  }
+  if (frontmost) desktop.activate(*frontmost);
+  return std::nullopt;
+}
+
+void populate(SimDesktop& desktop, std::string* problem) {
+  if (const char* path = std::getenv(kEnvironmentVariable); path && *path) {
+    std::ifstream in(path);
+    std::stringstream content;
+    content << in.rdbuf();
+    if (!in) {
+      if (problem) *problem = std::string("sample desktop ") + path + " cannot be read; using the built-in one";
+    } else if (auto error = check(Json::parse(content.str(), nullptr, false))) {
+      if (problem) *problem = std::string("sample desktop ") + path + " is not usable (" + *error + "); using the built-in one";
+    } else {
+      load(desktop, content.str());
+      return;
+    }
+  }
+  load(desktop, builtIn());
 }
 
 }  // namespace velvix::sim::SampleDesktop

@@ -1,5 +1,8 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 
+#include "Platform/FileURL.hpp"
+#include "Platform/Simulated/SimDock.hpp"
+
 #include <algorithm>
 
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -180,6 +183,7 @@ std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
   w.hasCloseButton = spec.hasCloseButton;
   windows_[w.number] = w;
   stack_.insert(stack_.begin(), w.number);
+  if (w.minimized) dock().noteMinimized(w.number, true);
   return w.number;
 }
 
@@ -208,12 +212,46 @@ void SimDesktop::raiseWindow(std::int64_t number) {
 }
 
 void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
-  if (SimWindow* w = window(number)) w->minimized = minimized;
+  SimWindow* w = window(number);
+  if (!w || w->minimized == minimized) return;
+  w->minimized = minimized;
+  dock().noteMinimized(number, minimized);
 }
 
 void SimDesktop::closeWindow(std::int64_t number) {
+  if (!windows_.contains(number)) return;
   windows_.erase(number);
   std::erase(stack_, number);
+  dock().noteMinimized(number, false);
+}
+
+void SimDesktop::clickAt(Point point) {
+  if (const SimDockItem* tile = dock().itemAt(point)) {
+    if (tile->window) {
+      // A minimized window's tile brings the window back.
+      const std::int64_t number = *tile->window;
+      if (const SimWindow* w = window(number)) {
+        const Pid owner = w->owner;
+        setMinimized(number, false);
+        activate(owner);
+        raiseWindow(number);
+      }
+      return;
+    }
+    for (const SimApp* a : apps())
+      if (a->bundlePath && tile->url && platform::FileURL::fromPath(*a->bundlePath, true) == *tile->url) {
+        activate(a->pid);
+        return;
+      }
+    return;
+  }
+  for (auto number : stack_) {
+    const SimWindow& w = windows_.at(number);
+    if (!isOnScreen(w) || !w.bounds.contains(point)) continue;
+    activate(w.owner);
+    raiseWindow(number);
+    return;
+  }
 }
 
 std::int64_t SimDesktop::addTab(std::int64_t number, SimTab tab, bool activate) {

@@ -215,6 +215,9 @@ class SimDesktop {
   void raiseWindow(std::int64_t number);  // to the front of the screen
   void setMinimized(std::int64_t number, bool minimized);
   void closeWindow(std::int64_t number);
+  // What a click does on the desktop: a Dock icon activates its application (a minimized
+  // window's tile brings the window back), a window comes to the front with its application.
+  void clickAt(Point point);
   bool isOnScreen(const SimWindow& window) const;
 
   // ---- tabs (the window's title follows its active tab)
@@ -286,6 +289,7 @@ class SimDesktop {
   platform::NotificationCenter& workspaceNotifications() { return workspaceNotifications_; }
   // The Dock (its process runs once started) and the user's accessibility display options.
   SimDock& dock();
+  const SimDock* dockIfMade() const { return dock_.get(); }
   SimAccessibilityDisplay& accessibilityDisplay();
 
   // Process activities begun and not yet ended (their reasons), for tests.

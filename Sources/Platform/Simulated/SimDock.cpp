@@ -53,6 +53,24 @@ std::uint64_t SimDock::addApplication(platform::Pid pid, std::optional<std::stri
   return add(std::move(item));
 }
 
+void SimDock::noteMinimized(std::int64_t window, bool minimized) {
+  std::erase_if(items_, [window](const SimDockItem& item) { return item.window == window; });
+  if (!minimized || !pid()) return;
+  const SimWindow* w = desktop_.window(window);
+  if (!w) return;
+  SimDockItem item;
+  item.kind = SimDockItem::Kind::minimizedWindow;
+  item.title = w->title.value_or("");
+  item.window = window;
+  add(std::move(item));
+}
+
+const SimDockItem* SimDock::itemAt(Point point) const {
+  for (const auto& item : items_)
+    if (auto f = frame(item.id); f && f->contains(point)) return &item;
+  return nullptr;
+}
+
 void SimDock::remove(std::uint64_t id) {
   std::erase_if(items_, [id](const SimDockItem& item) { return item.id == id; });
 }

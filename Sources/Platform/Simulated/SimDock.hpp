@@ -27,6 +27,7 @@ struct SimDockItem {
   // icons that stand for no bundle.
   std::optional<std::string> url;
   std::optional<std::string> statusLabel;  // the badge, such as "3" or "99+"
+  std::optional<std::int64_t> window;      // a minimized window's tile: that window
   std::uint64_t id = 0;                    // given by the Dock; stable while the icon stays
 };
 
@@ -49,6 +50,10 @@ class SimDock {
   // The icon of a desktop application, pointing at its bundle.
   std::uint64_t addApplication(platform::Pid pid, std::optional<std::string> badge = std::nullopt);
   void remove(std::uint64_t id);
+  // Minimized windows have tiles of their own while the Dock runs.
+  void noteMinimized(std::int64_t window, bool minimized);
+  // The icon under a point (global, top-left origin), if any.
+  const SimDockItem* itemAt(Point point) const;
   void setBadge(std::uint64_t id, std::optional<std::string> label);
   SimDockItem* item(std::uint64_t id);
   const std::vector<SimDockItem>& items() const { return items_; }

@@ -146,6 +146,7 @@ void SimInput::dispatch(InputEvent event, bool fromHardware) {
   }
   (void)fromHardware;
   reachedFrontApplication.push_back(event);
+  if (event.type == EventType::leftMouseDown) desktop_.clickAt(event.location);
 }
 
 std::optional<platform::EventTaps::TapID> SimInput::createTap(std::uint64_t eventMask, Callback callback) {

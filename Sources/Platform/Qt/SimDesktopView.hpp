@@ -1,0 +1,58 @@
+#pragma once
+// The window onto the simulated desktop, so that a person can use the switcher on Linux: it draws
+// the simulated screen (windows of the current Space in stacking order, the frontmost application
+// and window marked, the menu-bar strip, the Dock strip with icons, badges and minimized windows)
+// and turns keys and clicks into events of the simulated hardware. Control stands in for
+// Command and Alt for Option, so Control-Tab is the chord.
+
+#include <cstdint>
+
+#include <QTimer>
+#include <QWidget>
+
+#include "Platform/ScreenPlacement.hpp"
+#include "Platform/Simulated/SimDesktopScene.hpp"
+
+namespace velvix::sim {
+class SimDesktop;
+}
+
+namespace velvix::qt {
+
+class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
+ public:
+  static constexpr const char* kTitle = "Simulated desktop";
+
+  explicit SimDesktopView(sim::SimDesktop& desktop, QWidget* parent = nullptr);
+
+  // Where a point of the simulated screen is in this widget, and back.
+  QPointF toView(Point simulated) const;
+  Point toSimulated(QPointF view) const;
+  Point toDisplay(Point simulated) const override;
+  const sim::SimDesktopScene& scene() const { return scene_; }
+  // The hardware flags Qt's modifiers stand for.
+  static std::uint64_t flagsFor(Qt::KeyboardModifiers modifiers);
+  // The simulated key code of a Qt key (-1 when it has none).
+  static std::int64_t keyCodeFor(int qtKey);
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the simulated keyboard
+
+ private:
+  void refresh();
+  double scale() const;
+  QPointF origin() const;
+
+  sim::SimDesktop& desktop_;
+  sim::SimDesktopScene scene_;
+  std::uint64_t heldFlags_ = 0;
+  QTimer repaint_;
+};
+
+}  // namespace velvix::qt

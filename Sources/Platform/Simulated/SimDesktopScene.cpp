@@ -1,0 +1,65 @@
+#include "Platform/Simulated/SimDesktopScene.hpp"
+
+#include "Platform/FileURL.hpp"
+#include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDock.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
+
+namespace velvix::sim {
+
+SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
+  SimDesktopScene scene;
+  scene.screen = desktop.displays().empty() ? Rect{0, 0, 1440, 900} : desktop.displays().front().frame;
+  scene.menuBar = {scene.screen.x, scene.screen.y, scene.screen.width, SimScreens::kMenuBarHeight};
+  scene.dockStrip = {scene.screen.x, scene.screen.maxY() - SimScreens::kDockHeight, scene.screen.width,
+                     SimScreens::kDockHeight};
+  const auto front = desktop.frontmostPid();
+  if (front)
+    if (const SimApp* app = desktop.app(*front)) scene.menuBarTitle = app->name.value_or(app->bundleID.value_or(""));
+
+  std::optional<std::int64_t> frontWindow;
+  if (front)
+    for (auto number : desktop.windowsOf(*front)) {
+      const SimWindow* w = desktop.window(number);
+      if (desktop.isOnScreen(*w) && w->layer == 0) {
+        frontWindow = number;
+        break;
+      }
+    }
+  const auto& order = desktop.stackingOrder();
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    const SimWindow* w = desktop.window(*it);
+    if (!w || !desktop.isOnScreen(*w)) continue;
+    const SimApp* owner = desktop.app(w->owner);
+    scene.windows.push_back({w->number, w->bounds, w->title.value_or(""),
+                             owner ? owner->name.value_or("") : std::string(), w->owner, frontWindow == w->number,
+                             front == w->owner});
+  }
+
+  const SimDock* dock = desktop.dockIfMade();
+  if (!dock) return scene;
+  for (const auto& item : dock->items()) {
+    auto frame = dock->frame(item.id);
+    if (!frame) continue;
+    Tile tile{*frame, item.title, item.statusLabel, std::nullopt, item.window};
+    if (item.url)
+      for (const SimApp* app : desktop.apps())
+        if (app->bundlePath && platform::FileURL::fromPath(*app->bundlePath, true) == *item.url) tile.pid = app->pid;
+    scene.dock.push_back(std::move(tile));
+  }
+  return scene;
+}
+
+const SimDesktopScene::Window* SimDesktopScene::windowAt(Point point) const {
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+    if (it->frame.contains(point)) return &*it;
+  return nullptr;
+}
+
+const SimDesktopScene::Window* SimDesktopScene::frontWindow() const {
+  for (const auto& w : windows)
+    if (w.isFrontWindow) return &w;
+  return nullptr;
+}
+
+}  // namespace velvix::sim

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Simulated/SampleDesktop.hpp"
+#include "Platform/Simulated/SimDock.hpp"
+#include "TestSupport/AppWorld.hpp"
+#include "TestSupport/QtTestApplication.hpp"
+
+namespace velvix {
+namespace {
+
+using qt::SimDesktopView;
+
+void type(QWidget& view, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers) {
+  QKeyEvent event(type, key, modifiers);
+  QCoreApplication::sendEvent(&view, &event);
+}
+
+TEST(SimulatedDesktop, TypingTheChordIntoTheWindowSwitchesAndTheWindowShowsIt) {
+  test::AppWorld w;
+  auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  auto editor = w.launchApp("com.example.editor", "Editor", {"main.cpp"});
+  w.launch();
+  for (auto pid : {mail, notes, editor}) {
+    w.desktop.activate(pid);
+    w.pause(2);
+  }
+  SimDesktopView view(w.desktop);
+  view.resize(720, 450);
+  w.services().placement = &view;
+
+  type(view, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+  type(view, QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+  type(view, QEvent::KeyRelease, Qt::Key_Tab, Qt::ControlModifier);
+  w.pause(0.2);
+  EXPECT_TRUE(w.hudVisible());
+  type(view, QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+  type(view, QEvent::KeyRelease, Qt::Key_Tab, Qt::ControlModifier);
+  type(view, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier);
+  w.pause(1.5);
+
+  EXPECT_EQ(w.frontmostPid(), mail);
+  QImage image(view.size(), QImage::Format_ARGB32);
+  view.render(&image);
+  const auto* front = view.scene().frontWindow();
+  ASSERT_TRUE(front);
+  EXPECT_EQ(front->title, "Inbox");
+  // The front window is drawn with its marking: the highlight colour on its frame.
+  const QPointF corner = view.toView({front->frame.x + front->frame.width / 2, front->frame.maxY()});
+  const QColor edge = image.pixelColor(corner.toPoint() - QPoint(0, 1));
+  EXPECT_GT(edge.red(), 200);
+  EXPECT_GT(edge.green(), 150);
+  EXPECT_LT(edge.blue(), 120);
+}
+
+TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWindowBack) {
+  test::AppWorld w;
+  auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  w.desktop.dock().start();
+  auto hidden = w.desktop.addWindow(notes, {.title = "Old note", .bounds = {600, 300, 400, 300}, .minimized = true});
+  w.desktop.window(w.desktop.windowsOf(notes).back())->bounds = {700, 100, 500, 400};  // beside Mail's
+  w.launch();
+  w.desktop.activate(notes);
+  SimDesktopView view(w.desktop);
+  view.resize(1440, 900);
+  auto click = [&](Point at) {
+    const QPointF p = view.toView(at);
+    QMouseEvent press(QEvent::MouseButtonPress, p, view.mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, p, view.mapToGlobal(p), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &release);
+    w.pause(0.1);
+  };
+  const auto inbox = w.desktop.windowsOf(mail).front();
+  const Rect bounds = w.desktop.window(inbox)->bounds;
+  click({bounds.x + 10, bounds.y + 10});
+  EXPECT_EQ(w.frontmostPid(), mail);
+  EXPECT_EQ(w.frontWindow(), inbox);
+
+  const auto tile = std::find_if(view.scene().dock.begin(), view.scene().dock.end(),
+                                 [&](const sim::SimDesktopScene::Tile& t) { return t.minimized == hidden; });
+  ASSERT_NE(tile, view.scene().dock.end());
+  click({tile->frame.midX(), tile->frame.midY()});
+  EXPECT_FALSE(w.desktop.window(hidden)->minimized);
+  EXPECT_EQ(w.frontWindow(), hidden);
+}
+
+TEST(SampleDesktop, TheBuiltInDesktopHasTwoSpacesABrowserAndATerminalWithTabs) {
+  test::ensureQtApplication();
+  sim::SimMainLoop loop;
+  sim::SimDesktop desktop(loop);
+  ASSERT_EQ(sim::SampleDesktop::load(desktop, sim::SampleDesktop::builtIn()), std::nullopt);
+  EXPECT_EQ(desktop.displays().front().spaces.size(), 2u);
+  int tabbedWindows = 0, onOtherSpace = 0;
+  for (auto number : desktop.stackingOrder()) {
+    const auto* w = desktop.window(number);
+    tabbedWindows += !w->tabs.empty();
+    onOtherSpace += !desktop.isOnScreen(*w) && !w->minimized;
+  }
+  EXPECT_GE(tabbedWindows, 3);
+  EXPECT_EQ(onOtherSpace, 1);
+  ASSERT_TRUE(desktop.frontmostPid());
+  EXPECT_EQ(desktop.app(*desktop.frontmostPid())->bundleID, "com.google.Chrome");
+}
+
+TEST(SampleDesktop, ADocumentThatIsNotOneAddsNothing) {
+  sim::SimMainLoop loop;
+  sim::SimDesktop desktop(loop);
+  EXPECT_TRUE(sim::SampleDesktop::load(desktop, "{\"apps\": [{\"name\": \"no id\"}]}"));
+  EXPECT_TRUE(sim::SampleDesktop::load(desktop, "not json"));
+  EXPECT_TRUE(sim::SampleDesktop::load(desktop, R"({"apps": [{"bundleID": "a", "windows": [{"frame": [1, 2]}]}]})"));
+  EXPECT_TRUE(desktop.apps().empty());
+  EXPECT_EQ(sim::SampleDesktop::load(desktop, R"({"apps": [{"bundleID": "com.example.a", "windows": [{"title": "W", "frame": [0, 30, 400, 300]}]}]})"),
+            std::nullopt);
+  EXPECT_EQ(desktop.apps().size(), 2u);  // the application and the Dock
+}
+
+}  // namespace
+}  // namespace velvix

@@ -1,0 +1,57 @@
+// velvix_desktop_render: draws the window onto the simulated sample desktop with an open chord
+// (the HUD over it) into a PNG, for the README and for reviewing the look.
+//
+//   velvix_desktop_render OUT.png [--tabs N]   (N presses of Tab with Command held; default 2)
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "Input/SwitcherController.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Simulated/SampleDesktop.hpp"
+#include "TestSupport/AppWorld.hpp"
+#include "UI/HUDController.hpp"
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (argc < 2) {
+    std::cerr << "usage: velvix_desktop_render OUT.png [--tabs N]\n";
+    return 2;
+  }
+  int tabs = 2;
+  if (argc == 4 && std::string(argv[2]) == "--tabs") tabs = std::atoi(argv[3]);
+  QApplication application(argc, argv);
+  velvix::test::AppWorld world;
+  velvix::sim::SampleDesktop::load(world.desktop, velvix::sim::SampleDesktop::builtIn());
+  world.launch();
+  world.pause(1);
+  velvix::qt::SimDesktopView view(world.desktop);
+  view.resize(1440, 900);
+  world.services().placement = &view;
+  world.hold(velvix::platform::EventFlag::kCommand);
+  for (int i = 0; i < tabs; ++i) world.tab();
+  world.pause(0.3);
+
+  QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::black);
+  view.render(&image);
+  auto& hud = world.app->delegate().switcher()->hud();
+  if (auto frame = hud.panelFrame(); frame && hud.isVisible())
+    if (auto still = hud.snapshot(1.0)) {
+      QPainter p(&image);
+      const QPointF at = view.toView(frame->origin());
+      p.drawImage(QRectF(at, QSizeF(frame->width, frame->height)), velvix::qt::toQImage(*still));
+    }
+  if (!image.save(QString::fromStdString(argv[1]))) {
+    std::cerr << "cannot write " << argv[1] << "\n";
+    return 1;
+  }
+  world.release();
+  return 0;
+}
