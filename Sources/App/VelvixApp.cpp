@@ -5,44 +5,38 @@
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Activator.hpp"
-#include "Core/BadgeStore.hpp"
-#include "Core/FaviconStore.hpp"
 #include "Core/AppMonitor.hpp"
+#include "Core/BadgeStore.hpp"
 #include "Core/Closer.hpp"
 #include "Core/DockController.hpp"
+#include "Core/FaviconStore.hpp"
 #include "Core/MRUManager.hpp"
-#include "Input/TerminalEditingKeys.hpp"
-#include "Input/TerminalMouseSelection.hpp"
-#include "Platform/Simulated/SimApplication.hpp"
-#include "UI/MicFeedbackHUD.hpp"
-#include "UI/OnboardingWindowController.hpp"
-#include "UI/SettingsWindowController.hpp"
 #include "Core/MicMute.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Input/SystemSwitcherShortcut.hpp"
+#include "Input/TerminalEditingKeys.hpp"
+#include "Input/TerminalMouseSelection.hpp"
+#include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/FolderResources.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
-#include "Input/SystemSwitcherShortcut.hpp"
-#include "Platform/Linux/Files.hpp"
-#include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
-#include "Platform/Simulated/SimScriptRunner.hpp"
-#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
-#include "Support/UpdateChecker.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
@@ -51,7 +45,11 @@
 #include "Support/ProcessLog.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/SupportFolder.hpp"
+#include "Support/UpdateChecker.hpp"
 #include "Support/WindowList.hpp"
+#include "UI/MicFeedbackHUD.hpp"
+#include "UI/OnboardingWindowController.hpp"
+#include "UI/SettingsWindowController.hpp"
 
 namespace velvix {
 
@@ -94,6 +92,17 @@ struct VelvixApp::Parts {
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
 };
 
+namespace {
+
+// The application owns each part; the services hold a plain pointer to it.
+template <typename T, typename... Args>
+T* own(std::unique_ptr<T>& slot, Args&&... args) {
+  slot = std::make_unique<T>(std::forward<Args>(args)...);
+  return slot.get();
+}
+
+}  // namespace
+
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
   return home / "Library" / "Preferences" / (std::string(AppIdentity::kBundleIdentifier) + ".json");
 }
@@ -114,78 +123,51 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   }
 
   if (options.persistentSettings) {
-    p.defaults = std::make_unique<platform::JsonFileDefaults>(settingsFile(options.home),
-                                                              [](const std::string& line) { processLog(line); });
+    p.defaults = std::make_unique<platform::JsonFileDefaults>(
+        settingsFile(options.home), [](const std::string& line) { processLog(line); });
   } else {
     p.defaults = std::make_unique<sim::MemoryDefaults>();
   }
   services_.defaults = p.defaults.get();
   services_.notifications = &p.notifications;
 
-  p.log = std::make_unique<DebugLog>(SupportFolder::path(options.home), *p.defaults, desktop.loop());
-  services_.log = p.log.get();
-  p.ax = std::make_unique<AXWindowBridge>(desktop.accessibility(), desktop.loop());
-  services_.ax = p.ax.get();
-  p.windows = std::make_unique<WindowList>(desktop.windowServer(), desktop.workspace(), *p.ax);
-  services_.windows = p.windows.get();
-  p.runningApps = std::make_unique<RunningApps>(desktop.workspace(), desktop.processes());
-  services_.runningApps = p.runningApps.get();
-  p.preferences = std::make_unique<Preferences>(*p.defaults, p.notifications, desktop.loginItems());
-  services_.preferences = p.preferences.get();
-  p.thumbnails = std::make_unique<ThumbnailStore>(services_);
-  services_.thumbnails = p.thumbnails.get();
-  p.bridge = std::make_unique<BrowserBridge>(services_);
-  services_.bridge = p.bridge.get();
-  p.mru = std::make_unique<MRUManager>(services_);
-  services_.mru = p.mru.get();
-  p.permissions = std::make_unique<PermissionsService>(services_);
-  services_.permissions = p.permissions.get();
-  p.scripts = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
-  services_.scripts = p.scripts.get();
-  p.appIcons = std::make_unique<AppIcon>(services_);
-  services_.appIcons = p.appIcons.get();
-  p.micMute = std::make_unique<MicMute>(services_);
-  services_.micMute = p.micMute.get();
-  p.updater = std::make_unique<UpdateChecker>(services_);
-  services_.updater = p.updater.get();
-  p.appMonitor = std::make_unique<AppMonitor>(services_);
-  services_.appMonitor = p.appMonitor.get();
-  p.activator = std::make_unique<Activator>(services_);
-  services_.activator = p.activator.get();
-  p.closer = std::make_unique<Closer>(services_);
-  services_.closer = p.closer.get();
-  p.tabMover = std::make_unique<TabMover>(services_);
-  services_.tabMover = p.tabMover.get();
-  p.resources = std::make_unique<platform::FolderResources>(
-      options.resources.empty() ? platform::FolderResources::besideProgram()
-                                : platform::FolderResources(options.resources));
-  services_.resources = p.resources.get();
+  services_.log = own(p.log, SupportFolder::path(options.home), *p.defaults, desktop.loop());
+  services_.ax = own(p.ax, desktop.accessibility(), desktop.loop());
+  services_.windows = own(p.windows, desktop.windowServer(), desktop.workspace(), *p.ax);
+  services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
+  services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
+  services_.thumbnails = own(p.thumbnails, services_);
+  services_.bridge = own(p.bridge, services_);
+  services_.mru = own(p.mru, services_);
+  services_.permissions = own(p.permissions, services_);
+  services_.scripts = own(p.scripts, services_, desktop.scripts());
+  services_.appIcons = own(p.appIcons, services_);
+  services_.micMute = own(p.micMute, services_);
+  services_.updater = own(p.updater, services_);
+  services_.appMonitor = own(p.appMonitor, services_);
+  services_.activator = own(p.activator, services_);
+  services_.closer = own(p.closer, services_);
+  services_.tabMover = own(p.tabMover, services_);
+  services_.resources =
+      own(p.resources, options.resources.empty() ? platform::FolderResources::besideProgram()
+                                                 : platform::FolderResources(options.resources));
   services_.quarantine = &p.quarantine;
-  p.hostInstaller = std::make_unique<ChromeHostInstaller>(services_);
-  services_.hostInstaller = p.hostInstaller.get();
-  p.systemSwitcherShortcut = std::make_unique<SystemSwitcherShortcut>(services_);
-  services_.systemSwitcherShortcut = p.systemSwitcherShortcut.get();
-  p.healthMonitor = std::make_unique<HealthMonitor>(services_);
-  services_.healthMonitor = p.healthMonitor.get();
+  services_.hostInstaller = own(p.hostInstaller, services_);
+  services_.systemSwitcherShortcut = own(p.systemSwitcherShortcut, services_);
+  services_.healthMonitor = own(p.healthMonitor, services_);
   // Site icons come from the real web; the program runs inside a Qt application.
   p.http = std::make_unique<qt::QtHttpClient>(desktop.loop());
   services_.http = p.http.get();
   p.imageDecoder = std::make_unique<qt::QtImageDecoder>();
   services_.imageDecoder = p.imageDecoder.get();
-  p.badges = std::make_unique<BadgeStore>(services_);
-  services_.badges = p.badges.get();
-  p.favicons = std::make_unique<FaviconStore>(*p.http, *p.imageDecoder);
-  services_.favicons = p.favicons.get();
-  p.dock = std::make_unique<DockController>(services_);
-  services_.dock = p.dock.get();
+  services_.badges = own(p.badges, services_);
+  services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
+  services_.dock = own(p.dock, services_);
   services_.terminalKeys = &p.terminalKeys;
-  p.mouseSelection = std::make_unique<TerminalMouseSelection>(SupportFolder::path(options.home));
-  services_.mouseSelection = p.mouseSelection.get();
+  services_.mouseSelection = own(p.mouseSelection, SupportFolder::path(options.home));
   services_.micHUD = &p.micHUD;
-  p.settingsWindow = std::make_unique<SettingsWindowController>(services_);
-  services_.settingsWindow = p.settingsWindow.get();
-  p.onboardingWindow = std::make_unique<OnboardingWindowController>(services_);
-  services_.onboardingWindow = p.onboardingWindow.get();
+  services_.settingsWindow = own(p.settingsWindow, services_);
+  services_.onboardingWindow = own(p.onboardingWindow, services_);
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);

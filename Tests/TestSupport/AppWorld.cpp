@@ -7,24 +7,11 @@
 #include "Platform/InputEvent.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/DebugLog.hpp"
+#include "TestSupport/LogLines.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "UI/HUDController.hpp"
 
 namespace velvix::test {
-namespace {
-
-std::vector<std::string> messagesOf(const std::filesystem::path& file) {
-  std::vector<std::string> lines;
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) {
-    auto space = line.find(' ');
-    lines.push_back(space == std::string::npos ? line : line.substr(space + 1));
-  }
-  return lines;
-}
-
-}  // namespace
-
 AppWorld::AppWorld() {
   ensureQtApplication();
   desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
@@ -98,12 +85,12 @@ bool AppWorld::hudVisible() {
 
 std::vector<std::string> AppWorld::healthLines() {
   app->services().log->flush();
-  return messagesOf(app->services().log->healthPath());
+  return logMessages(app->services().log->healthPath());
 }
 
 std::vector<std::string> AppWorld::debugLines() {
   app->services().log->flush();
-  return messagesOf(app->services().log->debugPath());
+  return logMessages(app->services().log->debugPath());
 }
 
 }  // namespace velvix::test

@@ -9,22 +9,9 @@
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
+#include "TestSupport/LogLines.hpp"
 
 namespace velvix::test {
-namespace {
-
-std::vector<std::string> messagesOf(const std::filesystem::path& file) {
-  std::vector<std::string> lines;
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) {
-    auto space = line.find(' ');
-    lines.push_back(space == std::string::npos ? line : line.substr(space + 1));
-  }
-  return lines;
-}
-
-}  // namespace
-
 TestWorld::TestWorld() {
   desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
   connectPlatform(services_, desktop);
@@ -259,12 +246,12 @@ void TestWorld::runTestProgramUnder(platform::Pid parent) {
 
 std::vector<std::string> TestWorld::healthLines() {
   log().flush();
-  return messagesOf(log_->healthPath());
+  return logMessages(log_->healthPath());
 }
 
 std::vector<std::string> TestWorld::debugLines() {
   log().flush();
-  return messagesOf(log_->debugPath());
+  return logMessages(log_->debugPath());
 }
 
 }  // namespace velvix::test
