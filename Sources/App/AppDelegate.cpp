@@ -1,6 +1,7 @@
 #include "App/AppDelegate.hpp"
 
 #include <algorithm>
+#include <csignal>
 #include <vector>
 
 #include "Bridge/AppleScriptBridge.hpp"
@@ -17,6 +18,7 @@
 #include "Input/SwitcherController.hpp"
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Application.hpp"
+#include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
@@ -190,25 +192,39 @@ void AppDelegate::checkForUpdatesMenuItem() {
   if (services_.updater) services_.updater->checkForUpdates();
 }
 
-// Only one copy may own the chord: an older copy is force-terminated and given up to 2 s to go,
-// spinning the loop meanwhile. One that refuses is left running and the launch goes on.
+// Only one copy may own the chord: an older copy is asked to quit and given up to 2 s to go,
+// spinning the loop meanwhile. One that refuses is left running and the launch goes on. Copies
+// are found in the workspace and, for real processes, through the instance lock of the home
+// folder. A real copy is asked with SIGTERM rather than killed: its quit is clean (Command-Tab
+// given back, "quit" logged) and bounded by its own 2 s deadline.
 void AppDelegate::terminateOtherInstances() {
   platform::Workspace& workspace = *services_.workspace;
+  platform::InstanceLock* lock = services_.instanceLock;
   const std::string bundleID = workspace.ownBundleIdentifier();
-  // A bundle without an identifier cannot tell its copies from unrelated programs.
-  if (bundleID.empty()) return;
   std::vector<platform::Pid> others;
-  for (const auto& app : workspace.runningApplications(bundleID))
-    if (app.pid != workspace.ownPid()) others.push_back(app.pid);
-  if (others.empty()) return;
+  // A bundle without an identifier cannot tell its copies from unrelated programs.
+  if (!bundleID.empty())
+    for (const auto& app : workspace.runningApplications(bundleID))
+      if (app.pid != workspace.ownPid()) others.push_back(app.pid);
+  std::optional<pid_t> realOther;
+  if (lock && !lock->tryAcquire()) realOther = lock->otherHolder();
+  if (others.empty() && !(lock && !lock->isHeld())) return;
 
   for (platform::Pid pid : others) workspace.forceTerminate(pid);
+  if (realOther) {
+    services_.log->health("another copy is running (pid " + std::to_string(*realOther) + "); asking it to quit");
+    ::kill(*realOther, SIGTERM);
+  }
   platform::MainLoop& loop = *services_.loop;
   const double deadline = loop.uptime() + kOtherInstancesDeadline;
   auto allGone = [&] {
-    return std::all_of(others.begin(), others.end(), [&](platform::Pid pid) { return workspace.isTerminated(pid); });
+    return std::all_of(others.begin(), others.end(), [&](platform::Pid pid) { return workspace.isTerminated(pid); }) &&
+           (!lock || lock->tryAcquire());
   };
   while (!allGone() && loop.uptime() < deadline) loop.runFor(kOtherInstancesPollSlice);
+  if (lock && !lock->tryAcquire())
+    services_.log->health("another copy still holds " + lock->file().string() + " after " +
+                          std::to_string(static_cast<int>(kOtherInstancesDeadline)) + " s; running beside it");
 }
 
 }  // namespace velvix

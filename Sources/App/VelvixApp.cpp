@@ -20,6 +20,7 @@
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/FolderResources.hpp"
+#include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
@@ -90,6 +91,7 @@ struct VelvixApp::Parts {
   MicFeedbackHUD micHUD;
   std::unique_ptr<SettingsWindowController> settingsWindow;
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
+  std::unique_ptr<platform::InstanceLock> instanceLock;
 };
 
 namespace {
@@ -168,6 +170,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.micHUD = &p.micHUD;
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
+  if (options.singleInstanceLock)
+    services_.instanceLock = own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);

@@ -3,11 +3,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 
 
+#include "App/QuitSignals.hpp"
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
@@ -26,6 +29,19 @@ std::filesystem::path homeFolder() {
   return home.empty() ? std::filesystem::current_path() : std::filesystem::path(home);
 }
 
+// Closing the simulated desktop's window quits the application (it is the user's screen here).
+class CloseQuits final : public QObject {
+ public:
+  CloseQuits(QObject* parent, std::function<void()> quit) : QObject(parent), quit_(std::move(quit)) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Close) quit_();
+    return false;
+  }
+
+ private:
+  std::function<void()> quit_;
+};
+
 }  // namespace
 
 int VelvixMain::main(int argc, char** argv) {
@@ -35,11 +51,20 @@ int VelvixMain::main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // a menu-bar application has no main window
   qt::QtMainLoop loop;
+  // Ctrl-C and SIGTERM quit through the application's terminate path below; declared first, so
+  // its deadline covers everything the quit tears down.
+  VelvixApp* running = nullptr;
+  QuitSignals quitSignals([&loop, &running] {
+    loop.post([&running] {
+      if (running) running->terminate();
+    });
+  });
   sim::SimDesktop desktop(loop);
   std::string problem;
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
-  VelvixApp velvix(desktop, {.home = homeFolder()});
+  VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
+  running = &velvix;
 
   // With a display, a window shows the simulated desktop and takes its keyboard and mouse; the
   // program's panels appear over it.
@@ -48,17 +73,20 @@ int VelvixMain::main(int argc, char** argv) {
   if (platform != "offscreen" && platform != "minimal") {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
+    view->installEventFilter(new CloseQuits(view.get(), [&velvix] { velvix.terminate(); }));
     view->show();
   }
 
   // No Dock icon and no menu bar of its own until activated.
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);
 
-  // Quitting (the application's own terminate path) ends the Qt loop. Termination and crash
-  // signals end the process after giving the system its Command-Tab back.
+  // Quitting (the application's own terminate path: closing the window, Ctrl-C, SIGTERM) ends
+  // the Qt loop. Crash signals end the process after giving the system its Command-Tab back.
   velvix.onQuit = [] { QApplication::quit(); };
   loop.post([&velvix] { velvix.delegate().applicationDidFinishLaunching(); });
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  running = nullptr;
+  return status;
 }
 
 }  // namespace velvix

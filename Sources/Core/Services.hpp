@@ -37,6 +37,7 @@ class ScreenPlacement;
 class AccessibilityDisplay;
 class HttpClient;
 class ImageDecoder;
+class InstanceLock;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -132,6 +133,8 @@ struct Services {
   platform::AccessibilityDisplay* accessibilityDisplay = nullptr;
   platform::HttpClient* http = nullptr;
   platform::ImageDecoder* imageDecoder = nullptr;
+  // The real program's one-copy-per-home lock; absent in worlds that run no real process.
+  platform::InstanceLock* instanceLock = nullptr;
   BadgeStore* badges = nullptr;
   FaviconStore* favicons = nullptr;
 };

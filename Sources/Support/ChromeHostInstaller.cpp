@@ -167,11 +167,15 @@ std::optional<std::string> ChromeHostInstaller::install() {
     // The manifest is JSON text: a path that is not UTF-8 cannot be written into it.
     if (!utf8::isValid(relay.string())) return "the relay's path " + relay.string() + " is not UTF-8 text";
     const std::string text = manifestText(relay);
+    // One browser's folder that cannot be written must not cost the browsers after it their
+    // manifests: every folder is tried, and the first failure is reported at the end.
+    std::optional<std::string> firstError;
     for (const auto& host : hostFolders()) {
-      if (auto error = files::createFolders(host.folder, kHostFolderMode)) return error;
-      if (auto error = writeIfChanged(host.folder / kManifestFileName, text, kManifestMode)) return error;
+      auto error = files::createFolders(host.folder, kHostFolderMode);
+      if (!error) error = writeIfChanged(host.folder / kManifestFileName, text, kManifestMode);
+      if (error && !firstError) firstError = std::move(error);
     }
-    return std::nullopt;
+    return firstError;
   }();
   if (lastError_ && services_.log) services_.log->log("chrome host install failed: " + *lastError_);
   return lastError_;

@@ -191,6 +191,17 @@ TEST_F(ChromeHostInstallerTest, AFolderThatCannotBeWrittenStopsTheInstallAndSpoi
   EXPECT_TRUE(world.debugLines().back().starts_with("chrome host install failed: "));
 }
 
+TEST_F(ChromeHostInstallerTest, ABrowserWhoseFolderCannotBeWrittenCostsTheOthersNothing) {
+  // Chrome comes first; its host folder's place is taken by a file.
+  const fs::path chromeHosts = manifestOf("Google/Chrome").parent_path();
+  writeFile(chromeHosts, "not a folder");
+  const auto error = installer.install();
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find(chromeHosts.string()), std::string::npos) << *error;
+  EXPECT_TRUE(files::readAll(manifestOf("BraveSoftware/Brave-Browser")));
+  EXPECT_EQ(files::readAll(chromeHosts), "not a folder");
+}
+
 TEST_F(ChromeHostInstallerTest, TheExtensionIsCopiedOutWholeOrNotAtAll) {
   std::string error;
   EXPECT_EQ(installer.exportExtension(&error), std::nullopt);  // the application carries none

@@ -77,6 +77,7 @@ Pid SimDesktop::launch(const AppSpec& spec) {
                                     [&](const InstalledApp& i) { return i.path == *app->bundlePath; }))
     installed_.push_back({*app->bundleID, app->name.value_or(*app->bundleID), *app->bundlePath});
   postWorkspace(platform::WorkspaceNotification::kDidLaunchApplication, *app);
+  auto lock = lockForChange();
   apps_[pid] = std::move(app);
   return pid;
 }
@@ -89,7 +90,10 @@ Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name)
 void SimDesktop::terminate(Pid pid) {
   SimApp* a = app(pid);
   if (!a || a->terminated) return;
-  a->terminated = true;
+  {
+    auto lock = lockForChange();
+    a->terminated = true;
+  }
   for (auto number : windowsOf(pid)) closeWindow(number);
   if (frontmost_ == pid) frontmost_.reset();
   postWorkspace(platform::WorkspaceNotification::kDidTerminateApplication, *a);

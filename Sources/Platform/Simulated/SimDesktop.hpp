@@ -4,12 +4,15 @@
 // title, bounds and minimized state agree whichever interface is asked. Everything happens on the
 // main loop's clock; a blocking call (an Accessibility message) costs its latency in virtual time.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -151,10 +154,10 @@ struct InstalledApp {
   double launchTime = 0.5;  // from open to finished launching
 };
 
-// Secure event input, as a password field holds it.
+// Secure event input, as a password field holds it. Whether it is on is asked from any thread.
 struct SimSecureInput {
-  bool enabled = false;
-  std::optional<platform::Pid> holder;
+  std::atomic<bool> enabled{false};
+  std::optional<platform::Pid> holder;  // main thread only
 };
 
 // Faults of the window server that tests switch on.
@@ -173,6 +176,21 @@ class SimDesktop {
   ~SimDesktop();
   SimDesktop(const SimDesktop&) = delete;
   SimDesktop& operator=(const SimDesktop&) = delete;
+
+  // ---- threads
+  // The simulated desktop belongs to the main thread, except what the real platform lets any
+  // thread ask: the process table (the applications and the extra processes: pids, names,
+  // bundle paths, whether they ended), this program's pid, whether secure input is on, the
+  // symbolic hot keys, the input state, event taps and keyboards. The rule for the process table:
+  // it changes only on the main thread and only under `lockForChange()`; other threads read it
+  // under `lockForReading()`; the main thread reads it without a lock. State added later that
+  // other threads ask about follows the same rule, or is a lock-free atomic.
+  [[nodiscard]] std::unique_lock<std::shared_mutex> lockForChange() const {
+    return std::unique_lock(processTableMutex_);
+  }
+  [[nodiscard]] std::shared_lock<std::shared_mutex> lockForReading() const {
+    return std::shared_lock(processTableMutex_);
+  }
 
   platform::MainLoop& loop() { return loop_; }
   const platform::MainLoop& loop() const { return loop_; }
@@ -300,9 +318,10 @@ class SimDesktop {
 
   platform::MainLoop& loop_;
   std::function<void(double)> spendTime_;
-  std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;
+  mutable std::shared_mutex processTableMutex_;
+  std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;  // entries are never removed
   platform::Pid nextPid_ = 501;
-  platform::Pid selfPid_ = 0;
+  std::atomic<platform::Pid> selfPid_{0};
   std::optional<platform::Pid> frontmost_;
   std::map<std::int64_t, SimWindow> windows_;
   std::vector<std::int64_t> stack_;
