@@ -6,7 +6,6 @@
 #include <functional>
 
 #include <QApplication>
-#include <QEvent>
 #include <QGuiApplication>
 
 
@@ -28,19 +27,6 @@ std::filesystem::path homeFolder() {
   std::string home = hostchannel::homeFolder();
   return home.empty() ? std::filesystem::current_path() : std::filesystem::path(home);
 }
-
-// Closing the simulated desktop's window quits the application (it is the user's screen here).
-class CloseQuits final : public QObject {
- public:
-  CloseQuits(QObject* parent, std::function<void()> quit) : QObject(parent), quit_(std::move(quit)) {}
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Close) quit_();
-    return false;
-  }
-
- private:
-  std::function<void()> quit_;
-};
 
 }  // namespace
 
@@ -73,7 +59,7 @@ int VelvixMain::main(int argc, char** argv) {
   if (platform != "offscreen" && platform != "minimal") {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
-    view->installEventFilter(new CloseQuits(view.get(), [&velvix] { velvix.terminate(); }));
+    view->onClose = [&velvix] { velvix.terminate(); };
     view->show();
   }
 

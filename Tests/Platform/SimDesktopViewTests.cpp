@@ -92,6 +92,18 @@ TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWin
   EXPECT_EQ(w.frontWindow(), hidden);
 }
 
+// The window is the user's screen: closing it quits the application (as the program wires it).
+TEST(SimulatedDesktop, ClosingTheWindowQuitsTheApplication) {
+  test::AppWorld w;
+  w.launch();
+  SimDesktopView view(w.desktop);
+  view.onClose = [&] { w.app->terminate(); };
+  view.show();
+  EXPECT_TRUE(view.close());
+  EXPECT_TRUE(w.app->hasTerminated());
+  EXPECT_EQ(w.healthLines().back(), "quit");
+}
+
 TEST(SampleDesktop, TheBuiltInDesktopHasTwoSpacesABrowserAndATerminalWithTabs) {
   test::ensureQtApplication();
   sim::SimMainLoop loop;

@@ -102,6 +102,11 @@ std::int64_t SimDesktopView::keyCodeFor(int key) {
   }
 }
 
+void SimDesktopView::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  if (onClose) onClose();
+}
+
 void SimDesktopView::keyPressEvent(QKeyEvent* event) {
   const std::uint64_t flags = flagsFor(event->modifiers());
   if (flags != heldFlags_) {
