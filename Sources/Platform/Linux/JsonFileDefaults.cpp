@@ -9,7 +9,7 @@
 namespace velvix::platform {
 
 JsonFileDefaults::JsonFileDefaults(std::filesystem::path file, std::function<void(const std::string&)> onProblem)
-    : JsonFileDefaults(load(file, onProblem), file, onProblem) {}  // copied: arguments have no order
+    : JsonFileDefaults(load(file, onProblem), file, onProblem) {}  // copied, not moved: arguments are evaluated in no set order
 
 JsonFileDefaults::JsonFileDefaults(Loaded loaded, std::filesystem::path file,
                                    std::function<void(const std::string&)> onProblem)
