@@ -5,6 +5,7 @@
 
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
 #include "Core/DockController.hpp"
@@ -88,8 +89,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
   });
 
-  // 9: tabs of the running browsers whose scripts are allowed.
+  // 9: tabs of the running browsers whose scripts are allowed (and Safari's host warmed); 10: the
+  // Safari script host.
   seedBrowsersOverAppleEvents();
+  if (services_.safariHost) services_.safariHost->start();
 
   // 11-13.
   startTapWhenPermitted();
@@ -101,7 +104,14 @@ void AppDelegate::seedBrowsersOverAppleEvents() {
   for (Browser browser : browsers::all()) {
     if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
     services_.permissions->refreshAutomationStatus(browser, [this, watch = alive_.watch(), browser](std::int32_t status) {
-      if (!watch.expired() && status == platform::Privacy::kAutomationGranted) services_.scripts->seed(browser);
+      if (watch.expired()) return;
+      const std::string name(browsers::rawValue(browser));
+      if (status != platform::Privacy::kAutomationGranted) {
+        services_.log->log("launch: " + name + " Automation status " + std::to_string(status) + "; its tabs are not scripted");
+        return;
+      }
+      services_.scripts->seed(browser);
+      if (browser == Browser::safari && services_.safariHost) services_.safariHost->warm();
     });
   }
 }

@@ -16,6 +16,7 @@
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -34,6 +35,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.application = &desktop.application();
   services.launcher = &desktop.launcher();
   services.scriptRunner = &desktop.scripts();
+  services.inProcessScripts = &desktop.inProcessScripts();
   services.bundles = &desktop.bundles();
   services.screens = &desktop.screens();
   services.screenCapture = &desktop.screenCapture();

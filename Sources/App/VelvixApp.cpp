@@ -4,6 +4,7 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
@@ -32,6 +33,7 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -68,6 +70,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
   std::unique_ptr<AppleScriptBridge> scripts;
+  std::unique_ptr<SafariScriptHost> safariHost;
   std::unique_ptr<AppIcon> appIcons;
   std::unique_ptr<MicMute> micMute;
   std::unique_ptr<UpdateChecker> updater;
@@ -141,6 +144,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);
   services_.scripts = own(p.scripts, services_, desktop.scripts());
+  services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
   services_.appIcons = own(p.appIcons, services_);
   services_.micMute = own(p.micMute, services_);
   services_.updater = own(p.updater, services_);

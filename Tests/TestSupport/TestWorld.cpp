@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "App/DesktopPlatform.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Support/AppIdentity.hpp"
@@ -40,6 +41,7 @@ TestWorld::~TestWorld() {
   appMonitor_.reset();
   tabMover_.reset();
   scripts_.reset();
+  safariHost_.reset();
   bridge_.reset();  // its connections and pending work go before the services they call
   permissions_.reset();
   mru_.reset();
@@ -106,6 +108,14 @@ AppleScriptBridge& TestWorld::scripts() {
     services_.scripts = scripts_.get();
   }
   return *scripts_;
+}
+
+SafariScriptHost& TestWorld::safariHost() {
+  if (!safariHost_) {
+    safariHost_ = std::make_unique<SafariScriptHost>(services_, desktop.inProcessScripts());
+    services_.safariHost = safariHost_.get();
+  }
+  return *safariHost_;
 }
 
 AppMonitor& TestWorld::appMonitor() {
@@ -205,6 +215,7 @@ Services& TestWorld::services() {
   mru();
   permissions();
   scripts();
+  safariHost();
   appMonitor();
   activator();
   closer();

@@ -10,6 +10,7 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
@@ -37,6 +38,7 @@
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimQuarantine.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -83,6 +85,7 @@ class TestWorld {
   MRUManager& mru();
   PermissionsService& permissions();
   AppleScriptBridge& scripts();
+  SafariScriptHost& safariHost();
   AppMonitor& appMonitor();
   Activator& activator();
   Closer& closer();
@@ -122,6 +125,7 @@ class TestWorld {
   std::unique_ptr<MRUManager> mru_;
   std::unique_ptr<PermissionsService> permissions_;
   std::unique_ptr<AppleScriptBridge> scripts_;
+  std::unique_ptr<SafariScriptHost> safariHost_;
   std::unique_ptr<AppMonitor> appMonitor_;
   std::unique_ptr<Activator> activator_;
   std::unique_ptr<Closer> closer_;

@@ -26,10 +26,10 @@ const char* const kBuiltIn = R"json({
                  {"title": "Letter.rtf", "frame": [420, 160, 640, 560]}]},
     {"bundleID": "com.example.Calendar", "name": "Calendar",
      "windows": [{"title": "December", "frame": [240, 120, 900, 620], "space": 2}]},
-    {"bundleID": "com.apple.Terminal", "name": "Terminal",
+    {"bundleID": "com.apple.Terminal", "name": "Terminal", "automation": "granted",
      "windows": [{"title": "zsh", "frame": [120, 420, 720, 420],
                   "tabs": [{"title": "zsh", "url": "/dev/ttys001"}, {"title": "make", "url": "/dev/ttys002"}]}]},
-    {"bundleID": "com.google.Chrome", "name": "Google Chrome",
+    {"bundleID": "com.google.Chrome", "name": "Google Chrome", "automation": "granted",
      "windows": [{"title": "Release notes", "frame": [160, 100, 1100, 720],
                   "tabs": [{"title": "Release notes", "url": "https://example.org/releases"},
                            {"title": "Changelog", "url": "https://example.org/changelog"}]},
@@ -114,6 +114,10 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
     const std::string bundleID = text(app, "bundleID");
     auto pid = desktop.launch({.bundleID = bundleID, .name = text(app, "name", bundleID)});
     if (bundleID == text(doc, "frontmost")) frontmost = pid;
+    // Whether this program may script the application (Apple Events); undecided when absent.
+    const std::string automation = text(app, "automation");
+    if (automation == "granted") desktop.privacy.automation[bundleID] = platform::Privacy::kAutomationGranted;
+    if (automation == "denied") desktop.privacy.automation[bundleID] = platform::Privacy::kAutomationDenied;
     if (app.contains("badge") && app["badge"].is_string()) {
       dock.addApplication(pid, app["badge"].get<std::string>());
     } else {

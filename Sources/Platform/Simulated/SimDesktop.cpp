@@ -21,6 +21,7 @@
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -42,6 +43,7 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       launcher_(std::make_unique<SimLauncher>()),
       processes_(std::make_unique<SimDesktopProcessTable>(*this)),
       scripts_(std::make_unique<SimScriptRunner>(*this)),
+      inProcessScripts_(std::make_unique<SimInProcessScripts>(*this)),
       bundles_(std::make_unique<SimBundleReader>()),
       screens_(std::make_unique<SimScreens>(*this)),
       screenCapture_(std::make_unique<SimScreenCapture>(*this)),

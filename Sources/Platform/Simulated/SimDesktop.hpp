@@ -44,6 +44,7 @@ class SimPrivacy;
 class SimWindowServer;
 class SimWorkspace;
 class SimScriptRunner;
+class SimInProcessScripts;
 
 // One simulated application process.
 struct SimApp {
@@ -275,6 +276,7 @@ class SimDesktop {
   SimLauncher& launcher() { return *launcher_; }
   SimDesktopProcessTable& processes() { return *processes_; }
   SimScriptRunner& scripts() { return *scripts_; }
+  SimInProcessScripts& inProcessScripts() { return *inProcessScripts_; }
   // The bundles of the desktop's applications (every launched application has one).
   SimBundleReader& bundles() { return *bundles_; }
   SimScreens& screens() { return *screens_; }
@@ -321,6 +323,7 @@ class SimDesktop {
   std::unique_ptr<SimLauncher> launcher_;
   std::unique_ptr<SimDesktopProcessTable> processes_;
   std::unique_ptr<SimScriptRunner> scripts_;
+  std::unique_ptr<SimInProcessScripts> inProcessScripts_;
   std::unique_ptr<SimBundleReader> bundles_;
   std::unique_ptr<SimScreens> screens_;
   std::unique_ptr<SimScreenCapture> screenCapture_;
