@@ -13,8 +13,8 @@ void FrontTabsAnswerOf500Tabs(benchmark::State& state) {
   platform::ScriptOutcome outcome;
   for (int i = 0; i < 500; ++i)
     outcome.output += "https://www.example.com/section/page-" + std::to_string(i) +
-                      "?query=1\tSome page title of a usual length \u2014 number " + std::to_string(i) + "\t" +
-                      std::to_string(i % 12 + 1) + "\t12\n";
+                      "?query=1\tSome page title of a usual length \u2014 number " + std::to_string(i) +
+                      "\t" + std::to_string(i % 12 + 1) + "\t12\n";
   for (auto _ : state) {
     auto reading = AppleScriptOutput::read(outcome);
     auto tabs = AppleScriptBridge::frontTabs(*reading.lines);

@@ -6,8 +6,8 @@
 #include "Bridge/AppleScriptLibrary.hpp"
 #include "Bridge/AppleScriptOutput.hpp"
 #include "Bridge/AppleScriptTrailers.hpp"
-#include "Bridge/SafariScriptHost.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
@@ -63,7 +63,8 @@ std::string AppleScriptBridge::scoped(const std::string& trailer, Browser browse
   return AppleScriptTrailers::windowTitlesLine(titles) + "\n" + trailer;
 }
 
-void AppleScriptBridge::runLibrary(Browser browser, const std::string& trailer, std::function<void(Lines)> completion) {
+void AppleScriptBridge::runLibrary(Browser browser, const std::string& trailer,
+                                   std::function<void(Lines)> completion) {
   run(AppleScriptLibrary::forBrowser(browser), trailer, std::move(completion));
 }
 
@@ -76,7 +77,8 @@ void AppleScriptBridge::seed(Browser browser) {
   // A Safari extension that reports within this time makes the scripted seed unnecessary.
   pendingSeeds_.push_back(services_.loop->after(kSafariSeedDelay, [this] {
     if (!isRunning(Browser::safari)) return;
-    if (services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted) return;
+    if (services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted)
+      return;
     auto last = services_.bridge ? services_.bridge->lastSafariEventAt() : std::nullopt;
     if (last && services_.loop->uptime() - *last < kSafariExtensionFresh) return;
     seedNow(Browser::safari);
@@ -86,28 +88,30 @@ void AppleScriptBridge::seed(Browser browser) {
 void AppleScriptBridge::seedNow(Browser browser) {
   auto front = services_.workspace->frontmostApplication();
   const bool frontmost = front && front->bundleIdentifier == browsers::bundleID(browser);
-  runLibrary(browser, scoped(AppleScriptTrailers::seeding(), browser), [this, browser, frontmost](Lines lines) {
-    if (!lines) return;
-    const double now = services_.loop->now();
-    int touched = 0;
-    for (std::size_t k = 0; k < lines->size(); ++k) {
-      auto fields = splitFields((*lines)[k]);
-      if (fields.size() < 3) continue;
-      ++touched;
-      services_.mru->touchScriptedTab(browser, fields[0], fields[1], "as:" + fields[2], position(fields),
-                                      now - 0.5 * touched, !(k == 0 && frontmost));
-    }
-  });
+  runLibrary(
+      browser, scoped(AppleScriptTrailers::seeding(), browser), [this, browser, frontmost](Lines lines) {
+        if (!lines) return;
+        const double now = services_.loop->now();
+        int touched = 0;
+        for (std::size_t k = 0; k < lines->size(); ++k) {
+          auto fields = splitFields((*lines)[k]);
+          if (fields.size() < 3) continue;
+          ++touched;
+          services_.mru->touchScriptedTab(browser, fields[0], fields[1], "as:" + fields[2], position(fields),
+                                          now - 0.5 * touched, !(k == 0 && frontmost));
+        }
+      });
 }
 
 void AppleScriptBridge::currentTabAsync(Browser browser, std::function<void(CurrentTab)> completion) {
   if (!isRunning(browser)) return;
-  runLibrary(browser, scoped(AppleScriptTrailers::currentTab(), browser), [completion = std::move(completion)](Lines lines) {
-    if (!lines || lines->empty()) return;
-    auto fields = splitFields(lines->front());
-    if (fields.size() < 3) return;
-    completion({fields[0], fields[1], "as:" + fields[2], position(fields)});
-  });
+  runLibrary(browser, scoped(AppleScriptTrailers::currentTab(), browser),
+             [completion = std::move(completion)](Lines lines) {
+               if (!lines || lines->empty()) return;
+               auto fields = splitFields(lines->front());
+               if (fields.size() < 3) return;
+               completion({fields[0], fields[1], "as:" + fields[2], position(fields)});
+             });
 }
 
 void AppleScriptBridge::liveTabKeysAsync(Browser browser, std::function<void(Lines)> completion) {
@@ -122,7 +126,9 @@ void AppleScriptBridge::frontTabsAsync(std::function<void(std::vector<FrontTab>)
     return;
   }
   runLibrary(Browser::safari, scoped(AppleScriptTrailers::frontTabs(), Browser::safari),
-             [completion = std::move(completion)](Lines lines) { completion(lines ? frontTabs(*lines) : std::vector<FrontTab>{}); });
+             [completion = std::move(completion)](Lines lines) {
+               completion(lines ? frontTabs(*lines) : std::vector<FrontTab>{});
+             });
 }
 
 std::vector<AppleScriptBridge::FrontTab> AppleScriptBridge::frontTabs(const std::vector<std::string>& lines) {
@@ -156,16 +162,17 @@ void AppleScriptBridge::scriptedWindowNamesAsync(Browser browser,
     return;
   }
   windowNamesInFlight_.insert(browser);
-  runLibrary(browser, AppleScriptTrailers::windowNames(), [this, browser, completion = std::move(completion)](Lines lines) {
-    windowNamesInFlight_.erase(browser);
-    if (lines) {
-      windowNames_[browser] = {*lines, services_.loop->uptime()};
-      completion(lines, true);
-      return;
-    }
-    auto it = windowNames_.find(browser);
-    completion(it != windowNames_.end() ? Lines(it->second.names) : std::nullopt, false);
-  });
+  runLibrary(browser, AppleScriptTrailers::windowNames(),
+             [this, browser, completion = std::move(completion)](Lines lines) {
+               windowNamesInFlight_.erase(browser);
+               if (lines) {
+                 windowNames_[browser] = {*lines, services_.loop->uptime()};
+                 completion(lines, true);
+                 return;
+               }
+               auto it = windowNames_.find(browser);
+               completion(it != windowNames_.end() ? Lines(it->second.names) : std::nullopt, false);
+             });
 }
 
 std::vector<std::string> AppleScriptBridge::cachedScriptedWindowNames(Browser browser) const {
@@ -197,13 +204,14 @@ void AppleScriptBridge::resolve(const SwitchableItem& item, const std::string& h
                   });
     return;
   }
-  runLibrary(browser, scoped(AppleScriptTrailers::resolve(handler, index, url, item.title, item.isPrivate), browser),
+  runLibrary(browser,
+             scoped(AppleScriptTrailers::resolve(handler, index, url, item.title, item.isPrivate), browser),
              std::move(finish));
 }
 
 void AppleScriptBridge::finishResolve(Browser browser, const std::string& handler, const std::string& id,
-                                      std::int64_t index, const std::optional<std::string>& url, const Lines& lines,
-                                      const std::function<void(bool)>& completion) {
+                                      std::int64_t index, const std::optional<std::string>& url,
+                                      const Lines& lines, const std::function<void(bool)>& completion) {
   if (lines && !lines->empty() && lines->front() == "true") {
     completion(true);
     return;

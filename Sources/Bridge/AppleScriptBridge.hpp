@@ -42,15 +42,17 @@ class AppleScriptBridge {
     int tabCount;
   };
 
-  AppleScriptBridge(Services& services, platform::ScriptRunner& runner) : services_(services), runner_(runner) {}
+  AppleScriptBridge(Services& services, platform::ScriptRunner& runner)
+      : services_(services), runner_(runner) {}
 
   // Fills the inventory with the tabs open now (Safari: 40 s later, unless its extension reports).
   void seed(Browser browser);
   void currentTabAsync(Browser browser, std::function<void(CurrentTab)> completion);
-  void liveTabKeysAsync(Browser browser, std::function<void(std::optional<std::vector<std::string>>)> completion);
+  void liveTabKeysAsync(Browser browser,
+                        std::function<void(std::optional<std::vector<std::string>>)> completion);
   void frontTabsAsync(std::function<void(std::vector<FrontTab>)> completion);
-  void scriptedWindowNamesAsync(Browser browser,
-                                std::function<void(std::optional<std::vector<std::string>>, bool fresh)> completion);
+  void scriptedWindowNamesAsync(
+      Browser browser, std::function<void(std::optional<std::vector<std::string>>, bool fresh)> completion);
   std::vector<std::string> cachedScriptedWindowNames(Browser browser) const;
   // Switches to ("resolvetab") or closes ("closetab") the tab of the item; true on success.
   void resolve(const SwitchableItem& item, const std::string& handler, std::function<void(bool)> completion);
@@ -72,7 +74,8 @@ class AppleScriptBridge {
   void runLibrary(Browser browser, const std::string& trailer,
                   std::function<void(std::optional<std::vector<std::string>>)> completion);
   void finishResolve(Browser browser, const std::string& handler, const std::string& id, std::int64_t index,
-                     const std::optional<std::string>& url, const std::optional<std::vector<std::string>>& lines,
+                     const std::optional<std::string>& url,
+                     const std::optional<std::vector<std::string>>& lines,
                      const std::function<void(bool)>& completion);
   void seedNow(Browser browser);
   bool isRunning(Browser browser) const;

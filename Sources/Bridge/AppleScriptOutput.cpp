@@ -5,8 +5,12 @@
 namespace velvix {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isSpaceOrBreak(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool isSpaceOrBreak(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string trimmed(const std::string& text, bool (*strip)(char)) {
   std::size_t first = 0, last = text.size();
@@ -46,7 +50,8 @@ AppleScriptOutput::Reading AppleScriptOutput::read(const platform::ScriptOutcome
   // The interpreter could not be started: nothing to say beyond the missing answer.
   if (outcome.ending == Ending::notLaunched) return {};
   const bool clean = outcome.ending == Ending::exited && outcome.status == 0;
-  if (clean && !outcome.outputCut && utf8::isValid(outcome.output)) return {lines(outcome.output), std::nullopt};
+  if (clean && !outcome.outputCut && utf8::isValid(outcome.output))
+    return {lines(outcome.output), std::nullopt};
 
   std::string errorText;
   if (utf8::isValid(outcome.errorOutput))

@@ -18,7 +18,8 @@ SafariScriptHost::~SafariScriptHost() = default;
 
 std::string SafariScriptHost::describe(const platform::ScriptErrorDictionary& error) {
   if (!error) return "unknown";
-  return (error->number ? std::to_string(*error->number) : std::string("?")) + " " + error->message.value_or("");
+  return (error->number ? std::to_string(*error->number) : std::string("?")) + " " +
+         error->message.value_or("");
 }
 
 void SafariScriptHost::start() {
@@ -38,14 +39,16 @@ void SafariScriptHost::warm() {
   resolve("resolvetab", {}, 0, kWarmURL, kWarmTitle, false, [](auto) {});
 }
 
-void SafariScriptHost::resolve(const std::string& handler, const std::vector<std::string>& titles, std::int64_t index,
-                               const std::string& url, const std::string& title, bool privateOnly,
-                               Completion completion) {
+void SafariScriptHost::resolve(const std::string& handler, const std::vector<std::string>& titles,
+                               std::int64_t index, const std::string& url, const std::string& title,
+                               bool privateOnly, Completion completion) {
   busy_ = true;
   const double started = services_.loop->uptime();
-  std::vector<platform::ScriptParameter> parameters{titles, handler, std::to_string(index), url, title, privateOnly};
-  queue_->async([engine = &engine_, compiled = compiled_, parameters = std::move(parameters), loop = services_.loop,
-                 watch = alive_.watch(), this, handler, started, completion = std::move(completion)] {
+  std::vector<platform::ScriptParameter> parameters{titles, handler, std::to_string(index),
+                                                    url,    title,   privateOnly};
+  queue_->async([engine = &engine_, compiled = compiled_, parameters = std::move(parameters),
+                 loop = services_.loop, watch = alive_.watch(), this, handler, started,
+                 completion = std::move(completion)] {
     Outcome outcome = call(*engine, *compiled, parameters);
     loop->post([watch, this, handler, started, outcome = std::move(outcome), completion] {
       if (!watch.expired()) finish(handler, started, outcome, completion);
@@ -70,7 +73,8 @@ SafariScriptHost::Outcome SafariScriptHost::call(platform::InProcessScripts& eng
 void SafariScriptHost::finish(const std::string& handler, double started, const Outcome& outcome,
                               const Completion& completion) {
   busy_ = false;
-  const auto ms = std::to_string(static_cast<long long>(std::llround((services_.loop->uptime() - started) * 1000)));
+  const auto ms =
+      std::to_string(static_cast<long long>(std::llround((services_.loop->uptime() - started) * 1000)));
   switch (outcome.kind) {
     case Outcome::Kind::answered:
       services_.log->log("safari host: " + handler + " \u2192 " + outcome.text + " in " + ms + "ms");

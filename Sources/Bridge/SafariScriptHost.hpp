@@ -67,7 +67,8 @@ class SafariScriptHost {
   };
   static Outcome call(platform::InProcessScripts& engine, Compiled& compiled,
                       const std::vector<platform::ScriptParameter>& parameters);
-  void finish(const std::string& handler, double started, const Outcome& outcome, const Completion& completion);
+  void finish(const std::string& handler, double started, const Outcome& outcome,
+              const Completion& completion);
 
   Services& services_;
   platform::InProcessScripts& engine_;

@@ -38,7 +38,8 @@ class CompiledScript {
   virtual ~CompiledScript() = default;
   // Compiles the source; false with the error dictionary (which may be absent) when it cannot.
   virtual bool compile(ScriptErrorDictionary& error) = 0;
-  virtual ScriptCallResult callSubroutine(const std::string& name, const std::vector<ScriptParameter>& directParameter) = 0;
+  virtual ScriptCallResult callSubroutine(const std::string& name,
+                                          const std::vector<ScriptParameter>& directParameter) = 0;
 };
 
 class InProcessScripts {

@@ -25,7 +25,7 @@ struct ScriptWorld : TestWorld {
     return number;
   }
   SwitchableItem tabItem(Browser browser, const std::string& title, const std::string& url,
-                      std::optional<std::int64_t> index = {}, bool isPrivate = false) {
+                         std::optional<std::int64_t> index = {}, bool isPrivate = false) {
     SwitchableItem e;
     e.id = "tab:" + std::string(browsers::rawValue(browser)) + ":win:as:1:url:" + title;
     e.kind = ItemKind::tab;
@@ -167,24 +167,26 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
   w.loop.advance(1);
   EXPECT_EQ(result, false);
   auto lines = w.debugLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "resolvetab chrome: no match for tab:chrome:win:as:1:url:x (index=2 url=https://nowhere/)"),
-            lines.end());
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(),
+                "resolvetab chrome: no match for tab:chrome:win:as:1:url:x (index=2 url=https://nowhere/)"),
+      lines.end());
   EXPECT_TRUE(w.mru().unresolvableIDs.contains(item.id));
 
   w.desktop.hangingScripts.insert("com.google.Chrome");
   w.scripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
   w.loop.advance(5);
   EXPECT_EQ(result, false);
-  EXPECT_EQ(w.debugLines().back(), "resolvetab chrome: script failed or timed out for tab:chrome:win:as:1:url:x");
+  EXPECT_EQ(w.debugLines().back(),
+            "resolvetab chrome: script failed or timed out for tab:chrome:win:as:1:url:x");
 }
 
 TEST(AppleScriptBridge, HostileTitlesTravelInsideTheirLiteralsToSwitchAndClose) {
   ScriptWorld w;
   auto chrome = w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
   const std::vector<std::string> titles = {"Say \"hi\" \\ to \u65e5\u672c",
-                                           "\" & (do shell script \"touch /tmp/owned\") & \"",
-                                           "ends with \\", "Gr\u00fc\u00dfe \U0001F600"};
+                                           "\" & (do shell script \"touch /tmp/owned\") & \"", "ends with \\",
+                                           "Gr\u00fc\u00dfe \U0001F600"};
   std::vector<std::pair<std::string, std::string>> tabs;
   for (const auto& t : titles) tabs.push_back({t, ""});
   auto window = w.browserWindow(chrome, tabs);
@@ -273,8 +275,9 @@ TEST(AppleScriptBridge, BadAnswersAreLoggedAndDroppedWithoutLosingInventory) {
   const std::string id = w.tabs()[0]->id;
 
   auto& runner = w.desktop.scripts();
-  for (ScriptFault fault : {ScriptFault::garbled, ScriptFault::truncated, ScriptFault::empty, ScriptFault::enormous,
-                            ScriptFault::timeOut, ScriptFault::permissionRefused, ScriptFault::notRunning}) {
+  for (ScriptFault fault :
+       {ScriptFault::garbled, ScriptFault::truncated, ScriptFault::empty, ScriptFault::enormous,
+        ScriptFault::timeOut, ScriptFault::permissionRefused, ScriptFault::notRunning}) {
     runner.inject(fault, "livetabs", 3);  // as many times as the strike limit
     for (int i = 0; i < 3; ++i) {
       w.mru().lastTabVerification.clear();
@@ -286,7 +289,8 @@ TEST(AppleScriptBridge, BadAnswersAreLoggedAndDroppedWithoutLosingInventory) {
   EXPECT_TRUE(w.logged("osascript exit 0: answer is not UTF-8"));
   EXPECT_TRUE(w.logged("osascript exit 0: answer cut off or too long"));
   EXPECT_TRUE(w.logged("osascript killed by signal 15: "));
-  EXPECT_TRUE(w.logged("osascript exit 1: execution error: Not authorized to send Apple events to Google Chrome. (-1743)"));
+  EXPECT_TRUE(w.logged(
+      "osascript exit 1: execution error: Not authorized to send Apple events to Google Chrome. (-1743)"));
 
   runner.inject(ScriptFault::garbled, "seedtabs");
   w.browserWindow(chrome, {{"C", "https://c/"}});
@@ -299,11 +303,13 @@ TEST(AppleScriptBridge, AScriptTheInterpreterCannotReadFailsAsASyntaxError) {
   ScriptWorld w;
   w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
   std::optional<std::optional<std::vector<std::string>>> result;
-  w.scripts().run(AppleScriptLibrary::forBrowser(Browser::chrome), "return nonsense(", [&](auto lines) { result = lines; });
+  w.scripts().run(AppleScriptLibrary::forBrowser(Browser::chrome), "return nonsense(",
+                  [&](auto lines) { result = lines; });
   w.loop.advance(1);
   ASSERT_TRUE(result);
   EXPECT_FALSE(*result);
-  EXPECT_TRUE(w.logged("osascript exit 1: syntax error: Expected end of line but found unknown token. (-2741)"));
+  EXPECT_TRUE(
+      w.logged("osascript exit 1: syntax error: Expected end of line but found unknown token. (-2741)"));
 }
 
 }  // namespace

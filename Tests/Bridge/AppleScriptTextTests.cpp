@@ -36,7 +36,8 @@ TEST(AppleScriptText, QuotedValuesNeverLeaveTheirLiteral) {
     EXPECT_EQ(read->find_first_of("\n\r\t\x01\x7f"), std::string::npos) << literal;
     EXPECT_EQ(literal.find('\n'), std::string::npos);
   }
-  EXPECT_EQ(Trailers::quoted("Gr\u00fc\u00dfe \U0001F600"), "\"Gr\u00fc\u00dfe \U0001F600\"");  // non-ASCII kept
+  EXPECT_EQ(Trailers::quoted("Gr\u00fc\u00dfe \U0001F600"),
+            "\"Gr\u00fc\u00dfe \U0001F600\"");  // non-ASCII kept
   EXPECT_EQ(Trailers::quoted("broken \xff"), "\"broken \uFFFD\"");
 }
 
@@ -60,7 +61,8 @@ TEST(AppleScriptText, EveryChromiumBrowserIsAddressedByItsOwnName) {
     return n;
   };
   EXPECT_GT(count(chrome, "tell application \"Google Chrome\""), 5u);
-  EXPECT_EQ(count(brave, "tell application \"Brave Browser\""), count(chrome, "tell application \"Google Chrome\""));
+  EXPECT_EQ(count(brave, "tell application \"Brave Browser\""),
+            count(chrome, "tell application \"Google Chrome\""));
   EXPECT_EQ(AppleScriptLibrary::forBrowser(Browser::safari), AppleScriptLibrary::safari());
   EXPECT_EQ(AppleScriptLibrary::forBrowser(Browser::terminal), AppleScriptLibrary::terminal());
   for (const char* handler : {"on scopeprivate(", "on windowallowed(", "on fronttabs(", "on windownames(",
@@ -81,7 +83,8 @@ TEST(AppleScriptText, OutputIsReadAsTrimmedNonEmptyLinesOnlyFromACleanRun) {
   failing.errorOutput = "  execution error: Not authorized to send Apple events to Safari. (-1743)\n";
   auto reading = AppleScriptOutput::read(failing);
   EXPECT_FALSE(reading.lines);
-  EXPECT_EQ(reading.failure, "osascript exit 1: execution error: Not authorized to send Apple events to Safari. (-1743)");
+  EXPECT_EQ(reading.failure,
+            "osascript exit 1: execution error: Not authorized to send Apple events to Safari. (-1743)");
 
   failing.errorOutput = std::string(500, 'e');
   EXPECT_EQ(AppleScriptOutput::read(failing).failure, "osascript exit 1: " + std::string(300, 'e'));

@@ -29,7 +29,8 @@ struct SafariWorld : TestWorld {
     front = desktop.addWindow(safari, {.title = "", .bounds = {0, 0, 900, 700}});
     desktop.addTab(front, {.title = "Docs", .url = "https://docs.example/"});
   }
-  SwitchableItem tab(const std::string& title, const std::string& url, std::optional<std::int64_t> index = {}) {
+  SwitchableItem tab(const std::string& title, const std::string& url,
+                     std::optional<std::int64_t> index = {}) {
     SwitchableItem item;
     item.id = "tab:safari:win:as:1:url:" + title;
     item.kind = ItemKind::tab;
@@ -59,7 +60,8 @@ TEST(SafariScriptHost, WarmUpCompilesOnceMatchesNoTabAndTheFirstSwitchFindsItRea
 
   std::optional<bool> switched;
   const int runs = w.desktop.scriptRuns;
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/", 1), "resolvetab", [&](bool ok) { switched = ok; });
+  w.scripts().resolve(w.tab("Mail", "https://mail.example/", 1), "resolvetab",
+                      [&](bool ok) { switched = ok; });
   w.loop.advance(1);
   EXPECT_EQ(switched, true);
   EXPECT_EQ(w.desktop.stackingOrder().front(), w.back);
@@ -71,9 +73,11 @@ TEST(SafariScriptHost, WarmUpCompilesOnceMatchesNoTabAndTheFirstSwitchFindsItRea
 TEST(SafariScriptHost, ASwitchArrivingWhileTheHostIsBusyGoesThroughTheRunnerWithTheWindowTitles) {
   SafariWorld w;
   std::vector<bool> results;
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab", [&](bool ok) { results.push_back(ok); });
+  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
+                      [&](bool ok) { results.push_back(ok); });
   EXPECT_TRUE(w.safariHost().isBusy());
-  w.scripts().resolve(w.tab("News", "https://news.example/"), "resolvetab", [&](bool ok) { results.push_back(ok); });
+  w.scripts().resolve(w.tab("News", "https://news.example/"), "resolvetab",
+                      [&](bool ok) { results.push_back(ok); });
   w.loop.advance(1);
   EXPECT_EQ(results, (std::vector<bool>{true, true}));
   EXPECT_EQ(w.engine().calls, 1);
@@ -87,12 +91,14 @@ TEST(SafariScriptHost, ACompileFailureMakesTheHostUnusableForTheRestOfTheRun) {
   SafariWorld w;
   w.engine().compileFailure = platform::ScriptError{-2741, "Expected end of line."};
   std::vector<bool> results;
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab", [&](bool ok) { results.push_back(ok); });
+  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
+                      [&](bool ok) { results.push_back(ok); });
   w.loop.advance(1);
   EXPECT_TRUE(w.safariHost().isUnusable());
   EXPECT_TRUE(w.logged("safari host: compile failed, using osascript: -2741 Expected end of line."));
   EXPECT_TRUE(w.logged("resolvetab safari: script failed or timed out for tab:safari:win:as:1:url:Mail"));
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab", [&](bool ok) { results.push_back(ok); });
+  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
+                      [&](bool ok) { results.push_back(ok); });
   w.loop.advance(1);
   EXPECT_EQ(results, (std::vector<bool>{false, true}));  // the runner carried the second
   EXPECT_EQ(w.engine().compiles, 1);
@@ -113,7 +119,8 @@ TEST(SafariScriptHost, ExecutionErrorsAreLoggedWithTheirNumberAndMessageAndTheHo
   w.engine().failingCalls.push_back(platform::ScriptError{-1743, std::nullopt});
   w.engine().failingCalls.push_back(platform::ScriptError{});
   for (int i = 0; i < 3; ++i) {
-    w.safariHost().resolve("closetab", {}, 0, "https://x/", "X", false, [](auto lines) { EXPECT_FALSE(lines); });
+    w.safariHost().resolve("closetab", {}, 0, "https://x/", "X", false,
+                           [](auto lines) { EXPECT_FALSE(lines); });
     w.loop.advance(1);
   }
   EXPECT_TRUE(w.logged("safari host: closetab failed in 20ms: -1712 AppleEvent timed out."));

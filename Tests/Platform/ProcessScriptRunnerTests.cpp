@@ -79,7 +79,8 @@ TEST(ProcessScriptRunner, DeadlinesEndHangingIgnoringAndEscapingChildren) {
   runner.run("ignore-term\nwait 30\n", ignoring.completion());
   // The interpreter is gone at once, but a child of its own session keeps the output open.
   runner.run("grandchild 3\nout answer\n", escaping.completion());
-  ASSERT_TRUE(eventually([&] { return hanging.done() && ignoring.done() && escaping.done(); }, std::chrono::seconds(5)));
+  ASSERT_TRUE(eventually([&] { return hanging.done() && ignoring.done() && escaping.done(); },
+                         std::chrono::seconds(5)));
   EXPECT_EQ(hanging.outcome->ending, ScriptOutcome::Ending::signaled);
   EXPECT_EQ(hanging.outcome->status, SIGTERM);
   EXPECT_EQ(ignoring.outcome->ending, ScriptOutcome::Ending::signaled);
@@ -116,11 +117,13 @@ TEST(ProcessScriptRunner, ManyConcurrentRunsLeaveNoDescriptorOrZombieBehind) {
       results.push_back(std::make_unique<Result>());
       runner.run(scripts[i % 5], results.back()->completion());
     }
-    ASSERT_TRUE(eventually([&] {
-      for (auto& r : results)
-        if (!r->done()) return false;
-      return runner.childrenAlive() == 0;
-    }, std::chrono::seconds(10)));
+    ASSERT_TRUE(eventually(
+        [&] {
+          for (auto& r : results)
+            if (!r->done()) return false;
+          return runner.childrenAlive() == 0;
+        },
+        std::chrono::seconds(10)));
     // A run still going when the runner goes is ended and completed too.
     results.push_back(std::make_unique<Result>());
     runner.run("wait 30\n", results.back()->completion());

@@ -49,16 +49,24 @@ int main(int argc, char** argv) {
     const auto space = line.find(' ');
     const std::string command = line.substr(0, space);
     const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
-    if (command == "out") writeAll(1, rest + "\n");
-    else if (command == "err") writeAll(2, rest + "\n");
-    else if (command == "echo-script") writeAll(1, script);
-    else if (command == "wait") pause(std::atof(rest.c_str()));
-    else if (command == "ignore-term") std::signal(SIGTERM, SIG_IGN);
-    else if (command == "exit") return std::atoi(rest.c_str());
+    if (command == "out")
+      writeAll(1, rest + "\n");
+    else if (command == "err")
+      writeAll(2, rest + "\n");
+    else if (command == "echo-script")
+      writeAll(1, script);
+    else if (command == "wait")
+      pause(std::atof(rest.c_str()));
+    else if (command == "ignore-term")
+      std::signal(SIGTERM, SIG_IGN);
+    else if (command == "exit")
+      return std::atoi(rest.c_str());
     else if (command == "flood") {
       const std::string chunk(4096, 'x');
-      if (rest == "forever") for (;;) writeAll(1, chunk);
-      for (long left = std::atol(rest.c_str()); left > 0; left -= 4096) writeAll(1, chunk.substr(0, std::min(4096L, left)));
+      if (rest == "forever")
+        for (;;) writeAll(1, chunk);
+      for (long left = std::atol(rest.c_str()); left > 0; left -= 4096)
+        writeAll(1, chunk.substr(0, std::min(4096L, left)));
     } else if (command == "grandchild") {
       if (fork() == 0) {
         setsid();

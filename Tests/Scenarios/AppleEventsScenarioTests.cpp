@@ -34,7 +34,8 @@ TEST(AppleEventsScenario, AGrantedBrowsersTabsAreSeededAtLaunchAndOneIsSwitchedT
   EXPECT_EQ(tabURLs.size(), 2u);
   EXPECT_EQ(std::count(tabURLs.begin(), tabURLs.end(), "https://news.example/"), 0);
   auto lines = w.debugLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "launch: brave Automation status -1743; its tabs are not scripted"),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "launch: brave Automation status -1743; its tabs are not scripted"),
             lines.end());
 
   // Command held, Tab tapped until the Mail tab is selected, Command released.
@@ -43,8 +44,9 @@ TEST(AppleEventsScenario, AGrantedBrowsersTabsAreSeededAtLaunchAndOneIsSwitchedT
   auto* switcher = w.app->delegate().switcher();
   ASSERT_TRUE(switcher->session());
   const auto& list = *switcher->session();
-  auto mail = std::find_if(list.begin(), list.end(),
-                           [](const SwitchableItem& e) { return e.kind == ItemKind::tab && e.url == "https://mail.example/"; });
+  auto mail = std::find_if(list.begin(), list.end(), [](const SwitchableItem& e) {
+    return e.kind == ItemKind::tab && e.url == "https://mail.example/";
+  });
   ASSERT_NE(mail, list.end());
   for (auto i = switcher->index(); i < static_cast<std::size_t>(mail - list.begin()); ++i) w.tab();
   w.release();

@@ -34,7 +34,9 @@ struct ProcessScriptRunner::Run {
 
 namespace {
 
-Clock::duration seconds(double s) { return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s)); }
+Clock::duration seconds(double s) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
 
 void closeFD(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -94,7 +96,8 @@ void ProcessScriptRunner::start(Run& run) {
   posix_spawnattr_setpgroup(&attributes, 0);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   std::string interpreter = options_.interpreter, flag = "-e";
   char* argv[] = {interpreter.data(), flag.data(), run.script.data(), nullptr};
   pid_t pid = -1;
@@ -168,6 +171,8 @@ bool ProcessScriptRunner::advance(Run& run) {
   if (!run.waitStatus) {
     int status = 0;
     pid_t reaped = ::waitpid(run.pid, &status, WNOHANG);
+    // ECHILD: something else reaped it (SIGCHLD ignored); its status is lost, so the run counts
+    // by its output alone.
     if (reaped == run.pid || (reaped < 0 && errno == ECHILD)) {
       run.waitStatus = reaped == run.pid ? status : 0;
       --childrenAlive_;
@@ -219,8 +224,10 @@ void ProcessScriptRunner::work() {
       for (int fd : {run.out, run.err})
         if (fd >= 0) fds.push_back({fd, POLLIN, 0});
       if (run.pid < 0) next = Clock::now();
-      if (!run.waitStatus && run.out < 0 && run.err < 0) reaping = true;  // output closed, child not reaped yet
-      for (auto [sent, at] : {std::pair{run.termSent, run.termAt}, {run.killSent, run.killAt}, {run.completed, run.giveUpAt}})
+      if (!run.waitStatus && run.out < 0 && run.err < 0)
+        reaping = true;  // output closed, child not reaped yet
+      for (auto [sent, at] :
+           {std::pair{run.termSent, run.termAt}, {run.killSent, run.killAt}, {run.completed, run.giveUpAt}})
         if (!sent) next = std::min(next, at);
     }
     auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - Clock::now()).count() + 1;

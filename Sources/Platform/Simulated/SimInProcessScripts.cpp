@@ -24,8 +24,8 @@ class SimInProcessScripts::Script final : public platform::CompiledScript {
     return true;
   }
 
-  platform::ScriptCallResult callSubroutine(const std::string& name,
-                                            const std::vector<platform::ScriptParameter>& parameters) override {
+  platform::ScriptCallResult callSubroutine(
+      const std::string& name, const std::vector<platform::ScriptParameter>& parameters) override {
     ++owner_.calls;
     platform::ScriptCallResult result;
     if (!owner_.failingCalls.empty()) {
@@ -35,9 +35,11 @@ class SimInProcessScripts::Script final : public platform::CompiledScript {
       return result;
     }
     // The entry takes (titles, handler, index text, URL, title, private flag).
-    const auto* titles = parameters.size() == 6 ? std::get_if<std::vector<std::string>>(&parameters[0]) : nullptr;
+    const auto* titles =
+        parameters.size() == 6 ? std::get_if<std::vector<std::string>>(&parameters[0]) : nullptr;
     const std::string* texts[4] = {};
-    for (int i = 0; i < 4 && titles; ++i) texts[i] = std::get_if<std::string>(&parameters[static_cast<std::size_t>(i) + 1]);
+    for (int i = 0; i < 4 && titles; ++i)
+      texts[i] = std::get_if<std::string>(&parameters[static_cast<std::size_t>(i) + 1]);
     const bool* privateOnly = titles ? std::get_if<bool>(&parameters[5]) : nullptr;
     if (!compiled_ || name != "hostresolve" || !titles || !texts[0] || !texts[1] || !texts[2] || !texts[3] ||
         !privateOnly) {

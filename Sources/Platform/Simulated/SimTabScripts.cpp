@@ -20,7 +20,9 @@ std::string joined(const std::vector<std::string>& parts, char separator) {
   return text;
 }
 
-std::string nameOf(const SimWindow& w) { return w.scriptName ? *w.scriptName : w.title.value_or(""); }
+std::string nameOf(const SimWindow& w) {
+  return w.scriptName ? *w.scriptName : w.title.value_or("");
+}
 
 // AppleScript's "as integer" of the index text; anything unreadable counts as 0.
 int integer(const std::string& text) {
@@ -90,7 +92,8 @@ SimTabScripts::Answer SimTabScripts::answer(const SimScriptRequest& request) {
     return answer;
   }
   auto decided = desktop_.privacy.automation.find(answer.bundleID);
-  if (decided != desktop_.privacy.automation.end() && decided->second == platform::Privacy::kAutomationDenied) {
+  if (decided != desktop_.privacy.automation.end() &&
+      decided->second == platform::Privacy::kAutomationDenied) {
     answer.error = Error{-1743, "Not authorized to send Apple events to " + request.applicationName + "."};
     return answer;
   }
@@ -99,7 +102,8 @@ SimTabScripts::Answer SimTabScripts::answer(const SimScriptRequest& request) {
   const Library library = request.library;
   const bool safari = library == Library::safari;
   // Safari's handlers that scope by privacy see only its normal windows; Chromium's skip incognito ones.
-  auto privateIDs = safari ? privateSafariWindows(windows, request.windowTitles) : std::vector<std::int64_t>{};
+  auto privateIDs =
+      safari ? privateSafariWindows(windows, request.windowTitles) : std::vector<std::int64_t>{};
   auto isPrivate = [&](const SimWindow* w) {
     if (library == Library::terminal) return false;
     if (safari) return std::find(privateIDs.begin(), privateIDs.end(), w->number) != privateIDs.end();
@@ -125,8 +129,8 @@ SimTabScripts::Answer SimTabScripts::answer(const SimScriptRequest& request) {
       if (isPrivate(w) == privateOnly) allowed.push_back(w);
     // Terminal's handlers look at every window; they know no private ones.
     const std::int64_t frontWindow = windows.empty() ? 0 : windows.front()->number;
-    lines.push_back(
-        resolve(request, library == Library::terminal ? windows : allowed, frontWindow, handler == "closetab"));
+    lines.push_back(resolve(request, library == Library::terminal ? windows : allowed, frontWindow,
+                            handler == "closetab"));
   }
   answer.text = joined(lines, '\n');
   return answer;
@@ -167,7 +171,9 @@ std::string SimTabScripts::resolve(const SimScriptRequest& request, const std::v
 
   auto isBlank = [](const SimTab& t) { return t.url.empty() || t.url == "favorites://"; };
   using Match = std::function<bool(const SimWindow&, std::size_t)>;
-  Match exact = [&](const SimWindow& w, std::size_t i) { return i + 1 == static_cast<std::size_t>(index) && w.tabs[i].url == url; };
+  Match exact = [&](const SimWindow& w, std::size_t i) {
+    return i + 1 == static_cast<std::size_t>(index) && w.tabs[i].url == url;
+  };
   Match byURL = [&](const SimWindow& w, std::size_t i) { return w.tabs[i].url == url; };
   Match blank = [&](const SimWindow& w, std::size_t i) { return isBlank(w.tabs[i]); };
   Match byTitle = [&](const SimWindow& w, std::size_t i) { return w.tabs[i].title == title; };
