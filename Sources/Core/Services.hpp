@@ -37,6 +37,7 @@ class ScreenPlacement;
 class AccessibilityDisplay;
 class HttpClient;
 class ImageDecoder;
+class Updater;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -55,6 +56,9 @@ class TerminalMouseSelection;
 class AppleScriptBridge;
 class BrowserBridge;
 class ChromeHostInstaller;
+class TerminalIntegrationInstaller;
+class VSCodeExtensionInstaller;
+class VSCodeKeybindingsInstaller;
 class DebugLog;
 class HealthMonitor;
 class MRUManager;
@@ -134,6 +138,12 @@ struct Services {
   platform::ImageDecoder* imageDecoder = nullptr;
   BadgeStore* badges = nullptr;
   FaviconStore* favicons = nullptr;
+
+  // What the application installs into the user's own files, and the update framework.
+  platform::Updater* updaterFramework = nullptr;
+  TerminalIntegrationInstaller* terminalIntegration = nullptr;
+  VSCodeKeybindingsInstaller* vscodeKeybindings = nullptr;
+  VSCodeExtensionInstaller* vscodeExtension = nullptr;
 };
 
 }  // namespace velvix
