@@ -29,10 +29,10 @@ TEST(AlertDialogs, AFloatingQuestionAppearsOverTheDesktopWindowAndTakesTheAnswer
   AlertDialogs::attach(world.desktop.application(), &desktopWindow);
 
   int answer = -1;
-  world.desktop.application().showAlert(TerminalIntegrationInstaller::kConsentMessage,
-                                        TerminalIntegrationInstaller::kConsentText,
-                                        {TerminalIntegrationInstaller::kAllowButton, TerminalIntegrationInstaller::kNotNowButton},
-                                        [&](int button) { answer = button; });
+  world.desktop.application().showAlert(
+      TerminalIntegrationInstaller::kConsentMessage, TerminalIntegrationInstaller::kConsentText,
+      {TerminalIntegrationInstaller::kAllowButton, TerminalIntegrationInstaller::kNotNowButton},
+      [&](int button) { answer = button; });
   QMessageBox* box = openBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->parentWidget(), &desktopWindow);
@@ -40,7 +40,8 @@ TEST(AlertDialogs, AFloatingQuestionAppearsOverTheDesktopWindowAndTakesTheAnswer
   test::saveScreenshot(*box, "zsh-consent");
   QPushButton* allow = nullptr;
   for (auto* button : box->buttons())
-    if (button->text() == TerminalIntegrationInstaller::kAllowButton) allow = qobject_cast<QPushButton*>(button);
+    if (button->text() == TerminalIntegrationInstaller::kAllowButton)
+      allow = qobject_cast<QPushButton*>(button);
   ASSERT_TRUE(allow);
   allow->click();
   EXPECT_EQ(answer, 0);
