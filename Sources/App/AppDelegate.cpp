@@ -24,7 +24,10 @@
 #include "Support/HealthMonitor.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/UpdateChecker.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
 
@@ -44,8 +47,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   statusItem_.install();
   if (services_.updater) services_.updater->startUpdater();
 
-  // 4: the browsers' host manifests and a microphone mute left by an earlier run.
+  // 4: the browsers' host manifests, what the application keeps in the user's own files (their
+  // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
   if (services_.hostInstaller) services_.hostInstaller->install();  // errors only show in its status
+  if (services_.terminalIntegration) services_.terminalIntegration->reconcileAtLaunch();
+  if (services_.vscodeKeybindings) services_.vscodeKeybindings->reconcileAtLaunch();
+  if (services_.vscodeExtension) services_.vscodeExtension->reconcileAtLaunch();
   if (services_.micMute) services_.micMute->reconcileOwnershipAtLaunch();
 
   // 5: the inventory and the services that feed it.

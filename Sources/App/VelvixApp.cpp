@@ -36,6 +36,7 @@
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
@@ -47,7 +48,10 @@
 #include "Support/ProcessLog.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/SupportFolder.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/UpdateChecker.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "Support/WindowList.hpp"
 #include "UI/MicFeedbackHUD.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -73,6 +77,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<SafariScriptHost> safariHost;
   std::unique_ptr<AppIcon> appIcons;
   std::unique_ptr<MicMute> micMute;
+  std::unique_ptr<sim::SimUpdater> updaterFramework;  // no update framework on Linux
   std::unique_ptr<UpdateChecker> updater;
   std::unique_ptr<AppMonitor> appMonitor;
   std::unique_ptr<Activator> activator;
@@ -93,6 +98,9 @@ struct VelvixApp::Parts {
   MicFeedbackHUD micHUD;
   std::unique_ptr<SettingsWindowController> settingsWindow;
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
+  std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration;
+  std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings;
+  std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
 };
 
 namespace {
@@ -147,6 +155,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
   services_.appIcons = own(p.appIcons, services_);
   services_.micMute = own(p.micMute, services_);
+  services_.updaterFramework = own(p.updaterFramework, desktop.loop());
   services_.updater = own(p.updater, services_);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
@@ -172,6 +181,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.micHUD = &p.micHUD;
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
+  services_.terminalIntegration = own(p.terminalIntegration, services_);
+  services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
+  services_.vscodeExtension = own(p.vscodeExtension, services_);
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);

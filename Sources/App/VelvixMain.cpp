@@ -8,12 +8,14 @@
 #include <QGuiApplication>
 
 
+#include "App/AlertDialogs.hpp"
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
@@ -48,6 +50,7 @@ int VelvixMain::main(int argc, char** argv) {
   if (platform != "offscreen" && platform != "minimal") {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
+    AlertDialogs::attach(desktop.application(), view.get());
     view->show();
   }
 

@@ -38,6 +38,7 @@ class ScreenPlacement;
 class AccessibilityDisplay;
 class HttpClient;
 class ImageDecoder;
+class Updater;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -57,6 +58,9 @@ class AppleScriptBridge;
 class SafariScriptHost;
 class BrowserBridge;
 class ChromeHostInstaller;
+class TerminalIntegrationInstaller;
+class VSCodeExtensionInstaller;
+class VSCodeKeybindingsInstaller;
 class DebugLog;
 class HealthMonitor;
 class MRUManager;
@@ -138,6 +142,12 @@ struct Services {
   platform::ImageDecoder* imageDecoder = nullptr;
   BadgeStore* badges = nullptr;
   FaviconStore* favicons = nullptr;
+
+  // What the application installs into the user's own files, and the update framework.
+  platform::Updater* updaterFramework = nullptr;
+  TerminalIntegrationInstaller* terminalIntegration = nullptr;
+  VSCodeKeybindingsInstaller* vscodeKeybindings = nullptr;
+  VSCodeExtensionInstaller* vscodeExtension = nullptr;
 };
 
 }  // namespace velvix

@@ -25,6 +25,7 @@ TestWorld::TestWorld() {
   services_.runningApps = &runningApps;
   services_.appIcons = &appIcons;
   services_.micMute = &micMute;
+  services_.updaterFramework = &updaterFramework;
   services_.updater = &updater;
   services_.resources = &resources;
   services_.quarantine = &quarantine;
@@ -32,6 +33,9 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  vscodeExtension_.reset();
+  vscodeKeybindings_.reset();
+  terminalIntegration_.reset();
   healthMonitor_.reset();
   systemSwitcherShortcut_.reset();
   favicons_.reset();
@@ -208,6 +212,33 @@ FaviconStore& TestWorld::favicons() {
   return *favicons_;
 }
 
+TerminalIntegrationInstaller& TestWorld::terminalIntegration() {
+  if (!terminalIntegration_) {
+    preferences();
+    terminalIntegration_ = std::make_unique<TerminalIntegrationInstaller>(services_);
+    services_.terminalIntegration = terminalIntegration_.get();
+  }
+  return *terminalIntegration_;
+}
+
+VSCodeKeybindingsInstaller& TestWorld::vscodeKeybindings() {
+  if (!vscodeKeybindings_) {
+    preferences();
+    vscodeKeybindings_ = std::make_unique<VSCodeKeybindingsInstaller>(services_);
+    services_.vscodeKeybindings = vscodeKeybindings_.get();
+  }
+  return *vscodeKeybindings_;
+}
+
+VSCodeExtensionInstaller& TestWorld::vscodeExtension() {
+  if (!vscodeExtension_) {
+    preferences();
+    vscodeExtension_ = std::make_unique<VSCodeExtensionInstaller>(services_);
+    services_.vscodeExtension = vscodeExtension_.get();
+  }
+  return *vscodeExtension_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -225,6 +256,9 @@ Services& TestWorld::services() {
   healthMonitor();
   badges();
   favicons();
+  terminalIntegration();
+  vscodeKeybindings();
+  vscodeExtension();
   return services_;
 }
 

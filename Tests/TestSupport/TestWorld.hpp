@@ -40,6 +40,7 @@
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimQuarantine.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -52,6 +53,9 @@
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "TestSupport/TempFolder.hpp"
 
 namespace velvix::test {
@@ -72,6 +76,7 @@ class TestWorld {
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
   AppIcon appIcons{services_};
   MicMute micMute{services_};
+  sim::SimUpdater updaterFramework{loop};
   UpdateChecker updater{services_};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
@@ -97,6 +102,9 @@ class TestWorld {
   platform::ImageDecoder& imageDecoder();
   BadgeStore& badges();
   FaviconStore& favicons();
+  TerminalIntegrationInstaller& terminalIntegration();
+  VSCodeKeybindingsInstaller& vscodeKeybindings();
+  VSCodeExtensionInstaller& vscodeExtension();
   // Every service, created now where not yet.
   Services& services();
 
@@ -137,6 +145,9 @@ class TestWorld {
   std::unique_ptr<platform::ImageDecoder> imageDecoder_;
   std::unique_ptr<BadgeStore> badges_;
   std::unique_ptr<FaviconStore> favicons_;
+  std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration_;
+  std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings_;
+  std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension_;
 };
 
 }  // namespace velvix::test

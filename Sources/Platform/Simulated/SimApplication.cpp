@@ -52,9 +52,29 @@ std::optional<std::string> SimApplication::windowTitle(std::int64_t window) cons
   return w ? w->title : std::nullopt;
 }
 
-int SimApplication::runAlert(const std::string& message, const std::string&, const std::vector<std::string>&) {
+int SimApplication::runAlert(const std::string& message, const std::string& informativeText,
+                             const std::vector<std::string>& buttons) {
   alertsShown.push_back(message);
+  if (presentModal) return presentModal({message, informativeText, buttons});
   return alertAnswer;
+}
+
+void SimApplication::showAlert(const std::string& message, const std::string& informativeText,
+                               const std::vector<std::string>& buttons, std::function<void(int)> answer) {
+  alertsShown.push_back(message);
+  if (present) {
+    present({message, informativeText, buttons}, std::move(answer));
+    return;
+  }
+  openAlertAnswer_ = std::move(answer);
+}
+
+bool SimApplication::answerAlert(int button) {
+  if (!openAlertAnswer_) return false;
+  auto answer = std::move(openAlertAnswer_);
+  openAlertAnswer_ = nullptr;
+  desktop_.loop().post([answer = std::move(answer), button] { answer(button); });
+  return true;
 }
 
 bool SimApplication::isActive() const { return desktop_.frontmostPid() == desktop_.selfPid(); }

@@ -29,6 +29,21 @@ class SimApplication final : public platform::Application {
   QuitReason currentQuitReason() const override { return quitReason; }
   int runAlert(const std::string& message, const std::string& informativeText,
                const std::vector<std::string>& buttons) override;
+  void showAlert(const std::string& message, const std::string& informativeText,
+                 const std::vector<std::string>& buttons, std::function<void(int)> answer) override;
+  // The simulated user picks a button of the open non-modal alert; false when none is open.
+  bool answerAlert(int button);
+  bool hasOpenAlert() const { return static_cast<bool>(openAlertAnswer_); }
+
+  // How the program shows alerts to a person (a dialog over the simulated desktop window). Without
+  // them, a modal alert is answered with `alertAnswer` and a non-modal one waits for answerAlert.
+  struct AlertText {
+    std::string message;
+    std::string informativeText;
+    std::vector<std::string> buttons;
+  };
+  std::function<int(const AlertText&)> presentModal;
+  std::function<void(const AlertText&, std::function<void(int)>)> present;
 
   QuitReason quitReason = QuitReason::user;
   // Alerts shown, and the button index the simulated user picks.
@@ -42,6 +57,7 @@ class SimApplication final : public platform::Application {
 
  private:
   SimDesktop& desktop_;
+  std::function<void(int)> openAlertAnswer_;
 };
 
 }  // namespace velvix::sim
