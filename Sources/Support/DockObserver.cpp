@@ -98,7 +98,6 @@ std::vector<DockObserver::Item> DockObserver::applicationItems() const {
 }
 
 DockObserver::Hit DockObserver::item(Point at) const {
-  if (services_.workspace->runningApplications(kDockBundleID).empty()) return Hit::unknown();
   if (services_.screens->screens().empty()) return Hit::unknown();
   const auto app = dockApp(kHitMessagingTimeout);
   if (!app) return Hit::unknown();

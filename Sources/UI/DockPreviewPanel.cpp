@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QWidget>
 
 #include "Core/Services.hpp"
@@ -90,6 +91,9 @@ QLabel* titleLabel(const std::string& title, double width, QWidget* parent) {
 
 struct DockPreviewPanel::Impl {
   explicit Impl(Services& s) : services(s) {}
+  ~Impl() {
+    for (const QPointer<QWidget>& w : retired) delete w.data();
+  }
 
   void ensurePanel() {
     if (!panel) panel = std::make_unique<PanelView>(services);
@@ -104,6 +108,7 @@ struct DockPreviewPanel::Impl {
   Services& services;
   std::unique_ptr<PanelView> panel;
   QWidget* content = nullptr;
+  std::vector<QPointer<QWidget>> retired;  // earlier cards waiting for their deferred deletion
   std::optional<Rect> current;
   platform::Timer animation;
 };
@@ -165,12 +170,14 @@ void DockPreviewPanel::show(const std::vector<Preview>& previews, const Rect& ic
                             std::function<void(std::int64_t)> onClose) {
   Impl& d = *impl_;
   d.ensurePanel();
-  // The cards before may be running the very click that led here: they go at the next turn of
-  // the event loop, out of the panel at once.
+  // The cards before may be running the very click that led here: they leave the panel at once
+  // and are deleted at the next turn of the event loop (or with the panel).
+  std::erase_if(d.retired, [](const QPointer<QWidget>& w) { return w.isNull(); });
   if (d.content) {
     d.content->hide();
     d.content->setParent(nullptr);
     d.content->deleteLater();
+    d.retired.emplace_back(d.content);
   }
   d.content = new QWidget(d.panel.get());
   d.content->setObjectName("cards");
