@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -196,11 +197,16 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
              QString::fromStdString(scene_.menuBarTitle));
   p.setFont(font);
 
-  // The Dock strip: icons with badges, and the minimized windows' tiles.
+  // The Dock strip: icons with badges, the separator, folders, the trash and the minimized windows' tiles.
   const QRectF dock = rectIn(*this, scene_.dockStrip);
   p.fillRect(dock, QColor(255, 255, 255, 60));
   for (const auto& tile : scene_.dock) {
     const QRectF frame = rectIn(*this, tile.frame);
+    if (tile.kind == sim::SimDockItem::Kind::separator) {
+      p.setPen(QPen(QColor(255, 255, 255, 150), std::max(1.0, s)));
+      p.drawLine(QPointF(frame.center().x(), frame.top() + 6 * s), QPointF(frame.center().x(), frame.bottom() - 6 * s));
+      continue;
+    }
     if (tile.minimized) {
       p.setBrush(QColor(250, 250, 252));
       p.setPen(QColor(120, 120, 130));
@@ -216,9 +222,20 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
       p.setPen(Qt::NoPen);
       p.drawEllipse(QPointF(frame.center().x(), frame.bottom() + 3 * s), 2 * s, 2 * s);  // running
     } else {
-      p.setBrush(QColor(160, 160, 170));
+      // Folders, the trash and applications that do not run: a plain tile with a short name.
+      p.setBrush(tile.kind == sim::SimDockItem::Kind::folder  ? QColor(110, 160, 220)
+                 : tile.kind == sim::SimDockItem::Kind::trash ? QColor(200, 200, 210)
+                                                               : QColor(160, 160, 170));
       p.setPen(Qt::NoPen);
       p.drawRoundedRect(frame.adjusted(3 * s, 3 * s, -3 * s, -3 * s), 10 * s, 10 * s);
+      p.setPen(QColor(30, 30, 34));
+      QFont small = font;
+      small.setPixelSize(std::max(7, static_cast<int>(10 * s)));
+      p.setFont(small);
+      const QRectF label = frame.adjusted(4 * s, 0, -4 * s, 0);
+      p.drawText(label, Qt::AlignCenter,
+                 QFontMetricsF(small).elidedText(QString::fromStdString(tile.title), Qt::ElideRight, label.width()));
+      p.setFont(font);
     }
     if (tile.badge) {
       const QRectF capsule(frame.right() - 20 * s, frame.top(), 22 * s, 18 * s);

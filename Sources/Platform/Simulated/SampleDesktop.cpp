@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Platform/FileURL.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 
@@ -38,6 +39,7 @@ const char* const kBuiltIn = R"json({
                            {"title": "Inbox (3)", "url": "https://mail.example.org/"},
                            {"title": "Docs", "url": "https://docs.example.org/"}]}]}
   ],
+  "dock": {"folders": ["Downloads"], "trash": true},
   "frontmost": "com.google.Chrome"
 })json";
 
@@ -137,6 +139,19 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
       if (t.is_object()) desktop.addTab(number, {.title = text(t, "title"), .url = text(t, "url")}, false);
     if (w.contains("active") && w["active"].is_number_unsigned())
       desktop.activateTab(number, w["active"].get<std::size_t>());
+  }
+  if (doc.contains("dock") && doc["dock"].is_object()) {
+    const Json& more = doc["dock"];
+    const Json folders = more.value("folders", Json::array());
+    const bool trash = more.value("trash", false);
+    if ((folders.is_array() && !folders.empty()) || trash) dock.add({.kind = SimDockItem::Kind::separator});
+    if (folders.is_array())
+      for (const auto& name : folders)
+        if (name.is_string())
+          dock.add({.kind = SimDockItem::Kind::folder, .title = name.get<std::string>(),
+                    .url = platform::FileURL::fromPath("/Users/user/" + name.get<std::string>(), true)});
+    if (trash) dock.add({.kind = SimDockItem::Kind::trash, .title = "Trash", .url = "file:///Users/user/.Trash/"});
+    if (more.contains("display") && more["display"].is_number_unsigned()) dock.display = more["display"].get<std::size_t>();
   }
   if (frontmost) desktop.activate(*frontmost);
   return std::nullopt;

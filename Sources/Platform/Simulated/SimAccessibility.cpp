@@ -223,4 +223,22 @@ AXError SimAccessibility::windowNumber(AXElement e, std::int64_t& number) {
   return AXError::success;
 }
 
+AXError SimAccessibility::elementAtPosition(AXElement application, float x, float y, AXElement& element) {
+  element = {};
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(application);
+  if (!target || target->kind != Kind::application) return AXError::illegalArgument;
+  if (!answers(application, *target->app)) return AXError::cannotComplete;
+  const Point point{x, y};
+  if (target->app->bundleID == SimDock::kBundleID) return desktop_.dock().elementAt(point, element);
+  for (auto number : desktop_.windowsOf(target->app->pid)) {
+    const SimWindow* w = desktop_.window(number);
+    if (w->inAccessibility && desktop_.isOnScreen(*w) && w->bounds.contains(point)) {
+      element = windowElement(number);
+      return AXError::success;
+    }
+  }
+  return AXError::noValue;
+}
+
 }  // namespace velvix::sim
