@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QShortcut>
 
 
 #include "App/VelvixApp.hpp"
@@ -16,6 +17,7 @@
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
 
 namespace velvix {
 namespace {
@@ -48,6 +50,10 @@ int VelvixMain::main(int argc, char** argv) {
   if (platform != "offscreen" && platform != "minimal") {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
+    // F2 starts the automatic set-up of the Chromium extension (the settings window's button
+    // for it is not built yet).
+    auto* setUp = new QShortcut(QKeySequence(Qt::Key_F2), view.get());
+    QObject::connect(setUp, &QShortcut::activated, [&velvix] { velvix.services().chromeSetup->start(); });
     view->show();
   }
 

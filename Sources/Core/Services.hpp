@@ -35,6 +35,9 @@ class AppResources;
 class Quarantine;
 class ScreenPlacement;
 class AccessibilityDisplay;
+class Pasteboard;
+class KeyboardLayout;
+class URLOpener;
 class HttpClient;
 class ImageDecoder;
 }  // namespace platform
@@ -55,6 +58,7 @@ class TerminalMouseSelection;
 class AppleScriptBridge;
 class BrowserBridge;
 class ChromeHostInstaller;
+class ChromeSetupPresenter;
 class DebugLog;
 class HealthMonitor;
 class MRUManager;
@@ -134,6 +138,13 @@ struct Services {
   platform::ImageDecoder* imageDecoder = nullptr;
   BadgeStore* badges = nullptr;
   FaviconStore* favicons = nullptr;
+
+  // Setting up the browser extension: the clipboard, the keyboard layout, opening addresses, and
+  // the one automatic set-up with its card.
+  platform::Pasteboard* pasteboard = nullptr;
+  platform::KeyboardLayout* keyboardLayout = nullptr;
+  platform::URLOpener* urlOpener = nullptr;
+  ChromeSetupPresenter* chromeSetup = nullptr;
 };
 
 }  // namespace velvix
