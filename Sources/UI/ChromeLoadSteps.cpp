@@ -82,6 +82,7 @@ ChromeLoadSteps::ChromeLoadSteps(QWidget* parent) : QWidget(parent) {
   }
   grid->setColumnStretch(1, 1);
   column->addLayout(grid);
+  column->addStretch(1);  // the steps stay together at the top of whatever height they get
 }
 
 }  // namespace velvix

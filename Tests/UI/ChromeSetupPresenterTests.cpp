@@ -117,6 +117,8 @@ TEST(ChromeLoadSteps, ShowsFiveNumberedStepsWithTheirBoldRunsWithoutAsterisks) {
     bold += label->text().count("<b>");
   }
   EXPECT_EQ(bold, 7);  // the intro's one run and the six of the steps
+  view.setFixedWidth(440);
+  test::saveScreenshot(view, "chrome-load-steps");
 }
 
 }  // namespace
