@@ -122,6 +122,16 @@ TEST_F(RealChromiumScenario, TabsAreTrackedAndSwitchedToAndClosedInChromiumItsel
       << diagnostics();
   EXPECT_TRUE(waitFor([&] { return !tabAt(pages.url("/three")); }));
   EXPECT_TRUE(tabAt(pages.url("/two")));
+
+  // Asked for its tabs, the extension sends them all.
+  auto syncs = [&] {
+    const auto lines = w.debugLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::string& l) { return l.starts_with("sync chromium:"); });
+  };
+  const auto before = syncs();
+  w.services().bridge->requestChromiumSync(Browser::chromium);
+  EXPECT_TRUE(waitFor([&] { return syncs() > before; })) << diagnostics();
 }
 
 TEST_F(RealChromiumScenario, ARelayThatNoBrowserStartedIsRefused) {
