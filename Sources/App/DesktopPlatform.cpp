@@ -21,6 +21,9 @@
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix {
 
@@ -47,6 +50,9 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.keyboards = &desktop.input();
   services.audioInput = &desktop.microphone();
   services.accessibilityDisplay = &desktop.accessibilityDisplay();
+  services.pasteboard = &desktop.pasteboard();
+  services.keyboardLayout = &desktop.keyboardLayout();
+  services.urlOpener = &desktop.urlOpener();
 }
 
 }  // namespace velvix

@@ -1,6 +1,7 @@
 #include "App/VelvixApp.hpp"
 
 #include "App/DesktopPlatform.hpp"
+#include "App/ProgramProcessTable.hpp"
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
@@ -53,6 +54,7 @@
 #include "Support/VSCodeExtensionInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "Support/WindowList.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
 #include "UI/MicFeedbackHUD.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
@@ -62,6 +64,7 @@ namespace velvix {
 // Everything the root owns, in construction order (destroyed in reverse).
 struct VelvixApp::Parts {
   platform::ThreadBackgroundTimers backgroundTimers;
+  std::unique_ptr<ProgramProcessTable> processes;
   std::unique_ptr<platform::UserDefaults> defaults;
   platform::NotificationCenter notifications;
   std::unique_ptr<DebugLog> log;
@@ -101,6 +104,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration;
   std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings;
   std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
+  std::unique_ptr<ChromeSetupPresenter> chromeSetup;
 };
 
 namespace {
@@ -122,6 +126,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
+  // Relays started by real browsers connect to the socket: their lineage is real.
+  services_.processes = own(p.processes, desktop.processes());
   services_.home = options.home;
   services_.backgroundTimers = options.backgroundTimers ? options.backgroundTimers : &p.backgroundTimers;
   // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
@@ -184,6 +190,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.terminalIntegration = own(p.terminalIntegration, services_);
   services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
   services_.vscodeExtension = own(p.vscodeExtension, services_);
+  services_.chromeSetup = own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QShortcut>
 
 
 #include "App/AlertDialogs.hpp"
@@ -18,6 +19,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
 
 namespace velvix {
 namespace {
@@ -51,6 +53,10 @@ int VelvixMain::main(int argc, char** argv) {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
     AlertDialogs::attach(desktop.application(), view.get());
+    // F2 starts the automatic set-up of the Chromium extension (the settings window's button
+    // for it is not built yet).
+    auto* setUp = new QShortcut(QKeySequence(Qt::Key_F2), view.get());
+    QObject::connect(setUp, &QShortcut::activated, [&velvix] { velvix.services().chromeSetup->start(); });
     view->show();
   }
 

@@ -36,6 +36,9 @@ class AppResources;
 class Quarantine;
 class ScreenPlacement;
 class AccessibilityDisplay;
+class Pasteboard;
+class KeyboardLayout;
+class URLOpener;
 class HttpClient;
 class ImageDecoder;
 class Updater;
@@ -61,6 +64,7 @@ class ChromeHostInstaller;
 class TerminalIntegrationInstaller;
 class VSCodeExtensionInstaller;
 class VSCodeKeybindingsInstaller;
+class ChromeSetupPresenter;
 class DebugLog;
 class HealthMonitor;
 class MRUManager;
@@ -148,6 +152,12 @@ struct Services {
   TerminalIntegrationInstaller* terminalIntegration = nullptr;
   VSCodeKeybindingsInstaller* vscodeKeybindings = nullptr;
   VSCodeExtensionInstaller* vscodeExtension = nullptr;
+  // Setting up the browser extension: the clipboard, the keyboard layout, opening addresses, and
+  // the one automatic set-up with its card.
+  platform::Pasteboard* pasteboard = nullptr;
+  platform::KeyboardLayout* keyboardLayout = nullptr;
+  platform::URLOpener* urlOpener = nullptr;
+  ChromeSetupPresenter* chromeSetup = nullptr;
 };
 
 }  // namespace velvix

@@ -115,6 +115,8 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
   for (const auto& app : doc["apps"]) {
     const std::string bundleID = text(app, "bundleID");
     auto pid = desktop.launch({.bundleID = bundleID, .name = text(app, "name", bundleID)});
+    // Running applications are installed ones: their bundles can be found and opened again.
+    desktop.install({.bundleID = bundleID, .name = text(app, "name", bundleID), .path = *desktop.app(pid)->bundlePath});
     if (bundleID == text(doc, "frontmost")) frontmost = pid;
     // Whether this program may script the application (Apple Events); undecided when absent.
     const std::string automation = text(app, "automation");

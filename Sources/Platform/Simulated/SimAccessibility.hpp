@@ -38,7 +38,7 @@ class SimAccessibility final : public platform::Accessibility {
   static platform::AXElement windowElement(std::int64_t number);
 
  private:
-  enum class Kind { application, window, closeButton, dockElement };
+  enum class Kind { application, window, closeButton, dockElement, pageElement };
   struct Target {
     Kind kind;
     SimApp* app = nullptr;

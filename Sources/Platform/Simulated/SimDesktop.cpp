@@ -25,6 +25,10 @@
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix::sim {
 

@@ -28,6 +28,10 @@ namespace velvix::sim {
 class SimAccessibility;
 class SimAccessibilityDisplay;
 class SimDock;
+class SimExtensionsPage;
+class SimKeyboardLayout;
+class SimPasteboard;
+class SimURLOpener;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -293,6 +297,13 @@ class SimDesktop {
   SimDock& dock();
   const SimDock* dockIfMade() const { return dock_.get(); }
   SimAccessibilityDisplay& accessibilityDisplay();
+  // The clipboard, the keyboard layout, opening addresses, and the simulated Chromium's
+  // extensions page (made on first use).
+  SimPasteboard& pasteboard();
+  SimKeyboardLayout& keyboardLayout();
+  SimURLOpener& urlOpener();
+  SimExtensionsPage& extensionsPage();
+  SimExtensionsPage* extensionsPageIfMade() const { return extensionsPage_.get(); }
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
@@ -335,6 +346,10 @@ class SimDesktop {
   double lastInputAt_[6] = {};
   std::unique_ptr<SimDock> dock_;
   std::unique_ptr<SimAccessibilityDisplay> accessibilityDisplay_;
+  std::unique_ptr<SimPasteboard> pasteboard_;
+  std::unique_ptr<SimKeyboardLayout> keyboardLayout_;
+  std::unique_ptr<SimURLOpener> urlOpener_;
+  std::unique_ptr<SimExtensionsPage> extensionsPage_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);
   std::int64_t nextTabID_ = 1;
