@@ -1,10 +1,13 @@
 #include "UI/FrostBackdropView.hpp"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPainterPath>
 
 #include "Platform/AccessibilityDisplay.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "UI/BackdropBlur.hpp"
 
 namespace velvix {
 
@@ -34,6 +37,11 @@ void FrostBackdropView::setCornerRadius(double radius) {
 
 void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
   material_.setTuning(tuning);
+  changed();
+}
+
+void FrostBackdropView::setBackdrop(QImage beneath) {
+  backdrop_ = std::move(beneath);
   changed();
 }
 
@@ -69,7 +77,19 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   layer_.fill(Qt::transparent);
   {
     QPainter p(&layer_);
-    material_.paint(p, QRectF(rect()), reduced);
+    if (!backdrop_.isNull() && !reduced) {
+      // What lies beneath, blurred and saturated, under the material's tint.
+      const FrostedMaterial::Tuning& tuning = material_.tuning();
+      const double pixelsPerPoint = backdrop_.width() / std::max(1.0, static_cast<double>(width()));
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+      p.drawImage(QRectF(rect()),
+                  BackdropBlur::frosted(backdrop_, tuning.blurRadius * pixelsPerPoint, tuning.saturation));
+      p.setOpacity(std::clamp(tuning.tintOpacity, 0.0, 1.0));
+      p.fillRect(QRectF(rect()), FrostedMaterial::tint(material_.material()));
+      p.setOpacity(1.0);
+    } else {
+      material_.paint(p, QRectF(rect()), reduced);
+    }
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     p.drawImage(QPointF(0, 0), mask);
   }
