@@ -11,6 +11,10 @@
 
 namespace velvix {
 
+namespace {
+constexpr float kDarkAppearanceDim = 0.45f;
+}  // namespace
+
 void FrostBackdropView::Fade::setFrame(double width, double height) {
   if (width == width_ && height == height_) return;
   width_ = width;
@@ -84,6 +88,9 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
       p.setRenderHint(QPainter::SmoothPixmapTransform);
       p.drawImage(QRectF(rect()),
                   BackdropBlur::frosted(backdrop_, tuning.blurRadius * pixelsPerPoint, tuning.saturation));
+      // The dark appearance dims what shows through, so white text stays legible over bright
+      // windows (the stand-in wash is as dim).
+      p.fillRect(QRectF(rect()), QColor::fromRgbF(0, 0, 0, kDarkAppearanceDim));
       p.setOpacity(std::clamp(tuning.tintOpacity, 0.0, 1.0));
       p.fillRect(QRectF(rect()), FrostedMaterial::tint(material_.material()));
       p.setOpacity(1.0);

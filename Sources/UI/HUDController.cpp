@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 #include "Core/LiveWindowStream.hpp"
@@ -129,6 +130,9 @@ void HUDController::Impl::ensurePanel() {
   frostView = made.view;
   frostFade = made.fade;
   hostingView = new HUDView(model, services, root);
+  // Shown explicitly: the root may already count as shown (inside a scaling host).
+  frostView->show();
+  hostingView->show();
   if (iconProvider) hostingView->setAppIconProvider(iconProvider);
 }
 
@@ -259,7 +263,10 @@ std::optional<RGBAImage> HUDController::snapshot(double scale) const {
   QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   image.fill(Qt::transparent);
-  panel->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  {
+    QPainter painter(&image);
+    impl_->panel->render(painter, QRectF(QPointF(0, 0), QSizeF(panel->size())));
+  }
   return qt::fromQImage(image);
 }
 

@@ -1,6 +1,9 @@
 #include "UI/PanelWindow.hpp"
 
+#include <algorithm>
+
 #include <QGraphicsProxyWidget>
+#include <QPainter>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QWidget>
@@ -57,6 +60,18 @@ void PanelWindow::place(const Rect& frame) {
   const double scale = frame.width > 0 ? shown.width / frame.width : 1.0;
   host_->setTransform(QTransform::fromScale(scale, scale));
   host_->setGeometry(qt::toQRect(shown));
+}
+
+void PanelWindow::render(QPainter& painter, const QRectF& target) const {
+  if (host_) {
+    host_->scene()->render(&painter, target, host_->scene()->sceneRect());
+    return;
+  }
+  painter.save();
+  painter.translate(target.topLeft());
+  painter.scale(target.width() / std::max(1, content_->width()), target.height() / std::max(1, content_->height()));
+  content_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  painter.restore();
 }
 
 void PanelWindow::show() {

@@ -11,6 +11,8 @@
 
 #include "Platform/Geometry.hpp"
 
+class QPainter;
+class QRectF;
 class QWidget;
 class QGraphicsView;
 
@@ -35,6 +37,8 @@ class PanelWindow {
   bool isVisible() const;
   // The window on the display: the content itself, or the scaling host around it.
   QWidget& window() const;
+  // Draws the content, as it looks now, into `target` (painter coordinates).
+  void render(QPainter& painter, const QRectF& target) const;
 
  private:
   std::unique_ptr<QWidget> content_;
