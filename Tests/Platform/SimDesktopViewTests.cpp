@@ -132,6 +132,10 @@ TEST(SimulatedDesktop, TheHUDAppearsAtTheViewsScaleInsideTheView) {
   EXPECT_NEAR(window->height(), frame.height * 0.75, 1);
   const QRect shown(view.mapToGlobal(QPoint(0, 0)), view.size());
   EXPECT_TRUE(shown.contains(window->geometry())) << window->geometry().x() << " " << window->width();
+  // The window on the display draws the panel, frost and cells, at that scale.
+  const QImage drawn = window->grab().toImage();
+  EXPECT_GT(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2).alpha(), 200);
+  EXPECT_GT(drawn.pixelColor(drawn.width() / 8, drawn.height() / 2).alpha(), 100);
   type(view, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier);
   w.pause(1);
 }
