@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <set>
 
-#include "Core/MRUManager.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
@@ -47,7 +47,8 @@ bool MRUManager::closedLately(const std::string& id) const {
 
 std::optional<std::string> MRUManager::activatedLately(Browser browser) const {
   auto it = recentFocusedActivation_.find(browser);
-  if (it == recentFocusedActivation_.end() || services_.loop->uptime() - it->second.at >= kReportOutranksSyncFor)
+  if (it == recentFocusedActivation_.end() ||
+      services_.loop->uptime() - it->second.at >= kReportOutranksSyncFor)
     return std::nullopt;
   return it->second.id;
 }
@@ -75,7 +76,8 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
     removeWhere([&](const SwitchableItem& e) {
       if (e.kind != ItemKind::tab || e.browser != browser || e.id == id || e.url != pack.url) return false;
       return e.source == TabSource::appleScript ||
-             (e.source == TabSource::webExtension && e.session != session && !sessionIsConnected(browser, e.session));
+             (e.source == TabSource::webExtension && e.session != session &&
+              !sessionIsConnected(browser, e.session));
     });
   if (inFocusedWindow) {
     focusedTabID[browser] = id;

@@ -21,7 +21,8 @@ void boxPass(QImage& image, int r, bool horizontal) {
     int sum[4] = {0, 0, 0, 0};
     auto add = [&](int j, int sign) {
       const QRgb c = line[static_cast<std::size_t>(std::clamp(j, 0, length - 1))];
-      sum[0] += sign * qAlpha(c), sum[1] += sign * qRed(c), sum[2] += sign * qGreen(c), sum[3] += sign * qBlue(c);
+      sum[0] += sign * qAlpha(c), sum[1] += sign * qRed(c), sum[2] += sign * qGreen(c),
+          sum[3] += sign * qBlue(c);
     };
     for (int j = -r; j <= r; ++j) add(j, 1);
     const int n = 2 * r + 1;
@@ -55,7 +56,8 @@ QImage BackdropBlur::frosted(const QImage& beneath, double blurRadius, double sa
       const QRgb c = row[x];
       const double luma = 0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c);
       auto channel = [&](int v) {
-        return static_cast<int>(std::clamp(luma + (v - luma) * saturation, 0.0, static_cast<double>(qAlpha(c))));
+        return static_cast<int>(
+            std::clamp(luma + (v - luma) * saturation, 0.0, static_cast<double>(qAlpha(c))));
       };
       row[x] = qRgba(channel(qRed(c)), channel(qGreen(c)), channel(qBlue(c)), qAlpha(c));
     }

@@ -94,7 +94,9 @@ struct HUDCell {
   // The help text of the control under the point: "Minimized" or "Close" (the close control
   // only while it shows).
   std::optional<std::string> helpText(Point point) const;
-  double effectiveOpacity() const { return opacity.value_or(dragRole == HUDDragRole::source ? kSourceOpacity : 1.0); }
+  double effectiveOpacity() const {
+    return opacity.value_or(dragRole == HUDDragRole::source ? kSourceOpacity : 1.0);
+  }
   // The ease-out the drag fade follows: progress 0...1 to the share of the change made.
   static double easeOut(double progress);
 

@@ -57,17 +57,17 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
 
   void modelChanged(HUDModel::Property property) {
     if (property == HUDModel::Property::items) siteIcons_.follow(model_.items());
-    if (property == HUDModel::Property::dragIndex || property == HUDModel::Property::items) followDragSource();
+    if (property == HUDModel::Property::dragIndex || property == HUDModel::Property::items)
+      followDragSource();
     if (affectsLayout(property)) relayout();
     update();
   }
 
   void relayout() {
     const HUDMetrics metrics{model_.fittedIconSize(), model_.usesThumbnails()};
-    frames_ = HUDBarLayout::cellFrames(metrics, model_.rows(), static_cast<int>(model_.items().size()),
-                                       model_.cellWidths(),
-                                       {static_cast<double>(width()), static_cast<double>(height())},
-                                       model_.selectedIndex());
+    frames_ = HUDBarLayout::cellFrames(
+        metrics, model_.rows(), static_cast<int>(model_.items().size()), model_.cellWidths(),
+        {static_cast<double>(width()), static_cast<double>(height())}, model_.selectedIndex());
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
   }
@@ -190,7 +190,9 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     for (const auto& [index, frame] : frames_) {
       auto drawn = self->cell(index);
       if (!drawn) continue;
-      elements.push_back({QAccessible::ListItem, QString::fromStdString(drawn->accessibilityLabel()), {},
+      elements.push_back({QAccessible::ListItem,
+                          QString::fromStdString(drawn->accessibilityLabel()),
+                          {},
                           rectOf({0, 0, frame.width, frame.height}, frame)});
       if (auto label = drawn->minimizedBadgeLabel())
         elements.push_back({QAccessible::StaticText, QString::fromStdString(*label), "Minimized",

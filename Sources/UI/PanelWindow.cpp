@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include <QGraphicsProxyWidget>
-#include <QPainter>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QPainter>
 #include <QWidget>
 
 #include "Platform/Qt/QtGeometry.hpp"
@@ -31,7 +31,8 @@ PanelWindow::PanelWindow(std::unique_ptr<QWidget> content, const platform::Scree
   host_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   host_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   host_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  host_->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+  host_->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                        QPainter::TextAntialiasing);
   host_->setMouseTracking(true);
   auto* scene = new QGraphicsScene(host_.get());
   scene->setBackgroundBrush(Qt::NoBrush);
@@ -69,7 +70,8 @@ void PanelWindow::render(QPainter& painter, const QRectF& target) const {
   }
   painter.save();
   painter.translate(target.topLeft());
-  painter.scale(target.width() / std::max(1, content_->width()), target.height() / std::max(1, content_->height()));
+  painter.scale(target.width() / std::max(1, content_->width()),
+                target.height() / std::max(1, content_->height()));
   content_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
   painter.restore();
 }

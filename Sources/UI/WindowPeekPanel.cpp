@@ -8,10 +8,10 @@
 #include <QWidget>
 
 #include "Core/Services.hpp"
-#include "Platform/ScreenPlacement.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "UI/HUDMetrics.hpp"
 #include "UI/PanelWindow.hpp"
 

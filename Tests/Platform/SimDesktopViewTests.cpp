@@ -9,11 +9,11 @@
 #include "Input/SwitcherController.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
-#include "UI/HUDController.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/QtTestApplication.hpp"
+#include "UI/HUDController.hpp"
 
 namespace velvix {
 namespace {
@@ -190,7 +190,7 @@ TEST(SimulatedDesktop, TheHUDsFrostShowsWhatLiesBeneathIt) {
     return still ? qt::toQImage(*still).pixelColor(26, static_cast<int>(still->pixelHeight() / 2)) : QColor();
   };
   const QColor overWallpaper = frostAt({0, 30, 300, 200});  // Mail's window far from the HUD
-  const QColor overWindow = frostAt({0, 30, 1440, 800});   // Mail's window all under it
+  const QColor overWindow = frostAt({0, 30, 1440, 800});    // Mail's window all under it
   EXPECT_FALSE(near(overWallpaper, overWindow, 6))
       << overWallpaper.name().toStdString() << " " << overWindow.name().toStdString();
 }

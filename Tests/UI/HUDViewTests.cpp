@@ -286,9 +286,10 @@ QImage rendered(QWidget& widget) {
 
 TEST_F(HUDViewTest, TheSelectedTitleStaysInsideThePanelAndEndsWithAnEllipsis) {
   const std::string title = "Meeting notes for the planning of the quarterly review with everyone";
-  present({scene.window("com.apple.mail", "Mail", "Inbox"), scene.window("com.example.notes", "Notes", title)},
-          false);
-  view.show();  // laid out at its size, as in the panel
+  present(
+      {scene.window("com.apple.mail", "Mail", "Inbox"), scene.window("com.example.notes", "Notes", title)},
+      false);
+  view.show();                // laid out at its size, as in the panel
   model.setSelectedIndex(1);  // the most common chord: two entries, the second selected
   const auto cell = *view.cell(1);
   const Rect frame = view.cellFrames().at(1);
@@ -304,14 +305,16 @@ TEST_F(HUDViewTest, TheSelectedTitleStaysInsideThePanelAndEndsWithAnEllipsis) {
   EXPECT_GT(mostAlphaIn(image, static_cast<int>(frame.x + box.x), static_cast<int>(frame.x + box.maxX()), top,
                         bottom),
             200);  // the title is there
-  EXPECT_EQ(mostAlphaIn(image, static_cast<int>(width - hpad + 1), static_cast<int>(width) - 1, top, bottom), 0);
+  EXPECT_EQ(mostAlphaIn(image, static_cast<int>(width - hpad + 1), static_cast<int>(width) - 1, top, bottom),
+            0);
   EXPECT_EQ(mostAlphaIn(image, 0, static_cast<int>(hpad) - 2, top, bottom), 0);
 }
 
 TEST_F(HUDViewTest, ARowTooLongForThePanelScrollsToTheSelectionWithALegibleTitle) {
   std::vector<SwitchableItem> items;
   for (int i = 0; i < 120; ++i)
-    items.push_back(scene.application("com.example.app" + std::to_string(i), "Application " + std::to_string(i)));
+    items.push_back(
+        scene.application("com.example.app" + std::to_string(i), "Application " + std::to_string(i)));
   model.setFittedIconSize(HUDMetrics::kMinimumIcon);
   model.setItems(items);
   const HUDMetrics metrics{HUDMetrics::kMinimumIcon, false};

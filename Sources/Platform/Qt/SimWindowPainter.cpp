@@ -20,7 +20,7 @@ namespace {
 QColor applicationColour(const sim::SimDesktop& desktop, platform::Pid owner) {
   const sim::SimApp* app = desktop.app(owner);
   const std::string key = app && app->bundleID ? *app->bundleID : std::to_string(owner);
-  const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(key) * 2654435761u);
+  const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(key)*2654435761u);
   return QColor::fromHsv(static_cast<int>(hash % 360), 70, 225);
 }
 
@@ -38,7 +38,8 @@ QFont fontOf(double pixels, bool bold = false, bool mono = false) {
 }
 
 // Lines of "text" as soft bars, their lengths fixed by the window so each looks its own.
-void paintTextLines(QPainter& p, const QRectF& area, double s, const QColor& colour, std::uint32_t seed, int lines) {
+void paintTextLines(QPainter& p, const QRectF& area, double s, const QColor& colour, std::uint32_t seed,
+                    int lines) {
   p.setPen(Qt::NoPen);
   p.setBrush(colour);
   double y = area.top();
@@ -56,8 +57,8 @@ void paintTabStrip(QPainter& p, const sim::SimWindow& w, const QRectF& strip, do
   const double width = std::min(180 * s, (strip.width() - 16 * s) / static_cast<double>(w.tabs.size()));
   p.setFont(fontOf(11 * s));
   for (std::size_t i = 0; i < w.tabs.size(); ++i) {
-    const QRectF tab(strip.left() + 8 * s + static_cast<double>(i) * width, strip.top() + 4 * s, width - 4 * s,
-                     strip.height() - 4 * s);
+    const QRectF tab(strip.left() + 8 * s + static_cast<double>(i) * width, strip.top() + 4 * s,
+                     width - 4 * s, strip.height() - 4 * s);
     const bool active = i == w.activeTab;
     p.setPen(Qt::NoPen);
     p.setBrush(active ? (dark ? QColor(20, 20, 22) : QColor(252, 252, 254))
@@ -109,7 +110,8 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     p.setPen(QColor(120, 220, 120));
     const QString prompt = "user@simulated ~ % ";
     const QRectF text = body.adjusted(12 * s, 10 * s, -12 * s, -10 * s);
-    p.drawText(text, Qt::AlignLeft | Qt::AlignTop, prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
+    p.drawText(text, Qt::AlignLeft | Qt::AlignTop,
+               prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
   } else if (!w.tabs.empty()) {
     paintTabStrip(p, w, QRectF(body.left(), body.top(), body.width(), 30 * s), s, false);
     const QRectF address(body.left() + 10 * s, body.top() + 36 * s, body.width() - 20 * s, 22 * s);
@@ -138,8 +140,8 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
   p.restore();
 }
 
-std::optional<RGBAImage> SimWindowPainter::render(const sim::SimDesktop& desktop, std::int64_t number, int width,
-                                                  int height, int margin) {
+std::optional<RGBAImage> SimWindowPainter::render(const sim::SimDesktop& desktop, std::int64_t number,
+                                                  int width, int height, int margin) {
   const sim::SimWindow* w = desktop.window(number);
   if (!w || width < 1 || height < 1) return std::nullopt;
   QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);

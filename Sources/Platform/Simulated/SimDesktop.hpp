@@ -245,7 +245,8 @@ class SimDesktop {
   // windows with) when one is installed, else in a flat colour of the window.
   std::optional<RGBAImage> renderWindow(std::int64_t number, int width, int height) const;
   // Draws window `number` at width × height pixels, its content inset by `margin` pixels.
-  std::function<std::optional<RGBAImage>(std::int64_t number, int width, int height, int margin)> windowPainter;
+  std::function<std::optional<RGBAImage>(std::int64_t number, int width, int height, int margin)>
+      windowPainter;
 
   // ---- the pointer (global top-left coordinates)
   Point pointer{720, 450};
