@@ -28,6 +28,8 @@
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
@@ -105,6 +107,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings;
   std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
   std::unique_ptr<ChromeSetupPresenter> chromeSetup;
+  std::unique_ptr<qt::SimDesktopPicture> desktopPicture;
 };
 
 namespace {
@@ -124,6 +127,12 @@ std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home)
 
 VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts_(std::make_unique<Parts>()) {
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
+  // Screen captures show the windows as the desktop's window draws them.
+  desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
+    return qt::SimWindowPainter::render(desktop, number, width, height, margin);
+  };
+  // Glass panels blur the part of the simulated screen beneath them.
+  services_.desktopPicture = own(parts_->desktopPicture, desktop);
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
   // Relays started by real browsers connect to the socket: their lineage is real.

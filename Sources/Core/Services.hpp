@@ -35,6 +35,7 @@ class BackgroundTimers;
 class AppResources;
 class Quarantine;
 class ScreenPlacement;
+class DesktopPicture;
 class AccessibilityDisplay;
 class Pasteboard;
 class KeyboardLayout;
@@ -107,6 +108,7 @@ struct Services {
   platform::AppResources* resources = nullptr;  // what the application carries with it
   platform::Quarantine* quarantine = nullptr;
   platform::ScreenPlacement* placement = nullptr;  // where simulated panels appear on the display
+  platform::DesktopPicture* desktopPicture = nullptr;  // what lies beneath a glass panel
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

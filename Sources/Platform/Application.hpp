@@ -29,6 +29,9 @@ class Application {
   virtual void closeWindow(std::int64_t window) = 0;
   virtual void miniaturize(std::int64_t window) = 0;
   virtual std::optional<std::string> windowTitle(std::int64_t window) const = 0;
+  // `handler` runs on the main loop each time the window becomes the key window (the front one of
+  // this program's windows while the program is active); an empty handler stops that.
+  virtual void setBecameKeyHandler(std::int64_t window, std::function<void()> handler) = 0;
 
   // Why the system asks the application to quit, when it does.
   enum class QuitReason { user, logOut, restart, shutDown };

@@ -29,6 +29,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QPointF toView(Point simulated) const;
   Point toSimulated(QPointF view) const;
   Point toDisplay(Point simulated) const override;
+  double displayScale() const override { return scale(); }
   const sim::SimDesktopScene& scene() const { return scene_; }
   // The hardware flags Qt's modifiers stand for.
   static std::uint64_t flagsFor(Qt::KeyboardModifiers modifiers);

@@ -2,6 +2,8 @@
 // This program's application object on the simulated desktop.
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,11 @@ class SimApplication final : public platform::Application {
   void closeWindow(std::int64_t window) override;
   void miniaturize(std::int64_t window) override;
   std::optional<std::string> windowTitle(std::int64_t window) const override;
+  void setBecameKeyHandler(std::int64_t window, std::function<void()> handler) override;
+  // The desktop calls this after every change of activation or stacking: a new key window hears
+  // of it on the loop's next turn.
+  void noteKeyWindow();
+  std::optional<std::int64_t> keyWindow() const;
   QuitReason currentQuitReason() const override { return quitReason; }
   int runAlert(const std::string& message, const std::string& informativeText,
                const std::vector<std::string>& buttons) override;
@@ -58,6 +65,8 @@ class SimApplication final : public platform::Application {
  private:
   SimDesktop& desktop_;
   std::function<void(int)> openAlertAnswer_;
+  std::map<std::int64_t, std::function<void()>> becameKey_;
+  std::optional<std::int64_t> lastKey_;
 };
 
 }  // namespace velvix::sim

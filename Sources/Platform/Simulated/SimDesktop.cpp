@@ -135,6 +135,7 @@ void SimDesktop::activate(Pid pid) {
       break;
     }
   }
+  if (application_) application_->noteKeyWindow();
 }
 
 std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
@@ -171,6 +172,7 @@ void SimDesktop::deactivate(Pid pid) {
   if (frontmost_ != pid) return;
   frontmost_.reset();
   if (const SimApp* a = app(pid)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *a);
+  if (application_) application_->noteKeyWindow();
 }
 
 // ---- windows
@@ -215,6 +217,7 @@ void SimDesktop::raiseWindow(std::int64_t number) {
   if (it == stack_.end()) return;
   stack_.erase(it);
   stack_.insert(stack_.begin(), number);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
@@ -222,6 +225,7 @@ void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
   if (!w || w->minimized == minimized) return;
   w->minimized = minimized;
   dock().noteMinimized(number, minimized);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::closeWindow(std::int64_t number) {
@@ -229,6 +233,7 @@ void SimDesktop::closeWindow(std::int64_t number) {
   windows_.erase(number);
   std::erase(stack_, number);
   dock().noteMinimized(number, false);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::clickAt(Point point) {
@@ -309,6 +314,10 @@ void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {
 std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width, int height) const {
   const SimWindow* w = window(number);
   if (!w || width < 1 || height < 1) return std::nullopt;
+  if (windowPainter && !w->transparentContent) {
+    const double perPoint = w->bounds.width > 0 ? width / w->bounds.width : 1.0;
+    return windowPainter(number, width, height, static_cast<int>(std::lround(w->captureMargin * perPoint)));
+  }
   // A stable colour per window, so tests and screenshots can tell pictures apart.
   const auto hash = static_cast<std::uint32_t>(number * 2654435761u);
   const RGBAPixel colour{static_cast<std::uint8_t>(64 + (hash & 0x7F)), static_cast<std::uint8_t>(64 + ((hash >> 8) & 0x7F)),

@@ -245,9 +245,13 @@ class SimDesktop {
   double captureLatency = 0.02;
   bool shareableContentFails = false;
   int screenshotsTaken = 0;
-  // A synthetic still of the window at the requested size (flat colour of the window, with its
-  // transparent margin), or nothing when the window is gone.
+  // A still of the window at the requested size, with its transparent margin, or nothing when
+  // the window is gone. Drawn by `windowPainter` (the renderer the desktop's window draws its
+  // windows with) when one is installed, else in a flat colour of the window.
   std::optional<RGBAImage> renderWindow(std::int64_t number, int width, int height) const;
+  // Draws window `number` at width × height pixels, its content inset by `margin` pixels.
+  std::function<std::optional<RGBAImage>(std::int64_t number, int width, int height, int margin)>
+      windowPainter;
 
   // ---- the pointer (global top-left coordinates)
   Point pointer{720, 450};
