@@ -6,6 +6,7 @@
 
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
 #include "Core/DockController.hpp"
@@ -25,7 +26,10 @@
 #include "Support/HealthMonitor.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/UpdateChecker.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
 
@@ -45,8 +49,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   statusItem_.install();
   if (services_.updater) services_.updater->startUpdater();
 
-  // 4: the browsers' host manifests and a microphone mute left by an earlier run.
+  // 4: the browsers' host manifests, what the application keeps in the user's own files (their
+  // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
   if (services_.hostInstaller) services_.hostInstaller->install();  // errors only show in its status
+  if (services_.terminalIntegration) services_.terminalIntegration->reconcileAtLaunch();
+  if (services_.vscodeKeybindings) services_.vscodeKeybindings->reconcileAtLaunch();
+  if (services_.vscodeExtension) services_.vscodeExtension->reconcileAtLaunch();
   if (services_.micMute) services_.micMute->reconcileOwnershipAtLaunch();
 
   // 5: the inventory and the services that feed it.
@@ -90,8 +98,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
   });
 
-  // 9: tabs of the running browsers whose scripts are allowed.
+  // 9: tabs of the running browsers whose scripts are allowed (and Safari's host warmed); 10: the
+  // Safari script host.
   seedBrowsersOverAppleEvents();
+  if (services_.safariHost) services_.safariHost->start();
 
   // 11-13.
   startTapWhenPermitted();
@@ -103,7 +113,14 @@ void AppDelegate::seedBrowsersOverAppleEvents() {
   for (Browser browser : browsers::all()) {
     if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
     services_.permissions->refreshAutomationStatus(browser, [this, watch = alive_.watch(), browser](std::int32_t status) {
-      if (!watch.expired() && status == platform::Privacy::kAutomationGranted) services_.scripts->seed(browser);
+      if (watch.expired()) return;
+      const std::string name(browsers::rawValue(browser));
+      if (status != platform::Privacy::kAutomationGranted) {
+        services_.log->log("launch: " + name + " Automation status " + std::to_string(status) + "; its tabs are not scripted");
+        return;
+      }
+      services_.scripts->seed(browser);
+      if (browser == Browser::safari && services_.safariHost) services_.safariHost->warm();
     });
   }
 }

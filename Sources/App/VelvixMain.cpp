@@ -7,17 +7,21 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QShortcut>
 
 
 #include "App/QuitSignals.hpp"
+#include "App/AlertDialogs.hpp"
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
 
 namespace velvix {
 namespace {
@@ -60,6 +64,11 @@ int VelvixMain::main(int argc, char** argv) {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
     view->onClose = [&velvix] { velvix.terminate(); };
+    AlertDialogs::attach(desktop.application(), view.get());
+    // F2 starts the automatic set-up of the Chromium extension (the settings window's button
+    // for it is not built yet).
+    auto* setUp = new QShortcut(QKeySequence(Qt::Key_F2), view.get());
+    QObject::connect(setUp, &QShortcut::activated, [&velvix] { velvix.services().chromeSetup->start(); });
     view->show();
   }
 

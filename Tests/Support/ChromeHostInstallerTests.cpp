@@ -89,7 +89,8 @@ TEST_F(ChromeHostInstallerTest, InstalledBrowsersGetAManifestNamingTheRelayCopy)
     EXPECT_EQ(manifest["type"], "stdio");
     EXPECT_EQ(manifest["description"], "Velvix switcher bridge");
     EXPECT_EQ(manifest["allowed_origins"],
-              nlohmann::json::array({"chrome-extension://pbkhcjlmfenaiodgpcalbhefjnkmoigd/"}));
+              nlohmann::json::array({"chrome-extension://pbkhcjlmfenaiodgpcalbhefjnkmoigd/",
+                                     "chrome-extension://jjmneimnnbnklignogcfiiolfmmbijoa/"}));
     // Keys in sorted order, slashes as they are.
     EXPECT_LT(text->find("allowed_origins"), text->find("description"));
     EXPECT_LT(text->find("\"path\""), text->find("\"type\""));

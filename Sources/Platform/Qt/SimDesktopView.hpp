@@ -30,6 +30,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QPointF toView(Point simulated) const;
   Point toSimulated(QPointF view) const;
   Point toDisplay(Point simulated) const override;
+  double displayScale() const override { return scale(); }
   const sim::SimDesktopScene& scene() const { return scene_; }
   // Called when the window is closed: it is the user's screen, so the program quits.
   std::function<void()> onClose;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Platform/JsonNesting.hpp"
+#include "Platform/FileURL.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 
@@ -29,10 +30,10 @@ const char* const kBuiltIn = R"json({
                  {"title": "Letter.rtf", "frame": [420, 160, 640, 560]}]},
     {"bundleID": "com.example.Calendar", "name": "Calendar",
      "windows": [{"title": "December", "frame": [240, 120, 900, 620], "space": 2}]},
-    {"bundleID": "com.apple.Terminal", "name": "Terminal",
+    {"bundleID": "com.apple.Terminal", "name": "Terminal", "automation": "granted",
      "windows": [{"title": "zsh", "frame": [120, 420, 720, 420],
                   "tabs": [{"title": "zsh", "url": "/dev/ttys001"}, {"title": "make", "url": "/dev/ttys002"}]}]},
-    {"bundleID": "com.google.Chrome", "name": "Google Chrome",
+    {"bundleID": "com.google.Chrome", "name": "Google Chrome", "automation": "granted",
      "windows": [{"title": "Release notes", "frame": [160, 100, 1100, 720],
                   "tabs": [{"title": "Release notes", "url": "https://example.org/releases"},
                            {"title": "Changelog", "url": "https://example.org/changelog"}]},
@@ -41,6 +42,7 @@ const char* const kBuiltIn = R"json({
                            {"title": "Inbox (3)", "url": "https://mail.example.org/"},
                            {"title": "Docs", "url": "https://docs.example.org/"}]}]}
   ],
+  "dock": {"folders": ["Downloads"], "trash": true},
   "frontmost": "com.google.Chrome"
 })json";
 
@@ -170,7 +172,13 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
   for (const auto& app : doc["apps"]) {
     const std::string bundleID = text(app, "bundleID");
     auto pid = desktop.launch({.bundleID = bundleID, .name = text(app, "name", bundleID)});
+    // Running applications are installed ones: their bundles can be found and opened again.
+    desktop.install({.bundleID = bundleID, .name = text(app, "name", bundleID), .path = *desktop.app(pid)->bundlePath});
     if (bundleID == text(doc, "frontmost")) frontmost = pid;
+    // Whether this program may script the application (Apple Events); undecided when absent.
+    const std::string automation = text(app, "automation");
+    if (automation == "granted") desktop.privacy.automation[bundleID] = platform::Privacy::kAutomationGranted;
+    if (automation == "denied") desktop.privacy.automation[bundleID] = platform::Privacy::kAutomationDenied;
     if (app.contains("badge") && app["badge"].is_string()) {
       dock.addApplication(pid, app["badge"].get<std::string>());
     } else {
@@ -190,6 +198,19 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
       if (t.is_object()) desktop.addTab(number, {.title = text(t, "title"), .url = text(t, "url")}, false);
     if (w.contains("active") && w["active"].is_number_unsigned())
       desktop.activateTab(number, w["active"].get<std::size_t>());
+  }
+  if (doc.contains("dock") && doc["dock"].is_object()) {
+    const Json& more = doc["dock"];
+    const Json folders = more.value("folders", Json::array());
+    const bool trash = more.value("trash", false);
+    if ((folders.is_array() && !folders.empty()) || trash) dock.add({.kind = SimDockItem::Kind::separator});
+    if (folders.is_array())
+      for (const auto& name : folders)
+        if (name.is_string())
+          dock.add({.kind = SimDockItem::Kind::folder, .title = name.get<std::string>(),
+                    .url = platform::FileURL::fromPath("/Users/user/" + name.get<std::string>(), true)});
+    if (trash) dock.add({.kind = SimDockItem::Kind::trash, .title = "Trash", .url = "file:///Users/user/.Trash/"});
+    if (more.contains("display") && more["display"].is_number_unsigned()) dock.display = more["display"].get<std::size_t>();
   }
   if (frontmost) desktop.activate(*frontmost);
   return std::nullopt;

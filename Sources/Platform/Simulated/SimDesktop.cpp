@@ -21,9 +21,14 @@
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix::sim {
 
@@ -42,6 +47,7 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       launcher_(std::make_unique<SimLauncher>()),
       processes_(std::make_unique<SimDesktopProcessTable>(*this)),
       scripts_(std::make_unique<SimScriptRunner>(*this)),
+      inProcessScripts_(std::make_unique<SimInProcessScripts>(*this)),
       bundles_(std::make_unique<SimBundleReader>()),
       screens_(std::make_unique<SimScreens>(*this)),
       screenCapture_(std::make_unique<SimScreenCapture>(*this)),
@@ -133,6 +139,7 @@ void SimDesktop::activate(Pid pid) {
       break;
     }
   }
+  if (application_) application_->noteKeyWindow();
 }
 
 std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
@@ -169,6 +176,7 @@ void SimDesktop::deactivate(Pid pid) {
   if (frontmost_ != pid) return;
   frontmost_.reset();
   if (const SimApp* a = app(pid)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *a);
+  if (application_) application_->noteKeyWindow();
 }
 
 // ---- windows
@@ -213,6 +221,7 @@ void SimDesktop::raiseWindow(std::int64_t number) {
   if (it == stack_.end()) return;
   stack_.erase(it);
   stack_.insert(stack_.begin(), number);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
@@ -220,6 +229,7 @@ void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
   if (!w || w->minimized == minimized) return;
   w->minimized = minimized;
   dock().noteMinimized(number, minimized);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::closeWindow(std::int64_t number) {
@@ -227,6 +237,7 @@ void SimDesktop::closeWindow(std::int64_t number) {
   windows_.erase(number);
   std::erase(stack_, number);
   dock().noteMinimized(number, false);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::clickAt(Point point) {
@@ -307,6 +318,10 @@ void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {
 std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width, int height) const {
   const SimWindow* w = window(number);
   if (!w || width < 1 || height < 1) return std::nullopt;
+  if (windowPainter && !w->transparentContent) {
+    const double perPoint = w->bounds.width > 0 ? width / w->bounds.width : 1.0;
+    return windowPainter(number, width, height, static_cast<int>(std::lround(w->captureMargin * perPoint)));
+  }
   // A stable colour per window, so tests and screenshots can tell pictures apart.
   const auto hash = static_cast<std::uint32_t>(number * 2654435761u);
   const RGBAPixel colour{static_cast<std::uint8_t>(64 + (hash & 0x7F)), static_cast<std::uint8_t>(64 + ((hash >> 8) & 0x7F)),

@@ -31,6 +31,10 @@ namespace velvix::sim {
 class SimAccessibility;
 class SimAccessibilityDisplay;
 class SimDock;
+class SimExtensionsPage;
+class SimKeyboardLayout;
+class SimPasteboard;
+class SimURLOpener;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -47,6 +51,7 @@ class SimPrivacy;
 class SimWindowServer;
 class SimWorkspace;
 class SimScriptRunner;
+class SimInProcessScripts;
 
 // One simulated application process.
 struct SimApp {
@@ -258,9 +263,13 @@ class SimDesktop {
   double captureLatency = 0.02;
   bool shareableContentFails = false;
   int screenshotsTaken = 0;
-  // A synthetic still of the window at the requested size (flat colour of the window, with its
-  // transparent margin), or nothing when the window is gone.
+  // A still of the window at the requested size, with its transparent margin, or nothing when
+  // the window is gone. Drawn by `windowPainter` (the renderer the desktop's window draws its
+  // windows with) when one is installed, else in a flat colour of the window.
   std::optional<RGBAImage> renderWindow(std::int64_t number, int width, int height) const;
+  // Draws window `number` at width × height pixels, its content inset by `margin` pixels.
+  std::function<std::optional<RGBAImage>(std::int64_t number, int width, int height, int margin)>
+      windowPainter;
 
   // ---- the pointer (global top-left coordinates)
   Point pointer{720, 450};
@@ -293,6 +302,7 @@ class SimDesktop {
   SimLauncher& launcher() { return *launcher_; }
   SimDesktopProcessTable& processes() { return *processes_; }
   SimScriptRunner& scripts() { return *scripts_; }
+  SimInProcessScripts& inProcessScripts() { return *inProcessScripts_; }
   // The bundles of the desktop's applications (every launched application has one).
   SimBundleReader& bundles() { return *bundles_; }
   SimScreens& screens() { return *screens_; }
@@ -309,6 +319,13 @@ class SimDesktop {
   SimDock& dock();
   const SimDock* dockIfMade() const { return dock_.get(); }
   SimAccessibilityDisplay& accessibilityDisplay();
+  // The clipboard, the keyboard layout, opening addresses, and the simulated Chromium's
+  // extensions page (made on first use).
+  SimPasteboard& pasteboard();
+  SimKeyboardLayout& keyboardLayout();
+  SimURLOpener& urlOpener();
+  SimExtensionsPage& extensionsPage();
+  SimExtensionsPage* extensionsPageIfMade() const { return extensionsPage_.get(); }
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
@@ -340,6 +357,7 @@ class SimDesktop {
   std::unique_ptr<SimLauncher> launcher_;
   std::unique_ptr<SimDesktopProcessTable> processes_;
   std::unique_ptr<SimScriptRunner> scripts_;
+  std::unique_ptr<SimInProcessScripts> inProcessScripts_;
   std::unique_ptr<SimBundleReader> bundles_;
   std::unique_ptr<SimScreens> screens_;
   std::unique_ptr<SimScreenCapture> screenCapture_;
@@ -351,6 +369,10 @@ class SimDesktop {
   double lastInputAt_[6] = {};
   std::unique_ptr<SimDock> dock_;
   std::unique_ptr<SimAccessibilityDisplay> accessibilityDisplay_;
+  std::unique_ptr<SimPasteboard> pasteboard_;
+  std::unique_ptr<SimKeyboardLayout> keyboardLayout_;
+  std::unique_ptr<SimURLOpener> urlOpener_;
+  std::unique_ptr<SimExtensionsPage> extensionsPage_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);
   std::int64_t nextTabID_ = 1;
