@@ -31,6 +31,10 @@ TEST(SampleDesktop, AValueOfTheWrongTypeAnywhereRefusesTheWholeFile) {
            R"({"apps":[{"bundleID":"a","windows":[{"frame":[0,0,1,1],"tabs":[{"title":"x"}],"active":1}]}]})",
            R"({"apps":[{"bundleID":"a","windows":[{"frame":[0,0,-5,1]}]}]})",
            R"({"apps":[],"frontmost":5})",
+           R"({"apps":[{"bundleID":"a","automation":true}]})",
+           R"({"apps":[],"dock":{"trash":1}})",
+           R"({"apps":[],"dock":{"folders":["Downloads",2]}})",
+           R"({"apps":[],"dock":{"display":-1}})",
            R"({"apps":[{"bundleID":"a","windows":[{"frame":[0,0,1,1],"extra":)" + deep + "}]}]}",
        }) {
     sim::SimMainLoop loop;

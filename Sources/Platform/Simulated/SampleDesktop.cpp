@@ -114,12 +114,18 @@ std::optional<std::string> check(const Json& doc) {
   for (const auto& app : doc["apps"]) {
     if (!app.is_object() || text(app, "bundleID").empty()) return "every application needs a \"bundleID\"";
     const std::string owner = text(app, "bundleID");
-    if (!optional(app, "name", isString) || !optional(app, "badge", isString))
-      return "the \"name\" and \"badge\" of " + owner + " must be texts";
+    if (!optional(app, "name", isString) || !optional(app, "badge", isString) || !optional(app, "automation", isString))
+      return "the \"name\", \"badge\" and \"automation\" of " + owner + " must be texts";
     if (app.contains("windows") && !app["windows"].is_array()) return "\"windows\" of " + owner + " must be a list";
     for (const auto& w : app.value("windows", Json::array()))
       if (auto problem = checkWindow(w, owner)) return problem;
   }
+  if (!optional(doc, "dock", [](const Json& d) {
+        return d.is_object() &&
+               optional(d, "folders", [](const Json& f) { return f.is_array() && std::all_of(f.begin(), f.end(), isString); }) &&
+               optional(d, "trash", isBoolean) && optional(d, "display", isCount);
+      }))
+    return "\"dock\" must be {\"folders\": [names], \"trash\": true or false, \"display\": a display's index}";
   return std::nullopt;
 }
 
