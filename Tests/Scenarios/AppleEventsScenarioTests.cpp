@@ -6,6 +6,7 @@
 
 #include "App/AppDelegate.hpp"
 #include "Core/MRUManager.hpp"
+#include "Core/Preferences.hpp"
 #include "Input/SwitcherController.hpp"
 #include "TestSupport/AppWorld.hpp"
 
@@ -25,6 +26,8 @@ TEST(AppleEventsScenario, AGrantedBrowsersTabsAreSeededAtLaunchAndOneIsSwitchedT
   w.desktop.privacy.automation["com.google.Chrome"] = platform::Privacy::kAutomationGranted;
   w.desktop.privacy.automation["com.brave.Browser"] = platform::Privacy::kAutomationDenied;
   w.desktop.activate(chrome);
+  // The user answered the zsh question before; asking it now would bring Velvix to the front.
+  w.beforeLaunch = [](Services& s) { s.preferences->terminalShellIntegrationAsked.set(true); };
   w.launch();
   w.pause(1);
 
