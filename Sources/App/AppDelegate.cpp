@@ -35,7 +35,10 @@
 
 namespace velvix {
 
-AppDelegate::AppDelegate(Services& services) : services_(services) {}
+AppDelegate::AppDelegate(Services& services) : services_(services), statusItem_(services), mainMenu_(services) {
+  statusItem_.tapEnabled = [this] { return eventTap_ && eventTap_->isEnabled(); };
+  mainMenu_.firstResponder = [this](const std::string& selector) { return performWindowCommand(selector); };
+}
 
 AppDelegate::~AppDelegate() = default;
 
@@ -48,6 +51,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   mainMenu_.install(*this);
   statusItem_.install();
   if (services_.updater) services_.updater->startUpdater();
+  observeActivation();
 
   // 4: the browsers' host manifests, what the application keeps in the user's own files (their
   // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
@@ -165,6 +169,46 @@ void AppDelegate::observeBrowserLaunches() {
         if (services_.hostInstaller) services_.hostInstaller->install();
         services_.bridge->refreshExtensionPresence();
       });
+}
+
+// Becoming active is heard on the loop's next turn, after whatever activated the program has
+// brought its own window (set-up, About) forward; only with none in front do the settings open.
+void AppDelegate::observeActivation() {
+  activation_ = services_.workspace->notificationCenter().observe(
+      platform::WorkspaceNotification::kDidActivateApplication, *services_.loop,
+      [this, watch = alive_.watch()](const platform::Notification& n) {
+        if (watch.expired() || !n.userInfo.is_object() || !n.userInfo.contains("pid")) return;
+        if (!n.userInfo["pid"].is_number_integer()) return;
+        if (n.userInfo["pid"].get<platform::Pid>() != services_.workspace->ownPid()) return;
+        services_.loop->post([this, watch] {
+          if (!watch.expired() && services_.application->isActive()) applicationDidBecomeActive();
+        });
+      });
+}
+
+bool AppDelegate::performWindowCommand(const std::string& selector) {
+  platform::Application& app = *services_.application;
+  const auto key = app.keyWindow();
+  if (!key) return false;
+  AppWindow* own = nullptr;
+  for (AppWindow* w : {services_.onboardingWindow ? services_.onboardingWindow->window() : nullptr,
+                       services_.settingsWindow ? services_.settingsWindow->window() : nullptr})
+    if (w && w->number() == *key) own = w;
+  if (selector == "performClose:") {
+    if (own)
+      own->close();
+    else
+      app.closeWindow(*key);  // the About panel
+    return true;
+  }
+  if (selector == "performMiniaturize:") {
+    if (own)
+      own->performMiniaturize();
+    else
+      app.miniaturize(*key);
+    return true;
+  }
+  return false;
 }
 
 bool AppDelegate::applicationShouldTerminate() {

@@ -37,6 +37,8 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimSafariExtensions.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
@@ -110,6 +112,8 @@ struct VelvixApp::Parts {
   std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
   std::unique_ptr<ChromeSetupPresenter> chromeSetup;
   std::unique_ptr<qt::SimDesktopPicture> desktopPicture;
+  sim::SimMenuBar menuBar;
+  sim::SimSafariExtensions safariExtensions;
 };
 
 namespace {
@@ -173,6 +177,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.appIcons = own(p.appIcons, services_);
   services_.micMute = own(p.micMute, services_);
   services_.updaterFramework = own(p.updaterFramework, desktop.loop());
+  p.updaterFramework->showPanel = [&desktop] { desktop.application().orderFrontPanel("Software Update"); };
   services_.updater = own(p.updater, services_);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
@@ -204,10 +209,14 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
   services_.vscodeExtension = own(p.vscodeExtension, services_);
   services_.chromeSetup = own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
+  services_.menuBar = &p.menuBar;
+  services_.safariExtensions = &p.safariExtensions;
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);
 }
+
+sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
 
 void VelvixApp::terminate() {
   if (terminated_) return;

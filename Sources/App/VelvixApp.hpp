@@ -18,6 +18,7 @@ class UserDefaults;
 }  // namespace platform
 namespace sim {
 class SimDesktop;
+class SimMenuBar;
 }
 
 struct VelvixAppOptions {
@@ -40,6 +41,8 @@ class VelvixApp {
 
   Services& services() { return services_; }
   AppDelegate& delegate() { return *delegate_; }
+  // The simulated menu bar the main menu and the status item are shown in.
+  sim::SimMenuBar& menuBar();
 
   // The application was asked to terminate (its menu, the system): the delegate's clean-up runs,
   // then `onQuit` ends the main loop. Runs once.

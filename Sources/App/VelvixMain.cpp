@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QShortcut>
 
 
@@ -64,6 +65,20 @@ int VelvixMain::main(int argc, char** argv) {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
     view->onClose = [&velvix] { velvix.terminate(); };
+    view->menuBar = &velvix.menuBar();
+    desktop.application().presentAbout = [v = view.get()] {
+      auto* about = new QMessageBox(QMessageBox::Information, "About Velvix", "Velvix",
+                                    QMessageBox::Ok, v);
+      about->setInformativeText("A keyboard application switcher.");
+      about->setAttribute(Qt::WA_DeleteOnClose);
+      about->open();
+    };
+    // The main menu's editing commands go to the text field that has the keyboard focus.
+    velvix.delegate().mainMenu().editResponder = [](const std::string& selector) {
+      QWidget* focus = QApplication::focusWidget();
+      const std::string slot = selector.substr(0, selector.size() - 1);  // "undo:" -> "undo"
+      return focus && QMetaObject::invokeMethod(focus, slot.c_str());
+    };
     AlertDialogs::attach(desktop.application(), view.get());
     // F2 starts the automatic set-up of the Chromium extension (the settings window's button
     // for it is not built yet).

@@ -44,6 +44,8 @@ class HttpClient;
 class ImageDecoder;
 class InstanceLock;
 class Updater;
+class MenuBar;
+class SafariExtensions;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -163,6 +165,9 @@ struct Services {
   platform::KeyboardLayout* keyboardLayout = nullptr;
   platform::URLOpener* urlOpener = nullptr;
   ChromeSetupPresenter* chromeSetup = nullptr;
+  // The menu bar (main menu and status item) and Safari's settings for its extensions.
+  platform::MenuBar* menuBar = nullptr;
+  platform::SafariExtensions* safariExtensions = nullptr;
 };
 
 }  // namespace velvix

@@ -31,6 +31,8 @@ class Application {
   virtual std::optional<std::string> windowTitle(std::int64_t window) const = 0;
   // `handler` runs on the main loop each time the window becomes the key window (the front one of
   // this program's windows while the program is active); an empty handler stops that.
+  // The key window: the front one of this program's windows while the program is active.
+  virtual std::optional<std::int64_t> keyWindow() const = 0;
   virtual void setBecameKeyHandler(std::int64_t window, std::function<void()> handler) = 0;
 
   // Why the system asks the application to quit, when it does.
@@ -48,6 +50,10 @@ class Application {
   // Starts the normal terminate path (the delegate's quit handling runs).
   virtual void terminate() = 0;
   virtual bool isActive() const = 0;
+  // The standard About panel, one of the program's own windows while it is open.
+  virtual void orderFrontStandardAboutPanel() = 0;
+  // Hides the program's windows and gives up being frontmost.
+  virtual void hide() = 0;
 };
 
 }  // namespace velvix::platform

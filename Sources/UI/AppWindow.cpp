@@ -61,6 +61,8 @@ void AppWindow::close() {
   services_.application->setBecameKeyHandler(number_, {});
   if (auto id = switcherItemID()) services_.mru->removeItem(*id);  // drops its picture too
   services_.application->closeWindow(number_);
+  // The owner may drop its references here; the hook is moved out first so it outlives the call.
+  if (auto hook = std::move(onClose)) hook();
 }
 
 void AppWindow::rememberInSwitcher() {

@@ -4,6 +4,7 @@
 // leaves the switcher when it closes; Command-W closes it and Command-M minimises it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,8 @@ class AppWindow {
   void performMiniaturize();
 
   std::int64_t number() const { return number_; }
+  // Runs once the window has closed, however it was closed (the owner's window-will-close).
+  std::function<void()> onClose;
   bool isOpen() const { return open_; }
 
  private:

@@ -1,29 +1,124 @@
 #include "UI/OnboardingWindowController.hpp"
 
+#include <algorithm>
+
+#include <QApplication>
+
+#include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
+#include "Platform/Privacy.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "Platform/Screens.hpp"
+#include "UI/OnboardingModel.hpp"
+#include "UI/OnboardingView.hpp"
+#include "UI/WindowGlassBackdrop.hpp"
 
 namespace velvix {
 
+OnboardingWindowController::OnboardingWindowController(Services& services) : services_(services) {}
+
+OnboardingWindowController::~OnboardingWindowController() {
+  timer_.invalidate();
+  if (window_) window_->onClose = {};
+  dropView();
+}
+
+Size OnboardingWindowController::contentSize(OnboardingMode mode, std::optional<double> visibleHeight) {
+  const double preferred = mode == OnboardingMode::setup ? 700 : 520;
+  const double screenHeight = visibleHeight.value_or(preferred + 80);
+  return {kWidth, std::min(screenHeight - 60, preferred)};
+}
+
 void OnboardingWindowController::show(OnboardingMode mode) {
-  const bool rebuild = !window_ || !window_->isOpen() || mode_ != mode;
-  mode_ = mode;
-  if (rebuild) {
-    // Centred on the main screen.
-    Rect frame{0, 0, 640, 520};
-    auto screens = services_.screens->screens();
-    if (!screens.empty()) {
-      const Rect& visible = screens.front().visibleFrame;
-      frame.x = visible.midX() - frame.width / 2;
-      frame.y = visible.midY() - frame.height / 2;
-    }
-    window_.reset();
-    window_ = std::make_unique<AppWindow>(
-        services_, mode == OnboardingMode::setup ? "Welcome to Velvix" : "Velvix needs your permission again", frame);
-  }
+  // The same mode on a window that is still open is only brought forward.
+  if (!window() || !model_ || mode_ != mode) build(mode);
   services_.application->activate(true);
   window_->makeKeyAndOrderFront();
+  if (view_) {
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
+  }
+}
+
+void OnboardingWindowController::build(OnboardingMode mode) {
+  mode_ = mode;
+  const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
+  const std::optional<Rect> visible = screens.empty() ? std::nullopt : std::optional(screens.front().visibleFrame);
+  const Size size = contentSize(mode, visible ? std::optional(visible->height) : std::nullopt);
+  frame_ = {0, 0, size.width, size.height};
+  if (visible) {
+    frame_.x = visible->midX() - size.width / 2;
+    frame_.y = visible->midY() - size.height / 2;
+  }
+  // The window's title goes with the mode, so another mode gets a new window.
+  if (window_) {
+    window_->onClose = {};
+    window_->close();
+  }
+  dropView();
+  window_ = std::make_unique<AppWindow>(services_, mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions",
+                                        frame_);
+  window_->onClose = [this] { windowWillClose(); };
+  model_ = std::make_unique<OnboardingModel>(services_, mode);
+  model_->developerIDSigned = developerIDSigned;
+  model_->refresh();
+  timer_ = services_.loop->every(kRefreshInterval, [this] { tick(); }, platform::TimerMode::Common);
+
+  // The program draws the window when it runs with Qt; the switcher core works without it.
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  QWidget* glass = nullptr;
+  if (services_.accessibilityDisplay)
+    glass = new WindowGlassBackdrop(GlassMaterial::underWindowBackground, *services_.accessibilityDisplay);
+  view_ = std::make_unique<OnboardingView>(*model_, glass);
+  if (glass) WindowGlassBackdrop::applyDarkGlass(view_.get());
+  auto watch = alive_.watch();
+  view_->onDone = [this, watch] {
+    if (!watch.expired()) finish();
+  };
+  view_->onClose = [this, watch] {
+    // The title bar's close button: the window closes as with Command-W, on the loop's next turn
+    // (the view must not be deleted inside its own close event).
+    services_.loop->post([this, watch] {
+      if (!watch.expired() && window()) window_->close();
+    });
+  };
+  view_->resize(static_cast<int>(size.width), static_cast<int>(size.height));
+  const Point centre = services_.placement ? services_.placement->toDisplay({frame_.midX(), frame_.midY()})
+                                           : Point{frame_.midX(), frame_.midY()};
+  view_->move(static_cast<int>(centre.x - size.width / 2), static_cast<int>(centre.y - size.height / 2));
+}
+
+void OnboardingWindowController::tick() {
+  if (!model_) return;
+  model_->refresh();
+  if (view_) view_->update();
+}
+
+void OnboardingWindowController::finish() {
+  services_.preferences->hasCompletedOnboarding.set(true);
+  if (window()) window_->close();
+}
+
+// The shell and editor consent questions wait for this window on their own: they look again each
+// second while it is open and ask once it has closed and onboarding is complete.
+void OnboardingWindowController::windowWillClose() {
+  timer_.invalidate();
+  dropView();
+  model_.reset();
+  Preferences& preferences = *services_.preferences;
+  if (mode_ == OnboardingMode::setup && !preferences.hasCompletedOnboarding.get() &&
+      services_.privacy->accessibilityTrusted(false) && services_.privacy->listenEventPreflight())
+    preferences.hasCompletedOnboarding.set(true);
+}
+
+void OnboardingWindowController::dropView() {
+  if (!view_) return;
+  view_->onClose = {};
+  view_->onDone = {};
+  view_->hide();
+  view_.release()->deleteLater();
 }
 
 }  // namespace velvix

@@ -5,20 +5,45 @@
 
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 #include "Platform/InputEvent.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
+#include "Platform/Qt/SimMenuBarStrip.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
+#include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 namespace velvix::qt {
 
 using platform::EventType;
 using platform::InputEvent;
+
+SimDesktopView::~SimDesktopView() = default;
+
+bool SimDesktopView::ownAppFrontmost() const {
+  return desktop_.selfPid() != 0 && desktop_.frontmostPid() == desktop_.selfPid();
+}
+
+QRectF SimDesktopView::menuBarRect() const {
+  const Rect& r = scene_.menuBar;
+  return {toView({r.x, r.y}), QSizeF(r.width * scale(), r.height * scale())};
+}
+
+bool SimDesktopView::openMenuAt(QPointF point) {
+  if (!menuBar) return false;
+  QRectF under;
+  platform::Menu* menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  if (!menu) return false;
+  openMenu_ = SimMenuBarStrip::buildMenu(*menu, this);
+  openMenu_->popup(mapToGlobal(under.bottomLeft().toPoint()));
+  return true;
+}
 
 SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWidget(parent), desktop_(desktop) {
   setWindowTitle(kTitle);
@@ -97,6 +122,16 @@ void SimDesktopView::closeEvent(QCloseEvent* event) {
 
 void SimDesktopView::keyPressEvent(QKeyEvent* event) {
   const std::uint64_t flags = flagsFor(event->modifiers());
+  // While the program is frontmost its main menu answers its key equivalents first.
+  if (menuBar && menuBar->mainMenu && ownAppFrontmost() && (flags & platform::EventFlag::kCommand) &&
+      !event->isAutoRepeat()) {
+    const std::string key = QKeySequence(event->key()).toString().toLower().toStdString();
+    if (platform::MenuItem* item = menuBar->mainMenu->itemForKey(key, flags); item && item->enabled && item->action) {
+      item->action();
+      refresh();
+      return;
+    }
+  }
   if (flags != heldFlags_) {
     heldFlags_ = flags;
     desktop_.input().setModifiers(flags);
@@ -122,6 +157,7 @@ void SimDesktopView::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void SimDesktopView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && openMenuAt(event->position())) return;
   const Point at = toSimulated(event->position());
   desktop_.pointer = at;
   const std::uint64_t flags = flagsFor(event->modifiers());
@@ -149,6 +185,7 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), QColor(24, 24, 28));
   SimDesktopPainter::paint(p, desktop_, scene_, origin(), scale());
+  if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
 }
 
 }  // namespace velvix::qt

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include <QTimer>
 #include <QWidget>
@@ -14,8 +15,11 @@
 #include "Platform/ScreenPlacement.hpp"
 #include "Platform/Simulated/SimDesktopScene.hpp"
 
+class QMenu;
+
 namespace velvix::sim {
 class SimDesktop;
+class SimMenuBar;
 }
 
 namespace velvix::qt {
@@ -25,6 +29,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   static constexpr const char* kTitle = "Simulated desktop";
 
   explicit SimDesktopView(sim::SimDesktop& desktop, QWidget* parent = nullptr);
+  ~SimDesktopView() override;
 
   // Where a point of the simulated screen is in this widget, and back.
   QPointF toView(Point simulated) const;
@@ -38,6 +43,13 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   static std::uint64_t flagsFor(Qt::KeyboardModifiers modifiers);
   // The simulated key code of a Qt key (-1 when it has none).
   static std::int64_t keyCodeFor(int qtKey);
+  // The program's menu bar: its main menu (while it is frontmost) and status item are drawn in
+  // the menu-bar strip, a click opens them, and the main menu's key equivalents work.
+  sim::SimMenuBar* menuBar = nullptr;
+  // The menu a click in the strip opened, while it is open.
+  QMenu* openMenu() const { return openMenu_.get(); }
+  // Opens the menu under a point of the view, as a click there does; false when there is none.
+  bool openMenuAt(QPointF point);
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -51,6 +63,8 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
 
  private:
   void refresh();
+  bool ownAppFrontmost() const;
+  QRectF menuBarRect() const;
   double scale() const;
   QPointF origin() const;
 
@@ -58,6 +72,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   sim::SimDesktopScene scene_;
   std::uint64_t heldFlags_ = 0;
   QTimer repaint_;
+  std::unique_ptr<QMenu> openMenu_;
 };
 
 }  // namespace velvix::qt

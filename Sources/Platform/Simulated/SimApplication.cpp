@@ -25,6 +25,29 @@ std::vector<platform::Application::OwnWindow> SimApplication::windows() const {
   return result;
 }
 
+std::optional<std::int64_t> SimApplication::panel(const std::string& title) const {
+  auto it = panels_.find(title);
+  if (it != panels_.end() && desktop_.window(it->second)) return it->second;
+  return std::nullopt;
+}
+
+std::int64_t SimApplication::orderFrontPanel(const std::string& title) {
+  auto number = panel(title);
+  if (!number) number = panels_[title] = createWindow(title, {560, 300, 320, 200});
+  makeKeyAndOrderFront(*number);
+  return *number;
+}
+
+void SimApplication::orderFrontStandardAboutPanel() {
+  orderFrontPanel("About Velvix");
+  if (presentAbout) presentAbout();
+}
+
+void SimApplication::hide() {
+  ++hides;
+  desktop_.deactivate(desktop_.selfPid());
+}
+
 void SimApplication::deminiaturize(std::int64_t window) { desktop_.setMinimized(window, false); }
 
 void SimApplication::makeKeyAndOrderFront(std::int64_t window) {

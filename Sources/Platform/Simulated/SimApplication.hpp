@@ -21,6 +21,16 @@ class SimApplication final : public platform::Application {
   void deactivate() override;
   void terminate() override;
   bool isActive() const override;
+  void orderFrontStandardAboutPanel() override;
+  void hide() override;
+  // The About panel's window while it is open.
+  std::optional<std::int64_t> aboutPanel() const { return panel("About Velvix"); }
+  // A panel of the program's own (About, the updater's), made once, brought to the front; and
+  // its window while it is open.
+  std::int64_t orderFrontPanel(const std::string& title);
+  std::optional<std::int64_t> panel(const std::string& title) const;
+  // How the program shows the About panel to a person, besides its window on the desktop.
+  std::function<void()> presentAbout;
   std::vector<OwnWindow> windows() const override;
   void deminiaturize(std::int64_t window) override;
   void makeKeyAndOrderFront(std::int64_t window) override;
@@ -32,7 +42,7 @@ class SimApplication final : public platform::Application {
   // The desktop calls this after every change of activation or stacking: a new key window hears
   // of it on the loop's next turn.
   void noteKeyWindow();
-  std::optional<std::int64_t> keyWindow() const;
+  std::optional<std::int64_t> keyWindow() const override;
   QuitReason currentQuitReason() const override { return quitReason; }
   int runAlert(const std::string& message, const std::string& informativeText,
                const std::vector<std::string>& buttons) override;
@@ -58,6 +68,7 @@ class SimApplication final : public platform::Application {
   int alertAnswer = 0;
 
   int deactivations = 0;
+  int hides = 0;
   int terminateRequests = 0;
   // What the composition root does when the application is asked to terminate.
   std::function<void()> onTerminate;
@@ -67,6 +78,7 @@ class SimApplication final : public platform::Application {
   std::function<void(int)> openAlertAnswer_;
   std::map<std::int64_t, std::function<void()>> becameKey_;
   std::optional<std::int64_t> lastKey_;
+  std::map<std::string, std::int64_t> panels_;
 };
 
 }  // namespace velvix::sim

@@ -17,12 +17,17 @@ class SimUpdater final : public platform::Updater {
   explicit SimUpdater(platform::MainLoop& loop) : loop_(loop) {}
 
   void startUpdater() override { ++starts; }
-  void checkForUpdates() override { ++checks; }
+  void checkForUpdates() override {
+    ++checks;
+    if (showPanel) showPanel();
+  }
   void setWillRelaunchHandler(std::function<void()> handler) override { willRelaunch_ = std::move(handler); }
 
   // The framework is about to relaunch the application: the handler runs on the main loop.
   void announceRelaunch();
 
+  // The framework's own window a user's check opens (one of the program's windows), when set.
+  std::function<void()> showPanel;
   int starts = 0;
   int checks = 0;
 

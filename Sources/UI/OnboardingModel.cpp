@@ -1,0 +1,101 @@
+#include "UI/OnboardingModel.hpp"
+
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/Browser.hpp"
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/SafariExtensions.hpp"
+#include "Support/PermissionsService.hpp"
+#include "Support/RunningApps.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
+#include "UI/OnboardingWindowController.hpp"
+
+namespace velvix {
+
+OnboardingModel::OnboardingModel(Services& services, OnboardingMode mode) : services_(services), mode_(mode) {}
+
+void OnboardingModel::refresh() {
+  PermissionsService& permissions = *services_.permissions;
+  for (Browser browser : browsers::all())
+    if (services_.runningApps->first(std::string(browsers::bundleID(browser))))
+      permissions.refreshAutomationStatus(browser);
+  platform::Privacy& privacy = *services_.privacy;
+  status_.accessibility = privacy.accessibilityTrusted(false);
+  status_.inputMonitoring = privacy.listenEventPreflight();
+  status_.safariAutomation = permissions.automationStatus(Browser::safari);
+  status_.chromeAutomation = permissions.automationStatus(Browser::chrome);
+  status_.terminalAutomation = permissions.automationStatus(Browser::terminal);
+  status_.chromeConnected = services_.bridge && services_.bridge->isAnyChromiumConnected();
+  const auto lastSafari = services_.bridge ? services_.bridge->lastSafariEventAt() : std::nullopt;
+  status_.safariActive = lastSafari && services_.loop->uptime() - *lastSafari < kSafariActiveWindow;
+  status_.screenRecording = privacy.screenCapturePreflight();
+  if (services_.bridge) services_.bridge->refreshExtensionPresence();
+  status_.extensionInstalled = services_.preferences->chromeExtensionSeen.get();
+}
+
+std::string OnboardingModel::title() const {
+  return mode_ == OnboardingMode::setup ? "Set Up Velvix" : "Re-grant Permissions";
+}
+
+std::string OnboardingModel::subtitle() const {
+  if (mode_ == OnboardingMode::setup)
+    return "Grant these permissions so tabs and apps can share one switcher. Everything runs in your user account "
+           "\u2014 nothing needs an administrator.";
+  return "macOS dropped Velvix\u2019s permission grants \u2014 this happens when the app is rebuilt or replaced. Your "
+         "settings are intact; re-grant the missing permissions below to bring the switcher back.";
+}
+
+bool OnboardingModel::showsLoadSteps() const {
+  return mode_ == OnboardingMode::setup && !status_.extensionInstalled;
+}
+
+void OnboardingModel::restart() { services_.permissions->relaunchApp(); }
+
+std::vector<OnboardingStep> OnboardingModel::steps() const {
+  Services& s = services_;
+  auto automation = [&s](Browser browser) { return [&s, browser] { s.permissions->requestAutomation(browser); }; };
+  const OnboardingStatus& st = status_;
+  std::vector<OnboardingStep> steps = {
+      {"figure.wave.circle", "Accessibility", "Required to intercept the \u2318Tab chord before the system switcher.",
+       st.accessibility, "Grant\u2026", [&s] { s.permissions->requestAccessibility(); }},
+      {"keyboard", "Input Monitoring", "Required for the system-wide keyboard event tap.", st.inputMonitoring,
+       "Grant\u2026", [&s] { s.permissions->requestInputMonitoring(); }},
+      {"applescript", "Safari Automation", "Lets Velvix read and switch Safari tabs via Apple Events.",
+       st.safariAutomation == platform::Privacy::kAutomationGranted, "Request\u2026", automation(Browser::safari)},
+      {"applescript", "Chrome Automation", "Fallback path for reading and switching Chrome tabs.",
+       st.chromeAutomation == platform::Privacy::kAutomationGranted, "Request\u2026", automation(Browser::chrome)},
+      {"apple.terminal", "Terminal Automation", "Lets Velvix read and switch Terminal tabs via Apple Events.",
+       st.terminalAutomation == platform::Privacy::kAutomationGranted, "Request\u2026", automation(Browser::terminal)},
+      {"rectangle.on.rectangle", "Screen Recording (optional)",
+       "Powers window previews \u2014 the snapshot grid of your windows and tabs. Skip it and the switcher shows "
+       "icons instead; you can turn it on later in Settings \u2192 Previews.",
+       st.screenRecording, "Grant\u2026", [&s] { s.permissions->requestScreenRecording(); }},
+  };
+  if (mode_ != OnboardingMode::setup) return steps;
+
+  std::string chromeDetail = st.chromeConnected      ? "Connected."
+                             : st.extensionInstalled ? "Installed \u2014 the browser isn\u2019t running."
+                                                     : "Adds live tab tracking for Chrome, Brave, and Edge. Follow "
+                                                       "the steps below.";
+  steps.push_back({"puzzlepiece.extension", "Chrome Extension", std::move(chromeDetail), st.extensionInstalled,
+                   "Set Up Automatically", [&s] {
+                     if (s.chromeSetup) s.chromeSetup->start();
+                   }});
+  const std::string safariStart =
+      "Enable \u201cVelvix Bridge\u201d in Safari Settings \u2192 Extensions, then under Edit Websites set Other "
+      "Websites to Allow";
+  steps.push_back({"puzzlepiece.extension", "Safari Extension",
+                   developerIDSigned ? safariStart +
+                                           " \u2014 until a site is allowed, Safari pauses the extension and the "
+                                           "switcher can\u2019t see your Safari tabs."
+                                     : safariStart +
+                                           ". For local builds, first allow unsigned extensions in Safari\u2019s "
+                                           "Develop menu.",
+                   st.safariActive, "Open Safari Settings\u2026", [&s] {
+                     if (s.safariExtensions) s.safariExtensions->showPreferencesForExtension(kSafariExtensionID);
+                   }});
+  return steps;
+}
+
+}  // namespace velvix

@@ -1,0 +1,75 @@
+#pragma once
+// What the set-up window shows, without any drawing: the live status of every permission and of
+// the two browser extensions (re-read by refresh()), and from it the header texts, the steps in
+// order with their detail, whether each is done and what its button does, the restart row and the
+// manual load steps. The window redraws from it on every tick.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Platform/Privacy.hpp"
+
+namespace velvix {
+
+struct Services;
+enum class OnboardingMode;
+
+struct OnboardingStatus {
+  bool accessibility = false;
+  bool inputMonitoring = false;
+  std::int32_t safariAutomation = platform::Privacy::kAutomationNotRunning;
+  std::int32_t chromeAutomation = platform::Privacy::kAutomationNotRunning;
+  std::int32_t terminalAutomation = platform::Privacy::kAutomationNotRunning;
+  bool chromeConnected = false;
+  bool extensionInstalled = false;
+  bool safariActive = false;
+  bool screenRecording = false;
+  bool operator==(const OnboardingStatus&) const = default;
+};
+
+struct OnboardingStep {
+  std::string symbol;
+  std::string title;
+  std::string detail;
+  bool done = false;
+  std::string buttonTitle;
+  std::function<void()> action;
+};
+
+class OnboardingModel {
+ public:
+  static constexpr double kSafariActiveWindow = 75.0;
+  static constexpr const char* kSafariExtensionID = "com.kolvi.velvix.SafariExtension";
+  static constexpr const char* kRestartText =
+      "Granted it already? Restart here rather than with macOS\u2019s \u201cQuit & Reopen\u201d, which won\u2019t "
+      "reopen a menu-bar app.";
+
+  OnboardingModel(Services& services, OnboardingMode mode);
+
+  // Re-reads every status; starts background Automation re-checks for the running browsers.
+  void refresh();
+  const OnboardingStatus& status() const { return status_; }
+  OnboardingMode mode() const { return mode_; }
+
+  std::string title() const;
+  std::string subtitle() const;
+  // The steps shown in this mode, in order.
+  std::vector<OnboardingStep> steps() const;
+  // The restart row between the permissions and the extensions (while Screen Recording is missing).
+  bool showsRestartRow() const { return !status_.screenRecording; }
+  void restart();
+  // The written load steps after the Chrome Extension step (set-up mode, extension never seen).
+  bool showsLoadSteps() const;
+
+  // A distribution-signed build words the Safari step without the local-build advice.
+  bool developerIDSigned = false;
+
+ private:
+  Services& services_;
+  OnboardingMode mode_;
+  OnboardingStatus status_;
+};
+
+}  // namespace velvix

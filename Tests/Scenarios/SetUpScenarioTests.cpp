@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "Core/Preferences.hpp"
+#include "Input/EventTap.hpp"
+#include "Platform/Simulated/SimMenuBar.hpp"
+#include "TestSupport/AppWorld.hpp"
+#include "UI/OnboardingModel.hpp"
+#include "UI/OnboardingWindowController.hpp"
+
+namespace velvix {
+namespace {
+
+bool stepDone(OnboardingModel& model, const std::string& title) {
+  for (const auto& step : model.steps())
+    if (step.title == title) return step.done;
+  return false;
+}
+
+TEST(SetUpScenario, AFirstLaunchWithoutPermissionsShowsSetUpAndGrantingAccessibilityStartsTheTapWithinThreeSeconds) {
+  test::AppWorld w;
+  w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  w.desktop.accessibilityTrusted = false;
+  w.desktop.privacy.listenEvent = platform::ListenEventAccess::undetermined;
+  w.beforeLaunch = [](Services& s) { s.preferences->hasCompletedOnboarding.set(false); };  // a first launch
+  w.launch();
+
+  // Menus and status item are in place, the icon warns, and the set-up window is in front.
+  sim::SimMenuBar& bar = w.app->menuBar();
+  ASSERT_TRUE(bar.mainMenu && bar.statusMenu);
+  EXPECT_EQ(bar.statusImage->symbol, "exclamationmark.triangle");
+  OnboardingWindowController& setUp = *w.services().onboardingWindow;
+  ASSERT_TRUE(setUp.window());
+  EXPECT_EQ(setUp.mode(), OnboardingMode::setup);
+  EXPECT_EQ(w.frontWindow(), setUp.window()->number());
+  EXPECT_FALSE(stepDone(*setUp.model(), "Accessibility"));
+  // The status menu's first line leads back to set-up.
+  EXPECT_FALSE(bar.openStatusMenu()->items.front()->hidden);
+
+  w.pause(5);
+  w.desktop.accessibilityTrusted = true;
+  w.pause(3.0);
+  EXPECT_TRUE(w.app->delegate().eventTap()->hasTap());
+  EXPECT_EQ(bar.statusImage->symbol, "command");
+  EXPECT_TRUE(stepDone(*setUp.model(), "Accessibility"));
+  EXPECT_TRUE(bar.openStatusMenu()->items.front()->hidden);
+
+  // Done completes onboarding; the next launch's set-up comes only for a missing permission.
+  setUp.finish();
+  EXPECT_TRUE(w.services().preferences->hasCompletedOnboarding.get());
+  EXPECT_FALSE(setUp.window());
+}
+
+}  // namespace
+}  // namespace velvix

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include "Core/Preferences.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimSafariExtensions.hpp"
+#include "TestSupport/QtTestApplication.hpp"
+#include "TestSupport/Screenshots.hpp"
+#include "TestSupport/TestWorld.hpp"
+#include "UI/ChromeLoadSteps.hpp"
+#include "UI/OnboardingModel.hpp"
+#include "UI/OnboardingView.hpp"
+#include "UI/OnboardingWindowController.hpp"
+
+namespace velvix {
+namespace {
+
+struct OnboardingTest : ::testing::Test {
+  test::TestWorld world;
+  sim::SimSafariExtensions safari;
+  OnboardingWindowController setUp{world.services()};
+
+  OnboardingTest() {
+    test::ensureQtApplication();
+    world.services().onboardingWindow = &setUp;
+    world.services().safariExtensions = &safari;
+    world.desktop.accessibilityTrusted = false;
+    world.desktop.privacy.listenEvent = platform::ListenEventAccess::undetermined;
+    world.desktop.privacy.screenCapture = false;
+  }
+  OnboardingStep step(const std::string& title) {
+    for (auto& s : setUp.model()->steps())
+      if (s.title == title) return s;
+    ADD_FAILURE() << "no step " << title;
+    return {};
+  }
+  std::vector<std::string> stepTitles() {
+    std::vector<std::string> out;
+    for (auto& s : setUp.model()->steps()) out.push_back(s.title);
+    return out;
+  }
+};
+
+TEST_F(OnboardingTest, SetUpShowsEveryStepAndReGrantOnlyThePermissionsWithTheRestartRowWhileRecordingIsMissing) {
+  setUp.show(OnboardingMode::setup);
+  ASSERT_TRUE(setUp.window());
+  EXPECT_EQ(world.desktop.window(setUp.window()->number())->title, "Velvix Setup");
+  EXPECT_EQ(setUp.model()->title(), "Set Up Velvix");
+  const std::vector<std::string> permissions = {"Accessibility",       "Input Monitoring",
+                                                "Safari Automation",   "Chrome Automation",
+                                                "Terminal Automation", "Screen Recording (optional)"};
+  auto all = permissions;
+  all.insert(all.end(), {"Chrome Extension", "Safari Extension"});
+  EXPECT_EQ(stepTitles(), all);
+  EXPECT_TRUE(setUp.model()->showsLoadSteps());
+  EXPECT_TRUE(setUp.model()->showsRestartRow());
+  EXPECT_EQ(step("Chrome Extension").detail,
+            "Adds live tab tracking for Chrome, Brave, and Edge. Follow the steps below.");
+
+  setUp.show(OnboardingMode::regrant);
+  EXPECT_EQ(world.desktop.window(setUp.window()->number())->title, "Velvix Permissions");
+  EXPECT_EQ(stepTitles(), permissions);
+  EXPECT_FALSE(setUp.model()->showsLoadSteps());
+  EXPECT_TRUE(setUp.model()->showsRestartRow());
+  EXPECT_EQ(setUp.frame().height, 520);
+  ASSERT_TRUE(setUp.view());
+  EXPECT_FALSE(setUp.view()->findChild<QPushButton*>("OnboardingButton:Chrome Extension"));
+  EXPECT_FALSE(setUp.view()->findChild<QWidget*>(ChromeLoadSteps::kObjectName));
+  EXPECT_TRUE(setUp.view()->findChild<QWidget*>(OnboardingView::kRestartName));
+}
+
+TEST_F(OnboardingTest, StepsTurnDoneWithinOneTickOfTheGrantAndTheirButtonsAskTheSystem) {
+  world.launchWithWindows("com.apple.Safari", "Safari", {"Start"});
+  world.desktop.privacy.automation["com.apple.Safari"] = -1743;  // denied
+  setUp.show(OnboardingMode::setup);
+  OnboardingView* view = setUp.view();
+  ASSERT_TRUE(view);
+  auto* grant = view->findChild<QPushButton*>("OnboardingButton:Accessibility");
+  ASSERT_TRUE(grant);
+  grant->click();
+  EXPECT_EQ(world.desktop.privacy.prompts.front(), "accessibility");
+
+  world.desktop.accessibilityTrusted = true;
+  world.desktop.privacy.listenEvent = platform::ListenEventAccess::granted;
+  world.loop.advance(OnboardingWindowController::kRefreshInterval);
+  EXPECT_TRUE(step("Accessibility").done);
+  EXPECT_TRUE(step("Input Monitoring").done);
+  EXPECT_FALSE(view->findChild<QPushButton*>("OnboardingButton:Accessibility"));
+  EXPECT_FALSE(step("Safari Automation").done);  // denied: the Request button stays
+  EXPECT_TRUE(view->findChild<QPushButton*>("OnboardingButton:Safari Automation"));
+
+  world.desktop.privacy.automation["com.apple.Safari"] = 0;  // the user allowed it in System Settings
+  world.permissions().requestAutomation(Browser::safari);      // drops the cached statuses
+  world.loop.advance(3 * OnboardingWindowController::kRefreshInterval);
+  EXPECT_TRUE(step("Safari Automation").done);
+
+  step("Safari Extension").action();
+  EXPECT_EQ(safari.opened, std::vector<std::string>{OnboardingModel::kSafariExtensionID});
+}
+
+TEST_F(OnboardingTest, ClosingCompletesOnboardingOnlyWithBothKeyboardPermissionsAndDoneAlwaysDoes) {
+  setUp.show(OnboardingMode::setup);
+  world.desktop.accessibilityTrusted = true;  // Input Monitoring still missing
+  setUp.window()->close();
+  EXPECT_FALSE(setUp.window());
+  EXPECT_FALSE(world.preferences().hasCompletedOnboarding.get());
+
+  world.desktop.privacy.listenEvent = platform::ListenEventAccess::granted;
+  setUp.show(OnboardingMode::setup);
+  setUp.window()->close();
+  EXPECT_TRUE(world.preferences().hasCompletedOnboarding.get());
+
+  world.preferences().hasCompletedOnboarding.set(false);
+  world.desktop.accessibilityTrusted = false;
+  setUp.show(OnboardingMode::setup);
+  auto* done = setUp.view()->findChild<QPushButton*>(OnboardingView::kDoneName);
+  ASSERT_TRUE(done && done->isDefault());
+  done->click();
+  EXPECT_TRUE(world.preferences().hasCompletedOnboarding.get());
+  EXPECT_FALSE(setUp.window());
+}
+
+TEST_F(OnboardingTest, AnExtensionSeenBeforeWhoseBrowserIsClosedCountsAsInstalledWithoutLoadSteps) {
+  world.preferences().chromeExtensionSeen.set(true);
+  setUp.show(OnboardingMode::setup);
+  EXPECT_TRUE(step("Chrome Extension").done);
+  EXPECT_EQ(step("Chrome Extension").detail, "Installed \u2014 the browser isn\u2019t running.");
+  EXPECT_FALSE(setUp.model()->showsLoadSteps());
+  EXPECT_FALSE(setUp.view()->findChild<QWidget*>(ChromeLoadSteps::kObjectName));
+}
+
+TEST_F(OnboardingTest, TheWindowIsSizedToTheScreenAndShowingTheSameModeAgainOnlyBringsItForward) {
+  EXPECT_EQ(OnboardingWindowController::contentSize(OnboardingMode::setup, 560), (Size{560, 500}));
+  EXPECT_EQ(OnboardingWindowController::contentSize(OnboardingMode::regrant, 560), (Size{560, 500}));
+  EXPECT_EQ(OnboardingWindowController::contentSize(OnboardingMode::setup, 2000), (Size{560, 700}));
+  EXPECT_EQ(OnboardingWindowController::contentSize(OnboardingMode::regrant, std::nullopt), (Size{560, 520}));
+
+  setUp.show(OnboardingMode::setup);
+  const auto number = setUp.window()->number();
+  world.desktop.application().deactivate();
+  setUp.show(OnboardingMode::setup);
+  EXPECT_EQ(setUp.window()->number(), number);
+  EXPECT_TRUE(world.desktop.application().isActive());
+  EXPECT_EQ(world.desktop.application().keyWindow(), number);
+}
+
+TEST_F(OnboardingTest, ScreenshotsOfBothModes) {
+  world.desktop.accessibilityTrusted = true;
+  setUp.show(OnboardingMode::setup);
+  setUp.view()->resize(560, 1000);  // the whole list, for looking at it
+  test::saveScreenshot(*setUp.view(), "onboarding-setup");
+  setUp.show(OnboardingMode::regrant);
+  test::saveScreenshot(*setUp.view(), "onboarding-regrant");
+  EXPECT_EQ(setUp.view()->windowTitle(), "Velvix Permissions");
+}
+
+}  // namespace
+}  // namespace velvix
