@@ -51,7 +51,6 @@ void AppDelegate::applicationDidFinishLaunching() {
   mainMenu_.install(*this);
   statusItem_.install();
   if (services_.updater) services_.updater->startUpdater();
-  observeActivation();
 
   // 4: the browsers' host manifests, what the application keeps in the user's own files (their
   // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
@@ -168,21 +167,6 @@ void AppDelegate::observeBrowserLaunches() {
         services_.log->log("browser launched (" + bundleID + "); refreshing host manifests");
         if (services_.hostInstaller) services_.hostInstaller->install();
         services_.bridge->refreshExtensionPresence();
-      });
-}
-
-// Becoming active is heard on the loop's next turn, after whatever activated the program has
-// brought its own window (set-up, About) forward; only with none in front do the settings open.
-void AppDelegate::observeActivation() {
-  activation_ = services_.workspace->notificationCenter().observe(
-      platform::WorkspaceNotification::kDidActivateApplication, *services_.loop,
-      [this, watch = alive_.watch()](const platform::Notification& n) {
-        if (watch.expired() || !n.userInfo.is_object() || !n.userInfo.contains("pid")) return;
-        if (!n.userInfo["pid"].is_number_integer()) return;
-        if (n.userInfo["pid"].get<platform::Pid>() != services_.workspace->ownPid()) return;
-        services_.loop->post([this, watch] {
-          if (!watch.expired() && services_.application->isActive()) applicationDidBecomeActive();
-        });
       });
 }
 

@@ -60,7 +60,6 @@ class AppDelegate {
   void observeBrowserLaunches();
   void seedBrowsersOverAppleEvents();
   void showOnboarding();
-  void observeActivation();
   // The main menu's window commands, for whichever of the program's windows is key.
   bool performWindowCommand(const std::string& selector);
 
@@ -74,7 +73,7 @@ class AppDelegate {
   Subscription preferencesWatch_;
   bool debugLoggingWasOn_ = false;
   platform::NotificationCenter::Observation browserLaunches_;
-  platform::NotificationCenter::Observation activation_;
+
   std::set<std::string> reinstalledForBrowsers_;
   AliveToken alive_;
 };

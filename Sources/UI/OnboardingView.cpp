@@ -24,9 +24,9 @@ QLabel* secondary(const std::string& text, QWidget* parent) {
 
 QWidget* stepRow(const OnboardingStep& step, QWidget* parent) {
   auto* row = new QFrame(parent);
-  row->setObjectName(QString::fromStdString("OnboardingStep:" + step.title));
-  row->setStyleSheet("QFrame#" + row->objectName().replace(':', "\\:").replace(' ', "\\ ") +
-                     " { background: rgba(255, 255, 255, 0.08); border-radius: 12px; }");
+  row->setObjectName("OnboardingStep");
+  row->setAccessibleName(QString::fromStdString(step.title));
+  row->setStyleSheet("QFrame#OnboardingStep { background: rgba(255, 255, 255, 0.08); border-radius: 12px; }");
   auto* line = new QHBoxLayout(row);
   line->setContentsMargins(12, 12, 12, 12);
   line->setSpacing(12);
@@ -79,6 +79,11 @@ OnboardingView::OnboardingView(OnboardingModel& model, QWidget* glass, QWidget* 
     dark.setColor(QPalette::Window, QColor(36, 36, 40));
     setPalette(dark);
   }
+  // The dark scheme: light text, and the secondary style of the load steps legible on it.
+  QPalette text = palette();
+  text.setColor(QPalette::WindowText, Qt::white);
+  text.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 158));
+  setPalette(text);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(24, 24, 24, 24);
   column->setSpacing(0);

@@ -107,7 +107,7 @@ TEST_F(MainMenuTest, AboutAndUpdatesActivateTheApplicationWithoutOpeningTheSetti
 TEST_F(MainMenuTest, BecomingActiveWithNoWindowOfOursOpensTheSettingsAndHideAndQuitReachTheApplication) {
   auto& app = world.desktop.application();
   app.activate(true);
-  world.loop.runUntilIdle();
+  delegate->applicationDidBecomeActive();
   EXPECT_TRUE(settings.window());
   ASSERT_TRUE(delegate->mainMenu().choose("Hide Velvix"));
   EXPECT_EQ(app.hides, 1);
