@@ -201,4 +201,16 @@ void AppleScriptBridge::resolve(const SwitchableItem& item, const std::string& h
   });
 }
 
+void AppleScriptBridge::closeExact(const SwitchableItem& item, std::function<void(bool)> completion) {
+  if (!item.browser || !item.tabIndex || !item.url || item.url->empty() || !isRunning(*item.browser)) {
+    completion(false);
+    return;
+  }
+  auto c = call(*item.browser, "closeexact",
+                {std::to_string(*item.tabIndex + 1), *item.url, item.isPrivate ? "true" : "false"});
+  run(std::move(c), [completion = std::move(completion)](Lines lines) {
+    completion(lines && !lines->empty() && lines->front() == "true");
+  });
+}
+
 }  // namespace velvix

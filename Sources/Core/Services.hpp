@@ -37,6 +37,7 @@ class ScreenPlacement;
 class AccessibilityDisplay;
 class HttpClient;
 class ImageDecoder;
+class MessagePorts;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -96,6 +97,7 @@ struct Services {
   platform::AppResources* resources = nullptr;  // what the application carries with it
   platform::Quarantine* quarantine = nullptr;
   platform::ScreenPlacement* placement = nullptr;  // where simulated panels appear on the display
+  platform::MessagePorts* messagePorts = nullptr;  // the Safari handler's channel
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

@@ -17,7 +17,8 @@ struct ScriptCall {
   std::string bundleID;         // the application the script talks to
   std::string appleScriptName;  // how the script addresses it
   ScriptLibrary library = ScriptLibrary::chromium;
-  std::string handler;  // "seedtabs", "currenttab", "livetabs", "fronttabs", "windownames", "resolvetab", "closetab"
+  std::string handler;  // "seedtabs", "currenttab", "livetabs", "fronttabs", "windownames", "resolvetab", "closetab",
+                        // "closeexact"
   std::vector<std::string> arguments;
   // Accessibility titles of Safari's windows, front to back: they tell its private windows apart.
   std::vector<std::string> windowTitles;

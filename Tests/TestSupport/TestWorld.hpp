@@ -35,6 +35,7 @@
 #include "Platform/Simulated/SimHttpClient.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimMessagePorts.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
@@ -75,6 +76,7 @@ class TestWorld {
   TempFolder resourceFolder;
   platform::FolderResources resources{resourceFolder.path()};
   sim::SimQuarantine quarantine;
+  sim::SimMessagePorts messagePorts;
 
   DebugLog& log();
   Preferences& preferences();

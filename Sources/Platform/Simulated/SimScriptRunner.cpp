@@ -81,6 +81,8 @@ std::optional<std::vector<std::string>> SimScriptRunner::answer(const platform::
       const SimTab& t = w->tabs[w->activeTab];
       lines.push_back(join({t.url, t.title, std::to_string(w->activeTab + 1), std::to_string(w->tabs.size())}));
     }
+  } else if (call.handler == "closeexact") {
+    lines.push_back(closeExact(call));
   } else if (call.handler == "resolvetab" || call.handler == "closetab") {
     lines.push_back(resolveTab(call, call.handler == "closetab"));
   } else {
@@ -125,6 +127,21 @@ std::string SimScriptRunner::resolveTab(const platform::ScriptCall& call, bool c
   if (call.library != ScriptLibrary::terminal && !title.empty() &&
       pass([&](const SimWindow& w, std::size_t i) { return w.tabs[i].title == title; }))
     return "true";
+  return "false";
+}
+
+// Arguments: 1-based index as text, URL, "true"/"false" for private. Only the tab at that
+// position with exactly that URL, in the first window of the same private state that has it.
+std::string SimScriptRunner::closeExact(const platform::ScriptCall& call) {
+  if (call.arguments.size() < 3) return "false";
+  const std::size_t index = static_cast<std::size_t>(std::atoi(call.arguments[0].c_str()));
+  const bool wantPrivate = call.arguments[2] == "true";
+  for (SimWindow* w : windowsOf(call.bundleID))
+    if (w->isPrivate == wantPrivate && index >= 1 && index <= w->tabs.size() &&
+        w->tabs[index - 1].url == call.arguments[1]) {
+      desktop_.closeTab(w->number, index - 1);
+      return "true";
+    }
   return "false";
 }
 

@@ -22,6 +22,7 @@ class SimScriptRunner final : public platform::ScriptRunner {
   std::vector<SimWindow*> windowsOf(const std::string& bundleID);
   bool allowed(const platform::ScriptCall& call, const SimWindow& window, bool wantPrivate) const;
   std::string resolveTab(const platform::ScriptCall& call, bool close);
+  std::string closeExact(const platform::ScriptCall& call);
 
   SimDesktop& desktop_;
 };
