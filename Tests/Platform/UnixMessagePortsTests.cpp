@@ -108,5 +108,25 @@ TEST_F(UnixMessagePortsTest, ARequesterThatStallsHoldsUpNoOtherRequest) {
   ::close(silent);
 }
 
+TEST_F(UnixMessagePortsTest, ManyRequestersAtOnceEachGetTheirOwnReply) {
+  auto port = serve(ports);
+  constexpr int kSenders = 4, kEach = 25;
+  std::atomic<int> answered{0}, right{0};
+  std::vector<std::thread> senders;
+  for (int s = 0; s < kSenders; ++s)
+    senders.emplace_back([&, s] {
+      for (int i = 0; i < kEach; ++i) {
+        const std::string data = std::to_string(s) + "/" + std::to_string(i);
+        auto remote = ports.createRemote("group.port");
+        if (remote && remote->sendRequest(0, data, 2.0, 2.0).data == "re:" + data) ++right;
+        ++answered;
+        loop.post([] {});
+      }
+    });
+  loop.runUntil([&] { return answered == kSenders * kEach; });
+  for (auto& t : senders) t.join();
+  EXPECT_EQ(right, kSenders * kEach);
+}
+
 }  // namespace
 }  // namespace velvix::platform
