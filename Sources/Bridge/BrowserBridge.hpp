@@ -1,8 +1,9 @@
 #pragma once
 // The bridge between the browser and editor extensions and the inventory: it owns the socket
-// server that the Chromium relays and the editors' extension hosts connect to, registers their
-// connections by browser and session after a peer check, turns every report into an inventory
-// update, writes commands back, and keeps Safari's command queue and presence. Main thread only.
+// server that the Chromium relays and the editors' extension hosts connect to and the message
+// port that the Safari handler sends to, registers socket connections by browser and session
+// after a peer check, turns every report into an inventory update, writes commands back, and
+// keeps Safari's command queue and presence. Main thread only.
 
 #include <cstdint>
 #include <functional>
