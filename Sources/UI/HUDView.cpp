@@ -5,13 +5,16 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QToolTip>
 
 #include "Core/BadgeStore.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/AccessibilityDisplay.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/AppIconImages.hpp"
+#include "UI/HUDBarAccessible.hpp"
 #include "UI/HUDBarLayout.hpp"
 #include "UI/HUDDragGhost.hpp"
 #include "UI/HUDGlassSurface.hpp"
@@ -31,16 +34,18 @@ class NoDisplayOptions final : public platform::AccessibilityDisplay {
 
 bool affectsLayout(HUDModel::Property p) {
   using P = HUDModel::Property;
+  // The selection too: a row wider than the panel scrolls to keep the selected cell in view.
   return p == P::items || p == P::rows || p == P::cellWidths || p == P::fittedIconSize ||
-         p == P::usesThumbnails || p == P::dragEnabled;
+         p == P::usesThumbnails || p == P::dragEnabled || p == P::selectedIndex;
 }
 
 }  // namespace
 
-class HUDView::Bar final : public QWidget {
+class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
  public:
   Bar(HUDModel& model, Services& services)
       : model_(model), services_(services), siteIcons_(services.favicons) {
+    HUDBarAccessible::install();
     setObjectName(kBarName);
     setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -52,15 +57,17 @@ class HUDView::Bar final : public QWidget {
 
   void modelChanged(HUDModel::Property property) {
     if (property == HUDModel::Property::items) siteIcons_.follow(model_.items());
+    if (property == HUDModel::Property::dragIndex || property == HUDModel::Property::items)
+      followDragSource();
     if (affectsLayout(property)) relayout();
     update();
   }
 
   void relayout() {
     const HUDMetrics metrics{model_.fittedIconSize(), model_.usesThumbnails()};
-    frames_ = HUDBarLayout::cellFrames(metrics, model_.rows(), static_cast<int>(model_.items().size()),
-                                       model_.cellWidths(),
-                                       {static_cast<double>(width()), static_cast<double>(height())});
+    frames_ = HUDBarLayout::cellFrames(
+        metrics, model_.rows(), static_cast<int>(model_.items().size()), model_.cellWidths(),
+        {static_cast<double>(width()), static_cast<double>(height())}, model_.selectedIndex());
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
   }
@@ -81,11 +88,16 @@ class HUDView::Bar final : public QWidget {
     if (model_.liveFrame() && model_.liveItemID() == cell.item.id)
       cell.liveThumb = qt::toQImage(*model_.liveFrame());
     cell.closable = model_.usesThumbnails() && !HUDCell::isAuxiliary(cell.item);
+    if (auto fade = fades_.find(cell.item.id); fade != fades_.end()) cell.opacity = fade->second.at(uptime());
     const bool isApp = cell.item.kind == ItemKind::app;
     cell.appIcon = icons_.icon(cell.item.bundleID, isApp ? cell.item.pid : std::nullopt);
     if (auto site = siteIcons_.icon(cell.item.id)) cell.siteIcon = qt::toQImage(*site);
     if (services_.badges) cell.dockBadge = services_.badges->badge(cell.item);
     cell.headerTitle = cell.item.title;
+    if (auto frame = frames_.find(index); frame != frames_.end()) {
+      const double hpad = cell.metrics.hpad();
+      cell.titleLimits = std::pair{hpad - frame->second.x, width() - hpad - frame->second.x};
+    }
     if (isApp && services_.thumbnails)
       if (auto cached = services_.thumbnails->images.find(cell.item.id);
           cached != services_.thumbnails->images.end())
@@ -152,11 +164,89 @@ class HUDView::Bar final : public QWidget {
     }
   }
 
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const Point p{help->pos().x() * 1.0, help->pos().y() * 1.0};
+    if (auto text = helpTextAt(p))
+      QToolTip::showText(help->globalPos(), QString::fromStdString(*text), this);
+    else
+      QToolTip::hideText();
+    return true;
+  }
+
   void leaveEvent(QEvent*) override {
     if (auto hovered = model_.hoverIndex()) model_.hoverLeft(*hovered);
   }
 
+ public:
+  // Each cell, then its minimized badge and close control, as assistive technologies see them.
+  std::vector<Element> accessibleElements() const override {
+    auto* self = const_cast<Bar*>(this);
+    std::vector<Element> elements;
+    auto rectOf = [](const Rect& r, const Rect& frame) {
+      return QRectF(frame.x + r.x, frame.y + r.y, r.width, r.height).toAlignedRect();
+    };
+    for (const auto& [index, frame] : frames_) {
+      auto drawn = self->cell(index);
+      if (!drawn) continue;
+      elements.push_back({QAccessible::ListItem,
+                          QString::fromStdString(drawn->accessibilityLabel()),
+                          {},
+                          rectOf({0, 0, frame.width, frame.height}, frame)});
+      if (auto label = drawn->minimizedBadgeLabel())
+        elements.push_back({QAccessible::StaticText, QString::fromStdString(*label), "Minimized",
+                            rectOf(*drawn->minimizedBadgeRect(), frame)});
+      if (auto label = drawn->closeControlLabel())
+        elements.push_back({QAccessible::Button, QString::fromStdString(*label), "Close",
+                            rectOf(*drawn->closeControlRect(), frame)});
+    }
+    return elements;
+  }
+
+  std::optional<std::string> helpTextAt(Point p) {
+    const auto index = HUDBarLayout::cellAt(frames_, p);
+    if (!index) return std::nullopt;
+    auto drawn = cell(*index);
+    const Rect frame = frames_.at(*index);
+    return drawn ? drawn->helpText({p.x - frame.x, p.y - frame.y}) : std::nullopt;
+  }
+
  private:
+  // The dragged cell's fade: from one opacity to another over the fade's duration, easing out.
+  struct Fade {
+    double from = 1, to = 1, start = 0;
+    double at(double now) const {
+      return from + (to - from) * HUDCell::easeOut((now - start) / HUDCell::kSourceFadeDuration);
+    }
+    bool done(double now) const { return now - start >= HUDCell::kSourceFadeDuration; }
+  };
+
+  double uptime() const { return services_.loop->uptime(); }
+
+  // When the dragged entry changes, the old one fades back in and the new one out.
+  void followDragSource() {
+    std::optional<std::string> source;
+    if (auto drag = model_.dragIndex(); drag && *drag >= 0 && *drag < static_cast<int>(model_.items().size()))
+      source = model_.items()[static_cast<std::size_t>(*drag)].id;
+    if (source == dragSource_) return;
+    const double now = uptime();
+    auto startFade = [&](const std::string& id, double from, double to) {
+      if (auto running = fades_.find(id); running != fades_.end()) from = running->second.at(now);
+      fades_[id] = Fade{from, to, now};
+    };
+    if (dragSource_) startFade(*dragSource_, HUDCell::kSourceOpacity, 1.0);
+    if (source) startFade(*source, 1.0, HUDCell::kSourceOpacity);
+    dragSource_ = source;
+    if (!fadeTimer_.isValid())
+      fadeTimer_ = services_.loop->every(1.0 / 60, [this] {
+        const double t = uptime();
+        std::erase_if(fades_, [&](const auto& fade) { return fade.second.done(t); });
+        if (fades_.empty()) fadeTimer_.invalidate();
+        update();
+      });
+  }
+
   struct Press {
     std::optional<int> index;
     Point start;
@@ -205,6 +295,9 @@ class HUDView::Bar final : public QWidget {
   HUDSiteIcons siteIcons_;
   std::map<int, Rect> frames_;
   std::optional<Press> press_;
+  std::optional<std::string> dragSource_;
+  std::map<std::string, Fade> fades_;
+  platform::Timer fadeTimer_;
 };
 
 struct HUDView::Subscriptions {
