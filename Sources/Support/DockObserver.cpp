@@ -99,25 +99,29 @@ std::vector<DockObserver::Item> DockObserver::applicationItems() const {
 
 DockObserver::Hit DockObserver::item(Point at) const {
   if (services_.screens->screens().empty()) return Hit::unknown();
+  const double deadline = services_.loop->uptime() + kHitBudget;
   const auto app = dockApp(kHitMessagingTimeout);
   if (!app) return Hit::unknown();
+  const auto late = [&] { return services_.loop->uptime() >= deadline; };
   AXElement current;
   if (services_.accessibility->elementAtPosition(*app, static_cast<float>(at.x), static_cast<float>(at.y),
                                                  current) != AXError::success ||
       !current)
     return Hit::unknown();
+  if (late()) return Hit::unknown();
   // The point may be on a part of an icon (its badge, a label): walk up to the icon itself.
   for (int examined = 1;; ++examined) {
     const auto subrole = string(current, Attr::kSubrole);
+    if (late()) return Hit::unknown();
     if (subrole == kApplicationDockItem) {
       auto icon = applicationItem(current);
-      return icon ? Hit::app(std::move(*icon)) : Hit::unknown();
+      return icon && !late() ? Hit::app(std::move(*icon)) : Hit::unknown();
     }
     if (subrole && subrole->ends_with(kDockItemSuffix)) return Hit::other();
     if (examined == kHitWalkLimit) return Hit::other();
     AXValue parent;
     if (services_.accessibility->copyAttribute(current, Attr::kParent, parent) != AXError::success)
-      return Hit::other();
+      return late() ? Hit::unknown() : Hit::other();
     const auto* element = std::get_if<AXElement>(&parent);
     if (!element || !*element) return Hit::other();
     current = *element;

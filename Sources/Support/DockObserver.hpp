@@ -26,6 +26,9 @@ class DockObserver {
   static constexpr double kListBudget = 0.3;
   static constexpr double kHitMessagingTimeout = 0.05;
   static constexpr int kHitWalkLimit = 4;  // the hit element and three ancestors
+  // The whole hit test: past it the answer is unknown, so a Dock that answers slowly cannot hold
+  // the event tap that asks.
+  static constexpr double kHitBudget = 0.1;
 
   // One application icon of the Dock.
   struct Item {
