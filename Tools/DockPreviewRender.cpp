@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
   if (peek.isVisible() && peek.frame() && peek.image()) {
     const Rect f = *peek.frame();
     p.setOpacity(peek.alpha());
-    p.drawImage(QRectF(view.toView(f.origin()), view.toView({f.maxX(), f.maxY()})), qt::toQImage(*peek.image()));
+    p.drawImage(QRectF(view.toView(f.origin()), view.toView({f.maxX(), f.maxY()})),
+                qt::toQImage(*peek.image()));
     p.setOpacity(1);
   }
   if (auto still = dock.previewPanel().snapshot(1.0)) {

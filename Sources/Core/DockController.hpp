@@ -122,8 +122,8 @@ class DockController {
   std::vector<WindowList::Info> windows(const platform::RunningApplication& app);
   void showPreview(const std::string& bundleID, const Rect& iconFrame, bool animated,
                    const platform::RunningApplication& app, std::vector<WindowList::Info> windows);
-  void present(const std::vector<WindowList::Info>& windows, const std::string& bundleID, const Rect& iconFrame,
-               const platform::RunningApplication& app, bool animated);
+  void present(const std::vector<WindowList::Info>& windows, const std::string& bundleID,
+               const Rect& iconFrame, const platform::RunningApplication& app, bool animated);
   std::vector<DockPreviewPanel::Preview> previews(const std::vector<WindowList::Info>& windows,
                                                   const std::string& bundleID,
                                                   const platform::RunningApplication& app);

@@ -28,19 +28,27 @@ std::string numberList(const std::vector<std::int64_t>& numbers) {
   return out + "]";
 }
 
-std::string whole(double value) { return std::to_string(static_cast<long long>(std::trunc(value))); }
+std::string whole(double value) {
+  return std::to_string(static_cast<long long>(std::trunc(value)));
+}
 
 }  // namespace
 
 std::string DockController::ClickAction::describe() const {
   const std::string n = "(window: " + std::to_string(window) + ")";
   switch (kind) {
-    case Kind::minimize: return "minimize" + n;
-    case Kind::restore: return "restore" + n;
-    case Kind::focus: return "focus" + n;
-    case Kind::passThrough: return "passThrough";
-    case Kind::showPreviews: return "showPreviews";
-    case Kind::settle: return "settle";
+    case Kind::minimize:
+      return "minimize" + n;
+    case Kind::restore:
+      return "restore" + n;
+    case Kind::focus:
+      return "focus" + n;
+    case Kind::passThrough:
+      return "passThrough";
+    case Kind::showPreviews:
+      return "showPreviews";
+    case Kind::settle:
+      return "settle";
   }
   return "passThrough";
 }
@@ -71,7 +79,8 @@ void DockController::scheduleItemsRefresh() {
   });
 }
 
-std::vector<std::int64_t> DockController::onScreenWindows(platform::Pid pid, std::size_t* offScreenTitled) const {
+std::vector<std::int64_t> DockController::onScreenWindows(platform::Pid pid,
+                                                          std::size_t* offScreenTitled) const {
   std::vector<std::int64_t> onScreen;
   std::size_t off = 0;
   for (const auto& w : services_.windows->realWindows(false)) {
@@ -148,9 +157,10 @@ bool DockController::handleDockMouseDown(Point at) {
   }
 
   // 9.
-  services_.log->log("dockClick " + bundleID + " at=" + whole(at.x) + "," + whole(at.y) + " icon=" +
-                     whole(iconFrame.minX()) + "-" + whole(iconFrame.maxX()) + " onScreen=" + numberList(onScreen) +
-                     " offScreen=" + std::to_string(offScreen) + " hidden=" + (app->isHidden ? "true" : "false") +
+  services_.log->log("dockClick " + bundleID + " at=" + whole(at.x) + "," + whole(at.y) +
+                     " icon=" + whole(iconFrame.minX()) + "-" + whole(iconFrame.maxX()) +
+                     " onScreen=" + numberList(onScreen) + " offScreen=" + std::to_string(offScreen) +
+                     " hidden=" + (app->isHidden ? "true" : "false") +
                      " front=" + (isFrontmost ? "true" : "false") + " → " + action.describe());
 
   // 10-11.
@@ -178,12 +188,16 @@ void DockController::perform(ClickAction action, const platform::RunningApplicat
   using Kind = ClickAction::Kind;
   if (action.kind != Kind::showPreviews && action.kind != Kind::settle) endClick(bundleID, iconFrame);
   switch (action.kind) {
-    case Kind::minimize: minimize(action.window, app, bundleID); break;
+    case Kind::minimize:
+      minimize(action.window, app, bundleID);
+      break;
     case Kind::restore:
       MinimizeMemory(services_).forget(bundleID);
       focus(action.window, app);
       break;
-    case Kind::focus: focus(action.window, app); break;
+    case Kind::focus:
+      focus(action.window, app);
+      break;
     case Kind::passThrough:
       if (app.bundlePath) {
         services_.workspace->openApplication(*app.bundlePath, true, [](auto) {});
@@ -191,8 +205,12 @@ void DockController::perform(ClickAction action, const platform::RunningApplicat
         services_.workspace->activate(app.pid);
       }
       break;
-    case Kind::showPreviews: showClickPreviews(bundleID, iconFrame); break;
-    case Kind::settle: settle(app, bundleID, iconFrame, isFrontmost); break;
+    case Kind::showPreviews:
+      showClickPreviews(bundleID, iconFrame);
+      break;
+    case Kind::settle:
+      settle(app, bundleID, iconFrame, isFrontmost);
+      break;
   }
 }
 
@@ -237,12 +255,13 @@ void DockController::settle(const platform::RunningApplication& app, const std::
   if (states) {
     ax = "[";
     for (std::size_t i = 0; i < states->size(); ++i)
-      ax += (i ? ", \"" : "\"") + std::to_string((*states)[i].number) + ((*states)[i].minimized ? "m" : "") + "\"";
+      ax += (i ? ", \"" : "\"") + std::to_string((*states)[i].number) + ((*states)[i].minimized ? "m" : "") +
+            "\"";
     ax += "]";
   }
-  services_.log->log("dockClick " + bundleID + " settle: ax=" + ax + " tabmates=" +
-                     numberList({tabmates.begin(), tabmates.end()}) + " visible=" + numberList(visible) + " → " +
-                     action.describe());
+  services_.log->log("dockClick " + bundleID + " settle: ax=" + ax +
+                     " tabmates=" + numberList({tabmates.begin(), tabmates.end()}) +
+                     " visible=" + numberList(visible) + " → " + action.describe());
   perform(action, app, bundleID, iconFrame, isFrontmost);
 }
 
@@ -290,10 +309,11 @@ void DockController::minimize(std::int64_t window, const platform::RunningApplic
     if (auto element = services_.ax->axWindow(window, app.pid))
       ok = services_.accessibility->setAttribute(*element, platform::AXAttribute::kMinimized, true) ==
            platform::AXError::success;
-    services_.log->log("dockMinimize " + bundleID + " window=" + std::to_string(window) +
-                       " tabmates=" + numberList({tabmates.begin(), tabmates.end()}) + " ok=" + (ok ? "true" : "false"));
+    services_.log->log("dockMinimize " + bundleID + " window=" + std::to_string(window) + " tabmates=" +
+                       numberList({tabmates.begin(), tabmates.end()}) + " ok=" + (ok ? "true" : "false"));
   };
-  services_.thumbnails->captureWindow(window, app.pid, keys, true, [this, minimizer] { services_.loop->post(minimizer); });
+  services_.thumbnails->captureWindow(window, app.pid, keys, true,
+                                      [this, minimizer] { services_.loop->post(minimizer); });
   services_.loop->postAfter(kMinimizeFallback, minimizer);
 }
 
@@ -304,8 +324,8 @@ void DockController::focus(std::int64_t windowNumber, const platform::RunningApp
   const char* said = outcome == AXWindowBridge::RaiseOutcome::raised    ? "raised"
                      : outcome == AXWindowBridge::RaiseOutcome::missing ? "missing"
                                                                         : "unknown";
-  services_.log->log("dockFocus " + app.bundleIdentifier.value_or("?") + " window=" + std::to_string(windowNumber) +
-                     " raise=" + said);
+  services_.log->log("dockFocus " + app.bundleIdentifier.value_or("?") +
+                     " window=" + std::to_string(windowNumber) + " raise=" + said);
   // Something else may come in front just after (the Dock's own activation): raise it again.
   auto watch = alive_.watch();
   auto check = [this, watch, windowNumber, app] {

@@ -19,25 +19,30 @@
 namespace velvix {
 
 DockController::DockController(Services& services)
-    : services_(services), observer_(services), panel_(services), peekPanel_(services), peekStream_(services) {
+    : services_(services),
+      observer_(services),
+      panel_(services),
+      peekPanel_(services),
+      peekStream_(services) {
   auto watch = alive_.watch();
   if (services_.notifications && services_.loop) {
     preferencesObservation_ = services_.notifications->observe(
         Preferences::kChangedNotification, *services_.loop, [this, watch](const platform::Notification&) {
           if (!watch.expired()) applyPreference();
         });
-    captureObservation_ = services_.notifications->observe(
-        ThumbnailStore::kDidCaptureNotification, *services_.loop, [this, watch](const platform::Notification& n) {
-          if (watch.expired()) return;
-          std::vector<std::string> ids;
-          if (n.userInfo.is_object()) {
-            auto it = n.userInfo.find("ids");
-            if (it != n.userInfo.end() && it->is_array())
-              for (const auto& id : *it)
-                if (id.is_string()) ids.push_back(id.get<std::string>());
-          }
-          captureLanded(ids);
-        });
+    captureObservation_ =
+        services_.notifications->observe(ThumbnailStore::kDidCaptureNotification, *services_.loop,
+                                         [this, watch](const platform::Notification& n) {
+                                           if (watch.expired()) return;
+                                           std::vector<std::string> ids;
+                                           if (n.userInfo.is_object()) {
+                                             auto it = n.userInfo.find("ids");
+                                             if (it != n.userInfo.end() && it->is_array())
+                                               for (const auto& id : *it)
+                                                 if (id.is_string()) ids.push_back(id.get<std::string>());
+                                           }
+                                           captureLanded(ids);
+                                         });
   }
   panel_.onHover = [this, watch](std::optional<std::int64_t> number) {
     if (!watch.expired()) peek(number);
@@ -46,7 +51,9 @@ DockController::DockController(Services& services)
 
 DockController::~DockController() = default;
 
-double DockController::now() const { return services_.loop->uptime(); }
+double DockController::now() const {
+  return services_.loop->uptime();
+}
 
 std::string DockController::key(const std::string& bundleID, std::int64_t number) {
   return "win:" + bundleID + ":" + std::to_string(number);
@@ -57,7 +64,9 @@ bool DockController::previewsWanted() const {
   return prefs.dockPreviewsEnabled.get() && prefs.showThumbnails.get();
 }
 
-bool DockController::clicksWanted() const { return services_.preferences->dockClickActions.get(); }
+bool DockController::clicksWanted() const {
+  return services_.preferences->dockClickActions.get();
+}
 
 void DockController::applyPreference() {
   if (previewsWanted()) {
@@ -99,7 +108,9 @@ void DockController::hidePanel() {
   panel_.hide();
 }
 
-bool DockController::panelVisible() const { return panel_.isVisible(); }
+bool DockController::panelVisible() const {
+  return panel_.isVisible();
+}
 
 bool DockController::overPanelArea(Point p) const {
   if (!panelVisible()) return false;
@@ -287,7 +298,8 @@ std::string listText(const std::vector<T>& values, F&& text) {
 }  // namespace
 
 void DockController::showPreview(const std::string& bundleID, const Rect& iconFrame, bool animated,
-                                 const platform::RunningApplication& app, std::vector<WindowList::Info> list) {
+                                 const platform::RunningApplication& app,
+                                 std::vector<WindowList::Info> list) {
   current_ = Current{bundleID, iconFrame, app, std::move(list)};
   const auto& shown = current_->windows;
   ThumbnailStore& store = *services_.thumbnails;
@@ -295,13 +307,15 @@ void DockController::showPreview(const std::string& bundleID, const Rect& iconFr
     std::vector<WindowList::Info> missing;
     for (const auto& w : shown)
       if (!store.contains(key(bundleID, w.windowNumber))) missing.push_back(w);
-    services_.log->log("dock hover " + bundleID + " windows=" +
-                       listText(shown, [](const auto& w) { return std::to_string(w.windowNumber); }) +
-                       " noPreview=" + listText(missing, [](const auto& w) {
-                         return "\"" + std::to_string(w.windowNumber) + (w.isOnScreen ? "" : "[offscreen]") + "\"";
-                       }));
+    services_.log->log(
+        "dock hover " + bundleID +
+        " windows=" + listText(shown, [](const auto& w) { return std::to_string(w.windowNumber); }) +
+        " noPreview=" + listText(missing, [](const auto& w) {
+          return "\"" + std::to_string(w.windowNumber) + (w.isOnScreen ? "" : "[offscreen]") + "\"";
+        }));
   }
-  for (const auto& w : shown) store.captureWindow(w.windowNumber, app.pid, {key(bundleID, w.windowNumber)}, false);
+  for (const auto& w : shown)
+    store.captureWindow(w.windowNumber, app.pid, {key(bundleID, w.windowNumber)}, false);
   if (!current_) return;  // a capture's completion may have ended the preview
   const Current copy = *current_;
   present(copy.windows, bundleID, iconFrame, app, animated);
@@ -329,8 +343,8 @@ std::set<std::int64_t> DockController::minimizedWindowNumbers(const platform::Ru
 }
 
 std::vector<DockPreviewPanel::Preview> DockController::previews(const std::vector<WindowList::Info>& list,
-                                                               const std::string& bundleID,
-                                                               const platform::RunningApplication& app) {
+                                                                const std::string& bundleID,
+                                                                const platform::RunningApplication& app) {
   const auto minimized = minimizedWindowNumbers(app);
   const auto excludedList = services_.preferences->excludedBundleIDs.get();
   const bool excluded = app.bundleIdentifier && std::find(excludedList.begin(), excludedList.end(),
@@ -374,7 +388,8 @@ void DockController::retryMissingPreviews() {
 void DockController::captureLanded(const std::vector<std::string>& ids) {
   if (!panelVisible() || !current_ || resolvedBundleID_ != current_->bundleID || refreshPending_) return;
   const std::string prefix = "win:" + current_->bundleID + ":";
-  if (std::none_of(ids.begin(), ids.end(), [&](const std::string& id) { return id.starts_with(prefix); })) return;
+  if (std::none_of(ids.begin(), ids.end(), [&](const std::string& id) { return id.starts_with(prefix); }))
+    return;
   refreshPending_ = true;
   auto watch = alive_.watch();
   services_.loop->postAfter(kRefreshDelay, [this, watch] {

@@ -72,7 +72,9 @@ struct DockWorld : test::TestWorld {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(card(number), &leave);
   }
-  std::int64_t window(platform::Pid pid, std::size_t frontToBack) { return desktop.windowsOf(pid).at(frontToBack); }
+  std::int64_t window(platform::Pid pid, std::size_t frontToBack) {
+    return desktop.windowsOf(pid).at(frontToBack);
+  }
   void still(const std::string& bundleID, std::int64_t number, std::uint8_t shade) {
     thumbnails().images["win:" + bundleID + ":" + std::to_string(number)] = {
         RGBAImage::filled(160, 100, {shade, shade, shade, 255}), std::nullopt, loop.uptime()};
@@ -251,7 +253,8 @@ TEST(DockClicks, TheOnlyWindowOfTheFrontApplicationIsMinimizedAndRestored) {
   EXPECT_EQ(MinimizeMemory(w.services()).windows("com.apple.Notes", w.notes), std::set<std::int64_t>{ideas});
   EXPECT_TRUE(w.logged("dockClick com.apple.Notes at="));
   EXPECT_TRUE(w.logged("→ minimize(window: " + std::to_string(ideas) + ")"));
-  EXPECT_TRUE(w.logged("dockMinimize com.apple.Notes window=" + std::to_string(ideas) + " tabmates=[] ok=true"));
+  EXPECT_TRUE(
+      w.logged("dockMinimize com.apple.Notes window=" + std::to_string(ideas) + " tabmates=[] ok=true"));
 
   // Clicking again restores it and forgets the memory.
   EXPECT_TRUE(w.clickDown(w.on(w.notesIcon)));
