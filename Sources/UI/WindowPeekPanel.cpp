@@ -188,7 +188,9 @@ void WindowPeekPanel::setImage(const RGBAImage& image) {
   d.image = image;
 }
 
-const std::optional<RGBAImage>& WindowPeekPanel::image() const { return impl_->image; }
+const std::optional<RGBAImage>& WindowPeekPanel::image() const {
+  return impl_->image;
+}
 
 bool WindowPeekPanel::isVisible() const {
   return impl_->window && impl_->window->isVisible();

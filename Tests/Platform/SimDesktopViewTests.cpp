@@ -254,7 +254,8 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
 
   const Rect iconFrame = *w.desktop.dock().frame(icon);
   const QPointF onIcon = view.toView({iconFrame.midX(), iconFrame.midY()});
-  QMouseEvent move(QEvent::MouseMove, onIcon, view.mapToGlobal(onIcon), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, onIcon, view.mapToGlobal(onIcon), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
   QCoreApplication::sendEvent(&view, &move);
   w.pause(0.5);
   const DockPreviewPanel& cards = w.services().dock->previewPanel();

@@ -66,7 +66,9 @@ void SimInput::send(InputEvent event) {
       mouseButtonDown_ = true;
       desktop_.noteInput(InputEventType::leftMouseDown);
       break;
-    case EventType::leftMouseUp: mouseButtonDown_ = false; break;
+    case EventType::leftMouseUp:
+      mouseButtonDown_ = false;
+      break;
     case EventType::rightMouseDown: desktop_.noteInput(InputEventType::rightMouseDown); break;
     default: break;
   }
