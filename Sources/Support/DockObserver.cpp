@@ -71,10 +71,14 @@ std::optional<std::string> DockObserver::string(AXElement element, const char* a
   return *text;
 }
 
-std::optional<DockObserver::Item> DockObserver::applicationItem(AXElement element) const {
+std::optional<DockObserver::Item> DockObserver::applicationItem(AXElement element,
+                                                                std::optional<double> deadline) const {
+  const auto late = [&] { return deadline && services_.loop->uptime() >= *deadline; };
   auto where = frame(element);
-  if (!where) return std::nullopt;
-  return Item{bundleID(element), string(element, Attr::kTitle).value_or(""), *where};
+  if (!where || late()) return std::nullopt;
+  auto id = bundleID(element);
+  if (late()) return std::nullopt;
+  return Item{std::move(id), string(element, Attr::kTitle).value_or(""), *where};
 }
 
 std::vector<DockObserver::Item> DockObserver::applicationItems() const {
@@ -114,7 +118,7 @@ DockObserver::Hit DockObserver::item(Point at) const {
     const auto subrole = string(current, Attr::kSubrole);
     if (late()) return Hit::unknown();
     if (subrole == kApplicationDockItem) {
-      auto icon = applicationItem(current);
+      auto icon = applicationItem(current, deadline);
       return icon && !late() ? Hit::app(std::move(*icon)) : Hit::unknown();
     }
     if (subrole && subrole->ends_with(kDockItemSuffix)) return Hit::other();

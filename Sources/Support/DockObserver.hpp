@@ -65,7 +65,8 @@ class DockObserver {
   std::optional<Rect> frame(platform::AXElement element) const;
   std::optional<std::string> bundleID(platform::AXElement element) const;
   std::optional<std::string> string(platform::AXElement element, const char* attribute) const;
-  std::optional<Item> applicationItem(platform::AXElement element) const;
+  // With a deadline, nothing once it has passed.
+  std::optional<Item> applicationItem(platform::AXElement element, std::optional<double> deadline = {}) const;
 
   Services& services_;
 };

@@ -232,6 +232,18 @@ TEST(DockPeek, TheHoveredCardsWindowShowsOverItsPlaceAndGoesShortlyAfterLeaving)
   EXPECT_EQ(w.controller.peeked(), drafts);
   EXPECT_EQ(peek.frame(), w.desktop.window(drafts)->bounds);
 
+  // A sharper picture of a window that is no longer peeked at is dropped.
+  w.leaveCard(drafts);
+  w.loop.advance(0.3);
+  w.desktop.captureLatency = 0.5;
+  w.hoverCard(inbox);
+  w.leaveCard(inbox);
+  w.loop.advance(0.05);
+  w.hoverCard(drafts);
+  w.loop.advance(0.47);  // inbox's capture has landed, drafts' has not
+  ASSERT_TRUE(peek.image());
+  EXPECT_EQ(peek.image()->pixelWidth(), 160);  // still the still of drafts
+
   // Leaving the cards ends the peek 0.12 s later.
   w.leaveCard(drafts);
   w.loop.advance(0.1);
