@@ -1,0 +1,32 @@
+#include "TimedWindowServer.hpp"
+
+#include <chrono>
+
+namespace velvix::bench {
+namespace {
+
+template <typename Call>
+auto timed(std::int64_t& spent, Call call) {
+  const auto start = std::chrono::steady_clock::now();
+  auto result = call();
+  spent += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
+
+}  // namespace
+
+std::optional<std::vector<nlohmann::json>> TimedWindowServer::windowList(std::uint32_t options) const {
+  ++listReads_;
+  return timed(spent_, [&] { return inner_.windowList(options); });
+}
+
+std::optional<nlohmann::json> TimedWindowServer::managedDisplaySpaces(int connection) const {
+  return timed(spent_, [&] { return inner_.managedDisplaySpaces(connection); });
+}
+
+std::optional<nlohmann::json> TimedWindowServer::spacesForWindows(int connection, std::uint32_t mask,
+                                                                  const std::vector<std::int64_t>& numbers) const {
+  return timed(spent_, [&] { return inner_.spacesForWindows(connection, mask, numbers); });
+}
+
+}  // namespace velvix::bench
