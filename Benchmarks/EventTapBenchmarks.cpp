@@ -29,7 +29,7 @@ struct Desk : test::AppWorld {
     if (tabs > 0) launchApp("com.google.Chrome", "Google Chrome", {"Browser window"});
     beforeLaunch = [this](Services& services) {
       timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer);
-      windows = std::make_unique<WindowList>(*timed, desktop.workspace(), *services.ax);
+      windows = std::make_unique<WindowList>(*timed, *services.workspace, *services.ax);
       services.windowServer = timed.get();
       services.windows = windows.get();
     };

@@ -17,6 +17,7 @@
 #include "Core/ThumbnailStore.hpp"
 #include "LatencySamples.hpp"
 #include "TestSupport/HUDScene.hpp"
+#include "TestSupport/QtTestApplication.hpp"
 
 namespace velvix {
 namespace {
@@ -118,6 +119,8 @@ BENCHMARK(BM_HUDSelectionStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // 80 large windows). Meaningful only in a process of its own: scripts/bench runs it alone.
 void BM_ResidentWithFullThumbnailCache(benchmark::State& state) {
   for (auto _ : state) {
+    test::ensureQtApplication();
+    state.counters["before_mb"] = residentMegabytes();  // the program with Qt up, before any of it
     test::HUDScene scene;
     scene.world.preferences().showThumbnails.set(true);
     std::vector<SwitchableItem> items;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <time.h>
+
 namespace velvix::bench {
 namespace {
 
@@ -13,6 +15,12 @@ double percentile(std::vector<std::int64_t> values, double fraction) {
 }
 
 }  // namespace
+
+LatencySamples::Clock::time_point LatencySamples::Clock::now() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 void LatencySamples::add(std::int64_t total, std::int64_t simulated) {
   totals_.push_back(total);

@@ -1,15 +1,15 @@
 #include "TimedWindowServer.hpp"
 
-#include <chrono>
+#include "LatencySamples.hpp"
 
 namespace velvix::bench {
 namespace {
 
 template <typename Call>
 auto timed(std::int64_t& spent, Call call) {
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = LatencySamples::Clock::now();
   auto result = call();
-  spent += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+  spent += LatencySamples::since(start);
   return result;
 }
 

@@ -13,7 +13,7 @@ class TimedWindowServer final : public platform::WindowServer {
  public:
   explicit TimedWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
 
-  // Nanoseconds spent inside the wrapped server so far, and the number of window-list reads.
+  // Nanoseconds (of processor time) spent inside the wrapped server so far, and the number of window-list reads.
   std::int64_t spent() const { return spent_; }
   std::int64_t listReads() const { return listReads_; }
 
