@@ -55,7 +55,7 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   const QSize pixels = (QSizeF(size()) * devicePixelRatio).toSize();
   const bool reduced = accessibility_.reduceTransparency();
   if (layerGeneration_ == generation_ && layer_.size() == pixels && layerReducedTransparency_ == reduced &&
-      layer_.devicePixelRatio() == devicePixelRatio)
+      layer_.devicePixelRatio() == devicePixelRatio && layerCornerRadius_ == cornerRadius_)
     return layer_;
   QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
   mask.setDevicePixelRatio(devicePixelRatio);
@@ -69,22 +69,29 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   layer_.fill(Qt::transparent);
   {
     QPainter p(&layer_);
+    // The rounded corners are cut here, once, rather than by a clip path on every frame.
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath corners;
+    corners.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+    p.setClipPath(corners);
     material_.paint(p, QRectF(rect()), reduced);
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     p.drawImage(QPointF(0, 0), mask);
   }
   layerGeneration_ = generation_;
   layerReducedTransparency_ = reduced;
+  layerCornerRadius_ = cornerRadius_;
   return layer_;
 }
 
 void FrostBackdropView::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath clip;
-  clip.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-  p.setClipPath(clip);
-  p.drawImage(QPointF(0, 0), frostLayer(p.device()->devicePixelRatioF()));
+  // The scale of the pixels painted into: a picture rendered at 2x paints through a widget whose
+  // own ratio is the screen's, and a layer made at that ratio would be stretched on every frame.
+  const QTransform device = p.deviceTransform();
+  const double scale = device.type() <= QTransform::TxScale && device.m11() > 0 ? device.m11()
+                                                                                : p.device()->devicePixelRatioF();
+  p.drawImage(QPointF(0, 0), frostLayer(scale));
 }
 
 }  // namespace velvix

@@ -1,11 +1,14 @@
 #include "UI/HUDCell.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
 
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
@@ -35,22 +38,62 @@ QPainterPath rounded(const QRectF& rect, double radius) {
   return path;
 }
 
+// Draws the part `source` of the image into `target`. A picture that comes back on every frame
+// (`keep`) is scaled once to the device pixels it covers and kept in the pixmap cache under its
+// identity, so a frame copies pixels instead of converting and filtering the whole picture again.
+void drawScaled(QPainter& painter, const QImage& image, const QRectF& target, const QRectF& source, bool keep) {
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  if (keep && device.type() <= QTransform::TxScale && scale > 0 && scale == device.m22()) {
+    const QSize pixels(static_cast<int>(std::lround(target.width() * scale)),
+                       static_cast<int>(std::lround(target.height() * scale)));
+    if (!pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
+      const QString name = QStringLiteral("velvix.scaled.%1.%2x%3.%4,%5,%6,%7@%8")
+                               .arg(image.cacheKey())
+                               .arg(pixels.width())
+                               .arg(pixels.height())
+                               .arg(source.x())
+                               .arg(source.y())
+                               .arg(source.width())
+                               .arg(source.height())
+                               .arg(scale);
+      QPixmap scaled;
+      if (!QPixmapCache::find(name, &scaled)) {
+        QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        {
+          QPainter p(&canvas);
+          p.setRenderHint(QPainter::SmoothPixmapTransform);
+          p.drawImage(QRectF(QPointF(0, 0), QSizeF(pixels)), image, source);
+        }
+        canvas.setDevicePixelRatio(scale);
+        scaled = QPixmap::fromImage(std::move(canvas));
+        QPixmapCache::insert(name, scaled);
+      }
+      painter.drawPixmap(target.topLeft(), scaled);
+      return;
+    }
+  }
+  painter.drawImage(target, image, source);
+}
+
 // The image scaled to fit inside the box, keeping its aspect, centred.
-void drawFitted(QPainter& painter, const QImage& image, const QRectF& box) {
+void drawFitted(QPainter& painter, const QImage& image, const QRectF& box, bool keep = true) {
   if (image.isNull() || image.width() <= 0 || image.height() <= 0) return;
   const double scale = std::min(box.width() / image.width(), box.height() / image.height());
   const QSizeF size(image.width() * scale, image.height() * scale);
-  painter.drawImage(QRectF(box.center() - QPointF(size.width() / 2, size.height() / 2), size), image);
+  drawScaled(painter, image, QRectF(box.center() - QPointF(size.width() / 2, size.height() / 2), size),
+             QRectF(image.rect()), keep);
 }
 
 // The image scaled to fill the box, keeping its aspect, the overflow cut off evenly.
-void drawFilling(QPainter& painter, const QImage& image, const QRectF& box) {
+void drawFilling(QPainter& painter, const QImage& image, const QRectF& box, bool keep = true) {
   if (image.isNull() || box.isEmpty()) return;
   const double scale = std::max(box.width() / image.width(), box.height() / image.height());
   const QSizeF used(box.width() / scale, box.height() / scale);
   const QRectF source(QPointF((image.width() - used.width()) / 2, (image.height() - used.height()) / 2),
                       used);
-  painter.drawImage(box, image, source);
+  drawScaled(painter, image, box, source, keep);
 }
 
 QFont systemFont(double pixelSize, QFont::Weight weight) {
@@ -255,8 +298,10 @@ void HUDCell::paintIconView(QPainter& painter, bool reduceTransparency) const {
   if (item.kind == ItemKind::tab) paintSiteBadge(painter, reduceTransparency);
 }
 
-void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
-  const QRectF rect = q(siteBadgeRect());
+namespace {
+
+void paintSiteBadgeLayers(QPainter& painter, const QRectF& rect, const QImage& siteIcon, const std::string& symbol,
+                          bool reduceTransparency) {
   const double b = rect.width();
   const QPainterPath shape = rounded(rect, b * 0.22);
   paintSoftShadow(painter, shape, withAlpha(Qt::black, 0.33), 1.5, {});
@@ -267,10 +312,50 @@ void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
     const double inset = b * 0.12;
     drawFitted(painter, siteIcon, rect.adjusted(inset, inset, -inset, -inset));
   } else {
-    HUDSymbols::paint(painter, badgeSymbol(item), rect, b * 0.55, HUDSymbols::Weight::semibold,
-                      withAlpha(Qt::white, 0.6));
+    HUDSymbols::paint(painter, symbol, rect, b * 0.55, HUDSymbols::Weight::semibold, withAlpha(Qt::white, 0.6));
   }
   painter.restore();
+}
+
+}  // namespace
+
+// The badge (its shadow, frosted plate and site icon or symbol) looks the same on every frame:
+// composed once at the device's pixels and kept in the pixmap cache, it is then one copy.
+void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
+  const QRectF rect = q(siteBadgeRect());
+  const std::string symbol = badgeSymbol(item);
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  const double margin = 3;  // the shadow's reach, and a pixel for its edge
+  const QRectF area = rect.adjusted(-margin, -margin, margin, margin);
+  const QSize pixels(static_cast<int>(std::ceil(area.width() * scale)), static_cast<int>(std::ceil(area.height() * scale)));
+  // Under a partial opacity each layer is faded on its own: drawn directly then.
+  if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || pixels.isEmpty() ||
+      pixels.width() > 1024 || pixels.height() > 1024 || painter.opacity() != 1.0) {
+    paintSiteBadgeLayers(painter, rect, siteIcon, symbol, reduceTransparency);
+    return;
+  }
+  const QString name = QStringLiteral("velvix.badge.%1.%2.%3x%4@%5")
+                           .arg(siteIcon.isNull() ? QString::fromStdString(symbol) : QString::number(siteIcon.cacheKey()))
+                           .arg(reduceTransparency ? 1 : 0)
+                           .arg(rect.width())
+                           .arg(rect.height())
+                           .arg(scale);
+  QPixmap composed;
+  if (!QPixmapCache::find(name, &composed)) {
+    QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(scale);
+    canvas.fill(Qt::transparent);
+    {
+      QPainter p(&canvas);
+      p.setRenderHints(painter.renderHints());
+      p.translate(-area.topLeft());
+      paintSiteBadgeLayers(p, rect, siteIcon, symbol, reduceTransparency);
+    }
+    composed = QPixmap::fromImage(std::move(canvas));
+    QPixmapCache::insert(name, composed);
+  }
+  painter.drawPixmap(area.topLeft(), composed);
 }
 
 void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) const {
@@ -280,11 +365,47 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
     return;
   }
   const QRectF rect = q(pictureRect());
-  const QPainterPath shape = rounded(rect, metrics.pictureCornerRadius());
+  const double radius = metrics.pictureCornerRadius();
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  const QSize pixels(static_cast<int>(std::lround(rect.width() * scale)),
+                     static_cast<int>(std::lround(rect.height() * scale)));
+  if (liveThumb.isNull() && device.type() <= QTransform::TxScale && scale > 0 && scale == device.m22() &&
+      !pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
+    // A still is the same on every frame: composed once (the shade behind it, the picture, the
+    // rounded corners) at the device's pixels and kept in the pixmap cache, it is then one copy.
+    const QString name = QStringLiteral("velvix.still.%1.%2x%3.r%4@%5")
+                             .arg(frozenThumb.cacheKey())
+                             .arg(pixels.width())
+                             .arg(pixels.height())
+                             .arg(radius)
+                             .arg(scale);
+    QPixmap composed;
+    if (!QPixmapCache::find(name, &composed)) {
+      QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+      canvas.setDevicePixelRatio(scale);
+      canvas.fill(Qt::transparent);
+      {
+        QPainter p(&canvas);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        const QRectF local(QPointF(0, 0), rect.size());
+        const QPainterPath shape = rounded(local, radius);
+        p.setClipPath(shape);
+        p.fillPath(shape, withAlpha(Qt::black, 0.18));
+        drawFilling(p, frozenThumb, local, false);
+      }
+      composed = QPixmap::fromImage(std::move(canvas));
+      QPixmapCache::insert(name, composed);
+    }
+    painter.drawPixmap(rect.topLeft(), composed);
+    paintCornerControls(painter);
+    return;
+  }
+  const QPainterPath shape = rounded(rect, radius);
   painter.save();
   painter.setClipPath(shape, Qt::IntersectClip);
   painter.fillPath(shape, withAlpha(Qt::black, 0.18));
-  drawFilling(painter, picture(), rect);
+  drawFilling(painter, picture(), rect, false);  // live frames come and go
   painter.restore();
   paintCornerControls(painter);
 }

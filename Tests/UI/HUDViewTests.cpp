@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPalette>
+#include <QScreen>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "TestSupport/HUDScene.hpp"
@@ -152,6 +154,34 @@ TEST_F(HUDViewTest, ALiveFrameReplacesTheStillOnlyInTheStreamedCell) {
     const RGBAPixel still = stillColour(cell);
     EXPECT_EQ(pictureCentre(cell), QColor(still.r, still.g, still.b)) << cell;
   }
+}
+
+TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
+  std::vector<SwitchableItem> items;
+  for (int i = 0; i < 6; ++i) items.push_back(scene.application("com.example.app" + std::to_string(i), "App"));
+  present(items, false);
+  model.setSelectedIndex(1);
+  // On an opaque window, as the HUD's panel stands over the screen.
+  QWidget window;
+  window.setAutoFillBackground(true);
+  QPalette palette;
+  palette.setColor(QPalette::Window, Qt::darkBlue);
+  window.setPalette(palette);
+  window.resize(view.size());
+  view.setParent(&window);
+  window.show();
+  QCoreApplication::processEvents();
+  // Only what the step changes is painted again: the two cells, with the titles below them.
+  for (int selected : {2, 5, 0}) {
+    model.setSelectedIndex(selected);
+    QCoreApplication::processEvents();
+    const QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), whole.size());
+    EXPECT_TRUE(shown == whole) << "selection " << selected;
+  }
+  window.hide();
+  view.setParent(nullptr);
 }
 
 TEST_F(HUDViewTest, ATabDroppedOnATabOfAnotherWindowMovesItButNotOntoItsOwnWindow) {
