@@ -15,9 +15,21 @@ auto timed(std::int64_t& spent, Call call) {
 
 }  // namespace
 
+// The rows are the stand-in's loosely typed dictionaries, and the caller frees them: that is the
+// stand-in's cost as much as building them. It is measured on a copy freed here; making and
+// freeing the copy are counted too, so they leave Velvix's figure, and the freeing once more for
+// the caller's own.
 std::optional<std::vector<nlohmann::json>> TimedWindowServer::windowList(std::uint32_t options) const {
   ++listReads_;
-  return timed(spent_, [&] { return inner_.windowList(options); });
+  const auto start = LatencySamples::Clock::now();
+  auto rows = inner_.windowList(options);
+  const auto built = LatencySamples::Clock::now();
+  auto copy = rows;
+  const auto copied = LatencySamples::Clock::now();
+  copy.reset();
+  const auto freed = LatencySamples::Clock::now();
+  spent_ += (built - start) + (copied - built) + 2 * (freed - copied);
+  return rows;
 }
 
 std::optional<nlohmann::json> TimedWindowServer::managedDisplaySpaces(int connection) const {

@@ -1,7 +1,8 @@
 #pragma once
 // A window server in front of another that counts the time spent inside it: the simulated window
-// server builds its rows as loosely typed dictionaries, which is the stand-in's cost, not
-// Velvix's. Benchmarks put it in front of the simulated desktop's and subtract what it measured.
+// server builds its rows as loosely typed dictionaries, which (with freeing them) is the
+// stand-in's cost, not Velvix's. Benchmarks put it in front of the simulated desktop's and
+// subtract what it measured.
 
 #include <cstdint>
 
