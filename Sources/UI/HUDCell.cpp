@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -94,6 +95,48 @@ void drawFilling(QPainter& painter, const QImage& image, const QRectF& box, bool
   const QRectF source(QPointF((image.width() - used.width()) / 2, (image.height() - used.height()) / 2),
                       used);
   drawScaled(painter, image, box, source, keep);
+}
+
+// Draws what `paint` draws within `area`, composed once at the device's pixels and kept in the
+// pixmap cache under `key` (which names everything the drawing depends on): the HUD's glows,
+// rings, badges and headers come back unchanged on every frame. A painter that rotates, shears
+// or fades draws directly.
+void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
+                  const std::function<void(QPainter&)>& paint) {
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  // Composed at the same fraction of a pixel as it lands on, so the copy is exact.
+  const QPointF origin = device.map(area.topLeft());
+  const QPointF fraction(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()));
+  const QSize pixels(static_cast<int>(std::ceil(area.width() * scale + fraction.x())),
+                     static_cast<int>(std::ceil(area.height() * scale + fraction.y())));
+  if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || pixels.isEmpty() ||
+      pixels.width() > 4096 || pixels.height() > 4096 || painter.opacity() != 1.0) {
+    paint(painter);
+    return;
+  }
+  const QString name = key + QStringLiteral("|%1x%2@%3+%4,%5")
+                                 .arg(area.width())
+                                 .arg(area.height())
+                                 .arg(scale)
+                                 .arg(fraction.x())
+                                 .arg(fraction.y());
+  QPixmap composed;
+  if (!QPixmapCache::find(name, &composed)) {
+    QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(scale);
+    canvas.fill(Qt::transparent);
+    {
+      QPainter p(&canvas);
+      p.setRenderHints(painter.renderHints());
+      p.setFont(painter.font());
+      p.translate(fraction / scale - area.topLeft());
+      paint(p);
+    }
+    composed = QPixmap::fromImage(std::move(canvas));
+    QPixmapCache::insert(name, composed);
+  }
+  painter.drawPixmap(area.topLeft() - fraction / scale, composed);
 }
 
 QFont systemFont(double pixelSize, QFont::Weight weight) {
@@ -268,16 +311,24 @@ void HUDCell::paintHighlight(QPainter& painter) const {
 
 void HUDCell::paintRing(QPainter& painter) const {
   if (!isSelected && !isHovered) return;
-  painter.save();
-  painter.setOpacity(painter.opacity() * (isSelected ? 1.0 : 0.5));
   const QRectF rect = q(contentFrame());
   const double line = metrics.ringLineWidth(), radius = metrics.ringCornerRadius();
-  paintSoftShadow(painter, rounded(rect, radius), withAlpha(kSystemBlue, 0.45), 4, {});
-  QLinearGradient stroke(rect.topLeft(), rect.bottomLeft());
-  stroke.setColorAt(0, withAlpha(kSystemBlue, 0.95));
-  stroke.setColorAt(1, withAlpha(kSystemBlue, 0.65));
-  painter.strokePath(insideBorder(rect, radius, line), QPen(QBrush(stroke), line));
-  painter.restore();
+  const double opacity = isSelected ? 1.0 : 0.5;
+  auto paint = [&](QPainter& p) {
+    p.save();
+    p.setOpacity(p.opacity() * opacity);
+    paintSoftShadow(p, rounded(rect, radius), withAlpha(kSystemBlue, 0.45), 4, {});
+    QLinearGradient stroke(rect.topLeft(), rect.bottomLeft());
+    stroke.setColorAt(0, withAlpha(kSystemBlue, 0.95));
+    stroke.setColorAt(1, withAlpha(kSystemBlue, 0.65));
+    p.strokePath(insideBorder(rect, radius, line), QPen(QBrush(stroke), line));
+    p.restore();
+  };
+  // The ring (its glow and its stroke) is the same on every frame.
+  const double margin = 5;  // the glow's reach, and a pixel for its edge
+  drawComposed(painter,
+               QStringLiteral("velvix.ring|%1|%2|%3").arg(line).arg(radius).arg(opacity),
+               rect.adjusted(-margin, -margin, margin, margin), paint);
 }
 
 void HUDCell::paintDragOverlay(QPainter& painter) const {
@@ -319,43 +370,17 @@ void paintSiteBadgeLayers(QPainter& painter, const QRectF& rect, const QImage& s
 
 }  // namespace
 
-// The badge (its shadow, frosted plate and site icon or symbol) looks the same on every frame:
-// composed once at the device's pixels and kept in the pixmap cache, it is then one copy.
+// The badge (its shadow, frosted plate and site icon or symbol) is the same on every frame.
 void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
   const QRectF rect = q(siteBadgeRect());
   const std::string symbol = badgeSymbol(item);
-  const QTransform device = painter.deviceTransform();
-  const double scale = device.m11();
   const double margin = 3;  // the shadow's reach, and a pixel for its edge
-  const QRectF area = rect.adjusted(-margin, -margin, margin, margin);
-  const QSize pixels(static_cast<int>(std::ceil(area.width() * scale)), static_cast<int>(std::ceil(area.height() * scale)));
-  // Under a partial opacity each layer is faded on its own: drawn directly then.
-  if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || pixels.isEmpty() ||
-      pixels.width() > 1024 || pixels.height() > 1024 || painter.opacity() != 1.0) {
-    paintSiteBadgeLayers(painter, rect, siteIcon, symbol, reduceTransparency);
-    return;
-  }
-  const QString name = QStringLiteral("velvix.badge.%1.%2.%3x%4@%5")
-                           .arg(siteIcon.isNull() ? QString::fromStdString(symbol) : QString::number(siteIcon.cacheKey()))
-                           .arg(reduceTransparency ? 1 : 0)
-                           .arg(rect.width())
-                           .arg(rect.height())
-                           .arg(scale);
-  QPixmap composed;
-  if (!QPixmapCache::find(name, &composed)) {
-    QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
-    canvas.setDevicePixelRatio(scale);
-    canvas.fill(Qt::transparent);
-    {
-      QPainter p(&canvas);
-      p.setRenderHints(painter.renderHints());
-      p.translate(-area.topLeft());
-      paintSiteBadgeLayers(p, rect, siteIcon, symbol, reduceTransparency);
-    }
-    composed = QPixmap::fromImage(std::move(canvas));
-    QPixmapCache::insert(name, composed);
-  }
-  painter.drawPixmap(area.topLeft(), composed);
+  const QString key = QStringLiteral("velvix.badge|%1|%2")
+                          .arg(siteIcon.isNull() ? QString::fromStdString(symbol) : QString::number(siteIcon.cacheKey()))
+                          .arg(reduceTransparency ? 1 : 0);
+  drawComposed(painter, key, rect.adjusted(-margin, -margin, margin, margin), [&](QPainter& p) {
+    paintSiteBadgeLayers(p, rect, siteIcon, symbol, reduceTransparency);
+  });
 }
 
 void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) const {
@@ -428,29 +453,44 @@ void HUDCell::paintCornerControls(QPainter& painter) const {
   }
 }
 
+// The header (icon, title and Dock badge) is the same on every frame.
 void HUDCell::paintHeader(QPainter& painter) const {
   const Rect header = headerRect();
   const Rect icon = headerIconRect();
-  drawFitted(painter, appIcon, q(icon));
-  const double textX = icon.maxX() + metrics.headerSpacing();
-  painter.setFont(systemFont(kHeaderFontSize, QFont::Medium));
+  const QFont titleFont = systemFont(kHeaderFontSize, QFont::Medium);
+  const QFont badgeFont = systemFont(metrics.dockBadgeFontSize(), QFont::Bold);
+  const QString label = dockBadge ? QString::fromStdString(*dockBadge) : QString();
+  const QRectF capsule = q(dockBadgeRect(QFontMetricsF(badgeFont).horizontalAdvance(label)));
+  auto paint = [&](QPainter& p) {
+    drawFitted(p, appIcon, q(icon));
+    const double textX = icon.maxX() + metrics.headerSpacing();
+    p.setFont(titleFont);
+    p.setPen(Qt::white);
+    const QRectF textBox(textX, header.y, std::max(0.0, header.maxX() - textX), header.height);
+    const QString title =
+        QFontMetricsF(p.font()).elidedText(QString::fromStdString(headerTitle), Qt::ElideRight, textBox.width());
+    p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    if (!dockBadge) return;
+    p.save();
+    p.setFont(badgeFont);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSystemRed);
+    p.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+    p.setPen(Qt::white);
+    p.drawText(capsule, Qt::AlignCenter | Qt::TextSingleLine, label);
+    p.restore();
+  };
+  QRectF area = q(header);
+  if (dockBadge) area = area.united(capsule);
+  const QString key = QStringLiteral("velvix.header|%1|%2|%3|%4")
+                          .arg(appIcon.cacheKey())
+                          .arg(metrics.icon)
+                          .arg(dockBadge ? label : QStringLiteral("-"))
+                          .arg(QString::fromStdString(headerTitle));
+  drawComposed(painter, key, area.adjusted(-2, -2, 2, 2), paint);
+  // What follows in the cell draws with the header's font and pen, as it always has.
+  painter.setFont(titleFont);
   painter.setPen(Qt::white);
-  const QRectF textBox(textX, header.y, std::max(0.0, header.maxX() - textX), header.height);
-  const QString title = QFontMetricsF(painter.font())
-                            .elidedText(QString::fromStdString(headerTitle), Qt::ElideRight, textBox.width());
-  painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
-
-  if (!dockBadge) return;
-  painter.save();
-  painter.setFont(systemFont(metrics.dockBadgeFontSize(), QFont::Bold));
-  const QString label = QString::fromStdString(*dockBadge);
-  const QRectF capsule = q(dockBadgeRect(QFontMetricsF(painter.font()).horizontalAdvance(label)));
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kSystemRed);
-  painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-  painter.setPen(Qt::white);
-  painter.drawText(capsule, Qt::AlignCenter | Qt::TextSingleLine, label);
-  painter.restore();
 }
 
 void HUDCell::paintTitle(QPainter& painter) const {
