@@ -43,10 +43,12 @@ int main(int argc, char** argv) {
   view.render(&image);
   auto& hud = world.app->delegate().switcher()->hud();
   if (auto frame = hud.panelFrame(); frame && hud.isVisible())
-    if (auto still = hud.snapshot(1.0)) {
+    if (auto still = hud.snapshot(view.displayScale())) {
+      // The panel appears at the view's scale, as the program shows it over the view.
       QPainter p(&image);
-      const QPointF at = view.toView(frame->origin());
-      p.drawImage(QRectF(at, QSizeF(frame->width, frame->height)), velvix::qt::toQImage(*still));
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+      p.drawImage(QRectF(view.toView(frame->origin()), view.toView({frame->maxX(), frame->maxY()})),
+                  velvix::qt::toQImage(*still));
     }
   if (!image.save(QString::fromStdString(argv[1]))) {
     std::cerr << "cannot write " << argv[1] << "\n";

@@ -1,10 +1,12 @@
 #include "App/AppDelegate.hpp"
 
 #include <algorithm>
+#include <csignal>
 #include <vector>
 
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
 #include "Core/DockController.hpp"
@@ -17,13 +19,17 @@
 #include "Input/SwitcherController.hpp"
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Application.hpp"
+#include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/HealthMonitor.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/UpdateChecker.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
 
@@ -43,8 +49,12 @@ void AppDelegate::applicationDidFinishLaunching() {
   statusItem_.install();
   if (services_.updater) services_.updater->startUpdater();
 
-  // 4: the browsers' host manifests and a microphone mute left by an earlier run.
+  // 4: the browsers' host manifests, what the application keeps in the user's own files (their
+  // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
   if (services_.hostInstaller) services_.hostInstaller->install();  // errors only show in its status
+  if (services_.terminalIntegration) services_.terminalIntegration->reconcileAtLaunch();
+  if (services_.vscodeKeybindings) services_.vscodeKeybindings->reconcileAtLaunch();
+  if (services_.vscodeExtension) services_.vscodeExtension->reconcileAtLaunch();
   if (services_.micMute) services_.micMute->reconcileOwnershipAtLaunch();
 
   // 5: the inventory and the services that feed it.
@@ -88,8 +98,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
   });
 
-  // 9: tabs of the running browsers whose scripts are allowed.
+  // 9: tabs of the running browsers whose scripts are allowed (and Safari's host warmed); 10: the
+  // Safari script host.
   seedBrowsersOverAppleEvents();
+  if (services_.safariHost) services_.safariHost->start();
 
   // 11-13.
   startTapWhenPermitted();
@@ -101,7 +113,14 @@ void AppDelegate::seedBrowsersOverAppleEvents() {
   for (Browser browser : browsers::all()) {
     if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
     services_.permissions->refreshAutomationStatus(browser, [this, watch = alive_.watch(), browser](std::int32_t status) {
-      if (!watch.expired() && status == platform::Privacy::kAutomationGranted) services_.scripts->seed(browser);
+      if (watch.expired()) return;
+      const std::string name(browsers::rawValue(browser));
+      if (status != platform::Privacy::kAutomationGranted) {
+        services_.log->log("launch: " + name + " Automation status " + std::to_string(status) + "; its tabs are not scripted");
+        return;
+      }
+      services_.scripts->seed(browser);
+      if (browser == Browser::safari && services_.safariHost) services_.safariHost->warm();
     });
   }
 }
@@ -190,25 +209,39 @@ void AppDelegate::checkForUpdatesMenuItem() {
   if (services_.updater) services_.updater->checkForUpdates();
 }
 
-// Only one copy may own the chord: an older copy is force-terminated and given up to 2 s to go,
-// spinning the loop meanwhile. One that refuses is left running and the launch goes on.
+// Only one copy may own the chord: an older copy is asked to quit and given up to 2 s to go,
+// spinning the loop meanwhile. One that refuses is left running and the launch goes on. Copies
+// are found in the workspace and, for real processes, through the instance lock of the home
+// folder. A real copy is asked with SIGTERM rather than killed: its quit is clean (Command-Tab
+// given back, "quit" logged) and bounded by its own 2 s deadline.
 void AppDelegate::terminateOtherInstances() {
   platform::Workspace& workspace = *services_.workspace;
+  platform::InstanceLock* lock = services_.instanceLock;
   const std::string bundleID = workspace.ownBundleIdentifier();
-  // A bundle without an identifier cannot tell its copies from unrelated programs.
-  if (bundleID.empty()) return;
   std::vector<platform::Pid> others;
-  for (const auto& app : workspace.runningApplications(bundleID))
-    if (app.pid != workspace.ownPid()) others.push_back(app.pid);
-  if (others.empty()) return;
+  // A bundle without an identifier cannot tell its copies from unrelated programs.
+  if (!bundleID.empty())
+    for (const auto& app : workspace.runningApplications(bundleID))
+      if (app.pid != workspace.ownPid()) others.push_back(app.pid);
+  std::optional<pid_t> realOther;
+  if (lock && !lock->tryAcquire()) realOther = lock->otherHolder();
+  if (others.empty() && !(lock && !lock->isHeld())) return;
 
   for (platform::Pid pid : others) workspace.forceTerminate(pid);
+  if (realOther) {
+    services_.log->health("another copy is running (pid " + std::to_string(*realOther) + "); asking it to quit");
+    ::kill(*realOther, SIGTERM);
+  }
   platform::MainLoop& loop = *services_.loop;
   const double deadline = loop.uptime() + kOtherInstancesDeadline;
   auto allGone = [&] {
-    return std::all_of(others.begin(), others.end(), [&](platform::Pid pid) { return workspace.isTerminated(pid); });
+    return std::all_of(others.begin(), others.end(), [&](platform::Pid pid) { return workspace.isTerminated(pid); }) &&
+           (!lock || lock->tryAcquire());
   };
   while (!allGone() && loop.uptime() < deadline) loop.runFor(kOtherInstancesPollSlice);
+  if (lock && !lock->tryAcquire())
+    services_.log->health("another copy still holds " + lock->file().string() + " after " +
+                          std::to_string(static_cast<int>(kOtherInstancesDeadline)) + " s; running beside it");
 }
 
 }  // namespace velvix

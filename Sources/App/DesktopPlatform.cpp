@@ -16,10 +16,14 @@
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix {
 
@@ -34,6 +38,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.application = &desktop.application();
   services.launcher = &desktop.launcher();
   services.scriptRunner = &desktop.scripts();
+  services.inProcessScripts = &desktop.inProcessScripts();
   services.bundles = &desktop.bundles();
   services.screens = &desktop.screens();
   services.screenCapture = &desktop.screenCapture();
@@ -45,6 +50,9 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.keyboards = &desktop.input();
   services.audioInput = &desktop.microphone();
   services.accessibilityDisplay = &desktop.accessibilityDisplay();
+  services.pasteboard = &desktop.pasteboard();
+  services.keyboardLayout = &desktop.keyboardLayout();
+  services.urlOpener = &desktop.urlOpener();
 }
 
 }  // namespace velvix

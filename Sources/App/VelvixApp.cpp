@@ -1,9 +1,11 @@
 #include "App/VelvixApp.hpp"
 
 #include "App/DesktopPlatform.hpp"
+#include "App/ProgramProcessTable.hpp"
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
@@ -20,20 +22,25 @@
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/FolderResources.hpp"
+#include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
@@ -45,8 +52,12 @@
 #include "Support/ProcessLog.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/SupportFolder.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/UpdateChecker.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "Support/WindowList.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
 #include "UI/MicFeedbackHUD.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
@@ -56,6 +67,7 @@ namespace velvix {
 // Everything the root owns, in construction order (destroyed in reverse).
 struct VelvixApp::Parts {
   platform::ThreadBackgroundTimers backgroundTimers;
+  std::unique_ptr<ProgramProcessTable> processes;
   std::unique_ptr<platform::UserDefaults> defaults;
   platform::NotificationCenter notifications;
   std::unique_ptr<DebugLog> log;
@@ -68,8 +80,10 @@ struct VelvixApp::Parts {
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
   std::unique_ptr<AppleScriptBridge> scripts;
+  std::unique_ptr<SafariScriptHost> safariHost;
   std::unique_ptr<AppIcon> appIcons;
   std::unique_ptr<MicMute> micMute;
+  std::unique_ptr<sim::SimUpdater> updaterFramework;  // no update framework on Linux
   std::unique_ptr<UpdateChecker> updater;
   std::unique_ptr<AppMonitor> appMonitor;
   std::unique_ptr<Activator> activator;
@@ -90,6 +104,12 @@ struct VelvixApp::Parts {
   MicFeedbackHUD micHUD;
   std::unique_ptr<SettingsWindowController> settingsWindow;
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
+  std::unique_ptr<platform::InstanceLock> instanceLock;
+  std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration;
+  std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings;
+  std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
+  std::unique_ptr<ChromeSetupPresenter> chromeSetup;
+  std::unique_ptr<qt::SimDesktopPicture> desktopPicture;
 };
 
 namespace {
@@ -109,8 +129,16 @@ std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home)
 
 VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts_(std::make_unique<Parts>()) {
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
+  // Screen captures show the windows as the desktop's window draws them.
+  desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
+    return qt::SimWindowPainter::render(desktop, number, width, height, margin);
+  };
+  // Glass panels blur the part of the simulated screen beneath them.
+  services_.desktopPicture = own(parts_->desktopPicture, desktop);
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
+  // Relays started by real browsers connect to the socket: their lineage is real.
+  services_.processes = own(p.processes, desktop.processes());
   services_.home = options.home;
   services_.backgroundTimers = options.backgroundTimers ? options.backgroundTimers : &p.backgroundTimers;
   // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
@@ -141,8 +169,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);
   services_.scripts = own(p.scripts, services_, desktop.scripts());
+  services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
   services_.appIcons = own(p.appIcons, services_);
   services_.micMute = own(p.micMute, services_);
+  services_.updaterFramework = own(p.updaterFramework, desktop.loop());
   services_.updater = own(p.updater, services_);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
@@ -168,6 +198,12 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.micHUD = &p.micHUD;
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
+  if (options.singleInstanceLock)
+    services_.instanceLock = own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
+  services_.terminalIntegration = own(p.terminalIntegration, services_);
+  services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
+  services_.vscodeExtension = own(p.vscodeExtension, services_);
+  services_.chromeSetup = own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);

@@ -29,6 +29,8 @@ struct VelvixAppOptions {
   std::filesystem::path resources;
   // Background timers to use instead of real threads (scenarios run them on the virtual clock).
   platform::BackgroundTimers* backgroundTimers = nullptr;
+  // The real program keeps one copy per home folder through a lock file in the support folder.
+  bool singleInstanceLock = false;
 };
 
 class VelvixApp {

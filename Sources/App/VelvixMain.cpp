@@ -3,19 +3,25 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QShortcut>
 
 
+#include "App/QuitSignals.hpp"
+#include "App/AlertDialogs.hpp"
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "UI/ChromeSetupPresenter.hpp"
 
 namespace velvix {
 namespace {
@@ -35,11 +41,20 @@ int VelvixMain::main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // a menu-bar application has no main window
   qt::QtMainLoop loop;
+  // Ctrl-C and SIGTERM quit through the application's terminate path below; declared first, so
+  // its deadline covers everything the quit tears down.
+  VelvixApp* running = nullptr;
+  QuitSignals quitSignals([&loop, &running] {
+    loop.post([&running] {
+      if (running) running->terminate();
+    });
+  });
   sim::SimDesktop desktop(loop);
   std::string problem;
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
-  VelvixApp velvix(desktop, {.home = homeFolder()});
+  VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
+  running = &velvix;
 
   // With a display, a window shows the simulated desktop and takes its keyboard and mouse; the
   // program's panels appear over it.
@@ -48,17 +63,25 @@ int VelvixMain::main(int argc, char** argv) {
   if (platform != "offscreen" && platform != "minimal") {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
+    view->onClose = [&velvix] { velvix.terminate(); };
+    AlertDialogs::attach(desktop.application(), view.get());
+    // F2 starts the automatic set-up of the Chromium extension (the settings window's button
+    // for it is not built yet).
+    auto* setUp = new QShortcut(QKeySequence(Qt::Key_F2), view.get());
+    QObject::connect(setUp, &QShortcut::activated, [&velvix] { velvix.services().chromeSetup->start(); });
     view->show();
   }
 
   // No Dock icon and no menu bar of its own until activated.
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);
 
-  // Quitting (the application's own terminate path) ends the Qt loop. Termination and crash
-  // signals end the process after giving the system its Command-Tab back.
+  // Quitting (the application's own terminate path: closing the window, Ctrl-C, SIGTERM) ends
+  // the Qt loop. Crash signals end the process after giving the system its Command-Tab back.
   velvix.onQuit = [] { QApplication::quit(); };
   loop.post([&velvix] { velvix.delegate().applicationDidFinishLaunching(); });
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  running = nullptr;
+  return status;
 }
 
 }  // namespace velvix

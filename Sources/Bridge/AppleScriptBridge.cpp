@@ -3,7 +3,11 @@
 #include <charconv>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Bridge/AppleScriptLibrary.hpp"
+#include "Bridge/AppleScriptOutput.hpp"
+#include "Bridge/AppleScriptTrailers.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
@@ -15,18 +19,10 @@
 
 namespace velvix {
 
-using platform::ScriptLibrary;
 using Lines = std::optional<std::vector<std::string>>;
 
 std::vector<std::string> AppleScriptBridge::splitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    auto tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
+  return AppleScriptOutput::fields(line);
 }
 
 std::optional<int> AppleScriptBridge::position(const std::vector<std::string>& fields) {
@@ -44,27 +40,32 @@ bool AppleScriptBridge::isRunning(Browser browser) const {
   return services_.runningApps->first(std::string(browsers::bundleID(browser))).has_value();
 }
 
-platform::ScriptCall AppleScriptBridge::call(Browser browser, std::string handler, std::vector<std::string> arguments) {
-  platform::ScriptCall c;
-  c.bundleID = std::string(browsers::bundleID(browser));
-  c.appleScriptName = std::string(browsers::appleScriptName(browser));
-  c.library = browser == Browser::safari     ? ScriptLibrary::safari
-              : browser == Browser::terminal ? ScriptLibrary::terminal
-                                             : ScriptLibrary::chromium;
-  c.handler = std::move(handler);
-  c.arguments = std::move(arguments);
-  // Safari's scripts learn which windows are private from their Accessibility titles.
-  if (browser == Browser::safari && c.handler != "windownames" && c.handler != "livetabs")
-    if (auto safari = services_.runningApps->first(c.bundleID)) c.windowTitles = services_.ax->allWindowTitles(safari->pid);
-  return c;
+void AppleScriptBridge::run(const std::string& source, const std::string& trailer,
+                            std::function<void(Lines)> completion) {
+  runner_.run(AppleScriptTrailers::assemble(source, trailer),
+              [loop = services_.loop, log = services_.log, watch = alive_.watch(),
+               completion = std::move(completion)](platform::ScriptOutcome outcome) {
+                auto reading = AppleScriptOutput::read(outcome);
+                loop->post([watch, log, completion, reading = std::move(reading)] {
+                  if (watch.expired()) return;
+                  if (reading.failure) log->log(*reading.failure);
+                  completion(reading.lines);
+                });
+              });
 }
 
-void AppleScriptBridge::run(platform::ScriptCall c, std::function<void(Lines)> completion) {
-  runner_.run(c, [loop = services_.loop, watch = alive_.watch(), completion = std::move(completion)](Lines lines) {
-    loop->post([watch, completion, lines = std::move(lines)] {
-      if (!watch.expired()) completion(lines);
-    });
-  });
+std::string AppleScriptBridge::scoped(const std::string& trailer, Browser browser) const {
+  if (browser != Browser::safari) return trailer;
+  auto safari = services_.runningApps->first(std::string(browsers::bundleID(browser)));
+  if (!safari) return trailer;
+  auto titles = services_.ax->allWindowTitles(safari->pid);
+  if (titles.empty()) return trailer;
+  return AppleScriptTrailers::windowTitlesLine(titles) + "\n" + trailer;
+}
+
+void AppleScriptBridge::runLibrary(Browser browser, const std::string& trailer,
+                                   std::function<void(Lines)> completion) {
+  run(AppleScriptLibrary::forBrowser(browser), trailer, std::move(completion));
 }
 
 void AppleScriptBridge::seed(Browser browser) {
@@ -76,7 +77,8 @@ void AppleScriptBridge::seed(Browser browser) {
   // A Safari extension that reports within this time makes the scripted seed unnecessary.
   pendingSeeds_.push_back(services_.loop->after(kSafariSeedDelay, [this] {
     if (!isRunning(Browser::safari)) return;
-    if (services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted) return;
+    if (services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted)
+      return;
     auto last = services_.bridge ? services_.bridge->lastSafariEventAt() : std::nullopt;
     if (last && services_.loop->uptime() - *last < kSafariExtensionFresh) return;
     seedNow(Browser::safari);
@@ -86,34 +88,35 @@ void AppleScriptBridge::seed(Browser browser) {
 void AppleScriptBridge::seedNow(Browser browser) {
   auto front = services_.workspace->frontmostApplication();
   const bool frontmost = front && front->bundleIdentifier == browsers::bundleID(browser);
-  run(call(browser, "seedtabs"), [this, browser, frontmost](Lines lines) {
-    if (!lines) return;
-    const double now = services_.loop->now();
-    int touched = 0;
-    for (std::size_t k = 0; k < lines->size(); ++k) {
-      auto fields = splitFields((*lines)[k]);
-      if (fields.size() < 3) continue;
-      ++touched;
-      services_.mru->touchScriptedTab(browser, fields[0], fields[1], "as:" + fields[2], position(fields),
-                                      now - 0.5 * touched, !(k == 0 && frontmost));
-    }
-  });
+  runLibrary(
+      browser, scoped(AppleScriptTrailers::seeding(), browser), [this, browser, frontmost](Lines lines) {
+        if (!lines) return;
+        const double now = services_.loop->now();
+        int touched = 0;
+        for (std::size_t k = 0; k < lines->size(); ++k) {
+          auto fields = splitFields((*lines)[k]);
+          if (fields.size() < 3) continue;
+          ++touched;
+          services_.mru->touchScriptedTab(browser, fields[0], fields[1], "as:" + fields[2], position(fields),
+                                          now - 0.5 * touched, !(k == 0 && frontmost));
+        }
+      });
 }
 
 void AppleScriptBridge::currentTabAsync(Browser browser, std::function<void(CurrentTab)> completion) {
   if (!isRunning(browser)) return;
-  run(call(browser, "currenttab"), [completion = std::move(completion)](Lines lines) {
-    if (!lines || lines->empty()) return;
-    auto fields = splitFields(lines->front());
-    if (fields.size() < 3) return;
-    completion({fields[0], fields[1], "as:" + fields[2], position(fields)});
-  });
+  runLibrary(browser, scoped(AppleScriptTrailers::currentTab(), browser),
+             [completion = std::move(completion)](Lines lines) {
+               if (!lines || lines->empty()) return;
+               auto fields = splitFields(lines->front());
+               if (fields.size() < 3) return;
+               completion({fields[0], fields[1], "as:" + fields[2], position(fields)});
+             });
 }
 
 void AppleScriptBridge::liveTabKeysAsync(Browser browser, std::function<void(Lines)> completion) {
-  platform::ScriptCall c = call(browser, "livetabs");
-  c.library = ScriptLibrary::standalone;
-  run(std::move(c), std::move(completion));
+  run(AppleScriptTrailers::liveTabs(browsers::appleScriptName(browser), browser == Browser::terminal), "",
+      std::move(completion));
 }
 
 void AppleScriptBridge::frontTabsAsync(std::function<void(std::vector<FrontTab>)> completion) {
@@ -122,22 +125,25 @@ void AppleScriptBridge::frontTabsAsync(std::function<void(std::vector<FrontTab>)
     completion({});
     return;
   }
-  run(call(Browser::safari, "fronttabs"), [completion = std::move(completion)](Lines lines) {
-    std::vector<FrontTab> tabs;
-    if (lines)
-      for (const auto& line : *lines) {
-        auto fields = splitFields(line);
-        if (fields.size() < 4) continue;
-        int position = 0, count = 0;
-        auto p = std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), position);
-        auto c = std::from_chars(fields[3].data(), fields[3].data() + fields[3].size(), count);
-        if (p.ec != std::errc() || p.ptr != fields[2].data() + fields[2].size() || c.ec != std::errc() ||
-            c.ptr != fields[3].data() + fields[3].size())
-          continue;
-        tabs.push_back({fields[0], fields[1], position, count});
-      }
-    completion(std::move(tabs));
-  });
+  runLibrary(Browser::safari, scoped(AppleScriptTrailers::frontTabs(), Browser::safari),
+             [completion = std::move(completion)](Lines lines) {
+               completion(lines ? frontTabs(*lines) : std::vector<FrontTab>{});
+             });
+}
+
+std::vector<AppleScriptBridge::FrontTab> AppleScriptBridge::frontTabs(const std::vector<std::string>& lines) {
+  auto number = [](const std::string& text, int& value) {
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+  };
+  std::vector<FrontTab> tabs;
+  for (const auto& line : lines) {
+    auto fields = splitFields(line);
+    int position = 0, count = 0;
+    if (fields.size() < 4 || !number(fields[2], position) || !number(fields[3], count)) continue;
+    tabs.push_back({std::move(fields[0]), std::move(fields[1]), position, count});
+  }
+  return tabs;
 }
 
 void AppleScriptBridge::scriptedWindowNamesAsync(Browser browser,
@@ -156,16 +162,17 @@ void AppleScriptBridge::scriptedWindowNamesAsync(Browser browser,
     return;
   }
   windowNamesInFlight_.insert(browser);
-  run(call(browser, "windownames"), [this, browser, completion = std::move(completion)](Lines lines) {
-    windowNamesInFlight_.erase(browser);
-    if (lines) {
-      windowNames_[browser] = {*lines, services_.loop->uptime()};
-      completion(lines, true);
-      return;
-    }
-    auto it = windowNames_.find(browser);
-    completion(it != windowNames_.end() ? Lines(it->second.names) : std::nullopt, false);
-  });
+  runLibrary(browser, AppleScriptTrailers::windowNames(),
+             [this, browser, completion = std::move(completion)](Lines lines) {
+               windowNamesInFlight_.erase(browser);
+               if (lines) {
+                 windowNames_[browser] = {*lines, services_.loop->uptime()};
+                 completion(lines, true);
+                 return;
+               }
+               auto it = windowNames_.find(browser);
+               completion(it != windowNames_.end() ? Lines(it->second.names) : std::nullopt, false);
+             });
 }
 
 std::vector<std::string> AppleScriptBridge::cachedScriptedWindowNames(Browser browser) const {
@@ -181,24 +188,43 @@ void AppleScriptBridge::resolve(const SwitchableItem& item, const std::string& h
   }
   const Browser browser = *item.browser;
   const std::int64_t index = item.tabIndex ? *item.tabIndex + 1 : 0;
-  auto c = call(browser, handler,
-                {std::to_string(index), item.url.value_or(""), item.title, item.isPrivate ? "true" : "false"});
-  run(std::move(c), [this, browser, handler, id = item.id, index, url = item.url,
-                     completion = std::move(completion)](Lines lines) {
-    if (lines && !lines->empty() && lines->front() == "true") {
-      completion(true);
-      return;
-    }
-    const std::string name(browsers::rawValue(browser));
-    if (lines) {
-      services_.log->log(handler + " " + name + ": no match for " + id + " (index=" + std::to_string(index) +
-                         " url=" + (url ? utf8::prefix(*url, 60) : std::string("-")) + ")");
-      services_.mru->noteUnresolvableTab(id, browser);
-    } else {
-      services_.log->log(handler + " " + name + ": script failed or timed out for " + id);
-    }
-    completion(false);
-  });
+  const std::string url = item.url.value_or("");
+  auto finish = [this, browser, handler, id = item.id, index, itemURL = item.url,
+                 completion = std::move(completion)](Lines lines) {
+    finishResolve(browser, handler, id, index, itemURL, lines, completion);
+  };
+  SafariScriptHost* host = services_.safariHost;
+  if (browser == Browser::safari && host && !host->isUnusable() && !host->isBusy()) {
+    std::vector<std::string> titles;
+    if (auto safari = services_.runningApps->first(std::string(browsers::bundleID(browser))))
+      titles = services_.ax->allWindowTitles(safari->pid);
+    host->resolve(handler, titles, index, url, item.title, item.isPrivate,
+                  [watch = alive_.watch(), finish = std::move(finish)](Lines lines) {
+                    if (!watch.expired()) finish(lines);
+                  });
+    return;
+  }
+  runLibrary(browser,
+             scoped(AppleScriptTrailers::resolve(handler, index, url, item.title, item.isPrivate), browser),
+             std::move(finish));
+}
+
+void AppleScriptBridge::finishResolve(Browser browser, const std::string& handler, const std::string& id,
+                                      std::int64_t index, const std::optional<std::string>& url,
+                                      const Lines& lines, const std::function<void(bool)>& completion) {
+  if (lines && !lines->empty() && lines->front() == "true") {
+    completion(true);
+    return;
+  }
+  const std::string name(browsers::rawValue(browser));
+  if (lines) {
+    services_.log->log(handler + " " + name + ": no match for " + id + " (index=" + std::to_string(index) +
+                       " url=" + (url ? utf8::prefix(*url, 60) : std::string("-")) + ")");
+    services_.mru->noteUnresolvableTab(id, browser);
+  } else {
+    services_.log->log(handler + " " + name + ": script failed or timed out for " + id);
+  }
+  completion(false);
 }
 
 }  // namespace velvix

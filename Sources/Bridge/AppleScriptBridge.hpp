@@ -1,8 +1,11 @@
 #pragma once
 // The Apple Events fallback for tabs: reads and switches the tabs of Chromium-family browsers,
 // Safari and Terminal where no extension reports them (and always switches and closes Safari's).
-// Every operation runs a script through the script runner and answers on the main loop.
+// Every operation assembles a script from a library and a trailer, runs it through the script
+// runner (Safari's switch and close through the in-process host while it is usable) and answers
+// on the main loop.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -39,15 +42,17 @@ class AppleScriptBridge {
     int tabCount;
   };
 
-  AppleScriptBridge(Services& services, platform::ScriptRunner& runner) : services_(services), runner_(runner) {}
+  AppleScriptBridge(Services& services, platform::ScriptRunner& runner)
+      : services_(services), runner_(runner) {}
 
   // Fills the inventory with the tabs open now (Safari: 40 s later, unless its extension reports).
   void seed(Browser browser);
   void currentTabAsync(Browser browser, std::function<void(CurrentTab)> completion);
-  void liveTabKeysAsync(Browser browser, std::function<void(std::optional<std::vector<std::string>>)> completion);
+  void liveTabKeysAsync(Browser browser,
+                        std::function<void(std::optional<std::vector<std::string>>)> completion);
   void frontTabsAsync(std::function<void(std::vector<FrontTab>)> completion);
-  void scriptedWindowNamesAsync(Browser browser,
-                                std::function<void(std::optional<std::vector<std::string>>, bool fresh)> completion);
+  void scriptedWindowNamesAsync(
+      Browser browser, std::function<void(std::optional<std::vector<std::string>>, bool fresh)> completion);
   std::vector<std::string> cachedScriptedWindowNames(Browser browser) const;
   // Switches to ("resolvetab") or closes ("closetab") the tab of the item; true on success.
   void resolve(const SwitchableItem& item, const std::string& handler, std::function<void(bool)> completion);
@@ -55,10 +60,23 @@ class AppleScriptBridge {
   // The 1-based position in a record's fourth field, when it is one.
   static std::optional<int> position(const std::vector<std::string>& fields);
   static std::vector<std::string> splitFields(const std::string& line);
+  // The records of a front-tabs answer with numbers in their position and tab-count fields.
+  static std::vector<FrontTab> frontTabs(const std::vector<std::string>& lines);
+
+  // Runs the library with the trailer (none: the source alone); the completion gets the output
+  // lines on the main loop, or nothing when the script failed or was killed (logged).
+  void run(const std::string& source, const std::string& trailer,
+           std::function<void(std::optional<std::vector<std::string>>)> completion);
+  // The trailer, preceded for Safari by the statement with its windows' Accessibility titles.
+  std::string scoped(const std::string& trailer, Browser browser) const;
 
  private:
-  platform::ScriptCall call(Browser browser, std::string handler, std::vector<std::string> arguments = {});
-  void run(platform::ScriptCall call, std::function<void(std::optional<std::vector<std::string>>)> completion);
+  void runLibrary(Browser browser, const std::string& trailer,
+                  std::function<void(std::optional<std::vector<std::string>>)> completion);
+  void finishResolve(Browser browser, const std::string& handler, const std::string& id, std::int64_t index,
+                     const std::optional<std::string>& url,
+                     const std::optional<std::vector<std::string>>& lines,
+                     const std::function<void(bool)>& completion);
   void seedNow(Browser browser);
   bool isRunning(Browser browser) const;
 

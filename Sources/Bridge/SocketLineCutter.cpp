@@ -1,5 +1,7 @@
 #include "Bridge/SocketLineCutter.hpp"
 
+#include <cstring>
+
 #include "Support/Utf8.hpp"
 
 namespace velvix {
@@ -24,7 +26,10 @@ bool isTrimmed(char32_t c) {
 
 bool SocketLineCutter::append(const char* data, std::size_t size) {
   buffer_.append(data, size);
-  return buffer_.pendingBytes() <= kMaxPendingBytes;
+  const void* lastFeed = size > 0 ? ::memrchr(data, '\n', size) : nullptr;
+  unfinishedBytes_ = lastFeed ? static_cast<std::size_t>(data + size - static_cast<const char*>(lastFeed) - 1)
+                              : unfinishedBytes_ + size;
+  return unfinishedBytes_ <= kMaxPendingBytes;
 }
 
 std::optional<std::string> SocketLineCutter::nextLine() {

@@ -16,8 +16,9 @@ class SocketLineCutter {
   // More than this many bytes without a line feed closes the connection (exactly this is fine).
   static constexpr std::size_t kMaxPendingBytes = 4 * 1024 * 1024;
 
-  // False when the bytes held now pass the cap; the connection must then be closed. The test
-  // comes before any line is cut, so one oversized read fails even when it carries line feeds.
+  // False when the bytes after the last line feed pass the cap: the connection must be closed
+  // once the complete lines before them are delivered. Complete lines never count, so any line of
+  // up to the cap plus its line feed gets through, however the reads cut it.
   bool append(const char* data, std::size_t size);
   // The next line to deliver. Lines that are not UTF-8, or blank once trimmed, are skipped.
   std::optional<std::string> nextLine();
@@ -28,6 +29,7 @@ class SocketLineCutter {
 
  private:
   LineBuffer buffer_;
+  std::size_t unfinishedBytes_ = 0;  // bytes after the last line feed seen
 };
 
 }  // namespace velvix

@@ -77,9 +77,19 @@ bool UnixSocketServer::Client::sendLine(std::string_view line) {
 
 struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
   using Clock = std::chrono::steady_clock;
+  // Lines of one connection on their way to the main loop. The I/O thread counts them up, the
+  // main loop down; `paused` is set by the I/O thread before it stops reading, and whoever clears
+  // it wakes the thread, so a connection is never left paused with an empty backlog.
+  struct Backlog {
+    std::atomic<std::size_t> lines{0};
+    std::atomic<std::size_t> bytes{0};
+    std::atomic<bool> paused{false};
+    bool isFull() const { return lines.load() >= kMaxQueuedLines || bytes.load() >= kMaxQueuedBytes; }
+  };
   struct Connection {
     std::shared_ptr<Client> client;
     SocketLineCutter lines;
+    std::shared_ptr<Backlog> backlog = std::make_shared<Backlog>();
     bool closed = false;
   };
 
@@ -89,6 +99,8 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
   void acceptOne();
   void readOnce(Connection& connection);
   void close(Connection& connection);
+  bool isPaused(Connection& connection);
+  void wake();
 
   UnixSocketServer& owner;
   platform::MainLoop& loop;
@@ -96,6 +108,7 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
   int wakeFD = -1;
   std::thread thread;
   std::atomic<std::uint64_t> failedAccepts{0};
+  std::atomic<bool> stopping{false};
   // The I/O thread's own state.
   std::vector<std::unique_ptr<Connection>> connections;
   std::uint64_t nextNumber = 1;
@@ -116,19 +129,29 @@ void UnixSocketServer::Impl::run() {
       const double wait = std::chrono::duration<double, std::milli>(acceptResumes - now).count();
       timeout = static_cast<int>(std::ceil(wait));
     }
+    // A paused connection is left out of the poll entirely (a hang-up would keep waking it);
+    // the main loop wakes the thread once it has caught up.
     const std::size_t firstClient = fds.size();
-    for (const auto& connection : connections) fds.push_back({connection->client->fd_, POLLIN, 0});
+    std::vector<Connection*> polled;
+    for (const auto& connection : connections) {
+      if (isPaused(*connection)) continue;
+      fds.push_back({connection->client->fd_, POLLIN, 0});
+      polled.push_back(connection.get());
+    }
 
     if (::poll(fds.data(), fds.size(), timeout) < 0) {
       if (errno != EINTR) ::poll(nullptr, 0, static_cast<int>(kAcceptPause * 1000));  // out of memory: rest
       continue;
     }
-    if (fds[0].revents != 0) return;  // the server is going away
+    if (fds[0].revents != 0) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] auto drained = ::read(wakeFD, &count, sizeof(count));
+      if (stopping.load()) return;  // the server is going away
+    }
 
     // Reads first, so connections that closed no longer count against the limit.
-    const std::size_t count = connections.size();
-    for (std::size_t i = 0; i < count; ++i)
-      if (fds[firstClient + i].revents != 0) readOnce(*connections[i]);
+    for (std::size_t i = 0; i < polled.size(); ++i)
+      if (fds[firstClient + i].revents != 0) readOnce(*polled[i]);
     std::erase_if(connections, [](const auto& connection) { return connection->closed; });
 
     if (accepting && fds[1].revents != 0) acceptOne();
@@ -162,20 +185,45 @@ void UnixSocketServer::Impl::acceptOne() {
   connections.push_back(std::move(connection));
 }
 
+bool UnixSocketServer::Impl::isPaused(Connection& connection) {
+  Backlog& backlog = *connection.backlog;
+  if (!backlog.isFull()) return false;
+  backlog.paused = true;
+  // The main loop may have caught up between the test and the flag: look again.
+  if (backlog.isFull()) return true;
+  backlog.paused = false;
+  return false;
+}
+
+void UnixSocketServer::Impl::wake() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] auto ignored = ::write(wakeFD, &one, sizeof(one));
+}
+
 void UnixSocketServer::Impl::readOnce(Connection& connection) {
   char chunk[kReadChunk];
   const ssize_t got = ::read(connection.client->fd_, chunk, sizeof(chunk));
   if (got < 0 && errno == EINTR) return;  // still readable: poll reports it again
-  if (got <= 0 || !connection.lines.append(chunk, static_cast<std::size_t>(got))) {
+  if (got <= 0) {
     close(connection);
     return;
   }
+  // The complete lines are delivered even when what follows them passes the cap.
+  const bool withinCap = connection.lines.append(chunk, static_cast<std::size_t>(got));
   while (auto line = connection.lines.nextLine()) {
-    loop.post([weak = weak_from_this(), client = connection.client, text = std::move(*line)] {
+    const std::size_t size = line->size();
+    connection.backlog->lines.fetch_add(1);
+    connection.backlog->bytes.fetch_add(size);
+    loop.post([weak = weak_from_this(), client = connection.client, backlog = connection.backlog,
+               text = std::move(*line)] {
       auto self = weak.lock();
       if (self && self->owner.onLine) self->owner.onLine(client, text);
+      backlog->lines.fetch_sub(1);
+      backlog->bytes.fetch_sub(text.size());
+      if (self && !backlog->isFull() && backlog->paused.exchange(false)) self->wake();
     });
   }
+  if (!withinCap) close(connection);
 }
 
 void UnixSocketServer::Impl::close(Connection& connection) {
@@ -197,8 +245,8 @@ UnixSocketServer::UnixSocketServer(std::string path, platform::MainLoop& loop)
 
 UnixSocketServer::~UnixSocketServer() {
   if (impl_->thread.joinable()) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] auto ignored = ::write(impl_->wakeFD, &one, sizeof(one));
+    impl_->stopping = true;
+    impl_->wake();
     impl_->thread.join();
   }
   for (const auto& connection : impl_->connections) {
@@ -207,6 +255,7 @@ UnixSocketServer::~UnixSocketServer() {
   }
   if (impl_->listenFD >= 0) ::close(impl_->listenFD);
   if (impl_->wakeFD >= 0) ::close(impl_->wakeFD);
+  impl_->wakeFD = -1;  // a line handled after this finds no thread to wake
 }
 
 std::optional<std::string> UnixSocketServer::start() {

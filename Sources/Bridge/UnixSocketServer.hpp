@@ -39,6 +39,12 @@ class UnixSocketServer {
   // How long accepting rests after an accept failed for want of descriptors or memory, so a
   // persistent shortage costs a few attempts a second instead of a spinning thread.
   static constexpr double kAcceptPause = 0.2;
+  // Lines of one connection handed to the main loop and not yet handled. Past either bound the
+  // connection is not read until the main loop catches up, so a client that floods the socket
+  // holds neither unbounded memory nor the other clients' lines back (the kernel's buffer then
+  // pushes back on it).
+  static constexpr std::size_t kMaxQueuedLines = 256;
+  static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
 
   // One accepted connection. Compared by identity; stays valid while anyone holds it.
   class Client {

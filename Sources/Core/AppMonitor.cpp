@@ -230,9 +230,12 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
         }
         privateBrowserWindows_.erase(app.pid);
         auto aux = AXWindowBridge::auxWindowTitle(titles, app.localizedName, *names);
-        if (aux && fresh) {
-          services_.mru->touchScriptedTab(Browser::safari, MRUManager::kAuxPlaceholderURL, *aux, "aux", std::nullopt,
-                                          date, false);
+        if (aux) {
+          // A window without tabs (Settings) is in front: the browsing tab behind it is not in use.
+          // Names that are not fresh cannot tell that window apart, so nothing is recorded then.
+          if (fresh)
+            services_.mru->touchScriptedTab(Browser::safari, MRUManager::kAuxPlaceholderURL, *aux, "aux",
+                                            std::nullopt, date, false);
           return;
         }
         if (!aux && !titles.empty()) {

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <set>
 
+#include "Bridge/BrowserBridge.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/Utf8.hpp"
 
@@ -32,6 +34,29 @@ SwitchableItem MRUManager::extensionTabEntry(Browser browser, const std::optiona
   return item;
 }
 
+void MRUManager::noteClosedTab(const std::string& id) {
+  const double at = services_.loop->uptime();
+  std::erase_if(recentlyClosedTabs_, [&](const auto& e) { return at - e.second >= kReportOutranksSyncFor; });
+  recentlyClosedTabs_[id] = at;
+}
+
+bool MRUManager::closedLately(const std::string& id) const {
+  auto it = recentlyClosedTabs_.find(id);
+  return it != recentlyClosedTabs_.end() && services_.loop->uptime() - it->second < kReportOutranksSyncFor;
+}
+
+std::optional<std::string> MRUManager::activatedLately(Browser browser) const {
+  auto it = recentFocusedActivation_.find(browser);
+  if (it == recentFocusedActivation_.end() ||
+      services_.loop->uptime() - it->second.at >= kReportOutranksSyncFor)
+    return std::nullopt;
+  return it->second.id;
+}
+
+bool MRUManager::sessionIsConnected(Browser browser, const std::optional<std::string>& session) const {
+  return services_.bridge && services_.bridge->client(browser, session) != nullptr;
+}
+
 bool MRUManager::includesPrivateTabs() const {
   return services_.preferences->includePrivateTabs.get();
 }
@@ -45,14 +70,19 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
   }
   const auto prior = adoptPriorSessions(browser, session, pack);
 
-  // The same page known through Apple Events, or under another session, is this tab. Such an
+  // The same page known through Apple Events, or under a session whose reporter is gone, is this
+  // tab. A session that is still connected (another live profile) has the page open itself. Such an
   // entry is rare: the removal pass runs only when there is one.
   auto sameTab = [&](const SwitchableItem& e) {
     if (e.kind != ItemKind::tab || e.browser != browser || e.id == id || e.url != pack.url) return false;
-    return e.source == TabSource::appleScript || (e.source == TabSource::webExtension && e.session != session);
+    return e.source == TabSource::appleScript ||
+           (e.source == TabSource::webExtension && e.session != session && !sessionIsConnected(browser, e.session));
   };
   if (isIdentifyingURL(pack.url) && std::any_of(items.begin(), items.end(), sameTab)) removeWhere(sameTab);
-  if (inFocusedWindow) focusedTabID[browser] = id;
+  if (inFocusedWindow) {
+    focusedTabID[browser] = id;
+    recentFocusedActivation_[browser] = {id, services_.loop->uptime()};
+  }
 
   const double date = now();
   auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
@@ -87,6 +117,7 @@ void MRUManager::tabUpdated(Browser browser, const std::optional<std::string>& s
 
 void MRUManager::tabRemoved(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
   const std::string id = tabItemID(browser, session, tabID);
+  noteClosedTab(id);
   if (std::any_of(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; })) {
     removeWhere([&](const SwitchableItem& e) { return e.id == id; });
     return;
@@ -109,10 +140,8 @@ void MRUManager::tabReplaced(Browser browser, const std::optional<std::string>& 
   // Taken out without its picture, which moves to the new id below.
   const SwitchableItem old = *it;
   items.erase(it);
-  if (newID != oldID)
-    removeWhere([&](const SwitchableItem& e) { return e.id == newID; });
-  else
-    std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID; });
+  // Entries only: a picture the new id already has stays if it is the newer one (rekey below).
+  std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID; });
 
   SwitchableItem item = extensionTabEntry(browser, session, pack);
   item.favIconURL = pack.favIconURL ? pack.favIconURL : old.favIconURL;
@@ -165,11 +194,10 @@ std::optional<MRUManager::PriorSessions> MRUManager::adoptPriorSessions(
   }
   const std::string newID = tabItemID(Browser::safari, session, pack.tabID);
   const std::size_t count = candidates.size();
-  // The new id keeps a picture it already has; otherwise the old session's picture moves over.
+  // Each old picture moves over unless the new id already holds a newer one.
   if (services_.thumbnails)
     for (const auto& id : ids)
-      if (id != newID && services_.thumbnails->contains(id) && !services_.thumbnails->contains(newID))
-        services_.thumbnails->rekey(id, newID);
+      if (id != newID) services_.thumbnails->rekey(id, newID);
   // Entries of the reporting session stay, also one that already carries the new id.
   auto merged = [&](const SwitchableItem& e) { return ids.contains(e.id) && e.session != session; };
   std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID && merged(e); });

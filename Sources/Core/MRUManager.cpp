@@ -140,7 +140,20 @@ void MRUManager::enforceCaps() {
 void MRUManager::applyPreferences() {
   if (!services_.preferences->includePrivateTabs.get())
     removeWhere([](const SwitchableItem& e) { return e.isPrivate; });
+  hideExcludedWindowTitles();
   enforceCaps();
+}
+
+// The window titles of excluded applications are never shown: a window entry of an application
+// that has just been excluded takes its application's name at once, not at its next bump.
+void MRUManager::hideExcludedWindowTitles() {
+  for (auto& e : items) {
+    if (e.kind != ItemKind::app || !e.windowNumber || !isExcluded(e.bundleID)) continue;
+    std::optional<std::string> name;
+    if (e.pid)
+      if (auto app = services_.workspace->application(*e.pid)) name = app->localizedName;
+    e.title = name && !name->empty() ? *name : e.bundleID;
+  }
 }
 
 // Time asleep adds to no entry's age: every date moves forward by the slept interval.

@@ -36,6 +36,9 @@ class MRUManager {
   static constexpr double kVerificationInterval = 1.5;
   // The tab entry that stands for a browser's focused window that is not a tab window.
   static constexpr const char* kAuxPlaceholderURL = "velvix-aux://focused";
+  // A full sync may have been taken before the single-tab reports that arrived just ahead of it:
+  // for this long a reported close or focused activation outranks what a sync says.
+  static constexpr double kReportOutranksSyncFor = 2.0;
 
   explicit MRUManager(Services& services);
   MRUManager(const MRUManager&) = delete;
@@ -156,10 +159,13 @@ class MRUManager {
   static SwitchableItem extensionTabEntry(Browser browser, const std::optional<std::string>& session,
                                           const TabPack& pack);
   bool includesPrivateTabs() const;
+  // A reporter of the browser is connected under exactly this session.
+  bool sessionIsConnected(Browser browser, const std::optional<std::string>& session) const;
 
  private:
   void creditSleepTime();
   void applyPreferences();
+  void hideExcludedWindowTitles();
   void seedMinimizedWindows(double& offset);
   std::optional<std::string> windowTitle(const WindowList::Info& info, const platform::RunningApplication& app,
                                          const std::map<std::int64_t, std::string>& axTitles) const;
@@ -173,6 +179,19 @@ class MRUManager {
   // The id of the entry first in the recency order, if any.
   std::optional<std::string> newestID() const;
   double now() const;
+
+  // Tab closes and focused activations reported lately (monotonic clock), which a full sync
+  // arriving just after them must not undo.
+  struct ReportedActivation {
+    std::string id;
+    double at = 0;
+  };
+  std::map<std::string, double> recentlyClosedTabs_;
+  std::map<Browser, ReportedActivation> recentFocusedActivation_;
+  void noteClosedTab(const std::string& id);
+  bool closedLately(const std::string& id) const;
+  // The tab the user activated lately in the browser's focused window, if any.
+  std::optional<std::string> activatedLately(Browser browser) const;
 
   Services& services_;
   // A tab entry changed window (or session) since the caps were last applied: a window may hold

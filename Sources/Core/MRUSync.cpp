@@ -10,6 +10,7 @@
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/LogText.hpp"
 #include "Support/Utf8.hpp"
@@ -74,13 +75,18 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     const TabPack& chosen = chosenTab(*window);
     if (chosen.isPrivate && !includesPrivateTabs()) continue;
     const std::string id = tabItemID(browser, session, chosen.tabID);
-    if (window->focused) focusedTabID[browser] = id;
+    // A tab closed just before the sync arrived stays closed; a tab the user left just before it
+    // is not brought back to the front, nor made the focused tab again.
+    if (closedLately(id)) continue;
+    const auto reported = activatedLately(browser);
+    const bool focused = window->focused && (!reported || *reported == id);
+    if (focused) focusedTabID[browser] = id;
     const double stamp = date - offset;
     offset += 0.5;
 
     auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
     if (it != items.end()) {
-      if (window->focused) {
+      if (focused) {
         it->lastActivatedAt = std::max(it->lastActivatedAt, stamp);
         it->seeded = false;
       }
@@ -88,7 +94,7 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     }
     const auto prior = adoptPriorSessions(browser, session, chosen);
     double activated = prior ? prior->date : stamp;
-    bool seeded = window->focused ? false : (prior ? prior->seeded : true);
+    bool seeded = focused ? false : (prior ? prior->seeded : true);
     auto scripted = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) {
       return e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::appleScript &&
              e.url == chosen.url;

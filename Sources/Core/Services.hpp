@@ -21,6 +21,7 @@ class Privacy;
 class Application;
 class Launcher;
 class ScriptRunner;
+class InProcessScripts;
 class Screens;
 class ScreenCapture;
 class SecureInput;
@@ -34,9 +35,15 @@ class BackgroundTimers;
 class AppResources;
 class Quarantine;
 class ScreenPlacement;
+class DesktopPicture;
 class AccessibilityDisplay;
+class Pasteboard;
+class KeyboardLayout;
+class URLOpener;
 class HttpClient;
 class ImageDecoder;
+class InstanceLock;
+class Updater;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -53,8 +60,13 @@ class SettingsWindowController;
 class TerminalEditingKeys;
 class TerminalMouseSelection;
 class AppleScriptBridge;
+class SafariScriptHost;
 class BrowserBridge;
 class ChromeHostInstaller;
+class TerminalIntegrationInstaller;
+class VSCodeExtensionInstaller;
+class VSCodeKeybindingsInstaller;
+class ChromeSetupPresenter;
 class DebugLog;
 class HealthMonitor;
 class MRUManager;
@@ -82,6 +94,7 @@ struct Services {
   platform::Application* application = nullptr;
   platform::Launcher* launcher = nullptr;
   platform::ScriptRunner* scriptRunner = nullptr;
+  platform::InProcessScripts* inProcessScripts = nullptr;
   platform::BundleReader* bundles = nullptr;
   platform::Screens* screens = nullptr;
   platform::ScreenCapture* screenCapture = nullptr;
@@ -96,6 +109,7 @@ struct Services {
   platform::AppResources* resources = nullptr;  // what the application carries with it
   platform::Quarantine* quarantine = nullptr;
   platform::ScreenPlacement* placement = nullptr;  // where simulated panels appear on the display
+  platform::DesktopPicture* desktopPicture = nullptr;  // what lies beneath a glass panel
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
@@ -109,6 +123,7 @@ struct Services {
   MRUManager* mru = nullptr;
   PermissionsService* permissions = nullptr;
   AppleScriptBridge* scripts = nullptr;
+  SafariScriptHost* safariHost = nullptr;
   AppIcon* appIcons = nullptr;
   MicMute* micMute = nullptr;
   UpdateChecker* updater = nullptr;
@@ -132,8 +147,22 @@ struct Services {
   platform::AccessibilityDisplay* accessibilityDisplay = nullptr;
   platform::HttpClient* http = nullptr;
   platform::ImageDecoder* imageDecoder = nullptr;
+  // The real program's one-copy-per-home lock; absent in worlds that run no real process.
+  platform::InstanceLock* instanceLock = nullptr;
   BadgeStore* badges = nullptr;
   FaviconStore* favicons = nullptr;
+
+  // What the application installs into the user's own files, and the update framework.
+  platform::Updater* updaterFramework = nullptr;
+  TerminalIntegrationInstaller* terminalIntegration = nullptr;
+  VSCodeKeybindingsInstaller* vscodeKeybindings = nullptr;
+  VSCodeExtensionInstaller* vscodeExtension = nullptr;
+  // Setting up the browser extension: the clipboard, the keyboard layout, opening addresses, and
+  // the one automatic set-up with its card.
+  platform::Pasteboard* pasteboard = nullptr;
+  platform::KeyboardLayout* keyboardLayout = nullptr;
+  platform::URLOpener* urlOpener = nullptr;
+  ChromeSetupPresenter* chromeSetup = nullptr;
 };
 
 }  // namespace velvix

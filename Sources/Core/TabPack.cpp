@@ -15,7 +15,8 @@ std::optional<TabPack> TabPack::fromJSON(const nlohmann::json& tab) {
   TabPack pack;
   pack.tabID = *tabID;
   pack.windowID = *windowID;
-  pack.tabIndex = wholeNumber(tab, "index").value_or(-1);
+  const auto index = wholeNumber(tab, "index");
+  pack.tabIndex = index && *index >= 0 && *index <= kMaxTabIndex ? *index : -1;
   pack.title = text(tab, "title").value_or("");
   pack.url = text(tab, "url").value_or("");
   pack.favIconURL = text(tab, "favIconUrl");

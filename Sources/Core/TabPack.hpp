@@ -12,6 +12,10 @@
 namespace velvix {
 
 struct TabPack {
+  // Indices past any real window's tabs (or below 0) are read as unknown (-1), so the arithmetic
+  // done on an index later (a position is the index plus one, a neighbour's index) cannot overflow.
+  static constexpr std::int64_t kMaxTabIndex = 1'000'000;
+
   std::int64_t tabID = 0;
   std::int64_t windowID = 0;
   std::int64_t tabIndex = -1;

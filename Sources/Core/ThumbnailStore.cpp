@@ -194,10 +194,18 @@ void ThumbnailStore::captureWindow(std::int64_t number, Pid pid, std::vector<std
       failures_.erase(primary);
       // Exclusions may have changed while the capture ran: a picture of an application that is
       // excluded now must never be stored.
-      if (!std::any_of(keys.begin(), keys.end(), [&](const std::string& key) { return isExcludedKey(key); }))
-        store(result->image, result->title, keys);
+      // An entry that left the inventory while its picture was taken gets none: it would be an
+      // orphan nobody removes.
+      std::vector<std::string> wanted;
+      for (const auto& key : keys)
+        if (!removedWhileCapturing_.contains(key)) wanted.push_back(key);
+      if (!wanted.empty() &&
+          !std::any_of(keys.begin(), keys.end(), [&](const std::string& key) { return isExcludedKey(key); }))
+        store(result->image, result->title, wanted);
     }
     inFlight_.erase(primary);
+    for (const auto& key : keys) removedWhileCapturing_.erase(key);
+    if (inFlight_.empty()) removedWhileCapturing_.clear();
     if (completion) completion();
   });
 }
@@ -286,6 +294,11 @@ void ThumbnailStore::evictOverLimits(double storedAt) {
     if (--keys == 0) bytes -= size;
     images.erase(it);
   }
+}
+
+void ThumbnailStore::remove(const std::string& id) {
+  images.erase(id);
+  if (!inFlight_.empty()) removedWhileCapturing_.insert(id);
 }
 
 void ThumbnailStore::rekey(const std::string& from, const std::string& to) {

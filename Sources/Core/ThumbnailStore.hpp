@@ -62,7 +62,8 @@ class ThumbnailStore {
   std::map<std::int64_t, double> heldUntil;
 
   bool contains(const std::string& id) const { return images.contains(id); }
-  void remove(const std::string& id) { images.erase(id); }
+  // Also keeps a capture under way from storing a picture for the id.
+  void remove(const std::string& id);
   // Moves a picture to a new id; a newer picture already there wins.
   void rekey(const std::string& from, const std::string& to);
 
@@ -111,6 +112,8 @@ class ThumbnailStore {
 
   Services& services_;
   std::set<std::string> inFlight_;
+  // Ids removed while some capture was under way.
+  std::set<std::string> removedWhileCapturing_;
   std::map<std::string, double> attempts_;
   std::map<std::string, int> failures_;
   std::vector<std::string> knownExclusions_;

@@ -1,9 +1,12 @@
 #include "Input/SystemSwitcherShortcut.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
@@ -20,13 +23,22 @@ using Enabler = void (*)();
 std::atomic<bool> gDisabledByUs{false};
 std::atomic<Enabler> gEnabler{nullptr};
 std::atomic<bool> gHandlersInstalled{false};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<Enabler>::is_always_lock_free);
+std::atomic<int> gQuitRequestFD{-1};
+std::atomic<bool> gQuitRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<Enabler>::is_always_lock_free &&
+              std::atomic<int>::is_always_lock_free);
 
-constexpr int kSignals[] = {SIGTERM, SIGINT,  SIGHUP,  SIGQUIT, SIGABRT,
-                            SIGILL,  SIGTRAP, SIGSEGV, SIGBUS,  SIGFPE};
+// Crash signals, termination signals, and every other signal whose default action ends the
+// process: any of them would otherwise leave the system without its Command-Tab.
+constexpr int kSignals[] = {SIGTERM, SIGINT,    SIGHUP,  SIGQUIT, SIGABRT, SIGILL,  SIGTRAP,
+                            SIGSEGV, SIGBUS,    SIGFPE,  SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
+                            SIGPROF, SIGXCPU,   SIGXFSZ, SIGSYS};
+
+// Room for the handler after a stack overflow; static, so nothing is allocated in the handler.
+alignas(16) char gAlternateStack[64 * 1024];
 
 // Gives the system its switcher back, then lets the signal do what it would have done.
-extern "C" void restoreAndReraise(int signal) {
+void restoreAndReraise(int signal) {
   if (gDisabledByUs.exchange(false)) {
     if (Enabler enable = gEnabler.load()) enable();
   }
@@ -37,7 +49,43 @@ extern "C" void restoreAndReraise(int signal) {
   ::raise(signal);
 }
 
+extern "C" void onSignal(int signal) {
+  if (signal == SIGINT || signal == SIGTERM) {
+    const int fd = gQuitRequestFD.load();
+    if (fd >= 0 && !gQuitRequested.exchange(true)) {
+      const int saved = errno;
+      const unsigned char byte = static_cast<unsigned char>(signal);
+      [[maybe_unused]] auto written = ::write(fd, &byte, 1);
+      errno = saved;
+      return;
+    }
+  }
+  restoreAndReraise(signal);
+}
+
 }  // namespace
+
+void SystemSwitcherShortcut::installSignalHandlers() {
+  if (gHandlersInstalled.exchange(true)) return;
+  stack_t alternate{};
+  alternate.ss_sp = gAlternateStack;
+  alternate.ss_size = sizeof(gAlternateStack);
+  ::sigaltstack(&alternate, nullptr);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  action.sa_flags = SA_ONSTACK;
+  ::sigemptyset(&action.sa_mask);
+  for (int signal : kSignals) ::sigaction(signal, &action, nullptr);
+}
+
+void SystemSwitcherShortcut::routeQuitSignalsTo(int fd) {
+  installSignalHandlers();
+  gQuitRequestFD = fd;
+}
+
+void SystemSwitcherShortcut::giveBackAndReraise(int signal) {
+  restoreAndReraise(signal);
+}
 
 SystemSwitcherShortcut::SystemSwitcherShortcut(Services& services) : services_(services) {}
 
@@ -50,18 +98,10 @@ bool SystemSwitcherShortcut::isSystemSwitcherOn() const {
          services_.symbolicHotKeys->isEnabled(SymbolicHotKeys::kCommandShiftTab);
 }
 
-void SystemSwitcherShortcut::installSignalHandlersOnce() {
-  if (gHandlersInstalled.exchange(true)) return;
-  struct sigaction action {};
-  action.sa_handler = restoreAndReraise;
-  ::sigemptyset(&action.sa_mask);
-  for (int signal : kSignals) ::sigaction(signal, &action, nullptr);
-}
-
 void SystemSwitcherShortcut::set(bool owned) {
   SymbolicHotKeys& keys = *services_.symbolicHotKeys;
   gEnabler = keys.signalSafeEnabler();
-  installSignalHandlersOnce();
+  installSignalHandlers();
   const bool disabledByUs = gDisabledByUs.load();
   if (!owned && settled_ && !disabledByUs) return;  // the user's own setting stays as it is
   if (owned && settled_ && disabledByUs) {

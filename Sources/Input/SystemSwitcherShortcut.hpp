@@ -24,8 +24,18 @@ class SystemSwitcherShortcut {
   // This process switched the system's chord off and has not given it back.
   static bool isDisabledByUs();
 
- private:
-  void installSignalHandlersOnce();
+  // Installs, once per process, the handlers that give the chord back when a signal ends the
+  // process: the crash signals, the termination signals and every other signal whose default
+  // action ends a process. They run on an alternate stack, so a stack overflow is handled too
+  // (for the thread that installed them, the main thread).
+  static void installSignalHandlers();
+  // From now on the first SIGINT or SIGTERM writes its number as one byte to `fd` instead, so
+  // the application can quit through its own terminate path; a second one, or any other
+  // signal, still ends the process at once. Async-signal-safe on the handler's side.
+  static void routeQuitSignalsTo(int fd);
+  // What the handler does for a signal it does not route: gives the chord back, restores the
+  // signal's default action and raises it again. For a quit that did not finish in time.
+  static void giveBackAndReraise(int signal);
 
   Services& services_;
   bool settled_ = false;

@@ -1,8 +1,8 @@
 #pragma once
 // The Accessibility interface into other applications: elements (applications, windows,
 // buttons), their attributes and actions, each message bounded by the element's messaging
-// time-out; the trust check; and the query that maps a window element to its window-server
-// number. Every call may block its thread for up to the element's time-out.
+// time-out; the trust check; the element under a point; and the query that maps a window
+// element to its window-server number. Every call may block its thread for up to the element's time-out.
 
 #include <cstdint>
 #include <string>
@@ -78,6 +78,9 @@ class Accessibility {
   virtual AXError performAction(AXElement element, const std::string& action) = 0;
   // The window-server number of a window element.
   virtual AXError windowNumber(AXElement element, std::int64_t& number) = 0;
+  // The deepest element of the application under a point (global, top-left origin), as the
+  // platform takes it: single-precision coordinates.
+  virtual AXError elementAtPosition(AXElement application, float x, float y, AXElement& element) = 0;
 };
 
 }  // namespace velvix::platform

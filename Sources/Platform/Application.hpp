@@ -2,6 +2,7 @@
 // This program's application object: its own activation and termination.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ class Application {
   virtual void closeWindow(std::int64_t window) = 0;
   virtual void miniaturize(std::int64_t window) = 0;
   virtual std::optional<std::string> windowTitle(std::int64_t window) const = 0;
+  // `handler` runs on the main loop each time the window becomes the key window (the front one of
+  // this program's windows while the program is active); an empty handler stops that.
+  virtual void setBecameKeyHandler(std::int64_t window, std::function<void()> handler) = 0;
 
   // Why the system asks the application to quit, when it does.
   enum class QuitReason { user, logOut, restart, shutDown };
@@ -35,6 +39,10 @@ class Application {
   // A modal warning alert; the index of the button the user chose.
   virtual int runAlert(const std::string& message, const std::string& informativeText,
                        const std::vector<std::string>& buttons) = 0;
+  // A floating informational alert that does not block the loop; `answer` is called on the main
+  // loop with the index of the button the user chose, and the alert goes away.
+  virtual void showAlert(const std::string& message, const std::string& informativeText,
+                         const std::vector<std::string>& buttons, std::function<void(int)> answer) = 0;
   virtual void activate(bool ignoringOtherApps) = 0;
   virtual void deactivate() = 0;
   // Starts the normal terminate path (the delegate's quit handling runs).

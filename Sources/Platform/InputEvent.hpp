@@ -3,6 +3,7 @@
 // bits and the own-event marker the system uses.
 
 #include <cstdint>
+#include <string>
 
 #include "Platform/Geometry.hpp"
 
@@ -50,6 +51,8 @@ struct InputEvent {
   std::int64_t sourceUserData = 0;
   Point location;  // global, top-left origin
   int clickCount = 1;
+  // A posted key event may carry the text it types (a whole string in one event pair).
+  std::string text;
 
   static constexpr std::uint64_t maskBit(EventType type) {
     return std::uint64_t{1} << static_cast<std::uint32_t>(type);

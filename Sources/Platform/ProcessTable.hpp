@@ -28,6 +28,9 @@ class ProcessTable {
   virtual std::optional<std::string> name(Pid pid) const = 0;
   // Every process id now in the table; empty when it cannot be listed.
   virtual std::vector<Pid> allPids() const = 0;
+  // The bundle identifier of the application whose program the process runs, where the platform
+  // knows it from the executable alone (programs installed outside any bundle); else nothing.
+  virtual std::optional<std::string> bundleIdentifier(Pid pid) const { return std::nullopt; }
 };
 
 }  // namespace velvix::platform

@@ -1,7 +1,8 @@
 #pragma once
-// Where a point of the simulated screen appears on the real display. The program's panels (the
-// HUD, the window peek) are real windows: they are centred where this says, so they appear over
-// the window that shows the simulated desktop. Without one, simulated and real coordinates agree.
+// Where a point of the simulated screen appears on the real display, and at what scale. The
+// program's panels (the HUD, the window peek) are real windows: they are centred where this says
+// and drawn at its scale, so they appear over the window that shows the simulated desktop, in
+// proportion to it. Without one, simulated and real coordinates agree.
 
 #include "Platform/Geometry.hpp"
 
@@ -11,13 +12,18 @@ class ScreenPlacement {
  public:
   virtual ~ScreenPlacement() = default;
   virtual Point toDisplay(Point simulated) const = 0;
+  // Display pixels per simulated point.
+  virtual double displayScale() const { return 1.0; }
 };
 
-// A frame of the simulated screen moved so that its centre lands where the placement says.
+// A frame of the simulated screen as it appears on the display: its centre where the placement
+// says, its size at the placement's scale.
 inline Rect placedOnDisplay(const ScreenPlacement* placement, Rect frame) {
   if (!placement) return frame;
   const Point centre = placement->toDisplay({frame.midX(), frame.midY()});
-  return {centre.x - frame.width / 2, centre.y - frame.height / 2, frame.width, frame.height};
+  const double scale = placement->displayScale();
+  const double width = frame.width * scale, height = frame.height * scale;
+  return {centre.x - width / 2, centre.y - height / 2, width, height};
 }
 
 }  // namespace velvix::platform

@@ -1,34 +1,34 @@
 #pragma once
-// Runs an Apple Events script against an application: one handler of the application's script
-// library with its arguments, answered as text lines (one record per line, fields separated by
-// tab characters). Every run is bounded by a hard time limit; a failed or killed run answers
-// nothing. Completions arrive on any thread.
+// Runs one Apple Events script as text through the system's script interpreter and hands back
+// how the run ended: its exit status (or the signal that ended it), standard output and standard
+// error. Every run is bounded by a hard time limit; reading the result is the caller's business.
+// Completions arrive on any thread, exactly once per run.
 
+#include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace velvix::platform {
 
-enum class ScriptLibrary { chromium, safari, terminal, standalone };
-
-struct ScriptCall {
-  std::string bundleID;         // the application the script talks to
-  std::string appleScriptName;  // how the script addresses it
-  ScriptLibrary library = ScriptLibrary::chromium;
-  std::string handler;  // "seedtabs", "currenttab", "livetabs", "fronttabs", "windownames", "resolvetab", "closetab"
-  std::vector<std::string> arguments;
-  // Accessibility titles of Safari's windows, front to back: they tell its private windows apart.
-  std::vector<std::string> windowTitles;
+struct ScriptOutcome {
+  enum class Ending { exited, signaled, notLaunched };
+  Ending ending = Ending::exited;
+  int status = 0;           // the exit status, or the number of the signal that ended the run
+  std::string output;       // standard output, at most kMaxOutputBytes
+  std::string errorOutput;  // standard error, at most kMaxErrorBytes
+  // The output is not all there: it went over the limit, or the run was ended at its deadline
+  // while its output was still open.
+  bool outputCut = false;
 };
 
 class ScriptRunner {
  public:
   static constexpr double kTimeLimit = 4.0;
-  using Completion = std::function<void(std::optional<std::vector<std::string>> lines)>;
+  static constexpr std::size_t kMaxOutputBytes = 4 * 1024 * 1024;
+  static constexpr std::size_t kMaxErrorBytes = 64 * 1024;
+  using Completion = std::function<void(ScriptOutcome outcome)>;
   virtual ~ScriptRunner() = default;
-  virtual void run(const ScriptCall& call, Completion completion) = 0;
+  virtual void run(const std::string& script, Completion completion) = 0;
 };
 
 }  // namespace velvix::platform

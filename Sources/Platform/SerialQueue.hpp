@@ -9,16 +9,18 @@
 #include <string>
 #include <thread>
 
+#include "Platform/TaskQueue.hpp"
+
 namespace velvix::platform {
 
-class SerialQueue {
+class SerialQueue final : public TaskQueue {
  public:
   explicit SerialQueue(std::string label);
   ~SerialQueue();
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
 
-  void async(std::function<void()> work);
+  void async(std::function<void()> work) override;
   // Blocks until everything queued before this call has run.
   void drain();
   bool isCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }

@@ -21,9 +21,14 @@ std::optional<std::int64_t> parseInteger(const std::string& text) {
 
 std::int64_t truncateDouble(double d) {
   if (!std::isfinite(d)) return 0;
-  constexpr double lo = static_cast<double>(std::numeric_limits<std::int64_t>::min());
-  constexpr double hi = static_cast<double>(std::numeric_limits<std::int64_t>::max());
-  return static_cast<std::int64_t>(std::clamp(std::trunc(d), lo, hi));
+  // Compared in floating point against limits a double holds exactly: -2^63 is the least 64-bit
+  // integer and 2^63 the first value past the greatest (which a double cannot hold), so nothing
+  // out of range ever reaches the conversion.
+  constexpr double lo = -9223372036854775808.0;
+  constexpr double pastHi = 9223372036854775808.0;
+  if (d >= pastHi) return std::numeric_limits<std::int64_t>::max();
+  if (d <= lo) return std::numeric_limits<std::int64_t>::min();
+  return static_cast<std::int64_t>(std::trunc(d));
 }
 
 }  // namespace

@@ -20,8 +20,10 @@ namespace velvix {
 namespace fs = std::filesystem;
 namespace {
 
-// The published extension; the second slot is kept for a development build's id.
-constexpr const char* kExtensionIDs[2] = {"pbkhcjlmfenaiodgpcalbhefjnkmoigd", ""};
+// The published extension, and the one the application carries ("ChromeExtension"), whose id
+// is fixed by the key in its manifest: the folder the application exports and loads must be able
+// to reach its host too.
+constexpr const char* kExtensionIDs[2] = {"pbkhcjlmfenaiodgpcalbhefjnkmoigd", "jjmneimnnbnklignogcfiiolfmmbijoa"};
 
 // Whether `path` is a regular file with exactly `bytes` and `mode`. The size is compared before
 // the contents are read, so a file that is plainly different costs no read.
@@ -167,11 +169,15 @@ std::optional<std::string> ChromeHostInstaller::install() {
     // The manifest is JSON text: a path that is not UTF-8 cannot be written into it.
     if (!utf8::isValid(relay.string())) return "the relay's path " + relay.string() + " is not UTF-8 text";
     const std::string text = manifestText(relay);
+    // One browser's folder that cannot be written must not cost the browsers after it their
+    // manifests: every folder is tried, and the first failure is reported at the end.
+    std::optional<std::string> firstError;
     for (const auto& host : hostFolders()) {
-      if (auto error = files::createFolders(host.folder, kHostFolderMode)) return error;
-      if (auto error = writeIfChanged(host.folder / kManifestFileName, text, kManifestMode)) return error;
+      auto error = files::createFolders(host.folder, kHostFolderMode);
+      if (!error) error = writeIfChanged(host.folder / kManifestFileName, text, kManifestMode);
+      if (error && !firstError) firstError = std::move(error);
     }
-    return std::nullopt;
+    return firstError;
   }();
   if (lastError_ && services_.log) services_.log->log("chrome host install failed: " + *lastError_);
   return lastError_;

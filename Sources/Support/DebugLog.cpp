@@ -18,7 +18,9 @@ struct DebugLog::LogFile {
   std::filesystem::path url;
   std::filesystem::path previousURL;
   std::uint64_t maxBytes;
-  int sinceSizeCheck = 0;  // touched only on the queue
+  // Touched only on the queue. Starts due, so a file's first write in a run tests its size too:
+  // short runs would otherwise never roll a file over.
+  int sinceSizeCheck = kSizeCheckInterval - 1;
 
   LogFile(const std::filesystem::path& folder, const std::string& name, std::uint64_t max)
       : url(folder / name), previousURL(folder / (name + ".1")), maxBytes(max) {}

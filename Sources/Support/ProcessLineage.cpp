@@ -52,6 +52,8 @@ std::optional<Browser> walk(const Services& services, platform::Pid pid, int lim
     if (auto app = services.workspace->application(pid); app && !app->isTerminated && app->bundleIdentifier)
       if (auto browser = browsers::fromBundleID(*app->bundleIdentifier); browser && accepts(*browser))
         return browser;
+    if (auto identifier = services.processes->bundleIdentifier(pid))
+      if (auto browser = browsers::fromBundleID(*identifier); browser && accepts(*browser)) return browser;
     if (auto executable = services.processes->executablePath(pid))
       if (auto bundle = enclosingApp(*executable)) {
         const auto bundleID = services.bundles->bundleIdentifier(*bundle);

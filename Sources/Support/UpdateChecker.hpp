@@ -1,7 +1,9 @@
 #pragma once
-// The updater hook. This build carries no updater framework, so starting it and checking for
-// updates only say so in the diagnostic log; the relaunch flag is kept because quit clean-up
-// reads it.
+// The application's hook into the update framework: starts its updater once at launch, passes on
+// the user's "Check for Updates…", and remembers that the coming termination is the updater's
+// relaunch, which quit clean-up reads. Main thread only.
+
+#include "Support/AliveToken.hpp"
 
 namespace velvix {
 
@@ -17,8 +19,13 @@ class UpdateChecker {
   void updaterWillRelaunchApplication() { relaunching_ = true; }
 
  private:
+  // Hands the framework our relaunch handler the first time it is used.
+  void connect();
+
   Services& services_;
+  bool connected_ = false;
   bool relaunching_ = false;
+  AliveToken alive_;
 };
 
 }  // namespace velvix

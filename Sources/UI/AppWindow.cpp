@@ -14,6 +14,9 @@ namespace velvix {
 AppWindow::AppWindow(Services& services, const std::string& title, Rect frame, bool miniaturizable)
     : services_(services), miniaturizable_(miniaturizable) {
   number_ = services_.application->createWindow(title, frame);
+  // However the window becomes key (a click, its application activated, the switcher), it is
+  // remembered then.
+  services_.application->setBecameKeyHandler(number_, [this] { becomeKey(); });
 }
 
 AppWindow::~AppWindow() {
@@ -55,6 +58,7 @@ void AppWindow::performMiniaturize() { services_.application->miniaturize(number
 void AppWindow::close() {
   if (!open_) return;
   open_ = false;
+  services_.application->setBecameKeyHandler(number_, {});
   if (auto id = switcherItemID()) services_.mru->removeItem(*id);  // drops its picture too
   services_.application->closeWindow(number_);
 }

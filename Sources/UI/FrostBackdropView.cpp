@@ -1,12 +1,19 @@
 #include "UI/FrostBackdropView.hpp"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QPainterPath>
 
 #include "Platform/AccessibilityDisplay.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "UI/BackdropBlur.hpp"
 
 namespace velvix {
+
+namespace {
+constexpr float kDarkAppearanceDim = 0.45f;
+}  // namespace
 
 void FrostBackdropView::Fade::setFrame(double width, double height) {
   if (width == width_ && height == height_) return;
@@ -34,6 +41,11 @@ void FrostBackdropView::setCornerRadius(double radius) {
 
 void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
   material_.setTuning(tuning);
+  changed();
+}
+
+void FrostBackdropView::setBackdrop(QImage beneath) {
+  backdrop_ = std::move(beneath);
   changed();
 }
 
@@ -74,7 +86,22 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
     QPainterPath corners;
     corners.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
     p.setClipPath(corners);
-    material_.paint(p, QRectF(rect()), reduced);
+    if (!backdrop_.isNull() && !reduced) {
+      // What lies beneath, blurred and saturated, under the material's tint.
+      const FrostedMaterial::Tuning& tuning = material_.tuning();
+      const double pixelsPerPoint = backdrop_.width() / std::max(1.0, static_cast<double>(width()));
+      p.setRenderHint(QPainter::SmoothPixmapTransform);
+      p.drawImage(QRectF(rect()),
+                  BackdropBlur::frosted(backdrop_, tuning.blurRadius * pixelsPerPoint, tuning.saturation));
+      // The dark appearance dims what shows through, so white text stays legible over bright
+      // windows (the stand-in wash is as dim).
+      p.fillRect(QRectF(rect()), QColor::fromRgbF(0, 0, 0, kDarkAppearanceDim));
+      p.setOpacity(std::clamp(tuning.tintOpacity, 0.0, 1.0));
+      p.fillRect(QRectF(rect()), FrostedMaterial::tint(material_.material()));
+      p.setOpacity(1.0);
+    } else {
+      material_.paint(p, QRectF(rect()), reduced);
+    }
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     p.drawImage(QPointF(0, 0), mask);
   }

@@ -52,6 +52,10 @@ class FrostBackdropView final : public QWidget {
   double cornerRadius() const { return cornerRadius_; }
 
   const FrostedMaterial& material() const { return material_; }
+  // The picture of what lies beneath the view, when the desktop can give it: the backdrop layer
+  // then blurs and saturates it as the material is tuned. Nothing: the material's stand-in wash.
+  void setBackdrop(QImage beneath);
+  const QImage& backdrop() const { return backdrop_; }
   void setTuning(FrostedMaterial::Tuning tuning);
 
  protected:
@@ -68,6 +72,7 @@ class FrostBackdropView final : public QWidget {
   FrostedMaterial material_{GlassMaterial::menu};
   double cornerRadius_ = 0;
   Fade fade_{*this};
+  QImage backdrop_;
   QImage layer_;
   std::uint64_t generation_ = 1;
   std::uint64_t layerGeneration_ = 0;

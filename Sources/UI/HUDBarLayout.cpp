@@ -19,7 +19,8 @@ double HUDBarLayout::cellWidth(const HUDMetrics& metrics, const std::vector<doub
 }
 
 std::map<int, Rect> HUDBarLayout::cellFrames(const HUDMetrics& metrics, const HUDMetrics::Rows& rows,
-                                             int itemCount, const std::vector<double>& cellWidths, Size bar) {
+                                             int itemCount, const std::vector<double>& cellWidths, Size bar,
+                                             std::optional<int> keepInView) {
   std::vector<std::vector<int>> shown;
   for (const auto& row : rowsShown(rows, itemCount)) {
     std::vector<int> cells;
@@ -39,8 +40,22 @@ std::map<int, Rect> HUDBarLayout::cellFrames(const HUDMetrics& metrics, const HU
     double rowWidth = 0;
     for (int index : row) rowWidth += cellWidth(metrics, cellWidths, index);
     if (!row.empty()) rowWidth += (static_cast<double>(row.size()) - 1) * metrics.gap();
-    // Rows are centred in the width between the side paddings, even a row wider than that.
-    double x = metrics.hpad() + (bar.width - 2 * metrics.hpad() - rowWidth) / 2;
+    // Rows are centred in the width between the side paddings; a wider row scrolls.
+    const double available = bar.width - 2 * metrics.hpad();
+    double x = metrics.hpad() + (available - rowWidth) / 2;
+    if (rowWidth > available) {
+      x = metrics.hpad();
+      double start = 0;  // of the cell to keep in view, from the row's start
+      for (int index : row) {
+        const double width = cellWidth(metrics, cellWidths, index);
+        if (index == keepInView) {
+          const double centred = available / 2 - (start + width / 2);
+          x = metrics.hpad() + std::clamp(centred, available - rowWidth, 0.0);
+          break;
+        }
+        start += width + metrics.gap();
+      }
+    }
     for (int index : row) {
       const double width = cellWidth(metrics, cellWidths, index);
       frames[index] = Rect{x, y, width, cellHeight};

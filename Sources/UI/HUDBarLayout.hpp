@@ -18,9 +18,13 @@ struct HUDBarLayout {
   // A cell's outer width: its picture (the frozen tile width in thumbnail mode, thumbH without
   // one; s in icon mode) plus the padding on both sides.
   static double cellWidth(const HUDMetrics& metrics, const std::vector<double>& cellWidths, int index);
-  // Every shown cell's frame in a bar of the given size; indices outside the list get none.
+  // Every shown cell's frame in a bar of the given size; indices outside the list get none. A row
+  // wider than the bar between its side paddings scrolls: it is moved sideways (as little past
+  // its ends as possible) so that the cell `keepInView` sits in the middle of the bar, or starts
+  // at the left padding when that cell is not in it.
   static std::map<int, Rect> cellFrames(const HUDMetrics& metrics, const HUDMetrics::Rows& rows,
-                                        int itemCount, const std::vector<double>& cellWidths, Size bar);
+                                        int itemCount, const std::vector<double>& cellWidths, Size bar,
+                                        std::optional<int> keepInView = std::nullopt);
   // The cell whose frame contains the point, if any.
   static std::optional<int> cellAt(const std::map<int, Rect>& frames, Point point);
 };

@@ -206,9 +206,14 @@ Rect HUDCell::dockBadgeRect(double textWidth) const {
 
 Rect HUDCell::titleRect() const {
   const Rect content = contentFrame();
-  const double width = content.width * 2.2;
-  return {content.midX() - width / 2, content.maxY() + metrics.titleSpacing(), width,
-          metrics.titleStripHeight()};
+  double width = std::max(content.width * 2.2, metrics.titleMinimumWidth());
+  double x = content.midX() - width / 2;
+  if (titleLimits) {
+    const auto [low, high] = *titleLimits;
+    width = std::min(width, std::max(0.0, high - low));
+    x = std::clamp(x, low, std::max(low, high - width));
+  }
+  return {x, content.maxY() + metrics.titleSpacing(), width, metrics.titleStripHeight()};
 }
 
 std::optional<Rect> HUDCell::cornerControlsBox() const {
@@ -241,6 +246,27 @@ bool HUDCell::closeControlContains(Point point) const {
   return dx * dx + dy * dy <= r * r;
 }
 
+std::optional<std::string> HUDCell::minimizedBadgeLabel() const {
+  if (!minimizedBadgeRect()) return std::nullopt;
+  return item.title + " is minimized";
+}
+
+std::optional<std::string> HUDCell::closeControlLabel() const {
+  if (!closeControlRect()) return std::nullopt;
+  return "Close " + item.title;
+}
+
+std::optional<std::string> HUDCell::helpText(Point point) const {
+  if (closeControlContains(point)) return "Close";
+  if (auto badge = minimizedBadgeRect(); badge && badge->contains(point)) return "Minimized";
+  return std::nullopt;
+}
+
+double HUDCell::easeOut(double progress) {
+  const double t = std::clamp(progress, 0.0, 1.0);
+  return 1 - (1 - t) * (1 - t);
+}
+
 bool HUDCell::isAuxiliary(const SwitchableItem& item) {
   return item.kind == ItemKind::tab && item.url == kAuxiliaryURL;
 }
@@ -255,7 +281,8 @@ std::string HUDCell::badgeSymbol(const SwitchableItem& item) {
 // ---- drawing
 
 void HUDCell::paint(QPainter& painter, bool reduceTransparency) const {
-  if (dragRole != HUDDragRole::source) return paintLayers(painter, reduceTransparency);
+  const double fade = effectiveOpacity();
+  if (fade >= 1) return paintLayers(painter, reduceTransparency);
   // The dragged cell fades as a whole: drawn into a layer first, so its overlapping parts do not
   // show through each other.
   const Size cell = size();
@@ -272,7 +299,7 @@ void HUDCell::paint(QPainter& painter, bool reduceTransparency) const {
     paintLayers(layerPainter, reduceTransparency);
   }
   painter.save();
-  painter.setOpacity(painter.opacity() * kSourceOpacity);
+  painter.setOpacity(painter.opacity() * fade);
   painter.drawImage(bounds.topLeft(), layer);
   painter.restore();
 }
@@ -493,14 +520,19 @@ void HUDCell::paintHeader(QPainter& painter) const {
   painter.setPen(Qt::white);
 }
 
+std::string HUDCell::shownTitle() const {
+  const QFont font = systemFont(metrics.titleFontSize(), QFont::DemiBold);
+  return QFontMetricsF(font)
+      .elidedText(QString::fromStdString(item.title), Qt::ElideRight, titleRect().width)
+      .toStdString();
+}
+
 void HUDCell::paintTitle(QPainter& painter) const {
   if (!isSelected) return;
   const QRectF box = q(titleRect());
   painter.setFont(systemFont(metrics.titleFontSize(), QFont::DemiBold));
   painter.setPen(Qt::white);
-  const QString title = QFontMetricsF(painter.font())
-                            .elidedText(QString::fromStdString(item.title), Qt::ElideRight, box.width());
-  painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, title);
+  painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(shownTitle()));
 }
 
 }  // namespace velvix

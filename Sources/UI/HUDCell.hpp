@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include <QImage>
 
@@ -26,6 +27,8 @@ namespace velvix {
 struct HUDCell {
   static constexpr const char* kAuxiliaryURL = "velvix-aux://focused";
   static constexpr double kSourceOpacity = 0.35;
+  // The dragged cell fades to kSourceOpacity, and back, over this long, easing out.
+  static constexpr double kSourceFadeDuration = 0.12;
   static constexpr double kHeaderFontSize = 15;
   // How far glows and badges may reach outside the cell.
   static constexpr double kLayerMargin = 16;
@@ -39,12 +42,17 @@ struct HUDCell {
   QImage frozenThumb;                 // the still taken when the HUD opened (null: none)
   QImage liveThumb;                   // the live frame, when this entry is streamed (null: none)
   bool closable = false;              // the entry may be closed from the HUD
+  // The whole cell's opacity while its drag fade runs; otherwise it follows the drag role.
+  std::optional<double> opacity;
 
   // Resolved by the bar.
   QImage appIcon;   // the icon of the entry's application (with its pid for an application entry)
   QImage siteIcon;  // a tab's site icon, once loaded (null: the symbol badge shows)
   std::optional<std::string> dockBadge;
   std::string headerTitle;  // thumbnail mode: the cached picture's window title, else the entry's
+  // The horizontal span (cell coordinates) the title must stay inside: the bar's width within its
+  // side paddings, so it is never cut by the panel's edge. None: no limit.
+  std::optional<std::pair<double, double>> titleLimits;
 
   // ---- geometry (cell coordinates)
   Size size() const;
@@ -62,7 +70,11 @@ struct HUDCell {
   Rect headerIconRect() const;  // thumbnail mode
   // The Dock badge's capsule for a label of the given text width.
   Rect dockBadgeRect(double textWidth) const;
-  Rect titleRect() const;  // icon mode: the title's frame, 2.2 cells wide
+  // Icon mode: the title's frame, 2.2 cells wide (wide enough for a few words at least),
+  // centred under the cell but moved inward, and narrowed if need be, to stay within titleLimits.
+  Rect titleRect() const;
+  // Icon mode: the title as drawn in its frame, ended with an ellipsis when it does not fit.
+  std::string shownTitle() const;
   // Thumbnail mode: the minimized badge (minimized entries) and the close control (closable
   // entries, whether shown or not).
   std::optional<Rect> minimizedBadgeRect() const;
@@ -73,6 +85,20 @@ struct HUDCell {
   // The close control shows and takes clicks only while the cell is hovered.
   bool showsCloseControl() const { return closable && isHovered && metrics.thumbnails; }
   bool closeControlContains(Point point) const;
+
+  // What assistive technologies read: the cell is its entry's title; the minimized badge says
+  // "<title> is minimized" and the close control "Close <title>".
+  std::string accessibilityLabel() const { return item.title; }
+  std::optional<std::string> minimizedBadgeLabel() const;
+  std::optional<std::string> closeControlLabel() const;
+  // The help text of the control under the point: "Minimized" or "Close" (the close control
+  // only while it shows).
+  std::optional<std::string> helpText(Point point) const;
+  double effectiveOpacity() const {
+    return opacity.value_or(dragRole == HUDDragRole::source ? kSourceOpacity : 1.0);
+  }
+  // The ease-out the drag fade follows: progress 0...1 to the share of the change made.
+  static double easeOut(double progress);
 
   // "gearshape", "chevron.left.forwardslash.chevron.right", "apple.terminal" or "globe".
   static std::string badgeSymbol(const SwitchableItem& item);

@@ -3,21 +3,24 @@
 #include <cmath>
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 
 #include "Core/LiveWindowStream.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
-#include "Platform/ScreenPlacement.hpp"
+#include "Platform/DesktopPicture.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
 #include "UI/FrostBackdrop.hpp"
 #include "UI/HUDModel.hpp"
 #include "UI/HUDView.hpp"
+#include "UI/PanelWindow.hpp"
 
 namespace velvix {
 
@@ -37,7 +40,7 @@ struct HUDController::Impl {
   std::optional<Rect> simulatedFrame;  // where the panel is on the (simulated) screen
   HUDModel model;
   LiveWindowStream liveStream;
-  std::unique_ptr<QWidget> panel;
+  std::unique_ptr<PanelWindow> panel;
   FrostBackdropView* frostView = nullptr;
   FrostBackdropView::Fade* frostFade = nullptr;
   std::string frostFadeKey;
@@ -116,28 +119,40 @@ std::optional<platform::ScreenInfo> HUDController::Impl::fitOnTargetScreen(
 
 void HUDController::Impl::ensurePanel() {
   if (panel) return;
-  panel = std::make_unique<QWidget>(
+  auto content = std::make_unique<QWidget>(
       nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
-  panel->setObjectName(kPanelName);
-  panel->setAttribute(Qt::WA_TranslucentBackground);
-  panel->setAttribute(Qt::WA_ShowWithoutActivating);
-  const auto made = FrostBackdrop::make(HUDView::displayOptions(services), panel.get());
+  content->setObjectName(kPanelName);
+  content->setAttribute(Qt::WA_TranslucentBackground);
+  content->setAttribute(Qt::WA_ShowWithoutActivating);
+  QWidget* root = content.get();
+  panel = std::make_unique<PanelWindow>(std::move(content), services.placement);
+  const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
   frostView = made.view;
   frostFade = made.fade;
-  hostingView = new HUDView(model, services, panel.get());
+  hostingView = new HUDView(model, services, root);
+  // Shown explicitly: the root may already count as shown (inside a scaling host).
+  frostView->show();
+  hostingView->show();
   if (iconProvider) hostingView->setAppIconProvider(iconProvider);
 }
 
 void HUDController::Impl::layout(const platform::ScreenInfo& screen) {
   const Rect frame = placement(panelSize, screen.visibleFrame);
   simulatedFrame = frame;
-  panel->setGeometry(qt::toQRect(platform::placedOnDisplay(services.placement, frame)));
-  const QRect inner = QRect(QPoint(0, 0), panel->size())
+  panel->place(frame);
+  const QRect inner = QRect(QPoint(0, 0), panel->content().size())
                           .adjusted(static_cast<int>(kPanelInset), static_cast<int>(kPanelInset),
                                     -static_cast<int>(kPanelInset), -static_cast<int>(kPanelInset));
   const double radius = HUDMetrics{model.fittedIconSize(), false}.cornerRadius();
   frostView->setGeometry(inner);
   frostView->setCornerRadius(radius);
+  // The frost blurs what lies beneath it, when the desktop can say what that is.
+  if (services.desktopPicture) {
+    const Rect beneath{frame.x + inner.x(), frame.y + inner.y(), static_cast<double>(inner.width()),
+                       static_cast<double>(inner.height())};
+    auto picture = services.desktopPicture->beneath(beneath, 1.0);
+    frostView->setBackdrop(picture ? qt::toQImage(*picture).copy() : QImage());
+  }
   hostingView->setGeometry(inner);
   FrostBackdrop::resize(*frostFade, inner.width(), inner.height(), radius, frostFadeKey);
 }
@@ -195,7 +210,6 @@ void HUDController::show(const std::vector<SwitchableItem>& items, int selectedI
   if (screen) d.layout(*screen);
   FrostBackdrop::tune(d.frostView);
   d.panel->show();
-  d.panel->raise();
   d.startLivePreview();
 }
 
@@ -244,12 +258,15 @@ std::optional<Rect> HUDController::panelFrame() const {
 }
 
 std::optional<RGBAImage> HUDController::snapshot(double scale) const {
-  QWidget* panel = impl_->panel.get();
+  QWidget* panel = impl_->panel ? &impl_->panel->content() : nullptr;
   if (!panel || panel->size().isEmpty()) return std::nullopt;
   QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);
   image.fill(Qt::transparent);
-  panel->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  {
+    QPainter painter(&image);
+    impl_->panel->render(painter, QRectF(QPointF(0, 0), QSizeF(panel->size())));
+  }
   return qt::fromQImage(image);
 }
 

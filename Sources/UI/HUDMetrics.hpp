@@ -7,6 +7,7 @@
 // Every derived quantity is a fixed multiple of s rounded to whole points, halves away from zero;
 // the multiplications are written as the rules state them so the results agree to the point.
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -23,6 +24,9 @@ class HUDMetrics {
   static constexpr double kNarrowestAspect = 0.5;
   static constexpr double kWidestAspect = 1.9;
   static constexpr double kUniformAspect = 1.6;
+  static constexpr double kLegibleTitleSize = 11;
+  static constexpr double kLegibleTitleStrip = 14;
+  static constexpr double kLegibleTitleEms = 12;
 
   struct Size {
     double width = 0;
@@ -82,8 +86,11 @@ class HUDMetrics {
   // The picture: thumbnail mode frozenWidth (else thumbH) × thumbH; icon mode s × s.
   Size pictureSize(std::optional<double> frozenWidth) const;
   double titleSpacing() const { return round(0.01 * icon); }
-  double titleStripHeight() const { return round(0.15 * icon); }
-  double titleFontSize() const { return round(0.14 * icon); }
+  // The selected entry's title is never drawn smaller than kLegibleTitleSize points, however
+  // small the icons: its strip grows to hold such a line and its box to hold a few words.
+  double titleStripHeight() const { return std::max(round(0.15 * icon), kLegibleTitleStrip); }
+  double titleFontSize() const { return std::max(round(0.14 * icon), kLegibleTitleSize); }
+  double titleMinimumWidth() const { return kLegibleTitleEms * titleFontSize(); }
   double highlightCornerRadius() const { return round(0.22 * icon); }
   double highlightInset() const { return round(0.04 * icon) + round(0.02 * icon); }
   double pictureCornerRadius() const { return round(0.1 * icon); }

@@ -5,30 +5,37 @@
 namespace velvix {
 
 void HUDSiteIcons::follow(const std::vector<SwitchableItem>& items) {
-  std::set<std::string> listed;
-  for (const SwitchableItem& item : items)
-    if (item.kind == ItemKind::tab) listed.insert(item.id);
-  std::erase_if(entries_, [&](const auto& entry) { return !listed.contains(entry.first); });
-  if (!store_) return;
+  siteOf_.clear();
+  std::map<std::string, const SwitchableItem*> wanted;  // site → one tab on it
   for (const SwitchableItem& item : items) {
-    if (item.kind != ItemKind::tab || entries_.contains(item.id)) continue;
-    // The entry exists before the request, because a cached icon is answered at once.
-    const std::string id = item.id;
-    entries_[id];
-    auto fetch = store_->icon(item, [this, id](std::optional<RGBAImage> image) {
-      auto entry = entries_.find(id);
-      if (entry == entries_.end() || !image) return;
-      entry->second.icon = std::move(image);
+    if (item.kind != ItemKind::tab) continue;
+    auto key = FaviconStore::iconKey(item);
+    if (!key) continue;
+    siteOf_[item.id] = *key;
+    wanted.emplace(*key, &item);
+  }
+  std::erase_if(sites_, [&](const auto& site) { return !wanted.contains(site.first); });
+  if (!store_) return;
+  for (const auto& [key, item] : wanted) {
+    Site& site = sites_[key];
+    if (site.icon || site.fetch.isPending()) continue;
+    // The completion may run before icon() returns (a cached icon), so it finds the site by key.
+    auto fetch = store_->icon(*item, [this, key = key](std::optional<RGBAImage> image) {
+      auto found = sites_.find(key);
+      if (found == sites_.end() || !image) return;
+      found->second.icon = std::move(image);
       if (onChange) onChange();
     });
-    if (auto entry = entries_.find(id); entry != entries_.end()) entry->second.fetch = std::move(fetch);
+    if (auto found = sites_.find(key); found != sites_.end()) found->second.fetch = std::move(fetch);
   }
 }
 
 std::optional<RGBAImage> HUDSiteIcons::icon(const std::string& itemID) const {
-  auto entry = entries_.find(itemID);
-  if (entry == entries_.end()) return std::nullopt;
-  return entry->second.icon;
+  auto site = siteOf_.find(itemID);
+  if (site == siteOf_.end()) return std::nullopt;
+  auto found = sites_.find(site->second);
+  if (found == sites_.end()) return std::nullopt;
+  return found->second.icon;
 }
 
 }  // namespace velvix

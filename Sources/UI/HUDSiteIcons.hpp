@@ -1,8 +1,10 @@
 #pragma once
-// The site icons of the tab cells the HUD shows: each tab entry's icon comes from the favicon
-// store (at once from its cache, or when its download ends) and is kept under the entry's id. An
-// id that leaves the list forgets its icon and cancels its load, so a reused cell never shows the
-// icon of the entry it held before. Application entries get none. Main thread only.
+// The site icons of the tab cells the HUD shows. Icons are kept per site (the favicon store's key
+// of a tab's current address), so tabs on one site share one icon and one download, and a tab
+// that moved to another site shows that site's icon. A site whose icon is not known yet is asked
+// for again on every new list (the store remembers failures, so that costs no download); sites
+// no listed tab is on are forgotten and their loads cancelled. Application entries get none.
+// Main thread only.
 
 #include <functional>
 #include <map>
@@ -24,18 +26,20 @@ class HUDSiteIcons {
   // Called when an icon arrives after follow() returned.
   std::function<void()> onChange;
 
-  // Starts loading the icons of new tab entries and forgets those of entries no longer listed.
+  // Starts loading the icons of the listed tabs' sites that are not known yet, and forgets the
+  // sites no listed tab is on.
   void follow(const std::vector<SwitchableItem>& items);
   std::optional<RGBAImage> icon(const std::string& itemID) const;
 
  private:
-  struct Entry {
+  struct Site {
     std::optional<RGBAImage> icon;
     FaviconStore::Fetch fetch;
   };
 
   FaviconStore* store_;
-  std::map<std::string, Entry> entries_;
+  std::map<std::string, std::string> siteOf_;  // tab item id → its site's key
+  std::map<std::string, Site> sites_;
 };
 
 }  // namespace velvix

@@ -18,6 +18,7 @@ constexpr std::string_view kCode = "chevron.left.forwardslash.chevron.right";
 constexpr std::string_view kTerminal = "apple.terminal";
 constexpr std::string_view kMinus = "minus";
 constexpr std::string_view kCross = "xmark";
+constexpr std::string_view kWindow = "macwindow";
 
 double strokeFraction(Weight weight) {
   switch (weight) {
@@ -81,11 +82,26 @@ void terminal(QPainter& p, const QRectF& r) {
   p.drawLine(QPointF(x + s * 1.6, y + 2 * s), QPointF(x + s * 3.2, y + 2 * s));
 }
 
+// A window outline with its title bar and the three buttons at its left.
+void window(QPainter& p, const QRectF& r) {
+  const QRectF body = r.adjusted(0, r.height() * 0.12, 0, -r.height() * 0.12);
+  p.drawRoundedRect(body, r.width() * 0.1, r.width() * 0.1);
+  const double bar = body.top() + body.height() * 0.24;
+  p.drawLine(QPointF(body.left(), bar), QPointF(body.right(), bar));
+  const double dot = body.height() * 0.05, y = (body.top() + bar) / 2;
+  p.save();
+  p.setBrush(p.pen().color());
+  p.setPen(Qt::NoPen);
+  for (int i = 0; i < 3; ++i)
+    p.drawEllipse(QPointF(body.left() + body.width() * (0.14 + 0.11 * i), y), dot, dot);
+  p.restore();
+}
+
 }  // namespace
 
 bool isKnown(std::string_view name) {
   return name == kGlobe || name == kGear || name == kCode || name == kTerminal || name == kMinus ||
-         name == kCross;
+         name == kCross || name == kWindow;
 }
 
 void paint(QPainter& painter, std::string_view name, const QRectF& box, double pointSize, Weight weight,
@@ -104,6 +120,7 @@ void paint(QPainter& painter, std::string_view name, const QRectF& box, double p
   if (name == kGear) gear(painter, r);
   if (name == kCode) code(painter, r);
   if (name == kTerminal) terminal(painter, r);
+  if (name == kWindow) window(painter, r);
   if (name == kMinus) painter.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
   if (name == kCross) {
     const QRectF x = r.adjusted(side * 0.1, side * 0.1, -side * 0.1, -side * 0.1);

@@ -1,8 +1,8 @@
 #pragma once
-// The few symbol images the HUD uses, drawn as line art: "globe", "gearshape",
-// "chevron.left.forwardslash.chevron.right", "apple.terminal", "minus" and "xmark". A symbol at a
-// point size fills about that many points square, centred in its box; heavier weights draw
-// thicker lines. An unknown name draws nothing.
+// The few symbol images the HUD and the Dock previews use, drawn as line art: "globe",
+// "gearshape", "chevron.left.forwardslash.chevron.right", "apple.terminal", "minus", "xmark" and
+// "macwindow". A symbol at a point size fills about that many points square, centred in its box;
+// heavier weights draw thicker lines. An unknown name draws nothing.
 
 #include <string_view>
 

@@ -8,13 +8,16 @@
 #include <QPixmapCache>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QToolTip>
 
 #include "Core/BadgeStore.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/AccessibilityDisplay.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/AppIconImages.hpp"
+#include "UI/HUDBarAccessible.hpp"
 #include "UI/HUDBarLayout.hpp"
 #include "UI/HUDDragGhost.hpp"
 #include "UI/HUDGlassSurface.hpp"
@@ -34,16 +37,18 @@ class NoDisplayOptions final : public platform::AccessibilityDisplay {
 
 bool affectsLayout(HUDModel::Property p) {
   using P = HUDModel::Property;
+  // The selection too: a row wider than the panel scrolls to keep the selected cell in view.
   return p == P::items || p == P::rows || p == P::cellWidths || p == P::fittedIconSize ||
-         p == P::usesThumbnails || p == P::dragEnabled;
+         p == P::usesThumbnails || p == P::dragEnabled || p == P::selectedIndex;
 }
 
 }  // namespace
 
-class HUDView::Bar final : public QWidget {
+class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
  public:
   Bar(HUDModel& model, Services& services)
       : model_(model), services_(services), siteIcons_(services.favicons) {
+    HUDBarAccessible::install();
     setObjectName(kBarName);
     setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -56,7 +61,18 @@ class HUDView::Bar final : public QWidget {
   void modelChanged(HUDModel::Property property) {
     using P = HUDModel::Property;
     if (property == P::selectedIndex || property == P::hoverIndex) {
-      // A step of the selection (or the pointer) changes two cells: only they are repainted.
+      // A step of the selection (or the pointer) changes two cells, their titles with them: only
+      // they are repainted, unless the step scrolled a long row and every cell moved.
+      if (property == P::selectedIndex) {
+        const auto before = frames_;
+        relayout();
+        if (frames_ != before) {
+          shownSelection_ = model_.selectedIndex();
+          shownHover_ = model_.hoverIndex();
+          update();
+          return;
+        }
+      }
       std::optional<int>& shown = property == P::selectedIndex ? shownSelection_ : shownHover_;
       const std::optional<int> now =
           property == P::selectedIndex ? std::optional<int>(model_.selectedIndex()) : model_.hoverIndex();
@@ -73,32 +89,44 @@ class HUDView::Bar final : public QWidget {
       icons_.forgetProvided();
       wrapped_.clear();
     }
+    if (property == P::dragIndex || property == P::items) followDragSource();
     if (affectsLayout(property)) relayout();
     shownSelection_ = model_.selectedIndex();
     shownHover_ = model_.hoverIndex();
     update();
   }
 
+  // The cell's shape at its place in the bar: its size and where its title may go.
+  HUDCell shape(int index) const {
+    HUDCell cell;
+    cell.metrics = {model_.fittedIconSize(), model_.usesThumbnails()};
+    const auto i = static_cast<std::size_t>(index);
+    if (i < model_.cellWidths().size()) cell.frozenWidth = model_.cellWidths()[i];
+    if (auto frame = frames_.find(index); frame != frames_.end()) {
+      const double hpad = cell.metrics.hpad();
+      cell.titleLimits = std::pair{hpad - frame->second.x, width() - hpad - frame->second.x};
+    }
+    return cell;
+  }
+
   // Where the cell draws, glows and its title included, in the bar's coordinates.
   QRect paintBounds(int index) const {
     auto frame = frames_.find(index);
     if (frame == frames_.end()) return {};
-    HUDCell shape;
-    shape.metrics = {model_.fittedIconSize(), model_.usesThumbnails()};
-    const auto i = static_cast<std::size_t>(index);
-    if (i < model_.cellWidths().size()) shape.frozenWidth = model_.cellWidths()[i];
-    const Size size = shape.size();
-    const Rect title = shape.titleRect();
+    const HUDCell cell = shape(index);
+    const Size size = cell.size();
+    const Rect title = cell.titleRect();
     const double m = HUDCell::kLayerMargin;
-    const QRectF cell = QRectF(0, 0, size.width, size.height).united(QRectF(title.x, title.y, title.width, title.height));
-    return cell.adjusted(-m, -m, m, m).translated(frame->second.x, frame->second.y).toAlignedRect();
+    const QRectF bounds =
+        QRectF(0, 0, size.width, size.height).united(QRectF(title.x, title.y, title.width, title.height));
+    return bounds.adjusted(-m, -m, m, m).translated(frame->second.x, frame->second.y).toAlignedRect();
   }
 
   void relayout() {
     const HUDMetrics metrics{model_.fittedIconSize(), model_.usesThumbnails()};
-    frames_ = HUDBarLayout::cellFrames(metrics, model_.rows(), static_cast<int>(model_.items().size()),
-                                       model_.cellWidths(),
-                                       {static_cast<double>(width()), static_cast<double>(height())});
+    frames_ = HUDBarLayout::cellFrames(
+        metrics, model_.rows(), static_cast<int>(model_.items().size()), model_.cellWidths(),
+        {static_cast<double>(width()), static_cast<double>(height())}, model_.selectedIndex());
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
   }
@@ -107,18 +135,17 @@ class HUDView::Bar final : public QWidget {
     const auto& items = model_.items();
     if (index < 0 || index >= static_cast<int>(items.size())) return std::nullopt;
     const auto i = static_cast<std::size_t>(index);
-    HUDCell cell;
+    HUDCell cell = shape(index);
     cell.item = items[i];
     cell.isSelected = model_.selectedIndex() == index;
     cell.isHovered = model_.hoverIndex() == index;
     cell.dragRole = dragRole(model_, index);
-    cell.metrics = {model_.fittedIconSize(), model_.usesThumbnails()};
-    if (i < model_.cellWidths().size()) cell.frozenWidth = model_.cellWidths()[i];
     if (i < model_.cellThumbs().size() && model_.cellThumbs()[i])
       cell.frozenThumb = wrapped(*model_.cellThumbs()[i]);
     if (model_.liveFrame() && model_.liveItemID() == cell.item.id)
       cell.liveThumb = qt::toQImage(*model_.liveFrame());
     cell.closable = model_.usesThumbnails() && !HUDCell::isAuxiliary(cell.item);
+    if (auto fade = fades_.find(cell.item.id); fade != fades_.end()) cell.opacity = fade->second.at(uptime());
     const bool isApp = cell.item.kind == ItemKind::app;
     cell.appIcon = icons_.icon(cell.item.bundleID, isApp ? cell.item.pid : std::nullopt);
     if (auto site = siteIcons_.icon(cell.item.id)) cell.siteIcon = wrapped(*site);
@@ -191,11 +218,89 @@ class HUDView::Bar final : public QWidget {
     }
   }
 
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const Point p{help->pos().x() * 1.0, help->pos().y() * 1.0};
+    if (auto text = helpTextAt(p))
+      QToolTip::showText(help->globalPos(), QString::fromStdString(*text), this);
+    else
+      QToolTip::hideText();
+    return true;
+  }
+
   void leaveEvent(QEvent*) override {
     if (auto hovered = model_.hoverIndex()) model_.hoverLeft(*hovered);
   }
 
+ public:
+  // Each cell, then its minimized badge and close control, as assistive technologies see them.
+  std::vector<Element> accessibleElements() const override {
+    auto* self = const_cast<Bar*>(this);
+    std::vector<Element> elements;
+    auto rectOf = [](const Rect& r, const Rect& frame) {
+      return QRectF(frame.x + r.x, frame.y + r.y, r.width, r.height).toAlignedRect();
+    };
+    for (const auto& [index, frame] : frames_) {
+      auto drawn = self->cell(index);
+      if (!drawn) continue;
+      elements.push_back({QAccessible::ListItem,
+                          QString::fromStdString(drawn->accessibilityLabel()),
+                          {},
+                          rectOf({0, 0, frame.width, frame.height}, frame)});
+      if (auto label = drawn->minimizedBadgeLabel())
+        elements.push_back({QAccessible::StaticText, QString::fromStdString(*label), "Minimized",
+                            rectOf(*drawn->minimizedBadgeRect(), frame)});
+      if (auto label = drawn->closeControlLabel())
+        elements.push_back({QAccessible::Button, QString::fromStdString(*label), "Close",
+                            rectOf(*drawn->closeControlRect(), frame)});
+    }
+    return elements;
+  }
+
+  std::optional<std::string> helpTextAt(Point p) {
+    const auto index = HUDBarLayout::cellAt(frames_, p);
+    if (!index) return std::nullopt;
+    auto drawn = cell(*index);
+    const Rect frame = frames_.at(*index);
+    return drawn ? drawn->helpText({p.x - frame.x, p.y - frame.y}) : std::nullopt;
+  }
+
  private:
+  // The dragged cell's fade: from one opacity to another over the fade's duration, easing out.
+  struct Fade {
+    double from = 1, to = 1, start = 0;
+    double at(double now) const {
+      return from + (to - from) * HUDCell::easeOut((now - start) / HUDCell::kSourceFadeDuration);
+    }
+    bool done(double now) const { return now - start >= HUDCell::kSourceFadeDuration; }
+  };
+
+  double uptime() const { return services_.loop->uptime(); }
+
+  // When the dragged entry changes, the old one fades back in and the new one out.
+  void followDragSource() {
+    std::optional<std::string> source;
+    if (auto drag = model_.dragIndex(); drag && *drag >= 0 && *drag < static_cast<int>(model_.items().size()))
+      source = model_.items()[static_cast<std::size_t>(*drag)].id;
+    if (source == dragSource_) return;
+    const double now = uptime();
+    auto startFade = [&](const std::string& id, double from, double to) {
+      if (auto running = fades_.find(id); running != fades_.end()) from = running->second.at(now);
+      fades_[id] = Fade{from, to, now};
+    };
+    if (dragSource_) startFade(*dragSource_, HUDCell::kSourceOpacity, 1.0);
+    if (source) startFade(*source, 1.0, HUDCell::kSourceOpacity);
+    dragSource_ = source;
+    if (!fadeTimer_.isValid())
+      fadeTimer_ = services_.loop->every(1.0 / 60, [this] {
+        const double t = uptime();
+        std::erase_if(fades_, [&](const auto& fade) { return fade.second.done(t); });
+        if (fades_.empty()) fadeTimer_.invalidate();
+        update();
+      });
+  }
+
   struct Press {
     std::optional<int> index;
     Point start;
@@ -263,6 +368,9 @@ class HUDView::Bar final : public QWidget {
   std::map<WrapKey, std::pair<std::shared_ptr<const std::uint8_t>, QImage>> wrapped_;
   std::optional<int> shownSelection_;  // the highlighted cells as last painted
   std::optional<int> shownHover_;
+  std::optional<std::string> dragSource_;
+  std::map<std::string, Fade> fades_;
+  platform::Timer fadeTimer_;
 };
 
 struct HUDView::Subscriptions {

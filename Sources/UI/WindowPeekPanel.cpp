@@ -8,11 +8,12 @@
 #include <QWidget>
 
 #include "Core/Services.hpp"
-#include "Platform/ScreenPlacement.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "UI/HUDMetrics.hpp"
+#include "UI/PanelWindow.hpp"
 
 namespace velvix {
 
@@ -37,9 +38,10 @@ class PeekView final : public QWidget {
     image_ = std::move(image);
     update();
   }
+  // The alpha is applied once, where the content is painted (not also as the window's opacity,
+  // which would multiply with it and darken every fade).
   void setAlpha(double alpha) {
     alpha_ = alpha;
-    setWindowOpacity(alpha);
     update();
   }
   double alpha() const { return alpha_; }
@@ -78,14 +80,17 @@ struct WindowPeekPanel::Impl {
   void fade(double target, double duration, std::function<void()> done);
 
   Services& services;
-  std::unique_ptr<PeekView> panel;
+  // The picture's view, inside its window on the display; both made on the first show.
+  PeekView* panel = nullptr;
+  std::unique_ptr<PanelWindow> window;
+  std::optional<Rect> frame;  // on the simulated screen
   std::uint64_t hideGeneration = 0;
   platform::Timer fadeTimer;
 };
 
 void WindowPeekPanel::Impl::fade(double target, double duration, std::function<void()> done) {
   fadeTimer.invalidate();
-  PeekView* view = panel.get();
+  PeekView* view = panel;
   const double from = view->alpha();
   if (duration <= 0) {
     view->setAlpha(target);
@@ -135,42 +140,47 @@ Rect WindowPeekPanel::centredFrame(Size image, const std::optional<platform::Scr
 void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
                            std::optional<platform::ScreenInfo> screen) {
   Impl& d = *impl_;
-  if (!d.panel) d.panel = std::make_unique<PeekView>();
+  if (!d.window) {
+    auto view = std::make_unique<PeekView>();
+    d.panel = view.get();
+    d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement);
+  }
   d.panel->setImage(qt::toQImage(image));
   const auto screens = d.services.screens->screens();
   const Rect f = windowFrame(windowBounds, screens)
                      .value_or(centredFrame({image.pointWidth(), image.pointHeight()}, screen, screens));
   ++d.hideGeneration;
-  const bool wasVisible = d.panel->isVisible();
-  d.panel->setGeometry(qt::toQRect(platform::placedOnDisplay(d.services.placement, f)));
+  const bool wasVisible = d.window->isVisible();
+  d.frame = f;
+  d.window->place(f);
   if (wasVisible) {
     d.fade(1, 0, {});  // a fade-out under way is overridden at once
     return;
   }
   d.panel->setAlpha(0);
-  d.panel->show();
+  d.window->show();
   d.fade(1, kFadeDuration, {});
 }
 
 void WindowPeekPanel::hide() {
   Impl& d = *impl_;
-  if (!d.panel || !d.panel->isVisible()) return;
+  if (!d.window || !d.window->isVisible()) return;
   const std::uint64_t generation = d.hideGeneration;
   d.fade(0, kFadeDuration, [&d, generation] {
     // A show since the fade began keeps the panel.
-    if (d.hideGeneration == generation && d.panel) d.panel->hide();
+    if (d.hideGeneration == generation && d.window) d.window->hide();
   });
 }
 
 void WindowPeekPanel::hideImmediately() {
   Impl& d = *impl_;
-  if (!d.panel || !d.panel->isVisible()) return;
+  if (!d.window || !d.window->isVisible()) return;
   d.fade(0, 0, {});
-  d.panel->hide();
+  d.window->hide();
 }
 
 bool WindowPeekPanel::isVisible() const {
-  return impl_->panel && impl_->panel->isVisible();
+  return impl_->window && impl_->window->isVisible();
 }
 
 double WindowPeekPanel::alpha() const {
@@ -178,8 +188,7 @@ double WindowPeekPanel::alpha() const {
 }
 
 std::optional<Rect> WindowPeekPanel::frame() const {
-  if (!impl_->panel) return std::nullopt;
-  return qt::fromQRect(impl_->panel->geometry());
+  return impl_->frame;
 }
 
 std::uint64_t WindowPeekPanel::hideGeneration() const {

@@ -1,9 +1,15 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "App/AppDelegate.hpp"
 #include "Input/EventTap.hpp"
 #include "Support/AppIdentity.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "TestSupport/TestWorld.hpp"
+#include "TestSupport/UserFiles.hpp"
+#include "UI/OnboardingWindowController.hpp"
 
 namespace velvix {
 namespace {
@@ -61,6 +67,40 @@ TEST(AppDelegate, UnrelatedApplicationsAndBundlesWithoutIdentifierAreLeftAlone) 
   EXPECT_EQ(world.loop.elapsed(), 0.0);
   EXPECT_FALSE(world.desktop.workspace().isTerminated(other));
   EXPECT_FALSE(world.desktop.workspace().isTerminated(nameless));
+}
+
+TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUpWindowIsClosed) {
+  TestWorld world;
+  const auto home = world.home.path();
+  test::writeFile(home / ".zshrc", "export A=1\n");
+  test::writeFile(home / ".vscode" / "extensions" / "someone.else-1.0" / "package.json", "{}");
+  std::filesystem::create_directories(home / "Library" / "Application Support" / "Code" / "User");
+  test::writeFile(world.resourceFolder.path() / "VSCodeExtension" / "package.json", "{}");
+  world.preferences().hasCompletedOnboarding.set(true);
+  world.preferences().vscodeTabsEnabled.set(true);
+  world.desktop.privacy.listenEvent = platform::ListenEventAccess::denied;  // the set-up window opens
+  OnboardingWindowController setUp(world.services());
+  world.services().onboardingWindow = &setUp;
+  auto& app = world.desktop.application();
+  app.alertAnswer = 1;  // "Not Now" to the editor keys
+
+  AppDelegate delegate(world.services());
+  delegate.applicationDidFinishLaunching();
+  EXPECT_TRUE(std::filesystem::exists(home / ".vscode" / "extensions" / "velvix.velvix-1.0.1" / "package.json"));
+  ASSERT_TRUE(setUp.window());
+  world.loop.advance(10);
+  EXPECT_TRUE(app.alertsShown.empty());
+
+  setUp.window()->close();
+  world.loop.advance(1);
+  EXPECT_EQ(app.alertsShown, (std::vector<std::string>{VSCodeKeybindingsInstaller::kConsentMessage,
+                                                       TerminalIntegrationInstaller::kConsentMessage}));
+  app.answerAlert(0);
+  world.loop.runUntilIdle();
+  EXPECT_EQ(test::readFile(home / ".zshrc"),
+            std::string("export A=1\n\n") + TerminalIntegrationInstaller::kOpeningFence + "\n" +
+                TerminalIntegrationInstaller::kSourceLine + "\n" + TerminalIntegrationInstaller::kClosingFence + "\n");
+  EXPECT_FALSE(std::filesystem::exists(home / "Library" / "Application Support" / "Code" / "User" / "keybindings.json"));
 }
 
 }  // namespace

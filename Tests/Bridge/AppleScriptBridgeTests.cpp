@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "Bridge/AppleScriptBridge.hpp"
+#include "Bridge/AppleScriptLibrary.hpp"
+#include "Platform/Simulated/SimScriptRunner.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
 namespace {
 
+using sim::ScriptFault;
 using test::TestWorld;
 
 struct ScriptWorld : TestWorld {
@@ -20,6 +23,28 @@ struct ScriptWorld : TestWorld {
     desktop.window(number)->isPrivate = isPrivate;
     for (auto& [title, url] : tabs) desktop.addTab(number, {.title = title, .url = url}, false);
     return number;
+  }
+  SwitchableItem tabItem(Browser browser, const std::string& title, const std::string& url,
+                         std::optional<std::int64_t> index = {}, bool isPrivate = false) {
+    SwitchableItem e;
+    e.id = "tab:" + std::string(browsers::rawValue(browser)) + ":win:as:1:url:" + title;
+    e.kind = ItemKind::tab;
+    e.browser = browser;
+    e.title = title;
+    e.url = url;
+    e.tabIndex = index;
+    e.isPrivate = isPrivate;
+    return e;
+  }
+  std::optional<bool> resolve(const SwitchableItem& e, const std::string& handler = "resolvetab") {
+    std::optional<bool> result;
+    scripts().resolve(e, handler, [&](bool ok) { result = ok; });
+    loop.advance(5);
+    return result;
+  }
+  bool logged(const std::string& line) {
+    auto lines = debugLines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
   std::vector<const SwitchableItem*> tabs() {
     std::vector<const SwitchableItem*> result;
@@ -142,16 +167,149 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
   w.loop.advance(1);
   EXPECT_EQ(result, false);
   auto lines = w.debugLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "resolvetab chrome: no match for tab:chrome:win:as:1:url:x (index=2 url=https://nowhere/)"),
-            lines.end());
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(),
+                "resolvetab chrome: no match for tab:chrome:win:as:1:url:x (index=2 url=https://nowhere/)"),
+      lines.end());
   EXPECT_TRUE(w.mru().unresolvableIDs.contains(item.id));
 
   w.desktop.hangingScripts.insert("com.google.Chrome");
   w.scripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
   w.loop.advance(5);
   EXPECT_EQ(result, false);
-  EXPECT_EQ(w.debugLines().back(), "resolvetab chrome: script failed or timed out for tab:chrome:win:as:1:url:x");
+  EXPECT_EQ(w.debugLines().back(),
+            "resolvetab chrome: script failed or timed out for tab:chrome:win:as:1:url:x");
+}
+
+TEST(AppleScriptBridge, HostileTitlesTravelInsideTheirLiteralsToSwitchAndClose) {
+  ScriptWorld w;
+  auto chrome = w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  const std::vector<std::string> titles = {"Say \"hi\" \\ to \u65e5\u672c",
+                                           "\" & (do shell script \"touch /tmp/owned\") & \"", "ends with \\",
+                                           "Gr\u00fc\u00dfe \U0001F600"};
+  std::vector<std::pair<std::string, std::string>> tabs;
+  for (const auto& t : titles) tabs.push_back({t, ""});
+  auto window = w.browserWindow(chrome, tabs);
+  w.browserWindow(chrome, {{"Front", "https://front/"}});
+  for (std::size_t i = titles.size(); i-- > 1;) {
+    EXPECT_EQ(w.resolve(w.tabItem(Browser::chrome, titles[i], "")), true) << titles[i];
+    EXPECT_EQ(w.desktop.window(window)->activeTab, i);
+    EXPECT_EQ(w.desktop.stackingOrder().front(), window);
+  }
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::chrome, titles[1], ""), "closetab"), true);
+  EXPECT_EQ(w.desktop.window(window)->tabs.size(), titles.size() - 1);
+  // A line break in a title cannot end the statement: it is dropped, and the title no longer matches.
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::chrome, "Front\nreturn \"true\"", "")), false);
+}
+
+TEST(AppleScriptBridge, SafariTellsANormalAndAPrivateWindowOnTheSamePageApartByTheirTitles) {
+  ScriptWorld w;
+  auto safari = w.desktop.launch({.bundleID = "com.apple.Safari", .name = "Safari"});
+  w.safariHost();
+  auto normal = w.browserWindow(safari, {{"Work", "https://work/"}, {"Other", "https://other/"}});
+  auto secret = w.browserWindow(safari, {{"Work", "https://work/"}});
+  w.desktop.window(normal)->title = "Work";
+  w.desktop.window(secret)->title = "Work \u2014 Private";  // its Accessibility title carries the suffix
+  w.desktop.window(secret)->scriptName = "Work";
+  w.scripts().seed(Browser::safari);
+  w.desktop.privacy.automation["com.apple.Safari"] = 0;
+  w.permissions().refreshAutomationStatus(Browser::safari);
+  w.loop.advance(41);
+  ASSERT_EQ(w.tabs().size(), 1u);  // the private window is never seeded
+  EXPECT_EQ(w.tabs()[0]->windowID, "as:" + std::to_string(normal));
+
+  // The private tab is switched to in the private window; the host is busy, so the runner takes
+  // the second request, with the same titles in its trailer.
+  w.desktop.raiseWindow(normal);
+  w.safariHost().resolve("resolvetab", {"x"}, 0, "", "", false, [](auto) {});
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::safari, "Work", "https://work/", 0, true)), true);
+  EXPECT_EQ(w.desktop.stackingOrder().front(), secret);
+  // Already the front window's current tab: true, without switching to the normal window's copy.
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::safari, "Work", "https://work/", 0, true)), true);
+  EXPECT_EQ(w.desktop.stackingOrder().front(), secret);
+}
+
+TEST(AppleScriptBridge, TerminalClosesTheOnlyTabsWindowAndLeavesABusyTabAlone) {
+  ScriptWorld w;
+  auto terminal = w.desktop.launch({.bundleID = "com.apple.Terminal", .name = "Terminal"});
+  auto single = w.browserWindow(terminal, {{"zsh", "/dev/ttys001"}});
+  auto several = w.browserWindow(terminal, {{"make", "/dev/ttys002"}, {"zsh", "/dev/ttys003"}});
+  w.desktop.window(several)->tabs[0].busy = true;
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::terminal, "make", "/dev/ttys002"), "closetab"), false);
+  EXPECT_EQ(w.desktop.window(several)->tabs.size(), 2u);
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::terminal, "zsh", "/dev/ttys003"), "closetab"), true);
+  EXPECT_EQ(w.desktop.window(several)->tabs.size(), 1u);
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::terminal, "zsh", "/dev/ttys001"), "closetab"), true);
+  EXPECT_EQ(w.desktop.window(single), nullptr);
+}
+
+TEST(AppleScriptBridge, FrontTabsKeepOnlyWellFormedLinesInOrder) {
+  ScriptWorld w;
+  auto safari = w.desktop.launch({.bundleID = "com.apple.Safari", .name = "Safari"});
+  w.browserWindow(safari, {{"Back", "https://back/"}});
+  w.browserWindow(safari, {{"Tab\tin title", "https://odd/"}});  // its fields shift: position is no number
+  w.browserWindow(safari, {{"Front", "https://front/"}, {"Second", "https://second/"}});
+  w.desktop.privacy.automation["com.apple.Safari"] = 0;
+  w.permissions().refreshAutomationStatus(Browser::safari);
+  w.loop.advance(1);
+  std::vector<AppleScriptBridge::FrontTab> tabs;
+  w.scripts().frontTabsAsync([&](auto result) { tabs = result; });
+  w.loop.advance(1);
+  ASSERT_EQ(tabs.size(), 2u);
+  EXPECT_EQ(tabs[0].url, "https://front/");
+  EXPECT_EQ(tabs[0].tabCount, 2);
+  EXPECT_EQ(tabs[1].title, "Back");
+}
+
+// Faults of single runs: whatever the answer, it is logged and dropped and the inventory keeps
+// what it had.
+TEST(AppleScriptBridge, BadAnswersAreLoggedAndDroppedWithoutLosingInventory) {
+  ScriptWorld w;
+  auto chrome = w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  w.browserWindow(chrome, {{"A", "https://a/"}, {"B", "https://b/"}});
+  w.desktop.privacy.automation["com.google.Chrome"] = 0;
+  w.permissions().refreshAutomationStatus(Browser::chrome);
+  w.scripts().seed(Browser::chrome);
+  w.loop.advance(1);
+  ASSERT_EQ(w.tabs().size(), 1u);
+  const std::string id = w.tabs()[0]->id;
+
+  auto& runner = w.desktop.scripts();
+  for (ScriptFault fault :
+       {ScriptFault::garbled, ScriptFault::truncated, ScriptFault::empty, ScriptFault::enormous,
+        ScriptFault::timeOut, ScriptFault::permissionRefused, ScriptFault::notRunning}) {
+    runner.inject(fault, "livetabs", 3);  // as many times as the strike limit
+    for (int i = 0; i < 3; ++i) {
+      w.mru().lastTabVerification.clear();
+      w.mru().noteUnresolvableTab(id, Browser::chrome);  // asks for a verification of the live tabs
+      w.loop.advance(5);
+    }
+    EXPECT_NE(w.item(id), nullptr) << static_cast<int>(fault);
+  }
+  EXPECT_TRUE(w.logged("osascript exit 0: answer is not UTF-8"));
+  EXPECT_TRUE(w.logged("osascript exit 0: answer cut off or too long"));
+  EXPECT_TRUE(w.logged("osascript killed by signal 15: "));
+  EXPECT_TRUE(w.logged(
+      "osascript exit 1: execution error: Not authorized to send Apple events to Google Chrome. (-1743)"));
+
+  runner.inject(ScriptFault::garbled, "seedtabs");
+  w.browserWindow(chrome, {{"C", "https://c/"}});
+  w.scripts().seed(Browser::chrome);
+  w.loop.advance(1);
+  EXPECT_EQ(w.tabs().size(), 1u);
+}
+
+TEST(AppleScriptBridge, AScriptTheInterpreterCannotReadFailsAsASyntaxError) {
+  ScriptWorld w;
+  w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  std::optional<std::optional<std::vector<std::string>>> result;
+  w.scripts().run(AppleScriptLibrary::forBrowser(Browser::chrome), "return nonsense(",
+                  [&](auto lines) { result = lines; });
+  w.loop.advance(1);
+  ASSERT_TRUE(result);
+  EXPECT_FALSE(*result);
+  EXPECT_TRUE(
+      w.logged("osascript exit 1: syntax error: Expected end of line but found unknown token. (-2741)"));
 }
 
 }  // namespace

@@ -42,6 +42,23 @@ TEST_F(BrowserBridgeTest, APeerThatFailsTheCheckIsDroppedQuietlyAndCheckedAgainO
   EXPECT_EQ(keys(Browser::chrome), (std::vector<std::string>{"s1"}));
 }
 
+TEST_F(BrowserBridgeTest, ThePageOpenInTwoLiveProfilesKeepsBothEntriesUntilOneProfileLeaves) {
+  connectionsComeFrom("com.google.Chrome", "Google Chrome");
+  Peer work = peers.connect();
+  Peer home = peers.connect();
+  ASSERT_TRUE(bridge.handle(work.client, activated("chrome", "work", 4, "https://mail.example/")));
+  ASSERT_TRUE(bridge.handle(home.client, activated("chrome", "home", 9, "https://mail.example/")));
+  EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:chrome:work:4", "tab:chrome:home:9"}));
+  ASSERT_TRUE(bridge.handle(work.client, activated("chrome", "work", 4, "https://mail.example/")));
+  EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:chrome:work:4", "tab:chrome:home:9"}));
+
+  // A session whose reporter is gone left its entries behind: the same page replaces them.
+  bridge.handleDisconnect(home.client);
+  world.mru().items.push_back(test::extensionTab(Browser::chrome, "gone", 2, "1", "https://mail.example/"));
+  ASSERT_TRUE(bridge.handle(work.client, activated("chrome", "work", 4, "https://mail.example/")));
+  EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:chrome:work:4"}));
+}
+
 TEST_F(BrowserBridgeTest, TerminalAndSafariReportsNeedNoPeerCheckAndRegisterNothing) {
   Peer unknown = peers.connect();
   EXPECT_TRUE(bridge.handle(unknown.client, activated("terminal", std::nullopt, 2, "/dev/ttys003")));

@@ -15,9 +15,10 @@ TEST(ExtensionCommand, CommandsAreCompactWithTheirKeysInOrder) {
 
 TEST(ExtensionCommand, IdsOfEverySizeReadBackAsTheSameNumbers) {
   for (std::int64_t id : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{1} << 53, INT64_MAX, INT64_MIN}) {
-    const auto command = nlohmann::json::parse(ExtensionCommand::activate(id, -id - 1));
+    // ~id is -id - 1 without overflowing at INT64_MIN.
+    const auto command = nlohmann::json::parse(ExtensionCommand::activate(id, ~id));
     EXPECT_EQ(command["tabId"].get<std::int64_t>(), id);
-    EXPECT_EQ(command["windowId"].get<std::int64_t>(), -id - 1);
+    EXPECT_EQ(command["windowId"].get<std::int64_t>(), ~id);
   }
 }
 

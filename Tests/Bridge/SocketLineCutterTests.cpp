@@ -47,16 +47,32 @@ TEST(SocketLineCutter, TrimmingStopsAtTheFirstCharacterThatIsNotASpaceSeparator)
   EXPECT_EQ(SocketLineCutter::trimmed(" \t "), "");
 }
 
-TEST(SocketLineCutter, PendingBytesAreCappedAtFourMebibytes) {
+TEST(SocketLineCutter, LinesOfUpToFourMebibytesGetThroughAndOnlyAnUnfinishedTailIsCapped) {
+  const std::size_t cap = SocketLineCutter::kMaxPendingBytes;
+  // The largest line, in one read or cut into pieces, with more bytes behind it.
   SocketLineCutter exact;
-  EXPECT_TRUE(append(exact, std::string(SocketLineCutter::kMaxPendingBytes, 'x')));
-  EXPECT_FALSE(append(exact, "\n"));
+  EXPECT_TRUE(append(exact, std::string(cap, 'x')));
+  EXPECT_TRUE(append(exact, "\n{\"next\":"));
+  auto lines = drain(exact);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].size(), cap);
+  SocketLineCutter whole;
+  EXPECT_TRUE(append(whole, std::string(cap, 'x') + "\n" + std::string(cap, 'y')));
+  EXPECT_EQ(drain(whole).size(), 1u);
 
-  // The cap applies before lines are cut: one oversized read fails even with line feeds in it.
-  SocketLineCutter oversized;
-  std::string many;
-  while (many.size() <= SocketLineCutter::kMaxPendingBytes) many += "{\"line\":true}\n";
-  EXPECT_FALSE(append(oversized, many));
+  // Many lines in one read are fine however many bytes they make together.
+  SocketLineCutter many;
+  std::string text;
+  while (text.size() <= 2 * cap) text += "{\"line\":true}\n";
+  EXPECT_TRUE(append(many, text));
+
+  // One byte past the cap without a line feed is not, whether or not lines came before it.
+  SocketLineCutter over;
+  EXPECT_TRUE(append(over, std::string(cap, 'x')));
+  EXPECT_FALSE(append(over, "x"));
+  SocketLineCutter afterLines;
+  EXPECT_FALSE(append(afterLines, "{\"a\":1}\n" + std::string(cap + 1, 'x')));
+  EXPECT_EQ(drain(afterLines), (std::vector<std::string>{"{\"a\":1}"}));
 
   // Delivered lines no longer count.
   SocketLineCutter flowing;

@@ -140,6 +140,29 @@ TEST(AppMonitor, SafariPrivateFrontWindowIsRememberedAndNeverPictured) {
   EXPECT_FALSE(w.appMonitor().frontWindowIsPrivate(safari));
 }
 
+TEST(AppMonitor, WhileSafarisSettingsWindowIsInFrontTheTabBehindItIsNotDatedByInput) {
+  MonitorWorld w;
+  auto safari = w.desktop.launch({.bundleID = "com.apple.Safari", .name = "Safari"});
+  auto browsing = w.desktop.addWindow(safari, {.title = "Work"});
+  w.desktop.addTab(browsing, {.title = "Work", .url = "https://work/"});
+  w.desktop.addWindow(safari, {.title = "General"});  // Settings: no tabs, in front
+  w.desktop.privacy.automation["com.apple.Safari"] = 0;
+  w.permissions().refreshAutomationStatus(Browser::safari);
+  w.loop.advance(1);
+  w.desktop.activate(safari);
+  for (int second = 0; second < 4; ++second) {  // the user types into Settings; names stay cached
+    w.desktop.noteInput(platform::InputEventType::keyDown);
+    w.loop.advance(1);
+  }
+  const SwitchableItem* placeholder = nullptr;
+  for (const auto& e : w.mru().items) {
+    EXPECT_NE(e.url, std::optional<std::string>("https://work/")) << e.id;
+    if (e.url == MRUManager::kAuxPlaceholderURL) placeholder = &e;
+  }
+  ASSERT_TRUE(placeholder);
+  EXPECT_EQ(placeholder->title, "General");
+}
+
 TEST(AppMonitor, FrontWindowShowsATabByTitle) {
   MonitorWorld w;
   auto chrome = w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});

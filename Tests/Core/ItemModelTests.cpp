@@ -35,6 +35,12 @@ TEST(Browser, TableRowsAndFamilies) {
   EXPECT_TRUE(browsers::isEditor(Browser::positron));
 }
 
+TEST(TabPack, IndicesNoWindowHasReadAsUnknown) {
+  for (const Json& index : {Json(INT64_MAX), Json(INT64_MIN), Json(-2), Json(1'000'001), Json(9.0e18)})
+    EXPECT_EQ(TabPack::fromJSON(Json{{"tabId", 5}, {"windowId", 7}, {"index", index}})->tabIndex, -1) << index;
+  EXPECT_EQ(TabPack::fromJSON(Json{{"tabId", 5}, {"windowId", 7}, {"index", 1'000'000}})->tabIndex, 1'000'000);
+}
+
 TEST(Browser, EditorsReportTabsOnlyWhileConnectedBrowsersAlways) {
   test::TestWorld world;
   BrowserBridge bridge(world.services());

@@ -148,6 +148,30 @@ TEST_F(MRUExtensionTabs, AReplacedTabKeepsItsDateSeededFlagIconAndPicture) {
   EXPECT_TRUE(world.thumbnails().contains("tab:chrome:s1:2"));
 }
 
+TEST_F(MRUExtensionTabs, ReplacementAndSafariAdoptionNeverPutAnOlderPictureOverANewerOne) {
+  auto& images = world.thumbnails().images;
+  const auto picture = [](int width, double at) {
+    return ThumbnailStore::Entry{RGBAImage::filled(width, 2, {9, 9, 9, 255}), std::nullopt, at};
+  };
+  mru.tabActivated(Browser::chrome, "s1", pack(1, 10, 0, "https://a.example/"), true);
+  mru.tabActivated(Browser::chrome, "s1", pack(2, 10, 1, "https://b.example/"), false);
+  images["tab:chrome:s1:1"] = picture(3, 10);
+  images["tab:chrome:s1:2"] = picture(7, 20);  // the newer picture, of the tab that takes over
+  mru.tabReplaced(Browser::chrome, "s1", 1, pack(2, 10, 0, "https://a.example/"));
+  ASSERT_TRUE(world.thumbnails().contains("tab:chrome:s1:2"));
+  EXPECT_EQ(images.at("tab:chrome:s1:2").image.pixelWidth(), 7);
+
+  const std::string news = "https://news.example/";
+  mru.tabActivated(Browser::safari, "old-a", pack(21, 1, 0, news), false);
+  mru.tabActivated(Browser::safari, "old-b", pack(31, 2, 0, "https://other.example/"), false);
+  mru.tabUpdated(Browser::safari, "old-b", pack(31, 2, 0, news));
+  images["tab:safari:old-a:21"] = picture(4, 30);
+  images["tab:safari:old-b:31"] = picture(8, 40);  // the newer of the two merged pictures
+  mru.tabActivated(Browser::safari, "fresh", pack(5, 1, 0, news), false);
+  ASSERT_TRUE(world.thumbnails().contains("tab:safari:fresh:5"));
+  EXPECT_EQ(images.at("tab:safari:fresh:5").image.pixelWidth(), 8);
+}
+
 TEST_F(MRUExtensionTabs, PurgingASessionDropsExactlyItsTabsAndSaysSo) {
   const std::string first = "abcdefgh-1", second = "abcdefgh-2";
   mru.tabActivated(Browser::vscode, first, pack(1, 1, 0, "file:///a.txt"), true);

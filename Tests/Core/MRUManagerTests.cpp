@@ -153,6 +153,20 @@ TEST(MRUManager, ExcludedApplicationsShowNoWindowTitles) {
   EXPECT_EQ(mru.items[0].title, "Bitwarden");
 }
 
+TEST(MRUManager, ExcludingAnApplicationHidesItsWindowTitlesAtOnce) {
+  TestWorld world;
+  auto pid = world.launchWithWindows("com.example.vault", "Vault", {"Bank login — 2024"});
+  MRUManager& mru = world.mru();
+  mru.bumpApp(*world.desktop.workspace().application(pid), 10);
+  ASSERT_EQ(mru.items.size(), 1u);
+  ASSERT_EQ(mru.items[0].title, "Bank login — 2024");
+  auto excluded = world.preferences().excludedBundleIDs.get();
+  excluded.push_back("com.example.vault");
+  world.preferences().excludedBundleIDs.set(excluded);
+  world.loop.runUntilIdle();
+  EXPECT_EQ(mru.items[0].title, "Vault");  // not only after its next activation
+}
+
 TEST(MRUManager, TabCapsKeepTheMostRecentLiveTabsPerWindowAndOverall) {
   TestWorld world;
   world.preferences().perWindowTabLimit.set(5);

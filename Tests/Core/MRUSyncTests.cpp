@@ -83,6 +83,32 @@ TEST_F(MRUSync, EachWindowsActiveTabIsDatedInFocusOrderAndOnlyTheFocusedOneCount
   EXPECT_EQ(find("tab:chrome:s:10")->lastActivatedAt, date);
 }
 
+TEST_F(MRUSync, ASyncTakenBeforeTheLatestReportsUndoesNeitherACloseNorAnActivation) {
+  mru.tabActivated(Browser::chrome, "s", tab(1, 1, 0, "https://left.example/"), true);
+  world.loop.advance(30);
+  mru.tabActivated(Browser::chrome, "s", tab(2, 1, 1, "https://now.example/"), true);
+  mru.tabActivated(Browser::chrome, "s", tab(3, 2, 0, "https://closed.example/"), false);
+  mru.tabRemoved(Browser::chrome, "s", 3);
+  world.loop.advance(0.5);
+  // The snapshot still shows tab 1 active in the focused window and tab 3 open.
+  const std::vector<SyncedWindow> stale{
+      {.windowID = 1,
+       .focused = true,
+       .tabs = {tab(1, 1, 0, "https://left.example/", true), tab(2, 1, 1, "https://now.example/")}},
+      {.windowID = 2, .tabs = {tab(3, 2, 0, "https://closed.example/", true)}}};
+  mru.adoptSync(Browser::chrome, "s", stale);
+  EXPECT_FALSE(find("tab:chrome:s:3"));
+  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s:2");
+  ASSERT_TRUE(find("tab:chrome:s:1") && find("tab:chrome:s:2"));
+  EXPECT_TRUE(MRUManager::recencyBefore(*find("tab:chrome:s:2"), *find("tab:chrome:s:1")));
+
+  // Later syncs are believed again.
+  world.loop.advance(MRUManager::kReportOutranksSyncFor);
+  mru.adoptSync(Browser::chrome, "s", stale);
+  EXPECT_TRUE(find("tab:chrome:s:3"));
+  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s:1");
+}
+
 TEST_F(MRUSync, AFocusedPrivateTabIsSkippedWhilePrivateTabsAreNotListed) {
   auto secret = tab(1, 1, 0, "https://secret.example/", true);
   secret.isPrivate = true;

@@ -178,6 +178,18 @@ TEST(ThumbnailStore, RekeyKeepsTheNewerPicture) {
   EXPECT_EQ(images.at("tab:b").image.pixelWidth(), 4);
 }
 
+TEST(ThumbnailStore, ACaptureThatFinishesAfterItsEntryLeftStoresNothingForIt) {
+  ThumbWorld w;
+  auto number = w.desktop.addWindow(w.editor, {.title = "Doc"});
+  w.thumbnails().captureWindow(number, w.editor, {"tab:chrome:7", w.key(number)}, false);
+  w.thumbnails().remove("tab:chrome:7");  // the tab closed while its picture was being taken
+  w.loop.advance(1.0);
+  EXPECT_FALSE(w.thumbnails().contains("tab:chrome:7"));
+  EXPECT_TRUE(w.thumbnails().contains(w.key(number)));
+  w.capture(number, {"tab:chrome:7"}, true);  // a later capture for the id stores again
+  EXPECT_TRUE(w.thumbnails().contains("tab:chrome:7"));
+}
+
 TEST(ThumbnailStore, ExcludedApplicationsArePurgedAndACaptureUnderWayIsNotStored) {
   ThumbWorld w;
   auto number = w.desktop.addWindow(w.editor);

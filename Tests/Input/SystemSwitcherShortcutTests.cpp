@@ -1,10 +1,13 @@
 #include <csignal>
+#include <cstring>
+#include <functional>
 
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "App/QuitSignals.hpp"
 #include "Input/SwitcherHotkey.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
 #include "TestSupport/Eventually.hpp"
@@ -118,48 +121,109 @@ bool readByte(int fd) {
   return ::poll(&ready, 1, 10000) == 1 && ::read(fd, &byte, 1) == 1;
 }
 
-TEST(SystemSwitcherShortcut, ATerminatedProcessThatOwnedTheChordGivesItBackAndDiesByTheSignal) {
-  test::TempFolder folder;
-  const std::string state = (folder.path() / "symbolic-hotkeys").string();
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+// A real process that owns the chord (its state kept in a file, as the window server keeps it
+// outside the process), then does `then`. The test kills or waits for it and reads the file.
+class ChordOwner {
+ public:
+  explicit ChordOwner(std::function<void()> then) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(ready[0]);
+      sim::SimMainLoop loop;
+      sim::MemoryDefaults defaults;
+      SimSymbolicHotKeys keys;
+      keys.useStateFile(state_);
+      DebugLog log(folder_.path() / "log", defaults, loop);
+      Services services;
+      services.loop = &loop;
+      services.log = &log;
+      services.symbolicHotKeys = &keys;
+      SystemSwitcherShortcut shortcut(services);
+      shortcut.set(true);
+      const char byte = 'r';
+      if (::write(ready[1], &byte, 1) != 1) ::_exit(2);
+      then();
+      for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    ready_ = pid_ > 0 && readByte(ready[0]);
     ::close(ready[0]);
-    sim::SimMainLoop loop;
-    sim::MemoryDefaults defaults;
-    SimSymbolicHotKeys keys;
-    keys.useStateFile(state);
-    DebugLog log(folder.path() / "log", defaults, loop);
-    Services services;
-    services.loop = &loop;
-    services.log = &log;
-    services.symbolicHotKeys = &keys;
-    SystemSwitcherShortcut shortcut(services);
-    shortcut.set(true);
-    const char byte = 'r';
-    if (::write(ready[1], &byte, 1) != 1) ::_exit(2);
-    for (;;) ::pause();
   }
-  ::close(ready[1]);
-  const bool childReady = readByte(ready[0]);
-  ::close(ready[0]);
-  auto owned = SimSymbolicHotKeys::readStateFile(state);
-  EXPECT_TRUE(childReady);
-  EXPECT_FALSE(owned[1] || owned[2]);
+  ~ChordOwner() {
+    if (pid_ > 0 && !status_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
 
-  ::kill(child, SIGTERM);
-  int status = 0;
-  if (!test::eventually([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
-    ::kill(child, SIGKILL);
-    ::waitpid(child, &status, 0);
-    FAIL() << "the child did not end on SIGTERM";
+  bool ownsTheChord() const {
+    auto state = SimSymbolicHotKeys::readStateFile(state_);
+    return ready_ && !state[1] && !state[2];
   }
-  ASSERT_TRUE(WIFSIGNALED(status));
-  EXPECT_EQ(WTERMSIG(status), SIGTERM);
-  auto after = SimSymbolicHotKeys::readStateFile(state);
-  EXPECT_TRUE(after[1] && after[2]);
+  bool gaveTheChordBack() const {
+    auto state = SimSymbolicHotKeys::readStateFile(state_);
+    return state[1] && state[2];
+  }
+  void kill(int signal) const { ::kill(pid_, signal); }
+  // The signal that ended it within the bound (0: it did not end by a signal, or not in time).
+  int endingSignal() {
+    int status = 0;
+    if (!test::eventually([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; })) return 0;
+    status_ = status;
+    return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  }
+
+ private:
+  test::TempFolder folder_;
+  const std::string state_ = (folder_.path() / "symbolic-hotkeys").string();
+  pid_t pid_ = -1;
+  bool ready_ = false;
+  std::optional<int> status_;
+};
+
+TEST(SystemSwitcherShortcut, ATerminatedProcessThatOwnedTheChordGivesItBackAndDiesByTheSignal) {
+  ChordOwner child([] {});
+  EXPECT_TRUE(child.ownsTheChord());
+  child.kill(SIGTERM);
+  EXPECT_EQ(child.endingSignal(), SIGTERM);
+  EXPECT_TRUE(child.gaveTheChordBack());
+}
+
+// Every signal whose default action ends a process gives the chord back first.
+TEST(SystemSwitcherShortcut, EverySignalThatEndsTheProcessGivesTheChordBack) {
+  for (int signal : {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGSYS, SIGHUP, SIGQUIT}) {
+    ChordOwner child([] {});
+    ASSERT_TRUE(child.ownsTheChord()) << signal;
+    child.kill(signal);
+    EXPECT_EQ(child.endingSignal(), signal);
+    EXPECT_TRUE(child.gaveTheChordBack()) << strsignal(signal);
+  }
+}
+
+volatile bool gKeepRecursing = true;
+int recurseForever(int depth) {
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  return gKeepRecursing ? recurseForever(depth + 1) + frame[0] : 0;
+}
+
+TEST(SystemSwitcherShortcut, AStackOverflowGivesTheChordBack) {
+  ChordOwner child([] { recurseForever(0); });
+  EXPECT_TRUE(child.ownsTheChord());
+  EXPECT_EQ(child.endingSignal(), SIGSEGV);
+  EXPECT_TRUE(child.gaveTheChordBack());
+}
+
+// Routed to the application's quit, SIGTERM waits for it; when the quit does not finish in time
+// (here nothing carries it out), the chord is given back and the signal ends the process.
+TEST(SystemSwitcherShortcut, ATerminationThatTheQuitDoesNotFinishInTimeStillGivesTheChordBack) {
+  ChordOwner child([] { new QuitSignals([] {}, 0.2); });
+  EXPECT_TRUE(child.ownsTheChord());
+  child.kill(SIGTERM);
+  EXPECT_EQ(child.endingSignal(), SIGTERM);
+  EXPECT_TRUE(child.gaveTheChordBack());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Platform/Linux/LinuxApplications.hpp"
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/Eventually.hpp"
@@ -80,6 +81,17 @@ TEST(LinuxProcessTable, AProcessOfAnotherUserExistsButIsNotOurs) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(Probe::existsOtherUser));
+}
+
+TEST(LinuxApplications, BrowsersInstalledAsPlainProgramsAreKnownByTheirExecutable) {
+  using platform::LinuxApplications::bundleIdentifier;
+  EXPECT_EQ(bundleIdentifier("/usr/lib/chromium/chromium"), "org.chromium.Chromium");
+  // Replaced by an update while it runs: still that browser.
+  EXPECT_EQ(bundleIdentifier("/opt/google/chrome/chrome (deleted)"), "com.google.Chrome");
+  EXPECT_EQ(bundleIdentifier("/usr/bin/chromium"), std::nullopt);  // the wrapper script never runs as itself
+  EXPECT_EQ(bundleIdentifier("/tmp/usr/lib/chromium/chromium"), std::nullopt);
+  // This test program is no browser.
+  EXPECT_EQ(LinuxProcessTable().bundleIdentifier(::getpid()), std::nullopt);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "Input/SwitcherController.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/QtTestApplication.hpp"
+#include "UI/HUDController.hpp"
 
 namespace velvix {
 namespace {
@@ -90,6 +94,117 @@ TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWin
   click({tile->frame.midX(), tile->frame.midY()});
   EXPECT_FALSE(w.desktop.window(hidden)->minimized);
   EXPECT_EQ(w.frontWindow(), hidden);
+}
+
+// The window is the user's screen: closing it quits the application (as the program wires it).
+TEST(SimulatedDesktop, ClosingTheWindowQuitsTheApplication) {
+  test::AppWorld w;
+  w.launch();
+  SimDesktopView view(w.desktop);
+  view.onClose = [&] { w.app->terminate(); };
+  view.show();
+  EXPECT_TRUE(view.close());
+  EXPECT_TRUE(w.app->hasTerminated());
+  EXPECT_EQ(w.healthLines().back(), "quit");
+}
+
+QWidget* topLevelNamed(const std::string& name) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName().toStdString() == name) return w;
+  return nullptr;
+}
+
+// Every channel within `tolerance` of the other colour's.
+bool near(const QColor& a, const QColor& b, int tolerance = 14) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+TEST(SimulatedDesktop, TheHUDAppearsAtTheViewsScaleInsideTheView) {
+  test::AppWorld w;
+  auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  w.launch();
+  for (auto pid : {mail, notes}) {
+    w.desktop.activate(pid);
+    w.pause(2);
+  }
+  SimDesktopView view(w.desktop);
+  view.resize(1080, 675);  // 0.75 of the simulated screen
+  w.services().placement = &view;
+  type(view, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+  type(view, QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+  type(view, QEvent::KeyRelease, Qt::Key_Tab, Qt::ControlModifier);
+  w.pause(0.2);
+  ASSERT_TRUE(w.hudVisible());
+  const Rect frame = *w.app->delegate().switcher()->hud().panelFrame();
+  QWidget* window = topLevelNamed(std::string(HUDController::kPanelName) + ".window");
+  ASSERT_TRUE(window);
+  EXPECT_NEAR(window->width(), frame.width * 0.75, 1);
+  EXPECT_NEAR(window->height(), frame.height * 0.75, 1);
+  const QRect shown(view.mapToGlobal(QPoint(0, 0)), view.size());
+  EXPECT_TRUE(shown.contains(window->geometry())) << window->geometry().x() << " " << window->width();
+  // The window on the display draws the panel, frost and cells, at that scale.
+  const QImage drawn = window->grab().toImage();
+  EXPECT_GT(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2).alpha(), 200);
+  EXPECT_GT(drawn.pixelColor(drawn.width() / 8, drawn.height() / 2).alpha(), 100);
+  type(view, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier);
+  w.pause(1);
+}
+
+TEST(SimulatedDesktop, AScreenCaptureOfAWindowLooksLikeTheWindowOnTheDesktop) {
+  test::AppWorld w;
+  auto notes = w.launchApp("com.example.notes", "Notes", {});
+  const auto shopping = w.desktop.addWindow(notes, {.title = "Shopping", .bounds = {100, 100, 600, 400}});
+  w.desktop.addWindow(notes, {.title = "Ideas", .bounds = {760, 100, 600, 400}});  // in front
+  w.launch();
+  w.desktop.activate(notes);
+  SimDesktopView view(w.desktop);
+  view.resize(1440, 900);  // one pixel per point
+  QImage screen(view.size(), QImage::Format_ARGB32);
+  view.render(&screen);
+  const auto still = w.desktop.renderWindow(shopping, 600, 400);
+  ASSERT_TRUE(still);
+  const QImage capture = qt::toQImage(*still);
+  const QPointF origin = view.toView({100, 100});
+  // The title bar, the body and a line of its text look the same in both.
+  for (const QPoint at : {QPoint(300, 14), QPoint(300, 200), QPoint(20, 150), QPoint(590, 390)})
+    EXPECT_TRUE(near(capture.pixelColor(at), screen.pixelColor((origin + QPointF(at)).toPoint())))
+        << at.x() << "," << at.y();
+  // And another application's window does not look like it.
+  auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  const auto inbox = w.desktop.windowsOf(mail).front();
+  const QImage other = qt::toQImage(*w.desktop.renderWindow(inbox, 600, 400));
+  EXPECT_FALSE(near(other.pixelColor(590, 390), capture.pixelColor(590, 390)));
+}
+
+TEST(SimulatedDesktop, TheHUDsFrostShowsWhatLiesBeneathIt) {
+  test::AppWorld w;
+  auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  w.launch();
+  w.desktop.activate(notes);
+  w.pause(1);
+  w.desktop.activate(mail);
+  w.pause(1);
+  auto& hud = w.app->delegate().switcher()->hud();
+  for (auto number : w.desktop.windowsOf(notes)) w.desktop.window(number)->bounds = {1100, 30, 300, 200};
+  auto frostAt = [&](Rect under) {
+    for (auto number : w.desktop.windowsOf(mail)) w.desktop.window(number)->bounds = under;
+    w.hold(platform::EventFlag::kCommand);
+    w.tab();
+    w.pause(0.3);
+    const auto still = hud.snapshot(1.0);
+    w.key(platform::KeyCode::kEscape);  // nothing is activated
+    w.release();
+    w.pause(1);
+    // Inside the frost, left of the first cell.
+    return still ? qt::toQImage(*still).pixelColor(26, static_cast<int>(still->pixelHeight() / 2)) : QColor();
+  };
+  const QColor overWallpaper = frostAt({0, 30, 300, 200});  // Mail's window far from the HUD
+  const QColor overWindow = frostAt({0, 30, 1440, 800});    // Mail's window all under it
+  EXPECT_FALSE(near(overWallpaper, overWindow, 6))
+      << overWallpaper.name().toStdString() << " " << overWindow.name().toStdString();
 }
 
 TEST(SampleDesktop, TheBuiltInDesktopHasTwoSpacesABrowserAndATerminalWithTabs) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
@@ -36,6 +38,17 @@ TEST(UserDefaults, TypedReadsFallBackForValuesOfTheWrongType) {
   EXPECT_EQ(d.stringArray("list"), (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(d.stringArray("mixed"), std::nullopt);
   EXPECT_EQ(d.stringArray("t"), std::nullopt);
+}
+
+TEST(UserDefaults, NumbersPastTheIntegerRangeReadAsTheNearestLimit) {
+  sim::MemoryDefaults d(Json{{"twoTo63", 9223372036854775808.0}, {"big", 1e19}, {"huge", 1e300},
+                             {"low", -1e19}, {"least", -9223372036854775808.0}, {"near", 9.2e18}});
+  EXPECT_EQ(d.integer("twoTo63"), INT64_MAX);
+  EXPECT_EQ(d.integer("big"), INT64_MAX);
+  EXPECT_EQ(d.integer("huge"), INT64_MAX);
+  EXPECT_EQ(d.integer("low"), INT64_MIN);
+  EXPECT_EQ(d.integer("least"), INT64_MIN);
+  EXPECT_EQ(d.integer("near"), 9200000000000000000);
 }
 
 TEST(UserDefaults, RegisteredValuesAnswerReadsButAreNotUserValues) {
@@ -97,6 +110,57 @@ TEST(JsonFileDefaults, DamagedFileIsKeptAsideNotOverwritten) {
   EXPECT_EQ(*files::readAll(aside), "{\"universalTabLimit\": 3,");
   d.set("x", 1);
   EXPECT_EQ(*files::readAll(aside), "{\"universalTabLimit\": 3,");
+}
+
+TEST(JsonFileDefaults, DocumentsNestedTooDeeplyAreMovedAsideLikeDamagedOnes) {
+  test::TempFolder home;
+  auto file = home.path() / "app.json";
+  const int depth = 200000;  // enough to exhaust the stack of any copy that recursed
+  const std::string deep = "{\"k\":" + std::string(depth, '[') + std::string(depth, ']') + "}";
+  { std::ofstream(file) << deep; }
+  std::vector<std::string> problems;
+  platform::JsonFileDefaults d(file, [&](const std::string& line) { problems.push_back(line); });
+  EXPECT_FALSE(d.object("k"));
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(files::readAll(home.path() / "app.json.damaged"), deep);
+
+  // Settings as deep as anyone writes load as they are.
+  const int fine = platform::JsonFileDefaults::kMaxNestingDepth - 1;
+  { std::ofstream(file) << "{\"k\":" + std::string(fine, '[') + std::string(fine, ']') + "}"; }
+  platform::JsonFileDefaults again(file);
+  EXPECT_TRUE(again.object("k"));
+}
+
+// A settings file the process cannot read (left owned by someone else): it runs on defaults and
+// never replaces the file. Checked in a child without the privileges to read it.
+TEST(JsonFileDefaults, AFileThatExistsButCannotBeReadIsNeverOverwritten) {
+  test::TempFolder home;
+  ::chmod(home.path().c_str(), 0777);
+  auto file = home.path() / "app.json";
+  const std::string stored = "{\"universalTabLimit\": 3}";
+  { std::ofstream(file) << stored; }
+  ::chmod(file.c_str(), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && ::setresuid(65534, 65534, 65534) != 0) ::_exit(10);
+    std::vector<std::string> problems;
+    platform::JsonFileDefaults d(file, [&](const std::string& line) { problems.push_back(line); });
+    d.registerDefaults(Json{{"universalTabLimit", 10}});
+    if (d.integer("universalTabLimit") != 10) ::_exit(11);
+    d.set("universalTabLimit", 20);
+    d.set("hotkeyMode", "optionTab");
+    if (d.integer("universalTabLimit") != 20) ::_exit(12);
+    if (problems.size() != 2 || problems[0].find("cannot be read") == std::string::npos) ::_exit(13);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(files::readAll(file), stored);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(home.path())) ++entries;
+  EXPECT_EQ(entries, 1);
 }
 
 TEST(JsonFileDefaults, UnwritableFolderReportsAndKeepsValuesInMemory) {

@@ -89,7 +89,8 @@ TEST_F(ChromeHostInstallerTest, InstalledBrowsersGetAManifestNamingTheRelayCopy)
     EXPECT_EQ(manifest["type"], "stdio");
     EXPECT_EQ(manifest["description"], "Velvix switcher bridge");
     EXPECT_EQ(manifest["allowed_origins"],
-              nlohmann::json::array({"chrome-extension://pbkhcjlmfenaiodgpcalbhefjnkmoigd/"}));
+              nlohmann::json::array({"chrome-extension://pbkhcjlmfenaiodgpcalbhefjnkmoigd/",
+                                     "chrome-extension://jjmneimnnbnklignogcfiiolfmmbijoa/"}));
     // Keys in sorted order, slashes as they are.
     EXPECT_LT(text->find("allowed_origins"), text->find("description"));
     EXPECT_LT(text->find("\"path\""), text->find("\"type\""));
@@ -189,6 +190,17 @@ TEST_F(ChromeHostInstallerTest, AFolderThatCannotBeWrittenStopsTheInstallAndSpoi
   EXPECT_NE(blocked->find("is not a folder"), std::string::npos) << *blocked;
   EXPECT_EQ(files::readAll(braveManifest.parent_path()), "not a folder");
   EXPECT_TRUE(world.debugLines().back().starts_with("chrome host install failed: "));
+}
+
+TEST_F(ChromeHostInstallerTest, ABrowserWhoseFolderCannotBeWrittenCostsTheOthersNothing) {
+  // Chrome comes first; its host folder's place is taken by a file.
+  const fs::path chromeHosts = manifestOf("Google/Chrome").parent_path();
+  writeFile(chromeHosts, "not a folder");
+  const auto error = installer.install();
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->find(chromeHosts.string()), std::string::npos) << *error;
+  EXPECT_TRUE(files::readAll(manifestOf("BraveSoftware/Brave-Browser")));
+  EXPECT_EQ(files::readAll(chromeHosts), "not a folder");
 }
 
 TEST_F(ChromeHostInstallerTest, TheExtensionIsCopiedOutWholeOrNotAtAll) {

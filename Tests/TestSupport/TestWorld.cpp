@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "App/DesktopPlatform.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Support/AppIdentity.hpp"
@@ -24,6 +25,7 @@ TestWorld::TestWorld() {
   services_.runningApps = &runningApps;
   services_.appIcons = &appIcons;
   services_.micMute = &micMute;
+  services_.updaterFramework = &updaterFramework;
   services_.updater = &updater;
   services_.resources = &resources;
   services_.quarantine = &quarantine;
@@ -31,6 +33,9 @@ TestWorld::TestWorld() {
 }
 
 TestWorld::~TestWorld() {
+  vscodeExtension_.reset();
+  vscodeKeybindings_.reset();
+  terminalIntegration_.reset();
   healthMonitor_.reset();
   systemSwitcherShortcut_.reset();
   favicons_.reset();
@@ -40,6 +45,7 @@ TestWorld::~TestWorld() {
   appMonitor_.reset();
   tabMover_.reset();
   scripts_.reset();
+  safariHost_.reset();
   bridge_.reset();  // its connections and pending work go before the services they call
   permissions_.reset();
   mru_.reset();
@@ -106,6 +112,14 @@ AppleScriptBridge& TestWorld::scripts() {
     services_.scripts = scripts_.get();
   }
   return *scripts_;
+}
+
+SafariScriptHost& TestWorld::safariHost() {
+  if (!safariHost_) {
+    safariHost_ = std::make_unique<SafariScriptHost>(services_, desktop.inProcessScripts());
+    services_.safariHost = safariHost_.get();
+  }
+  return *safariHost_;
 }
 
 AppMonitor& TestWorld::appMonitor() {
@@ -198,6 +212,33 @@ FaviconStore& TestWorld::favicons() {
   return *favicons_;
 }
 
+TerminalIntegrationInstaller& TestWorld::terminalIntegration() {
+  if (!terminalIntegration_) {
+    preferences();
+    terminalIntegration_ = std::make_unique<TerminalIntegrationInstaller>(services_);
+    services_.terminalIntegration = terminalIntegration_.get();
+  }
+  return *terminalIntegration_;
+}
+
+VSCodeKeybindingsInstaller& TestWorld::vscodeKeybindings() {
+  if (!vscodeKeybindings_) {
+    preferences();
+    vscodeKeybindings_ = std::make_unique<VSCodeKeybindingsInstaller>(services_);
+    services_.vscodeKeybindings = vscodeKeybindings_.get();
+  }
+  return *vscodeKeybindings_;
+}
+
+VSCodeExtensionInstaller& TestWorld::vscodeExtension() {
+  if (!vscodeExtension_) {
+    preferences();
+    vscodeExtension_ = std::make_unique<VSCodeExtensionInstaller>(services_);
+    services_.vscodeExtension = vscodeExtension_.get();
+  }
+  return *vscodeExtension_;
+}
+
 Services& TestWorld::services() {
   preferences();
   bridge();
@@ -205,6 +246,7 @@ Services& TestWorld::services() {
   mru();
   permissions();
   scripts();
+  safariHost();
   appMonitor();
   activator();
   closer();
@@ -214,6 +256,9 @@ Services& TestWorld::services() {
   healthMonitor();
   badges();
   favicons();
+  terminalIntegration();
+  vscodeKeybindings();
+  vscodeExtension();
   return services_;
 }
 

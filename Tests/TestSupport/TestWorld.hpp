@@ -10,6 +10,7 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Bridge/SafariScriptHost.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/BadgeStore.hpp"
@@ -37,7 +38,9 @@
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimQuarantine.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -50,6 +53,9 @@
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "Support/VSCodeExtensionInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "TestSupport/TempFolder.hpp"
 
 namespace velvix::test {
@@ -70,6 +76,7 @@ class TestWorld {
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
   AppIcon appIcons{services_};
   MicMute micMute{services_};
+  sim::SimUpdater updaterFramework{loop};
   UpdateChecker updater{services_};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
@@ -83,6 +90,7 @@ class TestWorld {
   MRUManager& mru();
   PermissionsService& permissions();
   AppleScriptBridge& scripts();
+  SafariScriptHost& safariHost();
   AppMonitor& appMonitor();
   Activator& activator();
   Closer& closer();
@@ -94,6 +102,9 @@ class TestWorld {
   platform::ImageDecoder& imageDecoder();
   BadgeStore& badges();
   FaviconStore& favicons();
+  TerminalIntegrationInstaller& terminalIntegration();
+  VSCodeKeybindingsInstaller& vscodeKeybindings();
+  VSCodeExtensionInstaller& vscodeExtension();
   // Every service, created now where not yet.
   Services& services();
 
@@ -122,6 +133,7 @@ class TestWorld {
   std::unique_ptr<MRUManager> mru_;
   std::unique_ptr<PermissionsService> permissions_;
   std::unique_ptr<AppleScriptBridge> scripts_;
+  std::unique_ptr<SafariScriptHost> safariHost_;
   std::unique_ptr<AppMonitor> appMonitor_;
   std::unique_ptr<Activator> activator_;
   std::unique_ptr<Closer> closer_;
@@ -133,6 +145,9 @@ class TestWorld {
   std::unique_ptr<platform::ImageDecoder> imageDecoder_;
   std::unique_ptr<BadgeStore> badges_;
   std::unique_ptr<FaviconStore> favicons_;
+  std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration_;
+  std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings_;
+  std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension_;
 };
 
 }  // namespace velvix::test

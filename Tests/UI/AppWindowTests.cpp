@@ -37,6 +37,24 @@ TEST(AppWindow, EntersTheSwitcherWhenBroughtForwardAndLeavesWhenClosedWithComman
   EXPECT_EQ(world.desktop.window(window.number()), nullptr);
 }
 
+TEST(AppWindow, BecomingKeyOnTheDesktopEntersItInTheSwitcher) {
+  TestWorld world;
+  world.services();
+  auto other = world.launchWithWindows("com.example.notes", "Notes", {"List"});
+  AppWindow window(world.services(), "Velvix Settings", {1000, 200, 400, 300});
+  world.desktop.setMinimized(window.number(), false);  // shown, but the program is not active
+  world.desktop.activate(other);
+  world.loop.runUntilIdle();
+  const std::string id = "win:com.kolvi.velvix:" + std::to_string(window.number());
+  EXPECT_FALSE(world.item(id));
+  // The user clicks the window: the program becomes active with it in front, so it is key.
+  const Rect frame = world.desktop.window(window.number())->bounds;
+  world.desktop.clickAt({frame.x + 5, frame.y + 5});
+  world.loop.runUntilIdle();
+  ASSERT_TRUE(world.item(id));
+  EXPECT_EQ(world.item(id)->title, "Velvix Settings");
+}
+
 TEST(AppWindow, CommandMMinimisesOnlyMiniaturizableWindowsAndEmptyTitlesShowTheBundle) {
   TestWorld world;
   world.services();

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPalette>
@@ -157,8 +158,11 @@ TEST_F(HUDViewTest, ALiveFrameReplacesTheStillOnlyInTheStreamedCell) {
 }
 
 TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
+  // Titles longer than a cell is wide, so each reaches past its cell.
   std::vector<SwitchableItem> items;
-  for (int i = 0; i < 6; ++i) items.push_back(scene.application("com.example.app" + std::to_string(i), "App"));
+  for (int i = 0; i < 6; ++i)
+    items.push_back(scene.application("com.example.app" + std::to_string(i),
+                                      "Application number " + std::to_string(i) + " with a long name"));
   present(items, false);
   model.setSelectedIndex(1);
   // On an opaque window, as the HUD's panel stands over the screen.
@@ -167,19 +171,33 @@ TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
   QPalette palette;
   palette.setColor(QPalette::Window, Qt::darkBlue);
   window.setPalette(palette);
-  window.resize(view.size());
   view.setParent(&window);
-  window.show();
-  QCoreApplication::processEvents();
-  // Only what the step changes is painted again: the two cells, with the titles below them.
-  for (int selected : {2, 5, 0}) {
-    model.setSelectedIndex(selected);
+  auto expectStepsShowAWholePaint = [&](std::vector<int> steps) {
+    window.resize(view.size());
+    window.show();
     QCoreApplication::processEvents();
-    const QImage shown = window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(shown.size(), whole.size());
-    EXPECT_TRUE(shown == whole) << "selection " << selected;
-  }
+    // Only what the step changes is painted again: the two cells with their titles, or every
+    // cell when a long row scrolled.
+    for (int selected : steps) {
+      model.setSelectedIndex(selected);
+      QCoreApplication::processEvents();
+      const QImage shown =
+          window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+      const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      ASSERT_EQ(shown.size(), whole.size());
+      EXPECT_TRUE(shown == whole) << "selection " << selected;
+    }
+  };
+  expectStepsShowAWholePaint({2, 5, 0});
+
+  // A row wider than the panel.
+  items.clear();
+  for (int i = 0; i < 60; ++i) items.push_back(scene.application("com.example.app" + std::to_string(i), "App"));
+  model.setFittedIconSize(HUDMetrics::kMinimumIcon);
+  model.setItems(items);
+  model.setSelectedIndex(0);
+  view.resize(600, static_cast<int>(HUDMetrics{HUDMetrics::kMinimumIcon, false}.panelSize(60, 1, 600).height) - 24);
+  expectStepsShowAWholePaint({1, 2, 30, 31, 59, 58});
   window.hide();
   view.setParent(nullptr);
 }
@@ -274,6 +292,144 @@ TEST_F(HUDViewTest, TabsShowTheirSiteIconOnceLoadedAndKeepTheSymbolWithoutOne) {
   scene.world.loop.advance(1);
   EXPECT_FALSE(view.cell(0)->siteIcon.isNull());
   EXPECT_TRUE(view.cell(1)->siteIcon.isNull());
+}
+
+TEST_F(HUDViewTest, TabsOnOneSiteShareOneDownloadAndATabOnANewSiteGetsThatSitesIcon) {
+  const std::string docs = "https://docs.example.com/", news = "https://news.example.org/";
+  scene.serveSiteIcon(docs);
+  scene.serveSiteIcon(news);
+  auto first = scene.tab(Browser::chrome, "1", 11, "Plan", docs + "plan");
+  auto second = scene.tab(Browser::chrome, "1", 12, "Notes", docs + "notes");
+  present({first, second}, false);
+  scene.world.loop.advance(1);
+  ASSERT_FALSE(view.cell(0)->siteIcon.isNull());
+  ASSERT_FALSE(view.cell(1)->siteIcon.isNull());
+  EXPECT_EQ(view.cell(0)->siteIcon, view.cell(1)->siteIcon);
+  EXPECT_EQ(scene.world.http().requestCount("https://docs.example.com/favicon.ico"), 1u);
+
+  second.url = news;  // the second tab went to another site
+  present({first, second}, false);
+  scene.world.loop.advance(1);
+  ASSERT_FALSE(view.cell(1)->siteIcon.isNull());
+  EXPECT_NE(view.cell(1)->siteIcon, view.cell(0)->siteIcon);
+  EXPECT_EQ(scene.world.http().requestCount("https://news.example.org/favicon.ico"), 1u);
+}
+
+// The most alpha any pixel has in the image's rectangle (columns x0..x1, rows y0..y1, inclusive).
+int mostAlphaIn(const QImage& image, int x0, int x1, int y0, int y1) {
+  int most = 0;
+  for (int y = std::max(0, y0); y <= std::min(y1, image.height() - 1); ++y)
+    for (int x = std::max(0, x0); x <= std::min(x1, image.width() - 1); ++x)
+      most = std::max(most, image.pixelColor(x, y).alpha());
+  return most;
+}
+
+QImage rendered(QWidget& widget) {
+  QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  widget.render(&image);
+  return image;
+}
+
+TEST_F(HUDViewTest, TheSelectedTitleStaysInsideThePanelAndEndsWithAnEllipsis) {
+  const std::string title = "Meeting notes for the planning of the quarterly review with everyone";
+  present(
+      {scene.window("com.apple.mail", "Mail", "Inbox"), scene.window("com.example.notes", "Notes", title)},
+      false);
+  view.show();                // laid out at its size, as in the panel
+  model.setSelectedIndex(1);  // the most common chord: two entries, the second selected
+  const auto cell = *view.cell(1);
+  const Rect frame = view.cellFrames().at(1);
+  const Rect box = cell.titleRect();
+  const double hpad = cell.metrics.hpad(), width = view.bar()->width();
+  EXPECT_GE(frame.x + box.x, hpad);
+  EXPECT_LE(frame.x + box.maxX(), width - hpad);
+  EXPECT_TRUE(cell.shownTitle().ends_with("…")) << cell.shownTitle();
+
+  // Nothing of the title is drawn in the side paddings, where the panel's edge would cut it.
+  const QImage image = rendered(*view.bar());
+  const int top = static_cast<int>(frame.y + box.y), bottom = static_cast<int>(frame.y + box.maxY());
+  EXPECT_GT(mostAlphaIn(image, static_cast<int>(frame.x + box.x), static_cast<int>(frame.x + box.maxX()), top,
+                        bottom),
+            200);  // the title is there
+  EXPECT_EQ(mostAlphaIn(image, static_cast<int>(width - hpad + 1), static_cast<int>(width) - 1, top, bottom),
+            0);
+  EXPECT_EQ(mostAlphaIn(image, 0, static_cast<int>(hpad) - 2, top, bottom), 0);
+}
+
+TEST_F(HUDViewTest, ARowTooLongForThePanelScrollsToTheSelectionWithALegibleTitle) {
+  std::vector<SwitchableItem> items;
+  for (int i = 0; i < 120; ++i)
+    items.push_back(
+        scene.application("com.example.app" + std::to_string(i), "Application " + std::to_string(i)));
+  model.setFittedIconSize(HUDMetrics::kMinimumIcon);
+  model.setItems(items);
+  const HUDMetrics metrics{HUDMetrics::kMinimumIcon, false};
+  const auto size = metrics.panelSize(120, 1, 1392);  // the widest panel a 1440-point screen allows
+  view.resize(static_cast<int>(size.width - 24), static_cast<int>(size.height - 24));
+  view.show();  // laid out at its size, as in the panel
+  const double hpad = metrics.hpad(), width = view.bar()->width();
+  for (int selected : {0, 60, 119}) {
+    model.setSelectedIndex(selected);
+    const Rect frame = view.cellFrames().at(selected);
+    EXPECT_GE(frame.x, hpad) << selected;
+    EXPECT_LE(frame.maxX(), width - hpad) << selected;
+    const auto cell = *view.cell(selected);
+    EXPECT_GE(cell.metrics.titleFontSize(), HUDMetrics::kLegibleTitleSize);
+    const Rect box = cell.titleRect();
+    EXPECT_GE(frame.x + box.x, hpad);
+    EXPECT_LE(frame.x + box.maxX(), width - hpad);
+    // The selection's highlight is drawn where the cell is.
+    const QImage image = rendered(*view.bar());
+    EXPECT_GT(mostAlphaIn(image, static_cast<int>(frame.x), static_cast<int>(frame.maxX()) - 1,
+                          static_cast<int>(frame.y), static_cast<int>(frame.y + cell.metrics.icon)),
+              0)
+        << selected;
+  }
+}
+
+TEST_F(HUDViewTest, TheDraggedCellFadesOverATwelfthOfASecondAndBack) {
+  present({scene.tab(Browser::chrome, "1", 11, "A", "https://a.example.com/"),
+           scene.tab(Browser::chrome, "2", 21, "B", "https://b.example.com/")},
+          false);
+  press(centreOf(0));
+  drag({centreOf(0).x + 12, centreOf(0).y});
+  ASSERT_EQ(model.dragIndex(), 0);
+  EXPECT_EQ(view.cell(0)->effectiveOpacity(), 1);  // the fade starts from the cell as it was
+  scene.world.loop.advance(HUDCell::kSourceFadeDuration / 2);
+  const double halfway = view.cell(0)->effectiveOpacity();
+  EXPECT_GT(halfway, HUDCell::kSourceOpacity);
+  EXPECT_LT(halfway, 1);
+  scene.world.loop.advance(HUDCell::kSourceFadeDuration);
+  EXPECT_EQ(view.cell(0)->effectiveOpacity(), HUDCell::kSourceOpacity);
+  release({centreOf(0).x + 12, centreOf(0).y});
+  EXPECT_LT(view.cell(0)->effectiveOpacity(), 1);  // and it fades back in
+  scene.world.loop.advance(HUDCell::kSourceFadeDuration * 2);
+  EXPECT_EQ(view.cell(0)->effectiveOpacity(), 1);
+}
+
+TEST_F(HUDViewTest, CellsAndTheirControlsCarryLabelsAndHelpTexts) {
+  auto mail = scene.window("com.apple.mail", "Mail", "Inbox", {.minimized = true});
+  present({mail, scene.window("com.example.notes", "Notes", "List")}, true);
+  hover(centreOf(0));
+  const auto cell = *view.cell(0);
+  const Rect frame = view.cellFrames().at(0);
+  const Rect badge = *cell.minimizedBadgeRect(), close = *cell.closeControlRect();
+  EXPECT_EQ(cell.helpText({badge.midX(), badge.midY()}), "Minimized");
+  EXPECT_EQ(cell.helpText({close.midX(), close.midY()}), "Close");
+  EXPECT_EQ(cell.helpText({frame.width / 2, frame.height / 2}), std::nullopt);
+
+  QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(view.bar());
+  ASSERT_TRUE(bar);
+  std::vector<std::pair<std::string, std::string>> found;
+  for (int i = 0; i < bar->childCount(); ++i)
+    found.emplace_back(bar->child(i)->text(QAccessible::Name).toStdString(),
+                       bar->child(i)->text(QAccessible::Help).toStdString());
+  EXPECT_EQ(found, (std::vector<std::pair<std::string, std::string>>{{"Inbox", ""},
+                                                                     {"Inbox is minimized", "Minimized"},
+                                                                     {"Close Inbox", "Close"},
+                                                                     {"List", ""},
+                                                                     {"Close List", "Close"}}));
 }
 
 TEST_F(HUDViewTest, AMovedFlashOutlastsANewDrag) {

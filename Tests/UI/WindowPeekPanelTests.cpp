@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QImage>
+#include <QWidget>
 
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -27,6 +30,22 @@ TEST_F(WindowPeekPanelTest, ThePictureFadesInExactlyOverTheWindow) {
   EXPECT_LT(peek.alpha(), 0.8);
   world.loop.advance(WindowPeekPanel::kFadeDuration);
   EXPECT_EQ(peek.alpha(), 1);
+}
+
+TEST_F(WindowPeekPanelTest, HalfwayThroughTheFadeThePictureShowsAtHalfItsStrengthNotLess) {
+  peek.show(RGBAImage::filled(400, 300, {255, 255, 255, 255}), {100, 120, 400, 300}, std::nullopt);
+  world.loop.advance(WindowPeekPanel::kFadeDuration / 2);
+  const double alpha = peek.alpha();
+  QWidget* panel = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == WindowPeekPanel::kPanelName) panel = w;
+  ASSERT_TRUE(panel);
+  QImage image(panel->size(), QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  panel->render(&image);
+  // What reaches the screen: the painted alpha times the window's own opacity.
+  const double shown = image.pixelColor(200, 150).alphaF() * panel->windowOpacity();
+  EXPECT_NEAR(shown, alpha, 0.02);
 }
 
 TEST_F(WindowPeekPanelTest, WithoutUsableBoundsThePictureIsCentredInMostOfTheScreen) {

@@ -3,34 +3,53 @@
 #include <cerrno>
 #include <system_error>
 
+#include "Platform/JsonNesting.hpp"
 #include "Platform/Linux/Files.hpp"
 
 namespace velvix::platform {
 
 JsonFileDefaults::JsonFileDefaults(std::filesystem::path file, std::function<void(const std::string&)> onProblem)
-    : MemoryDefaults(load(file, onProblem)), file_(std::move(file)), onProblem_(std::move(onProblem)) {}
+    : JsonFileDefaults(load(file, onProblem), file, onProblem) {}  // copied, not moved: arguments are evaluated in no set order
 
-UserDefaults::Value JsonFileDefaults::load(const std::filesystem::path& file,
-                                           const std::function<void(const std::string&)>& onProblem) {
+JsonFileDefaults::JsonFileDefaults(Loaded loaded, std::filesystem::path file,
+                                   std::function<void(const std::string&)> onProblem)
+    : MemoryDefaults(std::move(loaded.values)),
+      file_(std::move(file)),
+      onProblem_(std::move(onProblem)),
+      fileUnreadable_(loaded.fileUnreadable) {}
+
+JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& file,
+                                                const std::function<void(const std::string&)>& onProblem) {
   auto report = [&](const std::string& line) {
     if (onProblem) onProblem(line);
   };
+  // Only a file that is not there counts as empty. One that is there but cannot be read (another
+  // owner, no permission, a folder in its place) still holds the user's settings.
   std::error_code error;
-  if (!std::filesystem::exists(file, error)) return Value::object();
-  auto text = files::readAll(file);
-  if (!text) {
-    report("Settings file " + file.string() + " cannot be read; using defaults.");
-    return Value::object();
+  const auto status = std::filesystem::status(file, error);
+  if (status.type() == std::filesystem::file_type::not_found) return {Value::object(), false};
+  std::optional<std::string> text;
+  std::string why = error ? error.message() : "not a regular file";
+  if (!error && status.type() == std::filesystem::file_type::regular) {
+    text = files::readAll(file);
+    if (!text) why = files::errnoText("reading");
   }
-  Value parsed = Value::parse(*text, nullptr, /*allow_exceptions=*/false);
-  if (parsed.is_object()) return parsed;
+  if (!text) {
+    report("Settings file " + file.string() + " exists but cannot be read (" + why +
+           "); running on the defaults and leaving the file as it is.");
+    return {Value::object(), true};
+  }
+  // A document nested deeper than any settings are is refused unparsed, like a damaged one.
+  Value parsed = jsonNestingDepth(*text) > kMaxNestingDepth ? Value() : Value::parse(*text, nullptr, false);
+  if (parsed.is_object()) return {std::move(parsed), false};
   // Keep the damaged file for the user instead of overwriting it with the next change.
   auto aside = file;
   aside += ".damaged";
   std::filesystem::rename(file, aside, error);
-  report("Settings file " + file.string() + " is not a JSON object; moved it to " + aside.string() +
+  report("Settings file " + file.string() + " is not a JSON object (or nests deeper than " +
+         std::to_string(kMaxNestingDepth) + " levels); moved it to " + aside.string() +
          " and started from defaults.");
-  return Value::object();
+  return {Value::object(), false};
 }
 
 void JsonFileDefaults::userValuesChanged(const std::map<std::string, Value>& values) {
@@ -39,6 +58,11 @@ void JsonFileDefaults::userValuesChanged(const std::map<std::string, Value>& val
   auto report = [&](const std::string& line) {
     if (onProblem_) onProblem_(line);
   };
+  if (fileUnreadable_) {
+    if (!reportedUnsaved_) report("Settings kept in memory only: " + file_.string() + " could not be read at launch.");
+    reportedUnsaved_ = true;
+    return;
+  }
   if (auto error = files::createFolders(file_.parent_path(), 0700)) {
     report("Settings not saved: " + *error);
     return;

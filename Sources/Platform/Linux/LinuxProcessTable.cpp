@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/LinuxApplications.hpp"
 
 namespace velvix::platform {
 namespace {
@@ -74,6 +75,12 @@ std::vector<Pid> LinuxProcessTable::allPids() const {
     if (ec == std::errc() && rest == entry.data() + entry.size() && pid > 0) pids.push_back(pid);
   }
   return pids;
+}
+
+std::optional<std::string> LinuxProcessTable::bundleIdentifier(Pid pid) const {
+  const auto executable = executablePath(pid);
+  if (!executable) return std::nullopt;
+  return LinuxApplications::bundleIdentifier(*executable);
 }
 
 }  // namespace velvix::platform

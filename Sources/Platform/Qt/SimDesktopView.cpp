@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <functional>
 
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 #include "Platform/InputEvent.hpp"
-#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -18,19 +19,6 @@ namespace velvix::qt {
 
 using platform::EventType;
 using platform::InputEvent;
-
-namespace {
-
-QColor colourOf(platform::Pid pid) {
-  const auto hash = static_cast<std::uint32_t>(std::hash<int>{}(pid) * 2654435761u);
-  return QColor::fromHsv(static_cast<int>(hash % 360), 70, 225);
-}
-
-QRectF rectIn(const SimDesktopView& view, const Rect& r) {
-  return QRectF(view.toView(r.origin()), view.toView({r.maxX(), r.maxY()}));
-}
-
-}  // namespace
 
 SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWidget(parent), desktop_(desktop) {
   setWindowTitle(kTitle);
@@ -102,6 +90,11 @@ std::int64_t SimDesktopView::keyCodeFor(int key) {
   }
 }
 
+void SimDesktopView::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  if (onClose) onClose();
+}
+
 void SimDesktopView::keyPressEvent(QKeyEvent* event) {
   const std::uint64_t flags = flagsFor(event->modifiers());
   if (flags != heldFlags_) {
@@ -154,81 +147,8 @@ void SimDesktopView::mouseMoveEvent(QMouseEvent* event) {
 void SimDesktopView::paintEvent(QPaintEvent*) {
   scene_ = sim::SimDesktopScene::build(desktop_);
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
   p.fillRect(rect(), QColor(24, 24, 28));
-  const QRectF screen = rectIn(*this, scene_.screen);
-  QLinearGradient wallpaper(screen.topLeft(), screen.bottomRight());
-  wallpaper.setColorAt(0, QColor(44, 72, 120));
-  wallpaper.setColorAt(1, QColor(96, 56, 110));
-  p.fillRect(screen, wallpaper);
-
-  const double s = scale();
-  QFont font = p.font();
-  font.setPixelSize(std::max(9, static_cast<int>(13 * s)));
-  p.setFont(font);
-  for (const auto& w : scene_.windows) {
-    const QRectF frame = rectIn(*this, w.frame);
-    QColor body = colourOf(w.owner);
-    if (!w.ofFrontApp) body = body.darker(115);
-    p.setPen(Qt::NoPen);
-    p.setBrush(body);
-    p.drawRoundedRect(frame, 8 * s, 8 * s);
-    const QRectF titleBar(frame.left(), frame.top(), frame.width(), 28 * s);
-    p.setBrush(w.isFrontWindow ? QColor(250, 250, 252) : QColor(210, 210, 214));
-    p.drawRoundedRect(titleBar, 8 * s, 8 * s);
-    p.setPen(QColor(30, 30, 34));
-    p.drawText(titleBar.adjusted(8 * s, 0, -8 * s, 0), Qt::AlignCenter, QString::fromStdString(w.title));
-    if (w.isFrontWindow) {
-      p.setPen(QPen(QColor(255, 200, 40), 3));
-      p.setBrush(Qt::NoBrush);
-      p.drawRoundedRect(frame, 8 * s, 8 * s);
-    }
-  }
-
-  // The menu-bar strip with the frontmost application.
-  const QRectF menuBar = rectIn(*this, scene_.menuBar);
-  p.fillRect(menuBar, QColor(236, 236, 240, 230));
-  p.setPen(QColor(20, 20, 24));
-  QFont bold = font;
-  bold.setBold(true);
-  p.setFont(bold);
-  p.drawText(menuBar.adjusted(12 * s, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
-             QString::fromStdString(scene_.menuBarTitle));
-  p.setFont(font);
-
-  // The Dock strip: icons with badges, and the minimized windows' tiles.
-  const QRectF dock = rectIn(*this, scene_.dockStrip);
-  p.fillRect(dock, QColor(255, 255, 255, 60));
-  for (const auto& tile : scene_.dock) {
-    const QRectF frame = rectIn(*this, tile.frame);
-    if (tile.minimized) {
-      p.setBrush(QColor(250, 250, 252));
-      p.setPen(QColor(120, 120, 130));
-      p.drawRoundedRect(frame.adjusted(4 * s, 10 * s, -4 * s, -10 * s), 3, 3);
-      p.drawText(frame.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextWordWrap,
-                 QString::fromStdString(tile.title).left(10));
-      continue;
-    }
-    if (tile.pid) {
-      p.drawImage(frame.adjusted(3 * s, 3 * s, -3 * s, -3 * s),
-                  toQImage(desktop_.workspace().applicationIcon(*tile.pid)));
-      p.setBrush(QColor(30, 30, 34));
-      p.setPen(Qt::NoPen);
-      p.drawEllipse(QPointF(frame.center().x(), frame.bottom() + 3 * s), 2 * s, 2 * s);  // running
-    } else {
-      p.setBrush(QColor(160, 160, 170));
-      p.setPen(Qt::NoPen);
-      p.drawRoundedRect(frame.adjusted(3 * s, 3 * s, -3 * s, -3 * s), 10 * s, 10 * s);
-    }
-    if (tile.badge) {
-      const QRectF capsule(frame.right() - 20 * s, frame.top(), 22 * s, 18 * s);
-      p.setBrush(QColor(230, 40, 40));
-      p.setPen(Qt::NoPen);
-      p.drawRoundedRect(capsule, 9 * s, 9 * s);
-      p.setPen(Qt::white);
-      p.drawText(capsule, Qt::AlignCenter, QString::fromStdString(*tile.badge));
-    }
-  }
+  SimDesktopPainter::paint(p, desktop_, scene_, origin(), scale());
 }
 
 }  // namespace velvix::qt

@@ -6,6 +6,7 @@
 // Command and Alt for Option, so Control-Tab is the chord.
 
 #include <cstdint>
+#include <functional>
 
 #include <QTimer>
 #include <QWidget>
@@ -29,7 +30,10 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QPointF toView(Point simulated) const;
   Point toSimulated(QPointF view) const;
   Point toDisplay(Point simulated) const override;
+  double displayScale() const override { return scale(); }
   const sim::SimDesktopScene& scene() const { return scene_; }
+  // Called when the window is closed: it is the user's screen, so the program quits.
+  std::function<void()> onClose;
   // The hardware flags Qt's modifiers stand for.
   static std::uint64_t flagsFor(Qt::KeyboardModifiers modifiers);
   // The simulated key code of a Qt key (-1 when it has none).
@@ -37,6 +41,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

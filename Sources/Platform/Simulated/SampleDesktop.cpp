@@ -1,11 +1,15 @@
 #include "Platform/Simulated/SampleDesktop.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "Platform/JsonNesting.hpp"
+#include "Platform/FileURL.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 
@@ -26,10 +30,10 @@ const char* const kBuiltIn = R"json({
                  {"title": "Letter.rtf", "frame": [420, 160, 640, 560]}]},
     {"bundleID": "com.example.Calendar", "name": "Calendar",
      "windows": [{"title": "December", "frame": [240, 120, 900, 620], "space": 2}]},
-    {"bundleID": "com.apple.Terminal", "name": "Terminal",
+    {"bundleID": "com.apple.Terminal", "name": "Terminal", "automation": "granted",
      "windows": [{"title": "zsh", "frame": [120, 420, 720, 420],
                   "tabs": [{"title": "zsh", "url": "/dev/ttys001"}, {"title": "make", "url": "/dev/ttys002"}]}]},
-    {"bundleID": "com.google.Chrome", "name": "Google Chrome",
+    {"bundleID": "com.google.Chrome", "name": "Google Chrome", "automation": "granted",
      "windows": [{"title": "Release notes", "frame": [160, 100, 1100, 720],
                   "tabs": [{"title": "Release notes", "url": "https://example.org/releases"},
                            {"title": "Changelog", "url": "https://example.org/changelog"}]},
@@ -38,13 +42,18 @@ const char* const kBuiltIn = R"json({
                            {"title": "Inbox (3)", "url": "https://mail.example.org/"},
                            {"title": "Docs", "url": "https://docs.example.org/"}]}]}
   ],
+  "dock": {"folders": ["Downloads"], "trash": true},
   "frontmost": "com.google.Chrome"
 })json";
+
+// Coordinates and sizes beyond this are no desktop's; they would only overflow the drawing.
+constexpr double kMaxCoordinate = 1e6;
 
 std::optional<Rect> rect(const Json& value) {
   if (!value.is_array() || value.size() != 4) return std::nullopt;
   for (const auto& v : value)
-    if (!v.is_number()) return std::nullopt;
+    if (!v.is_number() || !(std::abs(v.get<double>()) <= kMaxCoordinate)) return std::nullopt;
+  if (value[2].get<double>() < 0 || value[3].get<double>() < 0) return std::nullopt;
   return Rect{value[0].get<double>(), value[1].get<double>(), value[2].get<double>(), value[3].get<double>()};
 }
 
@@ -53,23 +62,79 @@ std::string text(const Json& object, const char* key, std::string fallback = {})
   return it != object.end() && it->is_string() ? it->get<std::string>() : fallback;
 }
 
-// Checks the whole document before anything is added, so a bad file changes nothing.
+// A key that is absent, or present with a value that passes `valid`.
+template <typename Valid>
+bool optional(const Json& object, const char* key, Valid valid) {
+  auto it = object.find(key);
+  return it == object.end() || valid(*it);
+}
+bool isString(const Json& v) { return v.is_string(); }
+bool isBoolean(const Json& v) { return v.is_boolean(); }
+bool isCount(const Json& v) { return v.is_number_unsigned(); }
+
+std::optional<std::string> checkDisplay(const Json& d) {
+  if (!d.is_object() || !rect(d.value("frame", Json()))) return "every display needs a \"frame\" of four numbers";
+  if (!optional(d, "scale", [](const Json& v) { return v.is_number() && v.get<double>() > 0 && v.get<double>() <= 16; }))
+    return "a display's \"scale\" must be a number from above 0 to 16";
+  if (!optional(d, "spaces", [](const Json& v) { return v.is_array() && std::all_of(v.begin(), v.end(), isCount); }))
+    return "a display's \"spaces\" must be a list of Space numbers";
+  if (!optional(d, "current", isCount)) return "a display's \"current\" must be a Space number";
+  return std::nullopt;
+}
+
+std::optional<std::string> checkWindow(const Json& w, const std::string& owner) {
+  if (!w.is_object() || !rect(w.value("frame", Json())))
+    return "every window of " + owner + " needs a \"frame\" of four numbers";
+  const bool typed = optional(w, "title", isString) && optional(w, "minimized", isBoolean) &&
+                     optional(w, "private", isBoolean) && optional(w, "space", isCount);
+  if (!typed) return "a window of " + owner + " has a \"title\", \"minimized\", \"private\" or \"space\" of the wrong type";
+  if (!optional(w, "tabs", [](const Json& tabs) {
+        return tabs.is_array() && std::all_of(tabs.begin(), tabs.end(), [](const Json& t) {
+                 return t.is_object() && optional(t, "title", isString) && optional(t, "url", isString);
+               });
+      }))
+    return "the \"tabs\" of a window of " + owner + " must be a list of {\"title\", \"url\"} texts";
+  const std::size_t tabs = w.contains("tabs") ? w["tabs"].size() : 0;
+  if (!optional(w, "active", [&](const Json& v) { return isCount(v) && v.get<std::uint64_t>() < tabs; }))
+    return "the \"active\" tab of a window of " + owner + " must be the index of one of its tabs";
+  return std::nullopt;
+}
+
+// Checks every value of the whole document before anything is added, so a bad file changes
+// nothing and the loading below never meets a value of the wrong type.
 std::optional<std::string> check(const Json& doc) {
   if (!doc.is_object()) return "the document is not a JSON object";
   if (doc.contains("displays")) {
     if (!doc["displays"].is_array() || doc["displays"].empty()) return "\"displays\" must be a non-empty list";
     for (const auto& d : doc["displays"])
-      if (!d.is_object() || !rect(d.value("frame", Json())) ) return "every display needs a \"frame\" of four numbers";
+      if (auto problem = checkDisplay(d)) return problem;
   }
+  if (!optional(doc, "frontmost", isString)) return "\"frontmost\" must be a bundle identifier";
   if (!doc.contains("apps") || !doc["apps"].is_array()) return "\"apps\" must be a list";
   for (const auto& app : doc["apps"]) {
     if (!app.is_object() || text(app, "bundleID").empty()) return "every application needs a \"bundleID\"";
-    if (app.contains("windows") && !app["windows"].is_array()) return "\"windows\" of " + text(app, "bundleID") + " must be a list";
+    const std::string owner = text(app, "bundleID");
+    if (!optional(app, "name", isString) || !optional(app, "badge", isString) || !optional(app, "automation", isString))
+      return "the \"name\", \"badge\" and \"automation\" of " + owner + " must be texts";
+    if (app.contains("windows") && !app["windows"].is_array()) return "\"windows\" of " + owner + " must be a list";
     for (const auto& w : app.value("windows", Json::array()))
-      if (!w.is_object() || !rect(w.value("frame", Json())))
-        return "every window of " + text(app, "bundleID") + " needs a \"frame\" of four numbers";
+      if (auto problem = checkWindow(w, owner)) return problem;
   }
+  if (!optional(doc, "dock", [](const Json& d) {
+        return d.is_object() &&
+               optional(d, "folders", [](const Json& f) { return f.is_array() && std::all_of(f.begin(), f.end(), isString); }) &&
+               optional(d, "trash", isBoolean) && optional(d, "display", isCount);
+      }))
+    return "\"dock\" must be {\"folders\": [names], \"trash\": true or false, \"display\": a display's index}";
   return std::nullopt;
+}
+
+// Deeper documents are no desktop, and copying their values would exhaust the stack.
+constexpr int kMaxNestingDepth = 16;
+
+Json parse(const std::string& document) {
+  if (platform::jsonNestingDepth(document) > kMaxNestingDepth) return Json(Json::value_t::discarded);
+  return Json::parse(document, nullptr, false);
 }
 
 }  // namespace
@@ -80,8 +145,8 @@ const std::string& builtIn() {
 }
 
 std::optional<std::string> load(SimDesktop& desktop, const std::string& document) {
-  const Json doc = Json::parse(document, nullptr, false);
-  if (doc.is_discarded()) return std::string("the document is not valid JSON");
+  const Json doc = parse(document);
+  if (doc.is_discarded()) return std::string("the document is not valid JSON (or nests too deeply)");
   if (auto problem = check(doc)) return problem;
 
   if (doc.contains("displays")) {
@@ -113,7 +178,13 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
   for (const auto& app : doc["apps"]) {
     const std::string bundleID = text(app, "bundleID");
     auto pid = desktop.launch({.bundleID = bundleID, .name = text(app, "name", bundleID)});
+    // Running applications are installed ones: their bundles can be found and opened again.
+    desktop.install({.bundleID = bundleID, .name = text(app, "name", bundleID), .path = *desktop.app(pid)->bundlePath});
     if (bundleID == text(doc, "frontmost")) frontmost = pid;
+    // Whether this program may script the application (Apple Events); undecided when absent.
+    const std::string automation = text(app, "automation");
+    if (automation == "granted") desktop.privacy.automation[bundleID] = platform::Privacy::kAutomationGranted;
+    if (automation == "denied") desktop.privacy.automation[bundleID] = platform::Privacy::kAutomationDenied;
     if (app.contains("badge") && app["badge"].is_string()) {
       dock.addApplication(pid, app["badge"].get<std::string>());
     } else {
@@ -134,6 +205,19 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
     if (w.contains("active") && w["active"].is_number_unsigned())
       desktop.activateTab(number, w["active"].get<std::size_t>());
   }
+  if (doc.contains("dock") && doc["dock"].is_object()) {
+    const Json& more = doc["dock"];
+    const Json folders = more.value("folders", Json::array());
+    const bool trash = more.value("trash", false);
+    if ((folders.is_array() && !folders.empty()) || trash) dock.add({.kind = SimDockItem::Kind::separator});
+    if (folders.is_array())
+      for (const auto& name : folders)
+        if (name.is_string())
+          dock.add({.kind = SimDockItem::Kind::folder, .title = name.get<std::string>(),
+                    .url = platform::FileURL::fromPath("/Users/user/" + name.get<std::string>(), true)});
+    if (trash) dock.add({.kind = SimDockItem::Kind::trash, .title = "Trash", .url = "file:///Users/user/.Trash/"});
+    if (more.contains("display") && more["display"].is_number_unsigned()) dock.display = more["display"].get<std::size_t>();
+  }
   if (frontmost) desktop.activate(*frontmost);
   return std::nullopt;
 }
@@ -145,10 +229,9 @@ void populate(SimDesktop& desktop, std::string* problem) {
     content << in.rdbuf();
     if (!in) {
       if (problem) *problem = std::string("sample desktop ") + path + " cannot be read; using the built-in one";
-    } else if (auto error = check(Json::parse(content.str(), nullptr, false))) {
+    } else if (auto error = load(desktop, content.str())) {
       if (problem) *problem = std::string("sample desktop ") + path + " is not usable (" + *error + "); using the built-in one";
     } else {
-      load(desktop, content.str());
       return;
     }
   }

@@ -7,6 +7,7 @@
 //    "apps": [{"bundleID": "...", "name": "...", "badge": "3",
 //              "windows": [{"title": "...", "frame": [x, y, w, h], "space": 2, "minimized": false,
 //                           "private": false, "tabs": [{"title": "...", "url": "..."}], "active": 0}]}],
+//    "dock": {"folders": ["Downloads"], "trash": true, "display": 0},
 //    "frontmost": "<bundle id>"}
 // Windows are listed back to front; the last window of the document is in front.
 

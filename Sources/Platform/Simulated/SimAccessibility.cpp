@@ -2,6 +2,7 @@
 
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
 
 namespace velvix::sim {
 
@@ -43,6 +44,11 @@ std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
     SimApp* app = desktop_.app(static_cast<platform::Pid>(payload));
     if (!app || app->terminated) return std::nullopt;
     return Target{Kind::application, app, 0, e};
+  }
+  if (SimExtensionsPage::isPageElement(e)) {
+    SimExtensionsPage* page = desktop_.extensionsPageIfMade();
+    if (!page || !page->exists(e)) return std::nullopt;
+    return Target{Kind::pageElement, desktop_.app(*page->browser()), 0, e};
   }
   if (SimDock::isDockElement(e)) {
     auto dockPid = desktop_.dock().pid();
@@ -92,6 +98,10 @@ AXError SimAccessibility::copyAttribute(AXElement e, const std::string& attribut
 
 AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AXValue& value) {
   if (t.kind == Kind::dockElement) return desktop_.dock().copyAttribute(t.element, attribute, value);
+  if (t.kind == Kind::pageElement) return desktop_.extensionsPage().copyAttribute(t.element, attribute, value);
+  if (auto* page = desktop_.extensionsPageIfMade(); page && t.kind == Kind::application &&
+                                                    page->copyApplicationAttribute(t.app->pid, attribute, value))
+    return AXError::success;
   if (t.kind == Kind::application && t.app->bundleID == SimDock::kBundleID && attribute == Attr::kChildren)
     return desktop_.dock().copyAttribute(t.element, attribute, value);
   if (t.kind == Kind::application) {
@@ -176,6 +186,9 @@ AXError SimAccessibility::setAttribute(AXElement e, const std::string& attribute
 }
 
 AXError SimAccessibility::set(const Target& t, const std::string& attribute, const AXValue& value) {
+  if (t.kind == Kind::pageElement) return desktop_.extensionsPage().setAttribute(t.element, attribute, value);
+  if (t.kind == Kind::application && desktop_.extensionsPage().setApplicationAttribute(t.app->pid, attribute, value))
+    return AXError::success;
   if (t.kind != Kind::window) return AXError::attributeUnsupported;
   const bool* flag = std::get_if<bool>(&value);
   if (attribute == Attr::kMinimized) {
@@ -203,6 +216,7 @@ AXError SimAccessibility::performAction(AXElement e, const std::string& action) 
 }
 
 AXError SimAccessibility::perform(const Target& t, const std::string& action) {
+  if (t.kind == Kind::pageElement) return desktop_.extensionsPage().performAction(t.element, action);
   if (t.kind == Kind::window && action == platform::AXAction::kRaise) {
     desktop_.raiseWindow(t.window);
     return AXError::success;
@@ -221,6 +235,24 @@ AXError SimAccessibility::windowNumber(AXElement e, std::int64_t& number) {
   if (!desktop_.window(target->window)->numberReadable) return AXError::failure;
   number = target->window;
   return AXError::success;
+}
+
+AXError SimAccessibility::elementAtPosition(AXElement application, float x, float y, AXElement& element) {
+  element = {};
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(application);
+  if (!target || target->kind != Kind::application) return AXError::illegalArgument;
+  if (!answers(application, *target->app)) return AXError::cannotComplete;
+  const Point point{x, y};
+  if (target->app->bundleID == SimDock::kBundleID) return desktop_.dock().elementAt(point, element);
+  for (auto number : desktop_.windowsOf(target->app->pid)) {
+    const SimWindow* w = desktop_.window(number);
+    if (w->inAccessibility && desktop_.isOnScreen(*w) && w->bounds.contains(point)) {
+      element = windowElement(number);
+      return AXError::success;
+    }
+  }
+  return AXError::noValue;
 }
 
 }  // namespace velvix::sim

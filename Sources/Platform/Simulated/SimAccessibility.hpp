@@ -30,12 +30,15 @@ class SimAccessibility final : public platform::Accessibility {
                                  const platform::AXValue& value) override;
   platform::AXError performAction(platform::AXElement element, const std::string& action) override;
   platform::AXError windowNumber(platform::AXElement element, std::int64_t& number) override;
+  // The Dock answers with its icons (SimDock); other applications with their front window there.
+  platform::AXError elementAtPosition(platform::AXElement application, float x, float y,
+                                      platform::AXElement& element) override;
 
   // The element of a window, as its application lists it.
   static platform::AXElement windowElement(std::int64_t number);
 
  private:
-  enum class Kind { application, window, closeButton, dockElement };
+  enum class Kind { application, window, closeButton, dockElement, pageElement };
   struct Target {
     Kind kind;
     SimApp* app = nullptr;

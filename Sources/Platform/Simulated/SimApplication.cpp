@@ -52,9 +52,55 @@ std::optional<std::string> SimApplication::windowTitle(std::int64_t window) cons
   return w ? w->title : std::nullopt;
 }
 
-int SimApplication::runAlert(const std::string& message, const std::string&, const std::vector<std::string>&) {
+void SimApplication::setBecameKeyHandler(std::int64_t window, std::function<void()> handler) {
+  if (handler)
+    becameKey_[window] = std::move(handler);
+  else
+    becameKey_.erase(window);
+}
+
+std::optional<std::int64_t> SimApplication::keyWindow() const {
+  if (desktop_.selfPid() == 0 || desktop_.frontmostPid() != desktop_.selfPid()) return std::nullopt;
+  for (auto number : desktop_.windowsOf(desktop_.selfPid()))
+    if (const SimWindow* w = desktop_.window(number); w && !w->minimized && w->layer == 0) return number;
+  return std::nullopt;
+}
+
+void SimApplication::noteKeyWindow() {
+  const auto key = keyWindow();
+  if (key == lastKey_) return;
+  lastKey_ = key;
+  if (!key) return;
+  desktop_.loop().post([this, number = *key] {
+    // Only while it is still key, and only if someone listens.
+    if (keyWindow() != number) return;
+    if (auto it = becameKey_.find(number); it != becameKey_.end() && it->second) it->second();
+  });
+}
+
+int SimApplication::runAlert(const std::string& message, const std::string& informativeText,
+                             const std::vector<std::string>& buttons) {
   alertsShown.push_back(message);
+  if (presentModal) return presentModal({message, informativeText, buttons});
   return alertAnswer;
+}
+
+void SimApplication::showAlert(const std::string& message, const std::string& informativeText,
+                               const std::vector<std::string>& buttons, std::function<void(int)> answer) {
+  alertsShown.push_back(message);
+  if (present) {
+    present({message, informativeText, buttons}, std::move(answer));
+    return;
+  }
+  openAlertAnswer_ = std::move(answer);
+}
+
+bool SimApplication::answerAlert(int button) {
+  if (!openAlertAnswer_) return false;
+  auto answer = std::move(openAlertAnswer_);
+  openAlertAnswer_ = nullptr;
+  desktop_.loop().post([answer = std::move(answer), button] { answer(button); });
+  return true;
 }
 
 bool SimApplication::isActive() const { return desktop_.frontmostPid() == desktop_.selfPid(); }

@@ -2,6 +2,8 @@
 // This program's application object on the simulated desktop.
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +28,29 @@ class SimApplication final : public platform::Application {
   void closeWindow(std::int64_t window) override;
   void miniaturize(std::int64_t window) override;
   std::optional<std::string> windowTitle(std::int64_t window) const override;
+  void setBecameKeyHandler(std::int64_t window, std::function<void()> handler) override;
+  // The desktop calls this after every change of activation or stacking: a new key window hears
+  // of it on the loop's next turn.
+  void noteKeyWindow();
+  std::optional<std::int64_t> keyWindow() const;
   QuitReason currentQuitReason() const override { return quitReason; }
   int runAlert(const std::string& message, const std::string& informativeText,
                const std::vector<std::string>& buttons) override;
+  void showAlert(const std::string& message, const std::string& informativeText,
+                 const std::vector<std::string>& buttons, std::function<void(int)> answer) override;
+  // The simulated user picks a button of the open non-modal alert; false when none is open.
+  bool answerAlert(int button);
+  bool hasOpenAlert() const { return static_cast<bool>(openAlertAnswer_); }
+
+  // How the program shows alerts to a person (a dialog over the simulated desktop window). Without
+  // them, a modal alert is answered with `alertAnswer` and a non-modal one waits for answerAlert.
+  struct AlertText {
+    std::string message;
+    std::string informativeText;
+    std::vector<std::string> buttons;
+  };
+  std::function<int(const AlertText&)> presentModal;
+  std::function<void(const AlertText&, std::function<void(int)>)> present;
 
   QuitReason quitReason = QuitReason::user;
   // Alerts shown, and the button index the simulated user picks.
@@ -42,6 +64,9 @@ class SimApplication final : public platform::Application {
 
  private:
   SimDesktop& desktop_;
+  std::function<void(int)> openAlertAnswer_;
+  std::map<std::int64_t, std::function<void()>> becameKey_;
+  std::optional<std::int64_t> lastKey_;
 };
 
 }  // namespace velvix::sim

@@ -21,9 +21,14 @@
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix::sim {
 
@@ -42,6 +47,7 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
       launcher_(std::make_unique<SimLauncher>()),
       processes_(std::make_unique<SimDesktopProcessTable>(*this)),
       scripts_(std::make_unique<SimScriptRunner>(*this)),
+      inProcessScripts_(std::make_unique<SimInProcessScripts>(*this)),
       bundles_(std::make_unique<SimBundleReader>()),
       screens_(std::make_unique<SimScreens>(*this)),
       screenCapture_(std::make_unique<SimScreenCapture>(*this)),
@@ -77,6 +83,7 @@ Pid SimDesktop::launch(const AppSpec& spec) {
                                     [&](const InstalledApp& i) { return i.path == *app->bundlePath; }))
     installed_.push_back({*app->bundleID, app->name.value_or(*app->bundleID), *app->bundlePath});
   postWorkspace(platform::WorkspaceNotification::kDidLaunchApplication, *app);
+  auto lock = lockForChange();
   apps_[pid] = std::move(app);
   return pid;
 }
@@ -89,7 +96,10 @@ Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name)
 void SimDesktop::terminate(Pid pid) {
   SimApp* a = app(pid);
   if (!a || a->terminated) return;
-  a->terminated = true;
+  {
+    auto lock = lockForChange();
+    a->terminated = true;
+  }
   for (auto number : windowsOf(pid)) closeWindow(number);
   if (frontmost_ == pid) frontmost_.reset();
   postWorkspace(platform::WorkspaceNotification::kDidTerminateApplication, *a);
@@ -129,6 +139,7 @@ void SimDesktop::activate(Pid pid) {
       break;
     }
   }
+  if (application_) application_->noteKeyWindow();
 }
 
 std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
@@ -165,6 +176,7 @@ void SimDesktop::deactivate(Pid pid) {
   if (frontmost_ != pid) return;
   frontmost_.reset();
   if (const SimApp* a = app(pid)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *a);
+  if (application_) application_->noteKeyWindow();
 }
 
 // ---- windows
@@ -209,6 +221,7 @@ void SimDesktop::raiseWindow(std::int64_t number) {
   if (it == stack_.end()) return;
   stack_.erase(it);
   stack_.insert(stack_.begin(), number);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
@@ -216,6 +229,7 @@ void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
   if (!w || w->minimized == minimized) return;
   w->minimized = minimized;
   dock().noteMinimized(number, minimized);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::closeWindow(std::int64_t number) {
@@ -223,6 +237,7 @@ void SimDesktop::closeWindow(std::int64_t number) {
   windows_.erase(number);
   std::erase(stack_, number);
   dock().noteMinimized(number, false);
+  if (application_) application_->noteKeyWindow();
 }
 
 void SimDesktop::clickAt(Point point) {
@@ -303,6 +318,10 @@ void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {
 std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width, int height) const {
   const SimWindow* w = window(number);
   if (!w || width < 1 || height < 1) return std::nullopt;
+  if (windowPainter && !w->transparentContent) {
+    const double perPoint = w->bounds.width > 0 ? width / w->bounds.width : 1.0;
+    return windowPainter(number, width, height, static_cast<int>(std::lround(w->captureMargin * perPoint)));
+  }
   // A stable colour per window, so tests and screenshots can tell pictures apart.
   const auto hash = static_cast<std::uint32_t>(number * 2654435761u);
   const RGBAPixel colour{static_cast<std::uint8_t>(64 + (hash & 0x7F)), static_cast<std::uint8_t>(64 + ((hash >> 8) & 0x7F)),

@@ -4,12 +4,15 @@
 // title, bounds and minimized state agree whichever interface is asked. Everything happens on the
 // main loop's clock; a blocking call (an Accessibility message) costs its latency in virtual time.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,10 @@ namespace velvix::sim {
 class SimAccessibility;
 class SimAccessibilityDisplay;
 class SimDock;
+class SimExtensionsPage;
+class SimKeyboardLayout;
+class SimPasteboard;
+class SimURLOpener;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -44,6 +51,7 @@ class SimPrivacy;
 class SimWindowServer;
 class SimWorkspace;
 class SimScriptRunner;
+class SimInProcessScripts;
 
 // One simulated application process.
 struct SimApp {
@@ -151,10 +159,10 @@ struct InstalledApp {
   double launchTime = 0.5;  // from open to finished launching
 };
 
-// Secure event input, as a password field holds it.
+// Secure event input, as a password field holds it. Whether it is on is asked from any thread.
 struct SimSecureInput {
-  bool enabled = false;
-  std::optional<platform::Pid> holder;
+  std::atomic<bool> enabled{false};
+  std::optional<platform::Pid> holder;  // main thread only
 };
 
 // Faults of the window server that tests switch on.
@@ -173,6 +181,21 @@ class SimDesktop {
   ~SimDesktop();
   SimDesktop(const SimDesktop&) = delete;
   SimDesktop& operator=(const SimDesktop&) = delete;
+
+  // ---- threads
+  // The simulated desktop belongs to the main thread, except what the real platform lets any
+  // thread ask: the process table (the applications and the extra processes: pids, names,
+  // bundle paths, whether they ended), this program's pid, whether secure input is on, the
+  // symbolic hot keys, the input state, event taps and keyboards. The rule for the process table:
+  // it changes only on the main thread and only under `lockForChange()`; other threads read it
+  // under `lockForReading()`; the main thread reads it without a lock. State added later that
+  // other threads ask about follows the same rule, or is a lock-free atomic.
+  [[nodiscard]] std::unique_lock<std::shared_mutex> lockForChange() const {
+    return std::unique_lock(processTableMutex_);
+  }
+  [[nodiscard]] std::shared_lock<std::shared_mutex> lockForReading() const {
+    return std::shared_lock(processTableMutex_);
+  }
 
   platform::MainLoop& loop() { return loop_; }
   const platform::MainLoop& loop() const { return loop_; }
@@ -240,9 +263,13 @@ class SimDesktop {
   double captureLatency = 0.02;
   bool shareableContentFails = false;
   int screenshotsTaken = 0;
-  // A synthetic still of the window at the requested size (flat colour of the window, with its
-  // transparent margin), or nothing when the window is gone.
+  // A still of the window at the requested size, with its transparent margin, or nothing when
+  // the window is gone. Drawn by `windowPainter` (the renderer the desktop's window draws its
+  // windows with) when one is installed, else in a flat colour of the window.
   std::optional<RGBAImage> renderWindow(std::int64_t number, int width, int height) const;
+  // Draws window `number` at width × height pixels, its content inset by `margin` pixels.
+  std::function<std::optional<RGBAImage>(std::int64_t number, int width, int height, int margin)>
+      windowPainter;
 
   // ---- the pointer (global top-left coordinates)
   Point pointer{720, 450};
@@ -275,6 +302,7 @@ class SimDesktop {
   SimLauncher& launcher() { return *launcher_; }
   SimDesktopProcessTable& processes() { return *processes_; }
   SimScriptRunner& scripts() { return *scripts_; }
+  SimInProcessScripts& inProcessScripts() { return *inProcessScripts_; }
   // The bundles of the desktop's applications (every launched application has one).
   SimBundleReader& bundles() { return *bundles_; }
   SimScreens& screens() { return *screens_; }
@@ -291,6 +319,13 @@ class SimDesktop {
   SimDock& dock();
   const SimDock* dockIfMade() const { return dock_.get(); }
   SimAccessibilityDisplay& accessibilityDisplay();
+  // The clipboard, the keyboard layout, opening addresses, and the simulated Chromium's
+  // extensions page (made on first use).
+  SimPasteboard& pasteboard();
+  SimKeyboardLayout& keyboardLayout();
+  SimURLOpener& urlOpener();
+  SimExtensionsPage& extensionsPage();
+  SimExtensionsPage* extensionsPageIfMade() const { return extensionsPage_.get(); }
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
@@ -300,9 +335,10 @@ class SimDesktop {
 
   platform::MainLoop& loop_;
   std::function<void(double)> spendTime_;
-  std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;
+  mutable std::shared_mutex processTableMutex_;
+  std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;  // entries are never removed
   platform::Pid nextPid_ = 501;
-  platform::Pid selfPid_ = 0;
+  std::atomic<platform::Pid> selfPid_{0};
   std::optional<platform::Pid> frontmost_;
   std::map<std::int64_t, SimWindow> windows_;
   std::vector<std::int64_t> stack_;
@@ -321,6 +357,7 @@ class SimDesktop {
   std::unique_ptr<SimLauncher> launcher_;
   std::unique_ptr<SimDesktopProcessTable> processes_;
   std::unique_ptr<SimScriptRunner> scripts_;
+  std::unique_ptr<SimInProcessScripts> inProcessScripts_;
   std::unique_ptr<SimBundleReader> bundles_;
   std::unique_ptr<SimScreens> screens_;
   std::unique_ptr<SimScreenCapture> screenCapture_;
@@ -332,6 +369,10 @@ class SimDesktop {
   double lastInputAt_[6] = {};
   std::unique_ptr<SimDock> dock_;
   std::unique_ptr<SimAccessibilityDisplay> accessibilityDisplay_;
+  std::unique_ptr<SimPasteboard> pasteboard_;
+  std::unique_ptr<SimKeyboardLayout> keyboardLayout_;
+  std::unique_ptr<SimURLOpener> urlOpener_;
+  std::unique_ptr<SimExtensionsPage> extensionsPage_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);
   std::int64_t nextTabID_ = 1;

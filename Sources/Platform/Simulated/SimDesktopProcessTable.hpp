@@ -1,6 +1,7 @@
 #pragma once
 // The process table of the simulated desktop: its applications are processes that exist until
-// they terminate; further processes (helpers, children of a browser) can be added to it.
+// they terminate; further processes (helpers, children of a browser) can be added to it. Asked
+// from any thread, as the real process table is.
 
 #include <set>
 
@@ -21,11 +22,9 @@ class SimDesktopProcessTable final : public platform::ProcessTable {
   std::optional<std::string> name(platform::Pid pid) const override;
   std::vector<platform::Pid> allPids() const override;
 
-  // A process beside the applications; it answers for its pid from now on.
-  void add(platform::Pid pid, SimProcessTable::Process process) {
-    extra_.add(pid, std::move(process));
-    extraPIDs_.insert(pid);
-  }
+  // A process beside the applications; it answers for its pid from now on. Main thread; every
+  // query may come from any thread (see SimDesktop's rule for the process table).
+  void add(platform::Pid pid, SimProcessTable::Process process);
 
  private:
   const SimDesktop& desktop_;

@@ -36,12 +36,15 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
                              front == w->owner});
   }
 
+  // The Dock is drawn from the same icons and frames that it reports through Accessibility, and
+  // only while its process runs.
   const SimDock* dock = desktop.dockIfMade();
-  if (!dock) return scene;
+  if (!dock || !dock->pid()) return scene;
+  if (auto strip = dock->strip()) scene.dockStrip = *strip;
   for (const auto& item : dock->items()) {
     auto frame = dock->frame(item.id);
     if (!frame) continue;
-    Tile tile{*frame, item.title, item.statusLabel, std::nullopt, item.window};
+    Tile tile{*frame, item.title, item.statusLabel, std::nullopt, item.window, item.kind};
     if (item.url)
       for (const SimApp* app : desktop.apps())
         if (app->bundlePath && platform::FileURL::fromPath(*app->bundlePath, true) == *item.url) tile.pid = app->pid;

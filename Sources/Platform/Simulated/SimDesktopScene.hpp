@@ -2,7 +2,8 @@
 // What the window onto the simulated desktop shows, worked out from the desktop without any
 // drawing: the screen, the menu-bar strip with the frontmost application, the windows of the
 // current Space back to front with the frontmost application and its front window marked, and the
-// Dock strip with the applications' icons, their badges and the minimized windows' tiles.
+// Dock strip with the applications' icons, their badges, the separator, folders, the trash and
+// the minimized windows' tiles.
 
 #include <cstdint>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "Platform/Geometry.hpp"
+#include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Workspace.hpp"
 
 namespace velvix::sim {
@@ -32,6 +34,7 @@ struct SimDesktopScene {
     std::optional<std::string> badge;
     std::optional<platform::Pid> pid;       // a running application's icon
     std::optional<std::int64_t> minimized;  // a minimized window's tile
+    SimDockItem::Kind kind = SimDockItem::Kind::application;
   };
 
   Rect screen;

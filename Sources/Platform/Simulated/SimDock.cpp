@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Platform/FileURL.hpp"
+#include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 
@@ -19,6 +20,16 @@ namespace {
 constexpr std::uint64_t kKindShift = 56;
 constexpr std::uint64_t kListTag = 4, kItemTag = 5;
 constexpr std::uint64_t kPayloadMask = (std::uint64_t{1} << kKindShift) - 1;
+// An item element's payload: the icon's id in the low bits, the sub-element level above them.
+constexpr std::uint64_t kLevelShift = 40;
+constexpr std::uint64_t kIDMask = (std::uint64_t{1} << kLevelShift) - 1;
+
+std::uint64_t idOf(AXElement element) {
+  return element.id & kIDMask;
+}
+int levelOf(AXElement element) {
+  return static_cast<int>((element.id & kPayloadMask) >> kLevelShift);
+}
 }  // namespace
 
 platform::Pid SimDock::start() {
@@ -37,10 +48,23 @@ std::optional<platform::Pid> SimDock::pid() const {
   return std::nullopt;
 }
 
+int SimDock::section(SimDockItem::Kind kind) {
+  switch (kind) {
+    case SimDockItem::Kind::application:
+      return 0;
+    case SimDockItem::Kind::trash:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
 std::uint64_t SimDock::add(SimDockItem item) {
   item.id = nextID_++;
-  items_.push_back(std::move(item));
-  return items_.back().id;
+  const int rank = section(item.kind);
+  auto at = std::find_if(items_.begin(), items_.end(),
+                         [rank](const SimDockItem& i) { return section(i.kind) > rank; });
+  return items_.insert(at, std::move(item))->id;
 }
 
 std::uint64_t SimDock::addApplication(platform::Pid pid, std::optional<std::string> badge) {
@@ -66,6 +90,7 @@ void SimDock::noteMinimized(std::int64_t window, bool minimized) {
 }
 
 const SimDockItem* SimDock::itemAt(Point point) const {
+  if (!pid()) return nullptr;
   for (const auto& item : items_)
     if (auto f = frame(item.id); f && f->contains(point)) return &item;
   return nullptr;
@@ -89,16 +114,48 @@ const SimDockItem* SimDock::find(std::uint64_t id) const {
   return it == items_.end() ? nullptr : &*it;
 }
 
+const SimDisplay* SimDock::dockDisplay() const {
+  const auto& displays = desktop_.displays();
+  if (displays.empty()) return nullptr;
+  return display < displays.size() ? &displays[display] : &displays.front();
+}
+
+std::optional<Rect> SimDock::strip() const {
+  const SimDisplay* d = dockDisplay();
+  if (!d) return std::nullopt;
+  return Rect{d->frame.x, d->frame.maxY() - SimScreens::kDockHeight, d->frame.width, SimScreens::kDockHeight};
+}
+
 std::optional<Rect> SimDock::frame(std::uint64_t id) const {
-  auto it =
-      std::find_if(items_.begin(), items_.end(), [id](const SimDockItem& item) { return item.id == id; });
-  if (it == items_.end() || desktop_.displays().empty()) return std::nullopt;
-  const Rect screen = desktop_.displays().front().frame;
-  const double count = static_cast<double>(items_.size());
-  const double width = count * kTileSize + (count - 1) * kTileSpacing;
-  const double index = static_cast<double>(it - items_.begin());
-  const double top = screen.maxY() - SimScreens::kDockHeight + (SimScreens::kDockHeight - kTileSize) / 2;
-  return Rect{screen.midX() - width / 2 + index * (kTileSize + kTileSpacing), top, kTileSize, kTileSize};
+  auto band = strip();
+  if (!band || !find(id)) return std::nullopt;
+  auto widthOf = [](const SimDockItem& item) {
+    return item.kind == SimDockItem::Kind::separator ? kSeparatorWidth : kTileSize;
+  };
+  double total = 0, before = 0;
+  for (const SimDockItem& item : items_) {
+    if (item.id == id) before = total;
+    total += widthOf(item) + kTileSpacing;
+  }
+  total -= kTileSpacing;
+  const SimDockItem& item = *find(id);
+  const double top = band->y + (band->height - kTileSize) / 2;
+  return Rect{band->midX() - total / 2 + before, top, widthOf(item), kTileSize};
+}
+
+AXError SimDock::elementAt(Point point, AXElement& element) const {
+  element = {};
+  if (hitTestFails) return AXError::failure;
+  for (const SimDockItem& item : items_)
+    if (auto f = frame(item.id); f && f->contains(point)) {
+      element = itemElement(item.id, item.nesting);
+      return AXError::success;
+    }
+  if (auto band = strip(); band && band->contains(point)) {
+    element = listElement();
+    return AXError::success;
+  }
+  return AXError::noValue;
 }
 
 bool SimDock::isDockElement(AXElement element) {
@@ -110,13 +167,16 @@ AXElement SimDock::listElement() {
   return AXElement{kListTag << kKindShift};
 }
 
-AXElement SimDock::itemElement(std::uint64_t id) {
-  return AXElement{(kItemTag << kKindShift) | (id & kPayloadMask)};
+AXElement SimDock::itemElement(std::uint64_t id, int level) {
+  return AXElement{(kItemTag << kKindShift) | (static_cast<std::uint64_t>(level) << kLevelShift) |
+                   (id & kIDMask)};
 }
 
 bool SimDock::exists(AXElement element) const {
   if (element == listElement()) return true;
-  return (element.id >> kKindShift) == kItemTag && find(element.id & kPayloadMask) != nullptr;
+  if ((element.id >> kKindShift) != kItemTag) return false;
+  const SimDockItem* item = find(idOf(element));
+  return item && levelOf(element) <= item->nesting;
 }
 
 std::string SimDock::subrole(SimDockItem::Kind kind) {
@@ -147,20 +207,49 @@ AXError SimDock::copyAttribute(AXElement element, const std::string& attribute, 
       value = std::string("AXList");
       return AXError::success;
     }
+    if (attribute == Attr::kParent) {
+      auto running = pid();
+      if (!running) return AXError::noValue;
+      value = desktop_.accessibility().applicationElement(*running);
+      return AXError::success;
+    }
     if (attribute != Attr::kChildren) return AXError::attributeUnsupported;
     std::vector<AXElement> children;
     for (const SimDockItem& item : items_) children.push_back(itemElement(item.id));
     value = std::move(children);
     return AXError::success;
   }
-  const SimDockItem* item = find(element.id & kPayloadMask);
-  if (!item) return AXError::invalidElement;
-  if (auto answer = copyItemAttribute(*item, attribute, value)) return *answer;
+  const SimDockItem* item = find(idOf(element));
+  if (!item || levelOf(element) > item->nesting) return AXError::invalidElement;
+  if (item->failingAttributes.contains(attribute)) return AXError::failure;
+  if (auto answer = copyItemAttribute(*item, levelOf(element), attribute, value)) return *answer;
   return AXError::attributeUnsupported;
 }
 
-std::optional<AXError> SimDock::copyItemAttribute(const SimDockItem& item, const std::string& attribute,
-                                                  AXValue& value) const {
+std::optional<AXError> SimDock::copyItemAttribute(const SimDockItem& item, int level,
+                                                  const std::string& attribute, AXValue& value) const {
+  if (attribute == Attr::kChildren) {
+    value = level < item.nesting ? std::vector<AXElement>{itemElement(item.id, level + 1)}
+                                 : std::vector<AXElement>{};
+    return AXError::success;
+  }
+  if (attribute == Attr::kParent) {
+    value = level == 0 ? listElement() : itemElement(item.id, level - 1);
+    return AXError::success;
+  }
+  if (level > 0) {
+    // A plain group inside the icon, as large as the icon; nothing else to tell.
+    if (attribute == Attr::kRole) {
+      value = std::string("AXGroup");
+    } else if (attribute == Attr::kPosition || attribute == Attr::kSize) {
+      auto tile = frame(item.id);
+      if (!tile) return AXError::noValue;
+      value = attribute == Attr::kPosition ? AXValue(tile->origin()) : AXValue(tile->size());
+    } else {
+      return std::nullopt;
+    }
+    return AXError::success;
+  }
   if (attribute == Attr::kRole) {
     value = std::string("AXDockItem");
   } else if (attribute == Attr::kSubrole) {
@@ -181,10 +270,6 @@ std::optional<AXError> SimDock::copyItemAttribute(const SimDockItem& item, const
     } else {
       value = tile->size();
     }
-  } else if (attribute == Attr::kParent) {
-    value = listElement();
-  } else if (attribute == Attr::kChildren) {
-    value = std::vector<AXElement>{};
   } else {
     return std::nullopt;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 
@@ -146,6 +147,8 @@ void SimInput::dispatch(InputEvent event, bool fromHardware) {
   }
   (void)fromHardware;
   reachedFrontApplication.push_back(event);
+  if (auto* page = desktop_.extensionsPageIfMade(); page && desktop_.frontmostPid())
+    page->deliver(*desktop_.frontmostPid(), event);
   if (event.type == EventType::leftMouseDown) desktop_.clickAt(event.location);
 }
 

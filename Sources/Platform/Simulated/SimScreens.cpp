@@ -1,18 +1,21 @@
 #include "Platform/Simulated/SimScreens.hpp"
 
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDock.hpp"
 
 namespace velvix::sim {
 
 std::vector<platform::ScreenInfo> SimScreens::screens() const {
   std::vector<platform::ScreenInfo> result;
-  bool main = true;
-  for (const SimDisplay& d : desktop_.displays()) {
+  const auto& displays = desktop_.displays();
+  const SimDock* dock = desktop_.dockIfMade();
+  const std::size_t dockDisplay = dock && dock->display < displays.size() ? dock->display : 0;
+  for (std::size_t i = 0; i < displays.size(); ++i) {
+    const SimDisplay& d = displays[i];
     Rect visible = d.frame;
     visible.y += kMenuBarHeight;
-    visible.height -= kMenuBarHeight + (main ? kDockHeight : 0);
+    visible.height -= kMenuBarHeight + (i == dockDisplay ? kDockHeight : 0);
     result.push_back({d.frame, visible, d.backingScale});
-    main = false;
   }
   return result;
 }

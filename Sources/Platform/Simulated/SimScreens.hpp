@@ -9,7 +9,8 @@ class SimDesktop;
 
 class SimScreens final : public platform::Screens {
  public:
-  // The menu bar takes this much of the top of every screen, the Dock this much of the main one's bottom.
+  // The menu bar takes this much of the top of every screen, the Dock this much of the bottom of the
+  // screen that holds it.
   static constexpr double kMenuBarHeight = 24;
   static constexpr double kDockHeight = 70;
 

@@ -1,29 +1,58 @@
 #pragma once
-// The Apple Events script runner of the simulated desktop: it answers the tab handlers of the
-// browser, Safari and Terminal script libraries from the desktop's windows and tabs, after the
-// desktop's script latency, and changes the world for the switching and closing handlers.
-// Scripts of an application in SimDesktop::failingScripts fail; hanging ones are killed at the
-// time limit.
+// The script interpreter of the simulated desktop: it takes the literal scripts this program
+// sends, recognises the library and trailer (SimScriptReader), and answers from the desktop's
+// browsers, windows, tabs and Terminal after the desktop's script latency, printing the result
+// as the real interpreter does. Switching and closing change the world. A script it does not
+// recognise fails as a syntax error. Faults are injected per call; the desktop's failingScripts
+// and hangingScripts hold for every call to those applications.
+
+#include <deque>
+#include <optional>
+#include <string>
 
 #include "Platform/ScriptRunner.hpp"
+#include "Platform/Simulated/SimScriptReader.hpp"
+#include "Platform/Simulated/SimTabScripts.hpp"
 
 namespace velvix::sim {
 
 class SimDesktop;
-struct SimWindow;
+
+enum class ScriptFault {
+  timeOut,            // never answers: killed at the time limit
+  permissionRefused,  // Automation refused
+  notRunning,         // the application is not running
+  garbled,            // the answer is not UTF-8
+  truncated,          // the answer stops half way
+  empty,              // the answer is empty
+  enormous,           // the answer is larger than the runner keeps
+};
 
 class SimScriptRunner final : public platform::ScriptRunner {
  public:
-  explicit SimScriptRunner(SimDesktop& desktop) : desktop_(desktop) {}
-  void run(const platform::ScriptCall& call, Completion completion) override;
+  explicit SimScriptRunner(SimDesktop& desktop) : desktop_(desktop), tabs_(desktop) {}
+  void run(const std::string& script, Completion completion) override;
+
+  // The next run of `handler` ("" for any) gets the fault; `times` runs in a row.
+  void inject(ScriptFault fault, const std::string& handler = "", int times = 1);
+  // The last script run, and what it was recognised as (nothing: it did not compile).
+  const std::string& lastScript() const { return lastScript_; }
+  const std::optional<SimScriptRequest>& lastRequest() const { return lastRequest_; }
 
  private:
-  std::optional<std::vector<std::string>> answer(const platform::ScriptCall& call);
-  std::vector<SimWindow*> windowsOf(const std::string& bundleID);
-  bool allowed(const platform::ScriptCall& call, const SimWindow& window, bool wantPrivate) const;
-  std::string resolveTab(const platform::ScriptCall& call, bool close);
+  platform::ScriptOutcome outcome(const std::optional<SimScriptRequest>& request);
+  std::optional<ScriptFault> takeFault(const std::optional<SimScriptRequest>& request);
 
+  struct Injected {
+    ScriptFault fault;
+    std::string handler;
+    int times;
+  };
   SimDesktop& desktop_;
+  SimTabScripts tabs_;
+  std::deque<Injected> faults_;
+  std::string lastScript_;
+  std::optional<SimScriptRequest> lastRequest_;
 };
 
 }  // namespace velvix::sim

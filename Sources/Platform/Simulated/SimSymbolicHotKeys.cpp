@@ -24,6 +24,7 @@ void enableBothFromSignal() {
 }  // namespace
 
 bool SimSymbolicHotKeys::isEnabled(int hotKey) const {
+  std::lock_guard lock(mutex_);
   if (!path_.empty()) {
     auto state = readStateFile(path_);
     if (auto it = state.find(hotKey); it != state.end()) return it->second;
@@ -34,6 +35,7 @@ bool SimSymbolicHotKeys::isEnabled(int hotKey) const {
 
 int SimSymbolicHotKeys::setEnabled(int hotKey, bool enabled) {
   if (failWith != 0) return failWith;
+  std::lock_guard lock(mutex_);
   if (!path_.empty()) enabled_ = readStateFile(path_);  // someone else may have changed it
   enabled_[hotKey] = enabled;
   writeFile();
@@ -43,6 +45,7 @@ int SimSymbolicHotKeys::setEnabled(int hotKey, bool enabled) {
 void (*SimSymbolicHotKeys::signalSafeEnabler() const)() { return &enableBothFromSignal; }
 
 void SimSymbolicHotKeys::useStateFile(const std::string& path) {
+  std::lock_guard lock(mutex_);
   path_ = path;
   std::strncpy(gStatePath, path.c_str(), sizeof gStatePath - 1);
   writeFile();

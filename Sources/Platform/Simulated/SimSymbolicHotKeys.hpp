@@ -5,6 +5,7 @@
 // must be able to see that after the process is gone.
 
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "Platform/SymbolicHotKeys.hpp"
@@ -27,7 +28,9 @@ class SimSymbolicHotKeys final : public platform::SymbolicHotKeys {
 
  private:
   void writeFile() const;
-  std::map<int, bool> enabled_{{1, true}, {2, true}};
+  // The state is read from any thread (the health monitor's), changed on the main thread.
+  mutable std::mutex mutex_;
+  std::map<int, bool> enabled_{{1, true}, {2, true}};  // under mutex_
   std::string path_;
 };
 

@@ -1,0 +1,115 @@
+#include "Platform/Qt/SimDesktopPainter.hpp"
+
+#include <algorithm>
+
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
+#include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimDesktopScene.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
+
+namespace velvix::qt {
+
+void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::SimDesktopScene& scene,
+                              QPointF origin, double s) {
+  auto rectIn = [&](const Rect& r) {
+    return QRectF(origin + QPointF((r.x - scene.screen.x) * s, (r.y - scene.screen.y) * s),
+                  QSizeF(r.width * s, r.height * s));
+  };
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  const QRectF screen = rectIn(scene.screen);
+  QLinearGradient wallpaper(screen.topLeft(), screen.bottomRight());
+  wallpaper.setColorAt(0, QColor(44, 72, 120));
+  wallpaper.setColorAt(1, QColor(96, 56, 110));
+  p.fillRect(screen, wallpaper);
+
+  QFont font = p.font();
+  font.setPixelSize(std::max(9, static_cast<int>(13 * s)));
+  p.setFont(font);
+  for (const auto& w : scene.windows) {
+    const sim::SimWindow* window = desktop.window(w.number);
+    if (!window) continue;
+    const QRectF frame = rectIn(w.frame);
+    SimWindowPainter::paint(p, desktop, *window, frame, s);
+    const double radius = SimWindowPainter::kCornerRadius * s;
+    if (!w.ofFrontApp) {  // windows of the other applications sit a little dimmer
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(0, 0, 0, 30));
+      p.drawRoundedRect(frame, radius, radius);
+    }
+    if (w.isFrontWindow) {
+      p.setPen(QPen(QColor(255, 200, 40), 3));
+      p.setBrush(Qt::NoBrush);
+      p.drawRoundedRect(frame, radius, radius);
+    }
+  }
+
+  // The menu-bar strip with the frontmost application.
+  const QRectF menuBar = rectIn(scene.menuBar);
+  p.fillRect(menuBar, QColor(236, 236, 240, 230));
+  p.setPen(QColor(20, 20, 24));
+  QFont bold = font;
+  bold.setBold(true);
+  p.setFont(bold);
+  p.drawText(menuBar.adjusted(12 * s, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+             QString::fromStdString(scene.menuBarTitle));
+  p.setFont(font);
+
+  // The Dock strip: icons with badges, the separator, folders, the trash and the minimized windows' tiles.
+  const QRectF dock = rectIn(scene.dockStrip);
+  p.fillRect(dock, QColor(255, 255, 255, 60));
+  for (const auto& tile : scene.dock) {
+    const QRectF frame = rectIn(tile.frame);
+    if (tile.kind == sim::SimDockItem::Kind::separator) {
+      p.setPen(QPen(QColor(255, 255, 255, 150), std::max(1.0, s)));
+      p.drawLine(QPointF(frame.center().x(), frame.top() + 6 * s), QPointF(frame.center().x(), frame.bottom() - 6 * s));
+      continue;
+    }
+    if (tile.minimized) {
+      p.setBrush(QColor(250, 250, 252));
+      p.setPen(QColor(120, 120, 130));
+      p.drawRoundedRect(frame.adjusted(4 * s, 10 * s, -4 * s, -10 * s), 3, 3);
+      p.drawText(frame.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextWordWrap,
+                 QString::fromStdString(tile.title).left(10));
+      continue;
+    }
+    if (tile.pid) {
+      p.drawImage(frame.adjusted(3 * s, 3 * s, -3 * s, -3 * s),
+                  toQImage(desktop.workspace().applicationIcon(*tile.pid)));
+      p.setBrush(QColor(30, 30, 34));
+      p.setPen(Qt::NoPen);
+      p.drawEllipse(QPointF(frame.center().x(), frame.bottom() + 3 * s), 2 * s, 2 * s);  // running
+    } else {
+      // Folders, the trash and applications that do not run: a plain tile with a short name.
+      p.setBrush(tile.kind == sim::SimDockItem::Kind::folder  ? QColor(110, 160, 220)
+                 : tile.kind == sim::SimDockItem::Kind::trash ? QColor(200, 200, 210)
+                                                               : QColor(160, 160, 170));
+      p.setPen(Qt::NoPen);
+      p.drawRoundedRect(frame.adjusted(3 * s, 3 * s, -3 * s, -3 * s), 10 * s, 10 * s);
+      p.setPen(QColor(30, 30, 34));
+      QFont small = font;
+      small.setPixelSize(std::max(7, static_cast<int>(10 * s)));
+      p.setFont(small);
+      const QRectF label = frame.adjusted(4 * s, 0, -4 * s, 0);
+      p.drawText(label, Qt::AlignCenter,
+                 QFontMetricsF(small).elidedText(QString::fromStdString(tile.title), Qt::ElideRight, label.width()));
+      p.setFont(font);
+    }
+    if (tile.badge) {
+      const QRectF capsule(frame.right() - 20 * s, frame.top(), 22 * s, 18 * s);
+      p.setBrush(QColor(230, 40, 40));
+      p.setPen(Qt::NoPen);
+      p.drawRoundedRect(capsule, 9 * s, 9 * s);
+      p.setPen(Qt::white);
+      p.drawText(capsule, Qt::AlignCenter, QString::fromStdString(*tile.badge));
+    }
+  }
+  p.restore();
+}
+
+}  // namespace velvix::qt

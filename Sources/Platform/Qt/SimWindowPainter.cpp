@@ -1,0 +1,157 @@
+#include "Platform/Qt/SimWindowPainter.hpp"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Simulated/SimDesktop.hpp"
+
+namespace velvix::qt {
+
+namespace {
+
+// One colour per application, the same in every picture of its windows.
+QColor applicationColour(const sim::SimDesktop& desktop, platform::Pid owner) {
+  const sim::SimApp* app = desktop.app(owner);
+  const std::string key = app && app->bundleID ? *app->bundleID : std::to_string(owner);
+  const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(key)*2654435761u);
+  return QColor::fromHsv(static_cast<int>(hash % 360), 70, 225);
+}
+
+bool isTerminal(const sim::SimWindow& window) {
+  return !window.tabs.empty() && window.tabs.front().url.starts_with("/dev/");
+}
+
+QFont fontOf(double pixels, bool bold = false, bool mono = false) {
+  QFont font;
+  if (mono) font.setStyleHint(QFont::Monospace);
+  if (mono) font.setFamily("monospace");
+  font.setPixelSize(std::max(1, static_cast<int>(pixels)));
+  font.setBold(bold);
+  return font;
+}
+
+// Lines of "text" as soft bars, their lengths fixed by the window so each looks its own.
+void paintTextLines(QPainter& p, const QRectF& area, double s, const QColor& colour, std::uint32_t seed,
+                    int lines) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(colour);
+  double y = area.top();
+  for (int i = 0; i < lines && y + 8 * s <= area.bottom(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const double fraction = 0.45 + static_cast<double>((seed >> 16) % 50) / 100.0;
+    p.drawRoundedRect(QRectF(area.left(), y, area.width() * fraction, 7 * s), 3 * s, 3 * s);
+    y += 15 * s;
+  }
+}
+
+void paintTabStrip(QPainter& p, const sim::SimWindow& w, const QRectF& strip, double s, bool dark) {
+  p.fillRect(strip, dark ? QColor(40, 40, 44) : QColor(222, 224, 230));
+  if (w.tabs.empty()) return;
+  const double width = std::min(180 * s, (strip.width() - 16 * s) / static_cast<double>(w.tabs.size()));
+  p.setFont(fontOf(11 * s));
+  for (std::size_t i = 0; i < w.tabs.size(); ++i) {
+    const QRectF tab(strip.left() + 8 * s + static_cast<double>(i) * width, strip.top() + 4 * s,
+                     width - 4 * s, strip.height() - 4 * s);
+    const bool active = i == w.activeTab;
+    p.setPen(Qt::NoPen);
+    p.setBrush(active ? (dark ? QColor(20, 20, 22) : QColor(252, 252, 254))
+                      : (dark ? QColor(56, 56, 60) : QColor(208, 210, 216)));
+    p.drawRoundedRect(tab, 6 * s, 6 * s);
+    p.setPen(dark ? QColor(220, 220, 224) : QColor(40, 40, 46));
+    p.drawText(tab.adjusted(8 * s, 0, -6 * s, 0), Qt::AlignVCenter | Qt::AlignLeft,
+               p.fontMetrics().elidedText(QString::fromStdString(w.tabs[i].title), Qt::ElideRight,
+                                          static_cast<int>(tab.width() - 14 * s)));
+  }
+}
+
+}  // namespace
+
+void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const sim::SimWindow& w,
+                             const QRectF& frame, double s) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  QPainterPath shape;
+  shape.addRoundedRect(frame, kCornerRadius * s, kCornerRadius * s);
+  p.setClipPath(shape, Qt::IntersectClip);
+  const bool terminal = isTerminal(w);
+  const QColor colour = applicationColour(desktop, w.owner);
+  p.fillRect(frame, terminal ? QColor(28, 30, 34) : colour.lighter(112));
+
+  // The title bar: the three buttons and the title.
+  const QRectF titleBar(frame.left(), frame.top(), frame.width(), kTitleBarHeight * s);
+  p.fillRect(titleBar, terminal ? QColor(52, 54, 58) : QColor(236, 236, 240));
+  const QColor buttons[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
+  p.setPen(Qt::NoPen);
+  for (int i = 0; i < 3; ++i) {
+    p.setBrush(buttons[i]);
+    p.drawEllipse(QPointF(titleBar.left() + (14 + 20 * i) * s, titleBar.center().y()), 6 * s, 6 * s);
+  }
+  p.setFont(fontOf(13 * s, true));
+  p.setPen(terminal ? QColor(220, 220, 224) : QColor(30, 30, 34));
+  p.drawText(titleBar.adjusted(76 * s, 0, -12 * s, 0), Qt::AlignCenter,
+             p.fontMetrics().elidedText(QString::fromStdString(w.title.value_or("")), Qt::ElideRight,
+                                        static_cast<int>(titleBar.width() - 88 * s)));
+
+  QRectF body(frame.left(), titleBar.bottom(), frame.width(), frame.bottom() - titleBar.bottom());
+  const auto seed = static_cast<std::uint32_t>(std::hash<std::string>{}(w.title.value_or("")));
+  if (terminal) {
+    if (w.tabs.size() > 1) {
+      paintTabStrip(p, w, QRectF(body.left(), body.top(), body.width(), 26 * s), s, true);
+      body.setTop(body.top() + 26 * s);
+    }
+    p.setFont(fontOf(12 * s, false, true));
+    p.setPen(QColor(120, 220, 120));
+    const QString prompt = "user@simulated ~ % ";
+    const QRectF text = body.adjusted(12 * s, 10 * s, -12 * s, -10 * s);
+    p.drawText(text, Qt::AlignLeft | Qt::AlignTop,
+               prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
+  } else if (!w.tabs.empty()) {
+    paintTabStrip(p, w, QRectF(body.left(), body.top(), body.width(), 30 * s), s, false);
+    const QRectF address(body.left() + 10 * s, body.top() + 36 * s, body.width() - 20 * s, 22 * s);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 230));
+    p.drawRoundedRect(address, 11 * s, 11 * s);
+    const sim::SimTab& active = w.tabs[std::min(w.activeTab, w.tabs.size() - 1)];
+    p.setFont(fontOf(11 * s));
+    p.setPen(QColor(90, 90, 100));
+    p.drawText(address.adjusted(12 * s, 0, -12 * s, 0), Qt::AlignVCenter | Qt::AlignLeft,
+               QString::fromStdString(active.url));
+    const QRectF page = body.adjusted(24 * s, 72 * s, -24 * s, -12 * s);
+    p.setFont(fontOf(20 * s, true));
+    p.setPen(QColor(30, 30, 34));
+    p.drawText(QRectF(page.left(), page.top(), page.width(), 28 * s), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromStdString(active.title));
+    paintTextLines(p, page.adjusted(0, 40 * s, 0, 0), s, colour.darker(140), seed, 8);
+  } else {
+    const QRectF page = body.adjusted(24 * s, 20 * s, -24 * s, -12 * s);
+    p.setFont(fontOf(18 * s, true));
+    p.setPen(colour.darker(260));
+    p.drawText(QRectF(page.left(), page.top(), page.width(), 26 * s), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromStdString(w.title.value_or("")));
+    paintTextLines(p, page.adjusted(0, 38 * s, 0, 0), s, colour.darker(150), seed, 6);
+  }
+  p.restore();
+}
+
+std::optional<RGBAImage> SimWindowPainter::render(const sim::SimDesktop& desktop, std::int64_t number,
+                                                  int width, int height, int margin) {
+  const sim::SimWindow* w = desktop.window(number);
+  if (!w || width < 1 || height < 1) return std::nullopt;
+  QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);
+  image.fill(Qt::transparent);
+  const QRectF content(margin, margin, width - 2.0 * margin, height - 2.0 * margin);
+  if (content.width() > 0 && content.height() > 0 && w->bounds.width > 0) {
+    QPainter p(&image);
+    paint(p, desktop, *w, content, content.width() / w->bounds.width);
+  }
+  return fromQImage(image);
+}
+
+}  // namespace velvix::qt

@@ -1,0 +1,32 @@
+// The parts of the simulated desktop that setting up a browser extension drives: the clipboard,
+// the keyboard layout, opening addresses and the simulated Chromium's extensions page.
+
+#include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
+
+namespace velvix::sim {
+
+SimPasteboard& SimDesktop::pasteboard() {
+  if (!pasteboard_) pasteboard_ = std::make_unique<SimPasteboard>();
+  return *pasteboard_;
+}
+
+SimKeyboardLayout& SimDesktop::keyboardLayout() {
+  if (!keyboardLayout_) keyboardLayout_ = std::make_unique<SimKeyboardLayout>();
+  return *keyboardLayout_;
+}
+
+SimURLOpener& SimDesktop::urlOpener() {
+  if (!urlOpener_) urlOpener_ = std::make_unique<SimURLOpener>(*this);
+  return *urlOpener_;
+}
+
+SimExtensionsPage& SimDesktop::extensionsPage() {
+  if (!extensionsPage_) extensionsPage_ = std::make_unique<SimExtensionsPage>(*this);
+  return *extensionsPage_;
+}
+
+}  // namespace velvix::sim

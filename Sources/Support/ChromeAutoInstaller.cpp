@@ -1,0 +1,180 @@
+#include "Support/ChromeAutoInstaller.hpp"
+
+#include "Bridge/BrowserBridge.hpp"
+#include "Core/Services.hpp"
+#include "Input/EventTap.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/Pasteboard.hpp"
+#include "Platform/Privacy.hpp"
+#include "Platform/URLOpener.hpp"
+#include "Platform/Workspace.hpp"
+#include "Support/AXElementSearch.hpp"
+#include "Support/ChromeHostInstaller.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/RunningApps.hpp"
+#include "Support/SyntheticKeys.hpp"
+
+namespace velvix {
+
+void ChromeAutoInstaller::log(const std::string& line) const {
+  if (services_.log) services_.log->log("auto-install: " + line);
+}
+
+void ChromeAutoInstaller::later(double seconds, std::function<void()> step) {
+  services_.loop->postAfter(seconds, [watch = alive_.watch(), step = std::move(step)] {
+    if (!watch.expired()) step();
+  });
+}
+
+void ChromeAutoInstaller::finish(const RunPtr& run, Outcome outcome) {
+  if (run->finished) return;  // every path ends the run once; a late second end is dropped
+  run->finished = true;
+  auto completion = std::move(run->completion);
+  services_.loop->post(
+      [watch = alive_.watch(), completion = std::move(completion), outcome = std::move(outcome)] {
+        if (!watch.expired() && completion) completion(outcome);
+      });
+}
+
+std::vector<Browser> ChromeAutoInstaller::installedChromiums() const {
+  std::vector<Browser> found;
+  for (Browser browser : browsers::all())
+    if (browsers::isChromiumFamily(browser) && browsers::dataDir(browser) &&
+        !services_.workspace->applicationPaths(std::string(browsers::bundleID(browser))).empty())
+      found.push_back(browser);
+  return found;
+}
+
+std::optional<Browser> ChromeAutoInstaller::installedChromium() const {
+  const auto candidates = installedChromiums();
+  if (services_.urlOpener)
+    if (auto path = services_.urlOpener->defaultApplicationPath(kDefaultBrowserProbe))
+      for (Browser browser : candidates)
+        for (const auto& installed :
+             services_.workspace->applicationPaths(std::string(browsers::bundleID(browser))))
+          if (installed == *path) return browser;
+  if (candidates.empty()) return std::nullopt;
+  return candidates.front();
+}
+
+bool ChromeAutoInstaller::inputLockable() const {
+  return eventTap_ && eventTap_->hasTap() && eventTap_->isEnabled();
+}
+
+platform::AXElement ChromeAutoInstaller::applicationElement(platform::Pid pid) {
+  const auto element = services_.accessibility->applicationElement(pid);
+  services_.accessibility->setMessagingTimeout(element, kMessagingTimeout);
+  return element;
+}
+
+void ChromeAutoInstaller::run(EventTap* eventTap, Completion completion) {
+  eventTap_ = eventTap;
+  userCancelled_ = false;
+  auto run = std::make_shared<Run>();
+  run->completion = std::move(completion);
+
+  const auto browser = installedChromium();
+  if (!browser) {
+    log("no Chromium browser found");
+    return finish(run, Outcome::noBrowser());
+  }
+  run->browser = *browser;
+  if (!services_.accessibility->isProcessTrusted() || !inputLockable()) {
+    log("no event tap; refusing to start");
+    return finish(run, Outcome::manual(*browser, kStepAccessibility));
+  }
+  const std::string name(browsers::appleScriptName(*browser));
+  log("targeting " + name);
+  if (auto error = services_.hostInstaller->install())
+    return finish(run, Outcome::manual(*browser, kStepHelper + *error));
+  const auto folder = services_.hostInstaller->exportExtension();
+  if (!folder) return finish(run, Outcome::manual(*browser, kStepCopy));
+  run->folder = folder->string();
+  // From here on the user can finish by hand with the path at hand, wherever the run stops.
+  if (services_.pasteboard) services_.pasteboard->setString(run->folder);
+
+  if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*browser))))
+    return warmUp(run, app->pid, services_.loop->uptime() + kWarmUpBudget);
+  launchBrowser(run);
+}
+
+void ChromeAutoInstaller::launchBrowser(const RunPtr& run) {
+  const std::string bundleID(browsers::bundleID(run->browser));
+  const std::string opening = kStepOpening + std::string(browsers::appleScriptName(run->browser));
+  const auto paths = services_.workspace->applicationPaths(bundleID);
+  if (paths.empty()) return finish(run, Outcome::manual(run->browser, opening));
+  services_.workspace->openApplication(paths.front(), true,
+                                       [this, run, bundleID, opening, watch = alive_.watch()](
+                                           std::optional<platform::RunningApplication> opened) {
+                                         if (watch.expired()) return;
+                                         later(kLaunchWait, [this, run, bundleID, opening, opened] {
+                                           auto app =
+                                               opened ? opened : services_.runningApps->first(bundleID);
+                                           if (!app)
+                                             return finish(run, Outcome::manual(run->browser, opening));
+                                           warmUp(run, app->pid, services_.loop->uptime() + kWarmUpBudget);
+                                         });
+                                       });
+}
+
+// A browser builds its page's Accessibility tree only once asked to: switch it on, then wait
+// for the web area (a bare tree is logged and the run goes on).
+void ChromeAutoInstaller::warmUp(const RunPtr& run, platform::Pid pid, double deadline) {
+  const auto app = applicationElement(pid);
+  for (const char* attribute : {"AXManualAccessibility", "AXEnhancedUserInterface"})
+    services_.accessibility->setAttribute(app, attribute, true);
+  later(0, [this, run, pid, deadline] { pollPageTree(run, pid, deadline); });
+}
+
+void ChromeAutoInstaller::pollPageTree(const RunPtr& run, platform::Pid pid, double deadline) {
+  const auto app = applicationElement(pid);
+  bool ready = false;
+  if (services_.loop->uptime() < deadline) {
+    services_.accessibility->setAttribute(app, "AXManualAccessibility", true);
+    ready = bool(AXElementSearch::firstMatch(
+        *services_.accessibility, app,
+        [](const std::string& role, const std::string&, const std::string&) { return role == "AXWebArea"; }));
+    if (!ready && services_.loop->uptime() + kWarmUpInterval < deadline)
+      return later(kWarmUpInterval, [this, run, pid, deadline] { pollPageTree(run, pid, deadline); });
+  }
+  log(std::string("a11y tree ") + (ready ? "ready" : "still bare \u2014 continuing anyway"));
+  openExtensionsPage(run, pid);
+}
+
+void ChromeAutoInstaller::openExtensionsPage(const RunPtr& run, platform::Pid pid) {
+  const auto paths = services_.workspace->applicationPaths(std::string(browsers::bundleID(run->browser)));
+  if (paths.empty() || !services_.urlOpener)
+    return finish(run, Outcome::manual(run->browser, kStepExtensionsPage));
+  services_.urlOpener->open(kExtensionsAddress, paths.front(), true,
+                            [this, run, pid, watch = alive_.watch()](std::optional<std::string> error) {
+                              if (watch.expired()) return;
+                              if (error) {
+                                log("open extensions page failed: " + *error);
+                                return finish(run, Outcome::manual(run->browser, kStepExtensionsPage));
+                              }
+                              later(kPageSettle, [this, run, pid] {
+                                services_.workspace->activate(pid);
+                                driveExtensionsPage(run, pid, 1);
+                              });
+                            });
+}
+
+// The panel was filled and confirmed (or not): the extension should now connect.
+void ChromeAutoInstaller::afterPanel(const RunPtr& run, bool filled) {
+  if (!filled) {
+    SyntheticKeys::press(services_, platform::KeyCode::kEscape);  // whatever panel is still up
+    return finish(run, userCancelled_ ? Outcome::cancelled() : Outcome::manual(run->browser, kStepFolder));
+  }
+  if (services_.bridge->isChromiumConnected(run->browser))
+    return finish(run, Outcome::connected(run->browser));
+  later(kFirstConnectionCheck, [this, run] { waitForConnection(run, 1); });
+}
+
+void ChromeAutoInstaller::waitForConnection(const RunPtr& run, int attempt) {
+  if (services_.bridge->isChromiumConnected(run->browser))
+    return finish(run, Outcome::connected(run->browser));
+  if (attempt >= kConnectionAttempts) return finish(run, Outcome::manual(run->browser, kStepConfirm));
+  later(kConnectionInterval, [this, run, attempt] { waitForConnection(run, attempt + 1); });
+}
+
+}  // namespace velvix

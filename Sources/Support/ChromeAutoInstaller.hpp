@@ -1,0 +1,126 @@
+#pragma once
+// Loads the application's unpacked browser extension into a Chromium-family browser without the
+// user doing it by hand: picks the browser, installs the native-messaging host, exports the
+// extension and puts its folder on the clipboard, starts or wakes the browser, switches on its
+// Accessibility tree, opens its extensions page, drives the page and the file panel through
+// Accessibility and marked key presses (locking the user's input while it types), and waits for
+// the extension to connect. One run ends in exactly one Outcome, delivered on the main loop.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Core/Browser.hpp"
+#include "Platform/Accessibility.hpp"
+#include "Support/AliveToken.hpp"
+
+namespace velvix {
+
+struct Services;
+class EventTap;
+
+class ChromeAutoInstaller {
+ public:
+  struct Outcome {
+    enum class Kind { connected, manual, noBrowser, cancelled };
+    Kind kind = Kind::noBrowser;
+    std::optional<Browser> browser;
+    std::string step;  // manual: what was not done automatically, in lower-case words
+
+    static Outcome connected(Browser browser) { return {Kind::connected, browser, {}}; }
+    static Outcome manual(Browser browser, std::string step) {
+      return {Kind::manual, browser, std::move(step)};
+    }
+    static Outcome noBrowser() { return {}; }
+    static Outcome cancelled() { return {Kind::cancelled, std::nullopt, {}}; }
+    bool operator==(const Outcome&) const = default;
+  };
+  using Completion = std::function<void(const Outcome&)>;
+
+  // Where a run can stop, as the set-up card names it.
+  static constexpr const char* kStepAccessibility =
+      "Accessibility \u2014 grant it, restart Velvix, then try again";
+  static constexpr const char* kStepHelper = "installing the helper: ";
+  static constexpr const char* kStepCopy = "copying the extension out of the app";
+  static constexpr const char* kStepOpening = "opening ";
+  static constexpr const char* kStepExtensionsPage = "opening the extensions page";
+  static constexpr const char* kStepLoadUnpacked = "clicking Load unpacked";
+  static constexpr const char* kStepFolder = "choosing the folder";
+  static constexpr const char* kStepConfirm = "confirming the extension loaded";
+
+  static constexpr const char* kDefaultBrowserProbe = "https://example.com/";
+  static constexpr const char* kExtensionsAddress = "chrome://extensions";
+  static constexpr double kLaunchWait = 2.0;
+  static constexpr double kWarmUpBudget = 12.0;
+  static constexpr double kWarmUpInterval = 0.5;
+  static constexpr double kPageSettle = 1.5;
+  static constexpr double kFirstConnectionCheck = 0.5;
+  static constexpr double kConnectionInterval = 0.5;
+  static constexpr int kConnectionAttempts = 20;
+  static constexpr double kMessagingTimeout = 2.0;
+  static constexpr double kControlBudget = 12.0;
+  static constexpr double kFieldBudget = 6.0;
+  static constexpr double kConfirmBudget = 3.0;
+  static constexpr double kDeveloperModeSettle = 1.0;
+  static constexpr double kPanelSettle = 0.4;
+  static constexpr double kReloadSettle = 1.5;
+  static constexpr double kFillSettle = 0.9;
+  static constexpr double kConfirmSettle = 0.4;
+  static constexpr double kInputLock = 15.0;
+  static constexpr int kPageAttempts = 2;
+
+  explicit ChromeAutoInstaller(Services& services) : services_(services) {}
+  ChromeAutoInstaller(const ChromeAutoInstaller&) = delete;
+  ChromeAutoInstaller& operator=(const ChromeAutoInstaller&) = delete;
+
+  // Starts one run with the application's event tap (or none). Returns at once; the completion
+  // is called exactly once, on the main loop, never before this returns.
+  void run(EventTap* eventTap, Completion completion);
+
+  // The installed Chromium-family browsers in table order, and the one a run targets: the
+  // default web browser when it is one of them, else the first.
+  std::vector<Browser> installedChromiums() const;
+  std::optional<Browser> installedChromium() const;
+
+ private:
+  // One run: its browser, the exported folder and its one completion.
+  struct Run {
+    Browser browser = Browser::chrome;
+    std::string folder;
+    Completion completion;
+    bool finished = false;
+  };
+  using RunPtr = std::shared_ptr<Run>;
+
+  // ---- run and outcome
+  void launchBrowser(const RunPtr& run);
+  void warmUp(const RunPtr& run, platform::Pid pid, double deadline);
+  void pollPageTree(const RunPtr& run, platform::Pid pid, double deadline);
+  void openExtensionsPage(const RunPtr& run, platform::Pid pid);
+  void afterPanel(const RunPtr& run, bool filled);
+  void waitForConnection(const RunPtr& run, int attempt);
+  void finish(const RunPtr& run, Outcome outcome);
+
+  // ---- driving the extensions page and the file panel
+  void driveExtensionsPage(const RunPtr& run, platform::Pid pid, int attempt);
+  void enableDeveloperMode(const RunPtr& run, platform::Pid pid, std::function<void()> next);
+  void pressLoadUnpacked(const RunPtr& run, platform::Pid pid, std::function<void(platform::AXElement)> next);
+  void waitForOpenPanel(const RunPtr& run, platform::Pid pid, std::function<void(platform::AXElement)> next);
+  void fillOpenPanel(const RunPtr& run, platform::AXElement panel);
+  void pressOpen(const RunPtr& run, platform::AXElement panel, std::function<void(bool)> next);
+  bool inputLockable() const;
+  platform::AXElement applicationElement(platform::Pid pid);
+  // Runs `step` on the main loop after `seconds`, while this installer exists.
+  void later(double seconds, std::function<void()> step);
+  void log(const std::string& line) const;
+
+  Services& services_;
+  EventTap* eventTap_ = nullptr;  // of the latest run; the input lock uses it
+  bool userCancelled_ = false;
+  AliveToken alive_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,61 @@
+#include "Support/FencedBlock.hpp"
+
+#include <vector>
+
+namespace velvix {
+namespace {
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) {
+      lines.push_back(text.substr(start));
+      return lines;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+bool isBlank(std::string_view line) {
+  return line.find_first_not_of(" \t\r\f\v") == std::string_view::npos;
+}
+
+}  // namespace
+
+bool FencedBlock::isMarkerLine(std::string_view line, std::string_view marker) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line == marker;
+}
+
+FencedBlock::Found FencedBlock::find(std::string_view text) const {
+  const auto lines = splitLines(text);
+  Found found;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (isMarkerLine(lines[i], closing_)) return {State::damaged, i, i};
+    if (!isMarkerLine(lines[i], opening_)) continue;
+    for (std::size_t j = i + 1; j < lines.size(); ++j)
+      if (isMarkerLine(lines[j], closing_)) return {State::complete, i, j};
+    return {State::damaged, i, i};
+  }
+  return found;
+}
+
+std::string FencedBlock::removing(std::string_view text, const Found& found) const {
+  if (found.state != State::complete) return std::string(text);
+  const auto lines = splitLines(text);
+  const std::size_t from = found.first > 0 && isBlank(lines[found.first - 1]) ? found.first - 1 : found.first;
+  std::string result;
+  bool firstLine = true;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i >= from && i <= found.last) continue;
+    if (!firstLine) result += '\n';
+    result += lines[i];
+    firstLine = false;
+  }
+  return result;
+}
+
+}  // namespace velvix

@@ -1,0 +1,148 @@
+#include "Support/TerminalIntegrationInstaller.hpp"
+
+#include <system_error>
+
+#include "Core/Preferences.hpp"
+#include "Core/Services.hpp"
+#include "Platform/Application.hpp"
+#include "Platform/Linux/Files.hpp"
+#include "Support/DebugLog.hpp"
+#include "Support/SupportFolder.hpp"
+#include "Support/TerminalIntegrationScript.hpp"
+#include "Support/UserTextFile.hpp"
+
+namespace velvix {
+namespace fs = std::filesystem;
+
+namespace {
+constexpr mode_t kScriptMode = 0644;
+}
+
+TerminalIntegrationInstaller::TerminalIntegrationInstaller(Services& services)
+    : services_(services), consent_(services, [this] { requestConsentIfNeeded(); }) {}
+
+fs::path TerminalIntegrationInstaller::scriptPath() const {
+  return SupportFolder::path(services_.home) / kScriptName;
+}
+
+fs::path TerminalIntegrationInstaller::zshrcPath() const {
+  return services_.home / ".zshrc";
+}
+
+void TerminalIntegrationInstaller::log(const std::string& line) const {
+  if (services_.log) services_.log->log("shell integration: " + line);
+}
+
+void TerminalIntegrationInstaller::reconcileAtLaunch() {
+  adoptExistingBlock();
+  reconcile();
+  preferencesObservation_ =
+      services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
+                                       [this](const platform::Notification&) { reconcile(); });
+  consent_.schedule(kConsentDelay);
+}
+
+void TerminalIntegrationInstaller::reconcile() {
+  const Preferences& p = *services_.preferences;
+  if (p.terminalEditingKeysEnabled.get() && p.terminalShellIntegrationAllowed.get())
+    install();
+  else
+    uninstall();
+}
+
+std::string TerminalIntegrationInstaller::renderScript() const {
+  const Preferences& p = *services_.preferences;
+  return TerminalIntegrationScript::render({.charSelect = p.terminalCharSelectEnabled.get(),
+                                            .mouseSelect = p.terminalMouseSelectEnabled.get(),
+                                            .lineDelete = p.terminalLineDeleteEnabled.get()});
+}
+
+void TerminalIntegrationInstaller::install() {
+  if (auto error = SupportFolder::ensure(services_.home)) log(*error);
+  const std::string script = renderScript();
+  // An unchanged script is not rewritten; an unreadable one is.
+  if (files::readAll(scriptPath()) != script)
+    if (auto error = files::writeAtomically(scriptPath(), script, kScriptMode))
+      log("writing the script: " + *error);
+
+  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
+  if (zshrc.state() == UserTextFile::State::unusable) {
+    log(zshrc.problem() + "; leaving ~/.zshrc alone");
+    return;
+  }
+  const auto found = fence_.find(zshrc.text());
+  if (found.state == FencedBlock::State::complete) return;
+  if (found.state == FencedBlock::State::damaged) {
+    log("~/.zshrc holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) +
+        "); leaving it alone");
+    return;
+  }
+  const std::string& old = zshrc.text();
+  std::string text = old;
+  if (!old.empty()) text += old.ends_with('\n') ? "\n" : "\n\n";
+  text += std::string(kOpeningFence) + "\n" + kSourceLine + "\n" + kClosingFence + "\n";
+  writeZshrc(text);
+}
+
+void TerminalIntegrationInstaller::uninstall() {
+  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
+  if (zshrc.state() == UserTextFile::State::unusable) {
+    log(zshrc.problem() + "; leaving ~/.zshrc alone");
+  } else {
+    const auto found = fence_.find(zshrc.text());
+    if (found.state == FencedBlock::State::complete) {
+      writeZshrc(fence_.removing(zshrc.text(), found));
+    } else if (found.state == FencedBlock::State::damaged) {
+      log("~/.zshrc holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) +
+          "); leaving it alone");
+    }
+  }
+  std::error_code ignored;
+  fs::remove(scriptPath(), ignored);
+}
+
+bool TerminalIntegrationInstaller::writeZshrc(const std::string& text) {
+  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
+  if (auto error = zshrc.write(text)) {
+    log("writing ~/.zshrc: " + *error);
+    return false;
+  }
+  return true;
+}
+
+bool TerminalIntegrationInstaller::fenceIsInstalled() const {
+  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
+  return zshrc.state() == UserTextFile::State::text &&
+         fence_.find(zshrc.text()).state == FencedBlock::State::complete;
+}
+
+void TerminalIntegrationInstaller::adoptExistingBlock() {
+  Preferences& p = *services_.preferences;
+  if (p.terminalShellIntegrationAsked.get() || !fenceIsInstalled()) return;
+  p.terminalShellIntegrationAllowed.set(true);
+  p.terminalShellIntegrationAsked.set(true);
+}
+
+void TerminalIntegrationInstaller::requestConsentIfNeeded() {
+  Preferences& p = *services_.preferences;
+  if (!p.terminalEditingKeysEnabled.get() || p.terminalShellIntegrationAllowed.get() ||
+      p.terminalShellIntegrationAsked.get() || !p.hasCompletedOnboarding.get() || isAsking_)
+    return;
+  isAsking_ = true;
+  p.terminalShellIntegrationAsked.set(true);
+  services_.application->activate(true);
+  services_.application->showAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton},
+                                   [this, watch = alive_.watch()](int button) {
+                                     if (!watch.expired()) answer(button == 0);
+                                   });
+}
+
+void TerminalIntegrationInstaller::answer(bool allowed) {
+  isAsking_ = false;
+  // Storing the answer reconciles through the settings notification; installing here as well
+  // makes the block appear even before that observer exists.
+  services_.preferences->terminalShellIntegrationAllowed.set(allowed);
+  if (allowed) install();
+}
+
+}  // namespace velvix

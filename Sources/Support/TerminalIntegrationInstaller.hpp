@@ -1,0 +1,73 @@
+#pragma once
+// Keeps the zsh integration of the terminal editing keys: the generated script "velvix.zsh" in
+// the support folder and a marked block in ~/.zshrc that sources it, present exactly while the
+// editing keys are on and the user has agreed. It asks that once, after the set-up window. The
+// user's ~/.zshrc is only ever changed by adding or removing our own block, atomically, through
+// a symbolic link, with its permission bits kept; one it cannot read or understand stays as it is.
+// Main thread only.
+
+#include <filesystem>
+#include <string>
+
+#include "Platform/NotificationCenter.hpp"
+#include "Support/AliveToken.hpp"
+#include "Support/ConsentQuestion.hpp"
+#include "Support/FencedBlock.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class TerminalIntegrationInstaller {
+ public:
+  static constexpr const char* kOpeningFence = "# >>> Velvix terminal integration >>>";
+  static constexpr const char* kSourceLine =
+      "[ -f \"$HOME/Library/Application Support/Velvix/velvix.zsh\" ] && "
+      "source \"$HOME/Library/Application Support/Velvix/velvix.zsh\"";
+  static constexpr const char* kClosingFence = "# <<< Velvix terminal integration <<<";
+  static constexpr const char* kScriptName = "velvix.zsh";
+  static constexpr double kConsentDelay = 3.0;
+
+  static constexpr const char* kConsentMessage = "Add Velvix's shell integration to ~/.zshrc?";
+  static constexpr const char* kConsentText =
+      "Selecting text, ⌘X, and redo in Terminal need a few zsh functions. Velvix keeps them in a marked "
+      "block in your ~/.zshrc and removes the block when you turn the feature off.\n\nIt also makes ⌘⌫ "
+      "delete back to the start of the line the way it does everywhere else in macOS — zsh's own ⌃U "
+      "throws away the whole line. ⌘← / ⌘→, ⌘⌦ and ⌘Z work without any of this.";
+  static constexpr const char* kAllowButton = "Add to ~/.zshrc";
+  static constexpr const char* kNotNowButton = "Not Now";
+
+  explicit TerminalIntegrationInstaller(Services& services);
+  TerminalIntegrationInstaller(const TerminalIntegrationInstaller&) = delete;
+  TerminalIntegrationInstaller& operator=(const TerminalIntegrationInstaller&) = delete;
+
+  // At launch: adopts a block left by an earlier install, reconciles, follows every settings
+  // change, and asks for consent 3 s later (after the set-up window).
+  void reconcileAtLaunch();
+  void reconcile();
+  void install();
+  void uninstall();
+  std::string renderScript() const;
+  // Writes the new text of ~/.zshrc where it lives; false (and a log line) when it failed.
+  bool writeZshrc(const std::string& text);
+  bool fenceIsInstalled() const;
+  void adoptExistingBlock();
+  void requestConsentIfNeeded();
+  void answer(bool allowed);
+  bool isAsking() const { return isAsking_; }
+
+  std::filesystem::path scriptPath() const;
+  std::filesystem::path zshrcPath() const;
+
+ private:
+  void log(const std::string& line) const;
+
+  Services& services_;
+  FencedBlock fence_{kOpeningFence, kClosingFence};
+  bool isAsking_ = false;
+  ConsentQuestion consent_;
+  platform::NotificationCenter::Observation preferencesObservation_;
+  AliveToken alive_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,79 @@
+#pragma once
+// Keeps a marked block of terminal keybindings in the user's keybindings.json of every editor of
+// the VS Code family, so their terminal panel sends the same sequences the rewritten terminal keys
+// produce. The block is present exactly while the editing keys are on and the user has agreed
+// (asked once, after the set-up window), and follows the terminal settings. Everything outside
+// the block is the user's: a file that cannot be read, is not UTF-8, has no array, or holds half
+// a block is left as it is, with a log line. Main thread only.
+
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Platform/NotificationCenter.hpp"
+#include "Support/ConsentQuestion.hpp"
+#include "Support/FencedBlock.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class VSCodeKeybindingsInstaller {
+ public:
+  static constexpr const char* kOpeningMarker = "// >>> Velvix terminal keys >>>";
+  static constexpr const char* kClosingMarker = "// <<< Velvix terminal keys <<<";
+  static constexpr const char* kNewFileHeader =
+      "// Managed in part by Velvix — the marked block below is rewritten\n"
+      "// when you change Velvix's Terminal settings, and removed when you\n"
+      "// turn the feature off. Everything outside it is yours.\n[\n";
+  // The editors' folders under "Library/Application Support", in order.
+  static constexpr std::array<const char*, 10> kEditors = {
+      "Code", "Code - Insiders", "VSCodium", "Cursor",  "Windsurf", "Kiro",
+      "Trae", "Trae CN",         "Void",     "Positron"};
+
+  static constexpr const char* kConsentMessage = "Add the terminal editing keys to VS Code?";
+  static constexpr const char* kConsentText =
+      "VS Code handles its own keyboard, so Velvix can't reach the integrated terminal the way it reaches "
+      "Terminal.app. Instead it can add a marked block to your keybindings.json that sends the same keys — "
+      "⌘← / ⌘→, ⌘⌫, ⌘X, ⌘Z — but only while the terminal panel has focus.\n\nYour editor keys are untouched, "
+      "and Velvix removes the block when you switch the feature off.";
+  static constexpr const char* kAllowButton = "Add to keybindings.json";
+  static constexpr const char* kNotNowButton = "Not Now";
+
+  explicit VSCodeKeybindingsInstaller(Services& services);
+  VSCodeKeybindingsInstaller(const VSCodeKeybindingsInstaller&) = delete;
+  VSCodeKeybindingsInstaller& operator=(const VSCodeKeybindingsInstaller&) = delete;
+
+  // Reconciles now and on every settings change.
+  void reconcileAtLaunch();
+  void reconcile();
+  void requestConsentIfNeeded();
+  // The keybindings files of the editors whose "User" folder exists, in table order.
+  std::vector<std::filesystem::path> keybindingsURLs() const;
+  std::string renderBlock() const;
+
+  // The file's text without a complete block (and the blank line before it); otherwise as is.
+  static std::string removingFence(std::string_view text);
+  // The text with `block` added at the end of its top-level array; nothing when it has none.
+  static std::optional<std::string> inserting(std::string_view block, std::string_view text);
+  // The position of the top-level array's closing bracket: the last "]" outside comments and
+  // strings, in a text whose first significant character opens an array.
+  static std::optional<std::size_t> arrayEnd(std::string_view text);
+  // The last character before `before` that is neither white space nor inside a comment.
+  static std::optional<std::size_t> lastSignificantIndex(std::size_t before, std::string_view text);
+
+ private:
+  void reconcileFiles(bool wanted);
+  void log(const std::string& line) const;
+
+  Services& services_;
+  bool isAsking_ = false;
+  ConsentQuestion consent_;
+  platform::NotificationCenter::Observation preferencesObservation_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,84 @@
+#include "UI/ChromeSetupPresenter.hpp"
+
+#include "Core/Services.hpp"
+#include "Platform/MainLoop.hpp"
+#include "Platform/Qt/QtGeometry.hpp"
+#include "Platform/ScreenPlacement.hpp"
+#include "Platform/Screens.hpp"
+#include "UI/ChromeSetupCard.hpp"
+
+namespace velvix {
+
+struct ChromeSetupPresenter::Card {
+  ChromeSetupCard widget;
+};
+
+ChromeSetupPresenter::ChromeSetupPresenter(Services& services, std::function<EventTap*()> eventTap)
+    : services_(services), eventTap_(std::move(eventTap)), installer_(services) {}
+
+ChromeSetupPresenter::~ChromeSetupPresenter() = default;
+
+bool ChromeSetupPresenter::isCardShown() const {
+  return card_ && card_->widget.isVisible();
+}
+
+Rect ChromeSetupPresenter::cardFrame() const {
+  return card_ ? frame_ : Rect{};
+}
+
+void ChromeSetupPresenter::start() {
+  if (running_) return show(phase_);  // one run at a time; its card comes back
+  running_ = true;
+  show(ChromeSetupPhase::working());
+  installer_.run(eventTap_ ? eventTap_() : nullptr,
+                 [this, watch = alive_.watch()](const ChromeAutoInstaller::Outcome& outcome) {
+                   if (!watch.expired()) completed(outcome);
+                 });
+}
+
+void ChromeSetupPresenter::completed(const ChromeAutoInstaller::Outcome& outcome) {
+  running_ = false;
+  show(ChromeSetupPhase::of(outcome));
+  if (outcome.kind != ChromeAutoInstaller::Outcome::Kind::connected) return;
+  services_.loop->postAfter(kDoneCloseDelay, [this, watch = alive_.watch()] {
+    if (!watch.expired() && phase_ == ChromeSetupPhase::done()) dismiss();
+  });
+}
+
+void ChromeSetupPresenter::dismiss() {
+  if (card_) card_->widget.hide();
+  card_.reset();
+}
+
+void ChromeSetupPresenter::show(const ChromeSetupPhase& phase) {
+  phase_ = phase;
+  if (!card_) {
+    card_ = std::make_unique<Card>();
+    card_->widget.onRetry = [this, watch = alive_.watch()] {
+      if (!watch.expired()) retry();
+    };
+    card_->widget.onDismiss = [this, watch = alive_.watch()] {
+      if (!watch.expired())
+        services_.loop->post([this, watch] {
+          if (!watch.expired()) dismiss();
+        });
+    };
+  }
+  card_->widget.setPhase(phase);
+  const QSize size = card_->widget.size();
+  // Centred, its top edge 12 % of the visible height below the top of the main screen; without a
+  // screen it stays where it was.
+  const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
+  if (!screens.empty()) {
+    const Rect visible = screens.front().visibleFrame;
+    frame_ = {visible.midX() - size.width() / 2.0, visible.y + kTopOffset * visible.height,
+              double(size.width()), double(size.height())};
+  } else {
+    frame_.width = size.width();
+    frame_.height = size.height();
+  }
+  card_->widget.setGeometry(qt::toQRect(platform::placedOnDisplay(services_.placement, frame_)));
+  card_->widget.show();  // without activating the application or taking the focus
+}
+
+}  // namespace velvix

@@ -1,0 +1,58 @@
+#pragma once
+// The one entry point of the automatic Chromium extension set-up and its progress card: starts a
+// run of the auto-installer (or brings back the card of the run under way), shows each phase on a
+// floating card near the top of the main screen, closes the card itself 1.8 s after success, and
+// offers "Close" and "Try Again" after a failure or a stop. Main loop only.
+
+#include <functional>
+#include <memory>
+
+#include "Platform/Geometry.hpp"
+#include "Support/AliveToken.hpp"
+#include "Support/ChromeAutoInstaller.hpp"
+#include "UI/ChromeSetupPhase.hpp"
+
+namespace velvix {
+
+struct Services;
+class EventTap;
+
+class ChromeSetupPresenter {
+ public:
+  static constexpr double kDoneCloseDelay = 1.8;
+  static constexpr double kTopOffset = 0.12;  // of the visible height, above the card
+
+  // `eventTap` gives the application's running event tap, or none.
+  ChromeSetupPresenter(Services& services, std::function<EventTap*()> eventTap);
+  ~ChromeSetupPresenter();
+  ChromeSetupPresenter(const ChromeSetupPresenter&) = delete;
+  ChromeSetupPresenter& operator=(const ChromeSetupPresenter&) = delete;
+
+  void start();
+  // The card's buttons.
+  void dismiss();
+  void retry() { start(); }
+
+  const ChromeSetupPhase& phase() const { return phase_; }
+  bool isRunning() const { return running_; }
+  bool isCardShown() const;
+  // Where the card is, on the simulated screen.
+  Rect cardFrame() const;
+  ChromeAutoInstaller& installer() { return installer_; }
+
+ private:
+  void show(const ChromeSetupPhase& phase);
+  void completed(const ChromeAutoInstaller::Outcome& outcome);
+
+  struct Card;
+  Services& services_;
+  std::function<EventTap*()> eventTap_;
+  ChromeAutoInstaller installer_;
+  std::unique_ptr<Card> card_;
+  ChromeSetupPhase phase_;
+  bool running_ = false;
+  Rect frame_;
+  AliveToken alive_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,89 @@
+#pragma once
+// The floating panel of window cards shown just above an application's Dock icon: one card per
+// window (its still, or a window symbol without one; the title under it; a close button while
+// the pointer is on it; a badge for a minimized window). It never takes focus but takes clicks;
+// a card reports hover, select and close through callbacks. The owner (the Dock controller) makes
+// it once, shows it with each new list of windows and hides it. Main thread; no Qt in this header.
+//
+// Geometry is in the simulated screen's coordinates (top-left origin, y downwards): the panel
+// sits 6 points above the icon, centred on it, kept 8 points inside the visible frame of the
+// screen that holds the icon.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Platform/Geometry.hpp"
+#include "Platform/Screens.hpp"
+#include "Support/RGBAImage.hpp"
+
+namespace velvix {
+
+struct Services;
+
+class DockPreviewPanel {
+ public:
+  static constexpr const char* kPanelName = "velvix.dock.previews";
+  static constexpr double kCardHeight = 150;
+  static constexpr double kMinCardWidth = 92;
+  static constexpr double kNoImageCardWidth = 225;
+  static constexpr double kMaxCardWidth = 253;
+  static constexpr double kCardSpacing = 12;
+  static constexpr double kInset = 12;        // around the row of cards
+  static constexpr double kTitleSpacing = 5;  // between a card and its title
+  static constexpr double kTitleHeight = 16;
+  static constexpr double kTitleFontSize = 11;
+  static constexpr double kIconGap = 6;  // between the icon's top and the panel
+  static constexpr double kScreenMargin = 8;
+  static constexpr double kSlideDistance = 14;  // the slide-in comes up from this far below
+  static constexpr double kSlideDuration = 0.14;
+  static constexpr double kCornerRadius = 12;
+
+  struct Preview {
+    std::int64_t windowNumber = 0;
+    std::optional<RGBAImage> image;  // the cached still
+    std::string title;
+    bool isMinimized = false;
+  };
+
+  explicit DockPreviewPanel(Services& services);
+  ~DockPreviewPanel();
+  DockPreviewPanel(const DockPreviewPanel&) = delete;
+  DockPreviewPanel& operator=(const DockPreviewPanel&) = delete;
+
+  // Called with a card's window number when the pointer comes onto it, and with none when it
+  // leaves it.
+  std::function<void(std::optional<std::int64_t>)> onHover;
+
+  // Replaces the cards and places the panel above `icon`. With `animated`, a panel that is not
+  // up yet slides up 14 points and fades in over 0.14 s; otherwise it is there at once.
+  void show(const std::vector<Preview>& previews, const Rect& icon, bool animated,
+            std::function<void(std::int64_t)> onSelect, std::function<void(std::int64_t)> onClose);
+  // Ordered out at once.
+  void hide();
+
+  bool isVisible() const;
+  // Where the panel is now on the simulated screen (moving while it slides in); none before the
+  // first show.
+  std::optional<Rect> frame() const;
+  double alpha() const;
+  // The panel drawn at `scale` pixels per point, for pictures of it.
+  std::optional<RGBAImage> snapshot(double scale) const;
+
+  // A card's width: 150 points high at the still's aspect, 92 to 253 points wide; 225 without one.
+  static double cardWidth(const std::optional<Size>& image);
+  // The panel around a row of cards of these widths, with their titles.
+  static Size panelSize(const std::vector<double>& cardWidths);
+  // Centred 6 points above the icon, clamped into the visible frame of the first screen that
+  // the icon touches (else the first screen), 8 points in; the right edge wins on a narrow screen.
+  static Rect placement(Size panel, const Rect& icon, const std::vector<platform::ScreenInfo>& screens);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velvix

@@ -1,0 +1,94 @@
+#include "UI/PanelWindow.hpp"
+
+#include <algorithm>
+
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QPainter>
+#include <QWidget>
+
+#include "Platform/Qt/QtGeometry.hpp"
+#include "Platform/ScreenPlacement.hpp"
+
+namespace velvix {
+
+PanelWindow::PanelWindow(std::unique_ptr<QWidget> content, const platform::ScreenPlacement* placement)
+    : content_(std::move(content)), placement_(placement) {
+  if (!placement_) return;
+  // Qt cannot scale a window's widgets, but a graphics view can scale a widget it holds; the
+  // view takes the panel's window flags and transparency.
+  host_ = std::make_unique<QGraphicsView>();
+  host_->setWindowFlags(content_->windowFlags());
+  host_->setObjectName(content_->objectName() + ".window");
+  host_->setAttribute(Qt::WA_TranslucentBackground);
+  host_->setAttribute(Qt::WA_ShowWithoutActivating);
+  if (content_->testAttribute(Qt::WA_TransparentForMouseEvents))
+    host_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  host_->setFrameShape(QFrame::NoFrame);
+  host_->setStyleSheet("background: transparent; border: none;");
+  host_->viewport()->setAutoFillBackground(false);
+  host_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  host_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  host_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  host_->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                        QPainter::TextAntialiasing);
+  host_->setMouseTracking(true);
+  auto* scene = new QGraphicsScene(host_.get());
+  scene->setBackgroundBrush(Qt::NoBrush);
+  host_->setScene(scene);
+  content_->setWindowFlags(Qt::Widget);
+  scene->addWidget(content_.get());
+}
+
+PanelWindow::~PanelWindow() {
+  // An embedded content belongs to the scene's proxy, which deletes it with the host.
+  if (host_) (void)content_.release();
+}
+
+QWidget& PanelWindow::window() const {
+  return host_ ? static_cast<QWidget&>(*host_) : *content_;
+}
+
+void PanelWindow::place(const Rect& frame) {
+  const Rect shown = platform::placedOnDisplay(placement_, frame);
+  if (!host_) {
+    content_->setGeometry(qt::toQRect(shown));
+    return;
+  }
+  content_->setGeometry(QRect(0, 0, qRound(frame.width), qRound(frame.height)));
+  host_->scene()->setSceneRect(0, 0, frame.width, frame.height);
+  const double scale = frame.width > 0 ? shown.width / frame.width : 1.0;
+  host_->setTransform(QTransform::fromScale(scale, scale));
+  host_->setGeometry(qt::toQRect(shown));
+}
+
+void PanelWindow::render(QPainter& painter, const QRectF& target) const {
+  if (host_) {
+    host_->scene()->render(&painter, target, host_->scene()->sceneRect());
+    return;
+  }
+  painter.save();
+  painter.translate(target.topLeft());
+  painter.scale(target.width() / std::max(1, content_->width()),
+                target.height() / std::max(1, content_->height()));
+  content_->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  painter.restore();
+}
+
+void PanelWindow::show() {
+  content_->show();
+  if (host_) host_->show();
+  window().raise();
+}
+
+void PanelWindow::hide() {
+  if (host_) host_->hide();
+  content_->hide();
+}
+
+bool PanelWindow::isVisible() const {
+  return window().isVisible() && content_->isVisible();
+}
+
+}  // namespace velvix

@@ -1,0 +1,208 @@
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/TestWorld.hpp"
+#include "TestSupport/UserFiles.hpp"
+#include "UI/OnboardingWindowController.hpp"
+
+namespace velvix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::writeFile;
+
+const std::string kBlock = std::string(TerminalIntegrationInstaller::kOpeningFence) + "\n" +
+                           TerminalIntegrationInstaller::kSourceLine + "\n" +
+                           TerminalIntegrationInstaller::kClosingFence + "\n";
+
+// Runs a shell command line with the path as $1; its output (standard output and error together).
+std::string shell(const std::string& command, const fs::path& path) {
+  test::ChildProcess child("/bin/sh", {"-c", command + " 2>&1; echo \"exit=$?\"", "sh", path.string()});
+  std::string output = child.read(1 << 20);
+  child.waitForExit();
+  return output;
+}
+
+class TerminalIntegrationInstallerTest : public ::testing::Test {
+ protected:
+  TerminalIntegrationInstallerTest() {
+    world.defaults.set("debugLogging", true);
+    world.preferences().terminalShellIntegrationAllowed.set(true);
+  }
+  fs::path zshrc() const { return world.home.path() / ".zshrc"; }
+
+  test::TestWorld world;
+  TerminalIntegrationInstaller& installer = world.terminalIntegration();
+};
+
+TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothingElseChanged) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> before;  // nothing: no ~/.zshrc at all
+    std::string installed;
+    std::string afterUninstall;
+  };
+  const std::string marker = TerminalIntegrationInstaller::kOpeningFence;
+  const std::vector<Case> cases = {
+      {"missing", std::nullopt, kBlock, ""},
+      {"ends with a line feed", "export A=1\n", "export A=1\n\n" + kBlock, "export A=1\n"},
+      {"no final line feed", "export A=1", "export A=1\n\n" + kBlock, "export A=1\n"},
+      {"CRLF line ends", "export A=1\r\nalias l=ls\r\n", "export A=1\r\nalias l=ls\r\n\n" + kBlock,
+       "export A=1\r\nalias l=ls\r\n"},
+      // Copies of the marker that are not whole lines are the user's text.
+      {"indented and commented markers", "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n",
+       "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n\n" + kBlock,
+       "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(zshrc());
+    if (c.before) writeFile(zshrc(), *c.before);
+    installer.install();
+    installer.install();
+    EXPECT_EQ(readFile(zshrc()), c.installed);
+    EXPECT_TRUE(installer.fenceIsInstalled());
+    EXPECT_TRUE(fs::exists(installer.scriptPath()));
+    installer.uninstall();
+    EXPECT_EQ(readFile(zshrc()), c.afterUninstall);
+    EXPECT_FALSE(fs::exists(installer.scriptPath()));
+  }
+}
+
+TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogged) {
+  const std::string marker = TerminalIntegrationInstaller::kOpeningFence;
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"Latin-1 bytes", "export NAME=Jos\xE9\n"},
+      {"closing marker deleted", "export A=1\n\n" + marker + "\nsource x\n"},
+      {"opening marker deleted",
+       "export A=1\n\nsource x\n" + std::string(TerminalIntegrationInstaller::kClosingFence) + "\n"},
+  };
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    writeFile(zshrc(), bytes);
+    const auto inode = test::inodeOf(zshrc());
+    installer.install();
+    EXPECT_FALSE(installer.fenceIsInstalled());
+    installer.uninstall();
+    EXPECT_EQ(readFile(zshrc()), bytes);
+    EXPECT_EQ(test::inodeOf(zshrc()), inode);
+    EXPECT_FALSE(fs::exists(installer.scriptPath()));  // the script goes all the same
+    const auto lines = world.debugLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(lines.back().starts_with("shell integration: ")) << lines.back();
+    EXPECT_NE(lines.back().find("leaving"), std::string::npos) << lines.back();
+  }
+  // A folder where ~/.zshrc should be stays a folder.
+  fs::remove(zshrc());
+  fs::create_directories(zshrc() / "inside");
+  installer.install();
+  EXPECT_TRUE(fs::is_directory(zshrc() / "inside"));
+}
+
+TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesWithItsMode) {
+  const fs::path dotfiles = world.home.path() / "dotfiles" / "zshrc";
+  writeFile(dotfiles, "export A=1\n");
+  fs::permissions(dotfiles, fs::perms(0600));
+  fs::create_symlink("dotfiles/zshrc", zshrc());
+  installer.install();
+  EXPECT_TRUE(fs::is_symlink(zshrc()));
+  EXPECT_EQ(readFile(dotfiles), "export A=1\n\n" + kBlock);
+  EXPECT_EQ(test::modeOf(dotfiles), 0600u);
+  installer.uninstall();
+  EXPECT_TRUE(fs::is_symlink(zshrc()));
+  EXPECT_EQ(readFile(dotfiles), "export A=1\n");
+  EXPECT_EQ(test::modeOf(dotfiles), 0600u);
+}
+
+TEST_F(TerminalIntegrationInstallerTest, TheScriptFollowsTheSettingsAndIsValidZsh) {
+  installer.install();
+  const auto all = readFile(installer.scriptPath());
+  ASSERT_TRUE(all);
+  EXPECT_NE(all->find("bindkey '\\e[1;2D' velvix-select-char-left"), std::string::npos);
+  EXPECT_EQ(shell("zsh -n \"$1\"", installer.scriptPath()), "exit=0\n");
+
+  Preferences& p = world.preferences();
+  p.terminalCharSelectEnabled.set(false);
+  p.terminalMouseSelectEnabled.set(false);
+  p.terminalLineDeleteEnabled.set(false);
+  installer.install();
+  const auto none = readFile(installer.scriptPath());
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->find("\\e[1;2D"), std::string::npos);
+  EXPECT_NE(none->find("# shift-arrow selection disabled in Velvix settings\n"), std::string::npos);
+  EXPECT_NE(none->find("# mouse-highlight replace disabled in Velvix settings\n"), std::string::npos);
+  EXPECT_NE(none->find("# cmd-delete left on zsh's own ^U binding by Velvix settings\n"), std::string::npos);
+  EXPECT_EQ(shell("zsh -n \"$1\"", installer.scriptPath()), "exit=0\n");
+}
+
+TEST_F(TerminalIntegrationInstallerTest, SourcedTwiceInARealZshItBindsItsKeysAndChainsTheWidgets) {
+  installer.install();
+  const std::string output = shell(
+      "zsh -f -i -c 'source \"$1\"; source \"$1\"; "
+      "for k in \"\\e[25~\" \"\\e[29~\" \"\\e[28~\" \"\\e[31~\" \"\\e[1;2C\" \"^U\"; do bindkey \"$k\"; "
+      "done; "
+      "print -r -- self-insert=${widgets[self-insert]} orig=${widgets[velvix-orig-self-insert]}' zsh \"$1\"",
+      installer.scriptPath());
+  EXPECT_EQ(output,
+            "\"^[[25~\" velvix-select-word-left\n"
+            "\"^[[29~\" velvix-cut\n"
+            "\"^[[28~\" velvix-mouse-replace\n"
+            "\"^[[31~\" redo\n"
+            "\"^[[1;2C\" velvix-select-char-right\n"
+            "\"^U\" backward-kill-line\n"
+            "self-insert=user:velvix-self-insert orig=builtin\n"
+            "exit=0\n");
+}
+
+TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAndAllowingInstalls) {
+  Preferences& p = world.preferences();
+  p.terminalShellIntegrationAllowed.set(false);
+  p.hasCompletedOnboarding.set(true);
+  world.services();
+  OnboardingWindowController setUp(world.services());
+  world.services().onboardingWindow = &setUp;
+  setUp.show(OnboardingMode::regrant);
+  auto& app = world.desktop.application();
+
+  installer.reconcileAtLaunch();
+  world.loop.advance(TerminalIntegrationInstaller::kConsentDelay + 5);
+  EXPECT_TRUE(app.alertsShown.empty());  // never over the set-up window
+  setUp.window()->close();
+  world.loop.advance(1);
+  ASSERT_EQ(app.alertsShown, std::vector<std::string>{TerminalIntegrationInstaller::kConsentMessage});
+  EXPECT_TRUE(installer.isAsking());
+  EXPECT_FALSE(fs::exists(zshrc()));
+
+  ASSERT_TRUE(app.answerAlert(0));
+  world.loop.runUntilIdle();
+  EXPECT_TRUE(p.terminalShellIntegrationAllowed.get());
+  EXPECT_EQ(readFile(zshrc()), kBlock);
+
+  // Asked once: a later launch does not ask again; turning the keys off removes it all.
+  installer.requestConsentIfNeeded();
+  EXPECT_EQ(app.alertsShown.size(), 1u);
+  p.terminalEditingKeysEnabled.set(false);
+  EXPECT_EQ(readFile(zshrc()), "");
+  EXPECT_FALSE(fs::exists(installer.scriptPath()));
+}
+
+TEST_F(TerminalIntegrationInstallerTest, ABlockFromAnEarlierInstallCountsAsConsent) {
+  Preferences& p = world.preferences();
+  p.terminalShellIntegrationAllowed.set(false);
+  p.hasCompletedOnboarding.set(true);
+  writeFile(zshrc(), "export A=1\n\n" + kBlock);
+  installer.reconcileAtLaunch();
+  world.loop.advance(TerminalIntegrationInstaller::kConsentDelay + 1);
+  EXPECT_TRUE(p.terminalShellIntegrationAllowed.get());
+  EXPECT_TRUE(p.terminalShellIntegrationAsked.get());
+  EXPECT_TRUE(world.desktop.application().alertsShown.empty());
+  EXPECT_EQ(readFile(zshrc()), "export A=1\n\n" + kBlock);
+  EXPECT_TRUE(fs::exists(installer.scriptPath()));
+}
+
+}  // namespace
+}  // namespace velvix
