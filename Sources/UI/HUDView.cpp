@@ -1,5 +1,6 @@
 #include "UI/HUDView.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -63,7 +64,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     if (property == P::selectedIndex || property == P::hoverIndex) {
       // A step of the selection (or the pointer) changes two cells, their titles with them: only
       // they are repainted, unless the step scrolled a long row and every cell moved.
-      if (property == P::selectedIndex) {
+      if (property == P::selectedIndex && scrolls_) {
         const auto before = frames_;
         relayout();
         if (frames_ != before) {
@@ -127,6 +128,11 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     frames_ = HUDBarLayout::cellFrames(
         metrics, model_.rows(), static_cast<int>(model_.items().size()), model_.cellWidths(),
         {static_cast<double>(width()), static_cast<double>(height())}, model_.selectedIndex());
+    // Only a row wider than the bar moves with the selection; otherwise a step leaves every frame.
+    const double hpad = metrics.hpad(), right = width() - hpad;
+    scrolls_ = std::any_of(frames_.begin(), frames_.end(), [&](const auto& entry) {
+      return entry.second.x < hpad - 0.5 || entry.second.maxX() > right + 0.5;
+    });
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
   }
@@ -368,6 +374,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   std::map<WrapKey, std::pair<std::shared_ptr<const std::uint8_t>, QImage>> wrapped_;
   std::optional<int> shownSelection_;  // the highlighted cells as last painted
   std::optional<int> shownHover_;
+  bool scrolls_ = false;  // a row is wider than the bar, so a selection step may move every cell
   std::optional<std::string> dragSource_;
   std::map<std::string, Fade> fades_;
   platform::Timer fadeTimer_;
