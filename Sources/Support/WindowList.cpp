@@ -137,6 +137,19 @@ std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
   return strips;
 }
 
+// Strips leave the list where it lies, the others keeping their order.
+std::vector<WindowList::Info> withoutThinStrips(std::vector<WindowList::Info> candidates) {
+  const std::vector<bool> strips = thinStrips(candidates);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (!strips[i]) {
+      if (kept != i) candidates[kept] = std::move(candidates[i]);
+      ++kept;
+    }
+  candidates.resize(kept);
+  return candidates;
+}
+
 }  // namespace
 
 bool WindowList::floatsCount(platform::Pid pid) const {
@@ -150,18 +163,27 @@ WindowList::SharedReads::~SharedReads() {
 }
 
 void WindowList::forgetSharedReads() const {
+  sharedCandidates_.reset();
   shared_[0].reset();
   shared_[1].reset();
 }
 
 std::vector<WindowList::Info> WindowList::realWindows(bool onScreenOnly) const {
-  if (sharing_ == 0) return readRealWindows(onScreenOnly);
+  if (sharing_ == 0) return withoutThinStrips(readCandidates(onScreenOnly));
   auto& shared = shared_[onScreenOnly ? 1 : 0];
-  if (!shared) shared = readRealWindows(onScreenOnly);
+  if (!shared) {
+    if (!sharedCandidates_) sharedCandidates_ = readCandidates(false);
+    std::vector<Info> candidates;
+    candidates.reserve(sharedCandidates_->size());
+    for (const Info& w : *sharedCandidates_)
+      if (!onScreenOnly || w.isOnScreen) candidates.push_back(w);
+    // Strips are judged among the windows of the kind asked for, as a read of that kind would.
+    shared = withoutThinStrips(std::move(candidates));
+  }
   return *shared;
 }
 
-std::vector<WindowList::Info> WindowList::readRealWindows(bool onScreenOnly) const {
+std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) const {
   const std::uint32_t options = platform::kWindowListExcludeDesktopElements |
                                 (onScreenOnly ? platform::kWindowListOnScreenOnly : 0);
   auto rows = server_.windowList(options);
@@ -197,15 +219,6 @@ std::vector<WindowList::Info> WindowList::readRealWindows(bool onScreenOnly) con
     info.layer = static_cast<int>(*layer);
     candidates.push_back(std::move(info));
   }
-  // Strips leave the list where it lies, the others keeping their order.
-  const std::vector<bool> strips = thinStrips(candidates);
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < candidates.size(); ++i)
-    if (!strips[i]) {
-      if (kept != i) candidates[kept] = std::move(candidates[i]);
-      ++kept;
-    }
-  candidates.resize(kept);
   return candidates;
 }
 
