@@ -76,7 +76,8 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
   auto sameTab = [&](const SwitchableItem& e) {
     if (e.kind != ItemKind::tab || e.browser != browser || e.id == id || e.url != pack.url) return false;
     return e.source == TabSource::appleScript ||
-           (e.source == TabSource::webExtension && e.session != session && !sessionIsConnected(browser, e.session));
+           (e.source == TabSource::webExtension && e.session != session &&
+            !sessionIsConnected(browser, e.session));
   };
   if (isIdentifyingURL(pack.url) && std::any_of(items.begin(), items.end(), sameTab)) removeWhere(sameTab);
   if (inFocusedWindow) {

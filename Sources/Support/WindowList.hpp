@@ -77,7 +77,7 @@ class WindowList {
   AXWindowBridge& ax_;
   mutable int sharing_ = 0;
   mutable std::optional<std::vector<Info>> sharedCandidates_;  // of all windows
-  mutable std::optional<std::vector<Info>> shared_[2];          // all windows, on-screen windows
+  mutable std::optional<std::vector<Info>> shared_[2];         // all windows, on-screen windows
 };
 
 }  // namespace velvix

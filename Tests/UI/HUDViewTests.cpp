@@ -192,11 +192,13 @@ TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
 
   // A row wider than the panel.
   items.clear();
-  for (int i = 0; i < 60; ++i) items.push_back(scene.application("com.example.app" + std::to_string(i), "App"));
+  for (int i = 0; i < 60; ++i)
+    items.push_back(scene.application("com.example.app" + std::to_string(i), "App"));
   model.setFittedIconSize(HUDMetrics::kMinimumIcon);
   model.setItems(items);
   model.setSelectedIndex(0);
-  view.resize(600, static_cast<int>(HUDMetrics{HUDMetrics::kMinimumIcon, false}.panelSize(60, 1, 600).height) - 24);
+  view.resize(
+      600, static_cast<int>(HUDMetrics{HUDMetrics::kMinimumIcon, false}.panelSize(60, 1, 600).height) - 24);
   expectStepsShowAWholePaint({1, 2, 30, 31, 59, 58});
   window.hide();
   view.setParent(nullptr);
