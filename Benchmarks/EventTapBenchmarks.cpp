@@ -134,7 +134,7 @@ BENCHMARK(BM_TapStepInAnOpenChord)->Unit(benchmark::kMicrosecond);
 
 // Command-Left with a terminal in front: the editing keys rewrite it to Control-A in place.
 void BM_TapTerminalKeyDownRewritten(benchmark::State& state) {
-  Desk d;
+  Desk d(12, 0);
   const auto terminal = d.launchApp("com.apple.Terminal", "Terminal", {"zsh"});
   d.desktop.activate(terminal);
   d.pause(1);
