@@ -101,9 +101,9 @@ struct VelvixApp::Parts {
   std::unique_ptr<BadgeStore> badges;
   std::unique_ptr<FaviconStore> favicons;
   std::unique_ptr<DockController> dock;
-  TerminalEditingKeys terminalKeys;
+  std::unique_ptr<TerminalEditingKeys> terminalKeys;
   std::unique_ptr<TerminalMouseSelection> mouseSelection;
-  MicFeedbackHUD micHUD;
+  std::unique_ptr<MicFeedbackHUD> micHUD;
   std::unique_ptr<SettingsWindowController> settingsWindow;
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
   std::unique_ptr<platform::InstanceLock> instanceLock;
@@ -198,9 +198,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.badges = own(p.badges, services_);
   services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
   services_.dock = own(p.dock, services_);
-  services_.terminalKeys = &p.terminalKeys;
-  services_.mouseSelection = own(p.mouseSelection, SupportFolder::path(options.home));
-  services_.micHUD = &p.micHUD;
+  services_.terminalKeys = own(p.terminalKeys, services_);
+  services_.mouseSelection = own(p.mouseSelection, services_);
+  services_.micHUD = own(p.micHUD, services_);
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
   if (options.singleInstanceLock)

@@ -23,6 +23,7 @@
 #include "Platform/InputState.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
+#include "Platform/Simulated/SimTextArea.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/RGBAImage.hpp"
 
@@ -118,6 +119,8 @@ struct SimWindow {
   bool captureFails = false;
   double captureMargin = 0;
   bool transparentContent = false;
+  // A terminal window's text, as Accessibility shows it (window > scroll area > text area).
+  std::optional<SimTextArea> textArea;
 };
 
 struct WindowSpec {
