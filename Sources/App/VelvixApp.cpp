@@ -207,6 +207,12 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);
+  // The application made frontmost tells its delegate, as the application framework does.
+  becameActive_ = desktop.workspace().notificationCenter().observe(
+      platform::WorkspaceNotification::kDidActivateApplication, desktop.loop(), [this](const platform::Notification& n) {
+        if (n.userInfo.is_object() && n.userInfo.value("pid", platform::Pid{0}) == services_.workspace->ownPid())
+          delegate_->applicationDidBecomeActive();
+      });
 }
 
 void VelvixApp::terminate() {

@@ -9,6 +9,7 @@
 
 #include "App/AppDelegate.hpp"
 #include "Core/Services.hpp"
+#include "Platform/NotificationCenter.hpp"
 
 namespace velvix {
 namespace platform {
@@ -56,6 +57,7 @@ class VelvixApp {
   std::unique_ptr<Parts> parts_;
   std::unique_ptr<AppDelegate> delegate_;
   bool terminated_ = false;
+  platform::NotificationCenter::Observation becameActive_;
 };
 
 }  // namespace velvix
