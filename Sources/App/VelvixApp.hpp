@@ -58,6 +58,8 @@ class VelvixApp {
   std::unique_ptr<AppDelegate> delegate_;
   bool terminated_ = false;
   platform::NotificationCenter::Observation becameActive_;
+  platform::NotificationCenter::Observation resignedActive_;
+  bool leftOnce_ = false;
 };
 
 }  // namespace velvix

@@ -12,12 +12,17 @@ namespace {
 
 TEST(SettingsWindowScenario, BecomingActiveWithoutAWindowAndReopeningOpenTheSettingsWindow) {
   test::AppWorld w;
-  w.launchApp("com.example.notes", "Notes", {"Ideas"});
+  const platform::Pid notes = w.launchApp("com.example.notes", "Notes", {"Ideas"});
   w.launch();
   w.pause(0.5);
   SettingsWindowController& settings = *w.services().settingsWindow;
   EXPECT_EQ(settings.window(), nullptr);
 
+  // The user leaves Velvix for Notes, then comes back to it.
+  w.desktop.activate(w.desktop.selfPid());
+  w.desktop.activate(notes);
+  w.pause(0.1);
+  EXPECT_EQ(settings.window(), nullptr);
   w.desktop.activate(w.desktop.selfPid());
   w.pause(0.1);
   ASSERT_NE(settings.window(), nullptr);
