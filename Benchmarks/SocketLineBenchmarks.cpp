@@ -6,6 +6,7 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Bridge/ExtensionReport.hpp"
 #include "Bridge/SocketLineCutter.hpp"
+#include "LatencySamples.hpp"
 #include "TestSupport/SocketPeers.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -60,11 +61,14 @@ void BM_SocketLineToSyncReport(benchmark::State& state) {
 }
 BENCHMARK(BM_SocketLineToSyncReport);
 
-// An "activated" report of a registered Chrome relay, from its bytes through the bridge into the
-// inventory (which holds a full sync of 4 windows of 25 tabs, as far as the tab limits keep it).
+// An "activated" report of a registered Chrome relay, from its bytes through the bridge into an
+// inventory of 500 entries: the tabs a full sync of 4 windows of 25 tabs leaves (the tab limits
+// raised) and application windows. The report is of a tab already listed, as most are.
 void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
   test::TestWorld world;
   world.services();
+  world.preferences().universalTabLimit.set(100);
+  world.preferences().perWindowTabLimit.set(50);
   world.runTestProgramUnder(world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"}));
   test::SocketPeers peers(world.loop, world.home.path());
   auto relay = peers.connect();
@@ -72,13 +76,30 @@ void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
   std::string sync = syncOf(4, 25);
   sync.replace(sync.find("brave"), 5, "chrome");
   if (!bridge.handle(relay.client, sync)) state.SkipWithError("the relay was not accepted");
+  const int windows = 500 - static_cast<int>(world.mru().items.size());
+  for (int w = 0; w < windows; ++w) {
+    SwitchableItem item;
+    item.bundleID = "com.example.app" + std::to_string(w / 4);
+    item.windowNumber = 5000 + w;
+    item.id = SwitchableItem::windowItemID(item.bundleID, *item.windowNumber);
+    item.title = "Window " + std::to_string(w);
+    item.lastActivatedAt = world.loop.now() - w;
+    world.mru().items.push_back(std::move(item));
+  }
 
-  const std::string bytes = kActivated + "\n";
+  std::string line = kActivated;
+  line.replace(line.find("1843226711"), 10, "1003");
+  line.replace(line.find("1843226502"), 10, "101");
+  const std::string bytes = line + "\n";
   SocketLineCutter cutter;
+  bench::LatencySamples samples;
   for (auto _ : state) {
+    const auto start = bench::LatencySamples::Clock::now();
     cutter.append(bytes.data(), bytes.size());
     while (auto text = cutter.nextLine()) benchmark::DoNotOptimize(bridge.handle(relay.client, *text));
+    samples.add(bench::LatencySamples::since(start));
   }
+  samples.report(state);
   state.counters["entries"] = static_cast<double>(world.mru().items.size());
 }
 BENCHMARK(BM_SocketLineToInventoryUpdate);

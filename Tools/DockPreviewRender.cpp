@@ -1,7 +1,7 @@
 // velvix_dock_preview_render: draws the window onto the simulated sample desktop with the Dock
-// preview panel open over an application's Dock icon (its windows' cards, the first one under the
-// pointer) into a PNG, for the README and for reviewing the look. The icon is found the way the
-// Dock code finds it, through the Dock's Accessibility tree.
+// preview panel open over an application's Dock icon and the first card's window peeked at, into
+// a PNG, for the README and for reviewing the look. The Dock controller does it all, as for a
+// person: the pointer rests on the icon, then on the first card.
 //
 //   velvix_dock_preview_render OUT.png [BUNDLE_ID]   (default com.apple.TextEdit)
 
@@ -14,6 +14,7 @@
 #include <QPainter>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Core/DockController.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
@@ -48,53 +49,50 @@ int main(int argc, char** argv) {
   std::optional<DockObserver::Item> icon;
   for (const auto& item : DockObserver(services).applicationItems())
     if (item.bundleID == bundleID) icon = item;
-  const auto app = services.runningApps->first(bundleID);
-  if (!icon || !app) {
+  if (!icon || !services.runningApps->first(bundleID)) {
     std::cerr << bundleID << " has no icon in the Dock or does not run\n";
     return 1;
   }
+  // The pointer rests on the icon: the Dock controller opens the cards, as it does for a person.
   world.desktop.pointer = {icon->frame.midX(), icon->frame.midY()};
-
-  // The application's windows as the previews list them: on screen, or off screen with a title.
-  std::set<std::int64_t> minimized;
-  if (auto states = services.ax->windowStatesIfEnumerable(app->pid))
-    for (const auto& state : *states)
-      if (state.minimized) minimized.insert(state.number);
-  std::vector<DockPreviewPanel::Preview> previews;
-  for (const auto& w : services.windows->realWindows(false)) {
-    if (w.pid != app->pid || (!w.isOnScreen && w.title.value_or("").empty())) continue;
-    const std::string key = "win:" + bundleID + ":" + std::to_string(w.windowNumber);
-    services.thumbnails->captureWindow(w.windowNumber, app->pid, {key}, true);
-    world.pause(1);
-    DockPreviewPanel::Preview preview{w.windowNumber, std::nullopt, w.title.value_or(""),
-                                      minimized.contains(w.windowNumber)};
-    if (auto still = services.thumbnails->images.find(key); still != services.thumbnails->images.end()) {
-      preview.image = still->second.image;
-    } else {
-      preview.image = services.appIcons->icon(bundleID, app->pid);
-    }
-    previews.push_back(std::move(preview));
+  world.desktop.noteInput(platform::InputEventType::mouseMoved);
+  world.pause(1);
+  DockController& dock = *services.dock;
+  const auto frame = dock.previewPanel().frame();
+  if (!dock.previewPanel().isVisible() || !frame) {
+    std::cerr << "no cards came up over " << bundleID << "\n";
+    return 1;
   }
-
-  DockPreviewPanel panel(services);
-  panel.show(previews, icon->frame, false, {}, {});
+  // Then onto the first card: its window is peeked at.
+  world.desktop.pointer = {frame->x + 40, frame->y + 40};
   for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->objectName() == DockPreviewPanel::kPanelName)
-      if (auto* first = top->findChild<PreviewCard*>(
-              QString("velvix.dock.card.%1").arg(previews.empty() ? 0 : previews.front().windowNumber))) {
-        QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
-        QApplication::sendEvent(first, &enter);
-      }
+    if (top->objectName() == DockPreviewPanel::kPanelName && top->isVisible())
+      for (QWidget* child : top->findChildren<QWidget*>())
+        if (child->objectName().startsWith("velvix.dock.card.")) {
+          QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
+          QApplication::sendEvent(child, &enter);
+          break;
+        }
+  world.pause(0.5);
 
   QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::black);
   view.render(&image);
-  if (auto frame = panel.frame())
-    if (auto still = panel.snapshot(1.0)) {
-      QPainter p(&image);
-      const QPointF at = view.toView(frame->origin());
-      p.drawImage(QRectF(at, QSizeF(frame->width, frame->height)), qt::toQImage(*still));
-    }
+  QPainter p(&image);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  const WindowPeekPanel& peek = dock.peekPanel();
+  if (peek.isVisible() && peek.frame() && peek.image()) {
+    const Rect f = *peek.frame();
+    p.setOpacity(peek.alpha());
+    p.drawImage(QRectF(view.toView(f.origin()), view.toView({f.maxX(), f.maxY()})),
+                qt::toQImage(*peek.image()));
+    p.setOpacity(1);
+  }
+  if (auto still = dock.previewPanel().snapshot(1.0)) {
+    p.drawImage(QRectF(view.toView(frame->origin()), view.toView({frame->maxX(), frame->maxY()})),
+                qt::toQImage(*still));
+  }
+  p.end();
   if (!image.save(QString::fromStdString(argv[1]))) {
     std::cerr << "cannot write " << argv[1] << "\n";
     return 1;

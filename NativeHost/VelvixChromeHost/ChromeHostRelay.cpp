@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -14,7 +16,8 @@
 namespace velvix::relay {
 namespace {
 
-constexpr std::size_t kSocketReadChunk = 4096;
+// Large reads: a browser message can be megabytes long, and every read is a system call.
+constexpr std::size_t kSocketReadChunk = 256 * 1024;
 
 // The end of either side ends the program: there is nothing to flush and nothing to keep, and
 // _exit stops the other direction's thread at once without running anyone's destructors.
@@ -42,6 +45,24 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) return false;
     done += static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// Both parts in order, as one stream of bytes, without first copying them together.
+bool writeAll(int fd, std::string_view head, std::string_view body) {
+  iovec parts[2] = {{const_cast<char*>(head.data()), head.size()}, {const_cast<char*>(body.data()), body.size()}};
+  int first = 0;
+  while (first < 2) {
+    ssize_t put = ::writev(fd, parts + first, 2 - first);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    auto left = static_cast<std::size_t>(put);
+    while (first < 2 && left >= parts[first].iov_len) left -= parts[first++].iov_len;
+    if (first < 2) {
+      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + left;
+      parts[first].iov_len -= left;
+    }
   }
   return true;
 }
@@ -78,18 +99,18 @@ void pumpChromeToHost(int socket) {
 
 void pumpHostToChrome(int socket) {
   LineBuffer pending;
-  char chunk[kSocketReadChunk];
-  std::string frame;
+  std::vector<char> chunk(kSocketReadChunk);
+  char header[nativeframing::kHeaderBytes];
   for (;;) {
-    ssize_t got = ::read(socket, chunk, sizeof(chunk));
+    ssize_t got = ::read(socket, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) finish();  // an unfinished last line is dropped
-    pending.append(chunk, static_cast<std::size_t>(got));
+    pending.append(chunk.data(), static_cast<std::size_t>(got));
     while (auto line = pending.nextLine()) {
       const std::string_view message = nativeframing::trimmed(*line);
       if (message.empty()) continue;
-      frame = nativeframing::frame(message);
-      if (!writeAll(STDOUT_FILENO, frame.data(), frame.size())) finish();
+      nativeframing::writeHeader(static_cast<std::uint32_t>(message.size()), header);
+      if (!writeAll(STDOUT_FILENO, std::string_view(header, sizeof(header)), message)) finish();
     }
   }
 }

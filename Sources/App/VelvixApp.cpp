@@ -25,6 +25,7 @@
 #include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
+#include "Platform/Linux/UnixMessagePorts.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
@@ -76,6 +77,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<RunningApps> runningApps;
   std::unique_ptr<Preferences> preferences;
   std::unique_ptr<ThumbnailStore> thumbnails;
+  std::unique_ptr<platform::UnixMessagePorts> messagePorts;
   std::unique_ptr<BrowserBridge> bridge;
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
@@ -165,6 +167,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
   services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
   services_.thumbnails = own(p.thumbnails, services_);
+  // The Safari handler's message port is real: a socket in a private folder of the support folder.
+  services_.messagePorts = own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
+                               [](const std::string& line) { processLog(line); });
   services_.bridge = own(p.bridge, services_);
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);

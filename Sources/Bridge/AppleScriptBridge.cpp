@@ -227,4 +227,17 @@ void AppleScriptBridge::finishResolve(Browser browser, const std::string& handle
   completion(false);
 }
 
+void AppleScriptBridge::closeExact(const SwitchableItem& item, std::function<void(bool)> completion) {
+  // Only the Chromium libraries have the exact pass on its own; the position must be known.
+  if (!item.browser || !browsers::isChromiumFamily(*item.browser) || !item.tabIndex || !item.url ||
+      item.url->empty() || !isRunning(*item.browser)) {
+    completion(false);
+    return;
+  }
+  runLibrary(*item.browser, AppleScriptTrailers::closeExact(*item.tabIndex + 1, *item.url, item.isPrivate),
+             [completion = std::move(completion)](Lines lines) {
+               completion(lines && !lines->empty() && lines->front() == "true");
+             });
+}
+
 }  // namespace velvix

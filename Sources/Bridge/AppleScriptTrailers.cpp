@@ -94,6 +94,11 @@ std::string AppleScriptTrailers::resolve(std::string_view handler, std::int64_t 
   return line + ") as text)";
 }
 
+std::string AppleScriptTrailers::closeExact(std::int64_t index, std::string_view url, bool privateOnly) {
+  return "return (closeexact(" + std::to_string(index) + ", " + quoted(url) + ", " +
+         (privateOnly ? "true" : "false") + ") as text)";
+}
+
 std::string AppleScriptTrailers::liveTabs(std::string_view applicationName, bool terminal) {
   return "set out to {}\n"
          "tell application " +

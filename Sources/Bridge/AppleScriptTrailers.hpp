@@ -27,6 +27,9 @@ class AppleScriptTrailers {
   // "return (<handler>(<index>, <url>, <title>, <true|false>) as text)", each text quoted.
   static std::string resolve(std::string_view handler, std::int64_t index, std::string_view url,
                              std::string_view title, bool privateOnly);
+  // "return (closeexact(<index>, <url>, <true|false>) as text)", the address quoted: a Chromium
+  // library's pass that closes only the tab at that position that still shows that address.
+  static std::string closeExact(std::int64_t index, std::string_view url, bool privateOnly);
   // The script, without a library, that lists the key of every tab of every window (the tty for
   // Terminal, the address for every other browser).
   static std::string liveTabs(std::string_view applicationName, bool terminal);

@@ -30,7 +30,8 @@ void BrowserBridge::postStatusChanged() {
 }
 
 void BrowserBridge::start() {
-  if (server_) return;
+  if (started_) return;
+  started_ = true;
   auto server =
       std::make_unique<UnixSocketServer>(hostchannel::socketPath(services_.home.string()), *services_.loop);
   server->onLine = [this, watch = alive_.watch()](const std::shared_ptr<Client>& client,
@@ -44,8 +45,22 @@ void BrowserBridge::start() {
     processLog("Velvix: Chrome socket failed to start: " + *error);
   else
     server_ = std::move(server);
+  if (services_.messagePorts) {
+    safariPort_ = std::make_unique<SafariPortServer>(
+        *services_.messagePorts, [this, watch = alive_.watch()](const std::string& text) {
+          return watch.expired() ? std::string(R"({"ok":true})") : handleSafariMessage(text);
+        });
+    safariPort_->start();  // a failure is logged there; Safari's reports are then lost for the run
+  }
   // The first Safari message after launch is answered with a request for its whole tab list.
   enqueueSafariCommand({{"cmd", "sync"}}, std::nullopt);
+}
+
+std::string BrowserBridge::handleSafariMessage(const std::string& text) {
+  services_.log->log("safari port recv: " + utf8::prefix(text, 200));
+  const auto session = sessionOf(text);
+  handle(nullptr, text);  // a rejected or malformed message is still answered
+  return drainSafariCommands(session);
 }
 
 std::optional<std::string> BrowserBridge::sessionOf(std::string_view line) {

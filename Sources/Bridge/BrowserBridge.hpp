@@ -1,8 +1,9 @@
 #pragma once
 // The bridge between the browser and editor extensions and the inventory: it owns the socket
-// server that the Chromium relays and the editors' extension hosts connect to, registers their
-// connections by browser and session after a peer check, turns every report into an inventory
-// update, writes commands back, and keeps Safari's command queue and presence. Main thread only.
+// server that the Chromium relays and the editors' extension hosts connect to and the message
+// port that the Safari handler sends to, registers socket connections by browser and session
+// after a peer check, turns every report into an inventory update, writes commands back, and
+// keeps Safari's command queue and presence. Main thread only.
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Bridge/SafariPortServer.hpp"
 #include "Bridge/UnixSocketServer.hpp"
 #include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
@@ -46,9 +48,14 @@ class BrowserBridge {
   BrowserBridge& operator=(const BrowserBridge&) = delete;
 
   // Starts the socket server at the support folder's socket (a failure goes to the process log
-  // and leaves Chromium and editor tracking off) and queues Safari's first sync request.
+  // and leaves Chromium and editor tracking off), then Safari's message port, and queues Safari's
+  // first sync request.
   void start();
   bool isListening() const { return server_ != nullptr; }
+  bool isSafariPortRegistered() const { return safariPort_ && safariPort_->isRegistered(); }
+  // One message of the Safari handler: handled like a socket line without a connection, whatever
+  // it holds, and answered with the commands due for its page.
+  std::string handleSafariMessage(const std::string& text);
 
   // One report line, from a socket connection or (without one) from Safari. True when it was a
   // report that was accepted; a rejected peer's connection stays open and unregistered.
@@ -116,6 +123,8 @@ class BrowserBridge {
 
   Services& services_;
   std::unique_ptr<UnixSocketServer> server_;
+  std::unique_ptr<SafariPortServer> safariPort_;
+  bool started_ = false;
   std::map<Browser, ClientMap> chromiumClients_;
   std::map<const Client*, Registration> clientReg_;
   std::optional<double> lastSafariEventAt_;

@@ -71,14 +71,15 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
   const auto prior = adoptPriorSessions(browser, session, pack);
 
   // The same page known through Apple Events, or under a session whose reporter is gone, is this
-  // tab. A session that is still connected (another live profile) has the page open itself.
-  if (isIdentifyingURL(pack.url))
-    removeWhere([&](const SwitchableItem& e) {
-      if (e.kind != ItemKind::tab || e.browser != browser || e.id == id || e.url != pack.url) return false;
-      return e.source == TabSource::appleScript ||
-             (e.source == TabSource::webExtension && e.session != session &&
-              !sessionIsConnected(browser, e.session));
-    });
+  // tab. A session that is still connected (another live profile) has the page open itself. Such an
+  // entry is rare: the removal pass runs only when there is one.
+  auto sameTab = [&](const SwitchableItem& e) {
+    if (e.kind != ItemKind::tab || e.browser != browser || e.id == id || e.url != pack.url) return false;
+    return e.source == TabSource::appleScript ||
+           (e.source == TabSource::webExtension && e.session != session &&
+            !sessionIsConnected(browser, e.session));
+  };
+  if (isIdentifyingURL(pack.url) && std::any_of(items.begin(), items.end(), sameTab)) removeWhere(sameTab);
   if (inFocusedWindow) {
     focusedTabID[browser] = id;
     recentFocusedActivation_[browser] = {id, services_.loop->uptime()};
@@ -86,7 +87,8 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
 
   const double date = now();
   auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  if (it != items.end()) {
+  const bool added = it == items.end();
+  if (!added) {
     if (inFocusedWindow) {
       it->lastActivatedAt = date;
       it->seeded = false;
@@ -94,6 +96,7 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
       it->lastActivatedAt = std::max(it->lastActivatedAt, prior->date);
     }
     apply(pack, static_cast<std::size_t>(it - items.begin()));
+    if (it->session != session) tabMovedSinceCaps_ = true;
     it->session = session;
   } else {
     // A tab activated in a background window enters as an estimate, not as a use.
@@ -103,7 +106,7 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
     item.seeded = inFocusedWindow ? false : (prior ? prior->seeded : true);
     items.push_back(std::move(item));
   }
-  enforceCaps();
+  if (added || tabMovedSinceCaps_) enforceCaps();
   if (inFocusedWindow) captureSoon(browser, id);
 }
 
@@ -146,6 +149,7 @@ void MRUManager::tabReplaced(Browser browser, const std::optional<std::string>& 
   item.lastActivatedAt = old.lastActivatedAt;
   item.seeded = old.seeded;
   items.push_back(std::move(item));
+  tabMovedSinceCaps_ = true;  // the new entry may lie in another window
   if (services_.thumbnails) services_.thumbnails->rekey(oldID, newID);
 }
 

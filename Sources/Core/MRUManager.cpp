@@ -100,29 +100,40 @@ std::optional<std::string> MRUManager::mostRecentTabItemID(Browser browser) cons
 }
 
 void MRUManager::enforceCaps() {
+  tabMovedSinceCaps_ = false;
   // A limit below 1 would drop every tab; the store keeps at least one.
   const auto perWindow = static_cast<std::size_t>(std::max(1, services_.preferences->perWindowTabLimit.get()));
   const auto overall = static_cast<std::size_t>(std::max(1, services_.preferences->universalTabLimit.get()));
+  auto byRecency = [](const SwitchableItem* a, const SwitchableItem* b) { return recencyBefore(*a, *b); };
 
-  std::map<std::string, std::vector<SwitchableItem>> byWindow;
+  // Ordered and counted through pointers: entries are only read until the removal.
+  std::map<std::string, std::vector<const SwitchableItem*>> byWindow;
+  std::size_t tabCount = 0;
   for (const auto& e : items) {
     if (e.kind != ItemKind::tab) continue;
-    byWindow[e.bundleID + "|" + e.session.value_or("-") + "|" + e.windowID.value_or("?")].push_back(e);
+    ++tabCount;
+    byWindow[e.bundleID + "|" + e.session.value_or("-") + "|" + e.windowID.value_or("?")].push_back(&e);
   }
   std::set<std::string> surplus;
   for (auto& [key, group] : byWindow) {
-    sortByRecency(group);
-    for (std::size_t i = perWindow; i < group.size(); ++i) surplus.insert(group[i].id);
+    if (group.size() <= perWindow) continue;
+    std::stable_sort(group.begin(), group.end(), byRecency);
+    for (std::size_t i = perWindow; i < group.size(); ++i) surplus.insert(group[i]->id);
   }
-  if (!surplus.empty()) removeWhere([&](const SwitchableItem& e) { return surplus.contains(e.id); });
+  if (!surplus.empty()) {
+    removeWhere([&](const SwitchableItem& e) { return surplus.contains(e.id); });
+    tabCount = static_cast<std::size_t>(
+        std::count_if(items.begin(), items.end(), [](const SwitchableItem& e) { return e.kind == ItemKind::tab; }));
+  }
+  if (tabCount <= overall) return;
 
-  std::vector<SwitchableItem> tabs;
+  std::vector<const SwitchableItem*> tabs;
+  tabs.reserve(tabCount);
   for (const auto& e : items)
-    if (e.kind == ItemKind::tab) tabs.push_back(e);
-  if (tabs.size() <= overall) return;
-  sortByRecency(tabs);
+    if (e.kind == ItemKind::tab) tabs.push_back(&e);
+  std::stable_sort(tabs.begin(), tabs.end(), byRecency);
   std::set<std::string> overflow;
-  for (std::size_t i = overall; i < tabs.size(); ++i) overflow.insert(tabs[i].id);
+  for (std::size_t i = overall; i < tabs.size(); ++i) overflow.insert(tabs[i]->id);
   removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::tab && overflow.contains(e.id); });
 }
 

@@ -71,7 +71,8 @@ class MRUManager {
   void removeApp(const std::string& bundleID);
   std::optional<std::string> title(const std::string& id) const;
   std::optional<std::string> mostRecentTabItemID(Browser browser) const;
-  // Applies the per-window and overall tab limits.
+  // Applies the per-window and overall tab limits. A report that adds no tab and moves none
+  // between windows cannot break them, and skips this.
   void enforceCaps();
 
   // ---- tab entries
@@ -101,7 +102,9 @@ class MRUManager {
 
   // ---- the ranked list of a chord (no Accessibility call; then the off-screen check)
   std::vector<SwitchableItem> rankedForSwitcher();
-  std::vector<SwitchableItem> resolvingOffScreenWindows(const std::vector<SwitchableItem>& list);
+  // Takes the list by value: the chord hands over the list it just ranked, which is then
+  // filtered where it lies instead of copied again.
+  std::vector<SwitchableItem> resolvingOffScreenWindows(std::vector<SwitchableItem> list);
 
   using AXAnswers = std::map<platform::Pid, std::optional<std::set<std::int64_t>>>;
   struct OffScreenWindow {
@@ -191,6 +194,9 @@ class MRUManager {
   std::optional<std::string> activatedLately(Browser browser) const;
 
   Services& services_;
+  // A tab entry changed window (or session) since the caps were last applied: a window may hold
+  // more tabs than its limit until they are applied again.
+  bool tabMovedSinceCaps_ = false;
   platform::NotificationCenter::Observation preferencesObservation_;
   platform::NotificationCenter::Observation sleepObservation_;
   platform::NotificationCenter::Observation wakeObservation_;

@@ -42,13 +42,19 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   for (Browser b : browsers::all())
     if (services_.runningApps->first(std::string(browsers::bundleID(b)))) running.insert(b);
 
+  // Sorted arrays: one allocation each, where sets would make one per window.
   const auto inventory = services_.windows->realWindows(false);
-  std::set<std::int64_t> numbers;
-  std::set<platform::Pid> owners;
+  std::vector<std::int64_t> numbers;
+  std::vector<platform::Pid> owners;
+  numbers.reserve(inventory.size());
+  owners.reserve(inventory.size());
   for (const auto& w : inventory) {
-    numbers.insert(w.windowNumber);
-    owners.insert(w.pid);
+    numbers.push_back(w.windowNumber);
+    owners.push_back(w.pid);
   }
+  std::sort(numbers.begin(), numbers.end());
+  std::sort(owners.begin(), owners.end());
+  auto listed = [](const auto& sorted, auto value) { return std::binary_search(sorted.begin(), sorted.end(), value); };
   const double cutOff = now() - kTabExpiry;
 
   std::vector<const SwitchableItem*> kept;
@@ -70,8 +76,8 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
     }
     if (!inventory.empty()) {
       if (e.windowNumber) {
-        if (!numbers.contains(*e.windowNumber)) continue;
-      } else if (e.pid && !owners.contains(*e.pid)) {
+        if (!listed(numbers, *e.windowNumber)) continue;
+      } else if (e.pid && !listed(owners, *e.pid)) {
         continue;
       }
     }
@@ -112,22 +118,24 @@ std::set<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform
   return windowless;
 }
 
-std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(const std::vector<SwitchableItem>& list) {
-  std::set<std::int64_t> onScreenNumbers;
+std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
+  std::vector<std::int64_t> onScreenNumbers;
   std::set<platform::Pid> onScreenPIDs;
   for (const auto& w : services_.windows->realWindows(true)) {
-    onScreenNumbers.insert(w.windowNumber);
+    onScreenNumbers.push_back(w.windowNumber);
     onScreenPIDs.insert(w.pid);
   }
+  std::sort(onScreenNumbers.begin(), onScreenNumbers.end());
 
   std::vector<OffScreenWindow> offScreen;
   std::set<platform::Pid> candidates;
   std::map<Browser, platform::Pid> browserPIDs;
+  std::set<Browser> browsersAsked;  // a browser's running instance is looked up once, not per tab
   for (const auto& e : list) {
-    if (e.isWindow() && e.pid && !onScreenNumbers.contains(*e.windowNumber))
+    if (e.isWindow() && e.pid && !std::binary_search(onScreenNumbers.begin(), onScreenNumbers.end(), *e.windowNumber))
       offScreen.push_back({*e.windowNumber, *e.pid});
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
-    if (e.kind == ItemKind::tab && e.browser) {
+    if (e.kind == ItemKind::tab && e.browser && browsersAsked.insert(*e.browser).second) {
       if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
         candidates.insert(app->pid);
         browserPIDs[*e.browser] = app->pid;
@@ -160,6 +168,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(const std::vec
     }
     answers[pid] = std::move(numbers);
   }
+  // Accessibility may have taken a while: the window list is read afresh after it.
+  if (!toAsk.empty()) services_.windows->forgetSharedReads();
 
   // Windows that Accessibility does not list may simply be on another Space.
   std::vector<std::int64_t> unlisted;
@@ -183,23 +193,18 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(const std::vec
   if (!windowless.empty())
     services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
 
-  std::vector<SwitchableItem> result;
-  for (const auto& e : list) {
-    if (e.isWindow()) {
-      if (closed.contains(*e.windowNumber)) continue;
-      SwitchableItem copy = e;
-      if (minimized.contains(*e.windowNumber)) copy.isMinimized = true;
-      result.push_back(std::move(copy));
-      continue;
-    }
-    if (e.kind == ItemKind::app && e.pid && windowless.contains(*e.pid)) continue;
+  for (auto& e : list)
+    if (e.isWindow() && minimized.contains(*e.windowNumber)) e.isMinimized = true;
+  std::erase_if(list, [&](const SwitchableItem& e) {
+    if (e.isWindow()) return closed.contains(*e.windowNumber);
+    if (e.kind == ItemKind::app && e.pid && windowless.contains(*e.pid)) return true;
     if (e.kind == ItemKind::tab && e.browser) {
       auto it = browserPIDs.find(*e.browser);
-      if (it != browserPIDs.end() && windowless.contains(it->second)) continue;
+      if (it != browserPIDs.end() && windowless.contains(it->second)) return true;
     }
-    result.push_back(e);
-  }
-  return result;
+    return false;
+  });
+  return list;
 }
 
 }  // namespace velvix

@@ -114,7 +114,9 @@ void MRUManager::apply(const TabPack& pack, std::size_t index) {
     e.title = pack.title.empty() ? pack.url : pack.title;
     e.url = pack.url;
   }
-  e.windowID = std::to_string(pack.windowID);
+  std::string windowID = std::to_string(pack.windowID);
+  if (e.windowID != windowID) tabMovedSinceCaps_ = true;
+  e.windowID = std::move(windowID);
   e.tabID = pack.tabID;
   e.tabIndex = pack.tabIndex >= 0 ? std::optional<std::int64_t>(pack.tabIndex) : std::nullopt;
   if (pack.favIconURL && !pack.favIconURL->empty()) e.favIconURL = pack.favIconURL;

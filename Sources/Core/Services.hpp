@@ -45,6 +45,7 @@ class HttpClient;
 class ImageDecoder;
 class InstanceLock;
 class Updater;
+class MessagePorts;
 }  // namespace platform
 
 class AXWindowBridge;
@@ -111,6 +112,7 @@ struct Services {
   platform::Quarantine* quarantine = nullptr;
   platform::ScreenPlacement* placement = nullptr;  // where simulated panels appear on the display
   platform::DesktopPicture* desktopPicture = nullptr;  // what lies beneath a glass panel
+  platform::MessagePorts* messagePorts = nullptr;  // the Safari handler's channel
   std::filesystem::path home;  // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.

@@ -269,12 +269,30 @@ void ThumbnailStore::store(const RGBAImage& image, const std::optional<std::stri
   const double t = now();
   for (const auto& key : keys) images[key] = Entry{image, title, t};
   services_.notifications->post(kDidCaptureNotification, {{"ids", keys}});
-  if (images.size() > kCapacity) {
-    std::vector<std::pair<double, std::string>> byAge;
-    for (const auto& [key, entry] : images) byAge.emplace_back(entry.takenAt, key);
-    std::sort(byAge.begin(), byAge.end());
-    const std::size_t excess = images.size() - kCapacity;
-    for (std::size_t i = 0; i < excess; ++i) images.erase(byAge[i].second);
+  evictOverLimits(t);
+}
+
+// Oldest first, until at most kCapacity pictures within kByteBudget remain; what was stored just
+// now stays.
+void ThumbnailStore::evictOverLimits(double storedAt) {
+  std::map<const std::uint8_t*, std::pair<std::size_t, int>> pixels;  // bytes and keys per picture
+  std::size_t bytes = 0;
+  for (const auto& [key, entry] : images) {
+    auto [it, first] = pixels.try_emplace(entry.image.bits(), entry.image.bytesPerRow() * entry.image.pixelHeight(), 0);
+    if (first) bytes += it->second.first;
+    ++it->second.second;
+  }
+  if (images.size() <= kCapacity && bytes <= kByteBudget) return;
+  std::vector<std::pair<double, std::string>> byAge;
+  for (const auto& [key, entry] : images) byAge.emplace_back(entry.takenAt, key);
+  std::sort(byAge.begin(), byAge.end());
+  for (const auto& [takenAt, key] : byAge) {
+    if (images.size() <= kCapacity && bytes <= kByteBudget) break;
+    if (takenAt >= storedAt && images.size() <= kCapacity) break;
+    auto it = images.find(key);
+    auto& [size, keys] = pixels[it->second.image.bits()];
+    if (--keys == 0) bytes -= size;
+    images.erase(it);
   }
 }
 

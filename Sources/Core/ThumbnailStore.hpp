@@ -3,7 +3,8 @@
 // thumbnail the moment a chord opens. Pictures are stored under item ids (one picture of a browser
 // window serves its application entry and its most recent tab). The store decides whether capture
 // is allowed at all, refuses while secure input is on or for excluded applications, waits for a
-// window to stop moving, trims transparent margins and keeps at most 80 pictures. Main thread.
+// window to stop moving, trims transparent margins and keeps at most 80 pictures within a byte
+// budget, the oldest going first. Main thread.
 //
 // Every time here is on the monotonic clock (MainLoop::uptime), so a clock change cannot make a
 // picture look fresh or a failure look old.
@@ -31,6 +32,9 @@ class ThumbnailStore {
  public:
   static constexpr const char* kDidCaptureNotification = "ThumbnailStoreDidCapture";
   static constexpr std::size_t kCapacity = 80;
+  // The pictures' pixels together stay within this many bytes (a picture kept under several ids
+  // counts once): 80 stills of large windows would otherwise hold 50 MB.
+  static constexpr std::size_t kByteBudget = 20 * 1024 * 1024;
   static constexpr double kFreshFor = 1.5;
   static constexpr double kRetryInterval = 1.5;
   static constexpr double kRetryAfterFailures = 60.0;
@@ -98,6 +102,7 @@ class ThumbnailStore {
   std::optional<WindowState> windowState(std::int64_t number) const;
   void capture(std::int64_t number, std::function<void(std::optional<Captured>)> done);
   void store(const RGBAImage& image, const std::optional<std::string>& title, const std::vector<std::string>& keys);
+  void evictOverLimits(double storedAt);
   void purgeExcluded();
   // The key belongs to an application in the exclusion list.
   bool isExcludedKey(const std::string& key) const;

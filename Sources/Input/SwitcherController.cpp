@@ -22,6 +22,7 @@
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/Utf8.hpp"
+#include "Support/WindowList.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDModel.hpp"
 
@@ -76,6 +77,9 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
       services_.log->health(line);
     }
   };
+  // Everything below asks for the window list within microseconds: it is read once.
+  std::optional<WindowList::SharedReads> sharedReads;
+  if (services_.windows) sharedReads.emplace(*services_.windows);
   AppMonitor& monitor = *services_.appMonitor;
   auto front = services_.workspace->frontmostApplication();
   if (front && services_.loop->uptime() - monitor.lastSnapshotAt > kSnapshotFreshFor)
@@ -92,15 +96,16 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   monitor.captureFrontmostForChord();
   monitor.isChordActive = true;
   ++generation_;
-  session_ = list;
-  index_ = list.size() == 1 ? 0 : reverse ? list.size() - 1 : 1;
+  const std::size_t count = list.size();
+  session_ = std::move(list);
+  index_ = count == 1 ? 0 : reverse ? count - 1 : 1;
   hudShown_ = false;
   hudRevealTimer_ = services_.loop->after(kHUDRevealDelay, [this] {
     if (session_ && !hudShown_) showHUD();
   });
   startStuckChordWatchdog();
   if (watchingRelease) watchForRelease();
-  verifySession(list);
+  verifySession(*session_);
   reportSlowness();
   return true;
 }

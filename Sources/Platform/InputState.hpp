@@ -16,6 +16,8 @@ class InputState {
   virtual std::uint64_t modifierFlags() const = 0;
   // Whether the key is down as the hardware sees it, whatever reached any program.
   virtual bool isKeyDown(std::int64_t keyCode) const = 0;
+  // Whether a mouse button is held down now.
+  virtual bool isAnyMouseButtonDown() const { return false; }
 };
 
 }  // namespace velvix::platform

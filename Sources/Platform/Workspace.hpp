@@ -42,6 +42,7 @@ struct RunningApplication {
   ActivationPolicy activationPolicy = ActivationPolicy::Regular;
   bool isTerminated = false;
   bool isFinishedLaunching = true;
+  bool isHidden = false;
 };
 
 // Held while a process activity (no app nap, latency-critical) is in force.

@@ -71,10 +71,14 @@ std::optional<std::string> DockObserver::string(AXElement element, const char* a
   return *text;
 }
 
-std::optional<DockObserver::Item> DockObserver::applicationItem(AXElement element) const {
+std::optional<DockObserver::Item> DockObserver::applicationItem(AXElement element,
+                                                                std::optional<double> deadline) const {
+  const auto late = [&] { return deadline && services_.loop->uptime() >= *deadline; };
   auto where = frame(element);
-  if (!where) return std::nullopt;
-  return Item{bundleID(element), string(element, Attr::kTitle).value_or(""), *where};
+  if (!where || late()) return std::nullopt;
+  auto id = bundleID(element);
+  if (late()) return std::nullopt;
+  return Item{std::move(id), string(element, Attr::kTitle).value_or(""), *where};
 }
 
 std::vector<DockObserver::Item> DockObserver::applicationItems() const {
@@ -99,25 +103,29 @@ std::vector<DockObserver::Item> DockObserver::applicationItems() const {
 
 DockObserver::Hit DockObserver::item(Point at) const {
   if (services_.screens->screens().empty()) return Hit::unknown();
+  const double deadline = services_.loop->uptime() + kHitBudget;
   const auto app = dockApp(kHitMessagingTimeout);
   if (!app) return Hit::unknown();
+  const auto late = [&] { return services_.loop->uptime() >= deadline; };
   AXElement current;
   if (services_.accessibility->elementAtPosition(*app, static_cast<float>(at.x), static_cast<float>(at.y),
                                                  current) != AXError::success ||
       !current)
     return Hit::unknown();
+  if (late()) return Hit::unknown();
   // The point may be on a part of an icon (its badge, a label): walk up to the icon itself.
   for (int examined = 1;; ++examined) {
     const auto subrole = string(current, Attr::kSubrole);
+    if (late()) return Hit::unknown();
     if (subrole == kApplicationDockItem) {
-      auto icon = applicationItem(current);
-      return icon ? Hit::app(std::move(*icon)) : Hit::unknown();
+      auto icon = applicationItem(current, deadline);
+      return icon && !late() ? Hit::app(std::move(*icon)) : Hit::unknown();
     }
     if (subrole && subrole->ends_with(kDockItemSuffix)) return Hit::other();
     if (examined == kHitWalkLimit) return Hit::other();
     AXValue parent;
     if (services_.accessibility->copyAttribute(current, Attr::kParent, parent) != AXError::success)
-      return Hit::other();
+      return late() ? Hit::unknown() : Hit::other();
     const auto* element = std::get_if<AXElement>(&parent);
     if (!element || !*element) return Hit::other();
     current = *element;

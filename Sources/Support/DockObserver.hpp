@@ -26,6 +26,9 @@ class DockObserver {
   static constexpr double kListBudget = 0.3;
   static constexpr double kHitMessagingTimeout = 0.05;
   static constexpr int kHitWalkLimit = 4;  // the hit element and three ancestors
+  // The whole hit test: past it the answer is unknown, so a Dock that answers slowly cannot hold
+  // the event tap that asks.
+  static constexpr double kHitBudget = 0.1;
 
   // One application icon of the Dock.
   struct Item {
@@ -62,7 +65,8 @@ class DockObserver {
   std::optional<Rect> frame(platform::AXElement element) const;
   std::optional<std::string> bundleID(platform::AXElement element) const;
   std::optional<std::string> string(platform::AXElement element, const char* attribute) const;
-  std::optional<Item> applicationItem(platform::AXElement element) const;
+  // With a deadline, nothing once it has passed.
+  std::optional<Item> applicationItem(platform::AXElement element, std::optional<double> deadline = {}) const;
 
   Services& services_;
 };

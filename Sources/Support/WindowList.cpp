@@ -1,5 +1,7 @@
 #include "Support/WindowList.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <map>
 
@@ -14,12 +16,6 @@ namespace Key = platform::WindowKey;
 
 namespace {
 
-std::optional<std::int64_t> integerField(const Json& row, const char* key) {
-  auto it = row.find(key);
-  if (it == row.end() || !it->is_number_integer()) return std::nullopt;
-  return it->get<std::int64_t>();
-}
-
 // Space identifiers are unsigned 64-bit numbers; a non-negative integer of any JSON kind reads.
 std::optional<std::uint64_t> spaceID(const Json& value) {
   if (value.is_number_unsigned()) return value.get<std::uint64_t>();
@@ -27,18 +23,56 @@ std::optional<std::uint64_t> spaceID(const Json& value) {
   return std::nullopt;
 }
 
-std::optional<Rect> boundsField(const Json& row) {
-  auto it = row.find(Key::kBounds);
-  if (it == row.end() || !it->is_object()) return std::nullopt;
-  Rect r;
-  double* fields[] = {&r.x, &r.y, &r.width, &r.height};
-  const char* names[] = {"X", "Y", "Width", "Height"};
-  for (int i = 0; i < 4; ++i) {
-    auto f = it->find(names[i]);
-    if (f == it->end() || !f->is_number()) return std::nullopt;
-    *fields[i] = f->get<double>();
+// The fields of a window-list row that the list reads, found in one pass over the row: looking
+// each key up on its own costs several times as much, and the list is read as a chord opens.
+struct RowFields {
+  const Json* number = nullptr;
+  const Json* pid = nullptr;
+  const Json* layer = nullptr;
+  const Json* bounds = nullptr;
+  const Json* name = nullptr;
+  const Json* onScreen = nullptr;
+};
+
+RowFields fieldsOf(const Json& row) {
+  static constexpr std::string_view kNumber = Key::kNumber, kPID = Key::kOwnerPID, kLayer = Key::kLayer,
+                                    kBounds = Key::kBounds, kName = Key::kName, kOnScreen = Key::kIsOnscreen;
+  RowFields f;
+  for (auto it = row.begin(); it != row.end(); ++it) {
+    const std::string_view key = it.key();
+    if (key == kNumber) {
+      f.number = &*it;
+    } else if (key == kPID) {
+      f.pid = &*it;
+    } else if (key == kLayer) {
+      f.layer = &*it;
+    } else if (key == kBounds) {
+      f.bounds = &*it;
+    } else if (key == kName) {
+      f.name = &*it;
+    } else if (key == kOnScreen) {
+      f.onScreen = &*it;
+    }
   }
-  return r;
+  return f;
+}
+
+std::optional<std::int64_t> integerOf(const Json* value) {
+  if (!value || !value->is_number_integer()) return std::nullopt;
+  return value->get<std::int64_t>();
+}
+
+std::optional<Rect> boundsOf(const Json* value) {
+  if (!value || !value->is_object()) return std::nullopt;
+  const Json* parts[4] = {};
+  for (auto it = value->begin(); it != value->end(); ++it) {
+    const std::string_view key = it.key();
+    const int at = key == "X" ? 0 : key == "Y" ? 1 : key == "Width" ? 2 : key == "Height" ? 3 : -1;
+    if (at >= 0) parts[at] = &*it;
+  }
+  for (const Json* part : parts)
+    if (!part || !part->is_number()) return std::nullopt;
+  return Rect{parts[0]->get<double>(), parts[1]->get<double>(), parts[2]->get<double>(), parts[3]->get<double>()};
 }
 
 // A short strip lying along the top edge of a taller window of the same process, such as a
@@ -49,6 +83,73 @@ bool isThinStripAbove(const WindowList::Info& w, const WindowList::Info& o) {
          w.bounds.minY() <= o.bounds.minY() && o.bounds.minY() - 1.0 <= w.bounds.maxY();
 }
 
+// Which windows are thin strips above another, without testing every pair: a strip and its
+// window belong to one process, their left edges lie less than a point apart (so in the same or
+// a neighbouring whole-point column), and the window is more than three times as tall. Windows
+// are ordered by process, column and height, tallest first, so each window looks only at the
+// taller windows of its own and the two neighbouring columns.
+std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
+  struct Entry {
+    platform::Pid pid;
+    double column;
+    double height;
+    std::size_t index;
+  };
+  // Left edges and widths that are not finite never lie within a point of another; a height that
+  // is not a number is never three times another. Such windows can neither be nor have a strip.
+  auto comparable = [](const Rect& r) {
+    return std::isfinite(r.x) && std::isfinite(r.width) && !std::isnan(r.height);
+  };
+  std::vector<Entry> order;
+  order.reserve(windows.size());
+  for (std::size_t i = 0; i < windows.size(); ++i)
+    if (comparable(windows[i].bounds))
+      order.push_back({windows[i].pid, std::floor(windows[i].bounds.minX()), windows[i].bounds.height, i});
+  std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
+    if (a.pid != b.pid) return a.pid < b.pid;
+    if (a.column != b.column) return a.column < b.column;
+    return a.height > b.height;
+  });
+  auto before = [](const Entry& e, const std::pair<platform::Pid, double>& key) {
+    return e.pid < key.first || (e.pid == key.first && e.column < key.second);
+  };
+  auto after = [](const std::pair<platform::Pid, double>& key, const Entry& e) {
+    return key.first < e.pid || (key.first == e.pid && key.second < e.column);
+  };
+
+  std::vector<bool> strips(windows.size(), false);
+  for (const Entry& w : order) {
+    const WindowList::Info& strip = windows[w.index];
+    const double columns[] = {w.column - 1, w.column, w.column + 1};
+    for (int c = 0; c < 3 && !strips[w.index]; ++c) {
+      if (c > 0 && columns[c] == columns[c - 1]) continue;  // far out, a point is below the precision
+      const std::pair key{w.pid, columns[c]};
+      const auto first = std::lower_bound(order.begin(), order.end(), key, before);
+      const auto last = std::upper_bound(first, order.end(), key, after);
+      const auto taller = std::partition_point(first, last, [&](const Entry& o) { return w.height * 3.0 < o.height; });
+      for (auto o = first; o != taller; ++o)
+        if (isThinStripAbove(strip, windows[o->index])) {
+          strips[w.index] = true;
+          break;
+        }
+    }
+  }
+  return strips;
+}
+
+// Strips leave the list where it lies, the others keeping their order.
+std::vector<WindowList::Info> withoutThinStrips(std::vector<WindowList::Info> candidates) {
+  const std::vector<bool> strips = thinStrips(candidates);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (!strips[i]) {
+      if (kept != i) candidates[kept] = std::move(candidates[i]);
+      ++kept;
+    }
+  candidates.resize(kept);
+  return candidates;
+}
+
 }  // namespace
 
 bool WindowList::floatsCount(platform::Pid pid) const {
@@ -57,17 +158,44 @@ bool WindowList::floatsCount(platform::Pid pid) const {
   return !app->bundleIdentifier || !browsers::fromBundleID(*app->bundleIdentifier);
 }
 
+WindowList::SharedReads::~SharedReads() {
+  if (--list_.sharing_ == 0) list_.forgetSharedReads();
+}
+
+void WindowList::forgetSharedReads() const {
+  sharedCandidates_.reset();
+  shared_[0].reset();
+  shared_[1].reset();
+}
+
 std::vector<WindowList::Info> WindowList::realWindows(bool onScreenOnly) const {
+  if (sharing_ == 0) return withoutThinStrips(readCandidates(onScreenOnly));
+  auto& shared = shared_[onScreenOnly ? 1 : 0];
+  if (!shared) {
+    if (!sharedCandidates_) sharedCandidates_ = readCandidates(false);
+    std::vector<Info> candidates;
+    candidates.reserve(sharedCandidates_->size());
+    for (const Info& w : *sharedCandidates_)
+      if (!onScreenOnly || w.isOnScreen) candidates.push_back(w);
+    // Strips are judged among the windows of the kind asked for, as a read of that kind would.
+    shared = withoutThinStrips(std::move(candidates));
+  }
+  return *shared;
+}
+
+std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) const {
   const std::uint32_t options = platform::kWindowListExcludeDesktopElements |
                                 (onScreenOnly ? platform::kWindowListOnScreenOnly : 0);
   auto rows = server_.windowList(options);
   if (!rows) return {};
   std::map<platform::Pid, bool> floats;  // decided once per process within this call
   std::vector<Info> candidates;
+  candidates.reserve(rows->size());
   for (const Json& row : *rows) {
     if (!row.is_object()) continue;
-    auto layer = integerField(row, Key::kLayer);
-    auto pid = integerField(row, Key::kOwnerPID);
+    const RowFields fields = fieldsOf(row);
+    auto layer = integerOf(fields.layer);
+    auto pid = integerOf(fields.pid);
     if (!layer || !pid || *pid < std::numeric_limits<platform::Pid>::min() ||
         *pid > std::numeric_limits<platform::Pid>::max())
       continue;
@@ -78,31 +206,20 @@ std::vector<WindowList::Info> WindowList::realWindows(bool onScreenOnly) const {
     } else if (*layer != kNormalLayer) {
       continue;
     }
-    auto number = integerField(row, Key::kNumber);
-    auto bounds = boundsField(row);
+    auto number = integerOf(fields.number);
+    auto bounds = boundsOf(fields.bounds);
     if (!number || !bounds) continue;
     if (bounds->width < kMinWidth || bounds->height < kMinHeight) continue;
     Info info;
     info.windowNumber = *number;
     info.pid = static_cast<platform::Pid>(*pid);
-    if (auto name = row.find(Key::kName); name != row.end() && name->is_string()) info.title = name->get<std::string>();
+    if (fields.name && fields.name->is_string()) info.title = fields.name->get<std::string>();
     info.bounds = *bounds;
-    auto onScreen = row.find(Key::kIsOnscreen);
-    info.isOnScreen = (onScreen != row.end() && onScreen->is_boolean()) ? onScreen->get<bool>() : onScreenOnly;
+    info.isOnScreen = (fields.onScreen && fields.onScreen->is_boolean()) ? fields.onScreen->get<bool>() : onScreenOnly;
     info.layer = static_cast<int>(*layer);
     candidates.push_back(std::move(info));
   }
-  std::vector<Info> kept;
-  for (const Info& w : candidates) {
-    bool strip = false;
-    for (const Info& o : candidates)
-      if (isThinStripAbove(w, o)) {
-        strip = true;
-        break;
-      }
-    if (!strip) kept.push_back(w);
-  }
-  return kept;
+  return candidates;
 }
 
 std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const {

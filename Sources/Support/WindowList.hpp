@@ -39,6 +39,23 @@ class WindowList {
   WindowList(const platform::WindowServer& server, const platform::Workspace& workspace, AXWindowBridge& ax)
       : server_(server), workspace_(workspace), ax_(ax) {}
 
+  // While one is alive, the list of all windows is read from the window server and decoded once,
+  // and every caller gets that answer; the on-screen windows are those it marks on screen. The
+  // work of a chord's start asks for both kinds several times within microseconds. Nests; the
+  // last one to go ends the sharing.
+  class SharedReads {
+   public:
+    explicit SharedReads(const WindowList& list) : list_(list) { ++list_.sharing_; }
+    ~SharedReads();
+    SharedReads(const SharedReads&) = delete;
+    SharedReads& operator=(const SharedReads&) = delete;
+
+   private:
+    const WindowList& list_;
+  };
+  // Time passed (a blocking query): the next read goes to the window server again.
+  void forgetSharedReads() const;
+
   // The real windows, front to back in window-server order.
   std::vector<Info> realWindows(bool onScreenOnly) const;
   // The window of the process that is in front.
@@ -52,10 +69,15 @@ class WindowList {
  private:
   std::optional<std::set<std::uint64_t>> currentSpaceIDs(int connection) const;
   bool floatsCount(platform::Pid pid) const;
+  // The rows the window server lists that may be windows of their own, thin strips not yet dropped.
+  std::vector<Info> readCandidates(bool onScreenOnly) const;
 
   const platform::WindowServer& server_;
   const platform::Workspace& workspace_;
   AXWindowBridge& ax_;
+  mutable int sharing_ = 0;
+  mutable std::optional<std::vector<Info>> sharedCandidates_;  // of all windows
+  mutable std::optional<std::vector<Info>> shared_[2];         // all windows, on-screen windows
 };
 
 }  // namespace velvix

@@ -21,8 +21,12 @@ QString letterOf(const std::string& bundleID) {
 }  // namespace
 
 QImage AppIconImages::icon(const std::string& bundleID, std::optional<platform::Pid> pid) {
-  if (provider_)
-    if (auto image = provider_(bundleID, pid); image && !image->isNull()) return qt::toQImage(*image);
+  if (provider_) {
+    const auto key = std::make_pair(bundleID, pid);
+    if (auto kept = provided_.find(key); kept != provided_.end()) return kept->second;
+    if (auto image = provider_(bundleID, pid); image && !image->isNull())
+      return provided_.emplace(key, qt::toQImage(*image)).first->second;
+  }
   auto found = fallbacks_.find(bundleID);
   if (found == fallbacks_.end()) found = fallbacks_.emplace(bundleID, fallback(bundleID)).first;
   return found->second;

@@ -18,6 +18,7 @@
 #include "Platform/ScreenPlacement.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDView.hpp"
+#include "UI/PanelWindow.hpp"
 #include "UI/PreviewCard.hpp"
 
 namespace velvix {
@@ -95,18 +96,27 @@ struct DockPreviewPanel::Impl {
     for (const QPointer<QWidget>& w : retired) delete w.data();
   }
 
+  // Over the simulated desktop's window the panel is scaled with it, like the other panels.
   void ensurePanel() {
-    if (!panel) panel = std::make_unique<PanelView>(services);
+    if (window) return;
+    auto view = std::make_unique<PanelView>(services);
+    panel = view.get();
+    window = std::make_unique<PanelWindow>(std::move(view), services.placement);
   }
   // Puts the panel at `frame` of the simulated screen.
   void place(const Rect& frame) {
     current = frame;
-    panel->setGeometry(qt::toQRect(platform::placedOnDisplay(services.placement, frame)));
+    window->place(frame);
+  }
+  void setAlpha(double alpha) {
+    panel->setAlpha(alpha);
+    window->window().setWindowOpacity(alpha);
   }
   void slide(const Rect& from, const Rect& to);
 
   Services& services;
-  std::unique_ptr<PanelView> panel;
+  PanelView* panel = nullptr;  // inside `window`
+  std::unique_ptr<PanelWindow> window;
   QWidget* content = nullptr;
   std::vector<QPointer<QWidget>> retired;  // earlier cards waiting for their deferred deletion
   std::optional<Rect> current;
@@ -116,12 +126,12 @@ struct DockPreviewPanel::Impl {
 void DockPreviewPanel::Impl::slide(const Rect& from, const Rect& to) {
   const double start = services.loop->uptime();
   place(from);
-  panel->setAlpha(0);
+  setAlpha(0);
   animation = services.loop->every(kFrameInterval, [this, from, to, start] {
     const double t = std::clamp((services.loop->uptime() - start) / kSlideDuration, 0.0, 1.0);
     const double e = easeOut(t);
     place({to.x, from.y + (to.y - from.y) * e, to.width, to.height});
-    panel->setAlpha(e);
+    setAlpha(e);
     if (t >= 1) animation.invalidate();
   });
 }
@@ -179,7 +189,7 @@ void DockPreviewPanel::show(const std::vector<Preview>& previews, const Rect& ic
     d.content->deleteLater();
     d.retired.emplace_back(d.content);
   }
-  d.content = new QWidget(d.panel.get());
+  d.content = new QWidget(d.panel);
   d.content->setObjectName("cards");
 
   std::vector<double> widths;
@@ -213,33 +223,31 @@ void DockPreviewPanel::show(const std::vector<Preview>& previews, const Rect& ic
   d.content->show();
 
   const Rect target = placement(size, icon, d.services.screens->screens());
-  const bool wasVisible = d.panel->isVisible();
+  const bool wasVisible = d.window->isVisible();
   if (animated && !wasVisible) {
     d.slide({target.x, target.y + kSlideDistance, target.width, target.height}, target);
-    d.panel->show();
-    d.panel->raise();
+    d.window->show();
     return;
   }
   // Already up (or no animation asked): it moves at once, also out of a slide under way.
   d.animation.invalidate();
   d.place(target);
-  d.panel->setAlpha(1);
-  d.panel->show();
-  d.panel->raise();
+  d.setAlpha(1);
+  d.window->show();
 }
 
 void DockPreviewPanel::hide() {
   Impl& d = *impl_;
   d.animation.invalidate();
-  if (d.panel) d.panel->hide();
+  if (d.window) d.window->hide();
 }
 
 bool DockPreviewPanel::isVisible() const {
-  return impl_->panel && impl_->panel->isVisible();
+  return impl_->window && impl_->window->isVisible();
 }
 
 std::optional<Rect> DockPreviewPanel::frame() const {
-  if (!impl_->panel) return std::nullopt;
+  if (!impl_->window) return std::nullopt;
   return impl_->current;
 }
 
@@ -248,7 +256,7 @@ double DockPreviewPanel::alpha() const {
 }
 
 std::optional<RGBAImage> DockPreviewPanel::snapshot(double scale) const {
-  QWidget* panel = impl_->panel.get();
+  QWidget* panel = impl_->panel;
   if (!panel || panel->size().isEmpty()) return std::nullopt;
   QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(scale);

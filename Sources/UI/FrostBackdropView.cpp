@@ -67,7 +67,7 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   const QSize pixels = (QSizeF(size()) * devicePixelRatio).toSize();
   const bool reduced = accessibility_.reduceTransparency();
   if (layerGeneration_ == generation_ && layer_.size() == pixels && layerReducedTransparency_ == reduced &&
-      layer_.devicePixelRatio() == devicePixelRatio)
+      layer_.devicePixelRatio() == devicePixelRatio && layerCornerRadius_ == cornerRadius_)
     return layer_;
   QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
   mask.setDevicePixelRatio(devicePixelRatio);
@@ -81,6 +81,11 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   layer_.fill(Qt::transparent);
   {
     QPainter p(&layer_);
+    // The rounded corners are cut here, once, rather than by a clip path on every frame.
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath corners;
+    corners.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
+    p.setClipPath(corners);
     if (!backdrop_.isNull() && !reduced) {
       // What lies beneath, blurred and saturated, under the material's tint.
       const FrostedMaterial::Tuning& tuning = material_.tuning();
@@ -102,16 +107,18 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   }
   layerGeneration_ = generation_;
   layerReducedTransparency_ = reduced;
+  layerCornerRadius_ = cornerRadius_;
   return layer_;
 }
 
 void FrostBackdropView::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath clip;
-  clip.addRoundedRect(QRectF(rect()), cornerRadius_, cornerRadius_);
-  p.setClipPath(clip);
-  p.drawImage(QPointF(0, 0), frostLayer(p.device()->devicePixelRatioF()));
+  // The scale of the pixels painted into: a picture rendered at 2x paints through a widget whose
+  // own ratio is the screen's, and a layer made at that ratio would be stretched on every frame.
+  const QTransform device = p.deviceTransform();
+  const double scale = device.type() <= QTransform::TxScale && device.m11() > 0 ? device.m11()
+                                                                                : p.device()->devicePixelRatioF();
+  p.drawImage(QPointF(0, 0), frostLayer(scale));
 }
 
 }  // namespace velvix

@@ -77,6 +77,7 @@ class FrostBackdropView final : public QWidget {
   std::uint64_t generation_ = 1;
   std::uint64_t layerGeneration_ = 0;
   bool layerReducedTransparency_ = false;
+  double layerCornerRadius_ = -1;
 };
 
 }  // namespace velvix

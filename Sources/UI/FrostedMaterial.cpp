@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QRectF>
 
 namespace velvix {
@@ -22,20 +24,31 @@ QColor saturated(QColor c, double amount) {
 }
 
 // A fixed, soft noise tile: light and dark specks whose strength falls as the blur grows.
-QImage grain(double blurRadius) {
+QImage grainTile(int strength) {
   std::minstd_rand random(7);
   std::uniform_int_distribution<int> speck(-1, 1);
-  const int strength = static_cast<int>(std::lround(14.0 / (1.0 + std::max(blurRadius, 0.0) / 6.0)));
-  QImage tile(kGrainTile, kGrainTile, QImage::Format_RGBA8888_Premultiplied);
+  QImage tile(kGrainTile, kGrainTile, QImage::Format_ARGB32_Premultiplied);
   for (int y = 0; y < kGrainTile; ++y) {
     auto* line = tile.scanLine(y);
     for (int x = 0; x < kGrainTile; ++x) {
       const int kind = speck(random);
       const int alpha = kind == 0 ? 0 : strength;
       const int value = kind > 0 ? alpha : 0;  // premultiplied white, or black
-      line[x * 4] = line[x * 4 + 1] = line[x * 4 + 2] = static_cast<uchar>(value);
-      line[x * 4 + 3] = static_cast<uchar>(alpha);
+      reinterpret_cast<QRgb*>(line)[x] = qRgba(value, value, value, alpha);
     }
+  }
+  return tile;
+}
+
+// The tile is the same for every paint of a strength: made once and kept in the pixmap cache,
+// in the painting's own pixel format.
+QPixmap grain(double blurRadius) {
+  const int strength = static_cast<int>(std::lround(14.0 / (1.0 + std::max(blurRadius, 0.0) / 6.0)));
+  const QString name = QStringLiteral("velvix.grain.%1").arg(strength);
+  QPixmap tile;
+  if (!QPixmapCache::find(name, &tile)) {
+    tile = QPixmap::fromImage(grainTile(strength));
+    QPixmapCache::insert(name, tile);
   }
   return tile;
 }

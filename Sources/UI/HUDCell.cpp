@@ -1,11 +1,15 @@
 #include "UI/HUDCell.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
 
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
@@ -35,22 +39,104 @@ QPainterPath rounded(const QRectF& rect, double radius) {
   return path;
 }
 
+// Draws the part `source` of the image into `target`. A picture that comes back on every frame
+// (`keep`) is scaled once to the device pixels it covers and kept in the pixmap cache under its
+// identity, so a frame copies pixels instead of converting and filtering the whole picture again.
+void drawScaled(QPainter& painter, const QImage& image, const QRectF& target, const QRectF& source, bool keep) {
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  if (keep && device.type() <= QTransform::TxScale && scale > 0 && scale == device.m22()) {
+    const QSize pixels(static_cast<int>(std::lround(target.width() * scale)),
+                       static_cast<int>(std::lround(target.height() * scale)));
+    if (!pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
+      const QString name = QStringLiteral("velvix.scaled.%1.%2x%3.%4,%5,%6,%7@%8")
+                               .arg(image.cacheKey())
+                               .arg(pixels.width())
+                               .arg(pixels.height())
+                               .arg(source.x())
+                               .arg(source.y())
+                               .arg(source.width())
+                               .arg(source.height())
+                               .arg(scale);
+      QPixmap scaled;
+      if (!QPixmapCache::find(name, &scaled)) {
+        QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        {
+          QPainter p(&canvas);
+          p.setRenderHint(QPainter::SmoothPixmapTransform);
+          p.drawImage(QRectF(QPointF(0, 0), QSizeF(pixels)), image, source);
+        }
+        canvas.setDevicePixelRatio(scale);
+        scaled = QPixmap::fromImage(std::move(canvas));
+        QPixmapCache::insert(name, scaled);
+      }
+      painter.drawPixmap(target.topLeft(), scaled);
+      return;
+    }
+  }
+  painter.drawImage(target, image, source);
+}
+
 // The image scaled to fit inside the box, keeping its aspect, centred.
-void drawFitted(QPainter& painter, const QImage& image, const QRectF& box) {
+void drawFitted(QPainter& painter, const QImage& image, const QRectF& box, bool keep = true) {
   if (image.isNull() || image.width() <= 0 || image.height() <= 0) return;
   const double scale = std::min(box.width() / image.width(), box.height() / image.height());
   const QSizeF size(image.width() * scale, image.height() * scale);
-  painter.drawImage(QRectF(box.center() - QPointF(size.width() / 2, size.height() / 2), size), image);
+  drawScaled(painter, image, QRectF(box.center() - QPointF(size.width() / 2, size.height() / 2), size),
+             QRectF(image.rect()), keep);
 }
 
 // The image scaled to fill the box, keeping its aspect, the overflow cut off evenly.
-void drawFilling(QPainter& painter, const QImage& image, const QRectF& box) {
+void drawFilling(QPainter& painter, const QImage& image, const QRectF& box, bool keep = true) {
   if (image.isNull() || box.isEmpty()) return;
   const double scale = std::max(box.width() / image.width(), box.height() / image.height());
   const QSizeF used(box.width() / scale, box.height() / scale);
   const QRectF source(QPointF((image.width() - used.width()) / 2, (image.height() - used.height()) / 2),
                       used);
-  painter.drawImage(box, image, source);
+  drawScaled(painter, image, box, source, keep);
+}
+
+// Draws what `paint` draws within `area`, composed once at the device's pixels and kept in the
+// pixmap cache under `key` (which names everything the drawing depends on): the HUD's glows,
+// rings, badges and headers come back unchanged on every frame. A painter that rotates, shears
+// or fades draws directly.
+void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
+                  const std::function<void(QPainter&)>& paint) {
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  // Composed at the same fraction of a pixel as it lands on, so the copy is exact.
+  const QPointF origin = device.map(area.topLeft());
+  const QPointF fraction(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()));
+  const QSize pixels(static_cast<int>(std::ceil(area.width() * scale + fraction.x())),
+                     static_cast<int>(std::ceil(area.height() * scale + fraction.y())));
+  if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || pixels.isEmpty() ||
+      pixels.width() > 4096 || pixels.height() > 4096 || painter.opacity() != 1.0) {
+    paint(painter);
+    return;
+  }
+  const QString name = key + QStringLiteral("|%1x%2@%3+%4,%5")
+                                 .arg(area.width())
+                                 .arg(area.height())
+                                 .arg(scale)
+                                 .arg(fraction.x())
+                                 .arg(fraction.y());
+  QPixmap composed;
+  if (!QPixmapCache::find(name, &composed)) {
+    QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(scale);
+    canvas.fill(Qt::transparent);
+    {
+      QPainter p(&canvas);
+      p.setRenderHints(painter.renderHints());
+      p.setFont(painter.font());
+      p.translate(fraction / scale - area.topLeft());
+      paint(p);
+    }
+    composed = QPixmap::fromImage(std::move(canvas));
+    QPixmapCache::insert(name, composed);
+  }
+  painter.drawPixmap(area.topLeft() - fraction / scale, composed);
 }
 
 QFont systemFont(double pixelSize, QFont::Weight weight) {
@@ -252,16 +338,24 @@ void HUDCell::paintHighlight(QPainter& painter) const {
 
 void HUDCell::paintRing(QPainter& painter) const {
   if (!isSelected && !isHovered) return;
-  painter.save();
-  painter.setOpacity(painter.opacity() * (isSelected ? 1.0 : 0.5));
   const QRectF rect = q(contentFrame());
   const double line = metrics.ringLineWidth(), radius = metrics.ringCornerRadius();
-  paintSoftShadow(painter, rounded(rect, radius), withAlpha(kSystemBlue, 0.45), 4, {});
-  QLinearGradient stroke(rect.topLeft(), rect.bottomLeft());
-  stroke.setColorAt(0, withAlpha(kSystemBlue, 0.95));
-  stroke.setColorAt(1, withAlpha(kSystemBlue, 0.65));
-  painter.strokePath(insideBorder(rect, radius, line), QPen(QBrush(stroke), line));
-  painter.restore();
+  const double opacity = isSelected ? 1.0 : 0.5;
+  auto paint = [&](QPainter& p) {
+    p.save();
+    p.setOpacity(p.opacity() * opacity);
+    paintSoftShadow(p, rounded(rect, radius), withAlpha(kSystemBlue, 0.45), 4, {});
+    QLinearGradient stroke(rect.topLeft(), rect.bottomLeft());
+    stroke.setColorAt(0, withAlpha(kSystemBlue, 0.95));
+    stroke.setColorAt(1, withAlpha(kSystemBlue, 0.65));
+    p.strokePath(insideBorder(rect, radius, line), QPen(QBrush(stroke), line));
+    p.restore();
+  };
+  // The ring (its glow and its stroke) is the same on every frame.
+  const double margin = 5;  // the glow's reach, and a pixel for its edge
+  drawComposed(painter,
+               QStringLiteral("velvix.ring|%1|%2|%3").arg(line).arg(radius).arg(opacity),
+               rect.adjusted(-margin, -margin, margin, margin), paint);
 }
 
 void HUDCell::paintDragOverlay(QPainter& painter) const {
@@ -282,8 +376,10 @@ void HUDCell::paintIconView(QPainter& painter, bool reduceTransparency) const {
   if (item.kind == ItemKind::tab) paintSiteBadge(painter, reduceTransparency);
 }
 
-void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
-  const QRectF rect = q(siteBadgeRect());
+namespace {
+
+void paintSiteBadgeLayers(QPainter& painter, const QRectF& rect, const QImage& siteIcon, const std::string& symbol,
+                          bool reduceTransparency) {
   const double b = rect.width();
   const QPainterPath shape = rounded(rect, b * 0.22);
   paintSoftShadow(painter, shape, withAlpha(Qt::black, 0.33), 1.5, {});
@@ -294,10 +390,24 @@ void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
     const double inset = b * 0.12;
     drawFitted(painter, siteIcon, rect.adjusted(inset, inset, -inset, -inset));
   } else {
-    HUDSymbols::paint(painter, badgeSymbol(item), rect, b * 0.55, HUDSymbols::Weight::semibold,
-                      withAlpha(Qt::white, 0.6));
+    HUDSymbols::paint(painter, symbol, rect, b * 0.55, HUDSymbols::Weight::semibold, withAlpha(Qt::white, 0.6));
   }
   painter.restore();
+}
+
+}  // namespace
+
+// The badge (its shadow, frosted plate and site icon or symbol) is the same on every frame.
+void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
+  const QRectF rect = q(siteBadgeRect());
+  const std::string symbol = badgeSymbol(item);
+  const double margin = 3;  // the shadow's reach, and a pixel for its edge
+  const QString key = QStringLiteral("velvix.badge|%1|%2")
+                          .arg(siteIcon.isNull() ? QString::fromStdString(symbol) : QString::number(siteIcon.cacheKey()))
+                          .arg(reduceTransparency ? 1 : 0);
+  drawComposed(painter, key, rect.adjusted(-margin, -margin, margin, margin), [&](QPainter& p) {
+    paintSiteBadgeLayers(p, rect, siteIcon, symbol, reduceTransparency);
+  });
 }
 
 void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) const {
@@ -307,11 +417,47 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
     return;
   }
   const QRectF rect = q(pictureRect());
-  const QPainterPath shape = rounded(rect, metrics.pictureCornerRadius());
+  const double radius = metrics.pictureCornerRadius();
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  const QSize pixels(static_cast<int>(std::lround(rect.width() * scale)),
+                     static_cast<int>(std::lround(rect.height() * scale)));
+  if (liveThumb.isNull() && device.type() <= QTransform::TxScale && scale > 0 && scale == device.m22() &&
+      !pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
+    // A still is the same on every frame: composed once (the shade behind it, the picture, the
+    // rounded corners) at the device's pixels and kept in the pixmap cache, it is then one copy.
+    const QString name = QStringLiteral("velvix.still.%1.%2x%3.r%4@%5")
+                             .arg(frozenThumb.cacheKey())
+                             .arg(pixels.width())
+                             .arg(pixels.height())
+                             .arg(radius)
+                             .arg(scale);
+    QPixmap composed;
+    if (!QPixmapCache::find(name, &composed)) {
+      QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
+      canvas.setDevicePixelRatio(scale);
+      canvas.fill(Qt::transparent);
+      {
+        QPainter p(&canvas);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        const QRectF local(QPointF(0, 0), rect.size());
+        const QPainterPath shape = rounded(local, radius);
+        p.setClipPath(shape);
+        p.fillPath(shape, withAlpha(Qt::black, 0.18));
+        drawFilling(p, frozenThumb, local, false);
+      }
+      composed = QPixmap::fromImage(std::move(canvas));
+      QPixmapCache::insert(name, composed);
+    }
+    painter.drawPixmap(rect.topLeft(), composed);
+    paintCornerControls(painter);
+    return;
+  }
+  const QPainterPath shape = rounded(rect, radius);
   painter.save();
   painter.setClipPath(shape, Qt::IntersectClip);
   painter.fillPath(shape, withAlpha(Qt::black, 0.18));
-  drawFilling(painter, picture(), rect);
+  drawFilling(painter, picture(), rect, false);  // live frames come and go
   painter.restore();
   paintCornerControls(painter);
 }
@@ -334,29 +480,44 @@ void HUDCell::paintCornerControls(QPainter& painter) const {
   }
 }
 
+// The header (icon, title and Dock badge) is the same on every frame.
 void HUDCell::paintHeader(QPainter& painter) const {
   const Rect header = headerRect();
   const Rect icon = headerIconRect();
-  drawFitted(painter, appIcon, q(icon));
-  const double textX = icon.maxX() + metrics.headerSpacing();
-  painter.setFont(systemFont(kHeaderFontSize, QFont::Medium));
+  const QFont titleFont = systemFont(kHeaderFontSize, QFont::Medium);
+  const QFont badgeFont = systemFont(metrics.dockBadgeFontSize(), QFont::Bold);
+  const QString label = dockBadge ? QString::fromStdString(*dockBadge) : QString();
+  const QRectF capsule = q(dockBadgeRect(QFontMetricsF(badgeFont).horizontalAdvance(label)));
+  auto paint = [&](QPainter& p) {
+    drawFitted(p, appIcon, q(icon));
+    const double textX = icon.maxX() + metrics.headerSpacing();
+    p.setFont(titleFont);
+    p.setPen(Qt::white);
+    const QRectF textBox(textX, header.y, std::max(0.0, header.maxX() - textX), header.height);
+    const QString title =
+        QFontMetricsF(p.font()).elidedText(QString::fromStdString(headerTitle), Qt::ElideRight, textBox.width());
+    p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    if (!dockBadge) return;
+    p.save();
+    p.setFont(badgeFont);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSystemRed);
+    p.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+    p.setPen(Qt::white);
+    p.drawText(capsule, Qt::AlignCenter | Qt::TextSingleLine, label);
+    p.restore();
+  };
+  QRectF area = q(header);
+  if (dockBadge) area = area.united(capsule);
+  const QString key = QStringLiteral("velvix.header|%1|%2|%3|%4")
+                          .arg(appIcon.cacheKey())
+                          .arg(metrics.icon)
+                          .arg(dockBadge ? label : QStringLiteral("-"))
+                          .arg(QString::fromStdString(headerTitle));
+  drawComposed(painter, key, area.adjusted(-2, -2, 2, 2), paint);
+  // What follows in the cell draws with the header's font and pen, as it always has.
+  painter.setFont(titleFont);
   painter.setPen(Qt::white);
-  const QRectF textBox(textX, header.y, std::max(0.0, header.maxX() - textX), header.height);
-  const QString title = QFontMetricsF(painter.font())
-                            .elidedText(QString::fromStdString(headerTitle), Qt::ElideRight, textBox.width());
-  painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
-
-  if (!dockBadge) return;
-  painter.save();
-  painter.setFont(systemFont(metrics.dockBadgeFontSize(), QFont::Bold));
-  const QString label = QString::fromStdString(*dockBadge);
-  const QRectF capsule = q(dockBadgeRect(QFontMetricsF(painter.font()).horizontalAdvance(label)));
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(kSystemRed);
-  painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-  painter.setPen(Qt::white);
-  painter.drawText(capsule, Qt::AlignCenter | Qt::TextSingleLine, label);
-  painter.restore();
 }
 
 std::string HUDCell::shownTitle() const {

@@ -1,8 +1,12 @@
 #include "UI/HUDView.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPixmapCache>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QToolTip>
@@ -56,11 +60,67 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   const std::map<int, Rect>& frames() const { return frames_; }
 
   void modelChanged(HUDModel::Property property) {
-    if (property == HUDModel::Property::items) siteIcons_.follow(model_.items());
-    if (property == HUDModel::Property::dragIndex || property == HUDModel::Property::items)
-      followDragSource();
+    using P = HUDModel::Property;
+    if (property == P::selectedIndex || property == P::hoverIndex) {
+      // A step of the selection (or the pointer) changes two cells, their titles with them: only
+      // they are repainted, unless the step scrolled a long row and every cell moved.
+      if (property == P::selectedIndex && scrolls_) {
+        const auto before = frames_;
+        relayout();
+        if (frames_ != before) {
+          shownSelection_ = model_.selectedIndex();
+          shownHover_ = model_.hoverIndex();
+          update();
+          return;
+        }
+      }
+      std::optional<int>& shown = property == P::selectedIndex ? shownSelection_ : shownHover_;
+      const std::optional<int> now =
+          property == P::selectedIndex ? std::optional<int>(model_.selectedIndex()) : model_.hoverIndex();
+      if (shown != now) {
+        updateCell(shown);
+        updateCell(now);
+        shown = now;
+      }
+      return;
+    }
+    if (property == P::items) {
+      siteIcons_.follow(model_.items());
+      // A new list: icons are fetched again, and pictures no longer listed are let go.
+      icons_.forgetProvided();
+      wrapped_.clear();
+    }
+    if (property == P::dragIndex || property == P::items) followDragSource();
     if (affectsLayout(property)) relayout();
+    shownSelection_ = model_.selectedIndex();
+    shownHover_ = model_.hoverIndex();
     update();
+  }
+
+  // The cell's shape at its place in the bar: its size and where its title may go.
+  HUDCell shape(int index) const {
+    HUDCell cell;
+    cell.metrics = {model_.fittedIconSize(), model_.usesThumbnails()};
+    const auto i = static_cast<std::size_t>(index);
+    if (i < model_.cellWidths().size()) cell.frozenWidth = model_.cellWidths()[i];
+    if (auto frame = frames_.find(index); frame != frames_.end()) {
+      const double hpad = cell.metrics.hpad();
+      cell.titleLimits = std::pair{hpad - frame->second.x, width() - hpad - frame->second.x};
+    }
+    return cell;
+  }
+
+  // Where the cell draws, glows and its title included, in the bar's coordinates.
+  QRect paintBounds(int index) const {
+    auto frame = frames_.find(index);
+    if (frame == frames_.end()) return {};
+    const HUDCell cell = shape(index);
+    const Size size = cell.size();
+    const Rect title = cell.titleRect();
+    const double m = HUDCell::kLayerMargin;
+    const QRectF bounds =
+        QRectF(0, 0, size.width, size.height).united(QRectF(title.x, title.y, title.width, title.height));
+    return bounds.adjusted(-m, -m, m, m).translated(frame->second.x, frame->second.y).toAlignedRect();
   }
 
   void relayout() {
@@ -68,6 +128,11 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     frames_ = HUDBarLayout::cellFrames(
         metrics, model_.rows(), static_cast<int>(model_.items().size()), model_.cellWidths(),
         {static_cast<double>(width()), static_cast<double>(height())}, model_.selectedIndex());
+    // Only a row wider than the bar moves with the selection; otherwise a step leaves every frame.
+    const double hpad = metrics.hpad(), right = width() - hpad;
+    scrolls_ = std::any_of(frames_.begin(), frames_.end(), [&](const auto& entry) {
+      return entry.second.x < hpad - 0.5 || entry.second.maxX() > right + 0.5;
+    });
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
   }
@@ -76,28 +141,22 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     const auto& items = model_.items();
     if (index < 0 || index >= static_cast<int>(items.size())) return std::nullopt;
     const auto i = static_cast<std::size_t>(index);
-    HUDCell cell;
+    HUDCell cell = shape(index);
     cell.item = items[i];
     cell.isSelected = model_.selectedIndex() == index;
     cell.isHovered = model_.hoverIndex() == index;
     cell.dragRole = dragRole(model_, index);
-    cell.metrics = {model_.fittedIconSize(), model_.usesThumbnails()};
-    if (i < model_.cellWidths().size()) cell.frozenWidth = model_.cellWidths()[i];
     if (i < model_.cellThumbs().size() && model_.cellThumbs()[i])
-      cell.frozenThumb = qt::toQImage(*model_.cellThumbs()[i]);
+      cell.frozenThumb = wrapped(*model_.cellThumbs()[i]);
     if (model_.liveFrame() && model_.liveItemID() == cell.item.id)
       cell.liveThumb = qt::toQImage(*model_.liveFrame());
     cell.closable = model_.usesThumbnails() && !HUDCell::isAuxiliary(cell.item);
     if (auto fade = fades_.find(cell.item.id); fade != fades_.end()) cell.opacity = fade->second.at(uptime());
     const bool isApp = cell.item.kind == ItemKind::app;
     cell.appIcon = icons_.icon(cell.item.bundleID, isApp ? cell.item.pid : std::nullopt);
-    if (auto site = siteIcons_.icon(cell.item.id)) cell.siteIcon = qt::toQImage(*site);
+    if (auto site = siteIcons_.icon(cell.item.id)) cell.siteIcon = wrapped(*site);
     if (services_.badges) cell.dockBadge = services_.badges->badge(cell.item);
     cell.headerTitle = cell.item.title;
-    if (auto frame = frames_.find(index); frame != frames_.end()) {
-      const double hpad = cell.metrics.hpad();
-      cell.titleLimits = std::pair{hpad - frame->second.x, width() - hpad - frame->second.x};
-    }
     if (isApp && services_.thumbnails)
       if (auto cached = services_.thumbnails->images.find(cell.item.id);
           cached != services_.thumbnails->images.end())
@@ -108,10 +167,11 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
  protected:
   void resizeEvent(QResizeEvent*) override { relayout(); }
 
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* event) override {
     QPainter painter(this);
     const bool reduceTransparency = displayOptions(services_).reduceTransparency();
     for (const auto& [index, frame] : frames_) {
+      if (!event->region().intersects(paintBounds(index))) continue;  // nothing of it changed
       auto drawn = cell(index);
       if (!drawn) continue;
       painter.save();
@@ -257,6 +317,21 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
 
   static Point pointOf(const QMouseEvent* event) { return {event->position().x(), event->position().y()}; }
 
+  // The same picture for the same pixels while the list is shown: the cell's scaled copy of it
+  // is then found in the pixmap cache instead of being scaled again on every frame. Holding the
+  // pixels keeps their address from being reused by another picture meanwhile.
+  QImage wrapped(const RGBAImage& image) {
+    const WrapKey key{image.bits(), image.pixelWidth(), image.pixelHeight(), image.bytesPerRow()};
+    auto found = wrapped_.find(key);
+    if (found == wrapped_.end())
+      found = wrapped_.emplace(key, std::pair{image.sharedBits(), qt::toQImage(image)}).first;
+    return found->second.second;
+  }
+
+  void updateCell(std::optional<int> index) {
+    if (index) update(paintBounds(*index));
+  }
+
   void followHover(Point p) {
     const auto under = HUDBarLayout::cellAt(frames_, p);
     const auto hovered = model_.hoverIndex();
@@ -295,6 +370,11 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   HUDSiteIcons siteIcons_;
   std::map<int, Rect> frames_;
   std::optional<Press> press_;
+  using WrapKey = std::tuple<const void*, int, int, std::size_t>;
+  std::map<WrapKey, std::pair<std::shared_ptr<const std::uint8_t>, QImage>> wrapped_;
+  std::optional<int> shownSelection_;  // the highlighted cells as last painted
+  std::optional<int> shownHover_;
+  bool scrolls_ = false;  // a row is wider than the bar, so a selection step may move every cell
   std::optional<std::string> dragSource_;
   std::map<std::string, Fade> fades_;
   platform::Timer fadeTimer_;
@@ -347,6 +427,21 @@ std::optional<HUDCell> HUDView::cell(int index) const {
 
 void HUDView::resizeEvent(QResizeEvent* event) {
   surface_->setGeometry(QRect(QPoint(0, 0), event->size()));
+}
+
+// Pictures the cells composed at the screen's pixels are kept only while the HUD shows: a large
+// HUD at 2x needs some 20 MB of them, which the cache's default limit would evict and recompose
+// on every frame.
+constexpr int kShownPictureCacheKB = 48 * 1024;
+
+void HUDView::showEvent(QShowEvent* event) {
+  if (QPixmapCache::cacheLimit() < kShownPictureCacheKB) QPixmapCache::setCacheLimit(kShownPictureCacheKB);
+  QWidget::showEvent(event);
+}
+
+void HUDView::hideEvent(QHideEvent* event) {
+  QPixmapCache::clear();
+  QWidget::hideEvent(event);
 }
 
 void HUDView::restyle() {

@@ -13,6 +13,7 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Input/TerminalApps.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
@@ -321,7 +322,12 @@ std::string SettingsView::terminalSupportSummary(const std::vector<std::string>&
   return joined(head, ", ") + ", and " + names.back();
 }
 
-std::string SettingsView::terminalSupportSummary() const { return terminalSupportSummary({}); }
+std::string SettingsView::terminalSupportSummary() const {
+  std::vector<std::string> names;
+  if (services_.workspace)
+    for (const auto& terminal : TerminalApps::installed(*services_.workspace)) names.push_back(terminal.name);
+  return terminalSupportSummary(names);
+}
 
 void SettingsView::resizeEvent(QResizeEvent*) {
   backdrop_->setGeometry(rect());

@@ -84,6 +84,7 @@ struct WindowPeekPanel::Impl {
   PeekView* panel = nullptr;
   std::unique_ptr<PanelWindow> window;
   std::optional<Rect> frame;  // on the simulated screen
+  std::optional<RGBAImage> image;
   std::uint64_t hideGeneration = 0;
   platform::Timer fadeTimer;
 };
@@ -146,6 +147,7 @@ void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
     d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement);
   }
   d.panel->setImage(qt::toQImage(image));
+  d.image = image;
   const auto screens = d.services.screens->screens();
   const Rect f = windowFrame(windowBounds, screens)
                      .value_or(centredFrame({image.pointWidth(), image.pointHeight()}, screen, screens));
@@ -177,6 +179,17 @@ void WindowPeekPanel::hideImmediately() {
   if (!d.window || !d.window->isVisible()) return;
   d.fade(0, 0, {});
   d.window->hide();
+}
+
+void WindowPeekPanel::setImage(const RGBAImage& image) {
+  Impl& d = *impl_;
+  if (!d.panel) return;
+  d.panel->setImage(qt::toQImage(image));
+  d.image = image;
+}
+
+const std::optional<RGBAImage>& WindowPeekPanel::image() const {
+  return impl_->image;
 }
 
 bool WindowPeekPanel::isVisible() const {

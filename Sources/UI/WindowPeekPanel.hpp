@@ -34,6 +34,10 @@ class WindowPeekPanel {
   // Shows the picture over `windowBounds` (global, top-left origin, as the window server gives
   // them), or centred on `screen` (else the first screen) when the bounds are unusable.
   void show(const RGBAImage& image, const Rect& windowBounds, std::optional<platform::ScreenInfo> screen);
+  // Replaces the picture shown, where it is (a sharper capture or a live frame of the same window).
+  void setImage(const RGBAImage& image);
+  // The picture shown last; none before the first show.
+  const std::optional<RGBAImage>& image() const;
   // Fades out, then hides, unless a show comes first.
   void hide();
   // Gone at once.

@@ -44,6 +44,17 @@ TEST(AppleScriptText, QuotedValuesNeverLeaveTheirLiteral) {
 TEST(AppleScriptText, TrailersCarryTheirValuesAsLiterals) {
   EXPECT_EQ(Trailers::resolve("resolvetab", 3, "https://a/?q=\"x\"", "T\\", true),
             "return (resolvetab(\"3\", \"https://a/?q=\\\"x\\\"\", \"T\\\\\", true) as text)");
+  EXPECT_EQ(Trailers::closeExact(2, "https://a/?q=\"x\"\\", false),
+            "return (closeexact(2, \"https://a/?q=\\\"x\\\"\\\\\", false) as text)");
+  for (const auto& hostile : kHostileTitles) {
+    auto read = sim::SimScriptReader::read(
+        Trailers::assemble(AppleScriptLibrary::forBrowser(Browser::brave), Trailers::closeExact(4, hostile, true)));
+    ASSERT_TRUE(read) << hostile;
+    EXPECT_EQ(read->handler, "closeexact");
+    EXPECT_EQ(read->arguments.size(), 3u);
+    EXPECT_EQ(read->arguments[0], "4");
+    EXPECT_EQ(read->arguments[2], "true");
+  }
   EXPECT_EQ(Trailers::windowTitlesLine({"Work", "Say \"hi\""}),
             "set axWindowTitles to {\"Work\", \"Say \\\"hi\\\"\"}");
   EXPECT_EQ(Trailers::windowTitlesLine({}), "set axWindowTitles to {}");

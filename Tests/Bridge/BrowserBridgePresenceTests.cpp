@@ -137,6 +137,30 @@ TEST_F(ClosingTabs, ACloseTheExtensionLeavesUnansweredIsDoneOverAppleEvents) {
   EXPECT_TRUE(logged("extension silent on close(tab 7); AppleScript fallback result=true"));
 }
 
+TEST_F(ClosingTabs, ClosesOfEqualTabIDsInTwoSessionsEachGetTheirFallback) {
+  Peer other = peers.connect();
+  bridge.handle(other.client, report("chrome", "hello", "t"));
+  const auto second = world.desktop.addWindow(chrome, {.title = "Mail"});
+  world.desktop.addTab(second, {.id = 7, .title = "Mail", .url = "https://mail.example/"});
+  ASSERT_TRUE(bridge.closeChromiumTab(item));
+  ASSERT_TRUE(bridge.closeChromiumTab(extensionTab(Browser::chrome, "t", 7, "2", "https://mail.example/")));
+  world.loop.advance(3);
+  EXPECT_EQ(tabsOpen(), 0u);
+  EXPECT_TRUE(world.desktop.window(second) == nullptr || world.desktop.window(second)->tabs.empty());
+}
+
+TEST_F(ClosingTabs, TheFallbackClosesOnlyTheTabStillAtItsPlaceWithItsAddress) {
+  // The late extension closed the tab after all; the tab now in its place shows another page,
+  // and one elsewhere shows the same page: the user keeps both.
+  world.desktop.addTab(window, {.id = 9, .title = "Mail", .url = "https://mail.example/"});
+  world.desktop.closeTab(window, 0);
+  world.desktop.addTab(window, {.id = 8, .title = "Docs", .url = "https://docs.example/"});
+  ASSERT_TRUE(bridge.closeChromiumTab(item));
+  world.loop.advance(3);
+  EXPECT_EQ(tabsOpen(), 2u);
+  EXPECT_TRUE(logged("extension silent on close(tab 7); AppleScript fallback result=false"));
+}
+
 TEST_F(ClosingTabs, ACloseThatCannotBeSentReturnsFalseAndSchedulesNothing) {
   auto noSession = item;
   noSession.session.reset();

@@ -236,5 +236,20 @@ TEST_F(MRUExtensionTabs, AnActivationKeepsTheTabCapsAndScriptedReportsDeferToThe
   EXPECT_EQ(find("tab:chrome:s1:2")->lastActivatedAt, now());
 }
 
+
+TEST_F(MRUExtensionTabs, ATabMovedIntoAFullWindowIsCappedByTheNextActivation) {
+  world.preferences().perWindowTabLimit.set(2);
+  for (auto [tab, window] : {std::pair{1, 10}, {2, 10}, {3, 20}}) {
+    mru.tabActivated(Browser::chrome, "s1", pack(tab, window, 0, "https://page.example/" + std::to_string(tab)), true);
+    world.loop.advance(1);
+  }
+  // Dragged into the full window: an update changes no membership of the inventory.
+  mru.tabUpdated(Browser::chrome, "s1", pack(3, 10, 2, "https://page.example/3"));
+  EXPECT_EQ(ids().size(), 3u);
+  // The next activation adds nothing, yet the window's limit holds again after it.
+  mru.tabActivated(Browser::chrome, "s1", pack(2, 10, 1, "https://page.example/2"), true);
+  EXPECT_EQ(ids(), (std::vector<std::string>{"tab:chrome:s1:2", "tab:chrome:s1:3"}));
+}
+
 }  // namespace
 }  // namespace velvix

@@ -147,6 +147,24 @@ TEST(ThumbnailStore, EvictionKeepsTheEightyNewest) {
   EXPECT_TRUE(w.thumbnails().contains("new:b"));
 }
 
+TEST(ThumbnailStore, PicturesStayWithinTheByteBudgetOldestFirstAndASharedPictureCountsOnce) {
+  ThumbWorld w;
+  auto number = w.desktop.addWindow(w.editor, {.bounds = {0, 0, 960, 600}});
+  // Five pictures of 5 MiB, the last under two ids: 25 MiB, more than the budget.
+  const auto big = [] { return RGBAImage::filled(1024, 1280, {0, 0, 0, 255}); };
+  auto& images = w.thumbnails().images;
+  for (int i = 0; i < 5; ++i) images["old:" + std::to_string(i)] = {big(), std::nullopt, w.loop.uptime() - 100 + i};
+  images["old:4b"] = images["old:4"];
+  w.capture(number, {w.key(number)});
+  // The new still (480 x 300) fits once the two oldest went: 3 x 5 MiB + 0.55 MiB.
+  EXPECT_EQ(images.size(), 5u);
+  EXPECT_FALSE(w.thumbnails().contains("old:0"));
+  EXPECT_FALSE(w.thumbnails().contains("old:1"));
+  EXPECT_TRUE(w.thumbnails().contains("old:2"));
+  EXPECT_TRUE(w.thumbnails().contains("old:4b"));
+  EXPECT_TRUE(w.thumbnails().contains(w.key(number)));
+}
+
 TEST(ThumbnailStore, RekeyKeepsTheNewerPicture) {
   ThumbWorld w;
   auto& images = w.thumbnails().images;

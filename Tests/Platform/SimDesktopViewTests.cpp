@@ -5,7 +5,9 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWindow>
 
+#include "Core/DockController.hpp"
 #include "Input/SwitcherController.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
@@ -235,6 +237,45 @@ TEST(SampleDesktop, ADocumentThatIsNotOneAddsNothing) {
   EXPECT_EQ(sim::SampleDesktop::load(desktop, R"({"apps": [{"bundleID": "com.example.a", "windows": [{"title": "W", "frame": [0, 30, 400, 300]}]}]})"),
             std::nullopt);
   EXPECT_EQ(desktop.apps().size(), 2u);  // the application and the Dock
+}
+
+// The Dock strip drives the Dock code: resting on an icon brings up the real card panel over the
+// window, and the pointer moving over that panel (a window of its own) moves the simulated pointer.
+TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
+  test::AppWorld w;
+  w.desktop.dock().start();
+  const auto mail = w.launchApp("com.apple.mail", "Mail", {"Drafts", "Inbox"});
+  const auto icon = w.desktop.dock().addApplication(mail);
+  w.launch();
+  SimDesktopView view(w.desktop);
+  view.resize(720, 450);
+  w.services().placement = &view;
+  view.show();
+
+  const Rect iconFrame = *w.desktop.dock().frame(icon);
+  const QPointF onIcon = view.toView({iconFrame.midX(), iconFrame.midY()});
+  QMouseEvent move(QEvent::MouseMove, onIcon, view.mapToGlobal(onIcon), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(&view, &move);
+  w.pause(0.5);
+  const DockPreviewPanel& cards = w.services().dock->previewPanel();
+  ASSERT_TRUE(cards.isVisible());
+
+  QWidget* panel = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->objectName().startsWith(DockPreviewPanel::kPanelName) && top->isVisible() && top->windowHandle())
+      panel = top;
+  ASSERT_TRUE(panel);
+  const Rect frame = *cards.frame();
+  const Point inside{frame.x + 30, frame.y + 30};
+  const QPointF global = view.mapToGlobal(view.toView(inside));
+  QMouseEvent overPanel(QEvent::MouseMove, panel->mapFromGlobal(global), global, Qt::NoButton, Qt::NoButton,
+                        Qt::NoModifier);
+  QCoreApplication::sendEvent(panel->windowHandle(), &overPanel);
+  EXPECT_NEAR(w.desktop.pointer.x, inside.x, 2);
+  EXPECT_NEAR(w.desktop.pointer.y, inside.y, 2);
+  w.pause(1.0);
+  EXPECT_TRUE(cards.isVisible());
 }
 
 }  // namespace

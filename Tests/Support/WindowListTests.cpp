@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Platform/Simulated/SimWindowServer.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/WindowList.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -48,6 +50,74 @@ TEST(WindowList, DropsThinStripsAlongTheTopOfALargerWindow) {
   auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
   auto foreign = world.desktop.addWindow(other, {.bounds = {100, 130, 800, 100}});  // another process's
   EXPECT_EQ(numbers(world.windows.realWindows(true)), (std::vector<std::int64_t>{foreign, tall, apart, main}));
+}
+
+TEST(WindowList, ThinStripsAreFoundAcrossAWholePointOfTheLeftEdgeAmongManyWindows) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  // Windows that are no strips, as many as a busy desktop has, in between.
+  for (int i = 0; i < 300; ++i) world.desktop.addWindow(pid, {.bounds = {0, 0, 700, 500}});
+  auto main = world.desktop.addWindow(pid, {.bounds = {100.4, 230, 800, 600}});
+  world.desktop.addWindow(pid, {.bounds = {99.6, 130, 800.5, 100}});  // less than a point off: dropped
+  auto off = world.desktop.addWindow(pid, {.bounds = {99.3, 130, 800, 100}});  // 1.1 points off: kept
+  const auto kept = numbers(world.windows.realWindows(false));
+  EXPECT_EQ(kept.size(), 302u);
+  EXPECT_EQ(std::vector<std::int64_t>(kept.begin(), kept.begin() + 2), (std::vector<std::int64_t>{off, main}));
+}
+
+// Counts the window-list reads of the desktop's window server.
+class CountingWindowServer final : public platform::WindowServer {
+ public:
+  explicit CountingWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
+  std::optional<std::vector<Json>> windowList(std::uint32_t options) const override {
+    ++reads;
+    return inner_.windowList(options);
+  }
+  int mainConnection() const override { return inner_.mainConnection(); }
+  std::optional<Json> managedDisplaySpaces(int connection) const override {
+    return inner_.managedDisplaySpaces(connection);
+  }
+  std::optional<Json> spacesForWindows(int connection, std::uint32_t mask,
+                                       const std::vector<std::int64_t>& numbers) const override {
+    return inner_.spacesForWindows(connection, mask, numbers);
+  }
+  mutable int reads = 0;
+
+ private:
+  const platform::WindowServer& inner_;
+};
+
+TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhileTheyLast) {
+  TestWorld world;
+  CountingWindowServer server(world.desktop.windowServer());
+  WindowList windows(server, world.desktop.workspace(), world.ax);
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto first = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
+  // A minimized window with a strip along its top that stays on screen: among the on-screen
+  // windows the strip has no window to belong to.
+  world.desktop.addWindow(pid, {.bounds = {100, 230, 800, 600}, .minimized = true});
+  world.desktop.addWindow(pid, {.bounds = {100, 130, 800, 100}});
+  const auto onScreen = windows.realWindows(true), all = windows.realWindows(false);
+  server.reads = 0;
+  {
+    WindowList::SharedReads shared(windows);
+    EXPECT_EQ(numbers(windows.realWindows(true)), numbers(onScreen));
+    EXPECT_EQ(windows.frontWindow(pid)->windowNumber, onScreen.front().windowNumber);
+    EXPECT_EQ(numbers(windows.realWindows(false)), numbers(all));
+    windows.liveWindowNumbers();
+    EXPECT_EQ(server.reads, 1);
+    windows.forgetSharedReads();  // time passed: the list is read afresh
+    auto second = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
+    EXPECT_EQ(numbers(windows.realWindows(true)).front(), second);
+    EXPECT_EQ(server.reads, 2);
+  }
+  EXPECT_EQ(onScreen.size(), 2u);
+  EXPECT_EQ(all.size(), 2u);
+  EXPECT_NE(numbers(onScreen), numbers(all));
+  EXPECT_EQ(numbers(onScreen).back(), first);
+  windows.realWindows(true);
+  windows.realWindows(true);
+  EXPECT_EQ(server.reads, 4);
 }
 
 TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {

@@ -29,6 +29,7 @@ TestWorld::TestWorld() {
   services_.updater = &updater;
   services_.resources = &resources;
   services_.quarantine = &quarantine;
+  services_.messagePorts = &messagePorts;
   log();  // the log first: every other service may write to it
 }
 

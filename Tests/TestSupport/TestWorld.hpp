@@ -36,6 +36,7 @@
 #include "Platform/Simulated/SimHttpClient.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimMessagePorts.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
@@ -82,6 +83,7 @@ class TestWorld {
   TempFolder resourceFolder;
   platform::FolderResources resources{resourceFolder.path()};
   sim::SimQuarantine quarantine;
+  sim::SimMessagePorts messagePorts;
 
   DebugLog& log();
   Preferences& preferences();

@@ -2,6 +2,8 @@
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QPalette>
+#include <QScreen>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "TestSupport/HUDScene.hpp"
@@ -153,6 +155,53 @@ TEST_F(HUDViewTest, ALiveFrameReplacesTheStillOnlyInTheStreamedCell) {
     const RGBAPixel still = stillColour(cell);
     EXPECT_EQ(pictureCentre(cell), QColor(still.r, still.g, still.b)) << cell;
   }
+}
+
+TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
+  // Titles longer than a cell is wide, so each reaches past its cell.
+  std::vector<SwitchableItem> items;
+  for (int i = 0; i < 6; ++i)
+    items.push_back(scene.application("com.example.app" + std::to_string(i),
+                                      "Application number " + std::to_string(i) + " with a long name"));
+  present(items, false);
+  model.setSelectedIndex(1);
+  // On an opaque window, as the HUD's panel stands over the screen.
+  QWidget window;
+  window.setAutoFillBackground(true);
+  QPalette palette;
+  palette.setColor(QPalette::Window, Qt::darkBlue);
+  window.setPalette(palette);
+  view.setParent(&window);
+  auto expectStepsShowAWholePaint = [&](std::vector<int> steps) {
+    window.resize(view.size());
+    window.show();
+    QCoreApplication::processEvents();
+    // Only what the step changes is painted again: the two cells with their titles, or every
+    // cell when a long row scrolled.
+    for (int selected : steps) {
+      model.setSelectedIndex(selected);
+      QCoreApplication::processEvents();
+      const QImage shown =
+          window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+      const QImage whole = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      ASSERT_EQ(shown.size(), whole.size());
+      EXPECT_TRUE(shown == whole) << "selection " << selected;
+    }
+  };
+  expectStepsShowAWholePaint({2, 5, 0});
+
+  // A row wider than the panel.
+  items.clear();
+  for (int i = 0; i < 60; ++i)
+    items.push_back(scene.application("com.example.app" + std::to_string(i), "App"));
+  model.setFittedIconSize(HUDMetrics::kMinimumIcon);
+  model.setItems(items);
+  model.setSelectedIndex(0);
+  view.resize(
+      600, static_cast<int>(HUDMetrics{HUDMetrics::kMinimumIcon, false}.panelSize(60, 1, 600).height) - 24);
+  expectStepsShowAWholePaint({1, 2, 30, 31, 59, 58});
+  window.hide();
+  view.setParent(nullptr);
 }
 
 TEST_F(HUDViewTest, ATabDroppedOnATabOfAnotherWindowMovesItButNotOntoItsOwnWindow) {

@@ -31,7 +31,10 @@ std::string frame(std::string_view payload) {
 }
 
 void makeSocketLine(std::string& payload) {
-  std::replace(payload.begin(), payload.end(), '\n', ' ');
+  // Line feeds are rare in a message: jump from one to the next instead of visiting every byte.
+  char* at = payload.data();
+  char* const end = at + payload.size();
+  while ((at = static_cast<char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at))))) *at++ = ' ';
   payload.push_back('\n');
 }
 

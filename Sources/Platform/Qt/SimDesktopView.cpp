@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <functional>
 
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWindow>
 
 #include "Platform/InputEvent.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
@@ -29,6 +31,19 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   refresh();
   connect(&repaint_, &QTimer::timeout, this, [this] { update(); });
   repaint_.start(50);
+  if (qApp) qApp->installEventFilter(this);
+}
+
+bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
+  // Seen once, where the display hands it to one of the program's windows other than this one.
+  if (event->type() == QEvent::MouseMove && watched->isWindowType() && watched != windowHandle()) {
+    const QPointF local = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition());
+    if (rect().contains(local.toPoint())) {
+      desktop_.pointer = toSimulated(local);
+      desktop_.noteInput(platform::InputEventType::mouseMoved);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void SimDesktopView::refresh() {

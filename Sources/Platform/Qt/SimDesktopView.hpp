@@ -48,6 +48,9 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the simulated keyboard
+  // The program's own panels (the Dock's cards, the HUD) are windows over this one: the pointer
+  // moving over them moves the simulated pointer too, as it would on the real screen.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void refresh();

@@ -62,7 +62,13 @@ void SimInput::send(InputEvent event) {
       heldFlags_ = event.flags & platform::EventFlag::kModifiers;
       desktop_.noteInput(InputEventType::flagsChanged);
       break;
-    case EventType::leftMouseDown: desktop_.noteInput(InputEventType::leftMouseDown); break;
+    case EventType::leftMouseDown:
+      mouseButtonDown_ = true;
+      desktop_.noteInput(InputEventType::leftMouseDown);
+      break;
+    case EventType::leftMouseUp:
+      mouseButtonDown_ = false;
+      break;
     case EventType::rightMouseDown: desktop_.noteInput(InputEventType::rightMouseDown); break;
     default: break;
   }

@@ -42,6 +42,8 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
 
   std::uint64_t heldFlags() const { return heldFlags_.load(); }
   bool isKeyHeld(std::int64_t keyCode) const;
+  // The left button is down between its mouse-down and mouse-up, whatever the taps did with them.
+  bool isMouseButtonDown() const { return mouseButtonDown_.load(); }
 
   // ---- faults and outcomes
   bool loseEventsBeforeTaps = false;        // the hardware sees them, nothing upstream does
@@ -103,6 +105,7 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   std::uint64_t nextHotKeyRef_ = 1;
   std::optional<Handler> handler_;
   std::atomic<std::uint64_t> heldFlags_{0};
+  std::atomic<bool> mouseButtonDown_{false};
   mutable std::mutex heldKeysMutex_;
   std::set<std::int64_t> heldKeys_;
 };

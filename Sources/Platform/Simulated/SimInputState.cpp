@@ -19,4 +19,8 @@ bool SimInputState::isKeyDown(std::int64_t keyCode) const {
   return desktop_.input().isKeyHeld(keyCode);
 }
 
+bool SimInputState::isAnyMouseButtonDown() const {
+  return desktop_.input().isMouseButtonDown();
+}
+
 }  // namespace velvix::sim

@@ -13,6 +13,7 @@ class SimInputState final : public platform::InputState {
   double secondsSinceLastEvent(platform::InputEventType type) const override;
   std::uint64_t modifierFlags() const override;
   bool isKeyDown(std::int64_t keyCode) const override;
+  bool isAnyMouseButtonDown() const override;
 
  private:
   const SimDesktop& desktop_;

@@ -45,6 +45,30 @@ bool readResolve(const std::string& trailer, SimScriptRequest& request) {
   return request.arguments.size() == 4 && trailer.compare(at, std::string::npos, ") as text)") == 0;
 }
 
+// `closeexact(<digits>, <literal>, true|false) as text)` after "return (", of a Chromium library.
+bool readCloseExact(const std::string& trailer, SimScriptRequest& request) {
+  static const std::string kCall = "return (closeexact(";
+  if (!startsWith(trailer, 0, kCall)) return false;
+  std::size_t at = kCall.size();
+  const std::size_t digits = at;
+  while (at < trailer.size() && trailer[at] >= '0' && trailer[at] <= '9') ++at;
+  if (at == digits || !startsWith(trailer, at, ", ")) return false;
+  request.arguments.push_back(trailer.substr(digits, at - digits));
+  at += 2;
+  auto url = SimScriptReader::literal(trailer, at);
+  if (!url || !startsWith(trailer, at, ", ")) return false;
+  request.arguments.push_back(*url);
+  at += 2;
+  for (const char* flag : {"true", "false"})
+    if (startsWith(trailer, at, flag)) {
+      request.arguments.emplace_back(flag);
+      at += std::char_traits<char>::length(flag);
+      break;
+    }
+  request.handler = "closeexact";
+  return request.arguments.size() == 3 && trailer.compare(at, std::string::npos, ") as text)") == 0;
+}
+
 bool readTitles(std::string& trailer, SimScriptRequest& request) {
   static const std::string kSet = "set axWindowTitles to {";
   if (!startsWith(trailer, 0, kSet)) return true;
@@ -75,6 +99,8 @@ bool readTrailer(std::string trailer, SimScriptRequest& request) {
     request.handler = "fronttabs";
   } else if (safari && trailer == AppleScriptTrailers::windowNames()) {
     request.handler = "windownames";
+  } else if (request.library == Library::chromium && startsWith(trailer, 0, "return (closeexact(")) {
+    return readCloseExact(trailer, request);
   } else if (!readResolve(trailer, request)) {
     return false;
   }

@@ -14,10 +14,11 @@ struct SimScriptRequest {
   enum class Library { chromium, safari, terminal, standalone };
   Library library = Library::chromium;
   std::string applicationName;  // how the script addresses the application
-  // "seedtabs", "currenttab", "livetabs", "fronttabs", "windownames", "resolvetab", "closetab"
+  // "seedtabs", "currenttab", "livetabs", "fronttabs", "windownames", "resolvetab", "closetab",
+  // "closeexact"
   std::string handler;
   // Of "resolvetab" and "closetab": the index text, the address (tty), the title, and whether
-  // the tab is private ("true" or "false").
+  // the tab is private ("true" or "false"); of "closeexact": the index, the address and the flag.
   std::vector<std::string> arguments;
   // Safari: the Accessibility titles handed to the library, when the trailer sets them.
   std::vector<std::string> windowTitles;

@@ -131,9 +131,29 @@ SimTabScripts::Answer SimTabScripts::answer(const SimScriptRequest& request) {
     const std::int64_t frontWindow = windows.empty() ? 0 : windows.front()->number;
     lines.push_back(resolve(request, library == Library::terminal ? windows : allowed, frontWindow,
                             handler == "closetab"));
+  } else if (handler == "closeexact") {
+    const bool privateOnly = request.arguments.size() == 3 && request.arguments[2] == "true";
+    std::vector<SimWindow*> allowed;
+    for (SimWindow* w : windows)
+      if (isPrivate(w) == privateOnly) allowed.push_back(w);
+    const int index = request.arguments.empty() ? 0 : integer(request.arguments[0]);
+    const std::string url = request.arguments.size() > 1 ? request.arguments[1] : std::string();
+    lines.push_back(closeExact(index, url, allowed) ? "true" : "false");
   }
   answer.text = joined(lines, '\n');
   return answer;
+}
+
+// The Chromium library's "closeexact": the first window whose tab at the position shows the address.
+bool SimTabScripts::closeExact(int index, const std::string& url, const std::vector<SimWindow*>& windows) {
+  if (index <= 0 || url.empty()) return false;
+  const auto i = static_cast<std::size_t>(index) - 1;
+  for (SimWindow* w : windows)
+    if (i < w->tabs.size() && w->tabs[i].url == url) {
+      desktop_.closeTab(w->number, i);
+      return true;
+    }
+  return false;
 }
 
 // The passes of the libraries' "resolvetab" and "closetab", over the windows the scope allows.
@@ -203,19 +223,10 @@ std::string SimTabScripts::resolve(const SimScriptRequest& request, const std::v
         }
     return false;
   };
-  auto closeExact = [&] {
-    for (SimWindow* w : windows)
-      if (static_cast<int>(w->tabs.size()) >= index) {
-        if (w->tabs[static_cast<std::size_t>(index) - 1].url != url) continue;
-        desktop_.closeTab(w->number, static_cast<std::size_t>(index) - 1);
-        return true;
-      }
-    return false;
-  };
   const bool safari = library == Library::safari;
 
   if (close) {
-    if (!url.empty() && index > 0 && closeExact()) return "true";
+    if (closeExact(index, url, windows)) return "true";
     if (!url.empty() && closePass(byURL)) return "true";
     if (safari && url.empty() && closePass(blank)) return "true";
     return closePass(byTitle) ? "true" : "false";

@@ -21,6 +21,7 @@ RunningApplication snapshot(const SimApp& app) {
   info.activationPolicy = app.activationPolicy;
   info.isTerminated = app.terminated;
   info.isFinishedLaunching = app.finishedLaunching;
+  info.isHidden = app.hidden;
   return info;
 }
 

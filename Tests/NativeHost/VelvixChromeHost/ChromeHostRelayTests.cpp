@@ -123,6 +123,17 @@ TEST_F(ChromeHostRelayTest, LinesBecomeFramesAndBlankLinesNothing) {
   EXPECT_EQ(readFrame(), "{\"b\":2}");
 }
 
+TEST_F(ChromeHostRelayTest, ALineLongerThanManyReadsAndManyLinesInOneReadEachBecomeOneFrame) {
+  startRelay();
+  const std::string big(3 * 1024 * 1024 + 17, 'x');
+  std::string many;
+  for (int i = 0; i < 500; ++i) many += "{\"n\":" + std::to_string(i) + "}\n";
+  std::thread sender([&] { application.send(big + "\n" + many); });
+  EXPECT_EQ(readFrame(), big);
+  for (int i = 0; i < 500; ++i) EXPECT_EQ(readFrame(), "{\"n\":" + std::to_string(i) + "}");
+  sender.join();
+}
+
 TEST_F(ChromeHostRelayTest, TheApplicationClosingEndsTheRelayEvenWhileTheBrowserSends) {
   startRelay();
   std::atomic<bool> sending{true};

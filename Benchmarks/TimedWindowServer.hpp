@@ -1,0 +1,33 @@
+#pragma once
+// A window server in front of another that counts the time spent inside it: the simulated window
+// server builds its rows as loosely typed dictionaries, which (with freeing them) is the
+// stand-in's cost, not Velvix's. Benchmarks put it in front of the simulated desktop's and
+// subtract what it measured.
+
+#include <cstdint>
+
+#include "Platform/WindowServer.hpp"
+
+namespace velvix::bench {
+
+class TimedWindowServer final : public platform::WindowServer {
+ public:
+  explicit TimedWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
+
+  // Nanoseconds (of processor time) spent inside the wrapped server so far, and the number of window-list reads.
+  std::int64_t spent() const { return spent_; }
+  std::int64_t listReads() const { return listReads_; }
+
+  std::optional<std::vector<nlohmann::json>> windowList(std::uint32_t options) const override;
+  int mainConnection() const override { return inner_.mainConnection(); }
+  std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override;
+  std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
+                                                 const std::vector<std::int64_t>& windowNumbers) const override;
+
+ private:
+  const platform::WindowServer& inner_;
+  mutable std::int64_t spent_ = 0;
+  mutable std::int64_t listReads_ = 0;
+};
+
+}  // namespace velvix::bench

@@ -1,0 +1,132 @@
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "Platform/Linux/UnixMessagePorts.hpp"
+#include "Platform/Simulated/SimMainLoop.hpp"
+#include "SafariExtension/Shared/PortChannel.hpp"
+#include "TestSupport/TempFolder.hpp"
+
+namespace velvix::platform {
+namespace {
+
+// Real ports in a temporary folder; requests come from another thread, as from another process.
+class UnixMessagePortsTest : public ::testing::Test {
+ protected:
+  std::optional<std::string> echo(std::int32_t, std::string data) {
+    ++served;
+    if (data == "silent") return std::nullopt;
+    return "re:" + data;
+  }
+  std::unique_ptr<LocalPort> serve(UnixMessagePorts& on, const std::string& name = "group.port") {
+    return on.createLocal(name,
+                          [this](std::int32_t id, std::string data) { return echo(id, std::move(data)); });
+  }
+  // Sends from a thread of its own while the main loop turns; the reply as the sender saw it.
+  RemotePort::Reply ask(UnixMessagePorts& on, const std::string& data,
+                        const std::string& name = "group.port") {
+    RemotePort::Reply result;
+    std::atomic<bool> answered{false};
+    std::thread sender([&] {
+      if (auto remote = on.createRemote(name)) result = remote->sendRequest(0, data, 2.0, 0.5);
+      answered = true;
+      loop.post([] {});  // wakes the loop's wait
+    });
+    loop.runUntil([&] { return answered.load(); });
+    sender.join();
+    return result;
+  }
+
+  test::TempFolder home;
+  sim::SimMainLoop loop;
+  std::vector<std::string> logLines;
+  UnixMessagePorts ports{loop, (home.path() / "Ports").string(),
+                         [this](const std::string& l) { logLines.push_back(l); }};
+  int served = 0;
+};
+
+TEST_F(UnixMessagePortsTest, ARequestIsAnsweredFromTheMainLoopInAPrivateFolder) {
+  auto port = serve(ports);
+  ASSERT_TRUE(port);
+  auto reply = ask(ports, "ping");
+  EXPECT_EQ(reply.status, PortStatus::success);
+  EXPECT_EQ(reply.data, "re:ping");
+  reply = ask(ports, "silent");
+  EXPECT_EQ(reply.status, PortStatus::success);
+  EXPECT_EQ(reply.data, std::nullopt);
+
+  struct stat folder {};
+  ASSERT_EQ(::stat(ports.folder().c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  port.reset();
+  EXPECT_EQ(ports.createRemote("group.port"), nullptr);
+}
+
+TEST_F(UnixMessagePortsTest, ASocketLeftByACrashedRunIsReplacedButALivePortKeepsItsName) {
+  ASSERT_TRUE(serve(ports));  // makes the folder, then goes away
+  auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
+  ASSERT_TRUE(address);
+  const int crashed = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(crashed, address->get(), address->size()), 0);
+  ::close(crashed);  // its file stays, and nothing listens on it
+
+  auto port = serve(ports);
+  ASSERT_TRUE(port);
+  EXPECT_EQ(ask(ports, "after crash").data, "re:after crash");
+  UnixMessagePorts other{loop, ports.folder(), [this](const std::string& l) { logLines.push_back(l); }};
+  EXPECT_EQ(serve(other), nullptr);
+  EXPECT_EQ(logLines.back(), "message port group.port: the name is held by another port");
+  EXPECT_EQ(ask(ports, "still mine").data, "re:still mine");
+}
+
+TEST_F(UnixMessagePortsTest, APortUnderADeepHomeFolderIsReachable) {
+  const auto deep =
+      home.path() / std::string(60, 'a') / std::string(60, 'b') / "Library/Application Support/Velvix/Ports";
+  UnixMessagePorts deepPorts{loop, deep.string(), nullptr};
+  auto port = serve(deepPorts, std::string(200, 'n'));
+  ASSERT_TRUE(port);
+  EXPECT_EQ(ask(deepPorts, "deep", std::string(200, 'n')).data, "re:deep");
+}
+
+TEST_F(UnixMessagePortsTest, ARequesterThatStallsHoldsUpNoOtherRequest) {
+  auto port = serve(ports);
+  auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
+  const int stalled = portchannel::connectTo(*address);
+  ASSERT_GE(stalled, 0);
+  const std::string half = portchannel::frame(0, std::string(100, 'x')).substr(0, 20);
+  ASSERT_EQ(::send(stalled, half.data(), half.size(), 0), static_cast<ssize_t>(half.size()));
+  const int silent = portchannel::connectTo(*address);  // a whole request whose reply is never read
+  const std::string whole = portchannel::frame(0, "unread");
+  ASSERT_EQ(::send(silent, whole.data(), whole.size(), 0), static_cast<ssize_t>(whole.size()));
+
+  EXPECT_EQ(ask(ports, "next").data, "re:next");
+  ::close(stalled);
+  ::close(silent);
+}
+
+TEST_F(UnixMessagePortsTest, ManyRequestersAtOnceEachGetTheirOwnReply) {
+  auto port = serve(ports);
+  constexpr int kSenders = 4, kEach = 25;
+  std::atomic<int> answered{0}, right{0};
+  std::vector<std::thread> senders;
+  for (int s = 0; s < kSenders; ++s)
+    senders.emplace_back([&, s] {
+      for (int i = 0; i < kEach; ++i) {
+        const std::string data = std::to_string(s) + "/" + std::to_string(i);
+        auto remote = ports.createRemote("group.port");
+        if (remote && remote->sendRequest(0, data, 2.0, 2.0).data == "re:" + data) ++right;
+        ++answered;
+        loop.post([] {});
+      }
+    });
+  loop.runUntil([&] { return answered == kSenders * kEach; });
+  for (auto& t : senders) t.join();
+  EXPECT_EQ(right, kSenders * kEach);
+}
+
+}  // namespace
+}  // namespace velvix::platform
