@@ -143,6 +143,18 @@ TEST_F(SettingsPanesTest, TerminalFeaturesDimAndLockWithTheMasterSwitchAndTheEdi
   EXPECT_TRUE(shown("terminal.vscodeRow"));
 }
 
+TEST_F(SettingsPanesTest, TheTerminalFooterNamesTheInstalledTerminalsInTableOrder) {
+  EXPECT_EQ(open(SettingsTab::terminal).terminalSupportSummary(), "Terminal");  // none found
+  world.desktop.install({.bundleID = "com.mitchellh.ghostty", .name = "Ghostty", .path = "/Applications/Ghostty.app"});
+  world.desktop.install({.bundleID = "com.apple.Terminal", .name = "Terminal", .path = "/System/Terminal.app"});
+  world.desktop.install({.bundleID = "com.googlecode.iterm2", .name = "iTerm2", .path = "/Applications/iTerm.app"});
+  EXPECT_EQ(open(SettingsTab::terminal).terminalSupportSummary(), "Terminal, iTerm2, and Ghostty");
+  bool footerNamesThem = false;
+  for (auto* label : view->findChildren<QLabel*>())
+    footerNamesThem = footerNamesThem || label->text().contains("editor: Terminal, iTerm2, and Ghostty. Cursor");
+  EXPECT_TRUE(footerNamesThem);
+}
+
 TEST_F(SettingsPanesTest, TabLimitSteppersStopAtTheirBoundsAndStoreEachStep) {
   world.preferences().universalTabLimit.set(99);
   world.preferences().perWindowTabLimit.set(2);
