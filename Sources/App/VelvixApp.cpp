@@ -212,6 +212,19 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);
+  // The application made frontmost again, after the user had left it, tells its delegate, as the
+  // application framework does. Being frontmost from the start is the launch, not a return.
+  auto isSelf = [this](const platform::Notification& n) {
+    return n.userInfo.is_object() && n.userInfo.value("pid", platform::Pid{0}) == services_.workspace->ownPid();
+  };
+  resignedActive_ = desktop.workspace().notificationCenter().observe(
+      platform::WorkspaceNotification::kDidDeactivateApplication, desktop.loop(),
+      [this, isSelf](const platform::Notification& n) { leftOnce_ = leftOnce_ || isSelf(n); });
+  becameActive_ = desktop.workspace().notificationCenter().observe(
+      platform::WorkspaceNotification::kDidActivateApplication, desktop.loop(),
+      [this, isSelf](const platform::Notification& n) {
+        if (isSelf(n) && leftOnce_) delegate_->applicationDidBecomeActive();
+      });
 }
 
 void VelvixApp::terminate() {

@@ -36,6 +36,7 @@ class SimExtensionsPage;
 class SimKeyboardLayout;
 class SimPasteboard;
 class SimURLOpener;
+class SimSafariExtensionSettings;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -291,6 +292,7 @@ class SimDesktop {
   std::set<platform::Pid> refusesActivation;  // applications that ignore activation requests
   SimPrivacyState privacy;
   std::vector<std::string> openedURLs;
+  std::vector<std::vector<std::string>> revealedInFileViewer;  // each selection the file manager showed
   WindowServerFaults windowServerFaults;
   // Accessibility actions performed, as "<action> <element>" lines, for tests.
   std::vector<std::string> performedActions;
@@ -327,6 +329,7 @@ class SimDesktop {
   SimPasteboard& pasteboard();
   SimKeyboardLayout& keyboardLayout();
   SimURLOpener& urlOpener();
+  SimSafariExtensionSettings& safariExtensionSettings();
   SimExtensionsPage& extensionsPage();
   SimExtensionsPage* extensionsPageIfMade() const { return extensionsPage_.get(); }
 
@@ -375,6 +378,7 @@ class SimDesktop {
   std::unique_ptr<SimPasteboard> pasteboard_;
   std::unique_ptr<SimKeyboardLayout> keyboardLayout_;
   std::unique_ptr<SimURLOpener> urlOpener_;
+  std::unique_ptr<SimSafariExtensionSettings> safariExtensionSettings_;
   std::unique_ptr<SimExtensionsPage> extensionsPage_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);
