@@ -132,5 +132,21 @@ void BM_TapStepInAnOpenChord(benchmark::State& state) {
 }
 BENCHMARK(BM_TapStepInAnOpenChord)->Unit(benchmark::kMicrosecond);
 
+// Command-Left with a terminal in front: the editing keys rewrite it to Control-A in place.
+void BM_TapTerminalKeyDownRewritten(benchmark::State& state) {
+  Desk d(12, 0);
+  const auto terminal = d.launchApp("com.apple.Terminal", "Terminal", {"zsh"});
+  d.desktop.activate(terminal);
+  d.pause(1);
+  EventTap& tap = *d.app->delegate().eventTap();
+  for (auto _ : state) {
+    InputEvent event{.type = EventType::keyDown, .keyCode = platform::KeyCode::kLeftArrow,
+                     .flags = platform::EventFlag::kCommand};
+    benchmark::DoNotOptimize(tap.handle(event));
+    if (event.keyCode != 0) state.SkipWithError("not rewritten");
+  }
+}
+BENCHMARK(BM_TapTerminalKeyDownRewritten)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace velvix

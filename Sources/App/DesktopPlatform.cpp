@@ -24,6 +24,7 @@
 #include "Platform/Simulated/SimKeyboardLayout.hpp"
 #include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimURLOpener.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 
 namespace velvix {
 
@@ -53,6 +54,7 @@ void connectPlatform(Services& services, sim::SimDesktop& desktop) {
   services.pasteboard = &desktop.pasteboard();
   services.keyboardLayout = &desktop.keyboardLayout();
   services.urlOpener = &desktop.urlOpener();
+  services.safariExtensionSettings = &desktop.safariExtensionSettings();
 }
 
 }  // namespace velvix

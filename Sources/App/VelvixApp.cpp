@@ -103,9 +103,9 @@ struct VelvixApp::Parts {
   std::unique_ptr<BadgeStore> badges;
   std::unique_ptr<FaviconStore> favicons;
   std::unique_ptr<DockController> dock;
-  TerminalEditingKeys terminalKeys;
+  std::unique_ptr<TerminalEditingKeys> terminalKeys;
   std::unique_ptr<TerminalMouseSelection> mouseSelection;
-  MicFeedbackHUD micHUD;
+  std::unique_ptr<MicFeedbackHUD> micHUD;
   std::unique_ptr<SettingsWindowController> settingsWindow;
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
   std::unique_ptr<platform::InstanceLock> instanceLock;
@@ -203,9 +203,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.badges = own(p.badges, services_);
   services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
   services_.dock = own(p.dock, services_);
-  services_.terminalKeys = &p.terminalKeys;
-  services_.mouseSelection = own(p.mouseSelection, SupportFolder::path(options.home));
-  services_.micHUD = &p.micHUD;
+  services_.terminalKeys = own(p.terminalKeys, services_);
+  services_.mouseSelection = own(p.mouseSelection, services_);
+  services_.micHUD = own(p.micHUD, services_);
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
   if (options.singleInstanceLock)
@@ -219,6 +219,19 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);
+  // The application made frontmost again, after the user had left it, tells its delegate, as the
+  // application framework does. Being frontmost from the start is the launch, not a return.
+  auto isSelf = [this](const platform::Notification& n) {
+    return n.userInfo.is_object() && n.userInfo.value("pid", platform::Pid{0}) == services_.workspace->ownPid();
+  };
+  resignedActive_ = desktop.workspace().notificationCenter().observe(
+      platform::WorkspaceNotification::kDidDeactivateApplication, desktop.loop(),
+      [this, isSelf](const platform::Notification& n) { leftOnce_ = leftOnce_ || isSelf(n); });
+  becameActive_ = desktop.workspace().notificationCenter().observe(
+      platform::WorkspaceNotification::kDidActivateApplication, desktop.loop(),
+      [this, isSelf](const platform::Notification& n) {
+        if (isSelf(n) && leftOnce_) delegate_->applicationDidBecomeActive();
+      });
 }
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }

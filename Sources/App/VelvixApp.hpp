@@ -9,6 +9,7 @@
 
 #include "App/AppDelegate.hpp"
 #include "Core/Services.hpp"
+#include "Platform/NotificationCenter.hpp"
 
 namespace velvix {
 namespace platform {
@@ -59,6 +60,9 @@ class VelvixApp {
   std::unique_ptr<Parts> parts_;
   std::unique_ptr<AppDelegate> delegate_;
   bool terminated_ = false;
+  platform::NotificationCenter::Observation becameActive_;
+  platform::NotificationCenter::Observation resignedActive_;
+  bool leftOnce_ = false;
 };
 
 }  // namespace velvix

@@ -80,10 +80,18 @@ int VelvixMain::main(int argc, char** argv) {
       return focus && QMetaObject::invokeMethod(focus, slot.c_str());
     };
     AlertDialogs::attach(desktop.application(), view.get());
-    // F2 starts the automatic set-up of the Chromium extension (the settings window's button
-    // for it is not built yet).
+    // F2 starts the automatic set-up of the Chromium extension (as the settings window's General
+    // pane does).
     auto* setUp = new QShortcut(QKeySequence(Qt::Key_F2), view.get());
     QObject::connect(setUp, &QShortcut::activated, [&velvix] { velvix.services().chromeSetup->start(); });
+    // F3 opens Velvix again, as opening it from the file manager would: the reopen rule shows the
+    // settings window (or the set-up window while the event tap does not run).
+    auto* reopen = new QShortcut(QKeySequence(Qt::Key_F3), view.get());
+    QObject::connect(reopen, &QShortcut::activated, [&velvix, &desktop] {
+      bool visible = false;
+      for (const auto& w : desktop.application().windows()) visible = visible || w.visible;
+      velvix.delegate().applicationShouldHandleReopen(visible);
+    });
     view->show();
   }
 

@@ -6,7 +6,7 @@
 
 namespace velvix {
 
-bool MicMute::isMuted() const {
+bool MicMute::mutedLocked() const {
   const platform::AudioInput& input = *services_.audioInput;
   if (!input.hasDefaultDevice()) return false;
   if (input.mute() == true) return true;
@@ -14,7 +14,13 @@ bool MicMute::isMuted() const {
   return level && input.canSetVolume() && *level <= kSilent;
 }
 
+bool MicMute::isMuted() {
+  std::lock_guard hold(lock);
+  return mutedLocked();
+}
+
 void MicMute::setMuted(bool muted) {
+  std::lock_guard hold(lock);
   platform::AudioInput& input = *services_.audioInput;
   if (!input.hasDefaultDevice()) return;
   services_.defaults->set(kHeldKey, muted);
@@ -28,16 +34,33 @@ void MicMute::setMuted(bool muted) {
     input.setVolume(0.0f);
     return;
   }
-  float restore = kDefaultRestoreLevel;
-  if (auto saved = services_.defaults->object(kSavedVolumeKey); saved && saved->is_number() &&
-                                                                 saved->get<double>() > kSilent)
-    restore = static_cast<float>(saved->get<double>());
-  input.setVolume(restore);
+  // Only a silent level is ours to lift: a device muted by its mute property at a level the user
+  // chose (another tool did that) keeps that level rather than a stale saved one.
+  if (*level <= kSilent) {
+    float restore = kDefaultRestoreLevel;
+    if (auto saved = services_.defaults->object(kSavedVolumeKey);
+        saved && saved->is_number() && saved->get<double>() > kSilent && saved->get<double>() <= 1.0)
+      restore = static_cast<float>(saved->get<double>());
+    input.setVolume(restore);
+  }
   if (input.mute() == true) input.setMute(false);
 }
 
+std::optional<bool> MicMute::toggle() {
+  std::lock_guard hold(lock);
+  if (closed_) return std::nullopt;
+  setMuted(!mutedLocked());
+  return mutedLocked();
+}
+
 void MicMute::reconcileOwnershipAtLaunch() {
-  if (services_.defaults->boolean(kHeldKey) && !isMuted()) services_.defaults->set(kHeldKey, false);
+  std::lock_guard hold(lock);
+  if (services_.defaults->boolean(kHeldKey) && !mutedLocked()) services_.defaults->set(kHeldKey, false);
+}
+
+void MicMute::closeForQuit() {
+  std::lock_guard hold(lock);
+  closed_ = true;
 }
 
 }  // namespace velvix

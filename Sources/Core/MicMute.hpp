@@ -2,9 +2,11 @@
 // Mutes and unmutes the default input device for the keyboard's microphone key, remembers that
 // the mute is this program's doing ("micMuteHeldByVelvix"), and hands the microphone back at the
 // next launch or at quit. A device whose level can be set is muted by its level, which most
-// devices honour even when their mute property is ignored.
+// devices honour even when their mute property is ignored. Every operation holds `lock`, so the
+// mic key (on its own queue) and the quit clean-up (on the main thread) never interleave.
 
 #include <mutex>
+#include <optional>
 
 namespace velvix {
 
@@ -19,16 +21,25 @@ class MicMute {
 
   explicit MicMute(Services& services) : services_(services) {}
 
-  // Held by the mic-key handler around its read, toggle and read again.
-  std::mutex lock;
+  // Held by every operation; a caller that must read and act as one step holds it around both.
+  std::recursive_mutex lock;
 
-  bool isMuted() const;
+  bool isMuted();
   void setMuted(bool muted);
+  // The mic key: the opposite of the present state, then the state read again; nothing (and no
+  // change) once the quit clean-up has closed the key.
+  std::optional<bool> toggle();
   // A mute that someone else lifted while this program was not running is no longer ours.
   void reconcileOwnershipAtLaunch();
+  // From now on the mic key changes nothing: the application is quitting. Held under `lock`, so
+  // a toggle already under way finishes first.
+  void closeForQuit();
 
  private:
+  bool mutedLocked() const;
+
   Services& services_;
+  bool closed_ = false;
 };
 
 }  // namespace velvix

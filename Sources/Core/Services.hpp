@@ -40,6 +40,7 @@ class AccessibilityDisplay;
 class Pasteboard;
 class KeyboardLayout;
 class URLOpener;
+class SafariExtensionSettings;
 class HttpClient;
 class ImageDecoder;
 class InstanceLock;
@@ -166,6 +167,7 @@ struct Services {
   platform::Pasteboard* pasteboard = nullptr;
   platform::KeyboardLayout* keyboardLayout = nullptr;
   platform::URLOpener* urlOpener = nullptr;
+  platform::SafariExtensionSettings* safariExtensionSettings = nullptr;  // Safari's own settings window
   ChromeSetupPresenter* chromeSetup = nullptr;
   // The menu bar (main menu and status item) and Safari's settings for its extensions.
   platform::MenuBar* menuBar = nullptr;

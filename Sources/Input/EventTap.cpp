@@ -168,14 +168,18 @@ bool EventTap::handle(InputEvent& event) {
     return true;
   }
 
-  // 2. The input lock: only our own posted events pass; Escape aborts it.
+  // Events this program posted itself pass untouched, always: they are neither chords nor
+  // editing keys, and their key-ups must not meet the ledger (a posted key-up would otherwise
+  // take the place of the user's own, and the user's would then pass unmatched).
+  if (event.sourceUserData == platform::kOwnEventMarker) return true;
+
+  // 2. The input lock: only our own posted events pass (above); Escape aborts it.
   if (inputLockDeadline_) {
     if (services_.loop->uptime() >= *inputLockDeadline_) {
       auto abort = std::move(inputLockAbort_);
       unlockInput();
       if (abort) abort(false);
     } else {
-      if (event.sourceUserData == platform::kOwnEventMarker) return true;
       if (event.type == EventType::keyDown && event.keyCode == Key::kEscape) {
         services_.log->log("input lock aborted by Escape");
         auto abort = std::move(inputLockAbort_);
@@ -302,13 +306,11 @@ void EventTap::toggleMicrophone(bool autorepeat) {
   MicMute* mic = services_.micMute;
   if (!mic) return;
   micQueue.async([this, mic, watch = alive_.watch(), loop = services_.loop] {
-    bool muted;
-    {
-      std::lock_guard lock(mic->lock);
-      mic->setMuted(!mic->isMuted());
-      muted = mic->isMuted();
-    }
-    loop->post([this, watch, muted] {
+    // Under the mute lock: set the opposite state and read it back. Nothing once the quit
+    // clean-up has run, so a press racing the quit cannot mute after it.
+    const std::optional<bool> muted = mic->toggle();
+    if (!muted) return;
+    loop->post([this, watch, muted = *muted] {
       if (watch.expired()) return;
       services_.log->log(std::string("mic toggled: muted=") + (muted ? "true" : "false"));
       if (services_.micHUD) services_.micHUD->show(muted);

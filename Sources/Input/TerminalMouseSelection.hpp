@@ -1,31 +1,70 @@
 #pragma once
-// What the event tap records of mouse presses for the terminals' mouse-selection replacement, and
-// the hand-off file it leaves in the support folder.
+// Typing over text that the user highlighted with the mouse in a terminal. The terminal never
+// tells the shell about such a highlight, so this reads it through Accessibility, hands it to the
+// zsh integration in a small file ("mouse-selection" in the support folder: a one-use token with
+// the count of characters after the highlight, then the highlighted text) and presses F15, whose
+// widget deletes the text from the command line; the typed key is then posted again. The event
+// tap records left clicks here (`pressLocation`, `armed`). Main thread only.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
+#include "Platform/Accessibility.hpp"
 #include "Platform/Geometry.hpp"
+#include "Platform/InputEvent.hpp"
 
 namespace velvix {
+
+struct Services;
+class AXDeadline;
 
 class TerminalMouseSelection {
  public:
   static constexpr const char* kHandoffFile = "mouse-selection";
+  static constexpr double kMessagingTimeout = 0.2;
+  static constexpr int kSearchDepth = 4;
+  static constexpr std::size_t kChildrenSearched = 16;
+  static constexpr std::int64_t kF15 = 113;
+  // A press and release further apart than this (either way) made a highlight.
+  static constexpr double kDragDistance = 3.0;
 
-  explicit TerminalMouseSelection(std::filesystem::path supportFolder) : handoff_(supportFolder / kHandoffFile) {}
+  struct Selection {
+    std::string text;  // never empty, never holds a line feed
+    std::size_t
+        after;  // characters (code points, as zsh counts) after it on its line, trailing blanks excluded
+  };
+
+  explicit TerminalMouseSelection(Services& services);
 
   std::optional<Point> pressLocation;  // top-left screen coordinates
-  bool armed = false;
+  bool armed = false;                  // a highlight may be on screen
 
-  // Deletes the hand-off file; errors are ignored.
-  void discardHandoff() const {
-    std::error_code ignored;
-    std::filesystem::remove(handoff_, ignored);
-  }
+  // The highlight in the focused window of the terminal process, read within `deadline`.
+  std::optional<Selection> current(platform::Pid terminalPID, const AXDeadline& deadline);
+  // Writes the hand-off file, then posts F15 and, when `resend`, the typed key again (with its
+  // flags and text). True when the file was written.
+  bool requestReplacement(const Selection& selection, const platform::InputEvent& typing, bool resend);
+  // Deletes the hand-off file; errors (a missing file) are ignored.
+  void discardHandoff() const;
+
+  std::filesystem::path handoffPath() const;
+  std::uint64_t handoffCount() const { return handoffCount_; }
 
  private:
-  std::filesystem::path handoff_;
+  platform::AXElement textElement(platform::AXElement application, const AXDeadline& deadline);
+  platform::AXElement firstTextElement(platform::AXElement element, int depth, const AXDeadline& deadline);
+  platform::AXElement elementAttribute(platform::AXElement element, const char* attribute,
+                                       const AXDeadline& deadline);
+  std::optional<std::string> stringAttribute(platform::AXElement element, const char* attribute,
+                                             const AXDeadline& deadline);
+  std::optional<std::string> string(platform::AXElement element, platform::AXRange range,
+                                    const AXDeadline& deadline);
+  void post(std::int64_t keyCode, std::uint64_t flags, const std::string& text);
+
+  Services& services_;
+  std::uint64_t handoffCount_ = 0;
 };
 
 }  // namespace velvix

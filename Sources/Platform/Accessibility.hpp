@@ -39,8 +39,15 @@ struct AXURLValue {
   bool operator==(const AXURLValue&) const = default;
 };
 
+// A range of text ("AXSelectedTextRange", the parameter of "AXStringForRange"), in UTF-16 units.
+struct AXRange {
+  std::int64_t location = 0;
+  std::int64_t length = 0;
+  bool operator==(const AXRange&) const = default;
+};
+
 using AXValue = std::variant<std::monostate, bool, std::int64_t, double, std::string, AXElement,
-                             std::vector<AXElement>, Point, Size, AXURLValue>;
+                             std::vector<AXElement>, Point, Size, AXURLValue, AXRange>;
 
 namespace AXAttribute {
 inline constexpr const char* kWindows = "AXWindows";
@@ -59,6 +66,13 @@ inline constexpr const char* kStatusLabel = "AXStatusLabel";
 inline constexpr const char* kSubrole = "AXSubrole";
 inline constexpr const char* kURL = "AXURL";
 inline constexpr const char* kParent = "AXParent";
+inline constexpr const char* kFocusedUIElement = "AXFocusedUIElement";
+inline constexpr const char* kValue = "AXValue";
+inline constexpr const char* kSelectedText = "AXSelectedText";
+inline constexpr const char* kSelectedTextRange = "AXSelectedTextRange";
+inline constexpr const char* kNumberOfCharacters = "AXNumberOfCharacters";
+// Parameterized: the text of an AXRange.
+inline constexpr const char* kStringForRange = "AXStringForRange";
 }  // namespace AXAttribute
 
 namespace AXAction {
@@ -75,6 +89,12 @@ class Accessibility {
   virtual AXError setMessagingTimeout(AXElement element, double seconds) = 0;
   virtual AXError copyAttribute(AXElement element, const std::string& attribute, AXValue& value) = 0;
   virtual AXError setAttribute(AXElement element, const std::string& attribute, const AXValue& value) = 0;
+  // An attribute that takes a parameter ("AXStringForRange" with an AXRange).
+  virtual AXError copyParameterizedAttribute(AXElement element, const std::string& attribute,
+                                             const AXValue& parameter, AXValue& value) {
+    value = std::monostate{};
+    return AXError::attributeUnsupported;
+  }
   virtual AXError performAction(AXElement element, const std::string& action) = 0;
   // The window-server number of a window element.
   virtual AXError windowNumber(AXElement element, std::int64_t& number) = 0;

@@ -75,6 +75,8 @@ class Workspace {
                                std::function<void(std::optional<RunningApplication>)> completion) = 0;
   // Opens a URL with its handler (System Settings panes); false for an invalid URL.
   virtual bool openURL(const std::string& url) = 0;
+  // Shows the file manager with exactly these files or folders selected.
+  virtual void activateFileViewerSelecting(const std::vector<std::string>& paths) {}
   virtual NotificationCenter& notificationCenter() = 0;
   // Icons as the file manager shows them: of the file or bundle at a path, of a running
   // application, and the generic application icon.

@@ -10,6 +10,7 @@
 #include "Core/Services.hpp"
 #include "Platform/AppResources.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Pasteboard.hpp"
 #include "Platform/Quarantine.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/DebugLog.hpp"
@@ -181,6 +182,17 @@ std::optional<std::string> ChromeHostInstaller::install() {
   }();
   if (lastError_ && services_.log) services_.log->log("chrome host install failed: " + *lastError_);
   return lastError_;
+}
+
+bool ChromeHostInstaller::revealExtension() {
+  (void)install();  // the folder is worth showing even when a manifest could not be written
+  auto folder = exportExtension();
+  if (!folder) return false;
+  std::string path = folder->lexically_normal().string();
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (services_.workspace) services_.workspace->activateFileViewerSelecting({path});
+  if (services_.pasteboard) services_.pasteboard->setString(path);
+  return true;
 }
 
 std::optional<fs::path> ChromeHostInstaller::exportExtension(std::string* error) {

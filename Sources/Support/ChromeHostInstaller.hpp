@@ -61,6 +61,10 @@ class ChromeHostInstaller {
   // nothing when the application carries none or it cannot be copied (then `error` says why).
   std::optional<std::filesystem::path> exportExtension(std::string* error = nullptr);
   Status status() const;
+  // Installs the host (its error dropped), exports the extension, shows the exported folder
+  // selected in the file manager and puts its path on the clipboard; false when the extension
+  // cannot be exported.
+  bool revealExtension();
 
   std::filesystem::path relayCopyPath() const;
   // The host folders, listed browsers (installed ones) first, without duplicates. Nothing is

@@ -54,12 +54,14 @@ class PermissionsService {
   // Has the system ask the user, launching the browser first when needed.
   void requestAutomation(Browser browser);
 
+  // Opens the System Settings privacy pane of that name ("Privacy_ScreenCapture", ...).
+  void openSystemSettings(const std::string& paneName);
+
   // Starts a shell that waits for this process to end and opens the application again, then quits.
   void relaunchApp();
 
  private:
   void request(Permission permission);
-  void openSystemSettings(const std::string& paneName);
   void startCheck(Browser browser);
   void invalidateAutomationCache();
   void sendAutomationProbe(Browser browser);

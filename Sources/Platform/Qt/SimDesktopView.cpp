@@ -126,6 +126,12 @@ std::int64_t SimDesktopView::keyCodeFor(int key) {
     case Qt::Key_Q: return 12;
     case Qt::Key_Space: return 49;
     case Qt::Key_Return: return 36;
+    // The editing keys of the terminals, and F5 for the microphone (Dictation) key.
+    case Qt::Key_Z: return 6;
+    case Qt::Key_X: return 7;
+    case Qt::Key_Backspace: return 51;
+    case Qt::Key_Delete: return 117;
+    case Qt::Key_F5: return Key::kMicrophone;
     default: return -1;
   }
 }

@@ -110,8 +110,10 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     p.setPen(QColor(120, 220, 120));
     const QString prompt = "user@simulated ~ % ";
     const QRectF text = body.adjusted(12 * s, 10 * s, -12 * s, -10 * s);
+    // A window with a text area shows that text (what Accessibility reads), cursor at its end.
     p.drawText(text, Qt::AlignLeft | Qt::AlignTop,
-               prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
+               w.textArea ? QString::fromStdString(w.textArea->text) + "▌"
+                          : prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
   } else if (!w.tabs.empty()) {
     paintTabStrip(p, w, QRectF(body.left(), body.top(), body.width(), 30 * s), s, false);
     const QRectF address(body.left() + 10 * s, body.top() + 36 * s, body.width() - 20 * s, 22 * s);

@@ -48,6 +48,8 @@ const char* const kBuiltIn = R"json({
 
 // Coordinates and sizes beyond this are no desktop's; they would only overflow the drawing.
 constexpr double kMaxCoordinate = 1e6;
+constexpr const char* kSampleTerminalText =
+    "user@simulated ~ % ls\nDocuments  Projects  notes.txt\nuser@simulated ~ % git commit -m \"first draft\"";
 
 std::optional<Rect> rect(const Json& value) {
   if (!value.is_array() || value.size() != 4) return std::nullopt;
@@ -204,6 +206,10 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
       if (t.is_object()) desktop.addTab(number, {.title = text(t, "title"), .url = text(t, "url")}, false);
     if (w.contains("active") && w["active"].is_number_unsigned())
       desktop.activateTab(number, w["active"].get<std::size_t>());
+    // A terminal window (its tabs are ttys) shows its text to Accessibility, for the editing keys.
+    if (const SimWindow* made = desktop.window(number);
+        !made->tabs.empty() && made->tabs.front().url.starts_with("/dev/"))
+      desktop.window(number)->textArea = SimTextArea{.text = kSampleTerminalText};
   }
   if (doc.contains("dock") && doc["dock"].is_object()) {
     const Json& more = doc["dock"];

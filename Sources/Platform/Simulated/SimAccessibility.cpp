@@ -14,7 +14,9 @@ namespace Attr = platform::AXAttribute;
 namespace {
 constexpr std::uint64_t kKindShift = 56;
 constexpr std::uint64_t kPayloadMask = (std::uint64_t{1} << kKindShift) - 1;
-constexpr std::uint64_t kApplicationTag = 1, kWindowTag = 2, kCloseButtonTag = 3;
+// 4 and 5 are the Dock's elements (SimDock), 6 the extensions page's (SimExtensionsPage).
+constexpr std::uint64_t kApplicationTag = 1, kWindowTag = 2, kCloseButtonTag = 3, kScrollAreaTag = 7,
+                        kTextAreaTag = 8;
 
 AXElement element(std::uint64_t tag, std::uint64_t payload) { return AXElement{(tag << kKindShift) | payload}; }
 
@@ -23,6 +25,8 @@ std::string describe(AXElement e) {
     case kApplicationTag: return "app " + std::to_string(e.id & kPayloadMask);
     case kWindowTag: return "window " + std::to_string(e.id & kPayloadMask);
     case kCloseButtonTag: return "close button of window " + std::to_string(e.id & kPayloadMask);
+    case kScrollAreaTag: return "scroll area of window " + std::to_string(e.id & kPayloadMask);
+    case kTextAreaTag: return "text area of window " + std::to_string(e.id & kPayloadMask);
   }
   return "element " + std::to_string(e.id);
 }
@@ -55,6 +59,11 @@ std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
     if (!dockPid || !desktop_.dock().exists(e)) return std::nullopt;
     return Target{Kind::dockElement, desktop_.app(*dockPid), 0, e};
   }
+  if (tag == kScrollAreaTag || tag == kTextAreaTag) {
+    SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
+    if (!w || !w->inAccessibility || !w->textArea) return std::nullopt;
+    return Target{tag == kTextAreaTag ? Kind::textArea : Kind::scrollArea, desktop_.app(w->owner), w->number, e};
+  }
   if (tag == kWindowTag || tag == kCloseButtonTag) {
     SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
     if (!w || !w->inAccessibility) return std::nullopt;
@@ -64,19 +73,31 @@ std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
   return std::nullopt;
 }
 
-bool SimAccessibility::answers(AXElement e, const SimApp& app) {
+bool SimAccessibility::answers(AXElement e, const SimApp& app, double extraLatency) {
   double timeout = kDefaultMessagingTimeout;
   if (auto it = timeouts_.find(e.id); it != timeouts_.end()) {
     timeout = it->second;
   } else if (auto appIt = timeouts_.find(applicationElement(app.pid).id); appIt != timeouts_.end()) {
     timeout = appIt->second;
   }
-  if (app.axUnresponsive || app.axLatency > timeout) {
+  const double latency = app.axLatency + extraLatency;
+  if (app.axUnresponsive || latency > timeout) {
     desktop_.spend(timeout);
     return false;
   }
-  desktop_.spend(app.axLatency);
+  desktop_.spend(latency);
   return true;
+}
+
+std::optional<std::int64_t> SimAccessibility::focusedWindow(const SimApp& app) const {
+  std::optional<std::int64_t> focused;
+  for (auto number : desktop_.windowsOf(app.pid)) {
+    const SimWindow* w = desktop_.window(number);
+    if (!w->inAccessibility || w->minimized) continue;
+    if (w->layer == 0) return number;
+    if (!focused) focused = number;
+  }
+  return focused;
 }
 
 AXError SimAccessibility::setMessagingTimeout(AXElement e, double seconds) {
@@ -91,9 +112,70 @@ AXError SimAccessibility::copyAttribute(AXElement e, const std::string& attribut
   if (!isProcessTrusted()) return AXError::apiDisabled;
   auto target = resolve(e);
   if (!target) return AXError::invalidElement;
-  if (!answers(e, *target->app)) return AXError::cannotComplete;
+  const SimTextArea* area = target->kind == Kind::textArea ? &*desktop_.window(target->window)->textArea : nullptr;
+  if (!answers(e, *target->app, area ? area->latency : 0)) return AXError::cannotComplete;
   if (target->app->failingAttributes.contains(attribute)) return AXError::failure;
+  if (area && area->failingAttributes.contains(attribute)) return AXError::failure;
   return copy(*target, attribute, value);
+}
+
+AXError SimAccessibility::copyParameterizedAttribute(AXElement e, const std::string& attribute,
+                                                     const AXValue& parameter, AXValue& value) {
+  value = std::monostate{};
+  if (!isProcessTrusted()) return AXError::apiDisabled;
+  auto target = resolve(e);
+  if (!target) return AXError::invalidElement;
+  if (target->kind != Kind::textArea || attribute != Attr::kStringForRange) return AXError::attributeUnsupported;
+  const SimTextArea& area = *desktop_.window(target->window)->textArea;
+  if (!answers(e, *target->app, area.latency)) return AXError::cannotComplete;
+  if (target->app->failingAttributes.contains(attribute) || area.failingAttributes.contains(attribute))
+    return AXError::failure;
+  const auto* range = std::get_if<platform::AXRange>(&parameter);
+  if (!range) return AXError::illegalArgument;
+  auto text = area.slice(*range);
+  if (!text) return AXError::illegalArgument;
+  value = std::move(*text);
+  return AXError::success;
+}
+
+AXError SimAccessibility::copyText(const Target& t, const std::string& attribute, AXValue& value) {
+  const SimWindow& w = *desktop_.window(t.window);
+  const SimTextArea& area = *w.textArea;
+  if (attribute == Attr::kRole) {
+    value = std::string(t.kind == Kind::textArea ? "AXTextArea" : "AXScrollArea");
+    return AXError::success;
+  }
+  if (attribute == Attr::kParent) {
+    value = t.kind == Kind::textArea ? element(kScrollAreaTag, static_cast<std::uint64_t>(w.number))
+                                     : windowElement(w.number);
+    return AXError::success;
+  }
+  if (t.kind == Kind::scrollArea) {
+    if (attribute != Attr::kChildren) return AXError::attributeUnsupported;
+    value = std::vector<AXElement>{element(kTextAreaTag, static_cast<std::uint64_t>(w.number))};
+    return AXError::success;
+  }
+  if (attribute == Attr::kChildren) {
+    value = std::vector<AXElement>{};
+    return AXError::success;
+  }
+  if (attribute == Attr::kValue) {
+    value = area.text;
+    return AXError::success;
+  }
+  if (attribute == Attr::kNumberOfCharacters) {
+    value = area.length16();
+    return AXError::success;
+  }
+  if (attribute == Attr::kSelectedTextRange) {
+    value = area.selection;
+    return AXError::success;
+  }
+  if (attribute == Attr::kSelectedText) {
+    value = area.slice(area.selection).value_or("");
+    return AXError::success;
+  }
+  return AXError::attributeUnsupported;
 }
 
 AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AXValue& value) {
@@ -115,18 +197,17 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
     }
     if (attribute == Attr::kFocusedWindow || attribute == Attr::kMainWindow) {
       // The front normal window has the focus; floating panels only when there is nothing else.
-      std::optional<std::int64_t> focused;
-      for (auto number : windows) {
-        const SimWindow* w = desktop_.window(number);
-        if (!w->inAccessibility || w->minimized) continue;
-        if (w->layer == 0) {
-          focused = number;
-          break;
-        }
-        if (!focused) focused = number;
-      }
+      auto focused = focusedWindow(*t.app);
       if (!focused) return AXError::noValue;
       value = windowElement(*focused);
+      return AXError::success;
+    }
+    if (attribute == Attr::kFocusedUIElement) {
+      auto focused = focusedWindow(*t.app);
+      const SimWindow* w = focused ? desktop_.window(*focused) : nullptr;
+      if (!w || !w->textArea) return AXError::noValue;
+      value = element(w->textArea->focusedIsTextArea ? kTextAreaTag : kScrollAreaTag,
+                      static_cast<std::uint64_t>(w->number));
       return AXError::success;
     }
     if (attribute == Attr::kTitle) {
@@ -140,8 +221,13 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
     }
     return AXError::attributeUnsupported;
   }
+  if (t.kind == Kind::scrollArea || t.kind == Kind::textArea) return copyText(t, attribute, value);
   const SimWindow& w = *desktop_.window(t.window);
   if (t.kind == Kind::closeButton) return AXError::attributeUnsupported;
+  if (attribute == Attr::kChildren && w.textArea) {
+    value = std::vector<AXElement>{element(kScrollAreaTag, static_cast<std::uint64_t>(w.number))};
+    return AXError::success;
+  }
   if (attribute == Attr::kTitle) {
     value = w.title.value_or("");
     return AXError::success;

@@ -28,6 +28,10 @@ class SimAccessibility final : public platform::Accessibility {
                                   platform::AXValue& value) override;
   platform::AXError setAttribute(platform::AXElement element, const std::string& attribute,
                                  const platform::AXValue& value) override;
+  // A terminal's text area answers "AXStringForRange".
+  platform::AXError copyParameterizedAttribute(platform::AXElement element, const std::string& attribute,
+                                               const platform::AXValue& parameter,
+                                               platform::AXValue& value) override;
   platform::AXError performAction(platform::AXElement element, const std::string& action) override;
   platform::AXError windowNumber(platform::AXElement element, std::int64_t& number) override;
   // The Dock answers with its icons (SimDock); other applications with their front window there.
@@ -38,7 +42,7 @@ class SimAccessibility final : public platform::Accessibility {
   static platform::AXElement windowElement(std::int64_t number);
 
  private:
-  enum class Kind { application, window, closeButton, dockElement, pageElement };
+  enum class Kind { application, window, closeButton, dockElement, pageElement, scrollArea, textArea };
   struct Target {
     Kind kind;
     SimApp* app = nullptr;
@@ -47,7 +51,10 @@ class SimAccessibility final : public platform::Accessibility {
   };
   std::optional<Target> resolve(platform::AXElement element);
   // Charges one message to the element's application; false when it did not answer in time.
-  bool answers(platform::AXElement element, const SimApp& app);
+  bool answers(platform::AXElement element, const SimApp& app, double extraLatency = 0);
+  // The window that has the application's focus, front normal window first.
+  std::optional<std::int64_t> focusedWindow(const SimApp& app) const;
+  platform::AXError copyText(const Target& target, const std::string& attribute, platform::AXValue& value);
   platform::AXError copy(const Target& target, const std::string& attribute, platform::AXValue& value);
   platform::AXError set(const Target& target, const std::string& attribute, const platform::AXValue& value);
   platform::AXError perform(const Target& target, const std::string& action);

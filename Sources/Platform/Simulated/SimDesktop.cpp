@@ -28,6 +28,7 @@
 #include "Platform/Simulated/SimExtensionsPage.hpp"
 #include "Platform/Simulated/SimKeyboardLayout.hpp"
 #include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix::sim {

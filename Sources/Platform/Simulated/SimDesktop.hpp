@@ -23,6 +23,7 @@
 #include "Platform/InputState.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
+#include "Platform/Simulated/SimTextArea.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/RGBAImage.hpp"
 
@@ -35,6 +36,7 @@ class SimExtensionsPage;
 class SimKeyboardLayout;
 class SimPasteboard;
 class SimURLOpener;
+class SimSafariExtensionSettings;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -118,6 +120,8 @@ struct SimWindow {
   bool captureFails = false;
   double captureMargin = 0;
   bool transparentContent = false;
+  // A terminal window's text, as Accessibility shows it (window > scroll area > text area).
+  std::optional<SimTextArea> textArea;
 };
 
 struct WindowSpec {
@@ -288,6 +292,7 @@ class SimDesktop {
   std::set<platform::Pid> refusesActivation;  // applications that ignore activation requests
   SimPrivacyState privacy;
   std::vector<std::string> openedURLs;
+  std::vector<std::vector<std::string>> revealedInFileViewer;  // each selection the file manager showed
   WindowServerFaults windowServerFaults;
   // Accessibility actions performed, as "<action> <element>" lines, for tests.
   std::vector<std::string> performedActions;
@@ -324,6 +329,7 @@ class SimDesktop {
   SimPasteboard& pasteboard();
   SimKeyboardLayout& keyboardLayout();
   SimURLOpener& urlOpener();
+  SimSafariExtensionSettings& safariExtensionSettings();
   SimExtensionsPage& extensionsPage();
   SimExtensionsPage* extensionsPageIfMade() const { return extensionsPage_.get(); }
 
@@ -372,6 +378,7 @@ class SimDesktop {
   std::unique_ptr<SimPasteboard> pasteboard_;
   std::unique_ptr<SimKeyboardLayout> keyboardLayout_;
   std::unique_ptr<SimURLOpener> urlOpener_;
+  std::unique_ptr<SimSafariExtensionSettings> safariExtensionSettings_;
   std::unique_ptr<SimExtensionsPage> extensionsPage_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);

@@ -5,9 +5,15 @@
 #include "Platform/Simulated/SimExtensionsPage.hpp"
 #include "Platform/Simulated/SimKeyboardLayout.hpp"
 #include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix::sim {
+
+SimSafariExtensionSettings& SimDesktop::safariExtensionSettings() {
+  if (!safariExtensionSettings_) safariExtensionSettings_ = std::make_unique<SimSafariExtensionSettings>(loop_);
+  return *safariExtensionSettings_;
+}
 
 SimPasteboard& SimDesktop::pasteboard() {
   if (!pasteboard_) pasteboard_ = std::make_unique<SimPasteboard>();

@@ -76,7 +76,16 @@ void SimInput::send(InputEvent event) {
   dispatch(event, true);
 }
 
-void SimInput::post(const InputEvent& event) { dispatch(event, false); }
+// An event posted while another is on its way (from a tap's callback) joins the queue behind it,
+// as the real system's does: it passes the taps only after the callback has returned and the
+// event in hand has been delivered.
+void SimInput::post(const InputEvent& event) {
+  if (dispatching_) {
+    postedWhileDispatching_.push_back(event);
+    return;
+  }
+  dispatch(event, false);
+}
 
 // Runs the taps in order; false when one dropped the event.
 bool SimInput::runTaps(InputEvent& event) {
@@ -129,6 +138,22 @@ std::uint32_t SimInput::hotKeyModifiers(std::uint64_t flags) {
 }
 
 void SimInput::dispatch(InputEvent event, bool fromHardware) {
+  if (dispatching_) {
+    postedWhileDispatching_.push_back(event);
+    return;
+  }
+  dispatching_ = true;
+  deliver(std::move(event));
+  while (!postedWhileDispatching_.empty()) {
+    InputEvent next = std::move(postedWhileDispatching_.front());
+    postedWhileDispatching_.pop_front();
+    deliver(std::move(next));
+  }
+  dispatching_ = false;
+  (void)fromHardware;
+}
+
+void SimInput::deliver(InputEvent event) {
   if (!runTaps(event)) return;
   if (event.type == EventType::keyDown && event.keyCode == platform::KeyCode::kTab) {
     // The system's own switcher takes Command-Tab and Command-Shift-Tab while they are enabled.
@@ -151,7 +176,6 @@ void SimInput::dispatch(InputEvent event, bool fromHardware) {
       return;
     }
   }
-  (void)fromHardware;
   reachedFrontApplication.push_back(event);
   if (auto* page = desktop_.extensionsPageIfMade(); page && desktop_.frontmostPid())
     page->deliver(*desktop_.frontmostPid(), event);

@@ -91,6 +91,7 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
     std::uint32_t keyCode, modifiers, signature, id;
   };
   void dispatch(platform::InputEvent event, bool fromHardware);
+  void deliver(platform::InputEvent event);
   bool runTaps(platform::InputEvent& event);
   static std::uint32_t hotKeyModifiers(std::uint64_t flags);
   void setKeyHeld(std::int64_t keyCode, bool held);
@@ -108,6 +109,8 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   std::atomic<bool> mouseButtonDown_{false};
   mutable std::mutex heldKeysMutex_;
   std::set<std::int64_t> heldKeys_;
+  bool dispatching_ = false;
+  std::deque<platform::InputEvent> postedWhileDispatching_;
 };
 
 }  // namespace velvix::sim

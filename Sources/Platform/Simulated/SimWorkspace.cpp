@@ -103,6 +103,10 @@ void SimWorkspace::openApplication(const std::string& path, bool activates,
   desktop_.loop_.post([completion = std::move(completion), opened] { completion(opened); });
 }
 
+void SimWorkspace::activateFileViewerSelecting(const std::vector<std::string>& paths) {
+  desktop_.revealedInFileViewer.push_back(paths);
+}
+
 bool SimWorkspace::openURL(const std::string& url) {
   if (url.empty() || url.find(':') == std::string::npos || url.find(' ') != std::string::npos) return false;
   desktop_.openedURLs.push_back(url);

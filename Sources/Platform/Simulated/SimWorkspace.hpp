@@ -23,6 +23,7 @@ class SimWorkspace final : public platform::Workspace {
   void openApplication(const std::string& path, bool activates,
                        std::function<void(std::optional<platform::RunningApplication>)> completion) override;
   bool openURL(const std::string& url) override;
+  void activateFileViewerSelecting(const std::vector<std::string>& paths) override;
   platform::NotificationCenter& notificationCenter() override;
   RGBAImage iconForFile(const std::string& path) const override;
   RGBAImage applicationIcon(platform::Pid pid) const override;

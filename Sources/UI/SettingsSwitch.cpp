@@ -1,0 +1,32 @@
+#include "UI/SettingsSwitch.hpp"
+
+#include <QPainter>
+
+#include "UI/SettingsStyle.hpp"
+
+namespace velvix {
+
+SettingsSwitch::SettingsSwitch(QWidget* parent) : QAbstractButton(parent) {
+  setCheckable(true);
+  setCursor(Qt::PointingHandCursor);
+  setFixedSize(sizeHint());
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void SettingsSwitch::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  // Dimmed only when switched off itself; a disabled group around it dims as a whole.
+  if (testAttribute(Qt::WA_ForceDisabled)) painter.setOpacity(0.5);
+  const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
+  const double radius = track.height() / 2;
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(isChecked() ? SettingsStyle::accent() : QColor(255, 255, 255, 46));
+  painter.drawRoundedRect(track, radius, radius);
+  const double knob = track.height() - 4;
+  const double x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
+  painter.setBrush(Qt::white);
+  painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+}
+
+}  // namespace velvix

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "Core/MicMute.hpp"
+#include "Core/QuitCleanup.hpp"
+#include "Input/EventTap.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimAudioInput.hpp"
+#include "Platform/Simulated/SimInput.hpp"
+#include "Platform/UserDefaults.hpp"
+#include "Support/UpdateChecker.hpp"
+#include "TestSupport/AppWorld.hpp"
+#include "UI/MicFeedbackHUD.hpp"
+
+namespace velvix {
+namespace {
+
+constexpr std::int64_t kMicKey = platform::KeyCode::kMicrophone;
+
+struct MicWorld : test::AppWorld {
+  MicWorld() {
+    notes = launchApp("com.example.notes", "Notes", {"Ideas"});
+    launch();
+    desktop.activate(notes);
+    pause(0.5);
+  }
+  // Presses the mic key and waits (real time, bounded) for its toggle to come back to the loop.
+  bool pressMic() {
+    const auto before = hud().showGeneration();
+    desktop.input().press(kMicKey);
+    return loop.runUntil([&] { return hud().showGeneration() > before; });
+  }
+  MicFeedbackHUD& hud() { return *services().micHUD; }
+  sim::SimAudioInput& mic() { return desktop.microphone(); }
+  bool held() { return services().defaults->boolean(MicMute::kHeldKey); }
+  platform::Pid notes = 0;
+};
+
+TEST(MicrophoneScenario, TheMicKeyMutesAndUnmutesTheInputAndShowsTheOverlay) {
+  MicWorld w;
+  ASSERT_TRUE(w.pressMic());
+  EXPECT_FLOAT_EQ(w.mic().level, 0.0f);
+  EXPECT_TRUE(w.held());
+  EXPECT_EQ(w.hud().lastShown(), true);
+  EXPECT_TRUE(w.hud().isVisible());
+  // Centred on the screen under the pointer.
+  EXPECT_EQ(w.hud().frame(), (Rect{720 - 85, 450 - 85, 170, 170}));
+  for (const auto& e : w.desktop.input().reachedFrontApplication) EXPECT_NE(e.keyCode, kMicKey);
+
+  // A second press 0.5 s later unmutes and restarts the hide delay: visible until 0.9 s after
+  // it, then faded out over 0.25 s.
+  w.pause(0.5);
+  ASSERT_TRUE(w.pressMic());
+  EXPECT_FLOAT_EQ(w.mic().level, 0.75f);
+  EXPECT_EQ(w.hud().lastShown(), false);
+  w.pause(0.85);
+  EXPECT_TRUE(w.hud().isVisible());
+  EXPECT_DOUBLE_EQ(w.hud().alpha(), 1.0);
+  w.pause(0.15);
+  EXPECT_TRUE(w.hud().isVisible());
+  EXPECT_LT(w.hud().alpha(), 1.0);
+  w.pause(0.25);
+  EXPECT_FALSE(w.hud().isVisible());
+}
+
+TEST(MicrophoneScenario, QuittingWhileMutedAsksTheUserWhoMayKeepTheMute) {
+  MicWorld keep;
+  ASSERT_TRUE(keep.pressMic());
+  keep.desktop.application().alertAnswer = 1;  // "Quit, Leave Muted"
+  keep.app->terminate();
+  EXPECT_EQ(keep.desktop.application().alertsShown, std::vector<std::string>{QuitCleanup::kMessage});
+  EXPECT_FLOAT_EQ(keep.mic().level, 0.0f);
+  EXPECT_TRUE(keep.held());  // the next launch reconciles it
+
+  MicWorld unmute;
+  ASSERT_TRUE(unmute.pressMic());
+  unmute.desktop.application().alertAnswer = 0;  // "Unmute and Quit"
+  unmute.app->terminate();
+  EXPECT_FLOAT_EQ(unmute.mic().level, 0.75f);
+  EXPECT_FALSE(unmute.held());
+}
+
+TEST(MicrophoneScenario, ASystemQuitOrLockedInputUnmutesWithoutAskingAndAnUpdateKeepsTheMute) {
+  MicWorld logOut;
+  ASSERT_TRUE(logOut.pressMic());
+  logOut.desktop.application().quitReason = platform::Application::QuitReason::logOut;
+  logOut.app->terminate();
+  EXPECT_TRUE(logOut.desktop.application().alertsShown.empty());
+  EXPECT_FLOAT_EQ(logOut.mic().level, 0.75f);
+
+  MicWorld locked;
+  ASSERT_TRUE(locked.pressMic());
+  locked.app->delegate().eventTap()->lockInput(20, nullptr);
+  locked.app->terminate();
+  EXPECT_TRUE(locked.desktop.application().alertsShown.empty());
+  EXPECT_FLOAT_EQ(locked.mic().level, 0.75f);
+
+  MicWorld update;
+  ASSERT_TRUE(update.pressMic());
+  update.services().updater->updaterWillRelaunchApplication();
+  update.app->terminate();
+  EXPECT_TRUE(update.desktop.application().alertsShown.empty());
+  EXPECT_FLOAT_EQ(update.mic().level, 0.0f);
+  EXPECT_TRUE(update.held());
+}
+
+}  // namespace
+}  // namespace velvix

@@ -1,0 +1,69 @@
+// velvix_mic_overlay_render: draws the microphone overlay over the simulated sample desktop, once
+// muted and once unmuted, side by side into one PNG, for the README and for reviewing its look.
+//
+//   velvix_mic_overlay_render OUT.png
+
+#include <iostream>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Simulated/SampleDesktop.hpp"
+#include "TestSupport/AppWorld.hpp"
+#include "UI/MicFeedbackHUD.hpp"
+
+using namespace velvix;
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (argc < 2) {
+    std::cerr << "usage: velvix_mic_overlay_render OUT.png\n";
+    return 2;
+  }
+  QApplication application(argc, argv);
+  test::AppWorld world;
+  sim::SampleDesktop::load(world.desktop, sim::SampleDesktop::builtIn());
+  world.launch();
+  world.pause(1);
+  qt::SimDesktopView view(world.desktop);
+  view.resize(1440, 900);
+  Services& services = world.services();
+  services.placement = &view;
+
+  // Each state over the middle of the screen, where the overlay appears, bounce settled.
+  const int side = 360;
+  QImage out(2 * side, side, QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::black);
+  QPainter composed(&out);
+  for (bool muted : {true, false}) {
+    services.micHUD->show(muted);
+    world.pause(0.6);
+    QImage screen(view.size(), QImage::Format_ARGB32_Premultiplied);
+    screen.fill(Qt::black);
+    view.render(&screen);
+    const auto frame = services.micHUD->frame();
+    const auto still = services.micHUD->snapshot(1.0);
+    if (!frame || !still) {
+      std::cerr << "the overlay did not appear\n";
+      return 1;
+    }
+    const QPointF at = view.toView(frame->origin());
+    {
+      QPainter p(&screen);
+      p.drawImage(QRectF(at, QSizeF(frame->width, frame->height)), qt::toQImage(*still));
+    }
+    const QPointF centre = at + QPointF(frame->width / 2, frame->height / 2);
+    const QRect crop(static_cast<int>(centre.x()) - side / 2, static_cast<int>(centre.y()) - side / 2, side,
+                     side);
+    composed.drawImage(QPoint(muted ? 0 : side, 0), screen.copy(crop));
+  }
+  composed.end();
+  if (!out.save(QString::fromStdString(argv[1]))) {
+    std::cerr << "cannot write " << argv[1] << "\n";
+    return 1;
+  }
+  return 0;
+}
