@@ -39,7 +39,6 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
-#include "Platform/Simulated/SimSafariExtensions.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
@@ -115,7 +114,6 @@ struct VelvixApp::Parts {
   std::unique_ptr<ChromeSetupPresenter> chromeSetup;
   std::unique_ptr<qt::SimDesktopPicture> desktopPicture;
   sim::SimMenuBar menuBar;
-  sim::SimSafariExtensions safariExtensions;
 };
 
 namespace {
@@ -215,7 +213,6 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.vscodeExtension = own(p.vscodeExtension, services_);
   services_.chromeSetup = own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
   services_.menuBar = &p.menuBar;
-  services_.safariExtensions = &p.safariExtensions;
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);

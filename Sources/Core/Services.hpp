@@ -46,7 +46,6 @@ class ImageDecoder;
 class InstanceLock;
 class Updater;
 class MenuBar;
-class SafariExtensions;
 class MessagePorts;
 }  // namespace platform
 
@@ -171,7 +170,6 @@ struct Services {
   ChromeSetupPresenter* chromeSetup = nullptr;
   // The menu bar (main menu and status item) and Safari's settings for its extensions.
   platform::MenuBar* menuBar = nullptr;
-  platform::SafariExtensions* safariExtensions = nullptr;
 };
 
 }  // namespace velvix

@@ -5,7 +5,7 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
-#include "Platform/SafariExtensions.hpp"
+#include "Platform/SafariExtensionSettings.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "UI/ChromeSetupPresenter.hpp"
@@ -93,7 +93,7 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
                                            ". For local builds, first allow unsigned extensions in Safari\u2019s "
                                            "Develop menu.",
                    st.safariActive, "Open Safari Settings\u2026", [&s] {
-                     if (s.safariExtensions) s.safariExtensions->showPreferencesForExtension(kSafariExtensionID);
+                     if (s.safariExtensionSettings) s.safariExtensionSettings->showPreferencesForExtension(kSafariExtensionID, {});
                    }});
   return steps;
 }

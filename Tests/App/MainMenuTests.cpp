@@ -5,6 +5,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
+#include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
@@ -23,6 +24,7 @@ struct MainMenuTest : ::testing::Test {
   std::unique_ptr<AppDelegate> delegate;
 
   MainMenuTest() {
+    test::ensureQtApplication();  // the settings window is made of widgets
     world.services().menuBar = &bar;
     world.services().settingsWindow = &settings;
     world.services().onboardingWindow = &setUp;

@@ -4,9 +4,9 @@
 
 #include "Core/Preferences.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
-#include "Platform/Simulated/SimSafariExtensions.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/ChromeLoadSteps.hpp"
 #include "UI/OnboardingModel.hpp"
@@ -18,13 +18,11 @@ namespace {
 
 struct OnboardingTest : ::testing::Test {
   test::TestWorld world;
-  sim::SimSafariExtensions safari;
   OnboardingWindowController setUp{world.services()};
 
   OnboardingTest() {
     test::ensureQtApplication();
     world.services().onboardingWindow = &setUp;
-    world.services().safariExtensions = &safari;
     world.desktop.accessibilityTrusted = false;
     world.desktop.privacy.listenEvent = platform::ListenEventAccess::undetermined;
     world.desktop.privacy.screenCapture = false;
@@ -96,7 +94,7 @@ TEST_F(OnboardingTest, StepsTurnDoneWithinOneTickOfTheGrantAndTheirButtonsAskThe
   EXPECT_TRUE(step("Safari Automation").done);
 
   step("Safari Extension").action();
-  EXPECT_EQ(safari.opened, std::vector<std::string>{OnboardingModel::kSafariExtensionID});
+  EXPECT_EQ(world.desktop.safariExtensionSettings().shown, std::vector<std::string>{OnboardingModel::kSafariExtensionID});
 }
 
 TEST_F(OnboardingTest, ClosingCompletesOnboardingOnlyWithBothKeyboardPermissionsAndDoneAlwaysDoes) {

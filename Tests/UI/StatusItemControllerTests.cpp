@@ -4,6 +4,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
+#include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
@@ -23,6 +24,7 @@ struct StatusItemTest : ::testing::Test {
   StatusItemController item{world.services()};
 
   StatusItemTest() {
+    test::ensureQtApplication();  // the settings window is made of widgets
     world.services().menuBar = &bar;
     world.services().settingsWindow = &settings;
     world.services().onboardingWindow = &setUp;
