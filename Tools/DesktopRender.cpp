@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   world.pause(1);
   velvix::qt::SimDesktopView view(world.desktop);
   view.resize(1440, 900);
+  view.menuBar = &world.app->menuBar();  // the status item at the strip's right end, as the program shows it
   world.services().placement = &view;
   world.hold(velvix::platform::EventFlag::kCommand);
   for (int i = 0; i < tabs; ++i) world.tab();

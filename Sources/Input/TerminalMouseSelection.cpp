@@ -7,6 +7,7 @@
 #include "Platform/Workspace.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/SupportFolder.hpp"
+#include "Support/SyntheticKeys.hpp"
 #include "Support/Utf8.hpp"
 
 namespace velvix {
@@ -166,25 +167,12 @@ bool TerminalMouseSelection::requestReplacement(const Selection& selection,
     services_.log->log("mouse-select: handoff write failed: " + *error);
     return false;
   }
-  post(kF15, 0, {});
-  if (resend) post(typing.keyCode, typing.flags, typing.text);
+  SyntheticKeys::post(services_, kF15, 0, {});
+  if (resend) SyntheticKeys::post(services_, typing.keyCode, typing.flags, typing.text);
   services_.log->log("mouse-select: replacing " + std::to_string(utf8::length(selection.text)) + " chars, " +
                      std::to_string(selection.after) +
                      " from the end, resend=" + (resend ? "true" : "false"));
   return true;
-}
-
-// Marked as this program's own, so the event tap lets them through untouched.
-void TerminalMouseSelection::post(std::int64_t keyCode, std::uint64_t flags, const std::string& text) {
-  for (auto type : {platform::EventType::keyDown, platform::EventType::keyUp}) {
-    platform::InputEvent event;
-    event.type = type;
-    event.keyCode = keyCode;
-    event.flags = flags;
-    event.sourceUserData = platform::kOwnEventMarker;
-    event.text = text;
-    services_.eventTaps->post(event);
-  }
 }
 
 }  // namespace velvix

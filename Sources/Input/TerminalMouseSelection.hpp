@@ -61,7 +61,6 @@ class TerminalMouseSelection {
                                              const AXDeadline& deadline);
   std::optional<std::string> string(platform::AXElement element, platform::AXRange range,
                                     const AXDeadline& deadline);
-  void post(std::int64_t keyCode, std::uint64_t flags, const std::string& text);
 
   Services& services_;
   std::uint64_t handoffCount_ = 0;

@@ -6,7 +6,6 @@
 #include "Platform/KeyboardLayout.hpp"
 
 namespace velvix::SyntheticKeys {
-namespace {
 
 void post(Services& services, std::int64_t keyCode, std::uint64_t flags, const std::string& text) {
   if (!services.eventTaps) return;
@@ -20,8 +19,6 @@ void post(Services& services, std::int64_t keyCode, std::uint64_t flags, const s
     services.eventTaps->post(event);
   }
 }
-
-}  // namespace
 
 void press(Services& services, std::int64_t keyCode, std::uint64_t flags) {
   post(services, keyCode, flags, {});

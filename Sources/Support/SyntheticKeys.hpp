@@ -15,6 +15,8 @@ namespace SyntheticKeys {
 
 inline constexpr std::int64_t kReturn = 36;
 
+// A key-down and a key-up of `keyCode` with `flags`, both carrying `text`.
+void post(Services& services, std::int64_t keyCode, std::uint64_t flags, const std::string& text);
 // A key-down and a key-up of `keyCode` with `flags`.
 void press(Services& services, std::int64_t keyCode, std::uint64_t flags = 0);
 // The whole text in one key-down and key-up pair (key code 0) that carry it.

@@ -10,6 +10,16 @@ bool startsWith(const std::string& text, std::size_t at, std::string_view part) 
   return text.compare(at, part.size(), part) == 0;
 }
 
+// A closing `true` or `false` argument, read as its word; nothing is added when neither stands there.
+void readFlag(const std::string& trailer, std::size_t& at, SimScriptRequest& request) {
+  for (const char* flag : {"true", "false"})
+    if (startsWith(trailer, at, flag)) {
+      request.arguments.emplace_back(flag);
+      at += std::char_traits<char>::length(flag);
+      return;
+    }
+}
+
 // The name in the first `tell application "<name>"` of the script.
 std::optional<std::string> addressedApplication(const std::string& script) {
   static const std::string kTell = "tell application ";
@@ -36,12 +46,7 @@ bool readResolve(const std::string& trailer, SimScriptRequest& request) {
     request.arguments.push_back(*value);
     at += 2;
   }
-  for (const char* flag : {"true", "false"})
-    if (startsWith(trailer, at, flag)) {
-      request.arguments.emplace_back(flag);
-      at += std::char_traits<char>::length(flag);
-      break;
-    }
+  readFlag(trailer, at, request);
   return request.arguments.size() == 4 && trailer.compare(at, std::string::npos, ") as text)") == 0;
 }
 
@@ -59,12 +64,7 @@ bool readCloseExact(const std::string& trailer, SimScriptRequest& request) {
   if (!url || !startsWith(trailer, at, ", ")) return false;
   request.arguments.push_back(*url);
   at += 2;
-  for (const char* flag : {"true", "false"})
-    if (startsWith(trailer, at, flag)) {
-      request.arguments.emplace_back(flag);
-      at += std::char_traits<char>::length(flag);
-      break;
-    }
+  readFlag(trailer, at, request);
   request.handler = "closeexact";
   return request.arguments.size() == 3 && trailer.compare(at, std::string::npos, ") as text)") == 0;
 }
