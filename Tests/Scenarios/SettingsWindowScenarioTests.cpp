@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimMenuBar.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "UI/SettingsView.hpp"
 #include "UI/SettingsWindowController.hpp"
@@ -37,6 +39,27 @@ TEST(SettingsWindowScenario, BecomingActiveWithoutAWindowAndReopeningOpenTheSett
   EXPECT_TRUE(w.app->delegate().applicationShouldHandleReopen(false));
   ASSERT_NE(settings.window(), nullptr);
   EXPECT_TRUE(settings.isShownOnDisplay());
+}
+
+// About and Check for Updates bring Velvix to the front with a panel of its own: coming back that
+// way must not open the settings window beside it.
+TEST(SettingsWindowScenario, AboutAndUpdatesFromTheStatusMenuOpenOnlyTheirOwnPanel) {
+  test::AppWorld w;
+  const platform::Pid notes = w.launchApp("com.example.notes", "Notes", {"Ideas"});
+  w.launch();
+  w.pause(0.5);
+  for (const char* item : {"About Velvix", "Check for Updates\u2026"}) {
+    SCOPED_TRACE(item);
+    w.desktop.activate(w.desktop.selfPid());
+    w.desktop.activate(notes);
+    w.pause(0.1);
+    ASSERT_TRUE(w.app->menuBar().chooseStatusItem(item));
+    w.pause(0.5);
+    EXPECT_TRUE(w.desktop.application().isActive());
+    EXPECT_EQ(w.services().settingsWindow->window(), nullptr);
+  }
+  EXPECT_TRUE(w.desktop.application().aboutPanel());
+  EXPECT_TRUE(w.desktop.application().panel("Software Update"));
 }
 
 }  // namespace
