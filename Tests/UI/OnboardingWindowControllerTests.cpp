@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QPushButton>
 
 #include "Core/Preferences.hpp"
@@ -147,6 +148,7 @@ TEST_F(OnboardingTest, ScreenshotsOfBothModes) {
   world.desktop.accessibilityTrusted = true;
   setUp.show(OnboardingMode::setup);
   setUp.view()->resize(560, 1000);  // the whole list, for looking at it
+  QCoreApplication::sendPostedEvents();  // lays the list out at the new width before drawing it
   test::saveScreenshot(*setUp.view(), "onboarding-setup");
   setUp.show(OnboardingMode::regrant);
   test::saveScreenshot(*setUp.view(), "onboarding-regrant");
