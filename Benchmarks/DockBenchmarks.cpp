@@ -16,8 +16,8 @@ namespace {
 using platform::EventType;
 using platform::InputEvent;
 
-void BM_TapDockMouseDownWith30Icons(benchmark::State& state) {
-  test::AppWorld d;
+// Thirty running applications, each with its icon in the Dock; Velvix launched over them.
+std::vector<std::uint64_t> launchWithThirtyDockIcons(test::AppWorld& d) {
   d.desktop.dock().start();
   std::vector<std::uint64_t> icons;
   for (int i = 0; i < 30; ++i) {
@@ -25,6 +25,12 @@ void BM_TapDockMouseDownWith30Icons(benchmark::State& state) {
     icons.push_back(d.desktop.dock().addApplication(pid));
   }
   d.launch();
+  return icons;
+}
+
+void BM_TapDockMouseDownWith30Icons(benchmark::State& state) {
+  test::AppWorld d;
+  const auto icons = launchWithThirtyDockIcons(d);
   d.services().preferences->debugLogging.set(false);  // as people run it; the diagnostic log is opt-in
   EventTap& tap = *d.app->delegate().eventTap();
   // An application in the middle of the Dock, not in front: the click is examined and passes.
@@ -47,13 +53,7 @@ BENCHMARK(BM_TapDockMouseDownWith30Icons)->Unit(benchmark::kMicrosecond);
 // simulation.
 void BM_DockHitTestAloneWith30Icons(benchmark::State& state) {
   test::AppWorld d;
-  d.desktop.dock().start();
-  std::vector<std::uint64_t> icons;
-  for (int i = 0; i < 30; ++i) {
-    const auto pid = d.launchApp("com.example.app" + std::to_string(i), "App " + std::to_string(i), {"One"});
-    icons.push_back(d.desktop.dock().addApplication(pid));
-  }
-  d.launch();
+  const auto icons = launchWithThirtyDockIcons(d);
   DockObserver observer(d.services());
   const Rect icon = *d.desktop.dock().frame(icons[15]);
   for (auto _ : state) benchmark::DoNotOptimize(observer.item({icon.midX(), icon.midY()}));
