@@ -62,6 +62,12 @@ void paintSystemGlass(QPainter& painter, const QRectF& rect, double radius, bool
   painter.strokePath(rounded(inner, std::max(radius - kRimInset, 0.0)), QPen(QBrush(rim), 1));
 }
 
+// The repaint covers most of the surface, as a new frame does.
+bool isWholeFrame(const QRectF& rect, const QRegion& dirty) {
+  const QRect bounds = dirty.boundingRect();
+  return static_cast<double>(bounds.width()) * bounds.height() * 2 > rect.width() * rect.height();
+}
+
 // One full-size layer of the surface that paints with a function of its owner's, given the part
 // that is repainted.
 class Layer final : public QWidget {
@@ -96,8 +102,8 @@ class Surface final : public QWidget {
     // reaches it.
     underlay_ = new Layer(this, [this](QPainter& p, const QRectF& r, const QRegion& dirty) {
       const bool reduced = accessibility_.reduceTransparency();
-      // Where the edge's bounds would split pixels, the shape is filled whole.
-      if (!slicesExactly(p)) return glass_.paintUnderlay(p, r, reduced);
+      // A whole frame, or one where the edge's bounds would split pixels, fills the shape whole.
+      if (!slicesExactly(p) || isWholeFrame(r, dirty)) return glass_.paintUnderlay(p, r, reduced);
       const QRegion clear = glass_.clearOfEdge(r);
       for (const QRect& part : dirty.intersected(clear))
         paintInRowSlices(p, part, [&] { glass_.paintUnderlay(p, r, reduced, true); });
@@ -114,6 +120,7 @@ class Surface final : public QWidget {
       content_->show();  // a new parent hides it; it appears with the surface
     }
     overlay_ = new Layer(this, [this](QPainter& p, const QRectF& r, const QRegion& dirty) {
+      if (isWholeFrame(r, dirty)) return glass_.paintOverlay(p, r);
       const QRegion edge = dirty.subtracted(glass_.clearOfEdge(r));
       if (edge.isEmpty()) return;
       p.save();
