@@ -71,7 +71,9 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   if (layerGeneration_ == generation_ && layer_.size() == pixels && layerReducedTransparency_ == reduced &&
       layer_.devicePixelRatio() == devicePixelRatio && layerCornerRadius_ == cornerRadius_)
     return layer_;
-  QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
+  // Only the mask's coverage counts: a byte a pixel, not four (a 2x screen's panel mask would
+  // otherwise take 16 MB while the layer is made).
+  QImage mask(pixels, QImage::Format_Alpha8);
   mask.setDevicePixelRatio(devicePixelRatio);
   mask.fill(Qt::transparent);  // outside the fade's frame nothing shows
   {
