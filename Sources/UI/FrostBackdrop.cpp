@@ -66,14 +66,20 @@ FrostBackdrop::Made FrostBackdrop::make(const platform::AccessibilityDisplay& ac
 
 std::optional<RGBAImage> FrostBackdrop::featheredMask(double width, double height, double cornerRadius,
                                                       double feather) {
+  const QImage coverage = featheredCoverage(width, height, cornerRadius, feather);
+  if (coverage.isNull()) return std::nullopt;
+  return whiteOf(coverage);
+}
+
+QImage FrostBackdrop::featheredCoverage(double width, double height, double cornerRadius, double feather) {
   if (!std::isfinite(width) || !std::isfinite(height) || !std::isfinite(cornerRadius) ||
       !std::isfinite(feather))
-    return std::nullopt;
-  if (width < 1 || height < 1 || width > kLargestMaskSide || height > kLargestMaskSide) return std::nullopt;
+    return {};
+  if (width < 1 || height < 1 || width > kLargestMaskSide || height > kLargestMaskSide) return {};
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
   const QRectF inner = QRectF(0, 0, w, h).adjusted(feather, feather, -feather, -feather);
-  if (inner.width() <= 4 || inner.height() <= 4) return std::nullopt;
+  if (inner.width() <= 4 || inner.height() <= 4) return {};
   const double radius =
       std::min(std::min(inner.width(), inner.height()) / 2, std::max(cornerRadius - feather, 2.0));
 
@@ -91,10 +97,21 @@ std::optional<RGBAImage> FrostBackdrop::featheredMask(double width, double heigh
   for (int y = 0; y < h; ++y)
     std::copy_n(shape.constScanLine(y), w, alpha.begin() + static_cast<std::ptrdiff_t>(y) * w);
   alpha = blurred(alpha, w, h, feather * 0.5);
+  for (int y = 0; y < h; ++y)
+    std::copy_n(alpha.begin() + static_cast<std::ptrdiff_t>(y) * w, w, shape.scanLine(y));
+  return shape;
+}
 
-  std::vector<std::uint8_t> pixels(alpha.size() * 4);
-  for (std::size_t i = 0; i < alpha.size(); ++i)
-    std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(i * 4), 4, alpha[i]);
+std::optional<RGBAImage> FrostBackdrop::whiteOf(const QImage& coverage) {
+  if (coverage.isNull() || coverage.format() != QImage::Format_Alpha8) return std::nullopt;
+  const int w = coverage.width();
+  const int h = coverage.height();
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(w) * h * 4);
+  auto out = pixels.begin();
+  for (int y = 0; y < h; ++y) {
+    const std::uint8_t* row = coverage.constScanLine(y);
+    for (int x = 0; x < w; ++x, out += 4) std::fill_n(out, 4, row[x]);
+  }
   return RGBAImage::fromPremultiplied(w, h, std::move(pixels));
 }
 
@@ -109,7 +126,7 @@ void FrostBackdrop::resize(FrostBackdropView::Fade& fade, double width, double h
   std::string next = maskKey(width, height, cornerRadius);
   if (next == key) return;
   key = std::move(next);
-  fade.setContents(featheredMask(width, height, cornerRadius, kFeather));
+  fade.setCoverage(featheredCoverage(width, height, cornerRadius, kFeather));
 }
 
 void FrostBackdrop::tune(FrostBackdropView* view) {

@@ -10,6 +10,7 @@
 #include "UI/FrostBackdropView.hpp"
 #include "UI/FrostedMaterial.hpp"
 
+class QImage;
 class QWidget;
 
 namespace velvix {
@@ -37,6 +38,10 @@ class FrostBackdrop {
   // either way, the inset rectangle is 4 points or less either way, or any value is not finite.
   static std::optional<RGBAImage> featheredMask(double width, double height, double cornerRadius,
                                                 double feather);
+  // The same image's coverage, one byte a pixel (QImage::Format_Alpha8); the null image for none.
+  static QImage featheredCoverage(double width, double height, double cornerRadius, double feather);
+  // White premultiplied pixels of a coverage image (alpha 8), each channel its coverage.
+  static std::optional<RGBAImage> whiteOf(const QImage& coverage);
 
   // Sizes the fade to (0, 0, width, height) and rebuilds its image only when the whole-point size
   // or radius differs from `key` (which the caller keeps, initially empty).

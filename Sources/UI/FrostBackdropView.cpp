@@ -7,8 +7,8 @@
 #include <QPainterPath>
 
 #include "Platform/AccessibilityDisplay.hpp"
-#include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/BackdropBlur.hpp"
+#include "UI/FrostBackdrop.hpp"
 #include "UI/RowSlices.hpp"
 
 namespace velvix {
@@ -24,8 +24,20 @@ void FrostBackdropView::Fade::setFrame(double width, double height) {
   owner_.changed();
 }
 
-void FrostBackdropView::Fade::setContents(std::optional<RGBAImage> contents) {
-  contents_ = std::move(contents);
+const std::optional<RGBAImage>& FrostBackdropView::Fade::contents() const {
+  if (contentsStale_) {
+    // Made before the earlier one is let go, so a rebuilt image is never mistaken for the old.
+    contents_ = coverage_.isNull() ? std::nullopt : FrostBackdrop::whiteOf(coverage_);
+    contentsStale_ = false;
+  }
+  return contents_;
+}
+
+void FrostBackdropView::Fade::setCoverage(QImage coverage) {
+  coverage_ = coverage.isNull() || coverage.format() == QImage::Format_Alpha8
+                  ? std::move(coverage)
+                  : coverage.convertToFormat(QImage::Format_Alpha8);
+  contentsStale_ = true;
   owner_.changed();
 }
 
@@ -59,9 +71,9 @@ void FrostBackdropView::changed() {
 void FrostBackdropView::drawFade(QPainter& painter) const {
   const QRectF frame(0, 0, fade_.width(), fade_.height());
   painter.fillRect(frame, QColor::fromRgbF(1, 1, 1, Fade::kBaseOpacity));
-  if (fade_.contents()) {
+  if (!fade_.coverage().isNull()) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(frame, qt::toQImage(fade_.contents()->withScale(1.0)));
+    painter.drawImage(frame, fade_.coverage());
   }
 }
 
@@ -120,8 +132,9 @@ void FrostBackdropView::paintEvent(QPaintEvent* event) {
   // The scale of the pixels painted into: a picture rendered at 2x paints through a widget whose
   // own ratio is the screen's, and a layer made at that ratio would be stretched on every frame.
   const QTransform device = p.deviceTransform();
-  const double scale = device.type() <= QTransform::TxScale && device.m11() > 0 ? device.m11()
-                                                                                : p.device()->devicePixelRatioF();
+  const double scale = device.type() <= QTransform::TxScale && device.m11() > 0
+                           ? device.m11()
+                           : p.device()->devicePixelRatioF();
   const QImage& layer = frostLayer(scale);
   if (!slicesExactly(p)) {
     p.drawImage(QPointF(0, 0), layer);

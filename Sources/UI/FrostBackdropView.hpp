@@ -22,16 +22,20 @@ class FrostBackdropView final : public QWidget {
   // The mask over the backdrop: a plain layer of white at 60 % with the feathered image drawn over
   // it, so the backdrop is 60 % visible where the image is clear and whole where it is white.
   // Outside its frame (0, 0, width, height) nothing of the backdrop shows; before the first
-  // sizing the frame is empty.
+  // sizing the frame is empty. The image is white, so only its coverage is kept: a byte a pixel.
   class Fade {
    public:
     static constexpr double kBaseOpacity = 0.6;
 
     double width() const { return width_; }
     double height() const { return height_; }
-    const std::optional<RGBAImage>& contents() const { return contents_; }
+    // The feathered image as white premultiplied pixels, made when first asked for after a
+    // change (drawing uses the coverage itself); nothing without one.
+    const std::optional<RGBAImage>& contents() const;
+    // One byte of coverage a pixel (QImage::Format_Alpha8); the null image for none.
+    const QImage& coverage() const { return coverage_; }
     void setFrame(double width, double height);
-    void setContents(std::optional<RGBAImage> contents);
+    void setCoverage(QImage coverage);
 
    private:
     friend class FrostBackdropView;
@@ -39,7 +43,9 @@ class FrostBackdropView final : public QWidget {
     FrostBackdropView& owner_;
     double width_ = 0;
     double height_ = 0;
-    std::optional<RGBAImage> contents_;
+    QImage coverage_;
+    mutable std::optional<RGBAImage> contents_;
+    mutable bool contentsStale_ = false;
   };
 
   explicit FrostBackdropView(const platform::AccessibilityDisplay& accessibility, QWidget* parent = nullptr);
