@@ -1,6 +1,6 @@
 // Socket lines and the extension reports they carry: the bytes of one connection, cut at the
 // first byte's count into reads, are cut into lines and each line is read as a report. The quick
-// JSON reader must read every line it takes as the general reader does.
+// reading must agree with the general JSON reader and with the report of the document.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
       ExtensionReport::sessionOf(*line);
       if (auto quick = QuickJsonReader::readObject(*line);
-          quick && *quick != nlohmann::json::parse(*line, nullptr, /*allow_exceptions=*/false))
+          quick && (*quick != nlohmann::json::parse(*line, nullptr, /*allow_exceptions=*/false) ||
+                    report != ExtensionReport::fromDocument(*quick)))
         std::abort();
     }
     if (!withinCap) break;

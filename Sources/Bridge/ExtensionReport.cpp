@@ -136,51 +136,143 @@ std::optional<std::vector<SyncedWindow>> windowsOf(const json& report) {
   return windows;
 }
 
+// The report's envelope: nothing without a known "browser" and an "event" text.
+std::optional<ExtensionReport> withEnvelope(const json* browser, const json* event, const json* session) {
+  const auto browserName = jsonfields::text(browser);
+  const auto eventName = jsonfields::text(event);
+  if (!browserName || !eventName) return std::nullopt;
+  const auto known = browsers::fromRawValue(*browserName);
+  if (!known) return std::nullopt;
+  ExtensionReport report;
+  report.browser = *known;
+  report.eventName = *eventName;
+  report.event = eventNamed(*eventName);
+  report.session = jsonfields::text(session);
+  return report;
+}
+
+// The members of a tab object, read one by one; each the last value given.
+struct TabMembers {
+  std::optional<json> tabId, windowId, index, title, url, favIconUrl, isPrivate, active, redacted;
+
+  std::optional<json>* slot(std::string_view key) {
+    if (key == "tabId") return &tabId;
+    if (key == "windowId") return &windowId;
+    if (key == "index") return &index;
+    if (key == "title") return &title;
+    if (key == "url") return &url;
+    if (key == "favIconUrl") return &favIconUrl;
+    if (key == "isPrivate") return &isPrivate;
+    if (key == "active") return &active;
+    if (key == "redacted") return &redacted;
+    return nullptr;
+  }
+  std::optional<TabPack> pack() const {
+    auto given = [](const std::optional<json>& value) { return value ? &*value : nullptr; };
+    return TabPack::fromMembers({.tabId = given(tabId),
+                                 .windowId = given(windowId),
+                                 .index = given(index),
+                                 .title = given(title),
+                                 .url = given(url),
+                                 .favIconUrl = given(favIconUrl),
+                                 .isPrivate = given(isPrivate),
+                                 .active = given(active),
+                                 .redacted = given(redacted)});
+  }
+};
+
+bool isTabEvent(const json& event) {
+  return event.is_string() && (event == "activated" || event == "updated");
+}
+
+// The lines that arrive most often, "activated" and "updated", read member by member without a
+// document. Nothing for any other line, which the document route then reads (and judges): the
+// quick reader declined it, it is another event, or it carries a list or object besides its tab.
+std::optional<ExtensionReport> quickTabReport(std::string_view line) {
+  QuickJsonReader reader(line);
+  if (!reader.enterObject()) return std::nullopt;
+  std::optional<json> browser, event, session, windowFocused;
+  std::optional<TabMembers> tab;  // set while the last "tab" given is an object
+  std::string key;
+  json ignored;
+  while (reader.nextKey(key)) {
+    if (key == "tab") {
+      tab.reset();
+      if (reader.peek() != '{') {
+        if (!reader.readValue(ignored)) return std::nullopt;
+        continue;
+      }
+      tab.emplace();
+      reader.enterObject();
+      while (reader.nextKey(key)) {
+        std::optional<json>* slot = tab->slot(key);
+        if (!reader.readValue(slot ? slot->emplace() : ignored)) return std::nullopt;
+      }
+      continue;
+    }
+    std::optional<json>* slot = key == "browser"         ? &browser
+                                : key == "event"         ? &event
+                                : key == "session"       ? &session
+                                : key == "windowFocused" ? &windowFocused
+                                                         : nullptr;
+    if (!slot && (reader.peek() == '[' || reader.peek() == '{')) return std::nullopt;
+    if (!reader.readValue(slot ? slot->emplace() : ignored)) return std::nullopt;
+    if (slot == &event && !isTabEvent(*event)) return std::nullopt;
+  }
+  if (!reader.finished() || !event) return std::nullopt;
+  auto given = [](const std::optional<json>& value) { return value ? &*value : nullptr; };
+  auto report = withEnvelope(given(browser), given(event), given(session));
+  if (!report) return std::nullopt;
+  report->tab = tab ? tab->pack() : std::nullopt;
+  if (report->event == ReportEvent::activated)
+    report->windowFocused = jsonfields::boolean(given(windowFocused)).value_or(true);
+  return report;
+}
+
 }  // namespace
 
 std::optional<ExtensionReport> ExtensionReport::parse(std::string_view line) {
-  using namespace jsonfields;
+  if (auto report = quickTabReport(line)) return report;
   const auto document = objectOf(line);
   if (!document) return std::nullopt;
-  const auto browserName = text(*document, "browser");
-  const auto eventName = text(*document, "event");
-  if (!browserName || !eventName) return std::nullopt;
-  const auto browser = browsers::fromRawValue(*browserName);
-  if (!browser) return std::nullopt;
+  return fromDocument(*document);
+}
 
-  ExtensionReport report;
-  report.browser = *browser;
-  report.eventName = *eventName;
-  report.event = eventNamed(*eventName);
-  report.session = text(*document, "session");
+std::optional<ExtensionReport> ExtensionReport::fromDocument(const json& document) {
+  using namespace jsonfields;
+  if (!document.is_object()) return std::nullopt;
+  auto envelope =
+      withEnvelope(member(document, "browser"), member(document, "event"), member(document, "session"));
+  if (!envelope) return std::nullopt;
+  ExtensionReport& report = *envelope;
   switch (report.event) {
     case ReportEvent::sync:
-      report.windows = windowsOf(*document);
+      report.windows = windowsOf(document);
       break;
     case ReportEvent::activated:
-      report.tab = tabOf(*document);
-      report.windowFocused = boolean(*document, "windowFocused").value_or(true);
+      report.tab = tabOf(document);
+      report.windowFocused = boolean(document, "windowFocused").value_or(true);
       break;
     case ReportEvent::updated:
-      report.tab = tabOf(*document);
+      report.tab = tabOf(document);
       break;
     case ReportEvent::cmdresult:
-      report.cmd = text(*document, "cmd").value_or("?");
-      report.ok = flag(*document, "ok");
-      report.error = text(*document, "error").value_or("-");
+      report.cmd = text(document, "cmd").value_or("?");
+      report.ok = flag(document, "ok");
+      report.error = text(document, "error").value_or("-");
       break;
     case ReportEvent::removed:
-      report.tabID = wholeNumber(*document, "tabId");
+      report.tabID = wholeNumber(document, "tabId");
       break;
     case ReportEvent::replaced:
-      report.replacedTabID = wholeNumber(*document, "replacedTabId");
-      report.tab = tabOf(*document);
+      report.replacedTabID = wholeNumber(document, "replacedTabId");
+      report.tab = tabOf(document);
       break;
     case ReportEvent::hello:
     case ReportEvent::other:
       break;
   }
-  return report;
+  return envelope;
 }
 
 std::optional<std::string> ExtensionReport::sessionOf(std::string_view line) {

@@ -29,6 +29,20 @@ struct TabPack {
   // From one tab object of an extension message: nothing without whole-number "tabId" and
   // "windowId"; every other key falls back when missing or of another type.
   static std::optional<TabPack> fromJSON(const nlohmann::json& tab);
+  // The values of one tab object's members, each null when the member is missing.
+  struct Members {
+    const nlohmann::json* tabId = nullptr;
+    const nlohmann::json* windowId = nullptr;
+    const nlohmann::json* index = nullptr;
+    const nlohmann::json* title = nullptr;
+    const nlohmann::json* url = nullptr;
+    const nlohmann::json* favIconUrl = nullptr;
+    const nlohmann::json* isPrivate = nullptr;
+    const nlohmann::json* active = nullptr;
+    const nlohmann::json* redacted = nullptr;
+  };
+  // As fromJSON, from the members of a tab object read one by one.
+  static std::optional<TabPack> fromMembers(const Members& members);
 
   bool operator==(const TabPack&) const = default;
 };
