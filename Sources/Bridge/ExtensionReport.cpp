@@ -137,52 +137,33 @@ std::optional<std::vector<SyncedWindow>> windowsOf(const json& report) {
 }
 
 // The report's envelope: nothing without a known "browser" and an "event" text.
-std::optional<ExtensionReport> withEnvelope(const json* browser, const json* event, const json* session) {
-  const auto browserName = jsonfields::text(browser);
-  const auto eventName = jsonfields::text(event);
+std::optional<ExtensionReport> withEnvelope(std::optional<std::string> browserName,
+                                            std::optional<std::string> eventName,
+                                            std::optional<std::string> session) {
   if (!browserName || !eventName) return std::nullopt;
-  const auto known = browsers::fromRawValue(*browserName);
-  if (!known) return std::nullopt;
+  const auto browser = browsers::fromRawValue(*browserName);
+  if (!browser) return std::nullopt;
   ExtensionReport report;
-  report.browser = *known;
-  report.eventName = *eventName;
+  report.browser = *browser;
   report.event = eventNamed(*eventName);
-  report.session = jsonfields::text(session);
+  report.eventName = std::move(*eventName);
+  report.session = std::move(session);
   return report;
 }
 
-// The members of a tab object, read one by one; each the last value given.
-struct TabMembers {
-  std::optional<json> tabId, windowId, index, title, url, favIconUrl, isPrivate, active, redacted;
-
-  std::optional<json>* slot(std::string_view key) {
-    if (key == "tabId") return &tabId;
-    if (key == "windowId") return &windowId;
-    if (key == "index") return &index;
-    if (key == "title") return &title;
-    if (key == "url") return &url;
-    if (key == "favIconUrl") return &favIconUrl;
-    if (key == "isPrivate") return &isPrivate;
-    if (key == "active") return &active;
-    if (key == "redacted") return &redacted;
-    return nullptr;
-  }
-  std::optional<TabPack> pack() const {
-    auto given = [](const std::optional<json>& value) { return value ? &*value : nullptr; };
-    return TabPack::fromMembers({.tabId = given(tabId),
-                                 .windowId = given(windowId),
-                                 .index = given(index),
-                                 .title = given(title),
-                                 .url = given(url),
-                                 .favIconUrl = given(favIconUrl),
-                                 .isPrivate = given(isPrivate),
-                                 .active = given(active),
-                                 .redacted = given(redacted)});
-  }
-};
-
-bool isTabEvent(const json& event) {
-  return event.is_string() && (event == "activated" || event == "updated");
+// One member of a tab object; the later of a repeated member counts, as in a document.
+bool readTabMember(QuickJsonReader& reader, std::string_view key, TabPack::Members& tab) {
+  if (key == "tabId") return reader.readInteger(tab.tabId);
+  if (key == "windowId") return reader.readInteger(tab.windowId);
+  if (key == "index") return reader.readInteger(tab.index);
+  if (key == "title") return reader.readText(tab.title);
+  if (key == "url") return reader.readText(tab.url);
+  if (key == "favIconUrl") return reader.readText(tab.favIconUrl);
+  if (key == "isPrivate") return reader.readBoolean(tab.isPrivate);
+  if (key == "active") return reader.readBoolean(tab.active);
+  if (key == "redacted") return reader.readBoolean(tab.redacted);
+  json other;
+  return reader.readValue(other);
 }
 
 // The lines that arrive most often, "activated" and "updated", read member by member without a
@@ -191,41 +172,41 @@ bool isTabEvent(const json& event) {
 std::optional<ExtensionReport> quickTabReport(std::string_view line) {
   QuickJsonReader reader(line);
   if (!reader.enterObject()) return std::nullopt;
-  std::optional<json> browser, event, session, windowFocused;
-  std::optional<TabMembers> tab;  // set while the last "tab" given is an object
+  std::optional<std::string> browser, event, session;
+  std::optional<bool> windowFocused;
+  std::optional<TabPack::Members> tab;  // set while the last "tab" given is an object
   std::string key;
-  json ignored;
   while (reader.nextKey(key)) {
+    bool read = true;
     if (key == "tab") {
       tab.reset();
-      if (reader.peek() != '{') {
-        if (!reader.readValue(ignored)) return std::nullopt;
-        continue;
+      if (reader.peek() == '{') {
+        tab.emplace();
+        reader.enterObject();
+        while (reader.nextKey(key)) read = read && readTabMember(reader, key, *tab);
+      } else {
+        json other;
+        read = reader.readValue(other);
       }
-      tab.emplace();
-      reader.enterObject();
-      while (reader.nextKey(key)) {
-        std::optional<json>* slot = tab->slot(key);
-        if (!reader.readValue(slot ? slot->emplace() : ignored)) return std::nullopt;
-      }
-      continue;
+    } else if (key == "browser") {
+      read = reader.readText(browser);
+    } else if (key == "event") {
+      read = reader.readText(event) && event && (*event == "activated" || *event == "updated");
+    } else if (key == "session") {
+      read = reader.readText(session);
+    } else if (key == "windowFocused") {
+      read = reader.readBoolean(windowFocused);
+    } else {
+      json other;
+      read = reader.peek() != '[' && reader.peek() != '{' && reader.readValue(other);
     }
-    std::optional<json>* slot = key == "browser"         ? &browser
-                                : key == "event"         ? &event
-                                : key == "session"       ? &session
-                                : key == "windowFocused" ? &windowFocused
-                                                         : nullptr;
-    if (!slot && (reader.peek() == '[' || reader.peek() == '{')) return std::nullopt;
-    if (!reader.readValue(slot ? slot->emplace() : ignored)) return std::nullopt;
-    if (slot == &event && !isTabEvent(*event)) return std::nullopt;
+    if (!read) return std::nullopt;
   }
   if (!reader.finished() || !event) return std::nullopt;
-  auto given = [](const std::optional<json>& value) { return value ? &*value : nullptr; };
-  auto report = withEnvelope(given(browser), given(event), given(session));
+  auto report = withEnvelope(std::move(browser), std::move(event), std::move(session));
   if (!report) return std::nullopt;
-  report->tab = tab ? tab->pack() : std::nullopt;
-  if (report->event == ReportEvent::activated)
-    report->windowFocused = jsonfields::boolean(given(windowFocused)).value_or(true);
+  if (tab) report->tab = TabPack::fromMembers(std::move(*tab));
+  if (report->event == ReportEvent::activated) report->windowFocused = windowFocused.value_or(true);
   return report;
 }
 
@@ -241,8 +222,7 @@ std::optional<ExtensionReport> ExtensionReport::parse(std::string_view line) {
 std::optional<ExtensionReport> ExtensionReport::fromDocument(const json& document) {
   using namespace jsonfields;
   if (!document.is_object()) return std::nullopt;
-  auto envelope =
-      withEnvelope(member(document, "browser"), member(document, "event"), member(document, "session"));
+  auto envelope = withEnvelope(text(document, "browser"), text(document, "event"), text(document, "session"));
   if (!envelope) return std::nullopt;
   ExtensionReport& report = *envelope;
   switch (report.event) {

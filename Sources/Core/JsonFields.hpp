@@ -14,12 +14,6 @@ namespace velvix::jsonfields {
 std::optional<std::int64_t> wholeNumber(const nlohmann::json& object, const char* key);
 std::optional<std::string> text(const nlohmann::json& object, const char* key);
 std::optional<bool> boolean(const nlohmann::json& object, const char* key);
-// The value of the object's member, null when it has none.
-const nlohmann::json* member(const nlohmann::json& object, const char* key);
-// The same readings of a value already found (null: the member is missing).
-std::optional<std::int64_t> wholeNumber(const nlohmann::json* value);
-std::optional<std::string> text(const nlohmann::json* value);
-std::optional<bool> boolean(const nlohmann::json* value);
 // True only for a JSON true.
 inline bool flag(const nlohmann::json& object, const char* key) {
   return boolean(object, key).value_or(false);

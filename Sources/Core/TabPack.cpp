@@ -7,35 +7,32 @@
 namespace velvix {
 
 std::optional<TabPack> TabPack::fromJSON(const nlohmann::json& tab) {
-  using jsonfields::member;
+  using namespace jsonfields;
   if (!tab.is_object()) return std::nullopt;
-  return fromMembers({.tabId = member(tab, "tabId"),
-                      .windowId = member(tab, "windowId"),
-                      .index = member(tab, "index"),
-                      .title = member(tab, "title"),
-                      .url = member(tab, "url"),
-                      .favIconUrl = member(tab, "favIconUrl"),
-                      .isPrivate = member(tab, "isPrivate"),
-                      .active = member(tab, "active"),
-                      .redacted = member(tab, "redacted")});
+  return fromMembers({.tabId = wholeNumber(tab, "tabId"),
+                      .windowId = wholeNumber(tab, "windowId"),
+                      .index = wholeNumber(tab, "index"),
+                      .title = text(tab, "title"),
+                      .url = text(tab, "url"),
+                      .favIconUrl = text(tab, "favIconUrl"),
+                      .isPrivate = boolean(tab, "isPrivate"),
+                      .active = boolean(tab, "active"),
+                      .redacted = boolean(tab, "redacted")});
 }
 
-std::optional<TabPack> TabPack::fromMembers(const Members& members) {
-  using namespace jsonfields;
-  auto tabID = wholeNumber(members.tabId);
-  auto windowID = wholeNumber(members.windowId);
-  if (!tabID || !windowID) return std::nullopt;
+std::optional<TabPack> TabPack::fromMembers(Members members) {
+  if (!members.tabId || !members.windowId) return std::nullopt;
   TabPack pack;
-  pack.tabID = *tabID;
-  pack.windowID = *windowID;
-  const auto index = wholeNumber(members.index);
+  pack.tabID = *members.tabId;
+  pack.windowID = *members.windowId;
+  const auto index = members.index;
   pack.tabIndex = index && *index >= 0 && *index <= kMaxTabIndex ? *index : -1;
-  pack.title = text(members.title).value_or("");
-  pack.url = text(members.url).value_or("");
-  pack.favIconURL = text(members.favIconUrl);
-  pack.isPrivate = boolean(members.isPrivate).value_or(false);
-  pack.active = boolean(members.active).value_or(false);
-  pack.redacted = boolean(members.redacted).value_or(false);
+  pack.title = std::move(members.title).value_or("");
+  pack.url = std::move(members.url).value_or("");
+  pack.favIconURL = std::move(members.favIconUrl);
+  pack.isPrivate = members.isPrivate.value_or(false);
+  pack.active = members.active.value_or(false);
+  pack.redacted = members.redacted.value_or(false);
   return pack;
 }
 

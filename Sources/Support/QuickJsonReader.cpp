@@ -80,6 +80,30 @@ bool QuickJsonReader::readValue(json& out) {
   return !declined_ && (value(out, depth_) || decline());
 }
 
+bool QuickJsonReader::readText(std::optional<std::string>& out) {
+  if (peek() == '"') {
+    out.emplace();
+    return text(*out) || decline();
+  }
+  out.reset();
+  json other;
+  return readValue(other);
+}
+
+bool QuickJsonReader::readInteger(std::optional<std::int64_t>& out) {
+  json value;
+  if (!readValue(value)) return false;
+  out = value.is_number_integer() ? std::optional(value.get<std::int64_t>()) : std::nullopt;
+  return true;
+}
+
+bool QuickJsonReader::readBoolean(std::optional<bool>& out) {
+  json value;
+  if (!readValue(value)) return false;
+  out = value.is_boolean() ? std::optional(value.get<bool>()) : std::nullopt;
+  return true;
+}
+
 bool QuickJsonReader::finished() {
   skipSpace();
   return !declined_ && depth_ == 0 && at_ == end_;

@@ -6,6 +6,7 @@
 // path never decides what a line means on its own.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,11 @@ class QuickJsonReader {
   bool nextKey(std::string& key);
   // Reads the value at the reading position (an object or array whole) into `out`.
   bool readValue(nlohmann::json& out);
+  // Reads the value at the reading position: `out` holds it when it is of that type and is
+  // emptied otherwise, as a member of another type counts as absent.
+  bool readText(std::optional<std::string>& out);
+  bool readInteger(std::optional<std::int64_t>& out);
+  bool readBoolean(std::optional<bool>& out);
   // Every object stepped into was read to its end, and only whitespace follows.
   bool finished();
   bool declined() const { return declined_; }
