@@ -14,6 +14,14 @@ using nlohmann::json;
 // ones, fractions and exponents are left to the general reader and its rounding rules.
 constexpr std::ptrdiff_t kMaxDigits = 18;
 
+// Bytes a string holds as they are and that need no further look: printable ASCII but the quote
+// and the backslash.
+constexpr std::array<bool, 256> kPlainASCII = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\';
+  return plain;
+}();
+
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -181,12 +189,13 @@ bool QuickJsonReader::text(std::string& out) {
   const char* plain = at_;  // the run of bytes copied as they are
   bool beyondASCII = false;
   for (;;) {
+    while (at_ != end_ && kPlainASCII[static_cast<unsigned char>(*at_)]) ++at_;
     if (at_ == end_) return false;
     const auto c = static_cast<unsigned char>(*at_);
     if (c == '"') break;
     if (c < 0x20) return false;  // control characters must be escaped
     if (c != '\\') {
-      beyondASCII |= c >= 0x80;
+      beyondASCII = true;
       ++at_;
       continue;
     }
