@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 #include "Platform/AccessibilityDisplay.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/BackdropBlur.hpp"
+#include "UI/RowSlices.hpp"
 
 namespace velvix {
 
@@ -69,7 +71,9 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   if (layerGeneration_ == generation_ && layer_.size() == pixels && layerReducedTransparency_ == reduced &&
       layer_.devicePixelRatio() == devicePixelRatio && layerCornerRadius_ == cornerRadius_)
     return layer_;
-  QImage mask(pixels, QImage::Format_ARGB32_Premultiplied);
+  // Only the mask's coverage counts: a byte a pixel, not four (a 2x screen's panel mask would
+  // otherwise take 16 MB while the layer is made).
+  QImage mask(pixels, QImage::Format_Alpha8);
   mask.setDevicePixelRatio(devicePixelRatio);
   mask.fill(Qt::transparent);  // outside the fade's frame nothing shows
   {
@@ -111,14 +115,20 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
   return layer_;
 }
 
-void FrostBackdropView::paintEvent(QPaintEvent*) {
+void FrostBackdropView::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   // The scale of the pixels painted into: a picture rendered at 2x paints through a widget whose
   // own ratio is the screen's, and a layer made at that ratio would be stretched on every frame.
   const QTransform device = p.deviceTransform();
   const double scale = device.type() <= QTransform::TxScale && device.m11() > 0 ? device.m11()
                                                                                 : p.device()->devicePixelRatioF();
-  p.drawImage(QPointF(0, 0), frostLayer(scale));
+  const QImage& layer = frostLayer(scale);
+  if (!slicesExactly(p)) {
+    p.drawImage(QPointF(0, 0), layer);
+    return;
+  }
+  for (const QRect& part : event->region())
+    paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
 }
 
 }  // namespace velvix

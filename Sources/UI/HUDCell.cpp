@@ -13,6 +13,7 @@
 
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
+#include "UI/RowSlices.hpp"
 #include "UI/SoftShadow.hpp"
 
 namespace velvix {
@@ -139,6 +140,92 @@ void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
   painter.drawPixmap(area.topLeft() - fraction / scale, composed);
 }
 
+// The selection ring around `rect`, reaching `reach` outside it and `innerReach` into it, drawn
+// by `paint` around any frame. Cells of one row height differ only in the straight run along the
+// ring's top and bottom, so the ring is not composed per cell but drawn in pieces: its two ends,
+// taken from a short ring of the same height composed once (at the same fractions of a pixel),
+// and the run between them, one column of that short ring repeated. A cell selected for the
+// first time then composes nothing, and the clear inside of the ring is never blended.
+void drawRing(QPainter& painter, const QString& key, const QRectF& rect, double reach, double innerReach,
+              double cornerRadius, const std::function<void(QPainter&, const QRectF&)>& paint) {
+  const QRectF area = rect.adjusted(-reach, -reach, reach, reach);
+  const QTransform device = painter.deviceTransform();
+  const double scale = device.m11();
+  // An end holds the rounded corner and all the ring and glow around it, and a pixel either side
+  // for the fractions and the edge.
+  const int endWidth = static_cast<int>(std::ceil((reach + cornerRadius + innerReach) * scale)) + 2;
+  const QPointF origin = device.map(area.topLeft());
+  const QPointF fraction(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()));
+  const int height = static_cast<int>(std::ceil(area.height() * scale + fraction.y()));
+  const double pixelWidth = rect.width() * scale;
+  // The short ring is as wide as the two ends and the same fraction of a pixel wider, so its
+  // right end lands where the cell's does, to the fraction.
+  const int shortWidth = 2 * endWidth + 2;
+  const int shift = static_cast<int>(std::floor(pixelWidth)) - shortWidth;  // short ring column to ring column
+  if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || painter.opacity() != 1.0 ||
+      shift < -2 || height <= 0 || height > 4096 || area.width() * scale > 4096) {
+    drawComposed(painter, key, area, [&](QPainter& p) { paint(p, rect); });
+    return;
+  }
+  const double widthFraction = pixelWidth - std::floor(pixelWidth);
+  const QString name = key + QStringLiteral("|ends|%1x%2@%3+%4,%5,%6")
+                                 .arg(shortWidth)
+                                 .arg(rect.height())
+                                 .arg(scale)
+                                 .arg(fraction.x())
+                                 .arg(fraction.y())
+                                 .arg(widthFraction);
+  constexpr int kRunWidth = 256;
+  QPixmap ends, run;
+  if (!QPixmapCache::find(name, &ends) || !QPixmapCache::find(name + QStringLiteral("|run"), &run)) {
+    const double shortArea = (shortWidth + widthFraction) / scale + 2 * reach;
+    QImage canvas(static_cast<int>(std::ceil(shortArea * scale + fraction.x())), height,
+                  QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(scale);
+    canvas.fill(Qt::transparent);
+    {
+      QPainter p(&canvas);
+      p.setRenderHints(painter.renderHints());
+      p.setFont(painter.font());
+      p.translate(fraction / scale);
+      paint(p, QRectF(reach, reach, shortArea - 2 * reach, rect.height()));
+    }
+    // Past the left end only the straight top and bottom run remains, the same in every column.
+    QImage columns(kRunWidth, height, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < height; ++y) {
+      const QRgb pixel = reinterpret_cast<const QRgb*>(canvas.constScanLine(y))[endWidth];
+      std::fill_n(reinterpret_cast<QRgb*>(columns.scanLine(y)), kRunWidth, pixel);
+    }
+    columns.setDevicePixelRatio(scale);
+    ends = QPixmap::fromImage(std::move(canvas));
+    run = QPixmap::fromImage(std::move(columns));
+    QPixmapCache::insert(name, ends);
+    QPixmapCache::insert(name + QStringLiteral("|run"), run);
+  }
+  const QTransform toLogical = device.inverted();
+  const QPointF first(std::floor(origin.x()), std::floor(origin.y()));
+  // Copies the source pixels to the device's, from column `x` of the ring's first row on.
+  auto copy = [&](const QPixmap& from, int x, const QRect& source) {
+    const QRectF target(toLogical.map(first + QPointF(x, source.y())), QSizeF(source.size()) / scale);
+    paintInRowSlices(painter, target, [&] { painter.drawPixmap(target, from, QRectF(source)); });
+  };
+  // Whole pixels onto whole pixels: nothing is filtered.
+  painter.save();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  copy(ends, 0, QRect(0, 0, endWidth, height));
+  copy(ends, endWidth + 2 + shift, QRect(endWidth + 2, 0, ends.width() - endWidth - 2, height));
+  // The run, in the rows the ring reaches: the middle of the ring is clear.
+  int top = static_cast<int>(std::ceil(fraction.y() + (reach + innerReach) * scale)) + 1;
+  const int bottom = static_cast<int>(std::floor(fraction.y() + (area.height() - reach - innerReach) * scale)) - 1;
+  if (top >= bottom) top = height;
+  for (int x = endWidth; x < endWidth + 2 + shift; x += kRunWidth) {
+    const int width = std::min(kRunWidth, endWidth + 2 + shift - x);
+    copy(run, x, QRect(0, 0, width, top));
+    if (top < height) copy(run, x, QRect(0, bottom, width, height - bottom));
+  }
+  painter.restore();
+}
+
 QFont systemFont(double pixelSize, QFont::Weight weight) {
   QFont font;
   font.setPixelSize(std::max(1, static_cast<int>(pixelSize)));
@@ -236,6 +323,12 @@ std::optional<Rect> HUDCell::minimizedBadgeRect() const {
   double right = box->maxX() - inset;
   if (closable) right -= d + metrics.cornerControlSpacing();
   return Rect{right - d, box->y + inset, d, d};
+}
+
+double HUDCell::ringInnerReach() const {
+  // The glow spreads as far inward as outward, the stroke lies inside the frame, and its
+  // picture may land a pixel off.
+  return std::max(kRingGlowRadius, metrics.ringLineWidth()) + 2;
 }
 
 bool HUDCell::closeControlContains(Point point) const {
@@ -341,21 +434,20 @@ void HUDCell::paintRing(QPainter& painter) const {
   const QRectF rect = q(contentFrame());
   const double line = metrics.ringLineWidth(), radius = metrics.ringCornerRadius();
   const double opacity = isSelected ? 1.0 : 0.5;
-  auto paint = [&](QPainter& p) {
+  auto paint = [&](QPainter& p, const QRectF& frame) {
     p.save();
     p.setOpacity(p.opacity() * opacity);
-    paintSoftShadow(p, rounded(rect, radius), withAlpha(kSystemBlue, 0.45), 4, {});
-    QLinearGradient stroke(rect.topLeft(), rect.bottomLeft());
+    paintSoftShadow(p, rounded(frame, radius), withAlpha(kSystemBlue, 0.45), kRingGlowRadius, {});
+    QLinearGradient stroke(frame.topLeft(), frame.bottomLeft());
     stroke.setColorAt(0, withAlpha(kSystemBlue, 0.95));
     stroke.setColorAt(1, withAlpha(kSystemBlue, 0.65));
-    p.strokePath(insideBorder(rect, radius, line), QPen(QBrush(stroke), line));
+    p.strokePath(insideBorder(frame, radius, line), QPen(QBrush(stroke), line));
     p.restore();
   };
-  // The ring (its glow and its stroke) is the same on every frame.
-  const double margin = 5;  // the glow's reach, and a pixel for its edge
-  drawComposed(painter,
-               QStringLiteral("velvix.ring|%1|%2|%3").arg(line).arg(radius).arg(opacity),
-               rect.adjusted(-margin, -margin, margin, margin), paint);
+  // The ring (its glow and its stroke) is the same on every frame, and the same for every cell of
+  // a row height but for its length.
+  drawRing(painter, QStringLiteral("velvix.ring|%1|%2|%3").arg(line).arg(radius).arg(opacity), rect,
+           kRingOuterReach, ringInnerReach(), radius, paint);
 }
 
 void HUDCell::paintDragOverlay(QPainter& painter) const {
@@ -449,7 +541,7 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
       composed = QPixmap::fromImage(std::move(canvas));
       QPixmapCache::insert(name, composed);
     }
-    painter.drawPixmap(rect.topLeft(), composed);
+    paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), composed); });
     paintCornerControls(painter);
     return;
   }

@@ -32,6 +32,10 @@ struct HUDCell {
   static constexpr double kHeaderFontSize = 15;
   // How far glows and badges may reach outside the cell.
   static constexpr double kLayerMargin = 16;
+  // Thumbnail mode: the selection ring's glow, and how far ring and glow reach outside the content
+  // frame (the glow and a pixel for its edge).
+  static constexpr double kRingGlowRadius = 4;
+  static constexpr double kRingOuterReach = 5;
 
   SwitchableItem item;
   bool isSelected = false;
@@ -79,6 +83,9 @@ struct HUDCell {
   // entries, whether shown or not).
   std::optional<Rect> minimizedBadgeRect() const;
   std::optional<Rect> closeControlRect() const;
+  // Thumbnail mode: how far the selection ring reaches into the content frame. Nothing further in
+  // changes when the cell is selected or let go.
+  double ringInnerReach() const;
 
   bool hasPicture() const { return !liveThumb.isNull() || !frozenThumb.isNull(); }
   const QImage& picture() const { return liveThumb.isNull() ? frozenThumb : liveThumb; }

@@ -1,18 +1,22 @@
 #include "UI/HUDGlassSurface.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPaintEvent>
 #include <QPointer>
+#include <QRegion>
 #include <QResizeEvent>
 #include <QWidget>
 
 #include "Platform/AccessibilityDisplay.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/LiquidGlassSlabView.hpp"
+#include "UI/RowSlices.hpp"
 
 namespace velvix {
 
@@ -28,10 +32,19 @@ QColor white(double opacity) {
   return QColor::fromRgbF(1, 1, 1, static_cast<float>(opacity));
 }
 
+// The rim of the system glass lies this far inside the surface's edge, its border within a point.
+constexpr double kRimInset = 1.5;
+// How far in from the edge anything of the rim or the border may show, a pixel's edge included.
+constexpr double kEdgeReach = kRimInset + 2;
+
 // The system's regular glass: a faint lift of the body, a specular sheen from the top and a lit
 // rim. Under Reduce Transparency the platform draws it as an opaque frosted plate.
-void paintSystemGlass(QPainter& painter, const QRectF& rect, double radius, bool reduceTransparency) {
-  const QPainterPath shape = rounded(rect, radius);
+void paintSystemGlass(QPainter& painter, const QRectF& rect, double radius, bool reduceTransparency, bool plain) {
+  QPainterPath shape;
+  if (plain)
+    shape.addRect(rect);
+  else
+    shape = rounded(rect, radius);
   if (reduceTransparency) {
     painter.fillPath(shape, FrostedMaterial::opaqueFill(GlassMaterial::regular));
     return;
@@ -41,27 +54,35 @@ void paintSystemGlass(QPainter& painter, const QRectF& rect, double radius, bool
   sheen.setColorAt(0, white(0.16));
   sheen.setColorAt(1, white(0));
   painter.fillPath(shape, sheen);
+  if (plain) return;
   QLinearGradient rim(rect.topLeft(), rect.bottomLeft());
   rim.setColorAt(0, white(0.18));
   rim.setColorAt(1, white(0.02));
-  const QRectF inner = rect.adjusted(1.5, 1.5, -1.5, -1.5);
-  painter.strokePath(rounded(inner, std::max(radius - 1.5, 0.0)), QPen(QBrush(rim), 1));
+  const QRectF inner = rect.adjusted(kRimInset, kRimInset, -kRimInset, -kRimInset);
+  painter.strokePath(rounded(inner, std::max(radius - kRimInset, 0.0)), QPen(QBrush(rim), 1));
 }
 
-// One full-size layer of the surface that paints with a function of its owner's.
+// The repaint covers most of the surface, as a new frame does.
+bool isWholeFrame(const QRectF& rect, const QRegion& dirty) {
+  const QRect bounds = dirty.boundingRect();
+  return static_cast<double>(bounds.width()) * bounds.height() * 2 > rect.width() * rect.height();
+}
+
+// One full-size layer of the surface that paints with a function of its owner's, given the part
+// that is repainted.
 class Layer final : public QWidget {
  public:
-  using Paint = std::function<void(QPainter&, const QRectF&)>;
+  using Paint = std::function<void(QPainter&, const QRectF&, const QRegion&)>;
   Layer(QWidget* parent, Paint paint) : QWidget(parent), paint_(std::move(paint)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_TranslucentBackground);
   }
 
  protected:
-  void paintEvent(QPaintEvent*) override {
+  void paintEvent(QPaintEvent* event) override {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paint_(painter, QRectF(rect()));
+    paint_(painter, QRectF(rect()), event->region());
   }
 
  private:
@@ -76,15 +97,37 @@ class Surface final : public QWidget {
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     slabs_ = new LiquidGlassSlabView(loop, accessibility, this);
-    underlay_ = new Layer(this, [this](QPainter& p, const QRectF& r) {
-      glass_.paintUnderlay(p, r, accessibility_.reduceTransparency());
+    // A repaint inside the surface (a step of the selection) has no edge there: the layers fill
+    // the plain rectangle and draw no border, and draw the rounded edge only where the repaint
+    // reaches it.
+    underlay_ = new Layer(this, [this](QPainter& p, const QRectF& r, const QRegion& dirty) {
+      const bool reduced = accessibility_.reduceTransparency();
+      // A whole frame, or one where the edge's bounds would split pixels, fills the shape whole.
+      if (!slicesExactly(p) || isWholeFrame(r, dirty)) return glass_.paintUnderlay(p, r, reduced);
+      const QRegion clear = glass_.clearOfEdge(r);
+      for (const QRect& part : dirty.intersected(clear))
+        paintInRowSlices(p, part, [&] { glass_.paintUnderlay(p, r, reduced, true); });
+      if (const QRegion edge = dirty.subtracted(clear); !edge.isEmpty()) {
+        p.save();
+        p.setClipRegion(edge, Qt::IntersectClip);
+        glass_.paintUnderlay(p, r, reduced);
+        p.restore();
+      }
     });
     content_ = content;
     if (content_) {
       content_->setParent(this);
       content_->show();  // a new parent hides it; it appears with the surface
     }
-    overlay_ = new Layer(this, [this](QPainter& p, const QRectF& r) { glass_.paintOverlay(p, r); });
+    overlay_ = new Layer(this, [this](QPainter& p, const QRectF& r, const QRegion& dirty) {
+      if (isWholeFrame(r, dirty)) return glass_.paintOverlay(p, r);
+      const QRegion edge = dirty.subtracted(glass_.clearOfEdge(r));
+      if (edge.isEmpty()) return;
+      p.save();
+      p.setClipRegion(edge, Qt::IntersectClip);
+      glass_.paintOverlay(p, r);
+      p.restore();
+    });
     restyle(glass);
   }
 
@@ -115,11 +158,15 @@ class Surface final : public QWidget {
 
 }  // namespace
 
-void HUDGlassSurface::paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency) const {
+void HUDGlassSurface::paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency, bool plain) const {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillPath(rounded(rect, cornerRadius), QColor::fromRgbF(0, 0, 0, kVeilOpacity));
-  if (style == GlassStyle::swiftUI) paintSystemGlass(painter, rect, cornerRadius, reduceTransparency);
+  const QColor veil = QColor::fromRgbF(0, 0, 0, kVeilOpacity);
+  if (plain)
+    painter.fillRect(rect, veil);
+  else
+    painter.fillPath(rounded(rect, cornerRadius), veil);
+  if (style == GlassStyle::swiftUI) paintSystemGlass(painter, rect, cornerRadius, reduceTransparency, plain);
   painter.restore();
 }
 
@@ -134,6 +181,18 @@ void HUDGlassSurface::paintOverlay(QPainter& painter, const QRectF& rect) const 
   const QRectF line = rect.adjusted(inset, inset, -inset, -inset);
   painter.strokePath(rounded(line, std::max(cornerRadius - inset, 0.0)), QPen(QBrush(fade), kBorderWidth));
   painter.restore();
+}
+
+QRegion HUDGlassSurface::clearOfEdge(const QRectF& rect) const {
+  const double edge = std::max(kEdgeReach, kBorderWidth + 1), corner = cornerRadius + edge;
+  // The whole points inside a rectangle.
+  auto inside = [](const QRectF& r) {
+    return QRect(QPoint(static_cast<int>(std::ceil(r.left())), static_cast<int>(std::ceil(r.top()))),
+                 QPoint(static_cast<int>(std::floor(r.right())) - 1, static_cast<int>(std::floor(r.bottom())) - 1));
+  };
+  QRegion clear(inside(rect.adjusted(corner, edge, -corner, -edge)));
+  clear += inside(rect.adjusted(edge, corner, -edge, -corner));
+  return clear;
 }
 
 QWidget* HUDGlassSurface::wrap(QWidget* content, platform::MainLoop& loop,

@@ -10,6 +10,7 @@
 #include "Core/SettingsEnums.hpp"
 
 class QPainter;
+class QRegion;
 class QWidget;
 
 namespace velvix {
@@ -28,11 +29,15 @@ struct HUDGlassSurface {
   GlassStyle style = GlassStyle::appKit;
 
   // The layers under the content: the veil, then (swiftUI) the system glass, which turns into an
-  // opaque frosted fill under Reduce Transparency.
-  void paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency) const;
+  // opaque frosted fill under Reduce Transparency. `plain`: only a part of the rect that keeps
+  // clear of its rounded edge and rim is painted, where the shape is the plain rectangle.
+  void paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency, bool plain = false) const;
   // The border over the content: a 1-point line inside the shape, white from 30 % at the top to
   // 4 % at the bottom.
   void paintOverlay(QPainter& painter, const QRectF& rect) const;
+  // The part of the rect clear of its rounded corners, its rim and its border: a repaint there
+  // has no edge to draw.
+  QRegion clearOfEdge(const QRectF& rect) const;
 
   // Wraps `content` in a surface widget (owned by `parent` when given) that draws these layers
   // around it and adds the moving slabs for `liquidGlass`. The overlay takes no mouse events.

@@ -78,8 +78,10 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
       const std::optional<int> now =
           property == P::selectedIndex ? std::optional<int>(model_.selectedIndex()) : model_.hoverIndex();
       if (shown != now) {
-        updateCell(shown);
-        updateCell(now);
+        // Among stills the selection is only the ring: the pictures inside it stay as they are.
+        const bool ringOnly = property == P::selectedIndex && model_.usesThumbnails();
+        for (const std::optional<int>& index : {shown, now})
+          if (index) update(ringOnly ? ringBounds(*index) : paintBounds(*index));
         shown = now;
       }
       return;
@@ -116,11 +118,27 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     if (frame == frames_.end()) return {};
     const HUDCell cell = shape(index);
     const Size size = cell.size();
-    const Rect title = cell.titleRect();
     const double m = HUDCell::kLayerMargin;
-    const QRectF bounds =
-        QRectF(0, 0, size.width, size.height).united(QRectF(title.x, title.y, title.width, title.height));
+    QRectF bounds(0, 0, size.width, size.height);
+    // Only icon cells draw a title under them; a thumbnail cell's title is in its header.
+    if (!cell.metrics.thumbnails) {
+      const Rect title = cell.titleRect();
+      bounds = bounds.united(QRectF(title.x, title.y, title.width, title.height));
+    }
     return bounds.adjusted(-m, -m, m, m).translated(frame->second.x, frame->second.y).toAlignedRect();
+  }
+
+  // Where the selection ring of a thumbnail cell draws, its glow included. One rectangle rather
+  // than the ring's band: the window system paints it as one run of pixels per row (and that of
+  // the neighbour as well, as their rings overlap), where a band would cost four.
+  QRect ringBounds(int index) const {
+    auto frame = frames_.find(index);
+    if (frame == frames_.end()) return {};
+    const Rect c = shape(index).contentFrame();
+    const double reach = HUDCell::kRingOuterReach + 1;
+    return QRectF(frame->second.x + c.x, frame->second.y + c.y, c.width, c.height)
+        .adjusted(-reach, -reach, reach, reach)
+        .toAlignedRect();
   }
 
   void relayout() {
@@ -326,10 +344,6 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     if (found == wrapped_.end())
       found = wrapped_.emplace(key, std::pair{image.sharedBits(), qt::toQImage(image)}).first;
     return found->second.second;
-  }
-
-  void updateCell(std::optional<int> index) {
-    if (index) update(paintBounds(*index));
   }
 
   void followHover(Point p) {

@@ -200,6 +200,15 @@ TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
   view.resize(
       600, static_cast<int>(HUDMetrics{HUDMetrics::kMinimumIcon, false}.panelSize(60, 1, 600).height) - 24);
   expectStepsShowAWholePaint({1, 2, 30, 31, 59, 58});
+
+  // Among stills a step repaints only the two rings, over the glass, at the panel's edges too.
+  items.clear();
+  for (int i = 0; i < 5; ++i)
+    items.push_back(scene.window("com.example.app" + std::to_string(i), "App", "Document " + std::to_string(i),
+                                 {.size = {i % 2 == 0 ? 1200.0 : 700.0, 700}}));
+  present(items, true);
+  model.setSelectedIndex(0);
+  expectStepsShowAWholePaint({1, 2, 4, 0, 3});
   window.hide();
   view.setParent(nullptr);
 }
