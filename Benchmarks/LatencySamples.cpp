@@ -22,6 +22,12 @@ LatencySamples::Clock::time_point LatencySamples::Clock::now() {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+std::int64_t LatencySamples::wallNow() {
+  timespec t{};
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 void LatencySamples::add(std::int64_t total, std::int64_t simulated) {
   totals_.push_back(total);
   own_.push_back(std::max<std::int64_t>(0, total - simulated));

@@ -1,11 +1,13 @@
 // Socket lines and the extension reports they carry: the bytes of one connection, cut at the
-// first byte's count into reads, are cut into lines and each line is read as a report.
+// first byte's count into reads, are cut into lines and each line is read as a report. The quick
+// reading must agree with the general JSON reader and with the report of the document.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "Bridge/ExtensionReport.hpp"
 #include "Bridge/SocketLineCutter.hpp"
+#include "Support/QuickJsonReader.hpp"
 #include "Support/Utf8.hpp"
 
 using namespace velvix;
@@ -27,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (report && report->tab && (report->tab->tabIndex < -1 || report->tab->tabIndex > TabPack::kMaxTabIndex))
         std::abort();
       ExtensionReport::sessionOf(*line);
+      if (auto quick = QuickJsonReader::readObject(*line);
+          quick && (*quick != nlohmann::json::parse(*line, nullptr, /*allow_exceptions=*/false) ||
+                    report != ExtensionReport::fromDocument(*quick)))
+        std::abort();
     }
     if (!withinCap) break;
   }

@@ -84,8 +84,10 @@ bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_vi
     const auto found = acceptPeer(*client, browser);
     if (!found) return false;
     browser = *found;
-    registerChromiumClient(client, browser,
-                           report->session.value_or(kConnectionKeyPrefix + std::to_string(client->number())));
+    if (report->session)
+      registerChromiumClient(client, browser, *report->session);
+    else
+      registerChromiumClient(client, browser, kConnectionKeyPrefix + std::to_string(client->number()));
   }
   dispatch(*report, browser);
   return true;

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Core/JsonFields.hpp"
+#include "Support/QuickJsonReader.hpp"
 
 namespace velvix {
 namespace {
@@ -101,6 +102,9 @@ Prepared prepare(std::string_view text) {
 }
 
 std::optional<json> objectOf(std::string_view line) {
+  // Nearly every line is plain JSON, read in one quick pass into the very document the general
+  // reader makes. What that pass declines (bad text too) goes the careful way below.
+  if (auto document = QuickJsonReader::readObject(line)) return document;
   const Prepared prepared = prepare(line);
   if (prepared.refused) return std::nullopt;
   const std::string_view text = prepared.repaired ? std::string_view(*prepared.repaired) : line;
@@ -132,51 +136,123 @@ std::optional<std::vector<SyncedWindow>> windowsOf(const json& report) {
   return windows;
 }
 
-}  // namespace
-
-std::optional<ExtensionReport> ExtensionReport::parse(std::string_view line) {
-  using namespace jsonfields;
-  const auto document = objectOf(line);
-  if (!document) return std::nullopt;
-  const auto browserName = text(*document, "browser");
-  const auto eventName = text(*document, "event");
+// The report's envelope: nothing without a known "browser" and an "event" text.
+std::optional<ExtensionReport> withEnvelope(std::optional<std::string> browserName,
+                                            std::optional<std::string> eventName,
+                                            std::optional<std::string> session) {
   if (!browserName || !eventName) return std::nullopt;
   const auto browser = browsers::fromRawValue(*browserName);
   if (!browser) return std::nullopt;
-
   ExtensionReport report;
   report.browser = *browser;
-  report.eventName = *eventName;
   report.event = eventNamed(*eventName);
-  report.session = text(*document, "session");
+  report.eventName = std::move(*eventName);
+  report.session = std::move(session);
+  return report;
+}
+
+// One member of a tab object; the later of a repeated member counts, as in a document.
+bool readTabMember(QuickJsonReader& reader, std::string_view key, TabPack::Members& tab) {
+  if (key == "tabId") return reader.readInteger(tab.tabId);
+  if (key == "windowId") return reader.readInteger(tab.windowId);
+  if (key == "index") return reader.readInteger(tab.index);
+  if (key == "title") return reader.readText(tab.title);
+  if (key == "url") return reader.readText(tab.url);
+  if (key == "favIconUrl") return reader.readText(tab.favIconUrl);
+  if (key == "isPrivate") return reader.readBoolean(tab.isPrivate);
+  if (key == "active") return reader.readBoolean(tab.active);
+  if (key == "redacted") return reader.readBoolean(tab.redacted);
+  json other;
+  return reader.readValue(other);
+}
+
+// The lines that arrive most often, "activated" and "updated", read member by member without a
+// document. Nothing for any other line, which the document route then reads (and judges): the
+// quick reader declined it, it is another event, or it carries a list or object besides its tab.
+std::optional<ExtensionReport> quickTabReport(std::string_view line) {
+  QuickJsonReader reader(line);
+  if (!reader.enterObject()) return std::nullopt;
+  std::optional<std::string> browser, event, session;
+  std::optional<bool> windowFocused;
+  std::optional<TabPack::Members> tab;  // set while the last "tab" given is an object
+  std::string key;
+  while (reader.nextKey(key)) {
+    bool read = true;
+    if (key == "tab") {
+      tab.reset();
+      if (reader.peek() == '{') {
+        tab.emplace();
+        reader.enterObject();
+        while (reader.nextKey(key)) read = read && readTabMember(reader, key, *tab);
+      } else {
+        json other;
+        read = reader.readValue(other);
+      }
+    } else if (key == "browser") {
+      read = reader.readText(browser);
+    } else if (key == "event") {
+      read = reader.readText(event) && event && (*event == "activated" || *event == "updated");
+    } else if (key == "session") {
+      read = reader.readText(session);
+    } else if (key == "windowFocused") {
+      read = reader.readBoolean(windowFocused);
+    } else {
+      json other;
+      read = reader.peek() != '[' && reader.peek() != '{' && reader.readValue(other);
+    }
+    if (!read) return std::nullopt;
+  }
+  if (!reader.finished() || !event) return std::nullopt;
+  auto report = withEnvelope(std::move(browser), std::move(event), std::move(session));
+  if (!report) return std::nullopt;
+  if (tab) report->tab = TabPack::fromMembers(std::move(*tab));
+  if (report->event == ReportEvent::activated) report->windowFocused = windowFocused.value_or(true);
+  return report;
+}
+
+}  // namespace
+
+std::optional<ExtensionReport> ExtensionReport::parse(std::string_view line) {
+  if (auto report = quickTabReport(line)) return report;
+  const auto document = objectOf(line);
+  if (!document) return std::nullopt;
+  return fromDocument(*document);
+}
+
+std::optional<ExtensionReport> ExtensionReport::fromDocument(const json& document) {
+  using namespace jsonfields;
+  if (!document.is_object()) return std::nullopt;
+  auto envelope = withEnvelope(text(document, "browser"), text(document, "event"), text(document, "session"));
+  if (!envelope) return std::nullopt;
+  ExtensionReport& report = *envelope;
   switch (report.event) {
     case ReportEvent::sync:
-      report.windows = windowsOf(*document);
+      report.windows = windowsOf(document);
       break;
     case ReportEvent::activated:
-      report.tab = tabOf(*document);
-      report.windowFocused = boolean(*document, "windowFocused").value_or(true);
+      report.tab = tabOf(document);
+      report.windowFocused = boolean(document, "windowFocused").value_or(true);
       break;
     case ReportEvent::updated:
-      report.tab = tabOf(*document);
+      report.tab = tabOf(document);
       break;
     case ReportEvent::cmdresult:
-      report.cmd = text(*document, "cmd").value_or("?");
-      report.ok = flag(*document, "ok");
-      report.error = text(*document, "error").value_or("-");
+      report.cmd = text(document, "cmd").value_or("?");
+      report.ok = flag(document, "ok");
+      report.error = text(document, "error").value_or("-");
       break;
     case ReportEvent::removed:
-      report.tabID = wholeNumber(*document, "tabId");
+      report.tabID = wholeNumber(document, "tabId");
       break;
     case ReportEvent::replaced:
-      report.replacedTabID = wholeNumber(*document, "replacedTabId");
-      report.tab = tabOf(*document);
+      report.replacedTabID = wholeNumber(document, "replacedTabId");
+      report.tab = tabOf(document);
       break;
     case ReportEvent::hello:
     case ReportEvent::other:
       break;
   }
-  return report;
+  return envelope;
 }
 
 std::optional<std::string> ExtensionReport::sessionOf(std::string_view line) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "Core/Browser.hpp"
 #include "Core/TabPack.hpp"
 
@@ -37,10 +39,14 @@ struct ExtensionReport {
   bool ok = false;
   std::string error = "-";
 
+  bool operator==(const ExtensionReport&) const = default;
+
   // Nothing when the text is not a JSON object with a known "browser" and an "event" string.
   // A lone UTF-16 surrogate escape (a broken character, as scripts make them from cut titles)
   // reads as U+FFFD instead of costing the whole report.
   static std::optional<ExtensionReport> parse(std::string_view line);
+  // The report of a JSON document already read; the same rules as parse.
+  static std::optional<ExtensionReport> fromDocument(const nlohmann::json& document);
   // The line's "session" when the line is a JSON object that holds it as a string.
   static std::optional<std::string> sessionOf(std::string_view line);
 };

@@ -12,9 +12,17 @@
 namespace velvix {
 
 std::string MRUManager::tabItemID(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
-  std::string id = "tab:" + std::string(browsers::rawValue(browser)) + ":";
-  if (session && !session->empty()) id += utf8::prefix(*session, 8) + ":";
-  return id + std::to_string(tabID);
+  std::string id;
+  id.reserve(40);  // built on every tab report: one allocation
+  id += "tab:";
+  id += browsers::rawValue(browser);
+  id += ':';
+  if (session && !session->empty()) {
+    id += utf8::prefix(*session, 8);
+    id += ':';
+  }
+  id += std::to_string(tabID);
+  return id;
 }
 
 std::string MRUManager::stableHash(const std::string& text) {

@@ -71,6 +71,7 @@ void TabMover::noteTabPosition(Browser browser, const std::optional<std::string>
                                const TabPack& pack) {
   const double now = services_.loop->uptime();
   std::erase_if(pending_, [&](const PendingMove& m) { return m.deadline < now; });
+  if (pending_.empty()) return;  // the common case: no move waits for its report
   const std::string reportedID = MRUManager::tabItemID(browser, session, pack.tabID);
   auto move = std::find_if(pending_.begin(), pending_.end(),
                            [&](const PendingMove& m) { return fits(m, browser, reportedID, pack); });

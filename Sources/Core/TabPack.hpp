@@ -29,6 +29,14 @@ struct TabPack {
   // From one tab object of an extension message: nothing without whole-number "tabId" and
   // "windowId"; every other key falls back when missing or of another type.
   static std::optional<TabPack> fromJSON(const nlohmann::json& tab);
+  // The members of one tab object as read, each absent when missing or of another type.
+  struct Members {
+    std::optional<std::int64_t> tabId, windowId, index;
+    std::optional<std::string> title, url, favIconUrl;
+    std::optional<bool> isPrivate, active, redacted;
+  };
+  // As fromJSON, from the members of a tab object read one by one.
+  static std::optional<TabPack> fromMembers(Members members);
 
   bool operator==(const TabPack&) const = default;
 };

@@ -73,6 +73,11 @@ void HealthMonitor::start() {
 }
 
 void HealthMonitor::markCleanExit() {
+  // The poll stops first (its thread is joined), so that nothing it writes lands after the
+  // "quit" line that follows.
+  pollTask_ = nullptr;
+  task_.reset();
+  heartbeat_ = {};
   std::error_code ignored;
   std::filesystem::remove(markerPath(), ignored);
 }

@@ -52,7 +52,7 @@ class HealthMonitor {
   // Main thread. Reports an unfinished previous run, rewrites the marker, starts the heartbeat
   // and the poll. A second call does nothing.
   void start();
-  // Main thread, at normal termination: removes the marker.
+  // Main thread, at normal termination: stops watching and removes the marker.
   void markCleanExit();
 
   // Counters the event tap and the fallback hot key share with the poll; safe from any thread.

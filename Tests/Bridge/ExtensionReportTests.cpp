@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "Bridge/ExtensionReport.hpp"
 
 namespace velvix {
@@ -160,6 +162,30 @@ TEST(ExtensionReport, ABrokenCharacterInATitleIsReplacedInsteadOfLosingTheReport
   // The same holds in a key name and in the envelope.
   auto report = parsed(R"({"browser":"chrome","event":"hello","session":"s\udbff","\ud800":1})");
   EXPECT_EQ(report.session, "s" + kReplacement);
+}
+
+// Tab reports are read member by member, without a document: they must read exactly as the
+// document says, whatever order, repetition or types the members come in.
+TEST(ExtensionReport, ATabReportReadsAsItsDocumentSays) {
+  const std::vector<std::string> lines = {
+      R"({"browser":"chrome","event":"activated","session":"s","windowFocused":false,"tab":{"tabId":7,)"
+      R"("windowId":2,"index":3,"title":"T \u00e9","url":"u","favIconUrl":"f","isPrivate":true,"active":true}})",
+      R"({"tab":{"windowId":2,"tabId":7,"redacted":true,"extra":{"a":[1]}},"event":"updated","browser":"edge"})",
+      R"({"browser":"chrome","event":"activated","tab":{"tabId":7,"windowId":2},"tab":5})",
+      R"({"browser":"chrome","event":"activated","tab":[1],"tab":{"tabId":7,"windowId":2,"tabId":8}})",
+      R"({"browser":"chrome","event":"activated","tab":{"tabId":"7","windowId":2}})",
+      R"({"browser":"chrome","event":"activated","tab":{"tabId":7,"windowId":2,"index":-4,"title":null}})",
+      R"({"browser":"chrome","event":"activated","windowFocused":"no","session":7,"tab":{}})",
+      R"({"browser":"chrome","event":"activated","windowFocused":[true]})",
+      R"({"browser":"chrome","event":"sync","event":"updated","tab":{"tabId":1,"windowId":1}})",
+      R"({"browser":"brave","event":"updated","windows":[],"tab":{"tabId":1,"windowId":1}})",
+      R"({"browser":"chrome","event":"updated","ok":true,"tabId":4})",
+      R"({"browser":"chrome","browser":"firefox","event":"activated"})",
+      R"({"event":"activated","tab":{"tabId":1,"windowId":1}})",
+      R"({"browser":"chrome","event":"updated","event":"activated","session":"a","session":null})",
+  };
+  for (const auto& line : lines)
+    EXPECT_EQ(ExtensionReport::parse(line), ExtensionReport::fromDocument(nlohmann::json::parse(line))) << line;
 }
 
 }  // namespace

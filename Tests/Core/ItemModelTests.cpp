@@ -55,6 +55,7 @@ TEST(TabPack, NeedsWholeNumberTabAndWindowIdsAndDefaultsTheRest) {
   EXPECT_FALSE(TabPack::fromJSON(Json{{"tabId", 7}}));
   EXPECT_FALSE(TabPack::fromJSON(Json{{"tabId", 7.5}, {"windowId", 1}}));
   EXPECT_FALSE(TabPack::fromJSON(Json{{"tabId", true}, {"windowId", 1}}));
+  EXPECT_FALSE(TabPack::fromJSON(Json{{"tabId", std::uint64_t{1} << 63}, {"windowId", 1}}));  // past int64
   EXPECT_FALSE(TabPack::fromJSON(Json::array({7, 1})));
 
   auto minimal = TabPack::fromJSON(Json{{"tabId", 7}, {"windowId", 2.0}});

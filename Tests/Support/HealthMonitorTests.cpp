@@ -88,6 +88,10 @@ TEST(HealthMonitor, AFirstLaunchReportsNothingAndLeavesAPrivateMarkerThatACleanE
   EXPECT_EQ(folder.st_mode & 0777, 0700u);
   w.monitor.markCleanExit();
   EXPECT_FALSE(fs::exists(w.monitor.markerPath()));
+  // Watching has stopped: a change of suspects after the clean exit is not written after "quit".
+  w.input().foreignTaps.push_back({.ownerPID = 7001, .listenOnly = true, .eventsOfInterest = 0x400});
+  w.loop.advance(30);
+  EXPECT_TRUE(w.linesStartingWith("input suspects").empty());
 }
 
 TEST(HealthMonitor, ALaunchAfterARunThatDidNotQuitNamesTheCrashReportsWrittenSince) {
