@@ -26,13 +26,9 @@ MRUManager::MRUManager(Services& services) : services_(services) {
 
 double MRUManager::now() const { return services_.loop->now(); }
 
-bool MRUManager::recencyBefore(const SwitchableItem& a, const SwitchableItem& b) {
-  if (a.seeded != b.seeded) return !a.seeded;
-  return a.lastActivatedAt > b.lastActivatedAt;
-}
-
 void MRUManager::sortByRecency(std::vector<SwitchableItem>& list) {
-  std::stable_sort(list.begin(), list.end(), recencyBefore);
+  std::stable_sort(list.begin(), list.end(),
+                   [](const SwitchableItem& a, const SwitchableItem& b) { return recencyBefore(a, b); });
 }
 
 void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& remove) {

@@ -55,7 +55,13 @@ class MRUManager {
   std::map<std::string, int> deadWindowStrikes;
 
   // Entries the user really used come before estimated (seeded) ones, then the later use first.
-  static bool recencyBefore(const SwitchableItem& a, const SwitchableItem& b);
+  static bool recencyBefore(const SwitchableItem& a, const SwitchableItem& b) {
+    return recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt);
+  }
+  static bool recencyBefore(bool aSeeded, double aDate, bool bSeeded, double bDate) {
+    if (aSeeded != bSeeded) return !aSeeded;
+    return aDate > bDate;
+  }
   static void sortByRecency(std::vector<SwitchableItem>& list);
 
   // ---- entries of applications and windows
