@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <sstream>
+#include <utility>
 
 #include "Bridge/AXWindowBridge.hpp"
 #include "Core/MRUManager.hpp"
@@ -69,9 +70,19 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   auto listed = [](const auto& sorted, auto value) { return std::binary_search(sorted.begin(), sorted.end(), value); };
   const double cutOff = now() - kTabExpiry;
 
+  // One process-table question per process, asked before the walk.
+  std::vector<std::pair<platform::Pid, bool>> dead;
+  for (const auto& r : sorted)
+    if (r.item->kind != ItemKind::tab && r.item->pid) dead.emplace_back(*r.item->pid, false);
+  std::sort(dead.begin(), dead.end());
+  dead.erase(std::unique(dead.begin(), dead.end()), dead.end());
+  for (auto& [pid, isGone] : dead) isGone = isDead(pid);
+  auto processGone = [&](platform::Pid pid) {
+    return std::lower_bound(dead.begin(), dead.end(), std::pair{pid, false})->second;
+  };
+
   std::vector<const SwitchableItem*> kept;
   kept.reserve(sorted.size());
-  std::map<platform::Pid, bool> dead;  // one process-table question per process
   // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
   std::vector<std::string_view> tabBundles;  // a few at most
   for (std::size_t position = 0; position < sorted.size(); ++position) {
@@ -85,11 +96,7 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
         tabBundles.push_back(e.bundleID);
       continue;
     }
-    if (e.pid) {
-      auto [it, inserted] = dead.try_emplace(*e.pid, false);
-      if (inserted) it->second = isDead(*e.pid);
-      if (it->second) continue;
-    }
+    if (e.pid && processGone(*e.pid)) continue;
     if (!inventory->empty()) {
       if (e.windowNumber) {
         if (!listed(numbers, *e.windowNumber)) continue;
@@ -151,12 +158,12 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::vector<OffScreenWindow> offScreen;
   std::set<platform::Pid> candidates;
   std::map<Browser, platform::Pid> browserPIDs;
-  std::set<Browser> browsersAsked;  // a browser's running instance is looked up once, not per tab
+  std::array<bool, browsers::kCount> browsersAsked{};  // a browser's running instance is looked up once, not per tab
   for (const auto& e : list) {
     if (e.isWindow() && e.pid && !std::binary_search(onScreenNumbers.begin(), onScreenNumbers.end(), *e.windowNumber))
       offScreen.push_back({*e.windowNumber, *e.pid});
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
-    if (e.kind == ItemKind::tab && e.browser && browsersAsked.insert(*e.browser).second) {
+    if (e.kind == ItemKind::tab && e.browser && !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
       if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
         candidates.insert(app->pid);
         browserPIDs[*e.browser] = app->pid;
