@@ -169,7 +169,8 @@ bool MRUManager::isExcluded(const std::string& bundleID) const {
 // Dead: no running application for the id and the process is gone (a process of another user
 // answers the probe with a permission error: it lives).
 bool MRUManager::isDead(platform::Pid pid) const {
-  if (!services_.workspace->isTerminated(pid)) return false;  // a running application, without taking its snapshot
+  // A running application, asked for without taking its snapshot.
+  if (!services_.workspace->isTerminated(pid)) return false;
   if (pid <= 0) return true;
   return services_.processes->probe(pid) == platform::ProcessTable::Probe::gone;
 }

@@ -108,6 +108,9 @@ class MRUManager {
 
   // ---- the ranked list of a chord (no Accessibility call; then the off-screen check)
   std::vector<SwitchableItem> rankedForSwitcher();
+  // The same into `list`, which may hold an earlier chord's entries: they are overwritten where
+  // they lie, so their strings' storage serves again.
+  void rankedForSwitcher(std::vector<SwitchableItem>& list);
   // Takes the list by value: the chord hands over the list it just ranked, which is then
   // filtered where it lies instead of copied again.
   std::vector<SwitchableItem> resolvingOffScreenWindows(std::vector<SwitchableItem> list);

@@ -33,6 +33,12 @@ std::string bracketed(const Set& values) {
 }  // namespace
 
 std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
+  std::vector<SwitchableItem> list;
+  rankedForSwitcher(list);
+  return list;
+}
+
+void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   // Ordered and filtered through pointers: only the entries that stay are copied. Each pointer
   // carries its entry's recency, so the sort does not go back to the entries.
   struct Ranked {
@@ -110,11 +116,18 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   auto showsTabs = [&](const SwitchableItem& e) {
     return std::find(tabBundles.begin(), tabBundles.end(), e.bundleID) != tabBundles.end();
   };
-  std::vector<SwitchableItem> result;
-  result.reserve(kept.size());
-  for (const SwitchableItem* e : kept)
-    if (e->kind == ItemKind::tab || !showsTabs(*e)) result.push_back(*e);
-  return result;
+  std::size_t count = 0;
+  for (const SwitchableItem* e : kept) {
+    if (e->kind != ItemKind::tab && showsTabs(*e)) continue;
+    if (count < list.size()) {
+      list[count] = *e;
+    } else {
+      if (count == list.size()) list.reserve(kept.size());
+      list.push_back(*e);
+    }
+    ++count;
+  }
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(count), list.end());
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
@@ -158,20 +171,23 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::vector<OffScreenWindow> offScreen;
   std::set<platform::Pid> candidates;
   std::map<Browser, platform::Pid> browserPIDs;
-  std::array<bool, browsers::kCount> browsersAsked{};  // a browser's running instance is looked up once, not per tab
+  // A browser's running instance is looked up once, not per tab.
+  std::array<bool, browsers::kCount> browsersAsked{};
   for (const auto& e : list) {
     if (e.isWindow() && e.pid && !std::binary_search(onScreenNumbers.begin(), onScreenNumbers.end(), *e.windowNumber))
       offScreen.push_back({*e.windowNumber, *e.pid});
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
-    if (e.kind == ItemKind::tab && e.browser && !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
+    if (e.kind == ItemKind::tab && e.browser &&
+        !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
       if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
         candidates.insert(app->pid);
         browserPIDs[*e.browser] = app->pid;
       }
     }
   }
-  std::erase_if(candidates,
-                [&](platform::Pid pid) { return std::binary_search(onScreenPIDs.begin(), onScreenPIDs.end(), pid); });
+  std::erase_if(candidates, [&](platform::Pid pid) {
+    return std::binary_search(onScreenPIDs.begin(), onScreenPIDs.end(), pid);
+  });
   if (offScreen.empty() && candidates.empty()) return list;
 
   std::set<platform::Pid> toAsk = candidates;

@@ -120,7 +120,8 @@ std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
   order.reserve(windows.size());
   for (std::size_t i = 0; i < windows.size(); ++i)
     if (comparable(windows[i].bounds))
-      order.push_back({windows[i].pid, 0, 0, std::floor(windows[i].bounds.minX()), windows[i].bounds.height, i});
+      order.push_back(
+          {windows[i].pid, 0, 0, std::floor(windows[i].bounds.minX()), windows[i].bounds.height, i});
   std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
     if (a.pid != b.pid) return a.pid < b.pid;
     if (a.column != b.column) return a.column < b.column;
@@ -128,7 +129,9 @@ std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
   });
   for (std::size_t begin = 0; begin < order.size();) {
     std::size_t end = begin + 1;
-    while (end < order.size() && order[end].pid == order[begin].pid && order[end].column == order[begin].column) ++end;
+    while (end < order.size() && order[end].pid == order[begin].pid &&
+           order[end].column == order[begin].column)
+      ++end;
     for (std::size_t k = begin; k < end; ++k) {
       order[k].runBegin = static_cast<std::uint32_t>(begin);
       order[k].runEnd = static_cast<std::uint32_t>(end);
@@ -159,7 +162,8 @@ std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
 }
 
 // Strips leave the list where it lies, the others keeping their order.
-std::vector<WindowList::Info> withoutStrips(std::vector<WindowList::Info> candidates, const std::vector<bool>& strips) {
+std::vector<WindowList::Info> withoutStrips(std::vector<WindowList::Info> candidates,
+                                            const std::vector<bool>& strips) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < candidates.size(); ++i)
     if (!strips[i]) {
