@@ -77,14 +77,16 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   const double cutOff = now() - kTabExpiry;
 
   // One process-table question per process, asked before the walk.
-  std::vector<std::pair<platform::Pid, bool>> dead;
+  std::vector<platform::Pid> pids;
+  pids.reserve(sorted.size());
   for (const auto& r : sorted)
-    if (r.item->kind != ItemKind::tab && r.item->pid) dead.emplace_back(*r.item->pid, false);
-  std::sort(dead.begin(), dead.end());
-  dead.erase(std::unique(dead.begin(), dead.end()), dead.end());
-  for (auto& [pid, isGone] : dead) isGone = isDead(pid);
+    if (r.item->kind != ItemKind::tab && r.item->pid) pids.push_back(*r.item->pid);
+  std::sort(pids.begin(), pids.end());
+  pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+  std::vector<char> gone(pids.size());
+  for (std::size_t i = 0; i < pids.size(); ++i) gone[i] = isDead(pids[i]);
   auto processGone = [&](platform::Pid pid) {
-    return std::lower_bound(dead.begin(), dead.end(), std::pair{pid, false})->second;
+    return gone[static_cast<std::size_t>(std::lower_bound(pids.begin(), pids.end(), pid) - pids.begin())] != 0;
   };
 
   std::vector<const SwitchableItem*> kept;

@@ -207,13 +207,17 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
   Windows& shared = shared_[onScreenOnly ? 1 : 0];
   if (shared) return shared;
   if (!sharedCandidates_) {
-    auto windows = readCandidates(false);
-    auto strips = thinStrips(windows);
+    auto windows = std::make_shared<const std::vector<Info>>(readCandidates(false));
+    auto strips = thinStrips(*windows);
     sharedCandidates_ = Candidates{std::move(windows), std::move(strips)};
   }
-  const auto& [all, strips] = *sharedCandidates_;
+  const std::vector<Info>& all = *sharedCandidates_->windows;
+  const std::vector<bool>& strips = sharedCandidates_->strips;
   if (!onScreenOnly) {
-    shared = std::make_shared<const std::vector<Info>>(withoutStrips(all, strips));
+    // Mostly there is no strip at all: the candidates are then the list itself.
+    const bool anyStrip = std::find(strips.begin(), strips.end(), true) != strips.end();
+    shared = anyStrip ? std::make_shared<const std::vector<Info>>(withoutStrips(all, strips))
+                      : sharedCandidates_->windows;
     return shared;
   }
   // Strips are judged among the windows of the kind asked for, as a read of that kind would. A

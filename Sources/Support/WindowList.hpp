@@ -82,8 +82,8 @@ class WindowList {
   AXWindowBridge& ax_;
   mutable int sharing_ = 0;
   struct Candidates {
-    std::vector<Info> windows;  // of all windows
-    std::vector<bool> strips;   // which of them are thin strips among all windows
+    Windows windows;           // of all windows
+    std::vector<bool> strips;  // which of them are thin strips among all windows
   };
   mutable std::optional<Candidates> sharedCandidates_;
   mutable Windows shared_[2];  // all windows, on-screen windows
