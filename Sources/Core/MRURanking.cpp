@@ -86,7 +86,8 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   std::vector<char> gone(pids.size());
   for (std::size_t i = 0; i < pids.size(); ++i) gone[i] = isDead(pids[i]);
   auto processGone = [&](platform::Pid pid) {
-    return gone[static_cast<std::size_t>(std::lower_bound(pids.begin(), pids.end(), pid) - pids.begin())] != 0;
+    const auto at = std::lower_bound(pids.begin(), pids.end(), pid) - pids.begin();
+    return gone[static_cast<std::size_t>(at)] != 0;
   };
 
   std::vector<const SwitchableItem*> kept;
