@@ -83,9 +83,10 @@ void GeneralPane::buildStartup() {
 }
 
 void GeneralPane::buildTabLimits() {
-  SettingsCard* card = addCard("Tab Limits",
-                               "When a limit is reached, the least recently used tab drops out of the switcher. The "
-                               "real tab always stays open in the browser.");
+  SettingsCard* card =
+      addCard("Tab Limits",
+              "When a limit is reached, the least recently used tab drops out of the switcher. The "
+              "real tab always stays open in the browser.");
   auto stepper = [this](Setting<int>& setting, int maximum) {
     auto* s = new SettingsStepper(1, maximum, 1);
     s->setObjectName(QString::fromStdString(setting.key()));
@@ -93,17 +94,20 @@ void GeneralPane::buildTabLimits() {
     bind([s, &setting] { s->setValue(setting.get()); });
     return s;
   };
-  card->add(new SettingsRow("Tabs across all browsers", std::nullopt, stepper(prefs().universalTabLimit, 100)));
+  card->add(
+      new SettingsRow("Tabs across all browsers", std::nullopt, stepper(prefs().universalTabLimit, 100)));
   card->addDivider();
   card->add(new SettingsRow("Tabs per window", std::nullopt, stepper(prefs().perWindowTabLimit, 50)));
 }
 
 void GeneralPane::buildPrivacy() {
-  SettingsCard* card = addCard(
-      "Privacy",
-      "Excluded apps (password managers by default) are never captured; capture also pauses whenever a password "
-      "field has focus anywhere. Everything Velvix records stays in memory on this Mac.");
-  card->add(new SettingsRow("Include private and incognito tabs", std::nullopt, toggle(prefs().includePrivateTabs)));
+  SettingsCard* card =
+      addCard("Privacy",
+              "Excluded apps (password managers by default) are never captured; capture also pauses whenever "
+              "a password "
+              "field has focus anywhere. Everything Velvix records stays in memory on this Mac.");
+  card->add(new SettingsRow("Include private and incognito tabs", std::nullopt,
+                            toggle(prefs().includePrivateTabs)));
   card->addDivider();
   card->add(new SettingsRow("Write diagnostic log", std::nullopt, toggle(prefs().debugLogging)));
   card->addDivider();
@@ -121,6 +125,7 @@ void GeneralPane::buildPrivacy() {
   field->setFont(SettingsStyle::monospacedDigits(SettingsStyle::kCalloutSize));
   // The field shows what was typed, exactly; the setting gets the parsed list.
   field->setText(QString::fromStdString(view().state().excludedText));
+  field->setCursorPosition(0);  // a list longer than the field reads from its first entry
   connect(field, &QLineEdit::textEdited, field,
           [this](const QString& text) { view().setExcludedText(text.toStdString()); });
   connect(field, &QLineEdit::returnPressed, field, [this] { view().commitExclusions(); });
@@ -145,18 +150,24 @@ GeneralPane::PermissionRow* GeneralPane::permissionRow(const std::string& title,
 }
 
 void GeneralPane::buildPermissions() {
-  SettingsCard* card = addCard(
-      "Permissions",
-      "macOS drops these grants when the app's code signature changes (rebuilds, reinstalls). If the switcher stops "
-      "responding, re-grant here \u2014 settings are never lost.");
+  SettingsCard* card = addCard("Permissions",
+                               "macOS drops these grants when the app's code signature changes (rebuilds, "
+                               "reinstalls). If the switcher stops "
+                               "responding, re-grant here \u2014 settings are never lost.");
   using Permission = PermissionsService::Permission;
   auto grantAndOpen = [this](Permission permission) {
     return [this, permission] {
       if (!services().permissions) return;
       switch (permission) {
-        case Permission::accessibility: services().permissions->requestAccessibility(); break;
-        case Permission::inputMonitoring: services().permissions->requestInputMonitoring(); break;
-        case Permission::screenRecording: services().permissions->requestScreenRecording(); break;
+        case Permission::accessibility:
+          services().permissions->requestAccessibility();
+          break;
+        case Permission::inputMonitoring:
+          services().permissions->requestInputMonitoring();
+          break;
+        case Permission::screenRecording:
+          services().permissions->requestScreenRecording();
+          break;
       }
       view().openSystemSettings(PermissionsService::pane(permission));
     };
@@ -188,7 +199,8 @@ std::vector<Browser> GeneralPane::automationBrowsers() const {
   std::vector<Browser> result;
   if (!services().runningApps) return result;
   for (Browser browser : browsers::all())
-    if (!browsers::isEditor(browser) && services().runningApps->first(std::string(browsers::bundleID(browser))))
+    if (!browsers::isEditor(browser) &&
+        services().runningApps->first(std::string(browsers::bundleID(browser))))
       result.push_back(browser);
   return result;
 }
@@ -208,12 +220,14 @@ void GeneralPane::rebuildAutomationRows() {
     automationShown_ = running;
     for (Browser browser : running) {
       const std::string title = std::string(browsers::appleScriptName(browser)) + " Automation";
-      auto* r = permissionRow(title,
-                              [this, browser] {
-                                if (services().permissions) services().permissions->requestAutomation(browser);
-                              },
-                              automationBox_);
-      r->row->setObjectName(QString::fromStdString("permission.automation." + std::string(browsers::rawValue(browser))));
+      auto* r = permissionRow(
+          title,
+          [this, browser] {
+            if (services().permissions) services().permissions->requestAutomation(browser);
+          },
+          automationBox_);
+      r->row->setObjectName(
+          QString::fromStdString("permission.automation." + std::string(browsers::rawValue(browser))));
       r->divider = new SettingsDivider(automationBox_);
       automationBox_->layout()->addWidget(r->divider);
       automationBox_->layout()->addWidget(r->row);
@@ -229,13 +243,17 @@ void GeneralPane::rebuildAutomationRows() {
 void GeneralPane::buildEditorTabs() {
   SettingsCard* card = addCard(
       "Editor Tabs",
-      "Puts VS Code's open editor tabs in the switcher, the way browser tabs are. Velvix installs a small extension "
-      "into the editor's extensions folder; it reports the tabs of the window it runs in and nothing else \u2014 "
-      "no file contents, and nothing leaves your Mac. An editor loads extensions at startup, so restart VS Code "
+      "Puts VS Code's open editor tabs in the switcher, the way browser tabs are. Velvix installs a small "
+      "extension "
+      "into the editor's extensions folder; it reports the tabs of the window it runs in and nothing else "
+      "\u2014 "
+      "no file contents, and nothing leaves your Mac. An editor loads extensions at startup, so restart VS "
+      "Code "
       "once after switching this on. Cursor, Windsurf, Kiro, Trae, Void, Positron, VSCodium and Insiders are "
       "covered too. With this off, VS Code windows switch as windows, exactly as before.");
   card->setObjectName("general.editorTabs");
-  card->add(new SettingsRow("Show VS Code tabs in the switcher", std::nullopt, toggle(prefs().vscodeTabsEnabled)));
+  card->add(
+      new SettingsRow("Show VS Code tabs in the switcher", std::nullopt, toggle(prefs().vscodeTabsEnabled)));
   QWidget* divider = card->addDivider();
   auto* status = new SettingsStatusLabel(false, "Not installed");
   status->setObjectName("editorTabs.status");
@@ -250,9 +268,9 @@ void GeneralPane::buildEditorTabs() {
     if (!on) return;
     // VS Code's own extension only: the other editors report under their own names.
     const bool reporting = services().bridge && services().bridge->isChromiumConnected(Browser::vscode);
-    status->set(reporting, reporting                                 ? "Reporting"
+    status->set(reporting, reporting                               ? "Reporting"
                            : installer && installer->isInstalled() ? "Installed \u2014 restart VS Code"
-                                                                    : "Not installed");
+                                                                   : "Not installed");
   });
 }
 
@@ -266,7 +284,8 @@ void GeneralPane::buildBrowserExtensions() {
   safari->setObjectName("extensions.safari");
   card->add(new SettingsRow("Safari", std::nullopt, safari));
   auto* access = new QLabel(
-      "Safari is hiding some tabs from the extension. In Safari Settings \u2192 Extensions \u2192 Velvix Bridge "
+      "Safari is hiding some tabs from the extension. In Safari Settings \u2192 Extensions \u2192 Velvix "
+      "Bridge "
       "\u2192 Edit Websites, set Other Websites to Allow.");
   access->setObjectName("extensions.safariAccess");
   access->setWordWrap(true);

@@ -17,8 +17,12 @@ SettingsPane::SettingsPane(SettingsView& view) : view_(view) {
   column_->setSpacing(20);
 }
 
-Services& SettingsPane::services() const { return view_.services(); }
-Preferences& SettingsPane::prefs() const { return view_.prefs(); }
+Services& SettingsPane::services() const {
+  return view_.services();
+}
+Preferences& SettingsPane::prefs() const {
+  return view_.prefs();
+}
 
 void SettingsPane::refresh() {
   for (const auto& update : bindings_) update();
@@ -46,13 +50,18 @@ SettingsSwitch* SettingsPane::toggle(Setting<bool>& setting) {
   return control;
 }
 
-QComboBox* SettingsPane::makePicker(const std::string& objectName, const std::vector<std::string>& labels, int width,
-                                    std::function<void(int)> chosen, std::function<int()> current) {
+QComboBox* SettingsPane::makePicker(const std::string& objectName, const std::vector<std::string>& labels,
+                                    int width, std::function<void(int)> chosen,
+                                    std::function<int()> current) {
   auto* control = new QComboBox;
   control->setObjectName(QString::fromStdString(objectName));
-  control->setFixedWidth(width);
+  // At least the width asked for, wider where a label needs it: a cut-off choice reads as another.
+  control->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  control->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  control->setMinimumWidth(width);
   for (const auto& label : labels) control->addItem(QString::fromStdString(label));
-  connect(control, &QComboBox::activated, control, [chosen = std::move(chosen)](int index) { chosen(index); });
+  connect(control, &QComboBox::activated, control,
+          [chosen = std::move(chosen)](int index) { chosen(index); });
   bind([control, current = std::move(current)] {
     const QSignalBlocker quiet(control);
     control->setCurrentIndex(current());

@@ -72,9 +72,11 @@ void paintTabSymbol(QPainter& painter, SettingsTab tab, const QRectF& box, const
 class SidebarRow final : public QAbstractButton {
  public:
   SidebarRow(SettingsTab tab, QWidget* parent) : QAbstractButton(parent), tab_(tab) {
-    setObjectName(QString("settings.tab.") + QString::fromUtf8(settingsTabs::rawValue(tab).data(),
-                                                                static_cast<int>(settingsTabs::rawValue(tab).size())));
-    setText(QString::fromUtf8(settingsTabs::title(tab).data(), static_cast<int>(settingsTabs::title(tab).size())));
+    setObjectName(QString("settings.tab.") +
+                  QString::fromUtf8(settingsTabs::rawValue(tab).data(),
+                                    static_cast<int>(settingsTabs::rawValue(tab).size())));
+    setText(QString::fromUtf8(settingsTabs::title(tab).data(),
+                              static_cast<int>(settingsTabs::title(tab).size())));
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setFixedHeight(13 + 2 * 7 + 4);
@@ -94,7 +96,8 @@ class SidebarRow final : public QAbstractButton {
     paintTabSymbol(painter, tab_, QRectF(10, 0, 18, height()), colour);
     painter.setPen(colour);
     painter.setFont(SettingsStyle::font(13, selected ? QFont::DemiBold : QFont::Normal));
-    painter.drawText(QRectF(10 + 18 + 10, 0, width() - 48, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    painter.drawText(QRectF(10 + 18 + 10, 0, width() - 48, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                     text());
   }
 
  private:
@@ -154,7 +157,8 @@ SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kIdealWidth, kIdealHeight);
   WindowGlassBackdrop::applyDarkGlass(this);
-  backdrop_ = new WindowGlassBackdrop(GlassMaterial::underWindowBackground, HUDView::displayOptions(services), this);
+  backdrop_ =
+      new WindowGlassBackdrop(GlassMaterial::underWindowBackground, HUDView::displayOptions(services), this);
   backdrop_->lower();
 
   auto* line = new QHBoxLayout(this);
@@ -168,6 +172,13 @@ SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent
   scroll_->setWidgetResizable(true);
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A slim, translucent bar on the glass; the style's own light trough would glare on it.
+  scroll_->verticalScrollBar()->setStyleSheet(
+      "QScrollBar:vertical { background: transparent; width: 10px; margin: 0; }"
+      "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 64); border-radius: 3px;"
+      " min-height: 32px; margin: 2px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
   // The glass shows through the column: nothing in it paints a background of its own.
   scroll_->setAutoFillBackground(false);
   scroll_->viewport()->setAutoFillBackground(false);
@@ -189,13 +200,17 @@ SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent
     prefsObservation_ = services_.notifications->observe(
         Preferences::kChangedNotification, [this](const platform::Notification&) { preferencesChanged(); });
   }
-  if (services_.loop) timer_ = services_.loop->every(kTickInterval, [this] { tick(); }, platform::TimerMode::Common);
+  if (services_.loop)
+    timer_ = services_.loop->every(
+        kTickInterval, [this] { tick(); }, platform::TimerMode::Common);
   showPane();
 }
 
 SettingsView::~SettingsView() = default;
 
-Preferences& SettingsView::prefs() const { return *services_.preferences; }
+Preferences& SettingsView::prefs() const {
+  return *services_.preferences;
+}
 
 void SettingsView::selectTab(SettingsTab tab) {
   tab_ = tab;
@@ -211,20 +226,29 @@ void SettingsView::showPane() {
   auto* column = new QVBoxLayout(content);
   column->setContentsMargins(24, 24, 24, 24);
   column->setSpacing(20 - 4);  // the heading sits 4 points closer to the first card
-  auto* heading = new QLabel(QString::fromUtf8(settingsTabs::title(tab_).data(),
-                                               static_cast<int>(settingsTabs::title(tab_).size())),
-                             content);
+  auto* heading = new QLabel(
+      QString::fromUtf8(settingsTabs::title(tab_).data(), static_cast<int>(settingsTabs::title(tab_).size())),
+      content);
   heading->setObjectName("settings.heading");
   heading->setFont(SettingsStyle::font(22, QFont::Bold));
   column->addWidget(heading);
   switch (tab_) {
-    case SettingsTab::appearance: pane_ = new AppearancePane(*this); break;
-    case SettingsTab::controls: pane_ = new ControlsPane(*this); break;
-    case SettingsTab::terminal: pane_ = new TerminalPane(*this); break;
-    case SettingsTab::general: pane_ = new GeneralPane(*this); break;
+    case SettingsTab::appearance:
+      pane_ = new AppearancePane(*this);
+      break;
+    case SettingsTab::controls:
+      pane_ = new ControlsPane(*this);
+      break;
+    case SettingsTab::terminal:
+      pane_ = new TerminalPane(*this);
+      break;
+    case SettingsTab::general:
+      pane_ = new GeneralPane(*this);
+      break;
   }
-  pane_->setObjectName(QString("settings.pane.") + QString::fromUtf8(settingsTabs::rawValue(tab_).data(),
-                                                                     static_cast<int>(settingsTabs::rawValue(tab_).size())));
+  pane_->setObjectName(QString("settings.pane.") +
+                       QString::fromUtf8(settingsTabs::rawValue(tab_).data(),
+                                         static_cast<int>(settingsTabs::rawValue(tab_).size())));
   column->addWidget(pane_);
   column->addStretch(1);
   scroll_->setWidget(content);  // the previous column goes with it
@@ -301,7 +325,8 @@ std::vector<std::string> SettingsView::parseExclusions(const std::string& text) 
     const std::size_t comma = std::min(text.find(',', start), text.size());
     std::string piece = text.substr(start, comma - start);
     const auto first = piece.find_first_not_of(" \t");
-    if (first != std::string::npos) result.push_back(piece.substr(first, piece.find_last_not_of(" \t") - first + 1));
+    if (first != std::string::npos)
+      result.push_back(piece.substr(first, piece.find_last_not_of(" \t") - first + 1));
     start = comma + 1;
   }
   return result;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QTest>
 
 #include "TestSupport/QtTestApplication.hpp"
@@ -95,8 +96,10 @@ TEST_F(SettingsWindowTest, EveryPaneRendersIntoAPicture) {
   world.desktop.privacy.screenCapture = false;
   SettingsView view(world.services());
   view.resize(SettingsView::kIdealWidth, SettingsView::kIdealHeight);
+  view.show();
   for (SettingsTab tab : settingsTabs::kAll) {
     view.selectTab(tab);
+    QApplication::processEvents();
     const QImage picture = test::renderTransparent(view);
     ASSERT_FALSE(picture.isNull());
     // Not blank: many distinct colours (text, controls, cards).
