@@ -26,13 +26,9 @@ MRUManager::MRUManager(Services& services) : services_(services) {
 
 double MRUManager::now() const { return services_.loop->now(); }
 
-bool MRUManager::recencyBefore(const SwitchableItem& a, const SwitchableItem& b) {
-  if (a.seeded != b.seeded) return !a.seeded;
-  return a.lastActivatedAt > b.lastActivatedAt;
-}
-
 void MRUManager::sortByRecency(std::vector<SwitchableItem>& list) {
-  std::stable_sort(list.begin(), list.end(), recencyBefore);
+  std::stable_sort(list.begin(), list.end(),
+                   [](const SwitchableItem& a, const SwitchableItem& b) { return recencyBefore(a, b); });
 }
 
 void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& remove) {
@@ -173,7 +169,8 @@ bool MRUManager::isExcluded(const std::string& bundleID) const {
 // Dead: no running application for the id and the process is gone (a process of another user
 // answers the probe with a permission error: it lives).
 bool MRUManager::isDead(platform::Pid pid) const {
-  if (services_.workspace->application(pid)) return false;
+  // A running application, asked for without taking its snapshot.
+  if (!services_.workspace->isTerminated(pid)) return false;
   if (pid <= 0) return true;
   return services_.processes->probe(pid) == platform::ProcessTable::Probe::gone;
 }

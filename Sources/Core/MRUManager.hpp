@@ -55,7 +55,13 @@ class MRUManager {
   std::map<std::string, int> deadWindowStrikes;
 
   // Entries the user really used come before estimated (seeded) ones, then the later use first.
-  static bool recencyBefore(const SwitchableItem& a, const SwitchableItem& b);
+  static bool recencyBefore(const SwitchableItem& a, const SwitchableItem& b) {
+    return recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt);
+  }
+  static bool recencyBefore(bool aSeeded, double aDate, bool bSeeded, double bDate) {
+    if (aSeeded != bSeeded) return !aSeeded;
+    return aDate > bDate;
+  }
   static void sortByRecency(std::vector<SwitchableItem>& list);
 
   // ---- entries of applications and windows
@@ -102,6 +108,9 @@ class MRUManager {
 
   // ---- the ranked list of a chord (no Accessibility call; then the off-screen check)
   std::vector<SwitchableItem> rankedForSwitcher();
+  // The same into `list`, which may hold an earlier chord's entries: they are overwritten where
+  // they lie, so their strings' storage serves again.
+  void rankedForSwitcher(std::vector<SwitchableItem>& list);
   // Takes the list by value: the chord hands over the list it just ranked, which is then
   // filtered where it lies instead of copied again.
   std::vector<SwitchableItem> resolvingOffScreenWindows(std::vector<SwitchableItem> list);

@@ -3,7 +3,9 @@
 // Accessibility, under a deadline, about windows that are listed but not shown.
 
 #include <algorithm>
+#include <array>
 #include <sstream>
+#include <utility>
 
 #include "Bridge/AXWindowBridge.hpp"
 #include "Core/MRUManager.hpp"
@@ -31,24 +33,41 @@ std::string bracketed(const Set& values) {
 }  // namespace
 
 std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
-  // Ordered and filtered through pointers: only the entries that stay are copied.
-  std::vector<const SwitchableItem*> sorted;
-  sorted.reserve(items.size());
-  for (const auto& e : items) sorted.push_back(&e);
-  std::stable_sort(sorted.begin(), sorted.end(),
-                   [](const SwitchableItem* a, const SwitchableItem* b) { return recencyBefore(*a, *b); });
+  std::vector<SwitchableItem> list;
+  rankedForSwitcher(list);
+  return list;
+}
 
-  std::set<Browser> running;
-  for (Browser b : browsers::all())
-    if (services_.runningApps->first(std::string(browsers::bundleID(b)))) running.insert(b);
+void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
+  // Ordered and filtered through pointers: only the entries that stay are copied. Each pointer
+  // carries its entry's recency, so the sort does not go back to the entries.
+  struct Ranked {
+    bool seeded;
+    double lastActivatedAt;
+    const SwitchableItem* item;
+  };
+  std::vector<Ranked> sorted;
+  sorted.reserve(items.size());
+  for (const auto& e : items) sorted.push_back({e.seeded, e.lastActivatedAt, &e});
+  std::stable_sort(sorted.begin(), sorted.end(), [](const Ranked& a, const Ranked& b) {
+    return recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt);
+  });
+
+  // Whether a browser runs is asked once, and only for the browsers that have tabs listed.
+  std::array<std::optional<bool>, browsers::kCount> running;
+  auto runs = [&](Browser b) {
+    auto& known = running[static_cast<std::size_t>(b)];
+    if (!known) known = services_.runningApps->first(std::string(browsers::bundleID(b))).has_value();
+    return *known;
+  };
 
   // Sorted arrays: one allocation each, where sets would make one per window.
-  const auto inventory = services_.windows->realWindows(false);
+  const WindowList::Windows inventory = services_.windows->sharedRealWindows(false);
   std::vector<std::int64_t> numbers;
   std::vector<platform::Pid> owners;
-  numbers.reserve(inventory.size());
-  owners.reserve(inventory.size());
-  for (const auto& w : inventory) {
+  numbers.reserve(inventory->size());
+  owners.reserve(inventory->size());
+  for (const auto& w : *inventory) {
     numbers.push_back(w.windowNumber);
     owners.push_back(w.pid);
   }
@@ -57,24 +76,37 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   auto listed = [](const auto& sorted, auto value) { return std::binary_search(sorted.begin(), sorted.end(), value); };
   const double cutOff = now() - kTabExpiry;
 
+  // One process-table question per process, asked before the walk.
+  std::vector<platform::Pid> pids;
+  pids.reserve(sorted.size());
+  for (const auto& r : sorted)
+    if (r.item->kind != ItemKind::tab && r.item->pid) pids.push_back(*r.item->pid);
+  std::sort(pids.begin(), pids.end());
+  pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+  std::vector<char> gone(pids.size());
+  for (std::size_t i = 0; i < pids.size(); ++i) gone[i] = isDead(pids[i]);
+  auto processGone = [&](platform::Pid pid) {
+    const auto at = std::lower_bound(pids.begin(), pids.end(), pid) - pids.begin();
+    return gone[static_cast<std::size_t>(at)] != 0;
+  };
+
   std::vector<const SwitchableItem*> kept;
   kept.reserve(sorted.size());
-  std::map<platform::Pid, bool> dead;  // one process-table question per process
+  // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
+  std::vector<std::string_view> tabBundles;  // a few at most
   for (std::size_t position = 0; position < sorted.size(); ++position) {
-    const SwitchableItem& e = *sorted[position];
+    const SwitchableItem& e = *sorted[position].item;
     if (e.kind == ItemKind::tab) {
       // The entry in front is never expired: it is the one the user is leaving.
       if (position != 0 && e.lastActivatedAt < cutOff) continue;
-      if (e.browser && !running.contains(*e.browser)) continue;
+      if (e.browser && !runs(*e.browser)) continue;
       kept.push_back(&e);
+      if (std::find(tabBundles.begin(), tabBundles.end(), e.bundleID) == tabBundles.end())
+        tabBundles.push_back(e.bundleID);
       continue;
     }
-    if (e.pid) {
-      auto [it, inserted] = dead.try_emplace(*e.pid, false);
-      if (inserted) it->second = isDead(*e.pid);
-      if (it->second) continue;
-    }
-    if (!inventory.empty()) {
+    if (e.pid && processGone(*e.pid)) continue;
+    if (!inventory->empty()) {
       if (e.windowNumber) {
         if (!listed(numbers, *e.windowNumber)) continue;
       } else if (e.pid && !listed(owners, *e.pid)) {
@@ -84,15 +116,21 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
     kept.push_back(&e);
   }
 
-  // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
-  std::set<std::string_view> tabBundles;
-  for (const SwitchableItem* e : kept)
-    if (e->kind == ItemKind::tab) tabBundles.insert(e->bundleID);
-  std::vector<SwitchableItem> result;
-  result.reserve(kept.size());
-  for (const SwitchableItem* e : kept)
-    if (e->kind == ItemKind::tab || !tabBundles.contains(e->bundleID)) result.push_back(*e);
-  return result;
+  auto showsTabs = [&](const SwitchableItem& e) {
+    return std::find(tabBundles.begin(), tabBundles.end(), e.bundleID) != tabBundles.end();
+  };
+  std::size_t count = 0;
+  for (const SwitchableItem* e : kept) {
+    if (e->kind != ItemKind::tab && showsTabs(*e)) continue;
+    if (count < list.size()) {
+      list[count] = *e;
+    } else {
+      if (count == list.size()) list.reserve(kept.size());
+      list.push_back(*e);
+    }
+    ++count;
+  }
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(count), list.end());
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
@@ -120,29 +158,39 @@ std::set<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform
 
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
   std::vector<std::int64_t> onScreenNumbers;
-  std::set<platform::Pid> onScreenPIDs;
-  for (const auto& w : services_.windows->realWindows(true)) {
-    onScreenNumbers.push_back(w.windowNumber);
-    onScreenPIDs.insert(w.pid);
+  std::vector<platform::Pid> onScreenPIDs;
+  {
+    const WindowList::Windows onScreen = services_.windows->sharedRealWindows(true);
+    onScreenNumbers.reserve(onScreen->size());
+    onScreenPIDs.reserve(onScreen->size());
+    for (const auto& w : *onScreen) {
+      onScreenNumbers.push_back(w.windowNumber);
+      onScreenPIDs.push_back(w.pid);
+    }
   }
   std::sort(onScreenNumbers.begin(), onScreenNumbers.end());
+  std::sort(onScreenPIDs.begin(), onScreenPIDs.end());
 
   std::vector<OffScreenWindow> offScreen;
   std::set<platform::Pid> candidates;
   std::map<Browser, platform::Pid> browserPIDs;
-  std::set<Browser> browsersAsked;  // a browser's running instance is looked up once, not per tab
+  // A browser's running instance is looked up once, not per tab.
+  std::array<bool, browsers::kCount> browsersAsked{};
   for (const auto& e : list) {
     if (e.isWindow() && e.pid && !std::binary_search(onScreenNumbers.begin(), onScreenNumbers.end(), *e.windowNumber))
       offScreen.push_back({*e.windowNumber, *e.pid});
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
-    if (e.kind == ItemKind::tab && e.browser && browsersAsked.insert(*e.browser).second) {
+    if (e.kind == ItemKind::tab && e.browser &&
+        !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
       if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
         candidates.insert(app->pid);
         browserPIDs[*e.browser] = app->pid;
       }
     }
   }
-  for (platform::Pid pid : onScreenPIDs) candidates.erase(pid);
+  std::erase_if(candidates, [&](platform::Pid pid) {
+    return std::binary_search(onScreenPIDs.begin(), onScreenPIDs.end(), pid);
+  });
   if (offScreen.empty() && candidates.empty()) return list;
 
   std::set<platform::Pid> toAsk = candidates;
@@ -174,7 +222,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   // Windows that Accessibility does not list may simply be on another Space.
   std::vector<std::int64_t> unlisted;
   std::map<std::int64_t, platform::Pid> ownerOf;
-  for (const auto& row : services_.windows->realWindows(false)) {
+  const WindowList::Windows windows = services_.windows->sharedRealWindows(false);
+  for (const auto& row : *windows) {
     auto it = answers.find(row.pid);
     if (it == answers.end() || !it->second || it->second->contains(row.windowNumber)) continue;
     unlisted.push_back(row.windowNumber);

@@ -57,29 +57,30 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
   }
   // Listed through its windows: the front one at the date, the others estimated just before it.
   const auto axTitles = services_.ax->windowTitlesByNumber(app.pid);
-  std::vector<WindowList::Info> candidates;
-  for (auto& info : services_.windows->realWindows(false)) {
+  std::vector<const WindowList::Info*> candidates;
+  const WindowList::Windows windows = services_.windows->sharedRealWindows(false);
+  for (const auto& info : *windows) {
     if (info.pid != app.pid) continue;
     if (!info.isOnScreen && (!info.title || info.title->empty())) continue;
     if (!axTitles.empty() && !axTitles.contains(info.windowNumber)) continue;
-    candidates.push_back(std::move(info));
+    candidates.push_back(&info);
   }
   if (candidates.empty()) return;
   std::optional<std::int64_t> chosen;
   if (auto front = services_.windows->frontWindow(app.pid))
-    for (const auto& c : candidates)
-      if (c.windowNumber == front->windowNumber) chosen = c.windowNumber;
+    for (const auto* c : candidates)
+      if (c->windowNumber == front->windowNumber) chosen = c->windowNumber;
   if (!chosen)
-    for (const auto& c : candidates)
-      if (c.isOnScreen) {
-        chosen = c.windowNumber;
+    for (const auto* c : candidates)
+      if (c->isOnScreen) {
+        chosen = c->windowNumber;
         break;
       }
   if (!chosen) return;
   double offset = kDeactivationBackdate;
-  for (const auto& c : candidates) {
-    SwitchableItem item = windowEntry(c, app, axTitles);
-    if (c.windowNumber == *chosen) {
+  for (const auto* c : candidates) {
+    SwitchableItem item = windowEntry(*c, app, axTitles);
+    if (c->windowNumber == *chosen) {
       item.lastActivatedAt = date;
       item.seeded = false;
     } else {

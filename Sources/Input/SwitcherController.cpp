@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Core/Activator.hpp"
@@ -86,9 +87,12 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
     monitor.snapshotCurrentTab(*front, false);
   monitor.recordFrontmostWindowNow();
 
-  auto list = services_.mru->resolvingOffScreenWindows(services_.mru->rankedForSwitcher());
+  std::vector<SwitchableItem> ranked = std::exchange(spare_, {});
+  services_.mru->rankedForSwitcher(ranked);
+  auto list = services_.mru->resolvingOffScreenWindows(std::move(ranked));
   logSnapshot(list);
   if (list.empty()) {
+    spare_ = std::move(list);
     services_.log->health("chord not opened: the switcher list came back empty");
     reportSlowness();
     return false;
@@ -170,14 +174,17 @@ void SwitcherController::commit() {
   if (hudShown_) hud_->hide();
   hudShown_ = false;
   // The HUD is off screen before the activation work starts.
-  services_.loop->post([this, watch = alive_.watch(), items = std::move(items), selected] {
-    if (!watch.expired()) services_.activator->activate(items, selected);
+  services_.loop->post([this, watch = alive_.watch(), items = std::move(items), selected]() mutable {
+    if (watch.expired()) return;
+    services_.activator->activate(items, selected);
+    spare_ = std::move(items);
   });
 }
 
 void SwitcherController::closeChord() {
   hudRevealTimer_.invalidate();
   stopStuckChordWatchdog();
+  if (session_) spare_ = std::move(*session_);
   session_.reset();
   if (services_.appMonitor) services_.appMonitor->isChordActive = false;
   if (hudShown_) hud_->hide();

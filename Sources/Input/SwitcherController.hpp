@@ -69,6 +69,9 @@ class SwitcherController {
 
   Services& services_;
   std::optional<std::vector<SwitchableItem>> session_;
+  // The entries of the chord that ended last, for the next chord to rank into: their storage
+  // serves again instead of being freed and allocated anew at every chord.
+  std::vector<SwitchableItem> spare_;
   std::size_t index_ = 0;
   std::unique_ptr<HUDController> hud_;
   std::uint64_t generation_ = 0;

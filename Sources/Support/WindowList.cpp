@@ -34,24 +34,37 @@ struct RowFields {
   const Json* onScreen = nullptr;
 };
 
+// Keys are told apart by their length first: most of a row's keys then cost no string comparison.
+// The row's own map is walked, not through the loosely typed iterator.
 RowFields fieldsOf(const Json& row) {
   static constexpr std::string_view kNumber = Key::kNumber, kPID = Key::kOwnerPID, kLayer = Key::kLayer,
                                     kBounds = Key::kBounds, kName = Key::kName, kOnScreen = Key::kIsOnscreen;
   RowFields f;
-  for (auto it = row.begin(); it != row.end(); ++it) {
-    const std::string_view key = it.key();
-    if (key == kNumber) {
-      f.number = &*it;
-    } else if (key == kPID) {
-      f.pid = &*it;
-    } else if (key == kLayer) {
-      f.layer = &*it;
-    } else if (key == kBounds) {
-      f.bounds = &*it;
-    } else if (key == kName) {
-      f.name = &*it;
-    } else if (key == kOnScreen) {
-      f.onScreen = &*it;
+  for (const auto& [name, value] : row.get_ref<const Json::object_t&>()) {
+    const std::string_view key = name;
+    switch (key.size()) {
+      case kName.size():
+        if (key == kName) f.name = &value;
+        break;
+      case kLayer.size():
+        if (key == kLayer) f.layer = &value;
+        break;
+      case kNumber.size():
+        static_assert(kBounds.size() == kNumber.size());
+        if (key == kNumber) {
+          f.number = &value;
+        } else if (key == kBounds) {
+          f.bounds = &value;
+        }
+        break;
+      case kPID.size():
+        if (key == kPID) f.pid = &value;
+        break;
+      case kOnScreen.size():
+        if (key == kOnScreen) f.onScreen = &value;
+        break;
+      default:
+        break;
     }
   }
   return f;
@@ -65,10 +78,10 @@ std::optional<std::int64_t> integerOf(const Json* value) {
 std::optional<Rect> boundsOf(const Json* value) {
   if (!value || !value->is_object()) return std::nullopt;
   const Json* parts[4] = {};
-  for (auto it = value->begin(); it != value->end(); ++it) {
-    const std::string_view key = it.key();
+  for (const auto& [name, part] : value->get_ref<const Json::object_t&>()) {
+    const std::string_view key = name;
     const int at = key == "X" ? 0 : key == "Y" ? 1 : key == "Width" ? 2 : key == "Height" ? 3 : -1;
-    if (at >= 0) parts[at] = &*it;
+    if (at >= 0) parts[at] = &part;
   }
   for (const Json* part : parts)
     if (!part || !part->is_number()) return std::nullopt;
@@ -86,11 +99,14 @@ bool isThinStripAbove(const WindowList::Info& w, const WindowList::Info& o) {
 // Which windows are thin strips above another, without testing every pair: a strip and its
 // window belong to one process, their left edges lie less than a point apart (so in the same or
 // a neighbouring whole-point column), and the window is more than three times as tall. Windows
-// are ordered by process, column and height, tallest first, so each window looks only at the
-// taller windows of its own and the two neighbouring columns.
+// are ordered by process, column and height, tallest first: the windows of one process and
+// column then form a run, with the neighbouring columns' runs right before and after it, and each
+// window looks only at the taller windows of those three runs.
 std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
   struct Entry {
     platform::Pid pid;
+    std::uint32_t runBegin;  // the entries of the same process and column
+    std::uint32_t runEnd;
     double column;
     double height;
     std::size_t index;
@@ -104,42 +120,50 @@ std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
   order.reserve(windows.size());
   for (std::size_t i = 0; i < windows.size(); ++i)
     if (comparable(windows[i].bounds))
-      order.push_back({windows[i].pid, std::floor(windows[i].bounds.minX()), windows[i].bounds.height, i});
+      order.push_back(
+          {windows[i].pid, 0, 0, std::floor(windows[i].bounds.minX()), windows[i].bounds.height, i});
   std::sort(order.begin(), order.end(), [](const Entry& a, const Entry& b) {
     if (a.pid != b.pid) return a.pid < b.pid;
     if (a.column != b.column) return a.column < b.column;
     return a.height > b.height;
   });
-  auto before = [](const Entry& e, const std::pair<platform::Pid, double>& key) {
-    return e.pid < key.first || (e.pid == key.first && e.column < key.second);
-  };
-  auto after = [](const std::pair<platform::Pid, double>& key, const Entry& e) {
-    return key.first < e.pid || (key.first == e.pid && key.second < e.column);
-  };
+  for (std::size_t begin = 0; begin < order.size();) {
+    std::size_t end = begin + 1;
+    while (end < order.size() && order[end].pid == order[begin].pid &&
+           order[end].column == order[begin].column)
+      ++end;
+    for (std::size_t k = begin; k < end; ++k) {
+      order[k].runBegin = static_cast<std::uint32_t>(begin);
+      order[k].runEnd = static_cast<std::uint32_t>(end);
+    }
+    begin = end;
+  }
 
+  auto stripOverRun = [&](const Entry& w, const Entry& run) {
+    for (std::size_t o = run.runBegin; o < run.runEnd && w.height * 3.0 < order[o].height; ++o)
+      if (isThinStripAbove(windows[w.index], windows[order[o].index])) return true;
+    return false;
+  };
   std::vector<bool> strips(windows.size(), false);
   for (const Entry& w : order) {
-    const WindowList::Info& strip = windows[w.index];
-    const double columns[] = {w.column - 1, w.column, w.column + 1};
-    for (int c = 0; c < 3 && !strips[w.index]; ++c) {
-      if (c > 0 && columns[c] == columns[c - 1]) continue;  // far out, a point is below the precision
-      const std::pair key{w.pid, columns[c]};
-      const auto first = std::lower_bound(order.begin(), order.end(), key, before);
-      const auto last = std::upper_bound(first, order.end(), key, after);
-      const auto taller = std::partition_point(first, last, [&](const Entry& o) { return w.height * 3.0 < o.height; });
-      for (auto o = first; o != taller; ++o)
-        if (isThinStripAbove(strip, windows[o->index])) {
-          strips[w.index] = true;
-          break;
-        }
+    bool strip = stripOverRun(w, w);
+    // Far out, a point is below the precision: no run then lies a column to the left or right.
+    if (!strip && w.runBegin > 0) {
+      const Entry& left = order[w.runBegin - 1];
+      strip = left.pid == w.pid && left.column == w.column - 1 && stripOverRun(w, left);
     }
+    if (!strip && w.runEnd < order.size()) {
+      const Entry& right = order[w.runEnd];
+      strip = right.pid == w.pid && right.column == w.column + 1 && stripOverRun(w, right);
+    }
+    strips[w.index] = strip;
   }
   return strips;
 }
 
 // Strips leave the list where it lies, the others keeping their order.
-std::vector<WindowList::Info> withoutThinStrips(std::vector<WindowList::Info> candidates) {
-  const std::vector<bool> strips = thinStrips(candidates);
+std::vector<WindowList::Info> withoutStrips(std::vector<WindowList::Info> candidates,
+                                            const std::vector<bool>& strips) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < candidates.size(); ++i)
     if (!strips[i]) {
@@ -148,6 +172,11 @@ std::vector<WindowList::Info> withoutThinStrips(std::vector<WindowList::Info> ca
     }
   candidates.resize(kept);
   return candidates;
+}
+
+std::vector<WindowList::Info> withoutThinStrips(std::vector<WindowList::Info> candidates) {
+  const std::vector<bool> strips = thinStrips(candidates);
+  return withoutStrips(std::move(candidates), strips);
 }
 
 }  // namespace
@@ -170,17 +199,41 @@ void WindowList::forgetSharedReads() const {
 
 std::vector<WindowList::Info> WindowList::realWindows(bool onScreenOnly) const {
   if (sharing_ == 0) return withoutThinStrips(readCandidates(onScreenOnly));
-  auto& shared = shared_[onScreenOnly ? 1 : 0];
-  if (!shared) {
-    if (!sharedCandidates_) sharedCandidates_ = readCandidates(false);
-    std::vector<Info> candidates;
-    candidates.reserve(sharedCandidates_->size());
-    for (const Info& w : *sharedCandidates_)
-      if (!onScreenOnly || w.isOnScreen) candidates.push_back(w);
-    // Strips are judged among the windows of the kind asked for, as a read of that kind would.
-    shared = withoutThinStrips(std::move(candidates));
+  return *sharedRealWindows(onScreenOnly);
+}
+
+WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
+  if (sharing_ == 0) return std::make_shared<const std::vector<Info>>(realWindows(onScreenOnly));
+  Windows& shared = shared_[onScreenOnly ? 1 : 0];
+  if (shared) return shared;
+  if (!sharedCandidates_) {
+    auto windows = std::make_shared<const std::vector<Info>>(readCandidates(false));
+    auto strips = thinStrips(*windows);
+    sharedCandidates_ = Candidates{std::move(windows), std::move(strips)};
   }
-  return *shared;
+  const std::vector<Info>& all = *sharedCandidates_->windows;
+  const std::vector<bool>& strips = sharedCandidates_->strips;
+  if (!onScreenOnly) {
+    // Mostly there is no strip at all: the candidates are then the list itself.
+    const bool anyStrip = std::find(strips.begin(), strips.end(), true) != strips.end();
+    shared = anyStrip ? std::make_shared<const std::vector<Info>>(withoutStrips(all, strips))
+                      : sharedCandidates_->windows;
+    return shared;
+  }
+  // Strips are judged among the windows of the kind asked for, as a read of that kind would. A
+  // strip among the on-screen windows is one among all windows too, so only when an on-screen
+  // window was a strip among all of them must the on-screen ones be judged again.
+  std::vector<Info> onScreen;
+  onScreen.reserve(all.size());
+  bool judgeAgain = false;
+  for (std::size_t i = 0; i < all.size(); ++i)
+    if (all[i].isOnScreen) {
+      onScreen.push_back(all[i]);
+      judgeAgain = judgeAgain || strips[i];
+    }
+  shared = std::make_shared<const std::vector<Info>>(judgeAgain ? withoutThinStrips(std::move(onScreen))
+                                                                : std::move(onScreen));
+  return shared;
 }
 
 std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) const {
@@ -223,23 +276,25 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
 }
 
 std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const {
-  std::vector<Info> own;
-  for (auto& w : realWindows(true))
-    if (w.pid == pid) own.push_back(std::move(w));
+  const Windows windows = sharedRealWindows(true);
+  std::vector<const Info*> own;
+  for (const Info& w : *windows)
+    if (w.pid == pid) own.push_back(&w);
   if (own.empty()) return std::nullopt;
   const bool allFloating =
-      std::all_of(own.begin(), own.end(), [](const Info& w) { return w.layer == kFloatingLayer; });
-  if (own.front().layer != kFloatingLayer || allFloating) return own.front();
+      std::all_of(own.begin(), own.end(), [](const Info* w) { return w->layer == kFloatingLayer; });
+  if (own.front()->layer != kFloatingLayer || allFloating) return *own.front();
   // A floating panel is in front; the window the user works in is the focused one.
   if (auto focused = ax_.focusedWindowNumber(pid))
-    for (const Info& w : own)
-      if (w.windowNumber == *focused) return w;
-  return own.front();
+    for (const Info* w : own)
+      if (w->windowNumber == *focused) return *w;
+  return *own.front();
 }
 
 std::set<std::int64_t> WindowList::liveWindowNumbers() const {
   std::set<std::int64_t> numbers;
-  for (const Info& w : realWindows(false)) numbers.insert(w.windowNumber);
+  const Windows windows = sharedRealWindows(false);
+  for (const Info& w : *windows) numbers.insert(w.windowNumber);
   return numbers;
 }
 

@@ -5,6 +5,7 @@
 // which windows lie on Spaces that are not shown now. Keeps no state between calls.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -58,6 +59,10 @@ class WindowList {
 
   // The real windows, front to back in window-server order.
   std::vector<Info> realWindows(bool onScreenOnly) const;
+  // The same list, shared rather than copied: while a SharedReads is alive every caller gets the
+  // one list made for its kind. The list never changes once made.
+  using Windows = std::shared_ptr<const std::vector<Info>>;
+  Windows sharedRealWindows(bool onScreenOnly) const;
   // The window of the process that is in front.
   std::optional<Info> frontWindow(platform::Pid pid) const;
   std::set<std::int64_t> liveWindowNumbers() const;
@@ -76,8 +81,12 @@ class WindowList {
   const platform::Workspace& workspace_;
   AXWindowBridge& ax_;
   mutable int sharing_ = 0;
-  mutable std::optional<std::vector<Info>> sharedCandidates_;  // of all windows
-  mutable std::optional<std::vector<Info>> shared_[2];         // all windows, on-screen windows
+  struct Candidates {
+    Windows windows;           // of all windows
+    std::vector<bool> strips;  // which of them are thin strips among all windows
+  };
+  mutable std::optional<Candidates> sharedCandidates_;
+  mutable Windows shared_[2];  // all windows, on-screen windows
 };
 
 }  // namespace velvix

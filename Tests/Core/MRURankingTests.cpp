@@ -91,6 +91,29 @@ TEST(RankedList, ListedTabsShadowTheirBrowsersApplicationAndWindows) {
   EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:a"});
 }
 
+TEST(RankedList, RankingIntoAnEarlierChordsListLeavesNothingOfIt) {
+  RankingWorld w;
+  w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
+  auto editor = w.launchWithWindows("com.example.editor", "Editor", {"Doc"});
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  mru.items = {w.windowItem(editor, w.desktop.windowsOf(editor)[0], now - 2),
+               w.tabItem("tab:a", Browser::chrome, now - 5)};
+  mru.items[0].title = "Doc";
+  mru.items[1].url = "https://example.com/a";
+  // A longer list whose entries carry what the new ones lack.
+  SwitchableItem earlier = w.tabItem("tab:earlier", Browser::chrome, now - 9);
+  earlier.url = "https://example.com/a-much-longer-address-than-the-new-one";
+  earlier.favIconURL = "https://example.com/icon.png";
+  earlier.session = "session-of-an-earlier-chord";
+  earlier.windowID = "17";
+  earlier.isMinimized = true;
+  std::vector<SwitchableItem> list(3, earlier);
+  mru.rankedForSwitcher(list);
+  EXPECT_EQ(list, mru.rankedForSwitcher());
+  ASSERT_EQ(list.size(), 2u);
+}
+
 TEST(RankedList, OffScreenPassDropsClosedWindowsMarksMinimizedAndKeepsOtherSpaces) {
   RankingWorld w;
   auto editor = w.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
