@@ -34,6 +34,7 @@ struct HUDController::Impl {
   void ensurePanel();
   void layout(const platform::ScreenInfo& screen);
   void startLivePreview();
+  RGBAImage atDrawnSize(const RGBAImage& frame) const;
   std::optional<std::int64_t> liveWindow(const SwitchableItem& item) const;
 
   Services& services;
@@ -169,6 +170,26 @@ std::optional<std::int64_t> HUDController::Impl::liveWindow(const SwitchableItem
   return std::nullopt;
 }
 
+// The stream delivers frames at its own, larger size; the cell draws them far smaller. Kept at
+// the cell's picture size in device pixels, a frame holds a fraction of the memory and is drawn
+// without resampling each paint. Before the bar is laid out the frame is kept as it came.
+RGBAImage HUDController::Impl::atDrawnSize(const RGBAImage& frame) const {
+  if (!hostingView) return frame;
+  const auto cell = hostingView->cell(0);
+  if (!cell) return frame;
+  const Rect picture = cell->pictureRect();
+  const double ratio = hostingView->bar()->devicePixelRatioF();
+  const int width = static_cast<int>(std::ceil(picture.width * ratio));
+  const int height = static_cast<int>(std::ceil(picture.height * ratio));
+  if (width < 1 || height < 1) return frame;
+  // Fitted in the picture's box as the cell fills it: the frame's shorter side may overflow.
+  const double cover = std::max(width / static_cast<double>(frame.pixelWidth()),
+                                height / static_cast<double>(frame.pixelHeight()));
+  if (cover >= 1) return frame;
+  return frame.scaled(std::max(1, static_cast<int>(std::ceil(frame.pixelWidth() * cover))),
+                      std::max(1, static_cast<int>(std::ceil(frame.pixelHeight() * cover))));
+}
+
 void HUDController::Impl::startLivePreview() {
   model.setLiveFrame(std::nullopt);
   model.setLiveItemID(std::nullopt);
@@ -180,7 +201,7 @@ void HUDController::Impl::startLivePreview() {
   const auto window = liveWindow(first);
   if (!window) return;
   model.setLiveItemID(first.id);
-  liveStream.onFrame = [this](const RGBAImage& frame) { model.setLiveFrame(frame); };
+  liveStream.onFrame = [this](const RGBAImage& frame) { model.setLiveFrame(atDrawnSize(frame)); };
   // The start is asynchronous itself; a later show or hide abandons it through its generation.
   if (services.thumbnails && services.thumbnails->isAvailable()) liveStream.start(*window, kLivePreviewWidth);
 }

@@ -94,6 +94,9 @@ TEST_F(HUDControllerTest, TheFirstEntrysWindowStreamsIntoItsCellUntilTheHUDHides
   ASSERT_TRUE(model().liveFrame().has_value());
   EXPECT_LE(model().liveFrame()->pointWidth(), HUDController::kLivePreviewWidth);
   EXPECT_EQ(scene.world.desktop.screenCapture().runningStreams(), 1);
+  // Kept no larger than its cell draws it (a frame fills the cell's picture, which is as wide as
+  // the cell), not at the stream's size.
+  EXPECT_LE(model().liveFrame()->pixelWidth(), model().cellWidths()[0] + 1);  // the bar draws at 1x here
 
   model().setSelectedIndex(1);  // stepping the selection leaves the stream alone
   scene.world.loop.advance(0.5);
