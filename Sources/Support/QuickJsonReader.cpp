@@ -29,24 +29,6 @@ int hexValue(char c) {
   return -1;
 }
 
-void appendUtf8(std::string& out, std::uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::optional<nlohmann::json> QuickJsonReader::readObject(std::string_view text) {
@@ -266,7 +248,7 @@ bool QuickJsonReader::unicodeEscape(std::string& out) {
     if (low < 0xDC00 || low > 0xDFFF) return false;
     unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
   }
-  appendUtf8(out, static_cast<std::uint32_t>(unit));
+  utf8::append(out, static_cast<char32_t>(unit));
   return true;
 }
 
@@ -277,7 +259,8 @@ bool QuickJsonReader::number(json& out) {
   if (negative) ++at_;
   const char* digits = at_;
   std::uint64_t magnitude = 0;
-  while (at_ != end_ && *at_ >= '0' && *at_ <= '9') magnitude = magnitude * 10 + static_cast<unsigned>(*at_++ - '0');
+  while (at_ != end_ && *at_ >= '0' && *at_ <= '9')
+    magnitude = magnitude * 10 + static_cast<unsigned>(*at_++ - '0');
   const std::ptrdiff_t count = at_ - digits;
   if (count == 0 || count > kMaxDigits || (*digits == '0' && count > 1)) return false;
   if (at_ != end_ && (*at_ == '.' || *at_ == 'e' || *at_ == 'E')) return false;

@@ -20,6 +20,8 @@ char32_t decodeBackward(std::string_view text, std::size_t& offset);
 // Code points of any text; ill-formed bytes decode as U+FFFD, one each.
 std::u32string decode(std::string_view text);
 std::string encode(std::u32string_view codePoints);
+// One code point onto `out`; a surrogate or a value past U+10FFFF goes on as U+FFFD.
+void append(std::string& out, char32_t codePoint);
 std::size_t length(std::string_view text);  // in code points
 // The first `count` code points (never half a character).
 std::string prefix(std::string_view text, std::size_t count);

@@ -2,29 +2,13 @@
 
 #include <charconv>
 
+#include "Support/Utf8.hpp"
+
 namespace velvix::platform::xmlplist {
 namespace {
 
 bool isSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // A forward-only reader over the document; every step returns false on markup it cannot read.
@@ -160,7 +144,7 @@ class Reader {
       if (digits.empty() || result.ec != std::errc() || result.ptr != digits.data() + digits.size())
         return false;
       if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-      appendUtf8(out, value);
+      utf8::append(out, static_cast<char32_t>(value));
     } else {
       return false;
     }
