@@ -12,10 +12,7 @@
 #include <QPainter>
 
 #include "Input/SwitcherController.hpp"
-#include "Platform/Qt/QtImageConversion.hpp"
-#include "Platform/Qt/SimDesktopView.hpp"
-#include "Platform/Simulated/SampleDesktop.hpp"
-#include "TestSupport/AppWorld.hpp"
+#include "SampleDesktopScene.hpp"
 #include "UI/HUDController.hpp"
 
 int main(int argc, char** argv) {
@@ -27,34 +24,24 @@ int main(int argc, char** argv) {
   int tabs = 2;
   if (argc == 4 && std::string(argv[2]) == "--tabs") tabs = std::atoi(argv[3]);
   QApplication application(argc, argv);
-  velvix::test::AppWorld world;
-  velvix::sim::SampleDesktop::load(world.desktop, velvix::sim::SampleDesktop::builtIn());
-  world.launch();
-  world.pause(1);
-  velvix::qt::SimDesktopView view(world.desktop);
-  view.resize(1440, 900);
+  velvix::tools::SampleDesktopScene scene;
+  auto& world = scene.world;
+  auto& view = *scene.view;
   view.menuBar = &world.app->menuBar();  // the status item at the strip's right end, as the program shows it
-  world.services().placement = &view;
   world.hold(velvix::platform::EventFlag::kCommand);
   for (int i = 0; i < tabs; ++i) world.tab();
   world.pause(0.3);
 
-  QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::black);
-  view.render(&image);
+  QImage image = scene.render();
   auto& hud = world.app->delegate().switcher()->hud();
   if (auto frame = hud.panelFrame(); frame && hud.isVisible())
     if (auto still = hud.snapshot(view.displayScale())) {
       // The panel appears at the view's scale, as the program shows it over the view.
       QPainter p(&image);
       p.setRenderHint(QPainter::SmoothPixmapTransform);
-      p.drawImage(QRectF(view.toView(frame->origin()), view.toView({frame->maxX(), frame->maxY()})),
-                  velvix::qt::toQImage(*still));
+      scene.drawPanel(p, *frame, *still);
     }
-  if (!image.save(QString::fromStdString(argv[1]))) {
-    std::cerr << "cannot write " << argv[1] << "\n";
-    return 1;
-  }
+  const int status = velvix::tools::save(image, argv[1]);
   world.release();
-  return 0;
+  return status;
 }

@@ -16,14 +16,11 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Core/DockController.hpp"
 #include "Core/ThumbnailStore.hpp"
-#include "Platform/Qt/QtImageConversion.hpp"
-#include "Platform/Qt/SimDesktopView.hpp"
-#include "Platform/Simulated/SampleDesktop.hpp"
+#include "SampleDesktopScene.hpp"
 #include "Support/AppIcon.hpp"
 #include "Support/DockObserver.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/WindowList.hpp"
-#include "TestSupport/AppWorld.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/PreviewCard.hpp"
 
@@ -37,14 +34,9 @@ int main(int argc, char** argv) {
   }
   const std::string bundleID = argc > 2 ? argv[2] : "com.apple.TextEdit";
   QApplication application(argc, argv);
-  test::AppWorld world;
-  sim::SampleDesktop::load(world.desktop, sim::SampleDesktop::builtIn());
-  world.launch();
-  world.pause(1);
-  qt::SimDesktopView view(world.desktop);
-  view.resize(1440, 900);
+  tools::SampleDesktopScene scene;
+  auto& world = scene.world;
   Services& services = world.services();
-  services.placement = &view;
 
   std::optional<DockObserver::Item> icon;
   for (const auto& item : DockObserver(services).applicationItems())
@@ -75,27 +67,16 @@ int main(int argc, char** argv) {
         }
   world.pause(0.5);
 
-  QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::black);
-  view.render(&image);
+  QImage image = scene.render();
   QPainter p(&image);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
   const WindowPeekPanel& peek = dock.peekPanel();
   if (peek.isVisible() && peek.frame() && peek.image()) {
-    const Rect f = *peek.frame();
     p.setOpacity(peek.alpha());
-    p.drawImage(QRectF(view.toView(f.origin()), view.toView({f.maxX(), f.maxY()})),
-                qt::toQImage(*peek.image()));
+    scene.drawPanel(p, *peek.frame(), *peek.image());
     p.setOpacity(1);
   }
-  if (auto still = dock.previewPanel().snapshot(1.0)) {
-    p.drawImage(QRectF(view.toView(frame->origin()), view.toView({frame->maxX(), frame->maxY()})),
-                qt::toQImage(*still));
-  }
+  if (auto still = dock.previewPanel().snapshot(1.0)) scene.drawPanel(p, *frame, *still);
   p.end();
-  if (!image.save(QString::fromStdString(argv[1]))) {
-    std::cerr << "cannot write " << argv[1] << "\n";
-    return 1;
-  }
-  return 0;
+  return tools::save(image, argv[1]);
 }

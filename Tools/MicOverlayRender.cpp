@@ -10,9 +10,7 @@
 #include <QPainter>
 
 #include "Platform/Qt/QtImageConversion.hpp"
-#include "Platform/Qt/SimDesktopView.hpp"
-#include "Platform/Simulated/SampleDesktop.hpp"
-#include "TestSupport/AppWorld.hpp"
+#include "SampleDesktopScene.hpp"
 #include "UI/MicFeedbackHUD.hpp"
 
 using namespace velvix;
@@ -24,14 +22,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication application(argc, argv);
-  test::AppWorld world;
-  sim::SampleDesktop::load(world.desktop, sim::SampleDesktop::builtIn());
-  world.launch();
-  world.pause(1);
-  qt::SimDesktopView view(world.desktop);
-  view.resize(1440, 900);
+  tools::SampleDesktopScene scene;
+  auto& world = scene.world;
+  auto& view = *scene.view;
   Services& services = world.services();
-  services.placement = &view;
 
   // Each state over the middle of the screen, where the overlay appears, bounce settled.
   const int side = 360;
@@ -41,9 +35,7 @@ int main(int argc, char** argv) {
   for (bool muted : {true, false}) {
     services.micHUD->show(muted);
     world.pause(0.6);
-    QImage screen(view.size(), QImage::Format_ARGB32_Premultiplied);
-    screen.fill(Qt::black);
-    view.render(&screen);
+    QImage screen = scene.render();
     const auto frame = services.micHUD->frame();
     const auto still = services.micHUD->snapshot(1.0);
     if (!frame || !still) {
@@ -61,9 +53,5 @@ int main(int argc, char** argv) {
     composed.drawImage(QPoint(muted ? 0 : side, 0), screen.copy(crop));
   }
   composed.end();
-  if (!out.save(QString::fromStdString(argv[1]))) {
-    std::cerr << "cannot write " << argv[1] << "\n";
-    return 1;
-  }
-  return 0;
+  return tools::save(out, argv[1]);
 }
