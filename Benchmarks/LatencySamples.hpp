@@ -22,6 +22,18 @@ class LatencySamples {
 
   // One iteration took `total`, of which `simulated` inside the stand-in (nanoseconds).
   void add(std::int64_t total, std::int64_t simulated = 0);
+  // A time on both clocks (nanoseconds).
+  struct Both {
+    std::int64_t processor = 0;
+    std::int64_t wall = 0;
+  };
+  // One iteration timed on both clocks, with the stand-in's share on each (the monotonic clock
+  // read inside the processor-time bracket). Timing the stand-in reads the processor clock, a
+  // system call, several times: on that clock Velvix's part holds what of those reads lies outside
+  // the stand-in's bracket. On the monotonic clock it holds other programs' time only when the
+  // thread lost the processor during Velvix's part. Neither is less than Velvix's own time, so
+  // the smaller counts, for the whole as for Velvix's part.
+  void add(Both total, Both simulated);
   // Runs `work` once and adds its time. The processor clock is a system call, which on a virtual
   // machine costs over a microsecond, and reading it around the work counts that cost as the
   // work's (and any interrupt taken inside the call). So the work is also timed on the monotonic

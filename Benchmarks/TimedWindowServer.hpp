@@ -12,10 +12,18 @@ namespace velvix::bench {
 
 class TimedWindowServer final : public platform::WindowServer {
  public:
-  explicit TimedWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
+  // When the caller frees the rows it was given: at once, inside the time measured, or only
+  // after it (a chord start hands them to the main loop to free once the key press is answered).
+  enum class CallerFrees { atOnce, afterwards };
+
+  explicit TimedWindowServer(const platform::WindowServer& inner,
+                             CallerFrees callerFrees = CallerFrees::atOnce)
+      : inner_(inner), callerFrees_(callerFrees) {}
 
   // Nanoseconds (of processor time) spent inside the wrapped server so far, and the number of window-list reads.
   std::int64_t spent() const { return spent_; }
+  // The same on the monotonic clock, the reads of the processor clock made here included.
+  std::int64_t spentWall() const { return spentWall_; }
   std::int64_t listReads() const { return listReads_; }
 
   std::optional<std::vector<nlohmann::json>> windowList(std::uint32_t options) const override;
@@ -26,7 +34,9 @@ class TimedWindowServer final : public platform::WindowServer {
 
  private:
   const platform::WindowServer& inner_;
+  CallerFrees callerFrees_;
   mutable std::int64_t spent_ = 0;
+  mutable std::int64_t spentWall_ = 0;
   mutable std::int64_t listReads_ = 0;
 };
 

@@ -70,7 +70,13 @@ bool SwitcherController::triggerHeld() const {
 
 bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   const double started = services_.loop->uptime();
-  auto reportSlowness = [&] {
+  // Everything below asks for the window list within microseconds: it is read once.
+  std::optional<WindowList::SharedReads> sharedReads;
+  if (services_.windows) sharedReads.emplace(*services_.windows);
+  auto finish = [&] {
+    // Freeing the window server's rows and the lists made from them is no part of the answer
+    // to the key press: it happens at the next turn of the loop.
+    if (services_.windows) services_.loop->post([leftovers = services_.windows->sharedLeftovers()] {});
     const double ms = (services_.loop->uptime() - started) * 1000.0;
     if (ms > kSlowBeginMilliseconds) {
       char line[64];
@@ -78,9 +84,6 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
       services_.log->health(line);
     }
   };
-  // Everything below asks for the window list within microseconds: it is read once.
-  std::optional<WindowList::SharedReads> sharedReads;
-  if (services_.windows) sharedReads.emplace(*services_.windows);
   AppMonitor& monitor = *services_.appMonitor;
   auto front = services_.workspace->frontmostApplication();
   if (front && services_.loop->uptime() - monitor.lastSnapshotAt > kSnapshotFreshFor)
@@ -94,7 +97,7 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   if (list.empty()) {
     spare_ = std::move(list);
     services_.log->health("chord not opened: the switcher list came back empty");
-    reportSlowness();
+    finish();
     return false;
   }
   monitor.captureFrontmostForChord();
@@ -110,7 +113,7 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   startStuckChordWatchdog();
   if (watchingRelease) watchForRelease();
   verifySession(*session_);
-  reportSlowness();
+  finish();
   return true;
 }
 

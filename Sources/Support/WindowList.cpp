@@ -192,9 +192,25 @@ WindowList::SharedReads::~SharedReads() {
 }
 
 void WindowList::forgetSharedReads() const {
+  if (sharing_ > 0) {
+    // Still sharing: what was made so far is freed with the rest, not in the middle of the work.
+    if (sharedCandidates_) leftovers_.push_back(std::move(sharedCandidates_->windows));
+    for (Windows& list : shared_)
+      if (list) leftovers_.push_back(std::move(list));
+  } else {
+    leftovers_.clear();
+  }
   sharedCandidates_.reset();
   shared_[0].reset();
   shared_[1].reset();
+}
+
+WindowList::Leftovers WindowList::sharedLeftovers() const {
+  Leftovers all = leftovers_;
+  if (sharedCandidates_) all.push_back(sharedCandidates_->windows);
+  for (const Windows& list : shared_)
+    if (list) all.push_back(list);
+  return all;
 }
 
 std::vector<WindowList::Info> WindowList::realWindows(bool onScreenOnly) const {
@@ -218,6 +234,13 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
     const bool anyStrip = std::find(strips.begin(), strips.end(), true) != strips.end();
     shared = anyStrip ? std::make_shared<const std::vector<Info>>(withoutStrips(all, strips))
                       : sharedCandidates_->windows;
+    return shared;
+  }
+  // Often every window is on screen and none is a strip: the on-screen windows are then the list
+  // of all windows itself.
+  const bool allOnScreen = std::all_of(all.begin(), all.end(), [](const Info& w) { return w.isOnScreen; });
+  if (allOnScreen && std::find(strips.begin(), strips.end(), true) == strips.end()) {
+    shared = sharedCandidates_->windows;
     return shared;
   }
   // Strips are judged among the windows of the kind asked for, as a read of that kind would. A
@@ -272,6 +295,8 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
     info.layer = static_cast<int>(*layer);
     candidates.push_back(std::move(info));
   }
+  // While sharing, the rows are kept with the shared lists, to be freed when those are.
+  if (sharing_ > 0) leftovers_.push_back(std::make_shared<const std::vector<Json>>(std::move(*rows)));
   return candidates;
 }
 

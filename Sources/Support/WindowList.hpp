@@ -56,6 +56,11 @@ class WindowList {
   };
   // Time passed (a blocking query): the next read goes to the window server again.
   void forgetSharedReads() const;
+  // What the shared reads so far were made of: the window server's rows (thousands of small
+  // blocks) and the lists made from them. Held, they are freed when the holder goes instead of
+  // when the sharing ends, so a caller that must answer at once can let them go after answering.
+  using Leftovers = std::vector<std::shared_ptr<const void>>;
+  Leftovers sharedLeftovers() const;
 
   // The real windows, front to back in window-server order.
   std::vector<Info> realWindows(bool onScreenOnly) const;
@@ -87,6 +92,7 @@ class WindowList {
   };
   mutable std::optional<Candidates> sharedCandidates_;
   mutable Windows shared_[2];  // all windows, on-screen windows
+  mutable Leftovers leftovers_;  // the rows read while sharing, and lists no longer shared
 };
 
 }  // namespace velvix

@@ -120,6 +120,32 @@ TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhile
   EXPECT_EQ(server.reads, 4);
 }
 
+// What a chord start read is held past the end of the sharing (to be freed after the key press is
+// answered); the list is still read afresh after it, and a list taken stays as it was.
+TEST(WindowList, LeftoversHeldPastTheSharingLeaveTheNextReadFresh) {
+  TestWorld world;
+  CountingWindowServer server(world.desktop.windowServer());
+  WindowList windows(server, world.desktop.workspace(), world.ax);
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto first = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
+  WindowList::Leftovers leftovers;
+  WindowList::Windows taken;
+  {
+    WindowList::SharedReads shared(windows);
+    taken = windows.sharedRealWindows(true);  // every window on screen: one list for both kinds
+    EXPECT_EQ(taken, windows.sharedRealWindows(false));
+    windows.forgetSharedReads();
+    windows.sharedRealWindows(false);
+    leftovers = windows.sharedLeftovers();
+  }
+  EXPECT_EQ(server.reads, 2);
+  EXPECT_GE(leftovers.size(), 3u);  // two reads' rows and the first read's list at least
+  auto second = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
+  EXPECT_EQ(numbers(windows.realWindows(true)), (std::vector<std::int64_t>{second, first}));
+  EXPECT_EQ(numbers(*taken), (std::vector<std::int64_t>{first}));
+  EXPECT_EQ(server.reads, 3);
+}
+
 TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
   TestWorld world;
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
