@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
@@ -118,7 +119,9 @@ BENCHMARK(BM_HUDSelectionStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 
 // Resident memory with the HUD of 20 thumbnail cells shown over a full thumbnail cache (stills of
-// 80 large windows). Meaningful only in a process of its own: scripts/bench runs it alone.
+// 80 large windows, of which the byte budget keeps the newest). The HUD shows the 20 windows used
+// last, newest first, as a chord would: those are the ones whose stills the cache holds. Meaningful
+// only in a process of its own: scripts/bench runs it alone.
 void BM_ResidentWithFullThumbnailCache(benchmark::State& state) {
   for (auto _ : state) {
     test::ensureQtApplication();
@@ -129,8 +132,10 @@ void BM_ResidentWithFullThumbnailCache(benchmark::State& state) {
     for (int i = 0; i < static_cast<int>(ThumbnailStore::kCapacity); ++i) {
       auto item = scene.window("com.example.app" + std::to_string(i % 9), "App", "Document " + std::to_string(i),
                                {.size = {1200, 840}});
-      if (items.size() < 20) items.push_back(item);
+      items.push_back(item);
     }
+    items.erase(items.begin(), items.end() - 20);
+    std::reverse(items.begin(), items.end());
     scene.show(items, 1);
     QApplication::processEvents();
     std::set<const void*> counted;
