@@ -102,12 +102,8 @@ void BM_TapTriggerTabOpensAChord(benchmark::State& state) {
     InputEvent event = triggerTab();
     const std::int64_t simBefore = d.timed->spent(), simWallBefore = d.timed->spentWall(),
                        readsBefore = d.timed->listReads();
-    const auto start = bench::LatencySamples::Clock::now();
-    const auto wallStart = bench::LatencySamples::wallNow();
-    benchmark::DoNotOptimize(tap.handle(event));
-    const auto wall = bench::LatencySamples::wallNow() - wallStart;
-    samples.add({bench::LatencySamples::since(start), wall},
-                {d.timed->spent() - simBefore, d.timed->spentWall() - simWallBefore});
+    const auto total = bench::LatencySamples::measure([&] { benchmark::DoNotOptimize(tap.handle(event)); });
+    samples.add(total, {d.timed->spent() - simBefore, d.timed->spentWall() - simWallBefore});
     state.PauseTiming();
     reads += d.timed->listReads() - readsBefore;
     entries = switcher.session() ? switcher.session()->size() : 0;

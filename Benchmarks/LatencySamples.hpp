@@ -34,20 +34,25 @@ class LatencySamples {
   // thread lost the processor during Velvix's part. Neither is less than Velvix's own time, so
   // the smaller counts, for the whole as for Velvix's part.
   void add(Both total, Both simulated);
-  // Runs `work` once and adds its time. The processor clock is a system call, which on a virtual
-  // machine costs over a microsecond, and reading it around the work counts that cost as the
-  // work's (and any interrupt taken inside the call). So the work is also timed on the monotonic
-  // clock, read without a system call, inside the processor-time bracket, and the smaller of the
-  // two counts: neither is less than the work's own processor time, and the monotonic one holds
-  // other programs' time only when the thread lost the processor, when it is the larger.
+  // Runs `work` once, timed on both clocks: the monotonic clock, read without a system call, inside
+  // the processor-time bracket.
   template <class Work>
-  void time(Work&& work) {
+  static Both measure(Work&& work) {
     const auto start = Clock::now();
     const auto wallStart = wallNow();
     work();
     const auto wall = wallNow() - wallStart;
-    const auto processor = since(start);
-    add(wall < processor ? wall : processor);
+    return {since(start), wall};
+  }
+  // Runs `work` once and adds its time. The processor clock is a system call, which on a virtual
+  // machine costs over a microsecond, and reading it around the work counts that cost as the
+  // work's (and any interrupt taken inside the call). So the work is also timed on the monotonic
+  // clock and the smaller of the two counts: neither is less than the work's own processor time,
+  // and the monotonic one holds other programs' time only when the thread lost the processor,
+  // when it is the larger.
+  template <class Work>
+  void time(Work&& work) {
+    add(measure(work), {});
   }
   // Counters (microseconds): p50 and p99 of the whole, the stand-in's mean, and p50 and p99 of
   // Velvix's own part.

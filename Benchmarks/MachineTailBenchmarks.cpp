@@ -27,12 +27,12 @@ void BM_MachineTail(benchmark::State& state) {
   // Sized by the fastest of a few runs: the machine's pauses only ever add time.
   constexpr std::int64_t kProbeSteps = 100'000;
   std::int64_t fastest = INT64_MAX;
-  for (std::uint64_t seed = 0; seed < 50; ++seed) {
-    const auto start = LatencySamples::Clock::now();
-    benchmark::DoNotOptimize(fixedWork(kProbeSteps, seed));
-    fastest = std::min(fastest, LatencySamples::since(start));
-  }
-  const std::int64_t steps = std::max<std::int64_t>(1, kProbeSteps * kTargetNanoseconds / std::max<std::int64_t>(1, fastest));
+  for (std::uint64_t seed = 0; seed < 50; ++seed)
+    fastest = std::min(fastest, LatencySamples::measure([&] {
+                                  benchmark::DoNotOptimize(fixedWork(kProbeSteps, seed));
+                                }).processor);
+  const std::int64_t steps =
+      std::max<std::int64_t>(1, kProbeSteps * kTargetNanoseconds / std::max<std::int64_t>(1, fastest));
   LatencySamples samples;
   std::uint64_t seed = 0;
   for (auto _ : state) samples.time([&] { benchmark::DoNotOptimize(fixedWork(steps, ++seed)); });
