@@ -33,9 +33,9 @@ class ThumbnailStore {
   static constexpr const char* kDidCaptureNotification = "ThumbnailStoreDidCapture";
   static constexpr std::size_t kCapacity = 80;
   // The pictures' pixels together stay within this many bytes (a picture kept under several ids
-  // counts once): 80 stills of large windows would otherwise hold 50 MB. 18 MiB still keeps some 30 stills
-  // of large windows, more than a HUD usually shows, and keeps the whole program under 60 MB with
-  // the HUD shown.
+  // counts once): 80 stills of large windows would otherwise hold 50 MB. 18 MiB still keeps some
+  // 30 stills of large windows, more than a HUD usually shows, and keeps the whole program under
+  // 60 MB with the HUD shown.
   static constexpr std::size_t kByteBudget = 18 * 1024 * 1024;
   static constexpr double kFreshFor = 1.5;
   static constexpr double kRetryInterval = 1.5;

@@ -8,10 +8,8 @@ namespace velvix {
 
 std::string ChromeLoadSteps::intro() {
   return "**Set Up Chrome Extension** does all of this for you \u2014 leave the keyboard and mouse alone "
-         "while it "
-         "runs (Esc stops it). If it can\u2019t finish, the browser is left open with the folder path "
-         "already "
-         "copied, so you can pick up from step 2:";
+         "while it runs (Esc stops it). If it can\u2019t finish, the browser is left open with the "
+         "folder path already copied, so you can pick up from step 2:";
 }
 
 std::vector<std::string> ChromeLoadSteps::steps() {
@@ -19,8 +17,7 @@ std::vector<std::string> ChromeLoadSteps::steps() {
           "In Chrome (or Brave / Edge), open **chrome://extensions**.",
           "Turn on **Developer mode** \u2014 the switch in the top-right corner.", "Click **Load unpacked**.",
           "In the file dialog, press **\u2318\u21e7G**, paste the path with **\u2318V**, press Return, then "
-          "click "
-          "**Open**."};
+          "click **Open**."};
 }
 
 std::string ChromeLoadSteps::richText(const std::string& marked) {

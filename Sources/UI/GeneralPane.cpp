@@ -104,8 +104,7 @@ void GeneralPane::buildPrivacy() {
   SettingsCard* card =
       addCard("Privacy",
               "Excluded apps (password managers by default) are never captured; capture also pauses whenever "
-              "a password "
-              "field has focus anywhere. Everything Velvix records stays in memory on this Mac.");
+              "a password field has focus anywhere. Everything Velvix records stays in memory on this Mac.");
   card->add(new SettingsRow("Include private and incognito tabs", std::nullopt,
                             toggle(prefs().includePrivateTabs)));
   card->addDivider();
@@ -244,13 +243,11 @@ void GeneralPane::buildEditorTabs() {
   SettingsCard* card = addCard(
       "Editor Tabs",
       "Puts VS Code's open editor tabs in the switcher, the way browser tabs are. Velvix installs a small "
-      "extension "
-      "into the editor's extensions folder; it reports the tabs of the window it runs in and nothing else "
-      "\u2014 "
-      "no file contents, and nothing leaves your Mac. An editor loads extensions at startup, so restart VS "
-      "Code "
-      "once after switching this on. Cursor, Windsurf, Kiro, Trae, Void, Positron, VSCodium and Insiders are "
-      "covered too. With this off, VS Code windows switch as windows, exactly as before.");
+      "extension into the editor's extensions folder; it reports the tabs of the window it runs in and "
+      "nothing else \u2014 no file contents, and nothing leaves your Mac. An editor loads extensions at "
+      "startup, so restart VS Code once after switching this on. Cursor, Windsurf, Kiro, Trae, Void, "
+      "Positron, VSCodium and Insiders are covered too. With this off, VS Code windows switch as windows, "
+      "exactly as before.");
   card->setObjectName("general.editorTabs");
   card->add(
       new SettingsRow("Show VS Code tabs in the switcher", std::nullopt, toggle(prefs().vscodeTabsEnabled)));
@@ -285,8 +282,7 @@ void GeneralPane::buildBrowserExtensions() {
   card->add(new SettingsRow("Safari", std::nullopt, safari));
   auto* access = new QLabel(
       "Safari is hiding some tabs from the extension. In Safari Settings \u2192 Extensions \u2192 Velvix "
-      "Bridge "
-      "\u2192 Edit Websites, set Other Websites to Allow.");
+      "Bridge \u2192 Edit Websites, set Other Websites to Allow.");
   access->setObjectName("extensions.safariAccess");
   access->setWordWrap(true);
   access->setFont(SettingsStyle::font(SettingsStyle::kCalloutSize));
