@@ -25,7 +25,7 @@ auto timed(std::int64_t& spent, std::int64_t& spentWall, Call call) {
 // stand-in's cost as much as building them. It is measured on a copy freed here; making and
 // freeing the copy are counted too, so they leave Velvix's figure, and the freeing once more for
 // the caller's own when the caller frees them inside the time measured.
-std::optional<std::vector<nlohmann::json>> TimedWindowServer::windowList(std::uint32_t options) const {
+std::optional<std::vector<platform::WindowRow>> TimedWindowServer::windowList(std::uint32_t options) const {
   ++listReads_;
   const auto wallStart = LatencySamples::wallNow();
   const auto start = LatencySamples::Clock::now();

@@ -26,7 +26,7 @@ class TimedWindowServer final : public platform::WindowServer {
   std::int64_t spentWall() const { return spentWall_; }
   std::int64_t listReads() const { return listReads_; }
 
-  std::optional<std::vector<nlohmann::json>> windowList(std::uint32_t options) const override;
+  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override;
   int mainConnection() const override { return inner_.mainConnection(); }
   std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override;
   std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,

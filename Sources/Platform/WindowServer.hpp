@@ -24,6 +24,10 @@ inline constexpr const char* kOwnerName = "ownerName";  // string
 inline constexpr const char* kAlpha = "alpha";          // number
 }  // namespace WindowKey
 
+// A row of the window list: a loosely typed dictionary whose entries lie together in the order
+// they were put in.
+using WindowRow = nlohmann::ordered_json;
+
 // Window-list options (bit values as the window server takes them).
 inline constexpr std::uint32_t kWindowListOnScreenOnly = 1;
 inline constexpr std::uint32_t kWindowListExcludeDesktopElements = 16;
@@ -33,7 +37,7 @@ class WindowServer {
   virtual ~WindowServer() = default;
 
   // The windows front to back; nothing when the list cannot be read.
-  virtual std::optional<std::vector<nlohmann::json>> windowList(std::uint32_t options) const = 0;
+  virtual std::optional<std::vector<WindowRow>> windowList(std::uint32_t options) const = 0;
   virtual int mainConnection() const = 0;
   // One entry per display: {"Current Space": {"ManagedSpaceID": n}, "Spaces": [...]}; nothing
   // when the call fails.

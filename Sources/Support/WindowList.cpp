@@ -12,6 +12,7 @@
 namespace velvix {
 
 using Json = nlohmann::json;
+using Row = platform::WindowRow;
 namespace Key = platform::WindowKey;
 
 namespace {
@@ -26,21 +27,21 @@ std::optional<std::uint64_t> spaceID(const Json& value) {
 // The fields of a window-list row that the list reads, found in one pass over the row: looking
 // each key up on its own costs several times as much, and the list is read as a chord opens.
 struct RowFields {
-  const Json* number = nullptr;
-  const Json* pid = nullptr;
-  const Json* layer = nullptr;
-  const Json* bounds = nullptr;
-  const Json* name = nullptr;
-  const Json* onScreen = nullptr;
+  const Row* number = nullptr;
+  const Row* pid = nullptr;
+  const Row* layer = nullptr;
+  const Row* bounds = nullptr;
+  const Row* name = nullptr;
+  const Row* onScreen = nullptr;
 };
 
 // Keys are told apart by their length first: most of a row's keys then cost no string comparison.
-// The row's own map is walked, not through the loosely typed iterator.
-RowFields fieldsOf(const Json& row) {
+// The row's own entries are walked, where they lie, not through the loosely typed iterator.
+RowFields fieldsOf(const Row& row) {
   static constexpr std::string_view kNumber = Key::kNumber, kPID = Key::kOwnerPID, kLayer = Key::kLayer,
                                     kBounds = Key::kBounds, kName = Key::kName, kOnScreen = Key::kIsOnscreen;
   RowFields f;
-  for (const auto& [name, value] : row.get_ref<const Json::object_t&>()) {
+  for (const auto& [name, value] : row.get_ref<const Row::object_t&>()) {
     const std::string_view key = name;
     switch (key.size()) {
       case kName.size():
@@ -70,20 +71,20 @@ RowFields fieldsOf(const Json& row) {
   return f;
 }
 
-std::optional<std::int64_t> integerOf(const Json* value) {
+std::optional<std::int64_t> integerOf(const Row* value) {
   if (!value || !value->is_number_integer()) return std::nullopt;
   return value->get<std::int64_t>();
 }
 
-std::optional<Rect> boundsOf(const Json* value) {
+std::optional<Rect> boundsOf(const Row* value) {
   if (!value || !value->is_object()) return std::nullopt;
-  const Json* parts[4] = {};
-  for (const auto& [name, part] : value->get_ref<const Json::object_t&>()) {
+  const Row* parts[4] = {};
+  for (const auto& [name, part] : value->get_ref<const Row::object_t&>()) {
     const std::string_view key = name;
     const int at = key == "X" ? 0 : key == "Y" ? 1 : key == "Width" ? 2 : key == "Height" ? 3 : -1;
     if (at >= 0) parts[at] = &part;
   }
-  for (const Json* part : parts)
+  for (const Row* part : parts)
     if (!part || !part->is_number()) return std::nullopt;
   return Rect{parts[0]->get<double>(), parts[1]->get<double>(), parts[2]->get<double>(), parts[3]->get<double>()};
 }
@@ -267,7 +268,7 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
   std::map<platform::Pid, bool> floats;  // decided once per process within this call
   std::vector<Info> candidates;
   candidates.reserve(rows->size());
-  for (const Json& row : *rows) {
+  for (const Row& row : *rows) {
     if (!row.is_object()) continue;
     const RowFields fields = fieldsOf(row);
     auto layer = integerOf(fields.layer);
@@ -296,7 +297,7 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
     candidates.push_back(std::move(info));
   }
   // While sharing, the rows are kept with the shared lists, to be freed when those are.
-  if (sharing_ > 0) leftovers_.push_back(std::make_shared<const std::vector<Json>>(std::move(*rows)));
+  if (sharing_ > 0) leftovers_.push_back(std::make_shared<const std::vector<Row>>(std::move(*rows)));
   return candidates;
 }
 

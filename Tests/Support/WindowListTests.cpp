@@ -69,7 +69,7 @@ TEST(WindowList, ThinStripsAreFoundAcrossAWholePointOfTheLeftEdgeAmongManyWindow
 class CountingWindowServer final : public platform::WindowServer {
  public:
   explicit CountingWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
-  std::optional<std::vector<Json>> windowList(std::uint32_t options) const override {
+  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override {
     ++reads;
     return inner_.windowList(options);
   }

@@ -24,6 +24,7 @@
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Simulated/SimTextArea.hpp"
+#include "Platform/WindowServer.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/RGBAImage.hpp"
 
@@ -172,7 +173,7 @@ struct SimSecureInput {
 // Faults of the window server that tests switch on.
 struct WindowServerFaults {
   bool windowListFails = false;
-  std::vector<nlohmann::json> extraRows;  // raw rows put in front of the real ones
+  std::vector<platform::WindowRow> extraRows;  // raw rows put in front of the real ones
   bool displaySpacesFail = false;
   std::set<std::int64_t> windowSpacesFail;
 };

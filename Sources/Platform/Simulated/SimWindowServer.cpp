@@ -7,17 +7,17 @@ namespace velvix::sim {
 using Json = nlohmann::json;
 namespace Key = platform::WindowKey;
 
-std::optional<std::vector<Json>> SimWindowServer::windowList(std::uint32_t options) const {
+std::optional<std::vector<platform::WindowRow>> SimWindowServer::windowList(std::uint32_t options) const {
   const WindowServerFaults& faults = desktop_.windowServerFaults;
   if (faults.windowListFails) return std::nullopt;
   const bool onScreenOnly = options & platform::kWindowListOnScreenOnly;
-  std::vector<Json> rows = faults.extraRows;
+  std::vector<platform::WindowRow> rows = faults.extraRows;
   for (auto number : desktop_.stackingOrder()) {
     const SimWindow& w = *desktop_.window(number);
     const bool onScreen = desktop_.isOnScreen(w);
     if (onScreenOnly && !onScreen) continue;
     const SimApp* owner = desktop_.app(w.owner);
-    Json row{
+    platform::WindowRow row{
         {Key::kNumber, w.number},
         {Key::kOwnerPID, w.owner},
         {Key::kLayer, w.layer},

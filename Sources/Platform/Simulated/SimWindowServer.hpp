@@ -12,7 +12,7 @@ class SimWindowServer final : public platform::WindowServer {
  public:
   explicit SimWindowServer(SimDesktop& desktop) : desktop_(desktop) {}
 
-  std::optional<std::vector<nlohmann::json>> windowList(std::uint32_t options) const override;
+  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override;
   int mainConnection() const override { return 0x5a07; }
   std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override;
   std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
