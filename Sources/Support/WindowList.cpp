@@ -117,6 +117,15 @@ std::vector<bool> thinStrips(const std::vector<WindowList::Info>& windows) {
   auto comparable = [](const Rect& r) {
     return std::isfinite(r.x) && std::isfinite(r.width) && !std::isnan(r.height);
   };
+  // A strip is less than a third as tall as its window: when no window is, there is none to find,
+  // which is the common case and spares the ordering below.
+  double shortest = std::numeric_limits<double>::infinity(), tallest = -shortest;
+  for (const WindowList::Info& w : windows)
+    if (comparable(w.bounds)) {
+      shortest = std::min(shortest, w.bounds.height);
+      tallest = std::max(tallest, w.bounds.height);
+    }
+  if (!(shortest * 3.0 < tallest)) return std::vector<bool>(windows.size(), false);
   std::vector<Entry> order;
   order.reserve(windows.size());
   for (std::size_t i = 0; i < windows.size(); ++i)
