@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 #include <sstream>
 #include <utility>
 
@@ -16,6 +18,8 @@
 
 namespace velvix {
 namespace {
+
+constexpr double kForever = std::numeric_limits<double>::infinity();
 
 template <typename Set>
 std::string bracketed(const Set& values) {
@@ -48,9 +52,15 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   };
   std::vector<Ranked> sorted;
   sorted.reserve(items.size());
-  for (const auto& e : items) sorted.push_back({e.seeded, e.lastActivatedAt, &e});
-  std::stable_sort(sorted.begin(), sorted.end(), [](const Ranked& a, const Ranked& b) {
-    return recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt);
+  // A date that is not a number counts as the oldest: the sort needs a consistent order.
+  for (const auto& e : items)
+    sorted.push_back({e.seeded, std::isnan(e.lastActivatedAt) ? -kForever : e.lastActivatedAt, &e});
+  // Entries equally recent keep the inventory's order: the pointers into it break the tie, so the
+  // faster unstable sort gives the stable order.
+  std::sort(sorted.begin(), sorted.end(), [](const Ranked& a, const Ranked& b) {
+    if (recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt)) return true;
+    if (recencyBefore(b.seeded, b.lastActivatedAt, a.seeded, a.lastActivatedAt)) return false;
+    return a.item < b.item;
   });
 
   // Whether a browser runs is asked once, and only for the browsers that have tabs listed.

@@ -1,3 +1,6 @@
+#include <cmath>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "Core/MRUManager.hpp"
@@ -89,6 +92,29 @@ TEST(RankedList, ListedTabsShadowTheirBrowsersApplicationAndWindows) {
   mru.items = {w.appItem(chrome, now), w.windowItem(chrome, w.desktop.windowsOf(chrome)[0], now),
                w.tabItem("tab:a", Browser::chrome, now - 5)};
   EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:a"});
+}
+
+TEST(RankedList, EqualDatesKeepTheInventorysOrderAndADateThatIsNotANumberRanksOldest) {
+  RankingWorld w;
+  w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
+  const double now = w.loop.now(), nan = std::numeric_limits<double>::quiet_NaN();
+  MRUManager& mru = w.mru();
+  auto tab = [&](const std::string& id, double at, bool seeded = false) {
+    auto item = w.tabItem(id, Browser::chrome, at);
+    item.seeded = seeded;
+    return item;
+  };
+  mru.items = {tab("tab:estimate", now, true), tab("tab:nan", nan), tab("tab:b", now - 5), tab("tab:new", now),
+               tab("tab:c", now - 5)};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()),
+            (std::vector<std::string>{"tab:new", "tab:b", "tab:c", "tab:nan", "tab:estimate"}));
+
+  // Many ties and dates that are not numbers: every entry is ranked once, the dated ones first.
+  mru.items.clear();
+  for (int i = 0; i < 60; ++i) mru.items.push_back(tab("tab:" + std::to_string(i), i % 3 == 0 ? nan : now - i % 4));
+  const auto list = mru.rankedForSwitcher();
+  ASSERT_EQ(list.size(), 60u);
+  for (std::size_t i = 0; i < 40; ++i) EXPECT_FALSE(std::isnan(list[i].lastActivatedAt)) << i;
 }
 
 TEST(RankedList, RankingIntoAnEarlierChordsListLeavesNothingOfIt) {
