@@ -32,11 +32,12 @@ constexpr auto kCallerFrees = requires(const List& list) { list.sharedLeftovers(
 // `apps` applications of three windows each, and a running browser whose extension reported
 // `tabs` tabs (the browser's own application and window entries give way to its tabs).
 struct Desk : test::AppWorld {
-  Desk(int apps, int tabs) : tabs_(tabs) {
+  Desk(int apps, int tabs, bench::TimedWindowServer::Clocks clocks = bench::TimedWindowServer::Clocks::both)
+      : tabs_(tabs) {
     for (int i = 0; i < apps; ++i) launchApp("com.example.app" + std::to_string(i), "App", {"One", "Two", "Three"});
     if (tabs > 0) launchApp("com.google.Chrome", "Google Chrome", {"Browser window"});
-    beforeLaunch = [this](Services& services) {
-      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees<WindowList>);
+    beforeLaunch = [this, clocks](Services& services) {
+      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees<WindowList>, clocks);
       windows = std::make_unique<WindowList>(*timed, *services.workspace, *services.ax);
       services.windowServer = timed.get();
       services.windows = windows.get();
@@ -92,7 +93,10 @@ BENCHMARK(BM_TapPlainKeyDown)->Unit(benchmark::kMicrosecond);
 
 // Args: applications (three windows each), browser tabs.
 void BM_TapTriggerTabOpensAChord(benchmark::State& state) {
-  Desk d(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  // Timed on the monotonic clock alone, the stand-in with it: see TimedWindowServer::Clocks. When
+  // another program takes the processor during Velvix's part, that time counts as Velvix's.
+  Desk d(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+         bench::TimedWindowServer::Clocks::monotonicOnly);
   EventTap& tap = *d.app->delegate().eventTap();
   SwitcherController& switcher = *d.app->delegate().switcher();
   bench::LatencySamples samples;
@@ -100,10 +104,10 @@ void BM_TapTriggerTabOpensAChord(benchmark::State& state) {
   std::int64_t reads = 0;
   for (auto _ : state) {
     InputEvent event = triggerTab();
-    const std::int64_t simBefore = d.timed->spent(), simWallBefore = d.timed->spentWall(),
-                       readsBefore = d.timed->listReads();
-    const auto total = bench::LatencySamples::measure([&] { benchmark::DoNotOptimize(tap.handle(event)); });
-    samples.add(total, {d.timed->spent() - simBefore, d.timed->spentWall() - simWallBefore});
+    const std::int64_t simBefore = d.timed->spentWall(), readsBefore = d.timed->listReads();
+    const auto start = bench::LatencySamples::wallNow();
+    benchmark::DoNotOptimize(tap.handle(event));
+    samples.add(bench::LatencySamples::wallNow() - start, d.timed->spentWall() - simBefore);
     state.PauseTiming();
     reads += d.timed->listReads() - readsBefore;
     entries = switcher.session() ? switcher.session()->size() : 0;

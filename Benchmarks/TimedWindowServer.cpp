@@ -9,12 +9,17 @@
 namespace velvix::bench {
 namespace {
 
+// The processor clock, unless the stand-in is timed on the monotonic clock alone.
+LatencySamples::Clock::time_point processorNow(TimedWindowServer::Clocks clocks) {
+  return clocks == TimedWindowServer::Clocks::both ? LatencySamples::Clock::now() : 0;
+}
+
 template <typename Call>
-auto timed(std::int64_t& spent, std::int64_t& spentWall, Call call) {
+auto timed(TimedWindowServer::Clocks clocks, std::int64_t& spent, std::int64_t& spentWall, Call call) {
   const auto wallStart = LatencySamples::wallNow();
-  const auto start = LatencySamples::Clock::now();
+  const auto start = processorNow(clocks);
   auto result = call();
-  spent += LatencySamples::since(start);
+  spent += processorNow(clocks) - start;
   spentWall += LatencySamples::wallNow() - wallStart;
   return result;
 }
@@ -25,14 +30,14 @@ auto timed(std::int64_t& spent, std::int64_t& spentWall, Call call) {
 // stand-in's cost as much as building them. It is measured on a copy freed here; making and
 // freeing the copy are counted too, so they leave Velvix's figure, and the freeing once more for
 // the caller's own when the caller frees them inside the time measured.
-std::optional<std::vector<platform::WindowRow>> TimedWindowServer::windowList(std::uint32_t options) const {
+TimedWindowServer::Rows TimedWindowServer::windowList(std::uint32_t options) const {
   ++listReads_;
   const auto wallStart = LatencySamples::wallNow();
-  const auto start = LatencySamples::Clock::now();
+  const auto start = processorNow(clocks_);
   auto rows = inner_.windowList(options);
-  const auto built = LatencySamples::Clock::now();
+  const auto built = processorNow(clocks_);
   auto copy = rows;
-  const auto copied = LatencySamples::Clock::now();
+  const auto copied = processorNow(clocks_);
   const auto wallCopied = LatencySamples::wallNow();
   copy.reset();
   // The allocator merges the many small blocks just freed at its next larger request: made here,
@@ -41,7 +46,7 @@ std::optional<std::vector<platform::WindowRow>> TimedWindowServer::windowList(st
   benchmark::DoNotOptimize(merge);
   std::free(merge);
   const auto wallFreed = LatencySamples::wallNow();
-  const auto freed = LatencySamples::Clock::now();
+  const auto freed = processorNow(clocks_);
   spent_ +=
       (built - start) + (copied - built) + (callerFrees_ == CallerFrees::atOnce ? 2 : 1) * (freed - copied);
   const std::int64_t freeingAgain = callerFrees_ == CallerFrees::atOnce ? wallFreed - wallCopied : 0;
@@ -50,12 +55,12 @@ std::optional<std::vector<platform::WindowRow>> TimedWindowServer::windowList(st
 }
 
 std::optional<nlohmann::json> TimedWindowServer::managedDisplaySpaces(int connection) const {
-  return timed(spent_, spentWall_, [&] { return inner_.managedDisplaySpaces(connection); });
+  return timed(clocks_, spent_, spentWall_, [&] { return inner_.managedDisplaySpaces(connection); });
 }
 
 std::optional<nlohmann::json> TimedWindowServer::spacesForWindows(int connection, std::uint32_t mask,
                                                                   const std::vector<std::int64_t>& numbers) const {
-  return timed(spent_, spentWall_, [&] { return inner_.spacesForWindows(connection, mask, numbers); });
+  return timed(clocks_, spent_, spentWall_, [&] { return inner_.spacesForWindows(connection, mask, numbers); });
 }
 
 }  // namespace velvix::bench
