@@ -278,11 +278,19 @@ void SwitcherController::moveTab(std::size_t from, std::size_t onto) {
 }
 
 void SwitcherController::verifySession(const std::vector<SwitchableItem>& list) {
-  std::set<Browser> browsersListed;
+  std::array<bool, browsers::kCount> listed{};
   for (const auto& e : list)
-    if (e.kind == ItemKind::tab && e.browser) browsersListed.insert(*e.browser);
-  const std::uint64_t generation = generation_;
-  for (Browser browser : browsersListed) {
+    if (e.kind == ItemKind::tab && e.browser) listed[static_cast<std::size_t>(*e.browser)] = true;
+  // The checks start in the loop's next turn: they are no part of the answer to the key press.
+  services_.loop->post([this, watch = alive_.watch(), listed, generation = generation_] {
+    if (!watch.expired()) verifyBrowsers(listed, generation);
+  });
+}
+
+void SwitcherController::verifyBrowsers(const std::array<bool, browsers::kCount>& listed, std::uint64_t generation) {
+  for (std::size_t b = 0; b < listed.size(); ++b) {
+    if (!listed[b]) continue;
+    const auto browser = static_cast<Browser>(b);
     if (browsers::isEditor(browser)) continue;
     if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
     auto cached = services_.permissions->automationCacheEntry(browser);

@@ -6,6 +6,7 @@
 // guards against a lost modifier release with two timers, and checks browser tabs in the
 // background while the chord is open. Main thread only.
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -63,6 +64,7 @@ class SwitcherController {
   void startStuckChordWatchdog();
   void stopStuckChordWatchdog();
   void verifySession(const std::vector<SwitchableItem>& list);
+  void verifyBrowsers(const std::array<bool, browsers::kCount>& listed, std::uint64_t generation);
   void pruneSession(Browser browser, const std::set<std::string>& removed, std::size_t liveKeys);
   void logSnapshot(const std::vector<SwitchableItem>& list) const;
   void closeChord();
