@@ -196,6 +196,8 @@ class MRUManager {
     double at = 0;
   };
   std::map<std::string, double> recentlyClosedTabs_;
+  // The inventory's positions in the order of the last ranking: where the next one starts from.
+  std::vector<std::uint32_t> rankOrder_;
   std::map<Browser, ReportedActivation> recentFocusedActivation_;
   void noteClosedTab(const std::string& id);
   bool closedLately(const std::string& id) const;

@@ -43,25 +43,48 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
 }
 
 void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
-  // Ordered and filtered through pointers: only the entries that stay are copied. Each pointer
+  // Ordered and filtered through positions: only the entries that stay are copied. Each position
   // carries its entry's recency, so the sort does not go back to the entries.
   struct Ranked {
     bool seeded;
     double lastActivatedAt;
-    const SwitchableItem* item;
+    std::uint32_t index;
   };
-  std::vector<Ranked> sorted;
-  sorted.reserve(items.size());
-  // A date that is not a number counts as the oldest: the sort needs a consistent order.
-  for (const auto& e : items)
-    sorted.push_back({e.seeded, std::isnan(e.lastActivatedAt) ? -kForever : e.lastActivatedAt, &e});
-  // Entries equally recent keep the inventory's order: the pointers into it break the tie, so the
-  // faster unstable sort gives the stable order.
-  std::sort(sorted.begin(), sorted.end(), [](const Ranked& a, const Ranked& b) {
+  // Entries equally recent keep the inventory's order, so the order is one and the same whatever
+  // order the sort starts from.
+  auto before = [](const Ranked& a, const Ranked& b) {
     if (recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt)) return true;
     if (recencyBefore(b.seeded, b.lastActivatedAt, a.seeded, a.lastActivatedAt)) return false;
-    return a.item < b.item;
-  });
+    return a.index < b.index;
+  };
+  // The sort starts from the last ranking's order: the inventory changes little between chords.
+  // Positions past a shrunk inventory leave it; those of new entries join at the end.
+  const auto size = static_cast<std::uint32_t>(items.size());
+  std::erase_if(rankOrder_, [&](std::uint32_t index) { return index >= size; });
+  for (auto index = static_cast<std::uint32_t>(rankOrder_.size()); index < size; ++index) rankOrder_.push_back(index);
+  std::vector<Ranked> sorted;
+  sorted.reserve(size);
+  // A date that is not a number counts as the oldest: the sort needs a consistent order.
+  for (std::uint32_t index : rankOrder_) {
+    const SwitchableItem& e = items[index];
+    sorted.push_back({e.seeded, std::isnan(e.lastActivatedAt) ? -kForever : e.lastActivatedAt, index});
+  }
+  // Insertion sort takes one pass over an order that is nearly right; past a budget of moves the
+  // order was far off, and the general sort takes over.
+  const std::size_t budget = 8 * sorted.size() + 64;
+  std::size_t moves = 0;
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    const Ranked next = sorted[i];
+    std::size_t at = i;
+    for (; at > 0 && before(next, sorted[at - 1]); --at) sorted[at] = sorted[at - 1];
+    sorted[at] = next;
+    moves += i - at;
+    if (moves > budget) {
+      std::sort(sorted.begin(), sorted.end(), before);
+      break;
+    }
+  }
+  for (std::size_t i = 0; i < sorted.size(); ++i) rankOrder_[i] = sorted[i].index;
 
   // Whether a browser runs is asked once, and only for the browsers that have tabs listed.
   std::array<std::optional<bool>, browsers::kCount> running;
@@ -90,7 +113,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   std::vector<platform::Pid> pids;
   pids.reserve(sorted.size());
   for (const auto& r : sorted)
-    if (r.item->kind != ItemKind::tab && r.item->pid) pids.push_back(*r.item->pid);
+    if (const SwitchableItem& e = items[r.index]; e.kind != ItemKind::tab && e.pid) pids.push_back(*e.pid);
   std::sort(pids.begin(), pids.end());
   pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
   std::vector<char> gone(pids.size());
@@ -105,7 +128,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
   std::vector<std::string_view> tabBundles;  // a few at most
   for (std::size_t position = 0; position < sorted.size(); ++position) {
-    const SwitchableItem& e = *sorted[position].item;
+    const SwitchableItem& e = items[sorted[position].index];
     if (e.kind == ItemKind::tab) {
       // The entry in front is never expired: it is the one the user is leaving.
       if (position != 0 && e.lastActivatedAt < cutOff) continue;

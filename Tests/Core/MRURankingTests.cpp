@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -115,6 +116,30 @@ TEST(RankedList, EqualDatesKeepTheInventorysOrderAndADateThatIsNotANumberRanksOl
   const auto list = mru.rankedForSwitcher();
   ASSERT_EQ(list.size(), 60u);
   for (std::size_t i = 0; i < 40; ++i) EXPECT_FALSE(std::isnan(list[i].lastActivatedAt)) << i;
+}
+
+TEST(RankedList, RankingAgainAfterTheInventoryChangedGivesTheRecencyOrder) {
+  RankingWorld w;
+  w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  for (int i = 0; i < 40; ++i) mru.items.push_back(w.tabItem("tab:" + std::to_string(i), Browser::chrome, now - i / 2));
+  mru.rankedForSwitcher();
+  auto check = [&](const char* step) {
+    auto expected = mru.items;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return MRUManager::recencyBefore(a, b); });
+    EXPECT_EQ(ids(mru.rankedForSwitcher()), ids(expected)) << step;
+  };
+  mru.items[30].lastActivatedAt = now + 1;  // one entry comes to the front
+  check("one used");
+  mru.items.erase(mru.items.begin() + 3, mru.items.begin() + 9);
+  mru.items.push_back(w.tabItem("tab:new", Browser::chrome, now - 2));
+  check("some gone, one new");
+  for (auto& e : mru.items) e.lastActivatedAt = 2 * now - 200 - e.lastActivatedAt;  // the order turned around
+  check("all redated");
+  mru.items.resize(5);
+  check("most gone");
 }
 
 TEST(RankedList, RankingIntoAnEarlierChordsListLeavesNothingOfIt) {
