@@ -94,19 +94,8 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     return *known;
   };
 
-  // Sorted arrays: one allocation each, where sets would make one per window.
-  const WindowList::Windows inventory = services_.windows->sharedRealWindows(false);
-  std::vector<std::int64_t> numbers;
-  std::vector<platform::Pid> owners;
-  numbers.reserve(inventory->size());
-  owners.reserve(inventory->size());
-  for (const auto& w : *inventory) {
-    numbers.push_back(w.windowNumber);
-    owners.push_back(w.pid);
-  }
-  std::sort(numbers.begin(), numbers.end());
-  std::sort(owners.begin(), owners.end());
-  auto listed = [](const auto& sorted, auto value) { return std::binary_search(sorted.begin(), sorted.end(), value); };
+  // The real windows' numbers and owners, sorted for lookups.
+  const auto listed = services_.windows->sharedKeys(false);
   const double cutOff = now() - kTabExpiry;
 
   // One process-table question per process, asked before the walk.
@@ -139,10 +128,10 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       continue;
     }
     if (e.pid && processGone(*e.pid)) continue;
-    if (!inventory->empty()) {
+    if (!listed->numbers.empty()) {
       if (e.windowNumber) {
-        if (!listed(numbers, *e.windowNumber)) continue;
-      } else if (e.pid && !listed(owners, *e.pid)) {
+        if (!listed->hasNumber(*e.windowNumber)) continue;
+      } else if (e.pid && !listed->hasPid(*e.pid)) {
         continue;
       }
     }
@@ -190,19 +179,7 @@ std::set<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform
 }
 
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
-  std::vector<std::int64_t> onScreenNumbers;
-  std::vector<platform::Pid> onScreenPIDs;
-  {
-    const WindowList::Windows onScreen = services_.windows->sharedRealWindows(true);
-    onScreenNumbers.reserve(onScreen->size());
-    onScreenPIDs.reserve(onScreen->size());
-    for (const auto& w : *onScreen) {
-      onScreenNumbers.push_back(w.windowNumber);
-      onScreenPIDs.push_back(w.pid);
-    }
-  }
-  std::sort(onScreenNumbers.begin(), onScreenNumbers.end());
-  std::sort(onScreenPIDs.begin(), onScreenPIDs.end());
+  const auto onScreen = services_.windows->sharedKeys(true);
 
   std::vector<OffScreenWindow> offScreen;
   std::set<platform::Pid> candidates;
@@ -210,7 +187,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   // A browser's running instance is looked up once, not per tab.
   std::array<bool, browsers::kCount> browsersAsked{};
   for (const auto& e : list) {
-    if (e.isWindow() && e.pid && !std::binary_search(onScreenNumbers.begin(), onScreenNumbers.end(), *e.windowNumber))
+    if (e.isWindow() && e.pid && !onScreen->hasNumber(*e.windowNumber))
       offScreen.push_back({*e.windowNumber, *e.pid});
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
     if (e.kind == ItemKind::tab && e.browser &&
@@ -222,7 +199,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
     }
   }
   std::erase_if(candidates, [&](platform::Pid pid) {
-    return std::binary_search(onScreenPIDs.begin(), onScreenPIDs.end(), pid);
+    return onScreen->hasPid(pid);
   });
   if (offScreen.empty() && candidates.empty()) return list;
 

@@ -210,9 +210,13 @@ void WindowList::forgetSharedReads() const {
   } else {
     leftovers_.clear();
   }
+  for (auto& keys : keys_)
+    if (sharing_ > 0 && keys) leftovers_.push_back(std::move(keys));
   sharedCandidates_.reset();
   shared_[0].reset();
   shared_[1].reset();
+  keys_[0].reset();
+  keys_[1].reset();
 }
 
 WindowList::Leftovers WindowList::sharedLeftovers() const {
@@ -267,6 +271,34 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
   shared = std::make_shared<const std::vector<Info>>(judgeAgain ? withoutThinStrips(std::move(onScreen))
                                                                 : std::move(onScreen));
   return shared;
+}
+
+bool WindowList::Keys::hasNumber(std::int64_t number) const {
+  return std::binary_search(numbers.begin(), numbers.end(), number);
+}
+
+bool WindowList::Keys::hasPid(platform::Pid pid) const { return std::binary_search(pids.begin(), pids.end(), pid); }
+
+std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly) const {
+  const Windows windows = sharedRealWindows(onScreenOnly);
+  std::shared_ptr<const Keys>& kept = keys_[onScreenOnly ? 1 : 0];
+  if (sharing_ > 0) {
+    if (kept) return kept;
+    // The same list for both kinds: the same keys.
+    const int other = onScreenOnly ? 0 : 1;
+    if (keys_[other] && shared_[other] == windows) return kept = keys_[other];
+  }
+  auto keys = std::make_shared<Keys>();
+  keys->numbers.reserve(windows->size());
+  keys->pids.reserve(windows->size());
+  for (const Info& w : *windows) {
+    keys->numbers.push_back(w.windowNumber);
+    keys->pids.push_back(w.pid);
+  }
+  std::sort(keys->numbers.begin(), keys->numbers.end());
+  std::sort(keys->pids.begin(), keys->pids.end());
+  if (sharing_ > 0) kept = keys;
+  return keys;
 }
 
 std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) const {

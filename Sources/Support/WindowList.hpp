@@ -68,6 +68,16 @@ class WindowList {
   // one list made for its kind. The list never changes once made.
   using Windows = std::shared_ptr<const std::vector<Info>>;
   Windows sharedRealWindows(bool onScreenOnly) const;
+  // The window numbers and the owners' process ids of the real windows, each sorted, for lookups.
+  // While a SharedReads is alive they are made once per list: when every window is on screen,
+  // both kinds share them.
+  struct Keys {
+    std::vector<std::int64_t> numbers;
+    std::vector<platform::Pid> pids;
+    bool hasNumber(std::int64_t number) const;
+    bool hasPid(platform::Pid pid) const;
+  };
+  std::shared_ptr<const Keys> sharedKeys(bool onScreenOnly) const;
   // The window of the process that is in front.
   std::optional<Info> frontWindow(platform::Pid pid) const;
   std::set<std::int64_t> liveWindowNumbers() const;
@@ -92,6 +102,7 @@ class WindowList {
   };
   mutable std::optional<Candidates> sharedCandidates_;
   mutable Windows shared_[2];  // all windows, on-screen windows
+  mutable std::shared_ptr<const Keys> keys_[2];  // made from the lists above
   mutable Leftovers leftovers_;  // the rows read while sharing, and lists no longer shared
 };
 

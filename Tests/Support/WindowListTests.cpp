@@ -146,6 +146,24 @@ TEST(WindowList, LeftoversHeldPastTheSharingLeaveTheNextReadFresh) {
   EXPECT_EQ(server.reads, 3);
 }
 
+TEST(WindowList, SharedKeysAreMadeOncePerListAndAfreshOnceForgotten) {
+  TestWorld world;
+  WindowList windows(world.desktop.windowServer(), world.desktop.workspace(), world.ax);
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto shown = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
+  WindowList::SharedReads shared(windows);
+  const auto all = windows.sharedKeys(false);
+  EXPECT_EQ(all, windows.sharedKeys(true));  // every window on screen: one list, one set of keys
+  EXPECT_TRUE(all->hasNumber(shown) && all->hasPid(pid));
+
+  auto hidden = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}, .minimized = true});
+  EXPECT_FALSE(windows.sharedKeys(false)->hasNumber(hidden));  // still the keys of the first read
+  windows.forgetSharedReads();
+  EXPECT_TRUE(windows.sharedKeys(false)->hasNumber(hidden));
+  EXPECT_FALSE(windows.sharedKeys(true)->hasNumber(hidden));
+  EXPECT_NE(windows.sharedKeys(false), windows.sharedKeys(true));
+}
+
 TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
   TestWorld world;
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
