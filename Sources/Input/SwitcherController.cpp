@@ -70,9 +70,12 @@ bool SwitcherController::triggerHeld() const {
 
 bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   const double started = services_.loop->uptime();
-  // Everything below asks for the window list within microseconds: it is read once.
+  // Everything below asks for the window list, and whether the browsers run, within
+  // microseconds: each is asked once.
   std::optional<WindowList::SharedReads> sharedReads;
   if (services_.windows) sharedReads.emplace(*services_.windows);
+  std::optional<RunningApps::SharedAnswers> sharedApps;
+  if (services_.runningApps) sharedApps.emplace(*services_.runningApps);
   auto finish = [&] {
     // Freeing the window server's rows and the lists made from them is no part of the answer
     // to the key press: it happens at the next turn of the loop.

@@ -25,6 +25,27 @@ TEST(RunningApps, RemembersTheLastInstanceWhileTheListLagsAndForgetsItOnceGone) 
   EXPECT_FALSE(world.runningApps.first("com.example.app"));
 }
 
+TEST(RunningApps, SharedAnswersHoldTheFirstAnswerUntilTheLastScopeEnds) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.app", .name = "App"});
+  {
+    RunningApps::SharedAnswers outer(world.runningApps);
+    EXPECT_FALSE(world.runningApps.first("com.example.later"));
+    ASSERT_EQ(world.runningApps.first("com.example.app")->pid, pid);
+    world.desktop.terminate(pid);
+    auto later = world.desktop.launch({.bundleID = "com.example.later", .name = "Later"});
+    {
+      RunningApps::SharedAnswers inner(world.runningApps);
+      EXPECT_EQ(world.runningApps.first("com.example.app")->pid, pid);
+    }
+    EXPECT_FALSE(world.runningApps.first("com.example.later"));
+    EXPECT_TRUE(world.runningApps.first("com.example.app"));
+    (void)later;
+  }
+  EXPECT_FALSE(world.runningApps.first("com.example.app"));
+  EXPECT_TRUE(world.runningApps.first("com.example.later"));
+}
+
 TEST(RunningApps, AProcessOfAnotherUserStillCounts) {
   TestWorld world;
   auto pid = world.desktop.launch({.bundleID = "com.example.app", .name = "App"});
