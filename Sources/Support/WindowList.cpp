@@ -207,11 +207,11 @@ void WindowList::forgetSharedReads() const {
     if (sharedCandidates_) leftovers_.push_back(std::move(sharedCandidates_->windows));
     for (Windows& list : shared_)
       if (list) leftovers_.push_back(std::move(list));
+    for (auto& keys : keys_)
+      if (keys) leftovers_.push_back(std::move(keys));
   } else {
     leftovers_.clear();
   }
-  for (auto& keys : keys_)
-    if (sharing_ > 0 && keys) leftovers_.push_back(std::move(keys));
   sharedCandidates_.reset();
   shared_[0].reset();
   shared_[1].reset();
@@ -224,6 +224,8 @@ WindowList::Leftovers WindowList::sharedLeftovers() const {
   if (sharedCandidates_) all.push_back(sharedCandidates_->windows);
   for (const Windows& list : shared_)
     if (list) all.push_back(list);
+  for (const auto& keys : keys_)
+    if (keys) all.push_back(keys);
   return all;
 }
 
