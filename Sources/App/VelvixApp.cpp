@@ -134,7 +134,8 @@ std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home)
   return home / "Library" / "Preferences" / (std::string(AppIdentity::kBundleIdentifier) + ".json");
 }
 
-VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts_(std::make_unique<Parts>()) {
+VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
+    : parts_(std::make_unique<Parts>()), application_(desktop.application()) {
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
   // Screen captures show the windows as the desktop's window draws them.
   desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
@@ -243,10 +244,15 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
 
-void VelvixApp::terminate() {
+void VelvixApp::terminate(platform::Application::QuitReason reason) {
   if (terminated_) return;
-  if (!delegate_->applicationShouldTerminate()) return;
   terminated_ = true;
+  // The reason the clean-up reads, as the system's quit event would carry it.
+  if (reason != platform::Application::QuitReason::user) application_.quitReason = reason;
+  const bool mayAsk = application_.currentQuitReason() == platform::Application::QuitReason::user;
+  if (mayAsk && onQuitAsking) onQuitAsking(true);
+  delegate_->applicationShouldTerminate();  // always answers: terminate now
+  if (mayAsk && onQuitAsking) onQuitAsking(false);
   delegate_->applicationWillTerminate();
   if (onQuit) onQuit();
 }

@@ -91,6 +91,8 @@ bool hasDisplay() {
 
 }  // namespace
 
+void VelvixMain::endEventLoop() { QCoreApplication::exit(0); }
+
 int VelvixMain::main(int argc, char** argv) {
   switch (CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc))) {
     case CommandLine::Request::Help:
@@ -117,9 +119,10 @@ int VelvixMain::main(int argc, char** argv) {
   // Ctrl-C and SIGTERM quit through the application's terminate path below; declared first, so
   // its deadline covers everything the quit tears down.
   VelvixApp* running = nullptr;
+  // A quit by signal is the system's (a session's end): it asks nothing.
   QuitSignals quitSignals([&loop, &running] {
     loop.post([&running] {
-      if (running) running->terminate();
+      if (running) running->terminate(platform::Application::QuitReason::signal);
     });
   });
   sim::SimDesktop desktop(loop);
@@ -167,8 +170,14 @@ int VelvixMain::main(int argc, char** argv) {
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);
 
   // Quitting (the application's own terminate path: closing the window, Ctrl-C, SIGTERM) ends
-  // the Qt loop. Crash signals end the process after giving the system its Command-Tab back.
-  velvix.onQuit = [] { QApplication::quit(); };
+  // the Qt loop, and nothing queued runs after it. Not QApplication::quit(): that first asks every
+  // window to close, and one that refuses would cancel the quit. Crash signals end the process
+  // after giving the system its Command-Tab back.
+  velvix.onQuit = [&loop] {
+    loop.stopDelivering();
+    VelvixMain::endEventLoop();
+  };
+  velvix.onQuitAsking = [&quitSignals](bool asking) { quitSignals.holdDeadline(asking); };
   loop.post([&velvix] { velvix.delegate().applicationDidFinishLaunching(); });
   const int status = QApplication::exec();
   running = nullptr;
