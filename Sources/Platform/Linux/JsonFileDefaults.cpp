@@ -25,20 +25,16 @@ JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& fil
   };
   // Only a file that is not there counts as empty. One that is there but cannot be read (another
   // owner, no permission, a folder in its place) still holds the user's settings.
+  // A FIFO or a device in its place is never opened: reading it could wait for ever.
   std::error_code error;
-  const auto status = std::filesystem::status(file, error);
-  if (status.type() == std::filesystem::file_type::not_found) return {Value::object(), false};
-  std::optional<std::string> text;
-  std::string why = error ? error.message() : "not a regular file";
-  if (!error && status.type() == std::filesystem::file_type::regular) {
-    text = files::readAll(file);
-    if (!text) why = files::errnoText("reading");
-  }
-  if (!text) {
-    report("Settings file " + file.string() + " exists but cannot be read (" + why +
+  auto read = files::readRegularFile(file);
+  if (read.status == files::RegularFileRead::Status::missing) return {Value::object(), false};
+  if (read.status != files::RegularFileRead::Status::read) {
+    report("Settings file " + file.string() + " exists but cannot be read (it " + read.problem +
            "); running on the defaults and leaving the file as it is.");
     return {Value::object(), true};
   }
+  const std::optional<std::string> text = std::move(read.bytes);
   // A document nested deeper than any settings are is refused unparsed, like a damaged one.
   Value parsed = jsonNestingDepth(*text) > kMaxNestingDepth ? Value() : Value::parse(*text, nullptr, false);
   if (parsed.is_object()) return {std::move(parsed), false};
