@@ -55,6 +55,9 @@ class TerminalIntegrationInstaller {
   void requestConsentIfNeeded();
   void answer(bool allowed);
   bool isAsking() const { return isAsking_; }
+  // Asks at a later turn of the loop, when the question is still needed (after the set-up window).
+  void scheduleConsent() { consent_.schedule(); }
+  ConsentQuestion& consentQuestion() { return consent_; }
 
   std::filesystem::path scriptPath() const;
   std::filesystem::path zshrcPath() const;

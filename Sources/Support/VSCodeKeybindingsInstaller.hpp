@@ -52,6 +52,7 @@ class VSCodeKeybindingsInstaller {
   void reconcileAtLaunch();
   void reconcile();
   void requestConsentIfNeeded();
+  ConsentQuestion& consentQuestion() { return consent_; }
   // The keybindings files of the editors whose "User" folder exists, in table order.
   std::vector<std::filesystem::path> keybindingsURLs() const;
   std::string renderBlock() const;

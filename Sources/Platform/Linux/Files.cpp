@@ -1,10 +1,12 @@
 #include "Platform/Linux/Files.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,6 +79,22 @@ std::optional<std::string> readAll(const std::filesystem::path& path) {
   out << in.rdbuf();
   if (in.bad()) return std::nullopt;
   return out.str();
+}
+
+std::optional<std::string> swapIn(const std::filesystem::path& incoming,
+                                  const std::filesystem::path& destination,
+                                  const std::filesystem::path& retiring) {
+  if (::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0)
+    return std::nullopt;
+  if (errno != EINVAL && errno != ENOSYS) return errnoText("swapping in " + destination.string());
+  std::error_code error;
+  std::filesystem::rename(destination, retiring, error);
+  if (error) return "moving " + destination.string() + " aside failed: " + error.message();
+  std::filesystem::rename(incoming, destination, error);
+  if (!error) return std::nullopt;
+  std::error_code ignored;
+  std::filesystem::rename(retiring, destination, ignored);
+  return "renaming " + incoming.string() + " failed: " + error.message();
 }
 
 }  // namespace velvix::files
