@@ -172,6 +172,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.windows = own(p.windows, desktop.windowServer(), desktop.workspace(), *p.ax);
   services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
   services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
+  for (const auto& line : services_.preferences->loadProblems()) processLog(line);
   services_.thumbnails = own(p.thumbnails, services_);
   // The Safari handler's message port is real: a socket in a private folder of the support folder.
   services_.messagePorts = own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),

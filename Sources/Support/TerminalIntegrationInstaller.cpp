@@ -19,7 +19,8 @@ constexpr mode_t kScriptMode = 0644;
 }
 
 TerminalIntegrationInstaller::TerminalIntegrationInstaller(Services& services)
-    : services_(services), consent_(services, [this] { requestConsentIfNeeded(); }) {}
+    : services_(services),
+      consent_(services, ConsentQuestion::Rank::shell, [this] { requestConsentIfNeeded(); }) {}
 
 fs::path TerminalIntegrationInstaller::scriptPath() const {
   return SupportFolder::path(services_.home) / kScriptName;
@@ -152,7 +153,7 @@ void TerminalIntegrationInstaller::requestConsentIfNeeded() {
       p.terminalShellIntegrationAsked.get() || !p.hasCompletedOnboarding.get() || isAsking_)
     return;
   isAsking_ = true;
-  p.terminalShellIntegrationAsked.set(true);
+  consent_.opened();
   services_.application->activate(true);
   services_.application->showAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton},
                                    [this, watch = alive_.watch()](int button) {
@@ -162,10 +163,14 @@ void TerminalIntegrationInstaller::requestConsentIfNeeded() {
 
 void TerminalIntegrationInstaller::answer(bool allowed) {
   isAsking_ = false;
+  // Only a button the person pressed is an answer: a question that goes away with the program is
+  // asked again at the next launch.
+  services_.preferences->terminalShellIntegrationAsked.set(true);
   // Storing the answer reconciles through the settings notification; installing here as well
   // makes the block appear even before that observer exists.
   services_.preferences->terminalShellIntegrationAllowed.set(allowed);
   if (allowed) install();
+  consent_.closed();
 }
 
 }  // namespace velvix

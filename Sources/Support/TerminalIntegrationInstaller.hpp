@@ -57,6 +57,9 @@ class TerminalIntegrationInstaller {
   bool isAsking() const { return isAsking_; }
   // Why the last reconcile left ~/.zshrc as it was, for the Terminal pane; empty when it did not.
   const std::string& leftAloneNote() const { return leftAloneNote_; }
+  // Asks at a later turn of the loop, when the question is still needed (after the set-up window).
+  void scheduleConsent() { consent_.schedule(); }
+  ConsentQuestion& consentQuestion() { return consent_; }
 
   std::filesystem::path scriptPath() const;
   std::filesystem::path zshrcPath() const;

@@ -159,7 +159,8 @@ const FencedBlock& fence() {
 }  // namespace
 
 VSCodeKeybindingsInstaller::VSCodeKeybindingsInstaller(Services& services)
-    : services_(services), consent_(services, [this] { requestConsentIfNeeded(); }) {}
+    : services_(services),
+      consent_(services, ConsentQuestion::Rank::editorKeys, [this] { requestConsentIfNeeded(); }) {}
 
 void VSCodeKeybindingsInstaller::log(const std::string& line) const {
   if (services_.log) services_.log->log("vscode keys: " + line);
@@ -346,13 +347,19 @@ void VSCodeKeybindingsInstaller::requestConsentIfNeeded() {
       isAsking_)
     return;
   isAsking_ = true;
-  p.vscodeTerminalKeysAsked.set(true);
+  consent_.opened();
   services_.application->activate(true);
   const int choice =
       services_.application->runAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton});
   isAsking_ = false;
-  p.vscodeTerminalKeysAllowed.set(choice == 0);
-  if (choice == 0) reconcileFiles(p.terminalEditingKeysEnabled.get());
+  // Only a button the person pressed is an answer: a question that goes away with the program is
+  // asked again at the next launch.
+  if (choice >= 0) {
+    p.vscodeTerminalKeysAsked.set(true);
+    p.vscodeTerminalKeysAllowed.set(choice == 0);
+    if (choice == 0) reconcileFiles(p.terminalEditingKeysEnabled.get());
+  }
+  consent_.closed();
 }
 
 }  // namespace velvix

@@ -56,6 +56,7 @@ class VSCodeKeybindingsInstaller {
   void requestConsentIfNeeded();
   // Why the last reconcile left some editor's file as it was, for the Terminal pane; empty when none.
   const std::string& leftAloneNote() const { return leftAloneNote_; }
+  ConsentQuestion& consentQuestion() { return consent_; }
   // The keybindings files of the editors whose "User" folder exists, in table order.
   std::vector<std::filesystem::path> keybindingsURLs() const;
   std::string renderBlock() const;

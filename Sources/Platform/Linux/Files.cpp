@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <charconv>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
@@ -172,6 +174,22 @@ std::optional<std::string> readAll(const std::filesystem::path& path) {
   auto file = readRegularFile(path);
   if (file.status != RegularFileRead::Status::read) return std::nullopt;
   return std::move(file.bytes);
+}
+
+std::optional<std::string> swapIn(const std::filesystem::path& incoming,
+                                  const std::filesystem::path& destination,
+                                  const std::filesystem::path& retiring) {
+  if (::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0)
+    return std::nullopt;
+  if (errno != EINVAL && errno != ENOSYS) return errnoText("swapping in " + destination.string());
+  std::error_code error;
+  std::filesystem::rename(destination, retiring, error);
+  if (error) return "moving " + destination.string() + " aside failed: " + error.message();
+  std::filesystem::rename(incoming, destination, error);
+  if (!error) return std::nullopt;
+  std::error_code ignored;
+  std::filesystem::rename(retiring, destination, ignored);
+  return "renaming " + incoming.string() + " failed: " + error.message();
 }
 
 }  // namespace velvix::files

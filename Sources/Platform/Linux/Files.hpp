@@ -49,4 +49,13 @@ std::optional<std::string> readAll(const std::filesystem::path& path);
 // "<what> failed: <strerror(errno)>", for error texts.
 std::string errnoText(std::string_view what);
 
+// Puts the folder `incoming` in the place of the existing `destination` in one step where the file
+// system can exchange two names, else by moving the old one aside to `retiring` first and back on
+// failure; so `destination` is never missing, even if the process dies half way. On success the
+// old copy is at `incoming`'s name (or `retiring`) for the caller to remove. An error text, or
+// nothing on success.
+std::optional<std::string> swapIn(const std::filesystem::path& incoming,
+                                  const std::filesystem::path& destination,
+                                  const std::filesystem::path& retiring);
+
 }  // namespace velvix::files
