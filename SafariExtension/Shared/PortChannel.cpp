@@ -122,9 +122,17 @@ Header readHeader(const char* bytes) {
   return {static_cast<std::int32_t>(getUInt32(bytes)), getUInt32(bytes + 4)};
 }
 
-int connectTo(const Address& address) {
+int connectTo(const Address& address, double timeout) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
+  if (timeout >= 0) {
+    // A local stream socket's connect waits for room in the listener's backlog for as long as
+    // the send time-out allows, then fails with EAGAIN.
+    const auto whole = static_cast<time_t>(timeout);
+    timeval bound{whole, static_cast<suseconds_t>((timeout - static_cast<double>(whole)) * 1e6)};
+    if (bound.tv_sec == 0 && bound.tv_usec == 0) bound.tv_usec = 1;  // zero would mean no bound
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof(bound));
+  }
   if (::connect(fd, address.get(), address.size()) != 0) {
     const int code = errno;
     ::close(fd);
@@ -132,6 +140,10 @@ int connectTo(const Address& address) {
     return -1;
   }
   return fd;
+}
+
+bool connectTimedOut() {
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT || errno == EINTR;
 }
 
 Status request(int fd, std::int32_t messageID, std::string_view data, double sendTimeout,

@@ -72,8 +72,12 @@ struct Header {
 };
 Header readHeader(const char* bytes);
 
-// Connects to the port's socket; -1 when nothing listens there (errno says why).
-int connectTo(const Address& address);
+// Connects to the port's socket within `timeout` seconds (a port whose owner has stopped takes
+// no more connections once its backlog is full); -1 when nothing listens there or the time ran
+// out (errno says why). A negative timeout waits without a bound.
+int connectTo(const Address& address, double timeout);
+// Whether the connectTo that just failed ran out of time, rather than finding no port.
+bool connectTimedOut();
 
 // Sends one request on a connected socket and waits for the reply: at most `sendTimeout` seconds
 // to write the request and `receiveTimeout` seconds for the reply. `reply` is set when the

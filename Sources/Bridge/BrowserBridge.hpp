@@ -58,7 +58,7 @@ class BrowserBridge {
   std::string handleSafariMessage(const std::string& text);
 
   // One report line, from a socket connection or (without one) from Safari. True when it was a
-  // report that was accepted; a rejected peer's connection stays open and unregistered.
+  // report that was accepted; a rejected peer's connection is closed.
   bool handle(const std::shared_ptr<Client>& client, std::string_view line);
   // A connection the socket server closed.
   void handleDisconnect(const std::shared_ptr<Client>& client);
