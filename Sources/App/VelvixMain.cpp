@@ -12,6 +12,7 @@
 
 
 #include "App/QuitSignals.hpp"
+#include "App/RealChromiumMirror.hpp"
 #include "App/AlertDialogs.hpp"
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
@@ -54,6 +55,7 @@ int VelvixMain::main(int argc, char** argv) {
   std::string problem;
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
+  RealChromiumMirror::installWhereChromiumIs(desktop);
   VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
   running = &velvix;
 

@@ -33,7 +33,6 @@ class UnixSocketServer {
   static constexpr int kMaxClients = 16;
   static constexpr std::size_t kMaxBufferedBytes = 4 * 1024 * 1024;
   static constexpr std::size_t kReadChunk = 8192;
-  static constexpr std::size_t kMaxPathBytes = hostchannel::kMaxSocketPathBytes;  // NUL included
   static constexpr int kBacklog = 8;
   static constexpr double kSendTimeout = 1.0;  // seconds a blocked write may wait
   // How long accepting rests after an accept failed for want of descriptors or memory, so a
