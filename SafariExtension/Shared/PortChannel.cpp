@@ -84,31 +84,6 @@ std::string fileName(std::string_view portName) {
   return name;
 }
 
-std::optional<Address> Address::make(const std::string& folder, const std::string& file) {
-  Address result;
-  result.address_.sun_family = AF_UNIX;
-  result.path_ = folder + "/" + file;
-  std::string usable = result.path_;
-  if (usable.size() + 1 > sizeof(result.address_.sun_path)) {
-    result.folderFD_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (result.folderFD_ < 0) return std::nullopt;
-    usable = "/proc/self/fd/" + std::to_string(result.folderFD_) + "/" + file;
-  }
-  if (usable.size() + 1 > sizeof(result.address_.sun_path) || usable.find('\0') != std::string::npos)
-    return std::nullopt;
-  std::memcpy(result.address_.sun_path, usable.c_str(), usable.size() + 1);
-  return result;
-}
-
-Address::Address(Address&& other) noexcept
-    : address_(other.address_), path_(std::move(other.path_)), folderFD_(other.folderFD_) {
-  other.folderFD_ = -1;
-}
-
-Address::~Address() {
-  if (folderFD_ >= 0) ::close(folderFD_);
-}
-
 std::string frame(std::int32_t first, std::optional<std::string_view> data) {
   std::string bytes;
   bytes.reserve(kHeaderBytes + (data ? data->size() : 0));

@@ -35,6 +35,9 @@ struct VelvixAppOptions {
   platform::BackgroundTimers* backgroundTimers = nullptr;
   // The real program keeps one copy per home folder through a lock file in the support folder.
   bool singleInstanceLock = false;
+  // Scenarios may let the simulated desktop's processes stand for the socket's peers (the test
+  // program playing a browser's relay); the program asks the kernel alone who connected.
+  bool simulatedSocketPeers = false;
 };
 
 class VelvixApp {

@@ -20,6 +20,7 @@
 #include "App/AlertDialogs.hpp"
 #include "App/CommandLine.hpp"
 #include "App/QuitSignals.hpp"
+#include "App/RealChromiumMirror.hpp"
 #include "App/VelvixApp.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
@@ -129,6 +130,7 @@ int VelvixMain::main(int argc, char** argv) {
   std::string problem;
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
+  RealChromiumMirror::installWhereChromiumIs(desktop);
   VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
   running = &velvix;
 

@@ -95,6 +95,7 @@ bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_vi
       registerChromiumClient(client, browser, kConnectionKeyPrefix + std::to_string(client->number()));
   }
   dispatch(*report, browser);
+  reportsHandled.notify(*report, browser);
   return true;
 }
 

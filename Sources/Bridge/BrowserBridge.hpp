@@ -22,6 +22,7 @@
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Observers.hpp"
 
 namespace velvix {
 
@@ -63,6 +64,8 @@ class BrowserBridge {
   // A connection the socket server closed.
   void handleDisconnect(const std::shared_ptr<Client>& client);
   static std::optional<std::string> sessionOf(std::string_view line);
+  // Told each accepted report and the browser found for it, once the inventory has taken it in.
+  ObserverList<const ExtensionReport&, Browser> reportsHandled;
 
   // ---- presence (no side effects)
   const std::map<Browser, ClientMap>& chromiumClients() const { return chromiumClients_; }

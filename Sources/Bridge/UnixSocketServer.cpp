@@ -21,11 +21,11 @@
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/ThreadSignalStack.hpp"
 #include "Platform/MainLoop.hpp"
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
 
 namespace velvix {
 
 static_assert(UnixSocketServer::kMaxBufferedBytes == SocketLineCutter::kMaxPendingBytes);
-static_assert(sizeof(sockaddr_un::sun_path) >= UnixSocketServer::kMaxPathBytes);
 
 namespace {
 std::chrono::steady_clock::duration lasting(double seconds) {
@@ -346,13 +346,15 @@ std::optional<std::string> UnixSocketServer::start() {
   if (impl_->listenFD >= 0) return std::string("start failed: the server is already started");
   // Checked before anything is created or removed: a path that cannot be bound must leave
   // neither a descriptor nor a deleted file behind.
-  if (!hostchannel::fitsSocketAddress(path_))
-    return PosixError{"socket path too long", ENAMETOOLONG}.description();
+  if (path_.find('\0') != std::string::npos) return PosixError{"socket path", EINVAL}.description();
 
   const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
   if (auto error = files::createFolders(folder, 0700)) return error;
   ::chmod(folder.c_str(), 0700);  // an existing folder is tightened too
-  ::unlink(path_.c_str());        // a socket file left by an earlier run would fail the bind
+  // A deep home folder's path does not fit an address: it is bound through the folder.
+  const auto address = hostchannel::SocketAddress::make(path_);
+  if (!address) return PosixError{"socket path too long", ENAMETOOLONG}.description();
+  ::unlink(path_.c_str());  // a socket file left by an earlier run would fail the bind
 
   auto fail = [](const char* operation, int fd) {
     const int code = errno;
@@ -362,10 +364,7 @@ std::optional<std::string> UnixSocketServer::start() {
   // Non-blocking, so a peer that gives up between readiness and accept cannot stall the thread.
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return fail("socket", -1);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) return fail("bind", fd);
+  if (::bind(fd, address->get(), address->size()) != 0) return fail("bind", fd);
   ::chmod(path_.c_str(), 0600);
   if (::listen(fd, kBacklog) != 0) return fail("listen", fd);
   const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

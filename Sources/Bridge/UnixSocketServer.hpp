@@ -36,7 +36,6 @@ class UnixSocketServer {
   static constexpr int kMaxClients = 16;
   static constexpr std::size_t kMaxBufferedBytes = 4 * 1024 * 1024;
   static constexpr std::size_t kReadChunk = 8192;
-  static constexpr std::size_t kMaxPathBytes = hostchannel::kMaxSocketPathBytes;  // NUL included
   static constexpr int kBacklog = 8;
   // Seconds a connection's send queue may wait without its peer taking a byte; past that the
   // peer counts as stuck and the connection is closed.

@@ -1,3 +1,5 @@
+#include <fstream>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
@@ -233,12 +235,12 @@ TEST_F(BrowserBridgeTest, MalformedLinesAreDroppedWithoutHarmingWhatIsStored) {
 
 TEST_F(BrowserBridgeTest, AStartThatCannotListenIsLoggedAndTheRestGoesOn) {
   Services& services = world.services();
-  services.home = world.home.path() / std::string(120, 'h');  // no socket address holds this path
+  services.home = world.home.path() / "home";
+  std::ofstream(services.home) << "a file where the home folder should be";
   testing::internal::CaptureStderr();
   bridge.start();
   const std::string logged = testing::internal::GetCapturedStderr();
-  EXPECT_NE(logged.find("Velvix: Chrome socket failed to start: socket path too long failed: "),
-            std::string::npos);
+  EXPECT_NE(logged.find("Velvix: Chrome socket failed to start: "), std::string::npos) << logged;
   EXPECT_FALSE(bridge.isListening());
   EXPECT_EQ(bridge.drainSafariCommands("any page"), R"({"cmds":[{"cmd":"sync"}]})");
 }
