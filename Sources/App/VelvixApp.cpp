@@ -233,6 +233,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
 
+const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
+  return *parts_->desktopPicture;
+}
+
 void VelvixApp::terminate() {
   if (terminated_) return;
   if (!delegate_->applicationShouldTerminate()) return;

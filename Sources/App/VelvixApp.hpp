@@ -17,6 +17,9 @@ class BackgroundTimers;
 class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
+namespace qt {
+class SimDesktopPicture;
+}
 namespace sim {
 class SimDesktop;
 class SimMenuBar;
@@ -44,6 +47,8 @@ class VelvixApp {
   AppDelegate& delegate() { return *delegate_; }
   // The simulated menu bar the main menu and the status item are shown in.
   sim::SimMenuBar& menuBar();
+  // What glass panels blur: the window onto the desktop hands it each screen it draws.
+  const qt::SimDesktopPicture& desktopPicture() const;
 
   // The application was asked to terminate (its menu, the system): the delegate's clean-up runs,
   // then `onQuit` ends the main loop. Runs once.

@@ -16,6 +16,7 @@
 #include "App/VelvixApp.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
@@ -66,6 +67,7 @@ int VelvixMain::main(int argc, char** argv) {
     velvix.services().placement = view.get();
     view->onClose = [&velvix] { velvix.terminate(); };
     view->menuBar = &velvix.menuBar();
+    view->picture = &velvix.desktopPicture();
     desktop.application().presentAbout = [v = view.get()] {
       auto* about = new QMessageBox(QMessageBox::Information, "About Velvix", "Velvix",
                                     QMessageBox::Ok, v);
