@@ -15,12 +15,15 @@
 #include <QWindow>
 
 #include "Platform/InputEvent.hpp"
+#include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
+#include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimSystemMenu.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 namespace velvix::qt {
@@ -39,13 +42,31 @@ QRectF SimDesktopView::menuBarRect() const {
   return {toView({r.x, r.y}), QSizeF(r.width * scale(), r.height * scale())};
 }
 
+QRectF SimDesktopView::systemMenuTitleRect() const {
+  const QRectF strip = menuBarRect();
+  double right = strip.right();
+  if (menuBar) {
+    const QRectF status = SimMenuBarStrip::layout(*menuBar, strip, scale(), ownAppFrontmost()).statusIcon;
+    if (!status.isNull()) right = status.left();
+  }
+  return SimSystemMenuTitle::rect(strip, scale(), right);
+}
+
 bool SimDesktopView::openMenuAt(QPointF point) {
-  if (!menuBar) return false;
-  QRectF under;
-  platform::Menu* menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  QRectF under = systemMenuTitleRect();
+  platform::Menu* menu = nullptr;
+  if (under.contains(point)) {
+    menu = &systemMenu_->menu();
+    if (menu->willOpen) menu->willOpen();
+  } else if (menuBar) {
+    menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  }
   if (!menu) return false;
   openMenu_ = SimMenuBarStrip::buildMenu(*menu, this);
-  openMenu_->popup(mapToGlobal(under.bottomLeft().toPoint()));
+  // Below its title, and inside the window at the right end.
+  QPoint at = under.bottomLeft().toPoint();
+  at.setX(std::max(0, std::min(at.x(), width() - openMenu_->sizeHint().width())));
+  openMenu_->popup(mapToGlobal(at));
   return true;
 }
 
@@ -55,6 +76,8 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   resize(1080, 675);
+  if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
+  systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
   // twenty times a second, and drawn again only when what it shows changed.
@@ -238,6 +261,7 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
                 screen_);
   }
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
+  SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());
   drawnMenuBar_ = menuBarState();
 }
 

@@ -23,6 +23,7 @@ class QMenu;
 namespace velvix::sim {
 class SimDesktop;
 class SimMenuBar;
+class SimSystemMenu;
 }
 
 namespace velvix::qt {
@@ -57,6 +58,8 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   bool openMenuAt(QPointF point);
   // Gets each screen this window draws, so glass panels blur it without drawing it again.
   const SimDesktopPicture* picture = nullptr;
+  // The simulated system's menu, whose title the strip shows at its right.
+  sim::SimSystemMenu& systemMenu() { return *systemMenu_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -75,6 +78,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void refresh();
   bool ownAppFrontmost() const;
   QRectF menuBarRect() const;
+  QRectF systemMenuTitleRect() const;
   double scale() const;
   QPointF origin() const;
 
@@ -96,6 +100,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   std::optional<sim::SimDesktopScene> screenScene_;
   MenuBarState drawnMenuBar_;
   std::unique_ptr<QMenu> openMenu_;
+  std::unique_ptr<sim::SimSystemMenu> systemMenu_;
 };
 
 }  // namespace velvix::qt
