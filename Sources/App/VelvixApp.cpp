@@ -248,6 +248,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
 
+const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
+  return *parts_->desktopPicture;
+}
+
 void VelvixApp::terminate(platform::Application::QuitReason reason) {
   if (terminated_) return;
   terminated_ = true;

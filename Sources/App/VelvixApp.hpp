@@ -18,6 +18,9 @@ class BackgroundTimers;
 class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
+namespace qt {
+class SimDesktopPicture;
+}
 namespace sim {
 class SimApplication;
 class SimDesktop;
@@ -49,6 +52,8 @@ class VelvixApp {
   AppDelegate& delegate() { return *delegate_; }
   // The simulated menu bar the main menu and the status item are shown in.
   sim::SimMenuBar& menuBar();
+  // What glass panels blur: the window onto the desktop hands it each screen it draws.
+  const qt::SimDesktopPicture& desktopPicture() const;
 
   // The application was asked to terminate (its menu, the system, a signal): the delegate's
   // clean-up runs, then `onQuit` ends the main loop. Runs once: a request while the clean-up is
