@@ -24,6 +24,8 @@ class SimMenuBar;
 
 namespace velvix::qt {
 
+class SimScreenLayer;
+
 class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  public:
   static constexpr const char* kTitle = "Simulated desktop";
@@ -37,6 +39,10 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   Point toDisplay(Point simulated) const override;
   double displayScale() const override { return scale(); }
   const sim::SimDesktopScene& scene() const { return scene_; }
+  // The simulated screen's area of this view, which holds the program's panels and windows.
+  SimScreenLayer& screenLayer() const { return *layer_; }
+  // A frame of the simulated screen in the screen layer's coordinates (at the view's scale).
+  Rect toScreenLayer(const Rect& simulated) const;
   // Called when the window is closed: it is the user's screen, so the program quits.
   std::function<void()> onClose;
   // The hardware flags Qt's modifiers stand for.
@@ -53,6 +59,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
@@ -60,12 +67,17 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the simulated keyboard
-  // The program's own panels (the Dock's cards, the HUD) are windows over this one: the pointer
-  // moving over them moves the simulated pointer too, as it would on the real screen.
+  // The program's own panels and windows lie over this view: the pointer over them, clicks into
+  // them and keys typed into them are the simulated system's too.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The status item's tool tip.
+  bool event(QEvent* event) override;
 
  private:
   void refresh();
+  void clickedPanel(QWidget& panel);
+  // Keeps the screen layer over the simulated screen, its panels at the view's scale.
+  void fitScreenLayer();
   bool ownAppFrontmost() const;
   QRectF menuBarRect() const;
   double scale() const;
@@ -76,6 +88,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   std::uint64_t heldFlags_ = 0;
   QTimer repaint_;
   std::unique_ptr<QMenu> openMenu_;
+  SimScreenLayer* layer_ = nullptr;  // a child, deleted with the view
 };
 
 }  // namespace velvix::qt
