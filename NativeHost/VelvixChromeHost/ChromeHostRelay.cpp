@@ -83,36 +83,46 @@ std::optional<int> connectToHost(const std::string& socketPath) {
   return fd;
 }
 
-void pumpChromeToHost(int socket) {
+void copyFramesToLines(int frames, int lines) {
   char header[nativeframing::kHeaderBytes];
   std::string line;  // reused: one frame at a time, never more
   for (;;) {
-    if (!readExactly(STDIN_FILENO, header, sizeof(header))) finish();
+    if (!readExactly(frames, header, sizeof(header))) return;
     const std::uint32_t length = nativeframing::readHeader(header);
-    if (length > hostchannel::kMaxFrameBytes) finish();
+    if (length > hostchannel::kMaxFrameBytes) return;
     line.resize(length);
-    if (length > 0 && !readExactly(STDIN_FILENO, line.data(), length)) finish();
+    if (length > 0 && !readExactly(frames, line.data(), length)) return;
     nativeframing::makeSocketLine(line);
-    if (!writeAll(socket, line.data(), line.size())) finish();
+    if (!writeAll(lines, line.data(), line.size())) return;
   }
 }
 
-void pumpHostToChrome(int socket) {
+void copyLinesToFrames(int lines, int frames) {
   LineBuffer pending;
   std::vector<char> chunk(kSocketReadChunk);
   char header[nativeframing::kHeaderBytes];
   for (;;) {
-    ssize_t got = ::read(socket, chunk.data(), chunk.size());
+    ssize_t got = ::read(lines, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) finish();  // an unfinished last line is dropped
+    if (got <= 0) return;  // an unfinished last line is dropped
     pending.append(chunk.data(), static_cast<std::size_t>(got));
     while (auto line = pending.nextLine()) {
       const std::string_view message = nativeframing::trimmed(*line);
       if (message.empty()) continue;
       nativeframing::writeHeader(static_cast<std::uint32_t>(message.size()), header);
-      if (!writeAll(STDOUT_FILENO, std::string_view(header, sizeof(header)), message)) finish();
+      if (!writeAll(frames, std::string_view(header, sizeof(header)), message)) return;
     }
   }
+}
+
+void pumpChromeToHost(int socket) {
+  copyFramesToLines(STDIN_FILENO, socket);
+  finish();
+}
+
+void pumpHostToChrome(int socket) {
+  copyLinesToFrames(socket, STDOUT_FILENO);
+  finish();
 }
 
 }  // namespace velvix::relay

@@ -15,4 +15,9 @@ std::optional<int> connectToHost(const std::string& socketPath);
 // Application to browser: lines from the socket, frames to standard output. Never returns.
 [[noreturn]] void pumpHostToChrome(int socket);
 
+// The two read loops themselves, between any two descriptors. Each returns when its input ends
+// (an unfinished last frame or line is dropped), a frame is too large, or its output fails.
+void copyFramesToLines(int frames, int lines);
+void copyLinesToFrames(int lines, int frames);
+
 }  // namespace velvix::relay

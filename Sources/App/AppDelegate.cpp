@@ -43,9 +43,12 @@ AppDelegate::AppDelegate(Services& services) : services_(services), statusItem_(
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
-  // 1-2: the launch line, and only one copy may own the chord.
+  if (quitting_) return;
+  // 1-2: the launch line, and only one copy may own the chord. The wait spins the loop, so a quit
+  // may arrive during it: then nothing of the launch runs after it.
   services_.log->health("launched");
   terminateOtherInstances();
+  if (quitting_) return;
 
   // 3: menus and the updater.
   mainMenu_.install(*this);
@@ -140,7 +143,10 @@ void AppDelegate::showOnboarding() {
 // Accessibility may be missing at launch or revoked later: the tap start is retried every 3 s
 // until it succeeds, without a restart.
 void AppDelegate::startTapWhenPermitted() {
-  auto tryStart = [this] { return services_.privacy->accessibilityTrusted(false) && eventTap_ && eventTap_->start(); };
+  if (quitting_) return;
+  auto tryStart = [this] {
+    return !quitting_ && services_.privacy->accessibilityTrusted(false) && eventTap_ && eventTap_->start();
+  };
   if (tryStart()) {
     statusItem_.updateIcon(true);
     return;
@@ -196,12 +202,16 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
 }
 
 bool AppDelegate::applicationShouldTerminate() {
+  quitting_ = true;
   if (services_.micMute) QuitCleanup::releaseMicrophoneIfHeld(services_, eventTap_ && eventTap_->isInputLocked());
   if (services_.mouseSelection) services_.mouseSelection->discardHandoff();
   return true;
 }
 
 void AppDelegate::applicationWillTerminate() {
+  quitting_ = true;
+  tapRetryTimer_.invalidate();
+  preferencesWatch_.cancel();
   if (eventTap_) eventTap_->stop();  // gives the system its Command-Tab back
   if (services_.healthMonitor) services_.healthMonitor->markCleanExit();
   services_.log->health("quit");
@@ -266,7 +276,8 @@ void AppDelegate::terminateOtherInstances() {
     return std::all_of(others.begin(), others.end(), [&](platform::Pid pid) { return workspace.isTerminated(pid); }) &&
            (!lock || lock->tryAcquire());
   };
-  while (!allGone() && loop.uptime() < deadline) loop.runFor(kOtherInstancesPollSlice);
+  while (!quitting_ && !allGone() && loop.uptime() < deadline) loop.runFor(kOtherInstancesPollSlice);
+  if (quitting_) return;  // "quit" stays the run's last line
   if (lock && !lock->tryAcquire())
     services_.log->health("another copy still holds " + lock->file().string() + " after " +
                           std::to_string(static_cast<int>(kOtherInstancesDeadline)) + " s; running beside it");

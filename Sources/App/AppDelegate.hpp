@@ -53,6 +53,8 @@ class AppDelegate {
   SwitcherController* switcher() { return switcher_.get(); }
   EventTap* eventTap() { return eventTap_.get(); }
   bool isTapRetrying() const { return tapRetryTimer_.isValid(); }
+  // The terminate path has begun: the launch, if still under way, goes no further.
+  bool isQuitting() const { return quitting_; }
 
  private:
   void terminateOtherInstances();
@@ -75,6 +77,7 @@ class AppDelegate {
   platform::NotificationCenter::Observation browserLaunches_;
 
   std::set<std::string> reinstalledForBrowsers_;
+  bool quitting_ = false;
   AliveToken alive_;
 };
 

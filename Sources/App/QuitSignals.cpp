@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "Input/SystemSwitcherShortcut.hpp"
+#include "Platform/Linux/ThreadSignalStack.hpp"
 
 namespace velvix {
 namespace {
@@ -16,8 +17,11 @@ constexpr unsigned char kStop = 0;  // no signal has number 0: the watcher's own
 QuitSignals::QuitSignals(std::function<void()> requestQuit, double deadline)
     : requestQuit_(std::move(requestQuit)), deadline_(deadline) {
   if (::pipe2(pipe_, O_CLOEXEC) != 0) return;  // without a pipe the signals keep ending the process
-  ::fcntl(pipe_[1], F_SETFL, O_NONBLOCK);     // the handler must never block
-  watcher_ = std::thread([this] { watch(); });
+  ::fcntl(pipe_[1], F_SETFL, O_NONBLOCK);      // the handler must never block
+  watcher_ = std::thread([this] {
+    platform::ThreadSignalStack::ensureForThisThread();
+    watch();
+  });
   SystemSwitcherShortcut::routeQuitSignalsTo(pipe_[1]);
 }
 
@@ -35,6 +39,14 @@ QuitSignals::~QuitSignals() {
   if (pipe_[0] >= 0) ::close(pipe_[0]);
 }
 
+void QuitSignals::holdDeadline(bool held) {
+  {
+    std::lock_guard lock(mutex_);
+    held_ = held;
+  }
+  finishedChanged_.notify_all();
+}
+
 void QuitSignals::watch() {
   unsigned char signal = kStop;
   ssize_t got;
@@ -45,8 +57,15 @@ void QuitSignals::watch() {
 
   requestQuit_();
   std::unique_lock lock(mutex_);
-  const auto limit = std::chrono::duration<double>(deadline_);
-  if (finishedChanged_.wait_for(lock, limit, [this] { return finished_; })) return;
+  using Clock = std::chrono::steady_clock;
+  const auto span = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(deadline_));
+  for (;;) {
+    // A question to the user is answered in the user's own time; the deadline counts from the answer.
+    finishedChanged_.wait(lock, [this] { return finished_ || !held_; });
+    if (finished_) return;
+    if (!finishedChanged_.wait_until(lock, Clock::now() + span, [this] { return finished_ || held_; })) break;
+    if (finished_) return;
+  }
   lock.unlock();
   SystemSwitcherShortcut::giveBackAndReraise(signal);
 }

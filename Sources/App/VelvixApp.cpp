@@ -1,5 +1,6 @@
 #include "App/VelvixApp.hpp"
 
+#include "App/AboutPanel.hpp"
 #include "App/DesktopPlatform.hpp"
 #include "App/ProgramProcessTable.hpp"
 #include "Bridge/AXWindowBridge.hpp"
@@ -25,9 +26,10 @@
 #include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
-#include "Platform/Linux/UnixMessagePorts.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
+#include "Platform/Linux/UnixMessagePorts.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
@@ -37,12 +39,13 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
-#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
+#include "Platform/Simulated/SimWeb.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
@@ -131,7 +134,8 @@ std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home)
   return home / "Library" / "Preferences" / (std::string(AppIdentity::kBundleIdentifier) + ".json");
 }
 
-VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts_(std::make_unique<Parts>()) {
+VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
+    : parts_(std::make_unique<Parts>()), application_(desktop.application()) {
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
   // Screen captures show the windows as the desktop's window draws them.
   desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
@@ -180,7 +184,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.appIcons = own(p.appIcons, services_);
   services_.micMute = own(p.micMute, services_);
   services_.updaterFramework = own(p.updaterFramework, desktop.loop());
-  p.updaterFramework->showPanel = [&desktop] { desktop.application().orderFrontPanel("Software Update"); };
+  p.updaterFramework->showPanel = [&desktop] {
+    desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);
+  };
+  desktop.application().aboutMessage = AppIdentity::nameAndVersion() + "\n" + AboutPanel::kDescription;
   services_.updater = own(p.updater, services_);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
@@ -193,8 +200,12 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
   services_.hostInstaller = own(p.hostInstaller, services_);
   services_.systemSwitcherShortcut = own(p.systemSwitcherShortcut, services_);
   services_.healthMonitor = own(p.healthMonitor, services_);
-  // Site icons come from the real web; the program runs inside a Qt application.
-  p.http = std::make_unique<qt::QtHttpClient>(desktop.loop());
+  // Site icons: those of the simulated browsers' pages come from the simulation, those of real
+  // pages from the web (the program runs inside a Qt application).
+  auto web =
+      std::make_unique<sim::SimWeb>(desktop.loop(), std::make_unique<qt::QtHttpClient>(desktop.loop()));
+  web->serveSiteIcons(desktop, &qt::LetteredIcon::siteIconFile);
+  p.http = std::move(web);
   services_.http = p.http.get();
   p.imageDecoder = std::make_unique<qt::QtImageDecoder>();
   services_.imageDecoder = p.imageDecoder.get();
@@ -233,10 +244,15 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options) : parts
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
 
-void VelvixApp::terminate() {
+void VelvixApp::terminate(platform::Application::QuitReason reason) {
   if (terminated_) return;
-  if (!delegate_->applicationShouldTerminate()) return;
   terminated_ = true;
+  // The reason the clean-up reads, as the system's quit event would carry it.
+  if (reason != platform::Application::QuitReason::user) application_.quitReason = reason;
+  const bool mayAsk = application_.currentQuitReason() == platform::Application::QuitReason::user;
+  if (mayAsk && onQuitAsking) onQuitAsking(true);
+  delegate_->applicationShouldTerminate();  // always answers: terminate now
+  if (mayAsk && onQuitAsking) onQuitAsking(false);
   delegate_->applicationWillTerminate();
   if (onQuit) onQuit();
 }

@@ -9,6 +9,7 @@
 
 #include "App/AppDelegate.hpp"
 #include "Core/Services.hpp"
+#include "Platform/Application.hpp"
 #include "Platform/NotificationCenter.hpp"
 
 namespace velvix {
@@ -18,9 +19,10 @@ class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
 namespace sim {
+class SimApplication;
 class SimDesktop;
 class SimMenuBar;
-}
+}  // namespace sim
 
 struct VelvixAppOptions {
   std::filesystem::path home;
@@ -45,10 +47,15 @@ class VelvixApp {
   // The simulated menu bar the main menu and the status item are shown in.
   sim::SimMenuBar& menuBar();
 
-  // The application was asked to terminate (its menu, the system): the delegate's clean-up runs,
-  // then `onQuit` ends the main loop. Runs once.
-  void terminate();
+  // The application was asked to terminate (its menu, the system, a signal): the delegate's
+  // clean-up runs, then `onQuit` ends the main loop. Runs once: a request while the clean-up is
+  // still asking the user joins the quit in progress. A reason other than `user` counts as a quit
+  // the system initiated.
+  void terminate(platform::Application::QuitReason reason = platform::Application::QuitReason::user);
   std::function<void()> onQuit;
+  // True while a user-initiated quit's clean-up may be asking the user, false once it answered:
+  // the quit-by-signal deadline must not cut that question short.
+  std::function<void(bool)> onQuitAsking;
   bool hasTerminated() const { return terminated_; }
 
   // Where the settings file of a home folder lives.
@@ -59,6 +66,7 @@ class VelvixApp {
   Services services_;
   std::unique_ptr<Parts> parts_;
   std::unique_ptr<AppDelegate> delegate_;
+  sim::SimApplication& application_;
   bool terminated_ = false;
   platform::NotificationCenter::Observation becameActive_;
   platform::NotificationCenter::Observation resignedActive_;

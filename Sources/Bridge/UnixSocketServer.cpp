@@ -19,6 +19,7 @@
 
 #include "Bridge/SocketLineCutter.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/ThreadSignalStack.hpp"
 #include "Platform/MainLoop.hpp"
 
 namespace velvix {
@@ -290,7 +291,10 @@ std::optional<std::string> UnixSocketServer::start() {
   impl_->listenFD = fd;
   impl_->wakeFD = wake;
   try {
-    impl_->thread = std::thread([impl = impl_.get()] { impl->run(); });
+    impl_->thread = std::thread([impl = impl_.get()] {
+      platform::ThreadSignalStack::ensureForThisThread();
+      impl->run();
+    });
   } catch (const std::system_error& error) {
     ::close(fd);
     ::close(wake);

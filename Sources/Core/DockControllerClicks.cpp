@@ -312,8 +312,9 @@ void DockController::minimize(std::int64_t window, const platform::RunningApplic
     services_.log->log("dockMinimize " + bundleID + " window=" + std::to_string(window) + " tabmates=" +
                        numberList({tabmates.begin(), tabmates.end()}) + " ok=" + (ok ? "true" : "false"));
   };
+  // The completion holds nothing of the controller but the minimizer's alive watch.
   services_.thumbnails->captureWindow(window, app.pid, keys, true,
-                                      [this, minimizer] { services_.loop->post(minimizer); });
+                                      [loop = services_.loop, minimizer] { loop->post(minimizer); });
   services_.loop->postAfter(kMinimizeFallback, minimizer);
 }
 

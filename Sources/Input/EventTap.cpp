@@ -228,13 +228,17 @@ bool EventTap::handle(InputEvent& event) {
     case EventType::otherMouseDown:
       switcher_.handleMouseDown(event.location);
       return true;
-    case EventType::keyDown:
+    case EventType::keyDown: {
+      // The editing keys may rewrite the event on its way; the key-up that follows carries the
+      // key the user pressed, so the ledger keeps that one.
+      const std::int64_t pressed = event.keyCode;
       if (consumesKeyDown(event, trigger)) {
-        if (!event.autorepeat) keyUps_.consumed(event.keyCode);
+        if (!event.autorepeat) keyUps_.consumed(pressed);
         return false;
       }
-      keyUps_.passed(event.keyCode);
+      keyUps_.passed(pressed);
       return true;
+    }
     case EventType::keyUp:
       if (keyUps_.swallowKeyUp(event.keyCode)) return false;
       if (switcher_.session()) return true;

@@ -35,8 +35,9 @@ class Application {
   virtual std::optional<std::int64_t> keyWindow() const = 0;
   virtual void setBecameKeyHandler(std::int64_t window, std::function<void()> handler) = 0;
 
-  // Why the system asks the application to quit, when it does.
-  enum class QuitReason { user, logOut, restart, shutDown };
+  // Why the system asks the application to quit, when it does. `signal`: SIGTERM or SIGINT, the
+  // way a Linux session's end (log out, shut down) or its terminal stops a program.
+  enum class QuitReason { user, logOut, restart, shutDown, signal };
   virtual QuitReason currentQuitReason() const = 0;
   // A modal warning alert; the index of the button the user chose.
   virtual int runAlert(const std::string& message, const std::string& informativeText,

@@ -1,8 +1,13 @@
 #include "Platform/SerialQueue.hpp"
 
+#include "Platform/Linux/ThreadSignalStack.hpp"
 namespace velvix::platform {
 
-SerialQueue::SerialQueue(std::string label) : label_(std::move(label)), thread_([this] { run(); }) {}
+SerialQueue::SerialQueue(std::string label)
+    : label_(std::move(label)), thread_([this] {
+        ThreadSignalStack::ensureForThisThread();
+        run();
+      }) {}
 
 SerialQueue::~SerialQueue() {
   {

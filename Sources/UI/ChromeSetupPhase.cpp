@@ -9,7 +9,7 @@ ChromeSetupPhase ChromeSetupPhase::of(const ChromeAutoInstaller::Outcome& outcom
       return done();
     case Kind::manual:
       return failed(
-          "Stopped at: " + outcome.step + ". " +
+          "Stopped at: " + outcome.step + (outcome.step.ends_with('.') ? " " : ". ") +
           std::string(browsers::appleScriptName(outcome.browser.value_or(Browser::chrome))) +
           " is open and the folder path is on your clipboard \u2014 you can finish with the steps in "
           "Settings.");

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include "Support/AppIdentity.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "TestSupport/AppWorld.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -101,6 +104,25 @@ TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUp
             std::string("export A=1\n\n") + TerminalIntegrationInstaller::kOpeningFence + "\n" +
                 TerminalIntegrationInstaller::kSourceLine + "\n" + TerminalIntegrationInstaller::kClosingFence + "\n");
   EXPECT_FALSE(std::filesystem::exists(home / "Library" / "Application Support" / "Code" / "User" / "keybindings.json"));
+}
+
+// A quit that arrives while the launch waits for an older copy ends the run there: the rest of the
+// launch never runs, so Command-Tab is never taken, and "quit" stays the last line.
+TEST(AppDelegate, AQuitDuringTheWaitForAnOlderCopyIsFinal) {
+  test::AppWorld w;
+  w.desktop.launch({.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .ignoresTermination = true});
+  platform::Timer quit;
+  w.beforeLaunch = [&](Services& s) { quit = s.loop->after(0.3, [&] { w.app->terminate(); }); };
+  w.launch();
+  w.pause(AppDelegate::kTapRetryInterval * 2);
+  EXPECT_TRUE(w.app->hasTerminated());
+  EXPECT_EQ(w.app->delegate().eventTap(), nullptr);
+  EXPECT_TRUE(w.desktop.activeActivities().empty());
+  EXPECT_TRUE(w.desktop.symbolicHotKeys().isEnabled(1));
+  const auto lines = w.healthLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "quit");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "quit"), 1);
 }
 
 }  // namespace

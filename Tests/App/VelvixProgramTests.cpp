@@ -87,5 +87,41 @@ TEST_F(VelvixProgram, ASecondCopyReplacesTheFirst) {
   EXPECT_TRUE(hotKeys().at(1));
 }
 
+// An older copy that holds the lock and ignores SIGTERM keeps the launch waiting; a SIGTERM in
+// that wait is final: the launch goes no further (Command-Tab never taken, no state line), the
+// process exits 0 and "quit" is the last line of its run.
+TEST_F(VelvixProgram, AQuitWhileWaitingForAnOlderCopyIsFinal) {
+  const auto lockFile = SupportFolder::path(home.path()) / platform::InstanceLock::kFileName;
+  std::filesystem::create_directories(lockFile.parent_path());
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t stubborn = ::fork();
+  if (stubborn == 0) {
+    ::signal(SIGTERM, SIG_IGN);
+    platform::InstanceLock lock(lockFile);
+    const char byte = lock.tryAcquire() ? 'y' : 'n';
+    [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char held = 0;
+  ASSERT_EQ(::read(ready[0], &held, 1), 1);
+  ::close(ready[0]);
+  ASSERT_EQ(held, 'y');
+
+  auto velvix = start();
+  const bool waiting = test::eventually([&] { return healthLog().find("another copy is running") != std::string::npos; });
+  ::kill(velvix->pid(), SIGTERM);
+  const auto status = velvix->waitForExit();
+  ::kill(stubborn, SIGKILL);
+  ::waitpid(stubborn, nullptr, 0);
+  ASSERT_TRUE(waiting) << healthLog();
+  EXPECT_EQ(status, 0);
+  const auto keys = hotKeys();  // a key never switched is on
+  EXPECT_TRUE((!keys.contains(1) || keys.at(1)) && (!keys.contains(2) || keys.at(2)));
+  EXPECT_TRUE(healthLog().ends_with("Z quit\n")) << healthLog();
+  EXPECT_EQ(healthLog().find(" state: "), std::string::npos) << healthLog();
+}
+
 }  // namespace
 }  // namespace velvix

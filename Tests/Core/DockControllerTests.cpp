@@ -353,6 +353,23 @@ TEST(DockClicks, AMenuClickKeepsThatIconsCardsAwayUntilThePointerMovesOn) {
 
 // The tap never reads the Dock's icon list; a Dock too slow for the hit test's overall deadline
 // answers unknown, and then only a fresh cache can name the icon.
+// A controller that goes away while the minimize's still is being taken is not called back:
+// the capture's completion holds it only through its alive watch, and the window stays as it is.
+TEST(DockClickMends, AMinimizeOutlivedByItsControllerTouchesNothing) {
+  DockWorld w;
+  const std::int64_t ideas = w.window(w.notes, 0);
+  auto gone = std::make_unique<DockController>(w.services());
+  gone->applyPreference();
+  w.desktop.activate(w.notes);
+  w.loop.advance(0.1);
+  w.pointAt(w.on(w.notesIcon));
+  ASSERT_TRUE(gone->handleDockMouseDown(w.on(w.notesIcon)));
+  w.loop.runUntilIdle();  // the click is performed and the still is being taken
+  gone.reset();
+  w.loop.advance(2.0);
+  EXPECT_FALSE(w.desktop.window(ideas)->minimized);
+}
+
 TEST(DockClickMends, ASlowDockCannotHoldTheTapAndAnUnknownHitNeedsAFreshCache) {
   DockWorld w;
   w.desktop.activate(w.notes);

@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -10,6 +11,7 @@
 #include "App/QuitSignals.hpp"
 #include "Input/SwitcherHotkey.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
+#include "Platform/SerialQueue.hpp"
 #include "TestSupport/Eventually.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -174,6 +176,8 @@ class ChordOwner {
     status_ = status;
     return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   }
+  // After endingSignal: it ended by exiting with status 0.
+  bool exitedCleanly() const { return status_ && WIFEXITED(*status_) && WEXITSTATUS(*status_) == 0; }
 
  private:
   test::TempFolder folder_;
@@ -216,6 +220,17 @@ TEST(SystemSwitcherShortcut, AStackOverflowGivesTheChordBack) {
   EXPECT_TRUE(child.gaveTheChordBack());
 }
 
+// Every thread has its own alternate stack: an overflow on a worker thread reaches the handler too.
+TEST(SystemSwitcherShortcut, AStackOverflowOnAWorkerThreadGivesTheChordBack) {
+  ChordOwner child([] {
+    auto* queue = new platform::SerialQueue("velvix.test.overflow");
+    queue->async([] { recurseForever(0); });
+  });
+  EXPECT_TRUE(child.ownsTheChord());
+  EXPECT_EQ(child.endingSignal(), SIGSEGV);
+  EXPECT_TRUE(child.gaveTheChordBack());
+}
+
 // Routed to the application's quit, SIGTERM waits for it; when the quit does not finish in time
 // (here nothing carries it out), the chord is given back and the signal ends the process.
 TEST(SystemSwitcherShortcut, ATerminationThatTheQuitDoesNotFinishInTimeStillGivesTheChordBack) {
@@ -224,6 +239,31 @@ TEST(SystemSwitcherShortcut, ATerminationThatTheQuitDoesNotFinishInTimeStillGive
   child.kill(SIGTERM);
   EXPECT_EQ(child.endingSignal(), SIGTERM);
   EXPECT_TRUE(child.gaveTheChordBack());
+}
+
+// A question that the quit asks the user holds the signal's deadline until it is answered: the
+// process then ends by its own quit (status 0), not by the signal, however long the user took.
+TEST(SystemSwitcherShortcut, AQuestionTheQuitAsksHoldsTheSignalDeadlineUntilItIsAnswered) {
+  int routed[2], reached[2];
+  ASSERT_EQ(::pipe(routed), 0);
+  ASSERT_EQ(::pipe(reached), 0);
+  ChordOwner child([&] {
+    auto* signals = new QuitSignals([&] { [[maybe_unused]] auto n = ::write(reached[1], "q", 1); }, 0.5);
+    [[maybe_unused]] auto n = ::write(routed[1], "r", 1);
+    char byte = 0;
+    while (::read(reached[0], &byte, 1) != 1) {}  // the quit reached the "main loop"; a signal may interrupt
+    signals->holdDeadline(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));  // the user reads for four deadlines
+    signals->holdDeadline(false);
+    delete signals;  // the quit finished
+    ::_exit(0);
+  });
+  ASSERT_TRUE(child.ownsTheChord());
+  ASSERT_TRUE(readByte(routed[0]));  // SIGTERM goes to the quit now
+  child.kill(SIGTERM);
+  EXPECT_EQ(child.endingSignal(), 0);
+  EXPECT_TRUE(child.exitedCleanly());
+  for (int fd : {routed[0], routed[1], reached[0], reached[1]}) ::close(fd);
 }
 
 }  // namespace

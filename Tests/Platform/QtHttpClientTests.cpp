@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -188,7 +189,10 @@ TEST_F(QtHttpClientTest, ATricklingServerIsCutOffAtTheDeadline) {
   std::vector<platform::Timer> drips;
   LoopbackServer server([&](QTcpSocket& s) {
     s.write(head(200));
-    drips.push_back(loop.every(0.05, [&s] { s.write("."); }));
+    // The server deletes the socket once the client hangs up: the drips go with it.
+    drips.push_back(loop.every(0.05, [socket = QPointer<QTcpSocket>(&s)] {
+      if (socket) socket->write(".");
+    }));
   });
   HttpRequest r = request(server);
   r.transferTimeout = 2.0;

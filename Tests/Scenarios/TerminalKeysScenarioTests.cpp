@@ -130,6 +130,20 @@ TEST(TerminalEditingKeys, EditorChordsReachTheTerminalRewrittenAndNothingElse) {
   EXPECT_EQ(w.press(Key::kLeftArrow, Flag::kCommand), w.pressed(Key::kLeftArrow, Flag::kCommand));
 }
 
+// A key still held from a chord that consumed its key-down, pressed again as an editing chord:
+// the rewritten key-down clears the consumed one from the ledger under the key the user pressed,
+// so its key-up reaches the terminal rewritten, with its key-down.
+TEST(TerminalEditingKeys, ARewrittenKeyKeepsItsKeyUpAfterAChordConsumedTheSameKey) {
+  TermWorld w;
+  w.hold(Flag::kCommand);
+  w.tab();
+  w.desktop.input().send({.type = EventType::keyDown, .keyCode = Key::kLeftArrow, .flags = Flag::kCommand});
+  w.loop.runUntilIdle();
+  w.release();
+  w.front(w.terminal);
+  EXPECT_EQ(w.press(Key::kLeftArrow, Flag::kCommand), w.pressed(Keys::kA, Flag::kControl));
+}
+
 TEST(TerminalEditingKeys, TerminalsThatKeepFunctionKeysKeepOnlyTheirChords) {
   TermWorld w("co.zeit.hyper");
   EXPECT_EQ(w.press(Key::kLeftArrow, Flag::kCommand | Flag::kShift),

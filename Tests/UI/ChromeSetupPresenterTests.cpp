@@ -121,5 +121,23 @@ TEST(ChromeLoadSteps, ShowsFiveNumberedStepsWithTheirBoldRunsWithoutAsterisks) {
   test::saveScreenshot(view, "chrome-load-steps");
 }
 
+// Light on the dark glass, both alone (the General pane's host sets nothing) and inside a host
+// whose own style sheet colours its labels.
+TEST(ChromeLoadSteps, LegibleOnTheGlassWhateverTheHostSets) {
+  test::ensureQtApplication();
+  QWidget plain;
+  QWidget styled;
+  styled.setStyleSheet("QLabel { color: #303030; }");
+  for (QWidget* host : {&plain, &styled}) {
+    auto* steps = new ChromeLoadSteps(host);
+    host->ensurePolished();
+    for (auto* label : steps->findChildren<QLabel*>()) {
+      label->ensurePolished();
+      EXPECT_GT(label->palette().color(label->foregroundRole()).lightnessF(), 0.8)
+          << label->text().toStdString();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velvix

@@ -1,5 +1,6 @@
 #include "Platform/Linux/ProcessScriptRunner.hpp"
 
+#include "Platform/Linux/ThreadSignalStack.hpp"
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -47,7 +48,10 @@ void closeFD(int& fd) {
 
 ProcessScriptRunner::ProcessScriptRunner(Options options) : options_(std::move(options)) {
   if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
-  worker_ = std::thread([this] { work(); });
+  worker_ = std::thread([this] {
+    ThreadSignalStack::ensureForThisThread();
+    work();
+  });
 }
 
 ProcessScriptRunner::~ProcessScriptRunner() {

@@ -1,5 +1,6 @@
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 
+#include "Platform/Linux/ThreadSignalStack.hpp"
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -18,6 +19,7 @@ class ThreadTask final : public RepeatingTask {
       : interval_(toDuration(interval)), next_(Clock::now() + interval_), work_(std::move(work)) {
     thread_ = std::thread([this, label] {
       ::pthread_setname_np(::pthread_self(), label.substr(0, 15).c_str());
+      ThreadSignalStack::ensureForThisThread();
       run();
     });
   }

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/ThreadSignalStack.hpp"
 #include "Platform/MainLoop.hpp"
 #include "SafariExtension/Shared/PortChannel.hpp"
 
@@ -36,7 +37,10 @@ class UnixLocalPort final : public LocalPort {
         listenFD_(listenFD),
         path_(std::move(path)) {
     shared_->wakeFD = wakeFD;
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+      ThreadSignalStack::ensureForThisThread();
+      run();
+    });
   }
   ~UnixLocalPort() override {
     shared_->stopping = true;

@@ -25,7 +25,13 @@ QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
 QtMainLoop::~QtMainLoop() = default;
 
 void QtMainLoop::post(std::function<void()> fn) {
-  QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+  if (stopped_) return;
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this, fn = std::move(fn)] {
+        if (!stopped_) fn();
+      },
+      Qt::QueuedConnection);
 }
 
 void QtMainLoop::postAfter(double seconds, std::function<void()> fn) {
@@ -33,7 +39,9 @@ void QtMainLoop::postAfter(double seconds, std::function<void()> fn) {
     post([this, seconds, fn = std::move(fn)]() mutable { postAfter(seconds, std::move(fn)); });
     return;
   }
-  QTimer::singleShot(toMilliseconds(seconds), Qt::PreciseTimer, context_.get(), std::move(fn));
+  QTimer::singleShot(toMilliseconds(seconds), Qt::PreciseTimer, context_.get(), [this, fn = std::move(fn)] {
+    if (!stopped_) fn();
+  });
 }
 
 Timer QtMainLoop::after(double seconds, std::function<void()> fn, TimerMode mode) {
@@ -54,8 +62,8 @@ Timer QtMainLoop::schedule(double seconds, bool repeating, std::function<void()>
   auto* timer = new QTimer(context_.get());
   timer->setTimerType(Qt::PreciseTimer);
   timer->setSingleShot(!repeating);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, state] {
-    if (!state->valid) {
+  QObject::connect(timer, &QTimer::timeout, timer, [this, timer, state] {
+    if (!state->valid || stopped_) {
       timer->stop();
       timer->deleteLater();
       return;

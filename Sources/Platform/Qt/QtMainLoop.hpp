@@ -2,6 +2,7 @@
 // The main loop of the real program, over Qt's event loop. A QCoreApplication (or a subclass)
 // must exist before it is created, on the thread that becomes the main thread.
 
+#include <atomic>
 #include <memory>
 
 #include "Platform/MainLoop.hpp"
@@ -26,9 +27,14 @@ class QtMainLoop final : public platform::MainLoop {
   double now() const override;
   double uptime() const override;
 
+  // The application has quit: from now on nothing posted or scheduled runs, including what was
+  // already waiting (a quit is final, even while Qt's loop still empties its queue).
+  void stopDelivering() { stopped_ = true; }
+
  private:
   platform::Timer schedule(double seconds, bool repeating, std::function<void()> fn, platform::TimerMode mode);
   std::unique_ptr<QObject> context_;
+  std::atomic<bool> stopped_{false};
 };
 
 }  // namespace velvix::qt

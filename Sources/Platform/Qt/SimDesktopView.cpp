@@ -15,12 +15,15 @@
 #include <QWindow>
 
 #include "Platform/InputEvent.hpp"
+#include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
+#include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimSystemMenu.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 namespace velvix::qt {
@@ -39,13 +42,28 @@ QRectF SimDesktopView::menuBarRect() const {
   return {toView({r.x, r.y}), QSizeF(r.width * scale(), r.height * scale())};
 }
 
+QRectF SimDesktopView::systemMenuTitleRect() const {
+  const QRectF strip = menuBarRect();
+  double right = strip.right();
+  if (menuBar) {
+    const QRectF status = SimMenuBarStrip::layout(*menuBar, strip, scale(), ownAppFrontmost()).statusIcon;
+    if (!status.isNull()) right = status.left();
+  }
+  return SimSystemMenuTitle::rect(strip, scale(), right);
+}
+
 bool SimDesktopView::openMenuAt(QPointF point) {
-  if (!menuBar) return false;
-  QRectF under;
-  platform::Menu* menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  QRectF under = systemMenuTitleRect();
+  platform::Menu* menu = nullptr;
+  if (under.contains(point)) {
+    menu = &systemMenu_->menu();
+    if (menu->willOpen) menu->willOpen();
+  } else if (menuBar) {
+    menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  }
   if (!menu) return false;
   openMenu_ = SimMenuBarStrip::buildMenu(*menu, this);
-  // Below its title, kept inside the window: the status item's menu ends at the window's right edge.
+  // Below its title, and inside the window at the right end.
   QPoint at = under.bottomLeft().toPoint();
   at.setX(std::max(0, std::min(at.x(), width() - openMenu_->sizeHint().width())));
   openMenu_->popup(mapToGlobal(at));
@@ -59,6 +77,8 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   setMouseTracking(true);
   layer_ = new SimScreenLayer(this);
   resize(1080, 675);
+  if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
+  systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
   fitScreenLayer();
   connect(&repaint_, &QTimer::timeout, this, [this] { update(); });
@@ -282,6 +302,7 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   p.fillRect(rect(), QColor(24, 24, 28));
   SimDesktopPainter::paint(p, desktop_, scene_, origin(), scale());
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
+  SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());
 }
 
 }  // namespace velvix::qt

@@ -20,6 +20,7 @@ class QMenu;
 namespace velvix::sim {
 class SimDesktop;
 class SimMenuBar;
+class SimSystemMenu;
 }
 
 namespace velvix::qt {
@@ -56,6 +57,8 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QMenu* openMenu() const { return openMenu_.get(); }
   // Opens the menu under a point of the view, as a click there does; false when there is none.
   bool openMenuAt(QPointF point);
+  // The simulated system's menu, whose title the strip shows at its right.
+  sim::SimSystemMenu& systemMenu() { return *systemMenu_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -80,6 +83,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void fitScreenLayer();
   bool ownAppFrontmost() const;
   QRectF menuBarRect() const;
+  QRectF systemMenuTitleRect() const;
   double scale() const;
   QPointF origin() const;
 
@@ -89,6 +93,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QTimer repaint_;
   std::unique_ptr<QMenu> openMenu_;
   SimScreenLayer* layer_ = nullptr;  // a child, deleted with the view
+  std::unique_ptr<sim::SimSystemMenu> systemMenu_;
 };
 
 }  // namespace velvix::qt
