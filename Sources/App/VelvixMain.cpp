@@ -154,7 +154,7 @@ int VelvixMain::main(int argc, char** argv) {
       const std::string slot = selector.substr(0, selector.size() - 1);  // "undo:" -> "undo"
       return focus && QMetaObject::invokeMethod(focus, slot.c_str());
     };
-    AlertDialogs::attach(desktop.application(), view.get());
+    AlertDialogs::attach(desktop.application(), *view);
     // F2 starts the automatic set-up of the Chromium extension (as the settings window's General
     // pane does).
     auto* setUp = new QShortcut(QKeySequence(Qt::Key_F2), view.get());

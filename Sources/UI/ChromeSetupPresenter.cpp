@@ -2,15 +2,23 @@
 
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
-#include "Platform/Qt/QtGeometry.hpp"
-#include "Platform/ScreenPlacement.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Screens.hpp"
 #include "UI/ChromeSetupCard.hpp"
+#include "UI/PanelWindow.hpp"
 
 namespace velvix {
 
 struct ChromeSetupPresenter::Card {
-  ChromeSetupCard widget;
+  // The card on the simulated screen; `widget` is its content.
+  explicit Card(Services& services) {
+    auto card = std::make_unique<ChromeSetupCard>();
+    widget = card.get();
+    panel = std::make_unique<PanelWindow>(std::move(card), services.placement,
+                                          qt::SimScreenLayer::kFloatingLevel);
+  }
+  ChromeSetupCard* widget;
+  std::unique_ptr<PanelWindow> panel;
 };
 
 ChromeSetupPresenter::ChromeSetupPresenter(Services& services, std::function<EventTap*()> eventTap)
@@ -19,7 +27,7 @@ ChromeSetupPresenter::ChromeSetupPresenter(Services& services, std::function<Eve
 ChromeSetupPresenter::~ChromeSetupPresenter() = default;
 
 bool ChromeSetupPresenter::isCardShown() const {
-  return card_ && card_->widget.isVisible();
+  return card_ && card_->panel->isVisible();
 }
 
 Rect ChromeSetupPresenter::cardFrame() const {
@@ -46,26 +54,26 @@ void ChromeSetupPresenter::completed(const ChromeAutoInstaller::Outcome& outcome
 }
 
 void ChromeSetupPresenter::dismiss() {
-  if (card_) card_->widget.hide();
+  if (card_) card_->panel->hide();
   card_.reset();
 }
 
 void ChromeSetupPresenter::show(const ChromeSetupPhase& phase) {
   phase_ = phase;
   if (!card_) {
-    card_ = std::make_unique<Card>();
-    card_->widget.onRetry = [this, watch = alive_.watch()] {
+    card_ = std::make_unique<Card>(services_);
+    card_->widget->onRetry = [this, watch = alive_.watch()] {
       if (!watch.expired()) retry();
     };
-    card_->widget.onDismiss = [this, watch = alive_.watch()] {
+    card_->widget->onDismiss = [this, watch = alive_.watch()] {
       if (!watch.expired())
         services_.loop->post([this, watch] {
           if (!watch.expired()) dismiss();
         });
     };
   }
-  card_->widget.setPhase(phase);
-  const QSize size = card_->widget.size();
+  card_->widget->setPhase(phase);
+  const QSize size = card_->widget->size();
   // Centred, its top edge 12 % of the visible height below the top of the main screen; without a
   // screen it stays where it was.
   const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
@@ -77,8 +85,8 @@ void ChromeSetupPresenter::show(const ChromeSetupPhase& phase) {
     frame_.width = size.width();
     frame_.height = size.height();
   }
-  card_->widget.setGeometry(qt::toQRect(platform::placedOnDisplay(services_.placement, frame_)));
-  card_->widget.show();  // without activating the application or taking the focus
+  card_->panel->place(frame_);
+  card_->panel->show();  // without activating the application or taking the focus
 }
 
 }  // namespace velvix

@@ -101,7 +101,7 @@ struct DockPreviewPanel::Impl {
     if (window) return;
     auto view = std::make_unique<PanelView>(services);
     panel = view.get();
-    window = std::make_unique<PanelWindow>(std::move(view), services.placement);
+    window = std::make_unique<PanelWindow>(std::move(view), services.placement, qt::SimScreenLayer::kPopUpMenuLevel);
   }
   // Puts the panel at `frame` of the simulated screen.
   void place(const Rect& frame) {
@@ -258,10 +258,14 @@ double DockPreviewPanel::alpha() const {
 std::optional<RGBAImage> DockPreviewPanel::snapshot(double scale) const {
   QWidget* panel = impl_->panel;
   if (!panel || panel->size().isEmpty()) return std::nullopt;
+  // Drawn at the scale rather than at an image ratio of it: a ratio below one is not kept.
   QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
   image.fill(Qt::transparent);
-  panel->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  {
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    panel->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  }
   return qt::fromQImage(image);
 }
 

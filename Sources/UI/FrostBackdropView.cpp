@@ -135,7 +135,9 @@ void FrostBackdropView::paintEvent(QPaintEvent* event) {
   const double scale = device.type() <= QTransform::TxScale && device.m11() > 0
                            ? device.m11()
                            : p.device()->devicePixelRatioF();
-  const QImage& layer = frostLayer(scale);
+  // Below one pixel a point the layer is made at one (an image's ratio is never below one) and the
+  // painter scales it.
+  const QImage& layer = frostLayer(std::max(1.0, scale));
   if (!slicesExactly(p)) {
     p.drawImage(QPointF(0, 0), layer);
     return;

@@ -46,9 +46,12 @@ QPainterPath rounded(const QRectF& rect, double radius) {
 void drawScaled(QPainter& painter, const QImage& image, const QRectF& target, const QRectF& source, bool keep) {
   const QTransform device = painter.deviceTransform();
   const double scale = device.m11();
+  // Below one pixel a point the picture is kept at one (an image's ratio is never below one) and
+  // the painter scales the copy.
+  const double ratio = std::max(1.0, scale);
   if (keep && device.type() <= QTransform::TxScale && scale > 0 && scale == device.m22()) {
-    const QSize pixels(static_cast<int>(std::lround(target.width() * scale)),
-                       static_cast<int>(std::lround(target.height() * scale)));
+    const QSize pixels(static_cast<int>(std::lround(target.width() * ratio)),
+                       static_cast<int>(std::lround(target.height() * ratio)));
     if (!pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
       const QString name = QStringLiteral("velvix.scaled.%1.%2x%3.%4,%5,%6,%7@%8")
                                .arg(image.cacheKey())
@@ -68,11 +71,11 @@ void drawScaled(QPainter& painter, const QImage& image, const QRectF& target, co
           p.setRenderHint(QPainter::SmoothPixmapTransform);
           p.drawImage(QRectF(QPointF(0, 0), QSizeF(pixels)), image, source);
         }
-        canvas.setDevicePixelRatio(scale);
+        canvas.setDevicePixelRatio(ratio);
         scaled = QPixmap::fromImage(std::move(canvas));
         QPixmapCache::insert(name, scaled);
       }
-      painter.drawPixmap(target.topLeft(), scaled);
+      painter.drawPixmap(target, scaled, QRectF(scaled.rect()));
       return;
     }
   }
@@ -106,11 +109,15 @@ void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
                   const std::function<void(QPainter&)>& paint) {
   const QTransform device = painter.deviceTransform();
   const double scale = device.m11();
-  // Composed at the same fraction of a pixel as it lands on, so the copy is exact.
+  // Composed at the same fraction of a pixel as it lands on, so the copy is exact. Below one
+  // pixel a point it is composed at one (an image's ratio is never below one) and the painter
+  // scales the copy.
+  const double ratio = std::max(1.0, scale);
   const QPointF origin = device.map(area.topLeft());
-  const QPointF fraction(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()));
-  const QSize pixels(static_cast<int>(std::ceil(area.width() * scale + fraction.x())),
-                     static_cast<int>(std::ceil(area.height() * scale + fraction.y())));
+  const QPointF fraction = scale >= 1 ? QPointF(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()))
+                                      : QPointF();
+  const QSize pixels(static_cast<int>(std::ceil(area.width() * ratio + fraction.x())),
+                     static_cast<int>(std::ceil(area.height() * ratio + fraction.y())));
   if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || pixels.isEmpty() ||
       pixels.width() > 4096 || pixels.height() > 4096 || painter.opacity() != 1.0) {
     paint(painter);
@@ -125,19 +132,19 @@ void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
   QPixmap composed;
   if (!QPixmapCache::find(name, &composed)) {
     QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
-    canvas.setDevicePixelRatio(scale);
+    canvas.setDevicePixelRatio(ratio);
     canvas.fill(Qt::transparent);
     {
       QPainter p(&canvas);
       p.setRenderHints(painter.renderHints());
       p.setFont(painter.font());
-      p.translate(fraction / scale - area.topLeft());
+      p.translate(fraction / ratio - area.topLeft());
       paint(p);
     }
     composed = QPixmap::fromImage(std::move(canvas));
     QPixmapCache::insert(name, composed);
   }
-  painter.drawPixmap(area.topLeft() - fraction / scale, composed);
+  painter.drawPixmap(area.topLeft() - fraction / ratio, composed);
 }
 
 // The selection ring around `rect`, reaching `reach` outside it and `innerReach` into it, drawn
@@ -162,7 +169,8 @@ void drawRing(QPainter& painter, const QString& key, const QRectF& rect, double 
   // right end lands where the cell's does, to the fraction.
   const int shortWidth = 2 * endWidth + 2;
   const int shift = static_cast<int>(std::floor(pixelWidth)) - shortWidth;  // short ring column to ring column
-  if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || painter.opacity() != 1.0 ||
+  // The pieces are copied pixel for pixel, which needs at least one pixel a point.
+  if (device.type() > QTransform::TxScale || scale < 1 || scale != device.m22() || painter.opacity() != 1.0 ||
       shift < -2 || height <= 0 || height > 4096 || area.width() * scale > 4096) {
     drawComposed(painter, key, area, [&](QPainter& p) { paint(p, rect); });
     return;
@@ -512,8 +520,9 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
   const double radius = metrics.pictureCornerRadius();
   const QTransform device = painter.deviceTransform();
   const double scale = device.m11();
-  const QSize pixels(static_cast<int>(std::lround(rect.width() * scale)),
-                     static_cast<int>(std::lround(rect.height() * scale)));
+  const double ratio = std::max(1.0, scale);  // an image's ratio is never below one
+  const QSize pixels(static_cast<int>(std::lround(rect.width() * ratio)),
+                     static_cast<int>(std::lround(rect.height() * ratio)));
   if (liveThumb.isNull() && device.type() <= QTransform::TxScale && scale > 0 && scale == device.m22() &&
       !pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
     // A still is the same on every frame: composed once (the shade behind it, the picture, the
@@ -523,11 +532,11 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
                              .arg(pixels.width())
                              .arg(pixels.height())
                              .arg(radius)
-                             .arg(scale);
+                             .arg(ratio);
     QPixmap composed;
     if (!QPixmapCache::find(name, &composed)) {
       QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
-      canvas.setDevicePixelRatio(scale);
+      canvas.setDevicePixelRatio(ratio);
       canvas.fill(Qt::transparent);
       {
         QPainter p(&canvas);
@@ -541,7 +550,7 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
       composed = QPixmap::fromImage(std::move(canvas));
       QPixmapCache::insert(name, composed);
     }
-    paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect.topLeft(), composed); });
+    paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect, composed, QRectF(composed.rect())); });
     paintCornerControls(painter);
     return;
   }

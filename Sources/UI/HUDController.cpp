@@ -126,7 +126,7 @@ void HUDController::Impl::ensurePanel() {
   content->setAttribute(Qt::WA_TranslucentBackground);
   content->setAttribute(Qt::WA_ShowWithoutActivating);
   QWidget* root = content.get();
-  panel = std::make_unique<PanelWindow>(std::move(content), services.placement);
+  panel = std::make_unique<PanelWindow>(std::move(content), services.placement, qt::SimScreenLayer::kPopUpMenuLevel);
   const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
   frostView = made.view;
   frostFade = made.fade;
@@ -281,12 +281,12 @@ std::optional<Rect> HUDController::panelFrame() const {
 std::optional<RGBAImage> HUDController::snapshot(double scale) const {
   QWidget* panel = impl_->panel ? &impl_->panel->content() : nullptr;
   if (!panel || panel->size().isEmpty()) return std::nullopt;
+  // Drawn at the scale rather than at an image ratio of it: a ratio below one is not kept.
   QImage image((QSizeF(panel->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(scale);
   image.fill(Qt::transparent);
   {
     QPainter painter(&image);
-    impl_->panel->render(painter, QRectF(QPointF(0, 0), QSizeF(panel->size())));
+    impl_->panel->render(painter, QRectF(QPointF(0, 0), QSizeF(panel->size()) * scale));
   }
   return qt::fromQImage(image);
 }

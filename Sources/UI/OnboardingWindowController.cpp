@@ -7,13 +7,15 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
-#include "Platform/ScreenPlacement.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Screens.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/OnboardingModel.hpp"
 #include "UI/OnboardingView.hpp"
+#include "UI/PanelWindow.hpp"
 #include "UI/WindowGlassBackdrop.hpp"
 
 namespace velvix {
@@ -22,6 +24,7 @@ OnboardingWindowController::OnboardingWindowController(Services& services) : ser
 
 OnboardingWindowController::~OnboardingWindowController() {
   timer_.invalidate();
+  followTimer_.invalidate();
   if (window_) window_->onClose = {};
   dropView();
 }
@@ -37,10 +40,9 @@ void OnboardingWindowController::show(OnboardingMode mode) {
   if (!window() || !model_ || mode_ != mode) build(mode);
   services_.application->activate(true);
   window_->makeKeyAndOrderFront();
-  if (view_) {
-    view_->show();
-    view_->raise();
-    view_->activateWindow();
+  if (panel_) {
+    panel_->show();
+    panel_->window().setFocus(Qt::ActiveWindowFocusReason);
   }
 }
 
@@ -67,14 +69,16 @@ void OnboardingWindowController::build(OnboardingMode mode) {
   model_->developerIDSigned = developerIDSigned;
   model_->refresh();
   timer_ = services_.loop->every(kRefreshInterval, [this] { tick(); }, platform::TimerMode::Common);
+  followTimer_ = services_.loop->every(kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
 
   // The program draws the window when it runs with Qt; the switcher core works without it.
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
   QWidget* glass = nullptr;
   if (services_.accessibilityDisplay)
     glass = new WindowGlassBackdrop(GlassMaterial::underWindowBackground, *services_.accessibilityDisplay);
-  view_ = std::make_unique<OnboardingView>(*model_, glass);
-  if (glass) WindowGlassBackdrop::applyDarkGlass(view_.get());
+  auto view = std::make_unique<OnboardingView>(*model_, glass);
+  view_ = view.get();
+  if (glass) WindowGlassBackdrop::applyDarkGlass(view_);
   auto watch = alive_.watch();
   view_->onDone = [this, watch] {
     if (!watch.expired()) finish();
@@ -86,16 +90,26 @@ void OnboardingWindowController::build(OnboardingMode mode) {
       if (!watch.expired() && window()) window_->close();
     });
   };
-  view_->resize(static_cast<int>(size.width), static_cast<int>(size.height));
-  const Point centre = services_.placement ? services_.placement->toDisplay({frame_.midX(), frame_.midY()})
-                                           : Point{frame_.midX(), frame_.midY()};
-  view_->move(static_cast<int>(centre.x - size.width / 2), static_cast<int>(centre.y - size.height / 2));
+  panel_ =
+      std::make_unique<PanelWindow>(std::move(view), services_.placement, qt::SimScreenLayer::kNormalLevel);
+  panel_->place(frame_);
+  panel_->setWindowNumber(window_->number());
 }
 
 void OnboardingWindowController::tick() {
   if (!model_) return;
   model_->refresh();
   if (view_) view_->update();
+}
+
+// The desktop window is the truth: minimised there, the window is not on the screen.
+void OnboardingWindowController::follow() {
+  if (!panel_ || !window()) return;
+  bool miniaturized = false;
+  for (const auto& w : services_.application->windows())
+    if (w.number == window_->number()) miniaturized = w.miniaturized;
+  if (miniaturized && panel_->isVisible()) panel_->hide();
+  if (!miniaturized && !panel_->isVisible()) panel_->show();
 }
 
 void OnboardingWindowController::finish() {
@@ -108,6 +122,7 @@ void OnboardingWindowController::finish() {
 // set-up finished in a second visit still brings them.
 void OnboardingWindowController::windowWillClose() {
   timer_.invalidate();
+  followTimer_.invalidate();
   dropView();
   model_.reset();
   Preferences& preferences = *services_.preferences;
@@ -120,11 +135,14 @@ void OnboardingWindowController::windowWillClose() {
 }
 
 void OnboardingWindowController::dropView() {
-  if (!view_) return;
+  if (!panel_) return;
   view_->onClose = {};
   view_->onDone = {};
-  view_->hide();
-  view_.release()->deleteLater();
+  panel_->hide();
+  view_ = nullptr;
+  // The view may be inside one of its own handlers: it goes on the loop's next turn.
+  std::shared_ptr<PanelWindow> closing(panel_.release());
+  if (services_.loop) services_.loop->post([closing] {});
 }
 
 }  // namespace velvix

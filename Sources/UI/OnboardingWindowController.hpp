@@ -14,6 +14,8 @@
 
 namespace velvix {
 
+class PanelWindow;
+
 enum class OnboardingMode { setup, regrant };
 
 class OnboardingModel;
@@ -22,6 +24,8 @@ class OnboardingView;
 class OnboardingWindowController {
  public:
   static constexpr double kRefreshInterval = 1.5;
+  // How often the shown window follows its desktop window (minimised, back).
+  static constexpr double kFollowInterval = 0.25;
   static constexpr double kWidth = 560;
 
   explicit OnboardingWindowController(Services& services);
@@ -38,7 +42,7 @@ class OnboardingWindowController {
   // What the open window shows; null while closed.
   OnboardingModel* model() { return window() ? model_.get() : nullptr; }
   // The window's Qt content, when the program draws one (a Qt application exists).
-  OnboardingView* view() { return window() ? view_.get() : nullptr; }
+  OnboardingView* view() { return window() ? view_ : nullptr; }
   // The window's frame on the simulated screen.
   Rect frame() const { return frame_; }
   // 560 wide; as high as the mode wants (700 set-up, 520 re-grant) but 60 below the visible height.
@@ -50,16 +54,20 @@ class OnboardingWindowController {
  private:
   void build(OnboardingMode mode);
   void tick();
+  void follow();
   void windowWillClose();
   void dropView();
 
   Services& services_;
   std::unique_ptr<AppWindow> window_;
   std::unique_ptr<OnboardingModel> model_;
-  std::unique_ptr<OnboardingView> view_;
+  // The window on the simulated screen, its content the view.
+  std::unique_ptr<PanelWindow> panel_;
+  OnboardingView* view_ = nullptr;
   std::optional<OnboardingMode> mode_;
   Rect frame_;
   platform::Timer timer_;
+  platform::Timer followTimer_;  // the shown window follows its desktop window
   AliveToken alive_;
 };
 

@@ -9,13 +9,16 @@
 #include <QWidget>
 
 #include "Platform/Qt/QtGeometry.hpp"
+#include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/ScreenPlacement.hpp"
 
 namespace velvix {
 
-PanelWindow::PanelWindow(std::unique_ptr<QWidget> content, const platform::ScreenPlacement* placement)
+PanelWindow::PanelWindow(std::unique_ptr<QWidget> content, platform::ScreenPlacement* placement, int level)
     : content_(std::move(content)), placement_(placement) {
   if (!placement_) return;
+  auto* desktop = dynamic_cast<qt::SimDesktopView*>(placement);
   // Qt cannot scale a window's widgets, but a graphics view can scale a widget it holds; the
   // view takes the panel's window flags and transparency.
   host_ = std::make_unique<QGraphicsView>();
@@ -34,11 +37,22 @@ PanelWindow::PanelWindow(std::unique_ptr<QWidget> content, const platform::Scree
   host_->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
                         QPainter::TextAntialiasing);
   host_->setMouseTracking(true);
+  // A panel that takes no keyboard focus does not take it from the window a click leaves key.
+  if (content_->windowFlags() & Qt::WindowDoesNotAcceptFocus) host_->setFocusPolicy(Qt::NoFocus);
   auto* scene = new QGraphicsScene(host_.get());
   scene->setBackgroundBrush(Qt::NoBrush);
   host_->setScene(scene);
   content_->setWindowFlags(Qt::Widget);
   scene->addWidget(content_.get());
+  if (desktop) {
+    // One of the desktop view's children: no window of its own for a window manager to place.
+    layer_ = &desktop->screenLayer();
+    composed_ = true;
+    host_->hide();
+    layer_->adopt(*host_, level, [this] {
+      if (frame_) place(*frame_);
+    });
+  }
 }
 
 PanelWindow::~PanelWindow() {
@@ -51,13 +65,16 @@ QWidget& PanelWindow::window() const {
 }
 
 void PanelWindow::place(const Rect& frame) {
-  const Rect shown = platform::placedOnDisplay(placement_, frame);
+  frame_ = frame;
   if (!host_) {
-    content_->setGeometry(qt::toQRect(shown));
+    content_->setGeometry(qt::toQRect(frame));
     return;
   }
   content_->setGeometry(QRect(0, 0, qRound(frame.width), qRound(frame.height)));
   host_->scene()->setSceneRect(0, 0, frame.width, frame.height);
+  if (composed_ && !layer_) return;  // the desktop view has gone: nowhere to appear
+  const Rect shown = layer_ ? static_cast<const qt::SimDesktopView*>(placement_)->toScreenLayer(frame)
+                            : platform::placedOnDisplay(placement_, frame);
   const double scale = frame.width > 0 ? shown.width / frame.width : 1.0;
   host_->setTransform(QTransform::fromScale(scale, scale));
   host_->setGeometry(qt::toQRect(shown));
@@ -79,7 +96,14 @@ void PanelWindow::render(QPainter& painter, const QRectF& target) const {
 void PanelWindow::show() {
   content_->show();
   if (host_) host_->show();
-  window().raise();
+  if (layer_)
+    layer_->orderFront(*host_);
+  else if (!composed_)
+    window().raise();
+}
+
+void PanelWindow::setWindowNumber(std::int64_t number) {
+  if (layer_) layer_->setWindowNumber(*host_, number);
 }
 
 void PanelWindow::hide() {
@@ -88,6 +112,8 @@ void PanelWindow::hide() {
 }
 
 bool PanelWindow::isVisible() const {
+  // Composed, it is on the screen when ordered in, whether or not the desktop window shows now.
+  if (composed_) return layer_ && !host_->isHidden() && !content_->isHidden();
   return window().isVisible() && content_->isVisible();
 }
 

@@ -1,13 +1,19 @@
 #pragma once
-// A floating panel of this program on the real display. Its content is laid out in points of the
-// simulated screen; on the display it appears where the screen placement puts it and at the
-// placement's scale, so a panel over the "Simulated desktop" window is in proportion to what that
-// window draws. Without a placement the content is the window itself, in its own points. Pointer
-// input reaches the content in its own coordinates either way.
+// A panel or window of this program on the simulated screen. Its content is laid out in points of
+// the simulated screen. Placed on the window onto the simulated desktop, it is composed inside
+// that window, at its simulated frame and the view's scale, stacked by its window level; over
+// another placement it is a window of its own where the placement puts it, at its scale. Without
+// a placement the content is the window itself, in its own points. Pointer input reaches the
+// content in its own coordinates either way.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
+#include <QPointer>
 #include <Qt>
+
+#include "Platform/Qt/SimScreenLayer.hpp"
 
 #include "Platform/Geometry.hpp"
 
@@ -23,8 +29,9 @@ class ScreenPlacement;
 
 class PanelWindow {
  public:
-  // Takes ownership of `content`, a parentless widget made with the panel's window flags.
-  PanelWindow(std::unique_ptr<QWidget> content, const platform::ScreenPlacement* placement);
+  // Takes ownership of `content`, a parentless widget made with the panel's window flags; `level`
+  // is its window level (SimScreenLayer's levels).
+  PanelWindow(std::unique_ptr<QWidget> content, platform::ScreenPlacement* placement, int level);
   ~PanelWindow();
   PanelWindow(const PanelWindow&) = delete;
   PanelWindow& operator=(const PanelWindow&) = delete;
@@ -39,11 +46,16 @@ class PanelWindow {
   QWidget& window() const;
   // Draws the content, as it looks now, into `target` (painter coordinates).
   void render(QPainter& painter, const QRectF& target) const;
+  // An ordinary window of the program: the simulated window it shows, which a click makes key.
+  void setWindowNumber(std::int64_t number);
 
  private:
   std::unique_ptr<QWidget> content_;
   const platform::ScreenPlacement* placement_;
   std::unique_ptr<QGraphicsView> host_;
+  QPointer<qt::SimScreenLayer> layer_;  // composed inside the desktop view while it lasts
+  bool composed_ = false;
+  std::optional<Rect> frame_;
 };
 
 }  // namespace velvix

@@ -7,8 +7,9 @@
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/MainLoop.hpp"
-#include "Platform/ScreenPlacement.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Screens.hpp"
+#include "UI/PanelWindow.hpp"
 #include "UI/SettingsView.hpp"
 #include "UI/WindowGlassBackdrop.hpp"
 
@@ -31,14 +32,17 @@ class HostWindow final : public QWidget {
 
 struct SettingsWindowController::Window {
   std::unique_ptr<AppWindow> desktopWindow;
-  std::unique_ptr<HostWindow> host;
+  std::unique_ptr<PanelWindow> panel;
+  HostWindow* host = nullptr;
   SettingsView* view = nullptr;
   platform::Timer followTimer;
 };
 
 SettingsWindowController::SettingsWindowController(Services& services) : services_(services) {}
 
-SettingsWindowController::~SettingsWindowController() = default;
+SettingsWindowController::~SettingsWindowController() {
+  if (window_) window_->desktopWindow->onClose = nullptr;  // its closing with the controller is no close
+}
 
 AppWindow* SettingsWindowController::window() {
   return window_ && window_->desktopWindow->isOpen() ? window_->desktopWindow.get() : nullptr;
@@ -46,7 +50,7 @@ AppWindow* SettingsWindowController::window() {
 
 SettingsView* SettingsWindowController::view() { return window_ ? window_->view : nullptr; }
 
-bool SettingsWindowController::isShownOnDisplay() const { return window_ && window_->host->isVisible(); }
+bool SettingsWindowController::isShownOnDisplay() const { return window_ && window_->panel->isVisible(); }
 
 void SettingsWindowController::show() {
   if (window_ && !window_->desktopWindow->isOpen()) windowWillClose();
@@ -61,8 +65,9 @@ void SettingsWindowController::show() {
     }
     window_ = std::make_unique<Window>();
     window_->desktopWindow = std::make_unique<AppWindow>(services_, kTitle, frame);
-    window_->host = std::make_unique<HostWindow>();
-    HostWindow& host = *window_->host;
+    auto made = std::make_unique<HostWindow>();
+    HostWindow& host = *made;
+    window_->host = made.get();
     host.setObjectName("settings.window");
     host.setWindowTitle(kTitle);
     WindowGlassBackdrop::applyDarkGlass(&host);
@@ -71,20 +76,21 @@ void SettingsWindowController::show() {
     window_->view = new SettingsView(services_, &host);
     layout->addWidget(window_->view);
     host.setMinimumSize(SettingsView::kMinimumWidth, SettingsView::kMinimumHeight);
-    host.resize(static_cast<int>(kWidth), static_cast<int>(kHeight));
-    // Where the desktop window's centre appears on the display, at the window's own size.
-    const Point centre = services_.placement ? services_.placement->toDisplay({frame.midX(), frame.midY()})
-                                             : Point{frame.midX(), frame.midY()};
-    host.move(static_cast<int>(centre.x - kWidth / 2), static_cast<int>(centre.y - kHeight / 2));
+    // Where the desktop window is, at its size on the simulated screen.
+    window_->panel =
+        std::make_unique<PanelWindow>(std::move(made), services_.placement, qt::SimScreenLayer::kNormalLevel);
+    window_->panel->place(frame);
+    window_->panel->setWindowNumber(window_->desktopWindow->number());
     host.willClose = [this] { windowWillClose(); };
+    // Closed on the desktop (Command-W, the switcher), it leaves the screen at once.
+    window_->desktopWindow->onClose = [this] { windowWillClose(); };
     if (services_.loop)
       window_->followTimer = services_.loop->every(kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
   }
   services_.application->activate(true);
   window_->desktopWindow->makeKeyAndOrderFront();
-  window_->host->show();
-  window_->host->raise();
-  window_->host->activateWindow();
+  window_->panel->show();
+  window_->panel->window().setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void SettingsWindowController::windowWillClose() {
@@ -92,7 +98,7 @@ void SettingsWindowController::windowWillClose() {
   std::shared_ptr<Window> closing(window_.release());
   closing->followTimer.invalidate();
   closing->host->willClose = nullptr;
-  closing->host->hide();
+  closing->panel->hide();
   if (closing->desktopWindow->isOpen()) closing->desktopWindow->close();
   // The view may be inside one of its own handlers (the title bar's close, a key): it goes once
   // that has returned.
@@ -108,8 +114,8 @@ void SettingsWindowController::follow() {
   for (const auto& w : services_.application->windows())
     if (w.number == number) own = w;
   if (!own || !window_->desktopWindow->isOpen()) return windowWillClose();
-  if (own->miniaturized && window_->host->isVisible()) window_->host->hide();
-  if (!own->miniaturized && !window_->host->isVisible()) window_->host->show();
+  if (own->miniaturized && window_->panel->isVisible()) window_->panel->hide();
+  if (!own->miniaturized && !window_->panel->isVisible()) window_->panel->show();
 }
 
 }  // namespace velvix

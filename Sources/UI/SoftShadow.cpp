@@ -59,7 +59,8 @@ void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor&
   const QRectF bounds = shape.boundingRect();
   const double margin = radius + 1;
   const QRectF area = bounds.adjusted(-margin, -margin, margin, margin);
-  const QSize pixels(static_cast<int>(std::ceil(area.width() * scale)), static_cast<int>(std::ceil(area.height() * scale)));
+  const double ratio = std::max(1.0, scale);  // an image's ratio is never below one
+  const QSize pixels(static_cast<int>(std::ceil(area.width() * ratio)), static_cast<int>(std::ceil(area.height() * ratio)));
   if (pixels.isEmpty() || pixels.width() > 4096 || pixels.height() > 4096) {
     painter.save();
     painter.translate(offset);
@@ -68,7 +69,7 @@ void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor&
     return;
   }
   Fingerprint key;
-  key.add(scale);
+  key.add(ratio);
   key.add(radius);
   const QRgb rgba = colour.rgba();
   key.add(&rgba, sizeof rgba);
@@ -83,7 +84,7 @@ void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor&
   QPixmap picture;
   if (!QPixmapCache::find(name, &picture)) {
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     {
       QPainter rings(&image);

@@ -144,7 +144,7 @@ void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
   if (!d.window) {
     auto view = std::make_unique<PeekView>();
     d.panel = view.get();
-    d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement);
+    d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement, qt::SimScreenLayer::kFloatingLevel);
   }
   d.panel->setImage(qt::toQImage(image));
   d.image = image;

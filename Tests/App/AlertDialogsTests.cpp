@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QGraphicsProxyWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
@@ -6,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "App/AlertDialogs.hpp"
+#include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
@@ -15,7 +18,7 @@ namespace velvix {
 namespace {
 
 QMessageBox* openBox() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
+  for (QWidget* widget : QApplication::allWidgets())
     if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
   return nullptr;
 }
@@ -23,10 +26,10 @@ QMessageBox* openBox() {
 TEST(AlertDialogs, AFloatingQuestionAppearsOverTheDesktopWindowAndTakesTheAnswer) {
   test::ensureQtApplication();
   test::TestWorld world;
-  QWidget desktopWindow;
+  qt::SimDesktopView desktopWindow(world.desktop);
   desktopWindow.resize(800, 500);
   desktopWindow.show();
-  AlertDialogs::attach(world.desktop.application(), &desktopWindow);
+  AlertDialogs::attach(world.desktop.application(), desktopWindow);
 
   int answer = -1;
   world.desktop.application().showAlert(
@@ -35,7 +38,11 @@ TEST(AlertDialogs, AFloatingQuestionAppearsOverTheDesktopWindowAndTakesTheAnswer
       [&](int button) { answer = button; });
   QMessageBox* box = openBox();
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->parentWidget(), &desktopWindow);
+  // Composed on the window's screen, not a window of its own.
+  QWidget* panel = desktopWindow.findChild<QWidget*>("velvix.alert.window");
+  ASSERT_TRUE(panel);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_TRUE(box->graphicsProxyWidget());
   EXPECT_EQ(box->text().toStdString(), TerminalIntegrationInstaller::kConsentMessage);
   test::saveScreenshot(*box, "zsh-consent");
   QPushButton* allow = nullptr;

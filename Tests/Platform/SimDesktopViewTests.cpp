@@ -111,12 +111,6 @@ TEST(SimulatedDesktop, ClosingTheWindowQuitsTheApplication) {
   EXPECT_EQ(w.healthLines().back(), "quit");
 }
 
-QWidget* topLevelNamed(const std::string& name) {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName().toStdString() == name) return w;
-  return nullptr;
-}
-
 // Every channel within `tolerance` of the other colour's.
 bool near(const QColor& a, const QColor& b, int tolerance = 14) {
   return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
@@ -141,14 +135,17 @@ TEST(SimulatedDesktop, TheHUDAppearsAtTheViewsScaleInsideTheView) {
   w.pause(0.2);
   ASSERT_TRUE(w.hudVisible());
   const Rect frame = *w.app->delegate().switcher()->hud().panelFrame();
-  QWidget* window = topLevelNamed(std::string(HUDController::kPanelName) + ".window");
+  QWidget* window = view.findChild<QWidget*>(QString(HUDController::kPanelName) + ".window");
   ASSERT_TRUE(window);
+  EXPECT_FALSE(window->isWindow());  // composed inside the view
   EXPECT_NEAR(window->width(), frame.width * 0.75, 1);
   EXPECT_NEAR(window->height(), frame.height * 0.75, 1);
-  const QRect shown(view.mapToGlobal(QPoint(0, 0)), view.size());
-  EXPECT_TRUE(shown.contains(window->geometry())) << window->geometry().x() << " " << window->width();
-  // The window on the display draws the panel, frost and cells, at that scale.
-  const QImage drawn = window->grab().toImage();
+  const QRect shown(window->mapTo(&view, QPoint(0, 0)), window->size());
+  EXPECT_TRUE(view.rect().contains(shown)) << shown.x() << " " << shown.width();
+  EXPECT_NEAR(shown.x(), view.toView({frame.x, frame.y}).x(), 1);
+  EXPECT_NEAR(shown.y(), view.toView({frame.x, frame.y}).y(), 1);
+  // The window draws the panel, frost and cells, at that scale.
+  const QImage drawn = view.grab(shown).toImage();
   EXPECT_GT(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2).alpha(), 200);
   EXPECT_GT(drawn.pixelColor(drawn.width() / 8, drawn.height() / 2).alpha(), 100);
   type(view, QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier);
@@ -268,7 +265,7 @@ TEST(SampleDesktop, ADocumentThatIsNotOneAddsNothing) {
 }
 
 // The Dock strip drives the Dock code: resting on an icon brings up the real card panel over the
-// window, and the pointer moving over that panel (a window of its own) moves the simulated pointer.
+// window, and the pointer moving over that panel moves the simulated pointer.
 TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   test::AppWorld w;
   w.desktop.dock().start();
@@ -289,17 +286,15 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   const DockPreviewPanel& cards = w.services().dock->previewPanel();
   ASSERT_TRUE(cards.isVisible());
 
-  QWidget* panel = nullptr;
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->objectName().startsWith(DockPreviewPanel::kPanelName) && top->isVisible() && top->windowHandle())
-      panel = top;
-  ASSERT_TRUE(panel);
+  QWidget* panel = view.findChild<QWidget*>(QString(DockPreviewPanel::kPanelName) + ".window");
+  ASSERT_TRUE(panel && panel->isVisible());
   const Rect frame = *cards.frame();
   const Point inside{frame.x + 30, frame.y + 30};
-  const QPointF global = view.mapToGlobal(view.toView(inside));
-  QMouseEvent overPanel(QEvent::MouseMove, panel->mapFromGlobal(global), global, Qt::NoButton, Qt::NoButton,
+  // The display hands the move to the one window; the panel under the pointer takes it.
+  const QPointF local = view.toView(inside);
+  QMouseEvent overPanel(QEvent::MouseMove, local, view.mapToGlobal(local), Qt::NoButton, Qt::NoButton,
                         Qt::NoModifier);
-  QCoreApplication::sendEvent(panel->windowHandle(), &overPanel);
+  QCoreApplication::sendEvent(view.windowHandle(), &overPanel);
   EXPECT_NEAR(w.desktop.pointer.x, inside.x, 2);
   EXPECT_NEAR(w.desktop.pointer.y, inside.y, 2);
   w.pause(1.0);

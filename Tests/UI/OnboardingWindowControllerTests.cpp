@@ -181,5 +181,18 @@ TEST_F(OnboardingTest, ScreenshotsOfBothModes) {
   EXPECT_EQ(setUp.view()->windowTitle(), "Velvix Permissions");
 }
 
+// Minimised on the desktop, the set-up window leaves the screen; brought back, it returns.
+TEST_F(OnboardingTest, TheWindowFollowsItsDesktopWindowOutOfAndBackOntoTheScreen) {
+  setUp.show(OnboardingMode::setup);
+  ASSERT_TRUE(setUp.view());
+  EXPECT_TRUE(setUp.view()->isVisible());
+  world.desktop.application().miniaturize(setUp.window()->number());
+  world.loop.advance(OnboardingWindowController::kFollowInterval * 2);
+  EXPECT_FALSE(setUp.view()->isVisible());
+  setUp.window()->makeKeyAndOrderFront();
+  world.loop.advance(OnboardingWindowController::kFollowInterval * 2);
+  EXPECT_TRUE(setUp.view()->isVisible());
+}
+
 }  // namespace
 }  // namespace velvix

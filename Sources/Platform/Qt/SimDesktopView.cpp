@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 #include <QWindow>
 
 #include "Platform/InputEvent.hpp"
@@ -19,6 +20,7 @@
 #include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
@@ -75,10 +77,12 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   setObjectName("SimulatedDesktop");
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
+  layer_ = new SimScreenLayer(this);
   resize(1080, 675);
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
+  fitScreenLayer();
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
   // twenty times a second, and drawn again only when what it shows changed.
   connect(&repaint_, &QTimer::timeout, this, [this] {
@@ -91,12 +95,36 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
 }
 
 bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
-  // Seen once, where the display hands it to one of the program's windows other than this one.
-  if (event->type() == QEvent::MouseMove && watched->isWindowType() && watched != windowHandle()) {
+  const QEvent::Type type = event->type();
+  // Pointer events are seen once, where the display hands them to this window, before they go to
+  // the panel under the pointer.
+  if (watched == windowHandle() && (type == QEvent::MouseMove || type == QEvent::MouseButtonPress)) {
     const QPointF local = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition());
-    if (rect().contains(local.toPoint())) {
+    QWidget* panel = layer_->panelAt(layer_->mapFrom(this, local.toPoint()));
+    if (panel && type == QEvent::MouseMove) {
+      // Over the program's panels the simulated pointer moves too, as it would on the real screen.
       desktop_.pointer = toSimulated(local);
       desktop_.noteInput(platform::InputEventType::mouseMoved);
+    }
+    if (panel && type == QEvent::MouseButtonPress) clickedPanel(*panel);
+    return QWidget::eventFilter(watched, event);
+  }
+  // Keys typed into one of the program's windows: with Command (Control) held they belong to the
+  // simulated system first (the main menu's key equivalents, the switcher's chord); the modifiers
+  // are the simulated keyboard's either way.
+  if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget != this && isAncestorOf(widget)) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      const bool modifierKey = key->key() == Qt::Key_Control || key->key() == Qt::Key_Alt ||
+                               key->key() == Qt::Key_Shift || key->key() == Qt::Key_Meta;
+      if (modifierKey || (key->modifiers() & Qt::ControlModifier)) {
+        if (type == QEvent::KeyPress)
+          keyPressEvent(key);
+        else
+          keyReleaseEvent(key);
+        return !modifierKey;
+      }
     }
   }
   return QWidget::eventFilter(watched, event);
@@ -107,9 +135,53 @@ SimDesktopView::MenuBarState SimDesktopView::menuBarState() const {
   return {menuBar->mainMenu.get(), menuBar->statusMenu.get(), menuBar->statusImage, ownAppFrontmost()};
 }
 
+bool SimDesktopView::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip || !menuBar) return QWidget::event(event);
+  auto* help = static_cast<QHelpEvent*>(event);
+  const auto layout = SimMenuBarStrip::layout(*menuBar, menuBarRect(), scale(), ownAppFrontmost());
+  if (menuBar->statusToolTip && layout.statusIcon.contains(help->pos()))
+    QToolTip::showText(help->globalPos(), QString::fromStdString(*menuBar->statusToolTip), this,
+                       layout.statusIcon.toRect());
+  else
+    QToolTip::hideText();
+  return true;
+}
+
+void SimDesktopView::clickedPanel(QWidget& panel) {
+  // A click on one of the program's ordinary windows makes the program frontmost and the window
+  // key; its keyboard focus follows. The other panels do not activate.
+  const auto number = layer_->windowNumber(&panel);
+  if (!number) return;
+  if (desktop_.selfPid() != 0) desktop_.activate(desktop_.selfPid());
+  desktop_.raiseWindow(*number);
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus || !panel.isAncestorOf(focus)) panel.setFocus(Qt::MouseFocusReason);
+  refresh();
+}
+
 void SimDesktopView::refresh() {
   scene_ = sim::SimDesktopScene::build(desktop_);
   update();
+}
+
+void SimDesktopView::fitScreenLayer() {
+  const QRectF screen(toView({scene_.screen.x, scene_.screen.y}),
+                      QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale()));
+  const QRect shown = screen.toRect();
+  if (layer_->geometry() == shown) return;
+  layer_->setGeometry(shown);
+  layer_->relayout();
+}
+
+void SimDesktopView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  fitScreenLayer();
+}
+
+Rect SimDesktopView::toScreenLayer(const Rect& simulated) const {
+  const double s = scale();
+  const QPointF at = toView({simulated.x, simulated.y}) - QPointF(layer_->pos());
+  return {at.x(), at.y(), simulated.width * s, simulated.height * s};
 }
 
 double SimDesktopView::scale() const {

@@ -29,6 +29,7 @@ class SimSystemMenu;
 namespace velvix::qt {
 
 class SimDesktopPicture;
+class SimScreenLayer;
 
 class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  public:
@@ -43,6 +44,10 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   Point toDisplay(Point simulated) const override;
   double displayScale() const override { return scale(); }
   const sim::SimDesktopScene& scene() const { return scene_; }
+  // The simulated screen's area of this view, which holds the program's panels and windows.
+  SimScreenLayer& screenLayer() const { return *layer_; }
+  // A frame of the simulated screen in the screen layer's coordinates (at the view's scale).
+  Rect toScreenLayer(const Rect& simulated) const;
   // Called when the window is closed: it is the user's screen, so the program quits.
   std::function<void()> onClose;
   // The hardware flags Qt's modifiers stand for.
@@ -63,6 +68,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
@@ -70,12 +76,17 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the simulated keyboard
-  // The program's own panels (the Dock's cards, the HUD) are windows over this one: the pointer
-  // moving over them moves the simulated pointer too, as it would on the real screen.
+  // The program's own panels and windows lie over this view: the pointer over them, clicks into
+  // them and keys typed into them are the simulated system's too.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The status item's tool tip.
+  bool event(QEvent* event) override;
 
  private:
   void refresh();
+  void clickedPanel(QWidget& panel);
+  // Keeps the screen layer over the simulated screen, its panels at the view's scale.
+  void fitScreenLayer();
   bool ownAppFrontmost() const;
   QRectF menuBarRect() const;
   QRectF systemMenuTitleRect() const;
@@ -100,6 +111,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   std::optional<sim::SimDesktopScene> screenScene_;
   MenuBarState drawnMenuBar_;
   std::unique_ptr<QMenu> openMenu_;
+  SimScreenLayer* layer_ = nullptr;  // a child, deleted with the view
   std::unique_ptr<sim::SimSystemMenu> systemMenu_;
 };
 

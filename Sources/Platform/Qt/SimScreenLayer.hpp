@@ -1,0 +1,61 @@
+#pragma once
+// The simulated screen's area of the window onto the desktop. The program's panels and windows
+// are its children, so each appears at its simulated frame and the view's scale, clipped to the
+// screen, stacked by its window level and, within a level, by the order of showing; nothing is
+// left to a host window manager or compositor. It keeps which panels are ordinary windows of the
+// program, which a click makes key.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include <QWidget>
+
+namespace velvix::qt {
+
+class SimScreenLayer final : public QWidget {
+ public:
+  // The window levels of the panels it holds.
+  static constexpr int kNormalLevel = 0;
+  static constexpr int kFloatingLevel = 3;
+  static constexpr int kModalPanelLevel = 8;
+  static constexpr int kPopUpMenuLevel = 101;
+  // An alert waiting for its answer is in front of everything else.
+  static constexpr int kAlertLevel = 1000;
+
+  explicit SimScreenLayer(QWidget* parent);
+  // Its panels belong to their owners: they are handed back, hidden, rather than deleted with it.
+  ~SimScreenLayer() override;
+
+  // Takes `panel` in as a child at `level`; `relayout` places it again when the scale changes.
+  void adopt(QWidget& panel, int level, std::function<void()> relayout);
+  // An ordinary window of the program (a click on it makes it key): the simulated window it is.
+  void setWindowNumber(QWidget& panel, std::optional<std::int64_t> number);
+  // Puts the panel in front of the others of its level.
+  void orderFront(QWidget& panel);
+  // The front visible panel under a point of this layer, and its simulated window (if any).
+  QWidget* panelAt(QPoint point) const;
+  std::optional<std::int64_t> windowNumber(const QWidget* panel) const;
+  // The panel of this layer that `widget` lies in (itself, or none).
+  QWidget* panelOf(const QWidget* widget) const;
+  // Places every panel again (the view's scale or the screen changed).
+  void relayout();
+
+ private:
+  struct Entry {
+    QWidget* panel;
+    int level;
+    std::uint64_t order;
+    std::optional<std::int64_t> window;
+    std::function<void()> relayout;
+  };
+  Entry* find(const QWidget* panel);
+  const Entry* find(const QWidget* panel) const;
+  void restack();
+
+  std::vector<Entry> entries_;
+  std::uint64_t nextOrder_ = 0;
+};
+
+}  // namespace velvix::qt
