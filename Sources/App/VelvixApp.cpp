@@ -3,6 +3,7 @@
 #include "App/AboutPanel.hpp"
 #include "App/DesktopPlatform.hpp"
 #include "App/ProgramProcessTable.hpp"
+#include "App/RealChromiumMirror.hpp"
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
@@ -95,6 +96,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<Activator> activator;
   std::unique_ptr<Closer> closer;
   std::unique_ptr<TabMover> tabMover;
+  std::unique_ptr<RealChromiumMirror> realChromium;
   std::unique_ptr<platform::FolderResources> resources;
   platform::LinuxQuarantine quarantine;
   std::unique_ptr<ChromeHostInstaller> hostInstaller;
@@ -146,7 +148,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
   // Relays started by real browsers connect to the socket: their lineage is real.
-  services_.processes = own(p.processes, desktop.processes());
+  services_.processes = own(p.processes, desktop.processes(), options.simulatedSocketPeers);
   services_.home = options.home;
   services_.backgroundTimers = options.backgroundTimers ? options.backgroundTimers : &p.backgroundTimers;
   // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
@@ -172,6 +174,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.windows = own(p.windows, desktop.windowServer(), desktop.workspace(), *p.ax);
   services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
   services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
+  for (const auto& line : services_.preferences->loadProblems()) processLog(line);
   services_.thumbnails = own(p.thumbnails, services_);
   // The Safari handler's message port is real: a socket in a private folder of the support folder.
   services_.messagePorts = own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
@@ -193,6 +196,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.activator = own(p.activator, services_);
   services_.closer = own(p.closer, services_);
   services_.tabMover = own(p.tabMover, services_);
+  own(p.realChromium, services_, desktop);
   services_.resources =
       own(p.resources, options.resources.empty() ? platform::FolderResources::besideProgram()
                                                  : platform::FolderResources(options.resources));
@@ -243,6 +247,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
 }
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
+
+const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
+  return *parts_->desktopPicture;
+}
 
 void VelvixApp::terminate(platform::Application::QuitReason reason) {
   if (terminated_) return;

@@ -20,8 +20,10 @@
 #include "App/AlertDialogs.hpp"
 #include "App/CommandLine.hpp"
 #include "App/QuitSignals.hpp"
+#include "App/RealChromiumMirror.hpp"
 #include "App/VelvixApp.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
@@ -129,6 +131,7 @@ int VelvixMain::main(int argc, char** argv) {
   std::string problem;
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
+  RealChromiumMirror::installWhereChromiumIs(desktop);
   VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
   running = &velvix;
 
@@ -143,6 +146,7 @@ int VelvixMain::main(int argc, char** argv) {
     velvix.services().placement = view.get();
     view->onClose = [&velvix] { velvix.terminate(); };
     view->menuBar = &velvix.menuBar();
+    view->picture = &velvix.desktopPicture();
     AboutPanel::attach(desktop.application(), view.get());
     // The main menu's editing commands go to the text field that has the keyboard focus.
     velvix.delegate().mainMenu().editResponder = [](const std::string& selector) {

@@ -20,8 +20,12 @@ QImage AppIconImages::icon(const std::string& bundleID, std::optional<platform::
   if (provider_) {
     const auto key = std::make_pair(bundleID, pid);
     if (auto kept = provided_.find(key); kept != provided_.end()) return kept->second;
-    if (auto image = provider_(bundleID, pid); image && !image->isNull())
-      return provided_.emplace(key, qt::toQImage(*image)).first->second;
+    if (auto image = provider_(bundleID, pid); image && !image->isNull()) {
+      QImage given = qt::toQImage(*image);
+      if (auto before = previous_.find(key); before != previous_.end() && before->second == given)
+        given = before->second;
+      return provided_.emplace(key, given).first->second;
+    }
   }
   auto found = fallbacks_.find(bundleID);
   if (found == fallbacks_.end()) found = fallbacks_.emplace(bundleID, fallback(bundleID)).first;

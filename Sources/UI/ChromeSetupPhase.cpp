@@ -8,6 +8,8 @@ ChromeSetupPhase ChromeSetupPhase::of(const ChromeAutoInstaller::Outcome& outcom
     case Kind::connected:
       return done();
     case Kind::manual:
+      if (!outcome.folderOnClipboard)
+        return failed("Stopped at: " + outcome.step + ". You can finish with the steps in Settings.");
       return failed(
           "Stopped at: " + outcome.step + (outcome.step.ends_with('.') ? " " : ". ") +
           std::string(browsers::appleScriptName(outcome.browser.value_or(Browser::chrome))) +

@@ -28,6 +28,11 @@ TEST(ChromeSetupPhase, EachOutcomeShowsItsPhaseAndText) {
       ChromeSetupPhase::of(Outcome::manual(Browser::brave, "clicking Load unpacked")).text,
       "Stopped at: clicking Load unpacked. Brave Browser is open and the folder path is on your clipboard "
       "\u2014 you can finish with the steps in Settings.");
+  // A run that stopped before it copied the path out says nothing of the clipboard.
+  EXPECT_EQ(
+      ChromeSetupPhase::of(Outcome::manual(Browser::brave, "copying the extension out of the app", false))
+          .text,
+      "Stopped at: copying the extension out of the app. You can finish with the steps in Settings.");
   EXPECT_EQ(
       ChromeSetupPhase::of(Outcome::noBrowser()).text,
       "Chrome isn\u2019t installed. Install Chrome, Brave, or Edge first \u2014 Safari works without it.");

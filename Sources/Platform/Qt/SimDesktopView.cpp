@@ -1,6 +1,7 @@
 #include "Platform/Qt/SimDesktopView.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "Platform/InputEvent.hpp"
 #include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
 #include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -77,7 +79,13 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
-  connect(&repaint_, &QTimer::timeout, this, [this] { update(); });
+  // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
+  // twenty times a second, and drawn again only when what it shows changed.
+  connect(&repaint_, &QTimer::timeout, this, [this] {
+    if (!screenScene_ || menuBarState() != drawnMenuBar_ ||
+        !(sim::SimDesktopScene::build(desktop_) == *screenScene_))
+      update();
+  });
   repaint_.start(50);
   if (qApp) qApp->installEventFilter(this);
 }
@@ -92,6 +100,11 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+SimDesktopView::MenuBarState SimDesktopView::menuBarState() const {
+  if (!menuBar) return {};
+  return {menuBar->mainMenu.get(), menuBar->statusMenu.get(), menuBar->statusImage, ownAppFrontmost()};
 }
 
 void SimDesktopView::refresh() {
@@ -228,9 +241,28 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   scene_ = sim::SimDesktopScene::build(desktop_);
   QPainter p(this);
   p.fillRect(rect(), QColor(24, 24, 28));
-  SimDesktopPainter::paint(p, desktop_, scene_, origin(), scale());
+  // The screen is drawn into a picture of its own at the device's pixels, drawn again only when
+  // the scene changed: the repaints in between copy it.
+  const double pixelsPerPoint = scale() * devicePixelRatioF();
+  const QSize pixels(static_cast<int>(std::ceil(scene_.screen.width * pixelsPerPoint)),
+                     static_cast<int>(std::ceil(scene_.screen.height * pixelsPerPoint)));
+  if (!pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384) {
+    if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_)) {
+      screen_ = QImage(pixels, QImage::Format_RGBA8888_Premultiplied);
+      screen_.fill(Qt::black);
+      {
+        QPainter into(&screen_);
+        SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint);
+      }
+      screenScene_ = scene_;
+      if (picture) picture->remember(scene_, screen_, pixelsPerPoint);
+    }
+    p.drawImage(QRectF(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
+                screen_);
+  }
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
   SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());
+  drawnMenuBar_ = menuBarState();
 }
 
 }  // namespace velvix::qt
