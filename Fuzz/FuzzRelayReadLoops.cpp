@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "Fuzz/Support/FrameLines.hpp"
 #include "VelvixChromeHost/ChromeHostRelay.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/LineBuffer.hpp"
@@ -47,15 +48,7 @@ std::string through(void (*loop)(int, int), std::string_view bytes, std::size_t 
 
 std::string framesAsLines(std::string_view bytes) {
   std::string lines;
-  for (std::size_t at = 0; at + nativeframing::kHeaderBytes <= bytes.size();) {
-    const std::uint32_t length = nativeframing::readHeader(bytes.data() + at);
-    at += nativeframing::kHeaderBytes;
-    if (length > hostchannel::kMaxFrameBytes || length > bytes.size() - at) break;
-    std::string line(bytes.substr(at, length));
-    at += length;
-    nativeframing::makeSocketLine(line);
-    lines += line;
-  }
+  for (const std::string& line : fuzz::frameLines(bytes)) lines += line;
   return lines;
 }
 
