@@ -18,7 +18,7 @@ double percentile(std::vector<std::int64_t> values, double fraction) {
 
 LatencySamples::Clock::time_point LatencySamples::Clock::now() {
   timespec t{};
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
@@ -41,13 +41,14 @@ void LatencySamples::add(Both total, Both simulated) {
   simulated_ += simulated.processor;
 }
 
-void LatencySamples::report(benchmark::State& state) const {
+void LatencySamples::report(benchmark::State& state, const std::string& prefix) const {
   if (totals_.empty()) return;
-  state.counters["p50_us"] = percentile(totals_, 0.50);
-  state.counters["p99_us"] = percentile(totals_, 0.99);
-  state.counters["sim_us"] = static_cast<double>(simulated_) / 1000.0 / static_cast<double>(totals_.size());
-  state.counters["own_p50_us"] = percentile(own_, 0.50);
-  state.counters["own_p99_us"] = percentile(own_, 0.99);
+  state.counters[prefix + "p50_us"] = percentile(totals_, 0.50);
+  state.counters[prefix + "p99_us"] = percentile(totals_, 0.99);
+  state.counters[prefix + "sim_us"] =
+      static_cast<double>(simulated_) / 1000.0 / static_cast<double>(totals_.size());
+  state.counters[prefix + "own_p50_us"] = percentile(own_, 0.50);
+  state.counters[prefix + "own_p99_us"] = percentile(own_, 0.99);
 }
 
 }  // namespace velvix::bench

@@ -2,10 +2,11 @@
 // The time of every iteration of a benchmark, for the tail a mean hides: the system disables an
 // event tap that answers late once, not on average. Also splits each time into the part spent in
 // the simulated platform and Velvix's own part, so a figure measures Velvix, not the stand-in.
-// Times are the thread's processor time: on a shared machine, the time other programs hold the
-// processor is not Velvix's.
+// Times are wall time (the monotonic clock): what a person waits, Qt's worker threads and the
+// kernel included (see Benchmarks/README.md for the clock policy).
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -14,7 +15,7 @@ namespace velvix::bench {
 
 class LatencySamples {
  public:
-  // The calling thread's processor time.
+  // The clock every row is timed on: the monotonic clock.
   struct Clock {
     using time_point = std::int64_t;  // nanoseconds
     static time_point now();
@@ -55,8 +56,8 @@ class LatencySamples {
     add(measure(work), {});
   }
   // Counters (microseconds): p50 and p99 of the whole, the stand-in's mean, and p50 and p99 of
-  // Velvix's own part.
-  void report(benchmark::State& state) const;
+  // Velvix's own part; each name after `prefix`.
+  void report(benchmark::State& state, const std::string& prefix = {}) const;
 
   static std::int64_t since(Clock::time_point start) { return Clock::now() - start; }
   // The monotonic clock (nanoseconds).

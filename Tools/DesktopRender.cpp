@@ -1,5 +1,5 @@
 // velvix_desktop_render: draws the window onto the simulated sample desktop with an open chord
-// (the HUD over it) into a PNG, for the README and for reviewing the look.
+// (the HUD over it) into a PNG, for reviewing the look.
 //
 //   velvix_desktop_render OUT.png [--tabs N]   (N presses of Tab with Command held; default 2)
 
@@ -12,17 +12,18 @@
 #include <QPainter>
 
 #include "Input/SwitcherController.hpp"
+#include "RenderUsage.hpp"
 #include "SampleDesktopScene.hpp"
 #include "UI/HUDController.hpp"
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (argc < 2) {
-    std::cerr << "usage: velvix_desktop_render OUT.png [--tabs N]\n";
-    return 2;
-  }
-  int tabs = 2;
-  if (argc == 4 && std::string(argv[2]) == "--tabs") tabs = std::atoi(argv[3]);
+  const char* usage = "usage: velvix_desktop_render OUT.png [--tabs N]   (N presses of Tab, default 2)\n";
+  const bool help = velvix::tools::asksForHelp(argc, argv);
+  const bool withTabs = argc == 4 && std::string(argv[2]) == "--tabs";
+  if (help || !(argc == 2 || withTabs) || !velvix::tools::isPicturePath(argv[1]))
+    return velvix::tools::answerUsage(usage, help);
+  const int tabs = withTabs ? std::atoi(argv[3]) : 2;
   QApplication application(argc, argv);
   velvix::tools::SampleDesktopScene scene;
   auto& world = scene.world;

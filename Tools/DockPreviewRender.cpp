@@ -1,6 +1,6 @@
 // velvix_dock_preview_render: draws the window onto the simulated sample desktop with the Dock
 // preview panel open over an application's Dock icon and the first card's window peeked at, into
-// a PNG, for the README and for reviewing the look. The Dock controller does it all, as for a
+// a PNG, for reviewing the look. The Dock controller does it all, as for a
 // person: the pointer rests on the icon, then on the first card.
 //
 //   velvix_dock_preview_render OUT.png [BUNDLE_ID]   (default com.apple.TextEdit)
@@ -16,6 +16,7 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Core/DockController.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "RenderUsage.hpp"
 #include "SampleDesktopScene.hpp"
 #include "Support/AppIcon.hpp"
 #include "Support/DockObserver.hpp"
@@ -28,10 +29,10 @@ using namespace velvix;
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (argc < 2) {
-    std::cerr << "usage: velvix_dock_preview_render OUT.png [BUNDLE_ID]\n";
-    return 2;
-  }
+  const bool help = tools::asksForHelp(argc, argv);
+  if (help || argc < 2 || argc > 3 || !tools::isPicturePath(argv[1]))
+    return tools::answerUsage(
+        "usage: velvix_dock_preview_render OUT.png [BUNDLE_ID]   (default com.apple.TextEdit)\n", help);
   const std::string bundleID = argc > 2 ? argv[2] : "com.apple.TextEdit";
   QApplication application(argc, argv);
   tools::SampleDesktopScene scene;

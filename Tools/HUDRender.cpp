@@ -15,15 +15,17 @@
 #include <QApplication>
 
 #include "Core/SettingsEnums.hpp"
+#include "RenderUsage.hpp"
 #include "TestSupport/HUDScene.hpp"
 
 namespace {
 
-int usage() {
-  std::cerr << "usage: velvix_hud_render SCENE OUT.png [--preset P] [--glass G] [--scale N]\n"
-               "       velvix_hud_render --list FILE.json OUT.png [--thumbnails] [--selected N] [...]\n"
-               "       velvix_hud_render --scenes\n";
-  return 2;
+int usage(bool help = false) {
+  return velvix::tools::answerUsage(
+      "usage: velvix_hud_render SCENE OUT.png [--preset P] [--glass G] [--scale N]\n"
+      "       velvix_hud_render --list FILE.json OUT.png [--thumbnails] [--selected N] [...]\n"
+      "       velvix_hud_render --scenes\n",
+      help);
 }
 
 }  // namespace
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
     for (const auto& name : velvix::test::HUDScene::sceneNames()) std::cout << name << "\n";
     return 0;
   }
+  if (velvix::tools::asksForHelp(argc, argv)) return usage(true);
   if (args.size() < 2) return usage();
 
   QApplication application(argc, argv);
@@ -71,7 +74,9 @@ int main(int argc, char** argv) {
     }
   }
   // A list names only the picture; a scene comes first.
-  if (positional.size() != (listFile.empty() ? 2u : 1u) || !(scale > 0 && scale <= 4)) return usage();
+  if (positional.size() != (listFile.empty() ? 2u : 1u) || !(scale > 0 && scale <= 4) ||
+      !velvix::tools::isPicturePath(positional.back()))
+    return usage();
   const std::string out = positional.back();
   const std::string sceneName = listFile.empty() ? positional.front() : std::string();
 

@@ -1,5 +1,5 @@
 // velvix_mic_overlay_render: draws the microphone overlay over the simulated sample desktop, once
-// muted and once unmuted, side by side into one PNG, for the README and for reviewing its look.
+// muted and once unmuted, side by side into one PNG, for reviewing its look.
 //
 //   velvix_mic_overlay_render OUT.png
 
@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "RenderUsage.hpp"
 #include "SampleDesktopScene.hpp"
 #include "UI/MicFeedbackHUD.hpp"
 
@@ -17,10 +18,9 @@ using namespace velvix;
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  if (argc < 2) {
-    std::cerr << "usage: velvix_mic_overlay_render OUT.png\n";
-    return 2;
-  }
+  const bool help = tools::asksForHelp(argc, argv);
+  if (help || argc != 2 || !tools::isPicturePath(argv[1]))
+    return tools::answerUsage("usage: velvix_mic_overlay_render OUT.png\n", help);
   QApplication application(argc, argv);
   tools::SampleDesktopScene scene;
   auto& world = scene.world;

@@ -12,6 +12,7 @@
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/LineBuffer.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
 
 namespace velvix::relay {
 namespace {
@@ -70,13 +71,12 @@ bool writeAll(int fd, std::string_view head, std::string_view body) {
 }  // namespace
 
 std::optional<int> connectToHost(const std::string& socketPath) {
-  if (!hostchannel::fitsSocketAddress(socketPath)) return std::nullopt;
+  // A deep home folder's path does not fit an address: it is reached through the folder.
+  const auto address = hostchannel::SocketAddress::make(socketPath);
+  if (!address) return std::nullopt;
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return std::nullopt;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+  if (::connect(fd, address->get(), address->size()) != 0) {
     ::close(fd);
     return std::nullopt;
   }

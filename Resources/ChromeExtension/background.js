@@ -10,6 +10,7 @@ let port = null;
 let session = null;
 let syncTimer = null;
 let reconnectTimer = null;
+let connecting = null;
 
 // Which browser this is, by the brands it announces; the switcher checks it against the process
 // that started its host anyway.
@@ -105,8 +106,11 @@ async function run(command) {
       await chrome.tabs.remove(command.tabId);
       break;
     case "move": {
-      const target = await chrome.tabs.get(command.targetTabId);
-      await chrome.tabs.move(command.tabId, { windowId: target.windowId, index: target.index + 1 });
+      const [moved, target] = await Promise.all([chrome.tabs.get(command.tabId), chrome.tabs.get(command.targetTabId)]);
+      // Within one window a tab moved to the right leaves a gap first: the target's own index is
+      // then the place just after it.
+      const rightward = moved.windowId === target.windowId && moved.index < target.index;
+      await chrome.tabs.move(command.tabId, { windowId: target.windowId, index: rightward ? target.index : target.index + 1 });
       await chrome.tabs.update(command.tabId, { active: true });
       await chrome.windows.update(target.windowId, { focused: true });
       break;
@@ -117,29 +121,43 @@ async function run(command) {
   }
 }
 
-async function connect() {
-  if (port) return;
+// One connect attempt at a time: the events of a starting browser all ask for the port while the
+// first attempt still waits for its session, and each would start a relay of its own.
+function connect() {
+  if (port) return Promise.resolve();
+  if (!connecting) connecting = openPort().finally(() => (connecting = null));
+  return connecting;
+}
+
+async function openPort() {
   if (reconnectTimer) {
     clearTimeout(reconnectTimer);
     reconnectTimer = null;
   }
   await sessionID();
-  port = chrome.runtime.connectNative(HOST);
-  port.onMessage.addListener((command) => {
+  if (port) return;
+  const opened = chrome.runtime.connectNative(HOST);
+  port = opened;
+  opened.onMessage.addListener((command) => {
     run(command).catch(() => {});
   });
-  port.onDisconnect.addListener(() => {
+  opened.onDisconnect.addListener(() => {
     void chrome.runtime.lastError;
-    port = null;
-    reconnectTimer = setTimeout(() => connect().catch(() => {}), RECONNECT_DELAY_MS);
+    if (port === opened) port = null;
+    if (reconnectTimer) return;
+    reconnectTimer = setTimeout(() => {
+      reconnectTimer = null;
+      connect().catch(() => {});
+    }, RECONNECT_DELAY_MS);
   });
   send("hello");
   await sendSync();
 }
 
+// An event connects when no port is open, unless a retry is already waiting for its delay.
 function guard(work) {
   return (...args) => {
-    const step = port ? Promise.resolve() : connect();
+    const step = port || reconnectTimer ? Promise.resolve() : connect();
     step.then(() => work(...args)).catch(() => {});
   };
 }

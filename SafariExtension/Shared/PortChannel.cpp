@@ -84,31 +84,6 @@ std::string fileName(std::string_view portName) {
   return name;
 }
 
-std::optional<Address> Address::make(const std::string& folder, const std::string& file) {
-  Address result;
-  result.address_.sun_family = AF_UNIX;
-  result.path_ = folder + "/" + file;
-  std::string usable = result.path_;
-  if (usable.size() + 1 > sizeof(result.address_.sun_path)) {
-    result.folderFD_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (result.folderFD_ < 0) return std::nullopt;
-    usable = "/proc/self/fd/" + std::to_string(result.folderFD_) + "/" + file;
-  }
-  if (usable.size() + 1 > sizeof(result.address_.sun_path) || usable.find('\0') != std::string::npos)
-    return std::nullopt;
-  std::memcpy(result.address_.sun_path, usable.c_str(), usable.size() + 1);
-  return result;
-}
-
-Address::Address(Address&& other) noexcept
-    : address_(other.address_), path_(std::move(other.path_)), folderFD_(other.folderFD_) {
-  other.folderFD_ = -1;
-}
-
-Address::~Address() {
-  if (folderFD_ >= 0) ::close(folderFD_);
-}
-
 std::string frame(std::int32_t first, std::optional<std::string_view> data) {
   std::string bytes;
   bytes.reserve(kHeaderBytes + (data ? data->size() : 0));
@@ -122,9 +97,17 @@ Header readHeader(const char* bytes) {
   return {static_cast<std::int32_t>(getUInt32(bytes)), getUInt32(bytes + 4)};
 }
 
-int connectTo(const Address& address) {
+int connectTo(const Address& address, double timeout) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
+  if (timeout >= 0) {
+    // A local stream socket's connect waits for room in the listener's backlog for as long as
+    // the send time-out allows, then fails with EAGAIN.
+    const auto whole = static_cast<time_t>(timeout);
+    timeval bound{whole, static_cast<suseconds_t>((timeout - static_cast<double>(whole)) * 1e6)};
+    if (bound.tv_sec == 0 && bound.tv_usec == 0) bound.tv_usec = 1;  // zero would mean no bound
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof(bound));
+  }
   if (::connect(fd, address.get(), address.size()) != 0) {
     const int code = errno;
     ::close(fd);
@@ -132,6 +115,10 @@ int connectTo(const Address& address) {
     return -1;
   }
   return fd;
+}
+
+bool connectTimedOut() {
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT || errno == EINTR;
 }
 
 Status request(int fd, std::int32_t messageID, std::string_view data, double sendTimeout,

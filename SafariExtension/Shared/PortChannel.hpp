@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
+
 namespace velvix::portchannel {
 
 inline constexpr std::string_view kApplicationGroup = "K8R3W5N2QT.velvix.shared";
@@ -39,29 +41,8 @@ std::string portsFolder(std::string_view home);
 // as its owner wants, a socket address is not.
 std::string fileName(std::string_view portName);
 
-// The socket address of one port file. When the whole path does not fit the address (a deep
-// home folder), the folder is opened and the address goes through that descriptor's entry in
-// /proc/self/fd, which always fits.
-class Address {
- public:
-  static std::optional<Address> make(const std::string& folder, const std::string& file);
-  Address(Address&& other) noexcept;
-  Address& operator=(Address&&) = delete;
-  Address(const Address&) = delete;
-  ~Address();
-
-  const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address_); }
-  socklen_t size() const { return sizeof(address_); }
-  // The file's real path (for removing a stale socket file; unlink takes any length).
-  const std::string& path() const { return path_; }
-  bool throughFolder() const { return folderFD_ >= 0; }
-
- private:
-  Address() = default;
-  sockaddr_un address_{};
-  std::string path_;
-  int folderFD_ = -1;
-};
+// The socket address of one port file, reached through the folder where its path is too long.
+using Address = hostchannel::SocketAddress;
 
 // Header: the message id (requests) or 1 when data follows and 0 for no data (replies), then the
 // data's length; both 32-bit little-endian.
@@ -72,8 +53,12 @@ struct Header {
 };
 Header readHeader(const char* bytes);
 
-// Connects to the port's socket; -1 when nothing listens there (errno says why).
-int connectTo(const Address& address);
+// Connects to the port's socket within `timeout` seconds (a port whose owner has stopped takes
+// no more connections once its backlog is full); -1 when nothing listens there or the time ran
+// out (errno says why). A negative timeout waits without a bound.
+int connectTo(const Address& address, double timeout);
+// Whether the connectTo that just failed ran out of time, rather than finding no port.
+bool connectTimedOut();
 
 // Sends one request on a connected socket and waits for the reply: at most `sendTimeout` seconds
 // to write the request and `receiveTimeout` seconds for the reply. `reply` is set when the

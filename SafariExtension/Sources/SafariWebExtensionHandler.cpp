@@ -66,7 +66,9 @@ class Completion {
 
 }  // namespace
 
-std::optional<json> SafariWebExtensionHandler::toJSON(const VelvixValue& value) {
+std::optional<json> SafariWebExtensionHandler::toJSON(const VelvixValue& value, int depth) {
+  const bool container = value.kind == VelvixValueArray || value.kind == VelvixValueDictionary;
+  if (container && depth >= kMaxNesting) return std::nullopt;
   switch (value.kind) {
     case VelvixValueNull:
       return json(nullptr);
@@ -85,7 +87,7 @@ std::optional<json> SafariWebExtensionHandler::toJSON(const VelvixValue& value) 
     case VelvixValueArray: {
       json array = json::array();
       for (std::size_t i = 0; i < value.count; ++i) {
-        auto element = toJSON(value.items[i]);
+        auto element = toJSON(value.items[i], depth + 1);
         if (!element) return std::nullopt;
         array.push_back(std::move(*element));
       }
@@ -95,7 +97,7 @@ std::optional<json> SafariWebExtensionHandler::toJSON(const VelvixValue& value) 
       if (!stringKeyed(value)) return std::nullopt;
       json object = json::object();
       for (std::size_t i = 0; i < value.count; ++i) {
-        auto element = toJSON(value.items[i]);
+        auto element = toJSON(value.items[i], depth + 1);
         auto key = jsonText(value.keys[i]);  // a key must be writable too
         if (!element || !key) return std::nullopt;
         object[std::move(*key)] = std::move(*element);
@@ -142,7 +144,12 @@ std::optional<json> SafariWebExtensionHandler::relay(const std::string& label, c
   const std::string home = hostchannel::homeFolder();
   auto address = portchannel::Address::make(portchannel::portsFolder(home),
                                             portchannel::fileName(portchannel::kBridgePortName));
-  const int fd = address ? portchannel::connectTo(*address) : -1;
+  const int fd = address ? portchannel::connectTo(*address, kConnectTimeout) : -1;
+  if (fd < 0 && address && portchannel::connectTimedOut()) {
+    // The port is there but takes no connection (the application is stopped): a send time-out.
+    relayLog(LogLevel::info, label + ": sent, status " + std::to_string(portchannel::kSendTimeout));
+    return std::nullopt;
+  }
   if (fd < 0) {
     relayLog(LogLevel::info, label + ": host port absent");
     return std::nullopt;
@@ -152,8 +159,17 @@ std::optional<json> SafariWebExtensionHandler::relay(const std::string& label, c
   ::close(fd);
   relayLog(LogLevel::info, label + ": sent, status " + std::to_string(status));
   if (status != portchannel::kSuccess || !reply) return std::nullopt;
-  json parsed = json::parse(*reply, nullptr, false);
-  if (parsed.is_discarded() || !parsed.is_object()) return std::nullopt;
+  // A reply nested past the limit is refused like any unusable one: writing it out for Safari
+  // would recurse once per level.
+  bool tooDeep = false;
+  json parsed = json::parse(
+      *reply,
+      [&tooDeep](int depth, json::parse_event_t, json&) {
+        tooDeep = tooDeep || depth > kMaxNesting;
+        return !tooDeep;
+      },
+      false);
+  if (tooDeep || parsed.is_discarded() || !parsed.is_object()) return std::nullopt;
   return parsed;
 }
 

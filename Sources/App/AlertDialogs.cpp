@@ -36,10 +36,15 @@ void AlertDialogs::attach(sim::SimApplication& application, QWidget* parent) {
   application.presentModal = [owner](const sim::SimApplication::AlertText& alert) {
     QList<QAbstractButton*> buttons;
     QMessageBox* box = makeBox(alert, owner, buttons);
+    // Only a pressed button (Escape presses the last one) is an answer; a dialog closed some other
+    // way, as when the program quits, gives none.
+    int index = -1;
+    QObject::connect(box, &QMessageBox::buttonClicked, box, [&index, buttons](QAbstractButton* clicked) {
+      index = static_cast<int>(buttons.indexOf(clicked));
+    });
     box->exec();
-    const int index = static_cast<int>(buttons.indexOf(box->clickedButton()));
     delete box;
-    return index < 0 ? static_cast<int>(alert.buttons.size()) - 1 : index;
+    return index;
   };
   application.present = [owner](const sim::SimApplication::AlertText& alert,
                                 std::function<void(int)> answer) {
@@ -48,8 +53,7 @@ void AlertDialogs::attach(sim::SimApplication& application, QWidget* parent) {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     QObject::connect(box, &QMessageBox::buttonClicked, box, [buttons, answer](QAbstractButton* clicked) {
-      const auto index = buttons.indexOf(clicked);
-      answer(index < 0 ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(index));
+      if (const auto index = buttons.indexOf(clicked); index >= 0) answer(static_cast<int>(index));
     });
     box->show();
     box->raise();

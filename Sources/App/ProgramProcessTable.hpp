@@ -1,7 +1,8 @@
 #pragma once
 // The process table of the program: the simulated desktop's applications (and the processes it
 // adds beside them) answer for their made-up process ids; every other id is a real process of
-// this machine, such as a relay that a real browser started, and the kernel answers for it.
+// this machine. A socket peer is always a real process, so its lineage is walked through the
+// kernel's table alone: a made-up id that happens to equal a real one must not vouch for it.
 
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "Platform/ProcessTable.hpp"
@@ -10,7 +11,10 @@ namespace velvix {
 
 class ProgramProcessTable final : public platform::ProcessTable {
  public:
-  explicit ProgramProcessTable(const platform::ProcessTable& simulated) : simulated_(simulated) {}
+  // `simulatedPeers`: scenarios in which the simulated processes stand for the ones that connect
+  // (the test program playing a browser's relay) walk peers through this mixed table instead.
+  explicit ProgramProcessTable(const platform::ProcessTable& simulated, bool simulatedPeers = false)
+      : simulated_(simulated), simulatedPeers_(simulatedPeers) {}
 
   Probe probe(platform::Pid pid) const override { return owner(pid).probe(pid); }
   std::optional<platform::Pid> parent(platform::Pid pid) const override { return owner(pid).parent(pid); }
@@ -24,6 +28,10 @@ class ProgramProcessTable final : public platform::ProcessTable {
   std::optional<std::string> bundleIdentifier(platform::Pid pid) const override {
     return owner(pid).bundleIdentifier(pid);
   }
+  const platform::ProcessTable& peers() const override {
+    if (simulatedPeers_) return *this;
+    return real_;
+  }
 
  private:
   const platform::ProcessTable& owner(platform::Pid pid) const {
@@ -32,6 +40,7 @@ class ProgramProcessTable final : public platform::ProcessTable {
   }
 
   const platform::ProcessTable& simulated_;
+  bool simulatedPeers_;
   platform::LinuxProcessTable real_;
 };
 

@@ -1,7 +1,9 @@
 #include "App/VelvixApp.hpp"
 
+#include "App/AboutPanel.hpp"
 #include "App/DesktopPlatform.hpp"
 #include "App/ProgramProcessTable.hpp"
+#include "App/RealChromiumMirror.hpp"
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
@@ -25,9 +27,10 @@
 #include "Platform/Linux/InstanceLock.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Linux/LinuxQuarantine.hpp"
-#include "Platform/Linux/UnixMessagePorts.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
+#include "Platform/Linux/UnixMessagePorts.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
@@ -37,12 +40,13 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
-#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
+#include "Platform/Simulated/SimWeb.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
@@ -92,6 +96,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<Activator> activator;
   std::unique_ptr<Closer> closer;
   std::unique_ptr<TabMover> tabMover;
+  std::unique_ptr<RealChromiumMirror> realChromium;
   std::unique_ptr<platform::FolderResources> resources;
   platform::LinuxQuarantine quarantine;
   std::unique_ptr<ChromeHostInstaller> hostInstaller;
@@ -143,7 +148,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   Parts& p = *parts_;
   connectPlatform(services_, desktop);
   // Relays started by real browsers connect to the socket: their lineage is real.
-  services_.processes = own(p.processes, desktop.processes());
+  services_.processes = own(p.processes, desktop.processes(), options.simulatedSocketPeers);
   services_.home = options.home;
   services_.backgroundTimers = options.backgroundTimers ? options.backgroundTimers : &p.backgroundTimers;
   // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
@@ -169,6 +174,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.windows = own(p.windows, desktop.windowServer(), desktop.workspace(), *p.ax);
   services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
   services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
+  for (const auto& line : services_.preferences->loadProblems()) processLog(line);
   services_.thumbnails = own(p.thumbnails, services_);
   // The Safari handler's message port is real: a socket in a private folder of the support folder.
   services_.messagePorts = own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
@@ -181,12 +187,16 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.appIcons = own(p.appIcons, services_);
   services_.micMute = own(p.micMute, services_);
   services_.updaterFramework = own(p.updaterFramework, desktop.loop());
-  p.updaterFramework->showPanel = [&desktop] { desktop.application().orderFrontPanel("Software Update"); };
+  p.updaterFramework->showPanel = [&desktop] {
+    desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);
+  };
+  desktop.application().aboutMessage = AppIdentity::nameAndVersion() + "\n" + AboutPanel::kDescription;
   services_.updater = own(p.updater, services_);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
   services_.closer = own(p.closer, services_);
   services_.tabMover = own(p.tabMover, services_);
+  own(p.realChromium, services_, desktop);
   services_.resources =
       own(p.resources, options.resources.empty() ? platform::FolderResources::besideProgram()
                                                  : platform::FolderResources(options.resources));
@@ -194,8 +204,12 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.hostInstaller = own(p.hostInstaller, services_);
   services_.systemSwitcherShortcut = own(p.systemSwitcherShortcut, services_);
   services_.healthMonitor = own(p.healthMonitor, services_);
-  // Site icons come from the real web; the program runs inside a Qt application.
-  p.http = std::make_unique<qt::QtHttpClient>(desktop.loop());
+  // Site icons: those of the simulated browsers' pages come from the simulation, those of real
+  // pages from the web (the program runs inside a Qt application).
+  auto web =
+      std::make_unique<sim::SimWeb>(desktop.loop(), std::make_unique<qt::QtHttpClient>(desktop.loop()));
+  web->serveSiteIcons(desktop, &qt::LetteredIcon::siteIconFile);
+  p.http = std::move(web);
   services_.http = p.http.get();
   p.imageDecoder = std::make_unique<qt::QtImageDecoder>();
   services_.imageDecoder = p.imageDecoder.get();
@@ -233,6 +247,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
 }
 
 sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
+
+const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
+  return *parts_->desktopPicture;
+}
 
 void VelvixApp::terminate(platform::Application::QuitReason reason) {
   if (terminated_) return;

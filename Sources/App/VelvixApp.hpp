@@ -18,6 +18,9 @@ class BackgroundTimers;
 class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
+namespace qt {
+class SimDesktopPicture;
+}
 namespace sim {
 class SimApplication;
 class SimDesktop;
@@ -35,6 +38,9 @@ struct VelvixAppOptions {
   platform::BackgroundTimers* backgroundTimers = nullptr;
   // The real program keeps one copy per home folder through a lock file in the support folder.
   bool singleInstanceLock = false;
+  // Scenarios may let the simulated desktop's processes stand for the socket's peers (the test
+  // program playing a browser's relay); the program asks the kernel alone who connected.
+  bool simulatedSocketPeers = false;
 };
 
 class VelvixApp {
@@ -46,6 +52,8 @@ class VelvixApp {
   AppDelegate& delegate() { return *delegate_; }
   // The simulated menu bar the main menu and the status item are shown in.
   sim::SimMenuBar& menuBar();
+  // What glass panels blur: the window onto the desktop hands it each screen it draws.
+  const qt::SimDesktopPicture& desktopPicture() const;
 
   // The application was asked to terminate (its menu, the system, a signal): the delegate's
   // clean-up runs, then `onQuit` ends the main loop. Runs once: a request while the clean-up is

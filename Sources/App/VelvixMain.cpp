@@ -1,28 +1,38 @@
 #include "App/VelvixMain.hpp"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include <unistd.h>
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QShortcut>
 
-
-#include "App/QuitSignals.hpp"
+#include "App/AboutPanel.hpp"
 #include "App/AlertDialogs.hpp"
+#include "App/CommandLine.hpp"
+#include "App/QuitSignals.hpp"
+#include "App/RealChromiumMirror.hpp"
 #include "App/VelvixApp.hpp"
-#include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
-#include "Support/ProcessLog.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Support/AppIdentity.hpp"
+#include "Support/ProcessLog.hpp"
 #include "UI/ChromeSetupPresenter.hpp"
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
 
 namespace velvix {
 namespace {
@@ -33,15 +43,79 @@ std::filesystem::path homeFolder() {
   return home.empty() ? std::filesystem::current_path() : std::filesystem::path(home);
 }
 
+// While Qt opens the display, its complaints are held back: if the display cannot be opened Qt
+// ends the program (an abort, after a page of advice about plug-ins); instead the person gets one
+// line naming the display and exit status 1. Once it is open, what was held is said as usual.
+class DisplayOpening {
+ public:
+  DisplayOpening() {
+    current_ = this;
+    previous_ = qInstallMessageHandler(&DisplayOpening::handle);
+  }
+  ~DisplayOpening() {
+    qInstallMessageHandler(previous_);
+    current_ = nullptr;
+    for (const auto& m : held_) {
+      if (previous_)
+        previous_(m.type, QMessageLogContext(), m.text);
+      else
+        std::cerr << m.text.toStdString() << "\n";
+    }
+  }
+
+ private:
+  struct Held {
+    QtMsgType type;
+    QString text;
+  };
+  static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+      const char* display = std::getenv("DISPLAY");
+      if (!display || !*display) display = std::getenv("WAYLAND_DISPLAY");
+      std::cerr << CommandLine::displayUnreachable(display ? display : "") << std::flush;
+      std::_Exit(1);
+    }
+    std::lock_guard lock(mutex_);
+    if (current_) current_->held_.push_back({type, qFormatLogMessage(type, context, text)});
+  }
+
+  static inline DisplayOpening* current_ = nullptr;
+  static inline std::mutex mutex_;
+  QtMessageHandler previous_ = nullptr;
+  std::vector<Held> held_;
+};
+
+bool hasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  return false;
+}
+
 }  // namespace
 
 void VelvixMain::endEventLoop() { QCoreApplication::exit(0); }
 
 int VelvixMain::main(int argc, char** argv) {
+  switch (CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc))) {
+    case CommandLine::Request::Help:
+      std::cout << CommandLine::usage();
+      return 0;
+    case CommandLine::Request::Version:
+      std::cout << AppIdentity::nameAndVersion() << "\n";
+      return 0;
+    case CommandLine::Request::Misuse:
+      std::cerr << CommandLine::usage();
+      return 2;
+    case CommandLine::Request::Run:
+      break;
+  }
   // A write to a closed socket must not kill the process.
   std::signal(SIGPIPE, SIG_IGN);
+  if (!hasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+  std::optional<DisplayOpening> opening(std::in_place);
   QApplication application(argc, argv);
+  opening.reset();
   QApplication::setQuitOnLastWindowClosed(false);  // a menu-bar application has no main window
   qt::QtMainLoop loop;
   // Ctrl-C and SIGTERM quit through the application's terminate path below; declared first, so
@@ -57,6 +131,7 @@ int VelvixMain::main(int argc, char** argv) {
   std::string problem;
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
+  RealChromiumMirror::installWhereChromiumIs(desktop);
   VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
   running = &velvix;
 
@@ -64,18 +139,15 @@ int VelvixMain::main(int argc, char** argv) {
   // program's panels appear over it.
   std::unique_ptr<qt::SimDesktopView> view;
   const QString platform = QGuiApplication::platformName();
-  if (platform != "offscreen" && platform != "minimal") {
+  if (platform == "offscreen" || platform == "minimal") {
+    std::cerr << CommandLine::runningWithoutWindow(static_cast<long>(::getpid())) << std::flush;
+  } else {
     view = std::make_unique<qt::SimDesktopView>(desktop);
     velvix.services().placement = view.get();
     view->onClose = [&velvix] { velvix.terminate(); };
     view->menuBar = &velvix.menuBar();
-    desktop.application().presentAbout = [v = view.get()] {
-      auto* about = new QMessageBox(QMessageBox::Information, "About Velvix", "Velvix",
-                                    QMessageBox::Ok, v);
-      about->setInformativeText("A keyboard application switcher.");
-      about->setAttribute(Qt::WA_DeleteOnClose);
-      about->open();
-    };
+    view->picture = &velvix.desktopPicture();
+    AboutPanel::attach(desktop.application(), view.get());
     // The main menu's editing commands go to the text field that has the keyboard focus.
     velvix.delegate().mainMenu().editResponder = [](const std::string& selector) {
       QWidget* focus = QApplication::focusWidget();

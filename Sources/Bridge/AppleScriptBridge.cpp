@@ -217,7 +217,15 @@ void AppleScriptBridge::finishResolve(Browser browser, const std::string& handle
     return;
   }
   const std::string name(browsers::rawValue(browser));
-  if (lines) {
+  // A close with a known position tries only that position (see the libraries' "closetab").
+  const bool atPositionOnly = handler == "closetab" && index > 0 && browser != Browser::terminal &&
+                              (browser == Browser::safari || (url && !url->empty()));
+  if (lines && atPositionOnly) {
+    services_.log->log(handler + " " + name + ": position " + std::to_string(index) + " no longer holds " +
+                       id + " (url=" + (url && !url->empty() ? utf8::prefix(*url, 60) : std::string("-")) +
+                       "); left open");
+    services_.mru->noteUnresolvableTab(id, browser);
+  } else if (lines) {
     services_.log->log(handler + " " + name + ": no match for " + id + " (index=" + std::to_string(index) +
                        " url=" + (url ? utf8::prefix(*url, 60) : std::string("-")) + ")");
     services_.mru->noteUnresolvableTab(id, browser);
@@ -227,14 +235,17 @@ void AppleScriptBridge::finishResolve(Browser browser, const std::string& handle
   completion(false);
 }
 
-void AppleScriptBridge::closeExact(const SwitchableItem& item, std::function<void(bool)> completion) {
-  // Only the Chromium libraries have the exact pass on its own; the position must be known.
-  if (!item.browser || !browsers::isChromiumFamily(*item.browser) || !item.tabIndex || !item.url ||
-      item.url->empty() || !isRunning(*item.browser)) {
+void AppleScriptBridge::closeIdentified(const SwitchableItem& item, std::function<void(bool)> completion) {
+  std::int64_t windowID = 0;
+  const std::string window = item.windowID.value_or("");
+  auto [end, error] = std::from_chars(window.data(), window.data() + window.size(), windowID);
+  const bool identified = !window.empty() && error == std::errc() && end == window.data() + window.size();
+  if (!identified || !item.tabID || !item.browser || !browsers::isChromiumFamily(*item.browser) ||
+      !isRunning(*item.browser)) {
     completion(false);
     return;
   }
-  runLibrary(*item.browser, AppleScriptTrailers::closeExact(*item.tabIndex + 1, *item.url, item.isPrivate),
+  runLibrary(*item.browser, AppleScriptTrailers::closeIdentified(windowID, *item.tabID),
              [completion = std::move(completion)](Lines lines) {
                completion(lines && !lines->empty() && lines->front() == "true");
              });

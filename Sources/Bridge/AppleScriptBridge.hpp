@@ -56,9 +56,10 @@ class AppleScriptBridge {
   std::vector<std::string> cachedScriptedWindowNames(Browser browser) const;
   // Switches to ("resolvetab") or closes ("closetab") the tab of the item; true on success.
   void resolve(const SwitchableItem& item, const std::string& handler, std::function<void(bool)> completion);
-  // Closes the item's tab only where the tab at its position still shows its address exactly
-  // ("closeexact"); true when one was closed. No looser match: the tab may be gone already.
-  void closeExact(const SwitchableItem& item, std::function<void(bool)> completion);
+  // Closes the Chromium-family extension tab the item stands for, found by its window's and its
+  // own id ("closeidentified"); true when it was closed. No looser match: the tab may be gone
+  // already, and a tab that took its place is another one.
+  void closeIdentified(const SwitchableItem& item, std::function<void(bool)> completion);
 
   // The 1-based position in a record's fourth field, when it is one.
   static std::optional<int> position(const std::vector<std::string>& fields);

@@ -168,13 +168,39 @@ on closeexact(theIndex, theURL, privateOnly)
     return false
 end closeexact
 
+-- The tab the browser's extension knows by its window's and its own id, which the browser's
+-- script ids are. Nothing else is closed: once that tab is gone, a tab that took its place or
+-- shows the same page elsewhere is one the user kept.
+on closeidentified(theWindowID, theTabID)
+    tell application "Google Chrome"
+        repeat with w in windows
+            try
+                if (id of w) = theWindowID then
+                    repeat with t in tabs of w
+                        try
+                            if (id of t) = theTabID then
+                                close t
+                                return true
+                            end if
+                        end try
+                    end repeat
+                    return false
+                end if
+            end try
+        end repeat
+    end tell
+    return false
+end closeidentified
+
+-- A known position is where the tab was last seen: when it holds another page now, the tab has
+-- moved or gone, and another tab with the same address is one the user kept.
 on closetab(theIndexText, theURL, theTitle, privateOnly)
     set theIndex to 0
     try
         set theIndex to theIndexText as integer
     end try
     if theURL is not "" and theIndex > 0 then
-        if closeexact(theIndex, theURL, privateOnly) then return true
+        return closeexact(theIndex, theURL, privateOnly)
     end if
     if theURL is not "" then
         if closepass("url", theURL, privateOnly) then return true

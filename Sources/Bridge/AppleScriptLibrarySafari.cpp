@@ -270,13 +270,16 @@ on resolvetab(theIndexText, theURL, theTitle, privateOnly)
     return trypass("title", theTitle) > 0
 end resolvetab
 
+-- Without an address, the tab at the position must be a blank one.
 on closeexact(theIndex, theURL)
+    set theMode to "url"
+    if theURL is "" then set theMode to "blank"
     tell application "Safari"
         repeat with w in windows
             try
                 if my windowallowed(id of w) then
                     if (count of tabs of w) >= theIndex then
-                        if my sametext(my urltext(tab theIndex of w), theURL) then
+                        if my tabmatches(tab theIndex of w, theMode, theURL) then
                             close tab theIndex of w
                             return true
                         end if
@@ -314,9 +317,9 @@ on closetab(theIndexText, theURL, theTitle, privateOnly)
     try
         set theIndex to theIndexText as integer
     end try
-    if theURL is not "" and theIndex > 0 then
-        if closeexact(theIndex, theURL) then return true
-    end if
+    -- A known position is where the tab was last seen: when it holds another page now, the tab
+    -- has moved or gone, and another tab with the same address is one the user kept.
+    if theIndex > 0 then return closeexact(theIndex, theURL)
     if theURL is not "" then
         if closepass("url", theURL) then return true
     else

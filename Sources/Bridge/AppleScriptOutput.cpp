@@ -5,8 +5,10 @@
 namespace velvix {
 namespace {
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
+// Spaces and line breaks, never the tab: a tab at either end of a record separates an empty
+// field (a tab without an address leads with one), and trimming it would shift every field.
+bool isLineEnd(char c) {
+  return c == ' ' || c == '\r' || c == '\v' || c == '\f';
 }
 bool isSpaceOrBreak(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -27,8 +29,8 @@ std::vector<std::string> AppleScriptOutput::lines(const std::string& output) {
   while (start <= output.size()) {
     auto end = output.find('\n', start);
     if (end == std::string::npos) end = output.size();
-    std::string piece = trimmed(output.substr(start, end - start), isBlank);
-    if (!piece.empty()) result.push_back(std::move(piece));
+    std::string piece = trimmed(output.substr(start, end - start), isLineEnd);
+    if (piece.find_first_not_of('\t') != std::string::npos) result.push_back(std::move(piece));
     start = end + 1;
   }
   return result;

@@ -94,9 +94,8 @@ std::string AppleScriptTrailers::resolve(std::string_view handler, std::int64_t 
   return line + ") as text)";
 }
 
-std::string AppleScriptTrailers::closeExact(std::int64_t index, std::string_view url, bool privateOnly) {
-  return "return (closeexact(" + std::to_string(index) + ", " + quoted(url) + ", " +
-         (privateOnly ? "true" : "false") + ") as text)";
+std::string AppleScriptTrailers::closeIdentified(std::int64_t windowID, std::int64_t tabID) {
+  return "return (closeidentified(" + std::to_string(windowID) + ", " + std::to_string(tabID) + ") as text)";
 }
 
 std::string AppleScriptTrailers::liveTabs(std::string_view applicationName, bool terminal) {

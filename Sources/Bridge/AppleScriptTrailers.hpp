@@ -27,9 +27,9 @@ class AppleScriptTrailers {
   // "return (<handler>(<index>, <url>, <title>, <true|false>) as text)", each text quoted.
   static std::string resolve(std::string_view handler, std::int64_t index, std::string_view url,
                              std::string_view title, bool privateOnly);
-  // "return (closeexact(<index>, <url>, <true|false>) as text)", the address quoted: a Chromium
-  // library's pass that closes only the tab at that position that still shows that address.
-  static std::string closeExact(std::int64_t index, std::string_view url, bool privateOnly);
+  // "return (closeidentified(<window id>, <tab id>) as text)": a Chromium library's close of the
+  // one tab with that id in the window with that id, and of nothing else.
+  static std::string closeIdentified(std::int64_t windowID, std::int64_t tabID);
   // The script, without a library, that lists the key of every tab of every window (the tty for
   // Terminal, the address for every other browser).
   static std::string liveTabs(std::string_view applicationName, bool terminal);

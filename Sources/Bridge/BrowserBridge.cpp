@@ -82,7 +82,12 @@ bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_vi
     noteSafariReport(report->session);
   } else if (browser != Browser::terminal) {
     const auto found = acceptPeer(*client, browser);
-    if (!found) return false;
+    if (!found) {
+      // Closed at once: a refused peer kept open would cost a check and a log line for every
+      // line it sends, and hold one of the socket's few places.
+      client->close();
+      return false;
+    }
     browser = *found;
     if (report->session)
       registerChromiumClient(client, browser, *report->session);
@@ -90,6 +95,7 @@ bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_vi
       registerChromiumClient(client, browser, kConnectionKeyPrefix + std::to_string(client->number()));
   }
   dispatch(*report, browser);
+  reportsHandled.notify(*report, browser);
   return true;
 }
 

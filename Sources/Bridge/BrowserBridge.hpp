@@ -22,6 +22,7 @@
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Observers.hpp"
 
 namespace velvix {
 
@@ -58,11 +59,13 @@ class BrowserBridge {
   std::string handleSafariMessage(const std::string& text);
 
   // One report line, from a socket connection or (without one) from Safari. True when it was a
-  // report that was accepted; a rejected peer's connection stays open and unregistered.
+  // report that was accepted; a rejected peer's connection is closed.
   bool handle(const std::shared_ptr<Client>& client, std::string_view line);
   // A connection the socket server closed.
   void handleDisconnect(const std::shared_ptr<Client>& client);
   static std::optional<std::string> sessionOf(std::string_view line);
+  // Told each accepted report and the browser found for it, once the inventory has taken it in.
+  ObserverList<const ExtensionReport&, Browser> reportsHandled;
 
   // ---- presence (no side effects)
   const std::map<Browser, ClientMap>& chromiumClients() const { return chromiumClients_; }

@@ -128,9 +128,9 @@ bool BrowserBridge::closeChromiumTab(const SwitchableItem& item) {
     const SwitchableItem unclosed = std::move(pending->second);
     pendingCloses_.erase(pending);
     if (!services_.scripts) return;
-    // Only the tab still at the item's position with its address: an extension that reported late
-    // has closed it already, and a looser match would close another tab the user kept.
-    services_.scripts->closeExact(unclosed, [this, watch, tabID](bool closed) {
+    // Only the very tab, by its window's and its own id: an extension that reported late has
+    // closed it already, and a tab that slid into its place is another one the user kept.
+    services_.scripts->closeIdentified(unclosed, [this, watch, tabID](bool closed) {
       if (watch.expired()) return;
       services_.log->log("extension silent on close(tab " + std::to_string(tabID) +
                          "); AppleScript fallback result=" + (closed ? "true" : "false"));

@@ -21,11 +21,18 @@
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/ThreadSignalStack.hpp"
 #include "Platform/MainLoop.hpp"
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
 
 namespace velvix {
 
 static_assert(UnixSocketServer::kMaxBufferedBytes == SocketLineCutter::kMaxPendingBytes);
-static_assert(sizeof(sockaddr_un::sun_path) >= UnixSocketServer::kMaxPathBytes);
+
+namespace {
+std::chrono::steady_clock::duration lasting(double seconds) {
+  return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(seconds));
+}
+}  // namespace
 
 std::string PosixError::description() const {
   return operation + " failed: " + std::generic_category().message(code);
@@ -33,8 +40,21 @@ std::string PosixError::description() const {
 
 // ---- one connection -----------------------------------------------------------------------------
 
-UnixSocketServer::Client::Client(int fd, std::optional<platform::Pid> peer, std::uint64_t number)
-    : fd_(fd), peerPID_(peer), number_(number) {}
+// The I/O thread's wake-up, shared with the clients, which outlive the server's thread.
+struct UnixSocketServer::Client::Waker {
+  int fd = -1;
+  ~Waker() {
+    if (fd >= 0) ::close(fd);
+  }
+  void wake() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto ignored = ::write(fd, &one, sizeof(one));
+  }
+};
+
+UnixSocketServer::Client::Client(int fd, std::optional<platform::Pid> peer, std::uint64_t number,
+                                 std::shared_ptr<Waker> waker)
+    : fd_(fd), peerPID_(peer), number_(number), waker_(std::move(waker)) {}
 
 UnixSocketServer::Client::~Client() {
   closeDescriptor();
@@ -50,28 +70,71 @@ void UnixSocketServer::Client::closeDescriptor() {
   std::lock_guard lock(writeLock_);
   if (isClosed_) return;
   isClosed_ = true;
+  queued_.clear();
   ::close(fd_);
+}
+
+void UnixSocketServer::Client::close() {
+  refused_ = true;
+  {
+    std::lock_guard lock(writeLock_);
+    if (isClosed_) return;
+    // The I/O thread sees the hang-up and closes the connection the one way every close goes.
+    ::shutdown(fd_, SHUT_RDWR);
+  }
+  waker_->wake();
+}
+
+bool UnixSocketServer::Client::writeQueued() {
+  std::size_t written = 0;
+  bool failed = false;
+  while (written < queued_.size()) {
+    const ssize_t put =
+        ::send(fd_, queued_.data() + written, queued_.size() - written, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;  // the rest when the peer reads
+    if (put < 1) {
+      failed = true;
+      break;
+    }
+    written += static_cast<std::size_t>(put);
+  }
+  if (written > 0) {
+    queued_.erase(0, written);
+    lastProgress_ = Clock::now();
+  }
+  return !failed;
 }
 
 bool UnixSocketServer::Client::sendLine(std::string_view line) {
   if (line.find('\n') != std::string_view::npos) return false;
-  std::string bytes;
-  bytes.reserve(line.size() + 1);
-  bytes.append(line);
-  bytes.push_back('\n');
-
   std::lock_guard lock(writeLock_);
-  if (isClosed_) return false;
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    // A peer that stopped reading costs at most the send time-out per call.
-    ssize_t put = ::send(fd_, bytes.data() + written, bytes.size() - written, MSG_NOSIGNAL);
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 1) break;
-    written += static_cast<std::size_t>(put);
+  if (isClosed_ || refused_) return false;
+  if (queued_.size() + line.size() + 1 > kMaxQueuedSendBytes) return false;
+  const bool wasIdle = queued_.empty();
+  queued_.append(line);
+  queued_.push_back('\n');
+  if (!wasIdle) return true;  // behind bytes the I/O thread is already waiting to write
+  lastProgress_ = Clock::now();
+  if (!writeQueued()) {
+    // The peer is gone; a part of the line may have left, so nothing more may follow it.
+    queued_.clear();
+    ::shutdown(fd_, SHUT_RDWR);
+    return false;
   }
-  if (written > 0 && written < bytes.size()) ::shutdown(fd_, SHUT_RDWR);
-  return written == bytes.size();
+  if (!queued_.empty()) waker_->wake();  // the I/O thread writes the rest as the peer reads
+  return true;
+}
+
+bool UnixSocketServer::Client::flush() {
+  std::lock_guard lock(writeLock_);
+  return isClosed_ || writeQueued();
+}
+
+std::optional<UnixSocketServer::Client::Clock::time_point> UnixSocketServer::Client::stalledSince() const {
+  std::lock_guard lock(writeLock_);
+  if (isClosed_ || queued_.empty()) return std::nullopt;
+  return lastProgress_;
 }
 
 // ---- the I/O thread -----------------------------------------------------------------------------
@@ -94,19 +157,20 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
     bool closed = false;
   };
 
-  Impl(UnixSocketServer& owner, platform::MainLoop& loop) : owner(owner), loop(loop) {}
+  Impl(UnixSocketServer& owner, platform::MainLoop& loop)
+      : owner(owner), loop(loop), waker(std::make_shared<Client::Waker>()) {}
 
   void run();
   void acceptOne();
   void readOnce(Connection& connection);
   void close(Connection& connection);
   bool isPaused(Connection& connection);
-  void wake();
+  void wake() { waker->wake(); }
 
   UnixSocketServer& owner;
   platform::MainLoop& loop;
   int listenFD = -1;
-  int wakeFD = -1;
+  const std::shared_ptr<Client::Waker> waker;
   std::thread thread;
   std::atomic<std::uint64_t> failedAccepts{0};
   std::atomic<bool> stopping{false};
@@ -120,7 +184,7 @@ void UnixSocketServer::Impl::run() {
   std::vector<pollfd> fds;
   for (;;) {
     fds.clear();
-    fds.push_back({wakeFD, POLLIN, 0});
+    fds.push_back({waker->fd, POLLIN, 0});
     int timeout = -1;
     const auto now = Clock::now();
     const bool accepting = now >= acceptResumes;
@@ -130,14 +194,27 @@ void UnixSocketServer::Impl::run() {
       const double wait = std::chrono::duration<double, std::milli>(acceptResumes - now).count();
       timeout = static_cast<int>(std::ceil(wait));
     }
-    // A paused connection is left out of the poll entirely (a hang-up would keep waking it);
-    // the main loop wakes the thread once it has caught up.
+    // A paused connection is not read (a hang-up would keep waking it); the main loop wakes the
+    // thread once it has caught up. A connection with queued output waits to write, until the
+    // send time-out after its peer last took a byte.
     const std::size_t firstClient = fds.size();
     std::vector<Connection*> polled;
+    std::optional<Clock::time_point> soonestStall;
     for (const auto& connection : connections) {
-      if (isPaused(*connection)) continue;
-      fds.push_back({connection->client->fd_, POLLIN, 0});
+      short events = isPaused(*connection) ? 0 : POLLIN;
+      if (auto stalled = connection->client->stalledSince()) {
+        events |= POLLOUT;
+        const auto due = *stalled + lasting(kSendTimeout);
+        if (!soonestStall || due < *soonestStall) soonestStall = due;
+      }
+      if (events == 0) continue;
+      fds.push_back({connection->client->fd_, events, 0});
       polled.push_back(connection.get());
+    }
+    if (soonestStall) {
+      const double wait = std::chrono::duration<double, std::milli>(*soonestStall - now).count();
+      const int stallTimeout = std::max(0, static_cast<int>(std::ceil(wait)));
+      timeout = timeout < 0 ? stallTimeout : std::min(timeout, stallTimeout);
     }
 
     if (::poll(fds.data(), fds.size(), timeout) < 0) {
@@ -146,13 +223,28 @@ void UnixSocketServer::Impl::run() {
     }
     if (fds[0].revents != 0) {
       std::uint64_t count = 0;
-      [[maybe_unused]] auto drained = ::read(wakeFD, &count, sizeof(count));
+      [[maybe_unused]] auto drained = ::read(waker->fd, &count, sizeof(count));
       if (stopping.load()) return;  // the server is going away
     }
 
     // Reads first, so connections that closed no longer count against the limit.
-    for (std::size_t i = 0; i < polled.size(); ++i)
-      if (fds[firstClient + i].revents != 0) readOnce(*polled[i]);
+    for (std::size_t i = 0; i < polled.size(); ++i) {
+      const pollfd& entry = fds[firstClient + i];
+      Connection& connection = *polled[i];
+      if (entry.revents == 0) continue;
+      if ((entry.events & POLLIN) != 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+        readOnce(connection);
+      // A write-only poll ends in a hang-up too: the failed write then closes the connection.
+      if (!connection.closed && (entry.events & POLLOUT) != 0 && !connection.client->flush())
+        close(connection);
+    }
+    // A peer that has taken nothing for the send time-out is stuck (a hung browser, a relay whose
+    // pipe is full): its connection goes, so the browser counts as disconnected.
+    const auto afterPoll = Clock::now();
+    for (const auto& connection : connections)
+      if (auto stalled = connection->client->stalledSince();
+          !connection->closed && stalled && afterPoll - *stalled >= lasting(kSendTimeout))
+        close(*connection);
     std::erase_if(connections, [](const auto& connection) { return connection->closed; });
 
     if (accepting && fds[1].revents != 0) acceptOne();
@@ -166,23 +258,20 @@ void UnixSocketServer::Impl::acceptOne() {
     // The peer that went away before its turn, or a spurious wake-up, is nothing to wait for; a
     // shortage of descriptors or memory is, and the connection stays queued until it passes.
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
-      acceptResumes = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                         std::chrono::duration<double>(kAcceptPause));
+      acceptResumes = Clock::now() + lasting(kAcceptPause);
     return;
   }
   if (connections.size() >= static_cast<std::size_t>(kMaxClients)) {
     ::close(fd);
     return;
   }
-  const timeval sendTimeout{static_cast<time_t>(kSendTimeout), 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof(sendTimeout));
   ucred credentials{};
   socklen_t size = sizeof(credentials);
   std::optional<platform::Pid> peer;
   if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.pid >= 1)
     peer = credentials.pid;
   auto connection = std::make_unique<Connection>();
-  connection->client = std::shared_ptr<Client>(new Client(fd, peer, nextNumber++));
+  connection->client = std::shared_ptr<Client>(new Client(fd, peer, nextNumber++, waker));
   connections.push_back(std::move(connection));
 }
 
@@ -194,11 +283,6 @@ bool UnixSocketServer::Impl::isPaused(Connection& connection) {
   if (backlog.isFull()) return true;
   backlog.paused = false;
   return false;
-}
-
-void UnixSocketServer::Impl::wake() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] auto ignored = ::write(wakeFD, &one, sizeof(one));
 }
 
 void UnixSocketServer::Impl::readOnce(Connection& connection) {
@@ -218,7 +302,8 @@ void UnixSocketServer::Impl::readOnce(Connection& connection) {
     loop.post([weak = weak_from_this(), client = connection.client, backlog = connection.backlog,
                text = std::move(*line)] {
       auto self = weak.lock();
-      if (self && self->owner.onLine) self->owner.onLine(client, text);
+      // A refused peer's lines are dropped unread: each would cost its check again.
+      if (self && self->owner.onLine && !client->refused_) self->owner.onLine(client, text);
       backlog->lines.fetch_sub(1);
       backlog->bytes.fetch_sub(text.size());
       if (self && !backlog->isFull() && backlog->paused.exchange(false)) self->wake();
@@ -255,21 +340,21 @@ UnixSocketServer::~UnixSocketServer() {
     connection->client->closeDescriptor();
   }
   if (impl_->listenFD >= 0) ::close(impl_->listenFD);
-  if (impl_->wakeFD >= 0) ::close(impl_->wakeFD);
-  impl_->wakeFD = -1;  // a line handled after this finds no thread to wake
 }
 
 std::optional<std::string> UnixSocketServer::start() {
   if (impl_->listenFD >= 0) return std::string("start failed: the server is already started");
   // Checked before anything is created or removed: a path that cannot be bound must leave
   // neither a descriptor nor a deleted file behind.
-  if (!hostchannel::fitsSocketAddress(path_))
-    return PosixError{"socket path too long", ENAMETOOLONG}.description();
+  if (path_.find('\0') != std::string::npos) return PosixError{"socket path", EINVAL}.description();
 
   const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
   if (auto error = files::createFolders(folder, 0700)) return error;
   ::chmod(folder.c_str(), 0700);  // an existing folder is tightened too
-  ::unlink(path_.c_str());        // a socket file left by an earlier run would fail the bind
+  // A deep home folder's path does not fit an address: it is bound through the folder.
+  const auto address = hostchannel::SocketAddress::make(path_);
+  if (!address) return PosixError{"socket path too long", ENAMETOOLONG}.description();
+  ::unlink(path_.c_str());  // a socket file left by an earlier run would fail the bind
 
   auto fail = [](const char* operation, int fd) {
     const int code = errno;
@@ -279,17 +364,14 @@ std::optional<std::string> UnixSocketServer::start() {
   // Non-blocking, so a peer that gives up between readiness and accept cannot stall the thread.
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return fail("socket", -1);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) return fail("bind", fd);
+  if (::bind(fd, address->get(), address->size()) != 0) return fail("bind", fd);
   ::chmod(path_.c_str(), 0600);
   if (::listen(fd, kBacklog) != 0) return fail("listen", fd);
   const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake < 0) return fail("eventfd", fd);
 
   impl_->listenFD = fd;
-  impl_->wakeFD = wake;
+  impl_->waker->fd = wake;
   try {
     impl_->thread = std::thread([impl = impl_.get()] {
       platform::ThreadSignalStack::ensureForThisThread();
@@ -298,7 +380,7 @@ std::optional<std::string> UnixSocketServer::start() {
   } catch (const std::system_error& error) {
     ::close(fd);
     ::close(wake);
-    impl_->listenFD = impl_->wakeFD = -1;
+    impl_->listenFD = impl_->waker->fd = -1;
     return PosixError{"thread", error.code().value()}.description();
   }
   return std::nullopt;

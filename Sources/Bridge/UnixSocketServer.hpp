@@ -2,9 +2,12 @@
 // The listening end of the line channel to the Chromium relay and the editor extensions' hosts:
 // a Unix-domain stream socket in the support folder that accepts up to 16 connections, cuts what
 // they send into UTF-8 text lines on one I/O thread, and hands every line and every disconnect to
-// the main loop, in order. Any thread may write a whole line to one connection. It knows nothing
-// of what the lines mean.
+// the main loop, in order. Any thread may write a whole line to one connection without waiting
+// for its peer: what the peer has not taken yet waits in the connection's bounded send queue,
+// which the I/O thread drains. It knows nothing of what the lines mean.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,9 +36,12 @@ class UnixSocketServer {
   static constexpr int kMaxClients = 16;
   static constexpr std::size_t kMaxBufferedBytes = 4 * 1024 * 1024;
   static constexpr std::size_t kReadChunk = 8192;
-  static constexpr std::size_t kMaxPathBytes = hostchannel::kMaxSocketPathBytes;  // NUL included
   static constexpr int kBacklog = 8;
-  static constexpr double kSendTimeout = 1.0;  // seconds a blocked write may wait
+  // Seconds a connection's send queue may wait without its peer taking a byte; past that the
+  // peer counts as stuck and the connection is closed.
+  static constexpr double kSendTimeout = 1.0;
+  // The most a connection's send queue holds; a line that does not fit is refused whole.
+  static constexpr std::size_t kMaxQueuedSendBytes = 1024 * 1024;
   // How long accepting rests after an accept failed for want of descriptors or memory, so a
   // persistent shortage costs a few attempts a second instead of a spinning thread.
   static constexpr double kAcceptPause = 0.2;
@@ -53,10 +59,14 @@ class UnixSocketServer {
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
-    // Writes `line` and one line feed; true only when every byte was written. A write that stops
-    // part-way shuts the connection down, since half a line would corrupt the stream. A line
-    // holding a line feed of its own is refused whole: it would arrive as two messages. Any thread.
+    // Writes `line` and one line feed, or queues what the peer cannot take yet; never waits for
+    // the peer. False when the connection is closed or its queue has no room for the whole line.
+    // A line holding a line feed of its own is refused whole: it would arrive as two messages.
+    // Any thread.
     bool sendLine(std::string_view line);
+    // Ends the connection from this side (a peer the owner refuses): its lines still on their way
+    // are dropped, and the disconnect follows as for any close. Any thread.
+    void close();
     std::optional<platform::Pid> peerPID() const { return peerPID_; }
     // The connection's number, unique for the life of the server.
     std::uint64_t number() const { return number_; }
@@ -64,14 +74,26 @@ class UnixSocketServer {
 
    private:
     friend class UnixSocketServer;
-    Client(int fd, std::optional<platform::Pid> peer, std::uint64_t number);
+    struct Waker;
+    using Clock = std::chrono::steady_clock;
+    Client(int fd, std::optional<platform::Pid> peer, std::uint64_t number, std::shared_ptr<Waker> waker);
     void closeDescriptor();
+    // The I/O thread's side of the send queue: writes what the peer takes now; false when the
+    // connection failed. `stalledSince` is when the queue last had no progress, if it holds bytes.
+    bool flush();
+    std::optional<Clock::time_point> stalledSince() const;
+    // Writes from the front of the queue what the socket takes without waiting; under writeLock_.
+    bool writeQueued();
 
     const int fd_;
     const std::optional<platform::Pid> peerPID_;
     const std::uint64_t number_;
+    const std::shared_ptr<Waker> waker_;
+    std::atomic<bool> refused_{false};
     mutable std::mutex writeLock_;
-    bool isClosed_ = false;  // under writeLock_
+    bool isClosed_ = false;           // under writeLock_
+    std::string queued_;              // under writeLock_: bytes the peer has not taken yet
+    Clock::time_point lastProgress_;  // under writeLock_, while queued_ holds bytes
   };
 
   using LineHandler = std::function<void(const std::shared_ptr<Client>&, const std::string&)>;

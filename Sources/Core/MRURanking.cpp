@@ -226,8 +226,9 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
     }
     answers[pid] = std::move(numbers);
   }
-  // Accessibility may have taken a while: the window list is read afresh after it.
-  if (!toAsk.empty()) services_.windows->forgetSharedReads();
+  // The window list read before Accessibility answered serves below too. A window opened since
+  // is in no answer and cannot make a process windowless; one closed since at worst counts as on
+  // another Space, which keeps its process's entries: nothing is dropped on the older list's word.
 
   // Windows that Accessibility does not list may simply be on another Space.
   std::vector<std::int64_t> unlisted;

@@ -62,8 +62,24 @@ E loadEnum(const platform::UserDefaults& d, const std::string& key, E fallback) 
   return fromRaw<E>(*text).value_or(fallback);
 }
 
-std::vector<std::string> loadExclusions(const platform::UserDefaults& d) {
-  return d.stringArray("excludedBundleIDs").value_or(Preferences::builtInExcludedBundleIDs());
+// The user's own privacy list is never swapped for the built-in one because of a stray entry: the
+// names in it stay, anything that is not a name goes (and is noted).
+std::vector<std::string> loadExclusions(const platform::UserDefaults& d, std::vector<std::string>& problems) {
+  const auto stored = d.object("excludedBundleIDs");
+  if (!stored || !stored->is_array()) return Preferences::builtInExcludedBundleIDs();
+  std::vector<std::string> ids;
+  std::size_t dropped = 0;
+  for (const auto& element : *stored) {
+    if (element.is_string())
+      ids.push_back(element.get<std::string>());
+    else
+      ++dropped;
+  }
+  if (dropped > 0)
+    problems.push_back("settings: excludedBundleIDs holds " + std::to_string(dropped) +
+                       " entries that are not bundle identifiers; kept the " + std::to_string(ids.size()) +
+                       " that are and ignored the rest");
+  return ids;
 }
 
 }  // namespace
@@ -93,7 +109,7 @@ Preferences::Preferences(platform::UserDefaults& defaults, platform::Notificatio
       hasCompletedOnboarding(*this, "hasCompletedOnboarding", defaults.boolean("hasCompletedOnboarding")),
       showThumbnails(*this, "showThumbnails", defaults.boolean("showThumbnails")),
       hudSizePreset(*this, "hudSizePreset", loadEnum(defaults, "hudSizePreset", HUDSizePreset::comfortable)),
-      excludedBundleIDs(*this, "excludedBundleIDs", loadExclusions(defaults)),
+      excludedBundleIDs(*this, "excludedBundleIDs", loadExclusions(defaults, loadProblems_)),
       debugLogging(*this, "debugLogging", defaults.boolean("debugLogging")),
       micMuteHotkeyEnabled(*this, "micMuteHotkeyEnabled", defaults.boolean("micMuteHotkeyEnabled")),
       terminalEditingKeysEnabled(*this, "terminalEditingKeysEnabled", defaults.boolean("terminalEditingKeysEnabled")),

@@ -61,8 +61,12 @@ class Preferences {
   platform::UserDefaults& defaults_;
   platform::NotificationCenter& notifications_;
   platform::LoginItems& loginItems_;
+  // What the store had to mend while loading, one line each, for the log.
+  std::vector<std::string> loadProblems_;
 
  public:
+  const std::vector<std::string>& loadProblems() const { return loadProblems_; }
+
   // Members in their declared order; each is persisted under the key of its own name.
   Setting<int> universalTabLimit;
   Setting<int> perWindowTabLimit;

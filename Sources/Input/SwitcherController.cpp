@@ -110,6 +110,7 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   session_ = std::move(list);
   index_ = count == 1 ? 0 : reverse ? count - 1 : 1;
   hudShown_ = false;
+  hudPending_ = false;
   hudRevealTimer_ = services_.loop->after(kHUDRevealDelay, [this] {
     if (session_ && !hudShown_) showHUD();
   });
@@ -122,7 +123,18 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
 
 void SwitcherController::showHUD() {
   hudShown_ = true;
+  hudPending_ = false;
   hud_->show(*session_, static_cast<int>(index_));
+}
+
+// A Tab or arrow key answers before anything is drawn: the HUD counts as shown for the chord at
+// once and is built and put on screen at the loop's next turn, with the selection as it is then.
+void SwitcherController::showHUDSoon() {
+  hudShown_ = true;
+  hudPending_ = true;
+  services_.loop->post([this, watch = alive_.watch(), generation = generation_] {
+    if (!watch.expired() && generation == generation_ && session_ && hudPending_) showHUD();
+  });
 }
 
 void SwitcherController::step(bool reverse) {
@@ -130,15 +142,16 @@ void SwitcherController::step(bool reverse) {
   const std::size_t count = session_->size();
   index_ = (index_ + (reverse ? count - 1 : 1)) % count;
   if (!hudShown_) {
-    showHUD();  // a second Tab within 0.1 s shows the HUD at once
-  } else {
+    showHUDSoon();  // a second Tab within 0.1 s shows the HUD without waiting for the reveal
+  } else if (!hudPending_) {
     hud_->model().setSelectedIndex(static_cast<int>(index_));
   }
 }
 
 void SwitcherController::stepRow(bool down) {
   if (!session_) return;
-  if (!hudShown_) showHUD();
+  // The rows are the HUD's layout: a HUD still to be shown is laid out now.
+  if (!hudShown_ || hudPending_) showHUD();
   const auto& rows = hud_->model().rows();
   std::optional<std::size_t> r, c;
   for (std::size_t i = 0; i < rows.size() && !r; ++i)
@@ -165,7 +178,7 @@ void SwitcherController::stepRow(bool down) {
 void SwitcherController::commit() {
   if (!session_) return;
   HUDModel& model = hud_->model();
-  if (hudShown_ && model.dragIndex()) {
+  if (hudShown_ && !hudPending_ && model.dragIndex()) {
     // A tab is being dragged: the release drops it; nothing is activated.
     model.endDrag(model.dropIndex());
     cancel();
@@ -177,8 +190,9 @@ void SwitcherController::commit() {
   const std::size_t selected = index_;
   session_.reset();
   services_.appMonitor->isChordActive = false;
-  if (hudShown_) hud_->hide();
+  if (hudShown_ && !hudPending_) hud_->hide();
   hudShown_ = false;
+  hudPending_ = false;
   // The HUD is off screen before the activation work starts.
   services_.loop->post([this, watch = alive_.watch(), items = std::move(items), selected]() mutable {
     if (watch.expired()) return;
@@ -193,8 +207,9 @@ void SwitcherController::closeChord() {
   if (session_) spare_ = std::move(*session_);
   session_.reset();
   if (services_.appMonitor) services_.appMonitor->isChordActive = false;
-  if (hudShown_) hud_->hide();
+  if (hudShown_ && !hudPending_) hud_->hide();
   hudShown_ = false;
+  hudPending_ = false;
 }
 
 void SwitcherController::cancel() { closeChord(); }
@@ -261,7 +276,7 @@ void SwitcherController::closeItem(std::size_t position) {
   } else if (index_ >= session_->size()) {
     index_ = session_->size() - 1;
   }
-  if (hudShown_) hud_->update(*session_, static_cast<int>(index_));
+  if (hudShown_ && !hudPending_) hud_->update(*session_, static_cast<int>(index_));
 }
 
 void SwitcherController::moveTab(std::size_t from, std::size_t onto) {
@@ -274,7 +289,7 @@ void SwitcherController::moveTab(std::size_t from, std::size_t onto) {
       if ((*session_)[i].id != source.id) continue;
       (*session_)[i].windowID = target.windowID;
       (*session_)[i].tabIndex = target.tabIndex;
-      if (hudShown_) hud_->model().flashMoved(static_cast<int>(i));
+      if (hudShown_ && !hudPending_) hud_->model().flashMoved(static_cast<int>(i));
       return;
     }
   });
@@ -329,7 +344,7 @@ void SwitcherController::pruneSession(Browser browser, const std::set<std::strin
                            [&](const SwitchableItem& e) { return selectedID && e.id == *selectedID; });
   index_ = kept != session_->end() ? static_cast<std::size_t>(kept - session_->begin())
                                    : std::min(index_, session_->size() - 1);
-  if (hudShown_) hud_->update(*session_, static_cast<int>(index_));
+  if (hudShown_ && !hudPending_) hud_->update(*session_, static_cast<int>(index_));
 }
 
 void SwitcherController::logSnapshot(const std::vector<SwitchableItem>& list) const {

@@ -61,6 +61,7 @@ class SwitcherController {
  private:
   bool triggerHeld() const;
   void showHUD();
+  void showHUDSoon();
   void startStuckChordWatchdog();
   void stopStuckChordWatchdog();
   void verifySession(const std::vector<SwitchableItem>& list);
@@ -79,6 +80,7 @@ class SwitcherController {
   std::uint64_t generation_ = 0;
   platform::Timer hudRevealTimer_;
   bool hudShown_ = false;
+  bool hudPending_ = false;  // shown for the chord, on screen at the loop's next turn
   platform::Timer stuckChordTimer_;
   int chordModifierUpTicks_ = 0;
   platform::Timer releasePoll_;

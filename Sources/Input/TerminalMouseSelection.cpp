@@ -152,7 +152,7 @@ std::optional<TerminalMouseSelection::Selection> TerminalMouseSelection::current
     services_.log->log("mouse-select: selection is above the prompt line; ignored");
     return std::nullopt;
   }
-  return Selection{std::move(*highlighted), after.size()};
+  return Selection{std::move(*highlighted), after.size(), utf8::encode(after)};
 }
 
 bool TerminalMouseSelection::requestReplacement(const Selection& selection,
@@ -160,7 +160,8 @@ bool TerminalMouseSelection::requestReplacement(const Selection& selection,
   ++handoffCount_;
   const std::string token =
       std::to_string(services_.workspace->ownPid()) + "-" + std::to_string(handoffCount_);
-  const std::string body = token + " " + std::to_string(selection.after) + "\n" + selection.text + "\n";
+  const std::string body = token + " " + std::to_string(selection.after) + "\n" + selection.text + "\n" +
+                           selection.following + "\n";
   std::optional<std::string> error = SupportFolder::ensure(services_.home);
   if (!error) error = files::writeAtomically(handoffPath(), body, 0600);
   if (error) {

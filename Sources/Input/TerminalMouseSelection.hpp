@@ -2,9 +2,11 @@
 // Typing over text that the user highlighted with the mouse in a terminal. The terminal never
 // tells the shell about such a highlight, so this reads it through Accessibility, hands it to the
 // zsh integration in a small file ("mouse-selection" in the support folder: a one-use token with
-// the count of characters after the highlight, then the highlighted text) and presses F15, whose
-// widget deletes the text from the command line; the typed key is then posted again. The event
-// tap records left clicks here (`pressLocation`, `armed`). Main thread only.
+// the count of characters after the highlight, the highlighted text, and the text after it on its
+// line) and presses F15, whose widget deletes the text from the command line; the typed key is then
+// posted again. The text after it tells the widget which occurrence it is whatever else the line
+// shows (a right-hand prompt, blanks). The event tap records left clicks here (`pressLocation`,
+// `armed`). Main thread only.
 
 #include <cstdint>
 #include <filesystem>
@@ -34,6 +36,7 @@ class TerminalMouseSelection {
     std::string text;  // never empty, never holds a line feed
     std::size_t
         after;  // characters (code points, as zsh counts) after it on its line, trailing blanks excluded
+    std::string following;  // those characters
   };
 
   explicit TerminalMouseSelection(Services& services);

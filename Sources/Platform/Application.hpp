@@ -39,11 +39,13 @@ class Application {
   // way a Linux session's end (log out, shut down) or its terminal stops a program.
   enum class QuitReason { user, logOut, restart, shutDown, signal };
   virtual QuitReason currentQuitReason() const = 0;
-  // A modal warning alert; the index of the button the user chose.
+  // A modal warning alert; the index of the button the user chose, or -1 when it went away
+  // without one (the program is quitting).
   virtual int runAlert(const std::string& message, const std::string& informativeText,
                        const std::vector<std::string>& buttons) = 0;
   // A floating informational alert that does not block the loop; `answer` is called on the main
-  // loop with the index of the button the user chose, and the alert goes away.
+  // loop with the index of the button the user chose, and the alert goes away. An alert that goes
+  // away without a button pressed (the program is quitting) never calls it.
   virtual void showAlert(const std::string& message, const std::string& informativeText,
                          const std::vector<std::string>& buttons, std::function<void(int)> answer) = 0;
   virtual void activate(bool ignoringOtherApps) = 0;

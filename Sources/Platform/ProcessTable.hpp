@@ -31,6 +31,9 @@ class ProcessTable {
   // The bundle identifier of the application whose program the process runs, where the platform
   // knows it from the executable alone (programs installed outside any bundle); else nothing.
   virtual std::optional<std::string> bundleIdentifier(Pid pid) const { return std::nullopt; }
+  // The table that the process ids of socket peers belong to: the kernel names who connected, so
+  // where made-up processes sit beside real ones this is the real table alone.
+  virtual const ProcessTable& peers() const { return *this; }
 };
 
 }  // namespace velvix::platform

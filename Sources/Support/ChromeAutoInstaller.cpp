@@ -29,6 +29,7 @@ void ChromeAutoInstaller::later(double seconds, std::function<void()> step) {
 void ChromeAutoInstaller::finish(const RunPtr& run, Outcome outcome) {
   if (run->finished) return;  // every path ends the run once; a late second end is dropped
   run->finished = true;
+  if (outcome.kind == Outcome::Kind::manual) outcome.folderOnClipboard = run->folderOnClipboard;
   auto completion = std::move(run->completion);
   services_.loop->post(
       [watch = alive_.watch(), completion = std::move(completion), outcome = std::move(outcome)] {
@@ -91,7 +92,10 @@ void ChromeAutoInstaller::run(EventTap* eventTap, Completion completion) {
   if (!folder) return finish(run, Outcome::manual(*browser, kStepCopy));
   run->folder = folder->string();
   // From here on the user can finish by hand with the path at hand, wherever the run stops.
-  if (services_.pasteboard) services_.pasteboard->setString(run->folder);
+  if (services_.pasteboard) {
+    services_.pasteboard->setString(run->folder);
+    run->folderOnClipboard = true;
+  }
 
   if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*browser))))
     return warmUp(run, app->pid, services_.loop->uptime() + kWarmUpBudget);

@@ -29,10 +29,11 @@ class ChromeAutoInstaller {
     Kind kind = Kind::noBrowser;
     std::optional<Browser> browser;
     std::string step;  // manual: what was not done automatically, in lower-case words
+    bool folderOnClipboard = true;  // manual: the run got as far as putting the folder path there
 
     static Outcome connected(Browser browser) { return {Kind::connected, browser, {}}; }
-    static Outcome manual(Browser browser, std::string step) {
-      return {Kind::manual, browser, std::move(step)};
+    static Outcome manual(Browser browser, std::string step, bool folderOnClipboard = true) {
+      return {Kind::manual, browser, std::move(step), folderOnClipboard};
     }
     static Outcome noBrowser() { return {}; }
     static Outcome cancelled() { return {Kind::cancelled, std::nullopt, {}}; }
@@ -90,6 +91,7 @@ class ChromeAutoInstaller {
   struct Run {
     Browser browser = Browser::chrome;
     std::string folder;
+    bool folderOnClipboard = false;
     Completion completion;
     bool finished = false;
   };
@@ -110,7 +112,9 @@ class ChromeAutoInstaller {
   void pressLoadUnpacked(const RunPtr& run, platform::Pid pid, std::function<void(platform::AXElement)> next);
   void waitForOpenPanel(const RunPtr& run, platform::Pid pid, std::function<void(platform::AXElement)> next);
   void fillOpenPanel(const RunPtr& run, platform::AXElement panel);
-  void pressOpen(const RunPtr& run, platform::AXElement panel, std::function<void(bool)> next);
+  // `next` is told whether the panel was confirmed; an aborted lock leaves it unconfirmed.
+  void pressOpen(const RunPtr& run, platform::AXElement panel, std::shared_ptr<bool> aborted,
+                 std::function<void(bool)> next);
   bool inputLockable() const;
   platform::AXElement applicationElement(platform::Pid pid);
   // Runs `step` on the main loop after `seconds`, while this installer exists.

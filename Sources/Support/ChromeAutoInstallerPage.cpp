@@ -150,20 +150,23 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
             release();
             return afterPanel(run, false);
           }
-          pressOpen(run, panel, [this, run, aborted, release](bool pressed) {
+          pressOpen(run, panel, aborted, [this, run, release](bool pressed) {
             release();
-            const bool result = pressed && !*aborted;
-            log(std::string("panel fill ") + (result ? "confirmed" : "unconfirmed"));
-            afterPanel(run, result);
+            log(std::string("panel fill ") + (pressed ? "confirmed" : "unconfirmed"));
+            afterPanel(run, pressed);
           });
         });
       });
 }
 
-void ChromeAutoInstaller::pressOpen(const RunPtr& run, AXElement panel, std::function<void(bool)> next) {
+// An Escape while the button is looked for stops the run before the panel is confirmed, so a
+// cancelled run loads nothing; once confirmed, the run goes on to see the extension connect.
+void ChromeAutoInstaller::pressOpen(const RunPtr& run, AXElement panel, std::shared_ptr<bool> aborted,
+                                    std::function<void(bool)> next) {
   AXElementSearch::search(services_, panel, services_.loop->uptime() + kConfirmBudget, isConfirm,
-                          [this, next = std::move(next), watch = alive_.watch()](AXElement button) {
+                          [this, aborted, next = std::move(next), watch = alive_.watch()](AXElement button) {
                             if (watch.expired()) return;
+                            if (*aborted) return next(false);
                             if (button) {
                               services_.accessibility->performAction(button, platform::AXAction::kPress);
                             } else {

@@ -203,19 +203,30 @@ std::optional<fs::path> ChromeHostInstaller::exportExtension(std::string* error)
     return std::nullopt;
   };
   if (auto created = SupportFolder::ensure(services_.home)) return fail(*created);
-  // Copied beside the old copy first, so a failed copy leaves the old one whole.
+  // Copied beside the old copy first, so a failed copy leaves the old one whole, then swapped in,
+  // so the folder the browser loads is there at every moment.
   const fs::path destination = SupportFolder::path(services_.home) / kExtensionName;
   const fs::path staging = destination.parent_path() / ("." + std::string(kExtensionName) + ".new");
+  const fs::path retiring = destination.parent_path() / ("." + std::string(kExtensionName) + ".old");
   std::error_code code;
-  fs::remove_all(staging, code);
+  fs::remove_all(staging, code);  // what an interrupted run left
+  fs::remove_all(retiring, code);
+  code.clear();
   fs::copy(*source, staging, fs::copy_options::recursive, code);
   if (code) {
     fs::remove_all(staging, code);
     return fail("copying " + source->string() + " failed: " + code.message());
   }
-  fs::remove_all(destination, code);
-  fs::rename(staging, destination, code);
-  if (code) return fail("renaming " + staging.string() + " failed: " + code.message());
+  std::optional<std::string> failure;
+  if (present(destination)) {
+    failure = files::swapIn(staging, destination, retiring);
+  } else {
+    fs::rename(staging, destination, code);
+    if (code) failure = "renaming " + staging.string() + " failed: " + code.message();
+  }
+  fs::remove_all(staging, code);
+  fs::remove_all(retiring, code);
+  if (failure) return fail(*failure);
   return destination;
 }
 

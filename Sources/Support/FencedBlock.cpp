@@ -25,22 +25,31 @@ bool isBlank(std::string_view line) {
 
 }  // namespace
 
-bool FencedBlock::isMarkerLine(std::string_view line, std::string_view marker) {
+bool FencedBlock::isMarkerLine(std::string_view line, std::string_view marker, Match match) {
   if (line.ends_with('\r')) line.remove_suffix(1);
+  if (match == Match::ignoringBlanks) {
+    const std::size_t from = line.find_first_not_of(" \t");
+    if (from == std::string_view::npos) return marker.empty();
+    line = line.substr(from, line.find_last_not_of(" \t\r") + 1 - from);
+  }
   return line == marker;
 }
 
 FencedBlock::Found FencedBlock::find(std::string_view text) const {
   const auto lines = splitLines(text);
-  Found found;
+  auto at = [&](State state, std::size_t i, std::size_t j) {
+    const auto begin = static_cast<std::size_t>(lines[i].data() - text.data());
+    const auto end = static_cast<std::size_t>(lines[j].data() - text.data()) + lines[j].size();
+    return Found{state, i, j, begin, end};
+  };
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (isMarkerLine(lines[i], closing_)) return {State::damaged, i, i};
-    if (!isMarkerLine(lines[i], opening_)) continue;
+    if (isMarkerLine(lines[i], closing_, match_)) return at(State::damaged, i, i);
+    if (!isMarkerLine(lines[i], opening_, match_)) continue;
     for (std::size_t j = i + 1; j < lines.size(); ++j)
-      if (isMarkerLine(lines[j], closing_)) return {State::complete, i, j};
-    return {State::damaged, i, i};
+      if (isMarkerLine(lines[j], closing_, match_)) return at(State::complete, i, j);
+    return at(State::damaged, i, i);
   }
-  return found;
+  return {};
 }
 
 std::string FencedBlock::removing(std::string_view text, const Found& found) const {

@@ -1,8 +1,9 @@
 #pragma once
 // A block of lines that the application keeps inside a user's file, between an opening and a
-// closing marker line. Markers count only as whole lines (a trailing carriage return tolerated),
-// so an indented, commented or quoted copy of a marker is the user's text, not ours; installing,
-// detecting and removing all find the block the same way.
+// closing marker line. Markers count only as whole lines (a trailing carriage return tolerated;
+// blanks around them too where an editor may reindent the file), so a commented or quoted copy
+// of a marker is the user's text, not ours; installing, detecting and removing all find the
+// block the same way.
 
 #include <cstddef>
 #include <string>
@@ -16,25 +17,30 @@ class FencedBlock {
   // opening line without a closing one, or a closing line before any opening one. A damaged
   // block is left as it is: removing it could cut the user's lines, adding one would double it.
   enum class State { absent, complete, damaged };
+  // wholeLine: a marker line is the marker alone; ignoringBlanks: spaces and tabs around it as well.
+  enum class Match { wholeLine, ignoringBlanks };
   struct Found {
     State state = State::absent;
     std::size_t first = 0;  // line index of the opening marker
     std::size_t last = 0;   // line index of the closing marker
+    std::size_t begin = 0;  // where the opening marker's line starts, in bytes
+    std::size_t end = 0;    // where the closing marker's line ends, before its line feed
   };
 
-  FencedBlock(std::string opening, std::string closing)
-      : opening_(std::move(opening)), closing_(std::move(closing)) {}
+  FencedBlock(std::string opening, std::string closing, Match match = Match::wholeLine)
+      : opening_(std::move(opening)), closing_(std::move(closing)), match_(match) {}
 
   Found find(std::string_view text) const;
   // `text` without a complete block's lines and the blank line just before it; other text as is.
   std::string removing(std::string_view text, const Found& found) const;
 
-  // Whether `line` (without its line feed) is exactly `marker`, perhaps followed by a carriage return.
-  static bool isMarkerLine(std::string_view line, std::string_view marker);
+  // Whether `line` (without its line feed) is `marker`, perhaps followed by a carriage return.
+  static bool isMarkerLine(std::string_view line, std::string_view marker, Match match = Match::wholeLine);
 
  private:
   std::string opening_;
   std::string closing_;
+  Match match_;
 };
 
 }  // namespace velvix

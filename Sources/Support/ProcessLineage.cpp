@@ -43,25 +43,30 @@ std::optional<Browser> identify(const std::optional<std::string>& bundleID, cons
   return std::nullopt;
 }
 
-// Walks from `pid` up through at most `limit` processes. `unlisted` (when given) keeps the
-// nearest ancestor bundle that looks Chromium-built but is not in the table.
+// Walks from `pid` up through at most `limit` processes of the peers' table. `unlisted` (when
+// given) keeps the nearest ancestor bundle that looks Chromium-built but is not in the table.
 std::optional<Browser> walk(const Services& services, platform::Pid pid, int limit, Accepts accepts,
                             std::optional<UnlistedBundle>* unlisted) {
+  const platform::ProcessTable& table = services.processes->peers();
+  // Real peers are known by their executable alone, as the kernel shows it; the running
+  // applications and the bundles are the simulated desktop's and speak only for its processes.
+  const bool simulated = &table == services.processes;
   for (int examined = 0; examined < limit; ++examined) {
     if (pid < 2) return std::nullopt;  // no process, or the system's first one
-    if (auto app = services.workspace->application(pid); app && !app->isTerminated && app->bundleIdentifier)
-      if (auto browser = browsers::fromBundleID(*app->bundleIdentifier); browser && accepts(*browser))
-        return browser;
-    if (auto identifier = services.processes->bundleIdentifier(pid))
+    if (simulated)
+      if (auto app = services.workspace->application(pid); app && !app->isTerminated && app->bundleIdentifier)
+        if (auto browser = browsers::fromBundleID(*app->bundleIdentifier); browser && accepts(*browser))
+          return browser;
+    if (auto identifier = table.bundleIdentifier(pid))
       if (auto browser = browsers::fromBundleID(*identifier); browser && accepts(*browser)) return browser;
-    if (auto executable = services.processes->executablePath(pid))
+    if (auto executable = simulated ? table.executablePath(pid) : std::nullopt)
       if (auto bundle = enclosingApp(*executable)) {
         const auto bundleID = services.bundles->bundleIdentifier(*bundle);
         if (auto browser = identify(bundleID, bundle->stem().string(), accepts)) return browser;
         if (unlisted && !*unlisted && isChromiumBundle(services, *bundle))
           *unlisted = UnlistedBundle{bundle->filename().string(), bundleID};
       }
-    auto parent = services.processes->parent(pid);
+    auto parent = table.parent(pid);
     if (!parent || *parent < 1) return std::nullopt;
     pid = *parent;
   }

@@ -1,9 +1,11 @@
 #pragma once
 // Which application a process connected to the socket belongs to, found by walking its ancestry:
 // a relay is a child of the Chromium-family browser that started it, an editor's extension host a
-// descendant of the editor. Stateless: the kernel's process table, the running applications and
-// the bundles on disk are asked through Services, which must hold processes, workspace and
-// bundles (log is optional: it only takes the one diagnostic line).
+// descendant of the editor. Stateless: the peers' process table (`ProcessTable::peers`), and where
+// that is the simulated one, the running applications and the bundles on disk, are asked through
+// Services, which must hold processes, workspace and bundles (log is optional: it only takes the
+// one diagnostic line). A real peer is walked through the kernel's table only, and known only by
+// the executable of an ancestor (`ProcessTable::bundleIdentifier`).
 
 #include <filesystem>
 #include <optional>

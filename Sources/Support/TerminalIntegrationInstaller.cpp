@@ -6,10 +6,10 @@
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Support/CreatedFiles.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/SupportFolder.hpp"
 #include "Support/TerminalIntegrationScript.hpp"
-#include "Support/UserTextFile.hpp"
 
 namespace velvix {
 namespace fs = std::filesystem;
@@ -19,7 +19,8 @@ constexpr mode_t kScriptMode = 0644;
 }
 
 TerminalIntegrationInstaller::TerminalIntegrationInstaller(Services& services)
-    : services_(services), consent_(services, [this] { requestConsentIfNeeded(); }) {}
+    : services_(services),
+      consent_(services, ConsentQuestion::Rank::shell, [this] { requestConsentIfNeeded(); }) {}
 
 fs::path TerminalIntegrationInstaller::scriptPath() const {
   return SupportFolder::path(services_.home) / kScriptName;
@@ -65,49 +66,72 @@ void TerminalIntegrationInstaller::install() {
     if (auto error = files::writeAtomically(scriptPath(), script, kScriptMode))
       log("writing the script: " + *error);
 
-  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
-  if (zshrc.state() == UserTextFile::State::unusable) {
-    log(zshrc.problem() + "; leaving ~/.zshrc alone");
-    return;
-  }
-  const auto found = fence_.find(zshrc.text());
-  if (found.state == FencedBlock::State::complete) return;
-  if (found.state == FencedBlock::State::damaged) {
-    log("~/.zshrc holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) +
-        "); leaving it alone");
-    return;
-  }
-  const std::string& old = zshrc.text();
-  std::string text = old;
-  if (!old.empty()) text += old.ends_with('\n') ? "\n" : "\n\n";
-  text += std::string(kOpeningFence) + "\n" + kSourceLine + "\n" + kClosingFence + "\n";
-  writeZshrc(text);
+  writeZshrc(
+      [this](const UserTextFile& zshrc) {
+        const auto found = fence_.find(zshrc.text());
+        if (found.state == FencedBlock::State::complete) return UserTextFile::Change{};
+        if (found.state == FencedBlock::State::damaged) return damaged(found);
+        const std::string& old = zshrc.text();
+        std::string text = old;
+        if (!old.empty()) text += old.ends_with('\n') ? "\n" : "\n\n";
+        text += std::string(kOpeningFence) + "\n" + kSourceLine + "\n" + kClosingFence + "\n";
+        return UserTextFile::Change{UserTextFile::Change::Kind::write, std::move(text), {}};
+      },
+      true);
 }
 
 void TerminalIntegrationInstaller::uninstall() {
-  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
-  if (zshrc.state() == UserTextFile::State::unusable) {
-    log(zshrc.problem() + "; leaving ~/.zshrc alone");
-  } else {
-    const auto found = fence_.find(zshrc.text());
-    if (found.state == FencedBlock::State::complete) {
-      writeZshrc(fence_.removing(zshrc.text(), found));
-    } else if (found.state == FencedBlock::State::damaged) {
-      log("~/.zshrc holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) +
-          "); leaving it alone");
-    }
-  }
+  // Read whatever the settings: a block may be there from an earlier install.
+  writeZshrc(
+      [this](const UserTextFile& zshrc) {
+        using Kind = UserTextFile::Change::Kind;
+        const auto found = fence_.find(zshrc.text());
+        if (found.state == FencedBlock::State::damaged) return damaged(found);
+        if (found.state == FencedBlock::State::absent) return UserTextFile::Change{};
+        std::string text = fence_.removing(zshrc.text(), found);
+        if (text.empty() && CreatedFiles(services_.home).contains(zshrc.target()))
+          return UserTextFile::Change{Kind::remove, {}, {}};
+        return UserTextFile::Change{Kind::write, std::move(text), {}};
+      },
+      false);
   std::error_code ignored;
   fs::remove(scriptPath(), ignored);
 }
 
-bool TerminalIntegrationInstaller::writeZshrc(const std::string& text) {
-  const UserTextFile zshrc = UserTextFile::read(zshrcPath());
-  if (auto error = zshrc.write(text)) {
-    log("writing ~/.zshrc: " + *error);
-    return false;
+UserTextFile::Change TerminalIntegrationInstaller::damaged(const FencedBlock::Found& found) const {
+  return {UserTextFile::Change::Kind::keep,
+          {},
+          "holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) + ")"};
+}
+
+void TerminalIntegrationInstaller::writeZshrc(
+    const std::function<UserTextFile::Change(const UserTextFile&)>& change, bool noteUnreadable) {
+  using Kind = UserTextFile::Outcome::Kind;
+  const auto outcome = UserTextFile::edit(zshrcPath(), change);
+  leftAloneNote_.clear();
+  CreatedFiles created(services_.home);
+  switch (outcome.kind) {
+    case Kind::unchanged:
+      break;
+    case Kind::created:
+      created.add(outcome.target);
+      break;
+    case Kind::written:
+    case Kind::removed:
+      // Either way the file is no longer one that holds only what we created.
+      created.forget(outcome.target);
+      break;
+    case Kind::unreadable:
+    case Kind::leftAlone:
+      log("~/.zshrc (" + outcome.target.string() + ") " + outcome.problem + "; leaving it alone");
+      if (outcome.kind == Kind::leftAlone || noteUnreadable)
+        leftAloneNote_ = "~/.zshrc " + outcome.problem + ", so Velvix left it as it is.";
+      break;
+    case Kind::failed:
+      log("writing ~/.zshrc: " + outcome.problem);
+      leftAloneNote_ = "~/.zshrc could not be written, so Velvix left it as it is.";
+      break;
   }
-  return true;
 }
 
 bool TerminalIntegrationInstaller::fenceIsInstalled() const {
@@ -129,7 +153,7 @@ void TerminalIntegrationInstaller::requestConsentIfNeeded() {
       p.terminalShellIntegrationAsked.get() || !p.hasCompletedOnboarding.get() || isAsking_)
     return;
   isAsking_ = true;
-  p.terminalShellIntegrationAsked.set(true);
+  consent_.opened();
   services_.application->activate(true);
   services_.application->showAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton},
                                    [this, watch = alive_.watch()](int button) {
@@ -139,10 +163,14 @@ void TerminalIntegrationInstaller::requestConsentIfNeeded() {
 
 void TerminalIntegrationInstaller::answer(bool allowed) {
   isAsking_ = false;
+  // Only a button the person pressed is an answer: a question that goes away with the program is
+  // asked again at the next launch.
+  services_.preferences->terminalShellIntegrationAsked.set(true);
   // Storing the answer reconciles through the settings notification; installing here as well
   // makes the block appear even before that observer exists.
   services_.preferences->terminalShellIntegrationAllowed.set(allowed);
   if (allowed) install();
+  consent_.closed();
 }
 
 }  // namespace velvix

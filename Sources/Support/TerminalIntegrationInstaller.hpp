@@ -7,12 +7,14 @@
 // Main thread only.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "Platform/NotificationCenter.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/ConsentQuestion.hpp"
 #include "Support/FencedBlock.hpp"
+#include "Support/UserTextFile.hpp"
 
 namespace velvix {
 
@@ -48,23 +50,32 @@ class TerminalIntegrationInstaller {
   void install();
   void uninstall();
   std::string renderScript() const;
-  // Writes the new text of ~/.zshrc where it lives; false (and a log line) when it failed.
-  bool writeZshrc(const std::string& text);
   bool fenceIsInstalled() const;
   void adoptExistingBlock();
   void requestConsentIfNeeded();
   void answer(bool allowed);
   bool isAsking() const { return isAsking_; }
+  // Why the last reconcile left ~/.zshrc as it was, for the Terminal pane; empty when it did not.
+  const std::string& leftAloneNote() const { return leftAloneNote_; }
+  // Asks at a later turn of the loop, when the question is still needed (after the set-up window).
+  void scheduleConsent() { consent_.schedule(); }
+  ConsentQuestion& consentQuestion() { return consent_; }
 
   std::filesystem::path scriptPath() const;
   std::filesystem::path zshrcPath() const;
 
  private:
   void log(const std::string& line) const;
+  // Changes ~/.zshrc where it lives, logs what stood in the way and keeps the list of created files;
+  // `noteUnreadable`: whether a file it could not read at all is worth the pane's note.
+  void writeZshrc(const std::function<UserTextFile::Change(const UserTextFile&)>& change,
+                  bool noteUnreadable);
+  UserTextFile::Change damaged(const FencedBlock::Found& found) const;
 
   Services& services_;
   FencedBlock fence_{kOpeningFence, kClosingFence};
   bool isAsking_ = false;
+  std::string leftAloneNote_;
   ConsentQuestion consent_;
   platform::NotificationCenter::Observation preferencesObservation_;
   AliveToken alive_;

@@ -84,30 +84,39 @@ velvix-cut() {
   fi
 }
 
-# Typing over a mouse highlight: Velvix hands over the highlighted text and how many characters
-# follow it, then sends F15 and the typed key. Each hand-off is used once.
+# Typing over a mouse highlight: Velvix hands over the highlighted text and the text that follows
+# it on the screen's line, then sends F15 and the typed key. The occurrence meant is the one whose
+# rest of the command line (trailing blanks aside) the screen shows after it, followed by nothing
+# or by blanks and a right-hand prompt. The first shell to take a hand-off moves it away, so it is
+# used once and never by another open shell.
 typeset -g _velvix_last_handoff=''
 velvix-mouse-replace() {
   emulate -L zsh
+  setopt extendedglob
+  zmodload -F zsh/files b:zf_mv b:zf_rm 2>/dev/null
   local f="$HOME/Library/Application Support/Velvix/mouse-selection"
-  [[ -r $f ]] || return 0
+  [[ -f $f ]] || return 0
+  local mine="$f.$$"
+  zf_mv -f -- "$f" "$mine" 2>/dev/null || return 0
   local -a lines
-  lines=("${(@f)$(<$f)}")
+  lines=("${(@f)$(<$mine)}")
+  zf_rm -f -- "$mine"
   (( ${#lines} >= 2 )) || return 0
-  local handoff=${lines[1]%% *} after=${lines[1]##* } sel=${lines[2]}
-  [[ $after == <-> ]] || return 0
+  local handoff=${lines[1]%% *} sel=${lines[2]} following=${lines[3]-}
   [[ $handoff == $_velvix_last_handoff ]] && return 0
   _velvix_last_handoff=$handoff
-  local -i n=${#BUFFER} len=${#sel}
+  local blank=$'[[:space:]\u00a0]'
+  local line=${BUFFER%%${~blank}#}
+  local -i n=${#line} len=${#sel} at best=-1
   (( len > 0 && len <= n )) || return 0
-  local -i want=$(( n - after - len )) at best=-1 bestdist=0 dist
+  local rest
   for (( at = 0; at <= n - len; at++ )); do
-    [[ ${BUFFER:$at:$len} == "$sel" ]] || continue
-    dist=$(( at > want ? at - want : want - at ))
-    if (( best < 0 || dist < bestdist )); then
-      best=$at
-      bestdist=$dist
-    fi
+    [[ ${line:$at:$len} == "$sel" ]] || continue
+    rest=${line:$((at + len))}
+    [[ $following == "$rest"* ]] || continue
+    [[ ${following:${#rest}} == (|${~blank}*) ]] || continue
+    best=$at
+    break
   done
   (( best >= 0 )) || return 0
   BUFFER="${BUFFER:0:$best}${BUFFER:$((best + len))}"

@@ -1,10 +1,9 @@
 #include "Support/UserTextFile.hpp"
 
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Platform/Linux/Files.hpp"
@@ -16,6 +15,12 @@ namespace {
 
 // As many links as the kernel follows before it gives up with ELOOP.
 constexpr int kMaxLinks = 40;
+constexpr const char* kChangedMeanwhile = "changed while it was being rewritten";
+
+bool sameStatus(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
 
 }  // namespace
 
@@ -32,57 +37,78 @@ fs::path UserTextFile::followLinks(const fs::path& path) {
 }
 
 UserTextFile UserTextFile::read(const fs::path& path) {
+  using Status = files::RegularFileRead::Status;
   UserTextFile file;
   file.target_ = followLinks(path);
-  const int fd = ::open(file.target_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return file;  // missing: the only case that counts as empty
+  auto read = files::readRegularFile(file.target_);
+  file.info_ = read.info;
+  if (read.status == Status::missing) return file;  // the only case that counts as empty
+  if (read.status != Status::read) {
     file.state_ = State::unusable;
-    file.problem_ = files::errnoText("reading " + file.target_.string());
-    return file;
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    file.problem_ = std::move(read.problem);
+  } else if (!utf8::isValid(read.bytes)) {
     file.state_ = State::unusable;
-    file.problem_ = file.target_.string() + " is not a regular file";
-    ::close(fd);
-    return file;
+    file.problem_ = "is not UTF-8 text";
+  } else {
+    file.state_ = State::text;
+    file.text_ = std::move(read.bytes);
   }
-  std::string bytes;
-  char buffer[16384];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      file.state_ = State::unusable;
-      file.problem_ = files::errnoText("reading " + file.target_.string());
-      ::close(fd);
-      return file;
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  if (!utf8::isValid(bytes)) {
-    file.state_ = State::unusable;
-    file.problem_ = file.target_.string() + " is not UTF-8 text";
-    return file;
-  }
-  file.state_ = State::text;
-  file.text_ = std::move(bytes);
   return file;
 }
 
-std::optional<std::string> UserTextFile::write(std::string_view text) const {
-  mode_t mode = kNewFileMode;
-  struct stat info {};
-  if (::stat(target_.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) return target_.string() + " is not a regular file";
-    mode = info.st_mode & 07777;
-  } else if (errno != ENOENT) {
-    return files::errnoText("checking " + target_.string());
+bool UserTextFile::unchangedSinceRead() const {
+  const auto now = files::readRegularFile(target_);
+  if (state_ == State::missing) return now.status == files::RegularFileRead::Status::missing;
+  return now.status == files::RegularFileRead::Status::read && sameStatus(now.info, info_) &&
+         now.bytes == text_;
+}
+
+bool UserTextFile::isReadOnly() const {
+  // The mode bits say what the user meant even to root, whom access() lets write anything.
+  return state_ == State::text && ((info_.st_mode & S_IWUSR) == 0 || ::access(target_.c_str(), W_OK) != 0);
+}
+
+UserTextFile::Outcome UserTextFile::edit(const fs::path& path,
+                                         const std::function<Change(const UserTextFile&)>& change) {
+  using Kind = Outcome::Kind;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const UserTextFile file = read(path);
+    auto outcome = [&](Kind kind, std::string problem = {}) {
+      return Outcome{kind, std::move(problem), file.target_};
+    };
+    if (file.state_ == State::unusable) return outcome(Kind::unreadable, file.problem_);
+    const Change wanted = change(file);
+    if (wanted.kind == Change::Kind::keep)
+      return wanted.problem.empty() ? outcome(Kind::unchanged) : outcome(Kind::leftAlone, wanted.problem);
+    if (wanted.kind == Change::Kind::write && file.state_ == State::text && wanted.text == file.text_)
+      return outcome(Kind::unchanged);
+    if (wanted.kind == Change::Kind::remove && file.state_ == State::missing) return outcome(Kind::unchanged);
+    if (file.isReadOnly()) return outcome(Kind::leftAlone, "is read-only");
+
+    bool changedMeanwhile = false;
+    auto stillAsRead = [&]() -> std::optional<std::string> {
+      if (file.unchangedSinceRead()) return std::nullopt;
+      changedMeanwhile = true;
+      return std::string(kChangedMeanwhile);
+    };
+    std::optional<std::string> error;
+    if (wanted.kind == Change::Kind::remove) {
+      error = stillAsRead();
+      if (!error && ::unlink(file.target_.c_str()) != 0 && errno != ENOENT)
+        error = files::errnoText("removing " + file.target_.string());
+    } else {
+      const mode_t mode = file.state_ == State::text ? (file.info_.st_mode & 07777) : kNewFileMode;
+      error = files::writeAtomically(file.target_, wanted.text, mode, stillAsRead);
+    }
+    if (!error) {
+      if (wanted.kind == Change::Kind::remove) return outcome(Kind::removed);
+      return outcome(file.state_ == State::missing ? Kind::created : Kind::written);
+    }
+    if (!changedMeanwhile) return outcome(Kind::failed, *error);
   }
-  return files::writeAtomically(target_, text, mode);
+  return {Kind::leftAlone,
+          "kept changing while Velvix was writing it (" + std::to_string(kAttempts) + " tries)",
+          followLinks(path)};
 }
 
 }  // namespace velvix

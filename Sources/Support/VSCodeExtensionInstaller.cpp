@@ -1,11 +1,6 @@
 #include "Support/VSCodeExtensionInstaller.hpp"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <system_error>
-
-#include <fcntl.h>
 
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
@@ -37,24 +32,6 @@ std::optional<std::map<std::string, std::string>> filesBelow(const fs::path& fol
   }
   if (error) return std::nullopt;
   return files;
-}
-
-// Puts `incoming` in the place of the existing `destination` in one step where the file system
-// can exchange two names, else by moving the old one aside first and back on failure. On success
-// the old copy is at `incoming`'s name (or `retiring`) for the caller to remove.
-std::optional<std::string> swapIn(const fs::path& incoming, const fs::path& destination,
-                                  const fs::path& retiring) {
-  if (::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0)
-    return std::nullopt;
-  if (errno != EINVAL && errno != ENOSYS) return files::errnoText("swapping in " + destination.string());
-  std::error_code error;
-  fs::rename(destination, retiring, error);
-  if (error) return "moving " + destination.string() + " aside failed: " + error.message();
-  fs::rename(incoming, destination, error);
-  if (!error) return std::nullopt;
-  std::error_code ignored;
-  fs::rename(retiring, destination, ignored);
-  return "renaming " + incoming.string() + " failed: " + error.message();
 }
 
 }  // namespace
@@ -108,7 +85,7 @@ std::optional<std::string> VSCodeExtensionInstaller::installInto(const fs::path&
   }
   std::optional<std::string> failure;
   if (present(destination)) {
-    failure = swapIn(incoming, destination, retiring);
+    failure = files::swapIn(incoming, destination, retiring);
   } else {
     fs::rename(incoming, destination, error);
     if (error) failure = error.message();

@@ -1,10 +1,12 @@
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 
+#include <algorithm>
 #include <system_error>
 
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
+#include "Support/CreatedFiles.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/UserTextFile.hpp"
 
@@ -95,22 +97,70 @@ void stripTrailingBreaks(std::string& text) {
   }
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr const char* kNoArray = "has no array to insert into";
+constexpr const char* kUnbalanced = "has brackets that do not pair up";
+constexpr const char* kAfterArray = "has more after its array than blanks and comments";
+// Stands between the user's last entry and ours when that entry has no comma of its own, so the
+// user's text is never touched.
+constexpr const char* kCommaLine = "  ,  // separates your last entry from these";
+
 bool isBlank(std::string_view text) {
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::string copy(text);
   stripTrailingBreaks(copy);
   return copy.empty();
 }
 
+// The text's own line ending: that of its first line.
+std::string_view lineBreakOf(std::string_view text) {
+  const std::size_t end = text.find('\n');
+  return end != std::string_view::npos && end > 0 && text[end - 1] == '\r' ? "\r\n" : "\n";
+}
+
+struct ArrayScan {
+  std::optional<std::size_t> end;
+  const char* problem = nullptr;
+};
+
+ArrayScan scanArray(std::string_view text) {
+  const auto kinds = classify(text);
+  auto blank = [&](std::size_t i) { return kinds[i] == Kind::comment || isSpace(text[i]); };
+  std::size_t i = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+  while (i < text.size() && blank(i)) ++i;
+  if (i == text.size() || text[i] != '[') return {std::nullopt, kNoArray};
+  // An unfinished file must not have the block put into some inner array of the user's.
+  std::string open;
+  for (; i < text.size(); ++i) {
+    if (kinds[i] != Kind::code) continue;
+    const char c = text[i];
+    if (c == '[' || c == '{') {
+      open.push_back(c);
+    } else if (c == ']' || c == '}') {
+      if (open.empty() || open.back() != (c == ']' ? '[' : '{')) return {std::nullopt, kUnbalanced};
+      open.pop_back();
+      if (open.empty()) break;
+    }
+  }
+  if (i == text.size()) return {std::nullopt, kUnbalanced};
+  for (std::size_t j = i + 1; j < text.size(); ++j)
+    if (!blank(j)) return {std::nullopt, kAfterArray};
+  return {i, nullptr};
+}
+
 const FencedBlock& fence() {
+  // An editor that formats the file indents the marker lines with the rest.
   static const FencedBlock block(VSCodeKeybindingsInstaller::kOpeningMarker,
-                                 VSCodeKeybindingsInstaller::kClosingMarker);
+                                 VSCodeKeybindingsInstaller::kClosingMarker,
+                                 FencedBlock::Match::ignoringBlanks);
   return block;
 }
 
 }  // namespace
 
 VSCodeKeybindingsInstaller::VSCodeKeybindingsInstaller(Services& services)
-    : services_(services), consent_(services, [this] { requestConsentIfNeeded(); }) {}
+    : services_(services),
+      consent_(services, ConsentQuestion::Rank::editorKeys, [this] { requestConsentIfNeeded(); }) {}
 
 void VSCodeKeybindingsInstaller::log(const std::string& line) const {
   if (services_.log) services_.log->log("vscode keys: " + line);
@@ -153,7 +203,25 @@ std::string VSCodeKeybindingsInstaller::renderBlock() const {
 }
 
 std::string VSCodeKeybindingsInstaller::removingFence(std::string_view text) {
-  return fence().removing(text, fence().find(text));
+  const auto found = fence().find(text);
+  if (found.state != FencedBlock::State::complete) return std::string(text);
+  // `inserting` put the block's lines, each with its line break, after one more line break.
+  const std::string_view opening = text.substr(found.begin, text.find('\n', found.begin) - found.begin);
+  const std::string_view lineBreak = opening.ends_with('\r') ? "\r\n" : "\n";
+  std::size_t from = found.begin;
+  if (text.substr(0, from).ends_with(lineBreak))
+    from -= lineBreak.size();
+  else if (from > 0 && text[from - 1] == '\n')
+    --from;
+  std::size_t to = found.end;
+  if (to < text.size() && text[to] == '\n') ++to;
+  std::string result = std::string(text.substr(0, from)) + std::string(text.substr(to));
+  // Of a file that `inserting` filled from blank, the header goes too.
+  const std::string created = std::string(kNewFileHeader) + "]\n";
+  if (result.ends_with(created) &&
+      isBlank(std::string_view(result).substr(0, result.size() - created.size())))
+    result.resize(result.size() - created.size());
+  return result;
 }
 
 std::optional<std::size_t> VSCodeKeybindingsInstaller::lastSignificantIndex(std::size_t before,
@@ -165,30 +233,46 @@ std::optional<std::size_t> VSCodeKeybindingsInstaller::lastSignificantIndex(std:
 }
 
 std::optional<std::size_t> VSCodeKeybindingsInstaller::arrayEnd(std::string_view text) {
-  const auto kinds = classify(text);
-  std::optional<std::size_t> first;
-  std::optional<std::size_t> last;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (kinds[i] == Kind::comment || isSpace(text[i])) continue;
-    if (!first) first = i;
-    if (kinds[i] == Kind::code && text[i] == ']') last = i;
-  }
-  if (!first || text[*first] != '[' || !last) return std::nullopt;
-  return last;
+  return scanArray(text).end;
+}
+
+std::string VSCodeKeybindingsInstaller::arrayProblem(std::string_view text) {
+  const char* problem = scanArray(text).problem;
+  return problem ? problem : "";
 }
 
 std::optional<std::string> VSCodeKeybindingsInstaller::inserting(std::string_view block,
                                                                  std::string_view text) {
-  // An empty file becomes our header and an empty array, then takes the block like any other: so
-  // the next reconcile, which removes and inserts again, finds the text it would write.
-  if (isBlank(text)) return inserting(block, std::string(kNewFileHeader) + "]\n");
+  // A blank file gets our header and an empty array after what it holds, then takes the block like
+  // any other: so the next reconcile, which removes and inserts again, finds the text it would write.
+  if (isBlank(text)) return inserting(block, std::string(text) + kNewFileHeader + "]\n");
   const auto end = arrayEnd(text);
   if (!end) return std::nullopt;
-  std::string head(text.substr(0, *end));
-  if (const auto last = lastSignificantIndex(*end, text); last && text[*last] != '[' && text[*last] != ',')
-    head.insert(*last + 1, ",");
-  stripTrailingBreaks(head);
-  return head + "\n\n" + std::string(block) + "\n" + std::string(text.substr(*end));
+  const std::string_view lineBreak = lineBreakOf(text);
+  const auto last = lastSignificantIndex(*end, text);
+  const bool comma = last && text[*last] != '[' && text[*last] != ',';
+  std::vector<std::string_view> lines;
+  for (std::size_t from = 0;;) {
+    const std::size_t stop = block.find('\n', from);
+    lines.push_back(
+        block.substr(from, stop == std::string_view::npos ? std::string_view::npos : stop - from));
+    if (stop == std::string_view::npos) break;
+    from = stop + 1;
+  }
+  // The comma line follows the opening marker and the block's own comment lines.
+  std::size_t commaAt = 1;
+  auto isComment = [](std::string_view line) {
+    const std::size_t from = line.find_first_not_of(" \t");
+    return from != std::string_view::npos && line.substr(from).starts_with("//");
+  };
+  while (commaAt + 1 < lines.size() && isComment(lines[commaAt])) ++commaAt;
+  commaAt = std::min(commaAt, lines.size() - 1);
+  std::string added(lineBreak);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (comma && i == commaAt) added += std::string(kCommaLine) + std::string(lineBreak);
+    added += std::string(lines[i]) + std::string(lineBreak);
+  }
+  return std::string(text.substr(0, *end)) + added + std::string(text.substr(*end));
 }
 
 void VSCodeKeybindingsInstaller::reconcile() {
@@ -198,33 +282,62 @@ void VSCodeKeybindingsInstaller::reconcile() {
 }
 
 void VSCodeKeybindingsInstaller::reconcileFiles(bool wanted) {
+  using Change = UserTextFile::Change;
+  using Kind = UserTextFile::Outcome::Kind;
   const std::string block = wanted ? renderBlock() : std::string();
+  CreatedFiles created(services_.home);
+  std::string notes;
   for (const auto& url : keybindingsURLs()) {
-    const UserTextFile file = UserTextFile::read(url);
-    if (file.state() == UserTextFile::State::unusable) {
-      // Only a missing file counts as empty; one we cannot read may hold the user's keys.
-      if (wanted) log(file.problem() + "; leaving it alone");
-      continue;
-    }
-    const auto found = fence().find(file.text());
-    if (found.state == FencedBlock::State::damaged) {
-      log("keybindings.json at " + url.string() + " holds a Velvix marker line without its partner (line " +
-          std::to_string(found.first + 1) + "); leaving it alone");
-      continue;
-    }
-    std::optional<std::string> updated;
-    if (wanted) {
-      updated = inserting(block, fence().removing(file.text(), found));
-      if (!updated) {
-        log("keybindings.json at " + url.string() + " has no array to insert into; leaving it alone");
-        continue;
+    const auto outcome = UserTextFile::edit(url, [&](const UserTextFile& file) {
+      const auto found = fence().find(file.text());
+      if (found.state == FencedBlock::State::damaged)
+        return Change{
+            Change::Kind::keep,
+            {},
+            "holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) + ")"};
+      if (!wanted && found.state == FencedBlock::State::absent) return Change{};
+      std::string mine = removingFence(file.text());
+      if (!wanted) {
+        if (mine.empty() && created.contains(file.target())) return Change{Change::Kind::remove, {}, {}};
+        return Change{Change::Kind::write, std::move(mine), {}};
       }
-    } else if (found.state == FencedBlock::State::complete) {
-      updated = fence().removing(file.text(), found);
+      auto updated = inserting(block, mine);
+      if (!updated) return Change{Change::Kind::keep, {}, arrayProblem(mine)};
+      return Change{Change::Kind::write, std::move(*updated), {}};
+    });
+    const std::string editor = url.parent_path().parent_path().filename().string();
+    auto note = [&](const std::string& why) {
+      notes += (notes.empty() ? "" : "\n") + ("keybindings.json of " + editor + " " + why);
+    };
+    switch (outcome.kind) {
+      case Kind::unchanged:
+        break;
+      case Kind::created:
+        created.add(outcome.target);
+        break;
+      case Kind::written:
+        // A created file whose block was rewritten is still all ours; once the block is out, what is
+        // left is the user's.
+        if (!wanted) created.forget(outcome.target);
+        break;
+      case Kind::removed:
+        created.forget(outcome.target);
+        break;
+      case Kind::unreadable:
+        // Only a missing file counts as empty; one we cannot read may hold the user's keys.
+        if (!wanted) break;
+        [[fallthrough]];
+      case Kind::leftAlone:
+        log("keybindings.json at " + url.string() + " " + outcome.problem + "; leaving it alone");
+        note(outcome.problem + ", so Velvix left it as it is.");
+        break;
+      case Kind::failed:
+        log("writing keybindings.json at " + url.string() + ": " + outcome.problem);
+        note("could not be written, so Velvix left it as it is.");
+        break;
     }
-    if (!updated || (file.state() == UserTextFile::State::text && *updated == file.text())) continue;
-    if (auto error = file.write(*updated)) log("writing keybindings.json at " + url.string() + ": " + *error);
   }
+  leftAloneNote_ = notes;
 }
 
 void VSCodeKeybindingsInstaller::requestConsentIfNeeded() {
@@ -234,13 +347,19 @@ void VSCodeKeybindingsInstaller::requestConsentIfNeeded() {
       isAsking_)
     return;
   isAsking_ = true;
-  p.vscodeTerminalKeysAsked.set(true);
+  consent_.opened();
   services_.application->activate(true);
   const int choice =
       services_.application->runAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton});
   isAsking_ = false;
-  p.vscodeTerminalKeysAllowed.set(choice == 0);
-  if (choice == 0) reconcileFiles(p.terminalEditingKeysEnabled.get());
+  // Only a button the person pressed is an answer: a question that goes away with the program is
+  // asked again at the next launch.
+  if (choice >= 0) {
+    p.vscodeTerminalKeysAsked.set(true);
+    p.vscodeTerminalKeysAllowed.set(choice == 0);
+    if (choice == 0) reconcileFiles(p.terminalEditingKeysEnabled.get());
+  }
+  consent_.closed();
 }
 
 }  // namespace velvix

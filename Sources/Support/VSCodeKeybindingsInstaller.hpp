@@ -3,8 +3,10 @@
 // the VS Code family, so their terminal panel sends the same sequences the rewritten terminal keys
 // produce. The block is present exactly while the editing keys are on and the user has agreed
 // (asked once, after the set-up window), and follows the terminal settings. Everything outside
-// the block is the user's: a file that cannot be read, is not UTF-8, has no array, or holds half
-// a block is left as it is, with a log line. Main thread only.
+// the block is the user's and stays byte for byte: the block, with the comma the user's last entry
+// may need, is one run of lines that removal takes out whole. A file that cannot be read or
+// written, is not UTF-8, has no array or unbalanced brackets, or holds half a block is left as it
+// is, with a log line and a note for the Terminal pane. Main thread only.
 
 #include <array>
 #include <cstddef>
@@ -52,17 +54,27 @@ class VSCodeKeybindingsInstaller {
   void reconcileAtLaunch();
   void reconcile();
   void requestConsentIfNeeded();
+  // Why the last reconcile left some editor's file as it was, for the Terminal pane; empty when none.
+  const std::string& leftAloneNote() const { return leftAloneNote_; }
+  ConsentQuestion& consentQuestion() { return consent_; }
   // The keybindings files of the editors whose "User" folder exists, in table order.
   std::vector<std::filesystem::path> keybindingsURLs() const;
   std::string renderBlock() const;
 
-  // The file's text without a complete block (and the blank line before it); otherwise as is.
+  // The file's text as it was before `inserting` added the block: without the block's lines and
+  // the line breaks around them, and without the new-file header when nothing else is left.
+  // A text without a complete block is returned as it is.
   static std::string removingFence(std::string_view text);
-  // The text with `block` added at the end of its top-level array; nothing when it has none.
+  // The text with `block` added at the end of its top-level array, in the text's own line
+  // endings, behind a comma line when the user's last entry has none; nothing when the text is
+  // not one whole array (arrayProblem says why).
   static std::optional<std::string> inserting(std::string_view block, std::string_view text);
-  // The position of the top-level array's closing bracket: the last "]" outside comments and
-  // strings, in a text whose first significant character opens an array.
+  // The position of the top-level array's closing bracket, in a text (past a byte-order mark)
+  // whose first significant character opens an array that closes with every bracket paired, and
+  // is followed by nothing but blanks and comments.
   static std::optional<std::size_t> arrayEnd(std::string_view text);
+  // Why a text has no array end: "has no array to insert into" or "has brackets that do not pair up".
+  static std::string arrayProblem(std::string_view text);
   // The last character before `before` that is neither white space nor inside a comment.
   static std::optional<std::size_t> lastSignificantIndex(std::size_t before, std::string_view text);
 
@@ -72,6 +84,7 @@ class VSCodeKeybindingsInstaller {
 
   Services& services_;
   bool isAsking_ = false;
+  std::string leftAloneNote_;
   ConsentQuestion consent_;
   platform::NotificationCenter::Observation preferencesObservation_;
 };

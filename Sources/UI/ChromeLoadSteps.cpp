@@ -50,6 +50,8 @@ std::string ChromeLoadSteps::richText(const std::string& marked) {
 
 ChromeLoadSteps::ChromeLoadSteps(QWidget* parent) : QWidget(parent) {
   setObjectName(kObjectName);
+  // The widget's own style sheet goes before any a host sets for its labels.
+  setStyleSheet(QString("QLabel { color: %1; }").arg(kTextColour));
   auto* column = new QVBoxLayout(this);
   column->setSpacing(6);
   column->setContentsMargins(0, 0, 0, 0);
@@ -57,7 +59,6 @@ ChromeLoadSteps::ChromeLoadSteps(QWidget* parent) : QWidget(parent) {
     auto* l = new QLabel(QString::fromStdString(richText(text)), this);
     l->setTextFormat(Qt::RichText);
     l->setWordWrap(true);
-    l->setForegroundRole(QPalette::PlaceholderText);  // the secondary style
     return l;
   };
   auto* introLabel = label(intro());

@@ -13,6 +13,9 @@ namespace velvix {
 class ChromeLoadSteps final : public QWidget {
  public:
   static constexpr const char* kObjectName = "ChromeLoadSteps";
+  // The secondary text colour on the dark glass both hosts (the set-up window and the settings
+  // window's General pane) show the steps on; the steps take it themselves, whatever the host sets.
+  static constexpr const char* kTextColour = "rgba(235, 235, 245, 190)";
 
   explicit ChromeLoadSteps(QWidget* parent = nullptr);
 

@@ -8,8 +8,10 @@ ChromeSetupPhase ChromeSetupPhase::of(const ChromeAutoInstaller::Outcome& outcom
     case Kind::connected:
       return done();
     case Kind::manual:
+      if (!outcome.folderOnClipboard)
+        return failed("Stopped at: " + outcome.step + ". You can finish with the steps in Settings.");
       return failed(
-          "Stopped at: " + outcome.step + ". " +
+          "Stopped at: " + outcome.step + (outcome.step.ends_with('.') ? " " : ". ") +
           std::string(browsers::appleScriptName(outcome.browser.value_or(Browser::chrome))) +
           " is open and the folder path is on your clipboard \u2014 you can finish with the steps in "
           "Settings.");

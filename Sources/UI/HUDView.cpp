@@ -88,9 +88,12 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     }
     if (property == P::items) {
       siteIcons_.follow(model_.items());
-      // A new list: icons are fetched again, and pictures no longer listed are let go.
+      // A new list: icons are asked for again, and pictures nobody holds any more are let go. A
+      // picture still held keeps its wrapping, so its scaled copies from earlier lists are found
+      // in the pixmap cache again.
       icons_.forgetProvided();
-      wrapped_.clear();
+      // (The entry holds the pixels twice: its own reference and its QImage's.)
+      std::erase_if(wrapped_, [](const auto& entry) { return entry.second.first.use_count() <= 2; });
     }
     if (property == P::dragIndex || property == P::items) followDragSource();
     if (affectsLayout(property)) relayout();
@@ -399,8 +402,16 @@ struct HUDView::Subscriptions {
   Subscription badges;
 };
 
+// The pictures the cells compose at the screen's pixels stay in the pixmap cache from one chord
+// to the next, so a chord's first frame copies what the last one composed. The cache is bounded
+// in bytes and lets the least recently used go first when full; left unused it trims itself a
+// quarter a minute. A large HUD at 2x needs some 20 MB: the default limit would evict and
+// recompose on every frame.
+constexpr int kPictureCacheKB = 32 * 1024;
+
 HUDView::HUDView(HUDModel& model, Services& services, QWidget* parent)
     : QWidget(parent), model_(model), services_(services), subscriptions_(std::make_unique<Subscriptions>()) {
+  if (QPixmapCache::cacheLimit() < kPictureCacheKB) QPixmapCache::setCacheLimit(kPictureCacheKB);
   setAttribute(Qt::WA_TranslucentBackground);
   bar_ = new Bar(model_, services_);
   const HUDGlassSurface glass{HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()};
@@ -441,21 +452,6 @@ std::optional<HUDCell> HUDView::cell(int index) const {
 
 void HUDView::resizeEvent(QResizeEvent* event) {
   surface_->setGeometry(QRect(QPoint(0, 0), event->size()));
-}
-
-// Pictures the cells composed at the screen's pixels are kept only while the HUD shows: a large
-// HUD at 2x needs some 20 MB of them, which the cache's default limit would evict and recompose
-// on every frame.
-constexpr int kShownPictureCacheKB = 48 * 1024;
-
-void HUDView::showEvent(QShowEvent* event) {
-  if (QPixmapCache::cacheLimit() < kShownPictureCacheKB) QPixmapCache::setCacheLimit(kShownPictureCacheKB);
-  QWidget::showEvent(event);
-}
-
-void HUDView::hideEvent(QHideEvent* event) {
-  QPixmapCache::clear();
-  QWidget::hideEvent(event);
 }
 
 void HUDView::restyle() {

@@ -45,8 +45,6 @@ class HUDView final : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
 
  private:
   class Bar;

@@ -42,7 +42,8 @@ std::string OnboardingModel::subtitle() const {
   if (mode_ == OnboardingMode::setup)
     return "Grant these permissions so tabs and apps can share one switcher. Everything runs in your user account "
            "\u2014 nothing needs an administrator.";
-  return "macOS dropped Velvix\u2019s permission grants \u2014 this happens when the app is rebuilt or replaced. Your "
+  return "macOS dropped Velvix's permission grants \u2014 this happens when the app is rebuilt or replaced. "
+         "Your "
          "settings are intact; re-grant the missing permissions below to bring the switcher back.";
 }
 
@@ -74,10 +75,11 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
   };
   if (mode_ != OnboardingMode::setup) return steps;
 
-  std::string chromeDetail = st.chromeConnected      ? "Connected."
-                             : st.extensionInstalled ? "Installed \u2014 the browser isn\u2019t running."
-                                                     : "Adds live tab tracking for Chrome, Brave, and Edge. Follow "
-                                                       "the steps below.";
+  std::string chromeDetail = st.chromeConnected ? "Connected."
+                             : st.extensionInstalled
+                                 ? "Installed \u2014 the browser isn't running."
+                                 : "Adds live tab tracking for Chrome, Brave, and Edge. Follow "
+                                   "the steps below.";
   steps.push_back({"puzzlepiece.extension", "Chrome Extension", std::move(chromeDetail), st.extensionInstalled,
                    "Set Up Automatically", [&s] {
                      if (s.chromeSetup) s.chromeSetup->start();
@@ -86,14 +88,14 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
       "Enable \u201cVelvix Bridge\u201d in Safari Settings \u2192 Extensions, then under Edit Websites set Other "
       "Websites to Allow";
   steps.push_back({"puzzlepiece.extension", "Safari Extension",
-                   developerIDSigned ? safariStart +
-                                           " \u2014 until a site is allowed, Safari pauses the extension and the "
-                                           "switcher can\u2019t see your Safari tabs."
-                                     : safariStart +
-                                           ". For local builds, first allow unsigned extensions in Safari\u2019s "
-                                           "Develop menu.",
+                   developerIDSigned
+                       ? safariStart + " \u2014 until a site is allowed, Safari pauses the extension and the "
+                                       "switcher can't see your Safari tabs."
+                       : safariStart + ". For local builds, first allow unsigned extensions in Safari\u2019s "
+                                       "Develop menu.",
                    st.safariActive, "Open Safari Settings\u2026", [&s] {
-                     if (s.safariExtensionSettings) s.safariExtensionSettings->showPreferencesForExtension(kSafariExtensionID, {});
+                     if (s.safariExtensionSettings)
+                       s.safariExtensionSettings->showPreferencesForExtension(kSafariExtensionID, {});
                    }});
   return steps;
 }

@@ -43,7 +43,7 @@ class OnboardingModel {
   static constexpr double kSafariActiveWindow = 75.0;
   static constexpr const char* kSafariExtensionID = "com.kolvi.velvix.SafariExtension";
   static constexpr const char* kRestartText =
-      "Granted it already? Restart here rather than with macOS\u2019s \u201cQuit & Reopen\u201d, which won\u2019t "
+      "Granted it already? Restart here rather than with macOS's \u201cQuit & Reopen\u201d, which won't "
       "reopen a menu-bar app.";
 
   OnboardingModel(Services& services, OnboardingMode mode);

@@ -160,9 +160,6 @@ void OnboardingView::rebuild() {
       auto* holder = new QWidget(stepsHost_);
       auto* pad = new QVBoxLayout(holder);
       pad->setContentsMargins(12, 0, 12, 0);
-      // Inside the style-sheeted scroll area the palette's secondary text colour is not used, so
-      // the steps take the secondary colour from a style sheet like the other secondary texts.
-      holder->setStyleSheet("QLabel { color: rgba(235, 235, 245, 0.62); }");
       pad->addWidget(new ChromeLoadSteps(holder));
       steps_->addWidget(holder);
     }

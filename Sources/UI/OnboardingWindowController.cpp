@@ -10,6 +10,8 @@
 #include "Platform/Privacy.hpp"
 #include "Platform/ScreenPlacement.hpp"
 #include "Platform/Screens.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/OnboardingModel.hpp"
 #include "UI/OnboardingView.hpp"
 #include "UI/WindowGlassBackdrop.hpp"
@@ -101,8 +103,9 @@ void OnboardingWindowController::finish() {
   if (window()) window_->close();
 }
 
-// The shell and editor consent questions wait for this window on their own: they look again each
-// second while it is open and ask once it has closed and onboarding is complete.
+// The shell and editor consent questions wait for this window: whenever it closes with onboarding
+// complete they are asked again at a later turn (each decides whether it is still needed), so a
+// set-up finished in a second visit still brings them.
 void OnboardingWindowController::windowWillClose() {
   timer_.invalidate();
   dropView();
@@ -111,6 +114,9 @@ void OnboardingWindowController::windowWillClose() {
   if (mode_ == OnboardingMode::setup && !preferences.hasCompletedOnboarding.get() &&
       services_.privacy->accessibilityTrusted(false) && services_.privacy->listenEventPreflight())
     preferences.hasCompletedOnboarding.set(true);
+  if (!preferences.hasCompletedOnboarding.get()) return;
+  if (services_.vscodeKeybindings) services_.vscodeKeybindings->consentQuestion().schedule();
+  if (services_.terminalIntegration) services_.terminalIntegration->scheduleConsent();
 }
 
 void OnboardingWindowController::dropView() {

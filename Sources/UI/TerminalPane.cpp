@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "Core/Services.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/SettingsCard.hpp"
 #include "UI/SettingsRow.hpp"
@@ -27,20 +28,27 @@ TerminalPane::TerminalPane(SettingsView& owner) : SettingsPane(owner) {
   SettingsCard* main = addCard("\u2318 Editing in Terminal", footer(owner.terminalSupportSummary()));
   main->add(new SettingsRow("Enable \u2318 editing in Terminal", std::nullopt, toggle(p.terminalEditingKeysEnabled)));
   main->addDivider();
-  main->add(new SettingsRow("Shell integration in ~/.zshrc", std::nullopt, toggle(p.terminalShellIntegrationAllowed)));
+  auto* zshrcRow = new SettingsRow("Shell integration in ~/.zshrc", std::nullopt, toggle(p.terminalShellIntegrationAllowed));
+  zshrcRow->setObjectName("terminal.zshrcRow");
+  main->add(zshrcRow);
   QWidget* vscodeDivider = main->addDivider();
-  auto* vscodeRow = new SettingsRow(
-      "VS Code integrated terminal",
-      "Adds a marked block to keybindings.json, scoped to the terminal panel \u2014 editor keys are untouched",
-      toggle(p.vscodeTerminalKeysAllowed));
+  const std::string vscodeDetail =
+      "Adds a marked block to keybindings.json, scoped to the terminal panel \u2014 editor keys are untouched";
+  auto* vscodeRow = new SettingsRow("VS Code integrated terminal", vscodeDetail, toggle(p.vscodeTerminalKeysAllowed));
   vscodeRow->setObjectName("terminal.vscodeRow");
   main->add(vscodeRow);
-  bind([this, main, vscodeDivider, vscodeRow] {
+  bind([this, main, zshrcRow, vscodeDivider, vscodeRow, vscodeDetail] {
     // Offered only when some editor keeps a keybindings file.
     const bool editors = services().vscodeKeybindings && !services().vscodeKeybindings->keybindingsURLs().empty();
     vscodeDivider->setVisible(editors);
     vscodeRow->setVisible(editors);
     main->setFooter(footer(view().terminalSupportSummary()));
+    // A file an installer had to leave as it was says why under its switch.
+    const auto* zsh = services().terminalIntegration;
+    const std::string zshrcNote = zsh ? zsh->leftAloneNote() : std::string();
+    zshrcRow->setDetail(zshrcNote.empty() ? std::nullopt : std::optional<std::string>(zshrcNote));
+    const std::string vscodeNote = services().vscodeKeybindings ? services().vscodeKeybindings->leftAloneNote() : "";
+    vscodeRow->setDetail(vscodeNote.empty() ? vscodeDetail : vscodeDetail + "\n" + vscodeNote);
   });
 
   // The feature cards, as one group that the master switch dims and locks.

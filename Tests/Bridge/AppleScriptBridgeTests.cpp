@@ -2,6 +2,7 @@
 
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/AppleScriptLibrary.hpp"
+#include "Bridge/AppleScriptOutput.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -241,6 +242,50 @@ TEST(AppleScriptBridge, TerminalClosesTheOnlyTabsWindowAndLeavesABusyTabAlone) {
   EXPECT_EQ(w.desktop.window(several)->tabs.size(), 1u);
   EXPECT_EQ(w.resolve(w.tabItem(Browser::terminal, "zsh", "/dev/ttys001"), "closetab"), true);
   EXPECT_EQ(w.desktop.window(single), nullptr);
+}
+
+TEST(AppleScriptBridge, AClosedTabsKnownPositionIsTheOnlyPlaceItIsLookedFor) {
+  ScriptWorld w;
+  auto safari = w.desktop.launch({.bundleID = "com.apple.Safari", .name = "Safari"});
+  auto moved = w.browserWindow(safari, {{"Docs", "https://docs/"}, {"Other", "https://other/"}});
+  auto blank = w.browserWindow(safari, {{"Mail", "https://mail/"}, {"Start Page", ""}});
+  // Last seen second in its window, the Docs tab has moved or gone: the Docs tab first is kept.
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::safari, "Docs", "https://docs/", 1), "closetab"), false);
+  EXPECT_EQ(w.desktop.window(moved)->tabs.size(), 2u);
+  EXPECT_TRUE(
+      w.logged("closetab safari: position 2 no longer holds tab:safari:win:as:1:url:Docs "
+               "(url=https://docs/); left open"));
+  // A start page without an address at its position, or not there, where a blank one is first.
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::safari, "Start Page", "", 0), "closetab"), false);
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::safari, "Start Page", "", 1), "closetab"), true);
+  EXPECT_EQ(w.desktop.window(blank)->tabs.size(), 1u);
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::safari, "Docs", "https://docs/", 0), "closetab"), true);
+  EXPECT_EQ(w.desktop.window(moved)->tabs.size(), 1u);
+
+  auto chrome = w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  auto window = w.browserWindow(chrome, {{"Docs", "https://docs/"}, {"Other", "https://other/"}});
+  EXPECT_EQ(w.resolve(w.tabItem(Browser::chrome, "Docs", "https://docs/", 1), "closetab"), false);
+  EXPECT_EQ(w.desktop.window(window)->tabs.size(), 2u);
+}
+
+TEST(AppleScriptBridge, ASafariTabWithoutAnAddressKeepsItsFieldsInPlace) {
+  EXPECT_EQ(AppleScriptOutput::lines("\tStart Page\t100\t1 \r\n\t\t\n  \n\tnext\t\n"),
+            (std::vector<std::string>{"\tStart Page\t100\t1", "\tnext\t"}));
+  EXPECT_EQ(AppleScriptOutput::fields("\tnext\t"), (std::vector<std::string>{"", "next", ""}));
+
+  // The start page has no address, so no entry; it no longer passes for one titled by its
+  // window's number.
+  ScriptWorld w;
+  auto safari = w.desktop.launch({.bundleID = "com.apple.Safari", .name = "Safari"});
+  auto news = w.browserWindow(safari, {{"News", "https://news/"}});
+  w.browserWindow(safari, {{"Start Page", ""}});
+  w.desktop.privacy.automation["com.apple.Safari"] = 0;
+  w.permissions().refreshAutomationStatus(Browser::safari);
+  w.scripts().seed(Browser::safari);
+  w.loop.advance(41);
+  ASSERT_EQ(w.tabs().size(), 1u);
+  EXPECT_EQ(w.tabs()[0]->title, "News");
+  EXPECT_EQ(w.tabs()[0]->windowID, "as:" + std::to_string(news));
 }
 
 TEST(AppleScriptBridge, FrontTabsKeepOnlyWellFormedLinesInOrder) {

@@ -44,17 +44,12 @@ TEST(AppleScriptText, QuotedValuesNeverLeaveTheirLiteral) {
 TEST(AppleScriptText, TrailersCarryTheirValuesAsLiterals) {
   EXPECT_EQ(Trailers::resolve("resolvetab", 3, "https://a/?q=\"x\"", "T\\", true),
             "return (resolvetab(\"3\", \"https://a/?q=\\\"x\\\"\", \"T\\\\\", true) as text)");
-  EXPECT_EQ(Trailers::closeExact(2, "https://a/?q=\"x\"\\", false),
-            "return (closeexact(2, \"https://a/?q=\\\"x\\\"\\\\\", false) as text)");
-  for (const auto& hostile : kHostileTitles) {
-    auto read = sim::SimScriptReader::read(
-        Trailers::assemble(AppleScriptLibrary::forBrowser(Browser::brave), Trailers::closeExact(4, hostile, true)));
-    ASSERT_TRUE(read) << hostile;
-    EXPECT_EQ(read->handler, "closeexact");
-    EXPECT_EQ(read->arguments.size(), 3u);
-    EXPECT_EQ(read->arguments[0], "4");
-    EXPECT_EQ(read->arguments[2], "true");
-  }
+  EXPECT_EQ(Trailers::closeIdentified(12, -3), "return (closeidentified(12, -3) as text)");
+  auto read = sim::SimScriptReader::read(
+      Trailers::assemble(AppleScriptLibrary::forBrowser(Browser::brave), Trailers::closeIdentified(12, -3)));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->handler, "closeidentified");
+  EXPECT_EQ(read->arguments, (std::vector<std::string>{"12", "-3"}));
   EXPECT_EQ(Trailers::windowTitlesLine({"Work", "Say \"hi\""}),
             "set axWindowTitles to {\"Work\", \"Say \\\"hi\\\"\"}");
   EXPECT_EQ(Trailers::windowTitlesLine({}), "set axWindowTitles to {}");
@@ -83,7 +78,7 @@ TEST(AppleScriptText, EveryChromiumBrowserIsAddressedByItsOwnName) {
 
 TEST(AppleScriptText, OutputIsReadAsTrimmedNonEmptyLinesOnlyFromACleanRun) {
   ScriptOutcome clean;
-  clean.output = "\n\n   one line \t\n";
+  clean.output = "\n\n   one line \r\n";
   EXPECT_EQ(AppleScriptOutput::read(clean).lines, std::vector<std::string>{"one line"});
   clean.output = "";
   EXPECT_EQ(AppleScriptOutput::read(clean).lines, std::vector<std::string>{});  // empty, not nothing

@@ -103,15 +103,18 @@ class ClosingTabs : public test::BridgeTest {
     world.desktop.addTab(window, {.id = 7, .title = "Docs", .url = "https://docs.example/"});
     world.desktop.privacy.automation["com.google.Chrome"] = platform::Privacy::kAutomationGranted;
     bridge.handle(relay.client, report("chrome", "hello", "s"));
+    // The extension's window ids are the browser's script window ids.
+    item = extensionTab(Browser::chrome, "s", 7, std::to_string(window), "https://docs.example/");
   }
-  std::size_t tabsOpen() {
-    return world.desktop.window(window) ? world.desktop.window(window)->tabs.size() : 0;
+  std::size_t tabsOpen(std::int64_t of = 0) {
+    auto* w = world.desktop.window(of ? of : window);
+    return w ? w->tabs.size() : 0;
   }
 
   platform::Pid chrome = 0;
   std::int64_t window = 0;
   Peer relay = peers.connect();
-  SwitchableItem item = extensionTab(Browser::chrome, "s", 7, "1", "https://docs.example/");
+  SwitchableItem item;
 };
 
 TEST_F(ClosingTabs, ACloseTheExtensionConfirmsRunsNoAppleEvents) {
@@ -143,7 +146,8 @@ TEST_F(ClosingTabs, ClosesOfEqualTabIDsInTwoSessionsEachGetTheirFallback) {
   const auto second = world.desktop.addWindow(chrome, {.title = "Mail"});
   world.desktop.addTab(second, {.id = 7, .title = "Mail", .url = "https://mail.example/"});
   ASSERT_TRUE(bridge.closeChromiumTab(item));
-  ASSERT_TRUE(bridge.closeChromiumTab(extensionTab(Browser::chrome, "t", 7, "2", "https://mail.example/")));
+  ASSERT_TRUE(bridge.closeChromiumTab(
+      extensionTab(Browser::chrome, "t", 7, std::to_string(second), "https://mail.example/")));
   world.loop.advance(3);
   EXPECT_EQ(tabsOpen(), 0u);
   EXPECT_TRUE(world.desktop.window(second) == nullptr || world.desktop.window(second)->tabs.empty());
@@ -158,6 +162,27 @@ TEST_F(ClosingTabs, TheFallbackClosesOnlyTheTabStillAtItsPlaceWithItsAddress) {
   ASSERT_TRUE(bridge.closeChromiumTab(item));
   world.loop.advance(3);
   EXPECT_EQ(tabsOpen(), 2u);
+  EXPECT_TRUE(logged("extension silent on close(tab 7); AppleScript fallback result=false"));
+}
+
+TEST_F(ClosingTabs, TheFallbackClosesTheTabInItsOwnWindowNotTheSamePageInAnother) {
+  const auto front = world.desktop.addWindow(chrome, {.title = "Docs"});
+  world.desktop.addTab(front, {.id = 8, .title = "Docs", .url = "https://docs.example/"});
+  world.desktop.raiseWindow(front);
+  ASSERT_TRUE(bridge.closeChromiumTab(item));
+  world.loop.advance(3);
+  EXPECT_EQ(tabsOpen(), 0u);
+  EXPECT_EQ(tabsOpen(front), 1u);
+}
+
+TEST_F(ClosingTabs, ATwinThatSlidIntoTheLateClosedTabsPlaceStaysOpen) {
+  world.desktop.addTab(window, {.id = 8, .title = "Docs", .url = "https://docs.example/"});
+  ASSERT_TRUE(bridge.closeChromiumTab(item));
+  world.desktop.closeTab(window, 0);  // the extension closed it, and its "removed" comes late
+  world.loop.advance(3);
+  bridge.handle(relay.client, report("chrome", "removed", "s", {{"tabId", 7}}));
+  ASSERT_EQ(tabsOpen(), 1u);
+  EXPECT_EQ(world.desktop.window(window)->tabs[0].id, 8);
   EXPECT_TRUE(logged("extension silent on close(tab 7); AppleScript fallback result=false"));
 }
 

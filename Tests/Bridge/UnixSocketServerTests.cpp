@@ -95,29 +95,19 @@ TEST_F(UnixSocketServerTest, StartMakesAPrivateSocketInAPrivateFolderReplacingAS
   EXPECT_TRUE(TestSocket::connectTo(path).isOpen());
 }
 
-TEST_F(UnixSocketServerTest, APathOf103BytesBindsAndOneOf104FailsWithoutTouchingAnything) {
-  // Pad the home folder so the socket path has exactly the length wanted.
-  auto homeFor = [&](std::size_t pathBytes) {
-    const std::size_t fixed = home.path().string().size() + 2 + hostchannel::socketPath("").size() - 1;
-    return (home.path() / std::string(pathBytes - fixed, 'h')).string();
-  };
-  // The refused path first: descriptors are counted while no other connection is being closed.
-  const std::string tooLong = hostchannel::socketPath(homeFor(104));
-  ASSERT_EQ(tooLong.size(), 104u);
-  std::filesystem::create_directories(std::filesystem::path(tooLong).parent_path());
-  std::ofstream(tooLong) << "kept";
-  const std::size_t descriptorsBefore = openDescriptorCount();
-  UnixSocketServer refused(tooLong, loop);
-  auto error = refused.start();
-  ASSERT_TRUE(error);
-  EXPECT_EQ(*error, std::string("socket path too long failed: ") + std::strerror(ENAMETOOLONG));
-  EXPECT_EQ(openDescriptorCount(), descriptorsBefore);
-  EXPECT_TRUE(std::filesystem::is_regular_file(tooLong));
-
-  const std::string fits = hostchannel::socketPath(homeFor(103));
-  ASSERT_EQ(fits.size(), 103u);
-  start(fits);
-  EXPECT_TRUE(TestSocket::connectTo(fits).isOpen());
+TEST_F(UnixSocketServerTest, ADeepHomeFolderStillGetsItsSocket) {
+  // Far beyond what a socket address holds: bound and reached through the folder.
+  const std::string deep = hostchannel::socketPath((home.path() / std::string(180, 'h')).string());
+  std::filesystem::create_directories(std::filesystem::path(deep).parent_path());
+  std::ofstream(deep) << "left over";
+  start(deep);
+  EXPECT_TRUE(S_ISSOCK(modeOf(deep)));
+  EXPECT_EQ(modeOf(deep) & 0777, 0600u);
+  auto peer = TestSocket::connectTo(deep);
+  ASSERT_TRUE(peer.isOpen());
+  EXPECT_TRUE(peer.send("hello\n"));
+  ASSERT_TRUE(waitForEvents(1));
+  EXPECT_EQ(events.front(), "1:hello");
 }
 
 TEST_F(UnixSocketServerTest, AFolderThatCannotBeMadeIsReportedAsTheFileSystemSaysIt) {
@@ -259,7 +249,8 @@ TEST_F(UnixSocketServerTest, AFloodingClientIsReadOnlyAsFastAsTheMainLoopTakesIt
   ASSERT_TRUE(other.send("urgent\n"));
   auto urgent = [&] { return std::find(events.begin(), events.end(), "2:urgent"); };
   ASSERT_TRUE(loop.runUntil([&] { return urgent() != events.end(); }));
-  const auto floodBefore = std::count_if(events.begin(), urgent(), [](const auto& e) { return e.starts_with("1:{"); });
+  const auto floodBefore =
+      std::count_if(events.begin(), urgent(), [](const auto& e) { return e.starts_with("1:{"); });
   EXPECT_TRUE(heldBack);
   // The bound, plus what the reads that crossed it carried (a flood line has at least 9 bytes).
   const std::size_t perRead = UnixSocketServer::kReadChunk / 9 + 1;
@@ -297,22 +288,69 @@ TEST_F(UnixSocketServerTest, LinesWrittenFromManyThreadsArriveWhole) {
   }
 }
 
-TEST_F(UnixSocketServerTest, WritingToAClosedOrHalfWrittenConnectionFails) {
+TEST_F(UnixSocketServerTest, WritingToAClosedConnectionOrBeyondTheQueueFails) {
   start();
   TestSocket socket = connectAndGreet("hello");
   auto client = clients[1];
   EXPECT_FALSE(client->sendLine("{\"cmd\":\"close\",\n\"tabId\":1}"));  // would arrive as two messages
+  EXPECT_FALSE(client->sendLine(std::string(UnixSocketServer::kMaxQueuedSendBytes, 'x')));  // refused whole
   EXPECT_TRUE(client->sendLine("{\"cmd\":\"sync\"}"));
   EXPECT_EQ(socket.receive(15), "{\"cmd\":\"sync\"}\n");
-
-  // A peer that stops reading: the send time-out ends the write part-way, and the half line
-  // must not stay in the stream, so the connection is shut down and reported gone.
-  EXPECT_FALSE(client->sendLine(std::string(16 * 1024 * 1024, 'x')));
-  EXPECT_TRUE(socket.waitForClose());
+  socket.close();
   ASSERT_TRUE(waitForEvents(2));
   EXPECT_EQ(events.back(), "1:gone");
   EXPECT_TRUE(client->isClosed());
   EXPECT_FALSE(client->sendLine("{\"cmd\":\"sync\"}"));
+}
+
+TEST_F(UnixSocketServerTest, LinesThePeerCannotTakeYetWaitInOrderWithoutHoldingTheWriter) {
+  start();
+  TestSocket socket = connectAndGreet("hello");
+  auto client = clients[1];
+  // Far more than the socket's buffers hold: the writer returns at once and the rest waits.
+  const std::string body(16 * 1024, 'q');
+  constexpr int kLines = 48;
+  for (int i = 0; i < kLines; ++i) ASSERT_TRUE(client->sendLine(std::to_string(i % 10) + body)) << i;
+  const std::size_t lineBytes = body.size() + 2;
+  const std::string received = socket.receive(kLines * lineBytes);
+  ASSERT_EQ(received.size(), kLines * lineBytes);
+  for (int i = 0; i < kLines; ++i) {
+    EXPECT_EQ(received[i * lineBytes], '0' + i % 10);
+    EXPECT_EQ(received[(i + 1) * lineBytes - 1], '\n');
+  }
+  EXPECT_FALSE(client->isClosed());
+}
+
+TEST_F(UnixSocketServerTest, APeerThatStopsReadingIsClosedOnceItsQueueStaysFull) {
+  start();
+  TestSocket socket = connectAndGreet("hello");
+  auto client = clients[1];
+  // The peer reads nothing: the queue fills, the writer is refused instead of held, and past the
+  // send time-out the connection goes, as any disconnect.
+  const std::string body(64 * 1024, 's');
+  int accepted = 0;
+  while (accepted < 1000 && client->sendLine(body)) ++accepted;
+  EXPECT_GE(static_cast<std::size_t>(accepted) * body.size(), UnixSocketServer::kMaxQueuedSendBytes / 2);
+  EXPECT_LT(accepted, 1000);
+  ASSERT_TRUE(waitForEvents(2));
+  EXPECT_EQ(events.back(), "1:gone");
+  EXPECT_TRUE(client->isClosed());
+  EXPECT_TRUE(socket.waitForClose());
+}
+
+TEST_F(UnixSocketServerTest, ARefusedPeerIsClosedAndItsLaterLinesAreDropped) {
+  start();
+  TestSocket socket = TestSocket::connectTo(path);
+  server->onLine = [this](const std::shared_ptr<Client>& client, const std::string& line) {
+    events.push_back(std::to_string(client->number()) + ":" + line);
+    client->close();
+    EXPECT_FALSE(client->sendLine("{\"cmd\":\"sync\"}"));
+  };
+  ASSERT_TRUE(socket.send("one\ntwo\nthree\n"));
+  ASSERT_TRUE(waitForEvents(2));
+  EXPECT_TRUE(socket.waitForClose());
+  loop.runUntilIdle();
+  EXPECT_EQ(events, (std::vector<std::string>{"1:one", "1:gone"}));
 }
 
 // ---- resources ----------------------------------------------------------------------------------

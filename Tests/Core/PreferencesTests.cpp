@@ -86,6 +86,17 @@ TEST(Preferences, StoredValuesOfTheWrongTypeFallBackWithoutBeingRewritten) {
   EXPECT_EQ(world.defaults.object("excludedBundleIDs"), Json("com.example.app"));
 }
 
+TEST(Preferences, AStrayEntryInTheExclusionsKeepsTheUsersNamesAndIsNoted) {
+  TestWorld world;
+  world.defaults.set("excludedBundleIDs", Json::parse(R"(["com.a", 5, "com.b", null])"));
+  Preferences& p = world.preferences();
+  EXPECT_EQ(p.excludedBundleIDs.get(), (std::vector<std::string>{"com.a", "com.b"}));
+  ASSERT_EQ(p.loadProblems().size(), 1u);
+  EXPECT_NE(p.loadProblems()[0].find("excludedBundleIDs"), std::string::npos);
+  p.excludedBundleIDs.set({"com.a", "com.b", "com.c"});
+  EXPECT_EQ(world.defaults.object("excludedBundleIDs"), Json::parse(R"(["com.a", "com.b", "com.c"])"));
+}
+
 TEST(Preferences, EveryAssignmentStoresThenAnnouncesOnceEvenWhenUnchanged) {
   TestWorld world;
   Preferences& p = world.preferences();

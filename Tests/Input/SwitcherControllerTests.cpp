@@ -42,6 +42,7 @@ TEST(SwitcherController, StepRowKeepsTheRelativeColumnAndWraps) {
   w.hold(kCommand);
   ASSERT_TRUE(w.s().begin(false, false));
   w.s().step(false);  // shows the HUD
+  w.pause(0);
   w.s().hud().model().setRows({{0, 1, 2, 3}, {4, 5}});
   while (w.s().index() != 3) w.s().step(false);
   w.s().stepRow(true);  // (3 + 0.5) / 4 x 2 = 1.75: column 1 of the second row
@@ -52,6 +53,29 @@ TEST(SwitcherController, StepRowKeepsTheRelativeColumnAndWraps) {
   w.s().stepRow(true);
   EXPECT_EQ(w.s().index(), 4u);
   w.s().cancel();
+  w.release();
+}
+
+// A second Tab within the reveal answers without building the HUD; the loop's next turn shows it
+// with the selection as it is then. A release before that turn shows nothing.
+TEST(SwitcherController, ASecondTabWithinTheRevealShowsTheHUDAtTheNextTurn) {
+  SessionWorld w(4);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.s().step(false);
+  w.s().step(false);
+  EXPECT_TRUE(w.s().isHUDShown());
+  EXPECT_FALSE(w.s().hud().isVisible());
+  w.loop.runUntilIdle();
+  EXPECT_TRUE(w.s().hud().isVisible());
+  EXPECT_EQ(w.s().hud().model().selectedIndex(), 3);
+  w.s().cancel();
+
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.s().step(false);
+  w.s().commit();
+  w.loop.runUntilIdle();
+  EXPECT_FALSE(w.s().hud().isVisible());
   w.release();
 }
 

@@ -113,8 +113,23 @@ TEST(TerminalMouseSelection, ARealZshRemovesExactlyTheHighlightedOccurrence) {
   EXPECT_EQ(widget(line), "echo x  \U0001F600\U0001F600\U0001F600\U0001F600\U0001F600 end|7\n");
 
   // "a*" as a pattern would match "ab"; as text it is not on the command line at all.
-  ASSERT_TRUE(w.selection.requestReplacement({"a*", 0}, {}, false));
+  ASSERT_TRUE(w.selection.requestReplacement({"a*", 0, ""}, {}, false));
   EXPECT_EQ(widget("echo ab"), "echo ab|3\n");
+
+  // Blanks after the command line, or a right-hand prompt on it, do not move the occurrence meant.
+  w.area("~ % echo ab ab   ").selection = {9, 2};  // the first "ab"
+  ASSERT_TRUE(w.selection.requestReplacement(*w.read(), {}, false));
+  EXPECT_EQ(widget("echo ab ab   "), "echo  ab   |5\n");
+  w.area("~ % echo ab ab                   main ab").selection = {12, 2};  // the second, then the prompt
+  ASSERT_TRUE(w.selection.requestReplacement(*w.read(), {}, false));
+  EXPECT_EQ(widget("echo ab ab"), "echo ab |8\n");
+
+  // A hand-off is taken by the first shell that uses it; another open shell finds none.
+  w.area("~ % echo ab ab").selection = {9, 2};
+  ASSERT_TRUE(w.selection.requestReplacement(*w.read(), {}, false));
+  EXPECT_EQ(widget("echo ab ab"), "echo  ab|5\n");
+  EXPECT_EQ(widget("echo ab ab"), "echo ab ab|3\n");
+  EXPECT_FALSE(std::filesystem::exists(w.selection.handoffPath()));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "Core/DockController.hpp"
 #include "Input/SwitcherController.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
@@ -207,6 +208,33 @@ TEST(SimulatedDesktop, TheHUDsFrostShowsWhatLiesBeneathIt) {
   const QColor overWindow = frostAt({0, 30, 1440, 800});    // Mail's window all under it
   EXPECT_FALSE(near(overWallpaper, overWindow, 6))
       << overWallpaper.name().toStdString() << " " << overWindow.name().toStdString();
+}
+
+// The screen the window onto the desktop drew is what a panel's picture is cut from while the
+// scene stays the same; once a window moved, the screen is drawn anew.
+TEST(SimulatedDesktop, ThePictureBeneathAPanelIsCutFromTheScreenLastDrawnForTheSameScene) {
+  test::AppWorld w;
+  auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  w.launch();
+  SimDesktopView view(w.desktop);
+  view.resize(720, 450);
+  qt::SimDesktopPicture picture(w.desktop);
+  view.picture = &picture;
+  QImage drawn(view.size(), QImage::Format_ARGB32);
+  view.render(&drawn);
+  const Rect under{400, 300, 200, 100};
+  const auto fromView = picture.beneath(under, 1.0);
+  ASSERT_TRUE(fromView);
+  // The view drew at half a pixel a point: the picture beneath is that drawing, scaled up.
+  const QPointF centre = view.toView({under.midX(), under.midY()});
+  EXPECT_TRUE(near(qt::toQImage(*fromView).pixelColor(100, 50), drawn.pixelColor(centre.toPoint()), 24));
+
+  QImage red(1440, 900, QImage::Format_RGBA8888_Premultiplied);
+  red.fill(Qt::red);
+  picture.remember(sim::SimDesktopScene::build(w.desktop), red, 1.0);
+  EXPECT_EQ(qt::toQImage(*picture.beneath(under, 1.0)).pixelColor(100, 50), QColor(Qt::red));
+  for (auto number : w.desktop.windowsOf(notes)) w.desktop.window(number)->bounds = {350, 250, 300, 200};
+  EXPECT_NE(qt::toQImage(*picture.beneath(under, 1.0)).pixelColor(100, 50), QColor(Qt::red));
 }
 
 TEST(SampleDesktop, TheBuiltInDesktopHasTwoSpacesABrowserAndATerminalWithTabs) {

@@ -10,6 +10,7 @@
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "SafariExtension/Shared/PortChannel.hpp"
 #include "TestSupport/TempFolder.hpp"
+#include "TestSupport/TestSocket.hpp"
 
 namespace velvix::platform {
 namespace {
@@ -95,17 +96,66 @@ TEST_F(UnixMessagePortsTest, APortUnderADeepHomeFolderIsReachable) {
 TEST_F(UnixMessagePortsTest, ARequesterThatStallsHoldsUpNoOtherRequest) {
   auto port = serve(ports);
   auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
-  const int stalled = portchannel::connectTo(*address);
+  const int stalled = portchannel::connectTo(*address, 2.0);
   ASSERT_GE(stalled, 0);
   const std::string half = portchannel::frame(0, std::string(100, 'x')).substr(0, 20);
   ASSERT_EQ(::send(stalled, half.data(), half.size(), 0), static_cast<ssize_t>(half.size()));
-  const int silent = portchannel::connectTo(*address);  // a whole request whose reply is never read
+  const int silent = portchannel::connectTo(*address, 2.0);  // a whole request whose reply is never read
   const std::string whole = portchannel::frame(0, "unread");
   ASSERT_EQ(::send(silent, whole.data(), whole.size(), 0), static_cast<ssize_t>(whole.size()));
 
   EXPECT_EQ(ask(ports, "next").data, "re:next");
   ::close(stalled);
   ::close(silent);
+}
+
+TEST_F(UnixMessagePortsTest, RequestsThatArriveWhileTheMainLoopIsBusyAreAllAnswered) {
+  auto port = serve(ports);
+  auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
+  ASSERT_TRUE(address);
+  // More requesters than are served at once, all sent before the main loop turns.
+  const int requests = UnixMessagePorts::kMaxConnections + 8;
+  std::vector<test::TestSocket> requesters;
+  for (int i = 0; i < requests; ++i) {
+    test::TestSocket socket(portchannel::connectTo(*address, 2.0));
+    ASSERT_TRUE(socket.isOpen()) << i;
+    ASSERT_TRUE(socket.send(portchannel::frame(0, "r" + std::to_string(i))));
+    requesters.push_back(std::move(socket));
+  }
+  ASSERT_TRUE(loop.runUntil([&] { return served == requests; })) << served << " of " << requests;
+  for (int i = 0; i < requests; ++i) {
+    const std::string expected = portchannel::frame(1, "re:r" + std::to_string(i));
+    EXPECT_EQ(requesters[i].receive(expected.size()), expected) << i;
+  }
+}
+
+TEST_F(UnixMessagePortsTest, StalledRequestersAreDroppedAndTheRequestsQueuedBehindThemAnswered) {
+  auto port = serve(ports);
+  auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
+  ASSERT_TRUE(address);
+  std::vector<test::TestSocket> stalled;
+  for (int i = 0; i < UnixMessagePorts::kMaxConnections; ++i) {
+    test::TestSocket socket(portchannel::connectTo(*address, 2.0));
+    ASSERT_TRUE(socket.isOpen()) << i;
+    ASSERT_TRUE(socket.send(portchannel::frame(0, "never finished").substr(0, 3)));
+    stalled.push_back(std::move(socket));
+  }
+  constexpr int kReal = 10;
+  std::atomic<int> answered{0}, right{0};
+  std::vector<std::thread> senders;
+  for (int r = 0; r < kReal; ++r)
+    senders.emplace_back([&, r] {
+      const std::string data = "real " + std::to_string(r);
+      // Willing to wait for its reply past the stalled requesters' deadline.
+      auto remote = ports.createRemote("group.port");
+      if (remote && remote->sendRequest(0, data, 2.0, 8.0).data == "re:" + data) ++right;
+      ++answered;
+      loop.post([] {});
+    });
+  loop.runUntil([&] { return answered == kReal; }, std::chrono::seconds(20));
+  for (auto& t : senders) t.join();
+  EXPECT_EQ(right, kReal);
+  for (auto& socket : stalled) EXPECT_TRUE(socket.waitForClose());
 }
 
 TEST_F(UnixMessagePortsTest, ManyRequestersAtOnceEachGetTheirOwnReply) {

@@ -1,4 +1,7 @@
+#include <atomic>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -89,6 +92,7 @@ TEST(JsonFileDefaults, NeverLeavesTemporaryFilesOrHalfWrittenDocuments) {
   platform::JsonFileDefaults d(file);
   for (int i = 0; i < 50; ++i) {
     d.set("key" + std::to_string(i), std::string(1000, 'x'));
+    ASSERT_TRUE(d.flush());
     // Every state on disk is a whole document.
     ASSERT_TRUE(Json::parse(*files::readAll(file), nullptr, false).is_object());
   }
@@ -109,7 +113,66 @@ TEST(JsonFileDefaults, DamagedFileIsKeptAsideNotOverwritten) {
   ASSERT_TRUE(std::filesystem::exists(aside));
   EXPECT_EQ(*files::readAll(aside), "{\"universalTabLimit\": 3,");
   d.set("x", 1);
+  ASSERT_TRUE(d.flush());
   EXPECT_EQ(*files::readAll(aside), "{\"universalTabLimit\": 3,");
+
+  // A second damaged file is kept beside the first, which stays as it was.
+  { std::ofstream(file) << "[\"second\"]"; }
+  platform::JsonFileDefaults again(file, [&](const std::string& line) { problems.push_back(line); });
+  EXPECT_EQ(*files::readAll(aside), "{\"universalTabLimit\": 3,");
+  EXPECT_EQ(files::readAll(home.path() / "app.json.damaged-2"), "[\"second\"]");
+  EXPECT_NE(problems.back().find("app.json.damaged-2"), std::string::npos);
+}
+
+TEST(JsonFileDefaults, ALinkedSettingsFileIsWrittenWhereItPoints) {
+  test::TempFolder home;
+  const auto target = home.path() / "dotfiles" / "app.json";
+  std::filesystem::create_directories(target.parent_path());
+  { std::ofstream(target) << "{\"universalTabLimit\": 3}"; }
+  const auto file = home.path() / "Preferences" / "app.json";
+  std::filesystem::create_directories(file.parent_path());
+  std::filesystem::create_symlink("../dotfiles/app.json", file);
+  {
+    platform::JsonFileDefaults d(file);
+    EXPECT_EQ(d.integer("universalTabLimit"), 3);
+    d.set("universalTabLimit", 7);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(file));
+  EXPECT_EQ(Json::parse(*files::readAll(target)), (Json{{"universalTabLimit", 7}}));
+}
+
+// The disk step is held (a write that fails and whose report does not return): other threads
+// still read and change settings, and once it is let go the last change is what the file holds.
+TEST(JsonFileDefaults, ReadersAndWritersNeverWaitForTheDiskAndTheLastChangeWins) {
+  test::TempFolder home;
+  const auto folder = home.path() / "Preferences";
+  std::ofstream(folder) << "not a folder";  // the first write fails
+  std::promise<void> entered;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> reports{0};
+  platform::JsonFileDefaults d(folder / "app.json", [&](const std::string&) {
+    if (reports++ == 0) {
+      entered.set_value();
+      released.wait_for(std::chrono::seconds(30));
+    }
+  });
+  std::thread first([&] { d.set("n", -1); });
+  ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  auto others = std::async(std::launch::async, [&] {
+    for (int i = 0; i < 100; ++i) d.set("n", i);
+    return d.integer("n");
+  });
+  const auto status = others.wait_for(std::chrono::seconds(30));
+  release.set_value();
+  first.join();
+  ASSERT_EQ(status, std::future_status::ready);
+  EXPECT_EQ(others.get(), 99);
+
+  std::filesystem::remove(folder);
+  d.set("last", true);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(Json::parse(*files::readAll(folder / "app.json")), (Json{{"n", 99}, {"last", true}}));
 }
 
 TEST(JsonFileDefaults, DocumentsNestedTooDeeplyAreMovedAsideLikeDamagedOnes) {
@@ -172,6 +235,7 @@ TEST(JsonFileDefaults, UnwritableFolderReportsAndKeepsValuesInMemory) {
                                [&](const std::string& line) { problems.push_back(line); });
   d.set("k", 1);
   EXPECT_EQ(d.integer("k"), 1);
+  ASSERT_TRUE(d.flush());
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("Settings not saved"), std::string::npos);
 }

@@ -1,18 +1,25 @@
-// The whole chain against a real browser: the application writes its host manifest and exports
-// its extension; Debian's chromium, headless, loads that extension, starts the relay through the
-// manifest and reports its tabs over the real socket; activating and closing a tab from the
-// application switches to it and closes it in Chromium itself.
+// The whole road against a real browser, as a person takes it: the application runs over the
+// built-in desktop and writes its host manifest; Debian's chromium, started the way
+// scripts/chromium starts it (headless here), loads the extension, starts the relay through the
+// manifest and reports its tabs over the real socket. The desktop then has a "Chromium" whose
+// pages the chord switches to, closes and moves, in chromium itself.
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "App/RealChromiumMirror.hpp"
 #include "Bridge/BrowserBridge.hpp"
-#include "Core/Activator.hpp"
-#include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
+#include "Core/TabMover.hpp"
+#include "Input/SwitcherController.hpp"
+#include "Platform/InputEvent.hpp"
+#include "Platform/Linux/LinuxProcessTable.hpp"
+#include "Platform/Simulated/SampleDesktop.hpp"
 #include "Support/ChromeHostInstaller.hpp"
+#include "Support/RunningApps.hpp"
 #include "Support/SupportFolder.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/ChildProcess.hpp"
@@ -25,6 +32,7 @@ namespace velvix {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::EventFlag::kCommand;
 
 // A page that tells the test server, from inside the browser, whenever it is shown or hidden.
 std::string pageHTML(const std::string& name) {
@@ -35,9 +43,9 @@ std::string pageHTML(const std::string& name) {
 class RealChromiumScenario : public ::testing::Test {
  protected:
   void SetUp() override {
-    w.desktop.install(
-        {.bundleID = "org.chromium.Chromium", .name = "Chromium", .path = "/Applications/Chromium.app"});
-    chromiumPid = w.launchApp("org.chromium.Chromium", "Chromium", {"Chromium"});
+    ASSERT_FALSE(sim::SampleDesktop::load(w.desktop, sim::SampleDesktop::builtIn()));
+    RealChromiumMirror::installWhereChromiumIs(w.desktop);  // as the program does
+    w.realSocketPeers = true;
     w.launch();
     ASSERT_TRUE(w.services().bridge->isListening());
   }
@@ -58,10 +66,65 @@ class RealChromiumScenario : public ::testing::Test {
       if (item.kind == ItemKind::tab && item.browser == Browser::chromium && item.url == url) return item;
     return std::nullopt;
   }
-
-  fs::path applicationSupport() const { return w.home.path() / "Library" / "Application Support"; }
+  std::optional<platform::Pid> standIn() {
+    auto app = w.services().runningApps->first(RealChromiumMirror::kBundleID);
+    return app ? std::optional(app->pid) : std::nullopt;
+  }
+  bool pageSeen(const std::string& request, std::size_t since) {
+    const auto requests = pages.requests();
+    return std::find(requests.begin() + static_cast<std::ptrdiff_t>(since), requests.end(), request) !=
+           requests.end();
+  }
+  std::size_t logCount(const std::string& prefix) {
+    const auto lines = w.debugLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.starts_with(prefix); });
+  }
+  // Relays now running: processes of the support folder's relay program.
+  std::vector<platform::Pid> relays() {
+    const auto relay =
+        fs::weakly_canonical(SupportFolder::path(w.home.path()) / ChromeHostInstaller::kRelayName);
+    platform::LinuxProcessTable processes;
+    std::vector<platform::Pid> found;
+    for (auto pid : processes.allPids())
+      if (processes.executablePath(pid) == relay.string()) found.push_back(pid);
+    return found;
+  }
+  // Holds the trigger, taps Tab until the page is selected, then presses `key` or releases.
+  bool chooseInSwitcher(const std::string& url, std::optional<std::int64_t> key = std::nullopt) {
+    w.hold(kCommand);
+    w.tab();
+    auto* switcher = w.app->delegate().switcher();
+    if (!switcher->session()) return false;
+    const auto& list = *switcher->session();
+    auto page = std::find_if(list.begin(), list.end(), [&](const SwitchableItem& e) { return e.url == url; });
+    if (page == list.end()) {
+      w.release();
+      return false;
+    }
+    // Tab steps on and wraps around from the last entry to the first.
+    const std::size_t steps =
+        (static_cast<std::size_t>(page - list.begin()) + list.size() - switcher->index()) % list.size();
+    for (std::size_t i = 0; i < steps; ++i) w.tab();
+    if (switcher->index() != static_cast<std::size_t>(page - list.begin())) {
+      w.release();
+      return false;
+    }
+    if (key) w.key(*key);
+    w.release();
+    return true;
+  }
+  std::optional<std::int64_t> windowOfPage(test::HeadlessChromium& chromium, const std::string& url) {
+    auto target = chromium.targetOf(url);
+    auto window =
+        target ? chromium.devtools("Browser.getWindowForTarget", {{"targetId", *target}}) : std::nullopt;
+    return window && window->contains("windowId") ? std::optional((*window)["windowId"].get<std::int64_t>())
+                                                  : std::nullopt;
+  }
   std::map<std::string, std::string> environment() const {
-    return {{"HOME", w.home.path().string()}, {"VELVIX_HOME", w.home.path().string()}};
+    return {{"HOME", w.home.path().string()},
+            {"VELVIX_HOME", w.home.path().string()},
+            {"VELVIX_BUILD_DIR", VELVIX_BINARY_DIR}};
   }
 
   // What the application logged and tracked, for a failing test's message.
@@ -70,70 +133,113 @@ class RealChromiumScenario : public ::testing::Test {
     for (const auto& line : w.debugLines()) text += "  " + line + "\n";
     text += "inventory:\n";
     for (const auto& item : w.services().mru->items)
-      text += "  " + item.id + " " + item.url.value_or("") + "\n";
+      text += "  " + item.id + " " + item.url.value_or("") + " win " + item.windowID.value_or("-") + " at " +
+              std::to_string(item.tabIndex.value_or(-1)) + "\n";
     return text;
   }
 
   test::AppWorld w;
-  platform::Pid chromiumPid = 0;
+  test::LoopbackHttpServer pages;
 };
 
-TEST_F(RealChromiumScenario, TabsAreTrackedAndSwitchedToAndClosedInChromiumItself) {
+TEST_F(RealChromiumScenario, ARealChromiumStandsInTheDesktopAndItsPagesAreChosenClosedAndMoved) {
   if (!test::HeadlessChromium::isInstalled())
     GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
-  // Chromium reads per-user host manifests from "NativeMessagingHosts" in its user-data folder.
-  const fs::path userData = applicationSupport() / "Chromium";
-  ASSERT_TRUE(fs::exists(userData / "NativeMessagingHosts" / ChromeHostInstaller::kManifestFileName));
-  const auto extension = w.services().hostInstaller->exportExtension();
-  ASSERT_TRUE(extension);
-
-  test::LoopbackHttpServer pages;
+  const fs::path userData = w.home.path() / "Library" / "Application Support" / "Chromium";
+  ASSERT_TRUE(
+      fs::exists(userData / ChromeHostInstaller::kHostFolderName / ChromeHostInstaller::kManifestFileName));
   for (const char* name : {"one", "two", "three"}) pages.serve(std::string("/") + name, pageHTML(name));
-  test::HeadlessChromium chromium(userData, *extension, pages.url("/one"), environment());
+  EXPECT_FALSE(standIn());
+
+  test::HeadlessChromium chromium(std::string(VELVIX_SOURCE_DIR) + "/scripts/chromium", userData,
+                                  environment());
   ASSERT_TRUE(chromium.debuggingPort()) << chromium.output();
-
-  // The extension's reports come through the relay Chromium started, and the peer check knows
-  // that relay's parent as the browser "chromium". Each page enters the inventory as it is shown.
-  ASSERT_TRUE(waitFor([&] { return tabAt(pages.url("/one")).has_value(); }))
-      << chromium.output() << diagnostics();
-  EXPECT_TRUE(w.services().bridge->isChromiumConnected(Browser::chromium));
-  for (const char* page : {"/two", "/three"}) {
-    ASSERT_TRUE(chromium.openTab(pages.url(page)));
-    ASSERT_TRUE(waitFor([&] { return tabAt(pages.url(page)).has_value(); })) << page << diagnostics();
-  }
-
-  // "three" opened last and is in front; switching to "two" shows it in Chromium.
-  const std::size_t asked = pages.requests().size();
-  w.services().activator->activate({*tabAt(pages.url("/two"))}, 0);
+  // Connected through the relay, chromium is a running application of the desktop.
+  ASSERT_TRUE(waitFor([&] { return standIn().has_value(); })) << chromium.output() << diagnostics();
+  ASSERT_TRUE(chromium.openTab(pages.url("/one")));
+  ASSERT_TRUE(chromium.openTab(pages.url("/two")));
+  ASSERT_TRUE(chromium.devtools("Target.createTarget", {{"url", pages.url("/three")}, {"newWindow", true}}));
+  for (const char* name : {"one", "two", "three"})
+    ASSERT_TRUE(waitFor([&] {
+      auto tab = tabAt(pages.url(std::string("/") + name));
+      return tab && tab->title == std::string("Page ") + name;
+    })) << name
+        << diagnostics();
+  // One simulated window per chromium window, titled by the page it shows.
+  auto titles = [&] {
+    std::vector<std::string> all;
+    for (auto number : w.desktop.windowsOf(*standIn()))
+      all.push_back(w.desktop.window(number)->title.value_or(""));
+    std::sort(all.begin(), all.end());
+    return all;
+  };
   EXPECT_TRUE(waitFor([&] {
-    const auto requests = pages.requests();
-    return std::find(requests.begin() + static_cast<std::ptrdiff_t>(asked), requests.end(),
-                     "/seen/two/visible") != requests.end();
-  })) << "Chromium never showed the page"
+    return titles() == std::vector<std::string>{"Page three", "Page two"};
+  })) << testing::PrintToString(titles())
       << diagnostics();
-  EXPECT_EQ(w.frontmostPid(), chromiumPid);
 
-  // Closing "three" closes it in Chromium, and its report takes it out of the inventory.
-  w.services().closer->close(*tabAt(pages.url("/three")));
+  // The chord chooses "one"; chromium shows it, and the desktop has chromium in front.
+  std::size_t asked = pages.requests().size();
+  ASSERT_TRUE(chooseInSwitcher(pages.url("/one"))) << diagnostics();
+  EXPECT_TRUE(waitFor([&] { return pageSeen("/seen/one/visible", asked); }))
+      << "chromium never showed it" << diagnostics();
+  EXPECT_EQ(w.frontmostPid(), standIn());
+
+  // W on "one" closes it in chromium, and chromium's report takes it out of the inventory.
+  ASSERT_TRUE(chooseInSwitcher(pages.url("/one"), platform::KeyCode::kW)) << diagnostics();
   EXPECT_TRUE(waitFor([&] {
     const auto urls = chromium.pageURLs();
-    return urls && std::find(urls->begin(), urls->end(), pages.url("/three")) == urls->end();
-  })) << "the tab is still open in Chromium"
+    return urls && std::find(urls->begin(), urls->end(), pages.url("/one")) == urls->end();
+  })) << "the tab is still open in chromium"
       << diagnostics();
-  EXPECT_TRUE(waitFor([&] { return !tabAt(pages.url("/three")); }));
-  EXPECT_TRUE(tabAt(pages.url("/two")));
+  EXPECT_TRUE(waitFor([&] { return !tabAt(pages.url("/one")); }));
 
-  // Asked for its tabs, the extension sends them all.
-  auto syncs = [&] {
-    const auto lines = w.debugLines();
-    return std::count_if(lines.begin(), lines.end(),
-                         [](const std::string& l) { return l.starts_with("sync chromium:"); });
-  };
-  const auto before = syncs();
+  // "two" dragged onto "three" moves into the other window; the extension's report confirms it.
+  bool acrossConfirmed = false;
+  ASSERT_TRUE(w.services().tabMover->move(*tabAt(pages.url("/two")), *tabAt(pages.url("/three")),
+                                          [&] { acrossConfirmed = true; }));
+  EXPECT_TRUE(waitFor([&] { return acrossConfirmed; })) << diagnostics();
+  EXPECT_EQ(windowOfPage(chromium, pages.url("/two")), windowOfPage(chromium, pages.url("/three")));
+  // Now "three" (first) dragged onto "two" (second) within that window takes its place.
+  ASSERT_TRUE(waitFor([&] { return tabAt(pages.url("/two"))->tabIndex == 1; })) << diagnostics();
+  bool withinConfirmed = false;
+  ASSERT_TRUE(w.services().tabMover->move(*tabAt(pages.url("/three")), *tabAt(pages.url("/two")),
+                                          [&] { withinConfirmed = true; }));
+  EXPECT_TRUE(waitFor([&] { return withinConfirmed; })) << diagnostics();
+  EXPECT_EQ(tabAt(pages.url("/three"))->tabIndex, 1) << diagnostics();
+
+  // A sync the application asks for arrives.
+  const auto syncs = logCount("sync chromium:");
   w.services().bridge->requestChromiumSync(Browser::chromium);
-  EXPECT_TRUE(waitFor([&] { return syncs() > before; })) << diagnostics();
+  EXPECT_TRUE(waitFor([&] { return logCount("sync chromium:") > syncs; })) << diagnostics();
+
+  // One relay, one connection, for the whole run.
+  const auto relay = relays();
+  ASSERT_EQ(relay.size(), 1u);
+  EXPECT_EQ(logCount("rejecting socket peer"), 0u) << diagnostics();
+  EXPECT_EQ(w.services().bridge->clients(Browser::chromium).size(), 1u);
+
+  // The relay killed under it: chromium still runs, so its stand-in and tabs stay, and the
+  // extension's one retry brings back one relay.
+  const auto before = standIn();
+  ::kill(relay.front(), SIGKILL);
+  EXPECT_TRUE(waitFor([&] {
+    const auto now = relays();
+    return now.size() == 1 && now.front() != relay.front() &&
+           w.services().bridge->clients(Browser::chromium).size() == 1;
+  })) << diagnostics();
+  EXPECT_EQ(standIn(), before);
+  EXPECT_TRUE(tabAt(pages.url("/two")));
+  EXPECT_EQ(relays().size(), 1u);
+
+  // Chromium quits: its stand-in and its tabs go with it; the application runs on.
+  chromium.quit();
+  EXPECT_TRUE(waitFor([&] { return !standIn(); })) << diagnostics();
+  EXPECT_FALSE(tabAt(pages.url("/two")));
+  EXPECT_FALSE(w.app->hasTerminated());
 }
 
+// A relay that no browser started is refused, and no Chromium stands in for it.
 TEST_F(RealChromiumScenario, ARelayThatNoBrowserStartedIsRefused) {
   const fs::path relay = SupportFolder::path(w.home.path()) / ChromeHostInstaller::kRelayName;
   ASSERT_TRUE(fs::exists(relay));
@@ -147,6 +253,7 @@ TEST_F(RealChromiumScenario, ARelayThatNoBrowserStartedIsRefused) {
     return std::find(lines.begin(), lines.end(), refusal) != lines.end();
   }));
   EXPECT_FALSE(w.services().bridge->isChromiumConnected(Browser::chromium));
+  EXPECT_FALSE(standIn());
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
 #include <algorithm>
+#include <filesystem>
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/MRUManager.hpp"
 #include "Platform/Linux/UnixMessagePorts.hpp"
+#include "SafariExtension/Shared/PortChannel.hpp"
+#include "SafariExtension/Sources/ExtensionContext.h"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/ChildProcess.hpp"
 
@@ -109,6 +115,75 @@ TEST_F(SafariExtensionScenario, WithoutTheApplicationOrWithAnUnusableMessageSafa
   EXPECT_EQ(reply(readLine(host)), ok);
   host.closeInput();
   EXPECT_EQ(host.waitForExit(), 0);
+}
+
+TEST_F(SafariExtensionScenario, AnApplicationThatTakesNoConnectionIsASendTimeoutAndSafariGetsOk) {
+  // A port whose owner is stopped: it listens, accepts nothing, and its backlog is full.
+  const std::string folder = portchannel::portsFolder(world.home.path().string());
+  std::filesystem::create_directories(folder);
+  auto address = portchannel::Address::make(folder, portchannel::fileName(portchannel::kBridgePortName));
+  ASSERT_TRUE(address);
+  const int stopped = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_EQ(::bind(stopped, address->get(), address->size()), 0);
+  ASSERT_EQ(::listen(stopped, 0), 0);
+  std::vector<int> waiting;
+  for (int i = 0; i < 64; ++i) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (::connect(fd, address->get(), address->size()) != 0) {
+      ::close(fd);
+      break;
+    }
+    waiting.push_back(fd);
+  }
+
+  ChildProcess host(kHost, {}, environment());
+  host.write(request({{"event", "hello"}}));
+  EXPECT_EQ(readLine(host), "com.kolvi.velvix.SafariExtension relay info: hello: sent, status -1");
+  EXPECT_EQ(reply(readLine(host)), json({{"ok", true}}));
+  host.closeInput();
+  EXPECT_EQ(host.waitForExit(), 0);
+  for (int fd : waiting) ::close(fd);
+  ::close(stopped);
+}
+
+// What the plug-in handed back, for the request of the test below.
+std::string deepReply;
+void keepReply(void*, const char* text, size_t length) {
+  deepReply.assign(text, length);
+}
+
+// Loads the plug-in the way Safari loads it and hands it {"event": "deep", "nested": [[[...]]]},
+// 50,000 levels deep; exits 0 when the answer was {"ok": true}.
+[[noreturn]] void requestNestedTooDeeply() {
+  void* plugin = ::dlopen(VELVIX_BINARY_DIR "/VelvixSafariExtension.so", RTLD_NOW | RTLD_LOCAL);
+  auto begin =
+      plugin ? reinterpret_cast<VelvixBeginRequest>(::dlsym(plugin, VELVIX_EXTENSION_ENTRY)) : nullptr;
+  if (!begin) std::_Exit(2);
+  std::vector<VelvixValue> levels(50'000);
+  for (std::size_t i = 0; i + 1 < levels.size(); ++i)
+    levels[i] = {.kind = VelvixValueArray, .count = 1, .items = &levels[i + 1]};
+  levels.back() = {.kind = VelvixValueNull};
+  const std::string event = "deep", eventKey = "event", nestedKey = "nested",
+                    messageKey = VELVIX_EXTENSION_MESSAGE_KEY;
+  auto text = [](const std::string& s) {
+    return VelvixValue{.kind = VelvixValueString, .bytes = s.data(), .length = s.size()};
+  };
+  const VelvixValue keys[] = {text(eventKey), text(nestedKey)};
+  const VelvixValue values[] = {text(event), levels[0]};
+  const VelvixValue message{.kind = VelvixValueDictionary, .count = 2, .items = values, .keys = keys};
+  const VelvixValue infoKey = text(messageKey);
+  const VelvixValue userInfo{.kind = VelvixValueDictionary, .count = 1, .items = &message, .keys = &infoKey};
+  const VelvixInputItem item{.isExtensionItem = 1, .userInfo = &userInfo};
+  const VelvixExtensionContext context{
+      .inputItemCount = 1, .inputItems = &item, .completeRequest = keepReply, .info = nullptr};
+  begin(&context);
+  std::_Exit(json::parse(deepReply) == json::parse(R"({"SFExtensionMessageKey":{"ok":true}})") ? 0 : 3);
+}
+
+TEST(SafariExtensionHandler, AMessageNestedTooDeeplyIsAnsweredAsAnyUnusableOne) {
+  // In a child of its own: a crash there fails the test.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(requestNestedTooDeeply(), ::testing::ExitedWithCode(0), "relay error: deep: not serializable");
 }
 
 }  // namespace

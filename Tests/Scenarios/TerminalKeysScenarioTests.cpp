@@ -172,7 +172,7 @@ TEST(TerminalEditingKeys, TypingOverAMouseHighlightHandsItToZshAndResendsTheKey)
             (std::vector<Seen>{
                 {"down", Keys::kF15, 0}, {"up", Keys::kF15, 0}, {"down", Keys::kX, 0}, {"up", Keys::kX, 0}}));
   const auto path = w.services().mouseSelection->handoffPath();
-  EXPECT_EQ(files::readAll(path), std::to_string(w.desktop.selfPid()) + "-1 6\nhello\n");
+  EXPECT_EQ(files::readAll(path), std::to_string(w.desktop.selfPid()) + "-1 6\nhello\n world\n");
   EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   // One attempt per highlight: the next key is typed as it is.
@@ -182,7 +182,7 @@ TEST(TerminalEditingKeys, TypingOverAMouseHighlightHandsItToZshAndResendsTheKey)
   // application, arrives whole (its key-up is not swallowed in place of the first one's).
   w.drag("world");
   EXPECT_EQ(w.press(Keys::kDelete, 0), (std::vector<Seen>{{"down", Keys::kF15, 0}, {"up", Keys::kF15, 0}}));
-  EXPECT_EQ(files::readAll(path), std::to_string(w.desktop.selfPid()) + "-2 0\nworld\n");
+  EXPECT_EQ(files::readAll(path), std::to_string(w.desktop.selfPid()) + "-2 0\nworld\n\n");
   w.front(w.notes);
   EXPECT_EQ(w.press(Keys::kDelete, 0), w.pressed(Keys::kDelete, 0));
 

@@ -86,10 +86,10 @@ TEST(ChromeAutoInstaller, EveryStopEndsOnceWithItsStepText) {
   };
   const std::vector<Case> cases{
       {"no Accessibility", [](Rig& r) { r.w.desktop.accessibilityTrusted = false; },
-       Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepAccessibility)},
+       Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepAccessibility, false)},
       {"no extension in the application",
        [](Rig& r) { r.w.beforeLaunch = [&r](Services& services) { services.resources = &r.noExtension; }; },
-       Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepCopy)},
+       Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepCopy, false)},
       {"extensions page does not open", [](Rig& r) { r.w.desktop.urlOpener().opensFail = true; },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepExtensionsPage)},
       {"no Load unpacked", [](Rig& r) { r.page.hasLoadUnpacked = false; },
@@ -109,6 +109,7 @@ TEST(ChromeAutoInstaller, EveryStopEndsOnceWithItsStepText) {
     if (c.name == "no Accessibility") {
       EXPECT_FALSE(fs::exists(r.exported()));  // refused before the extension was copied out
     }
+    if (!c.expected.folderOnClipboard) EXPECT_EQ(r.w.desktop.pasteboard().string(), std::nullopt);
     if (c.name == "no Load unpacked") {
       EXPECT_EQ(r.page.reloads(), 1);  // reloaded once, then gave up
     }
@@ -139,6 +140,23 @@ TEST(ChromeAutoInstaller, EscapeDuringTheInputLockCancelsTheRunAndGivesTheKeyboa
   EXPECT_EQ(r.outcomes, std::vector<Outcome>{Outcome::cancelled()});
   EXPECT_FALSE(tap.isInputLocked());
   EXPECT_FALSE(r.page.panelOpen());  // the run's own Escape closed it
+}
+
+TEST(ChromeAutoInstaller, EscapeWhileTheConfirmButtonIsSoughtLoadsNothing) {
+  Rig r;
+  r.page.hasConfirmButton = false;  // the run looks for it for its whole budget, then presses Return
+  r.w.launch();
+  EventTap& tap = *r.w.app->delegate().eventTap();
+  r.installer().run(&tap, [&r](const Outcome& outcome) { r.outcomes.push_back(outcome); });
+  for (int i = 0; i < 400 && r.page.goToText().empty(); ++i) r.w.pause(0.1);
+  ASSERT_FALSE(r.page.goToText().empty());
+  r.w.pause(ChromeAutoInstaller::kFillSettle + 0.5);  // into the search for the button
+  ASSERT_TRUE(tap.isInputLocked());
+  r.w.desktop.input().press(platform::KeyCode::kEscape);
+  r.w.pause(30);
+  EXPECT_EQ(r.outcomes, std::vector<Outcome>{Outcome::cancelled()});
+  EXPECT_TRUE(r.page.loadedFolders.empty());
+  EXPECT_FALSE(r.page.panelOpen());
 }
 
 }  // namespace

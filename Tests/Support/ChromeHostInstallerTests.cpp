@@ -1,5 +1,7 @@
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -218,6 +220,23 @@ TEST_F(ChromeHostInstallerTest, TheExtensionIsCopiedOutWholeOrNotAtAll) {
   fs::remove(carried / "js" / "background.js");  // a newer build without that file
   ASSERT_TRUE(installer.exportExtension(&error));
   EXPECT_EQ(snapshot(*exported), snapshot(carried));
+
+  // While exports follow one another, the folder the browser loads is there at every moment, so
+  // a process killed between two steps never leaves it missing.
+  for (int i = 0; i < 20; ++i) writeFile(carried / "js" / ("part" + std::to_string(i) + ".js"), "//");
+  std::atomic<bool> done{false};
+  std::thread exporter([&] {
+    for (int i = 0; i < 100; ++i) installer.exportExtension();
+    done = true;
+  });
+  int missing = 0;
+  while (!done)
+    if (!fs::exists(*exported / "manifest.json")) ++missing;
+  exporter.join();
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(snapshot(*exported), snapshot(carried));
+  for (const char* leftover : {".ChromeExtension.new", ".ChromeExtension.old"})
+    EXPECT_FALSE(fs::exists(exported->parent_path() / leftover)) << leftover;
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "App/ProgramProcessTable.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimProcessTable.hpp"
 #include "Support/ProcessLineage.hpp"
+#include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
@@ -147,6 +149,22 @@ TEST(ProcessLineage, TheEnclosingApplicationIsTheNearestAppFolder) {
   EXPECT_EQ(ProcessLineage::enclosingApp("/usr/bin/env"), std::nullopt);
   EXPECT_EQ(ProcessLineage::enclosingApp("/opt/.app/bin/x"), std::nullopt);  // a hidden folder, not a bundle
   EXPECT_EQ(ProcessLineage::enclosingApp("/"), std::nullopt);
+}
+
+// The program's table: a made-up process that happens to have a real process's id (the
+// simulated Chrome here) must not vouch for the real one, whose ancestry is the kernel's.
+TEST_F(ProcessLineageTest, ARealPeerIsKnownOnlyThroughTheKernelWhateverItsProcessID) {
+  addApp("/Applications/Google Chrome.app", "com.google.Chrome");
+  test::ChildProcess stranger("/bin/sleep", {"30"});
+  processes.add(stranger.pid(), {.parent = 1, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome"});
+  ASSERT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()), Browser::chrome);  // the scenarios' stand-in
+
+  ProgramProcessTable program(processes);
+  services.processes = &program;
+  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()), std::nullopt);
+  EXPECT_EQ(ProcessLineage::editor(services, stranger.pid()), std::nullopt);
+  // Its own made-up processes still answer for the desktop.
+  EXPECT_EQ(program.executablePath(stranger.pid()), "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome");
 }
 
 }  // namespace

@@ -44,11 +44,13 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
     const char* name;
     std::optional<std::string> before;  // nothing: no ~/.zshrc at all
     std::string installed;
-    std::string afterUninstall;
+    std::optional<std::string> afterUninstall;
   };
   const std::string marker = TerminalIntegrationInstaller::kOpeningFence;
   const std::vector<Case> cases = {
-      {"missing", std::nullopt, kBlock, ""},
+      // One that Velvix created goes away with its block; the user's own empty one stays.
+      {"missing", std::nullopt, kBlock, std::nullopt},
+      {"empty", "", kBlock, ""},
       {"ends with a line feed", "export A=1\n", "export A=1\n\n" + kBlock, "export A=1\n"},
       {"no final line feed", "export A=1", "export A=1\n\n" + kBlock, "export A=1\n"},
       {"CRLF line ends", "export A=1\r\nalias l=ls\r\n", "export A=1\r\nalias l=ls\r\n\n" + kBlock,
@@ -69,6 +71,7 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
     EXPECT_TRUE(fs::exists(installer.scriptPath()));
     installer.uninstall();
     EXPECT_EQ(readFile(zshrc()), c.afterUninstall);
+    EXPECT_EQ(fs::exists(zshrc()), c.afterUninstall.has_value());
     EXPECT_FALSE(fs::exists(installer.scriptPath()));
   }
 }
@@ -101,6 +104,32 @@ TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogg
   fs::create_directories(zshrc() / "inside");
   installer.install();
   EXPECT_TRUE(fs::is_directory(zshrc() / "inside"));
+
+  // A FIFO is never opened, whatever the settings; one the user made read-only is not replaced,
+  // and the Terminal pane's note says why.
+  fs::remove_all(zshrc());
+  {
+    test::TrappedFifo fifo(zshrc());
+    world.preferences().terminalShellIntegrationAllowed.set(false);
+    installer.reconcileAtLaunch();
+    world.preferences().terminalShellIntegrationAllowed.set(true);
+    world.loop.runUntilIdle();
+    EXPECT_FALSE(fifo.wasOpenedBlocking());
+    EXPECT_TRUE(fifo.isStillAFifo());
+    EXPECT_NE(world.debugLines().back().find("is a FIFO, not a regular file; leaving it alone"),
+              std::string::npos);
+    EXPECT_EQ(installer.leftAloneNote(),
+              "~/.zshrc is a FIFO, not a regular file, so Velvix left it as it is.");
+  }
+  fs::remove(zshrc());
+  writeFile(zshrc(), "export A=1\n");
+  fs::permissions(zshrc(), fs::perms(0444));
+  const auto inode = test::inodeOf(zshrc());
+  installer.install();
+  EXPECT_EQ(readFile(zshrc()), "export A=1\n");
+  EXPECT_EQ(test::inodeOf(zshrc()), inode);
+  EXPECT_NE(world.debugLines().back().find("is read-only; leaving it alone"), std::string::npos);
+  EXPECT_EQ(installer.leftAloneNote(), "~/.zshrc is read-only, so Velvix left it as it is.");
 }
 
 TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesWithItsMode) {
@@ -186,7 +215,7 @@ TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAn
   installer.requestConsentIfNeeded();
   EXPECT_EQ(app.alertsShown.size(), 1u);
   p.terminalEditingKeysEnabled.set(false);
-  EXPECT_EQ(readFile(zshrc()), "");
+  EXPECT_FALSE(fs::exists(zshrc()));  // it made the file, so the file goes too
   EXPECT_FALSE(fs::exists(installer.scriptPath()));
 }
 

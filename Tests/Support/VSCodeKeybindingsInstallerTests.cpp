@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -15,30 +16,49 @@ using test::writeFile;
 using Installer = VSCodeKeybindingsInstaller;
 
 const std::string kB = "// >>> Velvix terminal keys >>>\n  // x\n// <<< Velvix terminal keys <<<";
+// The block behind a user's last entry that has no comma of its own.
+const std::string kBc =
+    "// >>> Velvix terminal keys >>>\n  // x\n  ,  // separates your last entry from these\n"
+    "// <<< Velvix terminal keys <<<";
+const std::string kBom = "\xEF\xBB\xBF";
 
-TEST(VSCodeKeybindingsInstaller, TheBlockGoesAtTheEndOfTheArrayPastCommentsAndStrings) {
+std::string crlf(std::string text) {
+  for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, "\r");
+  return text;
+}
+
+TEST(VSCodeKeybindingsInstaller, TheBlockGoesAtTheEndOfTheArrayAndComesOutLeavingTheExactText) {
   struct Case {
     const char* name;
     std::string text;
     std::optional<std::string> result;
   };
   const std::vector<Case> cases = {
-      {"empty", " \n", Installer::kNewFileHeader + ("\n" + kB) + "\n]\n"},
-      {"only []", "[]", "[\n\n" + kB + "\n]"},
+      {"empty", " \n", " \n" + (Installer::kNewFileHeader + ("\n" + kB)) + "\n]\n"},
+      {"only []", "[]", "[\n" + kB + "\n]"},
       {"last entry without comma", "[\n  { \"key\": \"a\" }\n]\n",
-       "[\n  { \"key\": \"a\" },\n\n" + kB + "\n]\n"},
+       "[\n  { \"key\": \"a\" }\n\n" + kBc + "\n]\n"},
       {"trailing comma", "[\n  { \"key\": \"a\" },\n]\n", "[\n  { \"key\": \"a\" },\n\n" + kB + "\n]\n"},
+      {"one line", "[ 1, 2 ]", "[ 1, 2 \n" + kBc + "\n]"},
       {"comments holding ]", "[\n  { \"key\": \"a\" } // see [1]\n  /* ] */\n]\n// old: ]\n",
-       "[\n  { \"key\": \"a\" }, // see [1]\n  /* ] */\n\n" + kB + "\n]\n// old: ]\n"},
+       "[\n  { \"key\": \"a\" } // see [1]\n  /* ] */\n\n" + kBc + "\n]\n// old: ]\n"},
       {"strings holding ] and //", "[{ \"key\": \"a]//b\", \"when\": \"x /* y\" }]",
-       "[{ \"key\": \"a]//b\", \"when\": \"x /* y\" },\n\n" + kB + "\n]"},
+       "[{ \"key\": \"a]//b\", \"when\": \"x /* y\" }\n" + kBc + "\n]"},
+      {"CRLF line ends", crlf("[\n  { \"key\": \"a\" }\n]\n"),
+       crlf("[\n  { \"key\": \"a\" }\n\n" + kBc + "\n]\n")},
+      {"byte-order mark", kBom + "[\n  { \"key\": \"a\" }\n]\n",
+       kBom + "[\n  { \"key\": \"a\" }\n\n" + kBc + "\n]\n"},
       {"no array", "{ \"key\": \"a\" }\n", std::nullopt},
       {"] only in a comment", "// ]\n", std::nullopt},
       {"unterminated string", "[ \"a ]\n", std::nullopt},
+      {"outer ] missing", "[\n  { \"key\": \"a\", \"args\": [\"x\"] }\n", std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Installer::inserting(kB, c.text), c.result);
+    const auto result = Installer::inserting(kB, c.text);
+    EXPECT_EQ(result, c.result);
+    if (result) EXPECT_EQ(Installer::removingFence(*result), c.text);
+    if (!c.result) EXPECT_NE(Installer::arrayProblem(c.text), "");
   }
 }
 
@@ -62,30 +82,28 @@ class VSCodeKeybindingsInstallerTest : public ::testing::Test {
   Installer& installer = world.vscodeKeybindings();
 };
 
-TEST_F(VSCodeKeybindingsInstallerTest, EveryEditorGetsTheBlockAndLosesItWithNothingElseChanged) {
+TEST_F(VSCodeKeybindingsInstallerTest, EveryEditorGetsTheBlockAndLosesItLeavingTheFileAsItWas) {
   EXPECT_EQ(installer.keybindingsURLs(),
             (std::vector<fs::path>{code(), userFolder("Cursor") / "keybindings.json"}));
-  struct Case {
-    const char* name;
-    std::optional<std::string> before;
-    std::string afterRemoval;
-  };
-  const std::vector<Case> cases = {
-      {"missing", std::nullopt, Installer::kNewFileHeader + std::string("]\n")},
-      {"empty", "", Installer::kNewFileHeader + std::string("]\n")},
-      {"only []", "[]", "[\n]"},
+  // Nothing: no file at all, and none once the block is out again.
+  const std::vector<std::pair<const char*, std::optional<std::string>>> cases = {
+      {"missing", std::nullopt},
+      {"empty", ""},
+      {"only []", "[]"},
+      {"one line", "[ 1, 2 ]"},
       {"trailing comma, comments holding ]",
-       "// mine ]\n[\n  { \"key\": \"cmd+k\", \"command\": \"x\" }, // [a]\n]\n",
        "// mine ]\n[\n  { \"key\": \"cmd+k\", \"command\": \"x\" }, // [a]\n]\n"},
+      {"CRLF line ends", crlf("[\n  { \"key\": \"cmd+k\", \"command\": \"x\" }\n]\n")},
+      {"byte-order mark", kBom + "[\n  { \"key\": \"cmd+k\" }\n]"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, before] : cases) {
+    SCOPED_TRACE(name);
     fs::remove(code());
-    if (c.before) writeFile(code(), *c.before);
+    if (before) writeFile(code(), *before);
     allow(true);
     const auto installed = readFile(code());
     ASSERT_TRUE(installed);
-    EXPECT_EQ(*installed, *Installer::inserting(installer.renderBlock(), c.before.value_or("")));
+    EXPECT_EQ(*installed, *Installer::inserting(installer.renderBlock(), before.value_or("")));
     EXPECT_EQ(readFile(userFolder("Cursor") / "keybindings.json"),
               Installer::inserting(installer.renderBlock(), ""));
     // Unchanged settings write nothing.
@@ -93,9 +111,31 @@ TEST_F(VSCodeKeybindingsInstallerTest, EveryEditorGetsTheBlockAndLosesItWithNoth
     installer.reconcile();
     EXPECT_EQ(test::inodeOf(code()), inode);
     allow(false);
-    EXPECT_EQ(readFile(code()), c.afterRemoval);
-    fs::remove(userFolder("Cursor") / "keybindings.json");
+    EXPECT_EQ(readFile(code()), before);
+    EXPECT_EQ(fs::exists(code()), before.has_value());
+    EXPECT_FALSE(fs::exists(userFolder("Cursor") / "keybindings.json"));  // created by us, so gone again
   }
+}
+
+TEST_F(VSCodeKeybindingsInstallerTest, TheBlockIsStillFoundAfterTheEditorReformatsTheFile) {
+  writeFile(code(), "[\n  { \"key\": \"cmd+k\", \"command\": \"x\" }\n]\n");
+  allow(true);
+  // What "Format Document" does: every line in the array indented, a few trailing blanks.
+  const auto text = *readFile(code());
+  std::string reformatted;
+  std::size_t from = 0;
+  for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+    const std::string line = text.substr(from, end - from);
+    const bool inside = line != "[" && line != "]" && !line.empty();
+    reformatted += (inside ? "    " : "") + line + (line.starts_with("//") ? " \t" : "") + "\n";
+  }
+  writeFile(code(), reformatted);
+  installer.reconcile();
+  const auto again = readFile(code());
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->find(Installer::kOpeningMarker), again->rfind(Installer::kOpeningMarker));
+  allow(false);
+  EXPECT_EQ(readFile(code()), "[\n      { \"key\": \"cmd+k\", \"command\": \"x\" }\n]\n");
 }
 
 TEST_F(VSCodeKeybindingsInstallerTest, TheBlockFollowsTheGroupSettings) {
@@ -126,26 +166,58 @@ TEST_F(VSCodeKeybindingsInstallerTest, TheBlockFollowsTheGroupSettings) {
   EXPECT_EQ(text->find(Installer::kOpeningMarker), text->rfind(Installer::kOpeningMarker));
 }
 
-TEST_F(VSCodeKeybindingsInstallerTest, AFileItCannotUseIsLeftUntouchedAndLogged) {
+TEST_F(VSCodeKeybindingsInstallerTest, AFileItCannotUseIsLeftUntouchedAndLoggedAtEveryLaunch) {
   const std::vector<std::pair<const char*, std::string>> cases = {
       {"not UTF-8", "[\n  { \"key\": \"cmd+\xE9\" }\n]\n"},
       {"no array", "{ \"key\": \"cmd+k\" }\n"},
       {"half a block", "[\n// >>> Velvix terminal keys >>>\n  { \"key\": \"cmd+k\" }\n]\n"},
+      {"half a block, reindented",
+       "[\n  {},\n\n    // >>> Velvix terminal keys >>>  \n    { \"key\": \"x\" },\n]\n"},
+      {"outer ] missing", "[\n  { \"key\": \"cmd+k\", \"args\": [\"x\"] }\n"},
+  };
+  auto leftAloneLines = [&] {
+    const auto lines = world.debugLines();
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.starts_with("vscode keys: keybindings.json at " + code().string()) &&
+             line.ends_with("; leaving it alone");
+    });
   };
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
     writeFile(code(), bytes);
     const auto inode = test::inodeOf(code());
+    const auto logged = leftAloneLines();
     allow(true);
     allow(false);
     EXPECT_EQ(readFile(code()), bytes);
     EXPECT_EQ(test::inodeOf(code()), inode);
     allow(true);
-    const auto lines = world.debugLines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_TRUE(lines.back().starts_with("vscode keys: ")) << lines.back();
-    EXPECT_NE(lines.back().find("leaving it alone"), std::string::npos) << lines.back();
+    EXPECT_GE(leftAloneLines(), logged + 2);
+    EXPECT_EQ(test::inodeOf(code()), inode);
+    EXPECT_NE(installer.leftAloneNote().find("keybindings.json of Code "), std::string::npos);
   }
+
+  // A FIFO is never opened; a file the user made read-only is not replaced; both say why.
+  fs::remove(code());
+  {
+    test::TrappedFifo fifo(code());
+    allow(true);
+    allow(false);
+    allow(true);
+    EXPECT_FALSE(fifo.wasOpenedBlocking());
+    EXPECT_TRUE(fifo.isStillAFifo());
+    EXPECT_EQ(installer.leftAloneNote(),
+              "keybindings.json of Code is a FIFO, not a regular file, so Velvix left it as it is.");
+  }
+  fs::remove(code());
+  writeFile(code(), "[]");
+  fs::permissions(code(), fs::perms(0444));
+  const auto inode = test::inodeOf(code());
+  allow(true);
+  EXPECT_EQ(readFile(code()), "[]");
+  EXPECT_EQ(test::inodeOf(code()), inode);
+  EXPECT_EQ(installer.leftAloneNote(), "keybindings.json of Code is read-only, so Velvix left it as it is.");
+  allow(false);
 
   // A folder in the file's place stays a folder.
   fs::remove(code());

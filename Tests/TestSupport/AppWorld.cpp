@@ -36,7 +36,8 @@ platform::Pid AppWorld::launchApp(const std::string& bundleID, const std::string
 void AppWorld::launch() {
   app = std::make_unique<VelvixApp>(desktop, VelvixAppOptions{.home = home.path(),
                                                               .persistentSettings = false,
-                                                              .backgroundTimers = &backgroundTimers});
+                                                              .backgroundTimers = &backgroundTimers,
+                                                              .simulatedSocketPeers = !realSocketPeers});
   app->services().preferences->hasCompletedOnboarding.set(true);
   app->services().preferences->debugLogging.set(true);
   if (beforeLaunch) beforeLaunch(app->services());

@@ -31,6 +31,9 @@ class AppWorld {
   // Builds the application and runs its launch sequence; `beforeLaunch` may swap services first.
   void launch();
   std::function<void(Services&)> beforeLaunch;
+  // Who connects to the socket is asked of the kernel alone, as in the program (else the test
+  // program may play a browser's relay in the simulated process table).
+  bool realSocketPeers = false;
   Services& services() { return app->services(); }
 
   // ---- the keyboard (Command is the trigger in the default mode)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
 #include <sys/types.h>
 
 namespace velvix::test {
@@ -24,6 +25,10 @@ class HeadlessChromium {
   // adds to the test's own (the home folder its native-messaging hosts see).
   HeadlessChromium(const std::filesystem::path& userData, const std::filesystem::path& extension,
                    const std::string& firstPage, const std::map<std::string, std::string>& environment);
+  // Starts it through `launcher` (a script that execs chromium for `userData`), headless, with
+  // the remote-debugging interface on; the launcher chooses everything else.
+  HeadlessChromium(const std::string& launcher, const std::filesystem::path& userData,
+                   const std::map<std::string, std::string>& environment);
   ~HeadlessChromium();
   HeadlessChromium(const HeadlessChromium&) = delete;
   HeadlessChromium& operator=(const HeadlessChromium&) = delete;
@@ -35,10 +40,20 @@ class HeadlessChromium {
   bool openTab(const std::string& url);
   // The addresses of the browser's page tabs, as its remote-debugging interface lists them.
   std::optional<std::vector<std::string>> pageURLs();
+  // The remote-debugging interface's id of the page tab showing `url`.
+  std::optional<std::string> targetOf(const std::string& url);
+  // One command of the browser-wide remote-debugging protocol (over its WebSocket) and its
+  // "result", within a few seconds.
+  std::optional<nlohmann::json> devtools(const std::string& method, const nlohmann::json& params);
+  // Kills the browser and everything it started, and reaps it: the process is gone on return.
+  void quit();
   // What the browser wrote on standard error, for a failing test's message.
   std::string output() const;
 
  private:
+  void spawn(const std::string& program, const std::vector<std::string>& arguments,
+             const std::map<std::string, std::string>& environment);
+
   std::filesystem::path userData_;
   std::filesystem::path outputFile_;
   pid_t pid_ = -1;

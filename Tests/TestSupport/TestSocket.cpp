@@ -8,17 +8,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
+
 namespace velvix::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-sockaddr_un addressOf(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-  return address;
-}
 
 // Waits until `fd` is readable or the deadline passes.
 bool readable(int fd, Clock::time_point deadline) {
@@ -62,15 +58,15 @@ TestSocket TestSocket::unconnected() {
 }
 
 bool TestSocket::connect(const std::string& path) {
-  const sockaddr_un address = addressOf(path);
-  return ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  const auto address = hostchannel::SocketAddress::make(path);
+  return address && ::connect(fd_, address->get(), address->size()) == 0;
 }
 
 TestSocket TestSocket::listenAt(const std::string& path) {
   TestSocket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  const sockaddr_un address = addressOf(path);
+  const auto address = hostchannel::SocketAddress::make(path);
   ::unlink(path.c_str());
-  if (::bind(socket.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+  if (!address || ::bind(socket.fd_, address->get(), address->size()) != 0 ||
       ::listen(socket.fd_, 8) != 0)
     socket.close();
   return socket;

@@ -62,4 +62,34 @@ LockedFolder::~LockedFolder() {
   ::chmod(folder_.c_str(), 0755);
 }
 
+TrappedFifo::TrappedFifo(std::filesystem::path path) : path_(std::move(path)) {
+  std::filesystem::create_directories(path_.parent_path());
+  ::mkfifo(path_.c_str(), 0644);
+  watcher_ = std::thread([this] {
+    std::unique_lock lock(mutex_);
+    if (done_.wait_for(lock, std::chrono::seconds(3), [this] { return ending_; })) return;
+    // A writer's non-blocking open succeeds only while a reader has the FIFO open: the one stuck.
+    while (!done_.wait_for(lock, std::chrono::milliseconds(50), [this] { return ending_; })) {
+      const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) continue;
+      released_ = true;
+      ::close(fd);
+    }
+  });
+}
+
+TrappedFifo::~TrappedFifo() {
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+  }
+  done_.notify_all();
+  watcher_.join();
+}
+
+bool TrappedFifo::isStillAFifo() const {
+  struct stat info {};
+  return ::lstat(path_.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
 }  // namespace velvix::test

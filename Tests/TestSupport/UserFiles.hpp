@@ -2,9 +2,13 @@
 // Helpers for tests of what the application writes into the user's own files: real files in the
 // test's temporary home folder, read back byte for byte.
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <sys/types.h>
 
@@ -32,6 +36,27 @@ class LockedFolder {
   std::filesystem::path folder_;
   bool ok_ = false;
   bool immutable_ = false;
+};
+
+// A FIFO in a user file's place. Opening it to read waits for a writer; should anything do that,
+// the FIFO is opened at the other end after a few seconds, so the test ends, and
+// `wasOpenedBlocking()` says it happened.
+class TrappedFifo {
+ public:
+  explicit TrappedFifo(std::filesystem::path path);
+  ~TrappedFifo();
+  TrappedFifo(const TrappedFifo&) = delete;
+  TrappedFifo& operator=(const TrappedFifo&) = delete;
+  bool wasOpenedBlocking() const { return released_; }
+  bool isStillAFifo() const;
+
+ private:
+  std::filesystem::path path_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool ending_ = false;
+  std::atomic<bool> released_{false};
+  std::thread watcher_;
 };
 
 }  // namespace velvix::test

@@ -28,6 +28,11 @@ TEST(ChromeSetupPhase, EachOutcomeShowsItsPhaseAndText) {
       ChromeSetupPhase::of(Outcome::manual(Browser::brave, "clicking Load unpacked")).text,
       "Stopped at: clicking Load unpacked. Brave Browser is open and the folder path is on your clipboard "
       "\u2014 you can finish with the steps in Settings.");
+  // A run that stopped before it copied the path out says nothing of the clipboard.
+  EXPECT_EQ(
+      ChromeSetupPhase::of(Outcome::manual(Browser::brave, "copying the extension out of the app", false))
+          .text,
+      "Stopped at: copying the extension out of the app. You can finish with the steps in Settings.");
   EXPECT_EQ(
       ChromeSetupPhase::of(Outcome::noBrowser()).text,
       "Chrome isn\u2019t installed. Install Chrome, Brave, or Edge first \u2014 Safari works without it.");
@@ -119,6 +124,24 @@ TEST(ChromeLoadSteps, ShowsFiveNumberedStepsWithTheirBoldRunsWithoutAsterisks) {
   EXPECT_EQ(bold, 7);  // the intro's one run and the six of the steps
   view.setFixedWidth(440);
   test::saveScreenshot(view, "chrome-load-steps");
+}
+
+// Light on the dark glass, both alone (the General pane's host sets nothing) and inside a host
+// whose own style sheet colours its labels.
+TEST(ChromeLoadSteps, LegibleOnTheGlassWhateverTheHostSets) {
+  test::ensureQtApplication();
+  QWidget plain;
+  QWidget styled;
+  styled.setStyleSheet("QLabel { color: #303030; }");
+  for (QWidget* host : {&plain, &styled}) {
+    auto* steps = new ChromeLoadSteps(host);
+    host->ensurePolished();
+    for (auto* label : steps->findChildren<QLabel*>()) {
+      label->ensurePolished();
+      EXPECT_GT(label->palette().color(label->foregroundRole()).lightnessF(), 0.8)
+          << label->text().toStdString();
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QPixmapCache>
 #include <QScreen>
 
 #include "Platform/Qt/QtImageConversion.hpp"
@@ -155,6 +156,33 @@ TEST_F(HUDViewTest, ALiveFrameReplacesTheStillOnlyInTheStreamedCell) {
     const RGBAPixel still = stillColour(cell);
     EXPECT_EQ(pictureCentre(cell), QColor(still.r, still.g, still.b)) << cell;
   }
+}
+
+// The pictures composed for one chord serve the next: hiding keeps the pixmap cache, and a
+// still the thumbnail cache still holds keeps its identity (the key of its scaled copies) across
+// lists, where a new still of the same window is a new picture.
+TEST_F(HUDViewTest, PicturesOutliveTheHidingAndKeepTheirIdentityWhileTheirStillIsKept) {
+  std::vector<SwitchableItem> items{scene.window("com.apple.mail", "Mail", "Inbox"),
+                                    scene.window("com.apple.TextEdit", "TextEdit", "Notes")};
+  present(items, true);
+  const QPixmap marker(4, 4);
+  const QString markerKey = QStringLiteral("velvix.test.marker");
+  QPixmapCache::insert(markerKey, marker);
+  view.show();
+  test::renderTransparent(view);
+  const qint64 first = view.cell(0)->frozenThumb.cacheKey(), second = view.cell(1)->frozenThumb.cacheKey();
+  view.hide();
+  QPixmap found;
+  EXPECT_TRUE(QPixmapCache::find(markerKey, &found));
+
+  auto& stills = scene.world.thumbnails().images;
+  stills.at(items[1].id).image = RGBAImage::filled(80, 50, {0, 200, 0, 255});
+  present(items, true);
+  view.show();
+  EXPECT_EQ(view.cell(0)->frozenThumb.cacheKey(), first);
+  EXPECT_NE(view.cell(1)->frozenThumb.cacheKey(), second);
+  EXPECT_EQ(view.cell(1)->frozenThumb.pixelColor(5, 5), QColor(0, 200, 0));
+  view.hide();
 }
 
 TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {

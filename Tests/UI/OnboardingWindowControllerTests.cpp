@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
 
 #include "Core/Preferences.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
-#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/ChromeLoadSteps.hpp"
 #include "UI/OnboardingModel.hpp"
@@ -66,7 +68,14 @@ TEST_F(OnboardingTest, SetUpShowsEveryStepAndReGrantOnlyThePermissionsWithTheRes
   ASSERT_TRUE(setUp.view());
   EXPECT_FALSE(setUp.view()->findChild<QPushButton*>("OnboardingButton:Chrome Extension"));
   EXPECT_FALSE(setUp.view()->findChild<QWidget*>(ChromeLoadSteps::kObjectName));
-  EXPECT_TRUE(setUp.view()->findChild<QWidget*>(OnboardingView::kRestartName));
+  auto* restart = setUp.view()->findChild<QWidget*>(OnboardingView::kRestartName);
+  ASSERT_TRUE(restart);
+  ASSERT_TRUE(restart->findChild<QLabel*>());
+  EXPECT_EQ(
+      restart->findChild<QLabel*>()->text().toStdString(),
+      "Granted it already? Restart here rather than with macOS's \u201cQuit & Reopen\u201d, which won't "
+      "reopen a menu-bar app.");
+  EXPECT_EQ(setUp.model()->subtitle().rfind("macOS dropped Velvix's permission grants \u2014", 0), 0u);
 }
 
 TEST_F(OnboardingTest, StepsTurnDoneWithinOneTickOfTheGrantAndTheirButtonsAskTheSystem) {
@@ -120,11 +129,28 @@ TEST_F(OnboardingTest, ClosingCompletesOnboardingOnlyWithBothKeyboardPermissions
   EXPECT_FALSE(setUp.window());
 }
 
+TEST_F(OnboardingTest, ALaterDoneBringsTheShellQuestionAfterAnEarlyClose) {
+  auto& app = world.desktop.application();
+  TerminalIntegrationInstaller& shell = world.terminalIntegration();
+  setUp.show(OnboardingMode::setup);
+  shell.reconcileAtLaunch();
+  setUp.window()->close();  // before the permissions: onboarding stays incomplete
+  world.loop.advance(TerminalIntegrationInstaller::kConsentDelay + 5);
+  EXPECT_TRUE(app.alertsShown.empty());
+
+  setUp.show(OnboardingMode::setup);
+  world.loop.advance(5);
+  setUp.view()->findChild<QPushButton*>(OnboardingView::kDoneName)->click();
+  EXPECT_TRUE(app.alertsShown.empty());  // at a later turn, not from inside the close
+  world.loop.runUntilIdle();
+  EXPECT_EQ(app.alertsShown, std::vector<std::string>{TerminalIntegrationInstaller::kConsentMessage});
+}
+
 TEST_F(OnboardingTest, AnExtensionSeenBeforeWhoseBrowserIsClosedCountsAsInstalledWithoutLoadSteps) {
   world.preferences().chromeExtensionSeen.set(true);
   setUp.show(OnboardingMode::setup);
   EXPECT_TRUE(step("Chrome Extension").done);
-  EXPECT_EQ(step("Chrome Extension").detail, "Installed \u2014 the browser isn\u2019t running.");
+  EXPECT_EQ(step("Chrome Extension").detail, "Installed \u2014 the browser isn't running.");
   EXPECT_FALSE(setUp.model()->showsLoadSteps());
   EXPECT_FALSE(setUp.view()->findChild<QWidget*>(ChromeLoadSteps::kObjectName));
 }

@@ -14,9 +14,11 @@
 
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "TestSupport/TestWorld.hpp"
+#include "TestSupport/UserFiles.hpp"
 #include "UI/ControlsPane.hpp"
 #include "UI/GeneralPane.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -141,6 +143,18 @@ TEST_F(SettingsPanesTest, TerminalFeaturesDimAndLockWithTheMasterSwitchAndTheEdi
   std::filesystem::create_directories(world.home.path() / "Library/Application Support/Code/User");
   world.loop.advance(SettingsView::kTickInterval);
   EXPECT_TRUE(shown("terminal.vscodeRow"));
+}
+
+TEST_F(SettingsPanesTest, TheTerminalPaneSaysWhyItLeftTheUsersZshrcAlone) {
+  const auto zshrc = world.home.path() / ".zshrc";
+  test::writeFile(zshrc, "export A=1\n");
+  std::filesystem::permissions(zshrc, std::filesystem::perms(0444));
+  world.preferences().terminalShellIntegrationAllowed.set(true);
+  world.terminalIntegration().reconcile();
+  open(SettingsTab::terminal);
+  auto* row = find<SettingsRow>("terminal.zshrcRow");
+  EXPECT_TRUE(row->detailLabel()->isVisibleTo(view.get()));
+  EXPECT_EQ(row->detailLabel()->text().toStdString(), "~/.zshrc is read-only, so Velvix left it as it is.");
 }
 
 TEST_F(SettingsPanesTest, TheTerminalFooterNamesTheInstalledTerminalsInTableOrder) {

@@ -14,10 +14,6 @@ std::string socketPath(std::string_view home) {
   return path;
 }
 
-bool fitsSocketAddress(std::string_view path) {
-  return path.size() + 1 <= kMaxSocketPathBytes && path.find('\0') == std::string_view::npos;
-}
-
 std::string homeFolder() {
   for (const char* name : {"VELVIX_HOME", "HOME"})
     if (const char* home = std::getenv(name); home && *home) return home;

@@ -1,16 +1,42 @@
 #include "Platform/Linux/Files.hpp"
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <sstream>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace velvix::files {
+namespace {
+
+constexpr std::string_view kTemporaryTag = ".velvix-tmp-";
+
+std::string temporaryPrefix(const std::filesystem::path& path) {
+  const std::string name = path.filename().string();
+  return (name.starts_with('.') ? "" : ".") + name + std::string(kTemporaryTag);
+}
+
+std::string notRegularText(mode_t mode) {
+  const char* kind = S_ISFIFO(mode)                   ? "a FIFO"
+                     : S_ISDIR(mode)                  ? "a folder"
+                     : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                     : S_ISSOCK(mode)                 ? "a socket"
+                                                      : "something else";
+  return std::string("is ") + kind + ", not a regular file";
+}
+
+std::string cannotText(std::string_view what) {
+  return "cannot be " + std::string(what) + " (" + std::strerror(errno) + ")";
+}
+
+}  // namespace
 
 std::string errnoText(std::string_view what) {
   return std::string(what) + " failed: " + std::strerror(errno);
@@ -30,11 +56,36 @@ std::optional<std::string> createFolders(const std::filesystem::path& folder, mo
   return std::nullopt;
 }
 
-std::optional<std::string> writeAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                           mode_t mode) {
+std::filesystem::path temporaryPath(const std::filesystem::path& path, pid_t writer) {
   std::random_device random;
-  const std::string temporary =
-      (path.parent_path() / ("." + path.filename().string() + ".tmp-" + std::to_string(random()))).string();
+  char token[9] = {};
+  std::to_chars(token, token + 8, random(), 16);
+  return path.parent_path() / (temporaryPrefix(path) + std::to_string(writer) + "-" + token);
+}
+
+void removeStaleTemporaries(const std::filesystem::path& path) {
+  const std::string prefix = temporaryPrefix(path);
+  const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (!name.starts_with(prefix)) continue;
+    pid_t writer = 0;
+    const char* digits = name.data() + prefix.size();
+    const auto [rest, parsed] = std::from_chars(digits, name.data() + name.size(), writer);
+    if (parsed != std::errc() || rest == digits || *rest != '-' || writer <= 0) continue;
+    // Only a writer that is gone leaves a temporary for good; a running one may still rename it.
+    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    struct stat info {};
+    if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(it->path().c_str());
+  }
+}
+
+std::optional<std::string> writeAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                           mode_t mode,
+                                           const std::function<std::optional<std::string>()>& beforeRename) {
+  removeStaleTemporaries(path);
+  const std::string temporary = temporaryPath(path, ::getpid()).string();
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return errnoText("creating " + temporary);
   auto fail = [&](std::string_view what) {
@@ -62,6 +113,12 @@ std::optional<std::string> writeAtomically(const std::filesystem::path& path, st
     ::unlink(temporary.c_str());
     return error;
   }
+  if (beforeRename) {
+    if (auto stop = beforeRename()) {
+      ::unlink(temporary.c_str());
+      return stop;
+    }
+  }
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
     std::string error = errnoText("renaming " + temporary + " to " + path.string());
     ::unlink(temporary.c_str());
@@ -70,13 +127,69 @@ std::optional<std::string> writeAtomically(const std::filesystem::path& path, st
   return std::nullopt;
 }
 
+RegularFileRead readRegularFile(const std::filesystem::path& path) {
+  using Status = RegularFileRead::Status;
+  RegularFileRead result;
+  auto fail = [&](Status status, std::string problem) {
+    result.status = status;
+    result.problem = std::move(problem);
+    return result;
+  };
+  // Looked at before it is opened: opening a FIFO waits for a writer, and opening a device may do
+  // things of its own.
+  // A file where a folder of the path should be leaves nothing there either.
+  auto gone = [] { return errno == ENOENT || errno == ENOTDIR; };
+  if (::stat(path.c_str(), &result.info) != 0)
+    return gone() ? fail(Status::missing, "") : fail(Status::failed, cannotText("checked"));
+  if (!S_ISREG(result.info.st_mode)) return fail(Status::notRegular, notRegularText(result.info.st_mode));
+  // Non-blocking all the same, for whatever takes the file's place between the look and the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return gone() ? fail(Status::missing, "") : fail(Status::failed, cannotText("read"));
+  if (::fstat(fd, &result.info) != 0 || !S_ISREG(result.info.st_mode)) {
+    const std::string problem =
+        S_ISREG(result.info.st_mode) ? cannotText("checked") : notRegularText(result.info.st_mode);
+    ::close(fd);
+    return fail(S_ISREG(result.info.st_mode) ? Status::failed : Status::notRegular, problem);
+  }
+  result.bytes.reserve(static_cast<std::size_t>(result.info.st_size));
+  char buffer[16384];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      std::string problem = cannotText("read");
+      ::close(fd);
+      result.bytes.clear();
+      return fail(Status::failed, std::move(problem));
+    }
+    if (got == 0) break;
+    result.bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  result.status = Status::read;
+  return result;
+}
+
 std::optional<std::string> readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream out;
-  out << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return out.str();
+  auto file = readRegularFile(path);
+  if (file.status != RegularFileRead::Status::read) return std::nullopt;
+  return std::move(file.bytes);
+}
+
+std::optional<std::string> swapIn(const std::filesystem::path& incoming,
+                                  const std::filesystem::path& destination,
+                                  const std::filesystem::path& retiring) {
+  if (::renameat2(AT_FDCWD, incoming.c_str(), AT_FDCWD, destination.c_str(), RENAME_EXCHANGE) == 0)
+    return std::nullopt;
+  if (errno != EINVAL && errno != ENOSYS) return errnoText("swapping in " + destination.string());
+  std::error_code error;
+  std::filesystem::rename(destination, retiring, error);
+  if (error) return "moving " + destination.string() + " aside failed: " + error.message();
+  std::filesystem::rename(incoming, destination, error);
+  if (!error) return std::nullopt;
+  std::error_code ignored;
+  std::filesystem::rename(retiring, destination, ignored);
+  return "renaming " + incoming.string() + " failed: " + error.message();
 }
 
 }  // namespace velvix::files

@@ -1,12 +1,39 @@
 #include "Platform/Linux/JsonFileDefaults.hpp"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <system_error>
+
+#include <fcntl.h>
 
 #include "Platform/JsonNesting.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Support/UserTextFile.hpp"
 
 namespace velvix::platform {
+namespace fs = std::filesystem;
+namespace {
+
+// Moves `from` to the first of "<from>.damaged", "<from>.damaged-2", ... that does not exist, so an
+// earlier damaged file kept aside is never replaced; the name used, or nothing.
+std::optional<fs::path> moveAside(const fs::path& from) {
+  for (int n = 1; n < 1000; ++n) {
+    fs::path aside = from;
+    aside += n == 1 ? std::string(".damaged") : ".damaged-" + std::to_string(n);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL && errno != ENOSYS) return std::nullopt;
+    // A file system without the no-replace rename: look first.
+    std::error_code error;
+    if (fs::exists(aside, error) || error) continue;
+    fs::rename(from, aside, error);
+    return error ? std::nullopt : std::optional(aside);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 JsonFileDefaults::JsonFileDefaults(std::filesystem::path file, std::function<void(const std::string&)> onProblem)
     : JsonFileDefaults(load(file, onProblem), file, onProblem) {}  // copied, not moved: arguments are evaluated in no set order
@@ -16,7 +43,22 @@ JsonFileDefaults::JsonFileDefaults(Loaded loaded, std::filesystem::path file,
     : MemoryDefaults(std::move(loaded.values)),
       file_(std::move(file)),
       onProblem_(std::move(onProblem)),
-      fileUnreadable_(loaded.fileUnreadable) {}
+      fileUnreadable_(loaded.fileUnreadable) {
+  if (!fileUnreadable_) writer_ = std::thread([this] { writeLoop(); });
+}
+
+JsonFileDefaults::~JsonFileDefaults() {
+  {
+    std::lock_guard lock(writeMutex_);
+    stopping_ = true;
+  }
+  wakeWriter_.notify_one();
+  if (writer_.joinable()) writer_.join();
+}
+
+void JsonFileDefaults::report(const std::string& line) const {
+  if (onProblem_) onProblem_(line);
+}
 
 JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& file,
                                                 const std::function<void(const std::string&)>& onProblem) {
@@ -25,51 +67,82 @@ JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& fil
   };
   // Only a file that is not there counts as empty. One that is there but cannot be read (another
   // owner, no permission, a folder in its place) still holds the user's settings.
+  // A FIFO or a device in its place is never opened: reading it could wait for ever.
   std::error_code error;
-  const auto status = std::filesystem::status(file, error);
-  if (status.type() == std::filesystem::file_type::not_found) return {Value::object(), false};
-  std::optional<std::string> text;
-  std::string why = error ? error.message() : "not a regular file";
-  if (!error && status.type() == std::filesystem::file_type::regular) {
-    text = files::readAll(file);
-    if (!text) why = files::errnoText("reading");
-  }
-  if (!text) {
-    report("Settings file " + file.string() + " exists but cannot be read (" + why +
+  auto read = files::readRegularFile(file);
+  if (read.status == files::RegularFileRead::Status::missing) return {Value::object(), false};
+  if (read.status != files::RegularFileRead::Status::read) {
+    report("Settings file " + file.string() + " exists but cannot be read (it " + read.problem +
            "); running on the defaults and leaving the file as it is.");
     return {Value::object(), true};
   }
+  const std::optional<std::string> text = std::move(read.bytes);
   // A document nested deeper than any settings are is refused unparsed, like a damaged one.
   Value parsed = jsonNestingDepth(*text) > kMaxNestingDepth ? Value() : Value::parse(*text, nullptr, false);
   if (parsed.is_object()) return {std::move(parsed), false};
-  // Keep the damaged file for the user instead of overwriting it with the next change.
-  auto aside = file;
-  aside += ".damaged";
-  std::filesystem::rename(file, aside, error);
+  // Keep the damaged file for the user instead of overwriting it with the next change; a linked
+  // file is kept aside where it lives.
+  const auto aside = moveAside(UserTextFile::followLinks(file));
+  if (!aside) {
+    report("Settings file " + file.string() + " is not a JSON object and could not be moved aside (" +
+           files::errnoText("renaming") + "); running on the defaults and leaving the file as it is.");
+    return {Value::object(), true};
+  }
   report("Settings file " + file.string() + " is not a JSON object (or nests deeper than " +
-         std::to_string(kMaxNestingDepth) + " levels); moved it to " + aside.string() +
+         std::to_string(kMaxNestingDepth) + " levels); moved it to " + aside->string() +
          " and started from defaults.");
   return {Value::object(), false};
 }
 
 void JsonFileDefaults::userValuesChanged(const std::map<std::string, Value>& values) {
-  Value document = Value::object();
-  for (const auto& [key, value] : values) document[key] = value;
-  auto report = [&](const std::string& line) {
-    if (onProblem_) onProblem_(line);
-  };
   if (fileUnreadable_) {
     if (!reportedUnsaved_) report("Settings kept in memory only: " + file_.string() + " could not be read at launch.");
     reportedUnsaved_ = true;
     return;
   }
-  if (auto error = files::createFolders(file_.parent_path(), 0700)) {
+  {
+    std::lock_guard lock(writeMutex_);
+    pending_ = values;
+    ++handedOver_;
+  }
+  wakeWriter_.notify_one();
+}
+
+void JsonFileDefaults::writeLoop() {
+  std::unique_lock lock(writeMutex_);
+  for (;;) {
+    wakeWriter_.wait(lock, [this] { return pending_ || stopping_; });
+    if (!pending_) return;  // stopping with everything written
+    const auto values = std::move(*pending_);
+    pending_.reset();
+    const std::uint64_t generation = handedOver_;
+    lock.unlock();
+    write(values);
+    lock.lock();
+    writtenUpTo_ = generation;
+    written_.notify_all();
+  }
+}
+
+void JsonFileDefaults::write(const std::map<std::string, Value>& values) const {
+  Value document = Value::object();
+  for (const auto& [key, value] : values) document[key] = value;
+  // A settings file kept elsewhere through a symbolic link (a dotfiles folder) stays a link.
+  const fs::path target = UserTextFile::followLinks(file_);
+  if (auto error = files::createFolders(target.parent_path(), 0700)) {
     report("Settings not saved: " + *error);
     return;
   }
   // Invalid UTF-8 in a stored text is replaced rather than failing the whole save.
   const std::string text = document.dump(2, ' ', false, Value::error_handler_t::replace) + "\n";
-  if (auto error = files::writeAtomically(file_, text, 0600)) report("Settings not saved: " + *error);
+  if (auto error = files::writeAtomically(target, text, 0600)) report("Settings not saved: " + *error);
+}
+
+bool JsonFileDefaults::flush() {
+  std::unique_lock lock(writeMutex_);
+  const std::uint64_t wanted = handedOver_;
+  return written_.wait_for(lock, std::chrono::duration<double>(kFlushDeadline),
+                           [&] { return writtenUpTo_ >= wanted || !writer_.joinable(); });
 }
 
 }  // namespace velvix::platform

@@ -1,10 +1,18 @@
 #pragma once
 // User defaults persisted as one JSON file (mode 0600), rewritten atomically after every change.
-// A file that cannot be parsed (or nests deeper than any settings need) is moved aside, never
-// overwritten; one that exists but cannot be read is left alone for the whole run. Either way
-// nothing the user had is lost.
+// The file is written by a thread of its own, outside the store's lock: readers never wait for the
+// disk, changes made while a write is under way are gathered into the next one, and the last
+// change always ends on disk as a whole document. A settings file that is a symbolic link is
+// written where it points. A file that cannot be parsed (or nests deeper than any settings need) is
+// moved aside under a name no earlier one holds, never overwritten; one that exists but cannot be
+// read is left alone for the whole run. Either way nothing the user had is lost.
 
+#include <condition_variable>
+#include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "Platform/Simulated/MemoryDefaults.hpp"
 
@@ -12,12 +20,20 @@ namespace velvix::platform {
 
 class JsonFileDefaults final : public sim::MemoryDefaults {
  public:
-  // `onProblem` receives one line for each file problem (unreadable file, failed write).
+  // `onProblem` receives one line for each file problem (unreadable file, failed write); failed
+  // writes are reported from the writing thread.
   JsonFileDefaults(std::filesystem::path file, std::function<void(const std::string&)> onProblem = {});
+  // Waits for the last change to be written.
+  ~JsonFileDefaults() override;
 
   const std::filesystem::path& file() const { return file_; }
   // Deeper documents are refused as damaged: copying or writing them would exhaust the stack.
   static constexpr int kMaxNestingDepth = 64;
+  static constexpr double kFlushDeadline = 10.0;
+
+  // Waits, at most kFlushDeadline seconds, until every change made so far is on disk; false when
+  // the deadline passed first.
+  bool flush();
 
  protected:
   void userValuesChanged(const std::map<std::string, Value>& values) override;
@@ -29,12 +45,25 @@ class JsonFileDefaults final : public sim::MemoryDefaults {
   };
   JsonFileDefaults(Loaded loaded, std::filesystem::path file, std::function<void(const std::string&)> onProblem);
   static Loaded load(const std::filesystem::path& file, const std::function<void(const std::string&)>& onProblem);
+  void report(const std::string& line) const;
+  void writeLoop();
+  void write(const std::map<std::string, Value>& values) const;
 
   std::filesystem::path file_;
   std::function<void(const std::string&)> onProblem_;
   // The file exists but could not be read at start: changes stay in memory so it is never replaced.
   const bool fileUnreadable_;
   bool reportedUnsaved_ = false;
+
+  // Handed from the store (under its lock) to the writer: the newest contents not yet written.
+  std::mutex writeMutex_;
+  std::condition_variable wakeWriter_;
+  std::condition_variable written_;
+  std::optional<std::map<std::string, Value>> pending_;
+  std::uint64_t handedOver_ = 0;
+  std::uint64_t writtenUpTo_ = 0;
+  bool stopping_ = false;
+  std::thread writer_;
 };
 
 }  // namespace velvix::platform

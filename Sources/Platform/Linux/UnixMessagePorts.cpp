@@ -97,7 +97,9 @@ void UnixLocalPort::run() {
   while (!shared_->stopping) {
     fds.clear();
     fds.push_back({shared_->wakeFD, POLLIN, 0});
-    fds.push_back({listenFD_, POLLIN, 0});
+    // At the limit, new requesters wait in the listening socket's backlog until a place frees.
+    const bool accepting = connections_.size() < static_cast<std::size_t>(UnixMessagePorts::kMaxConnections);
+    fds.push_back({listenFD_, static_cast<short>(accepting ? POLLIN : 0), 0});
     auto soonest = Clock::time_point::max();
     for (const auto& c : connections_) {
       fds.push_back({c.fd,
@@ -139,15 +141,15 @@ void UnixLocalPort::run() {
   }
 }
 
+// Takes every waiting requester there is room for; each must send its request whole within the
+// request window from here, so a stalled one holds its place for that long at most.
 void UnixLocalPort::accept() {
-  const int fd = ::accept4(listenFD_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  if (fd < 0) return;
-  if (connections_.size() >= static_cast<std::size_t>(UnixMessagePorts::kMaxConnections)) {
-    ::close(fd);
-    return;
+  while (connections_.size() < static_cast<std::size_t>(UnixMessagePorts::kMaxConnections)) {
+    const int fd = ::accept4(listenFD_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) return;
+    connections_.push_back(
+        {.fd = fd, .number = nextNumber_++, .deadline = after(UnixMessagePorts::kRequestWindow)});
   }
-  connections_.push_back(
-      {.fd = fd, .number = nextNumber_++, .deadline = after(UnixMessagePorts::kRequestWindow)});
 }
 
 void UnixLocalPort::read(Connection& c) {
@@ -220,7 +222,7 @@ class UnixRemotePort final : public RemotePort {
   Reply sendRequest(std::int32_t messageID, std::string_view data, double sendTimeout,
                     double receiveTimeout) override {
     if (!valid_) return {PortStatus::isInvalid, std::nullopt};
-    if (fd_ < 0) fd_ = portchannel::connectTo(address_);  // each connection carries one request
+    if (fd_ < 0) fd_ = portchannel::connectTo(address_, sendTimeout);  // one request per connection
     if (fd_ < 0) return {PortStatus::isInvalid, std::nullopt};
     Reply reply;
     reply.status = static_cast<PortStatus>(
@@ -259,8 +261,11 @@ std::unique_ptr<LocalPort> UnixMessagePorts::createLocal(const std::string& name
 
   // A socket file that nothing listens on is left by a run that crashed: it is replaced. One that
   // answers belongs to a live port, whose name stays its own.
-  if (const int probe = portchannel::connectTo(*address); probe >= 0) {
+  // One that takes no connection in time belongs to a live port whose owner is stopped.
+  if (const int probe = portchannel::connectTo(*address, kRequestWindow); probe >= 0) {
     ::close(probe);
+    return fail("the name is held by another port");
+  } else if (portchannel::connectTimedOut()) {
     return fail("the name is held by another port");
   } else if (errno == ECONNREFUSED) {
     ::unlink(address->path().c_str());
@@ -268,7 +273,7 @@ std::unique_ptr<LocalPort> UnixMessagePorts::createLocal(const std::string& name
 
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return fail(files::errnoText("socket"));
-  if (::bind(fd, address->get(), address->size()) != 0 || ::listen(fd, 16) != 0) {
+  if (::bind(fd, address->get(), address->size()) != 0 || ::listen(fd, kBacklog) != 0) {
     const std::string error = files::errnoText("bind");
     ::close(fd);
     return fail(error);
@@ -286,7 +291,7 @@ std::unique_ptr<LocalPort> UnixMessagePorts::createLocal(const std::string& name
 std::unique_ptr<RemotePort> UnixMessagePorts::createRemote(const std::string& name) {
   auto address = portchannel::Address::make(folder_, portchannel::fileName(name));
   if (!address) return nullptr;
-  const int fd = portchannel::connectTo(*address);
+  const int fd = portchannel::connectTo(*address, kRequestWindow);
   if (fd < 0) return nullptr;
   return std::make_unique<UnixRemotePort>(std::move(*address), fd);
 }

@@ -109,6 +109,25 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
       p.drawText(capsule, Qt::AlignCenter, QString::fromStdString(*tile.badge));
     }
   }
+  // The icon under the pointer is named above it, as the Dock does.
+  for (const auto& tile : scene.dock) {
+    if (tile.kind == sim::SimDockItem::Kind::separator || tile.title.empty() ||
+        !tile.frame.contains(desktop.pointer))
+      continue;
+    const QString name = QString::fromStdString(tile.title);
+    const QFontMetricsF metrics(font);
+    const QRectF frame = rectIn(tile.frame);
+    const double width = metrics.horizontalAdvance(name) + 20 * s;
+    const double height = metrics.height() + 8 * s;
+    QRectF label(frame.center().x() - width / 2, frame.top() - height - 8 * s, width, height);
+    label.moveLeft(std::clamp(label.left(), screen.left() + 4 * s, screen.right() - 4 * s - width));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 46, 220));
+    p.drawRoundedRect(label, height / 2, height / 2);
+    p.setPen(Qt::white);
+    p.drawText(label, Qt::AlignCenter, name);
+    break;
+  }
   p.restore();
 }
 

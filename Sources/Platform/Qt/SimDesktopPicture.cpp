@@ -2,26 +2,49 @@
 
 #include <cmath>
 
-#include <QImage>
 #include <QPainter>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
-#include "Platform/Simulated/SimDesktopScene.hpp"
 
 namespace velvix::qt {
+
+void SimDesktopPicture::remember(const sim::SimDesktopScene& scene, const QImage& screen,
+                                 double pixelsPerPoint) const {
+  if (screen.isNull() || !(pixelsPerPoint > 0)) return;
+  scene_ = scene;
+  screen_ = screen;
+  pixelsPerPoint_ = pixelsPerPoint;
+}
 
 std::optional<RGBAImage> SimDesktopPicture::beneath(const Rect& frame, double scale) const {
   const int width = static_cast<int>(std::ceil(frame.width * scale));
   const int height = static_cast<int>(std::ceil(frame.height * scale));
   if (!(scale > 0) || width < 1 || height < 1 || width > 16384 || height > 16384) return std::nullopt;
-  const auto scene = sim::SimDesktopScene::build(desktop_);
+  auto scene = sim::SimDesktopScene::build(desktop_);
+  // A screen drawn coarser than asked for is drawn again: the picture would be blurred.
+  if (screen_.isNull() || !(scene == scene_) || pixelsPerPoint_ < scale * 0.5) {
+    const int screenWidth = static_cast<int>(std::ceil(scene.screen.width * scale));
+    const int screenHeight = static_cast<int>(std::ceil(scene.screen.height * scale));
+    if (screenWidth < 1 || screenHeight < 1 || screenWidth > 16384 || screenHeight > 16384)
+      return std::nullopt;
+    QImage screen(screenWidth, screenHeight, QImage::Format_RGBA8888_Premultiplied);
+    screen.fill(Qt::black);
+    {
+      QPainter painter(&screen);
+      SimDesktopPainter::paint(painter, desktop_, scene, QPointF(0, 0), scale);
+    }
+    remember(scene, screen, scale);
+  }
   QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);
-  image.fill(Qt::black);
+  image.fill(Qt::black);  // off the screen
   {
     QPainter painter(&image);
-    const QPointF origin((scene.screen.x - frame.x) * scale, (scene.screen.y - frame.y) * scale);
-    SimDesktopPainter::paint(painter, desktop_, scene, origin, scale);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const double s = pixelsPerPoint_;
+    const QRectF source((frame.x - scene_.screen.x) * s, (frame.y - scene_.screen.y) * s, frame.width * s,
+                        frame.height * s);
+    painter.drawImage(QRectF(0, 0, frame.width * scale, frame.height * scale), screen_, source);
   }
   return fromQImage(image);
 }

@@ -1,8 +1,14 @@
 #pragma once
 // The picture beneath a panel on the simulated desktop: the part of the simulated screen under
-// it, drawn as the window onto the desktop draws it (without the program's own panels).
+// it, drawn as the window onto the desktop draws it (without the program's own panels). The whole
+// screen is drawn once and kept while the desktop shows the same scene, so a panel shown again
+// (every chord's HUD) crops it instead of painting every window again; the window onto the
+// desktop hands over each screen it drew.
+
+#include <QImage>
 
 #include "Platform/DesktopPicture.hpp"
+#include "Platform/Simulated/SimDesktopScene.hpp"
 
 namespace velvix::sim {
 class SimDesktop;
@@ -14,9 +20,15 @@ class SimDesktopPicture final : public platform::DesktopPicture {
  public:
   explicit SimDesktopPicture(sim::SimDesktop& desktop) : desktop_(desktop) {}
   std::optional<RGBAImage> beneath(const Rect& frame, double scale) const override;
+  // The whole screen as drawn for `scene`, `pixelsPerPoint` pixels a point.
+  void remember(const sim::SimDesktopScene& scene, const QImage& screen, double pixelsPerPoint) const;
 
  private:
   sim::SimDesktop& desktop_;
+  // The screen last drawn, and the scene it shows.
+  mutable sim::SimDesktopScene scene_;
+  mutable QImage screen_;
+  mutable double pixelsPerPoint_ = 0;
 };
 
 }  // namespace velvix::qt

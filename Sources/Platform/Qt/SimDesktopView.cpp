@@ -1,6 +1,7 @@
 #include "Platform/Qt/SimDesktopView.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include <QApplication>
@@ -14,11 +15,15 @@
 #include <QWindow>
 
 #include "Platform/InputEvent.hpp"
+#include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
+#include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimSystemMenu.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 namespace velvix::qt {
@@ -37,13 +42,31 @@ QRectF SimDesktopView::menuBarRect() const {
   return {toView({r.x, r.y}), QSizeF(r.width * scale(), r.height * scale())};
 }
 
+QRectF SimDesktopView::systemMenuTitleRect() const {
+  const QRectF strip = menuBarRect();
+  double right = strip.right();
+  if (menuBar) {
+    const QRectF status = SimMenuBarStrip::layout(*menuBar, strip, scale(), ownAppFrontmost()).statusIcon;
+    if (!status.isNull()) right = status.left();
+  }
+  return SimSystemMenuTitle::rect(strip, scale(), right);
+}
+
 bool SimDesktopView::openMenuAt(QPointF point) {
-  if (!menuBar) return false;
-  QRectF under;
-  platform::Menu* menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  QRectF under = systemMenuTitleRect();
+  platform::Menu* menu = nullptr;
+  if (under.contains(point)) {
+    menu = &systemMenu_->menu();
+    if (menu->willOpen) menu->willOpen();
+  } else if (menuBar) {
+    menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
+  }
   if (!menu) return false;
   openMenu_ = SimMenuBarStrip::buildMenu(*menu, this);
-  openMenu_->popup(mapToGlobal(under.bottomLeft().toPoint()));
+  // Below its title, and inside the window at the right end.
+  QPoint at = under.bottomLeft().toPoint();
+  at.setX(std::max(0, std::min(at.x(), width() - openMenu_->sizeHint().width())));
+  openMenu_->popup(mapToGlobal(at));
   return true;
 }
 
@@ -53,8 +76,16 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   resize(1080, 675);
+  if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
+  systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
-  connect(&repaint_, &QTimer::timeout, this, [this] { update(); });
+  // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
+  // twenty times a second, and drawn again only when what it shows changed.
+  connect(&repaint_, &QTimer::timeout, this, [this] {
+    if (!screenScene_ || menuBarState() != drawnMenuBar_ ||
+        !(sim::SimDesktopScene::build(desktop_) == *screenScene_))
+      update();
+  });
   repaint_.start(50);
   if (qApp) qApp->installEventFilter(this);
 }
@@ -69,6 +100,11 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+SimDesktopView::MenuBarState SimDesktopView::menuBarState() const {
+  if (!menuBar) return {};
+  return {menuBar->mainMenu.get(), menuBar->statusMenu.get(), menuBar->statusImage, ownAppFrontmost()};
 }
 
 void SimDesktopView::refresh() {
@@ -205,8 +241,28 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   scene_ = sim::SimDesktopScene::build(desktop_);
   QPainter p(this);
   p.fillRect(rect(), QColor(24, 24, 28));
-  SimDesktopPainter::paint(p, desktop_, scene_, origin(), scale());
+  // The screen is drawn into a picture of its own at the device's pixels, drawn again only when
+  // the scene changed: the repaints in between copy it.
+  const double pixelsPerPoint = scale() * devicePixelRatioF();
+  const QSize pixels(static_cast<int>(std::ceil(scene_.screen.width * pixelsPerPoint)),
+                     static_cast<int>(std::ceil(scene_.screen.height * pixelsPerPoint)));
+  if (!pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384) {
+    if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_)) {
+      screen_ = QImage(pixels, QImage::Format_RGBA8888_Premultiplied);
+      screen_.fill(Qt::black);
+      {
+        QPainter into(&screen_);
+        SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint);
+      }
+      screenScene_ = scene_;
+      if (picture) picture->remember(scene_, screen_, pixelsPerPoint);
+    }
+    p.drawImage(QRectF(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
+                screen_);
+  }
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
+  SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());
+  drawnMenuBar_ = menuBarState();
 }
 
 }  // namespace velvix::qt

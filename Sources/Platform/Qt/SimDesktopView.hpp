@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
+#include "Platform/MenuBar.hpp"
 #include "Platform/ScreenPlacement.hpp"
 #include "Platform/Simulated/SimDesktopScene.hpp"
 
@@ -20,9 +23,12 @@ class QMenu;
 namespace velvix::sim {
 class SimDesktop;
 class SimMenuBar;
+class SimSystemMenu;
 }
 
 namespace velvix::qt {
+
+class SimDesktopPicture;
 
 class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  public:
@@ -50,6 +56,10 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QMenu* openMenu() const { return openMenu_.get(); }
   // Opens the menu under a point of the view, as a click there does; false when there is none.
   bool openMenuAt(QPointF point);
+  // Gets each screen this window draws, so glass panels blur it without drawing it again.
+  const SimDesktopPicture* picture = nullptr;
+  // The simulated system's menu, whose title the strip shows at its right.
+  sim::SimSystemMenu& systemMenu() { return *systemMenu_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -68,6 +78,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void refresh();
   bool ownAppFrontmost() const;
   QRectF menuBarRect() const;
+  QRectF systemMenuTitleRect() const;
   double scale() const;
   QPointF origin() const;
 
@@ -75,7 +86,21 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   sim::SimDesktopScene scene_;
   std::uint64_t heldFlags_ = 0;
   QTimer repaint_;
+  // What the menu-bar strip draws from, to tell whether it changed.
+  struct MenuBarState {
+    const void* mainMenu = nullptr;
+    const void* statusMenu = nullptr;
+    std::optional<platform::StatusImage> statusImage;
+    bool ownAppFrontmost = false;
+    bool operator==(const MenuBarState&) const = default;
+  };
+  MenuBarState menuBarState() const;
+  // The screen as last drawn, and the scene it shows: a repaint of the same scene copies it.
+  QImage screen_;
+  std::optional<sim::SimDesktopScene> screenScene_;
+  MenuBarState drawnMenuBar_;
   std::unique_ptr<QMenu> openMenu_;
+  std::unique_ptr<sim::SimSystemMenu> systemMenu_;
 };
 
 }  // namespace velvix::qt

@@ -113,6 +113,12 @@ std::unique_ptr<QMenu> SimMenuBarStrip::buildMenu(const platform::Menu& model, Q
       continue;
     }
     QString text = QString::fromStdString(item->title);
+    if (item->submenu) {
+      QMenu* inner = buildMenu(*item->submenu, menu.get()).release();  // owned by the menu
+      inner->setTitle(text);
+      menu->addMenu(inner)->setObjectName(text);
+      continue;
+    }
     if (const std::string key = platform::keyEquivalentText(*item); !key.empty())
       text += "\t" + QString::fromStdString(key);
     QAction* action = menu->addAction(text);

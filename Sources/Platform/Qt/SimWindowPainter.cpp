@@ -137,7 +137,14 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     p.setPen(colour.darker(260));
     p.drawText(QRectF(page.left(), page.top(), page.width(), 26 * s), Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromStdString(w.title.value_or("")));
-    paintTextLines(p, page.adjusted(0, 38 * s, 0, 0), s, colour.darker(150), seed, 6);
+    if (w.message.empty()) {
+      paintTextLines(p, page.adjusted(0, 38 * s, 0, 0), s, colour.darker(150), seed, 6);
+    } else {
+      p.setFont(fontOf(13 * s));
+      p.setPen(QColor(30, 30, 34));
+      p.drawText(page.adjusted(0, 38 * s, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                 QString::fromStdString(w.message));
+    }
   }
   p.restore();
 }

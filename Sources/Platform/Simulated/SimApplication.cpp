@@ -31,15 +31,16 @@ std::optional<std::int64_t> SimApplication::panel(const std::string& title) cons
   return std::nullopt;
 }
 
-std::int64_t SimApplication::orderFrontPanel(const std::string& title) {
+std::int64_t SimApplication::orderFrontPanel(const std::string& title, const std::string& message) {
   auto number = panel(title);
   if (!number) number = panels_[title] = createWindow(title, {560, 300, 320, 200});
+  if (SimWindow* w = desktop_.window(*number)) w->message = message;
   makeKeyAndOrderFront(*number);
   return *number;
 }
 
 void SimApplication::orderFrontStandardAboutPanel() {
-  orderFrontPanel("About Velvix");
+  orderFrontPanel("About Velvix", aboutMessage);
   if (presentAbout) presentAbout();
 }
 

@@ -25,12 +25,14 @@ class SimApplication final : public platform::Application {
   void hide() override;
   // The About panel's window while it is open.
   std::optional<std::int64_t> aboutPanel() const { return panel("About Velvix"); }
-  // A panel of the program's own (About, the updater's), made once, brought to the front; and
-  // its window while it is open.
-  std::int64_t orderFrontPanel(const std::string& title);
+  // A panel of the program's own (About, the updater's), made once, brought to the front, showing
+  // `message`; and its window while it is open.
+  std::int64_t orderFrontPanel(const std::string& title, const std::string& message = "");
   std::optional<std::int64_t> panel(const std::string& title) const;
-  // How the program shows the About panel to a person, besides its window on the desktop.
+  // How the program shows the About panel to a person, besides its window on the desktop, and
+  // what that window says.
   std::function<void()> presentAbout;
+  std::string aboutMessage;
   std::vector<OwnWindow> windows() const override;
   void deminiaturize(std::int64_t window) override;
   void makeKeyAndOrderFront(std::int64_t window) override;

@@ -133,6 +133,7 @@ void SimDesktop::activate(Pid pid) {
     postWorkspace(platform::WorkspaceNotification::kDidActivateApplication, *a);
   }
   frontmost_ = pid;
+  switchToSpaceOf(pid);
   for (auto number : windowsOf(pid)) {
     const SimWindow* w = window(number);
     if (w && !w->minimized && w->layer == 0) {
@@ -307,6 +308,23 @@ bool SimDesktop::isOnScreen(const SimWindow& w) const {
   return std::any_of(displays_.begin(), displays_.end(), [&](const SimDisplay& d) {
     return std::find(w.spaces.begin(), w.spaces.end(), d.currentSpace) != w.spaces.end();
   });
+}
+
+void SimDesktop::switchToSpaceOf(Pid pid) {
+  const SimWindow* front = nullptr;
+  for (auto number : windowsOf(pid)) {
+    const SimWindow* w = window(number);
+    if (!w || w->minimized || w->layer != 0) continue;
+    if (isOnScreen(*w)) return;  // something of it shows already
+    if (!front) front = w;
+  }
+  if (!front) return;
+  for (std::size_t i = 0; i < displays_.size(); ++i)
+    if (std::find(displays_[i].spaces.begin(), displays_[i].spaces.end(), front->spaces.front()) !=
+        displays_[i].spaces.end()) {
+      switchSpace(i, front->spaces.front());
+      return;
+    }
 }
 
 void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {

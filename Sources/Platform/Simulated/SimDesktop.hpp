@@ -123,6 +123,8 @@ struct SimWindow {
   bool transparentContent = false;
   // A terminal window's text, as Accessibility shows it (window > scroll area > text area).
   std::optional<SimTextArea> textArea;
+  // A panel's own words, drawn in place of the placeholder lines of text.
+  std::string message;
 };
 
 struct WindowSpec {
@@ -263,6 +265,9 @@ class SimDesktop {
   std::vector<SimDisplay>& displays() { return displays_; }
   const std::vector<SimDisplay>& displays() const { return displays_; }
   void switchSpace(std::size_t display, std::uint64_t space);
+  // Activating an application none of whose windows shows on a current Space brings forward the
+  // Space of its front window, as the system does.
+  void switchToSpaceOf(platform::Pid pid);
 
   // ---- screen capture
   double captureLatency = 0.02;
@@ -275,6 +280,11 @@ class SimDesktop {
   // Draws window `number` at width × height pixels, its content inset by `margin` pixels.
   std::function<std::optional<RGBAImage>(std::int64_t number, int width, int height, int margin)>
       windowPainter;
+
+  // Draws the icon of an application bundle from its name, the `ordinal`-th bundle asked for (so
+  // icons asked for side by side, as the Dock's, differ in colour). Installed by the window that
+  // shows the desktop; without it icons are flat squares.
+  std::function<RGBAImage(const std::string& name, int ordinal)> iconArt;
 
   // ---- the pointer (global top-left coordinates)
   Point pointer{720, 450};

@@ -31,9 +31,12 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     const SimWindow* w = desktop.window(*it);
     if (!w || !desktop.isOnScreen(*w)) continue;
     const SimApp* owner = desktop.app(w->owner);
+    std::string content = w->textArea ? w->textArea->text : std::string();
+    for (const auto& tab : w->tabs) content.append("\x1f").append(tab.title).append("\x1f").append(tab.url);
+    if (!w->tabs.empty()) content.append("\x1f").append(std::to_string(w->activeTab));
     scene.windows.push_back({w->number, w->bounds, w->title.value_or(""),
-                             owner ? owner->name.value_or("") : std::string(), w->owner, frontWindow == w->number,
-                             front == w->owner});
+                             owner ? owner->name.value_or("") : std::string(), w->owner,
+                             frontWindow == w->number, front == w->owner, std::move(content)});
   }
 
   // The Dock is drawn from the same icons and frames that it reports through Accessibility, and

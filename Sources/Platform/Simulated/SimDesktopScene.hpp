@@ -27,6 +27,10 @@ struct SimDesktopScene {
     platform::Pid owner = 0;
     bool isFrontWindow = false;  // the frontmost application's front window
     bool ofFrontApp = false;
+    // What the window shows inside: its text area's text, its tabs' titles and addresses and the
+    // active one. Two scenes equal in everything are drawn alike.
+    std::string content;
+    bool operator==(const Window&) const = default;
   };
   struct Tile {
     Rect frame;
@@ -35,6 +39,7 @@ struct SimDesktopScene {
     std::optional<platform::Pid> pid;       // a running application's icon
     std::optional<std::int64_t> minimized;  // a minimized window's tile
     SimDockItem::Kind kind = SimDockItem::Kind::application;
+    bool operator==(const Tile&) const = default;
   };
 
   Rect screen;
@@ -43,6 +48,7 @@ struct SimDesktopScene {
   std::string menuBarTitle;
   std::vector<Window> windows;  // back to front
   std::vector<Tile> dock;
+  bool operator==(const SimDesktopScene&) const = default;
 
   static SimDesktopScene build(const SimDesktop& desktop);
   // The front window under a point of the simulated screen.

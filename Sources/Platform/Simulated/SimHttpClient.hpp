@@ -36,6 +36,7 @@ class SimHttpClient final : public platform::HttpClient {
 
   // Every later request for `url` gets this reply. Unscripted addresses cannot be reached.
   void serve(const std::string& url, SimHttpReply reply);
+  bool serves(const std::string& url) const { return replies_.count(url) > 0; }
 
   std::unique_ptr<platform::HttpTask> get(const platform::HttpRequest& request,
                                           std::function<void(platform::HttpResponse)> completion) override;

@@ -217,6 +217,14 @@ void SimInput::disableByTimeout(TapID tap) {
   }
 }
 
+std::vector<SimInput::TapID> SimInput::enabledTaps() const {
+  std::lock_guard lock(tapsMutex_);
+  std::vector<TapID> result;
+  for (const auto& [id, tap] : taps_)
+    if (tap.enabled && tap.valid) result.push_back(id);
+  return result;
+}
+
 void SimInput::invalidate(TapID tap) {
   std::lock_guard lock(tapsMutex_);
   taps_.erase(tap);

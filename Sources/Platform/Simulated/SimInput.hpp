@@ -65,6 +65,8 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   // What the system does to a tap that answered too late: switches it off, and tells it so with
   // the next event.
   void disableByTimeout(TapID tap);
+  // The taps that run now.
+  std::vector<TapID> enabledTaps() const;
   std::vector<TapInfo> tapList() const override;
   void post(const platform::InputEvent& event) override;
 

@@ -50,23 +50,22 @@ bool readResolve(const std::string& trailer, SimScriptRequest& request) {
   return request.arguments.size() == 4 && trailer.compare(at, std::string::npos, ") as text)") == 0;
 }
 
-// `closeexact(<digits>, <literal>, true|false) as text)` after "return (", of a Chromium library.
-bool readCloseExact(const std::string& trailer, SimScriptRequest& request) {
-  static const std::string kCall = "return (closeexact(";
+// `closeidentified(<integer>, <integer>) as text)` after "return (", of a Chromium library.
+bool readCloseIdentified(const std::string& trailer, SimScriptRequest& request) {
+  static const std::string kCall = "return (closeidentified(";
   if (!startsWith(trailer, 0, kCall)) return false;
   std::size_t at = kCall.size();
-  const std::size_t digits = at;
-  while (at < trailer.size() && trailer[at] >= '0' && trailer[at] <= '9') ++at;
-  if (at == digits || !startsWith(trailer, at, ", ")) return false;
-  request.arguments.push_back(trailer.substr(digits, at - digits));
-  at += 2;
-  auto url = SimScriptReader::literal(trailer, at);
-  if (!url || !startsWith(trailer, at, ", ")) return false;
-  request.arguments.push_back(*url);
-  at += 2;
-  readFlag(trailer, at, request);
-  request.handler = "closeexact";
-  return request.arguments.size() == 3 && trailer.compare(at, std::string::npos, ") as text)") == 0;
+  for (const char* after : {", ", ") as text)"}) {
+    const std::size_t first = at;
+    if (at < trailer.size() && trailer[at] == '-') ++at;
+    const std::size_t digits = at;
+    while (at < trailer.size() && trailer[at] >= '0' && trailer[at] <= '9') ++at;
+    if (at == digits || !startsWith(trailer, at, after)) return false;
+    request.arguments.push_back(trailer.substr(first, at - first));
+    at += std::char_traits<char>::length(after);
+  }
+  request.handler = "closeidentified";
+  return at == trailer.size();
 }
 
 bool readTitles(std::string& trailer, SimScriptRequest& request) {
@@ -99,8 +98,8 @@ bool readTrailer(std::string trailer, SimScriptRequest& request) {
     request.handler = "fronttabs";
   } else if (safari && trailer == AppleScriptTrailers::windowNames()) {
     request.handler = "windownames";
-  } else if (request.library == Library::chromium && startsWith(trailer, 0, "return (closeexact(")) {
-    return readCloseExact(trailer, request);
+  } else if (request.library == Library::chromium && startsWith(trailer, 0, "return (closeidentified(")) {
+    return readCloseIdentified(trailer, request);
   } else if (!readResolve(trailer, request)) {
     return false;
   }

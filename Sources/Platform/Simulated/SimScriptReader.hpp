@@ -15,10 +15,10 @@ struct SimScriptRequest {
   Library library = Library::chromium;
   std::string applicationName;  // how the script addresses the application
   // "seedtabs", "currenttab", "livetabs", "fronttabs", "windownames", "resolvetab", "closetab",
-  // "closeexact"
+  // "closeidentified"
   std::string handler;
   // Of "resolvetab" and "closetab": the index text, the address (tty), the title, and whether
-  // the tab is private ("true" or "false"); of "closeexact": the index, the address and the flag.
+  // the tab is private ("true" or "false"); of "closeidentified": the window id and the tab id.
   std::vector<std::string> arguments;
   // Safari: the Accessibility titles handed to the library, when the trailer sets them.
   std::vector<std::string> windowTitles;

@@ -25,6 +25,10 @@ std::string nameOf(const SimWindow& w) {
 }
 
 // AppleScript's "as integer" of the index text; anything unreadable counts as 0.
+bool isBlank(const SimTab& t) {
+  return t.url.empty() || t.url == "favorites://";
+}
+
 int integer(const std::string& text) {
   int value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -131,25 +135,32 @@ SimTabScripts::Answer SimTabScripts::answer(const SimScriptRequest& request) {
     const std::int64_t frontWindow = windows.empty() ? 0 : windows.front()->number;
     lines.push_back(resolve(request, library == Library::terminal ? windows : allowed, frontWindow,
                             handler == "closetab"));
-  } else if (handler == "closeexact") {
-    const bool privateOnly = request.arguments.size() == 3 && request.arguments[2] == "true";
-    std::vector<SimWindow*> allowed;
-    for (SimWindow* w : windows)
-      if (isPrivate(w) == privateOnly) allowed.push_back(w);
-    const int index = request.arguments.empty() ? 0 : integer(request.arguments[0]);
-    const std::string url = request.arguments.size() > 1 ? request.arguments[1] : std::string();
-    lines.push_back(closeExact(index, url, allowed) ? "true" : "false");
+  } else if (handler == "closeidentified" && request.arguments.size() == 2) {
+    // Script window ids are window numbers; script tab ids are the extension's tab ids.
+    bool closed = false;
+    for (SimWindow* w : windows) {
+      if (std::to_string(w->number) != request.arguments[0]) continue;
+      for (std::size_t i = 0; i < w->tabs.size() && !closed; ++i)
+        if (std::to_string(w->tabs[i].id) == request.arguments[1]) {
+          desktop_.closeTab(w->number, i);
+          closed = true;
+        }
+      break;
+    }
+    lines.push_back(closed ? "true" : "false");
   }
   answer.text = joined(lines, '\n');
   return answer;
 }
 
-// The Chromium library's "closeexact": the first window whose tab at the position shows the address.
-bool SimTabScripts::closeExact(int index, const std::string& url, const std::vector<SimWindow*>& windows) {
-  if (index <= 0 || url.empty()) return false;
+// The libraries' "closeexact": the first window whose tab at the position shows the address
+// (Safari: a blank tab, when there is no address).
+bool SimTabScripts::closeExact(int index, const std::string& url, const std::vector<SimWindow*>& windows,
+                               bool blankWithoutAddress) {
+  if (index <= 0 || (url.empty() && !blankWithoutAddress)) return false;
   const auto i = static_cast<std::size_t>(index) - 1;
   for (SimWindow* w : windows)
-    if (i < w->tabs.size() && w->tabs[i].url == url) {
+    if (i < w->tabs.size() && (url.empty() ? isBlank(w->tabs[i]) : w->tabs[i].url == url)) {
       desktop_.closeTab(w->number, i);
       return true;
     }
@@ -189,7 +200,6 @@ std::string SimTabScripts::resolve(const SimScriptRequest& request, const std::v
     return "false";
   }
 
-  auto isBlank = [](const SimTab& t) { return t.url.empty() || t.url == "favorites://"; };
   using Match = std::function<bool(const SimWindow&, std::size_t)>;
   Match exact = [&](const SimWindow& w, std::size_t i) {
     return i + 1 == static_cast<std::size_t>(index) && w.tabs[i].url == url;
@@ -226,7 +236,9 @@ std::string SimTabScripts::resolve(const SimScriptRequest& request, const std::v
   const bool safari = library == Library::safari;
 
   if (close) {
-    if (closeExact(index, url, windows)) return "true";
+    // A known position is where the tab was last seen; when it holds another page, nothing closes.
+    if (index > 0 && (safari || !url.empty()))
+      return closeExact(index, url, windows, safari) ? "true" : "false";
     if (!url.empty() && closePass(byURL)) return "true";
     if (safari && url.empty() && closePass(blank)) return "true";
     return closePass(byTitle) ? "true" : "false";

@@ -42,9 +42,10 @@ class SimTabScripts {
   // Safari's private windows, paired from the titles as its library pairs them.
   std::vector<std::int64_t> privateSafariWindows(const std::vector<SimWindow*>& windows,
                                                  const std::vector<std::string>& titles) const;
-  // Closes the tab at the 1-based position that shows the address, in the first of `windows`
-  // that has one.
-  bool closeExact(int index, const std::string& url, const std::vector<SimWindow*>& windows);
+  // Closes the tab at the 1-based position that shows the address (or, without one and when
+  // `blankWithoutAddress`, a blank tab), in the first of `windows` that has one.
+  bool closeExact(int index, const std::string& url, const std::vector<SimWindow*>& windows,
+                  bool blankWithoutAddress);
   // `frontWindow`: the application's front window, whose current tab is "already current".
   std::string resolve(const SimScriptRequest& request, const std::vector<SimWindow*>& windows,
                       std::int64_t frontWindow, bool close);

@@ -14,6 +14,10 @@ namespace velvix::sim {
 
 class SimUpdater final : public platform::Updater {
  public:
+  // What the framework's window says here, in place of looking for an update.
+  static constexpr const char* kPanelMessage =
+      "This build carries no update framework, so it looks for no updates and installs none.";
+
   explicit SimUpdater(platform::MainLoop& loop) : loop_(loop) {}
 
   void startUpdater() override { ++starts; }

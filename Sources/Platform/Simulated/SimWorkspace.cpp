@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -113,8 +114,19 @@ bool SimWorkspace::openURL(const std::string& url) {
   return true;
 }
 
-// Icons are flat squares in a colour of their path, so tests and screenshots can tell them apart.
+// An application bundle's icon is drawn by the desktop's icon art from its name; without it, and
+// for other files, icons are flat squares in a colour of their path, so tests can tell them apart.
 RGBAImage SimWorkspace::iconForFile(const std::string& path) const {
+  if (desktop_.iconArt && path.ends_with(".app")) {
+    std::lock_guard lock(iconsMutex_);
+    auto found = icons_.find(path);
+    if (found == icons_.end()) {
+      const auto ordinal = static_cast<int>(icons_.size());
+      found =
+          icons_.emplace(path, desktop_.iconArt(std::filesystem::path(path).stem().string(), ordinal)).first;
+    }
+    if (!found->second.isNull()) return found->second;
+  }
   const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(path));
   return RGBAImage::filled(64, 64,
                            {static_cast<std::uint8_t>(40 + (hash & 0x9F)), static_cast<std::uint8_t>(40 + ((hash >> 8) & 0x9F)),

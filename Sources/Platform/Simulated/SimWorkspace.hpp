@@ -1,6 +1,9 @@
 #pragma once
 // The workspace facade of the simulated desktop.
 
+#include <map>
+#include <mutex>
+
 #include "Platform/Workspace.hpp"
 
 namespace velvix::sim {
@@ -36,6 +39,9 @@ class SimWorkspace final : public platform::Workspace {
 
  private:
   SimDesktop& desktop_;
+  // Each bundle's icon is drawn once: the Dock strip asks for them every frame.
+  mutable std::mutex iconsMutex_;
+  mutable std::map<std::string, RGBAImage> icons_;
 };
 
 }  // namespace velvix::sim
