@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Fuzz/Support/FrameLines.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/LineBuffer.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
@@ -15,15 +16,8 @@ using namespace velvix;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-  for (std::size_t at = 0; at + nativeframing::kHeaderBytes <= bytes.size();) {
-    const std::uint32_t length = nativeframing::readHeader(bytes.data() + at);
-    at += nativeframing::kHeaderBytes;
-    if (length > hostchannel::kMaxFrameBytes || length > bytes.size() - at) break;
-    std::string line(bytes.substr(at, length));
-    at += length;
-    nativeframing::makeSocketLine(line);
+  for (const std::string& line : fuzz::frameLines(bytes))
     if (line.empty() || line.back() != '\n' || line.find('\n') != line.size() - 1) std::abort();
-  }
 
   LineBuffer pending;
   const std::size_t half = bytes.size() / 2;

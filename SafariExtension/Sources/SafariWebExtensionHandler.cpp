@@ -24,6 +24,17 @@ const VelvixValue* lookup(const VelvixValue& dictionary, std::string_view key) {
   return nullptr;
 }
 
+// The text of a string value, when JSON can write it (ill-formed UTF-8 it cannot).
+std::optional<std::string> jsonText(const VelvixValue& value) {
+  std::string text(value.bytes ? value.bytes : "", value.length);
+  try {
+    (void)json(text).dump();
+  } catch (const json::exception&) {
+    return std::nullopt;
+  }
+  return text;
+}
+
 bool stringKeyed(const VelvixValue& dictionary) {
   for (std::size_t i = 0; i < dictionary.count; ++i)
     if (dictionary.keys[i].kind != VelvixValueString) return false;
@@ -69,13 +80,9 @@ std::optional<json> SafariWebExtensionHandler::toJSON(const VelvixValue& value, 
       if (!std::isfinite(value.number)) return std::nullopt;
       return json(value.number);
     case VelvixValueString: {
-      std::string text(value.bytes ? value.bytes : "", value.length);
-      try {
-        (void)json(text).dump();  // ill-formed UTF-8 cannot be written as JSON text
-      } catch (const json::exception&) {
-        return std::nullopt;
-      }
-      return json(std::move(text));
+      auto text = jsonText(value);
+      if (!text) return std::nullopt;
+      return json(std::move(*text));
     }
     case VelvixValueArray: {
       json array = json::array();
@@ -91,9 +98,9 @@ std::optional<json> SafariWebExtensionHandler::toJSON(const VelvixValue& value, 
       json object = json::object();
       for (std::size_t i = 0; i < value.count; ++i) {
         auto element = toJSON(value.items[i], depth + 1);
-        if (!element) return std::nullopt;
-        const VelvixValue& key = value.keys[i];
-        object[std::string(key.bytes ? key.bytes : "", key.length)] = std::move(*element);
+        auto key = jsonText(value.keys[i]);  // a key must be writable too
+        if (!element || !key) return std::nullopt;
+        object[std::move(*key)] = std::move(*element);
       }
       return object;
     }
