@@ -9,6 +9,7 @@
 
 #include "Platform/JsonNesting.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/ThreadSignalStack.hpp"
 #include "Support/UserTextFile.hpp"
 
 namespace velvix::platform {
@@ -44,7 +45,11 @@ JsonFileDefaults::JsonFileDefaults(Loaded loaded, std::filesystem::path file,
       file_(std::move(file)),
       onProblem_(std::move(onProblem)),
       fileUnreadable_(loaded.fileUnreadable) {
-  if (!fileUnreadable_) writer_ = std::thread([this] { writeLoop(); });
+  if (!fileUnreadable_)
+    writer_ = std::thread([this] {
+      ThreadSignalStack::ensureForThisThread();
+      writeLoop();
+    });
 }
 
 JsonFileDefaults::~JsonFileDefaults() {
