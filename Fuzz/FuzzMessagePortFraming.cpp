@@ -56,7 +56,7 @@ void waitForClose(int fd) {
 
 void serve(std::string_view bytes) {
   auto address = portchannel::Address::make(gPort->folder, portchannel::fileName(kPortName));
-  const int fd = address ? portchannel::connectTo(*address) : -1;
+  const int fd = address ? portchannel::connectTo(*address, 2.0) : -1;
   if (fd < 0) std::abort();
   gPort->heard = 0;
   sendAll(fd, bytes);

@@ -8,6 +8,7 @@ namespace velvix {
 
 void DebugLog::log(std::string_view) {}
 void ConsentQuestion::schedule(double) {}
+void ConsentQuestion::closed() {}
 void Preferences::store(const std::string&, nlohmann::json) {}
 
 }  // namespace velvix
