@@ -140,10 +140,12 @@ SimTabScripts::Answer SimTabScripts::answer(const SimScriptRequest& request) {
     bool closed = false;
     for (SimWindow* w : windows) {
       if (std::to_string(w->number) != request.arguments[0]) continue;
-      for (std::size_t i = 0; i < w->tabs.size() && !closed; ++i)
+      // Closing a window's last tab closes the window too, so nothing of it is read afterwards.
+      for (std::size_t i = 0; i < w->tabs.size(); ++i)
         if (std::to_string(w->tabs[i].id) == request.arguments[1]) {
           desktop_.closeTab(w->number, i);
           closed = true;
+          break;
         }
       break;
     }
