@@ -27,6 +27,8 @@ void AboutPanel::attach(sim::SimApplication& application, platform::ScreenPlacem
                                       QString::fromStdString(AppIdentity::nameAndVersion()), QMessageBox::Ok);
     box->setObjectName("velvix.about");
     box->setInformativeText(kDescription);
+    // Wide enough that the description reads on one line.
+    box->setStyleSheet("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 240px; }");
     box->adjustSize();
     QPointer<QMessageBox> raw(box.get());
     const QSize size = box->sizeHint().expandedTo(box->size());
