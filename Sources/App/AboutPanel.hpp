@@ -5,8 +5,9 @@
 // the switcher keeps a panel nobody sees.
 
 namespace velvix::platform {
+class MainLoop;
 class ScreenPlacement;
-}
+}  // namespace velvix::platform
 
 namespace velvix::sim {
 class SimApplication;
@@ -18,8 +19,10 @@ class AboutPanel {
  public:
   static constexpr const char* kDescription = "A keyboard application switcher.";
   // From now on the application's About panel appears through `placement` (composed inside the
-  // desktop view when it is one; a window of its own without a placement).
-  static void attach(sim::SimApplication& application, platform::ScreenPlacement* placement);
+  // desktop view when it is one; a window of its own without a placement), following its window
+  // on `loop`'s clock.
+  static void attach(sim::SimApplication& application, platform::ScreenPlacement* placement,
+                     platform::MainLoop& loop);
 };
 
 }  // namespace velvix

@@ -148,7 +148,7 @@ int VelvixMain::main(int argc, char** argv) {
     view->onClose = [&velvix] { velvix.terminate(); };
     view->menuBar = &velvix.menuBar();
     view->picture = &velvix.desktopPicture();
-    AboutPanel::attach(desktop.application(), view.get());
+    AboutPanel::attach(desktop.application(), view.get(), loop);
     // The main menu's editing commands go to the text field that has the keyboard focus.
     velvix.delegate().mainMenu().editResponder = &qt::SimScreenLayer::performEditCommand;
     AlertDialogs::attach(desktop.application(), *view);

@@ -27,7 +27,7 @@ TEST(AboutPanel, NamesTheVersionAndClosingItClosesItsWindowAndSoftwareUpdateSays
   test::AppWorld w;
   w.launch();
   auto& application = w.desktop.application();
-  AboutPanel::attach(application, nullptr);
+  AboutPanel::attach(application, nullptr, w.loop);
 
   ASSERT_TRUE(w.app->menuBar().chooseStatusItem("About Velvix"));
   QMessageBox* box = openBox();
