@@ -246,6 +246,12 @@ TEST(OneScreenScenario, StripMenusSubmenusAndAboutOpenInsideTheOneWindow) {
   EXPECT_TRUE(screen.contains(submenu->geometry()));
   EXPECT_EQ(submenu->texts().front(), "Space 1");
   EXPECT_EQ(OneScreen::topLevelWindows(), 1);
+  // Left closes the submenu, Right opens it again.
+  w.type(Qt::Key_Left, Qt::NoModifier);
+  EXPECT_FALSE(submenu->isVisible());
+  w.type(Qt::Key_Right, Qt::NoModifier);
+  submenu = menu->submenu();
+  ASSERT_TRUE(submenu && submenu->isVisible());
   // A click elsewhere closes both and does nothing else: Mail stays in front.
   w.click({700, 400});
   EXPECT_FALSE(menu->isVisible());
