@@ -138,6 +138,8 @@ bool SimScreenLayer::performEditCommand(const std::string& selector) {
   QWidget* focus = focusWidget();
   if (!focus || selector.size() < 2 || selector.back() != ':') return false;
   const std::string slot = selector.substr(0, selector.size() - 1);  // "undo:" -> "undo"
+  // Only a widget that has the command (a text field has them all) takes it.
+  if (focus->metaObject()->indexOfMethod((slot + "()").c_str()) < 0) return false;
   return QMetaObject::invokeMethod(focus, slot.c_str());
 }
 
