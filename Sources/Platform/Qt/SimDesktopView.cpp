@@ -70,10 +70,43 @@ bool SimDesktopView::openMenuAt(QPointF point) {
     // It may be handling the key or click that closed it: it goes on the loop's next turn.
     if (openMenu_) openMenu_.release()->deleteLater();
   };
+  openMenu_->onStepAcross = [this](int direction) {
+    const std::vector<QRectF> titles = menuTitles();
+    const auto at = std::find(titles.begin(), titles.end(), openMenuTitle_);
+    if (at == titles.end() || titles.size() < 2) return;
+    const auto count = static_cast<std::ptrdiff_t>(titles.size());
+    const std::ptrdiff_t next = ((at - titles.begin()) + direction + count) % count;
+    switchMenuTo(titles[static_cast<std::size_t>(next)].center(), true);
+  };
   openMenuTitle_ = under;
   // Below its title; the panel keeps itself inside the screen at the right end.
   openMenu_->popUp(layer_->mapFrom(this, under.bottomLeft().toPoint()), focusBeforePress_);
   return true;
+}
+
+std::vector<QRectF> SimDesktopView::menuTitles() const {
+  std::vector<QRectF> titles;
+  QRectF status;
+  if (menuBar) {
+    const auto parts = SimMenuBarStrip::layout(*menuBar, menuBarRect(), scale(), ownAppFrontmost());
+    for (const auto& [rect, item] : parts.titles) titles.push_back(rect);
+    status = parts.statusIcon;
+  }
+  titles.push_back(systemMenuTitleRect());
+  if (!status.isNull()) titles.push_back(status);
+  return titles;
+}
+
+void SimDesktopView::switchMenuTo(QPointF titlePoint, bool withKeyboard) {
+  if (!openMenu_ || openMenu_->isHidden() || openMenuTitle_.contains(titlePoint)) return;
+  focusBeforePress_ = openMenu_->returnFocus();
+  const bool opened = openMenuAt(titlePoint);
+  focusBeforePress_ = nullptr;
+  if (opened && withKeyboard) {
+    // Opened from the keyboard, its first item is picked, as the arrow keys would.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(openMenu_.get(), &down);
+  }
 }
 
 void SimDesktopView::closeMenu() {
@@ -127,6 +160,7 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
   if (watched == windowHandle() && (type == QEvent::MouseMove || type == QEvent::MouseButtonPress)) {
     const QPointF local = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition());
     QWidget* panel = layer_->panelAt(layer_->mapFrom(this, local.toPoint()));
+    if (type == QEvent::MouseMove && menuBarRect().contains(local)) switchMenuTo(local, false);
     if (panel && type == QEvent::MouseMove) {
       // Over the program's panels the simulated pointer moves too, as it would on the real screen.
       desktop_.pointer = toSimulated(local);

@@ -92,6 +92,11 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   void followOwnWindows(const sim::SimDesktopScene& scene);
   // A press while a menu is open: true when it only closed the menu.
   bool pressedWithMenuOpen(QPointF point);
+  // While a menu is open, the menu of another title of the strip opens instead (the pointer moved
+  // onto it, or the arrow keys stepped to it), the keyboard still going back where it was.
+  void switchMenuTo(QPointF titlePoint, bool withKeyboard);
+  // The strip's titles, left to right.
+  std::vector<QRectF> menuTitles() const;
   // Keeps the screen layer over the simulated screen, its panels at the view's scale.
   void fitScreenLayer();
   bool ownAppFrontmost() const;

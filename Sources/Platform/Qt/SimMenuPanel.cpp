@@ -247,10 +247,17 @@ void SimMenuPanel::keyPressEvent(QKeyEvent* event) {
       step(-1);
       break;
     case Qt::Key_Right:
-      menu.openSubmenu(menu.highlighted_, true);
+      if (menu.selectable(menu.highlighted_) &&
+          menu.items_[static_cast<std::size_t>(menu.highlighted_)]->submenu)
+        menu.openSubmenu(menu.highlighted_, true);
+      else if (root().onStepAcross)
+        root().onStepAcross(1);
       break;
     case Qt::Key_Left:
-      if (menu.parentMenu_) menu.parentMenu_->closeSubmenu();
+      if (menu.parentMenu_)
+        menu.parentMenu_->closeSubmenu();
+      else if (root().onStepAcross)
+        root().onStepAcross(-1);
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:

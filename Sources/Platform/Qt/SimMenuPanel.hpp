@@ -34,6 +34,10 @@ class SimMenuPanel final : public QWidget {
   void closeAll();
   // Runs once, when the menu closes for any reason (an item chosen, Escape, a click elsewhere).
   std::function<void()> onClose;
+  // Left or Right where the menu itself has nowhere to go: the menu bar's next menu (-1, +1).
+  std::function<void(int direction)> onStepAcross;
+  // Where the keyboard goes back to when the menu closes.
+  QWidget* returnFocus() const { return previousFocus_; }
 
   // What it shows: its items (separators too), each item's text as it reads (a key equivalent
   // after a tab), and where an item is (its own coordinates).
