@@ -69,6 +69,7 @@ bool SimDesktopView::openMenuAt(QPointF point) {
   openMenu_->onClose = [this] {
     // It may be handling the key or click that closed it: it goes on the loop's next turn.
     if (openMenu_) openMenu_.release()->deleteLater();
+    update();  // its title is no longer marked
   };
   openMenu_->onStepAcross = [this](int direction) {
     const std::vector<QRectF> titles = menuTitles();
@@ -81,6 +82,7 @@ bool SimDesktopView::openMenuAt(QPointF point) {
   openMenuTitle_ = under;
   // Below its title; the panel keeps itself inside the screen at the right end.
   openMenu_->popUp(layer_->mapFrom(this, under.bottomLeft().toPoint()), focusBeforePress_);
+  update();
   return true;
 }
 
@@ -432,6 +434,13 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   }
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
   SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());
+  // The title whose menu is open is marked, as a pressed title is.
+  if (openMenu_ && !openMenu_->isHidden()) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 38));
+    p.drawRoundedRect(openMenuTitle_.adjusted(0, 2 * scale(), 0, -2 * scale()), 4 * scale(), 4 * scale());
+  }
   drawnMenuBar_ = menuBarState();
 }
 
