@@ -14,7 +14,8 @@ using test::AppWorld;
 
 struct SessionWorld : AppWorld {
   explicit SessionWorld(int apps = 6) {
-    for (int i = 0; i < apps; ++i) pids.push_back(launchApp("com.example.app" + std::to_string(i), "App" + std::to_string(i), {"W"}));
+    for (int i = 0; i < apps; ++i)
+      pids.push_back(launchApp("com.example.app" + std::to_string(i), "App" + std::to_string(i), {"W"}));
     launch();
     for (auto pid : pids) {
       desktop.activate(pid);
@@ -79,6 +80,32 @@ TEST(SwitcherController, ASecondTabWithinTheRevealShowsTheHUDAtTheNextTurn) {
   w.release();
 }
 
+// The release leaves the HUD on screen only until the loop's next turn, which takes it off before
+// activating the choice; a chord opened again before that turn keeps its own HUD.
+TEST(SwitcherController, TheReleaseTakesTheHUDOffAtTheNextTurnBeforeActivating) {
+  SessionWorld w(3);
+  w.hold(kCommand);
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.pause(0.2);
+  ASSERT_TRUE(w.s().hud().isVisible());
+  const auto front = w.frontmostPid();
+  w.s().commit();
+  EXPECT_EQ(w.frontmostPid(), front);
+  w.loop.advance(0);
+  EXPECT_FALSE(w.s().hud().isVisible());
+  EXPECT_NE(w.frontmostPid(), front);
+
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.pause(0.2);
+  w.s().commit();
+  ASSERT_TRUE(w.s().begin(false, false));
+  w.s().step(false);  // the HUD counts as shown and is built at the next turn
+  w.loop.runUntilIdle();
+  EXPECT_TRUE(w.s().hud().isVisible());
+  w.s().cancel();
+  w.release();
+}
+
 TEST(SwitcherController, ClosingKeepsTheSameEntrySelectedAndTheLastCloseCancels) {
   SessionWorld w(3);
   w.hold(kCommand);
@@ -107,7 +134,8 @@ TEST(SwitcherController, TheAuxiliaryWindowEntryIsNeverClosed) {
   w.hold(kCommand);
   ASSERT_TRUE(w.s().begin(false, false));
   const auto& session = *w.s().session();
-  auto at = std::find_if(session.begin(), session.end(), [&](const SwitchableItem& e) { return e.id == aux.id; });
+  auto at =
+      std::find_if(session.begin(), session.end(), [&](const SwitchableItem& e) { return e.id == aux.id; });
   ASSERT_NE(at, session.end());
   const auto size = session.size();
   w.s().closeItem(static_cast<std::size_t>(at - session.begin()));
@@ -138,7 +166,8 @@ TEST(SwitcherController, AnEmptyListOpensNoChordAndSaysSo) {
   for (auto pid : w.desktop.windowsOf(w.desktop.selfPid())) w.desktop.closeWindow(pid);
   EXPECT_FALSE(w.app->delegate().switcher()->begin(false, false));
   auto lines = w.healthLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "chord not opened: the switcher list came back empty"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "chord not opened: the switcher list came back empty"),
+            lines.end());
 }
 
 }  // namespace
