@@ -37,7 +37,7 @@ struct OneScreen : test::AppWorld {
     launch();
     desktop.activate(mail);
     pause(0.5);
-    view.resize(1080, 675);  // the window's size when it opens: 0.75 of the simulated screen
+    view.resize(1080, 675);  // scaled to fit a smaller display: 0.75 of the simulated screen
     services().placement = &view;
     view.menuBar = &app->menuBar();
     view.show();

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QToolTip>
 #include <QWindow>
 
@@ -78,10 +79,14 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   layer_ = new SimScreenLayer(this);
-  resize(1080, 675);
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
+  const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1440, 900);
+  const Rect& shown = scene_.screen;
+  const double opening = openingScale(shown.size(), {1.0 * available.width(), 1.0 * available.height()});
+  resize(static_cast<int>(std::floor(shown.width * opening)),
+         static_cast<int>(std::floor(shown.height * opening)));
   fitScreenLayer();
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
   // twenty times a second, and drawn again only when what it shows changed.
@@ -92,6 +97,13 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   });
   repaint_.start(50);
   if (qApp) qApp->installEventFilter(this);
+}
+
+double SimDesktopView::openingScale(Size screen, Size available) {
+  if (!(screen.width > 0) || !(screen.height > 0)) return 1.0;
+  const double fits = std::min((available.width - kFrameAllowance.width) / screen.width,
+                               (available.height - kFrameAllowance.height) / screen.height);
+  return std::clamp(fits, 0.5, 1.0);
 }
 
 bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {

@@ -34,9 +34,16 @@ class SimScreenLayer;
 class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  public:
   static constexpr const char* kTitle = "Simulated desktop";
+  // The room a window manager's frame takes around the window (a title bar and thin borders),
+  // which a screen's available area does not leave out.
+  static constexpr Size kFrameAllowance{12, 40};
 
   explicit SimDesktopView(sim::SimDesktop& desktop, QWidget* parent = nullptr);
   ~SimDesktopView() override;
+
+  // The scale the window opens at: one pixel a point when the simulated screen and a frame fit in
+  // the display's available area (what its panels leave), else as large as fits, never below half.
+  static double openingScale(Size screen, Size available);
 
   // Where a point of the simulated screen is in this widget, and back.
   QPointF toView(Point simulated) const;
