@@ -10,6 +10,8 @@
 
 #include "App/AlertDialogs.hpp"
 #include "Core/DockController.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
@@ -110,6 +112,28 @@ TEST(OneScreenScenario, AClickMakesTheSettingsWindowKeyAndControlWClosesIt) {
   w.type(Qt::Key_W, Qt::ControlModifier);
   EXPECT_FALSE(settings.isShownOnDisplay());
   EXPECT_FALSE(settings.window());
+}
+
+TEST(OneScreenScenario, NothingOfTheSettingsWindowsStandInLiesUnderItsGlass) {
+  OneScreen w;
+  w.view.picture = &w.app->desktopPicture();
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  const Rect frame = w.desktop.window(w.services().settingsWindow->window()->number())->bounds;
+  (void)w.view.grab();  // drawn as the display shows it
+  // What the window draws beneath the panel (and hands to the frost): one plain surface, no title
+  // bar or lines of text to show through the glass.
+  const auto beneath = w.app->desktopPicture().beneath(frame, 1.0);
+  ASSERT_TRUE(beneath);
+  const QImage picture = qt::toQImage(*beneath);
+  int lightest = 0, darkest = 255;
+  for (int y = 12; y < picture.height() - 12; y += 3)
+    for (int x = 12; x < picture.width() - 12; x += 3) {
+      const int lightness = picture.pixelColor(x, y).lightness();
+      lightest = std::max(lightest, lightness);
+      darkest = std::min(darkest, lightness);
+    }
+  EXPECT_LE(lightest - darkest, 2);
 }
 
 TEST(OneScreenScenario, TheDockCardsStayAboveThePeekAtTheirCard) {

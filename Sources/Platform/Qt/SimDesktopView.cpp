@@ -91,7 +91,7 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
   // twenty times a second, and drawn again only when what it shows changed.
   connect(&repaint_, &QTimer::timeout, this, [this] {
-    if (!screenScene_ || menuBarState() != drawnMenuBar_ ||
+    if (!screenScene_ || menuBarState() != drawnMenuBar_ || layer_->shownWindows() != screenComposed_ ||
         !(sim::SimDesktopScene::build(desktop_) == *screenScene_))
       update();
   });
@@ -331,15 +331,18 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   const QSize pixels(static_cast<int>(std::ceil(scene_.screen.width * pixelsPerPoint)),
                      static_cast<int>(std::ceil(scene_.screen.height * pixelsPerPoint)));
   if (!pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384) {
-    if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_)) {
+    const std::vector<std::int64_t> composed = layer_->shownWindows();
+    if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_) ||
+        composed != screenComposed_) {
       screen_ = QImage(pixels, QImage::Format_RGBA8888_Premultiplied);
       screen_.fill(Qt::black);
       {
         QPainter into(&screen_);
-        SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint);
+        SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint, composed);
       }
       screenScene_ = scene_;
-      if (picture) picture->remember(scene_, screen_, pixelsPerPoint);
+      screenComposed_ = composed;
+      if (picture) picture->remember(scene_, screen_, pixelsPerPoint, composed);
     }
     p.drawImage(QRectF(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
                 screen_);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QImage>
 #include <QTimer>
@@ -113,9 +114,11 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
     bool operator==(const MenuBarState&) const = default;
   };
   MenuBarState menuBarState() const;
-  // The screen as last drawn, and the scene it shows: a repaint of the same scene copies it.
+  // The screen as last drawn, and the scene and composed windows it shows: a repaint of the same
+  // copies it.
   QImage screen_;
   std::optional<sim::SimDesktopScene> screenScene_;
+  std::vector<std::int64_t> screenComposed_;
   MenuBarState drawnMenuBar_;
   std::unique_ptr<QMenu> openMenu_;
   SimScreenLayer* layer_ = nullptr;  // a child, deleted with the view

@@ -54,6 +54,13 @@ std::optional<std::int64_t> SimScreenLayer::windowNumber(const QWidget* panel) c
   return e ? e->window : std::nullopt;
 }
 
+std::vector<std::int64_t> SimScreenLayer::shownWindows() const {
+  std::vector<std::int64_t> shown;
+  for (const Entry& e : entries_)
+    if (e.window && !e.panel->isHidden()) shown.push_back(*e.window);
+  return shown;
+}
+
 void SimScreenLayer::orderFront(QWidget& panel) {
   if (Entry* e = find(&panel)) e->order = nextOrder_++;
   restack();
