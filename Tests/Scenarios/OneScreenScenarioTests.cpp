@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGraphicsView>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -20,6 +21,8 @@
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "UI/DockPreviewPanel.hpp"
+#include "UI/HUDController.hpp"
+#include "UI/HUDView.hpp"
 #include "UI/SettingsWindowController.hpp"
 
 // The program's windows and panels live inside the one window onto the simulated desktop, and a
@@ -208,6 +211,48 @@ TEST(OneScreenScenario, TheStatusItemsToolTipShowsOverItsIcon) {
   QCoreApplication::sendEvent(&w.view, &help);
   EXPECT_EQ(QToolTip::text(), "Secure input is on in Terminal");
   QToolTip::hideText();
+}
+
+TEST(OneScreenScenario, TheHUDsHelpTextsShowAsToolTipsUnderThePointer) {
+  OneScreen w;
+  for (auto number : w.desktop.windowsOf(w.mail))
+    if (w.desktop.window(number)->title == "Drafts") w.desktop.setMinimized(number, true);
+  w.pause(0.5);
+  auto key = [&](QEvent::Type type, int code) {
+    QKeyEvent event(type, code, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&w.view, &event);
+  };
+  key(QEvent::KeyPress, Qt::Key_Control);
+  key(QEvent::KeyPress, Qt::Key_Tab);
+  key(QEvent::KeyRelease, Qt::Key_Tab);
+  w.pause(0.2);
+  ASSERT_TRUE(w.hudVisible());
+  auto* host = w.view.findChild<QGraphicsView*>(QString(HUDController::kPanelName) + ".window");
+  HUDView* hud = nullptr;
+  for (QWidget* widget : QApplication::allWidgets())
+    if (auto* found = dynamic_cast<HUDView*>(widget)) hud = found;
+  ASSERT_TRUE(host && hud);
+  std::optional<int> minimized;
+  for (const auto& [index, frame] : hud->cellFrames())
+    if (hud->cell(index)->minimizedBadgeRect()) minimized = index;
+  ASSERT_TRUE(minimized);
+  // The pointer rests on a point of the cell (bar coordinates), as the display hands it over.
+  auto toolTipAt = [&](auto rectOf) {
+    const Rect frame = hud->cellFrames().at(*minimized);
+    const Rect r = *rectOf(*hud->cell(*minimized));
+    const QPoint inBar(qRound(frame.x + r.midX()), qRound(frame.y + r.midY()));
+    const QPoint inHost = host->mapFromScene(QPointF(hud->bar()->mapTo(hud->bar()->window(), inBar)));
+    w.mouse(QEvent::MouseMove, w.view.toSimulated(host->viewport()->mapTo(&w.view, inHost)));
+    QHelpEvent help(QEvent::ToolTip, inHost, host->viewport()->mapToGlobal(inHost));
+    QCoreApplication::sendEvent(host->viewport(), &help);
+    const QString text = QToolTip::text();
+    QToolTip::hideText();
+    return text.toStdString();
+  };
+  EXPECT_EQ(toolTipAt([](const HUDCell& c) { return c.minimizedBadgeRect(); }), "Minimized");
+  EXPECT_EQ(toolTipAt([](const HUDCell& c) { return c.closeControlRect(); }), "Close");
+  key(QEvent::KeyRelease, Qt::Key_Control);
+  w.pause(1);
 }
 
 }  // namespace
