@@ -1,9 +1,13 @@
 #pragma once
-// The About panel as a person sees it: a dialog over the simulated desktop window naming the
-// program and its version. Its window on the simulated desktop goes with it: closing the dialog
-// closes that window, so neither the screen nor the switcher keeps a panel nobody sees.
+// The About panel as a person sees it: a dialog on the simulated screen naming the program and its
+// version, one of the program's ordinary windows there (a click makes it key). Its window on the
+// simulated desktop goes with it: closing the dialog closes that window, so neither the screen nor
+// the switcher keeps a panel nobody sees.
 
-class QWidget;
+namespace velvix::platform {
+class MainLoop;
+class ScreenPlacement;
+}  // namespace velvix::platform
 
 namespace velvix::sim {
 class SimApplication;
@@ -14,7 +18,11 @@ namespace velvix {
 class AboutPanel {
  public:
   static constexpr const char* kDescription = "A keyboard application switcher.";
-  static void attach(sim::SimApplication& application, QWidget* parent);
+  // From now on the application's About panel appears through `placement` (composed inside the
+  // desktop view when it is one; a window of its own without a placement), following its window
+  // on `loop`'s clock.
+  static void attach(sim::SimApplication& application, platform::ScreenPlacement* placement,
+                     platform::MainLoop& loop);
 };
 
 }  // namespace velvix

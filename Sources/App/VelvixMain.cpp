@@ -25,6 +25,7 @@
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -147,13 +148,9 @@ int VelvixMain::main(int argc, char** argv) {
     view->onClose = [&velvix] { velvix.terminate(); };
     view->menuBar = &velvix.menuBar();
     view->picture = &velvix.desktopPicture();
-    AboutPanel::attach(desktop.application(), view.get());
+    AboutPanel::attach(desktop.application(), view.get(), loop);
     // The main menu's editing commands go to the text field that has the keyboard focus.
-    velvix.delegate().mainMenu().editResponder = [](const std::string& selector) {
-      QWidget* focus = QApplication::focusWidget();
-      const std::string slot = selector.substr(0, selector.size() - 1);  // "undo:" -> "undo"
-      return focus && QMetaObject::invokeMethod(focus, slot.c_str());
-    };
+    velvix.delegate().mainMenu().editResponder = &qt::SimScreenLayer::performEditCommand;
     AlertDialogs::attach(desktop.application(), *view);
     // F2 starts the automatic set-up of the Chromium extension (as the settings window's General
     // pane does).

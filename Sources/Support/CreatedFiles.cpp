@@ -7,8 +7,8 @@
 
 namespace velvix {
 
-CreatedFiles::CreatedFiles(const std::filesystem::path& home)
-    : home_(home), record_(SupportFolder::path(home) / kFileName) {}
+CreatedFiles::CreatedFiles(const std::filesystem::path& home, const char* recordName)
+    : home_(home), record_(SupportFolder::path(home) / recordName) {}
 
 std::vector<std::string> CreatedFiles::load() const {
   std::vector<std::string> files;
@@ -48,6 +48,12 @@ void CreatedFiles::forget(const std::filesystem::path& file) {
   if (kept == files.end()) return;
   files.erase(kept, files.end());
   save(files);
+}
+
+void CreatedFiles::follow(const UserTextFile::Outcome& outcome, bool blockStays) {
+  using Kind = UserTextFile::Outcome::Kind;
+  if (outcome.kind == Kind::created) add(outcome.target);
+  if (outcome.kind == Kind::removed || (outcome.kind == Kind::written && !blockStays)) forget(outcome.target);
 }
 
 }  // namespace velvix

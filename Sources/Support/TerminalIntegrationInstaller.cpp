@@ -1,5 +1,6 @@
 #include "Support/TerminalIntegrationInstaller.hpp"
 
+#include <string_view>
 #include <system_error>
 
 #include "Core/Preferences.hpp"
@@ -66,34 +67,50 @@ void TerminalIntegrationInstaller::install() {
     if (auto error = files::writeAtomically(scriptPath(), script, kScriptMode))
       log("writing the script: " + *error);
 
-  writeZshrc(
-      [this](const UserTextFile& zshrc) {
+  bool addsLineFeed = false;
+  const auto outcome = writeZshrc(
+      [&](const UserTextFile& zshrc) {
         const auto found = fence_.find(zshrc.text());
+        addsLineFeed = false;
         if (found.state == FencedBlock::State::complete) return UserTextFile::Change{};
         if (found.state == FencedBlock::State::damaged) return damaged(found);
         const std::string& old = zshrc.text();
         std::string text = old;
-        if (!old.empty()) text += old.ends_with('\n') ? "\n" : "\n\n";
+        addsLineFeed = !old.empty() && !old.ends_with('\n');
+        if (!old.empty()) text += addsLineFeed ? "\n\n" : "\n";
         text += std::string(kOpeningFence) + "\n" + kSourceLine + "\n" + kClosingFence + "\n";
         return UserTextFile::Change{UserTextFile::Change::Kind::write, std::move(text), {}};
       },
       true);
+  // Remembered so that removal gives the file back as it was, without a line feed at its end.
+  if (outcome.kind == UserTextFile::Outcome::Kind::written) {
+    CreatedFiles lineFeedAdded(services_.home, CreatedFiles::kLineFeedAddedName);
+    addsLineFeed ? lineFeedAdded.add(outcome.target) : lineFeedAdded.forget(outcome.target);
+  }
 }
 
 void TerminalIntegrationInstaller::uninstall() {
   // Read whatever the settings: a block may be there from an earlier install.
-  writeZshrc(
-      [this](const UserTextFile& zshrc) {
+  CreatedFiles lineFeedAdded(services_.home, CreatedFiles::kLineFeedAddedName);
+  const auto outcome = writeZshrc(
+      [&](const UserTextFile& zshrc) {
         using Kind = UserTextFile::Change::Kind;
         const auto found = fence_.find(zshrc.text());
         if (found.state == FencedBlock::State::damaged) return damaged(found);
         if (found.state == FencedBlock::State::absent) return UserTextFile::Change{};
         std::string text = fence_.removing(zshrc.text(), found);
+        // The line feed the install put after a last line that had none goes with the block, as
+        // long as nothing was written after the block since.
+        const bool blockEndsFile = std::string_view(zshrc.text()).substr(found.end) == "\n";
+        if (blockEndsFile && text.ends_with('\n') && lineFeedAdded.contains(zshrc.target())) text.pop_back();
         if (text.empty() && CreatedFiles(services_.home).contains(zshrc.target()))
           return UserTextFile::Change{Kind::remove, {}, {}};
         return UserTextFile::Change{Kind::write, std::move(text), {}};
       },
       false);
+  if (outcome.kind == UserTextFile::Outcome::Kind::written ||
+      outcome.kind == UserTextFile::Outcome::Kind::removed)
+    lineFeedAdded.forget(outcome.target);
   std::error_code ignored;
   fs::remove(scriptPath(), ignored);
 }
@@ -104,27 +121,22 @@ UserTextFile::Change TerminalIntegrationInstaller::damaged(const FencedBlock::Fo
           "holds a Velvix marker line without its partner (line " + std::to_string(found.first + 1) + ")"};
 }
 
-void TerminalIntegrationInstaller::writeZshrc(
-    const std::function<UserTextFile::Change(const UserTextFile&)>& change, bool noteUnreadable) {
+UserTextFile::Outcome TerminalIntegrationInstaller::writeZshrc(
+    const std::function<UserTextFile::Change(const UserTextFile&)>& change, bool installing) {
   using Kind = UserTextFile::Outcome::Kind;
   const auto outcome = UserTextFile::edit(zshrcPath(), change);
   leftAloneNote_.clear();
-  CreatedFiles created(services_.home);
+  CreatedFiles(services_.home).follow(outcome, installing);
   switch (outcome.kind) {
     case Kind::unchanged:
-      break;
     case Kind::created:
-      created.add(outcome.target);
-      break;
     case Kind::written:
     case Kind::removed:
-      // Either way the file is no longer one that holds only what we created.
-      created.forget(outcome.target);
       break;
     case Kind::unreadable:
     case Kind::leftAlone:
       log("~/.zshrc (" + outcome.target.string() + ") " + outcome.problem + "; leaving it alone");
-      if (outcome.kind == Kind::leftAlone || noteUnreadable)
+      if (outcome.kind == Kind::leftAlone || installing)
         leftAloneNote_ = "~/.zshrc " + outcome.problem + ", so Velvix left it as it is.";
       break;
     case Kind::failed:
@@ -132,6 +144,7 @@ void TerminalIntegrationInstaller::writeZshrc(
       leftAloneNote_ = "~/.zshrc could not be written, so Velvix left it as it is.";
       break;
   }
+  return outcome;
 }
 
 bool TerminalIntegrationInstaller::fenceIsInstalled() const {

@@ -67,9 +67,9 @@ class TerminalIntegrationInstaller {
  private:
   void log(const std::string& line) const;
   // Changes ~/.zshrc where it lives, logs what stood in the way and keeps the list of created files;
-  // `noteUnreadable`: whether a file it could not read at all is worth the pane's note.
-  void writeZshrc(const std::function<UserTextFile::Change(const UserTextFile&)>& change,
-                  bool noteUnreadable);
+  // `installing`: the block stays, and a file it could not read at all is worth the pane's note.
+  UserTextFile::Outcome writeZshrc(const std::function<UserTextFile::Change(const UserTextFile&)>& change,
+                                   bool installing);
   UserTextFile::Change damaged(const FencedBlock::Found& found) const;
 
   Services& services_;

@@ -69,7 +69,8 @@ bool UserTextFile::isReadOnly() const {
 }
 
 UserTextFile::Outcome UserTextFile::edit(const fs::path& path,
-                                         const std::function<Change(const UserTextFile&)>& change) {
+                                         const std::function<Change(const UserTextFile&)>& change,
+                                         mode_t newFileMode) {
   using Kind = Outcome::Kind;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const UserTextFile file = read(path);
@@ -83,7 +84,7 @@ UserTextFile::Outcome UserTextFile::edit(const fs::path& path,
     if (wanted.kind == Change::Kind::write && file.state_ == State::text && wanted.text == file.text_)
       return outcome(Kind::unchanged);
     if (wanted.kind == Change::Kind::remove && file.state_ == State::missing) return outcome(Kind::unchanged);
-    if (file.isReadOnly()) return outcome(Kind::leftAlone, "is read-only");
+    if (file.isReadOnly()) return outcome(Kind::leftAlone, kReadOnly);
 
     bool changedMeanwhile = false;
     auto stillAsRead = [&]() -> std::optional<std::string> {
@@ -97,7 +98,7 @@ UserTextFile::Outcome UserTextFile::edit(const fs::path& path,
       if (!error && ::unlink(file.target_.c_str()) != 0 && errno != ENOENT)
         error = files::errnoText("removing " + file.target_.string());
     } else {
-      const mode_t mode = file.state_ == State::text ? (file.info_.st_mode & 07777) : kNewFileMode;
+      const mode_t mode = file.state_ == State::text ? (file.info_.st_mode & 07777) : newFileMode;
       error = files::writeAtomically(file.target_, wanted.text, mode, stillAsRead);
     }
     if (!error) {

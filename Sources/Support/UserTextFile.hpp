@@ -22,6 +22,8 @@ class UserTextFile {
   static constexpr mode_t kNewFileMode = 0644;
   // How many times a change starts again from a file that another program changed meanwhile.
   static constexpr int kAttempts = 3;
+  // The problem of an edit that left a read-only file alone.
+  static constexpr const char* kReadOnly = "is read-only";
 
   static UserTextFile read(const std::filesystem::path& path);
 
@@ -52,9 +54,11 @@ class UserTextFile {
 
   // Reads the file, asks `change` what to make of it and does that. When the file turns out to
   // have changed since it was read (size, modification time or content), the change starts
-  // again from the new text, kAttempts times at most; after that the file is left alone.
+  // again from the new text, kAttempts times at most; after that the file is left alone. A file
+  // that exists keeps its permission bits; a new one gets `newFileMode`.
   static Outcome edit(const std::filesystem::path& path,
-                      const std::function<Change(const UserTextFile&)>& change);
+                      const std::function<Change(const UserTextFile&)>& change,
+                      mode_t newFileMode = kNewFileMode);
 
   // `path` with every symbolic link along its last component followed (a chain of links, relative
   // or absolute); a dangling link gives the path it points at.

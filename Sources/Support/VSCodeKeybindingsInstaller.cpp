@@ -309,19 +309,14 @@ void VSCodeKeybindingsInstaller::reconcileFiles(bool wanted) {
     auto note = [&](const std::string& why) {
       notes += (notes.empty() ? "" : "\n") + ("keybindings.json of " + editor + " " + why);
     };
+    // A created file whose block was rewritten is still all ours; once the block is out, what is
+    // left is the user's.
+    created.follow(outcome, wanted);
     switch (outcome.kind) {
       case Kind::unchanged:
-        break;
       case Kind::created:
-        created.add(outcome.target);
-        break;
       case Kind::written:
-        // A created file whose block was rewritten is still all ours; once the block is out, what is
-        // left is the user's.
-        if (!wanted) created.forget(outcome.target);
-        break;
       case Kind::removed:
-        created.forget(outcome.target);
         break;
       case Kind::unreadable:
         // Only a missing file counts as empty; one we cannot read may hold the user's keys.

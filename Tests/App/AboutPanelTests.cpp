@@ -14,12 +14,6 @@
 namespace velvix {
 namespace {
 
-QMessageBox* openBox() {
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
-  return nullptr;
-}
-
 // About names the version, on its dialog and its window, and OK takes both away; the updater's
 // window says what this build does about updates.
 TEST(AboutPanel, NamesTheVersionAndClosingItClosesItsWindowAndSoftwareUpdateSaysWhatItDoes) {
@@ -27,10 +21,10 @@ TEST(AboutPanel, NamesTheVersionAndClosingItClosesItsWindowAndSoftwareUpdateSays
   test::AppWorld w;
   w.launch();
   auto& application = w.desktop.application();
-  AboutPanel::attach(application, nullptr);
+  AboutPanel::attach(application, nullptr, w.loop);
 
   ASSERT_TRUE(w.app->menuBar().chooseStatusItem("About Velvix"));
-  QMessageBox* box = openBox();
+  QMessageBox* box = test::visibleMessageBox();
   ASSERT_TRUE(box);
   EXPECT_EQ(box->text().toStdString(), "Velvix 1.0.0 (1)");
   const auto panel = application.aboutPanel();

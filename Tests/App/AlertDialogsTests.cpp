@@ -17,12 +17,6 @@
 namespace velvix {
 namespace {
 
-QMessageBox* openBox() {
-  for (QWidget* widget : QApplication::allWidgets())
-    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
-  return nullptr;
-}
-
 TEST(AlertDialogs, AFloatingQuestionAppearsOverTheDesktopWindowAndTakesTheAnswer) {
   test::ensureQtApplication();
   test::TestWorld world;
@@ -36,7 +30,7 @@ TEST(AlertDialogs, AFloatingQuestionAppearsOverTheDesktopWindowAndTakesTheAnswer
       TerminalIntegrationInstaller::kConsentMessage, TerminalIntegrationInstaller::kConsentText,
       {TerminalIntegrationInstaller::kAllowButton, TerminalIntegrationInstaller::kNotNowButton},
       [&](int button) { answer = button; });
-  QMessageBox* box = openBox();
+  QMessageBox* box = test::visibleMessageBox();
   ASSERT_TRUE(box);
   // Composed on the window's screen, not a window of its own.
   QWidget* panel = desktopWindow.findChild<QWidget*>("velvix.alert.window");

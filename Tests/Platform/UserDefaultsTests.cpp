@@ -11,7 +11,10 @@
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Support/UserTextFile.hpp"
+#include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/TempFolder.hpp"
+#include "TestSupport/UserFiles.hpp"
 
 namespace velvix {
 namespace {
@@ -19,8 +22,14 @@ namespace {
 using Json = nlohmann::json;
 
 TEST(UserDefaults, TypedReadsFallBackForValuesOfTheWrongType) {
-  sim::MemoryDefaults d(Json{{"n", 42}, {"f", 7.9}, {"t", "12"}, {"junk", "twelve"}, {"b", true},
-                             {"list", {"a", "b"}}, {"mixed", {"a", 1}}, {"obj", {{"x", 1}}}});
+  sim::MemoryDefaults d(Json{{"n", 42},
+                             {"f", 7.9},
+                             {"t", "12"},
+                             {"junk", "twelve"},
+                             {"b", true},
+                             {"list", {"a", "b"}},
+                             {"mixed", {"a", 1}},
+                             {"obj", {{"x", 1}}}});
   EXPECT_EQ(d.integer("n"), 42);
   EXPECT_EQ(d.integer("f"), 7);
   EXPECT_EQ(d.integer("t"), 12);
@@ -44,8 +53,12 @@ TEST(UserDefaults, TypedReadsFallBackForValuesOfTheWrongType) {
 }
 
 TEST(UserDefaults, NumbersPastTheIntegerRangeReadAsTheNearestLimit) {
-  sim::MemoryDefaults d(Json{{"twoTo63", 9223372036854775808.0}, {"big", 1e19}, {"huge", 1e300},
-                             {"low", -1e19}, {"least", -9223372036854775808.0}, {"near", 9.2e18}});
+  sim::MemoryDefaults d(Json{{"twoTo63", 9223372036854775808.0},
+                             {"big", 1e19},
+                             {"huge", 1e300},
+                             {"low", -1e19},
+                             {"least", -9223372036854775808.0},
+                             {"near", 9.2e18}});
   EXPECT_EQ(d.integer("twoTo63"), INT64_MAX);
   EXPECT_EQ(d.integer("big"), INT64_MAX);
   EXPECT_EQ(d.integer("huge"), INT64_MAX);
@@ -238,6 +251,95 @@ TEST(JsonFileDefaults, UnwritableFolderReportsAndKeepsValuesInMemory) {
   ASSERT_TRUE(d.flush());
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("Settings not saved"), std::string::npos);
+}
+
+TEST(JsonFileDefaults, AReadOnlySettingsFileIsNeverReplacedAndChangesStayForTheRun) {
+  test::TempFolder home;
+  const auto file = home.path() / "app.json";
+  const std::string stored = "{\"a\": 1}";
+  test::writeFile(file, stored);
+  ::chmod(file.c_str(), 0444);
+  const ino_t inode = test::inodeOf(file);
+  std::vector<std::string> problems;
+  platform::JsonFileDefaults d(file, [&](const std::string& line) { problems.push_back(line); });
+  d.set("b", 2);
+  ASSERT_TRUE(d.flush());
+  d.set("c", 3);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(test::readFile(file), stored);
+  EXPECT_EQ(test::inodeOf(file), inode);
+  EXPECT_EQ(test::modeOf(file) & 0777, 0444u);
+  EXPECT_EQ(d.integer("c"), 3);
+  ASSERT_EQ(problems.size(), 1u);  // said once, not at every change
+  EXPECT_NE(problems[0].find("is read-only"), std::string::npos) << problems[0];
+  EXPECT_NE(problems[0].find("kept for this run"), std::string::npos) << problems[0];
+
+  // Made writable again: what was kept meanwhile is saved with the next change.
+  ::chmod(file.c_str(), 0644);
+  d.set("d", 4);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(Json::parse(*files::readAll(file)), (Json{{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}}));
+  EXPECT_EQ(test::modeOf(file) & 0777, 0644u);
+}
+
+// Another program (an editor, a second copy of the program) rewrites the settings file between
+// our read and our rename, the way a shell's `>` does.
+TEST(JsonFileDefaults, WhatAnotherProgramWritesMeanwhileIsKeptAndOnlyOurChangesGoOntoIt) {
+  test::TempFolder home;
+  const auto file = home.path() / "app.json";
+  test::writeFile(file, "{\"a\": 1, \"gone\": true}");
+  std::vector<std::string> problems;
+  std::string theirs;  // what the other program writes after each read, while `interruptions` last
+  int interruptions = 0;
+  int reads = 0;
+  platform::JsonFileDefaults d(
+      file, [&](const std::string& line) { problems.push_back(line); },
+      [&](const std::filesystem::path& target) {
+        ++reads;
+        if (interruptions == 0) return;
+        --interruptions;
+        test::ChildProcess shell("/bin/sh",
+                                 {"-c", "printf '%s' \"$2\" > \"$1\"", "sh", target.string(), theirs});
+        EXPECT_EQ(shell.waitForExit(), 0);
+      });
+  auto stored = [&] { return Json::parse(*files::readAll(file), nullptr, false); };
+
+  theirs = "{\"a\": 1, \"gone\": true, \"theirs\": 1}";
+  interruptions = 1;
+  d.set("ours", 2);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(reads, 2);  // started again from the new text
+  EXPECT_EQ(stored(), (Json{{"a", 1}, {"gone", true}, {"theirs", 1}, {"ours", 2}}));
+  // Later saves keep it too, and take away only what was removed here.
+  d.remove("gone");
+  d.set("a", 5);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(stored(), (Json{{"a", 5}, {"theirs", 1}, {"ours", 2}}));
+  EXPECT_TRUE(problems.empty());
+
+  // A writer that never stops: left alone after a few tries with what it wrote; ours goes later.
+  theirs = "{\"a\": 5, \"ours\": 2, \"theirs\": 3}";
+  interruptions = 100;
+  reads = 0;
+  d.set("more", 3);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(reads, UserTextFile::kAttempts);
+  EXPECT_EQ(test::readFile(file), theirs);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find("kept changing"), std::string::npos) << problems[0];
+  interruptions = 0;
+  d.set("last", 4);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(stored(), (Json{{"a", 5}, {"ours", 2}, {"theirs", 3}, {"more", 3}, {"last", 4}}));
+
+  // What it leaves is no settings document: kept byte for byte, and said.
+  theirs = "# notes, not settings\n";
+  interruptions = 1;
+  d.set("after", 5);
+  ASSERT_TRUE(d.flush());
+  EXPECT_EQ(test::readFile(file), theirs);
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_NE(problems[1].find("no longer holds a JSON object"), std::string::npos) << problems[1];
 }
 
 }  // namespace

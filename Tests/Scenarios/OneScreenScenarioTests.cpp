@@ -2,20 +2,26 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QGraphicsView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QToolTip>
 #include <QWindow>
 
+#include "App/AboutPanel.hpp"
 #include "App/AlertDialogs.hpp"
 #include "Core/DockController.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
+#include "Platform/Qt/SimMenuPanel.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
+#include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
@@ -23,6 +29,7 @@
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDView.hpp"
+#include "UI/SettingsView.hpp"
 #include "UI/SettingsWindowController.hpp"
 
 // The program's windows and panels live inside the one window onto the simulated desktop, and a
@@ -50,8 +57,8 @@ struct OneScreen : test::AppWorld {
     QCoreApplication::processEvents();
   }
   // The pointer at a point of the simulated screen, as the display hands it to the window.
-  void mouse(QEvent::Type type, Point at) {
-    const QPointF local = view.toView(at);
+  void mouse(QEvent::Type type, Point at) { mouseAt(type, view.toView(at)); }
+  void mouseAt(QEvent::Type type, QPointF local) {
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
     QMouseEvent event(type, local, view.mapToGlobal(local), button, held, Qt::NoModifier);
@@ -61,6 +68,24 @@ struct OneScreen : test::AppWorld {
     mouse(QEvent::MouseButtonPress, at);
     mouse(QEvent::MouseButtonRelease, at);
     pause(0.1);
+  }
+  // A click on a point of a widget inside the view.
+  void click(const QWidget& widget, QPoint at) {
+    const QPointF local = widget.mapTo(&view, at);
+    mouseAt(QEvent::MouseButtonPress, local);
+    mouseAt(QEvent::MouseButtonRelease, local);
+    pause(0.1);
+  }
+  // The windows the display has to place: only the desktop view's.
+  static int topLevelWindows() {
+    int shown = 0;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) shown += window->isVisible() ? 1 : 0;
+    return shown;
+  }
+  // The strip's parts at the view's scale.
+  QRectF strip() const {
+    const Rect& bar = view.scene().menuBar;
+    return {view.toView({bar.x, bar.y}), QSizeF(bar.width, bar.height) * 0.75};
   }
   // A key typed where the keyboard focus is.
   void type(int key, Qt::KeyboardModifiers modifiers) {
@@ -103,11 +128,12 @@ TEST(OneScreenScenario, AClickMakesTheSettingsWindowKeyAndControlWClosesIt) {
   EXPECT_NEAR(shown->width(), SettingsWindowController::kWidth * 0.75, 1);
   EXPECT_GE(shown->y(), 0);
 
-  // Another application comes in front; a click into the settings window brings Velvix back.
+  // Another application comes in front; a click into the settings window (where Mail's windows
+  // do not lie over it) brings Velvix back.
   w.desktop.activate(w.mail);
   w.pause(0.2);
   const Rect frame = w.desktop.window(settings.window()->number())->bounds;
-  w.click({frame.midX(), frame.y + 40});
+  w.click({frame.maxX() - 30, frame.maxY() - 30});
   EXPECT_EQ(w.frontmostPid(), w.desktop.selfPid());
   EXPECT_EQ(w.desktop.application().keyWindow(), settings.window()->number());
   EXPECT_TRUE(shown->isAncestorOf(QApplication::focusWidget()) || QApplication::focusWidget() == shown);
@@ -253,6 +279,166 @@ TEST(OneScreenScenario, TheHUDsHelpTextsShowAsToolTipsUnderThePointer) {
   EXPECT_EQ(toolTipAt([](const HUDCell& c) { return c.closeControlRect(); }), "Close");
   key(QEvent::KeyRelease, Qt::Key_Control);
   w.pause(1);
+}
+
+// The strip's menus, their submenus and the About panel are drawn inside the one window: the
+// status menu inside the screen at its right end, the keyboard and a click elsewhere closing them;
+// the About panel is a window of the screen that closes with its simulated window.
+TEST(OneScreenScenario, StripMenusSubmenusAndAboutOpenInsideTheOneWindow) {
+  OneScreen w;
+  AboutPanel::attach(w.desktop.application(), &w.view, w.loop);
+  const QRect screen = w.view.screenLayer().rect();
+  const auto parts = qt::SimMenuBarStrip::layout(w.app->menuBar(), w.strip(), 0.75, false);
+  w.mouseAt(QEvent::MouseButtonPress, parts.statusIcon.center());
+  w.mouseAt(QEvent::MouseButtonRelease, parts.statusIcon.center());
+  qt::SimMenuPanel* status = w.view.openMenu();
+  ASSERT_TRUE(status && status->isVisible());
+  EXPECT_EQ(status->parentWidget(), &w.view.screenLayer());
+  EXPECT_TRUE(screen.contains(status->geometry())) << status->geometry().right() << " " << screen.right();
+  EXPECT_EQ(w.stacking().back(), status);  // in front of everything
+  EXPECT_EQ(OneScreen::topLevelWindows(), 1);
+  // Escape closes it, and the keyboard is the desktop's again.
+  w.type(Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_FALSE(status->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), &w.view);
+
+  // The simulated system's menu and a submenu opened by the pointer: beside it, inside the screen.
+  const QRectF system = qt::SimSystemMenuTitle::rect(w.strip(), 0.75, parts.statusIcon.left());
+  w.mouseAt(QEvent::MouseButtonPress, system.center());
+  w.mouseAt(QEvent::MouseButtonRelease, system.center());
+  qt::SimMenuPanel* menu = w.view.openMenu();
+  ASSERT_TRUE(menu && menu->isVisible());
+  const int spaces = static_cast<int>(menu->texts().indexOf("Spaces"));
+  ASSERT_GE(spaces, 0);
+  w.mouseAt(QEvent::MouseMove, menu->mapTo(&w.view, menu->itemRect(spaces).center()));
+  qt::SimMenuPanel* submenu = menu->submenu();
+  ASSERT_TRUE(submenu && submenu->isVisible());
+  EXPECT_TRUE(screen.contains(submenu->geometry()));
+  EXPECT_EQ(submenu->texts().front(), "Space 1");
+  EXPECT_EQ(OneScreen::topLevelWindows(), 1);
+  // Left closes the submenu, Right opens it again.
+  w.type(Qt::Key_Left, Qt::NoModifier);
+  EXPECT_FALSE(submenu->isVisible());
+  w.type(Qt::Key_Right, Qt::NoModifier);
+  submenu = menu->submenu();
+  ASSERT_TRUE(submenu && submenu->isVisible());
+  // Right where there is no submenu steps to the strip's next menu, Left back; the pointer moving
+  // onto another title opens that title's menu.
+  w.type(Qt::Key_Right, Qt::NoModifier);
+  ASSERT_TRUE(w.view.openMenu());
+  EXPECT_EQ(w.view.openMenu()->texts().front(), "Enabled");
+  w.type(Qt::Key_Left, Qt::NoModifier);
+  ASSERT_TRUE(w.view.openMenu());
+  EXPECT_TRUE(w.view.openMenu()->texts().contains("Spaces"));
+  w.mouseAt(QEvent::MouseMove, parts.statusIcon.center());
+  QPointer<qt::SimMenuPanel> open = w.view.openMenu();
+  ASSERT_TRUE(open && open->isVisible());
+  EXPECT_EQ(open->texts().front(), "Enabled");
+  // A click elsewhere closes it and does nothing else: Mail stays in front.
+  w.click({700, 400});
+  EXPECT_TRUE(!open || !open->isVisible());
+  EXPECT_EQ(w.frontmostPid(), w.mail);
+
+  // Choosing About Velvix with the pointer: its panel is one of the screen's windows.
+  w.mouseAt(QEvent::MouseButtonPress, parts.statusIcon.center());
+  status = w.view.openMenu();
+  ASSERT_TRUE(status);
+  w.click(*status, status->itemRect(static_cast<int>(status->texts().indexOf("About Velvix"))).center());
+  QWidget* about = w.panelNamed("velvix.about");
+  ASSERT_TRUE(about);
+  EXPECT_FALSE(about->isWindow());
+  EXPECT_EQ(OneScreen::topLevelWindows(), 1);
+  EXPECT_TRUE(screen.contains(about->geometry()));
+  EXPECT_EQ(w.frontmostPid(), w.desktop.selfPid());
+  // It is the key window: Control-W closes its window, and the dialog goes with it.
+  w.type(Qt::Key_W, Qt::ControlModifier);
+  w.pause(0.5);
+  EXPECT_FALSE(w.desktop.application().aboutPanel());
+  EXPECT_FALSE(w.panelNamed("velvix.about"));
+}
+
+// The program's windows take their places among the other applications' windows.
+TEST(OneScreenScenario, AnotherApplicationsWindowComesInFrontOfTheSettingsWindowAndBack) {
+  OneScreen w;
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  const auto number = w.services().settingsWindow->window()->number();
+  QWidget* settings = w.panelNamed("settings.window");
+  ASSERT_TRUE(settings);
+  qt::SimScreenLayer& layer = w.view.screenLayer();
+  const Rect mailFrame = w.desktop.window(w.desktop.windowsOf(w.mail).front())->bounds;
+  const Rect frame = w.desktop.window(number)->bounds;
+  // A point of both windows, and one of Mail's window only.
+  const Point both{std::max(frame.x, mailFrame.x) + 30, std::max(frame.y, mailFrame.y) + 30};
+  const Point mailOnly{mailFrame.x + 20, mailFrame.y + 60};
+  ASSERT_TRUE(frame.contains(both) && mailFrame.contains(both) && !frame.contains(mailOnly));
+  auto front = [&](Point at) { return layer.panelAt(layer.mapFrom(&w.view, w.view.toView(at).toPoint())); };
+  EXPECT_EQ(front(both), settings);
+
+  // A click on Mail's window brings it in front of the settings window, where it shows.
+  w.click(mailOnly);
+  EXPECT_EQ(w.frontmostPid(), w.mail);
+  EXPECT_EQ(front(both), nullptr);
+  QImage shown(w.view.size(), QImage::Format_ARGB32);
+  w.view.render(&shown);
+  QImage screenOnly(w.view.size(), QImage::Format_ARGB32);
+  settings->hide();
+  w.view.render(&screenOnly);
+  settings->show();
+  const QPoint at = w.view.toView(both).toPoint();
+  EXPECT_EQ(shown.pixel(at), screenOnly.pixel(at));
+  // A click there is Mail's; typing no longer reaches the settings window.
+  w.click(both);
+  EXPECT_EQ(w.frontmostPid(), w.mail);
+  EXPECT_FALSE(settings->isAncestorOf(QApplication::focusWidget()));
+
+  // A click on the settings window where nothing covers it brings it and Velvix back.
+  w.click({frame.maxX() - 30, frame.maxY() - 30});
+  EXPECT_EQ(w.frontmostPid(), w.desktop.selfPid());
+  EXPECT_EQ(front(both), settings);
+  // Activated some other way (the switcher), Mail's window comes in front again; the panels
+  // of higher levels stay above it all.
+  w.desktop.activate(w.mail);
+  w.pause(0.2);
+  EXPECT_EQ(front(both), nullptr);
+  EXPECT_FALSE(settings->isAncestorOf(QApplication::focusWidget()));
+}
+
+// The Edit menu and its key equivalents act on the text field that has the focus inside the
+// settings window.
+TEST(OneScreenScenario, TheEditMenuActsOnTheFocusedFieldInsideTheSettingsWindow) {
+  OneScreen w;
+  w.app->delegate().mainMenu().editResponder = &qt::SimScreenLayer::performEditCommand;
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  w.services().settingsWindow->view()->selectTab(SettingsTab::general);
+  auto* field = w.services().settingsWindow->view()->findChild<QLineEdit*>("excludedBundleIDs");
+  ASSERT_TRUE(field);
+  field->setFocus();
+  field->setText("com.example.one");
+  ASSERT_EQ(qt::SimScreenLayer::focusWidget(), field);
+
+  w.type(Qt::Key_A, Qt::ControlModifier);  // Select All
+  EXPECT_EQ(field->selectedText(), "com.example.one");
+  w.type(Qt::Key_X, Qt::ControlModifier);  // Cut
+  EXPECT_EQ(field->text(), "");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "com.example.one");
+  w.type(Qt::Key_V, Qt::ControlModifier);  // Paste
+  w.type(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(field->text(), "com.example.onecom.example.one");
+  w.type(Qt::Key_Z, Qt::ControlModifier);  // Undo
+  EXPECT_EQ(field->text(), "com.example.one");
+
+  // Chosen from the strip's Edit menu, the item acts on the same field.
+  const auto parts = qt::SimMenuBarStrip::layout(w.app->menuBar(), w.strip(), 0.75, true);
+  ASSERT_GE(parts.titles.size(), 2u);
+  w.mouseAt(QEvent::MouseButtonPress, parts.titles[1].first.center());  // Edit
+  qt::SimMenuPanel* edit = w.view.openMenu();
+  ASSERT_TRUE(edit);
+  w.click(*edit, edit->itemRect(static_cast<int>(edit->texts().indexOf("Paste\t\u2318V"))).center());
+  EXPECT_FALSE(edit->isVisible());
+  EXPECT_EQ(field->text(), "com.example.onecom.example.one");
+  EXPECT_EQ(qt::SimScreenLayer::focusWidget(), field);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
       {"missing", std::nullopt, kBlock, std::nullopt},
       {"empty", "", kBlock, ""},
       {"ends with a line feed", "export A=1\n", "export A=1\n\n" + kBlock, "export A=1\n"},
-      {"no final line feed", "export A=1", "export A=1\n\n" + kBlock, "export A=1\n"},
+      {"no final line feed", "export A=1", "export A=1\n\n" + kBlock, "export A=1"},
       {"CRLF line ends", "export A=1\r\nalias l=ls\r\n", "export A=1\r\nalias l=ls\r\n\n" + kBlock,
        "export A=1\r\nalias l=ls\r\n"},
       // Copies of the marker that are not whole lines are the user's text.
@@ -74,6 +74,20 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
     EXPECT_EQ(fs::exists(zshrc()), c.afterUninstall.has_value());
     EXPECT_FALSE(fs::exists(installer.scriptPath()));
   }
+
+  // Once a line follows the block, the line feed before it ends a line of the user's and stays.
+  writeFile(zshrc(), "export A=1");
+  installer.install();
+  writeFile(zshrc(), *readFile(zshrc()) + "export B=2\n");
+  installer.uninstall();
+  EXPECT_EQ(readFile(zshrc()), "export A=1\nexport B=2\n");
+  // A file that ends with its own line feed at the next install keeps it at removal.
+  writeFile(zshrc(), "export A=1");
+  installer.install();
+  writeFile(zshrc(), "export A=1\n");
+  installer.install();
+  installer.uninstall();
+  EXPECT_EQ(readFile(zshrc()), "export A=1\n");
 }
 
 TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogged) {

@@ -1,6 +1,7 @@
 #include "TestSupport/QtTestApplication.hpp"
 
 #include <QApplication>
+#include <QMessageBox>
 
 namespace velvix::test {
 
@@ -13,6 +14,12 @@ void ensureQtApplication() {
   static char* argv[] = {name, nullptr};
   // Deliberately never destroyed: Qt objects of finished tests may still refer to it at exit.
   new QApplication(argc, argv);
+}
+
+QMessageBox* visibleMessageBox() {
+  for (QWidget* widget : QApplication::allWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) return box;
+  return nullptr;
 }
 
 }  // namespace velvix::test

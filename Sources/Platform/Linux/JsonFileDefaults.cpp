@@ -36,15 +36,22 @@ std::optional<fs::path> moveAside(const fs::path& from) {
 
 }  // namespace
 
-JsonFileDefaults::JsonFileDefaults(std::filesystem::path file, std::function<void(const std::string&)> onProblem)
-    : JsonFileDefaults(load(file, onProblem), file, onProblem) {}  // copied, not moved: arguments are evaluated in no set order
+JsonFileDefaults::JsonFileDefaults(std::filesystem::path file,
+                                   std::function<void(const std::string&)> onProblem,
+                                   std::function<void(const std::filesystem::path&)> afterRead)
+    // copied, not moved: arguments are evaluated in no set order
+    : JsonFileDefaults(load(file, onProblem), file, onProblem, std::move(afterRead)) {}
 
 JsonFileDefaults::JsonFileDefaults(Loaded loaded, std::filesystem::path file,
-                                   std::function<void(const std::string&)> onProblem)
+                                   std::function<void(const std::string&)> onProblem,
+                                   std::function<void(const std::filesystem::path&)> afterRead)
     : MemoryDefaults(std::move(loaded.values)),
       file_(std::move(file)),
       onProblem_(std::move(onProblem)),
+      afterRead_(std::move(afterRead)),
       fileUnreadable_(loaded.fileUnreadable) {
+  const Value loadedValues = userValues();
+  for (const auto& [key, value] : loadedValues.items()) saved_[key] = value;
   if (!fileUnreadable_)
     writer_ = std::thread([this] {
       ThreadSignalStack::ensureForThisThread();
@@ -101,7 +108,8 @@ JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& fil
 
 void JsonFileDefaults::userValuesChanged(const std::map<std::string, Value>& values) {
   if (fileUnreadable_) {
-    if (!reportedUnsaved_) report("Settings kept in memory only: " + file_.string() + " could not be read at launch.");
+    if (!reportedUnsaved_)
+      report("Settings kept in memory only: " + file_.string() + " could not be read at launch.");
     reportedUnsaved_ = true;
     return;
   }
@@ -129,18 +137,67 @@ void JsonFileDefaults::writeLoop() {
   }
 }
 
-void JsonFileDefaults::write(const std::map<std::string, Value>& values) const {
-  Value document = Value::object();
-  for (const auto& [key, value] : values) document[key] = value;
+void JsonFileDefaults::write(const std::map<std::string, Value>& values) {
+  using Change = UserTextFile::Change;
+  using Kind = UserTextFile::Outcome::Kind;
   // A settings file kept elsewhere through a symbolic link (a dotfiles folder) stays a link.
-  const fs::path target = UserTextFile::followLinks(file_);
-  if (auto error = files::createFolders(target.parent_path(), 0700)) {
+  if (auto error = files::createFolders(UserTextFile::followLinks(file_).parent_path(), 0700)) {
     report("Settings not saved: " + *error);
     return;
   }
-  // Invalid UTF-8 in a stored text is replaced rather than failing the whole save.
-  const std::string text = document.dump(2, ' ', false, Value::error_handler_t::replace) + "\n";
-  if (auto error = files::writeAtomically(target, text, 0600)) report("Settings not saved: " + *error);
+  const auto outcome = UserTextFile::edit(
+      file_,
+      [&](const UserTextFile& file) {
+        if (afterRead_) afterRead_(file.target());
+        Value document = Value::object();
+        for (const auto& [key, value] : values) document[key] = value;
+        if (file.state() == UserTextFile::State::text) {
+          Value current = jsonNestingDepth(file.text()) > kMaxNestingDepth
+                              ? Value()
+                              : Value::parse(file.text(), nullptr, false);
+          if (!current.is_object()) return Change{Change::Kind::keep, {}, "no longer holds a JSON object"};
+          // What another program wrote since the last save stays: only what changed here since
+          // then is applied onto the file as it is now.
+          for (const auto& [key, value] : values)
+            if (auto was = saved_.find(key); was == saved_.end() || was->second != value)
+              current[key] = value;
+          for (const auto& [key, value] : saved_)
+            if (!values.contains(key)) current.erase(key);
+          document = std::move(current);
+        }
+        // Invalid UTF-8 in a stored text is replaced rather than failing the whole save.
+        return Change{
+            Change::Kind::write, document.dump(2, ' ', false, Value::error_handler_t::replace) + "\n", {}};
+      },
+      0600);
+  const std::string where = outcome.target.string();
+  switch (outcome.kind) {
+    case Kind::unchanged:
+    case Kind::written:
+    case Kind::created:
+    case Kind::removed:
+      saved_ = values;
+      reportedReadOnly_ = false;
+      return;
+    case Kind::leftAlone:
+      if (outcome.problem == UserTextFile::kReadOnly) {
+        if (!reportedReadOnly_)
+          report("Settings file " + where +
+                 " is read-only: left as it is; settings changed now are kept for this run only, and saved "
+                 "once the file is writable again.");
+        reportedReadOnly_ = true;
+        return;
+      }
+      report("Settings not saved: " + where + " " + outcome.problem +
+             "; left as it is, settings changed now are kept for this run.");
+      return;
+    case Kind::unreadable:
+      report("Settings not saved: " + where + " " + outcome.problem + "; left as it is.");
+      return;
+    case Kind::failed:
+      report("Settings not saved: " + outcome.problem);
+      return;
+  }
 }
 
 bool JsonFileDefaults::flush() {

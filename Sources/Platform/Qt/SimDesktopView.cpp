@@ -8,7 +8,6 @@
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,6 +20,7 @@
 #include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
+#include "Platform/Qt/SimMenuPanel.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Qt/SimSystemMenuTitle.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -65,12 +65,64 @@ bool SimDesktopView::openMenuAt(QPointF point) {
     menu = SimMenuBarStrip::menuAt(*menuBar, menuBarRect(), scale(), ownAppFrontmost(), point, &under);
   }
   if (!menu) return false;
-  openMenu_ = SimMenuBarStrip::buildMenu(*menu, this);
-  // Below its title, and inside the window at the right end.
-  QPoint at = under.bottomLeft().toPoint();
-  at.setX(std::max(0, std::min(at.x(), width() - openMenu_->sizeHint().width())));
-  openMenu_->popup(mapToGlobal(at));
+  closeMenu();
+  openMenu_ = std::make_unique<SimMenuPanel>(*menu, *layer_, scale());
+  openMenu_->onClose = [this] {
+    // It may be handling the key or click that closed it: it goes on the loop's next turn.
+    if (openMenu_) openMenu_.release()->deleteLater();
+    update();  // its title is no longer marked
+  };
+  openMenu_->onStepAcross = [this](int direction) {
+    const std::vector<QRectF> titles = menuTitles();
+    const auto at = std::find(titles.begin(), titles.end(), openMenuTitle_);
+    if (at == titles.end() || titles.size() < 2) return;
+    const auto count = static_cast<std::ptrdiff_t>(titles.size());
+    const std::ptrdiff_t next = ((at - titles.begin()) + direction + count) % count;
+    switchMenuTo(titles[static_cast<std::size_t>(next)].center(), true);
+  };
+  openMenuTitle_ = under;
+  // Below its title; the panel keeps itself inside the screen at the right end.
+  openMenu_->popUp(layer_->mapFrom(this, under.bottomLeft().toPoint()), focusBeforePress_);
+  update();
   return true;
+}
+
+std::vector<QRectF> SimDesktopView::menuTitles() const {
+  std::vector<QRectF> titles;
+  QRectF status;
+  if (menuBar) {
+    const auto parts = SimMenuBarStrip::layout(*menuBar, menuBarRect(), scale(), ownAppFrontmost());
+    for (const auto& [rect, item] : parts.titles) titles.push_back(rect);
+    status = parts.statusIcon;
+  }
+  titles.push_back(systemMenuTitleRect());
+  if (!status.isNull()) titles.push_back(status);
+  return titles;
+}
+
+void SimDesktopView::switchMenuTo(QPointF titlePoint, bool withKeyboard) {
+  if (!openMenu_ || openMenu_->isHidden() || openMenuTitle_.contains(titlePoint)) return;
+  focusBeforePress_ = openMenu_->returnFocus();
+  const bool opened = openMenuAt(titlePoint);
+  focusBeforePress_ = nullptr;
+  if (opened && withKeyboard) {
+    // Opened from the keyboard, its first item is picked, as the arrow keys would.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(openMenu_.get(), &down);
+  }
+}
+
+void SimDesktopView::closeMenu() {
+  if (openMenu_) openMenu_->closeAll();
+}
+
+bool SimDesktopView::pressedWithMenuOpen(QPointF point) {
+  if (!openMenu_ || openMenu_->isHidden()) return false;
+  if (openMenu_->containsInLayer(layer_->mapFrom(this, point.toPoint()))) return false;
+  // A click elsewhere closes the menu and does nothing more, unless it opens another title's menu.
+  const QRectF title = openMenuTitle_;
+  closeMenu();
+  return title.contains(point) || !menuBarRect().contains(point);
 }
 
 SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWidget(parent), desktop_(desktop) {
@@ -79,6 +131,12 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   layer_ = new SimScreenLayer(this);
+  layer_->paintScreen = [this](QPainter& p) {
+    if (screen_.isNull()) return;
+    p.drawImage(QRectF(origin() - QPointF(layer_->pos()),
+                       QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
+                screen_);
+  };
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
@@ -89,13 +147,18 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
          static_cast<int>(std::floor(shown.height * opening)));
   fitScreenLayer();
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
-  // twenty times a second, and drawn again only when what it shows changed.
-  connect(&repaint_, &QTimer::timeout, this, [this] {
-    if (!screenScene_ || menuBarState() != drawnMenuBar_ || layer_->shownWindows() != screenComposed_ ||
-        !(sim::SimDesktopScene::build(desktop_) == *screenScene_))
-      update();
-  });
-  repaint_.start(50);
+  // twenty times a second, on its own clock (menus and alerts open too), and drawn again only
+  // when what it shows changed.
+  look_ = desktop_.loop().every(
+      0.05,
+      [this] {
+        const sim::SimDesktopScene now = sim::SimDesktopScene::build(desktop_);
+        followOwnWindows(now);
+        if (!screenScene_ || menuBarState() != drawnMenuBar_ || composedWindows() != screenComposed_ ||
+            !(now == *screenScene_))
+          update();
+      },
+      platform::TimerMode::Common);
   if (qApp) qApp->installEventFilter(this);
 }
 
@@ -113,10 +176,15 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
   if (watched == windowHandle() && (type == QEvent::MouseMove || type == QEvent::MouseButtonPress)) {
     const QPointF local = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition());
     QWidget* panel = layer_->panelAt(layer_->mapFrom(this, local.toPoint()));
+    if (type == QEvent::MouseMove && menuBarRect().contains(local)) switchMenuTo(local, false);
     if (panel && type == QEvent::MouseMove) {
       // Over the program's panels the simulated pointer moves too, as it would on the real screen.
       desktop_.pointer = toSimulated(local);
       desktop_.noteInput(platform::InputEventType::mouseMoved);
+    }
+    if (type == QEvent::MouseButtonPress) {
+      if (pressedWithMenuOpen(local)) return true;
+      focusBeforePress_ = QApplication::focusWidget();
     }
     if (panel && type == QEvent::MouseButtonPress) clickedPanel(*panel);
     return QWidget::eventFilter(watched, event);
@@ -171,9 +239,47 @@ void SimDesktopView::clickedPanel(QWidget& panel) {
   refresh();
 }
 
+std::vector<std::int64_t> SimDesktopView::composedWindows() const {
+  std::vector<std::int64_t> numbers;
+  for (const auto& [panel, number] : layer_->windowPanels()) numbers.push_back(number);
+  return numbers;
+}
+
 void SimDesktopView::refresh() {
   scene_ = sim::SimDesktopScene::build(desktop_);
+  followOwnWindows(scene_);
   update();
+}
+
+void SimDesktopView::followOwnWindows(const sim::SimDesktopScene& scene) {
+  std::vector<std::int64_t> backToFront;
+  for (const auto& w : scene.windows) backToFront.push_back(w.number);
+  layer_->followStacking(backToFront);
+  const auto own = layer_->windowPanels();
+  auto composed = [&own](std::int64_t number) {
+    return std::any_of(own.begin(), own.end(), [number](const auto& p) { return p.second == number; });
+  };
+  for (const auto& [panel, number] : own) {
+    const auto at = std::find(backToFront.begin(), backToFront.end(), number);
+    QRegion covered;
+    if (at != backToFront.end())
+      for (auto front = at + 1; front != backToFront.end(); ++front) {
+        // Another composed window in front is a panel of its own, stacked above this one.
+        if (composed(*front)) continue;
+        const auto& w = scene.windows[static_cast<std::size_t>(front - backToFront.begin())];
+        const Rect r = toScreenLayer(w.frame);
+        covered += QRectF(r.x, r.y, r.width, r.height).toAlignedRect();
+      }
+    layer_->setCovered(*panel, covered & panel->geometry());
+  }
+  // The keyboard is the simulated key window's: when another application comes in front (the
+  // switcher, a click on its Dock icon), typing no longer reaches the program's window.
+  const bool ownFront = ownAppFrontmost();
+  if (ownWasFrontmost_ && !ownFront)
+    if (QWidget* focus = QApplication::focusWidget(); focus && focus != this && isAncestorOf(focus))
+      for (const auto& [panel, number] : own)
+        if (panel == focus || panel->isAncestorOf(focus)) setFocus(Qt::OtherFocusReason);
+  ownWasFrontmost_ = ownFront;
 }
 
 void SimDesktopView::fitScreenLayer() {
@@ -298,7 +404,9 @@ void SimDesktopView::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void SimDesktopView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && openMenuAt(event->position())) return;
+  const bool opened = event->button() == Qt::LeftButton && openMenuAt(event->position());
+  focusBeforePress_ = nullptr;
+  if (opened) return;
   const Point at = toSimulated(event->position());
   desktop_.pointer = at;
   const std::uint64_t flags = flagsFor(event->modifiers());
@@ -331,7 +439,7 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   const QSize pixels(static_cast<int>(std::ceil(scene_.screen.width * pixelsPerPoint)),
                      static_cast<int>(std::ceil(scene_.screen.height * pixelsPerPoint)));
   if (!pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384) {
-    const std::vector<std::int64_t> composed = layer_->shownWindows();
+    const std::vector<std::int64_t> composed = composedWindows();
     if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_) ||
         composed != screenComposed_) {
       screen_ = QImage(pixels, QImage::Format_RGBA8888_Premultiplied);
@@ -349,6 +457,13 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   }
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
   SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());
+  // The title whose menu is open is marked, as a pressed title is.
+  if (openMenu_ && !openMenu_->isHidden()) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 38));
+    p.drawRoundedRect(openMenuTitle_.adjusted(0, 2 * scale(), 0, -2 * scale()), 4 * scale(), 4 * scale());
+  }
   drawnMenuBar_ = menuBarState();
 }
 

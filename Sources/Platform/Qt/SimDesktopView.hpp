@@ -12,14 +12,13 @@
 #include <vector>
 
 #include <QImage>
-#include <QTimer>
+#include <QPointer>
 #include <QWidget>
 
+#include "Platform/MainLoop.hpp"
 #include "Platform/MenuBar.hpp"
 #include "Platform/ScreenPlacement.hpp"
 #include "Platform/Simulated/SimDesktopScene.hpp"
-
-class QMenu;
 
 namespace velvix::sim {
 class SimDesktop;
@@ -30,6 +29,7 @@ class SimSystemMenu;
 namespace velvix::qt {
 
 class SimDesktopPicture;
+class SimMenuPanel;
 class SimScreenLayer;
 
 class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
@@ -65,10 +65,11 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   // The program's menu bar: its main menu (while it is frontmost) and status item are drawn in
   // the menu-bar strip, a click opens them, and the main menu's key equivalents work.
   sim::SimMenuBar* menuBar = nullptr;
-  // The menu a click in the strip opened, while it is open.
-  QMenu* openMenu() const { return openMenu_.get(); }
+  // The menu a click in the strip opened, while it is open (composed on the simulated screen).
+  SimMenuPanel* openMenu() const { return openMenu_.get(); }
   // Opens the menu under a point of the view, as a click there does; false when there is none.
   bool openMenuAt(QPointF point);
+  void closeMenu();
   // Gets each screen this window draws, so glass panels blur it without drawing it again.
   const SimDesktopPicture* picture = nullptr;
   // The simulated system's menu, whose title the strip shows at its right.
@@ -93,6 +94,17 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  private:
   void refresh();
   void clickedPanel(QWidget& panel);
+  // The program's own windows take their places among the other windows of `scene`: stacked as
+  // their simulated windows are, covered where others lie in front; the keyboard leaves them
+  // when the program stops being frontmost.
+  void followOwnWindows(const sim::SimDesktopScene& scene);
+  // A press while a menu is open: true when it only closed the menu.
+  bool pressedWithMenuOpen(QPointF point);
+  // While a menu is open, the menu of another title of the strip opens instead (the pointer moved
+  // onto it, or the arrow keys stepped to it), the keyboard still going back where it was.
+  void switchMenuTo(QPointF titlePoint, bool withKeyboard);
+  // The strip's titles, left to right.
+  std::vector<QRectF> menuTitles() const;
   // Keeps the screen layer over the simulated screen, its panels at the view's scale.
   void fitScreenLayer();
   bool ownAppFrontmost() const;
@@ -104,7 +116,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   sim::SimDesktop& desktop_;
   sim::SimDesktopScene scene_;
   std::uint64_t heldFlags_ = 0;
-  QTimer repaint_;
+  platform::Timer look_;
   // What the menu-bar strip draws from, to tell whether it changed.
   struct MenuBarState {
     const void* mainMenu = nullptr;
@@ -114,13 +126,20 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
     bool operator==(const MenuBarState&) const = default;
   };
   MenuBarState menuBarState() const;
+  // The simulated windows whose content the program's panels draw over the screen.
+  std::vector<std::int64_t> composedWindows() const;
   // The screen as last drawn, and the scene and composed windows it shows: a repaint of the same
   // copies it.
   QImage screen_;
   std::optional<sim::SimDesktopScene> screenScene_;
   std::vector<std::int64_t> screenComposed_;
   MenuBarState drawnMenuBar_;
-  std::unique_ptr<QMenu> openMenu_;
+  std::unique_ptr<SimMenuPanel> openMenu_;
+  QRectF openMenuTitle_;  // where in the strip the open menu was opened from
+  // Where the keyboard was before the press being handled moved it to this view: a menu opened
+  // by the press hands it back there, as the menu bar leaves the key window's focus alone.
+  QPointer<QWidget> focusBeforePress_;
+  bool ownWasFrontmost_ = false;
   SimScreenLayer* layer_ = nullptr;  // a child, deleted with the view
   std::unique_ptr<sim::SimSystemMenu> systemMenu_;
 };

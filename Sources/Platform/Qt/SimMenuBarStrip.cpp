@@ -1,7 +1,6 @@
 #include "Platform/Qt/SimMenuBarStrip.hpp"
 
 #include <QFontMetricsF>
-#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -101,37 +100,6 @@ platform::Menu* SimMenuBarStrip::menuAt(sim::SimMenuBar& bar, const QRectF& stri
       return item->submenu.get();
     }
   return nullptr;
-}
-
-std::unique_ptr<QMenu> SimMenuBarStrip::buildMenu(const platform::Menu& model, QWidget* parent) {
-  auto menu = std::make_unique<QMenu>(parent);
-  menu->setObjectName("VelvixMenu");
-  for (const auto& item : model.items) {
-    if (item->hidden) continue;
-    if (item->separator) {
-      menu->addSeparator();
-      continue;
-    }
-    QString text = QString::fromStdString(item->title);
-    if (item->submenu) {
-      QMenu* inner = buildMenu(*item->submenu, menu.get()).release();  // owned by the menu
-      inner->setTitle(text);
-      menu->addMenu(inner)->setObjectName(text);
-      continue;
-    }
-    if (const std::string key = platform::keyEquivalentText(*item); !key.empty())
-      text += "\t" + QString::fromStdString(key);
-    QAction* action = menu->addAction(text);
-    action->setObjectName(QString::fromStdString(item->title));
-    action->setEnabled(item->enabled && (item->action || item->submenu));
-    if (item->checked) {
-      action->setCheckable(true);
-      action->setChecked(true);
-    }
-    if (item->action)
-      QObject::connect(action, &QAction::triggered, [run = item->action] { run(); });
-  }
-  return menu;
 }
 
 }  // namespace velvix::qt

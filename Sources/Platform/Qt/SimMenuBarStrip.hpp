@@ -1,7 +1,7 @@
 #pragma once
 // The simulated desktop window's menu bar: while this program is frontmost its main menu's titles
 // replace the application name at the left; at the right end its status item's icon is drawn.
-// Clicking a title or the icon opens a real menu built from the program's menu model.
+// Clicking a title or the icon opens the program's menu model (the desktop view composes it).
 
 #include <memory>
 #include <optional>
@@ -11,9 +11,7 @@
 
 #include "Platform/Menu.hpp"
 
-class QMenu;
 class QPainter;
-class QWidget;
 
 namespace velvix::sim {
 class SimMenuBar;
@@ -35,9 +33,6 @@ class SimMenuBarStrip {
   // The menu a click at `point` opens (the status menu asked to update first); null when none.
   static platform::Menu* menuAt(sim::SimMenuBar& bar, const QRectF& strip, double scale, bool ownAppFrontmost,
                                 QPointF point, QRectF* under = nullptr);
-  // A real menu of the model: hidden items left out, separators, check marks, disabled items and
-  // key equivalents shown ("⌘," stands for Control-comma here); choosing an item runs its action.
-  static std::unique_ptr<QMenu> buildMenu(const platform::Menu& menu, QWidget* parent = nullptr);
   // Draws the status icon of a symbol into `box`.
   static void paintStatusSymbol(QPainter& painter, const std::string& symbol, const QRectF& box);
 };

@@ -3,16 +3,22 @@
 // are its children, so each appears at its simulated frame and the view's scale, clipped to the
 // screen, stacked by its window level and, within a level, by the order of showing; nothing is
 // left to a host window manager or compositor. It keeps which panels are ordinary windows of the
-// program, which a click makes key.
+// program, which a click makes key; those stack among the other applications' windows as their
+// simulated windows do, the others' windows in front of one covering it.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <QWidget>
 
+class QPainter;
+
 namespace velvix::qt {
+
+class SimWindowCover;
 
 class SimScreenLayer final : public QWidget {
  public:
@@ -23,6 +29,9 @@ class SimScreenLayer final : public QWidget {
   static constexpr int kPopUpMenuLevel = 101;
   // An alert waiting for its answer is in front of everything else.
   static constexpr int kAlertLevel = 1000;
+  // A menu opened from the menu bar is in front even of an alert: it lasts until the next click
+  // or key.
+  static constexpr int kMenuLevel = 2000;
 
   explicit SimScreenLayer(QWidget* parent);
   // Its panels belong to their owners: they are handed back, hidden, rather than deleted with it.
@@ -37,12 +46,28 @@ class SimScreenLayer final : public QWidget {
   // The front visible panel under a point of this layer, and its simulated window (if any).
   QWidget* panelAt(QPoint point) const;
   std::optional<std::int64_t> windowNumber(const QWidget* panel) const;
-  // The simulated windows that its visible panels show.
-  std::vector<std::int64_t> shownWindows() const;
   // The panel of this layer that `widget` lies in (itself, or none).
   QWidget* panelOf(const QWidget* widget) const;
   // Places every panel again (the view's scale or the screen changed).
   void relayout();
+
+  // The visible panels of ordinary windows, and the simulated windows they are.
+  std::vector<std::pair<QWidget*, std::int64_t>> windowPanels() const;
+  // Orders those panels, within their level, as their windows are stacked on the simulated
+  // screen (`backToFront`: window numbers); panels of other windows keep their place.
+  void followStacking(const std::vector<std::int64_t>& backToFront);
+  // Where other windows lie in front of an ordinary window's panel (this layer's coordinates):
+  // there the screen shows over it, and the pointer meets those windows.
+  void setCovered(QWidget& panel, const QRegion& region);
+  // Draws the simulated screen as the desktop view last drew it, in this layer's coordinates.
+  std::function<void(QPainter&)> paintScreen;
+
+  // The widget that has the keyboard focus, inside a panel's scaled content too (where Qt itself
+  // names only the panel's host).
+  static QWidget* focusWidget();
+  // An editing command of the main menu ("copy:", "selectAll:", ...) for the text field that has
+  // the keyboard focus; false when nothing there takes it.
+  static bool performEditCommand(const std::string& selector);
 
  private:
   struct Entry {
@@ -51,6 +76,7 @@ class SimScreenLayer final : public QWidget {
     std::uint64_t order;
     std::optional<std::int64_t> window;
     std::function<void()> relayout;
+    SimWindowCover* cover = nullptr;  // a child of the layer, made when first needed
   };
   Entry* find(const QWidget* panel);
   const Entry* find(const QWidget* panel) const;

@@ -71,6 +71,15 @@ void SimApplication::miniaturize(std::int64_t window) {
   if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) desktop_.setMinimized(window, true);
 }
 
+std::optional<Rect> SimApplication::windowFrame(std::int64_t window) const {
+  const SimWindow* w = desktop_.window(window);
+  return w && w->owner == desktop_.selfPid() ? std::optional<Rect>(w->bounds) : std::nullopt;
+}
+
+void SimApplication::setWindowFrame(std::int64_t window, const Rect& frame) {
+  if (SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) w->bounds = frame;
+}
+
 std::optional<std::string> SimApplication::windowTitle(std::int64_t window) const {
   const SimWindow* w = desktop_.window(window);
   return w ? w->title : std::nullopt;

@@ -29,6 +29,9 @@ class SimApplication final : public platform::Application {
   // `message`; and its window while it is open.
   std::int64_t orderFrontPanel(const std::string& title, const std::string& message = "");
   std::optional<std::int64_t> panel(const std::string& title) const;
+  // Where one of its windows is on the simulated screen, and moving it (to where it is shown).
+  std::optional<Rect> windowFrame(std::int64_t window) const;
+  void setWindowFrame(std::int64_t window, const Rect& frame);
   // How the program shows the About panel to a person, besides its window on the desktop, and
   // what that window says.
   std::function<void()> presentAbout;
