@@ -225,6 +225,19 @@ TEST(OneScreenScenario, TwoAlertsDueAtOnceComeOneAtATimeInFrontAndOnlyTheFrontOn
   EXPECT_EQ(answers, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}}));
   EXPECT_TRUE(boxes().empty());
   EXPECT_TRUE(w.services().settingsWindow->isShownOnDisplay());
+
+  // A menu left open when an alert comes up closes: the alert is in front and takes Return.
+  const auto parts = qt::SimMenuBarStrip::layout(w.app->menuBar(), w.strip(), 0.75, false);
+  w.mouseAt(QEvent::MouseButtonPress, parts.statusIcon.center());
+  w.mouseAt(QEvent::MouseButtonRelease, parts.statusIcon.center());
+  QPointer<qt::SimMenuPanel> menu = w.view.openMenu();
+  ASSERT_TRUE(menu && menu->isVisible());
+  application.showAlert("Third question?", "", {"Fine"}, [&](int b) { answers.push_back({3, b}); });
+  EXPECT_TRUE(!menu || !menu->isVisible());
+  EXPECT_TRUE(w.stacking().back()->objectName().startsWith("velvix.alert"));
+  w.type(Qt::Key_Return, Qt::NoModifier);
+  w.pause(0.1);
+  EXPECT_EQ(answers.back(), (std::pair<int, int>{3, 0}));
 }
 
 TEST(OneScreenScenario, TheStatusItemsToolTipShowsOverItsIcon) {

@@ -6,6 +6,7 @@
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QPointer>
 
 #include "Platform/Qt/SimWindowCover.hpp"
 
@@ -63,8 +64,27 @@ std::optional<std::int64_t> SimScreenLayer::windowNumber(const QWidget* panel) c
 }
 
 void SimScreenLayer::orderFront(QWidget& panel) {
-  if (Entry* e = find(&panel)) e->order = nextOrder_++;
+  Entry* e = find(&panel);
+  if (!e) return restack();
+  e->order = nextOrder_++;
+  // An alert that comes up while a menu is open closes the menu, so the alert is in front of
+  // everything and the only thing the keyboard reaches.
+  if (e->level == kAlertLevel) closeMenus();
   restack();
+}
+
+void SimScreenLayer::closeMenus() {
+  // A menu's relayout closes it and the menus it was opened from; closing one may delete others.
+  std::vector<QPointer<QWidget>> menus;
+  for (const Entry& e : entries_)
+    if (e.level == kMenuLevel && e.panel->isVisible()) menus.emplace_back(e.panel);
+  for (const QPointer<QWidget>& menu : menus) {
+    if (!menu || !menu->isVisible()) continue;
+    if (Entry* e = find(menu); e && e->relayout) {
+      auto close = e->relayout;
+      close();
+    }
+  }
 }
 
 void SimScreenLayer::restack() {

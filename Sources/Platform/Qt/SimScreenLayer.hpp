@@ -30,7 +30,7 @@ class SimScreenLayer final : public QWidget {
   // An alert waiting for its answer is in front of everything else.
   static constexpr int kAlertLevel = 1000;
   // A menu opened from the menu bar is in front even of an alert: it lasts until the next click
-  // or key.
+  // or key, and an alert that comes up closes it.
   static constexpr int kMenuLevel = 2000;
 
   explicit SimScreenLayer(QWidget* parent);
@@ -81,6 +81,7 @@ class SimScreenLayer final : public QWidget {
   Entry* find(const QWidget* panel);
   const Entry* find(const QWidget* panel) const;
   void restack();
+  void closeMenus();
 
   std::vector<Entry> entries_;
   std::uint64_t nextOrder_ = 0;
