@@ -30,9 +30,10 @@ using platform::InputEvent;
 // tap answered, has the window server's rows freed outside the time measured; a build whose window
 // list frees them at once (the side-by-side baseline of scripts/bench) has them freed inside it.
 template <typename List>
-constexpr auto kCallerFrees = requires(const List& list) { list.sharedLeftovers(); }
-                                  ? bench::TimedWindowServer::CallerFrees::afterwards
-                                  : bench::TimedWindowServer::CallerFrees::atOnce;
+constexpr auto kCallerFrees = requires(const List& list) {
+  list.sharedLeftovers();
+}
+? bench::TimedWindowServer::CallerFrees::afterwards : bench::TimedWindowServer::CallerFrees::atOnce;
 
 // `apps` applications of three windows each, and a running browser whose extension reported
 // `tabs` tabs (the browser's own application and window entries give way to its tabs).
@@ -48,7 +49,8 @@ struct Desk : test::AppWorld {
     }
     if (tabs > 0) launchApp("com.google.Chrome", "Google Chrome", {"Browser window"});
     beforeLaunch = [this, clocks](Services& services) {
-      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees<WindowList>, clocks);
+      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees<WindowList>,
+                                                         clocks);
       windows = std::make_unique<WindowList>(*timed, *services.workspace, *services.ax);
       services.windowServer = timed.get();
       services.windows = windows.get();
@@ -85,7 +87,8 @@ struct Desk : test::AppWorld {
 };
 
 InputEvent triggerTab() {
-  return {.type = EventType::keyDown, .keyCode = platform::KeyCode::kTab, .flags = platform::EventFlag::kCommand};
+  return {
+      .type = EventType::keyDown, .keyCode = platform::KeyCode::kTab, .flags = platform::EventFlag::kCommand};
 }
 
 void BM_TapPlainKeyDown(benchmark::State& state) {
@@ -164,20 +167,53 @@ InputEvent triggerReleased() {
   return {.type = EventType::flagsChanged, .flags = 0};
 }
 
-// The release of Command in a chord whose HUD shows and has drawn: the chord commits and the HUD
-// hides inside the callback; the activation follows at the loop's next turn. Args as above.
-void BM_TapReleaseCommits(benchmark::State& state) {
-  Desk d(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-         bench::TimedWindowServer::Clocks::monotonicOnly);
+// A desk of the benchmark's first two arguments (applications, tabs), the stand-in timed on the
+// monotonic clock, with the tap and the switcher its chords go through.
+struct ChordDesk {
+  explicit ChordDesk(const benchmark::State& state)
+      : d(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+          bench::TimedWindowServer::Clocks::monotonicOnly) {}
+  // Opens a chord with a trigger Tab, and counts its entries.
+  void open() {
+    InputEvent tab = triggerTab();
+    tap.handle(tab);
+    entries = switcher.session() ? switcher.session()->size() : 0;
+  }
+  void report(benchmark::State& state) const {
+    samples.report(state);
+    state.counters["entries"] = static_cast<double>(entries);
+  }
+  // Ends the chord, if still open, and lets a second pass before the next: the activation, and
+  // pairing marks age out.
+  void end() {
+    switcher.cancel();
+    d.loop.advance(1.0);
+    QApplication::processEvents();
+    d.redateTabs();
+  }
+
+  Desk d;
   EventTap& tap = *d.app->delegate().eventTap();
   SwitcherController& switcher = *d.app->delegate().switcher();
   bench::LatencySamples samples;
   std::size_t entries = 0;
+};
+
+// The two desks of the chord rows, 36 and 250 entries, for a fixed number of chords: each
+// iteration's untimed part (the HUD shown and drawn, the activation) is far longer than its timed
+// one.
+void twoDesks(benchmark::internal::Benchmark* b, int chords) {
+  b->Args({12, 0})->Args({40, 130})->Iterations(chords)->Unit(benchmark::kMicrosecond);
+}
+
+// The release of Command in a chord whose HUD shows and has drawn: the chord commits and the HUD
+// hides inside the callback; the activation follows at the loop's next turn. Args as above.
+void BM_TapReleaseCommits(benchmark::State& state) {
+  ChordDesk chords(state);
+  auto& [d, tap, switcher, samples, entries] = chords;
   for (auto _ : state) {
     state.PauseTiming();
-    InputEvent open = triggerTab();
-    tap.handle(open);
-    entries = switcher.session() ? switcher.session()->size() : 0;
+    chords.open();
     d.loop.advance(0.2);            // the HUD shows
     QApplication::processEvents();  // and draws its first frame
     state.ResumeTiming();
@@ -188,36 +224,24 @@ void BM_TapReleaseCommits(benchmark::State& state) {
     samples.add(bench::LatencySamples::wallNow() - start, d.timed->spentWall() - simBefore);
     state.PauseTiming();
     if (switcher.session()) state.SkipWithError("the release did not commit");
-    d.loop.advance(1.0);  // the activation, and pairing marks age out
-    QApplication::processEvents();
-    d.redateTabs();
+    chords.end();
     state.ResumeTiming();
   }
-  samples.report(state);
-  state.counters["entries"] = static_cast<double>(entries);
+  chords.report(state);
 }
-// A fixed number of chords: each iteration's untimed part (the HUD shown and drawn, the activation)
-// is far longer than its timed one.
-BENCHMARK(BM_TapReleaseCommits)
-    ->Args({12, 0})
-    ->Args({40, 130})
-    ->Iterations(300)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TapReleaseCommits)->Apply([](benchmark::internal::Benchmark* b) { twoDesks(b, 300); });
 
 // A second Tab within the 0.1 s reveal. The callback (own_p99_us) only moves the selection and
 // leaves the HUD for the loop's next turn; frame_p99_us runs from the key to the HUD's first frame
 // drawn at 2x, the next turn and the frost's picture of the desktop beneath included.
 void BM_TapSecondTabWithinTheReveal(benchmark::State& state) {
-  Desk d(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-         bench::TimedWindowServer::Clocks::monotonicOnly);
-  EventTap& tap = *d.app->delegate().eventTap();
-  SwitcherController& switcher = *d.app->delegate().switcher();
-  bench::LatencySamples samples, frames;
+  ChordDesk chords(state);
+  auto& [d, tap, switcher, samples, entries] = chords;
+  bench::LatencySamples frames;
   QImage image;
   for (auto _ : state) {
     state.PauseTiming();
-    InputEvent open = triggerTab();
-    tap.handle(open);
+    chords.open();
     d.loop.advance(0);  // what the opening Tab left for later
     state.ResumeTiming();
     InputEvent second = triggerTab();
@@ -242,48 +266,32 @@ void BM_TapSecondTabWithinTheReveal(benchmark::State& state) {
     panel->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     frames.add(bench::LatencySamples::wallNow() - start, d.timed->spentWall() - simBefore);
     state.PauseTiming();
-    switcher.cancel();
-    d.loop.advance(1.0);
-    QApplication::processEvents();
-    d.redateTabs();
+    chords.end();
     state.ResumeTiming();
   }
-  samples.report(state);
+  chords.report(state);
   frames.report(state, "frame_");
 }
-BENCHMARK(BM_TapSecondTabWithinTheReveal)
-    ->Args({12, 0})
-    ->Args({40, 130})
-    ->Iterations(200)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TapSecondTabWithinTheReveal)->Apply([](benchmark::internal::Benchmark* b) { twoDesks(b, 200); });
 
 // What a chord-opening Tab left for the loop's next turn (freeing the lists it read, the
 // browsers' checks), at 1,000 entries. Args as above.
 void BM_LoopTurnAfterTriggerTab(benchmark::State& state) {
-  Desk d(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-         bench::TimedWindowServer::Clocks::monotonicOnly);
-  EventTap& tap = *d.app->delegate().eventTap();
-  SwitcherController& switcher = *d.app->delegate().switcher();
-  bench::LatencySamples samples;
-  std::size_t entries = 0;
+  ChordDesk chords(state);
+  auto& [d, tap, switcher, samples, entries] = chords;
   for (auto _ : state) {
     state.PauseTiming();
-    InputEvent open = triggerTab();
-    tap.handle(open);
-    entries = switcher.session() ? switcher.session()->size() : 0;
+    chords.open();
     state.ResumeTiming();
     const std::int64_t simBefore = d.timed->spentWall();
     const auto start = bench::LatencySamples::wallNow();
     d.loop.runUntilIdle();
     samples.add(bench::LatencySamples::wallNow() - start, d.timed->spentWall() - simBefore);
     state.PauseTiming();
-    switcher.cancel();
-    d.loop.advance(1.0);
-    d.redateTabs();
+    chords.end();
     state.ResumeTiming();
   }
-  samples.report(state);
-  state.counters["entries"] = static_cast<double>(entries);
+  chords.report(state);
 }
 BENCHMARK(BM_LoopTurnAfterTriggerTab)->Args({200, 400})->Iterations(300)->Unit(benchmark::kMicrosecond);
 
@@ -295,7 +303,8 @@ void BM_TapTerminalKeyDownRewritten(benchmark::State& state) {
   d.pause(1);
   EventTap& tap = *d.app->delegate().eventTap();
   for (auto _ : state) {
-    InputEvent event{.type = EventType::keyDown, .keyCode = platform::KeyCode::kLeftArrow,
+    InputEvent event{.type = EventType::keyDown,
+                     .keyCode = platform::KeyCode::kLeftArrow,
                      .flags = platform::EventFlag::kCommand};
     benchmark::DoNotOptimize(tap.handle(event));
     if (event.keyCode != 0) state.SkipWithError("not rewritten");

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -112,6 +115,14 @@ int VelvixMain::main(int argc, char** argv) {
   }
   // A write to a closed socket must not kill the process.
   std::signal(SIGPIPE, SIG_IGN);
+#if defined(__GLIBC__)
+  // Pictures (thumbnails, frames of a live preview, the frost's layers) come and go by the
+  // megabyte. Blocks from 128 KiB up always get pages of their own, given back when freed; the
+  // allocator would otherwise raise that bound after the first such block is freed and keep
+  // later pictures in its heap, where freed pages stay with the process.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+#endif
   if (!hasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
   std::optional<DisplayOpening> opening(std::in_place);

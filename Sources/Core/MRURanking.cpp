@@ -43,8 +43,20 @@ std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
 }
 
 void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
-  // Ordered and filtered through positions: only the entries that stay are copied. Each position
-  // carries its entry's recency, so the sort does not go back to the entries.
+  // The entries are large and scattered: they are read once, in inventory order, for the few
+  // facts the ranking needs, and the sort and the filter work on those compact facts. Only the
+  // entries that stay are read again, to be copied.
+  struct Facts {
+    std::int64_t windowNumber;
+    platform::Pid pid;
+    bool hasWindow;
+    bool hasPid;
+    bool tab;
+    bool expired;            // a tab last used before the expiry
+    std::uint8_t browser;    // browsers::kCount for none
+    std::uint8_t tabBundle;  // a tab's application among those with tabs listed
+  };
+  // Each position carries its entry's recency, so the sort does not go back to the entries.
   struct Ranked {
     bool seeded;
     double lastActivatedAt;
@@ -57,18 +69,45 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     if (recencyBefore(b.seeded, b.lastActivatedAt, a.seeded, a.lastActivatedAt)) return false;
     return a.index < b.index;
   };
+  const auto size = static_cast<std::uint32_t>(items.size());
+  const double cutOff = now() - kTabExpiry;
+  // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
+  std::vector<std::string_view> tabBundles;  // a few at most
+  std::vector<Facts> facts(size);
+  std::vector<Ranked> byIndex(size);
+  std::vector<platform::Pid> pids;
+  pids.reserve(size);
+  for (std::uint32_t index = 0; index < size; ++index) {
+    const SwitchableItem& e = items[index];
+    Facts& f = facts[index];
+    f.hasWindow = e.windowNumber.has_value();
+    f.windowNumber = e.windowNumber.value_or(0);
+    f.hasPid = e.pid.has_value();
+    f.pid = e.pid.value_or(0);
+    f.tab = e.kind == ItemKind::tab;
+    f.expired = f.tab && e.lastActivatedAt < cutOff;
+    f.browser =
+        e.browser ? static_cast<std::uint8_t>(*e.browser) : static_cast<std::uint8_t>(browsers::kCount);
+    f.tabBundle = 0;
+    if (f.tab) {
+      auto at = std::find(tabBundles.begin(), tabBundles.end(), e.bundleID);
+      if (at == tabBundles.end()) at = tabBundles.insert(tabBundles.end(), e.bundleID);
+      f.tabBundle = static_cast<std::uint8_t>(std::min<std::ptrdiff_t>(at - tabBundles.begin(), 255));
+    } else if (f.hasPid) {
+      pids.push_back(f.pid);
+    }
+    // A date that is not a number counts as the oldest: the sort needs a consistent order.
+    byIndex[index] = {e.seeded, std::isnan(e.lastActivatedAt) ? -kForever : e.lastActivatedAt, index};
+  }
+
   // The sort starts from the last ranking's order: the inventory changes little between chords.
   // Positions past a shrunk inventory leave it; those of new entries join at the end.
-  const auto size = static_cast<std::uint32_t>(items.size());
   std::erase_if(rankOrder_, [&](std::uint32_t index) { return index >= size; });
-  for (auto index = static_cast<std::uint32_t>(rankOrder_.size()); index < size; ++index) rankOrder_.push_back(index);
+  for (auto index = static_cast<std::uint32_t>(rankOrder_.size()); index < size; ++index)
+    rankOrder_.push_back(index);
   std::vector<Ranked> sorted;
   sorted.reserve(size);
-  // A date that is not a number counts as the oldest: the sort needs a consistent order.
-  for (std::uint32_t index : rankOrder_) {
-    const SwitchableItem& e = items[index];
-    sorted.push_back({e.seeded, std::isnan(e.lastActivatedAt) ? -kForever : e.lastActivatedAt, index});
-  }
+  for (std::uint32_t index : rankOrder_) sorted.push_back(byIndex[index]);
   // Insertion sort takes one pass over an order that is nearly right; past a budget of moves the
   // order was far off, and the general sort takes over.
   const std::size_t budget = 8 * sorted.size() + 64;
@@ -88,21 +127,18 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
 
   // Whether a browser runs is asked once, and only for the browsers that have tabs listed.
   std::array<std::optional<bool>, browsers::kCount> running;
-  auto runs = [&](Browser b) {
-    auto& known = running[static_cast<std::size_t>(b)];
-    if (!known) known = services_.runningApps->first(std::string(browsers::bundleID(b))).has_value();
+  auto runs = [&](std::uint8_t b) {
+    auto& known = running[b];
+    if (!known)
+      known =
+          services_.runningApps->first(std::string(browsers::bundleID(static_cast<Browser>(b)))).has_value();
     return *known;
   };
 
   // The real windows' numbers and owners, sorted for lookups.
   const auto listed = services_.windows->sharedKeys(false);
-  const double cutOff = now() - kTabExpiry;
 
   // One process-table question per process, asked before the walk.
-  std::vector<platform::Pid> pids;
-  pids.reserve(sorted.size());
-  for (const auto& r : sorted)
-    if (const SwitchableItem& e = items[r.index]; e.kind != ItemKind::tab && e.pid) pids.push_back(*e.pid);
   std::sort(pids.begin(), pids.end());
   pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
   std::vector<char> gone(pids.size());
@@ -112,43 +148,47 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     return gone[static_cast<std::size_t>(at)] != 0;
   };
 
-  std::vector<const SwitchableItem*> kept;
+  std::vector<std::uint32_t> kept;
   kept.reserve(sorted.size());
-  // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
-  std::vector<std::string_view> tabBundles;  // a few at most
+  std::vector<char> showsTabs(tabBundles.size());
   for (std::size_t position = 0; position < sorted.size(); ++position) {
-    const SwitchableItem& e = items[sorted[position].index];
-    if (e.kind == ItemKind::tab) {
+    const std::uint32_t index = sorted[position].index;
+    const Facts& f = facts[index];
+    if (f.tab) {
       // The entry in front is never expired: it is the one the user is leaving.
-      if (position != 0 && e.lastActivatedAt < cutOff) continue;
-      if (e.browser && !runs(*e.browser)) continue;
-      kept.push_back(&e);
-      if (std::find(tabBundles.begin(), tabBundles.end(), e.bundleID) == tabBundles.end())
-        tabBundles.push_back(e.bundleID);
+      if (position != 0 && f.expired) continue;
+      if (f.browser < browsers::kCount && !runs(f.browser)) continue;
+      kept.push_back(index);
+      showsTabs[f.tabBundle] = 1;
       continue;
     }
-    if (e.pid && processGone(*e.pid)) continue;
+    if (f.hasPid && processGone(f.pid)) continue;
     if (!listed->numbers.empty()) {
-      if (e.windowNumber) {
-        if (!listed->hasNumber(*e.windowNumber)) continue;
-      } else if (e.pid && !listed->hasPid(*e.pid)) {
+      if (f.hasWindow) {
+        if (!listed->hasNumber(f.windowNumber)) continue;
+      } else if (f.hasPid && !listed->hasPid(f.pid)) {
         continue;
       }
     }
-    kept.push_back(&e);
+    kept.push_back(index);
   }
 
-  auto showsTabs = [&](const SwitchableItem& e) {
-    return std::find(tabBundles.begin(), tabBundles.end(), e.bundleID) != tabBundles.end();
+  auto hidesForTabs = [&](const SwitchableItem& e) {
+    for (std::size_t b = 0; b < tabBundles.size(); ++b)
+      if (showsTabs[b] && tabBundles[b] == e.bundleID) return true;
+    return false;
   };
   std::size_t count = 0;
-  for (const SwitchableItem* e : kept) {
-    if (e->kind != ItemKind::tab && showsTabs(*e)) continue;
+  constexpr std::size_t kAhead = 4;  // entries are scattered: ask for the next ones early
+  for (std::size_t k = 0; k < kept.size(); ++k) {
+    if (k + kAhead < kept.size()) __builtin_prefetch(&items[kept[k + kAhead]]);
+    const SwitchableItem& e = items[kept[k]];
+    if (!facts[kept[k]].tab && hidesForTabs(e)) continue;
     if (count < list.size()) {
-      list[count] = *e;
+      list[count] = e;
     } else {
       if (count == list.size()) list.reserve(kept.size());
-      list.push_back(*e);
+      list.push_back(e);
     }
     ++count;
   }
@@ -156,7 +196,8 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
-                                                       const AXAnswers& answers, const std::set<std::int64_t>& onSpace) {
+                                                       const AXAnswers& answers,
+                                                       const std::set<std::int64_t>& onSpace) {
   std::set<std::int64_t> closed;
   for (const auto& w : offScreen) {
     auto it = answers.find(w.pid);
@@ -198,9 +239,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
       }
     }
   }
-  std::erase_if(candidates, [&](platform::Pid pid) {
-    return onScreen->hasPid(pid);
-  });
+  std::erase_if(candidates, [&](platform::Pid pid) { return onScreen->hasPid(pid); });
   if (offScreen.empty() && candidates.empty()) return list;
 
   std::set<platform::Pid> toAsk = candidates;
@@ -210,7 +249,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::set<std::int64_t> minimized;
   for (platform::Pid pid : toAsk) {
     if (services_.loop->uptime() >= deadline) {
-      services_.log->log("snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
+      services_.log->log(
+          "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
       break;
     }
     if (!services_.workspace->application(pid)) continue;
@@ -248,8 +288,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   if (!closed.empty())
     services_.log->log("snapshot dropped " + std::to_string(closed.size()) +
                        " closed-but-cached window(s): " + bracketed(closed));
-  const auto windowless =
-      pidsWithNoWindows(std::vector<platform::Pid>(candidates.begin(), candidates.end()), answers, pidsOnSpace);
+  const auto windowless = pidsWithNoWindows(std::vector<platform::Pid>(candidates.begin(), candidates.end()),
+                                            answers, pidsOnSpace);
   if (!windowless.empty())
     services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
 

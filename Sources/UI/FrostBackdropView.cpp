@@ -53,12 +53,16 @@ void FrostBackdropView::setCornerRadius(double radius) {
   update();
 }
 
+// The panel is shown again and again over the same desktop with the same tuning: only a change
+// makes the frost layer again.
 void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
+  if (tuning == material_.tuning()) return;
   material_.setTuning(tuning);
   changed();
 }
 
 void FrostBackdropView::setBackdrop(QImage beneath) {
+  if (beneath == backdrop_) return;
   backdrop_ = std::move(beneath);
   changed();
 }
@@ -122,6 +126,7 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
     p.drawImage(QPointF(0, 0), mask);
   }
   layerGeneration_ = generation_;
+  ++layerBuilds_;
   layerReducedTransparency_ = reduced;
   layerCornerRadius_ = cornerRadius_;
   return layer_;

@@ -63,6 +63,8 @@ class FrostBackdropView final : public QWidget {
   void setBackdrop(QImage beneath);
   const QImage& backdrop() const { return backdrop_; }
   void setTuning(FrostedMaterial::Tuning tuning);
+  // How many times the frost layer was made: a repaint over an unchanged desktop makes none.
+  std::uint64_t layerBuilds() const { return layerBuilds_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -84,6 +86,7 @@ class FrostBackdropView final : public QWidget {
   std::uint64_t layerGeneration_ = 0;
   bool layerReducedTransparency_ = false;
   double layerCornerRadius_ = -1;
+  std::uint64_t layerBuilds_ = 0;
 };
 
 }  // namespace velvix

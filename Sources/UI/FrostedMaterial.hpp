@@ -23,6 +23,7 @@ class FrostedMaterial {
     double blurRadius = 30;  // points
     double saturation = 1.8;
     double tintOpacity = 1.0;  // 0 hides the material's tint layers
+    bool operator==(const Tuning&) const = default;
   };
 
   explicit FrostedMaterial(GlassMaterial material) : material_(material) {}

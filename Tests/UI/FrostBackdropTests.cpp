@@ -133,6 +133,26 @@ TEST_F(FrostBackdropTest, TuningHidesTheTintAndSharpensTheBackdrop) {
   FrostBackdrop::tune(nullptr);  // no view: nothing to do
 }
 
+// The HUD sets its backdrop and tuning at every show: the same desktop beneath must not make the
+// layer again, a changed one must.
+TEST_F(FrostBackdropTest, LayerIsMadeAgainOnlyWhenTheBackdropOrTuningChanges) {
+  auto view = laidOut(200, 120, 20);
+  QImage desktop(200, 120, QImage::Format_ARGB32_Premultiplied);
+  desktop.fill(QColor(200, 40, 40));
+  view->setBackdrop(desktop);
+  FrostBackdrop::tune(view.get());
+  const QImage first = test::renderTransparent(*view);
+  const std::uint64_t builds = view->layerBuilds();
+  view->setBackdrop(desktop.copy());  // the same pixels, taken again
+  FrostBackdrop::tune(view.get());
+  EXPECT_EQ(test::renderTransparent(*view), first);
+  EXPECT_EQ(view->layerBuilds(), builds);
+  desktop.fill(QColor(40, 40, 200));
+  view->setBackdrop(desktop);
+  EXPECT_NE(test::renderTransparent(*view), first);
+  EXPECT_EQ(view->layerBuilds(), builds + 1);
+}
+
 TEST_F(FrostBackdropTest, TuningChangesNothingUnderReduceTransparency) {
   accessibility.setReduceTransparency(true);
   auto view = laidOut(200, 120, 20);

@@ -34,6 +34,12 @@ namespace velvix::qt {
 using platform::EventType;
 using platform::InputEvent;
 
+namespace {
+constexpr double kLookSeconds = 0.05;
+constexpr double kRestingLookSeconds = 0.25;
+constexpr int kLooksBeforeResting = 60;  // three seconds of looks
+}  // namespace
+
 SimDesktopView::~SimDesktopView() = default;
 
 bool SimDesktopView::ownAppFrontmost() const {
@@ -148,18 +154,33 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
   fitScreenLayer();
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
   // twenty times a second, on its own clock (menus and alerts open too), and drawn again only
-  // when what it shows changed.
+  // when what it shows changed. After three seconds of no change it is looked at four times a
+  // second, so an idle desktop costs next to nothing.
+  lookEvery(kLookSeconds);
+  if (qApp) qApp->installEventFilter(this);
+}
+
+void SimDesktopView::lookEvery(double seconds) {
+  lookingEvery_ = seconds;
   look_ = desktop_.loop().every(
-      0.05,
+      seconds,
       [this] {
         const sim::SimDesktopScene now = sim::SimDesktopScene::build(desktop_);
         followOwnWindows(now);
         if (!screenScene_ || menuBarState() != drawnMenuBar_ || composedWindows() != screenComposed_ ||
-            !(now == *screenScene_))
+            !(now == *screenScene_)) {
           update();
+          lookOftenAgain();
+        } else if (++unchangedLooks_ == kLooksBeforeResting) {
+          lookEvery(kRestingLookSeconds);
+        }
       },
       platform::TimerMode::Common);
-  if (qApp) qApp->installEventFilter(this);
+}
+
+void SimDesktopView::lookOftenAgain() {
+  unchangedLooks_ = 0;
+  if (lookingEvery_ != kLookSeconds) lookEvery(kLookSeconds);
 }
 
 double SimDesktopView::openingScale(Size screen, Size available) {
@@ -171,6 +192,10 @@ double SimDesktopView::openingScale(Size screen, Size available) {
 
 bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  // What a person does changes the desktop at once: it is looked at often again.
+  if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::MouseButtonPress ||
+      type == QEvent::MouseButtonRelease || type == QEvent::MouseMove || type == QEvent::Wheel)
+    lookOftenAgain();
   // Pointer events are seen once, where the display hands them to this window, before they go to
   // the panel under the pointer.
   if (watched == windowHandle() && (type == QEvent::MouseMove || type == QEvent::MouseButtonPress)) {

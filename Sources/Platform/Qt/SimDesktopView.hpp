@@ -117,6 +117,12 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   sim::SimDesktopScene scene_;
   std::uint64_t heldFlags_ = 0;
   platform::Timer look_;
+  double lookingEvery_ = 0;
+  // Looks in a row that found nothing changed: past a few seconds of them the desktop is looked
+  // at less often, until something changes or a person uses the keyboard or the pointer.
+  int unchangedLooks_ = 0;
+  void lookEvery(double seconds);
+  void lookOftenAgain();
   // What the menu-bar strip draws from, to tell whether it changed.
   struct MenuBarState {
     const void* mainMenu = nullptr;
