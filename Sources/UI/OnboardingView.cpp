@@ -6,10 +6,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "UI/ChromeLoadSteps.hpp"
 #include "UI/OnboardingWindowController.hpp"
+#include "UI/SettingsStyle.hpp"
 
 namespace velvix {
 
@@ -102,7 +104,9 @@ OnboardingView::OnboardingView(OnboardingModel& model, QWidget* glass, QWidget* 
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll->setStyleSheet("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }");
+  SettingsStyle::makeGlassScrollBar(scroll->verticalScrollBar());
   stepsHost_ = new QWidget;
   steps_ = new QVBoxLayout(stepsHost_);
   steps_->setContentsMargins(0, 0, 0, 4);

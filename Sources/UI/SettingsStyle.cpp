@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QPalette>
+#include <QScrollBar>
 #include <QWidget>
 
 namespace velvix::SettingsStyle {
@@ -29,6 +30,15 @@ void makeSecondary(QWidget* widget) {
   p.setColor(QPalette::WindowText, secondary());
   p.setColor(QPalette::Text, secondary());
   widget->setPalette(p);
+}
+
+void makeGlassScrollBar(QScrollBar* bar) {
+  bar->setStyleSheet(
+      "QScrollBar:vertical { background: transparent; width: 10px; margin: 0; }"
+      "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 64); border-radius: 3px;"
+      " min-height: 32px; margin: 2px; }"
+      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: none; }"
+      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
 }
 
 }  // namespace velvix::SettingsStyle

@@ -172,13 +172,7 @@ SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent
   scroll_->setWidgetResizable(true);
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // A slim, translucent bar on the glass; the style's own light trough would glare on it.
-  scroll_->verticalScrollBar()->setStyleSheet(
-      "QScrollBar:vertical { background: transparent; width: 10px; margin: 0; }"
-      "QScrollBar::handle:vertical { background: rgba(255, 255, 255, 64); border-radius: 3px;"
-      " min-height: 32px; margin: 2px; }"
-      "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-      "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }");
+  SettingsStyle::makeGlassScrollBar(scroll_->verticalScrollBar());
   // The glass shows through the column: nothing in it paints a background of its own.
   scroll_->setAutoFillBackground(false);
   scroll_->viewport()->setAutoFillBackground(false);

@@ -99,6 +99,17 @@ TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWin
   EXPECT_EQ(w.frontWindow(), hidden);
 }
 
+TEST(SimulatedDesktop, TheWindowOpensOnePixelAPointWhenTheDisplayHasRoomElseScaledToFit) {
+  const Size screen{1440, 900};
+  EXPECT_EQ(SimDesktopView::openingScale(screen, {1600, 1000}), 1.0);
+  EXPECT_EQ(SimDesktopView::openingScale(screen, {2560, 1440}), 1.0);  // never larger
+  // A desktop panel takes 72 pixels of a 1600 x 1000 display: the height decides.
+  EXPECT_NEAR(SimDesktopView::openingScale(screen, {1600, 928}), 888.0 / 900, 1e-9);
+  EXPECT_NEAR(SimDesktopView::openingScale(screen, {1280, 800}), 760.0 / 900, 1e-9);
+  EXPECT_NEAR(SimDesktopView::openingScale(screen, {1000, 900}), 988.0 / 1440, 1e-9);  // the width decides
+  EXPECT_EQ(SimDesktopView::openingScale(screen, {640, 480}), 0.5);  // the smallest scale it draws at
+}
+
 // The window is the user's screen: closing it quits the application (as the program wires it).
 TEST(SimulatedDesktop, ClosingTheWindowQuitsTheApplication) {
   test::AppWorld w;

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QGraphicsView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,6 +15,8 @@
 #include "App/AboutPanel.hpp"
 #include "App/AlertDialogs.hpp"
 #include "Core/DockController.hpp"
+#include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
 #include "Platform/Qt/SimMenuPanel.hpp"
@@ -24,6 +27,8 @@
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "UI/DockPreviewPanel.hpp"
+#include "UI/HUDController.hpp"
+#include "UI/HUDView.hpp"
 #include "UI/SettingsView.hpp"
 #include "UI/SettingsWindowController.hpp"
 
@@ -44,7 +49,7 @@ struct OneScreen : test::AppWorld {
     launch();
     desktop.activate(mail);
     pause(0.5);
-    view.resize(1080, 675);  // the window's size when it opens: 0.75 of the simulated screen
+    view.resize(1080, 675);  // scaled to fit a smaller display: 0.75 of the simulated screen
     services().placement = &view;
     view.menuBar = &app->menuBar();
     view.show();
@@ -138,6 +143,28 @@ TEST(OneScreenScenario, AClickMakesTheSettingsWindowKeyAndControlWClosesIt) {
   EXPECT_FALSE(settings.window());
 }
 
+TEST(OneScreenScenario, NothingOfTheSettingsWindowsStandInLiesUnderItsGlass) {
+  OneScreen w;
+  w.view.picture = &w.app->desktopPicture();
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  const Rect frame = w.desktop.window(w.services().settingsWindow->window()->number())->bounds;
+  (void)w.view.grab();  // drawn as the display shows it
+  // What the window draws beneath the panel (and hands to the frost): one plain surface, no title
+  // bar or lines of text to show through the glass.
+  const auto beneath = w.app->desktopPicture().beneath(frame, 1.0);
+  ASSERT_TRUE(beneath);
+  const QImage picture = qt::toQImage(*beneath);
+  int lightest = 0, darkest = 255;
+  for (int y = 12; y < picture.height() - 12; y += 3)
+    for (int x = 12; x < picture.width() - 12; x += 3) {
+      const int lightness = picture.pixelColor(x, y).lightness();
+      lightest = std::max(lightest, lightness);
+      darkest = std::min(darkest, lightness);
+    }
+  EXPECT_LE(lightest - darkest, 2);
+}
+
 TEST(OneScreenScenario, TheDockCardsStayAboveThePeekAtTheirCard) {
   OneScreen w;
   const Rect icon = *w.desktop.dock().frame(w.mailIcon);
@@ -223,6 +250,48 @@ TEST(OneScreenScenario, TheStatusItemsToolTipShowsOverItsIcon) {
   QCoreApplication::sendEvent(&w.view, &help);
   EXPECT_EQ(QToolTip::text(), "Secure input is on in Terminal");
   QToolTip::hideText();
+}
+
+TEST(OneScreenScenario, TheHUDsHelpTextsShowAsToolTipsUnderThePointer) {
+  OneScreen w;
+  for (auto number : w.desktop.windowsOf(w.mail))
+    if (w.desktop.window(number)->title == "Drafts") w.desktop.setMinimized(number, true);
+  w.pause(0.5);
+  auto key = [&](QEvent::Type type, int code) {
+    QKeyEvent event(type, code, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&w.view, &event);
+  };
+  key(QEvent::KeyPress, Qt::Key_Control);
+  key(QEvent::KeyPress, Qt::Key_Tab);
+  key(QEvent::KeyRelease, Qt::Key_Tab);
+  w.pause(0.2);
+  ASSERT_TRUE(w.hudVisible());
+  auto* host = w.view.findChild<QGraphicsView*>(QString(HUDController::kPanelName) + ".window");
+  HUDView* hud = nullptr;
+  for (QWidget* widget : QApplication::allWidgets())
+    if (auto* found = dynamic_cast<HUDView*>(widget)) hud = found;
+  ASSERT_TRUE(host && hud);
+  std::optional<int> minimized;
+  for (const auto& [index, frame] : hud->cellFrames())
+    if (hud->cell(index)->minimizedBadgeRect()) minimized = index;
+  ASSERT_TRUE(minimized);
+  // The pointer rests on a point of the cell (bar coordinates), as the display hands it over.
+  auto toolTipAt = [&](auto rectOf) {
+    const Rect frame = hud->cellFrames().at(*minimized);
+    const Rect r = *rectOf(*hud->cell(*minimized));
+    const QPoint inBar(qRound(frame.x + r.midX()), qRound(frame.y + r.midY()));
+    const QPoint inHost = host->mapFromScene(QPointF(hud->bar()->mapTo(hud->bar()->window(), inBar)));
+    w.mouse(QEvent::MouseMove, w.view.toSimulated(host->viewport()->mapTo(&w.view, inHost)));
+    QHelpEvent help(QEvent::ToolTip, inHost, host->viewport()->mapToGlobal(inHost));
+    QCoreApplication::sendEvent(host->viewport(), &help);
+    const QString text = QToolTip::text();
+    QToolTip::hideText();
+    return text.toStdString();
+  };
+  EXPECT_EQ(toolTipAt([](const HUDCell& c) { return c.minimizedBadgeRect(); }), "Minimized");
+  EXPECT_EQ(toolTipAt([](const HUDCell& c) { return c.closeControlRect(); }), "Close");
+  key(QEvent::KeyRelease, Qt::Key_Control);
+  w.pause(1);
 }
 
 // The strip's menus, their submenus and the About panel are drawn inside the one window: the

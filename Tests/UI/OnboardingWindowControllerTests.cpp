@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "Core/Preferences.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
@@ -179,6 +181,31 @@ TEST_F(OnboardingTest, ScreenshotsOfBothModes) {
   setUp.show(OnboardingMode::regrant);
   test::saveScreenshot(*setUp.view(), "onboarding-regrant");
   EXPECT_EQ(setUp.view()->windowTitle(), "Velvix Permissions");
+}
+
+// On the glass the list scrolls on a slim rounded handle alone: no trough, no arrow boxes.
+TEST_F(OnboardingTest, TheStepsScrollOnASlimRoundedHandleWithoutArrowBoxes) {
+  setUp.show(OnboardingMode::setup);
+  setUp.view()->resize(560, 400);
+  QCoreApplication::processEvents();
+  QScrollBar* bar = nullptr;
+  for (auto* found : setUp.view()->findChildren<QScrollBar*>())
+    if (found->orientation() == Qt::Vertical) bar = found;
+  ASSERT_TRUE(bar);
+  ASSERT_GT(bar->maximum(), 0);  // the list is longer than its area
+  bar->setValue(0);
+  EXPECT_LE(bar->width(), 10);
+  QImage drawn(bar->size(), QImage::Format_ARGB32_Premultiplied);
+  drawn.fill(Qt::transparent);
+  bar->render(&drawn);
+  const int middle = bar->width() / 2;
+  auto alphaAt = [&](int x, int y) { return qAlpha(drawn.pixel(x, y)); };
+  EXPECT_GT(alphaAt(middle, 16), 0);              // the handle, from the top
+  EXPECT_LT(alphaAt(2, 2), alphaAt(middle, 16));  // its corner rounded
+  int drawnAtTheEnd = 0;                          // nothing at the far end but the glass
+  for (int y = bar->height() - 12; y < bar->height(); ++y)
+    for (int x = 0; x < bar->width(); ++x) drawnAtTheEnd += alphaAt(x, y) > 0;
+  EXPECT_EQ(drawnAtTheEnd, 0);
 }
 
 // Minimised on the desktop, the set-up window leaves the screen; brought back, it returns.

@@ -15,7 +15,7 @@
 namespace velvix::qt {
 
 void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::SimDesktopScene& scene,
-                              QPointF origin, double s) {
+                              QPointF origin, double s, const std::vector<std::int64_t>& composed) {
   auto rectIn = [&](const Rect& r) {
     return QRectF(origin + QPointF((r.x - scene.screen.x) * s, (r.y - scene.screen.y) * s),
                   QSizeF(r.width * s, r.height * s));
@@ -35,8 +35,14 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
     const sim::SimWindow* window = desktop.window(w.number);
     if (!window) continue;
     const QRectF frame = rectIn(w.frame);
-    SimWindowPainter::paint(p, desktop, *window, frame, s);
     const double radius = SimWindowPainter::kCornerRadius * s;
+    if (std::find(composed.begin(), composed.end(), w.number) != composed.end()) {
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(30, 30, 32));  // the dark appearance's window colour
+      p.drawRoundedRect(frame, radius, radius);
+    } else {
+      SimWindowPainter::paint(p, desktop, *window, frame, s);
+    }
     if (!w.ofFrontApp) {  // windows of the other applications sit a little dimmer
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(0, 0, 0, 30));

@@ -10,9 +10,10 @@
 namespace velvix::qt {
 
 void SimDesktopPicture::remember(const sim::SimDesktopScene& scene, const QImage& screen,
-                                 double pixelsPerPoint) const {
+                                 double pixelsPerPoint, const std::vector<std::int64_t>& composed) const {
   if (screen.isNull() || !(pixelsPerPoint > 0)) return;
   scene_ = scene;
+  composed_ = composed;
   screen_ = screen;
   pixelsPerPoint_ = pixelsPerPoint;
 }
@@ -32,9 +33,9 @@ std::optional<RGBAImage> SimDesktopPicture::beneath(const Rect& frame, double sc
     screen.fill(Qt::black);
     {
       QPainter painter(&screen);
-      SimDesktopPainter::paint(painter, desktop_, scene, QPointF(0, 0), scale);
+      SimDesktopPainter::paint(painter, desktop_, scene, QPointF(0, 0), scale, composed_);
     }
-    remember(scene, screen, scale);
+    remember(scene, screen, scale, composed_);
   }
   QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);
   image.fill(Qt::black);  // off the screen

@@ -5,6 +5,9 @@
 // (every chord's HUD) crops it instead of painting every window again; the window onto the
 // desktop hands over each screen it drew.
 
+#include <cstdint>
+#include <vector>
+
 #include <QImage>
 
 #include "Platform/DesktopPicture.hpp"
@@ -20,8 +23,11 @@ class SimDesktopPicture final : public platform::DesktopPicture {
  public:
   explicit SimDesktopPicture(sim::SimDesktop& desktop) : desktop_(desktop) {}
   std::optional<RGBAImage> beneath(const Rect& frame, double scale) const override;
-  // The whole screen as drawn for `scene`, `pixelsPerPoint` pixels a point.
-  void remember(const sim::SimDesktopScene& scene, const QImage& screen, double pixelsPerPoint) const;
+  // The whole screen as drawn for `scene`, `pixelsPerPoint` pixels a point, with the program's
+  // `composed` windows drawn as their backing (SimDesktopPainter); a screen it draws itself does
+  // the same with them.
+  void remember(const sim::SimDesktopScene& scene, const QImage& screen, double pixelsPerPoint,
+                const std::vector<std::int64_t>& composed = {}) const;
 
  private:
   sim::SimDesktop& desktop_;
@@ -29,6 +35,7 @@ class SimDesktopPicture final : public platform::DesktopPicture {
   mutable sim::SimDesktopScene scene_;
   mutable QImage screen_;
   mutable double pixelsPerPoint_ = 0;
+  mutable std::vector<std::int64_t> composed_;
 };
 
 }  // namespace velvix::qt

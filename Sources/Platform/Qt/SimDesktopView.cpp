@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QToolTip>
 #include <QWindow>
 
@@ -142,10 +143,14 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWid
                        QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
                 screen_);
   };
-  resize(1080, 675);
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
   refresh();
+  const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1440, 900);
+  const Rect& shown = scene_.screen;
+  const double opening = openingScale(shown.size(), {1.0 * available.width(), 1.0 * available.height()});
+  resize(static_cast<int>(std::floor(shown.width * opening)),
+         static_cast<int>(std::floor(shown.height * opening)));
   fitScreenLayer();
   // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
   // twenty times a second, on its own clock (menus and alerts open too), and drawn again only
@@ -162,7 +167,8 @@ void SimDesktopView::lookEvery(double seconds) {
       [this] {
         const sim::SimDesktopScene now = sim::SimDesktopScene::build(desktop_);
         followOwnWindows(now);
-        if (!screenScene_ || menuBarState() != drawnMenuBar_ || !(now == *screenScene_)) {
+        if (!screenScene_ || menuBarState() != drawnMenuBar_ || composedWindows() != screenComposed_ ||
+            !(now == *screenScene_)) {
           update();
           lookOftenAgain();
         } else if (++unchangedLooks_ == kLooksBeforeResting) {
@@ -175,6 +181,13 @@ void SimDesktopView::lookEvery(double seconds) {
 void SimDesktopView::lookOftenAgain() {
   unchangedLooks_ = 0;
   if (lookingEvery_ != kLookSeconds) lookEvery(kLookSeconds);
+}
+
+double SimDesktopView::openingScale(Size screen, Size available) {
+  if (!(screen.width > 0) || !(screen.height > 0)) return 1.0;
+  const double fits = std::min((available.width - kFrameAllowance.width) / screen.width,
+                               (available.height - kFrameAllowance.height) / screen.height);
+  return std::clamp(fits, 0.5, 1.0);
 }
 
 bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
@@ -249,6 +262,12 @@ void SimDesktopView::clickedPanel(QWidget& panel) {
   QWidget* focus = QApplication::focusWidget();
   if (!focus || !panel.isAncestorOf(focus)) panel.setFocus(Qt::MouseFocusReason);
   refresh();
+}
+
+std::vector<std::int64_t> SimDesktopView::composedWindows() const {
+  std::vector<std::int64_t> numbers;
+  for (const auto& [panel, number] : layer_->windowPanels()) numbers.push_back(number);
+  return numbers;
 }
 
 void SimDesktopView::refresh() {
@@ -445,15 +464,18 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
   const QSize pixels(static_cast<int>(std::ceil(scene_.screen.width * pixelsPerPoint)),
                      static_cast<int>(std::ceil(scene_.screen.height * pixelsPerPoint)));
   if (!pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384) {
-    if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_)) {
+    const std::vector<std::int64_t> composed = composedWindows();
+    if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_) ||
+        composed != screenComposed_) {
       screen_ = QImage(pixels, QImage::Format_RGBA8888_Premultiplied);
       screen_.fill(Qt::black);
       {
         QPainter into(&screen_);
-        SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint);
+        SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint, composed);
       }
       screenScene_ = scene_;
-      if (picture) picture->remember(scene_, screen_, pixelsPerPoint);
+      screenComposed_ = composed;
+      if (picture) picture->remember(scene_, screen_, pixelsPerPoint, composed);
     }
     p.drawImage(QRectF(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
                 screen_);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QImage>
 #include <QPointer>
@@ -34,9 +35,16 @@ class SimScreenLayer;
 class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  public:
   static constexpr const char* kTitle = "Simulated desktop";
+  // The room a window manager's frame takes around the window (a title bar and thin borders),
+  // which a screen's available area does not leave out.
+  static constexpr Size kFrameAllowance{12, 40};
 
   explicit SimDesktopView(sim::SimDesktop& desktop, QWidget* parent = nullptr);
   ~SimDesktopView() override;
+
+  // The scale the window opens at: one pixel a point when the simulated screen and a frame fit in
+  // the display's available area (what its panels leave), else as large as fits, never below half.
+  static double openingScale(Size screen, Size available);
 
   // Where a point of the simulated screen is in this widget, and back.
   QPointF toView(Point simulated) const;
@@ -124,9 +132,13 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
     bool operator==(const MenuBarState&) const = default;
   };
   MenuBarState menuBarState() const;
-  // The screen as last drawn, and the scene it shows: a repaint of the same scene copies it.
+  // The simulated windows whose content the program's panels draw over the screen.
+  std::vector<std::int64_t> composedWindows() const;
+  // The screen as last drawn, and the scene and composed windows it shows: a repaint of the same
+  // copies it.
   QImage screen_;
   std::optional<sim::SimDesktopScene> screenScene_;
+  std::vector<std::int64_t> screenComposed_;
   MenuBarState drawnMenuBar_;
   std::unique_ptr<SimMenuPanel> openMenu_;
   QRectF openMenuTitle_;  // where in the strip the open menu was opened from
