@@ -28,6 +28,9 @@ struct HUDController::Impl {
   explicit Impl(Services& s) : services(s), model(*s.loop), liveStream(s) {}
 
   void fitLayout(const std::vector<SwitchableItem>& items, const platform::ScreenInfo& screen);
+  // The fit of the last shown list, made again only when its sizes, the preset or the screen change.
+  const HUDMetrics::ScreenFit& fitted(HUDSizePreset preset, bool thumbnails, const HUDMetrics::Aspects& of,
+                                      HUDMetrics::Size visible);
   // Fits the list on the screen under the pointer, which it gives; without one it clears the
   // layout of the list before.
   std::optional<platform::ScreenInfo> fitOnTargetScreen(const std::vector<SwitchableItem>& items);
@@ -50,7 +53,24 @@ struct HUDController::Impl {
   HUDMetrics::Aspects aspects;
   HUDMetrics::Size panelSize;
   AppIconProvider iconProvider;
+  struct LastFit {
+    HUDSizePreset preset;
+    bool thumbnails;
+    HUDMetrics::Aspects aspects;
+    HUDMetrics::Size visible;
+    HUDMetrics::ScreenFit fit;
+  };
+  std::optional<LastFit> lastFit;
 };
+
+const HUDMetrics::ScreenFit& HUDController::Impl::fitted(HUDSizePreset preset, bool thumbnails,
+                                                         const HUDMetrics::Aspects& of,
+                                                         HUDMetrics::Size visible) {
+  if (!lastFit || lastFit->preset != preset || lastFit->thumbnails != thumbnails || lastFit->aspects != of ||
+      lastFit->visible != visible)
+    lastFit = LastFit{preset, thumbnails, of, visible, HUDMetrics::fitScreen(preset, thumbnails, of, visible)};
+  return lastFit->fit;
+}
 
 std::optional<platform::ScreenInfo> HUDController::targetScreen(
     const std::vector<platform::ScreenInfo>& screens, Point pointer) {
@@ -72,7 +92,7 @@ void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
   const HUDMetrics::Size visible{screen.visibleFrame.width, screen.visibleFrame.height};
   if (!model.usesThumbnails()) {
     aspects.clear();
-    const auto fit = HUDMetrics::fitScreen(preset, false, HUDMetrics::Aspects(items.size()), visible);
+    const auto& fit = fitted(preset, false, HUDMetrics::Aspects(items.size()), visible);
     model.setFittedIconSize(fit.icon);
     model.setRows({});
     model.setCellWidths({});
@@ -94,7 +114,7 @@ void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
     aspects.push_back(aspect);
     thumbs.push_back(std::move(still));
   }
-  const auto fit = HUDMetrics::fitScreen(preset, true, aspects, visible);
+  const auto& fit = fitted(preset, true, aspects, visible);
   model.setFittedIconSize(fit.icon);
   model.setRows(fit.rows);
   model.setCellWidths(fit.cellWidths);
