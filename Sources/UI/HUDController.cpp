@@ -68,7 +68,8 @@ const HUDMetrics::ScreenFit& HUDController::Impl::fitted(HUDSizePreset preset, b
                                                          HUDMetrics::Size visible) {
   if (!lastFit || lastFit->preset != preset || lastFit->thumbnails != thumbnails || lastFit->aspects != of ||
       lastFit->visible != visible)
-    lastFit = LastFit{preset, thumbnails, of, visible, HUDMetrics::fitScreen(preset, thumbnails, of, visible)};
+    lastFit = LastFit{preset, thumbnails, of, visible,
+                      HUDMetrics::fitScreen(preset, thumbnails, of, visible)};
   return lastFit->fit;
 }
 
