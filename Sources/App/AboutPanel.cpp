@@ -54,15 +54,16 @@ void AboutPanel::attach(sim::SimApplication& application, platform::ScreenPlacem
     box->adjustSize();
     QMessageBox* raw = box.get();
     const QSize size = box->sizeHint().expandedTo(box->size());
-    // Centred where its window was put; that window takes the dialog's size.
-    const Rect at = application.windowFrame(*number).value_or(Rect{560, 300, 320, 200});
-    const Rect frame{at.midX() - size.width() / 2.0, at.midY() - size.height() / 2.0,
-                     static_cast<double>(size.width()), static_cast<double>(size.height())};
-    application.setWindowFrame(*number, frame);
     auto shown = std::make_unique<ShownAbout>();
     shown->panel = std::make_unique<PanelWindow>(std::move(box), placement, qt::SimScreenLayer::kNormalLevel);
-    shown->panel->place(frame);
     shown->panel->setWindowNumber(*number);
+    // Centred where its window was put; that window takes the dialog's size and its title bar.
+    const Rect at = application.windowFrame(*number).value_or(Rect{560, 300, 320, 200});
+    const double height = size.height() + shown->panel->titleBarHeight();
+    const Rect frame{at.midX() - size.width() / 2.0, at.midY() - height / 2.0,
+                     static_cast<double>(size.width()), height};
+    application.setWindowFrame(*number, frame);
+    shown->panel->place(frame);
     QObject::connect(raw, &QDialog::finished, raw, [&application, state, number] {
       closeShown(state);
       if (application.aboutPanel() == number) application.closeWindow(*number);

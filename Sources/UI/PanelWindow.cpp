@@ -11,6 +11,7 @@
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/ScreenPlacement.hpp"
 
 namespace velvix {
@@ -64,12 +65,18 @@ QWidget& PanelWindow::window() const {
   return host_ ? static_cast<QWidget&>(*host_) : *content_;
 }
 
-void PanelWindow::place(const Rect& frame) {
-  frame_ = frame;
+double PanelWindow::titleBarHeight() const {
+  return composed_ && titled_ ? qt::SimWindowPainter::kTitleBarHeight : 0;
+}
+
+void PanelWindow::place(const Rect& whole) {
+  frame_ = whole;
   if (!host_) {
-    content_->setGeometry(qt::toQRect(frame));
+    content_->setGeometry(qt::toQRect(whole));
     return;
   }
+  const double bar = std::min(titleBarHeight(), whole.height);
+  const Rect frame{whole.x, whole.y + bar, whole.width, whole.height - bar};
   content_->setGeometry(QRect(0, 0, qRound(frame.width), qRound(frame.height)));
   host_->scene()->setSceneRect(0, 0, frame.width, frame.height);
   if (composed_ && !layer_) return;  // the desktop view has gone: nowhere to appear
@@ -104,6 +111,8 @@ void PanelWindow::show() {
 
 void PanelWindow::setWindowNumber(std::int64_t number) {
   if (layer_) layer_->setWindowNumber(*host_, number);
+  titled_ = true;
+  if (frame_) place(*frame_);
 }
 
 void PanelWindow::hide() {

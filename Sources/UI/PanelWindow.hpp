@@ -37,8 +37,12 @@ class PanelWindow {
   PanelWindow& operator=(const PanelWindow&) = delete;
 
   QWidget& content() const { return *content_; }
-  // Sizes the content to `frame` (simulated points) and puts the window where the frame appears.
+  // Sizes the content to `frame` (simulated points) and puts the window where the frame appears;
+  // an ordinary window composed on the simulated screen fills it below the title bar.
   void place(const Rect& frame);
+  // The height of the title bar the screen draws above the content (points); none when the
+  // window is not an ordinary window composed on the simulated screen.
+  double titleBarHeight() const;
   void show();
   void hide();
   bool isVisible() const;
@@ -46,7 +50,8 @@ class PanelWindow {
   QWidget& window() const;
   // Draws the content, as it looks now, into `target` (painter coordinates).
   void render(QPainter& painter, const QRectF& target) const;
-  // An ordinary window of the program: the simulated window it shows, which a click makes key.
+  // An ordinary window of the program: the simulated window it shows, which a click makes key
+  // and whose title bar the screen draws.
   void setWindowNumber(std::int64_t number);
 
  private:
@@ -55,6 +60,7 @@ class PanelWindow {
   std::unique_ptr<QGraphicsView> host_;
   QPointer<qt::SimScreenLayer> layer_;  // composed inside the desktop view while it lasts
   bool composed_ = false;
+  bool titled_ = false;  // an ordinary window, with a title bar above its content
   std::optional<Rect> frame_;
 };
 

@@ -22,6 +22,7 @@
 #include "Platform/Qt/SimMenuPanel.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Qt/SimSystemMenuTitle.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
@@ -143,15 +144,54 @@ TEST(OneScreenScenario, AClickMakesTheSettingsWindowKeyAndControlWClosesIt) {
   EXPECT_FALSE(settings.window());
 }
 
+TEST(OneScreenScenario, TheSettingsWindowHasADarkTitleBarWhoseButtonsMinimiseAndCloseIt) {
+  OneScreen w;
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  SettingsWindowController& settings = *w.services().settingsWindow;
+  const Rect frame = w.desktop.window(settings.window()->number())->bounds;
+  QWidget* shown = w.panelNamed("settings.window");
+  ASSERT_TRUE(shown);
+  // The panel starts below the title bar, which the screen draws dark with the title in light text.
+  const double bar = qt::SimWindowPainter::kTitleBarHeight;
+  EXPECT_NEAR(shown->y(), w.view.toScreenLayer(frame).y + bar * 0.75, 1);
+  EXPECT_NEAR(shown->height(), (frame.height - bar) * 0.75, 1);
+  const QImage screen = w.view.grab().toImage();
+  const QColor barColour = screen.pixelColor(w.view.toView({frame.maxX() - 24, frame.y + bar / 2}).toPoint());
+  EXPECT_LT(barColour.lightness(), 70);
+  EXPECT_GT(barColour.lightness(), 35);  // lighter than the backing below
+  int light = 0;
+  for (double x = frame.midX() - 50; x < frame.midX() + 50; x += 0.5)
+    light += screen.pixelColor(w.view.toView({x, frame.y + bar / 2}).toPoint()).lightness() > 150 ? 1 : 0;
+  EXPECT_GT(light, 4);
+
+  // The yellow button minimises it, as Control-M does; back from the Dock, the red one closes it.
+  w.click({frame.x + 34, frame.y + bar / 2});
+  w.pause(0.5);
+  ASSERT_TRUE(settings.window());
+  EXPECT_TRUE(w.desktop.window(settings.window()->number())->minimized);
+  EXPECT_FALSE(settings.isShownOnDisplay());
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  ASSERT_TRUE(settings.isShownOnDisplay());
+  w.desktop.activate(w.mail);  // a click on the button of a window in the back still reaches it
+  w.pause(0.2);
+  w.click({frame.x + 14, frame.y + bar / 2});
+  EXPECT_FALSE(settings.isShownOnDisplay());
+  EXPECT_FALSE(settings.window());
+}
+
 TEST(OneScreenScenario, NothingOfTheSettingsWindowsStandInLiesUnderItsGlass) {
   OneScreen w;
   w.view.picture = &w.app->desktopPicture();
   w.app->delegate().openSettingsMenuItem();
   w.pause(0.5);
-  const Rect frame = w.desktop.window(w.services().settingsWindow->window()->number())->bounds;
+  Rect frame = w.desktop.window(w.services().settingsWindow->window()->number())->bounds;
+  frame.y += qt::SimWindowPainter::kTitleBarHeight;  // the panel lies below the title bar
+  frame.height -= qt::SimWindowPainter::kTitleBarHeight;
   (void)w.view.grab();  // drawn as the display shows it
-  // What the window draws beneath the panel (and hands to the frost): one plain surface, no title
-  // bar or lines of text to show through the glass.
+  // What the window draws beneath the panel (and hands to the frost): one plain surface, no lines
+  // of text to show through the glass.
   const auto beneath = w.app->desktopPicture().beneath(frame, 1.0);
   ASSERT_TRUE(beneath);
   const QImage picture = qt::toQImage(*beneath);

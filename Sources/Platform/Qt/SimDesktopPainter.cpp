@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimWindowPainter.hpp"
@@ -37,9 +38,16 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
     const QRectF frame = rectIn(w.frame);
     const double radius = SimWindowPainter::kCornerRadius * s;
     if (std::find(composed.begin(), composed.end(), w.number) != composed.end()) {
-      p.setPen(Qt::NoPen);
-      p.setBrush(QColor(30, 30, 32));  // the dark appearance's window colour
-      p.drawRoundedRect(frame, radius, radius);
+      // The panel fills the content area; the title bar above it is the screen's to draw.
+      p.save();
+      QPainterPath shape;
+      shape.addRoundedRect(frame, radius, radius);
+      p.setClipPath(shape, Qt::IntersectClip);
+      p.fillRect(frame, QColor(30, 30, 32));  // the dark appearance's window colour
+      SimWindowPainter::paintTitleBar(
+          p, QRectF(frame.topLeft(), QSizeF(frame.width(), SimWindowPainter::kTitleBarHeight * s)), s,
+          window->title.value_or(""), true);
+      p.restore();
     } else {
       SimWindowPainter::paint(p, desktop, *window, frame, s);
     }

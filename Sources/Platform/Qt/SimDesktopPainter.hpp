@@ -22,8 +22,8 @@ class SimDesktopPainter {
  public:
   // The screen's top-left corner lands at `origin`; `scale` painter units per point. The
   // `composed` windows are the program's own, whose content its panels draw over the screen: they
-  // get only their backing, a plain dark surface, so that nothing of a stand-in (its title, lines
-  // of text) shows through the panel's glass.
+  // get a dark title bar and below it only their backing, a plain dark surface, so that nothing of
+  // a stand-in (lines of text) shows through the panel's glass.
   static void paint(QPainter& painter, sim::SimDesktop& desktop, const sim::SimDesktopScene& scene,
                     QPointF origin, double scale, const std::vector<std::int64_t>& composed = {});
 };

@@ -23,6 +23,7 @@
 #include "Platform/Qt/SimMenuPanel.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Qt/SimSystemMenuTitle.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
@@ -264,6 +265,38 @@ void SimDesktopView::clickedPanel(QWidget& panel) {
   refresh();
 }
 
+bool SimDesktopView::pressedTitleButton(Point at) {
+  // The window in front at that point, if it is one of the program's own.
+  const sim::SimDesktopScene now = sim::SimDesktopScene::build(desktop_);
+  const sim::SimDesktopScene::Window* under = now.windowAt(at);
+  if (!under || !menuBar || !menuBar->mainMenu) return false;
+  const std::vector<std::int64_t> own = composedWindows();
+  if (std::find(own.begin(), own.end(), under->number) == own.end()) return false;
+  const auto button = SimWindowPainter::titleButtonAt(under->frame, at);
+  using Button = SimWindowPainter::TitleButton;
+  if (!button || *button == Button::zoom) return false;
+  // The button acts on its window as the Window menu's item does on the key window, so the
+  // window closes or minimises the way Command-W and Command-M would have it.
+  // A window in the back comes in front and its application with it first; that activation is
+  // told on the loop's next turn, so the button acts after it (a window closed before would leave
+  // the program active with no window, which opens one).
+  const std::string item = *button == Button::close ? "Close" : "Minimize";
+  const bool wasFrontmost = ownAppFrontmost();
+  if (desktop_.selfPid() != 0) desktop_.activate(desktop_.selfPid());
+  desktop_.raiseWindow(under->number);
+  std::shared_ptr<platform::Menu> menu = menuBar->mainMenu;
+  if (wasFrontmost)
+    menu->choose(item);
+  else
+    desktop_.loop().post([view = QPointer<SimDesktopView>(this), menu, item, number = under->number] {
+      if (!view || !view->desktop_.window(number)) return;
+      menu->choose(item);
+      view->refresh();
+    });
+  refresh();
+  return true;
+}
+
 std::vector<std::int64_t> SimDesktopView::composedWindows() const {
   std::vector<std::int64_t> numbers;
   for (const auto& [panel, number] : layer_->windowPanels()) numbers.push_back(number);
@@ -398,7 +431,8 @@ void SimDesktopView::keyPressEvent(QKeyEvent* event) {
   if (menuBar && menuBar->mainMenu && ownAppFrontmost() && (flags & platform::EventFlag::kCommand) &&
       !event->isAutoRepeat()) {
     const std::string key = QKeySequence(event->key()).toString().toLower().toStdString();
-    if (platform::MenuItem* item = menuBar->mainMenu->itemForKey(key, flags); item && item->enabled && item->action) {
+    if (platform::MenuItem* item = menuBar->mainMenu->itemForKey(key, flags);
+        item && item->enabled && item->action) {
       item->action();
       refresh();
       return;
@@ -434,8 +468,9 @@ void SimDesktopView::mousePressEvent(QMouseEvent* event) {
   if (opened) return;
   const Point at = toSimulated(event->position());
   desktop_.pointer = at;
+  if (event->button() == Qt::LeftButton && pressedTitleButton(at)) return;
   const std::uint64_t flags = flagsFor(event->modifiers());
-  EventType type = event->button() == Qt::RightButton ? EventType::rightMouseDown
+  EventType type = event->button() == Qt::RightButton  ? EventType::rightMouseDown
                    : event->button() == Qt::LeftButton ? EventType::leftMouseDown
                                                        : EventType::otherMouseDown;
   desktop_.input().send({.type = type, .flags = flags, .location = at});
@@ -445,7 +480,8 @@ void SimDesktopView::mousePressEvent(QMouseEvent* event) {
 void SimDesktopView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const Point at = toSimulated(event->position());
-  desktop_.input().send({.type = EventType::leftMouseUp, .flags = flagsFor(event->modifiers()), .location = at});
+  desktop_.input().send(
+      {.type = EventType::leftMouseUp, .flags = flagsFor(event->modifiers()), .location = at});
   refresh();
 }
 

@@ -98,6 +98,8 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   // their simulated windows are, covered where others lie in front; the keyboard leaves them
   // when the program stops being frontmost.
   void followOwnWindows(const sim::SimDesktopScene& scene);
+  // A press on the close or minimise button of one of the program's windows: true when it acted.
+  bool pressedTitleButton(Point at);
   // A press while a menu is open: true when it only closed the menu.
   bool pressedWithMenuOpen(QPointF point);
   // While a menu is open, the menu of another title of the strip opens instead (the pointer moved

@@ -84,20 +84,8 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
   const QColor colour = applicationColour(desktop, w.owner);
   p.fillRect(frame, terminal ? QColor(28, 30, 34) : colour.lighter(112));
 
-  // The title bar: the three buttons and the title.
   const QRectF titleBar(frame.left(), frame.top(), frame.width(), kTitleBarHeight * s);
-  p.fillRect(titleBar, terminal ? QColor(52, 54, 58) : QColor(236, 236, 240));
-  const QColor buttons[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
-  p.setPen(Qt::NoPen);
-  for (int i = 0; i < 3; ++i) {
-    p.setBrush(buttons[i]);
-    p.drawEllipse(QPointF(titleBar.left() + (14 + 20 * i) * s, titleBar.center().y()), 6 * s, 6 * s);
-  }
-  p.setFont(fontOf(13 * s, true));
-  p.setPen(terminal ? QColor(220, 220, 224) : QColor(30, 30, 34));
-  p.drawText(titleBar.adjusted(76 * s, 0, -12 * s, 0), Qt::AlignCenter,
-             p.fontMetrics().elidedText(QString::fromStdString(w.title.value_or("")), Qt::ElideRight,
-                                        static_cast<int>(titleBar.width() - 88 * s)));
+  paintTitleBar(p, titleBar, s, w.title.value_or(""), terminal);
 
   QRectF body(frame.left(), titleBar.bottom(), frame.width(), frame.bottom() - titleBar.bottom());
   const auto seed = static_cast<std::uint32_t>(std::hash<std::string>{}(w.title.value_or("")));
@@ -147,6 +135,35 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     }
   }
   p.restore();
+}
+
+void SimWindowPainter::paintTitleBar(QPainter& p, const QRectF& bar, double s, const std::string& title,
+                                     bool dark) {
+  p.save();
+  p.fillRect(bar, dark ? QColor(52, 54, 58) : QColor(236, 236, 240));
+  const QColor buttons[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
+  p.setPen(Qt::NoPen);
+  for (int i = 0; i < 3; ++i) {
+    p.setBrush(buttons[i]);
+    p.drawEllipse(QPointF(bar.left() + buttonCentreX(i) * s, bar.center().y()), kButtonRadius * s,
+                  kButtonRadius * s);
+  }
+  p.setFont(fontOf(13 * s, true));
+  p.setPen(dark ? QColor(220, 220, 224) : QColor(30, 30, 34));
+  p.drawText(bar.adjusted(76 * s, 0, -12 * s, 0), Qt::AlignCenter,
+             p.fontMetrics().elidedText(QString::fromStdString(title), Qt::ElideRight,
+                                        static_cast<int>(bar.width() - 88 * s)));
+  p.restore();
+}
+
+std::optional<SimWindowPainter::TitleButton> SimWindowPainter::titleButtonAt(const Rect& frame, Point point) {
+  const double y = frame.y + kTitleBarHeight / 2;
+  for (int i = 0; i < 3; ++i) {
+    const double dx = point.x - (frame.x + buttonCentreX(i)), dy = point.y - y;
+    // A little more than the drawn circle, so a click at its rim still lands.
+    if (dx * dx + dy * dy <= (kButtonRadius + 1) * (kButtonRadius + 1)) return static_cast<TitleButton>(i);
+  }
+  return std::nullopt;
 }
 
 std::optional<RGBAImage> SimWindowPainter::render(const sim::SimDesktop& desktop, std::int64_t number,

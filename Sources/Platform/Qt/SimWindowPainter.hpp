@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
+#include "Platform/Geometry.hpp"
 #include "Support/RGBAImage.hpp"
 
 class QPainter;
@@ -24,6 +26,15 @@ class SimWindowPainter {
  public:
   static constexpr double kTitleBarHeight = 28;  // points
   static constexpr double kCornerRadius = 8;
+  // The title bar's buttons, left to right.
+  enum class TitleButton { close, minimize, zoom };
+
+  // A title bar into `bar`: the three buttons at its left, the title centred; `dark` in the dark
+  // appearance.
+  static void paintTitleBar(QPainter& painter, const QRectF& bar, double scale, const std::string& title,
+                            bool dark);
+  // The title-bar button of a window with `frame` that `point` is on (both in points), if any.
+  static std::optional<TitleButton> titleButtonAt(const Rect& frame, Point point);
 
   // Paints the window into `frame` (painter coordinates), `scale` painter units per point.
   static void paint(QPainter& painter, const sim::SimDesktop& desktop, const sim::SimWindow& window,
@@ -32,6 +43,10 @@ class SimWindowPainter {
   // pixels of transparency all round. Nothing for an unknown window or an empty size.
   static std::optional<RGBAImage> render(const sim::SimDesktop& desktop, std::int64_t number, int width,
                                          int height, int margin = 0);
+
+ private:
+  static constexpr double kButtonRadius = 6;
+  static constexpr double buttonCentreX(int index) { return 14 + 20.0 * index; }
 };
 
 }  // namespace velvix::qt
