@@ -4,13 +4,18 @@
 // by a mask whose image follows the panel's size. FrostBackdrop makes, sizes and tunes it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include <QImage>
+#include <QRectF>
 #include <QWidget>
 
 #include "Support/RGBAImage.hpp"
 #include "UI/FrostedMaterial.hpp"
+
+class QPainter;
 
 namespace velvix {
 namespace platform {
@@ -63,6 +68,12 @@ class FrostBackdropView final : public QWidget {
   void setBackdrop(QImage beneath);
   const QImage& backdrop() const { return backdrop_; }
   void setTuning(FrostedMaterial::Tuning tuning);
+  // What the view just above it draws first, over the whole of its rectangle (the HUD glass's
+  // veil): drawn into the frost layer once, over the masked material, so a frame blends one
+  // layer rather than two over the whole panel. `key` names everything the drawing depends on
+  // but the rectangle and Reduce Transparency; another key makes the layer again. Null: none.
+  using Cover = std::function<void(QPainter&, const QRectF&, bool reduceTransparency)>;
+  void setCover(Cover cover, std::string key);
   // How many times the frost layer was made: a repaint over an unchanged desktop makes none.
   std::uint64_t layerBuilds() const { return layerBuilds_; }
 
@@ -81,6 +92,8 @@ class FrostBackdropView final : public QWidget {
   double cornerRadius_ = 0;
   Fade fade_{*this};
   QImage backdrop_;
+  Cover cover_;
+  std::string coverKey_;
   QImage layer_;
   std::uint64_t generation_ = 1;
   std::uint64_t layerGeneration_ = 0;

@@ -131,6 +131,8 @@ class Surface final : public QWidget {
     restyle(glass);
   }
 
+  void setUnderlayBeneath(bool beneath) { underlay_->setVisible(!beneath); }
+
   void restyle(const HUDGlassSurface& glass) {
     glass_ = glass;
     slabs_->setVisible(glass_.style == GlassStyle::liquidGlass);
@@ -193,6 +195,13 @@ QRegion HUDGlassSurface::clearOfEdge(const QRectF& rect) const {
   QRegion clear(inside(rect.adjusted(corner, edge, -corner, -edge)));
   clear += inside(rect.adjusted(edge, corner, -edge, -corner));
   return clear;
+}
+
+bool HUDGlassSurface::setUnderlayBeneath(QWidget* surface, bool beneath) {
+  auto* ours = dynamic_cast<Surface*>(surface);
+  if (!ours) return false;
+  ours->setUnderlayBeneath(beneath);
+  return true;
 }
 
 QWidget* HUDGlassSurface::wrap(QWidget* content, platform::MainLoop& loop,

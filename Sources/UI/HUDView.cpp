@@ -18,6 +18,7 @@
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/AppIconImages.hpp"
+#include "UI/FrostBackdropView.hpp"
 #include "UI/HUDBarAccessible.hpp"
 #include "UI/HUDBarLayout.hpp"
 #include "UI/HUDDragGhost.hpp"
@@ -457,6 +458,27 @@ void HUDView::resizeEvent(QResizeEvent* event) {
 void HUDView::restyle() {
   const HUDGlassSurface glass{HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()};
   HUDGlassSurface::restyle(surface_, glass);
+  joinUnderlay(glass);
+}
+
+void HUDView::joinBackdrop(FrostBackdropView* backdrop) {
+  backdrop_ = backdrop;
+  joinUnderlay({HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()});
+}
+
+// Painted into the layer or over it, the veil comes out the same: drawing over is associative.
+// The liquid glass's slabs move between the frost and the veil, so there it stays a layer of the
+// surface.
+void HUDView::joinUnderlay(const HUDGlassSurface& glass) {
+  const bool joined = backdrop_ && glass.style != GlassStyle::liquidGlass;
+  HUDGlassSurface::setUnderlayBeneath(surface_, joined);
+  if (!backdrop_) return;
+  if (!joined) return backdrop_->setCover(nullptr, {});
+  backdrop_->setCover(
+      [glass](QPainter& p, const QRectF& rect, bool reduceTransparency) {
+        glass.paintUnderlay(p, rect, reduceTransparency);
+      },
+      std::to_string(static_cast<int>(glass.style)) + "/" + std::to_string(glass.cornerRadius));
 }
 
 }  // namespace velvix
