@@ -161,8 +161,13 @@ void FrostBackdropView::paintEvent(QPaintEvent* event) {
     p.drawImage(QPointF(0, 0), layer);
     return;
   }
-  for (const QRect& part : event->region())
-    paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
+  QRegion region = event->region();
+  // A whole frame leaves out what opaque content above covers; a small repaint (a step of the
+  // selection) is not worth the many more parts it would then have.
+  const QRect bounds = region.boundingRect();
+  if (covered_ && 2.0 * bounds.width() * bounds.height() > static_cast<double>(width()) * height())
+    region -= covered_();
+  for (const QRect& part : region) paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
 }
 
 }  // namespace velvix

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QRegion>
 #include <QWidget>
 
 #include "Support/RGBAImage.hpp"
@@ -74,6 +75,9 @@ class FrostBackdropView final : public QWidget {
   // but the rectangle and Reduce Transparency; another key makes the layer again. Null: none.
   using Cover = std::function<void(QPainter&, const QRectF&, bool reduceTransparency)>;
   void setCover(Cover cover, std::string key);
+  // The part of the view (its coordinates) that opaque content above it covers on the next frame:
+  // a whole frame of the frost leaves it out, as nothing of it would show there. Null: none.
+  void setCovered(std::function<QRegion()> covered) { covered_ = std::move(covered); }
   // How many times the frost layer was made: a repaint over an unchanged desktop makes none.
   std::uint64_t layerBuilds() const { return layerBuilds_; }
 
@@ -93,6 +97,7 @@ class FrostBackdropView final : public QWidget {
   Fade fade_{*this};
   QImage backdrop_;
   Cover cover_;
+  std::function<QRegion()> covered_;
   std::string coverKey_;
   QImage layer_;
   std::uint64_t generation_ = 1;

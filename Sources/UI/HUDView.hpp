@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include <QPointer>
 #include <QWidget>
 
 #include "Platform/Geometry.hpp"
@@ -36,7 +37,8 @@ class HUDView final : public QWidget {
 
   void setAppIconProvider(AppIconProvider provider);
   // The frost directly behind the view, at its frame: the glass's veil (and system glass) is
-  // drawn into its layer rather than over it on every frame, where no moving slabs lie between.
+  // drawn into its layer rather than over it on every frame, where no moving slabs lie between,
+  // and a whole frame of it leaves out what opaque stills cover.
   void joinBackdrop(FrostBackdropView* backdrop);
   // The user's display options, or none reduced where the services know none.
   static const platform::AccessibilityDisplay& displayOptions(const Services& services);
@@ -60,7 +62,7 @@ class HUDView final : public QWidget {
   Services& services_;
   Bar* bar_ = nullptr;
   QWidget* surface_ = nullptr;
-  FrostBackdropView* backdrop_ = nullptr;
+  QPointer<FrostBackdropView> backdrop_;
   struct Subscriptions;
   std::unique_ptr<Subscriptions> subscriptions_;
 };

@@ -243,11 +243,15 @@ TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
 }
 
 // The glass's veil and system glass, drawn into the frost's layer once, look as they do drawn
-// over the frost on every frame, at one and two pixels a point.
-TEST_F(HUDViewTest, TheGlassLooksTheSameDrawnIntoTheFrostBehindIt) {
-  present({scene.application("com.example.a", "A"), scene.application("com.example.b", "B")}, false);
-  const double radius = HUDMetrics{model.fittedIconSize(), false}.cornerRadius();
+// over the frost on every frame, at one and two pixels a point; and so do the stills, which the
+// frost then leaves out beneath them.
+TEST_F(HUDViewTest, TheGlassAndStillsLookTheSameWithTheVeilDrawnIntoTheFrost) {
+  const double radius = HUDMetrics{100, false}.cornerRadius();
   for (GlassStyle style : {GlassStyle::appKit, GlassStyle::swiftUI}) {
+    if (style == GlassStyle::appKit)
+      present({scene.application("com.example.a", "A"), scene.application("com.example.b", "B")}, false);
+    else
+      present({scene.window("com.example.a", "A", "One"), scene.window("com.example.b", "B", "Two")}, true);
     model.setGlassStyle(style);
     auto picture = [&](bool joined, double ratio) {
       QWidget panel;
