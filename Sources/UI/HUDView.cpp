@@ -133,6 +133,20 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     return bounds.adjusted(-m, -m, m, m).translated(frame->second.x, frame->second.y).toAlignedRect();
   }
 
+  // Where the cell draws as it is now. A thumbnail cell that is neither highlighted nor part of a
+  // drag draws no glow, and without a Dock badge nothing past its frame: a step of the selection
+  // beside it then leaves it alone instead of drawing all of it clipped away.
+  QRect drawnBounds(int index, const Rect& frame) const {
+    const auto i = static_cast<std::size_t>(index);
+    const auto& items = model_.items();
+    const bool plain = model_.usesThumbnails() && i < items.size() && model_.selectedIndex() != index &&
+                       model_.hoverIndex() != index && dragRole(model_, index) == HUDDragRole::none &&
+                       !fades_.contains(items[i].id) &&
+                       !(services_.badges && services_.badges->badge(items[i]));
+    if (!plain) return paintBounds(index);
+    return QRectF(frame.x, frame.y, frame.width, frame.height).adjusted(-3, -3, 3, 3).toAlignedRect();
+  }
+
   // Where the selection ring of a thumbnail cell draws, its glow included. One rectangle rather
   // than the ring's band: the window system paints it as one run of pixels per row (and that of
   // the neighbour as well, as their rings overlap), where a band would cost four.
@@ -224,7 +238,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     QPainter painter(this);
     const bool reduceTransparency = displayOptions(services_).reduceTransparency();
     for (const auto& [index, frame] : frames_) {
-      if (!event->region().intersects(paintBounds(index))) continue;  // nothing of it changed
+      if (!event->region().intersects(drawnBounds(index, frame))) continue;  // nothing of it changed
       auto drawn = cell(index);
       if (!drawn) continue;
       painter.save();
