@@ -225,13 +225,19 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   // This runs inside the key press that opens a chord: the sets below are sorted vectors, made
   // without a node per element, and each step that has nothing to do is left out.
   std::vector<OffScreenWindow> offScreen;
+  // Where the window entries not on screen lie: only those windows are asked whether they are
+  // minimized, so only those entries can be marked.
+  std::vector<std::uint32_t> offScreenAt;
   std::vector<platform::Pid> candidates;
   std::array<std::optional<platform::Pid>, browsers::kCount> browserPIDs{};
   // A browser's running instance is looked up once, not per tab.
   std::array<bool, browsers::kCount> browsersAsked{};
-  for (const auto& e : list) {
-    if (e.isWindow() && e.pid && !onScreen->hasNumber(*e.windowNumber))
-      offScreen.push_back({*e.windowNumber, *e.pid});
+  for (std::size_t at = 0; at < list.size(); ++at) {
+    const SwitchableItem& e = list[at];
+    if (e.isWindow() && !onScreen->hasNumber(*e.windowNumber)) {
+      offScreenAt.push_back(static_cast<std::uint32_t>(at));
+      if (e.pid) offScreen.push_back({*e.windowNumber, *e.pid});
+    }
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.push_back(*e.pid);
     if (e.kind == ItemKind::tab && e.browser &&
         !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
@@ -340,8 +346,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
     services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
 
   if (!minimized.empty())
-    for (auto& e : list)
-      if (e.isWindow() && has(minimized, *e.windowNumber)) e.isMinimized = true;
+    for (std::uint32_t at : offScreenAt)
+      if (has(minimized, *list[at].windowNumber)) list[at].isMinimized = true;
   if (closed.empty() && windowless.empty()) return list;
   std::erase_if(list, [&](const SwitchableItem& e) {
     if (e.isWindow()) return has(closed, *e.windowNumber);
