@@ -282,7 +282,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
           "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
       break;
     }
-    if (!services_.workspace->application(pid)) continue;
+    if (services_.workspace->isTerminated(pid)) continue;  // asked without copying the application
     auto states = services_.ax->windowStatesIfEnumerable(pid, deadline, mayBeMinimized);
     if (!states) {
       answers.push_back({pid, false, 0, 0});
