@@ -106,17 +106,20 @@ std::map<std::int64_t, std::string> AXWindowBridge::windowTitlesByNumber(platfor
 }
 
 std::optional<std::vector<AXWindowBridge::WindowState>> AXWindowBridge::windowStatesIfEnumerable(
-    platform::Pid app, std::optional<double> deadline) {
+    platform::Pid app, std::optional<double> deadline,
+    const std::function<bool(std::int64_t)>& mayBeMinimized) {
   auto windows = axWindowsIfEnumerable(app);
   if (!windows) return std::nullopt;
   double limit = clock_.uptime() + kEnumerationBudget;
   if (deadline && *deadline < limit) limit = *deadline;
   std::vector<WindowState> states;
+  states.reserve(windows->size());
   for (AXElement window : *windows) {
     if (pastDeadline(limit)) return std::nullopt;
     auto n = number(window);
     if (!n) return std::nullopt;
-    states.push_back({*n, boolAttribute(window, Attr::kMinimized).value_or(false)});
+    const bool asked = !mayBeMinimized || mayBeMinimized(*n);
+    states.push_back({*n, asked && boolAttribute(window, Attr::kMinimized).value_or(false)});
   }
   return states;
 }

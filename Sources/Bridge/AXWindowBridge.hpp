@@ -6,6 +6,7 @@
 // does not answer cannot stall the main thread that also serves the keyboard tap.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -45,9 +46,12 @@ class AXWindowBridge {
   std::vector<std::string> allWindowTitles(platform::Pid app);
   std::vector<std::string> windowTitles(platform::Pid app);
   std::map<std::int64_t, std::string> windowTitlesByNumber(platform::Pid app);
-  // All or nothing: nothing means the windows cannot be told, never that there are none.
-  std::optional<std::vector<WindowState>> windowStatesIfEnumerable(platform::Pid app,
-                                                                   std::optional<double> deadline = {});
+  // All or nothing: nothing means the windows cannot be told, never that there are none. Given
+  // `mayBeMinimized`, only the windows it names are asked whether they are minimized; the others
+  // count as not minimized (a window the window server shows on screen is not).
+  std::optional<std::vector<WindowState>> windowStatesIfEnumerable(
+      platform::Pid app, std::optional<double> deadline = {},
+      const std::function<bool(std::int64_t)>& mayBeMinimized = {});
   std::optional<std::int64_t> focusedWindowNumber(platform::Pid app);
   std::optional<platform::AXElement> axWindow(std::int64_t number, platform::Pid app);
   FoundWindow findWindow(std::int64_t number, const std::string& fallbackTitle, platform::Pid app);

@@ -222,85 +222,139 @@ std::set<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
   const auto onScreen = services_.windows->sharedKeys(true);
 
+  // This runs inside the key press that opens a chord: the sets below are sorted vectors, made
+  // without a node per element, and each step that has nothing to do is left out.
   std::vector<OffScreenWindow> offScreen;
-  std::set<platform::Pid> candidates;
-  std::map<Browser, platform::Pid> browserPIDs;
+  // Where the window entries not on screen lie: only those windows are asked whether they are
+  // minimized, so only those entries can be marked.
+  std::vector<std::uint32_t> offScreenAt;
+  std::vector<platform::Pid> candidates;
+  std::array<std::optional<platform::Pid>, browsers::kCount> browserPIDs{};
   // A browser's running instance is looked up once, not per tab.
   std::array<bool, browsers::kCount> browsersAsked{};
-  for (const auto& e : list) {
-    if (e.isWindow() && e.pid && !onScreen->hasNumber(*e.windowNumber))
-      offScreen.push_back({*e.windowNumber, *e.pid});
-    if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.insert(*e.pid);
+  for (std::size_t at = 0; at < list.size(); ++at) {
+    const SwitchableItem& e = list[at];
+    if (e.isWindow() && !onScreen->hasNumber(*e.windowNumber)) {
+      offScreenAt.push_back(static_cast<std::uint32_t>(at));
+      if (e.pid) offScreen.push_back({*e.windowNumber, *e.pid});
+    }
+    if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.push_back(*e.pid);
     if (e.kind == ItemKind::tab && e.browser &&
         !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
       if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
-        candidates.insert(app->pid);
-        browserPIDs[*e.browser] = app->pid;
+        candidates.push_back(app->pid);
+        browserPIDs[static_cast<std::size_t>(*e.browser)] = app->pid;
       }
     }
   }
+  auto sortUnique = [](auto& values) {
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+  };
+  auto has = [](const auto& sorted, const auto& value) {
+    return std::binary_search(sorted.begin(), sorted.end(), value);
+  };
+  sortUnique(candidates);
   std::erase_if(candidates, [&](platform::Pid pid) { return onScreen->hasPid(pid); });
   if (offScreen.empty() && candidates.empty()) return list;
 
-  std::set<platform::Pid> toAsk = candidates;
-  for (const auto& w : offScreen) toAsk.insert(w.pid);
+  std::vector<platform::Pid> toAsk = candidates;
+  for (const auto& w : offScreen) toAsk.push_back(w.pid);
+  sortUnique(toAsk);
+  // Each application's answer: whether its windows could be told, and which they are (a sorted
+  // run of `listed`). In ascending process order, as asked.
+  struct Answer {
+    platform::Pid pid;
+    bool told;
+    std::uint32_t begin, end;
+  };
+  std::vector<Answer> answers;
+  answers.reserve(toAsk.size());
+  std::vector<std::int64_t> listed, minimized;
+  // A window the window server shows on screen is not minimized: only the others are asked.
+  const std::function<bool(std::int64_t)> mayBeMinimized = [&](std::int64_t number) {
+    return !onScreen->hasNumber(number);
+  };
   const double deadline = services_.loop->uptime() + kOffScreenCheckDeadline;
-  AXAnswers answers;
-  std::set<std::int64_t> minimized;
   for (platform::Pid pid : toAsk) {
     if (services_.loop->uptime() >= deadline) {
       services_.log->log(
           "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
       break;
     }
-    if (!services_.workspace->application(pid)) continue;
-    auto states = services_.ax->windowStatesIfEnumerable(pid, deadline);
+    if (services_.workspace->isTerminated(pid)) continue;  // asked without copying the application
+    auto states = services_.ax->windowStatesIfEnumerable(pid, deadline, mayBeMinimized);
     if (!states) {
-      answers[pid] = std::nullopt;
+      answers.push_back({pid, false, 0, 0});
       continue;
     }
-    std::set<std::int64_t> numbers;
+    const auto begin = static_cast<std::uint32_t>(listed.size());
     for (const auto& state : *states) {
-      numbers.insert(state.number);
-      if (state.minimized) minimized.insert(state.number);
+      listed.push_back(state.number);
+      if (state.minimized) minimized.push_back(state.number);
     }
-    answers[pid] = std::move(numbers);
+    std::sort(listed.begin() + begin, listed.end());
+    answers.push_back({pid, true, begin, static_cast<std::uint32_t>(listed.size())});
   }
+  sortUnique(minimized);
+  // The answer of a process that was asked and could tell its windows.
+  auto toldAnswer = [&](platform::Pid pid) -> const Answer* {
+    auto at = std::lower_bound(answers.begin(), answers.end(), pid,
+                               [](const Answer& a, platform::Pid p) { return a.pid < p; });
+    return at != answers.end() && at->pid == pid && at->told ? &*at : nullptr;
+  };
+  auto lists = [&](const Answer& a, std::int64_t number) {
+    return std::binary_search(listed.begin() + a.begin, listed.begin() + a.end, number);
+  };
   // The window list read before Accessibility answered serves below too. A window opened since
   // is in no answer and cannot make a process windowless; one closed since at worst counts as on
   // another Space, which keeps its process's entries: nothing is dropped on the older list's word.
 
   // Windows that Accessibility does not list may simply be on another Space.
   std::vector<std::int64_t> unlisted;
-  std::map<std::int64_t, platform::Pid> ownerOf;
+  std::vector<std::pair<std::int64_t, platform::Pid>> ownerOf;
   const WindowList::Windows windows = services_.windows->sharedRealWindows(false);
   for (const auto& row : *windows) {
-    auto it = answers.find(row.pid);
-    if (it == answers.end() || !it->second || it->second->contains(row.windowNumber)) continue;
+    const Answer* a = toldAnswer(row.pid);
+    if (!a || lists(*a, row.windowNumber)) continue;
     unlisted.push_back(row.windowNumber);
-    ownerOf[row.windowNumber] = row.pid;
+    ownerOf.emplace_back(row.windowNumber, row.pid);
   }
-  const std::set<std::int64_t> hidden = services_.windows->numbersOnHiddenSpaces(unlisted);
-  std::set<platform::Pid> pidsOnSpace;
-  for (auto number : hidden) pidsOnSpace.insert(ownerOf[number]);
+  std::set<std::int64_t> hidden;
+  std::vector<platform::Pid> pidsOnSpace;
+  if (!unlisted.empty()) {
+    hidden = services_.windows->numbersOnHiddenSpaces(unlisted);
+    for (const auto& [number, pid] : ownerOf)
+      if (hidden.contains(number)) pidsOnSpace.push_back(pid);
+    sortUnique(pidsOnSpace);
+  }
 
-  const auto closed = closedWindowNumbers(offScreen, answers, hidden);
+  std::vector<std::int64_t> closed;
+  for (const auto& w : offScreen) {
+    const Answer* a = toldAnswer(w.pid);
+    if (a && !lists(*a, w.number) && !hidden.contains(w.number)) closed.push_back(w.number);
+  }
+  sortUnique(closed);
   if (!closed.empty())
     services_.log->log("snapshot dropped " + std::to_string(closed.size()) +
                        " closed-but-cached window(s): " + bracketed(closed));
-  const auto windowless = pidsWithNoWindows(std::vector<platform::Pid>(candidates.begin(), candidates.end()),
-                                            answers, pidsOnSpace);
+  std::vector<platform::Pid> windowless;
+  for (platform::Pid pid : candidates)
+    if (const Answer* a = toldAnswer(pid); a && a->begin == a->end && !has(pidsOnSpace, pid))
+      windowless.push_back(pid);
   if (!windowless.empty())
     services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
 
-  for (auto& e : list)
-    if (e.isWindow() && minimized.contains(*e.windowNumber)) e.isMinimized = true;
+  if (!minimized.empty())
+    for (std::uint32_t at : offScreenAt)
+      if (has(minimized, *list[at].windowNumber)) list[at].isMinimized = true;
+  if (closed.empty() && windowless.empty()) return list;
   std::erase_if(list, [&](const SwitchableItem& e) {
-    if (e.isWindow()) return closed.contains(*e.windowNumber);
-    if (e.kind == ItemKind::app && e.pid && windowless.contains(*e.pid)) return true;
+    if (e.isWindow()) return has(closed, *e.windowNumber);
+    if (e.kind == ItemKind::app && e.pid && has(windowless, *e.pid)) return true;
     if (e.kind == ItemKind::tab && e.browser) {
-      auto it = browserPIDs.find(*e.browser);
-      if (it != browserPIDs.end() && windowless.contains(it->second)) return true;
+      const auto& pid = browserPIDs[static_cast<std::size_t>(*e.browser)];
+      if (pid && has(windowless, *pid)) return true;
     }
     return false;
   });

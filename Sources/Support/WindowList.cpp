@@ -71,9 +71,19 @@ RowFields fieldsOf(const Row& row) {
   return f;
 }
 
+// The numbers are read where they lie, by their kind, as the generic conversion would convert them.
 std::optional<std::int64_t> integerOf(const Row* value) {
-  if (!value || !value->is_number_integer()) return std::nullopt;
-  return value->get<std::int64_t>();
+  if (!value) return std::nullopt;
+  if (const auto* n = value->get_ptr<const Row::number_integer_t*>()) return *n;
+  if (const auto* u = value->get_ptr<const Row::number_unsigned_t*>()) return static_cast<std::int64_t>(*u);
+  return std::nullopt;
+}
+
+std::optional<double> numberOf(const Row* value) {
+  if (const auto* d = value->get_ptr<const Row::number_float_t*>()) return *d;
+  if (const auto* n = value->get_ptr<const Row::number_integer_t*>()) return static_cast<double>(*n);
+  if (const auto* u = value->get_ptr<const Row::number_unsigned_t*>()) return static_cast<double>(*u);
+  return std::nullopt;
 }
 
 std::optional<Rect> boundsOf(const Row* value) {
@@ -81,12 +91,29 @@ std::optional<Rect> boundsOf(const Row* value) {
   const Row* parts[4] = {};
   for (const auto& [name, part] : value->get_ref<const Row::object_t&>()) {
     const std::string_view key = name;
-    const int at = key == "X" ? 0 : key == "Y" ? 1 : key == "Width" ? 2 : key == "Height" ? 3 : -1;
+    int at = -1;
+    switch (key.size()) {
+      case 1:
+        at = key[0] == 'X' ? 0 : key[0] == 'Y' ? 1 : -1;
+        break;
+      case 5:
+        at = key == "Width" ? 2 : -1;
+        break;
+      case 6:
+        at = key == "Height" ? 3 : -1;
+        break;
+      default:
+        break;
+    }
     if (at >= 0) parts[at] = &part;
   }
-  for (const Row* part : parts)
-    if (!part || !part->is_number()) return std::nullopt;
-  return Rect{parts[0]->get<double>(), parts[1]->get<double>(), parts[2]->get<double>(), parts[3]->get<double>()};
+  double numbers[4];
+  for (int i = 0; i < 4; ++i) {
+    const auto number = parts[i] ? numberOf(parts[i]) : std::nullopt;
+    if (!number) return std::nullopt;
+    numbers[i] = *number;
+  }
+  return Rect{numbers[0], numbers[1], numbers[2], numbers[3]};
 }
 
 // A short strip lying along the top edge of a taller window of the same process, such as a
@@ -275,12 +302,6 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
   return shared;
 }
 
-bool WindowList::Keys::hasNumber(std::int64_t number) const {
-  return std::binary_search(numbers.begin(), numbers.end(), number);
-}
-
-bool WindowList::Keys::hasPid(platform::Pid pid) const { return std::binary_search(pids.begin(), pids.end(), pid); }
-
 std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly) const {
   const Windows windows = sharedRealWindows(onScreenOnly);
   std::shared_ptr<const Keys>& kept = keys_[onScreenOnly ? 1 : 0];
@@ -333,9 +354,11 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
     Info info;
     info.windowNumber = *number;
     info.pid = static_cast<platform::Pid>(*pid);
-    if (fields.name && fields.name->is_string()) info.title = fields.name->get<std::string>();
+    if (fields.name)
+      if (const auto* title = fields.name->get_ptr<const Row::string_t*>()) info.title.emplace(*title);
     info.bounds = *bounds;
-    info.isOnScreen = (fields.onScreen && fields.onScreen->is_boolean()) ? fields.onScreen->get<bool>() : onScreenOnly;
+    const auto* onScreen = fields.onScreen ? fields.onScreen->get_ptr<const Row::boolean_t*>() : nullptr;
+    info.isOnScreen = onScreen ? *onScreen : onScreenOnly;
     info.layer = static_cast<int>(*layer);
     candidates.push_back(std::move(info));
   }

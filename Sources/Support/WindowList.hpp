@@ -4,6 +4,7 @@
 // browsers), and not a thin strip along the top of a larger window of the same process. Also
 // which windows lie on Spaces that are not shown now. Keeps no state between calls.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -74,8 +75,10 @@ class WindowList {
   struct Keys {
     std::vector<std::int64_t> numbers;
     std::vector<platform::Pid> pids;
-    bool hasNumber(std::int64_t number) const;
-    bool hasPid(platform::Pid pid) const;
+    bool hasNumber(std::int64_t number) const {
+      return std::binary_search(numbers.begin(), numbers.end(), number);
+    }
+    bool hasPid(platform::Pid pid) const { return std::binary_search(pids.begin(), pids.end(), pid); }
   };
   std::shared_ptr<const Keys> sharedKeys(bool onScreenOnly) const;
   // The window of the process that is in front.

@@ -26,6 +26,17 @@ TEST(AXWindowBridge, EnumeratesTitlesNumbersAndStates) {
   ASSERT_TRUE(states);
   EXPECT_EQ(*states, (std::vector<AXWindowBridge::WindowState>{{c, false}, {b, true}, {a, false}}));
   EXPECT_EQ(w.ax.focusedWindowNumber(w.app), c);
+  // Only the windows named are asked whether they are minimized.
+  states = w.ax.windowStatesIfEnumerable(w.app, {}, [&](std::int64_t n) { return n != b; });
+  ASSERT_TRUE(states);
+  EXPECT_EQ(*states, (std::vector<AXWindowBridge::WindowState>{{c, false}, {b, false}, {a, false}}));
+  // Front to back after a raise and a close, among another application's windows.
+  auto d = w.desktop.addWindow(w.other, {.title = "Delta"});
+  w.desktop.raiseWindow(a);
+  w.desktop.closeWindow(c);
+  w.desktop.raiseWindow(d);
+  EXPECT_EQ(w.ax.allWindowTitles(w.app), (std::vector<std::string>{"Alpha", "Beta"}));
+  EXPECT_EQ(w.ax.allWindowTitles(w.other), std::vector<std::string>{"Delta"});
 }
 
 TEST(AXWindowBridge, WithoutPermissionEverythingAnswersNothing) {

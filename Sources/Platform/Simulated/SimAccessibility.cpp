@@ -187,10 +187,9 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
   if (t.kind == Kind::application && t.app->bundleID == SimDock::kBundleID && attribute == Attr::kChildren)
     return desktop_.dock().copyAttribute(t.element, attribute, value);
   if (t.kind == Kind::application) {
-    const std::vector<std::int64_t> windows = desktop_.windowsOf(t.app->pid);
     if (attribute == Attr::kWindows) {
       std::vector<AXElement> list;
-      for (auto number : windows)
+      for (auto number : desktop_.windowsOf(t.app->pid))
         if (desktop_.window(number)->inAccessibility) list.push_back(windowElement(number));
       value = std::move(list);
       return AXError::success;

@@ -6,6 +6,7 @@
 // time-out (or not at all) costs that time-out and fails.
 
 #include <map>
+#include <unordered_map>
 
 #include "Platform/Accessibility.hpp"
 
@@ -60,7 +61,7 @@ class SimAccessibility final : public platform::Accessibility {
   platform::AXError perform(const Target& target, const std::string& action);
 
   SimDesktop& desktop_;
-  std::map<std::uint64_t, double> timeouts_;
+  std::unordered_map<std::uint64_t, double> timeouts_;  // looked up at every message
 };
 
 }  // namespace velvix::sim

@@ -197,6 +197,8 @@ std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
   w.hasCloseButton = spec.hasCloseButton;
   windows_[w.number] = w;
   stack_.insert(stack_.begin(), w.number);
+  auto& own = stackOf_[w.owner];
+  own.insert(own.begin(), w.number);
   if (w.minimized) dock().noteMinimized(w.number, true);
   return w.number;
 }
@@ -212,17 +214,17 @@ const SimWindow* SimDesktop::window(std::int64_t number) const {
 }
 
 std::vector<std::int64_t> SimDesktop::windowsOf(Pid pid) const {
-  std::vector<std::int64_t> result;
-  for (auto number : stack_)
-    if (windows_.at(number).owner == pid) result.push_back(number);
-  return result;
+  auto it = stackOf_.find(pid);
+  return it == stackOf_.end() ? std::vector<std::int64_t>{} : it->second;
 }
 
 void SimDesktop::raiseWindow(std::int64_t number) {
   auto it = std::find(stack_.begin(), stack_.end(), number);
   if (it == stack_.end()) return;
-  stack_.erase(it);
-  stack_.insert(stack_.begin(), number);
+  std::rotate(stack_.begin(), it, it + 1);
+  auto& own = stackOf_[windows_.at(number).owner];
+  if (auto at = std::find(own.begin(), own.end(), number); at != own.end())
+    std::rotate(own.begin(), at, at + 1);
   if (application_) application_->noteKeyWindow();
 }
 
@@ -235,8 +237,10 @@ void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
 }
 
 void SimDesktop::closeWindow(std::int64_t number) {
-  if (!windows_.contains(number)) return;
-  windows_.erase(number);
+  auto found = windows_.find(number);
+  if (found == windows_.end()) return;
+  std::erase(stackOf_[found->second.owner], number);
+  windows_.erase(found);
   std::erase(stack_, number);
   dock().noteMinimized(number, false);
   if (application_) application_->noteKeyWindow();

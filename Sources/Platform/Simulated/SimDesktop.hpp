@@ -359,6 +359,9 @@ class SimDesktop {
   std::optional<platform::Pid> frontmost_;
   std::map<std::int64_t, SimWindow> windows_;
   std::vector<std::int64_t> stack_;
+  // Each application's windows, front to back as in stack_: an application's windows are asked
+  // for at every Accessibility question about its windows, and are found without a walk of all.
+  std::map<platform::Pid, std::vector<std::int64_t>> stackOf_;
   std::int64_t nextWindowNumber_ = 100;
   std::vector<SimDisplay> displays_{SimDisplay{}};
   std::vector<InstalledApp> installed_;
