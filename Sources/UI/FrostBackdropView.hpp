@@ -68,6 +68,7 @@ class FrostBackdropView final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   // The material masked by the fade at the view's size, redrawn only when something changed, so
@@ -81,6 +82,7 @@ class FrostBackdropView final : public QWidget {
   double cornerRadius_ = 0;
   Fade fade_{*this};
   QImage backdrop_;
+  bool ownBackdrop_ = false;  // a copy made while hidden, reading no one else's pixels
   QImage layer_;
   std::uint64_t generation_ = 1;
   std::uint64_t layerGeneration_ = 0;
