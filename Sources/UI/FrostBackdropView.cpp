@@ -89,6 +89,14 @@ void FrostBackdropView::hideEvent(QHideEvent* event) {
       Qt::QueuedConnection);
 }
 
+void FrostBackdropView::setCover(Cover cover, std::string key) {
+  if (!cover) key.clear();
+  if (key == coverKey_ && static_cast<bool>(cover) == static_cast<bool>(cover_)) return;
+  cover_ = std::move(cover);
+  coverKey_ = std::move(key);
+  changed();
+}
+
 void FrostBackdropView::changed() {
   ++generation_;
   update();
@@ -146,6 +154,12 @@ const QImage& FrostBackdropView::frostLayer(double devicePixelRatio) {
     }
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     p.drawImage(QPointF(0, 0), mask);
+    if (cover_) {
+      // Over the masked material, as the view above would draw it over the finished frost.
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.setClipping(false);
+      cover_(p, QRectF(rect()), reduced);
+    }
   }
   layerGeneration_ = generation_;
   ++layerBuilds_;
@@ -169,8 +183,13 @@ void FrostBackdropView::paintEvent(QPaintEvent* event) {
     p.drawImage(QPointF(0, 0), layer);
     return;
   }
-  for (const QRect& part : event->region())
-    paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
+  QRegion region = event->region();
+  // A whole frame leaves out what opaque content above covers; a small repaint (a step of the
+  // selection) is not worth the many more parts it would then have.
+  const QRect bounds = region.boundingRect();
+  if (covered_ && 2.0 * bounds.width() * bounds.height() > static_cast<double>(width()) * height())
+    region -= covered_();
+  for (const QRect& part : region) paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
 }
 
 }  // namespace velvix

@@ -4,13 +4,19 @@
 // by a mask whose image follows the panel's size. FrostBackdrop makes, sizes and tunes it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include <QImage>
+#include <QRectF>
+#include <QRegion>
 #include <QWidget>
 
 #include "Support/RGBAImage.hpp"
 #include "UI/FrostedMaterial.hpp"
+
+class QPainter;
 
 namespace velvix {
 namespace platform {
@@ -63,6 +69,15 @@ class FrostBackdropView final : public QWidget {
   void setBackdrop(QImage beneath);
   const QImage& backdrop() const { return backdrop_; }
   void setTuning(FrostedMaterial::Tuning tuning);
+  // What the view just above it draws first, over the whole of its rectangle (the HUD glass's
+  // veil): drawn into the frost layer once, over the masked material, so a frame blends one
+  // layer rather than two over the whole panel. `key` names everything the drawing depends on
+  // but the rectangle and Reduce Transparency; another key makes the layer again. Null: none.
+  using Cover = std::function<void(QPainter&, const QRectF&, bool reduceTransparency)>;
+  void setCover(Cover cover, std::string key);
+  // The part of the view (its coordinates) that opaque content above it covers on the next frame:
+  // a whole frame of the frost leaves it out, as nothing of it would show there. Null: none.
+  void setCovered(std::function<QRegion()> covered) { covered_ = std::move(covered); }
   // How many times the frost layer was made: a repaint over an unchanged desktop makes none.
   std::uint64_t layerBuilds() const { return layerBuilds_; }
 
@@ -83,6 +98,9 @@ class FrostBackdropView final : public QWidget {
   Fade fade_{*this};
   QImage backdrop_;
   bool ownBackdrop_ = false;  // a copy made while hidden, reading no one else's pixels
+  Cover cover_;
+  std::function<QRegion()> covered_;
+  std::string coverKey_;
   QImage layer_;
   std::uint64_t generation_ = 1;
   std::uint64_t layerGeneration_ = 0;

@@ -545,7 +545,10 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
         const QPainterPath shape = rounded(local, radius);
         p.setClipPath(shape);
         p.fillPath(shape, withAlpha(Qt::black, 0.18));
-        drawFilling(p, frozenThumb, local, false);
+        // Stills come in the byte order of their platform image; filtered from it, every pixel
+        // is converted on the way. Converted once first, the same pixels are filtered on the
+        // painter's own fast path.
+        drawFilling(p, frozenThumb.convertToFormat(QImage::Format_ARGB32_Premultiplied), local, false);
       }
       composed = QPixmap::fromImage(std::move(canvas));
       QPixmapCache::insert(name, composed);
@@ -588,7 +591,8 @@ void HUDCell::paintHeader(QPainter& painter) const {
   const QFont titleFont = systemFont(kHeaderFontSize, QFont::Medium);
   const QFont badgeFont = systemFont(metrics.dockBadgeFontSize(), QFont::Bold);
   const QString label = dockBadge ? QString::fromStdString(*dockBadge) : QString();
-  const QRectF capsule = q(dockBadgeRect(QFontMetricsF(badgeFont).horizontalAdvance(label)));
+  const QRectF capsule =
+      dockBadge ? q(dockBadgeRect(QFontMetricsF(badgeFont).horizontalAdvance(label))) : QRectF();
   auto paint = [&](QPainter& p) {
     drawFitted(p, appIcon, q(icon));
     const double textX = icon.maxX() + metrics.headerSpacing();

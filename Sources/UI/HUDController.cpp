@@ -158,6 +158,7 @@ void HUDController::Impl::ensurePanel() {
   frostView->show();
   hostingView->show();
   if (iconProvider) hostingView->setAppIconProvider(iconProvider);
+  hostingView->joinBackdrop(frostView);
 }
 
 void HUDController::Impl::layout(const platform::ScreenInfo& screen) {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
+#include <vector>
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -120,16 +123,18 @@ class Surface final : public QWidget {
       content_->show();  // a new parent hides it; it appears with the surface
     }
     overlay_ = new Layer(this, [this](QPainter& p, const QRectF& r, const QRegion& dirty) {
-      if (isWholeFrame(r, dirty)) return glass_.paintOverlay(p, r);
+      if (isWholeFrame(r, dirty)) return paintBorder(p, r);
       const QRegion edge = dirty.subtracted(glass_.clearOfEdge(r));
       if (edge.isEmpty()) return;
       p.save();
       p.setClipRegion(edge, Qt::IntersectClip);
-      glass_.paintOverlay(p, r);
+      paintBorder(p, r);  // as a whole frame draws it, to the last rounding
       p.restore();
     });
     restyle(glass);
   }
+
+  void setUnderlayBeneath(bool beneath) { underlay_->setVisible(!beneath); }
 
   void restyle(const HUDGlassSurface& glass) {
     glass_ = glass;
@@ -140,6 +145,43 @@ class Surface final : public QWidget {
   }
 
  protected:
+  // The border of a whole frame, copied from pieces composed once. The border touches only a
+  // band along the edge: the straight runs within `edge` of each side and the rounded corners
+  // within squares of `corner`; stroked anew, its outline would be filled over the whole panel
+  // on every frame. Where pieces would not fall on whole pixels it is stroked.
+  void paintBorder(QPainter& p, const QRectF& r) {
+    const QTransform device = p.deviceTransform();
+    const double scale = device.m11();
+    const QSize size = r.size().toSize();
+    const int edge = static_cast<int>(std::ceil(std::max(kEdgeReach, HUDGlassSurface::kBorderWidth + 1)));
+    const int corner = static_cast<int>(std::ceil(glass_.cornerRadius + edge));
+    if (!slicesExactly(p) || size.width() < 2 * corner + 1 || size.height() < 2 * corner + 1) {
+      glass_.paintOverlay(p, r);
+      return;
+    }
+    if (border_.size != size || border_.radius != glass_.cornerRadius || border_.scale != scale) {
+      const int w = size.width(), h = size.height();
+      border_ = {size, glass_.cornerRadius, scale, {}};
+      for (const QRect& piece :
+           {QRect(0, 0, corner, corner), QRect(w - corner, 0, corner, corner),
+            QRect(0, h - corner, corner, corner), QRect(w - corner, h - corner, corner, corner),
+            QRect(corner, 0, w - 2 * corner, edge), QRect(corner, h - edge, w - 2 * corner, edge),
+            QRect(0, corner, edge, h - 2 * corner), QRect(w - edge, corner, edge, h - 2 * corner)}) {
+        QImage image(piece.size() * static_cast<int>(scale), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        {
+          QPainter q(&image);
+          q.setRenderHints(p.renderHints());
+          q.translate(-piece.topLeft());
+          glass_.paintOverlay(q, r);
+        }
+        border_.pieces.emplace_back(piece, std::move(image));
+      }
+    }
+    for (const auto& [piece, image] : border_.pieces) p.drawImage(QPointF(piece.topLeft()), image);
+  }
+
   void resizeEvent(QResizeEvent* event) override {
     const QRect all(QPoint(0, 0), event->size());
     for (QWidget* layer : {static_cast<QWidget*>(slabs_), static_cast<QWidget*>(underlay_), content_.data(),
@@ -154,6 +196,13 @@ class Surface final : public QWidget {
   Layer* underlay_ = nullptr;
   QPointer<QWidget> content_;
   Layer* overlay_ = nullptr;
+  // The border's pieces at the size, radius and scale they were composed for.
+  struct BorderPieces {
+    QSize size;
+    double radius = -1;
+    double scale = 0;
+    std::vector<std::pair<QRect, QImage>> pieces;
+  } border_;
 };
 
 }  // namespace
@@ -193,6 +242,13 @@ QRegion HUDGlassSurface::clearOfEdge(const QRectF& rect) const {
   QRegion clear(inside(rect.adjusted(corner, edge, -corner, -edge)));
   clear += inside(rect.adjusted(edge, corner, -edge, -corner));
   return clear;
+}
+
+bool HUDGlassSurface::setUnderlayBeneath(QWidget* surface, bool beneath) {
+  auto* ours = dynamic_cast<Surface*>(surface);
+  if (!ours) return false;
+  ours->setUnderlayBeneath(beneath);
+  return true;
 }
 
 QWidget* HUDGlassSurface::wrap(QWidget* content, platform::MainLoop& loop,

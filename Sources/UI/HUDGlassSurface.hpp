@@ -45,6 +45,10 @@ struct HUDGlassSurface {
                 const platform::AccessibilityDisplay& accessibility, QWidget* parent = nullptr) const;
   // Gives a surface made by wrap() a new radius or style; false for any other widget.
   static bool restyle(QWidget* surface, const HUDGlassSurface& glass);
+  // Whether the layers under the content are drawn beneath the surface instead (into the frost
+  // layer behind it, with nothing between): the surface then leaves them out. False for any
+  // widget not made by wrap().
+  static bool setUnderlayBeneath(QWidget* surface, bool beneath);
 };
 
 }  // namespace velvix

@@ -8,6 +8,7 @@
 #include <QPaintEvent>
 #include <QPixmapCache>
 #include <QPainter>
+#include <QRegion>
 #include <QResizeEvent>
 #include <QToolTip>
 
@@ -18,6 +19,7 @@
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/AppIconImages.hpp"
+#include "UI/FrostBackdropView.hpp"
 #include "UI/HUDBarAccessible.hpp"
 #include "UI/HUDBarLayout.hpp"
 #include "UI/HUDDragGhost.hpp"
@@ -93,7 +95,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
       // in the pixmap cache again.
       icons_.forgetProvided();
       // (The entry holds the pixels twice: its own reference and its QImage's.)
-      std::erase_if(wrapped_, [](const auto& entry) { return entry.second.first.use_count() <= 2; });
+      std::erase_if(wrapped_, [](const auto& entry) { return entry.second.bits.use_count() <= 2; });
     }
     if (property == P::dragIndex || property == P::items) followDragSource();
     if (affectsLayout(property)) relayout();
@@ -131,6 +133,20 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     return bounds.adjusted(-m, -m, m, m).translated(frame->second.x, frame->second.y).toAlignedRect();
   }
 
+  // Where the cell draws as it is now. A thumbnail cell that is neither highlighted nor part of a
+  // drag draws no glow, and without a Dock badge nothing past its frame: a step of the selection
+  // beside it then leaves it alone instead of drawing all of it clipped away.
+  QRect drawnBounds(int index, const Rect& frame) const {
+    const auto i = static_cast<std::size_t>(index);
+    const auto& items = model_.items();
+    const bool plain = model_.usesThumbnails() && i < items.size() && model_.selectedIndex() != index &&
+                       model_.hoverIndex() != index && dragRole(model_, index) == HUDDragRole::none &&
+                       !fades_.contains(items[i].id) &&
+                       !(services_.badges && services_.badges->badge(items[i]));
+    if (!plain) return paintBounds(index);
+    return QRectF(frame.x, frame.y, frame.width, frame.height).adjusted(-3, -3, 3, 3).toAlignedRect();
+  }
+
   // Where the selection ring of a thumbnail cell draws, its glow included. One rectangle rather
   // than the ring's band: the window system paints it as one run of pixels per row (and that of
   // the neighbour as well, as their rings overlap), where a band would cost four.
@@ -156,6 +172,36 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     });
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
+  }
+
+  // The parts of the bar that opaque stills cover whole, in whole points: nothing beneath them
+  // shows, so the frost need not be drawn there. A live frame, a fading cell and a still with
+  // any transparent pixel cover nothing; the rounded corners, and a point more, are left out.
+  QRegion opaqueRegion() {
+    QRegion covered;
+    if (!model_.usesThumbnails()) return covered;
+    const auto& items = model_.items();
+    const auto& thumbs = model_.cellThumbs();
+    for (const auto& [index, frame] : frames_) {
+      const auto i = static_cast<std::size_t>(index);
+      if (i >= items.size() || i >= thumbs.size() || !thumbs[i]) continue;
+      if (model_.liveFrame() && model_.liveItemID() == items[i].id) continue;
+      HUDCell cell = shape(index);
+      cell.dragRole = dragRole(model_, index);
+      if (auto fade = fades_.find(items[i].id); fade != fades_.end())
+        cell.opacity = fade->second.at(uptime());
+      if (cell.effectiveOpacity() < 1 || !isOpaque(*thumbs[i])) continue;
+      const Rect picture = cell.pictureRect();
+      const double inset = cell.metrics.pictureCornerRadius() + 1;
+      const QRectF inside = QRectF(frame.x + picture.x, frame.y + picture.y, picture.width, picture.height)
+                                .adjusted(inset, inset, -inset, -inset);
+      if (inside.width() < 1 || inside.height() < 1) continue;
+      covered +=
+          QRect(QPoint(static_cast<int>(std::ceil(inside.left())), static_cast<int>(std::ceil(inside.top()))),
+                QPoint(static_cast<int>(std::floor(inside.right())) - 1,
+                       static_cast<int>(std::floor(inside.bottom())) - 1));
+    }
+    return covered;
   }
 
   std::optional<HUDCell> cell(int index) {
@@ -192,7 +238,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     QPainter painter(this);
     const bool reduceTransparency = displayOptions(services_).reduceTransparency();
     for (const auto& [index, frame] : frames_) {
-      if (!event->region().intersects(paintBounds(index))) continue;  // nothing of it changed
+      if (!event->region().intersects(drawnBounds(index, frame))) continue;  // nothing of it changed
       auto drawn = cell(index);
       if (!drawn) continue;
       painter.save();
@@ -345,8 +391,24 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     const WrapKey key{image.bits(), image.pixelWidth(), image.pixelHeight(), image.bytesPerRow()};
     auto found = wrapped_.find(key);
     if (found == wrapped_.end())
-      found = wrapped_.emplace(key, std::pair{image.sharedBits(), qt::toQImage(image)}).first;
-    return found->second.second;
+      found = wrapped_.emplace(key, Wrapped{image.sharedBits(), qt::toQImage(image)}).first;
+    return found->second.image;
+  }
+
+  // Whether every pixel of the picture is opaque; looked at once while the list holds it.
+  bool isOpaque(const RGBAImage& image) {
+    wrapped(image);
+    const WrapKey key{image.bits(), image.pixelWidth(), image.pixelHeight(), image.bytesPerRow()};
+    Wrapped& entry = wrapped_.at(key);
+    if (!entry.opaque) {
+      bool opaque = true;
+      for (int y = 0; opaque && y < image.pixelHeight(); ++y) {
+        const std::uint8_t* row = image.row(y);
+        for (int x = 0; x < image.pixelWidth(); ++x) opaque &= row[x * RGBAImage::kBytesPerPixel + 3] == 255;
+      }
+      entry.opaque = opaque;
+    }
+    return *entry.opaque;
   }
 
   void followHover(Point p) {
@@ -388,7 +450,12 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   std::map<int, Rect> frames_;
   std::optional<Press> press_;
   using WrapKey = std::tuple<const void*, int, int, std::size_t>;
-  std::map<WrapKey, std::pair<std::shared_ptr<const std::uint8_t>, QImage>> wrapped_;
+  struct Wrapped {
+    std::shared_ptr<const std::uint8_t> bits;
+    QImage image;
+    std::optional<bool> opaque;  // every pixel is, once looked at
+  };
+  std::map<WrapKey, Wrapped> wrapped_;
   std::optional<int> shownSelection_;  // the highlighted cells as last painted
   std::optional<int> shownHover_;
   bool scrolls_ = false;  // a row is wider than the bar, so a selection step may move every cell
@@ -425,7 +492,12 @@ HUDView::HUDView(HUDModel& model, Services& services, QWidget* parent)
   bar_->modelChanged(HUDModel::Property::items);
 }
 
-HUDView::~HUDView() = default;
+HUDView::~HUDView() {
+  if (backdrop_) {
+    backdrop_->setCover(nullptr, {});
+    backdrop_->setCovered(nullptr);
+  }
+}
 
 const platform::AccessibilityDisplay& HUDView::displayOptions(const Services& services) {
   static const NoDisplayOptions none;
@@ -457,6 +529,32 @@ void HUDView::resizeEvent(QResizeEvent* event) {
 void HUDView::restyle() {
   const HUDGlassSurface glass{HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()};
   HUDGlassSurface::restyle(surface_, glass);
+  joinUnderlay(glass);
+}
+
+void HUDView::joinBackdrop(FrostBackdropView* backdrop) {
+  backdrop_ = backdrop;
+  if (backdrop_)
+    backdrop_->setCovered([this] {
+      const QPoint offset = bar_->mapTo(window(), QPoint()) - backdrop_->mapTo(window(), QPoint());
+      return bar_->opaqueRegion().translated(offset);
+    });
+  joinUnderlay({HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()});
+}
+
+// Painted into the layer or over it, the veil comes out the same: drawing over is associative.
+// The liquid glass's slabs move between the frost and the veil, so there it stays a layer of the
+// surface.
+void HUDView::joinUnderlay(const HUDGlassSurface& glass) {
+  const bool joined = backdrop_ && glass.style != GlassStyle::liquidGlass;
+  HUDGlassSurface::setUnderlayBeneath(surface_, joined);
+  if (!backdrop_) return;
+  if (!joined) return backdrop_->setCover(nullptr, {});
+  backdrop_->setCover(
+      [glass](QPainter& p, const QRectF& rect, bool reduceTransparency) {
+        glass.paintUnderlay(p, rect, reduceTransparency);
+      },
+      std::to_string(static_cast<int>(glass.style)) + "/" + std::to_string(glass.cornerRadius));
 }
 
 }  // namespace velvix

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include <QPointer>
 #include <QWidget>
 
 #include "Platform/Geometry.hpp"
@@ -21,6 +22,8 @@ class AccessibilityDisplay;
 }
 
 struct Services;
+class FrostBackdropView;
+struct HUDGlassSurface;
 class HUDModel;
 
 class HUDView final : public QWidget {
@@ -33,6 +36,10 @@ class HUDView final : public QWidget {
   ~HUDView() override;
 
   void setAppIconProvider(AppIconProvider provider);
+  // The frost directly behind the view, at its frame: the glass's veil (and system glass) is
+  // drawn into its layer rather than over it on every frame, where no moving slabs lie between,
+  // and a whole frame of it leaves out what opaque stills cover.
+  void joinBackdrop(FrostBackdropView* backdrop);
   // The user's display options, or none reduced where the services know none.
   static const platform::AccessibilityDisplay& displayOptions(const Services& services);
 
@@ -49,11 +56,13 @@ class HUDView final : public QWidget {
  private:
   class Bar;
   void restyle();
+  void joinUnderlay(const HUDGlassSurface& glass);
 
   HUDModel& model_;
   Services& services_;
   Bar* bar_ = nullptr;
   QWidget* surface_ = nullptr;
+  QPointer<FrostBackdropView> backdrop_;
   struct Subscriptions;
   std::unique_ptr<Subscriptions> subscriptions_;
 };

@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QPaintEngine>
 #include <QPainter>
 #include <QRect>
 #include <QRectF>
-#include <QRegion>
 
 namespace velvix {
 
 namespace {
 constexpr double kRowsPerSlice = 64;
-// A larger area, or a paint of a larger part of a window (a whole frame of the panel), is worth
-// the worker threads.
+// A larger area (the whole glass of the panel) is worth the worker threads. What decides is the
+// area drawn, not the repaint it is part of: a whole frame of the panel copies twenty stills of
+// some hundred thousand pixels each, and handing each of them to the worker threads costs the
+// painting thread several times what copying it in bands does.
 constexpr double kMostPixels = 768 * 1024;
 }  // namespace
 
@@ -32,11 +32,7 @@ void paintInRowSlices(QPainter& painter, const QRectF& area, const std::function
   }
   const double scale = painter.deviceTransform().m22();
   const QRect bounds = area.toAlignedRect();
-  // What this paint repaints, in device pixels: nothing known is a whole picture.
-  const QRegion repainted = painter.paintEngine() ? painter.paintEngine()->systemClip() : QRegion();
-  const QRect dirty = repainted.boundingRect();
-  const bool small = area.width() * area.height() * scale * scale <= kMostPixels && !repainted.isEmpty() &&
-                     static_cast<double>(dirty.width()) * dirty.height() <= kMostPixels;
+  const bool small = area.width() * area.height() * scale * scale <= kMostPixels;
   const int step = small ? std::max(1, static_cast<int>(kRowsPerSlice / scale)) : bounds.height();
   for (int y = bounds.top(); y <= bounds.bottom(); y += step) {
     painter.save();

@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -23,8 +24,11 @@ TEST(SimDesktopThreads, QueriesTheRealPlatformAllowsFromAnyThreadAreSafeWhileThe
   desktop.launchSelf("com.kolvi.velvix");
   std::atomic<bool> done{false};
   std::atomic<long> answers{0};
+  std::atomic<bool> started{false};
   std::thread monitor([&] {
-    while (!done.load()) {
+    started = true;
+    // At least one pass, however late a loaded machine schedules this thread.
+    do {
       for (platform::Pid pid : desktop.processes().allPids()) {
         answers += desktop.processes().name(pid).has_value();
         answers += desktop.processes().executablePath(pid).has_value();
@@ -35,8 +39,11 @@ TEST(SimDesktopThreads, QueriesTheRealPlatformAllowsFromAnyThreadAreSafeWhileThe
       answers += desktop.symbolicHotKeys().isEnabled(1);
       answers += desktop.input().tapList().size();
       answers += desktop.input().keyboards().has_value();
-    }
+    } while (!done.load());
   });
+  // The changes below should overlap the queries, so they wait for the thread to run.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!started.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
   for (int i = 0; i < 3000; ++i) {
     const auto pid = desktop.launch({.bundleID = "com.example.app" + std::to_string(i), .name = "App"});
     desktop.processes().add(100000 + i, {.executablePath = "/usr/bin/helper", .name = "helper"});

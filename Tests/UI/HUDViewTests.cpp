@@ -9,6 +9,7 @@
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "TestSupport/HUDScene.hpp"
 #include "TestSupport/Screenshots.hpp"
+#include "UI/FrostBackdrop.hpp"
 #include "UI/HUDBarLayout.hpp"
 #include "UI/HUDDragRole.hpp"
 #include "UI/HUDView.hpp"
@@ -239,6 +240,47 @@ TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
   expectStepsShowAWholePaint({1, 2, 4, 0, 3});
   window.hide();
   view.setParent(nullptr);
+}
+
+// The glass's veil and system glass, drawn into the frost's layer once, look as they do drawn
+// over the frost on every frame, at one and two pixels a point; and so do the stills, which the
+// frost then leaves out beneath them.
+TEST_F(HUDViewTest, TheGlassAndStillsLookTheSameWithTheVeilDrawnIntoTheFrost) {
+  const double radius = HUDMetrics{100, false}.cornerRadius();
+  for (GlassStyle style : {GlassStyle::appKit, GlassStyle::swiftUI}) {
+    if (style == GlassStyle::appKit)
+      present({scene.application("com.example.a", "A"), scene.application("com.example.b", "B")}, false);
+    else
+      present({scene.window("com.example.a", "A", "One"), scene.window("com.example.b", "B", "Two")}, true);
+    model.setGlassStyle(style);
+    auto picture = [&](bool joined, double ratio) {
+      QWidget panel;
+      panel.resize(view.size());
+      auto frost = FrostBackdrop::make(HUDView::displayOptions(scene.world.services()), &panel);
+      frost.view->setGeometry(panel.rect());
+      frost.view->setCornerRadius(radius);
+      std::string key;
+      FrostBackdrop::resize(*frost.fade, panel.width(), panel.height(), radius, key);
+      FrostBackdrop::tune(frost.view);
+      HUDView hud(model, scene.world.services(), &panel);
+      hud.setGeometry(panel.rect());
+      if (joined) hud.joinBackdrop(frost.view);
+      return test::renderTransparent(panel, ratio);
+    };
+    for (double ratio : {1.0, 2.0}) {
+      const QImage over = picture(false, ratio), into = picture(true, ratio);
+      ASSERT_EQ(over.size(), into.size());
+      int worst = 0;
+      for (int y = 0; y < over.height(); ++y)
+        for (int x = 0; x < over.width(); ++x) {
+          const QColor a = over.pixelColor(x, y), b = into.pixelColor(x, y);
+          worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                            std::abs(a.blue() - b.blue()), std::abs(a.alpha() - b.alpha())});
+        }
+      EXPECT_LE(worst, 1) << rawName(style) << " at " << ratio;
+      EXPECT_NE(over.pixelColor(over.width() / 2, over.height() / 2).alpha(), 0);
+    }
+  }
 }
 
 TEST_F(HUDViewTest, ATabDroppedOnATabOfAnotherWindowMovesItButNotOntoItsOwnWindow) {
