@@ -20,10 +20,17 @@ LiveWindowStream::~LiveWindowStream() {
 }
 
 platform::WindowStreamConfiguration LiveWindowStream::configuration(double width, double height,
-                                                                    double maxPixelWidth,
-                                                                    double backingScale) {
+                                                                    double maxPixelWidth, double backingScale,
+                                                                    Size drawnPixels) {
   double fit = width > 1 ? maxPixelWidth / width : maxPixelWidth;
   fit = std::min(fit, 1.0);
+  // Frames drawn smaller are streamed at about that size: a frame at the full size would only be
+  // shrunk on arrival, after costing its pixels in memory and their drawing.
+  if (drawnPixels.width >= 1 && drawnPixels.height >= 1 && width > 1 && height > 1 && backingScale > 0) {
+    const double cover = std::max((std::ceil(drawnPixels.width) + 1) / (backingScale * width),
+                                  (std::ceil(drawnPixels.height) + 1) / (backingScale * height));
+    fit = std::min(fit, cover);
+  }
   platform::WindowStreamConfiguration config;
   config.width = std::max(2, static_cast<int>(backingScale * width * fit));
   config.height = std::max(2, static_cast<int>(backingScale * fit * height));
@@ -33,20 +40,20 @@ platform::WindowStreamConfiguration LiveWindowStream::configuration(double width
   return config;
 }
 
-void LiveWindowStream::start(std::int64_t windowNumber, double maxPixelWidth) {
+void LiveWindowStream::start(std::int64_t windowNumber, double maxPixelWidth, Size drawnPixels) {
   const std::uint64_t generation = ++generation_;
   stopStream();
   if (!services_.thumbnails->isAvailable()) return;
   services_.screenCapture->shareableContent(
       onMainLoop<std::optional<std::vector<platform::ShareableWindow>>, std::string>(
           *services_.loop, alive_.watch(),
-          [this, generation, windowNumber, maxPixelWidth](auto windows, const std::string&) {
-            if (windows) contentArrived(generation, windowNumber, maxPixelWidth, *windows);
+          [this, generation, windowNumber, maxPixelWidth, drawnPixels](auto windows, const std::string&) {
+            if (windows) contentArrived(generation, windowNumber, maxPixelWidth, drawnPixels, *windows);
           }));
 }
 
 void LiveWindowStream::contentArrived(std::uint64_t generation, std::int64_t windowNumber,
-                                      double maxPixelWidth,
+                                      double maxPixelWidth, Size drawnPixels,
                                       const std::vector<platform::ShareableWindow>& windows) {
   if (generation != generation_) return;
   auto window = std::find_if(windows.begin(), windows.end(),
@@ -54,7 +61,8 @@ void LiveWindowStream::contentArrived(std::uint64_t generation, std::int64_t win
   if (window == windows.end()) return;
   if (window->owningPID && services_.thumbnails->captureForbidden(*window->owningPID)) return;
   backingScale_ = services_.thumbnails->densestBackingScale();
-  const auto config = configuration(window->frame.width, window->frame.height, maxPixelWidth, backingScale_);
+  const auto config =
+      configuration(window->frame.width, window->frame.height, maxPixelWidth, backingScale_, drawnPixels);
 
   auto watch = alive_.watch();
   auto onFrames = onMainLoop<StreamFrame>(

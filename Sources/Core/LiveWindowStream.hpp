@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "Platform/Geometry.hpp"
 #include "Platform/ScreenCapture.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/RGBAImage.hpp"
@@ -32,8 +33,9 @@ class LiveWindowStream {
   std::function<void(const RGBAImage&)> onFrame;
 
   // Streams the window at most `maxPixelWidth` points wide, rendered at the densest backing
-  // scale. Stops the stream that ran before.
-  void start(std::int64_t windowNumber, double maxPixelWidth);
+  // scale; with `drawnPixels`, no larger than needed to cover that many pixels, the size its
+  // frames are drawn at. Stops the stream that ran before.
+  void start(std::int64_t windowNumber, double maxPixelWidth, Size drawnPixels = {});
   void stop();
 
   bool isStreaming() const { return stream_ != nullptr; }
@@ -41,14 +43,15 @@ class LiveWindowStream {
   double backingScale() const { return backingScale_; }
 
   // The stream's size in pixels for a window of `width` × `height` points: at most maxPixelWidth
-  // points wide (never enlarged), at the backing scale, at least 2 × 2.
+  // points wide (never enlarged), at the backing scale, at least 2 × 2; with `drawnPixels`, no
+  // larger than covers them (a pixel to spare), keeping the window's aspect.
   static platform::WindowStreamConfiguration configuration(double width, double height, double maxPixelWidth,
-                                                           double backingScale);
+                                                           double backingScale, Size drawnPixels = {});
 
  private:
   void stopStream();
   void contentArrived(std::uint64_t generation, std::int64_t windowNumber, double maxPixelWidth,
-                      const std::vector<platform::ShareableWindow>& windows);
+                      Size drawnPixels, const std::vector<platform::ShareableWindow>& windows);
   void streamStarted(std::uint64_t generation, std::shared_ptr<platform::WindowStream> stream);
   void frameArrived(std::uint64_t generation, const platform::StreamFrame& frame);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QHideEvent>
+#include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -62,9 +64,29 @@ void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
 }
 
 void FrostBackdropView::setBackdrop(QImage beneath) {
-  if (beneath == backdrop_) return;
+  const bool same = beneath == backdrop_;
+  // The same pixels keep the layer; the picture given now is kept all the same, so that a copy
+  // made while the view was hidden goes and the view shows over the desktop's own pixels again.
   backdrop_ = std::move(beneath);
-  changed();
+  ownBackdrop_ = false;
+  if (!same) changed();
+}
+
+// The picture beneath may read the desktop's screen itself (no copy of its own while shown). Once
+// hidden, the view keeps a copy instead, made on the loop's next turn (not inside the key press
+// that hid it): the desktop may draw a new screen meanwhile, and the old one would stay in memory
+// only for this part of it.
+void FrostBackdropView::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (backdrop_.isNull() || ownBackdrop_) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (isVisible() || ownBackdrop_ || backdrop_.isNull()) return;
+        backdrop_ = backdrop_.copy();
+        ownBackdrop_ = true;
+      },
+      Qt::QueuedConnection);
 }
 
 void FrostBackdropView::setCover(Cover cover, std::string key) {

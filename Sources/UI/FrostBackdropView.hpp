@@ -83,6 +83,7 @@ class FrostBackdropView final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   // The material masked by the fade at the view's size, redrawn only when something changed, so
@@ -96,6 +97,7 @@ class FrostBackdropView final : public QWidget {
   double cornerRadius_ = 0;
   Fade fade_{*this};
   QImage backdrop_;
+  bool ownBackdrop_ = false;  // a copy made while hidden, reading no one else's pixels
   Cover cover_;
   std::function<QRegion()> covered_;
   std::string coverKey_;

@@ -37,6 +37,8 @@ struct HUDController::Impl {
   void ensurePanel();
   void layout(const platform::ScreenInfo& screen);
   void startLivePreview();
+  // The first cell's picture in device pixels; empty before the bar is laid out.
+  Size drawnPixels() const;
   RGBAImage atDrawnSize(const RGBAImage& frame) const;
   std::optional<std::int64_t> liveWindow(const SwitchableItem& item) const;
 
@@ -174,7 +176,7 @@ void HUDController::Impl::layout(const platform::ScreenInfo& screen) {
     const Rect beneath{frame.x + inner.x(), frame.y + inner.y(), static_cast<double>(inner.width()),
                        static_cast<double>(inner.height())};
     auto picture = services.desktopPicture->beneath(beneath, 1.0);
-    frostView->setBackdrop(picture ? qt::toQImage(*picture).copy() : QImage());
+    frostView->setBackdrop(picture ? qt::toQImage(*picture) : QImage());
   }
   hostingView->setGeometry(inner);
   FrostBackdrop::resize(*frostFade, inner.width(), inner.height(), radius, frostFadeKey);
@@ -192,17 +194,23 @@ std::optional<std::int64_t> HUDController::Impl::liveWindow(const SwitchableItem
   return std::nullopt;
 }
 
-// The stream delivers frames at its own, larger size; the cell draws them far smaller. Kept at
-// the cell's picture size in device pixels, a frame holds a fraction of the memory and is drawn
-// without resampling each paint. Before the bar is laid out the frame is kept as it came.
-RGBAImage HUDController::Impl::atDrawnSize(const RGBAImage& frame) const {
-  if (!hostingView) return frame;
+Size HUDController::Impl::drawnPixels() const {
+  if (!hostingView) return {};
   const auto cell = hostingView->cell(0);
-  if (!cell) return frame;
+  if (!cell) return {};
   const Rect picture = cell->pictureRect();
   const double ratio = hostingView->bar()->devicePixelRatioF();
-  const int width = static_cast<int>(std::ceil(picture.width * ratio));
-  const int height = static_cast<int>(std::ceil(picture.height * ratio));
+  return {std::ceil(picture.width * ratio), std::ceil(picture.height * ratio)};
+}
+
+// The stream is asked for frames about the size the cell draws them at, and may still deliver
+// larger ones (asked before the bar was laid out, or a platform keeping a size of its own). Kept
+// at the cell's picture size in device pixels, a frame holds a fraction of the memory and is drawn
+// without resampling each paint. Before the bar is laid out the frame is kept as it came.
+RGBAImage HUDController::Impl::atDrawnSize(const RGBAImage& frame) const {
+  const Size drawn = drawnPixels();
+  const int width = static_cast<int>(drawn.width);
+  const int height = static_cast<int>(drawn.height);
   if (width < 1 || height < 1) return frame;
   // Fitted in the picture's box as the cell fills it: the frame's shorter side may overflow.
   const double cover = std::max(width / static_cast<double>(frame.pixelWidth()),
@@ -225,7 +233,8 @@ void HUDController::Impl::startLivePreview() {
   model.setLiveItemID(first.id);
   liveStream.onFrame = [this](const RGBAImage& frame) { model.setLiveFrame(atDrawnSize(frame)); };
   // The start is asynchronous itself; a later show or hide abandons it through its generation.
-  if (services.thumbnails && services.thumbnails->isAvailable()) liveStream.start(*window, kLivePreviewWidth);
+  if (services.thumbnails && services.thumbnails->isAvailable())
+    liveStream.start(*window, kLivePreviewWidth, drawnPixels());
 }
 
 HUDController::HUDController(Services& services) : impl_(std::make_unique<Impl>(services)) {}

@@ -226,7 +226,7 @@ void MicFeedbackHUD::show(bool muted) {
     d.frostView->setCornerRadius(kCornerRadius);
     if (d.services.desktopPicture) {
       auto picture = d.services.desktopPicture->beneath(*f, 1.0);
-      d.frostView->setBackdrop(picture ? qt::toQImage(*picture).copy() : QImage());
+      d.frostView->setBackdrop(picture ? qt::toQImage(*picture) : QImage());
     }
     d.hostingView->setGeometry(all);
     FrostBackdrop::resize(*d.frostFade, kSide, kSide, kCornerRadius, d.frostFadeKey);

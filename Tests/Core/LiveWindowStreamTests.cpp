@@ -57,6 +57,24 @@ TEST(LiveWindowStream, ANarrowWindowStreamsAtItsOwnWidth) {
   EXPECT_EQ(config.height, 2);
 }
 
+// Frames drawn in a small cell are streamed at about the cell's pixels, both sides covering it
+// with the window's aspect, never above the width asked for.
+TEST(LiveWindowStream, FramesDrawnSmallStreamAtTheSizeTheyAreDrawn) {
+  StreamWorld w;
+  w.stream.start(w.wide, 640, {290, 200});
+  w.loop.advance(0.5);
+  ASSERT_FALSE(w.frames.empty());
+  const RGBAImage& frame = w.frames.back();
+  EXPECT_GE(frame.pixelWidth(), 320);  // the height covers 200 pixels: the wider side overflows
+  EXPECT_LE(frame.pixelWidth(), 323);
+  EXPECT_GE(frame.pixelHeight(), 200);
+  EXPECT_LE(frame.pixelHeight(), 202);
+  EXPECT_TRUE(w.allShow(w.wide));
+  const auto large = LiveWindowStream::configuration(1280, 800, 640, 2, {4000, 3000});
+  EXPECT_EQ(large.width, 1280);
+  EXPECT_EQ(large.height, 800);
+}
+
 TEST(LiveWindowStream, ARestartDropsTheFramesOfTheStreamItReplaced) {
   StreamWorld w;
   w.capture.framesAfterStop = 2;  // the old stream's frames still arrive after its stop

@@ -241,6 +241,20 @@ TEST(SimulatedDesktop, ThePictureBeneathAPanelIsCutFromTheScreenLastDrawnForTheS
   red.fill(Qt::red);
   picture.remember(sim::SimDesktopScene::build(w.desktop), red, 1.0);
   EXPECT_EQ(qt::toQImage(*picture.beneath(under, 1.0)).pixelColor(100, 50), QColor(Qt::red));
+
+  // At the screen's own pixels the picture is the part of that screen under the panel, at the
+  // whole pixel the panel sits on, and holds no pixels of its own.
+  QImage halves = red.copy();
+  for (int y = 0; y < halves.height(); ++y)
+    for (int x = 500; x < halves.width(); ++x) halves.setPixelColor(x, y, Qt::blue);
+  picture.remember(sim::SimDesktopScene::build(w.desktop), halves, 1.0);
+  const auto cut = picture.beneath({399.6, 300.2, 200, 100}, 1.0);
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(cut->pixelWidth(), 200);
+  EXPECT_EQ(qt::toQImage(*cut).pixelColor(99, 50), QColor(Qt::red));
+  EXPECT_EQ(qt::toQImage(*cut).pixelColor(100, 50), QColor(Qt::blue));
+  EXPECT_EQ(cut->bits(), halves.constBits() + 300 * halves.bytesPerLine() + 400 * 4);
+
   for (auto number : w.desktop.windowsOf(notes)) w.desktop.window(number)->bounds = {350, 250, 300, 200};
   EXPECT_NE(qt::toQImage(*picture.beneath(under, 1.0)).pixelColor(100, 50), QColor(Qt::red));
 }

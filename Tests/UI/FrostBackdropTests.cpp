@@ -2,6 +2,8 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QImage>
 #include <QWidget>
 
 #include "Platform/Simulated/SimAccessibilityDisplay.hpp"
@@ -151,6 +153,30 @@ TEST_F(FrostBackdropTest, LayerIsMadeAgainOnlyWhenTheBackdropOrTuningChanges) {
   view->setBackdrop(desktop);
   EXPECT_NE(test::renderTransparent(*view), first);
   EXPECT_EQ(view->layerBuilds(), builds + 1);
+}
+
+// While shown the backdrop reads the desktop's pixels it was given; once hidden it keeps a copy
+// of its own, so a screen the desktop drew since is not held for it, and a show over the same
+// pixels makes no new layer.
+TEST_F(FrostBackdropTest, AHiddenBackdropKeepsItsOwnCopyOfThePixelsBeneath) {
+  auto view = laidOut(200, 120, 20);
+  QImage screen(400, 300, QImage::Format_RGBA8888_Premultiplied);
+  screen.fill(QColor(200, 40, 40));
+  const QImage beneath(screen.constBits(), 200, 120, screen.bytesPerLine(), screen.format());
+  view->setBackdrop(beneath);
+  view->show();
+  const QImage first = test::renderTransparent(*view);
+  const std::uint64_t builds = view->layerBuilds();
+  EXPECT_EQ(view->backdrop().constBits(), screen.constBits());
+  view->hide();
+  QCoreApplication::processEvents();
+  EXPECT_NE(view->backdrop().constBits(), screen.constBits());
+  EXPECT_EQ(view->backdrop(), beneath);
+  view->setBackdrop(beneath);
+  view->show();
+  EXPECT_EQ(test::renderTransparent(*view), first);
+  EXPECT_EQ(view->layerBuilds(), builds);
+  EXPECT_EQ(view->backdrop().constBits(), screen.constBits());
 }
 
 TEST_F(FrostBackdropTest, TuningChangesNothingUnderReduceTransparency) {

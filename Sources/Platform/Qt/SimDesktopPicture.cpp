@@ -37,12 +37,23 @@ std::optional<RGBAImage> SimDesktopPicture::beneath(const Rect& frame, double sc
     }
     remember(scene, screen, scale, composed_);
   }
+  // At the screen's own pixels the picture is a crop sharing the screen's memory, not a second
+  // copy of the same pixels. Panels sit on whole pixels (their frames are rounded where they are
+  // placed), so the crop starts at the whole pixel nearest the frame.
+  const double s = pixelsPerPoint_;
+  if (s == scale && screen_.format() == QImage::Format_RGBA8888_Premultiplied && frame.width * s == width &&
+      frame.height * s == height) {
+    const long left = std::lround((frame.x - scene_.screen.x) * s);
+    const long top = std::lround((frame.y - scene_.screen.y) * s);
+    if (left >= 0 && top >= 0 && left + width <= screen_.width() && top + height <= screen_.height())
+      if (auto whole = fromQImage(screen_))
+        return whole->cropped(static_cast<int>(left), static_cast<int>(top), width, height);
+  }
   QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);
   image.fill(Qt::black);  // off the screen
   {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const double s = pixelsPerPoint_;
     const QRectF source((frame.x - scene_.screen.x) * s, (frame.y - scene_.screen.y) * s, frame.width * s,
                         frame.height * s);
     painter.drawImage(QRectF(0, 0, frame.width * scale, frame.height * scale), screen_, source);
