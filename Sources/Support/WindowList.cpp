@@ -275,12 +275,6 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
   return shared;
 }
 
-bool WindowList::Keys::hasNumber(std::int64_t number) const {
-  return std::binary_search(numbers.begin(), numbers.end(), number);
-}
-
-bool WindowList::Keys::hasPid(platform::Pid pid) const { return std::binary_search(pids.begin(), pids.end(), pid); }
-
 std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly) const {
   const Windows windows = sharedRealWindows(onScreenOnly);
   std::shared_ptr<const Keys>& kept = keys_[onScreenOnly ? 1 : 0];
@@ -294,11 +288,9 @@ std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly
   keys->numbers.reserve(windows->size());
   keys->pids.reserve(windows->size());
   for (const Info& w : *windows) {
-    keys->numbers.push_back(w.windowNumber);
-    keys->pids.push_back(w.pid);
+    keys->numbers.insert(w.windowNumber);
+    keys->pids.insert(w.pid);
   }
-  std::sort(keys->numbers.begin(), keys->numbers.end());
-  std::sort(keys->pids.begin(), keys->pids.end());
   if (sharing_ > 0) kept = keys;
   return keys;
 }
