@@ -215,17 +215,18 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     if (isDead(pid)) gone.insert(pid);
   auto processGone = [&](platform::Pid pid) { return !gone.empty() && gone.contains(pid); };
 
-  std::vector<std::uint32_t> kept;
-  kept.reserve(size);
+  // Which entries stay does not depend on the order but for the entry in front, so it is
+  // decided walking the facts where they lie.
+  const std::uint32_t front = size > 0 ? rankOrder_[0] : 0;
+  std::vector<char> stays(size, 0);
   std::vector<char> showsTabs(tabBundles.size());
-  for (std::size_t position = 0; position < size; ++position) {
-    const std::uint32_t index = rankOrder_[position];
+  for (std::uint32_t index = 0; index < size; ++index) {
     const Facts& f = facts[index];
     if (f.tab) {
       // The entry in front is never expired: it is the one the user is leaving.
-      if (position != 0 && f.expired) continue;
+      if (index != front && f.expired) continue;
       if (f.browser < browsers::kCount && !runs(f.browser)) continue;
-      kept.push_back(index);
+      stays[index] = 1;
       showsTabs[f.tabBundle] = 1;
       continue;
     }
@@ -237,7 +238,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
         continue;
       }
     }
-    kept.push_back(index);
+    stays[index] = 1;
   }
 
   auto hidesForTabs = [&](const SwitchableItem& e) {
@@ -245,21 +246,42 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       if (showsTabs[b] && tabBundles[b] == e.bundleID) return true;
     return false;
   };
-  std::size_t count = 0;
-  constexpr std::size_t kAhead = 4;  // entries are scattered: ask for the next ones early
-  for (std::size_t k = 0; k < kept.size(); ++k) {
-    if (k + kAhead < kept.size()) __builtin_prefetch(&items[kept[k + kAhead]]);
-    const SwitchableItem& e = items[kept[k]];
-    if (!facts[kept[k]].tab && hidesForTabs(e)) continue;
-    if (count < list.size()) {
-      list[count] = e;
-    } else {
-      if (count == list.size()) list.reserve(kept.size());
-      list.push_back(e);
+  // The entries are read again in inventory order, where they lie one after another, and each
+  // is copied to its place in the list. First which of those that stay a listed tab hides.
+  if (std::find(showsTabs.begin(), showsTabs.end(), 1) != showsTabs.end())
+    for (std::uint32_t index = 0; index < size; ++index)
+      if (stays[index] && !facts[index].tab && hidesForTabs(items[index])) stays[index] = 0;
+  constexpr std::uint32_t kNowhere = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::uint32_t> place(size, kNowhere);
+  std::uint32_t count = 0;
+  for (std::uint32_t index : rankOrder_)
+    if (stays[index]) place[index] = count++;
+  std::vector<std::uint32_t> copied;
+  copied.reserve(count);
+  for (std::uint32_t index = 0; index < size; ++index)
+    if (place[index] != kNowhere) copied.push_back(index);
+  list.resize(count);
+  // The places in the list are scattered, and so are the strings there: their memory is asked
+  // for some entries ahead, the strings' once the entries have come in.
+  auto prefetchEntry = [](const SwitchableItem& e) {
+    const char* begin = reinterpret_cast<const char*>(&e);
+    for (const char* p = begin; p < begin + sizeof(SwitchableItem); p += 64) __builtin_prefetch(p, 1);
+  };
+  auto prefetchStrings = [](const SwitchableItem& e, int write) {
+    __builtin_prefetch(e.id.data(), write);
+    __builtin_prefetch(e.bundleID.data(), write);
+    __builtin_prefetch(e.title.data(), write);
+    if (e.url) __builtin_prefetch(e.url->data(), write);
+  };
+  constexpr std::size_t kEntriesAhead = 8, kStringsAhead = 4;
+  for (std::size_t k = 0; k < copied.size(); ++k) {
+    if (k + kEntriesAhead < copied.size()) prefetchEntry(list[place[copied[k + kEntriesAhead]]]);
+    if (k + kStringsAhead < copied.size()) {
+      prefetchStrings(items[copied[k + kStringsAhead]], 0);
+      prefetchStrings(list[place[copied[k + kStringsAhead]]], 1);
     }
-    ++count;
+    list[place[copied[k]]] = items[copied[k]];
   }
-  list.erase(list.begin() + static_cast<std::ptrdiff_t>(count), list.end());
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
