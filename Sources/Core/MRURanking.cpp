@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/IntegerSet.hpp"
 #include "Support/RunningApps.hpp"
 
 namespace velvix {
@@ -32,6 +34,105 @@ std::string bracketed(const Set& values) {
   }
   out << "]";
   return out.str();
+}
+
+// An entry's place in the recency order: its position in the inventory breaks ties, so the order
+// is one and the same whatever order the sort starts from.
+struct RecencyFact {
+  bool seeded;
+  double lastActivatedAt;  // a number
+  std::uint32_t index;
+};
+
+bool rankedBefore(const RecencyFact& a, const RecencyFact& b) {
+  if (MRUManager::recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt)) return true;
+  if (MRUManager::recencyBefore(b.seeded, b.lastActivatedAt, a.seeded, a.lastActivatedAt)) return false;
+  return a.index < b.index;
+}
+
+// The date as an unsigned key that is smaller the later the date; the two zeros are one date.
+std::uint64_t laterFirstKey(double date) {
+  if (date == 0) date = 0;
+  const auto bits = std::bit_cast<std::uint64_t>(date);
+  const std::uint64_t ascending = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+  return ~ascending;
+}
+
+// The facts, in inventory order, sorted by recency in passes over one byte of the date key
+// each, least significant first, and last over the seeded flag. Each pass keeps the order of
+// entries with equal digits, so equally recent entries keep the inventory's order. Time grows
+// with the entries alone, and a byte that every date shares (the dates of one day share most
+// of theirs) takes no pass.
+void radixSortByRecency(const std::vector<RecencyFact>& byIndex, std::vector<std::uint32_t>& order) {
+  struct Keyed {
+    std::uint64_t key;
+    std::uint32_t index;
+    std::uint32_t seeded;
+  };
+  constexpr int kDigits = 9;  // eight bytes of the key, then the flag
+  auto digit = [](const Keyed& k, int d) -> std::size_t {
+    return d < 8 ? static_cast<std::size_t>((k.key >> (8 * d)) & 0xFF) : k.seeded;
+  };
+  std::vector<Keyed> keyed(byIndex.size()), spare(byIndex.size());
+  std::array<std::array<std::uint32_t, 256>, kDigits> starts{};
+  for (std::size_t i = 0; i < byIndex.size(); ++i) {
+    const RecencyFact& f = byIndex[i];
+    Keyed& k = keyed[i];
+    k = {laterFirstKey(f.lastActivatedAt), f.index, f.seeded ? 1u : 0u};
+    for (int d = 0; d < kDigits; ++d) ++starts[d][digit(k, d)];
+  }
+  for (int d = 0; d < kDigits; ++d) {
+    auto& start = starts[d];
+    if (start[digit(keyed.front(), d)] == keyed.size()) continue;
+    std::uint32_t sum = 0;
+    for (std::uint32_t& count : start) sum += std::exchange(count, sum);
+    for (const Keyed& k : keyed) spare[start[digit(k, d)]++] = k;
+    keyed.swap(spare);
+  }
+  for (std::size_t i = 0; i < keyed.size(); ++i) order[i] = keyed[i].index;
+}
+
+// Sorts `order` (positions in the inventory, in the last ranking's order) by recency. The
+// inventory changes little between chords: insertion sort then takes one pass over an order that
+// is nearly right. When many neighbours are out of order, or past a budget of moves, the order
+// was far off, and the general sort takes over.
+void rankByRecency(const std::vector<RecencyFact>& byIndex, std::vector<std::uint32_t>& order) {
+  const std::size_t size = order.size();
+  if (size < 2) return;
+  constexpr std::size_t kRadixFrom = 256;  // below, the radix sort's tables cost more than they save
+  auto generalSort = [&] {
+    if (size >= kRadixFrom) {
+      radixSortByRecency(byIndex, order);
+      return;
+    }
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return rankedBefore(byIndex[a], byIndex[b]); });
+  };
+  const std::size_t outOfOrderLimit = size / 32 + 8;
+  std::size_t outOfOrder = 0;
+  for (std::size_t i = 1; i < size && outOfOrder <= outOfOrderLimit; ++i)
+    outOfOrder += rankedBefore(byIndex[order[i]], byIndex[order[i - 1]]) ? 1 : 0;
+  if (outOfOrder > outOfOrderLimit) {
+    generalSort();
+    return;
+  }
+  std::vector<RecencyFact> sorted;
+  sorted.reserve(size);
+  for (std::uint32_t index : order) sorted.push_back(byIndex[index]);
+  const std::size_t budget = 8 * size + 64;
+  std::size_t moves = 0;
+  for (std::size_t i = 1; i < size; ++i) {
+    const RecencyFact next = sorted[i];
+    std::size_t at = i;
+    for (; at > 0 && rankedBefore(next, sorted[at - 1]); --at) sorted[at] = sorted[at - 1];
+    sorted[at] = next;
+    moves += i - at;
+    if (moves > budget) {
+      generalSort();
+      return;
+    }
+  }
+  for (std::size_t i = 0; i < size; ++i) order[i] = sorted[i].index;
 }
 
 }  // namespace
@@ -56,27 +157,15 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     std::uint8_t browser;    // browsers::kCount for none
     std::uint8_t tabBundle;  // a tab's application among those with tabs listed
   };
-  // Each position carries its entry's recency, so the sort does not go back to the entries.
-  struct Ranked {
-    bool seeded;
-    double lastActivatedAt;
-    std::uint32_t index;
-  };
-  // Entries equally recent keep the inventory's order, so the order is one and the same whatever
-  // order the sort starts from.
-  auto before = [](const Ranked& a, const Ranked& b) {
-    if (recencyBefore(a.seeded, a.lastActivatedAt, b.seeded, b.lastActivatedAt)) return true;
-    if (recencyBefore(b.seeded, b.lastActivatedAt, a.seeded, a.lastActivatedAt)) return false;
-    return a.index < b.index;
-  };
   const auto size = static_cast<std::uint32_t>(items.size());
   const double cutOff = now() - kTabExpiry;
   // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
   std::vector<std::string_view> tabBundles;  // a few at most
   std::vector<Facts> facts(size);
-  std::vector<Ranked> byIndex(size);
+  std::vector<RecencyFact> byIndex(size);
+  // Each process is asked about once; an application has several entries.
+  IntegerSet seenPids(size / 2);
   std::vector<platform::Pid> pids;
-  pids.reserve(size);
   for (std::uint32_t index = 0; index < size; ++index) {
     const SwitchableItem& e = items[index];
     Facts& f = facts[index];
@@ -93,37 +182,19 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       auto at = std::find(tabBundles.begin(), tabBundles.end(), e.bundleID);
       if (at == tabBundles.end()) at = tabBundles.insert(tabBundles.end(), e.bundleID);
       f.tabBundle = static_cast<std::uint8_t>(std::min<std::ptrdiff_t>(at - tabBundles.begin(), 255));
-    } else if (f.hasPid) {
+    } else if (f.hasPid && seenPids.insert(f.pid)) {
       pids.push_back(f.pid);
     }
     // A date that is not a number counts as the oldest: the sort needs a consistent order.
     byIndex[index] = {e.seeded, std::isnan(e.lastActivatedAt) ? -kForever : e.lastActivatedAt, index};
   }
 
-  // The sort starts from the last ranking's order: the inventory changes little between chords.
-  // Positions past a shrunk inventory leave it; those of new entries join at the end.
+  // The positions of the last ranking, with those past a shrunk inventory left out and those of
+  // new entries at the end, are where the sort starts.
   std::erase_if(rankOrder_, [&](std::uint32_t index) { return index >= size; });
   for (auto index = static_cast<std::uint32_t>(rankOrder_.size()); index < size; ++index)
     rankOrder_.push_back(index);
-  std::vector<Ranked> sorted;
-  sorted.reserve(size);
-  for (std::uint32_t index : rankOrder_) sorted.push_back(byIndex[index]);
-  // Insertion sort takes one pass over an order that is nearly right; past a budget of moves the
-  // order was far off, and the general sort takes over.
-  const std::size_t budget = 8 * sorted.size() + 64;
-  std::size_t moves = 0;
-  for (std::size_t i = 1; i < sorted.size(); ++i) {
-    const Ranked next = sorted[i];
-    std::size_t at = i;
-    for (; at > 0 && before(next, sorted[at - 1]); --at) sorted[at] = sorted[at - 1];
-    sorted[at] = next;
-    moves += i - at;
-    if (moves > budget) {
-      std::sort(sorted.begin(), sorted.end(), before);
-      break;
-    }
-  }
-  for (std::size_t i = 0; i < sorted.size(); ++i) rankOrder_[i] = sorted[i].index;
+  rankByRecency(byIndex, rankOrder_);
 
   // Whether a browser runs is asked once, and only for the browsers that have tabs listed.
   std::array<std::optional<bool>, browsers::kCount> running;
@@ -135,30 +206,27 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     return *known;
   };
 
-  // The real windows' numbers and owners, sorted for lookups.
+  // The real windows' numbers and owners, for lookups.
   const auto listed = services_.windows->sharedKeys(false);
 
-  // One process-table question per process, asked before the walk.
-  std::sort(pids.begin(), pids.end());
-  pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
-  std::vector<char> gone(pids.size());
-  for (std::size_t i = 0; i < pids.size(); ++i) gone[i] = isDead(pids[i]);
-  auto processGone = [&](platform::Pid pid) {
-    const auto at = std::lower_bound(pids.begin(), pids.end(), pid) - pids.begin();
-    return gone[static_cast<std::size_t>(at)] != 0;
-  };
+  // One process-table question per process, asked before the walk; mostly none has gone.
+  IntegerSet gone;
+  for (platform::Pid pid : pids)
+    if (isDead(pid)) gone.insert(pid);
+  auto processGone = [&](platform::Pid pid) { return !gone.empty() && gone.contains(pid); };
 
-  std::vector<std::uint32_t> kept;
-  kept.reserve(sorted.size());
+  // Which entries stay does not depend on the order but for the entry in front, so it is
+  // decided walking the facts where they lie.
+  const std::uint32_t front = size > 0 ? rankOrder_[0] : 0;
+  std::vector<char> stays(size, 0);
   std::vector<char> showsTabs(tabBundles.size());
-  for (std::size_t position = 0; position < sorted.size(); ++position) {
-    const std::uint32_t index = sorted[position].index;
+  for (std::uint32_t index = 0; index < size; ++index) {
     const Facts& f = facts[index];
     if (f.tab) {
       // The entry in front is never expired: it is the one the user is leaving.
-      if (position != 0 && f.expired) continue;
+      if (index != front && f.expired) continue;
       if (f.browser < browsers::kCount && !runs(f.browser)) continue;
-      kept.push_back(index);
+      stays[index] = 1;
       showsTabs[f.tabBundle] = 1;
       continue;
     }
@@ -170,7 +238,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
         continue;
       }
     }
-    kept.push_back(index);
+    stays[index] = 1;
   }
 
   auto hidesForTabs = [&](const SwitchableItem& e) {
@@ -178,21 +246,42 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       if (showsTabs[b] && tabBundles[b] == e.bundleID) return true;
     return false;
   };
-  std::size_t count = 0;
-  constexpr std::size_t kAhead = 4;  // entries are scattered: ask for the next ones early
-  for (std::size_t k = 0; k < kept.size(); ++k) {
-    if (k + kAhead < kept.size()) __builtin_prefetch(&items[kept[k + kAhead]]);
-    const SwitchableItem& e = items[kept[k]];
-    if (!facts[kept[k]].tab && hidesForTabs(e)) continue;
-    if (count < list.size()) {
-      list[count] = e;
-    } else {
-      if (count == list.size()) list.reserve(kept.size());
-      list.push_back(e);
+  // The entries are read again in inventory order, where they lie one after another, and each
+  // is copied to its place in the list. First which of those that stay a listed tab hides.
+  if (std::find(showsTabs.begin(), showsTabs.end(), 1) != showsTabs.end())
+    for (std::uint32_t index = 0; index < size; ++index)
+      if (stays[index] && !facts[index].tab && hidesForTabs(items[index])) stays[index] = 0;
+  constexpr std::uint32_t kNowhere = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::uint32_t> place(size, kNowhere);
+  std::uint32_t count = 0;
+  for (std::uint32_t index : rankOrder_)
+    if (stays[index]) place[index] = count++;
+  std::vector<std::uint32_t> copied;
+  copied.reserve(count);
+  for (std::uint32_t index = 0; index < size; ++index)
+    if (place[index] != kNowhere) copied.push_back(index);
+  list.resize(count);
+  // The places in the list are scattered, and so are the strings there: their memory is asked
+  // for some entries ahead, the strings' once the entries have come in.
+  auto prefetchEntry = [](const SwitchableItem& e) {
+    const char* begin = reinterpret_cast<const char*>(&e);
+    for (const char* p = begin; p < begin + sizeof(SwitchableItem); p += 64) __builtin_prefetch(p, 1);
+  };
+  auto prefetchStrings = [](const SwitchableItem& e, int write) {
+    __builtin_prefetch(e.id.data(), write);
+    __builtin_prefetch(e.bundleID.data(), write);
+    __builtin_prefetch(e.title.data(), write);
+    if (e.url) __builtin_prefetch(e.url->data(), write);
+  };
+  constexpr std::size_t kEntriesAhead = 8, kStringsAhead = 4;
+  for (std::size_t k = 0; k < copied.size(); ++k) {
+    if (k + kEntriesAhead < copied.size()) prefetchEntry(list[place[copied[k + kEntriesAhead]]]);
+    if (k + kStringsAhead < copied.size()) {
+      prefetchStrings(items[copied[k + kStringsAhead]], 0);
+      prefetchStrings(list[place[copied[k + kStringsAhead]]], 1);
     }
-    ++count;
+    list[place[copied[k]]] = items[copied[k]];
   }
-  list.erase(list.begin() + static_cast<std::ptrdiff_t>(count), list.end());
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,

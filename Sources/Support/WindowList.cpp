@@ -315,11 +315,9 @@ std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly
   keys->numbers.reserve(windows->size());
   keys->pids.reserve(windows->size());
   for (const Info& w : *windows) {
-    keys->numbers.push_back(w.windowNumber);
-    keys->pids.push_back(w.pid);
+    keys->numbers.insert(w.windowNumber);
+    keys->pids.insert(w.pid);
   }
-  std::sort(keys->numbers.begin(), keys->numbers.end());
-  std::sort(keys->pids.begin(), keys->pids.end());
   if (sharing_ > 0) kept = keys;
   return keys;
 }

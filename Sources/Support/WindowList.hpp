@@ -14,6 +14,7 @@
 
 #include "Platform/Geometry.hpp"
 #include "Platform/Workspace.hpp"
+#include "Support/IntegerSet.hpp"
 
 namespace velvix {
 namespace platform {
@@ -69,16 +70,14 @@ class WindowList {
   // one list made for its kind. The list never changes once made.
   using Windows = std::shared_ptr<const std::vector<Info>>;
   Windows sharedRealWindows(bool onScreenOnly) const;
-  // The window numbers and the owners' process ids of the real windows, each sorted, for lookups.
-  // While a SharedReads is alive they are made once per list: when every window is on screen,
-  // both kinds share them.
+  // The window numbers and the owners' process ids of the real windows, for lookups. While a
+  // SharedReads is alive they are made once per list: when every window is on screen, both kinds
+  // share them.
   struct Keys {
-    std::vector<std::int64_t> numbers;
-    std::vector<platform::Pid> pids;
-    bool hasNumber(std::int64_t number) const {
-      return std::binary_search(numbers.begin(), numbers.end(), number);
-    }
-    bool hasPid(platform::Pid pid) const { return std::binary_search(pids.begin(), pids.end(), pid); }
+    IntegerSet numbers;
+    IntegerSet pids;
+    bool hasNumber(std::int64_t number) const { return numbers.contains(number); }
+    bool hasPid(platform::Pid pid) const { return pids.contains(pid); }
   };
   std::shared_ptr<const Keys> sharedKeys(bool onScreenOnly) const;
   // The window of the process that is in front.

@@ -142,6 +142,37 @@ TEST(RankedList, RankingAgainAfterTheInventoryChangedGivesTheRecencyOrder) {
   check("most gone");
 }
 
+TEST(RankedList, LargeInventoriesRankByTheSameRulesAfterEveryDateChanged) {
+  RankingWorld w;
+  auto editor = w.launchWithWindows("com.example.editor", "Editor", {"Doc"});
+  const double now = w.loop.now();
+  MRUManager& mru = w.mru();
+  // Entries that never expire, all of one application with a window.
+  for (int i = 0; i < 1200; ++i) {
+    mru.items.push_back(w.appItem(editor, now));
+    mru.items.back().id = "app:" + std::to_string(i);
+  }
+  std::uint32_t seed = 7;
+  auto check = [&](const char* step) {
+    auto expected = mru.items;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return MRUManager::recencyBefore(a, b); });
+    EXPECT_EQ(ids(mru.rankedForSwitcher()), ids(expected)) << step;
+  };
+  for (const char* step : {"first", "again", "once more"}) {
+    for (auto& e : mru.items) {
+      seed = seed * 1664525u + 1013904223u;
+      // Many equal dates, estimates among them, both zeros, and dates a whole day apart.
+      const auto pick = (seed >> 8) % 64;
+      e.lastActivatedAt = pick == 0   ? 0.0
+                          : pick == 1 ? -0.0
+                                      : now - static_cast<double>(pick % 40) * (pick % 3 ? 1 : 86400.5);
+      e.seeded = (seed >> 20) % 5 == 0;
+    }
+    check(step);
+  }
+}
+
 TEST(RankedList, RankingIntoAnEarlierChordsListLeavesNothingOfIt) {
   RankingWorld w;
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});

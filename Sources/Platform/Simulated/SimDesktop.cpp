@@ -85,6 +85,7 @@ Pid SimDesktop::launch(const AppSpec& spec) {
     installed_.push_back({*app->bundleID, app->name.value_or(*app->bundleID), *app->bundlePath});
   postWorkspace(platform::WorkspaceNotification::kDidLaunchApplication, *app);
   auto lock = lockForChange();
+  indexApp(*app);
   apps_[pid] = std::move(app);
   return pid;
 }
@@ -107,13 +108,13 @@ void SimDesktop::terminate(Pid pid) {
 }
 
 SimApp* SimDesktop::app(Pid pid) {
-  auto it = apps_.find(pid);
-  return it == apps_.end() ? nullptr : it->second.get();
+  auto it = appsByPid_.find(pid);
+  return it == appsByPid_.end() ? nullptr : it->second;
 }
 
 const SimApp* SimDesktop::app(Pid pid) const {
-  auto it = apps_.find(pid);
-  return it == apps_.end() ? nullptr : it->second.get();
+  auto it = appsByPid_.find(pid);
+  return it == appsByPid_.end() ? nullptr : it->second;
 }
 
 std::vector<const SimApp*> SimDesktop::apps() const {
@@ -121,6 +122,27 @@ std::vector<const SimApp*> SimDesktop::apps() const {
   for (const auto& [pid, app] : apps_)
     if (!app->terminated) result.push_back(app.get());
   return result;
+}
+
+std::vector<const SimApp*> SimDesktop::apps(const std::string& bundleID) const {
+  std::vector<const SimApp*> result;
+  auto it = appsByBundle_.find(bundleID);
+  if (it == appsByBundle_.end()) return result;
+  for (const SimApp* app : it->second)
+    if (!app->terminated && app->bundleID == bundleID) result.push_back(app);
+  return result;
+}
+
+// A launch under the pid of an earlier application replaces it: the index lets go of the old one.
+void SimDesktop::indexApp(SimApp& app) {
+  if (auto old = appsByPid_.find(app.pid); old != appsByPid_.end())
+    for (auto& [bundleID, same] : appsByBundle_) std::erase(same, old->second);
+  appsByPid_[app.pid] = &app;
+  if (!app.bundleID) return;
+  auto& same = appsByBundle_[*app.bundleID];
+  auto at = std::lower_bound(same.begin(), same.end(), app.pid,
+                             [](const SimApp* a, Pid pid) { return a->pid < pid; });
+  same.insert(at, &app);
 }
 
 void SimDesktop::activate(Pid pid) {

@@ -14,6 +14,7 @@
 #include <set>
 #include <shared_mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -219,6 +220,9 @@ class SimDesktop {
   SimApp* app(platform::Pid pid);
   const SimApp* app(platform::Pid pid) const;
   std::vector<const SimApp*> apps() const;  // running ones, by pid
+  // The running ones with that bundle id, by pid, found in a hashed index of the bundle id each
+  // launched with (one whose bundle id was changed afterwards is found under neither).
+  std::vector<const SimApp*> apps(const std::string& bundleID) const;
   platform::Pid selfPid() const { return selfPid_; }
   std::optional<platform::Pid> frontmostPid() const { return frontmost_; }
   // Makes the application frontmost and brings its front window to the front of the screen.
@@ -354,6 +358,12 @@ class SimDesktop {
   std::function<void(double)> spendTime_;
   mutable std::shared_mutex processTableMutex_;
   std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;  // entries are never removed
+  // Hashed indexes of apps_, changed with it under the same lock: a large desktop is asked about
+  // thousands of its processes at a chord's start. By pid, and by the bundle id each application
+  // launched with, in pid order (a lookup checks the live bundle id and whether it still runs).
+  std::unordered_map<platform::Pid, SimApp*> appsByPid_;
+  std::unordered_map<std::string, std::vector<SimApp*>> appsByBundle_;
+  void indexApp(SimApp& app);
   platform::Pid nextPid_ = 501;
   std::atomic<platform::Pid> selfPid_{0};
   std::optional<platform::Pid> frontmost_;

@@ -51,8 +51,7 @@ std::vector<RunningApplication> SimWorkspace::runningApplications() const {
 
 std::vector<RunningApplication> SimWorkspace::runningApplications(const std::string& bundleID) const {
   std::vector<RunningApplication> result;
-  for (const SimApp* app : desktop_.apps())
-    if (app->bundleID && *app->bundleID == bundleID) result.push_back(snapshot(*app));
+  for (const SimApp* app : desktop_.apps(bundleID)) result.push_back(snapshot(*app));
   return result;
 }
 
