@@ -153,9 +153,10 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     bool hasWindow;
     bool hasPid;
     bool tab;
-    bool expired;            // a tab last used before the expiry
-    std::uint8_t browser;    // browsers::kCount for none
-    std::uint8_t tabBundle;  // a tab's application among those with tabs listed
+    bool expired;               // a tab last used before the expiry
+    std::uint8_t browser;       // browsers::kCount for none
+    std::uint8_t tabBundle;     // a tab's application among those with tabs listed
+    std::uint8_t bundleLength;  // the bundle id's length, 255 for any longer
   };
   const auto size = static_cast<std::uint32_t>(items.size());
   const double cutOff = now() - kTabExpiry;
@@ -178,6 +179,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     f.browser =
         e.browser ? static_cast<std::uint8_t>(*e.browser) : static_cast<std::uint8_t>(browsers::kCount);
     f.tabBundle = 0;
+    f.bundleLength = static_cast<std::uint8_t>(std::min<std::size_t>(e.bundleID.size(), 255));
     if (f.tab) {
       auto at = std::find(tabBundles.begin(), tabBundles.end(), e.bundleID);
       if (at == tabBundles.end()) at = tabBundles.insert(tabBundles.end(), e.bundleID);
@@ -195,6 +197,34 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   for (auto index = static_cast<std::uint32_t>(rankOrder_.size()); index < size; ++index)
     rankOrder_.push_back(index);
   rankByRecency(byIndex, rankOrder_);
+
+  // Every entry is copied to its place in the list now, while the entries just read are still
+  // in the cache: the window server's rows, read next, push them out. The few entries that do
+  // not stay are taken out of the list afterwards. The entries are read in inventory order,
+  // where they lie one after another; each place reuses the strings it held. The places are
+  // scattered, and so are the strings: their memory is asked for some entries ahead.
+  auto prefetchEntry = [](const SwitchableItem& e) {
+    const char* begin = reinterpret_cast<const char*>(&e);
+    for (const char* p = begin; p < begin + sizeof(SwitchableItem); p += 64) __builtin_prefetch(p, 1);
+  };
+  auto prefetchStrings = [](const SwitchableItem& e, int write) {
+    __builtin_prefetch(e.id.data(), write);
+    __builtin_prefetch(e.bundleID.data(), write);
+    __builtin_prefetch(e.title.data(), write);
+    if (e.url) __builtin_prefetch(e.url->data(), write);
+  };
+  constexpr std::size_t kEntriesAhead = 8, kStringsAhead = 4;
+  list.resize(size);
+  std::vector<std::uint32_t> place(size);
+  for (std::uint32_t k = 0; k < size; ++k) place[rankOrder_[k]] = k;
+  for (std::size_t index = 0; index < size; ++index) {
+    if (index + kEntriesAhead < size) prefetchEntry(list[place[index + kEntriesAhead]]);
+    if (index + kStringsAhead < size) {
+      prefetchStrings(items[index + kStringsAhead], 0);
+      prefetchStrings(list[place[index + kStringsAhead]], 1);
+    }
+    list[place[index]] = items[index];
+  }
 
   // Whether a browser runs is asked once, and only for the browsers that have tabs listed.
   std::array<std::optional<bool>, browsers::kCount> running;
@@ -241,47 +271,42 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     stays[index] = 1;
   }
 
-  auto hidesForTabs = [&](const SwitchableItem& e) {
+  // A listed tab hides the other entries of its application. Its bundle id is compared only
+  // with entries whose bundle id is as long: the lengths were read with the facts, and the
+  // strings themselves, which lie elsewhere, are then read for few entries.
+  std::array<bool, 256> hidingLength{};
+  bool anyHides = false;
+  for (std::size_t b = 0; b < tabBundles.size(); ++b)
+    if (showsTabs[b]) {
+      hidingLength[std::min<std::size_t>(tabBundles[b].size(), 255)] = true;
+      anyHides = true;
+    }
+  auto hidesForTabs = [&](const std::string& bundleID) {
     for (std::size_t b = 0; b < tabBundles.size(); ++b)
-      if (showsTabs[b] && tabBundles[b] == e.bundleID) return true;
+      if (showsTabs[b] && tabBundles[b] == bundleID) return true;
     return false;
   };
-  // The entries are read again in inventory order, where they lie one after another, and each
-  // is copied to its place in the list. First which of those that stay a listed tab hides.
-  if (std::find(showsTabs.begin(), showsTabs.end(), 1) != showsTabs.end())
-    for (std::uint32_t index = 0; index < size; ++index)
-      if (stays[index] && !facts[index].tab && hidesForTabs(items[index])) stays[index] = 0;
-  constexpr std::uint32_t kNowhere = std::numeric_limits<std::uint32_t>::max();
-  std::vector<std::uint32_t> place(size, kNowhere);
-  std::uint32_t count = 0;
-  for (std::uint32_t index : rankOrder_)
-    if (stays[index]) place[index] = count++;
-  std::vector<std::uint32_t> copied;
-  copied.reserve(count);
-  for (std::uint32_t index = 0; index < size; ++index)
-    if (place[index] != kNowhere) copied.push_back(index);
-  list.resize(count);
-  // The places in the list are scattered, and so are the strings there: their memory is asked
-  // for some entries ahead, the strings' once the entries have come in.
-  auto prefetchEntry = [](const SwitchableItem& e) {
-    const char* begin = reinterpret_cast<const char*>(&e);
-    for (const char* p = begin; p < begin + sizeof(SwitchableItem); p += 64) __builtin_prefetch(p, 1);
-  };
-  auto prefetchStrings = [](const SwitchableItem& e, int write) {
-    __builtin_prefetch(e.id.data(), write);
-    __builtin_prefetch(e.bundleID.data(), write);
-    __builtin_prefetch(e.title.data(), write);
-    if (e.url) __builtin_prefetch(e.url->data(), write);
-  };
-  constexpr std::size_t kEntriesAhead = 8, kStringsAhead = 4;
-  for (std::size_t k = 0; k < copied.size(); ++k) {
-    if (k + kEntriesAhead < copied.size()) prefetchEntry(list[place[copied[k + kEntriesAhead]]]);
-    if (k + kStringsAhead < copied.size()) {
-      prefetchStrings(items[copied[k + kStringsAhead]], 0);
-      prefetchStrings(list[place[copied[k + kStringsAhead]]], 1);
+  std::uint32_t staying = 0;
+  for (std::uint32_t index = 0; index < size; ++index) {
+    if (!stays[index]) continue;
+    const Facts& f = facts[index];
+    if (anyHides && !f.tab && hidingLength[f.bundleLength] && hidesForTabs(items[index].bundleID)) {
+      stays[index] = 0;
+      continue;
     }
-    list[place[copied[k]]] = items[copied[k]];
+    ++staying;
   }
+
+  // The entries that do not stay leave the list, the others keeping their order. Mostly all
+  // stay, and the list is not touched again.
+  if (staying == size) return;
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < size; ++k) {
+    if (!stays[rankOrder_[k]]) continue;
+    if (kept != k) list[kept] = std::move(list[k]);
+    ++kept;
+  }
+  list.resize(kept);
 }
 
 std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,

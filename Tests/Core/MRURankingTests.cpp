@@ -73,8 +73,8 @@ TEST(RankedList, KeepsOnlyLiveWindowsAndApplicationsThatOwnOne) {
   auto doc = w.desktop.windowsOf(editor)[0];
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  mru.items = {w.windowItem(editor, doc, now - 3600), w.windowItem(editor, 99999, now - 2), w.appItem(idle, now - 1),
-               w.windowItem(editor, doc + 1000, now - 60, true)};
+  mru.items = {w.windowItem(editor, doc, now - 3600), w.windowItem(editor, 99999, now - 2),
+               w.appItem(idle, now - 1), w.windowItem(editor, doc + 1000, now - 60, true)};
   EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{mru.items[0].id});
 
   // With no window list at all, entries of living processes all stay.
@@ -88,11 +88,13 @@ TEST(RankedList, KeepsOnlyLiveWindowsAndApplicationsThatOwnOne) {
 TEST(RankedList, ListedTabsShadowTheirBrowsersApplicationAndWindows) {
   RankingWorld w;
   auto chrome = w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
+  // An application whose bundle id is as long as the browser's is not shadowed.
+  auto other = w.launchWithWindows("com.google.Chrumb", "Chrumb", {"Doc"});
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
   mru.items = {w.appItem(chrome, now), w.windowItem(chrome, w.desktop.windowsOf(chrome)[0], now),
-               w.tabItem("tab:a", Browser::chrome, now - 5)};
-  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:a"});
+               w.tabItem("tab:a", Browser::chrome, now - 5), w.appItem(other, now - 10)};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), (std::vector<std::string>{"tab:a", "app:com.google.Chrumb"}));
 }
 
 TEST(RankedList, EqualDatesKeepTheInventorysOrderAndADateThatIsNotANumberRanksOldest) {
@@ -105,14 +107,15 @@ TEST(RankedList, EqualDatesKeepTheInventorysOrderAndADateThatIsNotANumberRanksOl
     item.seeded = seeded;
     return item;
   };
-  mru.items = {tab("tab:estimate", now, true), tab("tab:nan", nan), tab("tab:b", now - 5), tab("tab:new", now),
-               tab("tab:c", now - 5)};
+  mru.items = {tab("tab:estimate", now, true), tab("tab:nan", nan), tab("tab:b", now - 5),
+               tab("tab:new", now), tab("tab:c", now - 5)};
   EXPECT_EQ(ids(mru.rankedForSwitcher()),
             (std::vector<std::string>{"tab:new", "tab:b", "tab:c", "tab:nan", "tab:estimate"}));
 
   // Many ties and dates that are not numbers: every entry is ranked once, the dated ones first.
   mru.items.clear();
-  for (int i = 0; i < 60; ++i) mru.items.push_back(tab("tab:" + std::to_string(i), i % 3 == 0 ? nan : now - i % 4));
+  for (int i = 0; i < 60; ++i)
+    mru.items.push_back(tab("tab:" + std::to_string(i), i % 3 == 0 ? nan : now - i % 4));
   const auto list = mru.rankedForSwitcher();
   ASSERT_EQ(list.size(), 60u);
   for (std::size_t i = 0; i < 40; ++i) EXPECT_FALSE(std::isnan(list[i].lastActivatedAt)) << i;
@@ -123,7 +126,8 @@ TEST(RankedList, RankingAgainAfterTheInventoryChangedGivesTheRecencyOrder) {
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Page"});
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  for (int i = 0; i < 40; ++i) mru.items.push_back(w.tabItem("tab:" + std::to_string(i), Browser::chrome, now - i / 2));
+  for (int i = 0; i < 40; ++i)
+    mru.items.push_back(w.tabItem("tab:" + std::to_string(i), Browser::chrome, now - i / 2));
   mru.rankedForSwitcher();
   auto check = [&](const char* step) {
     auto expected = mru.items;
@@ -215,7 +219,8 @@ TEST(RankedList, OffScreenPassDropsClosedWindowsMarksMinimizedAndKeepsOtherSpace
   ASSERT_EQ(ids(result), (std::vector<std::string>{mru.items[0].id, mru.items[1].id, mru.items[2].id}));
   EXPECT_FALSE(result[0].isMinimized);
   EXPECT_TRUE(result[1].isMinimized);
-  EXPECT_EQ(w.debugLines().back(), "snapshot dropped 1 closed-but-cached window(s): [" + std::to_string(ghost) + "]");
+  EXPECT_EQ(w.debugLines().back(),
+            "snapshot dropped 1 closed-but-cached window(s): [" + std::to_string(ghost) + "]");
 }
 
 TEST(RankedList, WindowlessApplicationLosesItsEntriesButAMissingAnswerRemovesNothing) {
@@ -229,8 +234,8 @@ TEST(RankedList, WindowlessApplicationLosesItsEntriesButAMissingAnswerRemovesNot
   auto first = mru.rankedForSwitcher();
   ASSERT_EQ(first.size(), 1u);
   EXPECT_TRUE(mru.resolvingOffScreenWindows(first).empty());
-  EXPECT_EQ(w.debugLines().back(), "snapshot dropped app and tab entries of windowless pid(s): [" +
-                                       std::to_string(chrome) + "]");
+  EXPECT_EQ(w.debugLines().back(),
+            "snapshot dropped app and tab entries of windowless pid(s): [" + std::to_string(chrome) + "]");
 
   // Without Accessibility there is no answer, and nothing is removed.
   w.desktop.accessibilityTrusted = false;
@@ -253,13 +258,15 @@ TEST(RankedList, OffScreenPassStopsAtItsDeadlineAndKeepsTheRest) {
   EXPECT_GT(result.size(), 0u);  // the processes not asked in time keep their windows
   EXPECT_LT(w.loop.elapsed(), 0.3 + 0.25 + 1e-6);
   auto lines = w.debugLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are"),
-            lines.end());
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(),
+                "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are"),
+      lines.end());
 }
 
 TEST(RankedList, PureHelpers) {
-  MRUManager::AXAnswers answers{{1, std::set<std::int64_t>{10}}, {2, std::nullopt}, {3, std::set<std::int64_t>{}}};
+  MRUManager::AXAnswers answers{
+      {1, std::set<std::int64_t>{10}}, {2, std::nullopt}, {3, std::set<std::int64_t>{}}};
   EXPECT_EQ(MRUManager::closedWindowNumbers({{10, 1}, {11, 1}, {12, 1}, {20, 2}, {30, 4}}, answers, {12}),
             (std::set<std::int64_t>{11}));
   EXPECT_EQ(MRUManager::pidsWithNoWindows({1, 2, 3, 4}, answers, {}), (std::set<platform::Pid>{3}));
