@@ -62,13 +62,15 @@ std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
   if (tag == kScrollAreaTag || tag == kTextAreaTag) {
     SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
     if (!w || !w->inAccessibility || !w->textArea) return std::nullopt;
-    return Target{tag == kTextAreaTag ? Kind::textArea : Kind::scrollArea, desktop_.app(w->owner), w->number, e};
+    return Target{tag == kTextAreaTag ? Kind::textArea : Kind::scrollArea, desktop_.app(w->owner), w->number,
+                  e, w};
   }
   if (tag == kWindowTag || tag == kCloseButtonTag) {
     SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
     if (!w || !w->inAccessibility) return std::nullopt;
     if (tag == kCloseButtonTag && !w->hasCloseButton) return std::nullopt;
-    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop_.app(w->owner), w->number, e};
+    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop_.app(w->owner), w->number, e,
+                  w};
   }
   return std::nullopt;
 }
@@ -91,7 +93,7 @@ bool SimAccessibility::answers(AXElement e, const SimApp& app, double extraLaten
 
 std::optional<std::int64_t> SimAccessibility::focusedWindow(const SimApp& app) const {
   std::optional<std::int64_t> focused;
-  for (auto number : desktop_.windowsOf(app.pid)) {
+  for (auto number : desktop_.windowOrderOf(app.pid)) {
     const SimWindow* w = desktop_.window(number);
     if (!w->inAccessibility || w->minimized) continue;
     if (w->layer == 0) return number;
@@ -112,7 +114,7 @@ AXError SimAccessibility::copyAttribute(AXElement e, const std::string& attribut
   if (!isProcessTrusted()) return AXError::apiDisabled;
   auto target = resolve(e);
   if (!target) return AXError::invalidElement;
-  const SimTextArea* area = target->kind == Kind::textArea ? &*desktop_.window(target->window)->textArea : nullptr;
+  const SimTextArea* area = target->kind == Kind::textArea ? &*target->windowState->textArea : nullptr;
   if (!answers(e, *target->app, area ? area->latency : 0)) return AXError::cannotComplete;
   if (target->app->failingAttributes.contains(attribute)) return AXError::failure;
   if (area && area->failingAttributes.contains(attribute)) return AXError::failure;
@@ -189,7 +191,7 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
   if (t.kind == Kind::application) {
     if (attribute == Attr::kWindows) {
       std::vector<AXElement> list;
-      for (auto number : desktop_.windowsOf(t.app->pid))
+      for (auto number : desktop_.windowOrderOf(t.app->pid))
         if (desktop_.window(number)->inAccessibility) list.push_back(windowElement(number));
       value = std::move(list);
       return AXError::success;
@@ -221,7 +223,7 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
     return AXError::attributeUnsupported;
   }
   if (t.kind == Kind::scrollArea || t.kind == Kind::textArea) return copyText(t, attribute, value);
-  const SimWindow& w = *desktop_.window(t.window);
+  const SimWindow& w = *t.windowState;
   if (t.kind == Kind::closeButton) return AXError::attributeUnsupported;
   if (attribute == Attr::kChildren && w.textArea) {
     value = std::vector<AXElement>{element(kScrollAreaTag, static_cast<std::uint64_t>(w.number))};
@@ -236,7 +238,7 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
     return AXError::success;
   }
   if (attribute == Attr::kMain) {
-    auto windows = desktop_.windowsOf(w.owner);
+    const auto& windows = desktop_.windowOrderOf(w.owner);
     value = !windows.empty() && windows.front() == w.number;
     return AXError::success;
   }
@@ -317,7 +319,7 @@ AXError SimAccessibility::windowNumber(AXElement e, std::int64_t& number) {
   if (!isProcessTrusted()) return AXError::apiDisabled;
   auto target = resolve(e);
   if (!target || target->kind != Kind::window) return AXError::invalidElement;
-  if (!desktop_.window(target->window)->numberReadable) return AXError::failure;
+  if (!target->windowState->numberReadable) return AXError::failure;
   number = target->window;
   return AXError::success;
 }

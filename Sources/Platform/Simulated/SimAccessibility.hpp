@@ -14,6 +14,7 @@ namespace velvix::sim {
 
 class SimDesktop;
 struct SimApp;
+struct SimWindow;
 
 class SimAccessibility final : public platform::Accessibility {
  public:
@@ -49,6 +50,8 @@ class SimAccessibility final : public platform::Accessibility {
     SimApp* app = nullptr;
     std::int64_t window = 0;
     platform::AXElement element{};
+    // The window (of a window, close button or text element), found once for the whole message.
+    SimWindow* windowState = nullptr;
   };
   std::optional<Target> resolve(platform::AXElement element);
   // Charges one message to the element's application; false when it did not answer in time.

@@ -217,7 +217,8 @@ std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
   w.inAccessibility = spec.inAccessibility;
   w.numberReadable = spec.numberReadable;
   w.hasCloseButton = spec.hasCloseButton;
-  windows_[w.number] = w;
+  SimWindow& stored = windows_[w.number] = w;
+  windowsByNumber_[w.number] = &stored;
   stack_.insert(stack_.begin(), w.number);
   auto& own = stackOf_[w.owner];
   own.insert(own.begin(), w.number);
@@ -226,18 +227,23 @@ std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
 }
 
 SimWindow* SimDesktop::window(std::int64_t number) {
-  auto it = windows_.find(number);
-  return it == windows_.end() ? nullptr : &it->second;
+  auto it = windowsByNumber_.find(number);
+  return it == windowsByNumber_.end() ? nullptr : it->second;
 }
 
 const SimWindow* SimDesktop::window(std::int64_t number) const {
-  auto it = windows_.find(number);
-  return it == windows_.end() ? nullptr : &it->second;
+  auto it = windowsByNumber_.find(number);
+  return it == windowsByNumber_.end() ? nullptr : it->second;
 }
 
 std::vector<std::int64_t> SimDesktop::windowsOf(Pid pid) const {
+  return windowOrderOf(pid);
+}
+
+const std::vector<std::int64_t>& SimDesktop::windowOrderOf(Pid pid) const {
+  static const std::vector<std::int64_t> none;
   auto it = stackOf_.find(pid);
-  return it == stackOf_.end() ? std::vector<std::int64_t>{} : it->second;
+  return it == stackOf_.end() ? none : it->second;
 }
 
 void SimDesktop::raiseWindow(std::int64_t number) {
@@ -262,6 +268,7 @@ void SimDesktop::closeWindow(std::int64_t number) {
   auto found = windows_.find(number);
   if (found == windows_.end()) return;
   std::erase(stackOf_[found->second.owner], number);
+  windowsByNumber_.erase(number);
   windows_.erase(found);
   std::erase(stack_, number);
   dock().noteMinimized(number, false);

@@ -246,6 +246,8 @@ class SimDesktop {
   const SimWindow* window(std::int64_t number) const;
   const std::vector<std::int64_t>& stackingOrder() const { return stack_; }
   std::vector<std::int64_t> windowsOf(platform::Pid pid) const;  // front to back
+  // The same, without a copy: valid until a window of the desktop is added, closed or raised.
+  const std::vector<std::int64_t>& windowOrderOf(platform::Pid pid) const;
   void raiseWindow(std::int64_t number);  // to the front of the screen
   void setMinimized(std::int64_t number, bool minimized);
   void closeWindow(std::int64_t number);
@@ -368,10 +370,14 @@ class SimDesktop {
   std::atomic<platform::Pid> selfPid_{0};
   std::optional<platform::Pid> frontmost_;
   std::map<std::int64_t, SimWindow> windows_;
+  // A hashed index of windows_, changed with it: every Accessibility question about a window, and
+  // every row of the window list, looks its window up by number, and a walk down the tree touches
+  // a far-apart node at each level.
+  std::unordered_map<std::int64_t, SimWindow*> windowsByNumber_;
   std::vector<std::int64_t> stack_;
   // Each application's windows, front to back as in stack_: an application's windows are asked
   // for at every Accessibility question about its windows, and are found without a walk of all.
-  std::map<platform::Pid, std::vector<std::int64_t>> stackOf_;
+  std::unordered_map<platform::Pid, std::vector<std::int64_t>> stackOf_;
   std::int64_t nextWindowNumber_ = 100;
   std::vector<SimDisplay> displays_{SimDisplay{}};
   std::vector<InstalledApp> installed_;
