@@ -261,7 +261,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       continue;
     }
     if (f.hasPid && processGone(f.pid)) continue;
-    if (!listed->numbers.empty()) {
+    if (!listed->empty()) {
       if (f.hasWindow) {
         if (!listed->hasNumber(f.windowNumber)) continue;
       } else if (f.hasPid && !listed->hasPid(f.pid)) {

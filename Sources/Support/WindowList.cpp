@@ -302,11 +302,41 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
   return shared;
 }
 
+bool WindowList::onScreenAreMarkedOnes() const {
+  if (!sharedCandidates_) sharedRealWindows(false);
+  const std::vector<Info>& all = *sharedCandidates_->windows;
+  const std::vector<bool>& strips = sharedCandidates_->strips;
+  for (std::size_t i = 0; i < all.size(); ++i)
+    if (all[i].isOnScreen && strips[i]) return false;
+  return true;
+}
+
 std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly) const {
-  const Windows windows = sharedRealWindows(onScreenOnly);
   std::shared_ptr<const Keys>& kept = keys_[onScreenOnly ? 1 : 0];
+  if (sharing_ > 0 && kept) return kept;
+  if (sharing_ > 0 && onScreenOnly && !shared_[1] && onScreenAreMarkedOnes()) {
+    // All windows' keys, less the windows off screen: no list of the on-screen windows is made,
+    // and their numbers are not hashed a second time.
+    const std::shared_ptr<const Keys> all = sharedKeys(false);
+    const Windows windows = sharedRealWindows(false);
+    auto keys = std::make_shared<Keys>();
+    keys->base = all;
+    platform::Pid last = 0;
+    bool any = false;
+    for (const Info& w : *windows) {
+      if (!w.isOnScreen) {
+        keys->numbersLeftOut.insert(w.windowNumber);
+      } else if (!any || w.pid != last) {  // a process's windows mostly lie together
+        keys->pids.insert(w.pid);
+        last = w.pid;
+        any = true;
+      }
+    }
+    // Every window on screen: the same keys.
+    return kept = keys->numbersLeftOut.empty() ? all : std::shared_ptr<const Keys>(std::move(keys));
+  }
+  const Windows windows = sharedRealWindows(onScreenOnly);
   if (sharing_ > 0) {
-    if (kept) return kept;
     // The same list for both kinds: the same keys.
     const int other = onScreenOnly ? 0 : 1;
     if (keys_[other] && shared_[other] == windows) return kept = keys_[other];
@@ -366,10 +396,12 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
 }
 
 std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const {
-  const Windows windows = sharedRealWindows(true);
+  // While sharing, the on-screen windows are mostly told from the list of all windows.
+  const bool marked = sharing_ > 0 && !shared_[1] && onScreenAreMarkedOnes();
+  const Windows windows = sharedRealWindows(!marked);
   std::vector<const Info*> own;
   for (const Info& w : *windows)
-    if (w.pid == pid) own.push_back(&w);
+    if (w.pid == pid && (!marked || w.isOnScreen)) own.push_back(&w);
   if (own.empty()) return std::nullopt;
   const bool allFloating =
       std::all_of(own.begin(), own.end(), [](const Info* w) { return w->layer == kFloatingLayer; });

@@ -72,12 +72,20 @@ class WindowList {
   Windows sharedRealWindows(bool onScreenOnly) const;
   // The window numbers and the owners' process ids of the real windows, for lookups. While a
   // SharedReads is alive they are made once per list: when every window is on screen, both kinds
-  // share them.
+  // share them, and otherwise the on-screen kind is mostly all windows' numbers less the few
+  // that are off screen.
   struct Keys {
     IntegerSet numbers;
     IntegerSet pids;
-    bool hasNumber(std::int64_t number) const { return numbers.contains(number); }
+    // When set, the numbers are those of `base`, less `numbersLeftOut`.
+    std::shared_ptr<const Keys> base;
+    IntegerSet numbersLeftOut;
+    bool hasNumber(std::int64_t number) const {
+      if (base) return base->numbers.contains(number) && !numbersLeftOut.contains(number);
+      return numbers.contains(number);
+    }
     bool hasPid(platform::Pid pid) const { return pids.contains(pid); }
+    bool empty() const { return pids.empty(); }
   };
   std::shared_ptr<const Keys> sharedKeys(bool onScreenOnly) const;
   // The window of the process that is in front.
@@ -90,6 +98,10 @@ class WindowList {
 
  private:
   std::optional<std::set<std::uint64_t>> currentSpaceIDs(int connection) const;
+  // While sharing: whether the on-screen real windows are simply the real windows marked on
+  // screen, so that they can be told from the list of all windows without one of their own.
+  // They are unless a window on screen was a thin strip among all windows.
+  bool onScreenAreMarkedOnes() const;
   bool floatsCount(platform::Pid pid) const;
   // The rows the window server lists that may be windows of their own, thin strips not yet dropped.
   std::vector<Info> readCandidates(bool onScreenOnly) const;

@@ -96,13 +96,15 @@ TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhile
   // A minimized window with a strip along its top that stays on screen: among the on-screen
   // windows the strip has no window to belong to.
   world.desktop.addWindow(pid, {.bounds = {100, 230, 800, 600}, .minimized = true});
-  world.desktop.addWindow(pid, {.bounds = {100, 130, 800, 100}});
+  auto strip = world.desktop.addWindow(pid, {.bounds = {100, 130, 800, 100}});
   const auto onScreen = windows.realWindows(true), all = windows.realWindows(false);
   server.reads = 0;
   {
     WindowList::SharedReads shared(windows);
-    EXPECT_EQ(numbers(windows.realWindows(true)), numbers(onScreen));
     EXPECT_EQ(windows.frontWindow(pid)->windowNumber, onScreen.front().windowNumber);
+    EXPECT_TRUE(windows.sharedKeys(true)->hasNumber(strip));
+    EXPECT_FALSE(windows.sharedKeys(false)->hasNumber(strip));
+    EXPECT_EQ(numbers(windows.realWindows(true)), numbers(onScreen));
     EXPECT_EQ(numbers(windows.realWindows(false)), numbers(all));
     windows.liveWindowNumbers();
     EXPECT_EQ(server.reads, 1);
@@ -162,6 +164,17 @@ TEST(WindowList, SharedKeysAreMadeOncePerListAndAfreshOnceForgotten) {
   EXPECT_TRUE(windows.sharedKeys(false)->hasNumber(hidden));
   EXPECT_FALSE(windows.sharedKeys(true)->hasNumber(hidden));
   EXPECT_NE(windows.sharedKeys(false), windows.sharedKeys(true));
+
+  // The on-screen keys, told from all windows: a process whose only window is minimized has none.
+  auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
+  auto otherWindow = world.desktop.addWindow(other, {.bounds = {0, 0, 800, 600}, .minimized = true});
+  windows.forgetSharedReads();
+  const auto onScreen = windows.sharedKeys(true);
+  EXPECT_TRUE(onScreen->hasNumber(shown) && onScreen->hasPid(pid));
+  EXPECT_FALSE(onScreen->hasNumber(otherWindow) || onScreen->hasPid(other) || onScreen->hasNumber(hidden));
+  EXPECT_TRUE(windows.sharedKeys(false)->hasPid(other));
+  EXPECT_EQ(windows.frontWindow(pid)->windowNumber, shown);
+  EXPECT_FALSE(windows.frontWindow(other));
 }
 
 TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
