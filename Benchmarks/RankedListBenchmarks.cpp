@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Core/MRUManager.hpp"
+#include "CountedWork.hpp"
 #include "LatencySamples.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TimedWindowServer.hpp"
@@ -106,13 +107,13 @@ void BM_RankedForSwitcher(benchmark::State& state) {
     const std::int64_t simBefore = world.simulatedSpent();
     const auto start = bench::LatencySamples::Clock::now();
     WindowList::Leftovers leftovers;
-    {
+    bench::counted([&] {
       // As a chord's start ranks: every read shared, the window server's rows let go afterwards.
       WindowList::SharedReads reads(world.timedList);
       RunningApps::SharedAnswers answers(world.timedApps);
       world.mru().rankedForSwitcher(ranked);
       leftovers = world.timedList.sharedLeftovers();
-    }
+    });
     samples.add(bench::LatencySamples::since(start), world.simulatedSpent() - simBefore);
     benchmark::DoNotOptimize(ranked.data());
     state.PauseTiming();
@@ -130,6 +131,7 @@ BENCHMARK(BM_RankedForSwitcher)
     ->Args({80, 20, 1})
     ->Args({800, 200, 1})
     ->Args({8000, 2000, 1})
+    ->Apply(bench::fixedIterationsUnderCallgrind)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
