@@ -198,34 +198,10 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     rankOrder_.push_back(index);
   rankByRecency(byIndex, rankOrder_);
 
-  // Every entry is copied to its place in the list now, while the entries just read are still
-  // in the cache: the window server's rows, read next, push them out. The few entries that do
-  // not stay are taken out of the list afterwards. The entries are read in inventory order,
-  // where they lie one after another; each place reuses the strings it held. The places are
-  // scattered, and so are the strings: their memory is asked for some entries ahead.
-  auto prefetchEntry = [](const SwitchableItem& e) {
-    const char* begin = reinterpret_cast<const char*>(&e);
-    for (const char* p = begin; p < begin + sizeof(SwitchableItem); p += 64) __builtin_prefetch(p, 1);
-  };
-  auto prefetchStrings = [](const SwitchableItem& e, int write) {
-    __builtin_prefetch(e.id.data(), write);
-    __builtin_prefetch(e.bundleID.data(), write);
-    __builtin_prefetch(e.title.data(), write);
-    if (e.url) __builtin_prefetch(e.url->data(), write);
-  };
-  constexpr std::size_t kEntriesAhead = 8, kStringsAhead = 4;
-  list.resize(size);
-  std::vector<std::uint32_t> place(size);
-  for (std::uint32_t k = 0; k < size; ++k) place[rankOrder_[k]] = k;
-  for (std::size_t index = 0; index < size; ++index) {
-    if (index + kEntriesAhead < size) prefetchEntry(list[place[index + kEntriesAhead]]);
-    if (index + kStringsAhead < size) {
-      prefetchStrings(items[index + kStringsAhead], 0);
-      prefetchStrings(list[place[index + kStringsAhead]], 1);
-    }
-    list[place[index]] = items[index];
-  }
-
+  // Which entries stay is decided on the facts, before anything is copied, but for whether a
+  // window is still listed: that needs the window server's rows, read after the copy. The entry
+  // in front is never expired: it is the one the user is leaving.
+  const std::uint32_t front = size > 0 ? rankOrder_[0] : 0;
   // Whether a browser runs is asked once, and only for the browsers that have tabs listed.
   std::array<std::optional<bool>, browsers::kCount> running;
   auto runs = [&](std::uint8_t b) {
@@ -235,25 +211,16 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
           services_.runningApps->first(std::string(browsers::bundleID(static_cast<Browser>(b)))).has_value();
     return *known;
   };
-
-  // The real windows' numbers and owners, for lookups.
-  const auto listed = services_.windows->sharedKeys(false);
-
   // One process-table question per process, asked before the walk; mostly none has gone.
   IntegerSet gone;
   for (platform::Pid pid : pids)
     if (isDead(pid)) gone.insert(pid);
   auto processGone = [&](platform::Pid pid) { return !gone.empty() && gone.contains(pid); };
-
-  // Which entries stay does not depend on the order but for the entry in front, so it is
-  // decided walking the facts where they lie.
-  const std::uint32_t front = size > 0 ? rankOrder_[0] : 0;
   std::vector<char> stays(size, 0);
   std::vector<char> showsTabs(tabBundles.size());
   for (std::uint32_t index = 0; index < size; ++index) {
     const Facts& f = facts[index];
     if (f.tab) {
-      // The entry in front is never expired: it is the one the user is leaving.
       if (index != front && f.expired) continue;
       if (f.browser < browsers::kCount && !runs(f.browser)) continue;
       stays[index] = 1;
@@ -261,19 +228,11 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       continue;
     }
     if (f.hasPid && processGone(f.pid)) continue;
-    if (!listed->empty()) {
-      if (f.hasWindow) {
-        if (!listed->hasNumber(f.windowNumber)) continue;
-      } else if (f.hasPid && !listed->hasPid(f.pid)) {
-        continue;
-      }
-    }
     stays[index] = 1;
   }
-
   // A listed tab hides the other entries of its application. Its bundle id is compared only
   // with entries whose bundle id is as long: the lengths were read with the facts, and the
-  // strings themselves, which lie elsewhere, are then read for few entries.
+  // strings themselves are then read for few entries.
   std::array<bool, 256> hidingLength{};
   bool anyHides = false;
   for (std::size_t b = 0; b < tabBundles.size(); ++b)
@@ -286,23 +245,64 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
       if (showsTabs[b] && tabBundles[b] == bundleID) return true;
     return false;
   };
-  std::uint32_t staying = 0;
-  for (std::uint32_t index = 0; index < size; ++index) {
-    if (!stays[index]) continue;
-    const Facts& f = facts[index];
-    if (anyHides && !f.tab && hidingLength[f.bundleLength] && hidesForTabs(items[index].bundleID)) {
-      stays[index] = 0;
-      continue;
+  if (anyHides)
+    for (std::uint32_t index = 0; index < size; ++index) {
+      const Facts& f = facts[index];
+      if (stays[index] && !f.tab && hidingLength[f.bundleLength] && hidesForTabs(items[index].bundleID))
+        stays[index] = 0;
     }
-    ++staying;
+
+  // Every entry that stays is copied to its place in the list now, while the entries just read
+  // are still in the cache: the window server's rows, read next, push them out. The entries are
+  // read in inventory order, where they lie one after another; each place reuses the strings it
+  // held. The places are scattered, and so are the strings: their memory is asked for some
+  // entries ahead.
+  auto prefetchEntry = [](const SwitchableItem& e) {
+    const char* begin = reinterpret_cast<const char*>(&e);
+    for (const char* p = begin; p < begin + sizeof(SwitchableItem); p += 64) __builtin_prefetch(p, 1);
+  };
+  auto prefetchStrings = [](const SwitchableItem& e, int write) {
+    __builtin_prefetch(e.id.data(), write);
+    __builtin_prefetch(e.bundleID.data(), write);
+    __builtin_prefetch(e.title.data(), write);
+    if (e.url) __builtin_prefetch(e.url->data(), write);
+  };
+  constexpr std::size_t kEntriesAhead = 8, kStringsAhead = 4;
+  std::vector<std::uint32_t> place(size, 0);
+  std::uint32_t placed = 0;
+  for (std::uint32_t k = 0; k < size; ++k)
+    if (stays[rankOrder_[k]]) place[rankOrder_[k]] = placed++;
+  list.resize(placed);
+  for (std::size_t index = 0; index < size; ++index) {
+    if (index + kEntriesAhead < size && stays[index + kEntriesAhead])
+      prefetchEntry(list[place[index + kEntriesAhead]]);
+    if (index + kStringsAhead < size && stays[index + kStringsAhead]) {
+      prefetchStrings(items[index + kStringsAhead], 0);
+      prefetchStrings(list[place[index + kStringsAhead]], 1);
+    }
+    if (stays[index]) list[place[index]] = items[index];
   }
 
-  // The entries that do not stay leave the list, the others keeping their order. Mostly all
-  // stay, and the list is not touched again.
-  if (staying == size) return;
-  std::size_t kept = 0;
-  for (std::size_t k = 0; k < size; ++k) {
-    if (!stays[rankOrder_[k]]) continue;
+  // A window or application entry whose window, or process, the window server no longer lists
+  // leaves the list, the others keeping their order. Mostly every one is listed, and the list is
+  // not touched again.
+  const auto listed = services_.windows->sharedKeys(false);
+  if (listed->empty()) return;
+  std::vector<std::uint32_t> unlisted;  // places in the list
+  for (std::uint32_t index = 0; index < size; ++index) {
+    const Facts& f = facts[index];
+    if (!stays[index] || f.tab) continue;
+    if (f.hasWindow ? !listed->hasNumber(f.windowNumber) : f.hasPid && !listed->hasPid(f.pid))
+      unlisted.push_back(place[index]);
+  }
+  if (unlisted.empty()) return;
+  std::sort(unlisted.begin(), unlisted.end());
+  std::size_t kept = 0, next = 0;
+  for (std::size_t k = 0; k < placed; ++k) {
+    if (next < unlisted.size() && unlisted[next] == k) {
+      ++next;
+      continue;
+    }
     if (kept != k) list[kept] = std::move(list[k]);
     ++kept;
   }

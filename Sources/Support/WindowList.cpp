@@ -319,7 +319,11 @@ std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly
     // and their numbers are not hashed a second time.
     const std::shared_ptr<const Keys> all = sharedKeys(false);
     const Windows windows = sharedRealWindows(false);
+    // Every window on screen: the same keys.
+    if (std::all_of(windows->begin(), windows->end(), [](const Info& w) { return w.isOnScreen; }))
+      return kept = all;
     auto keys = std::make_shared<Keys>();
+    keys->pids.reserve(windows->size() / 2);
     keys->base = all;
     platform::Pid last = 0;
     bool any = false;
@@ -332,8 +336,7 @@ std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly
         any = true;
       }
     }
-    // Every window on screen: the same keys.
-    return kept = keys->numbersLeftOut.empty() ? all : std::shared_ptr<const Keys>(std::move(keys));
+    return kept = std::move(keys);
   }
   const Windows windows = sharedRealWindows(onScreenOnly);
   if (sharing_ > 0) {
