@@ -288,23 +288,17 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   // not touched again.
   const auto listed = services_.windows->sharedKeys(false);
   if (listed->empty()) return;
-  std::vector<std::uint32_t> unlisted;  // places in the list
-  for (std::uint32_t index = 0; index < size; ++index) {
+  std::size_t kept = 0, at = 0;  // `at` walks the list's places in ranked order
+  for (std::uint32_t index : rankOrder_) {
+    if (!stays[index]) continue;
     const Facts& f = facts[index];
-    if (!stays[index] || f.tab) continue;
-    if (f.hasWindow ? !listed->hasNumber(f.windowNumber) : f.hasPid && !listed->hasPid(f.pid))
-      unlisted.push_back(place[index]);
-  }
-  if (unlisted.empty()) return;
-  std::sort(unlisted.begin(), unlisted.end());
-  std::size_t kept = 0, next = 0;
-  for (std::size_t k = 0; k < placed; ++k) {
-    if (next < unlisted.size() && unlisted[next] == k) {
-      ++next;
-      continue;
+    const bool unlisted =
+        !f.tab && (f.hasWindow ? !listed->hasNumber(f.windowNumber) : f.hasPid && !listed->hasPid(f.pid));
+    if (!unlisted) {
+      if (kept != at) list[kept] = std::move(list[at]);
+      ++kept;
     }
-    if (kept != k) list[kept] = std::move(list[k]);
-    ++kept;
+    ++at;
   }
   list.resize(kept);
 }
