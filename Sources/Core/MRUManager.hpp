@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -115,16 +116,38 @@ class MRUManager {
   // filtered where it lies instead of copied again.
   std::vector<SwitchableItem> resolvingOffScreenWindows(std::vector<SwitchableItem> list);
 
-  using AXAnswers = std::map<platform::Pid, std::optional<std::set<std::int64_t>>>;
+  // What Accessibility told of each asked process's windows: nothing when it could not tell them,
+  // else their numbers. The off-screen check runs inside the key press that opens a chord: the
+  // answers lie in two arrays, without a node per number.
+  class AXAnswers {
+   public:
+    void add(platform::Pid pid, std::optional<std::span<const std::int64_t>> numbers);
+    // The numbers of `pid`'s windows, sorted, when it was asked and they could be told.
+    std::optional<std::span<const std::int64_t>> windowsOf(platform::Pid pid) const;
+
+   private:
+    struct Answer {
+      platform::Pid pid;
+      bool told;
+      std::uint32_t begin, end;  // its run of `numbers_`
+    };
+    std::vector<Answer> answers_;  // in ascending process order
+    std::vector<std::int64_t> numbers_;
+  };
   struct OffScreenWindow {
     std::int64_t number;
     platform::Pid pid;
   };
-  static std::set<std::int64_t> closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
-                                                    const AXAnswers& answers, const std::set<std::int64_t>& onSpace);
-  static std::set<platform::Pid> pidsWithNoWindows(const std::vector<platform::Pid>& appPIDs,
-                                                   const AXAnswers& answers,
-                                                   const std::set<platform::Pid>& pidsOnSpace);
+  // The off-screen windows that their process's answer does not list and that lie on no hidden
+  // Space (`onSpace`), sorted.
+  static std::vector<std::int64_t> closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
+                                                       const AXAnswers& answers,
+                                                       const std::set<std::int64_t>& onSpace);
+  // The processes of `appPIDs` whose answer lists no window and that have none on a hidden Space
+  // (`pidsOnSpace`, sorted), in the order of `appPIDs`.
+  static std::vector<platform::Pid> pidsWithNoWindows(const std::vector<platform::Pid>& appPIDs,
+                                                      const AXAnswers& answers,
+                                                      const std::vector<platform::Pid>& pidsOnSpace);
 
   // Removes every entry matching `remove` together with its cached thumbnail. Every removal from
   // the inventory goes through here.

@@ -303,27 +303,47 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   list.resize(kept);
 }
 
-std::set<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
-                                                       const AXAnswers& answers,
-                                                       const std::set<std::int64_t>& onSpace) {
-  std::set<std::int64_t> closed;
-  for (const auto& w : offScreen) {
-    auto it = answers.find(w.pid);
-    if (it == answers.end() || !it->second) continue;
-    if (!it->second->contains(w.number) && !onSpace.contains(w.number)) closed.insert(w.number);
+void MRUManager::AXAnswers::add(platform::Pid pid, std::optional<std::span<const std::int64_t>> numbers) {
+  const auto begin = static_cast<std::uint32_t>(numbers_.size());
+  if (numbers) {
+    numbers_.insert(numbers_.end(), numbers->begin(), numbers->end());
+    std::sort(numbers_.begin() + begin, numbers_.end());
   }
+  const Answer answer{pid, numbers.has_value(), begin, static_cast<std::uint32_t>(numbers_.size())};
+  auto at = std::lower_bound(answers_.begin(), answers_.end(), pid,
+                             [](const Answer& a, platform::Pid p) { return a.pid < p; });
+  answers_.insert(at, answer);
+}
+
+std::optional<std::span<const std::int64_t>> MRUManager::AXAnswers::windowsOf(platform::Pid pid) const {
+  auto at = std::lower_bound(answers_.begin(), answers_.end(), pid,
+                             [](const Answer& a, platform::Pid p) { return a.pid < p; });
+  if (at == answers_.end() || at->pid != pid || !at->told) return std::nullopt;
+  return std::span<const std::int64_t>(numbers_.data() + at->begin, at->end - at->begin);
+}
+
+std::vector<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffScreenWindow>& offScreen,
+                                                          const AXAnswers& answers,
+                                                          const std::set<std::int64_t>& onSpace) {
+  std::vector<std::int64_t> closed;
+  for (const auto& w : offScreen) {
+    const auto listed = answers.windowsOf(w.pid);
+    if (listed && !std::binary_search(listed->begin(), listed->end(), w.number) && !onSpace.contains(w.number))
+      closed.push_back(w.number);
+  }
+  std::sort(closed.begin(), closed.end());
+  closed.erase(std::unique(closed.begin(), closed.end()), closed.end());
   return closed;
 }
 
-std::set<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform::Pid>& appPIDs,
-                                                      const AXAnswers& answers,
-                                                      const std::set<platform::Pid>& pidsOnSpace) {
-  std::set<platform::Pid> windowless;
-  for (platform::Pid pid : appPIDs) {
-    auto it = answers.find(pid);
-    if (it == answers.end() || !it->second) continue;
-    if (it->second->empty() && !pidsOnSpace.contains(pid)) windowless.insert(pid);
-  }
+std::vector<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platform::Pid>& appPIDs,
+                                                         const AXAnswers& answers,
+                                                         const std::vector<platform::Pid>& pidsOnSpace) {
+  std::vector<platform::Pid> windowless;
+  for (platform::Pid pid : appPIDs)
+    if (const auto listed = answers.windowsOf(pid);
+        listed && listed->empty() && !std::binary_search(pidsOnSpace.begin(), pidsOnSpace.end(), pid))
+      windowless.push_back(pid);
   return windowless;
 }
 
@@ -369,16 +389,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::vector<platform::Pid> toAsk = candidates;
   for (const auto& w : offScreen) toAsk.push_back(w.pid);
   sortUnique(toAsk);
-  // Each application's answer: whether its windows could be told, and which they are (a sorted
-  // run of `listed`). In ascending process order, as asked.
-  struct Answer {
-    platform::Pid pid;
-    bool told;
-    std::uint32_t begin, end;
-  };
-  std::vector<Answer> answers;
-  answers.reserve(toAsk.size());
-  std::vector<std::int64_t> listed, minimized;
+  AXAnswers answers;
+  std::vector<std::int64_t> numbers, minimized;
   // A window the window server shows on screen is not minimized: only the others are asked.
   const std::function<bool(std::int64_t)> mayBeMinimized = [&](std::int64_t number) {
     return !onScreen->hasNumber(number);
@@ -393,27 +405,17 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
     if (services_.workspace->isTerminated(pid)) continue;  // asked without copying the application
     auto states = services_.ax->windowStatesIfEnumerable(pid, deadline, mayBeMinimized);
     if (!states) {
-      answers.push_back({pid, false, 0, 0});
+      answers.add(pid, std::nullopt);
       continue;
     }
-    const auto begin = static_cast<std::uint32_t>(listed.size());
+    numbers.clear();
     for (const auto& state : *states) {
-      listed.push_back(state.number);
+      numbers.push_back(state.number);
       if (state.minimized) minimized.push_back(state.number);
     }
-    std::sort(listed.begin() + begin, listed.end());
-    answers.push_back({pid, true, begin, static_cast<std::uint32_t>(listed.size())});
+    answers.add(pid, numbers);
   }
   sortUnique(minimized);
-  // The answer of a process that was asked and could tell its windows.
-  auto toldAnswer = [&](platform::Pid pid) -> const Answer* {
-    auto at = std::lower_bound(answers.begin(), answers.end(), pid,
-                               [](const Answer& a, platform::Pid p) { return a.pid < p; });
-    return at != answers.end() && at->pid == pid && at->told ? &*at : nullptr;
-  };
-  auto lists = [&](const Answer& a, std::int64_t number) {
-    return std::binary_search(listed.begin() + a.begin, listed.begin() + a.end, number);
-  };
   // The window list read before Accessibility answered serves below too. A window opened since
   // is in no answer and cannot make a process windowless; one closed since at worst counts as on
   // another Space, which keeps its process's entries: nothing is dropped on the older list's word.
@@ -423,8 +425,8 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::vector<std::pair<std::int64_t, platform::Pid>> ownerOf;
   const WindowList::Windows windows = services_.windows->sharedRealWindows(false);
   for (const auto& row : *windows) {
-    const Answer* a = toldAnswer(row.pid);
-    if (!a || lists(*a, row.windowNumber)) continue;
+    const auto listed = answers.windowsOf(row.pid);
+    if (!listed || std::binary_search(listed->begin(), listed->end(), row.windowNumber)) continue;
     unlisted.push_back(row.windowNumber);
     ownerOf.emplace_back(row.windowNumber, row.pid);
   }
@@ -437,19 +439,11 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
     sortUnique(pidsOnSpace);
   }
 
-  std::vector<std::int64_t> closed;
-  for (const auto& w : offScreen) {
-    const Answer* a = toldAnswer(w.pid);
-    if (a && !lists(*a, w.number) && !hidden.contains(w.number)) closed.push_back(w.number);
-  }
-  sortUnique(closed);
+  const std::vector<std::int64_t> closed = closedWindowNumbers(offScreen, answers, hidden);
   if (!closed.empty())
     services_.log->log("snapshot dropped " + std::to_string(closed.size()) +
                        " closed-but-cached window(s): " + bracketed(closed));
-  std::vector<platform::Pid> windowless;
-  for (platform::Pid pid : candidates)
-    if (const Answer* a = toldAnswer(pid); a && a->begin == a->end && !has(pidsOnSpace, pid))
-      windowless.push_back(pid);
+  const std::vector<platform::Pid> windowless = pidsWithNoWindows(candidates, answers, pidsOnSpace);
   if (!windowless.empty())
     services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
 

@@ -265,11 +265,14 @@ TEST(RankedList, OffScreenPassStopsAtItsDeadlineAndKeepsTheRest) {
 }
 
 TEST(RankedList, PureHelpers) {
-  MRUManager::AXAnswers answers{
-      {1, std::set<std::int64_t>{10}}, {2, std::nullopt}, {3, std::set<std::int64_t>{}}};
-  EXPECT_EQ(MRUManager::closedWindowNumbers({{10, 1}, {11, 1}, {12, 1}, {20, 2}, {30, 4}}, answers, {12}),
-            (std::set<std::int64_t>{11}));
-  EXPECT_EQ(MRUManager::pidsWithNoWindows({1, 2, 3, 4}, answers, {}), (std::set<platform::Pid>{3}));
+  MRUManager::AXAnswers answers;
+  answers.add(3, std::vector<std::int64_t>{});
+  answers.add(1, std::vector<std::int64_t>{13, 10});
+  answers.add(2, std::nullopt);
+  EXPECT_EQ(MRUManager::closedWindowNumbers({{11, 1}, {10, 1}, {12, 1}, {13, 1}, {20, 2}, {30, 4}, {11, 1}},
+                                            answers, {12}),
+            (std::vector<std::int64_t>{11}));
+  EXPECT_EQ(MRUManager::pidsWithNoWindows({1, 2, 3, 4}, answers, {}), (std::vector<platform::Pid>{3}));
   EXPECT_TRUE(MRUManager::pidsWithNoWindows({3}, answers, {3}).empty());
 }
 
