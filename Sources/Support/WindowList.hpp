@@ -4,7 +4,6 @@
 // browsers), and not a thin strip along the top of a larger window of the same process. Also
 // which windows lie on Spaces that are not shown now. Keeps no state between calls.
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>

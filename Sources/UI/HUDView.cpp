@@ -387,19 +387,21 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   // The same picture for the same pixels while the list is shown: the cell's scaled copy of it
   // is then found in the pixmap cache instead of being scaled again on every frame. Holding the
   // pixels keeps their address from being reused by another picture meanwhile.
-  QImage wrapped(const RGBAImage& image) {
+  QImage wrapped(const RGBAImage& image) { return wrapping(image).image; }
+
+  // The picture's entry, made the first time it is asked for.
+  struct Wrapped;
+  Wrapped& wrapping(const RGBAImage& image) {
     const WrapKey key{image.bits(), image.pixelWidth(), image.pixelHeight(), image.bytesPerRow()};
     auto found = wrapped_.find(key);
     if (found == wrapped_.end())
       found = wrapped_.emplace(key, Wrapped{image.sharedBits(), qt::toQImage(image)}).first;
-    return found->second.image;
+    return found->second;
   }
 
   // Whether every pixel of the picture is opaque; looked at once while the list holds it.
   bool isOpaque(const RGBAImage& image) {
-    wrapped(image);
-    const WrapKey key{image.bits(), image.pixelWidth(), image.pixelHeight(), image.bytesPerRow()};
-    Wrapped& entry = wrapped_.at(key);
+    Wrapped& entry = wrapping(image);
     if (!entry.opaque) {
       bool opaque = true;
       for (int y = 0; opaque && y < image.pixelHeight(); ++y) {
