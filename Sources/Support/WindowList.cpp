@@ -303,6 +303,7 @@ WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
 }
 
 bool WindowList::onScreenAreMarkedOnes() const {
+  if (sharing_ == 0 || shared_[1]) return false;
   if (!sharedCandidates_) sharedRealWindows(false);
   const std::vector<Info>& all = *sharedCandidates_->windows;
   const std::vector<bool>& strips = sharedCandidates_->strips;
@@ -314,7 +315,7 @@ bool WindowList::onScreenAreMarkedOnes() const {
 std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly) const {
   std::shared_ptr<const Keys>& kept = keys_[onScreenOnly ? 1 : 0];
   if (sharing_ > 0 && kept) return kept;
-  if (sharing_ > 0 && onScreenOnly && !shared_[1] && onScreenAreMarkedOnes()) {
+  if (onScreenOnly && onScreenAreMarkedOnes()) {
     // All windows' keys, less the windows off screen: no list of the on-screen windows is made,
     // and their numbers are not hashed a second time.
     const std::shared_ptr<const Keys> all = sharedKeys(false);
@@ -400,7 +401,7 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
 
 std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const {
   // While sharing, the on-screen windows are mostly told from the list of all windows.
-  const bool marked = sharing_ > 0 && !shared_[1] && onScreenAreMarkedOnes();
+  const bool marked = onScreenAreMarkedOnes();
   const Windows windows = sharedRealWindows(!marked);
   std::vector<const Info*> own;
   for (const Info& w : *windows)

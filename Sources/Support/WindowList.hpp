@@ -97,9 +97,9 @@ class WindowList {
 
  private:
   std::optional<std::set<std::uint64_t>> currentSpaceIDs(int connection) const;
-  // While sharing: whether the on-screen real windows are simply the real windows marked on
-  // screen, so that they can be told from the list of all windows without one of their own.
-  // They are unless a window on screen was a thin strip among all windows.
+  // Whether the on-screen real windows are told from the list of all windows, those marked on
+  // screen, without a list of their own: only while sharing, when no list of the on-screen
+  // windows was read, and unless a window on screen was a thin strip among all windows.
   bool onScreenAreMarkedOnes() const;
   bool floatsCount(platform::Pid pid) const;
   // The rows the window server lists that may be windows of their own, thin strips not yet dropped.
