@@ -7,28 +7,49 @@ namespace velvix::sim {
 using Json = nlohmann::json;
 namespace Key = platform::WindowKey;
 
+namespace {
+
+// A row is built entry by entry into its reserved place: the list is asked for as every chord
+// opens, and building rows from nested initializer lists copies every value twice over.
+platform::WindowRow row(const SimWindow& w, const SimApp* owner, bool onScreen) {
+  platform::WindowRow bounds(platform::WindowRow::value_t::object);
+  auto& frame = bounds.get_ref<platform::WindowRow::object_t&>();
+  frame.reserve(4);
+  frame.emplace_back("X", w.bounds.x);
+  frame.emplace_back("Y", w.bounds.y);
+  frame.emplace_back("Width", w.bounds.width);
+  frame.emplace_back("Height", w.bounds.height);
+
+  platform::WindowRow row(platform::WindowRow::value_t::object);
+  auto& fields = row.get_ref<platform::WindowRow::object_t&>();
+  fields.reserve(8);
+  fields.emplace_back(Key::kNumber, w.number);
+  fields.emplace_back(Key::kOwnerPID, w.owner);
+  fields.emplace_back(Key::kLayer, w.layer);
+  fields.emplace_back(Key::kAlpha, w.alpha);
+  fields.emplace_back(Key::kBounds, std::move(bounds));
+  if (owner && owner->name) fields.emplace_back(Key::kOwnerName, *owner->name);
+  if (w.title) fields.emplace_back(Key::kName, *w.title);
+  // Like the real list, the on-screen flag is present only for windows that are on screen.
+  if (onScreen) fields.emplace_back(Key::kIsOnscreen, true);
+  return row;
+}
+
+}  // namespace
+
 std::optional<std::vector<platform::WindowRow>> SimWindowServer::windowList(std::uint32_t options) const {
   const WindowServerFaults& faults = desktop_.windowServerFaults;
   if (faults.windowListFails) return std::nullopt;
   const bool onScreenOnly = options & platform::kWindowListOnScreenOnly;
   std::vector<platform::WindowRow> rows = faults.extraRows;
-  for (auto number : desktop_.stackingOrder()) {
+  const std::vector<std::int64_t>& order = desktop_.stackingOrder();
+  rows.reserve(rows.size() + order.size());
+  for (auto number : order) {
     const SimWindow& w = *desktop_.window(number);
     const bool onScreen = desktop_.isOnScreen(w);
     if (onScreenOnly && !onScreen) continue;
     const SimApp* owner = desktop_.app(w.owner);
-    platform::WindowRow row{
-        {Key::kNumber, w.number},
-        {Key::kOwnerPID, w.owner},
-        {Key::kLayer, w.layer},
-        {Key::kAlpha, w.alpha},
-        {Key::kBounds, {{"X", w.bounds.x}, {"Y", w.bounds.y}, {"Width", w.bounds.width}, {"Height", w.bounds.height}}},
-    };
-    if (owner && owner->name) row[Key::kOwnerName] = *owner->name;
-    if (w.title) row[Key::kName] = *w.title;
-    // Like the real list, the on-screen flag is present only for windows that are on screen.
-    if (onScreen) row[Key::kIsOnscreen] = true;
-    rows.push_back(std::move(row));
+    rows.push_back(row(w, owner, onScreen));
   }
   return rows;
 }
