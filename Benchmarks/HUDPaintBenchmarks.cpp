@@ -51,7 +51,8 @@ struct TwentyCells {
       } else if (i % 3 == 2) {
         const std::string url = "https://site" + std::to_string(i) + ".example.com/";
         scene.serveSiteIcon(url);
-        items.push_back(scene.tab(Browser::chrome, std::to_string(i % 2), 100 + i, "Page " + std::to_string(i), url));
+        items.push_back(
+            scene.tab(Browser::chrome, std::to_string(i % 2), 100 + i, "Page " + std::to_string(i), url));
       } else if (i % 3 == 1) {
         items.push_back(scene.window(bundle, name, "Window " + std::to_string(i), {.still = false}));
       } else {
@@ -94,7 +95,12 @@ void BM_HUDPaint20Cells(benchmark::State& state) {
   samples.report(state);
   state.counters["width"] = panel->width();
 }
-BENCHMARK(BM_HUDPaint20Cells)->Args({0, 1})->Args({0, 2})->Args({1, 1})->Args({1, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HUDPaint20Cells)
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({1, 1})
+    ->Args({1, 2})
+    ->Unit(benchmark::kMillisecond);
 
 // The HUD of a chord after the first: hidden when the chord before committed, shown again with
 // the same windows (one of them, the window left, captured anew), and its first frame drawn.
@@ -169,7 +175,6 @@ void BM_HUDSelectionStep(benchmark::State& state) {
 }
 BENCHMARK(BM_HUDSelectionStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-
 // Resident memory with the HUD of 20 thumbnail cells shown over a full thumbnail cache (stills of
 // 80 large windows, of which the byte budget keeps the newest). The HUD shows the 20 windows used
 // last, newest first, as a chord would: those are the ones whose stills the cache holds. Meaningful
@@ -182,8 +187,8 @@ void BM_ResidentWithFullThumbnailCache(benchmark::State& state) {
     scene.world.preferences().showThumbnails.set(true);
     std::vector<SwitchableItem> items;
     for (int i = 0; i < static_cast<int>(ThumbnailStore::kCapacity); ++i) {
-      auto item = scene.window("com.example.app" + std::to_string(i % 9), "App", "Document " + std::to_string(i),
-                               {.size = {1200, 840}});
+      auto item = scene.window("com.example.app" + std::to_string(i % 9), "App",
+                               "Document " + std::to_string(i), {.size = {1200, 840}});
       items.push_back(item);
     }
     items.erase(items.begin(), items.end() - 20);

@@ -32,7 +32,8 @@ constexpr int kMessagesPerRound = 16;
 std::string message() {
   std::string text = R"({"browser":"chrome","event":"sync","windows":[)";
   for (int i = 0; text.size() < kMessageBytes - 200; ++i)
-    text += R"({"tabId":)" + std::to_string(i) + R"(,"title":"Some page title of a usual length","url":"https://www.example.com/p"},)";
+    text += R"({"tabId":)" + std::to_string(i) +
+            R"(,"title":"Some page title of a usual length","url":"https://www.example.com/p"},)";
   text += "{}]";
   text.resize(kMessageBytes - 1, ' ');
   text += "}";

@@ -61,9 +61,10 @@ std::optional<nlohmann::json> TimedWindowServer::managedDisplaySpaces(int connec
   return timed(clocks_, spent_, spentWall_, [&] { return inner_.managedDisplaySpaces(connection); });
 }
 
-std::optional<nlohmann::json> TimedWindowServer::spacesForWindows(int connection, std::uint32_t mask,
-                                                                  const std::vector<std::int64_t>& numbers) const {
-  return timed(clocks_, spent_, spentWall_, [&] { return inner_.spacesForWindows(connection, mask, numbers); });
+std::optional<nlohmann::json> TimedWindowServer::spacesForWindows(
+    int connection, std::uint32_t mask, const std::vector<std::int64_t>& numbers) const {
+  return timed(clocks_, spent_, spentWall_,
+               [&] { return inner_.spacesForWindows(connection, mask, numbers); });
 }
 
 }  // namespace velvix::bench

@@ -40,8 +40,8 @@ class TimedWindowServer final : public platform::WindowServer {
   Rows windowList(std::uint32_t options) const override;
   int mainConnection() const override { return inner_.mainConnection(); }
   std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override;
-  std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
-                                                 const std::vector<std::int64_t>& windowNumbers) const override;
+  std::optional<nlohmann::json> spacesForWindows(
+      int connection, std::uint32_t mask, const std::vector<std::int64_t>& windowNumbers) const override;
 
  private:
   const platform::WindowServer& inner_;

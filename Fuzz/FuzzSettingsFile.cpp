@@ -19,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }();
   const auto file = folder / "settings.json";
   std::filesystem::remove(folder / "settings.json.damaged");
-  { std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size)); }
+  {
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
   platform::JsonFileDefaults defaults(file);
   const auto values = defaults.userValues();
   for (const auto& [key, value] : values.items()) {

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (auto line = cutter.nextLine()) {
       if (line->empty() || !utf8::isValid(*line)) std::abort();
       auto report = ExtensionReport::parse(*line);
-      if (report && report->tab && (report->tab->tabIndex < -1 || report->tab->tabIndex > TabPack::kMaxTabIndex))
+      if (report && report->tab &&
+          (report->tab->tabIndex < -1 || report->tab->tabIndex > TabPack::kMaxTabIndex))
         std::abort();
       ExtensionReport::sessionOf(*line);
       if (auto quick = QuickJsonReader::readObject(*line);

@@ -4,6 +4,8 @@
 
 namespace velvix {
 
-bool BrowserBridge::isChromiumConnected(Browser) const { return false; }
+bool BrowserBridge::isChromiumConnected(Browser) const {
+  return false;
+}
 
 }  // namespace velvix

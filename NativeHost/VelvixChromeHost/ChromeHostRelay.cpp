@@ -52,7 +52,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 // Both parts in order, as one stream of bytes, without first copying them together.
 bool writeAll(int fd, std::string_view head, std::string_view body) {
-  iovec parts[2] = {{const_cast<char*>(head.data()), head.size()}, {const_cast<char*>(body.data()), body.size()}};
+  iovec parts[2] = {{const_cast<char*>(head.data()), head.size()},
+                    {const_cast<char*>(body.data()), body.size()}};
   int first = 0;
   while (first < 2) {
     ssize_t put = ::writev(fd, parts + first, 2 - first);

@@ -34,9 +34,9 @@ typedef struct VelvixValue {
   double number;
   const char* bytes; /* string or data */
   size_t length;
-  size_t count;                     /* entries of an array or a dictionary */
-  const struct VelvixValue* items;  /* array elements, or dictionary values */
-  const struct VelvixValue* keys;   /* dictionary keys, `count` of them */
+  size_t count;                    /* entries of an array or a dictionary */
+  const struct VelvixValue* items; /* array elements, or dictionary values */
+  const struct VelvixValue* keys;  /* dictionary keys, `count` of them */
 } VelvixValue;
 
 typedef struct VelvixInputItem {

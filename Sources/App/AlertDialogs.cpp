@@ -144,9 +144,7 @@ class AlertScreen final : public QObject {
 void AlertDialogs::attach(sim::SimApplication& application, qt::SimDesktopView& view) {
   auto* screen = new AlertScreen(view);  // a child of the view
   QPointer<AlertScreen> alive(screen);
-  application.presentModal = [alive](const AlertText& alert) {
-    return alive ? alive->runModal(alert) : -1;
-  };
+  application.presentModal = [alive](const AlertText& alert) { return alive ? alive->runModal(alert) : -1; };
   application.present = [alive](const AlertText& alert, std::function<void(int)> answer) {
     if (alive) alive->present(alert, std::move(answer));
   };

@@ -35,7 +35,8 @@
 
 namespace velvix {
 
-AppDelegate::AppDelegate(Services& services) : services_(services), statusItem_(services), mainMenu_(services) {
+AppDelegate::AppDelegate(Services& services)
+    : services_(services), statusItem_(services), mainMenu_(services) {
   statusItem_.tapEnabled = [this] { return eventTap_ && eventTap_->isEnabled(); };
   mainMenu_.firstResponder = [this](const std::string& selector) { return performWindowCommand(selector); };
 }
@@ -118,16 +119,18 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::seedBrowsersOverAppleEvents() {
   for (Browser browser : browsers::all()) {
     if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
-    services_.permissions->refreshAutomationStatus(browser, [this, watch = alive_.watch(), browser](std::int32_t status) {
-      if (watch.expired()) return;
-      const std::string name(browsers::rawValue(browser));
-      if (status != platform::Privacy::kAutomationGranted) {
-        services_.log->log("launch: " + name + " Automation status " + std::to_string(status) + "; its tabs are not scripted");
-        return;
-      }
-      services_.scripts->seed(browser);
-      if (browser == Browser::safari && services_.safariHost) services_.safariHost->warm();
-    });
+    services_.permissions->refreshAutomationStatus(
+        browser, [this, watch = alive_.watch(), browser](std::int32_t status) {
+          if (watch.expired()) return;
+          const std::string name(browsers::rawValue(browser));
+          if (status != platform::Privacy::kAutomationGranted) {
+            services_.log->log("launch: " + name + " Automation status " + std::to_string(status) +
+                               "; its tabs are not scripted");
+            return;
+          }
+          services_.scripts->seed(browser);
+          if (browser == Browser::safari && services_.safariHost) services_.safariHost->warm();
+        });
   }
 }
 
@@ -164,8 +167,11 @@ void AppDelegate::startTapWhenPermitted() {
 // may have been installed since the application started.
 void AppDelegate::observeBrowserLaunches() {
   browserLaunches_ = services_.workspace->notificationCenter().observe(
-      platform::WorkspaceNotification::kDidLaunchApplication, *services_.loop, [this](const platform::Notification& n) {
-        if (!n.userInfo.is_object() || !n.userInfo.contains("bundleID") || !n.userInfo["bundleID"].is_string()) return;
+      platform::WorkspaceNotification::kDidLaunchApplication, *services_.loop,
+      [this](const platform::Notification& n) {
+        if (!n.userInfo.is_object() || !n.userInfo.contains("bundleID") ||
+            !n.userInfo["bundleID"].is_string())
+          return;
         const std::string bundleID = n.userInfo["bundleID"].get<std::string>();
         auto browser = browsers::fromBundleID(bundleID);
         if (!browser || !browsers::isChromiumFamily(*browser)) return;
@@ -203,7 +209,8 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
 
 bool AppDelegate::applicationShouldTerminate() {
   quitting_ = true;
-  if (services_.micMute) QuitCleanup::releaseMicrophoneIfHeld(services_, eventTap_ && eventTap_->isInputLocked());
+  if (services_.micMute)
+    QuitCleanup::releaseMicrophoneIfHeld(services_, eventTap_ && eventTap_->isInputLocked());
   if (services_.mouseSelection) services_.mouseSelection->discardHandoff();
   return true;
 }
@@ -238,8 +245,8 @@ void AppDelegate::openSettingsMenuItem() {
 
 void AppDelegate::openOnboardingMenuItem() {
   if (!services_.onboardingWindow) return;
-  services_.onboardingWindow->show(services_.preferences->hasCompletedOnboarding.get() ? OnboardingMode::regrant
-                                                                                      : OnboardingMode::setup);
+  services_.onboardingWindow->show(
+      services_.preferences->hasCompletedOnboarding.get() ? OnboardingMode::regrant : OnboardingMode::setup);
 }
 
 void AppDelegate::checkForUpdatesMenuItem() {
@@ -267,20 +274,23 @@ void AppDelegate::terminateOtherInstances() {
 
   for (platform::Pid pid : others) workspace.forceTerminate(pid);
   if (realOther) {
-    services_.log->health("another copy is running (pid " + std::to_string(*realOther) + "); asking it to quit");
+    services_.log->health("another copy is running (pid " + std::to_string(*realOther) +
+                          "); asking it to quit");
     ::kill(*realOther, SIGTERM);
   }
   platform::MainLoop& loop = *services_.loop;
   const double deadline = loop.uptime() + kOtherInstancesDeadline;
   auto allGone = [&] {
-    return std::all_of(others.begin(), others.end(), [&](platform::Pid pid) { return workspace.isTerminated(pid); }) &&
+    return std::all_of(others.begin(), others.end(),
+                       [&](platform::Pid pid) { return workspace.isTerminated(pid); }) &&
            (!lock || lock->tryAcquire());
   };
   while (!quitting_ && !allGone() && loop.uptime() < deadline) loop.runFor(kOtherInstancesPollSlice);
   if (quitting_) return;  // "quit" stays the run's last line
   if (lock && !lock->tryAcquire())
     services_.log->health("another copy still holds " + lock->file().string() + " after " +
-                          std::to_string(static_cast<int>(kOtherInstancesDeadline)) + " s; running beside it");
+                          std::to_string(static_cast<int>(kOtherInstancesDeadline)) +
+                          " s; running beside it");
 }
 
 }  // namespace velvix

@@ -12,7 +12,8 @@ using platform::MenuItem;
 
 namespace {
 
-std::shared_ptr<MenuItem> item(std::string title, std::string selector, std::string key, std::function<void()> action) {
+std::shared_ptr<MenuItem> item(std::string title, std::string selector, std::string key,
+                               std::function<void()> action) {
   auto made = std::make_shared<MenuItem>();
   made->title = std::move(title);
   made->selector = std::move(selector);
@@ -21,7 +22,8 @@ std::shared_ptr<MenuItem> item(std::string title, std::string selector, std::str
   return made;
 }
 
-std::shared_ptr<MenuItem> top(std::string title, std::string submenuTitle, std::vector<std::shared_ptr<MenuItem>> items) {
+std::shared_ptr<MenuItem> top(std::string title, std::string submenuTitle,
+                              std::vector<std::shared_ptr<MenuItem>> items) {
   auto made = std::make_shared<MenuItem>();
   made->title = std::move(title);
   made->submenu = std::make_shared<Menu>();
@@ -48,10 +50,13 @@ void MainMenu::install(AppDelegate& delegate) {
   menu_ = std::make_shared<Menu>();
   menu_->items = {
       top("Velvix", "",
-          {item("About Velvix", "orderFrontStandardAboutPanel:", "", [&app] { app.orderFrontStandardAboutPanel(); }),
+          {item("About Velvix", "orderFrontStandardAboutPanel:", "",
+                [&app] { app.orderFrontStandardAboutPanel(); }),
            MenuItem::makeSeparator(),
-           item("Settings\u2026", "openSettingsMenuItem:", ",", [&delegate] { delegate.openSettingsMenuItem(); }),
-           item("Setup Assistant\u2026", "openOnboardingMenuItem:", "", [&delegate] { delegate.openOnboardingMenuItem(); }),
+           item("Settings\u2026", "openSettingsMenuItem:", ",",
+                [&delegate] { delegate.openSettingsMenuItem(); }),
+           item("Setup Assistant\u2026", "openOnboardingMenuItem:", "",
+                [&delegate] { delegate.openOnboardingMenuItem(); }),
            item("Check for Updates\u2026", "checkForUpdatesMenuItem:", "",
                 [&delegate] { delegate.checkForUpdatesMenuItem(); }),
            MenuItem::makeSeparator(), item("Hide Velvix", "hide:", "h", [&app] { app.hide(); }),
@@ -62,7 +67,8 @@ void MainMenu::install(AppDelegate& delegate) {
            MenuItem::makeSeparator(), responderItem("Cut", "cut:", "x"), responderItem("Copy", "copy:", "c"),
            responderItem("Paste", "paste:", "v"), responderItem("Select All", "selectAll:", "a")}),
       top("Window", "Window",
-          {responderItem("Close", "performClose:", "w"), responderItem("Minimize", "performMiniaturize:", "m")}),
+          {responderItem("Close", "performClose:", "w"),
+           responderItem("Minimize", "performMiniaturize:", "m")}),
   };
   if (services_.menuBar) services_.menuBar->setMainMenu(menu_);
 }

@@ -177,8 +177,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   for (const auto& line : services_.preferences->loadProblems()) processLog(line);
   services_.thumbnails = own(p.thumbnails, services_);
   // The Safari handler's message port is real: a socket in a private folder of the support folder.
-  services_.messagePorts = own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
-                               [](const std::string& line) { processLog(line); });
+  services_.messagePorts =
+      own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
+          [](const std::string& line) { processLog(line); });
   services_.bridge = own(p.bridge, services_);
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);
@@ -222,11 +223,13 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
   if (options.singleInstanceLock)
-    services_.instanceLock = own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
+    services_.instanceLock =
+        own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
   services_.terminalIntegration = own(p.terminalIntegration, services_);
   services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
   services_.vscodeExtension = own(p.vscodeExtension, services_);
-  services_.chromeSetup = own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
+  services_.chromeSetup =
+      own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
   services_.menuBar = &p.menuBar;
   desktop.application().onTerminate = [this] { terminate(); };
 
@@ -234,7 +237,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   // The application made frontmost again, after the user had left it, tells its delegate, as the
   // application framework does. Being frontmost from the start is the launch, not a return.
   auto isSelf = [this](const platform::Notification& n) {
-    return n.userInfo.is_object() && n.userInfo.value("pid", platform::Pid{0}) == services_.workspace->ownPid();
+    return n.userInfo.is_object() &&
+           n.userInfo.value("pid", platform::Pid{0}) == services_.workspace->ownPid();
   };
   resignedActive_ = desktop.workspace().notificationCenter().observe(
       platform::WorkspaceNotification::kDidDeactivateApplication, desktop.loop(),
@@ -246,7 +250,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
       });
 }
 
-sim::SimMenuBar& VelvixApp::menuBar() { return parts_->menuBar; }
+sim::SimMenuBar& VelvixApp::menuBar() {
+  return parts_->menuBar;
+}
 
 const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
   return *parts_->desktopPicture;

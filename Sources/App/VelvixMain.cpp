@@ -97,7 +97,9 @@ bool hasDisplay() {
 
 }  // namespace
 
-void VelvixMain::endEventLoop() { QCoreApplication::exit(0); }
+void VelvixMain::endEventLoop() {
+  QCoreApplication::exit(0);
+}
 
 int VelvixMain::main(int argc, char** argv) {
   switch (CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc))) {

@@ -1,3 +1,5 @@
 #include "App/VelvixMain.hpp"
 
-int main(int argc, char** argv) { return velvix::VelvixMain::main(argc, argv); }
+int main(int argc, char** argv) {
+  return velvix::VelvixMain::main(argc, argv);
+}

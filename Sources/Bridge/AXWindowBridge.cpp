@@ -15,18 +15,25 @@ namespace Attr = platform::AXAttribute;
 
 namespace {
 // Numbers outside the window server's 32-bit range match no window.
-bool isWindowNumber(std::int64_t n) { return n >= 0 && n <= std::numeric_limits<std::uint32_t>::max(); }
+bool isWindowNumber(std::int64_t n) {
+  return n >= 0 && n <= std::numeric_limits<std::uint32_t>::max();
+}
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
 bool endsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 bool contains(const std::vector<std::string>& list, const std::string& text) {
   return std::find(list.begin(), list.end(), text) != list.end();
 }
 }  // namespace
 
-bool AXWindowBridge::pastDeadline(double deadline) const { return clock_.uptime() > deadline; }
+bool AXWindowBridge::pastDeadline(double deadline) const {
+  return clock_.uptime() > deadline;
+}
 
 std::optional<std::vector<AXElement>> AXWindowBridge::axWindowsIfEnumerable(platform::Pid app) {
   if (!ax_.isProcessTrusted()) return std::nullopt;
@@ -175,11 +182,13 @@ void AXWindowBridge::raise(AXElement window) {
     ax_.setAttribute(window, Attr::kMain, true);
 }
 
-AXWindowBridge::RaiseOutcome AXWindowBridge::raiseWindow(std::int64_t wanted, const std::string& fallbackTitle,
+AXWindowBridge::RaiseOutcome AXWindowBridge::raiseWindow(std::int64_t wanted,
+                                                         const std::string& fallbackTitle,
                                                          platform::Pid app) {
   FoundWindow found = findWindow(wanted, fallbackTitle, app);
   if (!found.element) return found.proven ? RaiseOutcome::missing : RaiseOutcome::unknown;
-  if (boolAttribute(*found.element, Attr::kMinimized) == true) ax_.setAttribute(*found.element, Attr::kMinimized, false);
+  if (boolAttribute(*found.element, Attr::kMinimized) == true)
+    ax_.setAttribute(*found.element, Attr::kMinimized, false);
   raise(*found.element);
   return RaiseOutcome::raised;
 }
@@ -243,7 +252,8 @@ bool AXWindowBridge::pressCloseButton(AXElement window) {
   return ax_.performAction(*button, platform::AXAction::kPress) == AXError::success;
 }
 
-bool AXWindowBridge::isPrivateWindowTitle(const std::string& title, const std::vector<std::string>& scripted) {
+bool AXWindowBridge::isPrivateWindowTitle(const std::string& title,
+                                          const std::vector<std::string>& scripted) {
   if (endsWith(title, ", Private Browsing")) return true;
   if (contains(scripted, title)) return false;
   const std::size_t titleLength = utf8::length(title);

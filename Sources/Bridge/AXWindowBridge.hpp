@@ -64,7 +64,8 @@ class AXWindowBridge {
   bool pressCloseButton(platform::AXElement window);
 
   // Pure title tests.
-  static bool isPrivateWindowTitle(const std::string& title, const std::vector<std::string>& scriptedWindowNames);
+  static bool isPrivateWindowTitle(const std::string& title,
+                                   const std::vector<std::string>& scriptedWindowNames);
   static std::optional<std::string> auxWindowTitle(const std::vector<std::string>& titlesFrontToBack,
                                                    const std::optional<std::string>& appName,
                                                    const std::vector<std::string>& scriptedWindowNames);

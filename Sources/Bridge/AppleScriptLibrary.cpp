@@ -6,7 +6,8 @@ namespace {
 // Every window and tab access is wrapped in its own try, so one unreadable window or tab is
 // skipped and the rest still counts. Text comparisons consider case: two addresses that differ
 // only in case are different pages.
-const char* const kChromium = R"as(-- Tab handlers for a Chromium-family browser; private windows have the mode "incognito".
+const char* const kChromium =
+    R"as(-- Tab handlers for a Chromium-family browser; private windows have the mode "incognito".
 
 on sametext(a, b)
     considering case

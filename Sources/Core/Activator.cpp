@@ -50,9 +50,10 @@ bool Activator::isOwnBundle(const std::string& bundleID) const {
 }
 
 void Activator::later(double delay, std::function<void()> step) {
-  services_.loop->postAfter(delay, [this, watch = alive_.watch(), generation = generation_, step = std::move(step)] {
-    if (!watch.expired() && generation == generation_) step();
-  });
+  services_.loop->postAfter(delay,
+                            [this, watch = alive_.watch(), generation = generation_, step = std::move(step)] {
+                              if (!watch.expired() && generation == generation_) step();
+                            });
 }
 
 void Activator::activate(const std::vector<SwitchableItem>& items, std::size_t startingAt) {
@@ -77,9 +78,11 @@ void Activator::tryCandidate(Items items, std::size_t start, std::size_t offset,
   if (offset >= items->size()) return;  // every entry has been tried
   if (offset >= static_cast<std::size_t>(kMaxCandidates)) {
     const std::string n = std::to_string(offset);
-    services_.log->log("activate: gave up after " + n +
-                       " candidates \u2014 the selection and its neighbours all failed at once, which is a hiccup, "
-                       "not " + n + " dead windows");
+    services_.log->log(
+        "activate: gave up after " + n +
+        " candidates \u2014 the selection and its neighbours all failed at once, which is a hiccup, "
+        "not " +
+        n + " dead windows");
     return;
   }
   const SwitchableItem& candidate = (*items)[(start + offset) % items->size()];
@@ -151,7 +154,8 @@ bool Activator::attemptApp(const SwitchableItem& item) {
   auto frontSeen = std::make_shared<bool>(false);
   for (double delay : {0.2, 0.5, 0.9})
     later(delay, [this, pid = app->pid, number, frontSeen, started, title = item.title] {
-      if (auto front = services_.windows->frontWindow(pid); front && front->windowNumber == number) *frontSeen = true;
+      if (auto front = services_.windows->frontWindow(pid); front && front->windowNumber == number)
+        *frontSeen = true;
       if (!userActed(started, *frontSeen)) services_.ax->raiseWindow(number, title, pid);
     });
   return true;
@@ -171,7 +175,8 @@ bool Activator::raiseOwnWindow(std::int64_t number, const RunningApplication& ap
   for (double delay : {0.2, 0.5})
     later(delay, [this, number, started] {
       for (const auto& w : services_.application->windows())
-        if (w.number == number && w.visible && !userActed(started, true)) services_.application->makeKeyAndOrderFront(number);
+        if (w.number == number && w.visible && !userActed(started, true))
+          services_.application->makeKeyAndOrderFront(number);
     });
   return true;
 }
@@ -239,32 +244,35 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
     if (auto again = runningBrowser(browser)) activateApplication(again->pid);
     return completion(true);
   }
-  services_.log->log("activate: " + item.id + " \u2014 extension declined tab " + std::to_string(*item.tabID) +
-                     " in window " + *item.windowID + "; falling back to Apple Events");
+  services_.log->log("activate: " + item.id + " \u2014 extension declined tab " +
+                     std::to_string(*item.tabID) + " in window " + *item.windowID +
+                     "; falling back to Apple Events");
   attemptAppleEvents(item, std::move(completion));
 }
 
 void Activator::attemptAppleEvents(const SwitchableItem& item, std::function<void(bool)> completion) {
   const Browser browser = *item.browser;
   if (auto app = runningBrowser(browser)) activateApplication(app->pid);
-  services_.scripts->resolve(item, "resolvetab", [this, watch = alive_.watch(), generation = generation_, browser,
-                                                  completion](bool ok) {
-    if (watch.expired() || generation != generation_) return;  // neither judged nor followed by a neighbour
-    if (!ok) return completion(false);
-    auto app = runningBrowser(browser);
-    if (app) activateApplication(app->pid);
-    auto raiseScripted = [this, browser] {
-      auto running = runningBrowser(browser);
-      auto names = services_.scripts->cachedScriptedWindowNames(browser);
-      if (running && !names.empty()) services_.ax->raiseScriptedWindow(names, running->pid);
-    };
-    raiseScripted();
-    const double started = services_.loop->uptime();
-    later(0.35, [this, raiseScripted, started] {
-      if (!userActed(started, false)) raiseScripted();
-    });
-    completion(true);
-  });
+  services_.scripts->resolve(
+      item, "resolvetab",
+      [this, watch = alive_.watch(), generation = generation_, browser, completion](bool ok) {
+        if (watch.expired() || generation != generation_)
+          return;  // neither judged nor followed by a neighbour
+        if (!ok) return completion(false);
+        auto app = runningBrowser(browser);
+        if (app) activateApplication(app->pid);
+        auto raiseScripted = [this, browser] {
+          auto running = runningBrowser(browser);
+          auto names = services_.scripts->cachedScriptedWindowNames(browser);
+          if (running && !names.empty()) services_.ax->raiseScriptedWindow(names, running->pid);
+        };
+        raiseScripted();
+        const double started = services_.loop->uptime();
+        later(0.35, [this, raiseScripted, started] {
+          if (!userActed(started, false)) raiseScripted();
+        });
+        completion(true);
+      });
 }
 
 bool Activator::userActed(double since, bool includingKeys) const {

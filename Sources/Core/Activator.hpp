@@ -37,8 +37,8 @@ class Activator {
   std::string diagnosis(const SwitchableItem& item) const;
 
  private:
-  void tryCandidate(std::shared_ptr<const std::vector<SwitchableItem>> items, std::size_t start, std::size_t offset,
-                    std::uint64_t generation);
+  void tryCandidate(std::shared_ptr<const std::vector<SwitchableItem>> items, std::size_t start,
+                    std::size_t offset, std::uint64_t generation);
   void judge(std::shared_ptr<const std::vector<SwitchableItem>> items, std::size_t start, std::size_t offset,
              std::uint64_t generation, bool ok);
   bool attemptApp(const SwitchableItem& item);

@@ -29,7 +29,8 @@ std::optional<RunningApplication> applicationOf(const platform::Notification& n)
   if (!info.is_object() || !info.contains("pid") || !info["pid"].is_number_integer()) return std::nullopt;
   RunningApplication app;
   app.pid = info["pid"].get<Pid>();
-  if (info.contains("bundleID") && info["bundleID"].is_string()) app.bundleIdentifier = info["bundleID"].get<std::string>();
+  if (info.contains("bundleID") && info["bundleID"].is_string())
+    app.bundleIdentifier = info["bundleID"].get<std::string>();
   if (info.contains("name") && info["name"].is_string()) app.localizedName = info["name"].get<std::string>();
   if (info.contains("activationPolicy") && info["activationPolicy"].is_number_integer())
     app.activationPolicy = static_cast<platform::ActivationPolicy>(info["activationPolicy"].get<int>());
@@ -37,16 +38,21 @@ std::optional<RunningApplication> applicationOf(const platform::Notification& n)
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 }  // namespace
 
 AppMonitor::AppMonitor(Services& services) : services_(services) {}
 
-double AppMonitor::now() const { return services_.loop->now(); }
+double AppMonitor::now() const {
+  return services_.loop->now();
+}
 
-bool AppMonitor::isSuppressed() const { return services_.loop->uptime() < autoTrackSuppressedUntil; }
+bool AppMonitor::isSuppressed() const {
+  return services_.loop->uptime() < autoTrackSuppressedUntil;
+}
 
 double AppMonitor::userIdleSeconds() const {
   using T = platform::InputEventType;
@@ -59,9 +65,10 @@ double AppMonitor::userIdleSeconds() const {
 void AppMonitor::start() {
   auto& center = services_.workspace->notificationCenter();
   auto on = [this, &center](const char* name, void (AppMonitor::*handler)(const RunningApplication&)) {
-    observers_.push_back(center.observe(name, *services_.loop, [this, handler](const platform::Notification& n) {
-      if (auto app = applicationOf(n)) (this->*handler)(*app);
-    }));
+    observers_.push_back(
+        center.observe(name, *services_.loop, [this, handler](const platform::Notification& n) {
+          if (auto app = applicationOf(n)) (this->*handler)(*app);
+        }));
   };
   on(WN::kDidActivateApplication, &AppMonitor::didActivate);
   on(WN::kDidDeactivateApplication, &AppMonitor::didDeactivate);
@@ -170,14 +177,15 @@ void AppMonitor::windowFocusTick(Pid pid) {
   if (!window) return;
   auto last = lastPolledWindowNumber_.find(pid);
   if (last != lastPolledWindowNumber_.end() && last->second == window->windowNumber) {
-    if (front->bundleIdentifier) services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
+    if (front->bundleIdentifier)
+      services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
     return;
   }
   // The front window changed: picture the one just left once it has settled.
   if (last != lastPolledWindowNumber_.end() && front->bundleIdentifier)
-    services_.thumbnails->captureWhenSettled(last->second, pid,
-                                             {SwitchableItem::windowItemID(*front->bundleIdentifier, last->second)},
-                                             ThumbnailStore::kSettleDelay, 0);
+    services_.thumbnails->captureWhenSettled(
+        last->second, pid, {SwitchableItem::windowItemID(*front->bundleIdentifier, last->second)},
+        ThumbnailStore::kSettleDelay, 0);
   lastPolledWindowNumber_[pid] = window->windowNumber;
   services_.mru->bumpApp(*front, now());
   captureThumbnail(*front, false, true);
@@ -221,7 +229,8 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
   }
   lastSnapshotAt = services_.loop->uptime();
   services_.scripts->scriptedWindowNamesAsync(
-      Browser::safari, [this, watch = alive_.watch(), app, date](std::optional<std::vector<std::string>> names, bool fresh) {
+      Browser::safari,
+      [this, watch = alive_.watch(), app, date](std::optional<std::vector<std::string>> names, bool fresh) {
         if (watch.expired() || !names) return;
         const auto titles = services_.ax->windowTitles(app.pid);
         if (!titles.empty() && AXWindowBridge::isPrivateWindowTitle(titles.front(), *names)) {
@@ -240,7 +249,8 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
         }
         if (!aux && !titles.empty()) {
           services_.mru->removeWhere([&](const SwitchableItem& e) {
-            return e.kind == ItemKind::tab && e.browser == Browser::safari && e.url == MRUManager::kAuxPlaceholderURL &&
+            return e.kind == ItemKind::tab && e.browser == Browser::safari &&
+                   e.url == MRUManager::kAuxPlaceholderURL &&
                    std::find(titles.begin(), titles.end(), e.title) == titles.end();
           });
         }
@@ -254,10 +264,11 @@ void AppMonitor::snapshotFrontTab(Browser browser, double date) {
     return;
   }
   lastSnapshotAt = services_.loop->uptime();
-  services_.scripts->currentTabAsync(browser, [this, watch = alive_.watch(), browser, date](AppleScriptBridge::CurrentTab tab) {
-    if (watch.expired()) return;
-    services_.mru->touchScriptedTab(browser, tab.url, tab.title, tab.windowID, tab.position, date, false);
-  });
+  services_.scripts->currentTabAsync(
+      browser, [this, watch = alive_.watch(), browser, date](AppleScriptBridge::CurrentTab tab) {
+        if (watch.expired()) return;
+        services_.mru->touchScriptedTab(browser, tab.url, tab.title, tab.windowID, tab.position, date, false);
+      });
 }
 
 void AppMonitor::captureFrontmostForChord() {
@@ -286,7 +297,8 @@ void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows
   if (auto browser = browsers::fromBundleID(bundleID)) {
     if (frontWindowIsPrivate(app.pid)) return;  // no picture of a private window
     std::vector<std::string> keys{SwitchableItem::appID(bundleID)};
-    if (auto tab = services_.mru->mostRecentTabItemID(*browser); tab && frontWindowShows(*tab, *browser, app.pid))
+    if (auto tab = services_.mru->mostRecentTabItemID(*browser);
+        tab && frontWindowShows(*tab, *browser, app.pid))
       keys.insert(keys.begin(), *tab);
     services_.thumbnails->captureFrontWindow(app.pid, keys, settled);
     return;
@@ -295,7 +307,8 @@ void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows
     if (w.pid != app.pid) continue;
     std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w.windowNumber)};
     if (settled) {
-      services_.thumbnails->captureWhenSettled(w.windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay, 0);
+      services_.thumbnails->captureWhenSettled(w.windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay,
+                                               0);
     } else {
       services_.thumbnails->captureWindow(w.windowNumber, app.pid, keys, false);
     }
@@ -304,14 +317,16 @@ void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows
 }
 
 void AppMonitor::notePrivateFrontWindow(const RunningApplication& app) {
-  if (auto front = services_.windows->frontWindow(app.pid)) privateBrowserWindows_[app.pid].insert(front->windowNumber);
+  if (auto front = services_.windows->frontWindow(app.pid))
+    privateBrowserWindows_[app.pid].insert(front->windowNumber);
 }
 
 bool AppMonitor::frontWindowIsPrivate(Pid pid) const {
   if (services_.preferences->includePrivateTabs.get()) return false;
   auto front = services_.windows->frontWindow(pid);
   if (!front) return false;
-  if (auto it = privateBrowserWindows_.find(pid); it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
+  if (auto it = privateBrowserWindows_.find(pid);
+      it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
     return true;
   return front->title && endsWith(*front->title, ", Private Browsing");
 }
@@ -320,7 +335,8 @@ bool AppMonitor::frontWindowShows(const std::string& tabItemID, Browser browser,
   if (browser == Browser::terminal) return true;
   auto front = services_.windows->frontWindow(pid);
   if (!front) return false;
-  if (auto it = privateBrowserWindows_.find(pid); it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
+  if (auto it = privateBrowserWindows_.find(pid);
+      it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
     return false;
   if (!front->title || front->title->empty()) return true;
   auto tabTitle = services_.mru->title(tabItemID);

@@ -18,24 +18,33 @@ constexpr std::array<Row, kCount> kTable{{
     {Browser::brave, "brave", {"com.brave.Browser", "Brave Browser", "BraveSoftware/Brave-Browser"}},
     {Browser::edge, "edge", {"com.microsoft.edgemac", "Microsoft Edge", "Microsoft Edge"}},
     {Browser::chromium, "chromium", {"org.chromium.Chromium", "Chromium", "Chromium"}},
-    {Browser::chromeBeta, "chromeBeta", {"com.google.Chrome.beta", "Google Chrome Beta", "Google/Chrome Beta"}},
+    {Browser::chromeBeta,
+     "chromeBeta",
+     {"com.google.Chrome.beta", "Google Chrome Beta", "Google/Chrome Beta"}},
     {Browser::chromeDev, "chromeDev", {"com.google.Chrome.dev", "Google Chrome Dev", "Google/Chrome Dev"}},
-    {Browser::chromeCanary, "chromeCanary",
+    {Browser::chromeCanary,
+     "chromeCanary",
      {"com.google.Chrome.canary", "Google Chrome Canary", "Google/Chrome Canary"}},
-    {Browser::braveBeta, "braveBeta",
+    {Browser::braveBeta,
+     "braveBeta",
      {"com.brave.Browser.beta", "Brave Browser Beta", "BraveSoftware/Brave-Browser-Beta"}},
-    {Browser::braveNightly, "braveNightly",
+    {Browser::braveNightly,
+     "braveNightly",
      {"com.brave.Browser.nightly", "Brave Browser Nightly", "BraveSoftware/Brave-Browser-Nightly"}},
-    {Browser::edgeBeta, "edgeBeta", {"com.microsoft.edgemac.Beta", "Microsoft Edge Beta", "Microsoft Edge Beta"}},
+    {Browser::edgeBeta,
+     "edgeBeta",
+     {"com.microsoft.edgemac.Beta", "Microsoft Edge Beta", "Microsoft Edge Beta"}},
     {Browser::edgeDev, "edgeDev", {"com.microsoft.edgemac.Dev", "Microsoft Edge Dev", "Microsoft Edge Dev"}},
-    {Browser::edgeCanary, "edgeCanary",
+    {Browser::edgeCanary,
+     "edgeCanary",
      {"com.microsoft.edgemac.Canary", "Microsoft Edge Canary", "Microsoft Edge Canary"}},
     {Browser::vivaldi, "vivaldi", {"com.vivaldi.Vivaldi", "Vivaldi", "Vivaldi"}},
     {Browser::opera, "opera", {"com.operasoftware.Opera", "Opera", "com.operasoftware.Opera"}},
     {Browser::operaGX, "operaGX", {"com.operasoftware.OperaGX", "Opera GX", "com.operasoftware.OperaGX"}},
     {Browser::arc, "arc", {"company.thebrowser.Browser", "Arc", "Arc/User Data"}},
     {Browser::vscode, "vscode", {"com.microsoft.VSCode", "Visual Studio Code", std::nullopt}},
-    {Browser::vscodeInsiders, "vscodeInsiders",
+    {Browser::vscodeInsiders,
+     "vscodeInsiders",
      {"com.microsoft.VSCodeInsiders", "Visual Studio Code - Insiders", std::nullopt}},
     {Browser::vscodium, "vscodium", {"com.vscodium", "VSCodium", std::nullopt}},
     {Browser::cursor, "cursor", {"com.todesktop.230313mzl4w4u92", "Cursor", std::nullopt}},
@@ -47,7 +56,9 @@ constexpr std::array<Row, kCount> kTable{{
     {Browser::positron, "positron", {"co.posit.positron", "Positron", std::nullopt}},
 }};
 
-constexpr const Row& row(Browser browser) { return kTable[static_cast<std::size_t>(browser)]; }
+constexpr const Row& row(Browser browser) {
+  return kTable[static_cast<std::size_t>(browser)];
+}
 
 }  // namespace
 
@@ -60,7 +71,9 @@ const std::array<Browser, kCount>& all() {
   return cases;
 }
 
-std::string_view rawValue(Browser browser) { return row(browser).raw; }
+std::string_view rawValue(Browser browser) {
+  return row(browser).raw;
+}
 
 std::optional<Browser> fromRawValue(std::string_view text) {
   for (const Row& r : kTable)
@@ -74,9 +87,13 @@ std::optional<Browser> fromBundleID(std::string_view bundleID) {
   return std::nullopt;
 }
 
-const BrowserInfo& info(Browser browser) { return row(browser).info; }
+const BrowserInfo& info(Browser browser) {
+  return row(browser).info;
+}
 
-bool isEditor(Browser browser) { return static_cast<int>(browser) >= static_cast<int>(Browser::vscode); }
+bool isEditor(Browser browser) {
+  return static_cast<int>(browser) >= static_cast<int>(Browser::vscode);
+}
 
 bool isChromiumFamily(Browser browser) {
   return browser != Browser::safari && browser != Browser::terminal && !isEditor(browser) &&

@@ -13,9 +13,34 @@ namespace velvix {
 class BrowserBridge;
 
 enum class Browser {
-  chrome, safari, terminal, brave, edge, chromium, chromeBeta, chromeDev, chromeCanary, braveBeta,
-  braveNightly, edgeBeta, edgeDev, edgeCanary, vivaldi, opera, operaGX, arc,
-  vscode, vscodeInsiders, vscodium, cursor, windsurf, kiro, trae, traeCN, void_, positron,
+  chrome,
+  safari,
+  terminal,
+  brave,
+  edge,
+  chromium,
+  chromeBeta,
+  chromeDev,
+  chromeCanary,
+  braveBeta,
+  braveNightly,
+  edgeBeta,
+  edgeDev,
+  edgeCanary,
+  vivaldi,
+  opera,
+  operaGX,
+  arc,
+  vscode,
+  vscodeInsiders,
+  vscodium,
+  cursor,
+  windsurf,
+  kiro,
+  trae,
+  traeCN,
+  void_,
+  positron,
 };
 
 struct BrowserInfo {
@@ -37,9 +62,15 @@ std::optional<Browser> fromRawValue(std::string_view text);
 std::optional<Browser> fromBundleID(std::string_view bundleID);
 
 const BrowserInfo& info(Browser browser);
-inline std::string_view bundleID(Browser b) { return info(b).bundleID; }
-inline std::string_view appleScriptName(Browser b) { return info(b).appleScriptName; }
-inline std::optional<std::string_view> dataDir(Browser b) { return info(b).dataDir; }
+inline std::string_view bundleID(Browser b) {
+  return info(b).bundleID;
+}
+inline std::string_view appleScriptName(Browser b) {
+  return info(b).appleScriptName;
+}
+inline std::optional<std::string_view> dataDir(Browser b) {
+  return info(b).dataDir;
+}
 
 // Cases 18-27.
 bool isEditor(Browser browser);

@@ -15,8 +15,8 @@
 namespace velvix {
 
 MRUManager::MRUManager(Services& services) : services_(services) {
-  preferencesObservation_ = services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
-                                                             [this](const auto&) { applyPreferences(); });
+  preferencesObservation_ = services_.notifications->observe(
+      Preferences::kChangedNotification, *services_.loop, [this](const auto&) { applyPreferences(); });
   auto& workspace = services_.workspace->notificationCenter();
   sleepObservation_ = workspace.observe(platform::WorkspaceNotification::kWillSleep, *services_.loop,
                                         [this](const auto&) { sleepBegan = now(); });
@@ -24,7 +24,9 @@ MRUManager::MRUManager(Services& services) : services_(services) {
                                        [this](const auto&) { creditSleepTime(); });
 }
 
-double MRUManager::now() const { return services_.loop->now(); }
+double MRUManager::now() const {
+  return services_.loop->now();
+}
 
 void MRUManager::sortByRecency(std::vector<SwitchableItem>& list) {
   std::stable_sort(list.begin(), list.end(),
@@ -43,7 +45,8 @@ void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& r
 }
 
 void MRUManager::upsertApp(const SwitchableItem& item) {
-  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == item.id; });
+  auto it =
+      std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == item.id; });
   if (it == items.end()) {
     items.push_back(item);
     return;
@@ -98,7 +101,8 @@ std::optional<std::string> MRUManager::mostRecentTabItemID(Browser browser) cons
 void MRUManager::enforceCaps() {
   tabMovedSinceCaps_ = false;
   // A limit below 1 would drop every tab; the store keeps at least one.
-  const auto perWindow = static_cast<std::size_t>(std::max(1, services_.preferences->perWindowTabLimit.get()));
+  const auto perWindow =
+      static_cast<std::size_t>(std::max(1, services_.preferences->perWindowTabLimit.get()));
   const auto overall = static_cast<std::size_t>(std::max(1, services_.preferences->universalTabLimit.get()));
   auto byRecency = [](const SwitchableItem* a, const SwitchableItem* b) { return recencyBefore(*a, *b); };
 
@@ -118,8 +122,8 @@ void MRUManager::enforceCaps() {
   }
   if (!surplus.empty()) {
     removeWhere([&](const SwitchableItem& e) { return surplus.contains(e.id); });
-    tabCount = static_cast<std::size_t>(
-        std::count_if(items.begin(), items.end(), [](const SwitchableItem& e) { return e.kind == ItemKind::tab; }));
+    tabCount = static_cast<std::size_t>(std::count_if(
+        items.begin(), items.end(), [](const SwitchableItem& e) { return e.kind == ItemKind::tab; }));
   }
   if (tabCount <= overall) return;
 

@@ -27,7 +27,7 @@ struct Services;
 
 class MRUManager {
  public:
-  static constexpr double kTabExpiry = 1500.0;           // seconds since last use, at ranking
+  static constexpr double kTabExpiry = 1500.0;            // seconds since last use, at ranking
   static constexpr double kOffScreenCheckDeadline = 0.3;  // Accessibility budget of the ranked list
   static constexpr double kMinimizedSeedBudget = 1.5;
   static constexpr double kDeactivationBackdate = 0.75;
@@ -84,14 +84,16 @@ class MRUManager {
 
   // ---- tab entries
   // "tab:<browser>:[<first 8 characters of the session>:]<tab id>" for tabs that extensions report.
-  static std::string tabItemID(Browser browser, const std::optional<std::string>& session, std::int64_t tabID);
+  static std::string tabItemID(Browser browser, const std::optional<std::string>& session,
+                               std::int64_t tabID);
   // 64-bit FNV-1a of the UTF-8 bytes, lowercase hexadecimal without leading zeros.
   static std::string stableHash(const std::string& text);
   // A URL that tells which tab is meant (not empty, not a blank or new-tab page).
   static bool isIdentifyingURL(const std::string& url);
   // A tab seen through Apple Events (position 1-based as the script gives it).
   void touchScriptedTab(Browser browser, const std::string& url, const std::string& title,
-                        const std::string& windowID, std::optional<int> tabPosition, double date, bool seeded);
+                        const std::string& windowID, std::optional<int> tabPosition, double date,
+                        bool seeded);
   void refreshFrontTab(Browser browser, double date);
   // The browser quit: every tab entry of it goes.
   void purgeTabs(Browser browser);
@@ -199,7 +201,8 @@ class MRUManager {
   void applyPreferences();
   void hideExcludedWindowTitles();
   void seedMinimizedWindows(double& offset);
-  std::optional<std::string> windowTitle(const WindowList::Info& info, const platform::RunningApplication& app,
+  std::optional<std::string> windowTitle(const WindowList::Info& info,
+                                         const platform::RunningApplication& app,
                                          const std::map<std::int64_t, std::string>& axTitles) const;
   SwitchableItem windowEntry(const WindowList::Info& info, const platform::RunningApplication& app,
                              const std::map<std::int64_t, std::string>& axTitles) const;

@@ -328,7 +328,8 @@ std::vector<std::int64_t> MRUManager::closedWindowNumbers(const std::vector<OffS
   std::vector<std::int64_t> closed;
   for (const auto& w : offScreen) {
     const auto listed = answers.windowsOf(w.pid);
-    if (listed && !std::binary_search(listed->begin(), listed->end(), w.number) && !onSpace.contains(w.number))
+    if (listed && !std::binary_search(listed->begin(), listed->end(), w.number) &&
+        !onSpace.contains(w.number))
       closed.push_back(w.number);
   }
   std::sort(closed.begin(), closed.end());

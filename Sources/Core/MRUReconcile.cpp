@@ -23,7 +23,8 @@ using logtext::quotedList;
 std::optional<std::string> MRUManager::newestID() const {
   const SwitchableItem* best = nullptr;
   for (const auto& e : items)
-    if (!best || (best->seeded == e.seeded && e.lastActivatedAt > best->lastActivatedAt) || (best->seeded && !e.seeded))
+    if (!best || (best->seeded == e.seeded && e.lastActivatedAt > best->lastActivatedAt) ||
+        (best->seeded && !e.seeded))
       best = &e;
   return best ? std::optional<std::string>(best->id) : std::nullopt;
 }
@@ -58,7 +59,8 @@ void MRUManager::purgeDeadAndExpired() {
   }
   if (!removed.empty()) removeWhere([&](const SwitchableItem& e) { return removed.contains(e.id); });
   std::erase_if(deadWindowStrikes, [&](const auto& entry) {
-    return std::none_of(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == entry.first; });
+    return std::none_of(items.begin(), items.end(),
+                        [&](const SwitchableItem& e) { return e.id == entry.first; });
   });
   if (!removedTagged.empty()) services_.log->log("purgeDeadAndExpired removed " + quotedList(removedTagged));
 }
@@ -113,14 +115,16 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
     if (!countable(e)) continue;
     byURL[*e.url].push_back(e);
     auto count = liveCounts.find(*e.url);
-    if (e.lastActivatedAt <= graceStart && (count == liveCounts.end() || count->second == 0)) missing.insert(e.id);
+    if (e.lastActivatedAt <= graceStart && (count == liveCounts.end() || count->second == 0))
+      missing.insert(e.id);
   }
   for (auto& [url, group] : byURL) {
     auto count = liveCounts.find(url);
     if (count == liveCounts.end() || count->second == 0) continue;
     if (group.size() <= static_cast<std::size_t>(count->second)) continue;
     sortByRecency(group);
-    for (std::size_t i = static_cast<std::size_t>(count->second); i < group.size(); ++i) missing.insert(group[i].id);
+    for (std::size_t i = static_cast<std::size_t>(count->second); i < group.size(); ++i)
+      missing.insert(group[i].id);
   }
 
   std::vector<std::string> struck;
@@ -172,7 +176,8 @@ void MRUManager::verifyTabs(Browser browser) {
       services_.permissions->automationStatus(browser) != platform::Privacy::kAutomationGranted)
     return;
   auto last = lastTabVerification.find(browser);
-  if (last != lastTabVerification.end() && services_.loop->uptime() - last->second < kVerificationInterval) return;
+  if (last != lastTabVerification.end() && services_.loop->uptime() - last->second < kVerificationInterval)
+    return;
   lastTabVerification[browser] = services_.loop->uptime();
   if (!services_.scripts) return;
   services_.scripts->liveTabKeysAsync(browser, [this, browser](std::optional<std::vector<std::string>> keys) {

@@ -20,13 +20,15 @@ constexpr double kSeedStep = 0.5;
 constexpr double kFirstSeedOffset = 1.0;
 }  // namespace
 
-std::optional<std::string> MRUManager::windowTitle(const WindowList::Info& info, const RunningApplication& app,
-                                                   const std::map<std::int64_t, std::string>& axTitles) const {
+std::optional<std::string> MRUManager::windowTitle(
+    const WindowList::Info& info, const RunningApplication& app,
+    const std::map<std::int64_t, std::string>& axTitles) const {
   if (!app.bundleIdentifier) return std::nullopt;
   // The window titles of excluded applications (password managers) are never shown.
   if (isExcluded(*app.bundleIdentifier)) return std::nullopt;
   if (info.title && !info.title->empty()) return info.title;
-  if (auto it = axTitles.find(info.windowNumber); it != axTitles.end() && !it->second.empty()) return it->second;
+  if (auto it = axTitles.find(info.windowNumber); it != axTitles.end() && !it->second.empty())
+    return it->second;
   auto existing = title(SwitchableItem::windowItemID(*app.bundleIdentifier, info.windowNumber));
   if (existing && app.localizedName && *existing == *app.localizedName) return std::nullopt;
   return existing;
@@ -46,7 +48,8 @@ SwitchableItem MRUManager::windowEntry(const WindowList::Info& info, const Runni
 }
 
 void MRUManager::bumpApp(const RunningApplication& app, double date) {
-  if (app.activationPolicy != ActivationPolicy::Regular && app.activationPolicy != ActivationPolicy::Accessory)
+  if (app.activationPolicy != ActivationPolicy::Regular &&
+      app.activationPolicy != ActivationPolicy::Accessory)
     return;
   if (!app.bundleIdentifier || app.bundleIdentifier->empty()) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
@@ -154,7 +157,8 @@ void MRUManager::seedMinimizedWindows(double& offset) {
   for (platform::Pid pid : pids) {
     if (services_.loop->uptime() > deadline) {
       services_.log->log(
-          "seed: ran out of budget before every app with an off-screen window was asked about minimized windows");
+          "seed: ran out of budget before every app with an off-screen window was asked about minimized "
+          "windows");
       return;
     }
     auto app = services_.workspace->application(pid);

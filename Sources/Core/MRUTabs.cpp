@@ -11,7 +11,8 @@
 
 namespace velvix {
 
-std::string MRUManager::tabItemID(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
+std::string MRUManager::tabItemID(Browser browser, const std::optional<std::string>& session,
+                                  std::int64_t tabID) {
   std::string id;
   id.reserve(40);  // built on every tab report: one allocation
   id += "tab:";
@@ -38,8 +39,14 @@ std::string MRUManager::stableHash(const std::string& text) {
 
 bool MRUManager::isIdentifyingURL(const std::string& url) {
   static const std::set<std::string> nonIdentifying{
-      "",           "favorites://",          "topsites://",      "about:blank", "chrome://newtab/",
-      "chrome://new-tab-page/", "brave://newtab/", "edge://newtab/",
+      "",
+      "favorites://",
+      "topsites://",
+      "about:blank",
+      "chrome://newtab/",
+      "chrome://new-tab-page/",
+      "brave://newtab/",
+      "edge://newtab/",
   };
   return !nonIdentifying.contains(url);
 }
@@ -52,7 +59,8 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
   if (identifying) {
     // The script sees a tab that the extension already reports: that entry stands for it.
     for (auto& e : items) {
-      if (e.kind != ItemKind::tab || e.browser != browser || e.source != TabSource::webExtension || e.url != url)
+      if (e.kind != ItemKind::tab || e.browser != browser || e.source != TabSource::webExtension ||
+          e.url != url)
         continue;
       if (!seeded) {
         if (date > e.lastActivatedAt) e.lastActivatedAt = date;
@@ -61,7 +69,8 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
       return;
     }
   }
-  std::string id = "tab:" + std::string(browsers::rawValue(browser)) + ":win:" + windowID + ":url:" + stableHash(url);
+  std::string id =
+      "tab:" + std::string(browsers::rawValue(browser)) + ":win:" + windowID + ":url:" + stableHash(url);
   if (!identifying && tabPosition) id += ":at:" + std::to_string(*tabPosition);
 
   auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
@@ -110,7 +119,8 @@ void MRUManager::purgeTabs(Browser browser) {
   for (const auto& e : items)
     if (e.kind == ItemKind::tab && e.browser == browser) ids.insert(e.id);
   removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::tab && e.browser == browser; });
-  if (services_.thumbnails) services_.thumbnails->remove(SwitchableItem::appID(std::string(browsers::bundleID(browser))));
+  if (services_.thumbnails)
+    services_.thumbnails->remove(SwitchableItem::appID(std::string(browsers::bundleID(browser))));
   for (const auto& id : ids) reconcileStrikes.erase(id);
   focusedTabID.erase(browser);
 }

@@ -38,7 +38,8 @@ class Setting {
 
  private:
   friend class Preferences;
-  Setting(Preferences& owner, std::string key, T value) : owner_(owner), key_(std::move(key)), value_(std::move(value)) {}
+  Setting(Preferences& owner, std::string key, T value)
+      : owner_(owner), key_(std::move(key)), value_(std::move(value)) {}
 
   Preferences& owner_;
   std::string key_;
@@ -131,12 +132,17 @@ class Preferences {
 
 // ---- stored forms
 
-inline nlohmann::json storedForm(bool value) { return value; }
-inline nlohmann::json storedForm(int value) { return value; }
-inline nlohmann::json storedForm(const std::vector<std::string>& value) { return value; }
+inline nlohmann::json storedForm(bool value) {
+  return value;
+}
+inline nlohmann::json storedForm(int value) {
+  return value;
+}
+inline nlohmann::json storedForm(const std::vector<std::string>& value) {
+  return value;
+}
 template <typename E>
-  requires std::is_enum_v<E>
-nlohmann::json storedForm(E value) {
+requires std::is_enum_v<E> nlohmann::json storedForm(E value) {
   return std::string(rawName(value));
 }
 

@@ -11,7 +11,8 @@ class QuitCleanup {
  public:
   static constexpr const char* kMessage = "Your microphone is muted by Velvix.";
   static constexpr const char* kInformativeText =
-      "The mute is system-wide \u2014 every app sees it \u2014 and quitting takes away the mic key that switches it "
+      "The mute is system-wide \u2014 every app sees it \u2014 and quitting takes away the mic key that "
+      "switches it "
       "back.\n\nYou can also raise the input level later in System Settings \u25B8 Sound \u25B8 Input.";
   static constexpr const char* kUnmuteButton = "Unmute and Quit";
   static constexpr const char* kLeaveMutedButton = "Quit, Leave Muted";

@@ -111,10 +111,10 @@ struct Services {
   platform::BackgroundTimers* backgroundTimers = nullptr;
   platform::AppResources* resources = nullptr;  // what the application carries with it
   platform::Quarantine* quarantine = nullptr;
-  platform::ScreenPlacement* placement = nullptr;  // where simulated panels appear on the display
+  platform::ScreenPlacement* placement = nullptr;      // where simulated panels appear on the display
   platform::DesktopPicture* desktopPicture = nullptr;  // what lies beneath a glass panel
-  platform::MessagePorts* messagePorts = nullptr;  // the Safari handler's channel
-  std::filesystem::path home;  // the user's home folder; tests use a temporary one
+  platform::MessagePorts* messagePorts = nullptr;      // the Safari handler's channel
+  std::filesystem::path home;                          // the user's home folder; tests use a temporary one
 
   // The system's own long-lived services.
   DebugLog* log = nullptr;

@@ -25,7 +25,9 @@ struct EnumNames<HotkeyMode> {
 template <>
 struct EnumNames<GlassStyle> {
   static constexpr std::array<std::pair<GlassStyle, std::string_view>, 3> cases{
-      {{GlassStyle::appKit, "appKit"}, {GlassStyle::swiftUI, "swiftUI"}, {GlassStyle::liquidGlass, "liquidGlass"}}};
+      {{GlassStyle::appKit, "appKit"},
+       {GlassStyle::swiftUI, "swiftUI"},
+       {GlassStyle::liquidGlass, "liquidGlass"}}};
 };
 template <>
 struct EnumNames<HUDSizePreset> {

@@ -12,15 +12,15 @@
 
 namespace velvix {
 
-enum class ItemKind { app, tab };           // applications and their windows are `app`
+enum class ItemKind { app, tab };  // applications and their windows are `app`
 enum class TabSource { webExtension, appleScript };
 
 struct SwitchableItem {
   std::string id;  // "app:<bundle id>", "win:<bundle id>:<window number>" or "tab:..."
   ItemKind kind = ItemKind::app;
   std::string bundleID;
-  std::optional<Browser> browser;          // tab entries only
-  std::optional<std::string> windowID;     // the browser's own id of the tab's window
+  std::optional<Browser> browser;            // tab entries only
+  std::optional<std::string> windowID;       // the browser's own id of the tab's window
   std::optional<std::int64_t> windowNumber;  // window entries: the window-server number
   std::optional<std::int64_t> tabID;
   std::optional<std::string> session;

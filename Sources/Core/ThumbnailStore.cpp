@@ -23,11 +23,13 @@ namespace velvix {
 using platform::Pid;
 
 ThumbnailStore::ThumbnailStore(Services& services) : services_(services) {
-  preferencesObservation_ = services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
-                                                             [this](const auto&) { purgeExcluded(); });
+  preferencesObservation_ = services_.notifications->observe(
+      Preferences::kChangedNotification, *services_.loop, [this](const auto&) { purgeExcluded(); });
 }
 
-double ThumbnailStore::now() const { return services_.loop->uptime(); }
+double ThumbnailStore::now() const {
+  return services_.loop->uptime();
+}
 
 bool ThumbnailStore::isAvailable() const {
   return services_.preferences->showThumbnails.get() && services_.privacy->screenCapturePreflight();
@@ -133,8 +135,8 @@ void ThumbnailStore::captureFrontWindow(Pid pid, std::vector<std::string> keys, 
 
 // A window is captured only once two samples 0.2 s apart agree and it is fully opaque: a window
 // that is still moving, resizing or fading in would give a smeared or half-transparent picture.
-void ThumbnailStore::captureWhenSettled(std::int64_t number, Pid pid, std::vector<std::string> keys, double after,
-                                        int attempt) {
+void ThumbnailStore::captureWhenSettled(std::int64_t number, Pid pid, std::vector<std::string> keys,
+                                        double after, int attempt) {
   if (!isAvailable() || attempt >= kSettleTries) return;
   auto watch = alive_.watch();
   services_.loop->postAfter(after, [this, watch, number, pid, keys, attempt] {
@@ -174,10 +176,12 @@ void ThumbnailStore::captureWindow(std::int64_t number, Pid pid, std::vector<std
   if (inFlight_.contains(primary) || isHeld(number) || captureForbidden(pid)) return finish();
   const double t = now();
   if (!force) {
-    if (auto it = images.find(primary); it != images.end() && t - it->second.takenAt < kFreshFor) return finish();
+    if (auto it = images.find(primary); it != images.end() && t - it->second.takenAt < kFreshFor)
+      return finish();
     const double interval =
         failures_[primary] >= kFailuresBeforeBackOff ? kRetryAfterFailures : kRetryInterval;
-    if (auto it = attempts_.find(primary); it != attempts_.end() && t - it->second < interval) return finish();
+    if (auto it = attempts_.find(primary); it != attempts_.end() && t - it->second < interval)
+      return finish();
   }
   attempts_[primary] = t;
   if (attempts_.size() > kAttemptsPruneAbove) {
@@ -214,8 +218,8 @@ std::string ThumbnailStore::describe(const std::optional<WindowState>& state) {
   if (!state) return "nil";
   std::ostringstream out;
   out << "{bounds=(" << state->bounds.x << ", " << state->bounds.y << ", " << state->bounds.width << ", "
-      << state->bounds.height << ") onScreen=" << (state->onScreen ? "true" : "false") << " alpha=" << state->alpha
-      << "}";
+      << state->bounds.height << ") onScreen=" << (state->onScreen ? "true" : "false")
+      << " alpha=" << state->alpha << "}";
   return out.str();
 }
 
@@ -235,7 +239,8 @@ void ThumbnailStore::capture(std::int64_t number, std::function<void(std::option
   using Windows = std::optional<std::vector<platform::ShareableWindow>>;
   using Image = std::optional<RGBAImage>;
   services_.screenCapture->shareableContent(onMainLoop<Windows, std::string>(
-      *services_.loop, alive_.watch(), [this, number, before, fail, done](Windows windows, std::string error) {
+      *services_.loop, alive_.watch(),
+      [this, number, before, fail, done](Windows windows, std::string error) {
         if (!windows) return fail(error);
         auto it = std::find_if(windows->begin(), windows->end(),
                                [&](const platform::ShareableWindow& w) { return w.windowID == number; });
@@ -278,7 +283,8 @@ void ThumbnailStore::evictOverLimits(double storedAt) {
   std::map<const std::uint8_t*, std::pair<std::size_t, int>> pixels;  // bytes and keys per picture
   std::size_t bytes = 0;
   for (const auto& [key, entry] : images) {
-    auto [it, first] = pixels.try_emplace(entry.image.bits(), entry.image.bytesPerRow() * entry.image.pixelHeight(), 0);
+    auto [it, first] =
+        pixels.try_emplace(entry.image.bits(), entry.image.bytesPerRow() * entry.image.pixelHeight(), 0);
     if (first) bytes += it->second.first;
     ++it->second.second;
   }
@@ -334,7 +340,8 @@ double ThumbnailStore::densestBackingScale() const {
   return densest > 0 ? densest : 2.0;
 }
 
-void ThumbnailStore::captureAtWindowScale(std::int64_t number, std::function<void(std::optional<RGBAImage>)> completion) {
+void ThumbnailStore::captureAtWindowScale(std::int64_t number,
+                                          std::function<void(std::optional<RGBAImage>)> completion) {
   if (!isAvailable()) return completion(std::nullopt);
   using Windows = std::optional<std::vector<platform::ShareableWindow>>;
   using Image = std::optional<RGBAImage>;
@@ -350,9 +357,10 @@ void ThumbnailStore::captureAtWindowScale(std::int64_t number, std::function<voi
         const int height = std::max(1, static_cast<int>(scale * it->frame.height));
         services_.screenCapture->screenshot(
             number, width, height,
-            onMainLoop<Image, std::string>(*services_.loop, alive_.watch(), [scale, completion](Image image, std::string) {
-              completion(image ? Image(image->withScale(scale)) : std::nullopt);
-            }));
+            onMainLoop<Image, std::string>(
+                *services_.loop, alive_.watch(), [scale, completion](Image image, std::string) {
+                  completion(image ? Image(image->withScale(scale)) : std::nullopt);
+                }));
       }));
 }
 

@@ -86,7 +86,8 @@ class ThumbnailStore {
   // The largest backing scale of all screens; 2.0 without screens.
   double densestBackingScale() const;
   // A full-resolution still of one window for the Dock peek; never cached.
-  void captureAtWindowScale(std::int64_t windowNumber, std::function<void(std::optional<RGBAImage>)> completion);
+  void captureAtWindowScale(std::int64_t windowNumber,
+                            std::function<void(std::optional<RGBAImage>)> completion);
 
  private:
   struct WindowState {
@@ -103,7 +104,8 @@ class ThumbnailStore {
   bool isHeld(std::int64_t number);
   std::optional<WindowState> windowState(std::int64_t number) const;
   void capture(std::int64_t number, std::function<void(std::optional<Captured>)> done);
-  void store(const RGBAImage& image, const std::optional<std::string>& title, const std::vector<std::string>& keys);
+  void store(const RGBAImage& image, const std::optional<std::string>& title,
+             const std::vector<std::string>& keys);
   void evictOverLimits(double storedAt);
   void purgeExcluded();
   // The key belongs to an application in the exclusion list.

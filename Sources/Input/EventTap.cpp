@@ -42,8 +42,10 @@ EventTap::EventTap(Services& services, SwitcherController& switcher)
     : services_(services),
       switcher_(switcher),
       hotkey_(std::make_unique<SwitcherHotkey>(services)),
-      ownShortcut_(services.systemSwitcherShortcut ? nullptr : std::make_unique<SystemSwitcherShortcut>(services)),
-      systemShortcut_(services.systemSwitcherShortcut ? services.systemSwitcherShortcut : ownShortcut_.get()) {
+      ownShortcut_(services.systemSwitcherShortcut ? nullptr
+                                                   : std::make_unique<SystemSwitcherShortcut>(services)),
+      systemShortcut_(services.systemSwitcherShortcut ? services.systemSwitcherShortcut
+                                                      : ownShortcut_.get()) {
   hotkey_->onPress = [this, watch = alive_.watch()](bool reverse) {
     if (!watch.expired()) handleHotkeyPress(reverse);
   };
@@ -58,7 +60,9 @@ std::uint64_t EventTap::triggerFlag() const {
   return services_.preferences->hotkeyMode.get() == HotkeyMode::optionTab ? Flag::kOption : Flag::kCommand;
 }
 
-bool EventTap::isEnabled() const { return tap_ && services_.eventTaps->isEnabled(*tap_); }
+bool EventTap::isEnabled() const {
+  return tap_ && services_.eventTaps->isEnabled(*tap_);
+}
 
 bool EventTap::start() {
   if (tap_) return true;
@@ -70,7 +74,8 @@ bool EventTap::start() {
   services_.eventTaps->setEnabled(*tap_, true);
   reconcileChordOwnership();
   lastWatchdogTick_ = services_.loop->uptime();
-  watchdog_ = services_.loop->every(kWatchdogInterval, [this] { watchdogTick(); }, platform::TimerMode::Common);
+  watchdog_ = services_.loop->every(
+      kWatchdogInterval, [this] { watchdogTick(); }, platform::TimerMode::Common);
   secureInputWatch_ = services_.loop->every(
       kSecureInputInterval,
       [this] {
@@ -113,7 +118,8 @@ void EventTap::watchdogTick() {
   lastWatchdogTick_ = now;
   if (late > kStallReportedAbove) {
     char line[128];
-    std::snprintf(line, sizeof line, "main thread stalled ~%.1fs (anything blocking here also stalls the event tap)", late);
+    std::snprintf(line, sizeof line,
+                  "main thread stalled ~%.1fs (anything blocking here also stalls the event tap)", late);
     services_.log->health(line);
   }
   if (!tap_) return;
@@ -137,22 +143,25 @@ void EventTap::observeSessionReturns() {
   if (!sessionObservers_.empty()) return;
   namespace WN = platform::WorkspaceNotification;
   auto& center = services_.workspace->notificationCenter();
-  for (const char* name : {WN::kDidWake, WN::kScreensDidWake, WN::kSessionDidBecomeActive, WN::kScreenIsUnlocked})
-    sessionObservers_.push_back(center.observe(name, *services_.loop, [this](const platform::Notification& n) {
-      if (!tap_) return;
-      if (!services_.eventTaps->isEnabled(*tap_)) {
-        services_.log->health("event tap was disabled at " + n.name + "; re-enabling");
-        services_.eventTaps->setEnabled(*tap_, true);
-      }
-      reconcileChordOwnership();
-    }));
+  for (const char* name :
+       {WN::kDidWake, WN::kScreensDidWake, WN::kSessionDidBecomeActive, WN::kScreenIsUnlocked})
+    sessionObservers_.push_back(
+        center.observe(name, *services_.loop, [this](const platform::Notification& n) {
+          if (!tap_) return;
+          if (!services_.eventTaps->isEnabled(*tap_)) {
+            services_.log->health("event tap was disabled at " + n.name + "; re-enabling");
+            services_.eventTaps->setEnabled(*tap_, true);
+          }
+          reconcileChordOwnership();
+        }));
 }
 
 bool EventTap::handle(InputEvent& event) {
   // 1. The system switched the tap off because it answered late, or because of user input.
   if (event.type == EventType::tapDisabledByTimeout || event.type == EventType::tapDisabledByUserInput) {
     services_.log->health(std::string("event tap disabled by ") +
-                          (event.type == EventType::tapDisabledByTimeout ? "TIMEOUT" : "user input") + "; re-enabling");
+                          (event.type == EventType::tapDisabledByTimeout ? "TIMEOUT" : "user input") +
+                          "; re-enabling");
     if (tap_) services_.eventTaps->setEnabled(*tap_, true);
     if (switcher_.session()) {
       // The release that would have committed may have been lost while the tap was off.
@@ -212,8 +221,8 @@ bool EventTap::handle(InputEvent& event) {
       if (selection) {
         if (selection->pressLocation) {
           const Point p = *selection->pressLocation;
-          selection->armed = std::abs(event.location.x - p.x) > 3.0 || std::abs(event.location.y - p.y) > 3.0 ||
-                             event.clickCount >= 2;
+          selection->armed = std::abs(event.location.x - p.x) > 3.0 ||
+                             std::abs(event.location.y - p.y) > 3.0 || event.clickCount >= 2;
         } else {
           selection->armed = event.clickCount >= 2;
         }
@@ -258,7 +267,8 @@ bool EventTap::consumesKeyDown(InputEvent& event, std::uint64_t trigger) {
   const bool enabled = services_.preferences->switcherEnabled.get();
 
   // 1. The microphone key, without modifiers.
-  if (code == Key::kMicrophone && !(flags & Flag::kModifiers) && services_.preferences->micMuteHotkeyEnabled.get()) {
+  if (code == Key::kMicrophone && !(flags & Flag::kModifiers) &&
+      services_.preferences->micMuteHotkeyEnabled.get()) {
     toggleMicrophone(event.autorepeat);
     return true;
   }
@@ -266,14 +276,16 @@ bool EventTap::consumesKeyDown(InputEvent& event, std::uint64_t trigger) {
   const bool isTab = code == Key::kTab;
   const bool triggerHeld = (flags & trigger) == trigger;
   if (isTab) {
-    if ((flags & Flag::kCommand) && !event.autorepeat && services_.healthMonitor) services_.healthMonitor->addArrival();
+    if ((flags & Flag::kCommand) && !event.autorepeat && services_.healthMonitor)
+      services_.healthMonitor->addArrival();
     if (triggerHeld && !event.autorepeat && enabled && !pressPairing_.tapShouldAct(services_.loop->uptime()))
       return true;  // the fallback hot key already acted on this press
   }
   // 3. No chord open.
   if (!switcher_.session()) {
     if (isTab && triggerHeld && enabled && switcher_.begin(flags & Flag::kShift, false)) return true;
-    return services_.terminalKeys && services_.terminalKeys->handle(event) == TerminalEditingKeys::Outcome::consume;
+    return services_.terminalKeys &&
+           services_.terminalKeys->handle(event) == TerminalEditingKeys::Outcome::consume;
   }
   // 4. A chord is open.
   switch (code) {
@@ -326,8 +338,9 @@ void EventTap::handleHotkeyPress(bool reverse) {
   if (services_.healthMonitor) services_.healthMonitor->addArrival();
   if (isInputLocked() || !services_.preferences->switcherEnabled.get()) return;
   if (!pressPairing_.hotkeyShouldAct(services_.loop->uptime())) return;  // the tap already acted
-  services_.log->health(std::string("chord press reached the fallback hotkey, unseen by the tap (secure input ") +
-                        (secureInputOn_ ? "on, held by " + secureInputHolder_.value_or("unknown") : "off") + ")");
+  services_.log->health(
+      std::string("chord press reached the fallback hotkey, unseen by the tap (secure input ") +
+      (secureInputOn_ ? "on, held by " + secureInputHolder_.value_or("unknown") : "off") + ")");
   if (switcher_.session()) {
     switcher_.step(reverse);
   } else {
@@ -389,19 +402,24 @@ void EventTap::logState() {
                   services_.workspace->operatingSystemVersion());
   parts.push_back(std::string("switcher ") + (p.switcherEnabled.get() ? "on" : "off") + ", mode " +
                   std::string(rawName(p.hotkeyMode.get())));
-  parts.push_back(std::string("tap ") + (!tap_ ? "absent" : isEnabled() ? "enabled" : "DISABLED") + ", accessibility " +
-                  (services_.privacy->accessibilityTrusted(false) ? "true" : "false"));
+  parts.push_back(std::string("tap ") +
+                  (!tap_         ? "absent"
+                   : isEnabled() ? "enabled"
+                                 : "DISABLED") +
+                  ", accessibility " + (services_.privacy->accessibilityTrusted(false) ? "true" : "false"));
   parts.push_back(std::string("system \u2318Tab ") + (systemShortcut_->isSystemSwitcherOn() ? "ON" : "off"));
   parts.push_back(std::string("fallback hotkey ") + (hotkey_->isRegistered() ? "registered" : "MISSING"));
   parts.push_back(std::string("secure input ") +
                   (secureInputOn_ ? "on (" + secureInputHolder_.value_or("unknown") + ")" : "off"));
   auto front = services_.workspace->frontmostApplication();
-  parts.push_back("frontmost " + (front && front->bundleIdentifier ? *front->bundleIdentifier : std::string("none")));
+  parts.push_back("frontmost " +
+                  (front && front->bundleIdentifier ? *front->bundleIdentifier : std::string("none")));
   HealthMonitor* health = services_.healthMonitor;
   parts.push_back("other keyboard taps: " + (health ? joined(health->keyboardTaps().others) : std::string()));
   parts.push_back("input tools: " + (health ? joined(health->inputTools()) : std::string()));
   parts.push_back("keyboards: " + (health ? joined(health->keyboardDevices()) : std::string()));
-  parts.push_back(std::string("input monitoring ") + (services_.privacy->listenEventPreflight() ? "true" : "false"));
+  parts.push_back(std::string("input monitoring ") +
+                  (services_.privacy->listenEventPreflight() ? "true" : "false"));
   std::string line = "state: ";
   for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? "; " : "") + parts[i];
   services_.log->health(line);

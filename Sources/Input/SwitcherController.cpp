@@ -46,12 +46,14 @@ SwitcherController::SwitcherController(Services& services)
       moveTab(static_cast<std::size_t>(source), static_cast<std::size_t>(target));
   };
   if (services_.appIcons)
-    hud_->setAppIconProvider([icons = services_.appIcons](const std::string& bundleID, std::optional<platform::Pid> pid) {
-      return icons->icon(bundleID, pid);
-    });
+    hud_->setAppIconProvider(
+        [icons = services_.appIcons](const std::string& bundleID, std::optional<platform::Pid> pid) {
+          return icons->icon(bundleID, pid);
+        });
   if (services_.tabMover) {
     model.canDrag = [mover = services_.tabMover](const SwitchableItem& item) { return mover->canDrag(item); };
-    model.canDrop = [mover = services_.tabMover](const SwitchableItem& dragged, const SwitchableItem& target) {
+    model.canDrop = [mover = services_.tabMover](const SwitchableItem& dragged,
+                                                 const SwitchableItem& target) {
       return mover->canDrop(dragged, target);
     };
   }
@@ -215,7 +217,9 @@ void SwitcherController::closeChord() {
   hudPending_ = false;
 }
 
-void SwitcherController::cancel() { closeChord(); }
+void SwitcherController::cancel() {
+  closeChord();
+}
 
 void SwitcherController::watchForRelease() {
   if (!session_ || releasePoll_.isValid()) return;
@@ -262,7 +266,8 @@ void SwitcherController::stopStuckChordWatchdog() {
 void SwitcherController::closeItem(std::size_t position) {
   if (!session_ || position >= session_->size()) return;
   const SwitchableItem item = (*session_)[position];
-  services_.log->log("\u00D7 clicked: " + item.id + " tabID=" + (item.tabID ? std::to_string(*item.tabID) : "nil") +
+  services_.log->log("\u00D7 clicked: " + item.id +
+                     " tabID=" + (item.tabID ? std::to_string(*item.tabID) : "nil") +
                      " index=" + (item.tabIndex ? std::to_string(*item.tabIndex) : "nil"));
   if (item.kind == ItemKind::tab && item.url == MRUManager::kAuxPlaceholderURL) return;
   session_->erase(session_->begin() + static_cast<std::ptrdiff_t>(position));
@@ -308,7 +313,8 @@ void SwitcherController::verifySession(const std::vector<SwitchableItem>& list) 
   });
 }
 
-void SwitcherController::verifyBrowsers(const std::array<bool, browsers::kCount>& listed, std::uint64_t generation) {
+void SwitcherController::verifyBrowsers(const std::array<bool, browsers::kCount>& listed,
+                                        std::uint64_t generation) {
   for (std::size_t b = 0; b < listed.size(); ++b) {
     if (!listed[b]) continue;
     const auto browser = static_cast<Browser>(b);
@@ -318,16 +324,17 @@ void SwitcherController::verifyBrowsers(const std::array<bool, browsers::kCount>
     if (!cached || services_.loop->uptime() - cached->at > PermissionsService::kAutomationStaleAfter)
       services_.permissions->refreshAutomationStatus(browser);  // joins a check already in flight
     if (!cached || cached->status != platform::Privacy::kAutomationGranted) continue;
-    services_.scripts->liveTabKeysAsync(
-        browser, [this, watch = alive_.watch(), browser, generation](std::optional<std::vector<std::string>> keys) {
-          if (watch.expired() || !keys || generation != generation_) return;
-          auto removed = services_.mru->reconcile(browser, *keys, MRUManager::kStrikeLimit);
-          pruneSession(browser, removed, keys->size());
-        });
+    services_.scripts->liveTabKeysAsync(browser, [this, watch = alive_.watch(), browser,
+                                                  generation](std::optional<std::vector<std::string>> keys) {
+      if (watch.expired() || !keys || generation != generation_) return;
+      auto removed = services_.mru->reconcile(browser, *keys, MRUManager::kStrikeLimit);
+      pruneSession(browser, removed, keys->size());
+    });
   }
 }
 
-void SwitcherController::pruneSession(Browser browser, const std::set<std::string>& removed, std::size_t liveKeys) {
+void SwitcherController::pruneSession(Browser browser, const std::set<std::string>& removed,
+                                      std::size_t liveKeys) {
   if (!session_ || removed.empty()) return;
   std::optional<std::string> selectedID;
   if (index_ < session_->size()) selectedID = (*session_)[index_].id;
@@ -337,8 +344,9 @@ void SwitcherController::pruneSession(Browser browser, const std::set<std::strin
   });
   const std::size_t dropped = before - session_->size();
   if (dropped == 0) return;
-  services_.log->log("pruneSession " + std::string(browsers::rawValue(browser)) + " liveKeys=" + std::to_string(liveKeys) +
-                     " dropped " + std::to_string(dropped) + " of " + std::to_string(before));
+  services_.log->log("pruneSession " + std::string(browsers::rawValue(browser)) +
+                     " liveKeys=" + std::to_string(liveKeys) + " dropped " + std::to_string(dropped) +
+                     " of " + std::to_string(before));
   if (session_->empty()) {
     cancel();
     return;
@@ -359,8 +367,9 @@ void SwitcherController::logSnapshot(const std::vector<SwitchableItem>& list) co
     char age[32];
     std::snprintf(age, sizeof age, "%.1f", now - e.lastActivatedAt);
     text += "\n  [" + std::to_string(i) + "] " + (e.seeded ? "S" : "U") + " age=" + age + "s " +
-            (e.kind == ItemKind::app ? "app" : "tab") + " " + e.bundleID + " win=" +
-            (e.windowNumber ? "#" + std::to_string(*e.windowNumber) : "-") + " '" + utf8::prefix(e.title, 28) + "'";
+            (e.kind == ItemKind::app ? "app" : "tab") + " " + e.bundleID +
+            " win=" + (e.windowNumber ? "#" + std::to_string(*e.windowNumber) : "-") + " '" +
+            utf8::prefix(e.title, 28) + "'";
   }
   services_.log->log(text);
 }

@@ -30,9 +30,8 @@ static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<Enabler>::is
 
 // Crash signals, termination signals, and every other signal whose default action ends the
 // process: any of them would otherwise leave the system without its Command-Tab.
-constexpr int kSignals[] = {SIGTERM, SIGINT,    SIGHUP,  SIGQUIT, SIGABRT, SIGILL,  SIGTRAP,
-                            SIGSEGV, SIGBUS,    SIGFPE,  SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM,
-                            SIGPROF, SIGXCPU,   SIGXFSZ, SIGSYS};
+constexpr int kSignals[] = {SIGTERM, SIGINT,  SIGHUP,  SIGQUIT, SIGABRT,   SIGILL,  SIGTRAP, SIGSEGV, SIGBUS,
+                            SIGFPE,  SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGSYS};
 
 // Room for the handler after a stack overflow; static, so nothing is allocated in the handler.
 alignas(16) char gAlternateStack[64 * 1024];

@@ -24,13 +24,13 @@ struct AXElement {
 enum class AXError {
   success,
   failure,
-  cannotComplete,        // the application did not answer within the messaging time-out
+  cannotComplete,  // the application did not answer within the messaging time-out
   attributeUnsupported,
   actionUnsupported,
   noValue,
   illegalArgument,
   invalidElement,
-  apiDisabled,           // the process is not trusted
+  apiDisabled,  // the process is not trusted
 };
 
 // A URL-valued attribute ("AXURL"), as its absolute text, such as "file:///Applications/Mail.app/".

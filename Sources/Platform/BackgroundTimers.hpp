@@ -22,7 +22,8 @@ class BackgroundTimers {
  public:
   virtual ~BackgroundTimers() = default;
   // `work` first runs `interval` seconds from now, then every `interval`, on the task's own thread.
-  virtual std::unique_ptr<RepeatingTask> every(const std::string& label, double interval, std::function<void()> work) = 0;
+  virtual std::unique_ptr<RepeatingTask> every(const std::string& label, double interval,
+                                               std::function<void()> work) = 0;
 };
 
 }  // namespace velvix::platform

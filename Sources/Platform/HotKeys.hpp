@@ -23,8 +23,8 @@ class HotKeys {
   // Installs the application's hot-key handler; a status, 0 on success.
   virtual int installHandler(Handler handler) = 0;
   // A status, 0 on success with `ref` set.
-  virtual int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature, std::uint32_t id,
-                             std::uint64_t& ref) = 0;
+  virtual int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
+                             std::uint32_t id, std::uint64_t& ref) = 0;
   virtual void unregisterHotKey(std::uint64_t ref) = 0;
 };
 

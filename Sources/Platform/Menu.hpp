@@ -63,8 +63,7 @@ struct Menu {
   // The item whose key equivalent matches a key pressed with these modifiers, searching submenus;
   // Caps Lock and the device bits do not count. Null when none matches.
   MenuItem* itemForKey(const std::string& key, std::uint64_t flags) const {
-    const std::uint64_t relevant =
-        flags & EventFlag::kModifiers;
+    const std::uint64_t relevant = flags & EventFlag::kModifiers;
     for (const auto& item : items) {
       if (item->submenu) {
         if (MenuItem* inner = item->submenu->itemForKey(key, flags)) return inner;

@@ -12,8 +12,8 @@ namespace velvix::platform {
 class SafariExtensionSettings {
  public:
   virtual ~SafariExtensionSettings() = default;
-  virtual void showPreferencesForExtension(const std::string& identifier,
-                                           std::function<void(std::optional<std::string> error)> completion) = 0;
+  virtual void showPreferencesForExtension(
+      const std::string& identifier, std::function<void(std::optional<std::string> error)> completion) = 0;
 };
 
 }  // namespace velvix::platform

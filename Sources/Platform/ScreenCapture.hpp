@@ -25,7 +25,7 @@ struct ShareableWindow {
 
 // What a live stream of one window delivers, at most `frameRate` times a second.
 struct WindowStreamConfiguration {
-  int width = 2;   // pixels; the window is scaled to fit, keeping its aspect
+  int width = 2;  // pixels; the window is scaled to fit, keeping its aspect
   int height = 2;
   double frameRate = 10;
   int queueDepth = 3;
@@ -52,7 +52,8 @@ class WindowStream {
 
 class ScreenCapture {
  public:
-  using ContentCompletion = std::function<void(std::optional<std::vector<ShareableWindow>> windows, std::string error)>;
+  using ContentCompletion =
+      std::function<void(std::optional<std::vector<ShareableWindow>> windows, std::string error)>;
   using ImageCompletion = std::function<void(std::optional<RGBAImage> image, std::string error)>;
   using FrameHandler = std::function<void(StreamFrame frame)>;
   using StreamCompletion = std::function<void(std::shared_ptr<WindowStream> stream, std::string error)>;

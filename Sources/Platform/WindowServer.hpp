@@ -14,14 +14,14 @@ namespace velvix::platform {
 
 // Keys of a window-list row.
 namespace WindowKey {
-inline constexpr const char* kNumber = "number";        // integer
-inline constexpr const char* kOwnerPID = "ownerPID";    // integer
-inline constexpr const char* kName = "name";            // string, only when the window has one
-inline constexpr const char* kBounds = "bounds";        // {"X","Y","Width","Height"} numbers
+inline constexpr const char* kNumber = "number";          // integer
+inline constexpr const char* kOwnerPID = "ownerPID";      // integer
+inline constexpr const char* kName = "name";              // string, only when the window has one
+inline constexpr const char* kBounds = "bounds";          // {"X","Y","Width","Height"} numbers
 inline constexpr const char* kIsOnscreen = "isOnscreen";  // Boolean, only for windows on screen
-inline constexpr const char* kLayer = "layer";          // integer window level
-inline constexpr const char* kOwnerName = "ownerName";  // string
-inline constexpr const char* kAlpha = "alpha";          // number
+inline constexpr const char* kLayer = "layer";            // integer window level
+inline constexpr const char* kOwnerName = "ownerName";    // string
+inline constexpr const char* kAlpha = "alpha";            // number
 }  // namespace WindowKey
 
 // A row of the window list: a loosely typed dictionary whose entries lie together in the order
@@ -43,8 +43,8 @@ class WindowServer {
   // when the call fails.
   virtual std::optional<nlohmann::json> managedDisplaySpaces(int connection) const = 0;
   // The Space identifiers of the given windows (mask 7: all Spaces); nothing when the call fails.
-  virtual std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
-                                                         const std::vector<std::int64_t>& windowNumbers) const = 0;
+  virtual std::optional<nlohmann::json> spacesForWindows(
+      int connection, std::uint32_t mask, const std::vector<std::int64_t>& windowNumbers) const = 0;
 };
 
 }  // namespace velvix::platform

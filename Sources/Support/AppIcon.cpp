@@ -20,7 +20,8 @@ RGBAImage AppIcon::icon(const std::string& bundleID, std::optional<platform::Pid
   const platform::Workspace& workspace = *services_.workspace;
   std::optional<platform::RunningApplication> running;
   if (pid) running = workspace.application(*pid);
-  if (running && running->bundlePath && hasOwnIcon(*running->bundlePath)) return workspace.applicationIcon(running->pid);
+  if (running && running->bundlePath && hasOwnIcon(*running->bundlePath))
+    return workspace.applicationIcon(running->pid);
   const auto paths = workspace.applicationPaths(bundleID);
   for (const auto& path : paths)
     if (hasOwnIcon(path)) return workspace.iconForFile(path);

@@ -28,7 +28,7 @@ class ChromeAutoInstaller {
     enum class Kind { connected, manual, noBrowser, cancelled };
     Kind kind = Kind::noBrowser;
     std::optional<Browser> browser;
-    std::string step;  // manual: what was not done automatically, in lower-case words
+    std::string step;               // manual: what was not done automatically, in lower-case words
     bool folderOnClipboard = true;  // manual: the run got as far as putting the folder path there
 
     static Outcome connected(Browser browser) { return {Kind::connected, browser, {}}; }

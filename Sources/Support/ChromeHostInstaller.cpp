@@ -24,7 +24,8 @@ namespace {
 // The published extension, and the one the application carries ("ChromeExtension"), whose id
 // is fixed by the key in its manifest: the folder the application exports and loads must be able
 // to reach its host too.
-constexpr const char* kExtensionIDs[2] = {"pbkhcjlmfenaiodgpcalbhefjnkmoigd", "jjmneimnnbnklignogcfiiolfmmbijoa"};
+constexpr const char* kExtensionIDs[2] = {"pbkhcjlmfenaiodgpcalbhefjnkmoigd",
+                                          "jjmneimnnbnklignogcfiiolfmmbijoa"};
 
 // Whether `path` is a regular file with exactly `bytes` and `mode`. The size is compared before
 // the contents are read, so a file that is plainly different costs no read.

@@ -61,9 +61,13 @@ DebugLog::DebugLog(const std::filesystem::path& supportFolder, const platform::U
       debugFile_(std::make_unique<LogFile>(supportFolder, "debug.log", kDebugMaxBytes)),
       healthFile_(std::make_unique<LogFile>(supportFolder, "health.log", kHealthMaxBytes)) {}
 
-DebugLog::~DebugLog() { queue_.drain(); }
+DebugLog::~DebugLog() {
+  queue_.drain();
+}
 
-bool DebugLog::diagnosticsOn() const { return defaults_.boolean("debugLogging"); }
+bool DebugLog::diagnosticsOn() const {
+  return defaults_.boolean("debugLogging");
+}
 
 void DebugLog::log(std::string_view message) {
   if (!diagnosticsOn()) return;
@@ -78,10 +82,16 @@ void DebugLog::health(std::string_view message) {
   }
 }
 
-void DebugLog::flush() { queue_.drain(); }
+void DebugLog::flush() {
+  queue_.drain();
+}
 
-std::filesystem::path DebugLog::debugPath() const { return debugFile_->url; }
-std::filesystem::path DebugLog::healthPath() const { return healthFile_->url; }
+std::filesystem::path DebugLog::debugPath() const {
+  return debugFile_->url;
+}
+std::filesystem::path DebugLog::healthPath() const {
+  return healthFile_->url;
+}
 
 void DebugLog::write(std::string_view message, std::vector<LogFile*> files) {
   const double stamp = clock_.now();  // taken on the caller's thread, before queuing

@@ -21,9 +21,9 @@ class UserDefaults;
 
 class DebugLog {
  public:
-  static constexpr std::uint64_t kDebugMaxBytes = 0x500000;   // 5 MiB
-  static constexpr std::uint64_t kHealthMaxBytes = 0x80000;   // 512 KiB
-  static constexpr int kSizeCheckInterval = 200;              // appends between size tests
+  static constexpr std::uint64_t kDebugMaxBytes = 0x500000;  // 5 MiB
+  static constexpr std::uint64_t kHealthMaxBytes = 0x80000;  // 512 KiB
+  static constexpr int kSizeCheckInterval = 200;             // appends between size tests
 
   // `defaults` is read for "debugLogging" at every call; `clock` stamps the lines.
   DebugLog(const std::filesystem::path& supportFolder, const platform::UserDefaults& defaults,

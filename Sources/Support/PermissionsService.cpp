@@ -17,18 +17,24 @@ PermissionsService::PermissionsService(Services& services) : services_(services)
 
 std::string PermissionsService::id(Permission permission) {
   switch (permission) {
-    case Permission::accessibility: return "accessibility";
-    case Permission::inputMonitoring: return "inputMonitoring";
-    case Permission::screenRecording: return "screenRecording";
+    case Permission::accessibility:
+      return "accessibility";
+    case Permission::inputMonitoring:
+      return "inputMonitoring";
+    case Permission::screenRecording:
+      return "screenRecording";
   }
   return {};
 }
 
 std::string PermissionsService::pane(Permission permission) {
   switch (permission) {
-    case Permission::accessibility: return "Privacy_Accessibility";
-    case Permission::inputMonitoring: return "Privacy_ListenEvent";
-    case Permission::screenRecording: return "Privacy_ScreenCapture";
+    case Permission::accessibility:
+      return "Privacy_Accessibility";
+    case Permission::inputMonitoring:
+      return "Privacy_ListenEvent";
+    case Permission::screenRecording:
+      return "Privacy_ScreenCapture";
   }
   return {};
 }
@@ -36,9 +42,12 @@ std::string PermissionsService::pane(Permission permission) {
 bool PermissionsService::isGranted(Permission permission) const {
   Privacy& privacy = *services_.privacy;
   switch (permission) {
-    case Permission::accessibility: return privacy.accessibilityTrusted(false);
-    case Permission::inputMonitoring: return privacy.listenEventPreflight();
-    case Permission::screenRecording: return privacy.screenCapturePreflight();
+    case Permission::accessibility:
+      return privacy.accessibilityTrusted(false);
+    case Permission::inputMonitoring:
+      return privacy.listenEventPreflight();
+    case Permission::screenRecording:
+      return privacy.screenCapturePreflight();
   }
   return false;
 }
@@ -48,9 +57,10 @@ bool PermissionsService::isGranted(Permission permission) const {
 void PermissionsService::request(Permission permission) {
   const std::string key = "prompted_" + id(permission);
   if (!isGranted(permission)) {
-    const bool neverPrompted = permission == Permission::inputMonitoring
-                                   ? services_.privacy->listenEventAccess() == platform::ListenEventAccess::undetermined
-                                   : !services_.defaults->boolean(key);
+    const bool neverPrompted =
+        permission == Permission::inputMonitoring
+            ? services_.privacy->listenEventAccess() == platform::ListenEventAccess::undetermined
+            : !services_.defaults->boolean(key);
     if (!neverPrompted) {
       openSystemSettings(pane(permission));
       return;
@@ -63,9 +73,15 @@ void PermissionsService::request(Permission permission) {
   alreadyRequested_.insert(permission);
   services_.defaults->set(key, true);
   switch (permission) {
-    case Permission::accessibility: services_.privacy->accessibilityTrusted(true); break;
-    case Permission::inputMonitoring: services_.privacy->requestListenEvent(); break;
-    case Permission::screenRecording: services_.privacy->requestScreenCapture(); break;
+    case Permission::accessibility:
+      services_.privacy->accessibilityTrusted(true);
+      break;
+    case Permission::inputMonitoring:
+      services_.privacy->requestListenEvent();
+      break;
+    case Permission::screenRecording:
+      services_.privacy->requestScreenCapture();
+      break;
   }
   services_.application->deactivate();  // let the system's prompt have the focus
 }
@@ -87,13 +103,15 @@ std::int32_t PermissionsService::automationStatus(Browser browser) {
   return it != automationCache_.end() ? it->second.status : Privacy::kAutomationNotRunning;
 }
 
-std::optional<PermissionsService::AutomationEntry> PermissionsService::automationCacheEntry(Browser browser) const {
+std::optional<PermissionsService::AutomationEntry> PermissionsService::automationCacheEntry(
+    Browser browser) const {
   auto it = automationCache_.find(browser);
   if (it == automationCache_.end()) return std::nullopt;
   return it->second;
 }
 
-void PermissionsService::refreshAutomationStatus(Browser browser, std::function<void(std::int32_t)> completion) {
+void PermissionsService::refreshAutomationStatus(Browser browser,
+                                                 std::function<void(std::int32_t)> completion) {
   if (completion) automationWaiters_[browser].push_back(std::move(completion));
   if (automationChecking_.contains(browser)) return;  // the check in flight serves this waiter too
   startCheck(browser);
@@ -138,17 +156,20 @@ void PermissionsService::requestAutomation(Browser browser) {
   auto paths = services_.workspace->applicationPaths(std::string(browsers::bundleID(browser)));
   if (paths.empty()) return;  // not installed
   services_.workspace->openApplication(
-      paths.front(), true, [this, browser, watch = alive_.watch()](std::optional<platform::RunningApplication> app) {
+      paths.front(), true,
+      [this, browser, watch = alive_.watch()](std::optional<platform::RunningApplication> app) {
         if (watch.expired() || !app) return;
-        waitUntilRunning(browser, services_.loop->uptime() + kLaunchWaitDeadline, [this, browser](bool launched) {
-          if (launched) sendAutomationProbe(browser);
-        });
+        waitUntilRunning(browser, services_.loop->uptime() + kLaunchWaitDeadline,
+                         [this, browser](bool launched) {
+                           if (launched) sendAutomationProbe(browser);
+                         });
       });
 }
 
 // Polls every 0.3 s until an instance of the browser reports that it finished launching, or the
 // deadline passes. Runs on the main loop's timers rather than a sleeping thread.
-void PermissionsService::waitUntilRunning(Browser browser, double deadline, std::function<void(bool)> completion) {
+void PermissionsService::waitUntilRunning(Browser browser, double deadline,
+                                          std::function<void(bool)> completion) {
   const std::string bundleID(browsers::bundleID(browser));
   auto check = [this, bundleID, deadline, completion = std::move(completion)]() -> bool {
     for (const auto& app : services_.workspace->runningApplications(bundleID))

@@ -119,7 +119,8 @@ std::optional<Rect> boundsOf(const Row* value) {
 // A short strip lying along the top edge of a taller window of the same process, such as a
 // detached toolbar or a title-bar accessory, is part of that window, not a window of its own.
 bool isThinStripAbove(const WindowList::Info& w, const WindowList::Info& o) {
-  return w.pid == o.pid && w.windowNumber != o.windowNumber && std::abs(w.bounds.minX() - o.bounds.minX()) < 1.0 &&
+  return w.pid == o.pid && w.windowNumber != o.windowNumber &&
+         std::abs(w.bounds.minX() - o.bounds.minX()) < 1.0 &&
          std::abs(w.bounds.width - o.bounds.width) < 1.0 && w.bounds.height * 3.0 < o.bounds.height &&
          w.bounds.minY() <= o.bounds.minY() && o.bounds.minY() - 1.0 <= w.bounds.maxY();
 }
@@ -357,8 +358,8 @@ std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly
 }
 
 std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) const {
-  const std::uint32_t options = platform::kWindowListExcludeDesktopElements |
-                                (onScreenOnly ? platform::kWindowListOnScreenOnly : 0);
+  const std::uint32_t options =
+      platform::kWindowListExcludeDesktopElements | (onScreenOnly ? platform::kWindowListOnScreenOnly : 0);
   auto rows = server_.windowList(options);
   if (!rows) return {};
   std::map<platform::Pid, bool> floats;  // decided once per process within this call
@@ -463,7 +464,8 @@ std::set<std::int64_t> WindowList::numbersOnHiddenSpaces(const std::vector<std::
       continue;
     }
     if (ids.empty()) continue;
-    if (!current || std::any_of(ids.begin(), ids.end(), [&](std::uint64_t id) { return !current->contains(id); }))
+    if (!current ||
+        std::any_of(ids.begin(), ids.end(), [&](std::uint64_t id) { return !current->contains(id); }))
       hidden.insert(number);
   }
   return hidden;

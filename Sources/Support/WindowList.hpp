@@ -114,9 +114,9 @@ class WindowList {
     std::vector<bool> strips;  // which of them are thin strips among all windows
   };
   mutable std::optional<Candidates> sharedCandidates_;
-  mutable Windows shared_[2];  // all windows, on-screen windows
+  mutable Windows shared_[2];                    // all windows, on-screen windows
   mutable std::shared_ptr<const Keys> keys_[2];  // made from the lists above
-  mutable Leftovers leftovers_;  // the rows read while sharing, and lists no longer shared
+  mutable Leftovers leftovers_;                  // the rows read while sharing, and lists no longer shared
 };
 
 }  // namespace velvix

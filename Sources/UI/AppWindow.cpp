@@ -51,9 +51,13 @@ void AppWindow::makeKeyAndOrderFront() {
   rememberInSwitcher();
 }
 
-void AppWindow::becomeKey() { rememberInSwitcher(); }
+void AppWindow::becomeKey() {
+  rememberInSwitcher();
+}
 
-void AppWindow::performMiniaturize() { services_.application->miniaturize(number_); }
+void AppWindow::performMiniaturize() {
+  services_.application->miniaturize(number_);
+}
 
 void AppWindow::close() {
   if (!open_) return;

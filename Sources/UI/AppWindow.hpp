@@ -23,7 +23,8 @@ class AppWindow {
   AppWindow& operator=(const AppWindow&) = delete;
 
   // Handles Command-W and Command-M; false hands the event on.
-  bool performKeyEquivalent(const platform::InputEvent& event, const std::string& charactersIgnoringModifiers);
+  bool performKeyEquivalent(const platform::InputEvent& event,
+                            const std::string& charactersIgnoringModifiers);
   void makeKeyAndOrderFront();
   void becomeKey();
   void close();

@@ -34,9 +34,13 @@ QPainterPath roundedPath(const QRectF& rect, double radius) {
 }  // namespace
 
 AppearanceOptionCard::AppearanceOptionCard(const std::string& title, const std::string& subtitle,
-                                           const std::string& imageName, const platform::AppResources* resources,
-                                           QWidget* fallback, QWidget* parent)
-    : QAbstractButton(parent), title_(title), subtitle_(subtitle), image_(carriedImage(resources, imageName)) {
+                                           const std::string& imageName,
+                                           const platform::AppResources* resources, QWidget* fallback,
+                                           QWidget* parent)
+    : QAbstractButton(parent),
+      title_(title),
+      subtitle_(subtitle),
+      image_(carriedImage(resources, imageName)) {
   setCursor(Qt::PointingHandCursor);
   setFocusPolicy(Qt::NoFocus);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -67,7 +71,9 @@ void AppearanceOptionCard::setSelected(bool selected) {
   update();
 }
 
-QRect AppearanceOptionCard::pictureRect() const { return {kPad, kPad, width() - 2 * kPad, kPictureHeight}; }
+QRect AppearanceOptionCard::pictureRect() const {
+  return {kPad, kPad, width() - 2 * kPad, kPictureHeight};
+}
 
 void AppearanceOptionCard::resizeEvent(QResizeEvent*) {
   if (!fallback_) return;
@@ -79,7 +85,8 @@ void AppearanceOptionCard::resizeEvent(QResizeEvent*) {
 
 void AppearanceOptionCard::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
+  painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                         QPainter::TextAntialiasing);
   const QColor accent = SettingsStyle::accent();
   const QRectF card = QRectF(rect()).adjusted(1, 1, -1, -1);
   if (selected_) {

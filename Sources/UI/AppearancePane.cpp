@@ -19,7 +19,8 @@ AppearancePane::AppearancePane(SettingsView& owner) : SettingsPane(owner) {
   SettingsCard* style = addCard(
       "Switcher Style",
       "Previews show each window and tab as a snapshot of its last visible state, with a close button on the "
-      "selection. They need the Screen Recording permission; macOS may ask you to relaunch Velvix after granting "
+      "selection. They need the Screen Recording permission; macOS may ask you to relaunch Velvix after "
+      "granting "
       "it.");
   auto* options = new QWidget;
   auto* pair = new QHBoxLayout(options);
@@ -31,8 +32,9 @@ AppearancePane::AppearancePane(SettingsView& owner) : SettingsPane(owner) {
     const char* image;
     bool thumbnails;
   };
-  for (const Option& o : {Option{"App Icons", "One icon per window or tab.", "AppearanceIcons", false},
-                          Option{"Window Previews", "A snapshot of each window and tab.", "AppearanceThumbnails", true}}) {
+  for (const Option& o :
+       {Option{"App Icons", "One icon per window or tab.", "AppearanceIcons", false},
+        Option{"Window Previews", "A snapshot of each window and tab.", "AppearanceThumbnails", true}}) {
     auto* preview = new SwitcherStylePreview(o.thumbnails);
     auto* card = new AppearanceOptionCard(o.title, o.subtitle, o.image, services().resources, preview);
     card->setObjectName(o.thumbnails ? "appearance.previews" : "appearance.icons");
@@ -66,13 +68,14 @@ AppearancePane::AppearancePane(SettingsView& owner) : SettingsPane(owner) {
   });
 
   SettingsCard* size = addCard("Size & Material");
-  size->add(new SettingsRow("Switcher size", "How large the switcher grows when there's room.",
-                            picker(prefs().hudSizePreset, {"Compact", "Comfortable (Default)", "Large"}, 210)));
+  size->add(
+      new SettingsRow("Switcher size", "How large the switcher grows when there's room.",
+                      picker(prefs().hudSizePreset, {"Compact", "Comfortable (Default)", "Large"}, 210)));
   size->addDivider();
   size->add(new SettingsRow(
       "Glass rendering", "How the switcher's surface is drawn.",
-      picker(prefs().hudGlassStyle, {"Frosted Liquid Glass (Recommended)", "Stylized Glass", "Liquid Glass Slabs"},
-             210)));
+      picker(prefs().hudGlassStyle,
+             {"Frosted Liquid Glass (Recommended)", "Stylized Glass", "Liquid Glass Slabs"}, 210)));
 }
 
 }  // namespace velvix

@@ -101,7 +101,8 @@ struct DockPreviewPanel::Impl {
     if (window) return;
     auto view = std::make_unique<PanelView>(services);
     panel = view.get();
-    window = std::make_unique<PanelWindow>(std::move(view), services.placement, qt::SimScreenLayer::kPopUpMenuLevel);
+    window = std::make_unique<PanelWindow>(std::move(view), services.placement,
+                                           qt::SimScreenLayer::kPopUpMenuLevel);
   }
   // Puts the panel at `frame` of the simulated screen.
   void place(const Rect& frame) {

@@ -43,7 +43,8 @@ QPainterPath rounded(const QRectF& rect, double radius) {
 // Draws the part `source` of the image into `target`. A picture that comes back on every frame
 // (`keep`) is scaled once to the device pixels it covers and kept in the pixmap cache under its
 // identity, so a frame copies pixels instead of converting and filtering the whole picture again.
-void drawScaled(QPainter& painter, const QImage& image, const QRectF& target, const QRectF& source, bool keep) {
+void drawScaled(QPainter& painter, const QImage& image, const QRectF& target, const QRectF& source,
+                bool keep) {
   const QTransform device = painter.deviceTransform();
   const double scale = device.m11();
   // Below one pixel a point the picture is kept at one (an image's ratio is never below one) and
@@ -114,8 +115,9 @@ void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
   // scales the copy.
   const double ratio = std::max(1.0, scale);
   const QPointF origin = device.map(area.topLeft());
-  const QPointF fraction = scale >= 1 ? QPointF(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()))
-                                      : QPointF();
+  const QPointF fraction =
+      scale >= 1 ? QPointF(origin.x() - std::floor(origin.x()), origin.y() - std::floor(origin.y()))
+                 : QPointF();
   const QSize pixels(static_cast<int>(std::ceil(area.width() * ratio + fraction.x())),
                      static_cast<int>(std::ceil(area.height() * ratio + fraction.y())));
   if (device.type() > QTransform::TxScale || scale <= 0 || scale != device.m22() || pixels.isEmpty() ||
@@ -168,7 +170,8 @@ void drawRing(QPainter& painter, const QString& key, const QRectF& rect, double 
   // The short ring is as wide as the two ends and the same fraction of a pixel wider, so its
   // right end lands where the cell's does, to the fraction.
   const int shortWidth = 2 * endWidth + 2;
-  const int shift = static_cast<int>(std::floor(pixelWidth)) - shortWidth;  // short ring column to ring column
+  const int shift =
+      static_cast<int>(std::floor(pixelWidth)) - shortWidth;  // short ring column to ring column
   // The pieces are copied pixel for pixel, which needs at least one pixel a point.
   if (device.type() > QTransform::TxScale || scale < 1 || scale != device.m22() || painter.opacity() != 1.0 ||
       shift < -2 || height <= 0 || height > 4096 || area.width() * scale > 4096) {
@@ -224,7 +227,8 @@ void drawRing(QPainter& painter, const QString& key, const QRectF& rect, double 
   copy(ends, endWidth + 2 + shift, QRect(endWidth + 2, 0, ends.width() - endWidth - 2, height));
   // The run, in the rows the ring reaches: the middle of the ring is clear.
   int top = static_cast<int>(std::ceil(fraction.y() + (reach + innerReach) * scale)) + 1;
-  const int bottom = static_cast<int>(std::floor(fraction.y() + (area.height() - reach - innerReach) * scale)) - 1;
+  const int bottom =
+      static_cast<int>(std::floor(fraction.y() + (area.height() - reach - innerReach) * scale)) - 1;
   if (top >= bottom) top = height;
   for (int x = endWidth; x < endWidth + 2 + shift; x += kRunWidth) {
     const int width = std::min(kRunWidth, endWidth + 2 + shift - x);
@@ -478,8 +482,8 @@ void HUDCell::paintIconView(QPainter& painter, bool reduceTransparency) const {
 
 namespace {
 
-void paintSiteBadgeLayers(QPainter& painter, const QRectF& rect, const QImage& siteIcon, const std::string& symbol,
-                          bool reduceTransparency) {
+void paintSiteBadgeLayers(QPainter& painter, const QRectF& rect, const QImage& siteIcon,
+                          const std::string& symbol, bool reduceTransparency) {
   const double b = rect.width();
   const QPainterPath shape = rounded(rect, b * 0.22);
   paintSoftShadow(painter, shape, withAlpha(Qt::black, 0.33), 1.5, {});
@@ -490,7 +494,8 @@ void paintSiteBadgeLayers(QPainter& painter, const QRectF& rect, const QImage& s
     const double inset = b * 0.12;
     drawFitted(painter, siteIcon, rect.adjusted(inset, inset, -inset, -inset));
   } else {
-    HUDSymbols::paint(painter, symbol, rect, b * 0.55, HUDSymbols::Weight::semibold, withAlpha(Qt::white, 0.6));
+    HUDSymbols::paint(painter, symbol, rect, b * 0.55, HUDSymbols::Weight::semibold,
+                      withAlpha(Qt::white, 0.6));
   }
   painter.restore();
 }
@@ -502,12 +507,12 @@ void HUDCell::paintSiteBadge(QPainter& painter, bool reduceTransparency) const {
   const QRectF rect = q(siteBadgeRect());
   const std::string symbol = badgeSymbol(item);
   const double margin = 3;  // the shadow's reach, and a pixel for its edge
-  const QString key = QStringLiteral("velvix.badge|%1|%2")
-                          .arg(siteIcon.isNull() ? QString::fromStdString(symbol) : QString::number(siteIcon.cacheKey()))
-                          .arg(reduceTransparency ? 1 : 0);
-  drawComposed(painter, key, rect.adjusted(-margin, -margin, margin, margin), [&](QPainter& p) {
-    paintSiteBadgeLayers(p, rect, siteIcon, symbol, reduceTransparency);
-  });
+  const QString key =
+      QStringLiteral("velvix.badge|%1|%2")
+          .arg(siteIcon.isNull() ? QString::fromStdString(symbol) : QString::number(siteIcon.cacheKey()))
+          .arg(reduceTransparency ? 1 : 0);
+  drawComposed(painter, key, rect.adjusted(-margin, -margin, margin, margin),
+               [&](QPainter& p) { paintSiteBadgeLayers(p, rect, siteIcon, symbol, reduceTransparency); });
 }
 
 void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) const {
@@ -599,8 +604,8 @@ void HUDCell::paintHeader(QPainter& painter) const {
     p.setFont(titleFont);
     p.setPen(Qt::white);
     const QRectF textBox(textX, header.y, std::max(0.0, header.maxX() - textX), header.height);
-    const QString title =
-        QFontMetricsF(p.font()).elidedText(QString::fromStdString(headerTitle), Qt::ElideRight, textBox.width());
+    const QString title = QFontMetricsF(p.font()).elidedText(QString::fromStdString(headerTitle),
+                                                             Qt::ElideRight, textBox.width());
     p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
     if (!dockBadge) return;
     p.save();

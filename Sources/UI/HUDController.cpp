@@ -70,8 +70,8 @@ const HUDMetrics::ScreenFit& HUDController::Impl::fitted(HUDSizePreset preset, b
                                                          HUDMetrics::Size visible) {
   if (!lastFit || lastFit->preset != preset || lastFit->thumbnails != thumbnails || lastFit->aspects != of ||
       lastFit->visible != visible)
-    lastFit = LastFit{preset, thumbnails, of, visible,
-                      HUDMetrics::fitScreen(preset, thumbnails, of, visible)};
+    lastFit =
+        LastFit{preset, thumbnails, of, visible, HUDMetrics::fitScreen(preset, thumbnails, of, visible)};
   return lastFit->fit;
 }
 
@@ -149,7 +149,8 @@ void HUDController::Impl::ensurePanel() {
   content->setAttribute(Qt::WA_TranslucentBackground);
   content->setAttribute(Qt::WA_ShowWithoutActivating);
   QWidget* root = content.get();
-  panel = std::make_unique<PanelWindow>(std::move(content), services.placement, qt::SimScreenLayer::kPopUpMenuLevel);
+  panel = std::make_unique<PanelWindow>(std::move(content), services.placement,
+                                        qt::SimScreenLayer::kPopUpMenuLevel);
   const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
   frostView = made.view;
   frostFade = made.fade;

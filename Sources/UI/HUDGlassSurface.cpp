@@ -8,9 +8,9 @@
 
 #include <QImage>
 #include <QLinearGradient>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPaintEvent>
 #include <QPointer>
 #include <QRegion>
 #include <QResizeEvent>
@@ -42,7 +42,8 @@ constexpr double kEdgeReach = kRimInset + 2;
 
 // The system's regular glass: a faint lift of the body, a specular sheen from the top and a lit
 // rim. Under Reduce Transparency the platform draws it as an opaque frosted plate.
-void paintSystemGlass(QPainter& painter, const QRectF& rect, double radius, bool reduceTransparency, bool plain) {
+void paintSystemGlass(QPainter& painter, const QRectF& rect, double radius, bool reduceTransparency,
+                      bool plain) {
   QPainterPath shape;
   if (plain)
     shape.addRect(rect);
@@ -207,7 +208,8 @@ class Surface final : public QWidget {
 
 }  // namespace
 
-void HUDGlassSurface::paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency, bool plain) const {
+void HUDGlassSurface::paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency,
+                                    bool plain) const {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   const QColor veil = QColor::fromRgbF(0, 0, 0, kVeilOpacity);
@@ -236,8 +238,9 @@ QRegion HUDGlassSurface::clearOfEdge(const QRectF& rect) const {
   const double edge = std::max(kEdgeReach, kBorderWidth + 1), corner = cornerRadius + edge;
   // The whole points inside a rectangle.
   auto inside = [](const QRectF& r) {
-    return QRect(QPoint(static_cast<int>(std::ceil(r.left())), static_cast<int>(std::ceil(r.top()))),
-                 QPoint(static_cast<int>(std::floor(r.right())) - 1, static_cast<int>(std::floor(r.bottom())) - 1));
+    return QRect(
+        QPoint(static_cast<int>(std::ceil(r.left())), static_cast<int>(std::ceil(r.top()))),
+        QPoint(static_cast<int>(std::floor(r.right())) - 1, static_cast<int>(std::floor(r.bottom())) - 1));
   };
   QRegion clear(inside(rect.adjusted(corner, edge, -corner, -edge)));
   clear += inside(rect.adjusted(edge, corner, -edge, -corner));

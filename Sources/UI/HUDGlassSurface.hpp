@@ -31,7 +31,8 @@ struct HUDGlassSurface {
   // The layers under the content: the veil, then (swiftUI) the system glass, which turns into an
   // opaque frosted fill under Reduce Transparency. `plain`: only a part of the rect that keeps
   // clear of its rounded edge and rim is painted, where the shape is the plain rectangle.
-  void paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency, bool plain = false) const;
+  void paintUnderlay(QPainter& painter, const QRectF& rect, bool reduceTransparency,
+                     bool plain = false) const;
   // The border over the content: a 1-point line inside the shape, white from 30 % at the top to
   // 4 % at the bottom.
   void paintOverlay(QPainter& painter, const QRectF& rect) const;

@@ -6,8 +6,8 @@
 
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QPixmapCache>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QRegion>
 #include <QResizeEvent>
 #include <QToolTip>

@@ -143,7 +143,8 @@ void MicFeedbackHUD::Impl::ensurePanel() {
   content->setAttribute(Qt::WA_ShowWithoutActivating);
   content->resize(static_cast<int>(kSide), static_cast<int>(kSide));
   QWidget* root = content.get();
-  panel = std::make_unique<PanelWindow>(std::move(content), services.placement, qt::SimScreenLayer::kFloatingLevel);
+  panel = std::make_unique<PanelWindow>(std::move(content), services.placement,
+                                        qt::SimScreenLayer::kFloatingLevel);
   const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
   frostView = made.view;
   frostFade = made.fade;

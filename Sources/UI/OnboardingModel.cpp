@@ -13,7 +13,8 @@
 
 namespace velvix {
 
-OnboardingModel::OnboardingModel(Services& services, OnboardingMode mode) : services_(services), mode_(mode) {}
+OnboardingModel::OnboardingModel(Services& services, OnboardingMode mode)
+    : services_(services), mode_(mode) {}
 
 void OnboardingModel::refresh() {
   PermissionsService& permissions = *services_.permissions;
@@ -40,7 +41,8 @@ std::string OnboardingModel::title() const {
 
 std::string OnboardingModel::subtitle() const {
   if (mode_ == OnboardingMode::setup)
-    return "Grant these permissions so tabs and apps can share one switcher. Everything runs in your user account "
+    return "Grant these permissions so tabs and apps can share one switcher. Everything runs in your user "
+           "account "
            "\u2014 nothing needs an administrator.";
   return "macOS dropped Velvix's permission grants \u2014 this happens when the app is rebuilt or replaced. "
          "Your "
@@ -51,25 +53,34 @@ bool OnboardingModel::showsLoadSteps() const {
   return mode_ == OnboardingMode::setup && !status_.extensionInstalled;
 }
 
-void OnboardingModel::restart() { services_.permissions->relaunchApp(); }
+void OnboardingModel::restart() {
+  services_.permissions->relaunchApp();
+}
 
 std::vector<OnboardingStep> OnboardingModel::steps() const {
   Services& s = services_;
-  auto automation = [&s](Browser browser) { return [&s, browser] { s.permissions->requestAutomation(browser); }; };
+  auto automation = [&s](Browser browser) {
+    return [&s, browser] { s.permissions->requestAutomation(browser); };
+  };
   const OnboardingStatus& st = status_;
   std::vector<OnboardingStep> steps = {
-      {"figure.wave.circle", "Accessibility", "Required to intercept the \u2318Tab chord before the system switcher.",
-       st.accessibility, "Grant\u2026", [&s] { s.permissions->requestAccessibility(); }},
+      {"figure.wave.circle", "Accessibility",
+       "Required to intercept the \u2318Tab chord before the system switcher.", st.accessibility,
+       "Grant\u2026", [&s] { s.permissions->requestAccessibility(); }},
       {"keyboard", "Input Monitoring", "Required for the system-wide keyboard event tap.", st.inputMonitoring,
        "Grant\u2026", [&s] { s.permissions->requestInputMonitoring(); }},
       {"applescript", "Safari Automation", "Lets Velvix read and switch Safari tabs via Apple Events.",
-       st.safariAutomation == platform::Privacy::kAutomationGranted, "Request\u2026", automation(Browser::safari)},
+       st.safariAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
+       automation(Browser::safari)},
       {"applescript", "Chrome Automation", "Fallback path for reading and switching Chrome tabs.",
-       st.chromeAutomation == platform::Privacy::kAutomationGranted, "Request\u2026", automation(Browser::chrome)},
+       st.chromeAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
+       automation(Browser::chrome)},
       {"apple.terminal", "Terminal Automation", "Lets Velvix read and switch Terminal tabs via Apple Events.",
-       st.terminalAutomation == platform::Privacy::kAutomationGranted, "Request\u2026", automation(Browser::terminal)},
+       st.terminalAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
+       automation(Browser::terminal)},
       {"rectangle.on.rectangle", "Screen Recording (optional)",
-       "Powers window previews \u2014 the snapshot grid of your windows and tabs. Skip it and the switcher shows "
+       "Powers window previews \u2014 the snapshot grid of your windows and tabs. Skip it and the switcher "
+       "shows "
        "icons instead; you can turn it on later in Settings \u2192 Previews.",
        st.screenRecording, "Grant\u2026", [&s] { s.permissions->requestScreenRecording(); }},
   };
@@ -80,12 +91,13 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
                                  ? "Installed \u2014 the browser isn't running."
                                  : "Adds live tab tracking for Chrome, Brave, and Edge. Follow "
                                    "the steps below.";
-  steps.push_back({"puzzlepiece.extension", "Chrome Extension", std::move(chromeDetail), st.extensionInstalled,
-                   "Set Up Automatically", [&s] {
+  steps.push_back({"puzzlepiece.extension", "Chrome Extension", std::move(chromeDetail),
+                   st.extensionInstalled, "Set Up Automatically", [&s] {
                      if (s.chromeSetup) s.chromeSetup->start();
                    }});
   const std::string safariStart =
-      "Enable \u201cVelvix Bridge\u201d in Safari Settings \u2192 Extensions, then under Edit Websites set Other "
+      "Enable \u201cVelvix Bridge\u201d in Safari Settings \u2192 Extensions, then under Edit Websites set "
+      "Other "
       "Websites to Allow";
   steps.push_back({"puzzlepiece.extension", "Safari Extension",
                    developerIDSigned

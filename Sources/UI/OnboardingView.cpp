@@ -32,10 +32,12 @@ QWidget* stepRow(const OnboardingStep& step, QWidget* parent) {
   auto* line = new QHBoxLayout(row);
   line->setContentsMargins(12, 12, 12, 12);
   line->setSpacing(12);
-  auto* symbol = new QLabel(step.done ? QString::fromUtf8("\u2714") : OnboardingView::glyph(step.symbol), row);
+  auto* symbol =
+      new QLabel(step.done ? QString::fromUtf8("\u2714") : OnboardingView::glyph(step.symbol), row);
   symbol->setFixedWidth(30);
   symbol->setAlignment(Qt::AlignCenter);
-  symbol->setStyleSheet(step.done ? "color: #32d74b; font-size: 22px;" : "color: rgba(235, 235, 245, 0.6); font-size: 22px;");
+  symbol->setStyleSheet(step.done ? "color: #32d74b; font-size: 22px;"
+                                  : "color: rgba(235, 235, 245, 0.6); font-size: 22px;");
   line->addWidget(symbol, 0, Qt::AlignVCenter);
   auto* text = new QVBoxLayout;
   text->setSpacing(2);

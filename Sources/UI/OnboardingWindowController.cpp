@@ -49,7 +49,8 @@ void OnboardingWindowController::show(OnboardingMode mode) {
 void OnboardingWindowController::build(OnboardingMode mode) {
   mode_ = mode;
   const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
-  const std::optional<Rect> visible = screens.empty() ? std::nullopt : std::optional(screens.front().visibleFrame);
+  const std::optional<Rect> visible =
+      screens.empty() ? std::nullopt : std::optional(screens.front().visibleFrame);
   const Size size = contentSize(mode, visible ? std::optional(visible->height) : std::nullopt);
   frame_ = {0, 0, size.width, size.height};
   if (visible) {
@@ -62,14 +63,16 @@ void OnboardingWindowController::build(OnboardingMode mode) {
     window_->close();
   }
   dropView();
-  window_ = std::make_unique<AppWindow>(services_, mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions",
-                                        frame_);
+  window_ = std::make_unique<AppWindow>(
+      services_, mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions", frame_);
   window_->onClose = [this] { windowWillClose(); };
   model_ = std::make_unique<OnboardingModel>(services_, mode);
   model_->developerIDSigned = developerIDSigned;
   model_->refresh();
-  timer_ = services_.loop->every(kRefreshInterval, [this] { tick(); }, platform::TimerMode::Common);
-  followTimer_ = services_.loop->every(kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
+  timer_ = services_.loop->every(
+      kRefreshInterval, [this] { tick(); }, platform::TimerMode::Common);
+  followTimer_ = services_.loop->every(
+      kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
 
   // The program draws the window when it runs with Qt; the switcher core works without it.
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;

@@ -62,7 +62,9 @@ QWidget* SettingsCard::add(QWidget* row) {
   return row;
 }
 
-QWidget* SettingsCard::addDivider() { return add(new SettingsDivider); }
+QWidget* SettingsCard::addDivider() {
+  return add(new SettingsDivider);
+}
 
 void SettingsCard::setFooter(const std::optional<std::string>& footer) {
   footer_->setText(QString::fromStdString(footer.value_or("")));

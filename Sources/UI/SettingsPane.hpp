@@ -62,7 +62,8 @@ QComboBox* SettingsPane::picker(Setting<E>& setting, const std::vector<std::stri
   return makePicker(
       setting.key(), labels, width,
       [&setting, cases](int index) {
-        if (index >= 0 && index < static_cast<int>(cases.size())) setting.set(cases[static_cast<std::size_t>(index)]);
+        if (index >= 0 && index < static_cast<int>(cases.size()))
+          setting.set(cases[static_cast<std::size_t>(index)]);
       },
       [&setting, cases] {
         for (std::size_t i = 0; i < cases.size(); ++i)

@@ -47,6 +47,8 @@ void SettingsStatusLabel::set(bool connected, const std::string& text) {
   text_->setText(QString::fromStdString(text));
 }
 
-std::string SettingsStatusLabel::text() const { return text_->text().toStdString(); }
+std::string SettingsStatusLabel::text() const {
+  return text_->text().toStdString();
+}
 
 }  // namespace velvix

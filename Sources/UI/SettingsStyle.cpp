@@ -20,10 +20,18 @@ QFont monospacedDigits(double pointSize) {
   return f;
 }
 
-QColor primary() { return QColor(235, 235, 240); }
-QColor secondary() { return QColor(235, 235, 245, 153); }
-QColor accent() { return QColor(10, 132, 255); }
-QColor green() { return QColor(48, 209, 88); }
+QColor primary() {
+  return QColor(235, 235, 240);
+}
+QColor secondary() {
+  return QColor(235, 235, 245, 153);
+}
+QColor accent() {
+  return QColor(10, 132, 255);
+}
+QColor green() {
+  return QColor(48, 209, 88);
+}
 
 void makeSecondary(QWidget* widget) {
   QPalette p = widget->palette();

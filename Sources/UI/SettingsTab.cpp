@@ -13,13 +13,21 @@ constexpr std::array<Row, 4> kRows{{{SettingsTab::appearance, "appearance", "App
                                     {SettingsTab::terminal, "terminal", "Terminal", "terminal"},
                                     {SettingsTab::general, "general", "General", "gearshape"}}};
 
-const Row& row(SettingsTab tab) { return kRows[static_cast<std::size_t>(tab)]; }
+const Row& row(SettingsTab tab) {
+  return kRows[static_cast<std::size_t>(tab)];
+}
 
 }  // namespace
 
-std::string_view rawValue(SettingsTab tab) { return row(tab).raw; }
-std::string_view title(SettingsTab tab) { return row(tab).title; }
-std::string_view symbol(SettingsTab tab) { return row(tab).symbol; }
+std::string_view rawValue(SettingsTab tab) {
+  return row(tab).raw;
+}
+std::string_view title(SettingsTab tab) {
+  return row(tab).title;
+}
+std::string_view symbol(SettingsTab tab) {
+  return row(tab).symbol;
+}
 
 std::optional<SettingsTab> fromRawValue(std::string_view text) {
   for (const Row& r : kRows)

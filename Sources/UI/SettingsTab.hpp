@@ -13,7 +13,7 @@ enum class SettingsTab { appearance, controls, terminal, general };
 namespace settingsTabs {
 
 inline constexpr std::array<SettingsTab, 4> kAll{SettingsTab::appearance, SettingsTab::controls,
-                                                SettingsTab::terminal, SettingsTab::general};
+                                                 SettingsTab::terminal, SettingsTab::general};
 std::string_view rawValue(SettingsTab tab);
 std::string_view title(SettingsTab tab);
 std::string_view symbol(SettingsTab tab);

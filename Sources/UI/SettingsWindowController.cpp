@@ -48,16 +48,21 @@ AppWindow* SettingsWindowController::window() {
   return window_ && window_->desktopWindow->isOpen() ? window_->desktopWindow.get() : nullptr;
 }
 
-SettingsView* SettingsWindowController::view() { return window_ ? window_->view : nullptr; }
+SettingsView* SettingsWindowController::view() {
+  return window_ ? window_->view : nullptr;
+}
 
-bool SettingsWindowController::isShownOnDisplay() const { return window_ && window_->panel->isVisible(); }
+bool SettingsWindowController::isShownOnDisplay() const {
+  return window_ && window_->panel->isVisible();
+}
 
 void SettingsWindowController::show() {
   if (window_ && !window_->desktopWindow->isOpen()) windowWillClose();
   if (!window_) {
     // Centred on the main screen.
     Rect frame{0, 0, kWidth, kHeight};
-    const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
+    const auto screens =
+        services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
     if (!screens.empty()) {
       const Rect& visible = screens.front().visibleFrame;
       frame.x = visible.midX() - kWidth / 2;
@@ -85,7 +90,8 @@ void SettingsWindowController::show() {
     // Closed on the desktop (Command-W, the switcher), it leaves the screen at once.
     window_->desktopWindow->onClose = [this] { windowWillClose(); };
     if (services_.loop)
-      window_->followTimer = services_.loop->every(kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
+      window_->followTimer = services_.loop->every(
+          kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
   }
   services_.application->activate(true);
   window_->desktopWindow->makeKeyAndOrderFront();
@@ -102,8 +108,7 @@ void SettingsWindowController::windowWillClose() {
   if (closing->desktopWindow->isOpen()) closing->desktopWindow->close();
   // The view may be inside one of its own handlers (the title bar's close, a key): it goes once
   // that has returned.
-  if (services_.loop)
-    services_.loop->post([closing] {});
+  if (services_.loop) services_.loop->post([closing] {});
 }
 
 // The desktop window is the truth: closed there, the window closes; minimised, it hides.

@@ -60,7 +60,8 @@ void paintSoftShadow(QPainter& painter, const QPainterPath& shape, const QColor&
   const double margin = radius + 1;
   const QRectF area = bounds.adjusted(-margin, -margin, margin, margin);
   const double ratio = std::max(1.0, scale);  // an image's ratio is never below one
-  const QSize pixels(static_cast<int>(std::ceil(area.width() * ratio)), static_cast<int>(std::ceil(area.height() * ratio)));
+  const QSize pixels(static_cast<int>(std::ceil(area.width() * ratio)),
+                     static_cast<int>(std::ceil(area.height() * ratio)));
   if (pixels.isEmpty() || pixels.width() > 4096 || pixels.height() > 4096) {
     painter.save();
     painter.translate(offset);

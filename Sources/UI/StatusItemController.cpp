@@ -24,9 +24,12 @@ std::shared_ptr<MenuItem> item(std::string title, std::string key, std::function
 
 platform::StatusImage imageFor(StatusItemController::Icon icon) {
   switch (icon) {
-    case StatusItemController::Icon::warning: return {"exclamationmark.triangle", "Velvix \u2014 permissions needed"};
-    case StatusItemController::Icon::secureInput: return {"lock", "Velvix \u2014 paused by secure input"};
-    case StatusItemController::Icon::healthy: break;
+    case StatusItemController::Icon::warning:
+      return {"exclamationmark.triangle", "Velvix \u2014 permissions needed"};
+    case StatusItemController::Icon::secureInput:
+      return {"lock", "Velvix \u2014 paused by secure input"};
+    case StatusItemController::Icon::healthy:
+      break;
   }
   return {"command", "Velvix"};
 }
@@ -133,6 +136,8 @@ void StatusItemController::openAbout() {
   services_.application->orderFrontStandardAboutPanel();
 }
 
-void StatusItemController::quit() { services_.application->terminate(); }
+void StatusItemController::quit() {
+  services_.application->terminate();
+}
 
 }  // namespace velvix

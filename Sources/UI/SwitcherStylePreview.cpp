@@ -45,7 +45,8 @@ void paintGlyph(QPainter& painter, const char* symbol, const QRectF& box) {
     painter.setPen(QPen(Qt::white, u * 0.28, Qt::SolidLine, Qt::RoundCap));
     for (int i = -1; i <= 1; ++i) {
       const double w = i == 1 ? u * 1.2 : u * 2;
-      painter.drawLine(QPointF(c.x() - u, c.y() + i * u * 0.75), QPointF(c.x() - u + w, c.y() + i * u * 0.75));
+      painter.drawLine(QPointF(c.x() - u, c.y() + i * u * 0.75),
+                       QPointF(c.x() - u + w, c.y() + i * u * 0.75));
     }
   } else {
     QPainterPath bubble;

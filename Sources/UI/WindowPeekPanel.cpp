@@ -144,7 +144,8 @@ void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
   if (!d.window) {
     auto view = std::make_unique<PeekView>();
     d.panel = view.get();
-    d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement, qt::SimScreenLayer::kFloatingLevel);
+    d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement,
+                                             qt::SimScreenLayer::kFloatingLevel);
   }
   d.panel->setImage(qt::toQImage(image));
   d.image = image;

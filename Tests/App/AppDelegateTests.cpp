@@ -5,10 +5,10 @@
 
 #include "App/AppDelegate.hpp"
 #include "Input/EventTap.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
-#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
@@ -37,7 +37,8 @@ TEST(AppDelegate, ARunBeginsWithLaunchedTakesTheChordAndEndsWithQuit) {
 
 TEST(AppDelegate, OlderCopyThatQuitsIsWaitedForThenTheLaunchGoesOn) {
   TestWorld world;
-  auto old = world.desktop.launch({.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .quitDelay = 0.3});
+  auto old =
+      world.desktop.launch({.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .quitDelay = 0.3});
   AppDelegate delegate(world.services());
   const double before = world.loop.elapsed();
   delegate.applicationDidFinishLaunching();
@@ -89,7 +90,8 @@ TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUp
 
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
-  EXPECT_TRUE(std::filesystem::exists(home / ".vscode" / "extensions" / "velvix.velvix-1.0.1" / "package.json"));
+  EXPECT_TRUE(
+      std::filesystem::exists(home / ".vscode" / "extensions" / "velvix.velvix-1.0.1" / "package.json"));
   ASSERT_TRUE(setUp.window());
   world.loop.advance(10);
   EXPECT_TRUE(app.alertsShown.empty());
@@ -100,17 +102,20 @@ TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUp
                                                        TerminalIntegrationInstaller::kConsentMessage}));
   app.answerAlert(0);
   world.loop.runUntilIdle();
-  EXPECT_EQ(test::readFile(home / ".zshrc"),
-            std::string("export A=1\n\n") + TerminalIntegrationInstaller::kOpeningFence + "\n" +
-                TerminalIntegrationInstaller::kSourceLine + "\n" + TerminalIntegrationInstaller::kClosingFence + "\n");
-  EXPECT_FALSE(std::filesystem::exists(home / "Library" / "Application Support" / "Code" / "User" / "keybindings.json"));
+  EXPECT_EQ(test::readFile(home / ".zshrc"), std::string("export A=1\n\n") +
+                                                 TerminalIntegrationInstaller::kOpeningFence + "\n" +
+                                                 TerminalIntegrationInstaller::kSourceLine + "\n" +
+                                                 TerminalIntegrationInstaller::kClosingFence + "\n");
+  EXPECT_FALSE(std::filesystem::exists(home / "Library" / "Application Support" / "Code" / "User" /
+                                       "keybindings.json"));
 }
 
 // A quit that arrives while the launch waits for an older copy ends the run there: the rest of the
 // launch never runs, so Command-Tab is never taken, and "quit" stays the last line.
 TEST(AppDelegate, AQuitDuringTheWaitForAnOlderCopyIsFinal) {
   test::AppWorld w;
-  w.desktop.launch({.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .ignoresTermination = true});
+  w.desktop.launch(
+      {.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .ignoresTermination = true});
   platform::Timer quit;
   w.beforeLaunch = [&](Services& s) { quit = s.loop->after(0.3, [&] { w.app->terminate(); }); };
   w.launch();

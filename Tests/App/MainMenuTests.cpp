@@ -29,7 +29,9 @@ struct MainMenuTest : ::testing::Test {
     world.services().settingsWindow = &settings;
     world.services().onboardingWindow = &setUp;
     world.preferences().hasCompletedOnboarding.set(true);  // no set-up window at launch
-    world.updaterFramework.showPanel = [this] { world.desktop.application().orderFrontPanel("Software Update"); };
+    world.updaterFramework.showPanel = [this] {
+      world.desktop.application().orderFrontPanel("Software Update");
+    };
     delegate = std::make_unique<AppDelegate>(world.services());
     delegate->applicationDidFinishLaunching();
     world.loop.runUntilIdle();

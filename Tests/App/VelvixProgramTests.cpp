@@ -33,7 +33,8 @@ class VelvixProgram : public ::testing::Test {
   std::unique_ptr<test::ChildProcess> start() {
     return std::make_unique<test::ChildProcess>(
         std::string(VELVIX_BINARY_DIR) + "/velvix", std::vector<std::string>{},
-        std::map<std::string, std::string>{{"VELVIX_HOME", home.path().string()}, {"QT_QPA_PLATFORM", "offscreen"}});
+        std::map<std::string, std::string>{{"VELVIX_HOME", home.path().string()},
+                                           {"QT_QPA_PLATFORM", "offscreen"}});
   }
   std::string healthLog() const { return readFile(SupportFolder::path(home.path()) / "health.log"); }
   // Launched, with the event tap up (its first state line written), `runs` times over.
@@ -41,7 +42,8 @@ class VelvixProgram : public ::testing::Test {
     return test::eventually([&] { return count(healthLog(), " state: ") >= runs; });
   }
   std::map<int, bool> hotKeys() const {
-    return sim::SimSymbolicHotKeys::readStateFile((home.path() / ".velvix-simulated-desktop" / "symbolic-hotkeys").string());
+    return sim::SimSymbolicHotKeys::readStateFile(
+        (home.path() / ".velvix-simulated-desktop" / "symbolic-hotkeys").string());
   }
 
   test::TempFolder home;
@@ -79,7 +81,8 @@ TEST_F(VelvixProgram, ASecondCopyReplacesTheFirst) {
   ASSERT_TRUE(running(2)) << healthLog();
   EXPECT_TRUE(second->isRunning());
   EXPECT_EQ(readFile(lockFile), std::to_string(second->pid()) + "\n");
-  EXPECT_NE(healthLog().find("another copy is running (pid " + std::to_string(first->pid()) + ")"), std::string::npos);
+  EXPECT_NE(healthLog().find("another copy is running (pid " + std::to_string(first->pid()) + ")"),
+            std::string::npos);
   EXPECT_FALSE(hotKeys().at(1));  // the second copy owns the chord now
 
   ::kill(second->pid(), SIGTERM);
@@ -110,7 +113,8 @@ TEST_F(VelvixProgram, AQuitWhileWaitingForAnOlderCopyIsFinal) {
   ASSERT_EQ(held, 'y');
 
   auto velvix = start();
-  const bool waiting = test::eventually([&] { return healthLog().find("another copy is running") != std::string::npos; });
+  const bool waiting =
+      test::eventually([&] { return healthLog().find("another copy is running") != std::string::npos; });
   ::kill(velvix->pid(), SIGTERM);
   const auto status = velvix->waitForExit();
   ::kill(stubborn, SIGKILL);

@@ -21,7 +21,8 @@ TEST(AXWindowBridge, EnumeratesTitlesNumbersAndStates) {
   auto c = w.desktop.addWindow(w.app, {.title = ""});
   EXPECT_EQ(w.ax.allWindowTitles(w.app), (std::vector<std::string>{"Beta", "Alpha"}));
   EXPECT_EQ(w.ax.windowTitles(w.app), std::vector<std::string>{"Alpha"});  // minimized and untitled left out
-  EXPECT_EQ(w.ax.windowTitlesByNumber(w.app), (std::map<std::int64_t, std::string>{{a, "Alpha"}, {b, "Beta"}, {c, ""}}));
+  EXPECT_EQ(w.ax.windowTitlesByNumber(w.app),
+            (std::map<std::int64_t, std::string>{{a, "Alpha"}, {b, "Beta"}, {c, ""}}));
   auto states = w.ax.windowStatesIfEnumerable(w.app);
   ASSERT_TRUE(states);
   EXPECT_EQ(*states, (std::vector<AXWindowBridge::WindowState>{{c, false}, {b, true}, {a, false}}));

@@ -185,7 +185,8 @@ TEST(ExtensionReport, ATabReportReadsAsItsDocumentSays) {
       R"({"browser":"chrome","event":"updated","event":"activated","session":"a","session":null})",
   };
   for (const auto& line : lines)
-    EXPECT_EQ(ExtensionReport::parse(line), ExtensionReport::fromDocument(nlohmann::json::parse(line))) << line;
+    EXPECT_EQ(ExtensionReport::parse(line), ExtensionReport::fromDocument(nlohmann::json::parse(line)))
+        << line;
 }
 
 }  // namespace

@@ -48,7 +48,9 @@ TEST(Activator, ASingleFailingEntryWritesNoGiveUpLine) {
   gone.bundleID = "com.example.gone";
   w.activator().activate({gone}, 0);
   w.loop.advance(1);
-  EXPECT_EQ(w.linesContaining("activate: app:com.example.gone failed (app absent from the running-app list), kept"), 1);
+  EXPECT_EQ(
+      w.linesContaining("activate: app:com.example.gone failed (app absent from the running-app list), kept"),
+      1);
   EXPECT_EQ(w.linesContaining("gave up"), 0);
 }
 
@@ -114,7 +116,8 @@ TEST(Activator, ChromiumTabWithoutUsableIdsSaysSoAndUsesAppleEvents) {
   tab.url = "https://one/";
   w.activator().activate({tab}, 0);
   w.loop.advance(1);
-  EXPECT_EQ(w.linesContaining("activate: tab:chrome:5 \u2014 no tabID/windowID; falling back to Apple Events"), 1);
+  EXPECT_EQ(
+      w.linesContaining("activate: tab:chrome:5 \u2014 no tabID/windowID; falling back to Apple Events"), 1);
   EXPECT_EQ(w.desktop.frontmostPid(), chrome);
 }
 

@@ -37,8 +37,10 @@ TEST(Browser, TableRowsAndFamilies) {
 
 TEST(TabPack, IndicesNoWindowHasReadAsUnknown) {
   for (const Json& index : {Json(INT64_MAX), Json(INT64_MIN), Json(-2), Json(1'000'001), Json(9.0e18)})
-    EXPECT_EQ(TabPack::fromJSON(Json{{"tabId", 5}, {"windowId", 7}, {"index", index}})->tabIndex, -1) << index;
-  EXPECT_EQ(TabPack::fromJSON(Json{{"tabId", 5}, {"windowId", 7}, {"index", 1'000'000}})->tabIndex, 1'000'000);
+    EXPECT_EQ(TabPack::fromJSON(Json{{"tabId", 5}, {"windowId", 7}, {"index", index}})->tabIndex, -1)
+        << index;
+  EXPECT_EQ(TabPack::fromJSON(Json{{"tabId", 5}, {"windowId", 7}, {"index", 1'000'000}})->tabIndex,
+            1'000'000);
 }
 
 TEST(Browser, EditorsReportTabsOnlyWhileConnectedBrowsersAlways) {
@@ -62,9 +64,16 @@ TEST(TabPack, NeedsWholeNumberTabAndWindowIdsAndDefaultsTheRest) {
   ASSERT_TRUE(minimal);
   EXPECT_EQ(*minimal, (TabPack{.tabID = 7, .windowID = 2, .tabIndex = -1}));
 
-  auto full = TabPack::fromJSON(Json{{"tabId", 7}, {"windowId", 2}, {"index", 3}, {"title", "Docs"},
-                                     {"url", "https://a.example/"}, {"favIconUrl", "https://a.example/i.png"},
-                                     {"isPrivate", true}, {"active", true}, {"redacted", "yes"}, {"extra", 1}});
+  auto full = TabPack::fromJSON(Json{{"tabId", 7},
+                                     {"windowId", 2},
+                                     {"index", 3},
+                                     {"title", "Docs"},
+                                     {"url", "https://a.example/"},
+                                     {"favIconUrl", "https://a.example/i.png"},
+                                     {"isPrivate", true},
+                                     {"active", true},
+                                     {"redacted", "yes"},
+                                     {"extra", 1}});
   ASSERT_TRUE(full);
   EXPECT_EQ(full->tabIndex, 3);
   EXPECT_EQ(full->title, "Docs");

@@ -236,11 +236,11 @@ TEST_F(MRUExtensionTabs, AnActivationKeepsTheTabCapsAndScriptedReportsDeferToThe
   EXPECT_EQ(find("tab:chrome:s1:2")->lastActivatedAt, now());
 }
 
-
 TEST_F(MRUExtensionTabs, ATabMovedIntoAFullWindowIsCappedByTheNextActivation) {
   world.preferences().perWindowTabLimit.set(2);
   for (auto [tab, window] : {std::pair{1, 10}, {2, 10}, {3, 20}}) {
-    mru.tabActivated(Browser::chrome, "s1", pack(tab, window, 0, "https://page.example/" + std::to_string(tab)), true);
+    mru.tabActivated(Browser::chrome, "s1",
+                     pack(tab, window, 0, "https://page.example/" + std::to_string(tab)), true);
     world.loop.advance(1);
   }
   // Dragged into the full window: an update changes no membership of the inventory.

@@ -94,7 +94,8 @@ TEST(MRUManager, SeedingListsBrowsersAsApplicationsAndMinimizedWindowsLast) {
   mru.seedRunningApps();
   ASSERT_TRUE(find(mru, "app:com.google.Chrome"));
   EXPECT_FALSE(find(mru, "app:com.google.Chrome")->seeded);  // the front application
-  for (const auto& e : mru.items) EXPECT_FALSE(e.bundleID == "com.google.Chrome" && e.windowNumber.has_value());
+  for (const auto& e : mru.items)
+    EXPECT_FALSE(e.bundleID == "com.google.Chrome" && e.windowNumber.has_value());
   auto* min = find(mru, SwitchableItem::windowItemID("com.example.notes", hidden));
   auto* on = find(mru, SwitchableItem::windowItemID("com.example.notes", shown));
   ASSERT_TRUE(min && on);
@@ -130,7 +131,8 @@ TEST(MRUManager, BumpWritesTheFrontWindowAtTheDateAndEstimatesTheOthers) {
 TEST(MRUManager, BumpOfAnApplicationWithoutQualifyingWindowsRecordsNothing) {
   TestWorld world;
   auto pid = world.desktop.launch({.bundleID = "com.example.empty", .name = "Empty"});
-  auto agent = world.desktop.launch({.bundleID = "com.example.agent", .name = "Agent",
+  auto agent = world.desktop.launch({.bundleID = "com.example.agent",
+                                     .name = "Agent",
                                      .activationPolicy = platform::ActivationPolicy::Prohibited});
   world.desktop.addWindow(agent);
   MRUManager& mru = world.mru();
@@ -181,7 +183,8 @@ TEST(MRUManager, TabCapsKeepTheMostRecentLiveTabsPerWindowAndOverall) {
   for (const auto& e : mru.items) ids.push_back(e.id);
   // Window 1 keeps its five live tabs (the seeded ones go first); then the overall limit of six
   // drops the oldest of what is left.
-  EXPECT_EQ(ids, (std::vector<std::string>{"tab:w1:0", "tab:w1:1", "tab:w1:2", "tab:w1:3", "tab:w1:4", "tab:w2:a"}));
+  EXPECT_EQ(ids, (std::vector<std::string>{"tab:w1:0", "tab:w1:1", "tab:w1:2", "tab:w1:3", "tab:w1:4",
+                                           "tab:w2:a"}));
   EXPECT_FALSE(world.thumbnails().contains("tab:w1:6"));
 }
 

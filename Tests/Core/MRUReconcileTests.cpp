@@ -10,7 +10,8 @@ using test::TestWorld;
 
 struct ReconcileWorld : TestWorld {
   ReconcileWorld() { defaults.set("debugLogging", true); }
-  SwitchableItem tab(const std::string& id, const std::string& url, double age, TabSource source = TabSource::appleScript) {
+  SwitchableItem tab(const std::string& id, const std::string& url, double age,
+                     TabSource source = TabSource::appleScript) {
     SwitchableItem e;
     e.id = id;
     e.kind = ItemKind::tab;
@@ -56,7 +57,9 @@ TEST(PurgeDeadAndExpired, AWindowGoesOnlyAfterTwoConsecutiveMisses) {
     e.lastActivatedAt = w.loop.now();
     w.mru().items.push_back(e);
   }
-  auto hiddenFromList = [&](std::int64_t number, bool hidden) { w.desktop.window(number)->layer = hidden ? 25 : 0; };
+  auto hiddenFromList = [&](std::int64_t number, bool hidden) {
+    w.desktop.window(number)->layer = hidden ? 25 : 0;
+  };
   hiddenFromList(windows[0], true);
   w.mru().purgeDeadAndExpired();
   EXPECT_EQ(w.mru().items.size(), 2u);
@@ -76,7 +79,8 @@ TEST(Reconcile, AClosedTabLeavesAtItsThirdMissUnlessUsedInTheLastSixSeconds) {
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Window"});
   w.mru().items = {w.tab("tab:closed", "https://gone/", 60), w.tab("tab:fresh", "https://fresh/", 3),
                    w.tab("tab:open", "https://open/", 60)};
-  for (int pass = 1; pass <= 2; ++pass) EXPECT_TRUE(w.mru().reconcile(Browser::chrome, {"https://open/"}, 3).empty());
+  for (int pass = 1; pass <= 2; ++pass)
+    EXPECT_TRUE(w.mru().reconcile(Browser::chrome, {"https://open/"}, 3).empty());
   EXPECT_EQ(w.mru().reconcileStrikes["tab:closed"], 2);
   EXPECT_FALSE(w.mru().reconcileStrikes.contains("tab:fresh"));
   EXPECT_EQ(w.mru().reconcile(Browser::chrome, {"https://open/"}, 3), std::set<std::string>{"tab:closed"});
@@ -95,8 +99,8 @@ TEST(Reconcile, MoreStoredTabsOnAURLThanOpenOnesStrikeTheLeastRecent) {
 TEST(Reconcile, ScriptedDuplicatesOfExtensionTabsGoAtOnceAndUnresolvableOnesAtTheFirstMiss) {
   ReconcileWorld w;
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Window"});
-  w.mru().items = {w.tab("tab:chrome:7", "https://dup/", 60, TabSource::webExtension), w.tab("tab:scripted", "https://dup/", 60),
-                   w.tab("tab:failed", "https://failed/", 60)};
+  w.mru().items = {w.tab("tab:chrome:7", "https://dup/", 60, TabSource::webExtension),
+                   w.tab("tab:scripted", "https://dup/", 60), w.tab("tab:failed", "https://failed/", 60)};
   w.mru().unresolvableIDs.insert("tab:failed");
   auto removed = w.mru().reconcile(Browser::chrome, {"https://dup/"}, 3);
   EXPECT_EQ(removed, (std::set<std::string>{"tab:scripted", "tab:failed"}));

@@ -14,7 +14,8 @@ const SwitchableItem* find(const MRUManager& mru, const std::string& id) {
   return nullptr;
 }
 
-SwitchableItem extensionTab(Browser browser, std::int64_t tabID, std::string url, double at, bool seeded = false) {
+SwitchableItem extensionTab(Browser browser, std::int64_t tabID, std::string url, double at,
+                            bool seeded = false) {
   SwitchableItem e;
   e.id = MRUManager::tabItemID(browser, std::nullopt, tabID);
   e.kind = ItemKind::tab;
@@ -29,7 +30,8 @@ SwitchableItem extensionTab(Browser browser, std::int64_t tabID, std::string url
 }
 
 TEST(TabIdentifiers, ExtensionAndScriptedForms) {
-  EXPECT_EQ(MRUManager::tabItemID(Browser::chrome, std::string("4f1c9a2e-77d0"), 1234), "tab:chrome:4f1c9a2e:1234");
+  EXPECT_EQ(MRUManager::tabItemID(Browser::chrome, std::string("4f1c9a2e-77d0"), 1234),
+            "tab:chrome:4f1c9a2e:1234");
   EXPECT_EQ(MRUManager::tabItemID(Browser::safari, std::nullopt, 87), "tab:safari:87");
   EXPECT_EQ(MRUManager::tabItemID(Browser::chrome, std::string(""), 12), "tab:chrome:12");
   EXPECT_EQ(MRUManager::tabItemID(Browser::chrome, std::string("abc"), 12), "tab:chrome:abc:12");
@@ -115,8 +117,13 @@ TEST(TabEntries, ApplyCopiesWhatTheExtensionReported) {
   e.favIconURL = "https://old.example/icon.png";
   e.tabIndex = 3;
   mru.items.push_back(e);
-  mru.apply(TabPack{.tabID = 2, .windowID = 7, .tabIndex = -1, .title = "New", .url = "https://new.example/",
-                    .favIconURL = std::string(""), .redacted = true},
+  mru.apply(TabPack{.tabID = 2,
+                    .windowID = 7,
+                    .tabIndex = -1,
+                    .title = "New",
+                    .url = "https://new.example/",
+                    .favIconURL = std::string(""),
+                    .redacted = true},
             0);
   EXPECT_EQ(mru.items[0].title, "Old");
   EXPECT_EQ(mru.items[0].url, "https://old.example/");

@@ -138,7 +138,9 @@ TEST(ThumbnailStore, TransparentMarginsAreTrimmedButTinyOrEmptyContentIsKeptAsIt
 TEST(ThumbnailStore, EvictionKeepsTheEightyNewest) {
   ThumbWorld w;
   auto number = w.desktop.addWindow(w.editor);
-  for (int i = 0; i < 80; ++i) w.thumbnails().images["old:" + std::to_string(i)] = {RGBAImage(), std::nullopt, w.loop.uptime() - 100 + i};
+  for (int i = 0; i < 80; ++i)
+    w.thumbnails().images["old:" + std::to_string(i)] = {RGBAImage(), std::nullopt,
+                                                         w.loop.uptime() - 100 + i};
   w.capture(number, {"new:a", "new:b"});
   EXPECT_EQ(w.thumbnails().images.size(), 80u);
   EXPECT_FALSE(w.thumbnails().contains("old:0"));
@@ -153,7 +155,8 @@ TEST(ThumbnailStore, PicturesStayWithinTheByteBudgetOldestFirstAndASharedPicture
   // Five pictures of 5 MiB, the last under two ids: 25 MiB, more than the budget.
   const auto big = [] { return RGBAImage::filled(1024, 1280, {0, 0, 0, 255}); };
   auto& images = w.thumbnails().images;
-  for (int i = 0; i < 5; ++i) images["old:" + std::to_string(i)] = {big(), std::nullopt, w.loop.uptime() - 100 + i};
+  for (int i = 0; i < 5; ++i)
+    images["old:" + std::to_string(i)] = {big(), std::nullopt, w.loop.uptime() - 100 + i};
   images["old:4b"] = images["old:4"];
   w.capture(number, {w.key(number)});
   // The new still (480 x 300) fits once the two oldest went: 3 x 5 MiB + 0.55 MiB.

@@ -2,8 +2,8 @@
 
 #include "Core/Preferences.hpp"
 #include "Input/EventTap.hpp"
-#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Input/SwitcherController.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Support/HealthMonitor.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "UI/HUDController.hpp"
@@ -12,11 +12,11 @@
 namespace velvix {
 namespace {
 
+using platform::EventType;
+using platform::InputEvent;
 using platform::EventFlag::kCommand;
 using platform::EventFlag::kControl;
 using platform::EventFlag::kOption;
-using platform::EventType;
-using platform::InputEvent;
 namespace Key = platform::KeyCode;
 using test::AppWorld;
 
@@ -115,7 +115,8 @@ TEST(EventTap, TheInputLockLetsOnlyOurOwnEventsThroughUntilEscapeOrTheDeadline) 
   w.key(Key::kW);
   w.desktop.input().click({500, 300});
   EXPECT_EQ(w.reachedFront(), front);
-  w.desktop.input().post({.type = EventType::keyDown, .keyCode = Key::kW, .sourceUserData = platform::kOwnEventMarker});
+  w.desktop.input().post(
+      {.type = EventType::keyDown, .keyCode = Key::kW, .sourceUserData = platform::kOwnEventMarker});
   EXPECT_EQ(w.reachedFront(), front + 1);
   w.key(Key::kEscape);
   EXPECT_EQ(aborts, std::vector<bool>{true});

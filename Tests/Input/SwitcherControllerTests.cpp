@@ -14,7 +14,8 @@ using test::AppWorld;
 
 struct SessionWorld : AppWorld {
   explicit SessionWorld(int apps = 6) {
-    for (int i = 0; i < apps; ++i) pids.push_back(launchApp("com.example.app" + std::to_string(i), "App" + std::to_string(i), {"W"}));
+    for (int i = 0; i < apps; ++i)
+      pids.push_back(launchApp("com.example.app" + std::to_string(i), "App" + std::to_string(i), {"W"}));
     launch();
     for (auto pid : pids) {
       desktop.activate(pid);
@@ -133,7 +134,8 @@ TEST(SwitcherController, TheAuxiliaryWindowEntryIsNeverClosed) {
   w.hold(kCommand);
   ASSERT_TRUE(w.s().begin(false, false));
   const auto& session = *w.s().session();
-  auto at = std::find_if(session.begin(), session.end(), [&](const SwitchableItem& e) { return e.id == aux.id; });
+  auto at =
+      std::find_if(session.begin(), session.end(), [&](const SwitchableItem& e) { return e.id == aux.id; });
   ASSERT_NE(at, session.end());
   const auto size = session.size();
   w.s().closeItem(static_cast<std::size_t>(at - session.begin()));
@@ -164,7 +166,8 @@ TEST(SwitcherController, AnEmptyListOpensNoChordAndSaysSo) {
   for (auto pid : w.desktop.windowsOf(w.desktop.selfPid())) w.desktop.closeWindow(pid);
   EXPECT_FALSE(w.app->delegate().switcher()->begin(false, false));
   auto lines = w.healthLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "chord not opened: the switcher list came back empty"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "chord not opened: the switcher list came back empty"),
+            lines.end());
 }
 
 }  // namespace

@@ -71,7 +71,8 @@ TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWin
   auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
   auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
   w.desktop.dock().start();
-  auto hidden = w.desktop.addWindow(notes, {.title = "Old note", .bounds = {600, 300, 400, 300}, .minimized = true});
+  auto hidden =
+      w.desktop.addWindow(notes, {.title = "Old note", .bounds = {600, 300, 400, 300}, .minimized = true});
   w.desktop.window(w.desktop.windowsOf(notes).back())->bounds = {700, 100, 500, 400};  // beside Mail's
   w.launch();
   w.desktop.activate(notes);
@@ -79,9 +80,11 @@ TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWin
   view.resize(1440, 900);
   auto click = [&](Point at) {
     const QPointF p = view.toView(at);
-    QMouseEvent press(QEvent::MouseButtonPress, p, view.mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, p, view.mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(&view, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, p, view.mapToGlobal(p), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, p, view.mapToGlobal(p), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QCoreApplication::sendEvent(&view, &release);
     w.pause(0.1);
   };
@@ -282,10 +285,14 @@ TEST(SampleDesktop, ADocumentThatIsNotOneAddsNothing) {
   sim::SimDesktop desktop(loop);
   EXPECT_TRUE(sim::SampleDesktop::load(desktop, "{\"apps\": [{\"name\": \"no id\"}]}"));
   EXPECT_TRUE(sim::SampleDesktop::load(desktop, "not json"));
-  EXPECT_TRUE(sim::SampleDesktop::load(desktop, R"({"apps": [{"bundleID": "a", "windows": [{"frame": [1, 2]}]}]})"));
+  EXPECT_TRUE(
+      sim::SampleDesktop::load(desktop, R"({"apps": [{"bundleID": "a", "windows": [{"frame": [1, 2]}]}]})"));
   EXPECT_TRUE(desktop.apps().empty());
-  EXPECT_EQ(sim::SampleDesktop::load(desktop, R"({"apps": [{"bundleID": "com.example.a", "windows": [{"title": "W", "frame": [0, 30, 400, 300]}]}]})"),
-            std::nullopt);
+  EXPECT_EQ(
+      sim::SampleDesktop::load(
+          desktop,
+          R"({"apps": [{"bundleID": "com.example.a", "windows": [{"title": "W", "frame": [0, 30, 400, 300]}]}]})"),
+      std::nullopt);
   EXPECT_EQ(desktop.apps().size(), 2u);  // the application and the Dock
 }
 

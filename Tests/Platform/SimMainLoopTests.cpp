@@ -77,7 +77,8 @@ TEST(SimMainLoop, DefaultTimersWaitWhileAMenuIsTrackedCommonOnesKeepFiring) {
   SimMainLoop loop;
   int defaults = 0, commons = 0;
   auto d = loop.every(1.0, [&] { ++defaults; });
-  auto c = loop.every(1.0, [&] { ++commons; }, TimerMode::Common);
+  auto c = loop.every(
+      1.0, [&] { ++commons; }, TimerMode::Common);
   loop.setMenuTracking(true);
   loop.advance(3.5);
   EXPECT_EQ(defaults, 0);

@@ -51,8 +51,9 @@ TEST_F(MenuBarStripTest, ClickingTheStatusIconOpensItsMenuWhoseItemsAct) {
   ASSERT_TRUE(view->openMenuAt(layout.statusIcon.center()));
   qt::SimMenuPanel* menu = view->openMenu();
   ASSERT_TRUE(menu);
-  EXPECT_EQ(menu->texts(), (QStringList{"Enabled", "-", "Settings\u2026\t\u2318,", "Setup Assistant\u2026", "-",
-                                             "Check for Updates\u2026", "About Velvix", "Quit Velvix\t\u2318Q"}));
+  EXPECT_EQ(menu->texts(),
+            (QStringList{"Enabled", "-", "Settings\u2026\t\u2318,", "Setup Assistant\u2026", "-",
+                         "Check for Updates\u2026", "About Velvix", "Quit Velvix\t\u2318Q"}));
   EXPECT_TRUE(menu->items().front()->checked);
   test::saveScreenshot(*menu, "status-menu");
   // Down, Down (past the separator) and Return choose Settings…; the menu closes.
@@ -89,8 +90,7 @@ TEST_F(MenuBarStripTest, WhileVelvixIsFrontmostTheStripShowsItsMenusAndTheirKeyE
   // The status icon is drawn in dark ink on the light strip.
   const QPoint icon = layout.statusIcon.center().toPoint();
   bool inked = false;
-  for (int dx = -6; dx <= 6 && !inked; ++dx)
-    inked = qGray(picture.pixel(icon + QPoint(dx, 0))) < 100;
+  for (int dx = -6; dx <= 6 && !inked; ++dx) inked = qGray(picture.pixel(icon + QPoint(dx, 0))) < 100;
   EXPECT_TRUE(inked);
 }
 

@@ -77,7 +77,8 @@ TEST(ActivationScenario, AClosedChoiceFallsThroughToItsNeighbourAndAtMostThreeAr
   d.loop.advance(1);
   auto lines = d.debugLines();
   int failed = 0;
-  for (std::size_t i = linesBefore; i < lines.size(); ++i) failed += lines[i].find(" failed (window ") != std::string::npos;
+  for (std::size_t i = linesBefore; i < lines.size(); ++i)
+    failed += lines[i].find(" failed (window ") != std::string::npos;
   EXPECT_EQ(failed, 3);
   EXPECT_EQ(lines.back().rfind("activate: gave up after 3 candidates", 0), 0u);
 }
@@ -174,7 +175,8 @@ TEST(ActivationScenario, ChromiumTabWithoutAConnectionFallsBackToAppleEvents) {
   EXPECT_EQ(d.desktop.frontmostPid(), chrome);
   auto lines = d.debugLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "activate: tab:chrome:abc:2 \u2014 extension declined tab 2 in window +7; falling back to Apple Events"),
+                      "activate: tab:chrome:abc:2 \u2014 extension declined tab 2 in window +7; falling back "
+                      "to Apple Events"),
             lines.end());
 }
 

@@ -118,7 +118,9 @@ TEST(ChordScenario, AMissedReleaseIsCommittedByTheReleasePollOfAHotKeyChord) {
   EXPECT_EQ(d.frontmostPid(), d.editor);
   auto lines = d.healthLines();
   EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                         [](const std::string& l) { return l.rfind("chord press reached the fallback hotkey", 0) == 0; }),
+                         [](const std::string& l) {
+                           return l.rfind("chord press reached the fallback hotkey", 0) == 0;
+                         }),
             lines.end());
 }
 
@@ -134,9 +136,11 @@ TEST(ChordScenario, AStuckChordIsEndedByTheWatchdogWithoutActivatingAnything) {
   EXPECT_FALSE(d.app->delegate().switcher()->session());
   EXPECT_EQ(d.frontmostPid(), d.terminal);
   auto lines = d.healthLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "chord watchdog: trigger modifier has been up for two ticks with the chord still open; ending it"),
-            lines.end());
+  EXPECT_NE(
+      std::find(
+          lines.begin(), lines.end(),
+          "chord watchdog: trigger modifier has been up for two ticks with the chord still open; ending it"),
+      lines.end());
 }
 
 TEST(ChordScenario, APressTheHardwareSawButNothingReceivedIsLoggedAsMissed) {
@@ -151,7 +155,8 @@ TEST(ChordScenario, APressTheHardwareSawButNothingReceivedIsLoggedAsMissed) {
   d.desktop.input().loseEventsBeforeTaps = false;
   d.pause(2);
   auto lines = d.healthLines();
-  EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("\u2318TAB MISSED", 0) == 0; }),
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                         [](const std::string& l) { return l.rfind("\u2318TAB MISSED", 0) == 0; }),
             lines.end());
 }
 

@@ -37,22 +37,25 @@ TEST(ChromiumChordScenario, ACommandTabTapSwitchesToTheTabTheExtensionReported) 
 
   test::TempFolder applications;
   const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");
-  test::ChildProcess relay(chrome.string(), test::startingAsChild(std::string(VELVIX_BINARY_DIR) + "/velvix_chrome_host"),
+  test::ChildProcess relay(chrome.string(),
+                           test::startingAsChild(std::string(VELVIX_BINARY_DIR) + "/velvix_chrome_host"),
                            {{"VELVIX_HOME", w.home.path()}});
   const std::string session = "5e1f0a2b-77c3";
-  const json windows = json::array(
-      {{{"windowId", 4},
-        {"focused", true},
-        {"tabs", {test::tabObject(11, 4, "https://docs.example/", false, 0), test::tabObject(12, 4, "https://mail.example/", true, 1)}}}});
-  ASSERT_TRUE(relay.write(nativeframing::frame(test::report("chrome", "sync", session, {{"windows", windows}}))));
+  const json windows = json::array({{{"windowId", 4},
+                                     {"focused", true},
+                                     {"tabs",
+                                      {test::tabObject(11, 4, "https://docs.example/", false, 0),
+                                       test::tabObject(12, 4, "https://mail.example/", true, 1)}}}});
+  ASSERT_TRUE(
+      relay.write(nativeframing::frame(test::report("chrome", "sync", session, {{"windows", windows}}))));
   const std::string docs = MRUManager::tabItemID(Browser::chrome, session, 11);
   // The user was on Docs before Mail.
-  ASSERT_TRUE(relay.write(nativeframing::frame(test::report("chrome", "activated", session,
-                                                            {{"tab", test::tabObject(11, 4, "https://docs.example/", true, 0)}}))));
+  ASSERT_TRUE(relay.write(nativeframing::frame(test::report(
+      "chrome", "activated", session, {{"tab", test::tabObject(11, 4, "https://docs.example/", true, 0)}}))));
   ASSERT_TRUE(w.loop.runUntil([&] { return w.services().mru->title(docs).has_value(); }));
   w.pause(2);
-  ASSERT_TRUE(relay.write(nativeframing::frame(test::report("chrome", "activated", session,
-                                                            {{"tab", test::tabObject(12, 4, "https://mail.example/", true, 1)}}))));
+  ASSERT_TRUE(relay.write(nativeframing::frame(test::report(
+      "chrome", "activated", session, {{"tab", test::tabObject(12, 4, "https://mail.example/", true, 1)}}))));
   const std::string mail = MRUManager::tabItemID(Browser::chrome, session, 12);
   ASSERT_TRUE(w.loop.runUntil([&] {
     auto ranked = w.services().mru->rankedForSwitcher();

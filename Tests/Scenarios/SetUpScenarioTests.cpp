@@ -16,7 +16,8 @@ bool stepDone(OnboardingModel& model, const std::string& title) {
   return false;
 }
 
-TEST(SetUpScenario, AFirstLaunchWithoutPermissionsShowsSetUpAndGrantingAccessibilityStartsTheTapWithinThreeSeconds) {
+TEST(SetUpScenario,
+     AFirstLaunchWithoutPermissionsShowsSetUpAndGrantingAccessibilityStartsTheTapWithinThreeSeconds) {
   test::AppWorld w;
   w.launchApp("com.example.notes", "Notes", {"Groceries"});
   w.desktop.accessibilityTrusted = false;

@@ -19,11 +19,13 @@ TEST(AppIcon, UnknownApplicationGetsTheGenericIcon) {
 TEST(AppIcon, TheBundleWithAnIconOfItsOwnWinsOverAnAuxiliaryOne) {
   TestWorld world;
   // An agent bundle without an icon is listed first; the main application has one.
-  world.desktop.install({.bundleID = "com.example.app", .name = "Agent", .path = "/Library/Helpers/Agent.app"});
+  world.desktop.install(
+      {.bundleID = "com.example.app", .name = "Agent", .path = "/Library/Helpers/Agent.app"});
   world.desktop.install({.bundleID = "com.example.app", .name = "App", .path = "/Applications/App.app"});
-  world.desktop.bundles().add("/Library/Helpers/Agent.app", {.info = {{"CFBundleIdentifier", "com.example.app"}}});
-  world.desktop.bundles().add("/Applications/App.app",
-                              {.info = {{"CFBundleIdentifier", "com.example.app"}, {"CFBundleIconName", "AppIcon"}}});
+  world.desktop.bundles().add("/Library/Helpers/Agent.app",
+                              {.info = {{"CFBundleIdentifier", "com.example.app"}}});
+  world.desktop.bundles().add("/Applications/App.app", {.info = {{"CFBundleIdentifier", "com.example.app"},
+                                                                 {"CFBundleIconName", "AppIcon"}}});
   AppIcon icons(world.services());
   auto icon = icons.icon("com.example.app", std::nullopt);
   EXPECT_TRUE(icon.samePixels(world.desktop.workspace().iconForFile("/Applications/App.app")));

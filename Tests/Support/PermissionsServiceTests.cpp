@@ -60,8 +60,12 @@ TEST(PermissionsService, ConcurrentRefreshesShareOneQueryAndAnswerInOrder) {
   world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
   world.desktop.privacy.automation["com.google.Chrome"] = Privacy::kAutomationGranted;
   std::vector<std::pair<int, std::int32_t>> answers;
-  world.permissions().refreshAutomationStatus(Browser::chrome, [&](std::int32_t s) { answers.push_back({1, s}); });
-  world.permissions().refreshAutomationStatus(Browser::chrome, [&](std::int32_t s) { answers.push_back({2, s}); });
+  world.permissions().refreshAutomationStatus(Browser::chrome, [&](std::int32_t s) {
+    answers.push_back({1, s});
+  });
+  world.permissions().refreshAutomationStatus(Browser::chrome, [&](std::int32_t s) {
+    answers.push_back({2, s});
+  });
   world.loop.advance(1);
   EXPECT_EQ(world.desktop.privacy.automationQueries, 1);
   EXPECT_EQ(answers, (std::vector<std::pair<int, std::int32_t>>{{1, 0}, {2, 0}}));
@@ -74,7 +78,8 @@ TEST(PermissionsService, CachedStatusGoesStaleAfterSixtySeconds) {
   world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
   world.desktop.privacy.automationLatency = 0;
   PermissionsService& permissions = world.permissions();
-  EXPECT_EQ(permissions.automationStatus(Browser::chrome), Privacy::kAutomationNotRunning);  // nothing known yet
+  EXPECT_EQ(permissions.automationStatus(Browser::chrome),
+            Privacy::kAutomationNotRunning);  // nothing known yet
   world.loop.runUntilIdle();
   EXPECT_EQ(permissions.automationStatus(Browser::chrome), Privacy::kAutomationWouldRequireConsent);
   const int queries = world.desktop.privacy.automationQueries;
@@ -94,8 +99,10 @@ TEST(PermissionsService, CachedStatusGoesStaleAfterSixtySeconds) {
 
 TEST(PermissionsService, RequestingAutomationLaunchesTheBrowserWaitsAndAsks) {
   TestWorld world;
-  world.desktop.install({.bundleID = "com.brave.Browser", .name = "Brave Browser",
-                         .path = "/Applications/Brave Browser.app", .launchTime = 2.0});
+  world.desktop.install({.bundleID = "com.brave.Browser",
+                         .name = "Brave Browser",
+                         .path = "/Applications/Brave Browser.app",
+                         .launchTime = 2.0});
   world.permissions().requestAutomation(Browser::brave);
   world.loop.advance(1.0);
   EXPECT_TRUE(world.desktop.privacy.prompts.empty());  // still launching
@@ -109,8 +116,10 @@ TEST(PermissionsService, RequestingAutomationLaunchesTheBrowserWaitsAndAsks) {
 
 TEST(PermissionsService, BrowserThatNeverFinishesLaunchingGetsNoProbe) {
   TestWorld world;
-  world.desktop.install({.bundleID = "com.brave.Browser", .name = "Brave Browser",
-                         .path = "/Applications/Brave Browser.app", .launchTime = 30.0});
+  world.desktop.install({.bundleID = "com.brave.Browser",
+                         .name = "Brave Browser",
+                         .path = "/Applications/Brave Browser.app",
+                         .launchTime = 30.0});
   world.permissions().requestAutomation(Browser::brave);
   world.loop.advance(40);
   EXPECT_TRUE(world.desktop.privacy.prompts.empty());

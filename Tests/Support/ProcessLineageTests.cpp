@@ -156,15 +156,19 @@ TEST(ProcessLineage, TheEnclosingApplicationIsTheNearestAppFolder) {
 TEST_F(ProcessLineageTest, ARealPeerIsKnownOnlyThroughTheKernelWhateverItsProcessID) {
   addApp("/Applications/Google Chrome.app", "com.google.Chrome");
   test::ChildProcess stranger("/bin/sleep", {"30"});
-  processes.add(stranger.pid(), {.parent = 1, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome"});
-  ASSERT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()), Browser::chrome);  // the scenarios' stand-in
+  processes.add(
+      stranger.pid(),
+      {.parent = 1, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome"});
+  ASSERT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()),
+            Browser::chrome);  // the scenarios' stand-in
 
   ProgramProcessTable program(processes);
   services.processes = &program;
   EXPECT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()), std::nullopt);
   EXPECT_EQ(ProcessLineage::editor(services, stranger.pid()), std::nullopt);
   // Its own made-up processes still answer for the desktop.
-  EXPECT_EQ(program.executablePath(stranger.pid()), "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome");
+  EXPECT_EQ(program.executablePath(stranger.pid()),
+            "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome");
 }
 
 }  // namespace

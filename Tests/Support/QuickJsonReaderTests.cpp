@@ -45,11 +45,27 @@ TEST(QuickJsonReader, ReadsTheDocumentTheGeneralReaderReads) {
 TEST(QuickJsonReader, DeclinesWhatItDoesNotCoverAndAllBadText) {
   const std::vector<std::string> declined = {
       // Valid JSON, left to the general reader.
-      R"({"f":1.5})", R"({"e":1e3})", R"({"big":1000000000000000000})", R"([1,2])", R"("text")",
-      R"({"lone":"\ud83d"})", R"({"lone":"\ude00x"})", "\xEF\xBB\xBF{}",
+      R"({"f":1.5})",
+      R"({"e":1e3})",
+      R"({"big":1000000000000000000})",
+      R"([1,2])",
+      R"("text")",
+      R"({"lone":"\ud83d"})",
+      R"({"lone":"\ude00x"})",
+      "\xEF\xBB\xBF{}",
       // Not JSON.
-      "", "{", R"({"a":1,})", R"({"a":01})", R"({"a":-})", R"({"a":tru})", R"({"a":1} x)", R"({a:1})",
-      R"({"a":"\x41"})", "{\"a\":\"tab\there\"}", "{\"a\":\"\xC3\x28\"}", "{\"a\":\"\xED\xA0\x80\"}",
+      "",
+      "{",
+      R"({"a":1,})",
+      R"({"a":01})",
+      R"({"a":-})",
+      R"({"a":tru})",
+      R"({"a":1} x)",
+      R"({a:1})",
+      R"({"a":"\x41"})",
+      "{\"a\":\"tab\there\"}",
+      "{\"a\":\"\xC3\x28\"}",
+      "{\"a\":\"\xED\xA0\x80\"}",
       R"({"a":1}/*c*/)",
   };
   for (const auto& line : declined) EXPECT_FALSE(QuickJsonReader::readObject(line)) << line;

@@ -33,7 +33,10 @@ TEST(Utf8, LenientDecodingAndCutsOnCodePointBoundaries) {
   EXPECT_EQ(utf8::prefix("Grüße 👋", 3), "Grü");
   EXPECT_EQ(utf8::prefix("👋👋", 1), "👋");
   EXPECT_EQ(utf8::prefix("ab", 10), "ab");
-  EXPECT_EQ(utf8::encode(utf8::decode("a\xFF" "b\xE2\x82")), "a\uFFFD" "b\uFFFD\uFFFD");
+  EXPECT_EQ(utf8::encode(utf8::decode("a\xFF"
+                                      "b\xE2\x82")),
+            "a\uFFFD"
+            "b\uFFFD\uFFFD");
 }
 
 TEST(Utf8, CaseInsensitiveContainsFoldsBeyondAscii) {

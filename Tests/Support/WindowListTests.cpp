@@ -32,8 +32,9 @@ TEST(WindowList, FloatingWindowsCountOnlyForOrdinaryRegularApplications) {
   TestWorld world;
   auto editor = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
   auto chrome = world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
-  auto agent = world.desktop.launch(
-      {.bundleID = "com.example.agent", .name = "Agent", .activationPolicy = platform::ActivationPolicy::Accessory});
+  auto agent = world.desktop.launch({.bundleID = "com.example.agent",
+                                     .name = "Agent",
+                                     .activationPolicy = platform::ActivationPolicy::Accessory});
   auto palette = world.desktop.addWindow(editor, {.bounds = {0, 0, 300, 300}, .layer = 3});
   world.desktop.addWindow(chrome, {.bounds = {0, 0, 300, 300}, .layer = 3});
   world.desktop.addWindow(agent, {.bounds = {0, 0, 300, 300}, .layer = 3});
@@ -49,7 +50,8 @@ TEST(WindowList, DropsThinStripsAlongTheTopOfALargerWindow) {
   auto tall = world.desktop.addWindow(pid, {.bounds = {100, 0, 800, 250}});     // 250 x 3 is not below 600
   auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
   auto foreign = world.desktop.addWindow(other, {.bounds = {100, 130, 800, 100}});  // another process's
-  EXPECT_EQ(numbers(world.windows.realWindows(true)), (std::vector<std::int64_t>{foreign, tall, apart, main}));
+  EXPECT_EQ(numbers(world.windows.realWindows(true)),
+            (std::vector<std::int64_t>{foreign, tall, apart, main}));
 }
 
 TEST(WindowList, ThinStripsAreFoundAcrossAWholePointOfTheLeftEdgeAmongManyWindows) {
@@ -62,7 +64,8 @@ TEST(WindowList, ThinStripsAreFoundAcrossAWholePointOfTheLeftEdgeAmongManyWindow
   auto off = world.desktop.addWindow(pid, {.bounds = {99.3, 130, 800, 100}});  // 1.1 points off: kept
   const auto kept = numbers(world.windows.realWindows(false));
   EXPECT_EQ(kept.size(), 302u);
-  EXPECT_EQ(std::vector<std::int64_t>(kept.begin(), kept.begin() + 2), (std::vector<std::int64_t>{off, main}));
+  EXPECT_EQ(std::vector<std::int64_t>(kept.begin(), kept.begin() + 2),
+            (std::vector<std::int64_t>{off, main}));
 }
 
 // Counts the window-list reads of the desktop's window server.
@@ -182,7 +185,9 @@ TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
   auto visible = world.desktop.addWindow(pid, {.bounds = {0, 0, 400, 400}});
   auto minimized = world.desktop.addWindow(pid, {.bounds = {0, 0, 400, 400}, .minimized = true});
-  Json good = {{"number", 9000}, {"ownerPID", pid}, {"layer", 0},
+  Json good = {{"number", 9000},
+               {"ownerPID", pid},
+               {"layer", 0},
                {"bounds", {{"X", 0}, {"Y", 0}, {"Width", 400}, {"Height", 400}}}};
   Json layerAsText = good, pidTooBig = good, noBounds = good, badBounds = good, numberAsFloat = good;
   layerAsText["layer"] = "0";
@@ -190,7 +195,8 @@ TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
   noBounds.erase("bounds");
   badBounds["bounds"]["Width"] = "wide";
   numberAsFloat["number"] = 9000.5;
-  world.desktop.windowServerFaults.extraRows = {layerAsText, pidTooBig, noBounds, badBounds, numberAsFloat, Json(7)};
+  world.desktop.windowServerFaults.extraRows = {layerAsText, pidTooBig,     noBounds,
+                                                badBounds,   numberAsFloat, Json(7)};
   auto all = world.windows.realWindows(false);
   EXPECT_EQ(numbers(all), (std::vector<std::int64_t>{minimized, visible}));
   EXPECT_FALSE(all[0].isOnScreen);  // off-screen rows carry no flag
@@ -230,7 +236,8 @@ TEST(WindowList, WindowsOnOtherSpacesAreHiddenAndFailedQueriesCountAsHidden) {
 
   // Without the current Spaces every window that has a Space is hidden.
   world.desktop.windowServerFaults.displaySpacesFail = true;
-  EXPECT_EQ(world.windows.numbersOnHiddenSpaces({here, there, sticky}), (std::set<std::int64_t>{here, there}));
+  EXPECT_EQ(world.windows.numbersOnHiddenSpaces({here, there, sticky}),
+            (std::set<std::int64_t>{here, there}));
 }
 
 }  // namespace

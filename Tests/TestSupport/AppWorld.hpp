@@ -27,7 +27,8 @@ class AppWorld {
   std::unique_ptr<VelvixApp> app;
 
   // An application with windows, added back to front (the last one is in front).
-  platform::Pid launchApp(const std::string& bundleID, const std::string& name, const std::vector<std::string>& windows);
+  platform::Pid launchApp(const std::string& bundleID, const std::string& name,
+                          const std::vector<std::string>& windows);
   // Builds the application and runs its launch sequence; `beforeLaunch` may swap services first.
   void launch();
   std::function<void(Services&)> beforeLaunch;

@@ -7,6 +7,7 @@
 
 namespace velvix::test {
 
-bool eventually(const std::function<bool()>& done, std::chrono::milliseconds bound = std::chrono::seconds(20));
+bool eventually(const std::function<bool()>& done,
+                std::chrono::milliseconds bound = std::chrono::seconds(20));
 
 }  // namespace velvix::test

@@ -7,8 +7,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,22 +55,11 @@ HeadlessChromium::HeadlessChromium(const std::filesystem::path& userData,
     : userData_(userData), outputFile_(userData.parent_path() / "chromium-output.txt") {
   std::filesystem::create_directories(userData);
   spawn(kProgram,
-        {kProgram,
-                                     "--headless=new",
-                                     "--no-sandbox",
-                                     "--disable-gpu",
-                                     "--disable-quic",
-                                     "--no-first-run",
-                                     "--no-default-browser-check",
-                                     "--disable-background-networking",
-                                     "--disable-component-update",
-                                     "--disable-sync",
-                                     "--password-store=basic",
-                                     "--user-data-dir=" + userData.string(),
-                                     "--load-extension=" + extension.string(),
-                                     "--remote-debugging-address=127.0.0.1",
-                                     "--remote-debugging-port=0",
-                                     firstPage},
+        {kProgram, "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
+         "--disable-sync", "--password-store=basic", "--user-data-dir=" + userData.string(),
+         "--load-extension=" + extension.string(), "--remote-debugging-address=127.0.0.1",
+         "--remote-debugging-port=0", firstPage},
         environment);
 }
 
@@ -78,8 +67,8 @@ HeadlessChromium::HeadlessChromium(const std::string& launcher, const std::files
                                    const std::map<std::string, std::string>& environment)
     : userData_(userData), outputFile_(userData.parent_path() / "chromium-output.txt") {
   spawn(launcher,
-        {launcher, "--headless=new", "--disable-gpu", "--disable-quic", "--remote-debugging-address=127.0.0.1",
-         "--remote-debugging-port=0"},
+        {launcher, "--headless=new", "--disable-gpu", "--disable-quic",
+         "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0"},
         environment);
 }
 
@@ -163,9 +152,11 @@ std::optional<std::string> HeadlessChromium::targetOf(const std::string& url) {
 
 // A WebSocket client just big enough for one command: the opening handshake, one masked text
 // frame out, then the server's (unmasked) frames until the answer to it.
-std::optional<nlohmann::json> HeadlessChromium::devtools(const std::string& method, const nlohmann::json& params) {
+std::optional<nlohmann::json> HeadlessChromium::devtools(const std::string& method,
+                                                         const nlohmann::json& params) {
   const auto port = debuggingPort();
-  const auto version = nlohmann::json::parse(port ? httpGet(*port, "/json/version").value_or("") : "", nullptr, false);
+  const auto version =
+      nlohmann::json::parse(port ? httpGet(*port, "/json/version").value_or("") : "", nullptr, false);
   const std::string endpoint = version.is_object() ? version.value("webSocketDebuggerUrl", "") : "";
   const auto pathStart = endpoint.find("/devtools/");
   if (pathStart == std::string::npos) return std::nullopt;
@@ -210,10 +201,10 @@ std::optional<nlohmann::json> HeadlessChromium::devtools(const std::string& meth
   const char mask[4] = {0x12, 0x34, 0x56, 0x78};
   frame.append(mask, 4);
   for (std::size_t i = 0; i < request.size(); ++i) frame += static_cast<char>(request[i] ^ mask[i % 4]);
-  const std::string handshake = "GET " + endpoint.substr(pathStart) + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                std::to_string(*port) +
-                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+  const std::string handshake =
+      "GET " + endpoint.substr(pathStart) + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(*port) +
+      "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && sendAll(handshake)) {
     std::size_t headEnd = std::string::npos;
     while ((headEnd = received.find("\r\n\r\n")) == std::string::npos && need(received.size() + 1)) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 #include <sys/types.h>
+#include <nlohmann/json.hpp>
 
 namespace velvix::test {
 

@@ -15,7 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-
 // Waits until `fd` is readable or the deadline passes.
 bool readable(int fd, Clock::time_point deadline) {
   for (;;) {
@@ -66,8 +65,7 @@ TestSocket TestSocket::listenAt(const std::string& path) {
   TestSocket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const auto address = hostchannel::SocketAddress::make(path);
   ::unlink(path.c_str());
-  if (!address || ::bind(socket.fd_, address->get(), address->size()) != 0 ||
-      ::listen(socket.fd_, 8) != 0)
+  if (!address || ::bind(socket.fd_, address->get(), address->size()) != 0 || ::listen(socket.fd_, 8) != 0)
     socket.close();
   return socket;
 }

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include "App/DesktopPlatform.hpp"
+#include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
-#include "Platform/Qt/QtImageDecoder.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 #include "TestSupport/LogLines.hpp"

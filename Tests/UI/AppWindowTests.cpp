@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "UI/AppWindow.hpp"
 #include "TestSupport/TestWorld.hpp"
+#include "UI/AppWindow.hpp"
 
 namespace velvix {
 namespace {
@@ -11,7 +11,9 @@ using platform::EventFlag::kOption;
 using platform::EventFlag::kShift;
 using test::TestWorld;
 
-platform::InputEvent key(std::uint64_t flags) { return {.type = platform::EventType::keyDown, .flags = flags}; }
+platform::InputEvent key(std::uint64_t flags) {
+  return {.type = platform::EventType::keyDown, .flags = flags};
+}
 
 TEST(AppWindow, EntersTheSwitcherWhenBroughtForwardAndLeavesWhenClosedWithCommandW) {
   TestWorld world;

@@ -233,7 +233,8 @@ TEST_F(HUDViewTest, ASelectionStepOnScreenShowsWhatAWholeNewPaintShows) {
   // Among stills a step repaints only the two rings, over the glass, at the panel's edges too.
   items.clear();
   for (int i = 0; i < 5; ++i)
-    items.push_back(scene.window("com.example.app" + std::to_string(i), "App", "Document " + std::to_string(i),
+    items.push_back(scene.window("com.example.app" + std::to_string(i), "App",
+                                 "Document " + std::to_string(i),
                                  {.size = {i % 2 == 0 ? 1200.0 : 700.0, 700}}));
   present(items, true);
   model.setSelectedIndex(0);

@@ -45,7 +45,8 @@ struct OnboardingTest : ::testing::Test {
   }
 };
 
-TEST_F(OnboardingTest, SetUpShowsEveryStepAndReGrantOnlyThePermissionsWithTheRestartRowWhileRecordingIsMissing) {
+TEST_F(OnboardingTest,
+       SetUpShowsEveryStepAndReGrantOnlyThePermissionsWithTheRestartRowWhileRecordingIsMissing) {
   setUp.show(OnboardingMode::setup);
   ASSERT_TRUE(setUp.window());
   EXPECT_EQ(world.desktop.window(setUp.window()->number())->title, "Velvix Setup");
@@ -101,12 +102,13 @@ TEST_F(OnboardingTest, StepsTurnDoneWithinOneTickOfTheGrantAndTheirButtonsAskThe
   EXPECT_TRUE(view->findChild<QPushButton*>("OnboardingButton:Safari Automation"));
 
   world.desktop.privacy.automation["com.apple.Safari"] = 0;  // the user allowed it in System Settings
-  world.permissions().requestAutomation(Browser::safari);      // drops the cached statuses
+  world.permissions().requestAutomation(Browser::safari);    // drops the cached statuses
   world.loop.advance(3 * OnboardingWindowController::kRefreshInterval);
   EXPECT_TRUE(step("Safari Automation").done);
 
   step("Safari Extension").action();
-  EXPECT_EQ(world.desktop.safariExtensionSettings().shown, std::vector<std::string>{OnboardingModel::kSafariExtensionID});
+  EXPECT_EQ(world.desktop.safariExtensionSettings().shown,
+            std::vector<std::string>{OnboardingModel::kSafariExtensionID});
 }
 
 TEST_F(OnboardingTest, ClosingCompletesOnboardingOnlyWithBothKeyboardPermissionsAndDoneAlwaysDoes) {
@@ -175,7 +177,7 @@ TEST_F(OnboardingTest, TheWindowIsSizedToTheScreenAndShowingTheSameModeAgainOnly
 TEST_F(OnboardingTest, ScreenshotsOfBothModes) {
   world.desktop.accessibilityTrusted = true;
   setUp.show(OnboardingMode::setup);
-  setUp.view()->resize(560, 1000);  // the whole list, for looking at it
+  setUp.view()->resize(560, 1000);       // the whole list, for looking at it
   QCoreApplication::sendPostedEvents();  // lays the list out at the new width before drawing it
   test::saveScreenshot(*setUp.view(), "onboarding-setup");
   setUp.show(OnboardingMode::regrant);

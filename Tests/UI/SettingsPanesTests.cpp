@@ -159,13 +159,17 @@ TEST_F(SettingsPanesTest, TheTerminalPaneSaysWhyItLeftTheUsersZshrcAlone) {
 
 TEST_F(SettingsPanesTest, TheTerminalFooterNamesTheInstalledTerminalsInTableOrder) {
   EXPECT_EQ(open(SettingsTab::terminal).terminalSupportSummary(), "Terminal");  // none found
-  world.desktop.install({.bundleID = "com.mitchellh.ghostty", .name = "Ghostty", .path = "/Applications/Ghostty.app"});
-  world.desktop.install({.bundleID = "com.apple.Terminal", .name = "Terminal", .path = "/System/Terminal.app"});
-  world.desktop.install({.bundleID = "com.googlecode.iterm2", .name = "iTerm2", .path = "/Applications/iTerm.app"});
+  world.desktop.install(
+      {.bundleID = "com.mitchellh.ghostty", .name = "Ghostty", .path = "/Applications/Ghostty.app"});
+  world.desktop.install(
+      {.bundleID = "com.apple.Terminal", .name = "Terminal", .path = "/System/Terminal.app"});
+  world.desktop.install(
+      {.bundleID = "com.googlecode.iterm2", .name = "iTerm2", .path = "/Applications/iTerm.app"});
   EXPECT_EQ(open(SettingsTab::terminal).terminalSupportSummary(), "Terminal, iTerm2, and Ghostty");
   bool footerNamesThem = false;
   for (auto* label : view->findChildren<QLabel*>())
-    footerNamesThem = footerNamesThem || label->text().contains("editor: Terminal, iTerm2, and Ghostty. Cursor");
+    footerNamesThem =
+        footerNamesThem || label->text().contains("editor: Terminal, iTerm2, and Ghostty. Cursor");
   EXPECT_TRUE(footerNamesThem);
 }
 
@@ -233,7 +237,8 @@ TEST_F(SettingsPanesTest, PermissionRowsShowTheGrantsAndOneAutomationRowPerRunni
   EXPECT_FALSE(find<QWidget>("permission.grant.Input Monitoring")->isVisibleTo(view.get()));
 
   click(find<QPushButton>("permission.grant.Accessibility"));
-  EXPECT_EQ(world.desktop.openedURLs.back(), std::string(PermissionsService::kPanePrefix) + "Privacy_Accessibility");
+  EXPECT_EQ(world.desktop.openedURLs.back(),
+            std::string(PermissionsService::kPanePrefix) + "Privacy_Accessibility");
   world.desktop.accessibilityTrusted = true;
   world.loop.advance(SettingsView::kTickInterval);
   EXPECT_EQ(rowStatus("permission.Accessibility"), "Granted");
@@ -242,7 +247,8 @@ TEST_F(SettingsPanesTest, PermissionRowsShowTheGrantsAndOneAutomationRowPerRunni
 
 TEST_F(SettingsPanesTest, ExtensionStatusesFollowTheBridgeAndTheSeenSetting) {
   EXPECT_EQ(GeneralPane::chromiumStatus(true, false), (GeneralPane::Status{true, "Connected"}));
-  EXPECT_EQ(GeneralPane::chromiumStatus(false, true), (GeneralPane::Status{true, "Installed \u2014 browser not running"}));
+  EXPECT_EQ(GeneralPane::chromiumStatus(false, true),
+            (GeneralPane::Status{true, "Installed \u2014 browser not running"}));
   EXPECT_EQ(GeneralPane::chromiumStatus(false, false), (GeneralPane::Status{false, "Not connected"}));
   EXPECT_EQ(GeneralPane::safariStatus(true, true), (GeneralPane::Status{false, "Needs website access"}));
   EXPECT_EQ(GeneralPane::safariStatus(true, false), (GeneralPane::Status{true, "Active"}));

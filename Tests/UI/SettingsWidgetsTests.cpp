@@ -6,10 +6,10 @@
 #include <QLabel>
 #include <QTest>
 
+#include "Platform/Linux/FolderResources.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "TestSupport/TempFolder.hpp"
-#include "Platform/Linux/FolderResources.hpp"
 #include "UI/AppearanceOptionCard.hpp"
 #include "UI/SettingsCard.hpp"
 #include "UI/SettingsRow.hpp"
@@ -50,8 +50,9 @@ TEST_F(SettingsWidgetsTest, CardsAndRowsShowOnlyWhatTheyAreGivenAndLongDetailsWr
   row.resize(300, row.sizeHint().height());
   row.show();
   const int shortHeight = row.heightForWidth(300) > 0 ? row.heightForWidth(300) : row.sizeHint().height();
-  row.setDetail("A long explanation that has to wrap over several lines because the row is narrow and the "
-                "text goes on and on well past the width of one line, several times over.");
+  row.setDetail(
+      "A long explanation that has to wrap over several lines because the row is narrow and the "
+      "text goes on and on well past the width of one line, several times over.");
   QApplication::processEvents();
   const int longHeight = row.heightForWidth(300) > 0 ? row.heightForWidth(300) : row.sizeHint().height();
   EXPECT_GT(longHeight, shortHeight);
@@ -103,7 +104,8 @@ TEST_F(SettingsWidgetsTest, AnOptionCardShowsItsFallbackWithoutAnImageAndSelects
   QImage image(40, 20, QImage::Format_RGB32);
   image.fill(Qt::red);
   ASSERT_TRUE(image.save(QString::fromStdString((folder.path() / "AppearanceIcons.png").string())));
-  AppearanceOptionCard carried("App Icons", "", "AppearanceIcons", &resources, new SwitcherStylePreview(false));
+  AppearanceOptionCard carried("App Icons", "", "AppearanceIcons", &resources,
+                               new SwitcherStylePreview(false));
   EXPECT_FALSE(carried.showsFallback());
 }
 
@@ -111,7 +113,8 @@ TEST(SettingsTexts, TheTerminalSummaryIsAnEnglishList) {
   EXPECT_EQ(SettingsView::terminalSupportSummary({}), "Terminal");
   EXPECT_EQ(SettingsView::terminalSupportSummary({"iTerm2"}), "iTerm2");
   EXPECT_EQ(SettingsView::terminalSupportSummary({"Terminal", "iTerm2"}), "Terminal and iTerm2");
-  EXPECT_EQ(SettingsView::terminalSupportSummary({"Terminal", "iTerm2", "Ghostty"}), "Terminal, iTerm2, and Ghostty");
+  EXPECT_EQ(SettingsView::terminalSupportSummary({"Terminal", "iTerm2", "Ghostty"}),
+            "Terminal, iTerm2, and Ghostty");
 }
 
 TEST(SettingsTexts, ExclusionsAreSplitAtCommasTrimmedAndEmptiesDropped) {

@@ -61,7 +61,8 @@ TEST_F(StatusItemTest, SecureInputShowsTheLockTheDisabledNoticeAndTheToolTipOnly
   item.updateIcon(true);
   item.setSecureInput(true, "loginwindow");
   const std::string text =
-      "Paused: secure input is on (loginwindow) \u2014 macOS hides keystrokes while a password field has focus";
+      "Paused: secure input is on (loginwindow) \u2014 macOS hides keystrokes while a password field has "
+      "focus";
   EXPECT_EQ(bar.statusImage->symbol, "lock");
   EXPECT_EQ(bar.statusToolTip, text);
   auto titles = shown();

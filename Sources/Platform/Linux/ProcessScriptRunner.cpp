@@ -1,11 +1,11 @@
 #include "Platform/Linux/ProcessScriptRunner.hpp"
 
-#include "Platform/Linux/ThreadSignalStack.hpp"
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <optional>
 #include <vector>
+#include "Platform/Linux/ThreadSignalStack.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,10 +1,10 @@
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 
-#include "Platform/Linux/ThreadSignalStack.hpp"
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include "Platform/Linux/ThreadSignalStack.hpp"
 
 #include <pthread.h>
 

@@ -7,7 +7,8 @@ namespace velvix::platform {
 
 class ThreadBackgroundTimers final : public BackgroundTimers {
  public:
-  std::unique_ptr<RepeatingTask> every(const std::string& label, double interval, std::function<void()> work) override;
+  std::unique_ptr<RepeatingTask> every(const std::string& label, double interval,
+                                       std::function<void()> work) override;
 };
 
 }  // namespace velvix::platform

@@ -86,7 +86,9 @@ void QtMainLoop::runFor(double seconds) {
   loop.exec();
 }
 
-bool QtMainLoop::isMainThread() const { return QThread::currentThread() == context_->thread(); }
+bool QtMainLoop::isMainThread() const {
+  return QThread::currentThread() == context_->thread();
+}
 
 double QtMainLoop::now() const {
   using namespace std::chrono;

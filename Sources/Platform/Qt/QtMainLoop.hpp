@@ -32,7 +32,8 @@ class QtMainLoop final : public platform::MainLoop {
   void stopDelivering() { stopped_ = true; }
 
  private:
-  platform::Timer schedule(double seconds, bool repeating, std::function<void()> fn, platform::TimerMode mode);
+  platform::Timer schedule(double seconds, bool repeating, std::function<void()> fn,
+                           platform::TimerMode mode);
   std::unique_ptr<QObject> context_;
   std::atomic<bool> stopped_{false};
 };

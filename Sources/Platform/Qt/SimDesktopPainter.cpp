@@ -81,7 +81,8 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
     const QRectF frame = rectIn(tile.frame);
     if (tile.kind == sim::SimDockItem::Kind::separator) {
       p.setPen(QPen(QColor(255, 255, 255, 150), std::max(1.0, s)));
-      p.drawLine(QPointF(frame.center().x(), frame.top() + 6 * s), QPointF(frame.center().x(), frame.bottom() - 6 * s));
+      p.drawLine(QPointF(frame.center().x(), frame.top() + 6 * s),
+                 QPointF(frame.center().x(), frame.bottom() - 6 * s));
       continue;
     }
     if (tile.minimized) {
@@ -102,7 +103,7 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
       // Folders, the trash and applications that do not run: a plain tile with a short name.
       p.setBrush(tile.kind == sim::SimDockItem::Kind::folder  ? QColor(110, 160, 220)
                  : tile.kind == sim::SimDockItem::Kind::trash ? QColor(200, 200, 210)
-                                                               : QColor(160, 160, 170));
+                                                              : QColor(160, 160, 170));
       p.setPen(Qt::NoPen);
       p.drawRoundedRect(frame.adjusted(3 * s, 3 * s, -3 * s, -3 * s), 10 * s, 10 * s);
       p.setPen(QColor(30, 30, 34));
@@ -110,8 +111,9 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
       small.setPixelSize(std::max(7, static_cast<int>(10 * s)));
       p.setFont(small);
       const QRectF label = frame.adjusted(4 * s, 0, -4 * s, 0);
-      p.drawText(label, Qt::AlignCenter,
-                 QFontMetricsF(small).elidedText(QString::fromStdString(tile.title), Qt::ElideRight, label.width()));
+      p.drawText(
+          label, Qt::AlignCenter,
+          QFontMetricsF(small).elidedText(QString::fromStdString(tile.title), Qt::ElideRight, label.width()));
       p.setFont(font);
     }
     if (tile.badge) {

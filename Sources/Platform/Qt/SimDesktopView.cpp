@@ -132,7 +132,8 @@ bool SimDesktopView::pressedWithMenuOpen(QPointF point) {
   return title.contains(point) || !menuBarRect().contains(point);
 }
 
-SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent) : QWidget(parent), desktop_(desktop) {
+SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent)
+    : QWidget(parent), desktop_(desktop) {
   setWindowTitle(kTitle);
   setObjectName("SimulatedDesktop");
   setFocusPolicy(Qt::StrongFocus);
@@ -397,26 +398,45 @@ std::int64_t SimDesktopView::keyCodeFor(int key) {
   namespace Key = platform::KeyCode;
   switch (key) {
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return Key::kTab;
-    case Qt::Key_W: return Key::kW;
-    case Qt::Key_Escape: return Key::kEscape;
-    case Qt::Key_Left: return Key::kLeftArrow;
-    case Qt::Key_Right: return Key::kRightArrow;
-    case Qt::Key_Down: return Key::kDownArrow;
-    case Qt::Key_Up: return Key::kUpArrow;
-    case Qt::Key_A: return 0;
-    case Qt::Key_S: return 1;
-    case Qt::Key_D: return 2;
-    case Qt::Key_Q: return 12;
-    case Qt::Key_Space: return 49;
-    case Qt::Key_Return: return 36;
+    case Qt::Key_Backtab:
+      return Key::kTab;
+    case Qt::Key_W:
+      return Key::kW;
+    case Qt::Key_Escape:
+      return Key::kEscape;
+    case Qt::Key_Left:
+      return Key::kLeftArrow;
+    case Qt::Key_Right:
+      return Key::kRightArrow;
+    case Qt::Key_Down:
+      return Key::kDownArrow;
+    case Qt::Key_Up:
+      return Key::kUpArrow;
+    case Qt::Key_A:
+      return 0;
+    case Qt::Key_S:
+      return 1;
+    case Qt::Key_D:
+      return 2;
+    case Qt::Key_Q:
+      return 12;
+    case Qt::Key_Space:
+      return 49;
+    case Qt::Key_Return:
+      return 36;
     // The editing keys of the terminals, and F5 for the microphone (Dictation) key.
-    case Qt::Key_Z: return 6;
-    case Qt::Key_X: return 7;
-    case Qt::Key_Backspace: return 51;
-    case Qt::Key_Delete: return 117;
-    case Qt::Key_F5: return Key::kMicrophone;
-    default: return -1;
+    case Qt::Key_Z:
+      return 6;
+    case Qt::Key_X:
+      return 7;
+    case Qt::Key_Backspace:
+      return 51;
+    case Qt::Key_Delete:
+      return 117;
+    case Qt::Key_F5:
+      return Key::kMicrophone;
+    default:
+      return -1;
   }
 }
 

@@ -24,7 +24,7 @@ namespace velvix::sim {
 class SimDesktop;
 class SimMenuBar;
 class SimSystemMenu;
-}
+}  // namespace velvix::sim
 
 namespace velvix::qt {
 

@@ -50,7 +50,8 @@ void SimMenuBarStrip::paintStatusSymbol(QPainter& p, const std::string& symbol, 
     const QRectF body(box.center().x() - s * 0.22, box.center().y() - s * 0.02, s * 0.44, s * 0.32);
     p.setPen(QPen(ink, std::max(1.2, s * 0.08)));
     p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(body.left() + s * 0.06, body.top() - s * 0.26, body.width() - s * 0.12, s * 0.44), 0, 180 * 16);
+    p.drawArc(QRectF(body.left() + s * 0.06, body.top() - s * 0.26, body.width() - s * 0.12, s * 0.44), 0,
+              180 * 16);
     p.setPen(Qt::NoPen);
     p.setBrush(ink);
     p.drawRoundedRect(body, s * 0.05, s * 0.05);
@@ -59,8 +60,9 @@ void SimMenuBarStrip::paintStatusSymbol(QPainter& p, const std::string& symbol, 
     font.setPixelSize(static_cast<int>(s * 0.62));
     p.setFont(font);
     p.setPen(ink);
-    p.drawText(box, Qt::AlignCenter, symbol == "exclamationmark.triangle" ? QString::fromUtf8("\u26a0")
-                                                                            : QString::fromUtf8("\u2318"));
+    p.drawText(
+        box, Qt::AlignCenter,
+        symbol == "exclamationmark.triangle" ? QString::fromUtf8("\u26a0") : QString::fromUtf8("\u2318"));
   }
   p.restore();
 }
@@ -71,23 +73,26 @@ void SimMenuBarStrip::paint(QPainter& p, const sim::SimMenuBar& bar, const QRect
   p.save();
   if (!parts.titles.empty()) {
     // Our own menus replace the plain application name.
-    p.fillRect(QRectF(strip.left(), strip.top(), parts.statusIcon.isNull() ? strip.width() : parts.statusIcon.left() - strip.left(),
+    p.fillRect(QRectF(strip.left(), strip.top(),
+                      parts.statusIcon.isNull() ? strip.width() : parts.statusIcon.left() - strip.left(),
                       strip.height()),
                QColor(236, 236, 240));
     p.setPen(QColor(20, 20, 24));
     bool first = true;
     for (const auto& [rect, item] : parts.titles) {
       p.setFont(stripFont(scale, first));
-      p.drawText(rect.adjusted(6 * scale, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QString::fromStdString(item->title));
+      p.drawText(rect.adjusted(6 * scale, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                 QString::fromStdString(item->title));
       first = false;
     }
   }
-  if (!parts.statusIcon.isNull() && bar.statusImage) paintStatusSymbol(p, bar.statusImage->symbol, parts.statusIcon);
+  if (!parts.statusIcon.isNull() && bar.statusImage)
+    paintStatusSymbol(p, bar.statusImage->symbol, parts.statusIcon);
   p.restore();
 }
 
-platform::Menu* SimMenuBarStrip::menuAt(sim::SimMenuBar& bar, const QRectF& strip, double scale, bool ownAppFrontmost,
-                                        QPointF point, QRectF* under) {
+platform::Menu* SimMenuBarStrip::menuAt(sim::SimMenuBar& bar, const QRectF& strip, double scale,
+                                        bool ownAppFrontmost, QPointF point, QRectF* under) {
   const Layout parts = layout(bar, strip, scale, ownAppFrontmost);
   if (!parts.statusIcon.isNull() && parts.statusIcon.contains(point)) {
     if (under) *under = parts.statusIcon;

@@ -8,8 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "Platform/JsonNesting.hpp"
 #include "Platform/FileURL.hpp"
+#include "Platform/JsonNesting.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 
@@ -70,15 +70,24 @@ bool optional(const Json& object, const char* key, Valid valid) {
   auto it = object.find(key);
   return it == object.end() || valid(*it);
 }
-bool isString(const Json& v) { return v.is_string(); }
-bool isBoolean(const Json& v) { return v.is_boolean(); }
-bool isCount(const Json& v) { return v.is_number_unsigned(); }
+bool isString(const Json& v) {
+  return v.is_string();
+}
+bool isBoolean(const Json& v) {
+  return v.is_boolean();
+}
+bool isCount(const Json& v) {
+  return v.is_number_unsigned();
+}
 
 std::optional<std::string> checkDisplay(const Json& d) {
-  if (!d.is_object() || !rect(d.value("frame", Json()))) return "every display needs a \"frame\" of four numbers";
-  if (!optional(d, "scale", [](const Json& v) { return v.is_number() && v.get<double>() > 0 && v.get<double>() <= 16; }))
+  if (!d.is_object() || !rect(d.value("frame", Json())))
+    return "every display needs a \"frame\" of four numbers";
+  if (!optional(d, "scale",
+                [](const Json& v) { return v.is_number() && v.get<double>() > 0 && v.get<double>() <= 16; }))
     return "a display's \"scale\" must be a number from above 0 to 16";
-  if (!optional(d, "spaces", [](const Json& v) { return v.is_array() && std::all_of(v.begin(), v.end(), isCount); }))
+  if (!optional(d, "spaces",
+                [](const Json& v) { return v.is_array() && std::all_of(v.begin(), v.end(), isCount); }))
     return "a display's \"spaces\" must be a list of Space numbers";
   if (!optional(d, "current", isCount)) return "a display's \"current\" must be a Space number";
   return std::nullopt;
@@ -89,7 +98,9 @@ std::optional<std::string> checkWindow(const Json& w, const std::string& owner) 
     return "every window of " + owner + " needs a \"frame\" of four numbers";
   const bool typed = optional(w, "title", isString) && optional(w, "minimized", isBoolean) &&
                      optional(w, "private", isBoolean) && optional(w, "space", isCount);
-  if (!typed) return "a window of " + owner + " has a \"title\", \"minimized\", \"private\" or \"space\" of the wrong type";
+  if (!typed)
+    return "a window of " + owner +
+           " has a \"title\", \"minimized\", \"private\" or \"space\" of the wrong type";
   if (!optional(w, "tabs", [](const Json& tabs) {
         return tabs.is_array() && std::all_of(tabs.begin(), tabs.end(), [](const Json& t) {
                  return t.is_object() && optional(t, "title", isString) && optional(t, "url", isString);
@@ -107,7 +118,8 @@ std::optional<std::string> checkWindow(const Json& w, const std::string& owner) 
 std::optional<std::string> check(const Json& doc) {
   if (!doc.is_object()) return "the document is not a JSON object";
   if (doc.contains("displays")) {
-    if (!doc["displays"].is_array() || doc["displays"].empty()) return "\"displays\" must be a non-empty list";
+    if (!doc["displays"].is_array() || doc["displays"].empty())
+      return "\"displays\" must be a non-empty list";
     for (const auto& d : doc["displays"])
       if (auto problem = checkDisplay(d)) return problem;
   }
@@ -116,18 +128,23 @@ std::optional<std::string> check(const Json& doc) {
   for (const auto& app : doc["apps"]) {
     if (!app.is_object() || text(app, "bundleID").empty()) return "every application needs a \"bundleID\"";
     const std::string owner = text(app, "bundleID");
-    if (!optional(app, "name", isString) || !optional(app, "badge", isString) || !optional(app, "automation", isString))
+    if (!optional(app, "name", isString) || !optional(app, "badge", isString) ||
+        !optional(app, "automation", isString))
       return "the \"name\", \"badge\" and \"automation\" of " + owner + " must be texts";
-    if (app.contains("windows") && !app["windows"].is_array()) return "\"windows\" of " + owner + " must be a list";
+    if (app.contains("windows") && !app["windows"].is_array())
+      return "\"windows\" of " + owner + " must be a list";
     for (const auto& w : app.value("windows", Json::array()))
       if (auto problem = checkWindow(w, owner)) return problem;
   }
   if (!optional(doc, "dock", [](const Json& d) {
         return d.is_object() &&
-               optional(d, "folders", [](const Json& f) { return f.is_array() && std::all_of(f.begin(), f.end(), isString); }) &&
+               optional(
+                   d, "folders",
+                   [](const Json& f) { return f.is_array() && std::all_of(f.begin(), f.end(), isString); }) &&
                optional(d, "trash", isBoolean) && optional(d, "display", isCount);
       }))
-    return "\"dock\" must be {\"folders\": [names], \"trash\": true or false, \"display\": a display's index}";
+    return "\"dock\" must be {\"folders\": [names], \"trash\": true or false, \"display\": a display's "
+           "index}";
   return std::nullopt;
 }
 
@@ -181,7 +198,8 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
     const std::string bundleID = text(app, "bundleID");
     auto pid = desktop.launch({.bundleID = bundleID, .name = text(app, "name", bundleID)});
     // Running applications are installed ones: their bundles can be found and opened again.
-    desktop.install({.bundleID = bundleID, .name = text(app, "name", bundleID), .path = *desktop.app(pid)->bundlePath});
+    desktop.install(
+        {.bundleID = bundleID, .name = text(app, "name", bundleID), .path = *desktop.app(pid)->bundlePath});
     if (bundleID == text(doc, "frontmost")) frontmost = pid;
     // Whether this program may script the application (Apple Events); undecided when absent.
     const std::string automation = text(app, "automation");
@@ -219,10 +237,13 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
     if (folders.is_array())
       for (const auto& name : folders)
         if (name.is_string())
-          dock.add({.kind = SimDockItem::Kind::folder, .title = name.get<std::string>(),
+          dock.add({.kind = SimDockItem::Kind::folder,
+                    .title = name.get<std::string>(),
                     .url = platform::FileURL::fromPath("/Users/user/" + name.get<std::string>(), true)});
-    if (trash) dock.add({.kind = SimDockItem::Kind::trash, .title = "Trash", .url = "file:///Users/user/.Trash/"});
-    if (more.contains("display") && more["display"].is_number_unsigned()) dock.display = more["display"].get<std::size_t>();
+    if (trash)
+      dock.add({.kind = SimDockItem::Kind::trash, .title = "Trash", .url = "file:///Users/user/.Trash/"});
+    if (more.contains("display") && more["display"].is_number_unsigned())
+      dock.display = more["display"].get<std::size_t>();
   }
   if (frontmost) desktop.activate(*frontmost);
   return std::nullopt;
@@ -234,9 +255,12 @@ void populate(SimDesktop& desktop, std::string* problem) {
     std::stringstream content;
     content << in.rdbuf();
     if (!in) {
-      if (problem) *problem = std::string("sample desktop ") + path + " cannot be read; using the built-in one";
+      if (problem)
+        *problem = std::string("sample desktop ") + path + " cannot be read; using the built-in one";
     } else if (auto error = load(desktop, content.str())) {
-      if (problem) *problem = std::string("sample desktop ") + path + " is not usable (" + *error + "); using the built-in one";
+      if (problem)
+        *problem =
+            std::string("sample desktop ") + path + " is not usable (" + *error + "); using the built-in one";
     } else {
       return;
     }

@@ -18,15 +18,22 @@ constexpr std::uint64_t kPayloadMask = (std::uint64_t{1} << kKindShift) - 1;
 constexpr std::uint64_t kApplicationTag = 1, kWindowTag = 2, kCloseButtonTag = 3, kScrollAreaTag = 7,
                         kTextAreaTag = 8;
 
-AXElement element(std::uint64_t tag, std::uint64_t payload) { return AXElement{(tag << kKindShift) | payload}; }
+AXElement element(std::uint64_t tag, std::uint64_t payload) {
+  return AXElement{(tag << kKindShift) | payload};
+}
 
 std::string describe(AXElement e) {
   switch (e.id >> kKindShift) {
-    case kApplicationTag: return "app " + std::to_string(e.id & kPayloadMask);
-    case kWindowTag: return "window " + std::to_string(e.id & kPayloadMask);
-    case kCloseButtonTag: return "close button of window " + std::to_string(e.id & kPayloadMask);
-    case kScrollAreaTag: return "scroll area of window " + std::to_string(e.id & kPayloadMask);
-    case kTextAreaTag: return "text area of window " + std::to_string(e.id & kPayloadMask);
+    case kApplicationTag:
+      return "app " + std::to_string(e.id & kPayloadMask);
+    case kWindowTag:
+      return "window " + std::to_string(e.id & kPayloadMask);
+    case kCloseButtonTag:
+      return "close button of window " + std::to_string(e.id & kPayloadMask);
+    case kScrollAreaTag:
+      return "scroll area of window " + std::to_string(e.id & kPayloadMask);
+    case kTextAreaTag:
+      return "text area of window " + std::to_string(e.id & kPayloadMask);
   }
   return "element " + std::to_string(e.id);
 }
@@ -36,7 +43,9 @@ AXElement SimAccessibility::windowElement(std::int64_t number) {
   return element(kWindowTag, static_cast<std::uint64_t>(number));
 }
 
-bool SimAccessibility::isProcessTrusted() const { return desktop_.accessibilityTrusted; }
+bool SimAccessibility::isProcessTrusted() const {
+  return desktop_.accessibilityTrusted;
+}
 
 AXElement SimAccessibility::applicationElement(platform::Pid pid) {
   return element(kApplicationTag, static_cast<std::uint32_t>(pid));
@@ -127,7 +136,8 @@ AXError SimAccessibility::copyParameterizedAttribute(AXElement e, const std::str
   if (!isProcessTrusted()) return AXError::apiDisabled;
   auto target = resolve(e);
   if (!target) return AXError::invalidElement;
-  if (target->kind != Kind::textArea || attribute != Attr::kStringForRange) return AXError::attributeUnsupported;
+  if (target->kind != Kind::textArea || attribute != Attr::kStringForRange)
+    return AXError::attributeUnsupported;
   const SimTextArea& area = *desktop_.window(target->window)->textArea;
   if (!answers(e, *target->app, area.latency)) return AXError::cannotComplete;
   if (target->app->failingAttributes.contains(attribute) || area.failingAttributes.contains(attribute))
@@ -182,9 +192,10 @@ AXError SimAccessibility::copyText(const Target& t, const std::string& attribute
 
 AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AXValue& value) {
   if (t.kind == Kind::dockElement) return desktop_.dock().copyAttribute(t.element, attribute, value);
-  if (t.kind == Kind::pageElement) return desktop_.extensionsPage().copyAttribute(t.element, attribute, value);
-  if (auto* page = desktop_.extensionsPageIfMade(); page && t.kind == Kind::application &&
-                                                    page->copyApplicationAttribute(t.app->pid, attribute, value))
+  if (t.kind == Kind::pageElement)
+    return desktop_.extensionsPage().copyAttribute(t.element, attribute, value);
+  if (auto* page = desktop_.extensionsPageIfMade();
+      page && t.kind == Kind::application && page->copyApplicationAttribute(t.app->pid, attribute, value))
     return AXError::success;
   if (t.kind == Kind::application && t.app->bundleID == SimDock::kBundleID && attribute == Attr::kChildren)
     return desktop_.dock().copyAttribute(t.element, attribute, value);
@@ -274,7 +285,8 @@ AXError SimAccessibility::setAttribute(AXElement e, const std::string& attribute
 
 AXError SimAccessibility::set(const Target& t, const std::string& attribute, const AXValue& value) {
   if (t.kind == Kind::pageElement) return desktop_.extensionsPage().setAttribute(t.element, attribute, value);
-  if (t.kind == Kind::application && desktop_.extensionsPage().setApplicationAttribute(t.app->pid, attribute, value))
+  if (t.kind == Kind::application &&
+      desktop_.extensionsPage().setApplicationAttribute(t.app->pid, attribute, value))
     return AXError::success;
   if (t.kind != Kind::window) return AXError::attributeUnsupported;
   const bool* flag = std::get_if<bool>(&value);

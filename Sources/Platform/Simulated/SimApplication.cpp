@@ -4,7 +4,9 @@
 
 namespace velvix::sim {
 
-void SimApplication::activate(bool) { desktop_.activate(desktop_.selfPid()); }
+void SimApplication::activate(bool) {
+  desktop_.activate(desktop_.selfPid());
+}
 
 void SimApplication::deactivate() {
   ++deactivations;
@@ -49,7 +51,9 @@ void SimApplication::hide() {
   desktop_.deactivate(desktop_.selfPid());
 }
 
-void SimApplication::deminiaturize(std::int64_t window) { desktop_.setMinimized(window, false); }
+void SimApplication::deminiaturize(std::int64_t window) {
+  desktop_.setMinimized(window, false);
+}
 
 void SimApplication::makeKeyAndOrderFront(std::int64_t window) {
   if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) {
@@ -64,11 +68,13 @@ std::int64_t SimApplication::createWindow(const std::string& title, Rect frame) 
 }
 
 void SimApplication::closeWindow(std::int64_t window) {
-  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) desktop_.closeWindow(window);
+  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid())
+    desktop_.closeWindow(window);
 }
 
 void SimApplication::miniaturize(std::int64_t window) {
-  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) desktop_.setMinimized(window, true);
+  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid())
+    desktop_.setMinimized(window, true);
 }
 
 std::optional<Rect> SimApplication::windowFrame(std::int64_t window) const {
@@ -136,6 +142,8 @@ bool SimApplication::answerAlert(int button) {
   return true;
 }
 
-bool SimApplication::isActive() const { return desktop_.frontmostPid() == desktop_.selfPid(); }
+bool SimApplication::isActive() const {
+  return desktop_.frontmostPid() == desktop_.selfPid();
+}
 
 }  // namespace velvix::sim

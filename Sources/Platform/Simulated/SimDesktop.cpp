@@ -7,29 +7,29 @@
 
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimAccessibilityDisplay.hpp"
-#include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
-#include "Platform/Simulated/SimLauncher.hpp"
-#include "Platform/Simulated/SimLoginItems.hpp"
-#include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimDock.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
+#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimInputState.hpp"
-#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
+#include "Platform/Simulated/SimLoginItems.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
-#include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
+#include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
-#include "Platform/Simulated/SimExtensionsPage.hpp"
-#include "Platform/Simulated/SimKeyboardLayout.hpp"
-#include "Platform/Simulated/SimPasteboard.hpp"
-#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
-#include "Platform/Simulated/SimURLOpener.hpp"
 
 namespace velvix::sim {
 
@@ -91,7 +91,8 @@ Pid SimDesktop::launch(const AppSpec& spec) {
 }
 
 Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name) {
-  selfPid_ = launch({.bundleID = bundleID, .name = name, .activationPolicy = platform::ActivationPolicy::Accessory});
+  selfPid_ =
+      launch({.bundleID = bundleID, .name = name, .activationPolicy = platform::ActivationPolicy::Accessory});
   return selfPid_;
 }
 
@@ -151,7 +152,8 @@ void SimDesktop::activate(Pid pid) {
   a->hidden = false;
   if (frontmost_ != pid) {
     if (frontmost_)
-      if (const SimApp* previous = app(*frontmost_)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *previous);
+      if (const SimApp* previous = app(*frontmost_))
+        postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *previous);
     postWorkspace(platform::WorkspaceNotification::kDidActivateApplication, *a);
   }
   frontmost_ = pid;
@@ -167,7 +169,8 @@ void SimDesktop::activate(Pid pid) {
 }
 
 std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
-  auto it = std::find_if(installed_.begin(), installed_.end(), [&](const InstalledApp& a) { return a.path == path; });
+  auto it = std::find_if(installed_.begin(), installed_.end(),
+                         [&](const InstalledApp& a) { return a.path == path; });
   if (it == installed_.end()) return std::nullopt;
   for (const SimApp* running : apps())
     if (running->bundleID == it->bundleID) {
@@ -178,28 +181,36 @@ std::optional<Pid> SimDesktop::open(const std::string& path, bool activates) {
   SimApp* a = app(pid);
   a->bundlePath = path;
   a->finishedLaunching = false;
-  pendingQuits_.push_back(loop_.after(it->launchTime, [this, pid] {
-    if (SimApp* launched = app(pid)) launched->finishedLaunching = true;
-  }, platform::TimerMode::Common));
+  pendingQuits_.push_back(loop_.after(
+      it->launchTime,
+      [this, pid] {
+        if (SimApp* launched = app(pid)) launched->finishedLaunching = true;
+      },
+      platform::TimerMode::Common));
   if (activates) activate(pid);
   return pid;
 }
 
 void SimDesktop::postWorkspace(const char* name, const SimApp& app) {
-  nlohmann::json info{{"pid", app.pid},
-                      {"activationPolicy", static_cast<int>(app.activationPolicy)}};
+  nlohmann::json info{{"pid", app.pid}, {"activationPolicy", static_cast<int>(app.activationPolicy)}};
   if (app.bundleID) info["bundleID"] = *app.bundleID;
   if (app.name) info["name"] = *app.name;
-  loop_.post([this, name = std::string(name), info = std::move(info)] { workspaceNotifications_.post(name, info); });
+  loop_.post(
+      [this, name = std::string(name), info = std::move(info)] { workspaceNotifications_.post(name, info); });
 }
 
-void SimDesktop::sleep() { workspaceNotifications_.post(platform::WorkspaceNotification::kWillSleep); }
-void SimDesktop::wake() { workspaceNotifications_.post(platform::WorkspaceNotification::kDidWake); }
+void SimDesktop::sleep() {
+  workspaceNotifications_.post(platform::WorkspaceNotification::kWillSleep);
+}
+void SimDesktop::wake() {
+  workspaceNotifications_.post(platform::WorkspaceNotification::kDidWake);
+}
 
 void SimDesktop::deactivate(Pid pid) {
   if (frontmost_ != pid) return;
   frontmost_.reset();
-  if (const SimApp* a = app(pid)) postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *a);
+  if (const SimApp* a = app(pid))
+    postWorkspace(platform::WorkspaceNotification::kDidDeactivateApplication, *a);
   if (application_) application_->noteKeyWindow();
 }
 
@@ -376,7 +387,8 @@ std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width
   }
   // A stable colour per window, so tests and screenshots can tell pictures apart.
   const auto hash = static_cast<std::uint32_t>(number * 2654435761u);
-  const RGBAPixel colour{static_cast<std::uint8_t>(64 + (hash & 0x7F)), static_cast<std::uint8_t>(64 + ((hash >> 8) & 0x7F)),
+  const RGBAPixel colour{static_cast<std::uint8_t>(64 + (hash & 0x7F)),
+                         static_cast<std::uint8_t>(64 + ((hash >> 8) & 0x7F)),
                          static_cast<std::uint8_t>(64 + ((hash >> 16) & 0x7F)), 255};
   std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4, 0);
   if (!w->transparentContent) {
@@ -391,7 +403,9 @@ std::optional<RGBAImage> SimDesktop::renderWindow(std::int64_t number, int width
   return RGBAImage::fromPremultiplied(width, height, std::move(pixels));
 }
 
-std::vector<std::string> SimDesktop::activeActivities() const { return *activities_; }
+std::vector<std::string> SimDesktop::activeActivities() const {
+  return *activities_;
+}
 
 SimDock& SimDesktop::dock() {
   if (!dock_) dock_ = std::make_unique<SimDock>(*this);

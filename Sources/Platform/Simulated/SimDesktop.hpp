@@ -20,8 +20,8 @@
 #include <nlohmann/json.hpp>
 
 #include "Platform/Geometry.hpp"
-#include "Platform/MainLoop.hpp"
 #include "Platform/InputState.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Simulated/SimTextArea.hpp"

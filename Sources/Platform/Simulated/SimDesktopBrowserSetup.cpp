@@ -11,7 +11,8 @@
 namespace velvix::sim {
 
 SimSafariExtensionSettings& SimDesktop::safariExtensionSettings() {
-  if (!safariExtensionSettings_) safariExtensionSettings_ = std::make_unique<SimSafariExtensionSettings>(loop_);
+  if (!safariExtensionSettings_)
+    safariExtensionSettings_ = std::make_unique<SimSafariExtensionSettings>(loop_);
   return *safariExtensionSettings_;
 }
 

@@ -15,7 +15,8 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
                      SimScreens::kDockHeight};
   const auto front = desktop.frontmostPid();
   if (front)
-    if (const SimApp* app = desktop.app(*front)) scene.menuBarTitle = app->name.value_or(app->bundleID.value_or(""));
+    if (const SimApp* app = desktop.app(*front))
+      scene.menuBarTitle = app->name.value_or(app->bundleID.value_or(""));
 
   std::optional<std::int64_t> frontWindow;
   if (front)
@@ -50,7 +51,8 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     Tile tile{*frame, item.title, item.statusLabel, std::nullopt, item.window, item.kind};
     if (item.url)
       for (const SimApp* app : desktop.apps())
-        if (app->bundlePath && platform::FileURL::fromPath(*app->bundlePath, true) == *item.url) tile.pid = app->pid;
+        if (app->bundlePath && platform::FileURL::fromPath(*app->bundlePath, true) == *item.url)
+          tile.pid = app->pid;
     scene.dock.push_back(std::move(tile));
   }
   return scene;

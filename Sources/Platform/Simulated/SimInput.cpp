@@ -29,7 +29,9 @@ void SimInput::press(std::int64_t keyCode, std::uint64_t flags) {
   keyUp(keyCode, flags);
 }
 
-void SimInput::setModifiers(std::uint64_t flags) { send({.type = EventType::flagsChanged, .flags = flags}); }
+void SimInput::setModifiers(std::uint64_t flags) {
+  send({.type = EventType::flagsChanged, .flags = flags});
+}
 
 void SimInput::click(Point location, std::uint64_t flags) {
   desktop_.pointer = location;
@@ -57,7 +59,9 @@ void SimInput::send(InputEvent event) {
       setKeyHeld(event.keyCode, true);
       desktop_.noteInput(InputEventType::keyDown);
       break;
-    case EventType::keyUp: setKeyHeld(event.keyCode, false); break;
+    case EventType::keyUp:
+      setKeyHeld(event.keyCode, false);
+      break;
     case EventType::flagsChanged:
       heldFlags_ = event.flags & platform::EventFlag::kModifiers;
       desktop_.noteInput(InputEventType::flagsChanged);
@@ -69,8 +73,11 @@ void SimInput::send(InputEvent event) {
     case EventType::leftMouseUp:
       mouseButtonDown_ = false;
       break;
-    case EventType::rightMouseDown: desktop_.noteInput(InputEventType::rightMouseDown); break;
-    default: break;
+    case EventType::rightMouseDown:
+      desktop_.noteInput(InputEventType::rightMouseDown);
+      break;
+    default:
+      break;
   }
   if (loseEventsBeforeTaps) return;
   dispatch(event, true);
@@ -89,8 +96,8 @@ void SimInput::post(const InputEvent& event) {
 
 // Runs the taps in order; false when one dropped the event.
 bool SimInput::runTaps(InputEvent& event) {
-  const bool hiddenBySecureInput = desktop_.secureInput.enabled &&
-                                   (event.type == EventType::keyDown || event.type == EventType::keyUp);
+  const bool hiddenBySecureInput =
+      desktop_.secureInput.enabled && (event.type == EventType::keyDown || event.type == EventType::keyUp);
   const std::vector<TapID> order = tapOrder_;  // a callback may create or remove taps
   for (TapID id : order) {
     auto it = taps_.find(id);
@@ -171,7 +178,8 @@ void SimInput::deliver(InputEvent event) {
       if (hotKey.keyCode != static_cast<std::uint32_t>(event.keyCode) || hotKey.modifiers != mods) continue;
       if (handler_) {
         auto handler = *handler_;
-        desktop_.loop().post([handler, signature = hotKey.signature, id = hotKey.id] { handler(signature, id); });
+        desktop_.loop().post(
+            [handler, signature = hotKey.signature, id = hotKey.id] { handler(signature, id); });
       }
       return;
     }
@@ -247,20 +255,23 @@ int SimInput::installHandler(Handler handler) {
   return 0;
 }
 
-int SimInput::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature, std::uint32_t id,
-                             std::uint64_t& ref) {
+int SimInput::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
+                             std::uint32_t id, std::uint64_t& ref) {
   if (hotKeyRegistrationStatus != 0) return hotKeyRegistrationStatus;
   ref = nextHotKeyRef_++;
   hotKeys_[ref] = HotKey{keyCode, modifiers, signature, id};
   return 0;
 }
 
-void SimInput::unregisterHotKey(std::uint64_t ref) { hotKeys_.erase(ref); }
+void SimInput::unregisterHotKey(std::uint64_t ref) {
+  hotKeys_.erase(ref);
+}
 
 std::optional<std::vector<std::optional<std::string>>> SimInput::keyboards() const {
   if (registryFails) return std::nullopt;
   std::vector<std::optional<std::string>> names;
-  for (const auto& k : attachedKeyboards) names.push_back(k.empty() ? std::nullopt : std::optional<std::string>(k));
+  for (const auto& k : attachedKeyboards)
+    names.push_back(k.empty() ? std::nullopt : std::optional<std::string>(k));
   return names;
 }
 

@@ -24,7 +24,9 @@ namespace velvix::sim {
 
 class SimDesktop;
 
-class SimInput final : public platform::EventTaps, public platform::HotKeys, public platform::KeyboardRegistry {
+class SimInput final : public platform::EventTaps,
+                       public platform::HotKeys,
+                       public platform::KeyboardRegistry {
  public:
   static constexpr double kTapTimeout = 1.0;
 
@@ -46,12 +48,12 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
   bool isMouseButtonDown() const { return mouseButtonDown_.load(); }
 
   // ---- faults and outcomes
-  bool loseEventsBeforeTaps = false;        // the hardware sees them, nothing upstream does
+  bool loseEventsBeforeTaps = false;  // the hardware sees them, nothing upstream does
   std::vector<platform::InputEvent> reachedFrontApplication;
-  int systemSwitcherShown = 0;              // Command-Tab presses the system's own switcher took
+  int systemSwitcherShown = 0;  // Command-Tab presses the system's own switcher took
   std::vector<std::string> attachedKeyboards{"Apple Internal Keyboard / Trackpad"};
   bool registryFails = false;
-  int hotKeyRegistrationStatus = 0;         // non-zero: registrations fail with it
+  int hotKeyRegistrationStatus = 0;  // non-zero: registrations fail with it
   int handlerInstallStatus = 0;
   // Taps of other processes, for the list of event taps.
   std::vector<TapInfo> foreignTaps;
@@ -72,8 +74,8 @@ class SimInput final : public platform::EventTaps, public platform::HotKeys, pub
 
   // ---- HotKeys
   int installHandler(Handler handler) override;
-  int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature, std::uint32_t id,
-                     std::uint64_t& ref) override;
+  int registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, std::uint32_t signature,
+                     std::uint32_t id, std::uint64_t& ref) override;
   void unregisterHotKey(std::uint64_t ref) override;
   std::size_t hotKeyCount() const { return hotKeys_.size(); }
 

@@ -12,7 +12,8 @@ class SimLauncher final : public platform::Launcher {
     std::vector<std::string> arguments;
   };
 
-  std::optional<std::string> spawn(const std::string& program, const std::vector<std::string>& arguments) override {
+  std::optional<std::string> spawn(const std::string& program,
+                                   const std::vector<std::string>& arguments) override {
     if (failure) return failure;
     spawned.push_back({program, arguments});
     return std::nullopt;

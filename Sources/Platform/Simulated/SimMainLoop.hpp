@@ -68,7 +68,8 @@ class SimMainLoop final : public platform::MainLoop {
   };
   using Key = std::pair<double, std::uint64_t>;  // due time, then schedule order
 
-  platform::Timer schedule(double seconds, double interval, std::function<void()> fn, platform::TimerMode mode);
+  platform::Timer schedule(double seconds, double interval, std::function<void()> fn,
+                           platform::TimerMode mode);
   void insert(std::shared_ptr<platform::TimerState> state, double due);
   bool runPosted();
   bool fireOneDue(double limit);

@@ -15,7 +15,9 @@ bool SimPrivacy::listenEventPreflight() const {
   return desktop_.privacy.listenEvent == ListenEventAccess::granted;
 }
 
-ListenEventAccess SimPrivacy::listenEventAccess() const { return desktop_.privacy.listenEvent; }
+ListenEventAccess SimPrivacy::listenEventAccess() const {
+  return desktop_.privacy.listenEvent;
+}
 
 void SimPrivacy::requestListenEvent() {
   desktop_.privacy.prompts.push_back("listenEvent");
@@ -24,9 +26,13 @@ void SimPrivacy::requestListenEvent() {
     desktop_.privacy.listenEvent = ListenEventAccess::denied;
 }
 
-bool SimPrivacy::screenCapturePreflight() const { return desktop_.privacy.screenCapture; }
+bool SimPrivacy::screenCapturePreflight() const {
+  return desktop_.privacy.screenCapture;
+}
 
-void SimPrivacy::requestScreenCapture() { desktop_.privacy.prompts.push_back("screenCapture"); }
+void SimPrivacy::requestScreenCapture() {
+  desktop_.privacy.prompts.push_back("screenCapture");
+}
 
 void SimPrivacy::queryAutomation(const std::string& bundleID, bool askUser,
                                  std::function<void(std::int32_t)> completion) {
@@ -41,7 +47,8 @@ void SimPrivacy::queryAutomation(const std::string& bundleID, bool askUser,
     status = it != state.automation.end() ? it->second : platform::Privacy::kAutomationWouldRequireConsent;
     if (askUser && it == state.automation.end()) state.prompts.push_back("automation:" + bundleID);
   }
-  desktop_.loop().postAfter(state.automationLatency, [completion = std::move(completion), status] { completion(status); });
+  desktop_.loop().postAfter(state.automationLatency,
+                            [completion = std::move(completion), status] { completion(status); });
 }
 
 }  // namespace velvix::sim

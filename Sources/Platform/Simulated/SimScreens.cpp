@@ -20,6 +20,8 @@ std::vector<platform::ScreenInfo> SimScreens::screens() const {
   return result;
 }
 
-Point SimScreens::pointerLocation() const { return desktop_.pointer; }
+Point SimScreens::pointerLocation() const {
+  return desktop_.pointer;
+}
 
 }  // namespace velvix::sim

@@ -4,7 +4,9 @@
 
 namespace velvix::sim {
 
-bool SimSecureInputState::isEnabled() const { return desktop_.secureInput.enabled; }
+bool SimSecureInputState::isEnabled() const {
+  return desktop_.secureInput.enabled;
+}
 
 std::optional<platform::Pid> SimSecureInputState::holder() const {
   return desktop_.secureInput.enabled ? desktop_.secureInput.holder : std::nullopt;

@@ -42,7 +42,9 @@ int SimSymbolicHotKeys::setEnabled(int hotKey, bool enabled) {
   return 0;
 }
 
-void (*SimSymbolicHotKeys::signalSafeEnabler() const)() { return &enableBothFromSignal; }
+void (*SimSymbolicHotKeys::signalSafeEnabler() const)() {
+  return &enableBothFromSignal;
+}
 
 void SimSymbolicHotKeys::useStateFile(const std::string& path) {
   std::lock_guard lock(mutex_);

@@ -15,8 +15,8 @@ class SimWindowServer final : public platform::WindowServer {
   std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override;
   int mainConnection() const override { return 0x5a07; }
   std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override;
-  std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
-                                                 const std::vector<std::int64_t>& windowNumbers) const override;
+  std::optional<nlohmann::json> spacesForWindows(
+      int connection, std::uint32_t mask, const std::vector<std::int64_t>& windowNumbers) const override;
 
  private:
   SimDesktop& desktop_;

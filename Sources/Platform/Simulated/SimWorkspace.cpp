@@ -65,8 +65,8 @@ bool SimWorkspace::forceTerminate(Pid pid) {
   SimApp* app = desktop_.app(pid);
   if (!app || app->terminated) return false;
   if (app->ignoresTermination) return true;  // the request arrives; the process does not quit
-  desktop_.pendingQuits_.push_back(
-      desktop_.loop_.after(app->quitDelay, [this, pid] { desktop_.terminate(pid); }, platform::TimerMode::Common));
+  desktop_.pendingQuits_.push_back(desktop_.loop_.after(
+      app->quitDelay, [this, pid] { desktop_.terminate(pid); }, platform::TimerMode::Common));
   return true;
 }
 
@@ -87,7 +87,9 @@ bool SimWorkspace::activate(Pid pid) {
   return true;
 }
 
-bool SimWorkspace::isActive(Pid pid) const { return desktop_.frontmostPid() == pid; }
+bool SimWorkspace::isActive(Pid pid) const {
+  return desktop_.frontmostPid() == pid;
+}
 
 std::vector<std::string> SimWorkspace::applicationPaths(const std::string& bundleID) const {
   std::vector<std::string> paths;
@@ -127,10 +129,11 @@ RGBAImage SimWorkspace::iconForFile(const std::string& path) const {
     if (!found->second.isNull()) return found->second;
   }
   const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(path));
-  return RGBAImage::filled(64, 64,
-                           {static_cast<std::uint8_t>(40 + (hash & 0x9F)), static_cast<std::uint8_t>(40 + ((hash >> 8) & 0x9F)),
-                            static_cast<std::uint8_t>(40 + ((hash >> 16) & 0x9F)), 255},
-                           2.0);
+  return RGBAImage::filled(
+      64, 64,
+      {static_cast<std::uint8_t>(40 + (hash & 0x9F)), static_cast<std::uint8_t>(40 + ((hash >> 8) & 0x9F)),
+       static_cast<std::uint8_t>(40 + ((hash >> 16) & 0x9F)), 255},
+      2.0);
 }
 
 RGBAImage SimWorkspace::applicationIcon(Pid pid) const {
@@ -138,22 +141,29 @@ RGBAImage SimWorkspace::applicationIcon(Pid pid) const {
   return app && app->bundlePath ? iconForFile(*app->bundlePath) : genericApplicationIcon();
 }
 
-RGBAImage SimWorkspace::genericApplicationIcon() const { return RGBAImage::filled(64, 64, {128, 128, 128, 255}, 2.0); }
+RGBAImage SimWorkspace::genericApplicationIcon() const {
+  return RGBAImage::filled(64, 64, {128, 128, 128, 255}, 2.0);
+}
 
-platform::NotificationCenter& SimWorkspace::notificationCenter() { return desktop_.workspaceNotifications(); }
+platform::NotificationCenter& SimWorkspace::notificationCenter() {
+  return desktop_.workspaceNotifications();
+}
 
 std::string SimWorkspace::ownBundleIdentifier() const {
   const SimApp* self = desktop_.app(desktop_.selfPid_);
   return self && self->bundleID ? *self->bundleID : std::string();
 }
 
-Pid SimWorkspace::ownPid() const { return desktop_.selfPid_; }
+Pid SimWorkspace::ownPid() const {
+  return desktop_.selfPid_;
+}
 
 void SimWorkspace::setOwnActivationPolicy(platform::ActivationPolicy policy) {
   if (SimApp* self = desktop_.app(desktop_.selfPid_)) self->activationPolicy = policy;
 }
 
-std::unique_ptr<platform::ActivityToken> SimWorkspace::beginActivity(std::uint64_t, const std::string& reason) {
+std::unique_ptr<platform::ActivityToken> SimWorkspace::beginActivity(std::uint64_t,
+                                                                     const std::string& reason) {
   return std::make_unique<SimActivity>(desktop_.activities_, reason);
 }
 

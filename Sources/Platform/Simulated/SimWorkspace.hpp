@@ -35,7 +35,8 @@ class SimWorkspace final : public platform::Workspace {
   std::string ownBundleIdentifier() const override;
   platform::Pid ownPid() const override;
   void setOwnActivationPolicy(platform::ActivationPolicy policy) override;
-  std::unique_ptr<platform::ActivityToken> beginActivity(std::uint64_t options, const std::string& reason) override;
+  std::unique_ptr<platform::ActivityToken> beginActivity(std::uint64_t options,
+                                                         const std::string& reason) override;
 
  private:
   SimDesktop& desktop_;
