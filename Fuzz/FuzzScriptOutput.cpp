@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Bridge/AppleScriptOutput.hpp"
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 using namespace velvix;
 

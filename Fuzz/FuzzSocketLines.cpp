@@ -7,8 +7,8 @@
 
 #include "Bridge/ExtensionReport.hpp"
 #include "Bridge/SocketLineCutter.hpp"
+#include "Platform/Utf8.hpp"
 #include "Support/QuickJsonReader.hpp"
-#include "Support/Utf8.hpp"
 
 using namespace velvix;
 

@@ -29,13 +29,13 @@
 #include "Platform/Linux/LinuxQuarantine.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/Linux/UnixMessagePorts.hpp"
+#include "Platform/MemoryDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimWindowPainter.hpp"
-#include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -164,7 +164,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
     p.defaults = std::make_unique<platform::JsonFileDefaults>(
         settingsFile(options.home), [](const std::string& line) { processLog(line); });
   } else {
-    p.defaults = std::make_unique<sim::MemoryDefaults>();
+    p.defaults = std::make_unique<platform::MemoryDefaults>();
   }
   services_.defaults = p.defaults.get();
   services_.notifications = &p.notifications;

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "Platform/MainLoop.hpp"
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 

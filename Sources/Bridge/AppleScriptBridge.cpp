@@ -12,10 +12,10 @@
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
+#include "Platform/Utf8.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 

@@ -1,6 +1,6 @@
 #include "Bridge/AppleScriptOutput.hpp"
 
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 namespace {

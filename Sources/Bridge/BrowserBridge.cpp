@@ -11,10 +11,10 @@
 #include "Core/TabMover.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/Utf8.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/ProcessLineage.hpp"
 #include "Support/ProcessLog.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 

@@ -12,10 +12,10 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
+#include "Platform/Utf8.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/LogText.hpp"
 #include "Support/RunningApps.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 

@@ -1,7 +1,7 @@
 #include "Bridge/SafariPortServer.hpp"
 
+#include "Platform/Utf8.hpp"
 #include "Support/ProcessLog.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 namespace {

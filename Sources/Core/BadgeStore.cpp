@@ -6,9 +6,9 @@
 #include "Core/SwitchableItem.hpp"
 #include "Platform/BundleReader.hpp"
 #include "Platform/FileURL.hpp"
+#include "Platform/Utf8.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/UnicodeNumeric.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 

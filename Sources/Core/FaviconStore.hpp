@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix {
 namespace platform {

@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "Platform/Geometry.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Platform/ScreenCapture.hpp"
 #include "Support/AliveToken.hpp"
-#include "Support/RGBAImage.hpp"
 
 namespace velvix {
 

@@ -11,9 +11,9 @@
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/MainLoop.hpp"
+#include "Platform/Utf8.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/LogText.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 namespace {

@@ -7,7 +7,7 @@
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 

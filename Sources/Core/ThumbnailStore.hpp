@@ -20,9 +20,9 @@
 
 #include "Platform/Geometry.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/AliveToken.hpp"
-#include "Support/RGBAImage.hpp"
 
 namespace velvix {
 

@@ -7,7 +7,7 @@
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Accessibility.hpp"
 #include "Platform/MainLoop.hpp"
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 

@@ -4,11 +4,11 @@
 #include "Input/AXDeadline.hpp"
 #include "Platform/EventTaps.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Utf8.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/SupportFolder.hpp"
 #include "Support/SyntheticKeys.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "Platform/Geometry.hpp"
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix::platform {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix::platform {
 

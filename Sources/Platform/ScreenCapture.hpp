@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "Platform/Geometry.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Platform/Workspace.hpp"
-#include "Support/RGBAImage.hpp"
 
 namespace velvix::platform {
 

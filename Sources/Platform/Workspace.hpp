@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix::platform {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "Platform/RGBAImage.hpp"
 #include "Platform/Workspace.hpp"
-#include "Support/RGBAImage.hpp"
 
 namespace velvix {
 

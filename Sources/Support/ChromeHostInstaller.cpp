@@ -12,10 +12,10 @@
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Pasteboard.hpp"
 #include "Platform/Quarantine.hpp"
+#include "Platform/Utf8.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/SupportFolder.hpp"
-#include "Support/Utf8.hpp"
 
 namespace velvix {
 namespace fs = std::filesystem;

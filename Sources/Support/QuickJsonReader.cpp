@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 namespace {

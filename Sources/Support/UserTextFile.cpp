@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "Platform/Linux/Files.hpp"
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 namespace fs = std::filesystem;

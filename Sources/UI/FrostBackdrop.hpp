@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "UI/FrostBackdropView.hpp"
 #include "UI/FrostedMaterial.hpp"
 

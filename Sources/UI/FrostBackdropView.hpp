@@ -13,7 +13,7 @@
 #include <QRegion>
 #include <QWidget>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "UI/FrostedMaterial.hpp"
 
 class QPainter;

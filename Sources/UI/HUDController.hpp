@@ -12,8 +12,8 @@
 
 #include "Core/SwitchableItem.hpp"
 #include "Platform/Geometry.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Platform/Screens.hpp"
-#include "Support/RGBAImage.hpp"
 #include "UI/AppIconProvider.hpp"
 #include "UI/HUDMetrics.hpp"
 

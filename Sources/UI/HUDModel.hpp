@@ -18,9 +18,9 @@
 #include "Core/SettingsEnums.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Platform/Geometry.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/Observers.hpp"
-#include "Support/RGBAImage.hpp"
 #include "UI/HUDMetrics.hpp"
 
 namespace velvix {

@@ -14,7 +14,7 @@
 
 #include "Core/FaviconStore.hpp"
 #include "Core/SwitchableItem.hpp"
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix {
 

@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "Platform/Geometry.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Platform/Screens.hpp"
-#include "Support/RGBAImage.hpp"
 
 namespace velvix {
 

@@ -13,7 +13,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 class QAbstractButton;
 

@@ -134,7 +134,7 @@ class ChordOwner {
     if (pid_ == 0) {
       ::close(ready[0]);
       sim::SimMainLoop loop;
-      sim::MemoryDefaults defaults;
+      platform::MemoryDefaults defaults;
       SimSymbolicHotKeys keys;
       keys.useStateFile(state_);
       DebugLog log(folder_.path() / "log", defaults, loop);

@@ -10,7 +10,7 @@
 
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
-#include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Platform/MemoryDefaults.hpp"
 #include "Support/UserTextFile.hpp"
 #include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/TempFolder.hpp"
@@ -22,14 +22,14 @@ namespace {
 using Json = nlohmann::json;
 
 TEST(UserDefaults, TypedReadsFallBackForValuesOfTheWrongType) {
-  sim::MemoryDefaults d(Json{{"n", 42},
-                             {"f", 7.9},
-                             {"t", "12"},
-                             {"junk", "twelve"},
-                             {"b", true},
-                             {"list", {"a", "b"}},
-                             {"mixed", {"a", 1}},
-                             {"obj", {{"x", 1}}}});
+  platform::MemoryDefaults d(Json{{"n", 42},
+                                  {"f", 7.9},
+                                  {"t", "12"},
+                                  {"junk", "twelve"},
+                                  {"b", true},
+                                  {"list", {"a", "b"}},
+                                  {"mixed", {"a", 1}},
+                                  {"obj", {{"x", 1}}}});
   EXPECT_EQ(d.integer("n"), 42);
   EXPECT_EQ(d.integer("f"), 7);
   EXPECT_EQ(d.integer("t"), 12);
@@ -53,12 +53,12 @@ TEST(UserDefaults, TypedReadsFallBackForValuesOfTheWrongType) {
 }
 
 TEST(UserDefaults, NumbersPastTheIntegerRangeReadAsTheNearestLimit) {
-  sim::MemoryDefaults d(Json{{"twoTo63", 9223372036854775808.0},
-                             {"big", 1e19},
-                             {"huge", 1e300},
-                             {"low", -1e19},
-                             {"least", -9223372036854775808.0},
-                             {"near", 9.2e18}});
+  platform::MemoryDefaults d(Json{{"twoTo63", 9223372036854775808.0},
+                                  {"big", 1e19},
+                                  {"huge", 1e300},
+                                  {"low", -1e19},
+                                  {"least", -9223372036854775808.0},
+                                  {"near", 9.2e18}});
   EXPECT_EQ(d.integer("twoTo63"), INT64_MAX);
   EXPECT_EQ(d.integer("big"), INT64_MAX);
   EXPECT_EQ(d.integer("huge"), INT64_MAX);
@@ -68,7 +68,7 @@ TEST(UserDefaults, NumbersPastTheIntegerRangeReadAsTheNearestLimit) {
 }
 
 TEST(UserDefaults, RegisteredValuesAnswerReadsButAreNotUserValues) {
-  sim::MemoryDefaults d;
+  platform::MemoryDefaults d;
   d.registerDefaults(Json{{"k", 5}});
   EXPECT_EQ(d.integer("k"), 5);
   EXPECT_FALSE(d.hasUserValue("k"));

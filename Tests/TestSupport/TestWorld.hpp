@@ -24,8 +24,8 @@
 #include "Core/ThumbnailStore.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
 #include "Platform/Linux/FolderResources.hpp"
+#include "Platform/MemoryDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
-#include "Platform/Simulated/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimBackgroundTimers.hpp"
@@ -68,7 +68,7 @@ class TestWorld {
 
   sim::SimMainLoop loop;
   sim::SimDesktop desktop{loop, [this](double seconds) { loop.spend(seconds); }};
-  sim::MemoryDefaults defaults;
+  platform::MemoryDefaults defaults;
   platform::NotificationCenter notifications;
   TempFolder home;
   sim::SimBackgroundTimers backgroundTimers{loop};

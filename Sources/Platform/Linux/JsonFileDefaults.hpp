@@ -18,11 +18,11 @@
 #include <optional>
 #include <thread>
 
-#include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Platform/MemoryDefaults.hpp"
 
 namespace velvix::platform {
 
-class JsonFileDefaults final : public sim::MemoryDefaults {
+class JsonFileDefaults final : public platform::MemoryDefaults {
  public:
   // `onProblem` receives one line for each file problem (unreadable file, failed write); failed
   // writes are reported from the writing thread.

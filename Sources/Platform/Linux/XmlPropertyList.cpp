@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix::platform::xmlplist {
 namespace {

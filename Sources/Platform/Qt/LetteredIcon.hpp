@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QString>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix::qt {
 

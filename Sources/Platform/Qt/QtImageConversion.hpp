@@ -8,7 +8,7 @@
 
 #include <QImage>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix::qt {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Platform/Geometry.hpp"
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 class QPainter;
 class QRectF;

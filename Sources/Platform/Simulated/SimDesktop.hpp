@@ -24,10 +24,10 @@
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
+#include "Platform/RGBAImage.hpp"
 #include "Platform/Simulated/SimTextArea.hpp"
 #include "Platform/WindowServer.hpp"
 #include "Platform/Workspace.hpp"
-#include "Support/RGBAImage.hpp"
 
 namespace velvix::sim {
 

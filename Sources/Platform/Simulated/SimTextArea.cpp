@@ -1,6 +1,6 @@
 #include "Platform/Simulated/SimTextArea.hpp"
 
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix::sim {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix {
 namespace {

@@ -1,4 +1,4 @@
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Support/RGBAImage.hpp"
+#include "Platform/RGBAImage.hpp"
 
 namespace velvix {
 namespace {

@@ -1,4 +1,4 @@
-#include "Support/Utf8.hpp"
+#include "Platform/Utf8.hpp"
 
 #include <locale>
 

@@ -1,13 +1,13 @@
 #pragma once
 // User defaults held in memory: the registration domain under the user's own values.
-// Tests use it directly; the real program's file-backed store builds on it.
+// Tests and the simulation use it directly; the real program's file-backed store builds on it.
 
 #include <map>
 #include <mutex>
 
 #include "Platform/UserDefaults.hpp"
 
-namespace velvix::sim {
+namespace velvix::platform {
 
 class MemoryDefaults : public platform::UserDefaults {
  public:
@@ -33,4 +33,4 @@ class MemoryDefaults : public platform::UserDefaults {
   std::map<std::string, Value> user_;
 };
 
-}  // namespace velvix::sim
+}  // namespace velvix::platform

@@ -1,6 +1,6 @@
-#include "Platform/Simulated/MemoryDefaults.hpp"
+#include "Platform/MemoryDefaults.hpp"
 
-namespace velvix::sim {
+namespace velvix::platform {
 
 MemoryDefaults::MemoryDefaults(Value userValues) {
   if (!userValues.is_object()) return;
@@ -43,4 +43,4 @@ platform::UserDefaults::Value MemoryDefaults::userValues() const {
   return result;
 }
 
-}  // namespace velvix::sim
+}  // namespace velvix::platform
