@@ -4,10 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include "Core/Preferences.hpp"
+#include "Core/WindowList.hpp"
 #include "Input/EventTap.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Support/DockObserver.hpp"
-#include "Support/WindowList.hpp"
 #include "TestSupport/AppWorld.hpp"
 
 namespace velvix {

@@ -10,9 +10,9 @@
 
 #include <unistd.h>
 
+#include "Platform/Linux/UserTextFile.hpp"
 #include "Support/FencedBlock.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
-#include "Support/UserTextFile.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 
 using namespace velvix;

@@ -16,12 +16,12 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Core/DockController.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Core/WindowList.hpp"
 #include "RenderUsage.hpp"
 #include "SampleDesktopScene.hpp"
 #include "Support/AppIcon.hpp"
 #include "Support/DockObserver.hpp"
 #include "Support/RunningApps.hpp"
-#include "Support/WindowList.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/PreviewCard.hpp"
 

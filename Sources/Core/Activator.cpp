@@ -9,12 +9,12 @@
 #include "Core/AppMonitor.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
+#include "Core/WindowList.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/InputState.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/RunningApps.hpp"
-#include "Support/WindowList.hpp"
 
 namespace velvix {
 

@@ -9,11 +9,11 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Core/WindowList.hpp"
 #include "Platform/InputState.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
-#include "Support/WindowList.hpp"
 
 namespace velvix {
 

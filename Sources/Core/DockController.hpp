@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Core/LiveWindowStream.hpp"
+#include "Core/WindowList.hpp"
 #include "Platform/Geometry.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
@@ -24,7 +25,6 @@
 #include "Platform/Workspace.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/DockObserver.hpp"
-#include "Support/WindowList.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/WindowPeekPanel.hpp"
 

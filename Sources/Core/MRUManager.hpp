@@ -17,9 +17,9 @@
 #include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
+#include "Core/WindowList.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Support/AliveToken.hpp"
-#include "Support/WindowList.hpp"
 
 namespace velvix {
 

@@ -8,6 +8,7 @@
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
+#include "Core/WindowList.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/ScreenCapture.hpp"
@@ -16,7 +17,6 @@
 #include "Platform/WindowServer.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/OnMainLoop.hpp"
-#include "Support/WindowList.hpp"
 
 namespace velvix {
 

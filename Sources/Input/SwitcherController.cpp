@@ -14,6 +14,7 @@
 #include "Core/Services.hpp"
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Core/WindowList.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/InputState.hpp"
 #include "Platform/Privacy.hpp"
@@ -23,7 +24,6 @@
 #include "Support/DebugLog.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
-#include "Support/WindowList.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDModel.hpp"
 

@@ -3,11 +3,11 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Input/AXDeadline.hpp"
-#include "Input/TerminalApps.hpp"
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Accessibility.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Utf8.hpp"
+#include "Support/TerminalApps.hpp"
 
 namespace velvix {
 

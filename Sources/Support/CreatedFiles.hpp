@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Support/UserTextFile.hpp"
+#include "Platform/Linux/UserTextFile.hpp"
 
 namespace velvix {
 

@@ -10,11 +10,11 @@
 #include <functional>
 #include <string>
 
+#include "Platform/Linux/UserTextFile.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/ConsentQuestion.hpp"
 #include "Support/FencedBlock.hpp"
-#include "Support/UserTextFile.hpp"
 
 namespace velvix {
 

@@ -6,9 +6,9 @@
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
+#include "Platform/Linux/UserTextFile.hpp"
 #include "Support/CreatedFiles.hpp"
 #include "Support/DebugLog.hpp"
-#include "Support/UserTextFile.hpp"
 
 namespace velvix {
 namespace fs = std::filesystem;

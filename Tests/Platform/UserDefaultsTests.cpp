@@ -10,8 +10,8 @@
 
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/JsonFileDefaults.hpp"
+#include "Platform/Linux/UserTextFile.hpp"
 #include "Platform/MemoryDefaults.hpp"
-#include "Support/UserTextFile.hpp"
 #include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/TempFolder.hpp"
 #include "TestSupport/UserFiles.hpp"

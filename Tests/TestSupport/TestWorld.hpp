@@ -22,6 +22,7 @@
 #include "Core/Services.hpp"
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
+#include "Core/WindowList.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
 #include "Platform/Linux/FolderResources.hpp"
 #include "Platform/MemoryDefaults.hpp"
@@ -56,7 +57,6 @@
 #include "Support/UpdateChecker.hpp"
 #include "Support/VSCodeExtensionInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
-#include "Support/WindowList.hpp"
 #include "TestSupport/TempFolder.hpp"
 
 namespace velvix::test {

@@ -10,7 +10,7 @@
 #include "Platform/JsonNesting.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/ThreadSignalStack.hpp"
-#include "Support/UserTextFile.hpp"
+#include "Platform/Linux/UserTextFile.hpp"
 
 namespace velvix::platform {
 namespace fs = std::filesystem;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Input/TerminalApps.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "Support/TerminalApps.hpp"
 
 namespace velvix {
 namespace {

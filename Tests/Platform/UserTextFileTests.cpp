@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Platform/Linux/Files.hpp"
-#include "Support/UserTextFile.hpp"
+#include "Platform/Linux/UserTextFile.hpp"
 #include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/TempFolder.hpp"
 #include "TestSupport/UserFiles.hpp"

@@ -1,4 +1,4 @@
-#include "Support/UserTextFile.hpp"
+#include "Platform/Linux/UserTextFile.hpp"
 
 #include <cerrno>
 #include <optional>

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "Core/WindowList.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
-#include "Support/WindowList.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {

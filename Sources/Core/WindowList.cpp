@@ -1,4 +1,4 @@
-#include "Support/WindowList.hpp"
+#include "Core/WindowList.hpp"
 
 #include <algorithm>
 #include <cmath>

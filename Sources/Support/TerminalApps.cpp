@@ -1,4 +1,4 @@
-#include "Input/TerminalApps.hpp"
+#include "Support/TerminalApps.hpp"
 
 #include <functional>
 #include <unordered_map>
