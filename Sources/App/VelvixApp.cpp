@@ -52,6 +52,7 @@
 #include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/AppIcon.hpp"
 #include "Support/AppIdentity.hpp"
+#include "Support/BuildInfo.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/HealthMonitor.hpp"
@@ -222,6 +223,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.micHUD = own(p.micHUD, services_);
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
+  // The set-up window words the Safari step for the kind of build that runs.
+  p.onboardingWindow->developerIDSigned = BuildInfo(desktop.codeSigning).isDeveloperIDSigned();
   if (options.singleInstanceLock)
     services_.instanceLock =
         own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);

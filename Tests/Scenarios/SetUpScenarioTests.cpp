@@ -51,5 +51,23 @@ TEST(SetUpScenario,
   EXPECT_FALSE(setUp.window());
 }
 
+TEST(SetUpScenario, TheSafariStepIsWordedForTheKindOfBuildThatRuns) {
+  auto safariDetail = [](bool distributionSigned) {
+    test::AppWorld w;
+    if (distributionSigned)
+      w.desktop.codeSigning.chain = {"Developer ID Application: Kolvi (K0LV1)",
+                                     "Developer ID Certification Authority"};
+    w.beforeLaunch = [](Services& s) { s.preferences->hasCompletedOnboarding.set(false); };
+    w.launch();
+    for (const auto& step : w.services().onboardingWindow->model()->steps())
+      if (step.title == "Safari Extension") return step.detail;
+    return std::string("no Safari step");
+  };
+  EXPECT_NE(safariDetail(false).find("For local builds, first allow unsigned extensions"), std::string::npos);
+  const std::string signedDetail = safariDetail(true);
+  EXPECT_NE(signedDetail.find("until a site is allowed"), std::string::npos) << signedDetail;
+  EXPECT_EQ(signedDetail.find("For local builds"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace velvix

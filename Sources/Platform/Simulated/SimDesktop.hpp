@@ -25,6 +25,7 @@
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/RGBAImage.hpp"
+#include "Platform/Simulated/SimCodeSigning.hpp"
 #include "Platform/Simulated/SimTextArea.hpp"
 #include "Platform/WindowServer.hpp"
 #include "Platform/Workspace.hpp"
@@ -313,6 +314,8 @@ class SimDesktop {
   WindowServerFaults windowServerFaults;
   // Accessibility actions performed, as "<action> <element>" lines, for tests.
   std::vector<std::string> performedActions;
+  // The signature of Velvix itself: unsigned, as a build on this machine is, unless a test signs it.
+  SimCodeSigning codeSigning;
 
   // ---- facades
   SimWorkspace& workspace() { return *workspace_; }
