@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/ScriptRunner.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "Core/Browser.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

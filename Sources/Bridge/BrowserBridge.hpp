@@ -18,10 +18,10 @@
 
 #include "Bridge/SafariPortServer.hpp"
 #include "Bridge/UnixSocketServer.hpp"
-#include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Browser.hpp"
 #include "Support/Observers.hpp"
 
 namespace velvix {
@@ -70,6 +70,9 @@ class BrowserBridge {
   // ---- presence (no side effects)
   const std::map<Browser, ClientMap>& chromiumClients() const { return chromiumClients_; }
   bool isChromiumConnected(Browser browser) const;
+  // Browsers and Terminal always report tabs; an editor only while its extension is connected
+  // (read each time, never cached). Without a bridge no editor is connected.
+  static bool reportsTabs(Browser browser, const BrowserBridge* bridge);
   std::vector<std::shared_ptr<Client>> clients(Browser browser) const;
   // The connection registered for the browser under the session; none without a session.
   std::shared_ptr<Client> client(Browser browser, const std::optional<std::string>& session) const;

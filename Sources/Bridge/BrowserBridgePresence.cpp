@@ -167,4 +167,9 @@ std::string BrowserBridge::drainSafariCommands(const std::optional<std::string>&
   }
 }
 
+bool BrowserBridge::reportsTabs(Browser browser, const BrowserBridge* bridge) {
+  if (!browsers::isEditor(browser)) return true;
+  return bridge && bridge->isChromiumConnected(browser);
+}
+
 }  // namespace velvix

@@ -12,8 +12,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
-#include "Core/Browser.hpp"
 #include "Core/TabPack.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "Bridge/AppleScriptLibrary.hpp"
-#include "Core/Browser.hpp"
 #include "Core/Services.hpp"
 #include "Platform/Workspace.hpp"
+#include "Support/Browser.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/RunningApps.hpp"
 

@@ -154,7 +154,7 @@ void AppMonitor::restartWindowFocusPoll(const RunningApplication& app) {
   windowFocusPollPID_.reset();
   if (!app.bundleIdentifier) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && browsers::reportsTabs(*browser, services_.bridge))
+      browser && BrowserBridge::reportsTabs(*browser, services_.bridge))
     return;  // tracked by tab
   windowFocusPollPID_ = app.pid;
   if (auto front = services_.windows->frontWindow(app.pid)) {

@@ -10,11 +10,11 @@
 #include <set>
 #include <string>
 
-#include "Core/Browser.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "Bridge/AXWindowBridge.hpp"
-#include "Core/Browser.hpp"
 #include "Core/DockController.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/MinimizeMemory.hpp"
@@ -15,6 +14,7 @@
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Accessibility.hpp"
+#include "Support/Browser.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/RunningApps.hpp"
 

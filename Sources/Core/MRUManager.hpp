@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -53,7 +53,7 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
     return;
   if (!app.bundleIdentifier || app.bundleIdentifier->empty()) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && browsers::reportsTabs(*browser, services_.bridge)) {
+      browser && BrowserBridge::reportsTabs(*browser, services_.bridge)) {
     auto item = SwitchableItem::appItem(app, date);
     upsertApp(*item);
     return;
@@ -113,7 +113,7 @@ void MRUManager::seedRunningApps() {
 
     SwitchableItem item;
     auto browser = browsers::fromBundleID(*app->bundleIdentifier);
-    if (browser && browsers::reportsTabs(*browser, services_.bridge)) {
+    if (browser && BrowserBridge::reportsTabs(*browser, services_.bridge)) {
       item.id = SwitchableItem::appID(*app->bundleIdentifier);
       item.kind = ItemKind::app;
       item.bundleID = *app->bundleIdentifier;

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "Core/Browser.hpp"
 #include "Platform/Workspace.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

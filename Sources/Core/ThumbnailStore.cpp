@@ -4,7 +4,6 @@
 #include <cmath>
 #include <sstream>
 
-#include "Core/Browser.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
@@ -15,6 +14,7 @@
 #include "Platform/Screens.hpp"
 #include "Platform/SecureInput.hpp"
 #include "Platform/WindowServer.hpp"
+#include "Support/Browser.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/OnMainLoop.hpp"
 

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "Bridge/AXWindowBridge.hpp"
-#include "Core/Browser.hpp"
 #include "Platform/WindowServer.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

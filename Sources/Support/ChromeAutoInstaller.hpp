@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "Core/Browser.hpp"
 #include "Platform/Accessibility.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

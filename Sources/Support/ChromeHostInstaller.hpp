@@ -13,7 +13,7 @@
 
 #include <sys/types.h>
 
-#include "Core/Browser.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "Core/Browser.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "Core/Browser.hpp"
 #include "Platform/Workspace.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix {
 

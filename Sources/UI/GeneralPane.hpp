@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Core/Browser.hpp"
+#include "Support/Browser.hpp"
 #include "UI/SettingsPane.hpp"
 
 class QLabel;

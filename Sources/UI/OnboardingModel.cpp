@@ -1,11 +1,11 @@
 #include "UI/OnboardingModel.hpp"
 
 #include "Bridge/BrowserBridge.hpp"
-#include "Core/Browser.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/SafariExtensionSettings.hpp"
+#include "Support/Browser.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "UI/ChromeSetupPresenter.hpp"

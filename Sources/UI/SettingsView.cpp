@@ -9,11 +9,11 @@
 #include <QVBoxLayout>
 
 #include "Bridge/BrowserBridge.hpp"
-#include "Core/Browser.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Privacy.hpp"
+#include "Support/Browser.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/TerminalApps.hpp"

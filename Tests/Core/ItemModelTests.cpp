@@ -2,9 +2,9 @@
 #include <nlohmann/json.hpp>
 
 #include "Bridge/BrowserBridge.hpp"
-#include "Core/Browser.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
+#include "Support/Browser.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
@@ -46,10 +46,10 @@ TEST(TabPack, IndicesNoWindowHasReadAsUnknown) {
 TEST(Browser, EditorsReportTabsOnlyWhileConnectedBrowsersAlways) {
   test::TestWorld world;
   BrowserBridge bridge(world.services());
-  EXPECT_TRUE(browsers::reportsTabs(Browser::chrome, &bridge));
-  EXPECT_TRUE(browsers::reportsTabs(Browser::terminal, nullptr));
-  EXPECT_FALSE(browsers::reportsTabs(Browser::vscode, &bridge));
-  EXPECT_FALSE(browsers::reportsTabs(Browser::cursor, nullptr));
+  EXPECT_TRUE(BrowserBridge::reportsTabs(Browser::chrome, &bridge));
+  EXPECT_TRUE(BrowserBridge::reportsTabs(Browser::terminal, nullptr));
+  EXPECT_FALSE(BrowserBridge::reportsTabs(Browser::vscode, &bridge));
+  EXPECT_FALSE(BrowserBridge::reportsTabs(Browser::cursor, nullptr));
 }
 
 TEST(TabPack, NeedsWholeNumberTabAndWindowIdsAndDefaultsTheRest) {

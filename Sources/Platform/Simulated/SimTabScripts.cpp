@@ -4,9 +4,9 @@
 #include <charconv>
 #include <functional>
 
-#include "Core/Browser.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix::sim {
 namespace {

@@ -10,8 +10,6 @@
 
 namespace velvix {
 
-class BrowserBridge;
-
 enum class Browser {
   chrome,
   safari,
@@ -76,10 +74,6 @@ inline std::optional<std::string_view> dataDir(Browser b) {
 bool isEditor(Browser browser);
 // A browser of the Chromium family: not Safari, Terminal or an editor, and with a profile folder.
 bool isChromiumFamily(Browser browser);
-
-// Browsers and Terminal always report tabs; an editor only while its extension is connected to
-// the bridge (read each time, never cached). Without a bridge no editor is connected.
-bool reportsTabs(Browser browser, const BrowserBridge* bridge);
 
 }  // namespace browsers
 }  // namespace velvix

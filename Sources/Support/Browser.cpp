@@ -1,6 +1,4 @@
-#include "Core/Browser.hpp"
-
-#include "Bridge/BrowserBridge.hpp"
+#include "Support/Browser.hpp"
 
 namespace velvix::browsers {
 namespace {
@@ -98,11 +96,6 @@ bool isEditor(Browser browser) {
 bool isChromiumFamily(Browser browser) {
   return browser != Browser::safari && browser != Browser::terminal && !isEditor(browser) &&
          dataDir(browser).has_value();
-}
-
-bool reportsTabs(Browser browser, const BrowserBridge* bridge) {
-  if (!isEditor(browser)) return true;
-  return bridge && bridge->isChromiumConnected(browser);
 }
 
 }  // namespace velvix::browsers
