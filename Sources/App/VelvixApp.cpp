@@ -20,6 +20,7 @@
 #include "Core/TabMover.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Core/WindowList.hpp"
+#include "Input/EventTap.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
 #include "Input/TerminalEditingKeys.hpp"
 #include "Input/TerminalMouseSelection.hpp"

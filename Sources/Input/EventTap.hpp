@@ -18,6 +18,7 @@
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Support/AliveToken.hpp"
+#include "Support/InputLock.hpp"
 
 namespace velvix {
 
@@ -26,7 +27,7 @@ class SwitcherController;
 class SwitcherHotkey;
 class SystemSwitcherShortcut;
 
-class EventTap {
+class EventTap final : public InputLock {
  public:
   static constexpr std::uint64_t kEventMask = 0x02001C0E;
   static constexpr double kWatchdogInterval = 5.0;
@@ -45,8 +46,9 @@ class EventTap {
   void reconcileChordOwnership();
   void logState();
 
-  void lockInput(double timeout, std::function<void(bool aborted)> onAbort);
-  void unlockInput();
+  bool canLockInput() const override { return hasTap() && isEnabled(); }
+  void lockInput(double timeout, std::function<void(bool byEscape)> onAbort) override;
+  void unlockInput() override;
   bool isInputLocked() const { return inputLockDeadline_.has_value(); }
 
   bool hasTap() const { return tap_.has_value(); }

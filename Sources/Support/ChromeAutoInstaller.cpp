@@ -2,7 +2,7 @@
 
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Services.hpp"
-#include "Input/EventTap.hpp"
+#include "Platform/InputEvent.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Pasteboard.hpp"
 #include "Platform/Privacy.hpp"
@@ -11,6 +11,7 @@
 #include "Support/AXElementSearch.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
+#include "Support/InputLock.hpp"
 #include "Support/RunningApps.hpp"
 #include "Support/SyntheticKeys.hpp"
 
@@ -59,7 +60,7 @@ std::optional<Browser> ChromeAutoInstaller::installedChromium() const {
 }
 
 bool ChromeAutoInstaller::inputLockable() const {
-  return eventTap_ && eventTap_->hasTap() && eventTap_->isEnabled();
+  return inputLock_ && inputLock_->canLockInput();
 }
 
 platform::AXElement ChromeAutoInstaller::applicationElement(platform::Pid pid) {
@@ -68,8 +69,8 @@ platform::AXElement ChromeAutoInstaller::applicationElement(platform::Pid pid) {
   return element;
 }
 
-void ChromeAutoInstaller::run(EventTap* eventTap, Completion completion) {
-  eventTap_ = eventTap;
+void ChromeAutoInstaller::run(InputLock* inputLock, Completion completion) {
+  inputLock_ = inputLock;
   userCancelled_ = false;
   auto run = std::make_shared<Run>();
   run->completion = std::move(completion);

@@ -20,7 +20,7 @@
 namespace velvix {
 
 struct Services;
-class EventTap;
+class InputLock;
 
 class ChromeAutoInstaller {
  public:
@@ -79,7 +79,7 @@ class ChromeAutoInstaller {
 
   // Starts one run with the application's event tap (or none). Returns at once; the completion
   // is called exactly once, on the main loop, never before this returns.
-  void run(EventTap* eventTap, Completion completion);
+  void run(InputLock* inputLock, Completion completion);
 
   // The installed Chromium-family browsers in table order, and the one a run targets: the
   // default web browser when it is one of them, else the first.
@@ -122,7 +122,7 @@ class ChromeAutoInstaller {
   void log(const std::string& line) const;
 
   Services& services_;
-  EventTap* eventTap_ = nullptr;  // of the latest run; the input lock uses it
+  InputLock* inputLock_ = nullptr;  // of the latest run
   bool userCancelled_ = false;
   AliveToken alive_;
 };

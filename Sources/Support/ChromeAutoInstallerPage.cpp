@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "Core/Services.hpp"
-#include "Input/EventTap.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/AXElementSearch.hpp"
+#include "Support/InputLock.hpp"
 #include "Support/SyntheticKeys.hpp"
 
 namespace velvix {
@@ -121,14 +121,14 @@ void ChromeAutoInstaller::waitForOpenPanel(const RunPtr& run, platform::Pid pid,
 
 void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
   auto aborted = std::make_shared<bool>(false);
-  eventTap_->lockInput(kInputLock, [this, aborted, watch = alive_.watch()](bool byEscape) {
+  inputLock_->lockInput(kInputLock, [this, aborted, watch = alive_.watch()](bool byEscape) {
     *aborted = true;
     if (byEscape && !watch.expired()) userCancelled_ = true;
   });
   SyntheticKeys::press(services_, SyntheticKeys::keyCode(services_, 'g').value_or(5),
                        Flag::kCommand | Flag::kShift);
   auto release = [this] {
-    if (eventTap_) eventTap_->unlockInput();
+    if (inputLock_) inputLock_->unlockInput();
   };
   AXElementSearch::search(
       services_, panel, services_.loop->uptime() + kFieldBudget, isGoToField,

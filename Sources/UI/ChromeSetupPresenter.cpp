@@ -21,8 +21,8 @@ struct ChromeSetupPresenter::Card {
   std::unique_ptr<PanelWindow> panel;
 };
 
-ChromeSetupPresenter::ChromeSetupPresenter(Services& services, std::function<EventTap*()> eventTap)
-    : services_(services), eventTap_(std::move(eventTap)), installer_(services) {}
+ChromeSetupPresenter::ChromeSetupPresenter(Services& services, std::function<InputLock*()> inputLock)
+    : services_(services), inputLock_(std::move(inputLock)), installer_(services) {}
 
 ChromeSetupPresenter::~ChromeSetupPresenter() = default;
 
@@ -38,7 +38,7 @@ void ChromeSetupPresenter::start() {
   if (running_) return show(phase_);  // one run at a time; its card comes back
   running_ = true;
   show(ChromeSetupPhase::working());
-  installer_.run(eventTap_ ? eventTap_() : nullptr,
+  installer_.run(inputLock_ ? inputLock_() : nullptr,
                  [this, watch = alive_.watch()](const ChromeAutoInstaller::Outcome& outcome) {
                    if (!watch.expired()) completed(outcome);
                  });

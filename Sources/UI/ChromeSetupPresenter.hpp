@@ -15,15 +15,15 @@
 namespace velvix {
 
 struct Services;
-class EventTap;
+class InputLock;
 
 class ChromeSetupPresenter {
  public:
   static constexpr double kDoneCloseDelay = 1.8;
   static constexpr double kTopOffset = 0.12;  // of the visible height, above the card
 
-  // `eventTap` gives the application's running event tap, or none.
-  ChromeSetupPresenter(Services& services, std::function<EventTap*()> eventTap);
+  // `inputLock` gives the application's running event tap, which can hold the user's input, or none.
+  ChromeSetupPresenter(Services& services, std::function<InputLock*()> inputLock);
   ~ChromeSetupPresenter();
   ChromeSetupPresenter(const ChromeSetupPresenter&) = delete;
   ChromeSetupPresenter& operator=(const ChromeSetupPresenter&) = delete;
@@ -46,7 +46,7 @@ class ChromeSetupPresenter {
 
   struct Card;
   Services& services_;
-  std::function<EventTap*()> eventTap_;
+  std::function<InputLock*()> inputLock_;
   ChromeAutoInstaller installer_;
   std::unique_ptr<Card> card_;
   ChromeSetupPhase phase_;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "Bridge/BrowserBridge.hpp"
+#include "Input/EventTap.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/SupportFolder.hpp"
