@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Platform/SerialQueue.hpp"
+#include "Platform/Linux/SerialQueue.hpp"
 
 namespace velvix {
 namespace platform {

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "Bridge/SafariScriptHost.hpp"
-#include "Platform/SerialQueue.hpp"
+#include "Platform/Linux/SerialQueue.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "TestSupport/Eventually.hpp"

@@ -11,7 +11,7 @@
 #include "App/QuitSignals.hpp"
 #include "Input/SwitcherHotkey.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
-#include "Platform/SerialQueue.hpp"
+#include "Platform/Linux/SerialQueue.hpp"
 #include "TestSupport/Eventually.hpp"
 #include "TestSupport/TestWorld.hpp"
 

@@ -1,4 +1,4 @@
-#include "Platform/SerialQueue.hpp"
+#include "Platform/Linux/SerialQueue.hpp"
 
 #include "Platform/Linux/ThreadSignalStack.hpp"
 namespace velvix::platform {
