@@ -40,6 +40,8 @@
 #include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimAudioInput.hpp"
+#include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
@@ -187,8 +189,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.permissions = own(p.permissions, services_);
   services_.scripts = own(p.scripts, services_, desktop.scripts());
   services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
-  services_.appIcons = own(p.appIcons, services_);
-  services_.micMute = own(p.micMute, services_);
+  services_.appIcons = own(p.appIcons, desktop.workspace(), desktop.bundles());
+  services_.micMute = own(p.micMute, desktop.microphone(), *p.defaults);
   services_.updaterFramework = own(p.updaterFramework, desktop.loop());
   p.updaterFramework->showPanel = [&desktop] {
     desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);

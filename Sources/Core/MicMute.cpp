@@ -1,13 +1,12 @@
 #include "Core/MicMute.hpp"
 
-#include "Core/Services.hpp"
 #include "Platform/AudioInput.hpp"
 #include "Platform/UserDefaults.hpp"
 
 namespace velvix {
 
 bool MicMute::mutedLocked() const {
-  const platform::AudioInput& input = *services_.audioInput;
+  const platform::AudioInput& input = microphone_;
   if (!input.hasDefaultDevice()) return false;
   if (input.mute() == true) return true;
   auto level = input.volume();
@@ -21,16 +20,16 @@ bool MicMute::isMuted() {
 
 void MicMute::setMuted(bool muted) {
   std::lock_guard hold(lock);
-  platform::AudioInput& input = *services_.audioInput;
+  platform::AudioInput& input = microphone_;
   if (!input.hasDefaultDevice()) return;
-  services_.defaults->set(kHeldKey, muted);
+  defaults_.set(kHeldKey, muted);
   auto level = input.volume();
   if (!level || !input.canSetVolume()) {
     input.setMute(muted);
     return;
   }
   if (muted) {
-    if (*level > kSilent) services_.defaults->set(kSavedVolumeKey, *level);
+    if (*level > kSilent) defaults_.set(kSavedVolumeKey, *level);
     input.setVolume(0.0f);
     return;
   }
@@ -38,7 +37,7 @@ void MicMute::setMuted(bool muted) {
   // chose (another tool did that) keeps that level rather than a stale saved one.
   if (*level <= kSilent) {
     float restore = kDefaultRestoreLevel;
-    if (auto saved = services_.defaults->object(kSavedVolumeKey);
+    if (auto saved = defaults_.object(kSavedVolumeKey);
         saved && saved->is_number() && saved->get<double>() > kSilent && saved->get<double>() <= 1.0)
       restore = static_cast<float>(saved->get<double>());
     input.setVolume(restore);
@@ -55,7 +54,7 @@ std::optional<bool> MicMute::toggle() {
 
 void MicMute::reconcileOwnershipAtLaunch() {
   std::lock_guard hold(lock);
-  if (services_.defaults->boolean(kHeldKey) && !mutedLocked()) services_.defaults->set(kHeldKey, false);
+  if (defaults_.boolean(kHeldKey) && !mutedLocked()) defaults_.set(kHeldKey, false);
 }
 
 void MicMute::closeForQuit() {

@@ -10,7 +10,10 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class AudioInput;
+class UserDefaults;
+}  // namespace platform
 
 class MicMute {
  public:
@@ -19,7 +22,9 @@ class MicMute {
   static constexpr float kSilent = 0.0001f;
   static constexpr float kDefaultRestoreLevel = 0.6f;
 
-  explicit MicMute(Services& services) : services_(services) {}
+  // `defaults` keeps whether the mute is ours and the level to give back.
+  MicMute(platform::AudioInput& microphone, platform::UserDefaults& defaults)
+      : microphone_(microphone), defaults_(defaults) {}
 
   // Held by every operation; a caller that must read and act as one step holds it around both.
   std::recursive_mutex lock;
@@ -38,7 +43,8 @@ class MicMute {
  private:
   bool mutedLocked() const;
 
-  Services& services_;
+  platform::AudioInput& microphone_;
+  platform::UserDefaults& defaults_;
   bool closed_ = false;
 };
 

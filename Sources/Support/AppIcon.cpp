@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "Core/Services.hpp"
 #include "Platform/BundleReader.hpp"
 
 namespace velvix {
@@ -10,14 +9,14 @@ namespace velvix {
 bool AppIcon::hasOwnIcon(const std::string& bundlePath) const {
   if (std::filesystem::path(bundlePath).extension() != ".app") return false;
   for (const char* key : {"CFBundleIconFile", "CFBundleIconName"}) {
-    auto name = services_.bundles->infoString(bundlePath, key);
+    auto name = bundles_.infoString(bundlePath, key);
     if (name && !name->empty()) return true;
   }
   return false;
 }
 
 RGBAImage AppIcon::icon(const std::string& bundleID, std::optional<platform::Pid> pid) const {
-  const platform::Workspace& workspace = *services_.workspace;
+  const platform::Workspace& workspace = workspace_;
   std::optional<platform::RunningApplication> running;
   if (pid) running = workspace.application(*pid);
   if (running && running->bundlePath && hasOwnIcon(*running->bundlePath))

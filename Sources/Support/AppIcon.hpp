@@ -10,18 +10,22 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class BundleReader;
+}
 
 class AppIcon {
  public:
-  explicit AppIcon(Services& services) : services_(services) {}
+  AppIcon(const platform::Workspace& workspace, const platform::BundleReader& bundles)
+      : workspace_(workspace), bundles_(bundles) {}
   // Always an image.
   RGBAImage icon(const std::string& bundleID, std::optional<platform::Pid> pid) const;
   // An ".app" bundle whose info dictionary names an icon file or icon.
   bool hasOwnIcon(const std::string& bundlePath) const;
 
  private:
-  Services& services_;
+  const platform::Workspace& workspace_;
+  const platform::BundleReader& bundles_;
 };
 
 }  // namespace velvix

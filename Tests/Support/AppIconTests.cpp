@@ -11,7 +11,7 @@ using test::TestWorld;
 
 TEST(AppIcon, UnknownApplicationGetsTheGenericIcon) {
   TestWorld world;
-  AppIcon icons(world.services());
+  AppIcon icons(world.desktop.workspace(), world.desktop.bundles());
   auto icon = icons.icon("com.example.nowhere", std::nullopt);
   EXPECT_TRUE(icon.samePixels(world.desktop.workspace().genericApplicationIcon()));
 }
@@ -26,7 +26,7 @@ TEST(AppIcon, TheBundleWithAnIconOfItsOwnWinsOverAnAuxiliaryOne) {
                               {.info = {{"CFBundleIdentifier", "com.example.app"}}});
   world.desktop.bundles().add("/Applications/App.app", {.info = {{"CFBundleIdentifier", "com.example.app"},
                                                                  {"CFBundleIconName", "AppIcon"}}});
-  AppIcon icons(world.services());
+  AppIcon icons(world.desktop.workspace(), world.desktop.bundles());
   auto icon = icons.icon("com.example.app", std::nullopt);
   EXPECT_TRUE(icon.samePixels(world.desktop.workspace().iconForFile("/Applications/App.app")));
   EXPECT_FALSE(icons.hasOwnIcon("/Library/Helpers/Agent.app"));
@@ -36,7 +36,7 @@ TEST(AppIcon, TheBundleWithAnIconOfItsOwnWinsOverAnAuxiliaryOne) {
 TEST(AppIcon, ARunningApplicationWithItsOwnIconIsUsedFirst) {
   TestWorld world;
   auto pid = world.desktop.launch({.bundleID = "com.example.running", .name = "Running"});
-  AppIcon icons(world.services());
+  AppIcon icons(world.desktop.workspace(), world.desktop.bundles());
   auto icon = icons.icon("com.example.running", pid);
   EXPECT_TRUE(icon.samePixels(world.desktop.workspace().applicationIcon(pid)));
   EXPECT_FALSE(icon.samePixels(world.desktop.workspace().genericApplicationIcon()));

@@ -29,7 +29,9 @@
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBackgroundTimers.hpp"
+#include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimDock.hpp"
@@ -75,8 +77,8 @@ class TestWorld {
   AXWindowBridge ax{desktop.accessibility(), loop};
   WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
-  AppIcon appIcons{services_};
-  MicMute micMute{services_};
+  AppIcon appIcons{desktop.workspace(), desktop.bundles()};
+  MicMute micMute{desktop.microphone(), defaults};
   sim::SimUpdater updaterFramework{loop};
   UpdateChecker updater{services_};
   // The application's resources: the files a test puts into this folder.
