@@ -5,7 +5,6 @@
 #include <deque>
 #include <memory>
 
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 
 namespace velvix::AXElementSearch {
@@ -29,12 +28,13 @@ std::string label(platform::Accessibility& ax, platform::AXElement element) {
   return joined;
 }
 
-void attempt(Services& services, platform::AXElement root, double deadline, std::shared_ptr<Match> match,
+void attempt(platform::Accessibility& ax, platform::MainLoop& loop, platform::AXElement root, double deadline,
+             std::shared_ptr<Match> match,
              std::shared_ptr<std::function<void(platform::AXElement)>> completion, double interval) {
-  if (services.loop->uptime() >= deadline) return (*completion)({});
-  if (auto found = firstMatch(*services.accessibility, root, *match)) return (*completion)(found);
-  services.loop->postAfter(interval, [&services, root, deadline, match, completion, interval] {
-    attempt(services, root, deadline, match, completion, interval);
+  if (loop.uptime() >= deadline) return (*completion)({});
+  if (auto found = firstMatch(ax, root, *match)) return (*completion)(found);
+  loop.postAfter(interval, [&ax, &loop, root, deadline, match, completion, interval] {
+    attempt(ax, loop, root, deadline, match, completion, interval);
   });
 }
 
@@ -56,12 +56,12 @@ platform::AXElement firstMatch(platform::Accessibility& ax, platform::AXElement 
   return {};
 }
 
-void search(Services& services, platform::AXElement root, double deadline, Match match,
-            std::function<void(platform::AXElement)> completion, double interval) {
+void search(platform::Accessibility& ax, platform::MainLoop& loop, platform::AXElement root, double deadline,
+            Match match, std::function<void(platform::AXElement)> completion, double interval) {
   auto shared = std::make_shared<Match>(std::move(match));
   auto done = std::make_shared<std::function<void(platform::AXElement)>>(std::move(completion));
-  services.loop->post([&services, root, deadline, shared, done, interval] {
-    attempt(services, root, deadline, shared, done, interval);
+  loop.post([&ax, &loop, root, deadline, shared, done, interval] {
+    attempt(ax, loop, root, deadline, shared, done, interval);
   });
 }
 

@@ -9,10 +9,9 @@
 #include <string_view>
 
 #include "Platform/Accessibility.hpp"
+#include "Platform/MainLoop.hpp"
 
 namespace velvix {
-
-struct Services;
 
 namespace AXElementSearch {
 
@@ -27,8 +26,9 @@ platform::AXElement firstMatch(platform::Accessibility& ax, platform::AXElement 
 // Walks again every `interval` seconds until an element matches or the main loop's clock reaches
 // `deadline` (no walk when it already has); the completion gets the element or no element, on
 // the main loop, never before this returns.
-void search(Services& services, platform::AXElement root, double deadline, Match match,
-            std::function<void(platform::AXElement)> completion, double interval = kPollInterval);
+void search(platform::Accessibility& ax, platform::MainLoop& loop, platform::AXElement root, double deadline,
+            Match match, std::function<void(platform::AXElement)> completion,
+            double interval = kPollInterval);
 // Whether `text` contains `needle`, ignoring case.
 bool containsIgnoringCase(std::string_view text, std::string_view needle);
 

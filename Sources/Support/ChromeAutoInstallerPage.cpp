@@ -69,8 +69,8 @@ void ChromeAutoInstaller::driveExtensionsPage(const RunPtr& run, platform::Pid p
 
 void ChromeAutoInstaller::enableDeveloperMode(const RunPtr& run, platform::Pid pid,
                                               std::function<void()> next) {
-  AXElementSearch::search(services_, applicationElement(pid), services_.loop->uptime() + kControlBudget,
-                          isDeveloperSwitch,
+  AXElementSearch::search(*services_.accessibility, *services_.loop, applicationElement(pid),
+                          services_.loop->uptime() + kControlBudget, isDeveloperSwitch,
                           [this, next = std::move(next), watch = alive_.watch()](AXElement found) {
                             if (watch.expired()) return;
                             if (!found) {
@@ -91,8 +91,8 @@ void ChromeAutoInstaller::enableDeveloperMode(const RunPtr& run, platform::Pid p
 
 void ChromeAutoInstaller::pressLoadUnpacked(const RunPtr& run, platform::Pid pid,
                                             std::function<void(AXElement)> next) {
-  AXElementSearch::search(services_, applicationElement(pid), services_.loop->uptime() + kControlBudget,
-                          isLoadUnpacked,
+  AXElementSearch::search(*services_.accessibility, *services_.loop, applicationElement(pid),
+                          services_.loop->uptime() + kControlBudget, isLoadUnpacked,
                           [this, run, pid, next = std::move(next), watch = alive_.watch()](AXElement found) {
                             if (watch.expired()) return;
                             if (!found) {
@@ -107,8 +107,9 @@ void ChromeAutoInstaller::pressLoadUnpacked(const RunPtr& run, platform::Pid pid
 
 void ChromeAutoInstaller::waitForOpenPanel(const RunPtr& run, platform::Pid pid,
                                            std::function<void(AXElement)> next) {
-  AXElementSearch::search(services_, applicationElement(pid), services_.loop->uptime() + kControlBudget,
-                          isPanel, [this, next = std::move(next), watch = alive_.watch()](AXElement panel) {
+  AXElementSearch::search(*services_.accessibility, *services_.loop, applicationElement(pid),
+                          services_.loop->uptime() + kControlBudget, isPanel,
+                          [this, next = std::move(next), watch = alive_.watch()](AXElement panel) {
                             if (watch.expired()) return;
                             if (!panel) {
                               log("file panel never appeared");
@@ -131,7 +132,7 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
     if (inputLock_) inputLock_->unlockInput();
   };
   AXElementSearch::search(
-      services_, panel, services_.loop->uptime() + kFieldBudget, isGoToField,
+      *services_.accessibility, *services_.loop, panel, services_.loop->uptime() + kFieldBudget, isGoToField,
       [this, run, panel, aborted, release, watch = alive_.watch()](AXElement field) {
         if (watch.expired()) return;
         if (*aborted || !field) {
@@ -163,7 +164,8 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
 // cancelled run loads nothing; once confirmed, the run goes on to see the extension connect.
 void ChromeAutoInstaller::pressOpen(const RunPtr& run, AXElement panel, std::shared_ptr<bool> aborted,
                                     std::function<void(bool)> next) {
-  AXElementSearch::search(services_, panel, services_.loop->uptime() + kConfirmBudget, isConfirm,
+  AXElementSearch::search(*services_.accessibility, *services_.loop, panel,
+                          services_.loop->uptime() + kConfirmBudget, isConfirm,
                           [this, aborted, next = std::move(next), watch = alive_.watch()](AXElement button) {
                             if (watch.expired()) return;
                             if (*aborted) return next(false);
