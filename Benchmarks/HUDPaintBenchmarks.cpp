@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <set>
 
 #include <unistd.h>
 
@@ -132,14 +131,14 @@ void BM_HUDFirstFrame20Thumbnails(benchmark::State& state) {
     hud.hide();
     QApplication::processEvents();
     // The window left gets a new still, as a chord's start takes one.
-    if (auto kept = stills.images.find(items[0].id); kept != stills.images.end()) {
-      const RGBAImage& old = kept->second.image;
+    if (const auto* kept = stills.entry(items[0].id)) {
+      const RGBAImage& old = kept->image;
       std::vector<std::uint8_t> pixels;
       for (int y = 0; y < old.pixelHeight(); ++y)
         pixels.insert(pixels.end(), old.row(y), old.row(y) + old.pixelWidth() * RGBAImage::kBytesPerPixel);
       if (auto fresh = RGBAImage::fromPremultiplied(old.pixelWidth(), old.pixelHeight(), std::move(pixels),
                                                     old.scale()))
-        kept->second.image = *fresh;
+        stills.storeForTesting(items[0].id, {*fresh, kept->title, kept->takenAt});
     }
     state.ResumeTiming();
     const auto start = bench::LatencySamples::wallNow();
@@ -195,13 +194,8 @@ void BM_ResidentWithFullThumbnailCache(benchmark::State& state) {
     std::reverse(items.begin(), items.end());
     scene.show(items, 1);
     QApplication::processEvents();
-    std::set<const void*> counted;
-    double cacheBytes = 0;
-    for (const auto& [key, entry] : scene.world.thumbnails().images)
-      if (counted.insert(entry.image.bits()).second)
-        cacheBytes += static_cast<double>(entry.image.bytesPerRow()) * entry.image.pixelHeight();
-    state.counters["cache_mb"] = cacheBytes / 1e6;
-    state.counters["stills"] = static_cast<double>(scene.world.thumbnails().images.size());
+    state.counters["cache_mb"] = static_cast<double>(scene.world.thumbnails().pixelBytes()) / 1e6;
+    state.counters["stills"] = static_cast<double>(scene.world.thumbnails().count());
     state.counters["resident_mb"] = residentMegabytes();
   }
 }

@@ -275,7 +275,7 @@ void DockController::showClickPreviews(const std::string& bundleID, const Rect& 
 }
 
 void DockController::holdCaptures(std::int64_t windowNumber) {
-  services_.thumbnails->heldUntil[windowNumber] = now() + kCaptureHold;
+  services_.thumbnails->holdCaptures(windowNumber, now() + kCaptureHold);
 }
 
 void DockController::minimize(std::int64_t window, const platform::RunningApplication& app,
@@ -385,8 +385,7 @@ void DockController::closeWindow(std::int64_t number, const std::string& bundleI
                                  const platform::RunningApplication& app) {
   const std::string id = key(bundleID, number);
   std::string fallbackTitle;
-  if (auto it = services_.thumbnails->images.find(id); it != services_.thumbnails->images.end())
-    fallbackTitle = it->second.title.value_or("");
+  if (const auto* cached = services_.thumbnails->entry(id)) fallbackTitle = cached->title.value_or("");
   const auto found = services_.ax->findWindow(number, fallbackTitle, app.pid);
   const bool closed = found.element && services_.ax->pressCloseButton(*found.element);
   // Only a window whose close button was really pressed leaves the switcher and the cards; one

@@ -354,17 +354,17 @@ std::vector<DockPreviewPanel::Preview> DockController::previews(const std::vecto
   for (const auto& w : list) {
     DockPreviewPanel::Preview preview;
     preview.windowNumber = w.windowNumber;
-    const auto cached = services_.thumbnails->images.find(key(bundleID, w.windowNumber));
-    const bool hasStill = cached != services_.thumbnails->images.end();
+    const auto* cached = services_.thumbnails->entry(key(bundleID, w.windowNumber));
+    const bool hasStill = cached != nullptr;
     if (hasStill) {
-      preview.image = cached->second.image;
+      preview.image = cached->image;
     } else if (services_.appIcons) {
       preview.image = services_.appIcons->icon(app.bundleIdentifier.value_or(""), app.pid);
     }
     if (excluded) {
       preview.title = appName;
-    } else if (hasStill && cached->second.title) {
-      preview.title = *cached->second.title;
+    } else if (hasStill && cached->title) {
+      preview.title = *cached->title;
     } else if (w.title) {
       preview.title = *w.title;
     } else {

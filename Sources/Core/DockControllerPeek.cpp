@@ -59,14 +59,14 @@ void DockController::peek(std::optional<std::int64_t> windowNumber) {
       break;
     }
   ThumbnailStore& store = *services_.thumbnails;
-  const auto still = store.images.find(key(current_->bundleID, number));
-  if (still == store.images.end()) {
+  const auto* still = store.entry(key(current_->bundleID, number));
+  if (!still) {
     peekPanel_.hide();
     return;
   }
   const Rect bounds = entry ? entry->bounds : Rect{};
   const bool onScreen = entry && entry->isOnScreen;
-  peekPanel_.show(still->second.image, bounds, screenForPeek());
+  peekPanel_.show(still->image, bounds, screenForPeek());
   if (!store.isAvailable()) return;
 
   // Sharper pictures replace the still only while this very peek lasts and its panel is up.

@@ -50,10 +50,10 @@ bool ThumbnailStore::captureForbidden(Pid pid) const {
 }
 
 bool ThumbnailStore::isHeld(std::int64_t number) {
-  auto it = heldUntil.find(number);
-  if (it == heldUntil.end()) return false;
+  auto it = heldUntil_.find(number);
+  if (it == heldUntil_.end()) return false;
   if (it->second > now()) return true;
-  heldUntil.erase(it);
+  heldUntil_.erase(it);
   return false;
 }
 
@@ -111,7 +111,7 @@ void ThumbnailStore::captureOneMissingWindow() {
     if (!app || app->activationPolicy != platform::ActivationPolicy::Regular) continue;
     if (browsers::fromBundleID(*app->bundleIdentifier)) continue;
     const std::string key = SwitchableItem::windowItemID(*app->bundleIdentifier, w.windowNumber);
-    if (images.contains(key)) continue;
+    if (images_.contains(key)) continue;
     auto attempt = attempts_.find(key);
     if (attempt != attempts_.end() && now() - attempt->second < kMissingWindowRetry) continue;
     captureWhenSettled(w.windowNumber, w.pid, {key}, kSettleDelay, 0);
@@ -176,7 +176,7 @@ void ThumbnailStore::captureWindow(std::int64_t number, Pid pid, std::vector<std
   if (inFlight_.contains(primary) || isHeld(number) || captureForbidden(pid)) return finish();
   const double t = now();
   if (!force) {
-    if (auto it = images.find(primary); it != images.end() && t - it->second.takenAt < kFreshFor)
+    if (auto it = images_.find(primary); it != images_.end() && t - it->second.takenAt < kFreshFor)
       return finish();
     const double interval =
         failures_[primary] >= kFailuresBeforeBackOff ? kRetryAfterFailures : kRetryInterval;
@@ -272,7 +272,7 @@ void ThumbnailStore::store(const RGBAImage& image, const std::optional<std::stri
   for (std::size_t i = 0; i < keys.size(); ++i) list += (i ? ", \"" : "\"") + keys[i] + "\"";
   services_.log->log("captured " + list + "]");
   const double t = now();
-  for (const auto& key : keys) images[key] = Entry{image, title, t};
+  for (const auto& key : keys) images_[key] = Entry{image, title, t};
   services_.notifications->post(kDidCaptureNotification, {{"ids", keys}});
   evictOverLimits(t);
 }
@@ -282,40 +282,49 @@ void ThumbnailStore::store(const RGBAImage& image, const std::optional<std::stri
 void ThumbnailStore::evictOverLimits(double storedAt) {
   std::map<const std::uint8_t*, std::pair<std::size_t, int>> pixels;  // bytes and keys per picture
   std::size_t bytes = 0;
-  for (const auto& [key, entry] : images) {
+  for (const auto& [key, entry] : images_) {
     auto [it, first] =
         pixels.try_emplace(entry.image.bits(), entry.image.bytesPerRow() * entry.image.pixelHeight(), 0);
     if (first) bytes += it->second.first;
     ++it->second.second;
   }
-  if (images.size() <= kCapacity && bytes <= kByteBudget) return;
+  if (images_.size() <= kCapacity && bytes <= kByteBudget) return;
   std::vector<std::pair<double, std::string>> byAge;
-  for (const auto& [key, entry] : images) byAge.emplace_back(entry.takenAt, key);
+  for (const auto& [key, entry] : images_) byAge.emplace_back(entry.takenAt, key);
   std::sort(byAge.begin(), byAge.end());
   for (const auto& [takenAt, key] : byAge) {
-    if (images.size() <= kCapacity && bytes <= kByteBudget) break;
-    if (takenAt >= storedAt && images.size() <= kCapacity) break;
-    auto it = images.find(key);
+    if (images_.size() <= kCapacity && bytes <= kByteBudget) break;
+    if (takenAt >= storedAt && images_.size() <= kCapacity) break;
+    auto it = images_.find(key);
     auto& [size, keys] = pixels[it->second.image.bits()];
     if (--keys == 0) bytes -= size;
-    images.erase(it);
+    images_.erase(it);
   }
 }
 
+std::size_t ThumbnailStore::pixelBytes() const {
+  std::set<const std::uint8_t*> counted;
+  std::size_t bytes = 0;
+  for (const auto& [key, entry] : images_)
+    if (counted.insert(entry.image.bits()).second)
+      bytes += entry.image.bytesPerRow() * entry.image.pixelHeight();
+  return bytes;
+}
+
 void ThumbnailStore::remove(const std::string& id) {
-  images.erase(id);
+  images_.erase(id);
   if (!inFlight_.empty()) removedWhileCapturing_.insert(id);
 }
 
 void ThumbnailStore::rekey(const std::string& from, const std::string& to) {
   if (from == to) return;
-  auto it = images.find(from);
-  if (it == images.end()) return;
+  auto it = images_.find(from);
+  if (it == images_.end()) return;
   Entry moved = std::move(it->second);
-  images.erase(it);
-  auto target = images.find(to);
-  if (target != images.end() && target->second.takenAt >= moved.takenAt) return;
-  images[to] = std::move(moved);
+  images_.erase(it);
+  auto target = images_.find(to);
+  if (target != images_.end() && target->second.takenAt >= moved.takenAt) return;
+  images_[to] = std::move(moved);
 }
 
 bool ThumbnailStore::isExcludedKey(const std::string& key) const {
@@ -331,7 +340,7 @@ void ThumbnailStore::purgeExcluded() {
   const auto& current = services_.preferences->excludedBundleIDs.get();
   if (current == knownExclusions_) return;
   knownExclusions_ = current;
-  std::erase_if(images, [&](const auto& entry) { return isExcludedKey(entry.first); });
+  std::erase_if(images_, [&](const auto& entry) { return isExcludedKey(entry.first); });
 }
 
 double ThumbnailStore::densestBackingScale() const {

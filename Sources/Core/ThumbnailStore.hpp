@@ -58,16 +58,33 @@ class ThumbnailStore {
 
   explicit ThumbnailStore(Services& services);
 
-  // Read by the HUD and the Dock; entries are removed by id by the inventory.
-  std::map<std::string, Entry> images;
-  // Windows not to capture until the given time (written by the Dock controller).
-  std::map<std::int64_t, double> heldUntil;
+  // The picture kept under the id, or null. It stays valid until the store next changes, so a
+  // caller that keeps the picture copies the image (which shares its pixels).
+  const Entry* entry(const std::string& id) const {
+    auto it = images_.find(id);
+    return it == images_.end() ? nullptr : &it->second;
+  }
+  bool contains(const std::string& id) const { return images_.contains(id); }
+  // How many ids have a picture.
+  std::size_t count() const { return images_.size(); }
+  // The bytes the pictures' pixels take, a picture kept under several ids counted once.
+  std::size_t pixelBytes() const;
 
-  bool contains(const std::string& id) const { return images.contains(id); }
   // Also keeps a capture under way from storing a picture for the id.
   void remove(const std::string& id);
+  // Forgets every picture; a capture under way still stores its own.
+  void clear() { images_.clear(); }
   // Moves a picture to a new id; a newer picture already there wins.
   void rekey(const std::string& from, const std::string& to);
+
+  // No capture of the window before `until` (monotonic), replacing any earlier hold: the Dock
+  // holds a window it minimizes or brings forward, as its animation would smear the picture.
+  void holdCaptures(std::int64_t windowNumber, double until) { heldUntil_[windowNumber] = until; }
+  // A hold is recorded for the window; one that ran out is forgotten at the next capture asked for.
+  bool hasHold(std::int64_t windowNumber) const { return heldUntil_.contains(windowNumber); }
+
+  // Puts an entry under the id as it is: no eviction and no notification.
+  void storeForTesting(const std::string& id, Entry entry) { images_[id] = std::move(entry); }
 
   // Capture is allowed: thumbnails are on and screen-recording access is granted.
   bool isAvailable() const;
@@ -115,6 +132,9 @@ class ThumbnailStore {
   double now() const;
 
   Services& services_;
+  std::map<std::string, Entry> images_;
+  // Windows not to capture until the given time.
+  std::map<std::int64_t, double> heldUntil_;
   std::set<std::string> inFlight_;
   // Ids removed while some capture was under way.
   std::set<std::string> removedWhileCapturing_;

@@ -109,9 +109,7 @@ void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
   for (const auto& item : items) {
     std::optional<RGBAImage> still;
     if (services.thumbnails)
-      if (auto cached = services.thumbnails->images.find(item.id);
-          cached != services.thumbnails->images.end())
-        still = cached->second.image;
+      if (const auto* cached = services.thumbnails->entry(item.id)) still = cached->image;
     std::optional<double> aspect;
     if (still && still->pointHeight() > 0) aspect = still->pointWidth() / still->pointHeight();
     aspects.push_back(aspect);

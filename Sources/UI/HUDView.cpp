@@ -225,9 +225,8 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     if (services_.badges) cell.dockBadge = services_.badges->badge(cell.item);
     cell.headerTitle = cell.item.title;
     if (isApp && services_.thumbnails)
-      if (auto cached = services_.thumbnails->images.find(cell.item.id);
-          cached != services_.thumbnails->images.end())
-        if (cached->second.title && !cached->second.title->empty()) cell.headerTitle = *cached->second.title;
+      if (const auto* cached = services_.thumbnails->entry(cell.item.id))
+        if (cached->title && !cached->title->empty()) cell.headerTitle = *cached->title;
     return cell;
   }
 

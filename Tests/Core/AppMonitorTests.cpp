@@ -85,7 +85,7 @@ TEST(AppMonitor, OneOfTwoInstancesQuittingTakesOnlyItsOwnEntries) {
   ofOne.bundleID = "com.google.Chrome";
   ofOne.pid = one;
   w.mru().items = {tab, ofOne};
-  w.thumbnails().images["app:com.google.Chrome"] = {};
+  w.thumbnails().storeForTesting("app:com.google.Chrome", {});
   w.desktop.terminate(one);
   w.loop.runUntilIdle();
   ASSERT_EQ(w.mru().items.size(), 1u);

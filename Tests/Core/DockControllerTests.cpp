@@ -75,9 +75,11 @@ struct DockWorld : test::TestWorld {
   std::int64_t window(platform::Pid pid, std::size_t frontToBack) {
     return desktop.windowsOf(pid).at(frontToBack);
   }
-  void still(const std::string& bundleID, std::int64_t number, std::uint8_t shade) {
-    thumbnails().images["win:" + bundleID + ":" + std::to_string(number)] = {
-        RGBAImage::filled(160, 100, {shade, shade, shade, 255}), std::nullopt, loop.uptime()};
+  void still(const std::string& bundleID, std::int64_t number, std::uint8_t shade,
+             std::optional<std::string> title = std::nullopt) {
+    thumbnails().storeForTesting(
+        "win:" + bundleID + ":" + std::to_string(number),
+        {RGBAImage::filled(160, 100, {shade, shade, shade, 255}), title, loop.uptime()});
   }
   std::vector<std::string> debugLines() { return test::logMessages(log().debugPath()); }
   bool logged(const std::string& text) {
@@ -165,8 +167,7 @@ TEST(DockHover, CardsShowTheWindowsAPersonCanGoTo) {
   const std::int64_t tabmate = w.desktop.addWindow(w.mail, {.title = "Sent", .minimized = true});
   MinimizeMemory(w.services()).record("com.apple.mail", w.mail, {inbox}, {tabmate});
   w.desktop.setMinimized(drafts, true);
-  w.still("com.apple.mail", inbox, 90);
-  w.thumbnails().images["win:com.apple.mail:" + std::to_string(inbox)].title = "Inbox (stored)";
+  w.still("com.apple.mail", inbox, 90, "Inbox (stored)");
 
   // The new minimized windows' tiles moved the icons; the controller reads them again within 0.5 s.
   w.rest(w.on(w.mailIcon), 1.0);
@@ -192,7 +193,7 @@ TEST(DockHover, ALandedCaptureRebuildsTheCardsOfThatApplicationOnly) {
   w.rest(w.on(w.notesIcon), 0.45);
   ASSERT_TRUE(w.cardsUp());
   w.loop.advance(2.0);  // the captures the cards asked for have landed
-  w.thumbnails().images.clear();
+  w.thumbnails().clear();
   PreviewCard* before = w.card(ideas);
   w.notifications.post(ThumbnailStore::kDidCaptureNotification, {{"ids", {"win:com.apple.mail:1"}}});
   w.loop.advance(0.06);

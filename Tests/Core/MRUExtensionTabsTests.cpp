@@ -115,7 +115,7 @@ TEST_F(MRUExtensionTabs, UpdatesRefreshOnlyTabsThatHaveAnEntry) {
 TEST_F(MRUExtensionTabs, ARemovedTabTakesItsPictureAlongAlsoWhenItWasListedWithoutASession) {
   mru.tabActivated(Browser::chrome, std::nullopt, pack(7, 10, 0, "https://a.example/"), true);
   mru.tabActivated(Browser::brave, std::nullopt, pack(7, 10, 0, "https://a.example/"), true);
-  world.thumbnails().images["tab:chrome:7"] = {};
+  world.thumbnails().storeForTesting("tab:chrome:7", {});
 
   mru.tabRemoved(Browser::chrome, "4f1c9a2e", 7);
   EXPECT_EQ(ids(), (std::vector<std::string>{"tab:brave:7"}));
@@ -128,7 +128,7 @@ TEST_F(MRUExtensionTabs, AReplacedTabKeepsItsDateSeededFlagIconAndPicture) {
   auto original = pack(1, 10, 0, "https://a.example/", "A");
   original.favIconURL = "https://a.example/icon.png";
   mru.tabActivated(Browser::chrome, "s1", original, false);
-  world.thumbnails().images["tab:chrome:s1:1"] = {};
+  world.thumbnails().storeForTesting("tab:chrome:s1:1", {});
   const double date = mru.items.front().lastActivatedAt;
   world.loop.advance(20);
 
@@ -149,27 +149,27 @@ TEST_F(MRUExtensionTabs, AReplacedTabKeepsItsDateSeededFlagIconAndPicture) {
 }
 
 TEST_F(MRUExtensionTabs, ReplacementAndSafariAdoptionNeverPutAnOlderPictureOverANewerOne) {
-  auto& images = world.thumbnails().images;
+  auto& store = world.thumbnails();
   const auto picture = [](int width, double at) {
     return ThumbnailStore::Entry{RGBAImage::filled(width, 2, {9, 9, 9, 255}), std::nullopt, at};
   };
   mru.tabActivated(Browser::chrome, "s1", pack(1, 10, 0, "https://a.example/"), true);
   mru.tabActivated(Browser::chrome, "s1", pack(2, 10, 1, "https://b.example/"), false);
-  images["tab:chrome:s1:1"] = picture(3, 10);
-  images["tab:chrome:s1:2"] = picture(7, 20);  // the newer picture, of the tab that takes over
+  store.storeForTesting("tab:chrome:s1:1", picture(3, 10));
+  store.storeForTesting("tab:chrome:s1:2", picture(7, 20));  // the newer picture, of the tab that takes over
   mru.tabReplaced(Browser::chrome, "s1", 1, pack(2, 10, 0, "https://a.example/"));
   ASSERT_TRUE(world.thumbnails().contains("tab:chrome:s1:2"));
-  EXPECT_EQ(images.at("tab:chrome:s1:2").image.pixelWidth(), 7);
+  EXPECT_EQ(store.entry("tab:chrome:s1:2")->image.pixelWidth(), 7);
 
   const std::string news = "https://news.example/";
   mru.tabActivated(Browser::safari, "old-a", pack(21, 1, 0, news), false);
   mru.tabActivated(Browser::safari, "old-b", pack(31, 2, 0, "https://other.example/"), false);
   mru.tabUpdated(Browser::safari, "old-b", pack(31, 2, 0, news));
-  images["tab:safari:old-a:21"] = picture(4, 30);
-  images["tab:safari:old-b:31"] = picture(8, 40);  // the newer of the two merged pictures
+  store.storeForTesting("tab:safari:old-a:21", picture(4, 30));
+  store.storeForTesting("tab:safari:old-b:31", picture(8, 40));  // the newer of the two merged pictures
   mru.tabActivated(Browser::safari, "fresh", pack(5, 1, 0, news), false);
   ASSERT_TRUE(world.thumbnails().contains("tab:safari:fresh:5"));
-  EXPECT_EQ(images.at("tab:safari:fresh:5").image.pixelWidth(), 8);
+  EXPECT_EQ(store.entry("tab:safari:fresh:5")->image.pixelWidth(), 8);
 }
 
 TEST_F(MRUExtensionTabs, PurgingASessionDropsExactlyItsTabsAndSaysSo) {
@@ -199,7 +199,7 @@ TEST_F(MRUExtensionTabs, ARestartedSafariExtensionKeepsItsTabsPlaceInTheOrder) {
   mru.tabActivated(Browser::safari, "old-b", pack(32, 2, 5, "about:blank"), false);
   mru.tabActivated(Browser::safari, "old-b", pack(33, 2, 2, "about:blank"), false);
   const double before = now();
-  world.thumbnails().images["tab:safari:old-a:21"] = {};
+  world.thumbnails().storeForTesting("tab:safari:old-a:21", {});
   world.loop.advance(60);
 
   mru.tabActivated(Browser::safari, "fresh", pack(5, 1, 0, news), false);

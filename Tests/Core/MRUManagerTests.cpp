@@ -177,7 +177,7 @@ TEST(MRUManager, TabCapsKeepTheMostRecentLiveTabsPerWindowAndOverall) {
   for (int i = 0; i < 7; ++i) mru.items.push_back(tab("tab:w1:" + std::to_string(i), "1", 100 + i, i >= 5));
   mru.items.push_back(tab("tab:w2:a", "2", 50));
   mru.items.push_back(tab("tab:w2:b", "2", 40));
-  world.thumbnails().images["tab:w1:6"] = {};
+  world.thumbnails().storeForTesting("tab:w1:6", {});
   mru.enforceCaps();
   std::vector<std::string> ids;
   for (const auto& e : mru.items) ids.push_back(e.id);
@@ -241,14 +241,14 @@ TEST(MRUManager, RemovalsDropTheCachedThumbnails) {
   auto win = entry("win:com.example.app:7", 1);
   mru.items = {win, entry("app:com.example.app", 1), tab("tab:x", "1", 1)};
   mru.items[2].bundleID = "com.example.app";
-  for (const auto& e : mru.items) world.thumbnails().images[e.id] = {};
+  for (const auto& e : mru.items) world.thumbnails().storeForTesting(e.id, {});
   mru.removeApp("com.example.app");
   ASSERT_EQ(mru.items.size(), 1u);  // the tab stays
   EXPECT_FALSE(world.thumbnails().contains("win:com.example.app:7"));
   EXPECT_TRUE(world.thumbnails().contains("tab:x"));
   mru.removeItem("tab:x");
   EXPECT_TRUE(mru.items.empty());
-  EXPECT_TRUE(world.thumbnails().images.empty());
+  EXPECT_EQ(world.thumbnails().count(), 0u);
   mru.removeItem("nothing");  // harmless
   mru.markActivated("nothing");
 }

@@ -41,7 +41,7 @@ TEST_F(MRUSync, AnEmptyReportChangesNothingButAWindowWithoutTabsClearsTheSession
 
 TEST_F(MRUSync, ClosedTabsArePrunedButTabsNewerThanTheReportStay) {
   known(Browser::chrome, "4f1c9a2e-77d0", {5, 9, 40});
-  world.thumbnails().images["tab:chrome:4f1c9a2e:5"] = {};
+  world.thumbnails().storeForTesting("tab:chrome:4f1c9a2e:5", {});
   mru.adoptSync(Browser::chrome, "4f1c9a2e-77d0",
                 {{.windowID = 1,
                   .tabs = {tab(3, 1, 0, "https://three.example/"), tab(8, 1, 1, "https://eight.example/")}},
@@ -143,7 +143,7 @@ TEST_F(MRUSync, ScriptedEntriesGiveWayToTheExtensionAndGoWhenTheirTabIsNotListed
 TEST_F(MRUSync, ARestartedSafariExtensionsOldEntriesMoveOntoItsNewTabsOrGo) {
   mru.tabActivated(Browser::safari, "old", tab(100, 1, 0, "https://a.example/"), true);
   mru.tabActivated(Browser::safari, "old", tab(101, 1, 5, "https://closed.example/"), false);
-  world.thumbnails().images["tab:safari:old:100"] = {};
+  world.thumbnails().storeForTesting("tab:safari:old:100", {});
   const double used = find("tab:safari:old:100")->lastActivatedAt;
   world.loop.advance(30);
 

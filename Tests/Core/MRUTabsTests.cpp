@@ -146,11 +146,11 @@ TEST(TabEntries, PurgingABrowserLeavesOthersAndDropsItsPictures) {
   mru.items.push_back(app);
   mru.reconcileStrikes["tab:chrome:1"] = 2;
   mru.focusedTabID[Browser::chrome] = "tab:chrome:1";
-  world.thumbnails().images["app:com.google.Chrome"] = {};
-  world.thumbnails().images["tab:chrome:1"] = {};
+  world.thumbnails().storeForTesting("app:com.google.Chrome", {});
+  world.thumbnails().storeForTesting("tab:chrome:1", {});
   mru.purgeTabs(Browser::chrome);
   EXPECT_EQ(mru.items.size(), 2u);
-  EXPECT_TRUE(world.thumbnails().images.empty());
+  EXPECT_EQ(world.thumbnails().count(), 0u);
   EXPECT_TRUE(mru.reconcileStrikes.empty());
   EXPECT_FALSE(mru.focusedTabID.contains(Browser::chrome));
   mru.refreshFrontTab(Browser::chrome, 999);  // nothing focused any more

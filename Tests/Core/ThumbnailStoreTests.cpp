@@ -28,10 +28,11 @@ TEST(ThumbnailStore, CapturesAWindowUnderEveryKeyScaledToAtMost480PixelsWide) {
   });
   w.capture(number, {"app:x", w.key(number)});
   ASSERT_TRUE(w.thumbnails().contains("app:x"));
-  const auto& entry = w.thumbnails().images.at(w.key(number));
-  EXPECT_EQ(entry.image.pixelWidth(), 480);
-  EXPECT_EQ(entry.image.pixelHeight(), 300);
-  EXPECT_EQ(entry.title, "Doc");
+  const auto* entry = w.thumbnails().entry(w.key(number));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->image.pixelWidth(), 480);
+  EXPECT_EQ(entry->image.pixelHeight(), 300);
+  EXPECT_EQ(entry->title, "Doc");
   EXPECT_EQ(captured, (std::vector<std::string>{"app:x", w.key(number)}));
 }
 
@@ -51,7 +52,7 @@ TEST(ThumbnailStore, EmptyKeysUnavailableCaptureAndSecureInputDoNothingButCallBa
   EXPECT_EQ(callbacks, 4);
   w.loop.advance(1);
   EXPECT_EQ(w.desktop.screenshotsTaken, 0);
-  EXPECT_TRUE(w.thumbnails().images.empty());
+  EXPECT_EQ(w.thumbnails().count(), 0u);
 }
 
 TEST(ThumbnailStore, InFlightFreshnessAndForce) {
@@ -130,19 +131,20 @@ TEST(ThumbnailStore, TransparentMarginsAreTrimmedButTinyOrEmptyContentIsKeptAsIt
   w.desktop.window(empty)->transparentContent = true;
   w.capture(framed, {w.key(framed)});
   w.capture(empty, {w.key(empty)});
-  EXPECT_EQ(w.thumbnails().images.at(w.key(framed)).image.pixelWidth(), 360);
-  EXPECT_EQ(w.thumbnails().images.at(w.key(framed)).image.pixelHeight(), 260);
-  EXPECT_EQ(w.thumbnails().images.at(w.key(empty)).image.pixelWidth(), 400);
+  ASSERT_TRUE(w.thumbnails().contains(w.key(framed)) && w.thumbnails().contains(w.key(empty)));
+  EXPECT_EQ(w.thumbnails().entry(w.key(framed))->image.pixelWidth(), 360);
+  EXPECT_EQ(w.thumbnails().entry(w.key(framed))->image.pixelHeight(), 260);
+  EXPECT_EQ(w.thumbnails().entry(w.key(empty))->image.pixelWidth(), 400);
 }
 
 TEST(ThumbnailStore, EvictionKeepsTheEightyNewest) {
   ThumbWorld w;
   auto number = w.desktop.addWindow(w.editor);
   for (int i = 0; i < 80; ++i)
-    w.thumbnails().images["old:" + std::to_string(i)] = {RGBAImage(), std::nullopt,
-                                                         w.loop.uptime() - 100 + i};
+    w.thumbnails().storeForTesting("old:" + std::to_string(i),
+                                   {RGBAImage(), std::nullopt, w.loop.uptime() - 100 + i});
   w.capture(number, {"new:a", "new:b"});
-  EXPECT_EQ(w.thumbnails().images.size(), 80u);
+  EXPECT_EQ(w.thumbnails().count(), 80u);
   EXPECT_FALSE(w.thumbnails().contains("old:0"));
   EXPECT_FALSE(w.thumbnails().contains("old:1"));
   EXPECT_TRUE(w.thumbnails().contains("old:2"));
@@ -154,13 +156,13 @@ TEST(ThumbnailStore, PicturesStayWithinTheByteBudgetOldestFirstAndASharedPicture
   auto number = w.desktop.addWindow(w.editor, {.bounds = {0, 0, 960, 600}});
   // Five pictures of 5 MiB, the last under two ids: 25 MiB, more than the budget.
   const auto big = [] { return RGBAImage::filled(1024, 1280, {0, 0, 0, 255}); };
-  auto& images = w.thumbnails().images;
+  auto& store = w.thumbnails();
   for (int i = 0; i < 5; ++i)
-    images["old:" + std::to_string(i)] = {big(), std::nullopt, w.loop.uptime() - 100 + i};
-  images["old:4b"] = images["old:4"];
+    store.storeForTesting("old:" + std::to_string(i), {big(), std::nullopt, w.loop.uptime() - 100 + i});
+  store.storeForTesting("old:4b", *store.entry("old:4"));
   w.capture(number, {w.key(number)});
   // The new still (480 x 300) fits once the two oldest went: 3 x 5 MiB + 0.55 MiB.
-  EXPECT_EQ(images.size(), 5u);
+  EXPECT_EQ(store.count(), 5u);
   EXPECT_FALSE(w.thumbnails().contains("old:0"));
   EXPECT_FALSE(w.thumbnails().contains("old:1"));
   EXPECT_TRUE(w.thumbnails().contains("old:2"));
@@ -170,15 +172,16 @@ TEST(ThumbnailStore, PicturesStayWithinTheByteBudgetOldestFirstAndASharedPicture
 
 TEST(ThumbnailStore, RekeyKeepsTheNewerPicture) {
   ThumbWorld w;
-  auto& images = w.thumbnails().images;
-  images["tab:a"] = {RGBAImage::filled(2, 2, {1, 1, 1, 255}), std::nullopt, 10};
-  images["tab:b"] = {RGBAImage::filled(3, 3, {2, 2, 2, 255}), std::nullopt, 20};
-  w.thumbnails().rekey("tab:a", "tab:b");
-  EXPECT_FALSE(w.thumbnails().contains("tab:a"));
-  EXPECT_EQ(images.at("tab:b").image.pixelWidth(), 3);
-  images["tab:c"] = {RGBAImage::filled(4, 4, {3, 3, 3, 255}), std::nullopt, 30};
-  w.thumbnails().rekey("tab:c", "tab:b");
-  EXPECT_EQ(images.at("tab:b").image.pixelWidth(), 4);
+  auto& store = w.thumbnails();
+  store.storeForTesting("tab:a", {RGBAImage::filled(2, 2, {1, 1, 1, 255}), std::nullopt, 10});
+  store.storeForTesting("tab:b", {RGBAImage::filled(3, 3, {2, 2, 2, 255}), std::nullopt, 20});
+  store.rekey("tab:a", "tab:b");
+  EXPECT_FALSE(store.contains("tab:a"));
+  ASSERT_TRUE(store.contains("tab:b"));
+  EXPECT_EQ(store.entry("tab:b")->image.pixelWidth(), 3);
+  store.storeForTesting("tab:c", {RGBAImage::filled(4, 4, {3, 3, 3, 255}), std::nullopt, 30});
+  store.rekey("tab:c", "tab:b");
+  EXPECT_EQ(store.entry("tab:b")->image.pixelWidth(), 4);
 }
 
 TEST(ThumbnailStore, ACaptureThatFinishesAfterItsEntryLeftStoresNothingForIt) {
@@ -196,11 +199,9 @@ TEST(ThumbnailStore, ACaptureThatFinishesAfterItsEntryLeftStoresNothingForIt) {
 TEST(ThumbnailStore, ExcludedApplicationsArePurgedAndACaptureUnderWayIsNotStored) {
   ThumbWorld w;
   auto number = w.desktop.addWindow(w.editor);
-  auto& images = w.thumbnails().images;
-  images["app:com.google.Chrome"] = {};
-  images["tab:chrome:12"] = {};
-  images["tab:chromeBeta:12"] = {};
-  images["win:com.example.other:5"] = {};
+  for (const char* id :
+       {"app:com.google.Chrome", "tab:chrome:12", "tab:chromeBeta:12", "win:com.example.other:5"})
+    w.thumbnails().storeForTesting(id, {});
   w.thumbnails().captureWindow(number, w.editor, {w.key(number)}, false);
   auto list = Preferences::builtInExcludedBundleIDs();
   list.push_back("com.google.Chrome");
@@ -246,19 +247,19 @@ TEST(ThumbnailStore, SeedingTakesEachBrowsersFrontWindowOnceAndOwnWindowsButMiss
   EXPECT_TRUE(w.thumbnails().contains(w.key(second)));
   w.thumbnails().captureOneMissingWindow();
   w.loop.advance(3);
-  EXPECT_EQ(w.thumbnails().images.size(), 5u);
+  EXPECT_EQ(w.thumbnails().count(), 5u);
 }
 
 TEST(ThumbnailStore, HeldWindowsWaitAndFullScaleCaptureUsesTheDensestScreen) {
   ThumbWorld w;
   auto number = w.desktop.addWindow(w.editor, {.bounds = {0, 0, 300, 200}});
-  w.thumbnails().heldUntil[number] = w.loop.uptime() + 1.2;
+  w.thumbnails().holdCaptures(number, w.loop.uptime() + 1.2);
   w.capture(number, {w.key(number)}, true);
   EXPECT_FALSE(w.thumbnails().contains(w.key(number)));
   w.loop.advance(0.5);
   w.capture(number, {w.key(number)}, true);
   EXPECT_TRUE(w.thumbnails().contains(w.key(number)));
-  EXPECT_FALSE(w.thumbnails().heldUntil.contains(number));
+  EXPECT_FALSE(w.thumbnails().hasHold(number));
 
   w.desktop.displays().push_back({.id = 2, .frame = {1440, 0, 1920, 1080}, .backingScale = 3.0});
   std::optional<RGBAImage> still;

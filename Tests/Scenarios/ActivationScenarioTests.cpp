@@ -129,7 +129,7 @@ TEST(ActivationScenario, ClosingAWindowRemovesItsEntryAndPictureAfterTwoPasses) 
   Desk d;
   auto ideas = d.windowTitled(d.notes, "Ideas");
   auto item = d.entry(d.notes, ideas);
-  d.thumbnails().images[item.id] = {};
+  d.thumbnails().storeForTesting(item.id, {});
   d.closer().close(item);
   d.loop.runUntilIdle();
   EXPECT_EQ(d.desktop.window(ideas), nullptr);

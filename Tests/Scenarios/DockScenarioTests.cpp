@@ -71,7 +71,7 @@ TEST(DockScenario, ACaptureThatLandsAfterTheHoverMovedOnChangesNothing) {
   DockDesk d;
   const std::int64_t inbox = d.desktop.windowsOf(d.mail).front();
   d.loop.advance(2.0);  // the stills taken at launch are old enough to be taken again
-  d.services().thumbnails->images.clear();
+  d.services().thumbnails->clear();
   d.desktop.captureLatency = 0.6;  // the stills of Mail's windows come late
   d.rest(d.icon(1), 0.45);
   ASSERT_TRUE(d.cardsUp());

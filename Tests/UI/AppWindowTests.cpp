@@ -29,7 +29,7 @@ TEST(AppWindow, EntersTheSwitcherWhenBroughtForwardAndLeavesWhenClosedWithComman
   EXPECT_EQ(world.itemIDs().size(), 1u);
   EXPECT_GT(world.item(id)->lastActivatedAt, first);
 
-  world.thumbnails().images[id] = {};
+  world.thumbnails().storeForTesting(id, {});
   EXPECT_FALSE(window.performKeyEquivalent(key(kCommand | kShift), "w"));
   EXPECT_FALSE(window.performKeyEquivalent(key(kCommand | 0x10000), "w"));  // Caps Lock is a different chord
   EXPECT_TRUE(window.performKeyEquivalent(key(kCommand), "W"));

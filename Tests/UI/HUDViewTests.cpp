@@ -38,9 +38,8 @@ class HUDViewTest : public ::testing::Test {
     model.setDragEnabled(dragEnabled);
     std::vector<std::optional<RGBAImage>> stills;
     for (const auto& item : items) {
-      auto cached = scene.world.thumbnails().images.find(item.id);
-      stills.push_back(cached == scene.world.thumbnails().images.end() ? std::nullopt
-                                                                       : std::optional(cached->second.image));
+      const auto* cached = scene.world.thumbnails().entry(item.id);
+      stills.push_back(cached ? std::optional(cached->image) : std::nullopt);
     }
     if (thumbnails) model.setCellThumbs(std::move(stills));
     const int count = static_cast<int>(items.size());
@@ -150,7 +149,7 @@ TEST_F(HUDViewTest, ALiveFrameReplacesTheStillOnlyInTheStreamedCell) {
                             static_cast<int>(frame.y + picture.midY()));
   };
   auto stillColour = [&](int cell) {
-    return scene.world.thumbnails().images.at(items[cell].id).image.pixel(5, 5);
+    return scene.world.thumbnails().entry(items[cell].id)->image.pixel(5, 5);
   };
   EXPECT_EQ(pictureCentre(1), QColor(255, 0, 0));
   for (int cell : {0, 2}) {
@@ -176,8 +175,10 @@ TEST_F(HUDViewTest, PicturesOutliveTheHidingAndKeepTheirIdentityWhileTheirStillI
   QPixmap found;
   EXPECT_TRUE(QPixmapCache::find(markerKey, &found));
 
-  auto& stills = scene.world.thumbnails().images;
-  stills.at(items[1].id).image = RGBAImage::filled(80, 50, {0, 200, 0, 255});
+  auto& stills = scene.world.thumbnails();
+  auto renewed = *stills.entry(items[1].id);
+  renewed.image = RGBAImage::filled(80, 50, {0, 200, 0, 255});
+  stills.storeForTesting(items[1].id, std::move(renewed));
   present(items, true);
   view.show();
   EXPECT_EQ(view.cell(0)->frozenThumb.cacheKey(), first);
@@ -361,7 +362,9 @@ TEST_F(HUDViewTest, TheHeaderNamesTheCachedWindowTitleOfApplicationEntries) {
   EXPECT_EQ(view.cell(0)->headerTitle, "Inbox");
   EXPECT_EQ(view.cell(1)->headerTitle, "(4) Chat");
   EXPECT_EQ(view.cell(1)->dockBadge, "4");  // a tab's badge is its title count
-  scene.world.thumbnails().images.at(mail.id).title = "";
+  auto untitled = *scene.world.thumbnails().entry(mail.id);
+  untitled.title = "";
+  scene.world.thumbnails().storeForTesting(mail.id, std::move(untitled));
   EXPECT_EQ(view.cell(0)->headerTitle, "Mail");
 }
 

@@ -84,7 +84,7 @@ TEST_F(SettingsWindowTest, SwitchingPreviewsOnWithTheGrantSeedsThumbnailsAndClic
   world.preferences().showThumbnails.set(true);
   world.loop.advance(1.0);
   EXPECT_EQ(world.desktop.openedURLs.size(), opened);  // granted: nothing asked
-  EXPECT_FALSE(world.thumbnails().images.empty());     // the visible windows were captured
+  EXPECT_GT(world.thumbnails().count(), 0u);           // the visible windows were captured
 
   QTest::mouseClick(view.findChild<QAbstractButton*>("settings.tab.terminal"), Qt::LeftButton);
   EXPECT_EQ(view.tab(), SettingsTab::terminal);
