@@ -59,7 +59,6 @@ class TerminalMouseSelection {
   void discardHandoff() const;
 
   std::filesystem::path handoffPath() const;
-  std::uint64_t handoffCount() const { return handoffCount_; }
 
  private:
   platform::AXElement textElement(platform::AXElement application, const AXDeadline& deadline);
