@@ -53,8 +53,6 @@ class AppDelegate {
   SwitcherController* switcher() { return switcher_.get(); }
   EventTap* eventTap() { return eventTap_.get(); }
   bool isTapRetrying() const { return tapRetryTimer_.isValid(); }
-  // The terminate path has begun: the launch, if still under way, goes no further.
-  bool isQuitting() const { return quitting_; }
 
  private:
   void terminateOtherInstances();

@@ -41,8 +41,6 @@ class AXWindowBridge {
 
   AXWindowBridge(platform::Accessibility& ax, const platform::MainLoop& clock) : ax_(ax), clock_(clock) {}
 
-  bool isTrusted() const { return ax_.isProcessTrusted(); }
-
   std::vector<std::string> allWindowTitles(platform::Pid app);
   std::vector<std::string> windowTitles(platform::Pid app);
   std::map<std::int64_t, std::string> windowTitlesByNumber(platform::Pid app);

@@ -48,7 +48,6 @@ class AppMonitor {
 
   // For tests and the status of the polls.
   std::optional<platform::Pid> windowFocusPollPID() const { return windowFocusPollPID_; }
-  std::optional<platform::Pid> frontTabPollPID() const { return frontTabPollPID_; }
 
  private:
   void didActivate(const platform::RunningApplication& app);

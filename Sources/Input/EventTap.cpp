@@ -205,10 +205,7 @@ bool EventTap::handle(InputEvent& event) {
   TerminalMouseSelection* selection = services_.mouseSelection;
   switch (event.type) {
     case EventType::leftMouseDown: {
-      if (selection) {
-        selection->pressLocation = event.location;
-        selection->armed = false;
-      }
+      if (selection) selection->leftMouseDown(event.location);
       switcher_.handleMouseDown(event.location);
       if (flags & Flag::kControl) {
         if (services_.dock) services_.dock->handleDockMenuClick(event.location);
@@ -218,16 +215,7 @@ bool EventTap::handle(InputEvent& event) {
       return !(services_.dock && services_.dock->handleDockMouseDown(event.location));
     }
     case EventType::leftMouseUp: {
-      if (selection) {
-        if (selection->pressLocation) {
-          const Point p = *selection->pressLocation;
-          selection->armed = std::abs(event.location.x - p.x) > 3.0 ||
-                             std::abs(event.location.y - p.y) > 3.0 || event.clickCount >= 2;
-        } else {
-          selection->armed = event.clickCount >= 2;
-        }
-        selection->pressLocation.reset();
-      }
+      if (selection) selection->leftMouseUp(event.location, event.clickCount);
       return !(services_.dock && services_.dock->consumeSwallowedMouseUp());
     }
     case EventType::rightMouseDown:

@@ -1,5 +1,7 @@
 #include "Input/TerminalMouseSelection.hpp"
 
+#include <cmath>
+
 #include "Core/Services.hpp"
 #include "Input/AXDeadline.hpp"
 #include "Platform/EventTaps.hpp"
@@ -48,6 +50,20 @@ TerminalMouseSelection::TerminalMouseSelection(Services& services) : services_(s
 
 std::filesystem::path TerminalMouseSelection::handoffPath() const {
   return SupportFolder::path(services_.home) / kHandoffFile;
+}
+
+void TerminalMouseSelection::leftMouseDown(Point location) {
+  pressLocation_ = location;
+  armed = false;
+}
+
+void TerminalMouseSelection::leftMouseUp(Point location, int clickCount) {
+  armed = clickCount >= 2;
+  if (pressLocation_) {
+    const Point p = *pressLocation_;
+    armed = armed || std::abs(location.x - p.x) > kDragDistance || std::abs(location.y - p.y) > kDragDistance;
+  }
+  pressLocation_.reset();
 }
 
 void TerminalMouseSelection::discardHandoff() const {

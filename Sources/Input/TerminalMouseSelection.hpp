@@ -5,8 +5,8 @@
 // the count of characters after the highlight, the highlighted text, and the text after it on its
 // line) and presses F15, whose widget deletes the text from the command line; the typed key is then
 // posted again. The text after it tells the widget which occurrence it is whatever else the line
-// shows (a right-hand prompt, blanks). The event tap records left clicks here (`pressLocation`,
-// `armed`). Main thread only.
+// shows (a right-hand prompt, blanks). The event tap tells this object of every left press and
+// release, and it decides from them whether a highlight may be on screen (`armed`). Main thread only.
 
 #include <cstdint>
 #include <filesystem>
@@ -41,8 +41,14 @@ class TerminalMouseSelection {
 
   explicit TerminalMouseSelection(Services& services);
 
-  std::optional<Point> pressLocation;  // top-left screen coordinates
-  bool armed = false;                  // a highlight may be on screen
+  bool armed = false;  // a highlight may be on screen
+
+  // A left press at `location` (top-left screen coordinates) starts a click that has highlighted
+  // nothing yet.
+  void leftMouseDown(Point location);
+  // The release that ends it arms when the pointer moved further than kDragDistance either way (a
+  // drag highlights) or the click was a double or triple one (which highlight a word or a line).
+  void leftMouseUp(Point location, int clickCount);
 
   // The highlight in the focused window of the terminal process, read within `deadline`.
   std::optional<Selection> current(platform::Pid terminalPID, const AXDeadline& deadline);
@@ -53,7 +59,6 @@ class TerminalMouseSelection {
   void discardHandoff() const;
 
   std::filesystem::path handoffPath() const;
-  std::uint64_t handoffCount() const { return handoffCount_; }
 
  private:
   platform::AXElement textElement(platform::AXElement application, const AXDeadline& deadline);
@@ -66,6 +71,7 @@ class TerminalMouseSelection {
                                     const AXDeadline& deadline);
 
   Services& services_;
+  std::optional<Point> pressLocation_;
   std::uint64_t handoffCount_ = 0;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
+// Used by the tests only: no platform in this program reports a signing chain, so the set-up
+// window is never told the build is distribution-signed; the tests keep the check ready for one.
 // What kind of build is running: whether it is signed with a distribution ("Developer ID
-// Application") certificate. The set-up window reads it; it is worked out once.
+// Application") certificate, which the set-up window's wording depends on; it is worked out once.
 
 #include <mutex>
 #include <optional>

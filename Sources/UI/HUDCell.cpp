@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPixmapCache>
 
+#include "Core/MRUManager.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
 #include "UI/RowSlices.hpp"
@@ -373,11 +374,11 @@ double HUDCell::easeOut(double progress) {
 }
 
 bool HUDCell::isAuxiliary(const SwitchableItem& item) {
-  return item.kind == ItemKind::tab && item.url == kAuxiliaryURL;
+  return item.kind == ItemKind::tab && item.url == MRUManager::kAuxPlaceholderURL;
 }
 
 std::string HUDCell::badgeSymbol(const SwitchableItem& item) {
-  if (item.url == kAuxiliaryURL) return "gearshape";
+  if (item.url == MRUManager::kAuxPlaceholderURL) return "gearshape";
   if (item.browser && browsers::isEditor(*item.browser)) return "chevron.left.forwardslash.chevron.right";
   if (item.browser == Browser::terminal) return "apple.terminal";
   return "globe";

@@ -25,7 +25,6 @@ class QPainter;
 namespace velvix {
 
 struct HUDCell {
-  static constexpr const char* kAuxiliaryURL = "velvix-aux://focused";
   static constexpr double kSourceOpacity = 0.35;
   // The dragged cell fades to kSourceOpacity, and back, over this long, easing out.
   static constexpr double kSourceFadeDuration = 0.12;

@@ -64,21 +64,25 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
   };
   const OnboardingStatus& st = status_;
   std::vector<OnboardingStep> steps = {
-      {"figure.wave.circle", "Accessibility",
+      {OnboardingStepID::accessibility, "figure.wave.circle", "Accessibility",
        "Required to intercept the \u2318Tab chord before the system switcher.", st.accessibility,
        "Grant\u2026", [&s] { s.permissions->requestAccessibility(); }},
-      {"keyboard", "Input Monitoring", "Required for the system-wide keyboard event tap.", st.inputMonitoring,
-       "Grant\u2026", [&s] { s.permissions->requestInputMonitoring(); }},
-      {"applescript", "Safari Automation", "Lets Velvix read and switch Safari tabs via Apple Events.",
+      {OnboardingStepID::inputMonitoring, "keyboard", "Input Monitoring",
+       "Required for the system-wide keyboard event tap.", st.inputMonitoring, "Grant\u2026",
+       [&s] { s.permissions->requestInputMonitoring(); }},
+      {OnboardingStepID::safariAutomation, "applescript", "Safari Automation",
+       "Lets Velvix read and switch Safari tabs via Apple Events.",
        st.safariAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
        automation(Browser::safari)},
-      {"applescript", "Chrome Automation", "Fallback path for reading and switching Chrome tabs.",
+      {OnboardingStepID::chromeAutomation, "applescript", "Chrome Automation",
+       "Fallback path for reading and switching Chrome tabs.",
        st.chromeAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
        automation(Browser::chrome)},
-      {"apple.terminal", "Terminal Automation", "Lets Velvix read and switch Terminal tabs via Apple Events.",
+      {OnboardingStepID::terminalAutomation, "apple.terminal", "Terminal Automation",
+       "Lets Velvix read and switch Terminal tabs via Apple Events.",
        st.terminalAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
        automation(Browser::terminal)},
-      {"rectangle.on.rectangle", "Screen Recording (optional)",
+      {OnboardingStepID::screenRecording, "rectangle.on.rectangle", "Screen Recording (optional)",
        "Powers window previews \u2014 the snapshot grid of your windows and tabs. Skip it and the switcher "
        "shows "
        "icons instead; you can turn it on later in Settings \u2192 Previews.",
@@ -91,15 +95,15 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
                                  ? "Installed \u2014 the browser isn't running."
                                  : "Adds live tab tracking for Chrome, Brave, and Edge. Follow "
                                    "the steps below.";
-  steps.push_back({"puzzlepiece.extension", "Chrome Extension", std::move(chromeDetail),
-                   st.extensionInstalled, "Set Up Automatically", [&s] {
+  steps.push_back({OnboardingStepID::chromeExtension, "puzzlepiece.extension", "Chrome Extension",
+                   std::move(chromeDetail), st.extensionInstalled, "Set Up Automatically", [&s] {
                      if (s.chromeSetup) s.chromeSetup->start();
                    }});
   const std::string safariStart =
       "Enable \u201cVelvix Bridge\u201d in Safari Settings \u2192 Extensions, then under Edit Websites set "
       "Other "
       "Websites to Allow";
-  steps.push_back({"puzzlepiece.extension", "Safari Extension",
+  steps.push_back({OnboardingStepID::safariExtension, "puzzlepiece.extension", "Safari Extension",
                    developerIDSigned
                        ? safariStart + " \u2014 until a site is allowed, Safari pauses the extension and the "
                                        "switcher can't see your Safari tabs."

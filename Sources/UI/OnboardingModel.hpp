@@ -29,7 +29,20 @@ struct OnboardingStatus {
   bool operator==(const OnboardingStatus&) const = default;
 };
 
+// Which step a row is, so the view places its extra rows without reading the displayed titles.
+enum class OnboardingStepID {
+  accessibility,
+  inputMonitoring,
+  safariAutomation,
+  chromeAutomation,
+  terminalAutomation,
+  screenRecording,
+  chromeExtension,
+  safariExtension,
+};
+
 struct OnboardingStep {
+  OnboardingStepID id;
   std::string symbol;
   std::string title;
   std::string detail;

@@ -149,7 +149,7 @@ void OnboardingView::rebuild() {
   for (const OnboardingStep& step : model_.steps()) {
     steps_->addWidget(stepRow(step, stepsHost_));
     // The restart row sits between the permissions and the extensions.
-    if (step.title == "Screen Recording (optional)" && model_.showsRestartRow()) {
+    if (step.id == OnboardingStepID::screenRecording && model_.showsRestartRow()) {
       auto* row = new QWidget(stepsHost_);
       row->setObjectName(kRestartName);
       auto* line = new QHBoxLayout(row);
@@ -162,7 +162,7 @@ void OnboardingView::rebuild() {
       line->addWidget(restart, 0, Qt::AlignVCenter);
       steps_->addWidget(row);
     }
-    if (step.title == "Chrome Extension" && model_.showsLoadSteps()) {
+    if (step.id == OnboardingStepID::chromeExtension && model_.showsLoadSteps()) {
       auto* holder = new QWidget(stepsHost_);
       auto* pad = new QVBoxLayout(holder);
       pad->setContentsMargins(12, 0, 12, 0);

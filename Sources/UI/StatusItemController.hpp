@@ -53,8 +53,6 @@ class StatusItemController {
   bool isInstalled() const { return installed_; }
   Icon icon() const { return icon_; }
   const std::optional<std::string>& toolTip() const { return toolTip_; }
-  bool secureInputItemVisible() const { return !secureInputItem_->hidden; }
-  const std::optional<std::string>& secureInputHolder() const { return secureInputHolder_; }
   // The menu as built by install() (empty before).
   const std::shared_ptr<platform::Menu>& menu() const { return menu_; }
 

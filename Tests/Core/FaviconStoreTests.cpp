@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Core/FaviconStore.hpp"
+#include "Core/MRUManager.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Platform/ImageDecoder.hpp"
 #include "Platform/Simulated/SimHttpClient.hpp"
@@ -90,7 +91,7 @@ TEST(FaviconStoreKeys, EverythingElseFallsBackToTheRootIconOfThePageHostOverHttp
 TEST(FaviconStoreKeys, PagesThatAreNotOnTheWebHaveNoKey) {
   EXPECT_EQ(FaviconStore::iconKey(tab("file:///Users/me/notes.html")), std::nullopt);
   EXPECT_EQ(FaviconStore::iconKey(tab("chrome://newtab/")), std::nullopt);
-  EXPECT_EQ(FaviconStore::iconKey(tab("velvix-aux://focused")), std::nullopt);
+  EXPECT_EQ(FaviconStore::iconKey(tab(MRUManager::kAuxPlaceholderURL)), std::nullopt);
   EXPECT_EQ(FaviconStore::iconKey(tab("https:///nohost")), std::nullopt);
   EXPECT_EQ(FaviconStore::iconKey(tab("https://bad host.example/")), std::nullopt);
   EXPECT_EQ(FaviconStore::iconKey(tab(std::nullopt, "")), std::nullopt);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QPainter>
 
+#include "Core/MRUManager.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "UI/HUDCell.hpp"
 
@@ -150,7 +151,7 @@ TEST_F(HUDCellTest, BadgeSymbolsFollowWhatTheTabBelongsTo) {
   EXPECT_EQ(HUDCell::badgeSymbol(item), "apple.terminal");
   item.browser = Browser::cursor;
   EXPECT_EQ(HUDCell::badgeSymbol(item), "chevron.left.forwardslash.chevron.right");
-  item.url = HUDCell::kAuxiliaryURL;  // the placeholder wins over the browser
+  item.url = MRUManager::kAuxPlaceholderURL;  // the placeholder wins over the browser
   EXPECT_EQ(HUDCell::badgeSymbol(item), "gearshape");
   EXPECT_TRUE(HUDCell::isAuxiliary(item));
 }

@@ -6,6 +6,7 @@
 #include <QPixmapCache>
 #include <QScreen>
 
+#include "Core/MRUManager.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "TestSupport/HUDScene.hpp"
 #include "TestSupport/Screenshots.hpp"
@@ -123,7 +124,8 @@ TEST_F(HUDViewTest, TheCloseControlAppearsOnlyOnHoverAndCallsOnClose) {
 }
 
 TEST_F(HUDViewTest, IconCellsAndThePlaceholderEntryHaveNoCloseControl) {
-  SwitchableItem placeholder = scene.tab(Browser::chrome, "1", 11, "Settings", HUDCell::kAuxiliaryURL);
+  SwitchableItem placeholder =
+      scene.tab(Browser::chrome, "1", 11, "Settings", MRUManager::kAuxPlaceholderURL);
   present({placeholder, scene.window("com.apple.mail", "Mail", "Inbox")}, true);
   EXPECT_FALSE(view.cell(0)->closable);
   EXPECT_TRUE(view.cell(1)->closable);

@@ -1,4 +1,7 @@
 #pragma once
+// Used by the tests only: the simulated desktop's applications have no bundles on disk, so the
+// program reads them through the simulation's reader; the tests keep this one working for real
+// bundle folders and read the scenario browsers' bundles with it.
 // Application bundles read from the file system: a bundle is a folder "<Name>.app" whose info
 // dictionary is "Contents/Info.plist" in the XML property-list form.
 

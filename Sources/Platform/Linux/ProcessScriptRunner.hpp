@@ -1,4 +1,7 @@
 #pragma once
+// Used by the tests only: the program's browsers and terminals are those of the simulated desktop,
+// whose own script runner answers their scripts, so nothing starts an interpreter; the tests keep
+// this runner working for a desktop whose applications take scripts.
 // The real script runner: each run starts the script interpreter as a child process (on macOS
 // the system's osascript) with the arguments "-e" and the script, in a process group of its own,
 // and reads its standard output and standard error through pipes. One background thread drives

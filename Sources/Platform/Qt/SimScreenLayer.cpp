@@ -163,12 +163,6 @@ bool SimScreenLayer::performEditCommand(const std::string& selector) {
   return QMetaObject::invokeMethod(focus, slot.c_str());
 }
 
-QWidget* SimScreenLayer::panelOf(const QWidget* widget) const {
-  for (const QWidget* w = widget; w; w = w->parentWidget())
-    if (w->parentWidget() == this && find(w)) return const_cast<QWidget*>(w);
-  return nullptr;
-}
-
 QWidget* SimScreenLayer::panelAt(QPoint point) const {
   const Entry* best = nullptr;
   for (const Entry& e : entries_) {

@@ -46,8 +46,6 @@ class SimScreenLayer final : public QWidget {
   // The front visible panel under a point of this layer, and its simulated window (if any).
   QWidget* panelAt(QPoint point) const;
   std::optional<std::int64_t> windowNumber(const QWidget* panel) const;
-  // The panel of this layer that `widget` lies in (itself, or none).
-  QWidget* panelOf(const QWidget* widget) const;
   // Places every panel again (the view's scale or the screen changed).
   void relayout();
 

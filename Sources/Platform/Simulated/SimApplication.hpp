@@ -55,7 +55,6 @@ class SimApplication final : public platform::Application {
                  const std::vector<std::string>& buttons, std::function<void(int)> answer) override;
   // The simulated user picks a button of the open non-modal alert; false when none is open.
   bool answerAlert(int button);
-  bool hasOpenAlert() const { return static_cast<bool>(openAlertAnswer_); }
 
   // How the program shows alerts to a person (a dialog over the simulated desktop window). Without
   // them, a modal alert is answered with `alertAnswer` and a non-modal one waits for answerAlert.

@@ -1,4 +1,6 @@
 #pragma once
+// Used by the tests only: the program's background timers run on threads; the tests' world uses
+// these so they fire on the virtual clock.
 // Background timers on the virtual clock: they fire during SimMainLoop::advance at their own
 // times, also while the simulated main thread is blocked.
 

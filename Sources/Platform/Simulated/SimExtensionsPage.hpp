@@ -47,7 +47,6 @@ class SimExtensionsPage {
   std::optional<platform::Pid> browser() const { return browser_; }
   bool isOpen() const { return extensionsOpen_; }
   bool panelOpen() const { return panelOpen_; }
-  bool goToFieldOpen() const { return goToOpen_; }
   const std::string& goToText() const { return goToText_; }
   int reloads() const { return reloads_; }
   std::vector<std::string> loadedFolders;
@@ -59,7 +58,6 @@ class SimExtensionsPage {
   // ---- Accessibility, for the desktop's facade
   static bool isPageElement(platform::AXElement element);
   bool exists(platform::AXElement element) const;
-  bool manualAccessibility(platform::Pid pid) const { return manualAccessibility_ && browser_ == pid; }
   // Attributes of the browser's application element the page answers ("AXChildren"); false when
   // it has nothing to say about `pid`.
   bool copyApplicationAttribute(platform::Pid pid, const std::string& attribute,

@@ -21,8 +21,6 @@ class SimInProcessScripts final : public platform::InProcessScripts {
   std::unique_ptr<platform::TaskQueue> makeSerialQueue(const std::string& label) override;
   std::unique_ptr<platform::CompiledScript> create(const std::string& source) override;
 
-  // How long one call takes on the queue.
-  void setCallLatency(double seconds) { *latency_ = seconds; }
   // Faults: no script object at all; compiling fails with this error dictionary; the next calls
   // fail, one each, with these.
   bool noScriptObject = false;

@@ -15,8 +15,6 @@ class SimKeyboardLayout final : public platform::KeyboardLayout {
 
   // The letters of the Dvorak layout on the US keys (g on the US "u" key, r on "o").
   void useDvorak();
-  // A layout without translation data.
-  void useNone() { keys_.clear(); }
 
  private:
   std::map<std::int64_t, std::string> keys_;

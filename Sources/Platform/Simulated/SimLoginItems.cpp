@@ -13,7 +13,6 @@ std::optional<LoginItemError> SimLoginItems::registerMainApp() {
 }
 
 std::optional<LoginItemError> SimLoginItems::unregisterMainApp() {
-  ++unregisterCalls_;
   if (failure_) return LoginItemError{"login item service: " + *failure_, *failure_};
   status_ = LoginItemStatus::NotRegistered;
   return std::nullopt;

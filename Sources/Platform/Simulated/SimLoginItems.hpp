@@ -11,17 +11,14 @@ class SimLoginItems final : public platform::LoginItems {
   std::optional<platform::LoginItemError> registerMainApp() override;
   std::optional<platform::LoginItemError> unregisterMainApp() override;
 
-  void setStatus(platform::LoginItemStatus status) { status_ = status; }
   // The next register/unregister calls fail with this text until cleared.
   void failWith(std::optional<std::string> text) { failure_ = std::move(text); }
   int registerCalls() const { return registerCalls_; }
-  int unregisterCalls() const { return unregisterCalls_; }
 
  private:
   platform::LoginItemStatus status_ = platform::LoginItemStatus::NotRegistered;
   std::optional<std::string> failure_;
   int registerCalls_ = 0;
-  int unregisterCalls_ = 0;
 };
 
 }  // namespace velvix::sim

@@ -50,10 +50,6 @@ void SimMainLoop::insert(std::shared_ptr<TimerState> state, double due) {
   timers_.emplace(Key{due, sequence_++}, std::move(state));
 }
 
-std::size_t SimMainLoop::pendingTimerCount() const {
-  return std::count_if(timers_.begin(), timers_.end(), [](const auto& t) { return t.second->valid.load(); });
-}
-
 platform::Timer SimMainLoop::everyInBackground(double seconds, std::function<void()> fn) {
   auto state = std::make_shared<TimerState>();
   state->fire = std::move(fn);

@@ -56,10 +56,8 @@ class SimMainLoop final : public platform::MainLoop {
 
   // While a menu is tracked, Default-mode timers wait; Common-mode ones keep firing.
   void setMenuTracking(bool tracking) { menuTracking_ = tracking; }
-  bool isMenuTracking() const { return menuTracking_; }
 
   double elapsed() const { return elapsed_.load(); }
-  std::size_t pendingTimerCount() const;
 
  private:
   struct Scheduled {

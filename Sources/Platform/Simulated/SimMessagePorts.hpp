@@ -1,4 +1,6 @@
 #pragma once
+// Used by the tests only: the program talks over the Unix message ports, as its other processes
+// do; the tests' world uses these so every request is answered at once and in order.
 // Message ports of the simulated desktop: names registered in this world, requests answered at
 // once by the registered handler on the calling (main) thread, as a port of the same process is.
 // A name in `heldElsewhere` belongs to another process: it cannot be registered here.

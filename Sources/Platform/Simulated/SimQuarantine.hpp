@@ -1,4 +1,6 @@
 #pragma once
+// Used by the tests only: the program clears real quarantine marks on its files; the tests' world
+// uses this so a test can mark files and see which marks were removed.
 // Quarantine marks of the simulated desktop: tests mark files as downloaded and see which marks
 // the system removed.
 

@@ -40,7 +40,6 @@ std::optional<ScriptFault> SimScriptRunner::takeFault(const std::optional<SimScr
 
 void SimScriptRunner::run(const std::string& script, Completion completion) {
   ++desktop_.scriptRuns;
-  lastScript_ = script;
   lastRequest_ = SimScriptReader::read(script);
   auto fault = takeFault(lastRequest_);
   const std::string bundleID = lastRequest_ ? tabs_.bundleFor(lastRequest_->applicationName) : std::string();

@@ -35,8 +35,7 @@ class SimScriptRunner final : public platform::ScriptRunner {
 
   // The next run of `handler` ("" for any) gets the fault; `times` runs in a row.
   void inject(ScriptFault fault, const std::string& handler = "", int times = 1);
-  // The last script run, and what it was recognised as (nothing: it did not compile).
-  const std::string& lastScript() const { return lastScript_; }
+  // What the last script run was recognised as (nothing: it did not compile).
   const std::optional<SimScriptRequest>& lastRequest() const { return lastRequest_; }
 
  private:
@@ -51,7 +50,6 @@ class SimScriptRunner final : public platform::ScriptRunner {
   SimDesktop& desktop_;
   SimTabScripts tabs_;
   std::deque<Injected> faults_;
-  std::string lastScript_;
   std::optional<SimScriptRequest> lastRequest_;
 };
 
