@@ -1,6 +1,4 @@
 #pragma once
-// Used by the tests only: no platform in this program reports a signing chain, so the set-up
-// window is never told the build is distribution-signed; the tests keep the check ready for one.
 // What kind of build is running: whether it is signed with a distribution ("Developer ID
 // Application") certificate, which the set-up window's wording depends on; it is worked out once.
 

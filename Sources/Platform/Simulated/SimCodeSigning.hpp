@@ -1,8 +1,6 @@
 #pragma once
-// Used by the tests only: the program asks no platform for its signing chain (see BuildInfo); the
-// tests set one here.
-// Code signing of the simulated program: a chain that tests set; unsigned by default, as a build
-// on this machine is.
+// Code signing of the simulated program, Velvix itself: a chain that tests set; unsigned by
+// default, as a build on this machine is.
 
 #include "Platform/CodeSigning.hpp"
 
