@@ -16,6 +16,7 @@
 #include "Platform/Simulated/SimDock.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/QtTestApplication.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/HUDController.hpp"
 
 namespace velvix {
@@ -314,7 +315,7 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   QMouseEvent move(QEvent::MouseMove, onIcon, view.mapToGlobal(onIcon), Qt::NoButton, Qt::NoButton,
                    Qt::NoModifier);
   QCoreApplication::sendEvent(&view, &move);
-  w.pause(0.5);
+  w.pause(test::kRestOnIcon);
   const DockPreviewPanel& cards = w.services().dock->previewPanel();
   ASSERT_TRUE(cards.isVisible());
 
