@@ -305,7 +305,7 @@ TEST(OneScreenScenario, TheHUDsHelpTextsShowAsToolTipsUnderThePointer) {
   key(QEvent::KeyPress, Qt::Key_Control);
   key(QEvent::KeyPress, Qt::Key_Tab);
   key(QEvent::KeyRelease, Qt::Key_Tab);
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   ASSERT_TRUE(w.hudVisible());
   auto* host = w.view.findChild<QGraphicsView*>(QString(HUDController::kPanelName) + ".window");
   HUDView* hud = nullptr;

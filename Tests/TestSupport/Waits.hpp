@@ -14,6 +14,6 @@ inline constexpr double kRestOnIcon = DockController::kHoverDelay + 2 * DockCont
 // slack.
 inline constexpr double kLeaveIcon = DockController::kLeaveDelay + 2 * DockController::kTickInterval + 0.04;
 // Past the delay before the switcher's panel shows for a held chord, with slack.
-inline constexpr double kPastHUDReveal = SwitcherController::kHUDRevealDelay + 0.05;
+inline constexpr double kPastHUDReveal = SwitcherController::kHUDRevealDelay + 0.1;
 
 }  // namespace velvix::test
