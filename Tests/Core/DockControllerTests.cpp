@@ -10,6 +10,7 @@
 #include "TestSupport/LogLines.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/PreviewCard.hpp"
 
 namespace velvix {
@@ -98,21 +99,21 @@ struct DockWorld : test::TestWorld {
 TEST(DockHover, CardsOpenAfterRestingOnAnIconAndFollowThePointer) {
   DockWorld w;
   // Less than the delay opens nothing, even when the pointer comes back later.
-  w.rest(w.on(w.mailIcon), 0.2);
+  w.rest(w.on(w.mailIcon), DockController::kHoverDelay - 0.05);
   w.rest({700, 300}, 1.0);
   EXPECT_FALSE(w.cardsUp());
 
   // Resting long enough: one card per window, sliding in because the pointer came from outside.
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   EXPECT_EQ(w.cards().size(), 2u);
   EXPECT_LT(w.controller.previewPanel().alpha(), 1.0);
   EXPECT_TRUE(w.logged("dock hover com.apple.mail windows=["));
 
   // The next icon: the first cards go at once, the next ones come after the delay, without the slide.
-  w.rest(w.on(w.notesIcon), 0.09);
+  w.rest(w.on(w.notesIcon), DockController::kTickInterval + 0.01);
   EXPECT_FALSE(w.cardsUp());
-  w.rest(w.on(w.notesIcon), 0.45);
+  w.rest(w.on(w.notesIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   EXPECT_EQ(w.cards(), std::vector<std::int64_t>{w.window(w.notes, 0)});
   EXPECT_EQ(w.controller.previewPanel().alpha(), 1.0);
@@ -121,21 +122,21 @@ TEST(DockHover, CardsOpenAfterRestingOnAnIconAndFollowThePointer) {
   const Rect panel = *w.controller.previewPanel().frame();
   w.rest({panel.midX(), panel.midY()}, 1.0);
   EXPECT_TRUE(w.cardsUp());
-  w.rest({panel.midX(), panel.minY() - 100}, 0.17);
+  w.rest({panel.midX(), panel.minY() - 100}, DockController::kLeaveDelay - 0.08);
   w.rest({panel.midX(), panel.midY()}, 0.5);
   EXPECT_TRUE(w.cardsUp());
-  w.rest({panel.midX(), panel.minY() - 100}, 0.45);
+  w.rest({panel.midX(), panel.minY() - 100}, test::kLeaveIcon);
   EXPECT_FALSE(w.cardsUp());
 
   // An application without windows gets no panel.
-  w.rest(w.on(w.mapsIcon), 1.0);
+  w.rest(w.on(w.mapsIcon), 2 * test::kRestOnIcon);
   EXPECT_FALSE(w.cardsUp());
   EXPECT_EQ(w.controller.resolvedBundleID(), "com.apple.Maps");
 }
 
 TEST(DockHover, PressesIdleAndSettingsKeepTheCardsAway) {
   DockWorld w;
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   // A press anywhere but on the panel closes the cards at once.
   w.desktop.input().send({.type = platform::EventType::leftMouseDown, .location = {700, 300}});
@@ -147,12 +148,12 @@ TEST(DockHover, PressesIdleAndSettingsKeepTheCardsAway) {
   w.pointAt({700, 300});
   w.loop.advance(0.1);
   w.desktop.pointer = w.on(w.mailIcon);
-  w.desktop.setIdle(121);
-  w.loop.advance(1.0);
+  w.desktop.setIdle(DockController::kIdleLimit + 1);
+  w.loop.advance(2 * test::kRestOnIcon);
   EXPECT_FALSE(w.cardsUp());
 
   // Switching the previews off stops the watch and takes down panel and peek.
-  w.rest(w.on(w.notesIcon), 0.45);
+  w.rest(w.on(w.notesIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   w.preferences().showThumbnails.set(false);
   w.loop.advance(0.1);
@@ -170,7 +171,7 @@ TEST(DockHover, CardsShowTheWindowsAPersonCanGoTo) {
   w.still("com.apple.mail", inbox, 90, "Inbox (stored)");
 
   // The new minimized windows' tiles moved the icons; the controller reads them again within 0.5 s.
-  w.rest(w.on(w.mailIcon), 1.0);
+  w.rest(w.on(w.mailIcon), DockController::kItemsFreshFor + test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   // The untitled window off screen and the minimized tabmate get no card.
   EXPECT_EQ(w.cards(), (std::vector<std::int64_t>{inbox, drafts}));
@@ -180,9 +181,9 @@ TEST(DockHover, CardsShowTheWindowsAPersonCanGoTo) {
   (void)untitled;
 
   // An excluded application's cards carry only its name.
-  w.rest({700, 300}, 0.5);
+  w.rest({700, 300}, test::kLeaveIcon);
   w.preferences().excludedBundleIDs.set({"com.apple.mail"});
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   EXPECT_EQ(w.card(drafts)->thumb()->toolTip(), "Mail");
 }
@@ -190,7 +191,7 @@ TEST(DockHover, CardsShowTheWindowsAPersonCanGoTo) {
 TEST(DockHover, ALandedCaptureRebuildsTheCardsOfThatApplicationOnly) {
   DockWorld w;
   const std::int64_t ideas = w.window(w.notes, 0);
-  w.rest(w.on(w.notesIcon), 0.45);
+  w.rest(w.on(w.notesIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   w.loop.advance(2.0);  // the captures the cards asked for have landed
   w.thumbnails().clear();
@@ -212,7 +213,7 @@ TEST(DockPeek, TheHoveredCardsWindowShowsOverItsPlaceAndGoesShortlyAfterLeaving)
   const std::int64_t inbox = w.window(w.mail, 0), drafts = w.window(w.mail, 1);
   w.still("com.apple.mail", inbox, 200);
   w.still("com.apple.mail", drafts, 100);
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   const WindowPeekPanel& peek = w.controller.peekPanel();
 
@@ -341,14 +342,14 @@ TEST(DockClicks, AllWindowsMinimizedOpenTheCardsInsteadOfRestoringOne) {
 
 TEST(DockClicks, AMenuClickKeepsThatIconsCardsAwayUntilThePointerMovesOn) {
   DockWorld w;
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   w.controller.handleDockMenuClick(w.on(w.mailIcon));
   EXPECT_FALSE(w.cardsUp());
-  w.rest(w.on(w.mailIcon), 1.0);
+  w.rest(w.on(w.mailIcon), 2 * test::kRestOnIcon);
   EXPECT_FALSE(w.cardsUp());
-  w.rest(w.on(w.notesIcon), 0.1);
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.notesIcon), DockController::kTickInterval + 0.02);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   EXPECT_TRUE(w.cardsUp());
 }
 
@@ -396,7 +397,7 @@ TEST(DockClickMends, ACardsCloseRemovesTheWindowFromTheSwitcherOnlyWhenItReallyC
   DockWorld w;
   const std::int64_t inbox = w.window(w.mail, 0), drafts = w.window(w.mail, 1);
   w.desktop.window(drafts)->hasCloseButton = false;
-  w.rest(w.on(w.mailIcon), 0.45);
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   const std::string draftsID = "win:com.apple.mail:" + std::to_string(drafts);
   SwitchableItem entry;

@@ -3,6 +3,7 @@
 #include "Core/MRUManager.hpp"
 #include "Input/SwitcherController.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDModel.hpp"
 
@@ -86,7 +87,7 @@ TEST(SwitcherController, TheReleaseTakesTheHUDOffAtTheNextTurnBeforeActivating) 
   SessionWorld w(3);
   w.hold(kCommand);
   ASSERT_TRUE(w.s().begin(false, false));
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   ASSERT_TRUE(w.s().hud().isVisible());
   const auto front = w.frontmostPid();
   w.s().commit();
@@ -96,7 +97,7 @@ TEST(SwitcherController, TheReleaseTakesTheHUDOffAtTheNextTurnBeforeActivating) 
   EXPECT_NE(w.frontmostPid(), front);
 
   ASSERT_TRUE(w.s().begin(false, false));
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   w.s().commit();
   ASSERT_TRUE(w.s().begin(false, false));
   w.s().step(false);  // the HUD counts as shown and is built at the next turn
@@ -148,7 +149,7 @@ TEST(SwitcherController, AClickOutsideTheHUDDismissesTheChordAndOneInsideDoesNot
   SessionWorld w(3);
   w.hold(kCommand);
   ASSERT_TRUE(w.s().begin(false, false));
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   ASSERT_TRUE(w.hudVisible());
   auto frame = *w.s().hud().panelFrame();
   w.s().handleMouseDown({frame.midX(), frame.midY()});

@@ -16,6 +16,7 @@
 #include "Platform/Simulated/SimDock.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/QtTestApplication.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/HUDController.hpp"
 
 namespace velvix {
@@ -45,7 +46,7 @@ TEST(SimulatedDesktop, TypingTheChordIntoTheWindowSwitchesAndTheWindowShowsIt) {
   type(view, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
   type(view, QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
   type(view, QEvent::KeyRelease, Qt::Key_Tab, Qt::ControlModifier);
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   EXPECT_TRUE(w.hudVisible());
   type(view, QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
   type(view, QEvent::KeyRelease, Qt::Key_Tab, Qt::ControlModifier);
@@ -146,7 +147,7 @@ TEST(SimulatedDesktop, TheHUDAppearsAtTheViewsScaleInsideTheView) {
   type(view, QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
   type(view, QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
   type(view, QEvent::KeyRelease, Qt::Key_Tab, Qt::ControlModifier);
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   ASSERT_TRUE(w.hudVisible());
   const Rect frame = *w.app->delegate().switcher()->hud().panelFrame();
   QWidget* window = view.findChild<QWidget*>(QString(HUDController::kPanelName) + ".window");
@@ -207,7 +208,7 @@ TEST(SimulatedDesktop, TheHUDsFrostShowsWhatLiesBeneathIt) {
     for (auto number : w.desktop.windowsOf(mail)) w.desktop.window(number)->bounds = under;
     w.hold(platform::EventFlag::kCommand);
     w.tab();
-    w.pause(0.3);
+    w.pause(test::kPastHUDReveal + 0.1);  // the HUD is up and drawn
     const auto still = hud.snapshot(1.0);
     w.key(platform::KeyCode::kEscape);  // nothing is activated
     w.release();
@@ -314,7 +315,7 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   QMouseEvent move(QEvent::MouseMove, onIcon, view.mapToGlobal(onIcon), Qt::NoButton, Qt::NoButton,
                    Qt::NoModifier);
   QCoreApplication::sendEvent(&view, &move);
-  w.pause(0.5);
+  w.pause(test::kRestOnIcon);
   const DockPreviewPanel& cards = w.services().dock->previewPanel();
   ASSERT_TRUE(cards.isVisible());
 

@@ -10,6 +10,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/HUDController.hpp"
 
 namespace velvix {
@@ -39,7 +40,7 @@ TEST(ChordScenario, AQuickTapSwitchesToThePreviousApplicationWithoutShowingTheHU
   Desk d;
   d.hold(kCommand);
   d.tab();
-  d.pause(0.05);
+  d.pause(SwitcherController::kHUDRevealDelay - 0.05);
   EXPECT_FALSE(d.hudVisible());
   d.release();
   d.pause(1.5);
@@ -53,7 +54,7 @@ TEST(ChordScenario, HoldTabTabReleaseBringsTheThirdEntryToTheFrontWithTheHUDShow
   Desk d;
   d.hold(kCommand);
   d.tab();
-  d.pause(0.2);
+  d.pause(test::kPastHUDReveal);
   EXPECT_TRUE(d.hudVisible());
   d.tab();
   d.pause(0.2);
@@ -77,7 +78,7 @@ TEST(ChordScenario, ShiftTabStepsBackAndEscapeCancels) {
   Desk e;
   e.hold(kCommand);
   e.tab();
-  e.pause(0.2);
+  e.pause(test::kPastHUDReveal);
   e.key(platform::KeyCode::kEscape);
   EXPECT_FALSE(e.hudVisible());
   e.release();
@@ -89,7 +90,7 @@ TEST(ChordScenario, CommandWClosesTheSelectedWindowAndTheListShrinks) {
   Desk d;
   d.hold(kCommand);
   d.tab();
-  d.pause(0.2);
+  d.pause(test::kPastHUDReveal);
   auto* switcher = d.app->delegate().switcher();
   const std::size_t before = switcher->session()->size();
   d.key(platform::KeyCode::kW);

@@ -11,6 +11,7 @@
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/PreviewCard.hpp"
 
 namespace velvix {
@@ -58,12 +59,12 @@ struct DockDesk : test::AppWorld {
 TEST(DockScenario, AHoverThatLeavesBeforeTheDelayOpensNothing) {
   DockDesk d;
   for (int pass = 0; pass < 5; ++pass) {
-    d.rest(d.icon(1), 0.16);
+    d.rest(d.icon(1), DockController::kHoverDelay - 0.09);
     d.rest({700, 300}, 0.4);
   }
   EXPECT_FALSE(d.cardsUp());
   EXPECT_FALSE(d.dock().resolvedBundleID());
-  d.rest(d.icon(1), 0.45);
+  d.rest(d.icon(1), test::kRestOnIcon);
   EXPECT_TRUE(d.cardsUp());
 }
 
@@ -72,13 +73,13 @@ TEST(DockScenario, ACaptureThatLandsAfterTheHoverMovedOnChangesNothing) {
   const std::int64_t inbox = d.desktop.windowsOf(d.mail).front();
   d.loop.advance(2.0);  // the stills taken at launch are old enough to be taken again
   d.services().thumbnails->clear();
-  d.desktop.captureLatency = 0.6;  // the stills of Mail's windows come late
-  d.rest(d.icon(1), 0.45);
+  d.desktop.captureLatency = test::kRestOnIcon + 0.15;  // the stills of Mail's windows come late
+  d.rest(d.icon(1), test::kRestOnIcon);
   ASSERT_TRUE(d.cardsUp());
-  d.rest(d.icon(0), 0.45);  // on to Notes before Mail's captures land
+  d.rest(d.icon(0), test::kRestOnIcon);  // on to Notes before Mail's captures land
   ASSERT_TRUE(d.cardsUp());
   ASSERT_EQ(d.dock().resolvedBundleID(), "com.apple.Notes");
-  d.loop.advance(1.0);
+  d.loop.advance(2 * d.desktop.captureLatency);  // Mail's two stills are taken one after the other
   EXPECT_TRUE(d.services().thumbnails->contains("win:com.apple.mail:" + std::to_string(inbox)));
   EXPECT_FALSE(d.card(inbox));  // Notes' cards stay; Mail's do not come back
   EXPECT_EQ(d.dock().resolvedBundleID(), "com.apple.Notes");
@@ -107,7 +108,7 @@ TEST(DockScenario, AClickWhileTheMinimizeIsPendingLeavesTheWindowMinimizedOnce) 
 
 TEST(DockScenario, AnApplicationWithoutWindowsIsLeftToTheDock) {
   DockDesk d;
-  d.rest(d.icon(2), 1.0);
+  d.rest(d.icon(2), 2 * test::kRestOnIcon);
   EXPECT_FALSE(d.cardsUp());
   d.click(d.icon(2));
   EXPECT_FALSE(d.swallowedUp());
@@ -137,12 +138,12 @@ TEST(DockScenario, WindowsOnAnotherSpaceAreNotMinimizedOnes) {
   DockDesk d;
   d.desktop.displays()[0].spaces = {1, 2};
   const std::int64_t away = d.desktop.addWindow(d.maps, {.title = "Route", .space = 2});
-  d.rest(d.icon(2), 0.45);
+  d.rest(d.icon(2), test::kRestOnIcon);
   // Titled and off screen: a card, not marked minimized.
   ASSERT_TRUE(d.cardsUp());
   ASSERT_TRUE(d.card(away));
   EXPECT_FALSE(d.card(away)->isMinimizedWindow());
-  d.rest({700, 300}, 0.5);
+  d.rest({700, 300}, test::kLeaveIcon);
   // A click settles: nothing minimized to restore and nothing visible, so the Dock takes it.
   d.click(d.icon(2));
   d.loop.advance(0.3);

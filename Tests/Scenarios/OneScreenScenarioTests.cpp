@@ -27,6 +27,7 @@
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/Waits.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDView.hpp"
@@ -212,7 +213,7 @@ TEST(OneScreenScenario, TheDockCardsStayAboveThePeekAtTheirCard) {
   QMouseEvent onIcon(QEvent::MouseMove, w.view.toView({icon.midX(), icon.midY()}), QPointF(), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&w.view, &onIcon);
-  w.pause(0.5);
+  w.pause(test::kRestOnIcon);
   const DockPreviewPanel& cards = w.services().dock->previewPanel();
   ASSERT_TRUE(cards.isVisible());
   // The pointer rests on the first card: its window is peeked.
@@ -304,7 +305,7 @@ TEST(OneScreenScenario, TheHUDsHelpTextsShowAsToolTipsUnderThePointer) {
   key(QEvent::KeyPress, Qt::Key_Control);
   key(QEvent::KeyPress, Qt::Key_Tab);
   key(QEvent::KeyRelease, Qt::Key_Tab);
-  w.pause(0.2);
+  w.pause(test::kPastHUDReveal);
   ASSERT_TRUE(w.hudVisible());
   auto* host = w.view.findChild<QGraphicsView*>(QString(HUDController::kPanelName) + ".window");
   HUDView* hud = nullptr;
