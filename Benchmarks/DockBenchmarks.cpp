@@ -66,7 +66,7 @@ void BM_DockWindowListWith30Applications(benchmark::State& state) {
   test::AppWorld d;
   for (int i = 0; i < 30; ++i) d.launchApp("com.example.app" + std::to_string(i), "App", {"One"});
   d.launch();
-  for (auto _ : state) benchmark::DoNotOptimize(d.services().windows->realWindows(false));
+  for (auto _ : state) benchmark::DoNotOptimize(d.services().windowList->realWindows(false));
 }
 BENCHMARK(BM_DockWindowListWith30Applications)->Unit(benchmark::kMicrosecond);
 

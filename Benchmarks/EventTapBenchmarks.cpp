@@ -60,7 +60,7 @@ struct Desk : test::AppWorld {
       services.ax = ax.get();
       windows = std::make_unique<WindowList>(*timed, *services.workspace, *services.ax);
       services.windowServer = timed.get();
-      services.windows = windows.get();
+      services.windowList = windows.get();
     };
     launch();
     services().preferences->debugLogging.set(false);

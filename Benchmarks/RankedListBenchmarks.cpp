@@ -26,7 +26,7 @@ struct LargeInventory : test::TestWorld {
   LargeInventory(int windows, int tabs) {
     Services& s = services();
     s.windowServer = &timed;
-    s.windows = &timedList;
+    s.windowList = &timedList;
     s.workspace = &timedWorkspace;
     s.runningApps = &timedApps;
     MRUManager& store = mru();

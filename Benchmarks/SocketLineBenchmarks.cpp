@@ -75,7 +75,7 @@ void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
   world.runTestProgramUnder(world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"}));
   test::SocketPeers peers(world.loop, world.home.path());
   auto relay = peers.connect();
-  BrowserBridge& bridge = world.bridge();
+  BrowserBridge& bridge = world.browserBridge();
   std::string sync = syncOf(4, 25);
   sync.replace(sync.find("brave"), 5, "chrome");
   if (!bridge.handle(relay.client, sync)) state.SkipWithError("the relay was not accepted");

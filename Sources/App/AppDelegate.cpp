@@ -54,7 +54,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 3: menus and the updater.
   mainMenu_.install(*this);
   statusItem_.install();
-  if (services_.updater) services_.updater->startUpdater();
+  if (services_.updateChecker) services_.updateChecker->startUpdater();
 
   // 4: the browsers' host manifests, what the application keeps in the user's own files (their
   // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
@@ -67,7 +67,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 5: the inventory and the services that feed it.
   services_.mru->seedRunningApps();
   services_.appMonitor->start();
-  services_.bridge->start();
+  services_.browserBridge->start();
   observeBrowserLaunches();
   if (services_.badges) services_.badges->start();
   if (services_.dock) services_.dock->applyPreference();
@@ -128,7 +128,7 @@ void AppDelegate::seedBrowsersOverAppleEvents() {
                                "; its tabs are not scripted");
             return;
           }
-          services_.scripts->seed(browser);
+          services_.appleScripts->seed(browser);
           if (browser == Browser::safari && services_.safariHost) services_.safariHost->warm();
         });
   }
@@ -178,7 +178,7 @@ void AppDelegate::observeBrowserLaunches() {
         if (!reinstalledForBrowsers_.insert(bundleID).second) return;
         services_.log->log("browser launched (" + bundleID + "); refreshing host manifests");
         if (services_.hostInstaller) services_.hostInstaller->install();
-        services_.bridge->refreshExtensionPresence();
+        services_.browserBridge->refreshExtensionPresence();
       });
 }
 
@@ -251,7 +251,7 @@ void AppDelegate::openOnboardingMenuItem() {
 
 void AppDelegate::checkForUpdatesMenuItem() {
   services_.application->activate(true);
-  if (services_.updater) services_.updater->checkForUpdates();
+  if (services_.updateChecker) services_.updateChecker->checkForUpdates();
 }
 
 // Only one copy may own the chord: an older copy is asked to quit and given up to 2 s to go,

@@ -41,7 +41,7 @@ RealChromiumMirror::RealChromiumMirror(Services& services, sim::SimDesktop& desk
       services_.notifications->observe(BrowserBridge::kStatusChangedNotification,
                                        [this](const platform::Notification&) { scheduleReconcile(); });
   reportSubscription_ =
-      services_.bridge->reportsHandled.add([this](const ExtensionReport& report, Browser browser) {
+      services_.browserBridge->reportsHandled.add([this](const ExtensionReport& report, Browser browser) {
         if (browser != Browser::chromium) return;
         noteActiveTabs(report);
         scheduleReconcile();
@@ -100,7 +100,7 @@ void RealChromiumMirror::reconcile() {
 // The chromium processes behind the connections registered for Chromium: the nearest ancestor
 // of each relay that the kernel's table knows as chromium's own program.
 void RealChromiumMirror::noteConnectedBrowsers() {
-  const auto& clients = services_.bridge->chromiumClients();
+  const auto& clients = services_.browserBridge->chromiumClients();
   auto found = clients.find(Browser::chromium);
   if (found == clients.end()) return;
   const platform::ProcessTable& real = services_.processes->peers();

@@ -82,20 +82,20 @@ struct VelvixApp::Parts {
   platform::NotificationCenter notifications;
   std::unique_ptr<DebugLog> log;
   std::unique_ptr<AXWindowBridge> ax;
-  std::unique_ptr<WindowList> windows;
+  std::unique_ptr<WindowList> windowList;
   std::unique_ptr<RunningApps> runningApps;
   std::unique_ptr<Preferences> preferences;
   std::unique_ptr<ThumbnailStore> thumbnails;
   std::unique_ptr<platform::UnixMessagePorts> messagePorts;
-  std::unique_ptr<BrowserBridge> bridge;
+  std::unique_ptr<BrowserBridge> browserBridge;
   std::unique_ptr<MRUManager> mru;
   std::unique_ptr<PermissionsService> permissions;
-  std::unique_ptr<AppleScriptBridge> scripts;
+  std::unique_ptr<AppleScriptBridge> appleScripts;
   std::unique_ptr<SafariScriptHost> safariHost;
   std::unique_ptr<AppIcon> appIcons;
   std::unique_ptr<MicMute> micMute;
   std::unique_ptr<sim::SimUpdater> updaterFramework;  // no update framework on Linux
-  std::unique_ptr<UpdateChecker> updater;
+  std::unique_ptr<UpdateChecker> updateChecker;
   std::unique_ptr<AppMonitor> appMonitor;
   std::unique_ptr<Activator> activator;
   std::unique_ptr<Closer> closer;
@@ -175,7 +175,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
 
   services_.log = own(p.log, SupportFolder::path(options.home), *p.defaults, desktop.loop());
   services_.ax = own(p.ax, desktop.accessibility(), desktop.loop());
-  services_.windows = own(p.windows, desktop.windowServer(), desktop.workspace(), *p.ax);
+  services_.windowList = own(p.windowList, desktop.windowServer(), desktop.workspace(), *p.ax);
   services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
   services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
   for (const auto& line : services_.preferences->loadProblems()) processLog(line);
@@ -184,10 +184,10 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.messagePorts =
       own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
           [](const std::string& line) { processLog(line); });
-  services_.bridge = own(p.bridge, services_);
+  services_.browserBridge = own(p.browserBridge, services_);
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);
-  services_.scripts = own(p.scripts, services_, desktop.scripts());
+  services_.appleScripts = own(p.appleScripts, services_, desktop.scripts());
   services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
   services_.appIcons = own(p.appIcons, desktop.workspace(), desktop.bundles());
   services_.micMute = own(p.micMute, desktop.microphone(), *p.defaults);
@@ -196,7 +196,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
     desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);
   };
   desktop.application().aboutMessage = AppIdentity::nameAndVersion() + "\n" + AboutPanel::kDescription;
-  services_.updater = own(p.updater, services_);
+  services_.updateChecker = own(p.updateChecker, services_);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
   services_.closer = own(p.closer, services_);

@@ -79,7 +79,7 @@ void AppleScriptBridge::seed(Browser browser) {
     if (!isRunning(Browser::safari)) return;
     if (services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted)
       return;
-    auto last = services_.bridge ? services_.bridge->lastSafariEventAt() : std::nullopt;
+    auto last = services_.browserBridge ? services_.browserBridge->lastSafariEventAt() : std::nullopt;
     if (last && services_.loop->uptime() - *last < kSafariExtensionFresh) return;
     seedNow(Browser::safari);
   }));

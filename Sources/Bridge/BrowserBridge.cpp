@@ -274,12 +274,12 @@ void BrowserBridge::nameRedactedSafariTabs(std::vector<SyncedWindow> windows, Na
     postStatusChanged();
   }
   lastSafariRedactionAt_ = uptime();
-  if (!services_.scripts) {
+  if (!services_.appleScripts) {
     completion(std::move(windows));
     return;
   }
-  services_.scripts->frontTabsAsync([this, watch = alive_.watch(), windows = std::move(windows),
-                                     completion = std::move(completion)](auto answers) mutable {
+  services_.appleScripts->frontTabsAsync([this, watch = alive_.watch(), windows = std::move(windows),
+                                          completion = std::move(completion)](auto answers) mutable {
     if (watch.expired()) return;
     if (SafariTabNaming::name(windows, answers) == 0 && !answers.empty())
       services_.log->log("safari: " + std::to_string(answers.size()) +

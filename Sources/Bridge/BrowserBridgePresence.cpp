@@ -127,10 +127,10 @@ bool BrowserBridge::closeChromiumTab(const SwitchableItem& item) {
     if (pending == pendingCloses_.end()) return;
     const SwitchableItem unclosed = std::move(pending->second);
     pendingCloses_.erase(pending);
-    if (!services_.scripts) return;
+    if (!services_.appleScripts) return;
     // Only the very tab, by its window's and its own id: an extension that reported late has
     // closed it already, and a tab that slid into its place is another one the user kept.
-    services_.scripts->closeIdentified(unclosed, [this, watch, tabID](bool closed) {
+    services_.appleScripts->closeIdentified(unclosed, [this, watch, tabID](bool closed) {
       if (watch.expired()) return;
       services_.log->log("extension silent on close(tab " + std::to_string(tabID) +
                          "); AppleScript fallback result=" + (closed ? "true" : "false"));

@@ -139,7 +139,7 @@ bool Activator::attemptApp(const SwitchableItem& item) {
   const auto outcome = services_.ax->raiseWindow(number, item.title, app->pid);
   if (outcome != AXWindowBridge::RaiseOutcome::raised) {
     std::optional<WindowList::Info> listed;
-    for (auto& w : services_.windows->realWindows(false))
+    for (auto& w : services_.windowList->realWindows(false))
       if (w.windowNumber == number) listed = w;
     if (!listed || (outcome == AXWindowBridge::RaiseOutcome::missing && !listed->isOnScreen)) {
       services_.log->log("activate: " + item.id + " has no such window, falling through");
@@ -154,7 +154,7 @@ bool Activator::attemptApp(const SwitchableItem& item) {
   auto frontSeen = std::make_shared<bool>(false);
   for (double delay : {0.2, 0.5, 0.9})
     later(delay, [this, pid = app->pid, number, frontSeen, started, title = item.title] {
-      if (auto front = services_.windows->frontWindow(pid); front && front->windowNumber == number)
+      if (auto front = services_.windowList->frontWindow(pid); front && front->windowNumber == number)
         *frontSeen = true;
       if (!userActed(started, *frontSeen)) services_.ax->raiseWindow(number, title, pid);
     });
@@ -196,7 +196,7 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
   if (!app) return completion(false);
 
   if (item.url == MRUManager::kAuxPlaceholderURL) {
-    services_.scripts->scriptedWindowNamesAsync(
+    services_.appleScripts->scriptedWindowNamesAsync(
         browser, [this, watch = alive_.watch(), generation = generation_, item, pid = app->pid, completion](
                      std::optional<std::vector<std::string>> names, bool) {
           if (watch.expired() || generation != generation_) return completion(false);
@@ -215,8 +215,8 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
   // The command goes only to the connection registered under the entry's own session.
   auto sendActivate = [&]() -> bool {
     auto windowID = decimalWindowID(item.windowID);
-    if (!item.tabID || !windowID || !item.session || !services_.bridge) return false;
-    const auto& clients = services_.bridge->chromiumClients();
+    if (!item.tabID || !windowID || !item.session || !services_.browserBridge) return false;
+    const auto& clients = services_.browserBridge->chromiumClients();
     auto perBrowser = clients.find(browser);
     if (perBrowser == clients.end()) return false;
     auto client = perBrowser->second.find(*item.session);
@@ -253,7 +253,7 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
 void Activator::attemptAppleEvents(const SwitchableItem& item, std::function<void(bool)> completion) {
   const Browser browser = *item.browser;
   if (auto app = runningBrowser(browser)) activateApplication(app->pid);
-  services_.scripts->resolve(
+  services_.appleScripts->resolve(
       item, "resolvetab",
       [this, watch = alive_.watch(), generation = generation_, browser, completion](bool ok) {
         if (watch.expired() || generation != generation_)
@@ -263,7 +263,7 @@ void Activator::attemptAppleEvents(const SwitchableItem& item, std::function<voi
         if (app) activateApplication(app->pid);
         auto raiseScripted = [this, browser] {
           auto running = runningBrowser(browser);
-          auto names = services_.scripts->cachedScriptedWindowNames(browser);
+          auto names = services_.appleScripts->cachedScriptedWindowNames(browser);
           if (running && !names.empty()) services_.ax->raiseScriptedWindow(names, running->pid);
         };
         raiseScripted();
@@ -294,7 +294,7 @@ std::string Activator::diagnosis(const SwitchableItem& item) const {
   if (!applicationOf(item)) return "app absent from the running-app list";
   if (!item.windowNumber) return "activation declined";
   const std::string number = std::to_string(*item.windowNumber);
-  if (!services_.windows->liveWindowNumbers().contains(*item.windowNumber))
+  if (!services_.windowList->liveWindowNumbers().contains(*item.windowNumber))
     return "window " + number + " absent from the window list";
   return "window " + number + " is listed but refused the raise";
 }

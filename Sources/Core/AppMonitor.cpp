@@ -122,7 +122,7 @@ void AppMonitor::didTerminate(const RunningApplication& app) {
   services_.mru->removeApp(bundleID);
   if (auto browser = browsers::fromBundleID(bundleID)) {
     services_.mru->purgeTabs(*browser);
-    services_.bridge->browserQuit(*browser);
+    services_.browserBridge->browserQuit(*browser);
   }
 }
 
@@ -133,8 +133,8 @@ void AppMonitor::reconcilePass() {
   for (Browser browser : browsers::all()) {
     if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
     if (browsers::isEditor(browser)) continue;
-    if (browsers::isChromiumFamily(browser) && services_.bridge->isExtensionLive(browser)) {
-      services_.bridge->requestChromiumSync(browser);  // the extension answers with a full sync
+    if (browsers::isChromiumFamily(browser) && services_.browserBridge->isExtensionLive(browser)) {
+      services_.browserBridge->requestChromiumSync(browser);  // the extension answers with a full sync
       continue;
     }
     // The decision uses the status as cached now; a refresh only informs later passes.
@@ -142,7 +142,7 @@ void AppMonitor::reconcilePass() {
     if (!cached || services_.loop->uptime() - cached->at > PermissionsService::kAutomationStaleAfter)
       services_.permissions->refreshAutomationStatus(browser);
     if (!cached || cached->status != platform::Privacy::kAutomationGranted) continue;
-    services_.scripts->liveTabKeysAsync(
+    services_.appleScripts->liveTabKeysAsync(
         browser, [this, browser, watch = alive_.watch()](std::optional<std::vector<std::string>> keys) {
           if (!watch.expired() && keys) services_.mru->reconcile(browser, *keys, MRUManager::kStrikeLimit);
         });
@@ -154,10 +154,10 @@ void AppMonitor::restartWindowFocusPoll(const RunningApplication& app) {
   windowFocusPollPID_.reset();
   if (!app.bundleIdentifier) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && BrowserBridge::reportsTabs(*browser, services_.bridge))
+      browser && BrowserBridge::reportsTabs(*browser, services_.browserBridge))
     return;  // tracked by tab
   windowFocusPollPID_ = app.pid;
-  if (auto front = services_.windows->frontWindow(app.pid)) {
+  if (auto front = services_.windowList->frontWindow(app.pid)) {
     lastPolledWindowNumber_[app.pid] = front->windowNumber;
   } else {
     lastPolledWindowNumber_.erase(app.pid);
@@ -173,7 +173,7 @@ void AppMonitor::windowFocusTick(Pid pid) {
     windowFocusPollPID_.reset();
     return;
   }
-  auto window = services_.windows->frontWindow(pid);
+  auto window = services_.windowList->frontWindow(pid);
   if (!window) return;
   auto last = lastPolledWindowNumber_.find(pid);
   if (last != lastPolledWindowNumber_.end() && last->second == window->windowNumber) {
@@ -198,7 +198,7 @@ void AppMonitor::restartFrontTabPoll(const RunningApplication& app) {
   auto browser = browsers::fromBundleID(*app.bundleIdentifier);
   if (!browser) return;
   // Extensions report tab changes themselves; Safari is always polled.
-  if (*browser != Browser::safari && services_.bridge->isExtensionLive(*browser)) return;
+  if (*browser != Browser::safari && services_.browserBridge->isExtensionLive(*browser)) return;
   frontTabPollPID_ = app.pid;
   frontTabPoll_ = services_.loop->every(kPollInterval,
                                         [this, bundleID = *app.bundleIdentifier] { frontTabTick(bundleID); });
@@ -228,7 +228,7 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
     return;
   }
   lastSnapshotAt = services_.loop->uptime();
-  services_.scripts->scriptedWindowNamesAsync(
+  services_.appleScripts->scriptedWindowNamesAsync(
       Browser::safari,
       [this, watch = alive_.watch(), app, date](std::optional<std::vector<std::string>> names, bool fresh) {
         if (watch.expired() || !names) return;
@@ -259,12 +259,12 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
 }
 
 void AppMonitor::snapshotFrontTab(Browser browser, double date) {
-  if (services_.bridge->isExtensionLive(browser)) {
+  if (services_.browserBridge->isExtensionLive(browser)) {
     services_.mru->refreshFrontTab(browser, date);
     return;
   }
   lastSnapshotAt = services_.loop->uptime();
-  services_.scripts->currentTabAsync(
+  services_.appleScripts->currentTabAsync(
       browser, [this, watch = alive_.watch(), browser, date](AppleScriptBridge::CurrentTab tab) {
         if (watch.expired()) return;
         services_.mru->touchScriptedTab(browser, tab.url, tab.title, tab.windowID, tab.position, date, false);
@@ -283,7 +283,7 @@ void AppMonitor::recordFrontmostWindowNow() {
   auto front = services_.workspace->frontmostApplication();
   if (!front || !front->bundleIdentifier || browsers::fromBundleID(*front->bundleIdentifier)) return;
   services_.mru->bumpApp(*front, now());
-  if (auto window = services_.windows->frontWindow(front->pid)) {
+  if (auto window = services_.windowList->frontWindow(front->pid)) {
     services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
     lastPolledWindowNumber_[front->pid] = window->windowNumber;
   } else {
@@ -303,7 +303,7 @@ void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows
     services_.thumbnails->captureFrontWindow(app.pid, keys, settled);
     return;
   }
-  for (const auto& w : services_.windows->realWindows(true)) {
+  for (const auto& w : services_.windowList->realWindows(true)) {
     if (w.pid != app.pid) continue;
     std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w.windowNumber)};
     if (settled) {
@@ -317,13 +317,13 @@ void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows
 }
 
 void AppMonitor::notePrivateFrontWindow(const RunningApplication& app) {
-  if (auto front = services_.windows->frontWindow(app.pid))
+  if (auto front = services_.windowList->frontWindow(app.pid))
     privateBrowserWindows_[app.pid].insert(front->windowNumber);
 }
 
 bool AppMonitor::frontWindowIsPrivate(Pid pid) const {
   if (services_.preferences->includePrivateTabs.get()) return false;
-  auto front = services_.windows->frontWindow(pid);
+  auto front = services_.windowList->frontWindow(pid);
   if (!front) return false;
   if (auto it = privateBrowserWindows_.find(pid);
       it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
@@ -333,7 +333,7 @@ bool AppMonitor::frontWindowIsPrivate(Pid pid) const {
 
 bool AppMonitor::frontWindowShows(const std::string& tabItemID, Browser browser, Pid pid) const {
   if (browser == Browser::terminal) return true;
-  auto front = services_.windows->frontWindow(pid);
+  auto front = services_.windowList->frontWindow(pid);
   if (!front) return false;
   if (auto it = privateBrowserWindows_.find(pid);
       it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))

@@ -27,12 +27,12 @@ void Closer::close(const SwitchableItem& item) {
     services_.log->log("close skipped, browser not running");
     return;
   }
-  if (browsers::isChromiumFamily(*item.browser) && item.tabID && services_.bridge &&
-      services_.bridge->closeChromiumTab(item)) {
+  if (browsers::isChromiumFamily(*item.browser) && item.tabID && services_.browserBridge &&
+      services_.browserBridge->closeChromiumTab(item)) {
     services_.log->log("close sent to Chrome extension");
     return;
   }
-  services_.scripts->resolve(item, "closetab", [log = services_.log](bool ok) {
+  services_.appleScripts->resolve(item, "closetab", [log = services_.log](bool ok) {
     log->log(std::string("AppleScript close result=") + (ok ? "true" : "false"));
   });
 }

@@ -83,7 +83,7 @@ std::vector<std::int64_t> DockController::onScreenWindows(platform::Pid pid,
                                                           std::size_t* offScreenTitled) const {
   std::vector<std::int64_t> onScreen;
   std::size_t off = 0;
-  for (const auto& w : services_.windows->realWindows(false)) {
+  for (const auto& w : services_.windowList->realWindows(false)) {
     if (w.pid != pid) continue;
     if (w.isOnScreen) {
       onScreen.push_back(w.windowNumber);
@@ -286,7 +286,7 @@ void DockController::minimize(std::int64_t window, const platform::RunningApplic
     for (const auto& s : *states) ax.insert(s.number);
   }
   std::set<std::int64_t> tabmates;
-  for (const auto& w : services_.windows->realWindows(false))
+  for (const auto& w : services_.windowList->realWindows(false))
     if (w.pid == app.pid && !w.isOnScreen && w.title && !w.title->empty() && !ax.contains(w.windowNumber))
       tabmates.insert(w.windowNumber);
   MinimizeMemory(services_).record(bundleID, app.pid, {window}, tabmates);
@@ -331,7 +331,7 @@ void DockController::focus(std::int64_t windowNumber, const platform::RunningApp
   auto watch = alive_.watch();
   auto check = [this, watch, windowNumber, app] {
     if (watch.expired()) return;
-    const auto front = services_.windows->frontWindow(app.pid);
+    const auto front = services_.windowList->frontWindow(app.pid);
     if (front && front->windowNumber == windowNumber) return;
     services_.ax->raiseWindow(windowNumber, "", app.pid);
     if (!services_.workspace->isActive(app.pid)) services_.workspace->activate(app.pid);

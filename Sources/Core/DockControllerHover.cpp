@@ -263,7 +263,7 @@ void DockController::resolve(const std::string& bundleID, const Rect& iconFrame)
 std::vector<WindowList::Info> DockController::windows(const platform::RunningApplication& app) {
   const auto states = services_.ax->windowStatesIfEnumerable(app.pid);
   std::vector<WindowList::Info> list;
-  for (const auto& w : services_.windows->realWindows(false)) {
+  for (const auto& w : services_.windowList->realWindows(false)) {
     if (w.pid != app.pid || closedWindowNumbers_.contains(w.windowNumber)) continue;
     if (!w.isOnScreen && (!w.title || w.title->empty())) continue;
     if (states && std::none_of(states->begin(), states->end(),

@@ -54,7 +54,7 @@ std::optional<std::string> MRUManager::activatedLately(Browser browser) const {
 }
 
 bool MRUManager::sessionIsConnected(Browser browser, const std::optional<std::string>& session) const {
-  return services_.bridge && services_.bridge->client(browser, session) != nullptr;
+  return services_.browserBridge && services_.browserBridge->client(browser, session) != nullptr;
 }
 
 bool MRUManager::includesPrivateTabs() const {

@@ -286,7 +286,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   // A window or application entry whose window, or process, the window server no longer lists
   // leaves the list, the others keeping their order. Mostly every one is listed, and the list is
   // not touched again.
-  const auto listed = services_.windows->sharedKeys(false);
+  const auto listed = services_.windowList->sharedKeys(false);
   if (listed->empty()) return;
   std::size_t kept = 0, at = 0;  // `at` walks the list's places in ranked order
   for (std::uint32_t index : rankOrder_) {
@@ -349,7 +349,7 @@ std::vector<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platf
 }
 
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
-  const auto onScreen = services_.windows->sharedKeys(true);
+  const auto onScreen = services_.windowList->sharedKeys(true);
 
   // This runs inside the key press that opens a chord: the sets below are sorted vectors, made
   // without a node per element, and each step that has nothing to do is left out.
@@ -424,7 +424,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   // Windows that Accessibility does not list may simply be on another Space.
   std::vector<std::int64_t> unlisted;
   std::vector<std::pair<std::int64_t, platform::Pid>> ownerOf;
-  const WindowList::Windows windows = services_.windows->sharedRealWindows(false);
+  const WindowList::Windows windows = services_.windowList->sharedRealWindows(false);
   for (const auto& row : *windows) {
     const auto listed = answers.windowsOf(row.pid);
     if (!listed || std::binary_search(listed->begin(), listed->end(), row.windowNumber)) continue;
@@ -434,7 +434,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::set<std::int64_t> hidden;
   std::vector<platform::Pid> pidsOnSpace;
   if (!unlisted.empty()) {
-    hidden = services_.windows->numbersOnHiddenSpaces(unlisted);
+    hidden = services_.windowList->numbersOnHiddenSpaces(unlisted);
     for (const auto& [number, pid] : ownerOf)
       if (hidden.contains(number)) pidsOnSpace.push_back(pid);
     sortUnique(pidsOnSpace);

@@ -30,7 +30,7 @@ std::optional<std::string> MRUManager::newestID() const {
 }
 
 void MRUManager::purgeDeadAndExpired() {
-  const auto live = services_.windows->liveWindowNumbers();
+  const auto live = services_.windowList->liveWindowNumbers();
   if (live.empty()) return;  // no window list: nothing can be told, not even tab ages
   const double cutOff = now() - kTabExpiry;
   const auto newest = newestID();
@@ -69,9 +69,9 @@ bool MRUManager::isProvablyWindowless(platform::Pid pid) const {
   auto states = services_.ax->windowStatesIfEnumerable(pid);
   if (!states || !states->empty()) return false;
   std::vector<std::int64_t> own;
-  for (const auto& w : services_.windows->realWindows(false))
+  for (const auto& w : services_.windowList->realWindows(false))
     if (w.pid == pid) own.push_back(w.windowNumber);
-  return services_.windows->numbersOnHiddenSpaces(own).empty();
+  return services_.windowList->numbersOnHiddenSpaces(own).empty();
 }
 
 std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<std::string>& liveKeys,
@@ -179,10 +179,11 @@ void MRUManager::verifyTabs(Browser browser) {
   if (last != lastTabVerification.end() && services_.loop->uptime() - last->second < kVerificationInterval)
     return;
   lastTabVerification[browser] = services_.loop->uptime();
-  if (!services_.scripts) return;
-  services_.scripts->liveTabKeysAsync(browser, [this, browser](std::optional<std::vector<std::string>> keys) {
-    if (keys) reconcile(browser, *keys, kStrikeLimit);
-  });
+  if (!services_.appleScripts) return;
+  services_.appleScripts->liveTabKeysAsync(browser,
+                                           [this, browser](std::optional<std::vector<std::string>> keys) {
+                                             if (keys) reconcile(browser, *keys, kStrikeLimit);
+                                           });
 }
 
 }  // namespace velvix

@@ -53,7 +53,7 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
     return;
   if (!app.bundleIdentifier || app.bundleIdentifier->empty()) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && BrowserBridge::reportsTabs(*browser, services_.bridge)) {
+      browser && BrowserBridge::reportsTabs(*browser, services_.browserBridge)) {
     auto item = SwitchableItem::appItem(app, date);
     upsertApp(*item);
     return;
@@ -61,7 +61,7 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
   // Listed through its windows: the front one at the date, the others estimated just before it.
   const auto axTitles = services_.ax->windowTitlesByNumber(app.pid);
   std::vector<const WindowList::Info*> candidates;
-  const WindowList::Windows windows = services_.windows->sharedRealWindows(false);
+  const WindowList::Windows windows = services_.windowList->sharedRealWindows(false);
   for (const auto& info : *windows) {
     if (info.pid != app.pid) continue;
     if (!info.isOnScreen && (!info.title || info.title->empty())) continue;
@@ -70,7 +70,7 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
   }
   if (candidates.empty()) return;
   std::optional<std::int64_t> chosen;
-  if (auto front = services_.windows->frontWindow(app.pid))
+  if (auto front = services_.windowList->frontWindow(app.pid))
     for (const auto* c : candidates)
       if (c->windowNumber == front->windowNumber) chosen = c->windowNumber;
   if (!chosen)
@@ -100,12 +100,12 @@ void MRUManager::seedRunningApps() {
   const auto frontApp = services_.workspace->frontmostApplication();
   std::optional<std::int64_t> frontWindow;
   if (frontApp)
-    if (auto w = services_.windows->frontWindow(frontApp->pid)) frontWindow = w->windowNumber;
+    if (auto w = services_.windowList->frontWindow(frontApp->pid)) frontWindow = w->windowNumber;
   const platform::Pid self = services_.workspace->ownPid();
 
   double offset = kFirstSeedOffset;
   std::map<platform::Pid, std::map<std::int64_t, std::string>> axTitlesCache;
-  for (const auto& row : services_.windows->realWindows(true)) {
+  for (const auto& row : services_.windowList->realWindows(true)) {
     auto app = services_.workspace->application(row.pid);
     if (!app || !app->bundleIdentifier || app->bundleIdentifier->empty()) continue;
     if (app->activationPolicy != ActivationPolicy::Regular && app->pid != self) continue;
@@ -113,7 +113,7 @@ void MRUManager::seedRunningApps() {
 
     SwitchableItem item;
     auto browser = browsers::fromBundleID(*app->bundleIdentifier);
-    if (browser && BrowserBridge::reportsTabs(*browser, services_.bridge)) {
+    if (browser && BrowserBridge::reportsTabs(*browser, services_.browserBridge)) {
       item.id = SwitchableItem::appID(*app->bundleIdentifier);
       item.kind = ItemKind::app;
       item.bundleID = *app->bundleIdentifier;
@@ -143,9 +143,9 @@ void MRUManager::seedRunningApps() {
 // Minimized windows rank after every on-screen window: they continue the running offset.
 void MRUManager::seedMinimizedWindows(double& offset) {
   std::set<std::int64_t> onScreen;
-  for (const auto& row : services_.windows->realWindows(true)) onScreen.insert(row.windowNumber);
+  for (const auto& row : services_.windowList->realWindows(true)) onScreen.insert(row.windowNumber);
   std::vector<WindowList::Info> offScreen;
-  for (auto& row : services_.windows->realWindows(false))
+  for (auto& row : services_.windowList->realWindows(false))
     if (!onScreen.contains(row.windowNumber)) offScreen.push_back(std::move(row));
   if (offScreen.empty()) return;
 
@@ -165,7 +165,7 @@ void MRUManager::seedMinimizedWindows(double& offset) {
     if (!app || !app->bundleIdentifier || app->activationPolicy != ActivationPolicy::Regular) continue;
     if (auto browser = browsers::fromBundleID(*app->bundleIdentifier)) {
       if (!browsers::isEditor(*browser)) continue;
-      if (services_.bridge && services_.bridge->isChromiumConnected(*browser)) continue;
+      if (services_.browserBridge && services_.browserBridge->isChromiumConnected(*browser)) continue;
     }
     auto states = services_.ax->windowStatesIfEnumerable(pid);
     if (!states) continue;

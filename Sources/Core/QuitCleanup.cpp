@@ -22,7 +22,7 @@ void QuitCleanup::releaseMicrophoneIfHeld(Services& services, bool inputLocked) 
   };
   if (!stillHeld()) return;
   // An update relaunch keeps the mute: the relaunched program goes on holding it.
-  if (services.updater && services.updater->isRelaunchingForUpdate()) return;
+  if (services.updateChecker && services.updateChecker->isRelaunchingForUpdate()) return;
 
   const bool systemQuit =
       services.application->currentQuitReason() != platform::Application::QuitReason::user;

@@ -119,18 +119,18 @@ struct Services {
   // The system's own long-lived services.
   DebugLog* log = nullptr;
   Preferences* preferences = nullptr;
-  BrowserBridge* bridge = nullptr;
+  BrowserBridge* browserBridge = nullptr;
   AXWindowBridge* ax = nullptr;
-  WindowList* windows = nullptr;
+  WindowList* windowList = nullptr;
   RunningApps* runningApps = nullptr;
   ThumbnailStore* thumbnails = nullptr;
   MRUManager* mru = nullptr;
   PermissionsService* permissions = nullptr;
-  AppleScriptBridge* scripts = nullptr;
+  AppleScriptBridge* appleScripts = nullptr;
   SafariScriptHost* safariHost = nullptr;
   AppIcon* appIcons = nullptr;
   MicMute* micMute = nullptr;
-  UpdateChecker* updater = nullptr;
+  UpdateChecker* updateChecker = nullptr;
   DockController* dock = nullptr;
   TerminalEditingKeys* terminalKeys = nullptr;
   TerminalMouseSelection* mouseSelection = nullptr;

@@ -17,7 +17,8 @@ bool TabMover::isMovable(const SwitchableItem& item) {
 }
 
 bool TabMover::canDrag(const SwitchableItem& item) const {
-  return isMovable(item) && services_.bridge && services_.bridge->canAcceptCommands(*item.browser);
+  return isMovable(item) && services_.browserBridge &&
+         services_.browserBridge->canAcceptCommands(*item.browser);
 }
 
 bool TabMover::canDrop(const SwitchableItem& dragged, const SwitchableItem& target) {
@@ -37,7 +38,8 @@ bool TabMover::move(const SwitchableItem& dragged, const SwitchableItem& target,
                     std::function<void()> onConfirm) {
   if (!canDrop(dragged, target) || !target.windowID) return false;
   const Browser browser = *dragged.browser;
-  auto connection = services_.bridge ? services_.bridge->client(browser, dragged.session) : nullptr;
+  auto connection =
+      services_.browserBridge ? services_.browserBridge->client(browser, dragged.session) : nullptr;
   const bool sent = connection && connection->sendLine(ExtensionCommand::move(*dragged.tabID, *target.tabID));
   services_.log->log("move tab " + std::to_string(*dragged.tabID) + " onto " + std::to_string(*target.tabID) +
                      " (" + std::string(browsers::rawValue(browser)) + " win " +

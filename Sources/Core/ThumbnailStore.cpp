@@ -86,7 +86,7 @@ void ThumbnailStore::seedVisibleWindows() {
   if (!isAvailable()) return;
   const std::string self = services_.workspace->ownBundleIdentifier();
   std::set<std::string> browsersSeen;
-  for (const auto& w : services_.windows->realWindows(true)) {
+  for (const auto& w : services_.windowList->realWindows(true)) {
     auto app = applicationOf(w.pid);
     if (!app) continue;
     const std::string& bundle = *app->bundleIdentifier;
@@ -106,7 +106,7 @@ void ThumbnailStore::seedVisibleWindows() {
 
 void ThumbnailStore::captureOneMissingWindow() {
   if (!isAvailable()) return;
-  for (const auto& w : services_.windows->realWindows(false)) {
+  for (const auto& w : services_.windowList->realWindows(false)) {
     auto app = applicationOf(w.pid);
     if (!app || app->activationPolicy != platform::ActivationPolicy::Regular) continue;
     if (browsers::fromBundleID(*app->bundleIdentifier)) continue;
@@ -120,7 +120,7 @@ void ThumbnailStore::captureOneMissingWindow() {
 }
 
 void ThumbnailStore::captureFrontWindow(Pid pid, std::vector<std::string> keys, bool settled) {
-  auto front = services_.windows->frontWindow(pid);
+  auto front = services_.windowList->frontWindow(pid);
   if (!front) return;
   if (auto app = applicationOf(pid)) {
     const std::string own = SwitchableItem::windowItemID(*app->bundleIdentifier, front->windowNumber);

@@ -75,13 +75,13 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   // Everything below asks for the window list, and whether the browsers run, within
   // microseconds: each is asked once.
   std::optional<WindowList::SharedReads> sharedReads;
-  if (services_.windows) sharedReads.emplace(*services_.windows);
+  if (services_.windowList) sharedReads.emplace(*services_.windowList);
   std::optional<RunningApps::SharedAnswers> sharedApps;
   if (services_.runningApps) sharedApps.emplace(*services_.runningApps);
   auto finish = [&] {
     // Freeing the window server's rows and the lists made from them is no part of the answer
     // to the key press: it happens at the next turn of the loop.
-    if (services_.windows) services_.loop->post([leftovers = services_.windows->sharedLeftovers()] {});
+    if (services_.windowList) services_.loop->post([leftovers = services_.windowList->sharedLeftovers()] {});
     const double ms = (services_.loop->uptime() - started) * 1000.0;
     if (ms > kSlowBeginMilliseconds) {
       char line[64];
@@ -324,8 +324,8 @@ void SwitcherController::verifyBrowsers(const std::array<bool, browsers::kCount>
     if (!cached || services_.loop->uptime() - cached->at > PermissionsService::kAutomationStaleAfter)
       services_.permissions->refreshAutomationStatus(browser);  // joins a check already in flight
     if (!cached || cached->status != platform::Privacy::kAutomationGranted) continue;
-    services_.scripts->liveTabKeysAsync(browser, [this, watch = alive_.watch(), browser,
-                                                  generation](std::optional<std::vector<std::string>> keys) {
+    services_.appleScripts->liveTabKeysAsync(browser, [this, watch = alive_.watch(), browser, generation](
+                                                          std::optional<std::vector<std::string>> keys) {
       if (watch.expired() || !keys || generation != generation_) return;
       auto removed = services_.mru->reconcile(browser, *keys, MRUManager::kStrikeLimit);
       pruneSession(browser, removed, keys->size());

@@ -170,13 +170,13 @@ void ChromeAutoInstaller::afterPanel(const RunPtr& run, bool filled) {
     SyntheticKeys::press(services_, platform::KeyCode::kEscape);  // whatever panel is still up
     return finish(run, userCancelled_ ? Outcome::cancelled() : Outcome::manual(run->browser, kStepFolder));
   }
-  if (services_.bridge->isChromiumConnected(run->browser))
+  if (services_.browserBridge->isChromiumConnected(run->browser))
     return finish(run, Outcome::connected(run->browser));
   later(kFirstConnectionCheck, [this, run] { waitForConnection(run, 1); });
 }
 
 void ChromeAutoInstaller::waitForConnection(const RunPtr& run, int attempt) {
-  if (services_.bridge->isChromiumConnected(run->browser))
+  if (services_.browserBridge->isChromiumConnected(run->browser))
     return finish(run, Outcome::connected(run->browser));
   if (attempt >= kConnectionAttempts) return finish(run, Outcome::manual(run->browser, kStepConfirm));
   later(kConnectionInterval, [this, run, attempt] { waitForConnection(run, attempt + 1); });

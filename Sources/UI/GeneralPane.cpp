@@ -264,7 +264,8 @@ void GeneralPane::buildEditorTabs() {
     extension->setVisible(on);
     if (!on) return;
     // VS Code's own extension only: the other editors report under their own names.
-    const bool reporting = services().bridge && services().bridge->isChromiumConnected(Browser::vscode);
+    const bool reporting =
+        services().browserBridge && services().browserBridge->isChromiumConnected(Browser::vscode);
     status->set(reporting, reporting                               ? "Reporting"
                            : installer && installer->isInstalled() ? "Installed \u2014 restart VS Code"
                                                                    : "Not installed");

@@ -188,8 +188,8 @@ std::optional<std::int64_t> HUDController::Impl::liveWindow(const SwitchableItem
     if (auto running = services.runningApps->first(std::string(browsers::bundleID(*item.browser))))
       pid = running->pid;
   if (!pid) pid = item.pid;
-  if (!pid || !services.windows) return std::nullopt;
-  if (auto front = services.windows->frontWindow(*pid)) return front->windowNumber;
+  if (!pid || !services.windowList) return std::nullopt;
+  if (auto front = services.windowList->frontWindow(*pid)) return front->windowNumber;
   return std::nullopt;
 }
 

@@ -27,11 +27,12 @@ void OnboardingModel::refresh() {
   status_.safariAutomation = permissions.automationStatus(Browser::safari);
   status_.chromeAutomation = permissions.automationStatus(Browser::chrome);
   status_.terminalAutomation = permissions.automationStatus(Browser::terminal);
-  status_.chromeConnected = services_.bridge && services_.bridge->isAnyChromiumConnected();
-  const auto lastSafari = services_.bridge ? services_.bridge->lastSafariEventAt() : std::nullopt;
+  status_.chromeConnected = services_.browserBridge && services_.browserBridge->isAnyChromiumConnected();
+  const auto lastSafari =
+      services_.browserBridge ? services_.browserBridge->lastSafariEventAt() : std::nullopt;
   status_.safariActive = lastSafari && services_.loop->uptime() - *lastSafari < kSafariActiveWindow;
   status_.screenRecording = privacy.screenCapturePreflight();
-  if (services_.bridge) services_.bridge->refreshExtensionPresence();
+  if (services_.browserBridge) services_.browserBridge->refreshExtensionPresence();
   status_.extensionInstalled = services_.preferences->chromeExtensionSeen.get();
 }
 

@@ -255,20 +255,20 @@ void SettingsView::refresh() {
 }
 
 bool SettingsView::safariIsActive() const {
-  if (!services_.bridge || !services_.loop) return false;
-  const auto last = services_.bridge->lastSafariEventAt();
+  if (!services_.browserBridge || !services_.loop) return false;
+  const auto last = services_.browserBridge->lastSafariEventAt();
   return last && services_.loop->uptime() - *last < kSafariActiveFor;
 }
 
 void SettingsView::refreshBridgeStatus() {
-  BrowserBridge* bridge = services_.bridge;
+  BrowserBridge* bridge = services_.browserBridge;
   state_.chromeConnected = bridge && bridge->isAnyChromiumConnected();
   state_.safariActive = safariIsActive();
   state_.safariNeedsAccess = bridge && bridge->safariNeedsWebsiteAccess();
 }
 
 void SettingsView::tick() {
-  if (services_.bridge) services_.bridge->refreshExtensionPresence();
+  if (services_.browserBridge) services_.browserBridge->refreshExtensionPresence();
   state_.screenRecordingGranted = services_.privacy && services_.privacy->screenCapturePreflight();
   refreshBridgeStatus();
   // Refresh the cached Automation status of every running browser; a check already under way

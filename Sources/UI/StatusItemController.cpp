@@ -128,7 +128,7 @@ void StatusItemController::openRegrant() {
 
 void StatusItemController::checkForUpdates() {
   services_.application->activate(true);
-  if (services_.updater) services_.updater->checkForUpdates();
+  if (services_.updateChecker) services_.updateChecker->checkForUpdates();
 }
 
 void StatusItemController::openAbout() {

@@ -39,7 +39,7 @@ struct ScriptWorld : TestWorld {
   }
   std::optional<bool> resolve(const SwitchableItem& e, const std::string& handler = "resolvetab") {
     std::optional<bool> result;
-    scripts().resolve(e, handler, [&](bool ok) { result = ok; });
+    appleScripts().resolve(e, handler, [&](bool ok) { result = ok; });
     loop.advance(5);
     return result;
   }
@@ -73,7 +73,7 @@ TEST(AppleScriptBridge, SeedingDatesTheFrontmostBrowsersTabsHalfASecondApart) {
   w.browserWindow(chrome, {{"Secret", "https://secret/"}}, true);  // private windows are never seeded
   w.desktop.activate(chrome);
   const double now = w.loop.now() + w.desktop.scriptLatency;
-  w.scripts().seed(Browser::chrome);
+  w.appleScripts().seed(Browser::chrome);
   w.loop.advance(1);
   auto tabs = w.tabs();
   ASSERT_EQ(tabs.size(), 3u);
@@ -88,12 +88,12 @@ TEST(AppleScriptBridge, SeedingDatesTheFrontmostBrowsersTabsHalfASecondApart) {
 
 TEST(AppleScriptBridge, TerminalRecordsHaveNoPositionAndNotRunningSeedsNothing) {
   ScriptWorld w;
-  w.scripts().seed(Browser::terminal);
+  w.appleScripts().seed(Browser::terminal);
   w.loop.advance(1);
   EXPECT_EQ(w.desktop.scriptRuns, 0);
   auto terminal = w.desktop.launch({.bundleID = "com.apple.Terminal", .name = "Terminal"});
   w.browserWindow(terminal, {{"zsh", "/dev/ttys001"}});
-  w.scripts().seed(Browser::terminal);
+  w.appleScripts().seed(Browser::terminal);
   w.loop.advance(1);
   ASSERT_EQ(w.tabs().size(), 1u);
   EXPECT_EQ(w.tabs()[0]->url, "/dev/ttys001");
@@ -106,7 +106,7 @@ TEST(AppleScriptBridge, CurrentTabOfAPrivateFrontWindowCallsNoCompletion) {
   w.browserWindow(chrome, {{"A", "https://a/"}, {"B", "https://b/"}});
   int calls = 0;
   AppleScriptBridge::CurrentTab current;
-  w.scripts().currentTabAsync(Browser::chrome, [&](AppleScriptBridge::CurrentTab tab) {
+  w.appleScripts().currentTabAsync(Browser::chrome, [&](AppleScriptBridge::CurrentTab tab) {
     ++calls;
     current = tab;
   });
@@ -115,7 +115,7 @@ TEST(AppleScriptBridge, CurrentTabOfAPrivateFrontWindowCallsNoCompletion) {
   EXPECT_EQ(current.url, "https://a/");
   EXPECT_EQ(current.position, 1);
   w.browserWindow(chrome, {{"Secret", "https://s/"}}, true);
-  w.scripts().currentTabAsync(Browser::chrome, [&](AppleScriptBridge::CurrentTab) { ++calls; });
+  w.appleScripts().currentTabAsync(Browser::chrome, [&](AppleScriptBridge::CurrentTab) { ++calls; });
   w.loop.advance(1);
   EXPECT_EQ(calls, 1);
 }
@@ -128,17 +128,17 @@ TEST(AppleScriptBridge, SafariWindowNamesAreCachedAndAnInFlightRunIsNotDuplicate
   auto record = [&](std::optional<std::vector<std::string>> names, bool fresh) {
     answers.push_back({names.value_or(std::vector<std::string>{"<none>"}), fresh});
   };
-  w.scripts().scriptedWindowNamesAsync(Browser::safari, record);
-  w.scripts().scriptedWindowNamesAsync(Browser::safari, record);  // in flight, nothing cached yet
+  w.appleScripts().scriptedWindowNamesAsync(Browser::safari, record);
+  w.appleScripts().scriptedWindowNamesAsync(Browser::safari, record);  // in flight, nothing cached yet
   w.loop.advance(1);
-  w.scripts().scriptedWindowNamesAsync(Browser::safari, record);  // within 5 s: from the cache
+  w.appleScripts().scriptedWindowNamesAsync(Browser::safari, record);  // within 5 s: from the cache
   ASSERT_EQ(answers.size(), 3u);
   EXPECT_EQ(answers[0], (std::pair<std::vector<std::string>, bool>{{"<none>"}, false}));
   EXPECT_EQ(answers[1], (std::pair<std::vector<std::string>, bool>{{"Work"}, true}));
   EXPECT_EQ(answers[2], (std::pair<std::vector<std::string>, bool>{{"Work"}, false}));
-  EXPECT_EQ(w.scripts().cachedScriptedWindowNames(Browser::safari), std::vector<std::string>{"Work"});
+  EXPECT_EQ(w.appleScripts().cachedScriptedWindowNames(Browser::safari), std::vector<std::string>{"Work"});
 
-  w.scripts().scriptedWindowNamesAsync(Browser::chrome, record);
+  w.appleScripts().scriptedWindowNamesAsync(Browser::chrome, record);
   EXPECT_EQ(answers.back(), (std::pair<std::vector<std::string>, bool>{{}, true}));
 }
 
@@ -156,7 +156,7 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
   item.tabIndex = 1;
   w.mru().items.push_back(item);
   std::optional<bool> result;
-  w.scripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
+  w.appleScripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
   w.loop.advance(1);
   EXPECT_EQ(result, true);
   EXPECT_EQ(w.desktop.stackingOrder().front(), back);
@@ -164,7 +164,7 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
 
   item.url = "https://nowhere/";
   item.title = "Nowhere";
-  w.scripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
+  w.appleScripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
   w.loop.advance(1);
   EXPECT_EQ(result, false);
   auto lines = w.debugLines();
@@ -175,7 +175,7 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
   EXPECT_TRUE(w.mru().unresolvableIDs.contains(item.id));
 
   w.desktop.hangingScripts.insert("com.google.Chrome");
-  w.scripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
+  w.appleScripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
   w.loop.advance(5);
   EXPECT_EQ(result, false);
   EXPECT_EQ(w.debugLines().back(),
@@ -212,7 +212,7 @@ TEST(AppleScriptBridge, SafariTellsANormalAndAPrivateWindowOnTheSamePageApartByT
   w.desktop.window(normal)->title = "Work";
   w.desktop.window(secret)->title = "Work \u2014 Private";  // its Accessibility title carries the suffix
   w.desktop.window(secret)->scriptName = "Work";
-  w.scripts().seed(Browser::safari);
+  w.appleScripts().seed(Browser::safari);
   w.desktop.privacy.automation["com.apple.Safari"] = 0;
   w.permissions().refreshAutomationStatus(Browser::safari);
   w.loop.advance(41);
@@ -281,7 +281,7 @@ TEST(AppleScriptBridge, ASafariTabWithoutAnAddressKeepsItsFieldsInPlace) {
   w.browserWindow(safari, {{"Start Page", ""}});
   w.desktop.privacy.automation["com.apple.Safari"] = 0;
   w.permissions().refreshAutomationStatus(Browser::safari);
-  w.scripts().seed(Browser::safari);
+  w.appleScripts().seed(Browser::safari);
   w.loop.advance(41);
   ASSERT_EQ(w.tabs().size(), 1u);
   EXPECT_EQ(w.tabs()[0]->title, "News");
@@ -298,7 +298,7 @@ TEST(AppleScriptBridge, FrontTabsKeepOnlyWellFormedLinesInOrder) {
   w.permissions().refreshAutomationStatus(Browser::safari);
   w.loop.advance(1);
   std::vector<AppleScriptBridge::FrontTab> tabs;
-  w.scripts().frontTabsAsync([&](auto result) { tabs = result; });
+  w.appleScripts().frontTabsAsync([&](auto result) { tabs = result; });
   w.loop.advance(1);
   ASSERT_EQ(tabs.size(), 2u);
   EXPECT_EQ(tabs[0].url, "https://front/");
@@ -314,7 +314,7 @@ TEST(AppleScriptBridge, BadAnswersAreLoggedAndDroppedWithoutLosingInventory) {
   w.browserWindow(chrome, {{"A", "https://a/"}, {"B", "https://b/"}});
   w.desktop.privacy.automation["com.google.Chrome"] = 0;
   w.permissions().refreshAutomationStatus(Browser::chrome);
-  w.scripts().seed(Browser::chrome);
+  w.appleScripts().seed(Browser::chrome);
   w.loop.advance(1);
   ASSERT_EQ(w.tabs().size(), 1u);
   const std::string id = w.tabs()[0]->id;
@@ -339,7 +339,7 @@ TEST(AppleScriptBridge, BadAnswersAreLoggedAndDroppedWithoutLosingInventory) {
 
   runner.inject(ScriptFault::garbled, "seedtabs");
   w.browserWindow(chrome, {{"C", "https://c/"}});
-  w.scripts().seed(Browser::chrome);
+  w.appleScripts().seed(Browser::chrome);
   w.loop.advance(1);
   EXPECT_EQ(w.tabs().size(), 1u);
 }
@@ -348,8 +348,8 @@ TEST(AppleScriptBridge, AScriptTheInterpreterCannotReadFailsAsASyntaxError) {
   ScriptWorld w;
   w.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
   std::optional<std::optional<std::vector<std::string>>> result;
-  w.scripts().run(AppleScriptLibrary::forBrowser(Browser::chrome), "return nonsense(",
-                  [&](auto lines) { result = lines; });
+  w.appleScripts().run(AppleScriptLibrary::forBrowser(Browser::chrome), "return nonsense(",
+                       [&](auto lines) { result = lines; });
   w.loop.advance(1);
   ASSERT_TRUE(result);
   EXPECT_FALSE(*result);

@@ -60,8 +60,8 @@ TEST(SafariScriptHost, WarmUpCompilesOnceMatchesNoTabAndTheFirstSwitchFindsItRea
 
   std::optional<bool> switched;
   const int runs = w.desktop.scriptRuns;
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/", 1), "resolvetab",
-                      [&](bool ok) { switched = ok; });
+  w.appleScripts().resolve(w.tab("Mail", "https://mail.example/", 1), "resolvetab",
+                           [&](bool ok) { switched = ok; });
   w.loop.advance(1);
   EXPECT_EQ(switched, true);
   EXPECT_EQ(w.desktop.stackingOrder().front(), w.back);
@@ -73,11 +73,11 @@ TEST(SafariScriptHost, WarmUpCompilesOnceMatchesNoTabAndTheFirstSwitchFindsItRea
 TEST(SafariScriptHost, ASwitchArrivingWhileTheHostIsBusyGoesThroughTheRunnerWithTheWindowTitles) {
   SafariWorld w;
   std::vector<bool> results;
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
-                      [&](bool ok) { results.push_back(ok); });
+  w.appleScripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
+                           [&](bool ok) { results.push_back(ok); });
   EXPECT_TRUE(w.safariHost().isBusy());
-  w.scripts().resolve(w.tab("News", "https://news.example/"), "resolvetab",
-                      [&](bool ok) { results.push_back(ok); });
+  w.appleScripts().resolve(w.tab("News", "https://news.example/"), "resolvetab",
+                           [&](bool ok) { results.push_back(ok); });
   w.loop.advance(1);
   EXPECT_EQ(results, (std::vector<bool>{true, true}));
   EXPECT_EQ(w.engine().calls, 1);
@@ -91,14 +91,14 @@ TEST(SafariScriptHost, ACompileFailureMakesTheHostUnusableForTheRestOfTheRun) {
   SafariWorld w;
   w.engine().compileFailure = platform::ScriptError{-2741, "Expected end of line."};
   std::vector<bool> results;
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
-                      [&](bool ok) { results.push_back(ok); });
+  w.appleScripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
+                           [&](bool ok) { results.push_back(ok); });
   w.loop.advance(1);
   EXPECT_TRUE(w.safariHost().isUnusable());
   EXPECT_TRUE(w.logged("safari host: compile failed, using osascript: -2741 Expected end of line."));
   EXPECT_TRUE(w.logged("resolvetab safari: script failed or timed out for tab:safari:win:as:1:url:Mail"));
-  w.scripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
-                      [&](bool ok) { results.push_back(ok); });
+  w.appleScripts().resolve(w.tab("Mail", "https://mail.example/"), "resolvetab",
+                           [&](bool ok) { results.push_back(ok); });
   w.loop.advance(1);
   EXPECT_EQ(results, (std::vector<bool>{false, true}));  // the runner carried the second
   EXPECT_EQ(w.engine().compiles, 1);

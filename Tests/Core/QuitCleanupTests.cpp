@@ -79,7 +79,7 @@ TEST(QuitCleanup, SystemQuitsAndLockedInputUnmuteWithoutAsking) {
 
 TEST(QuitCleanup, UpdateRelaunchesAndOtherPeoplesMutesAreLeftAlone) {
   MicWorld w;
-  w.updater.updaterWillRelaunchApplication();
+  w.updateChecker.updaterWillRelaunchApplication();
   QuitCleanup::releaseMicrophoneIfHeld(w.services(), false);
   EXPECT_TRUE(w.micMute.isMuted());
   EXPECT_TRUE(w.desktop.application().alertsShown.empty());

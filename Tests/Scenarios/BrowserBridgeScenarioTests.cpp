@@ -33,8 +33,8 @@ class BrowserBridgeScenario : public ::testing::Test {
     services.bundles = &bundles;
     world.defaults.set("debugLogging", true);
     world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
-    world.bridge().start();
-    ASSERT_TRUE(world.bridge().isListening());
+    world.browserBridge().start();
+    ASSERT_TRUE(world.browserBridge().isListening());
   }
 
   // A relay started by a made-up Chrome through pipes, as the browser starts it.
@@ -72,7 +72,7 @@ TEST_F(BrowserBridgeScenario, ATabTravelsFromTheBrowserToTheFrontOfTheSwitcherAn
       relay->write(nativeframing::frame(test::report("chrome", "sync", kSession, {{"windows", windows}}))));
   ASSERT_TRUE(world.loop.runUntil([&] { return find(id(101)) && find(id(201)); }));
   EXPECT_EQ(frontID(), id(101));
-  EXPECT_TRUE(world.bridge().isChromiumConnected(Browser::chrome));
+  EXPECT_TRUE(world.browserBridge().isChromiumConnected(Browser::chrome));
 
   json docs = tabObject(102, 1, "https://docs.example/", true, 1);
   ASSERT_TRUE(
@@ -80,15 +80,16 @@ TEST_F(BrowserBridgeScenario, ATabTravelsFromTheBrowserToTheFrontOfTheSwitcherAn
   ASSERT_TRUE(world.loop.runUntil([&] { return frontID() == id(102); }));
 
   const SwitchableItem news = *find(id(201));
-  ASSERT_TRUE(world.bridge().sendActivate(news));
+  ASSERT_TRUE(world.browserBridge().sendActivate(news));
   EXPECT_EQ(test::readFrame(*relay), ExtensionCommand::activate(201, 2));
 
   // The browser closes the port: the relay ends, its connection goes, its tabs stay.
   relay->closeInput();
   EXPECT_EQ(relay->waitForExit(), 0);
-  ASSERT_TRUE(world.loop.runUntil([&] { return !world.bridge().isChromiumConnected(Browser::chrome); }));
+  ASSERT_TRUE(
+      world.loop.runUntil([&] { return !world.browserBridge().isChromiumConnected(Browser::chrome); }));
   EXPECT_TRUE(find(id(101)) && find(id(102)) && find(id(201)));
-  EXPECT_FALSE(world.bridge().sendActivate(news));
+  EXPECT_FALSE(world.browserBridge().sendActivate(news));
 }
 
 TEST_F(BrowserBridgeScenario, ARelayThatNoBrowserStartedIsRefused) {
@@ -101,7 +102,7 @@ TEST_F(BrowserBridgeScenario, ARelayThatNoBrowserStartedIsRefused) {
     return std::find(lines.begin(), lines.end(), refusal) != lines.end();
   }));
   EXPECT_FALSE(find(id(5)));
-  EXPECT_TRUE(world.bridge().chromiumClients().empty());
+  EXPECT_TRUE(world.browserBridge().chromiumClients().empty());
 }
 
 TEST_F(BrowserBridgeScenario, TheInstalledManifestStartsTheInstalledRelayWhichReachesTheApplication) {
@@ -118,9 +119,9 @@ TEST_F(BrowserBridgeScenario, TheInstalledManifestStartsTheInstalledRelayWhichRe
   EXPECT_NE(path, kRelay);  // the copy in the support folder, not the build's program
   auto relay = relayOfChrome(path);
   ASSERT_TRUE(relay->write(nativeframing::frame(test::report("chrome", "hello", kSession))));
-  ASSERT_TRUE(
-      world.loop.runUntil([&] { return world.bridge().client(Browser::chrome, kSession) != nullptr; }));
-  world.bridge().requestChromiumSync(Browser::chrome);
+  ASSERT_TRUE(world.loop.runUntil(
+      [&] { return world.browserBridge().client(Browser::chrome, kSession) != nullptr; }));
+  world.browserBridge().requestChromiumSync(Browser::chrome);
   EXPECT_EQ(test::readFrame(*relay), ExtensionCommand::sync());
 }
 

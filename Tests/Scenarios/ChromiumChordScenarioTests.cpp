@@ -33,7 +33,7 @@ TEST(ChromiumChordScenario, ACommandTabTapSwitchesToTheTabTheExtensionReported) 
   w.launch();
   w.desktop.activate(chromePid);
   w.pause(1);
-  ASSERT_TRUE(w.services().bridge->isListening());
+  ASSERT_TRUE(w.services().browserBridge->isListening());
 
   test::TempFolder applications;
   const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");

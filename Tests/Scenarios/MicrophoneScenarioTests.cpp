@@ -96,7 +96,7 @@ TEST(MicrophoneScenario, ASystemQuitOrLockedInputUnmutesWithoutAskingAndAnUpdate
 
   MicWorld update;
   ASSERT_TRUE(update.pressMic());
-  update.services().updater->updaterWillRelaunchApplication();
+  update.services().updateChecker->updaterWillRelaunchApplication();
   update.app->terminate();
   EXPECT_TRUE(update.desktop.application().alertsShown.empty());
   EXPECT_FLOAT_EQ(update.mic().level, 0.0f);

@@ -47,7 +47,7 @@ class RealChromiumScenario : public ::testing::Test {
     RealChromiumMirror::installWhereChromiumIs(w.desktop);  // as the program does
     w.realSocketPeers = true;
     w.launch();
-    ASSERT_TRUE(w.services().bridge->isListening());
+    ASSERT_TRUE(w.services().browserBridge->isListening());
   }
 
   // Turns the application's loop until `done` holds, within a real-time bound.
@@ -210,14 +210,14 @@ TEST_F(RealChromiumScenario, ARealChromiumStandsInTheDesktopAndItsPagesAreChosen
 
   // A sync the application asks for arrives.
   const auto syncs = logCount("sync chromium:");
-  w.services().bridge->requestChromiumSync(Browser::chromium);
+  w.services().browserBridge->requestChromiumSync(Browser::chromium);
   EXPECT_TRUE(waitFor([&] { return logCount("sync chromium:") > syncs; })) << diagnostics();
 
   // One relay, one connection, for the whole run.
   const auto relay = relays();
   ASSERT_EQ(relay.size(), 1u);
   EXPECT_EQ(logCount("rejecting socket peer"), 0u) << diagnostics();
-  EXPECT_EQ(w.services().bridge->clients(Browser::chromium).size(), 1u);
+  EXPECT_EQ(w.services().browserBridge->clients(Browser::chromium).size(), 1u);
 
   // The relay killed under it: chromium still runs, so its stand-in and tabs stay, and the
   // extension's one retry brings back one relay.
@@ -226,7 +226,7 @@ TEST_F(RealChromiumScenario, ARealChromiumStandsInTheDesktopAndItsPagesAreChosen
   EXPECT_TRUE(waitFor([&] {
     const auto now = relays();
     return now.size() == 1 && now.front() != relay.front() &&
-           w.services().bridge->clients(Browser::chromium).size() == 1;
+           w.services().browserBridge->clients(Browser::chromium).size() == 1;
   })) << diagnostics();
   EXPECT_EQ(standIn(), before);
   EXPECT_TRUE(tabAt(pages.url("/two")));
@@ -252,7 +252,7 @@ TEST_F(RealChromiumScenario, ARelayThatNoBrowserStartedIsRefused) {
     const auto lines = w.debugLines();
     return std::find(lines.begin(), lines.end(), refusal) != lines.end();
   }));
-  EXPECT_FALSE(w.services().bridge->isChromiumConnected(Browser::chromium));
+  EXPECT_FALSE(w.services().browserBridge->isChromiumConnected(Browser::chromium));
   EXPECT_FALSE(standIn());
 }
 

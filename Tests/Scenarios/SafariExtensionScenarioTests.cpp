@@ -89,10 +89,10 @@ TEST_F(SafariExtensionScenario, AReportReachesTheInventoryAndTheQueuedSyncComesB
   EXPECT_EQ(host.waitForExit(), 0);
 
   // Safari quitting ends its extension's presence at once.
-  EXPECT_TRUE(world.services().bridge->isExtensionLive(Browser::safari));
+  EXPECT_TRUE(world.services().browserBridge->isExtensionLive(Browser::safari));
   world.desktop.terminate(safari);
   world.loop.advance(1);
-  EXPECT_FALSE(world.services().bridge->isExtensionLive(Browser::safari));
+  EXPECT_FALSE(world.services().browserBridge->isExtensionLive(Browser::safari));
 }
 
 TEST_F(SafariExtensionScenario, WithoutTheApplicationOrWithAnUnusableMessageSafariStillGetsOk) {

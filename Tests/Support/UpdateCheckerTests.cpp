@@ -15,10 +15,10 @@ TEST(UpdateChecker, StartsAtLaunchChecksOnRequestAndLearnsOfTheRelaunch) {
   delegate.checkForUpdatesMenuItem();
   EXPECT_EQ(world.updaterFramework.checks, 1);
 
-  EXPECT_FALSE(world.updater.isRelaunchingForUpdate());
+  EXPECT_FALSE(world.updateChecker.isRelaunchingForUpdate());
   world.updaterFramework.announceRelaunch();
   world.loop.runUntilIdle();
-  EXPECT_TRUE(world.updater.isRelaunchingForUpdate());
+  EXPECT_TRUE(world.updateChecker.isRelaunchingForUpdate());
 }
 
 }  // namespace

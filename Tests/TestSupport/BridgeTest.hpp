@@ -48,7 +48,7 @@ class BridgeTest : public ::testing::Test {
   bool logged(const std::string& line);
 
   TestWorld world;
-  BrowserBridge& bridge = world.bridge();
+  BrowserBridge& bridge = world.browserBridge();
   SocketPeers peers{world.loop, world.home.path()};
   int statusPosts = 0;
   platform::NotificationCenter::Observation statusObservation;

@@ -29,7 +29,7 @@ ChromeSetupWorld::ChromeSetupWorld() {
     extension = TestSocket::connectTo(hostchannel::socketPath(w.home.path().string()));
     extension.send(R"({"browser":"chrome","event":"hello","session":"s1"})"
                    "\n");
-    w.loop.runUntil([&] { return w.services().bridge->isChromiumConnected(Browser::chrome); });
+    w.loop.runUntil([&] { return w.services().browserBridge->isChromiumConnected(Browser::chrome); });
   };
 }
 

@@ -21,12 +21,12 @@ TestWorld::TestWorld() {
   services_.backgroundTimers = &backgroundTimers;
   services_.home = home.path();
   services_.ax = &ax;
-  services_.windows = &windows;
+  services_.windowList = &windowList;
   services_.runningApps = &runningApps;
   services_.appIcons = &appIcons;
   services_.micMute = &micMute;
   services_.updaterFramework = &updaterFramework;
-  services_.updater = &updater;
+  services_.updateChecker = &updateChecker;
   services_.resources = &resources;
   services_.quarantine = &quarantine;
   services_.messagePorts = &messagePorts;
@@ -70,10 +70,10 @@ Preferences& TestWorld::preferences() {
   return *preferences_;
 }
 
-BrowserBridge& TestWorld::bridge() {
+BrowserBridge& TestWorld::browserBridge() {
   if (!bridge_) {
     bridge_ = std::make_unique<BrowserBridge>(services_);
-    services_.bridge = bridge_.get();
+    services_.browserBridge = bridge_.get();
   }
   return *bridge_;
 }
@@ -90,7 +90,7 @@ ThumbnailStore& TestWorld::thumbnails() {
 MRUManager& TestWorld::mru() {
   if (!mru_) {
     preferences();
-    bridge();
+    browserBridge();
     thumbnails();
     mru_ = std::make_unique<MRUManager>(services_);
     services_.mru = mru_.get();
@@ -106,11 +106,11 @@ PermissionsService& TestWorld::permissions() {
   return *permissions_;
 }
 
-AppleScriptBridge& TestWorld::scripts() {
+AppleScriptBridge& TestWorld::appleScripts() {
   if (!scripts_) {
     permissions();
     scripts_ = std::make_unique<AppleScriptBridge>(services_, desktop.scripts());
-    services_.scripts = scripts_.get();
+    services_.appleScripts = scripts_.get();
   }
   return *scripts_;
 }
@@ -242,11 +242,11 @@ VSCodeExtensionInstaller& TestWorld::vscodeExtension() {
 
 Services& TestWorld::services() {
   preferences();
-  bridge();
+  browserBridge();
   thumbnails();
   mru();
   permissions();
-  scripts();
+  appleScripts();
   safariHost();
   appMonitor();
   activator();

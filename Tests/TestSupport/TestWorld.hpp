@@ -75,12 +75,12 @@ class TestWorld {
   TempFolder home;
   sim::SimBackgroundTimers backgroundTimers{loop};
   AXWindowBridge ax{desktop.accessibility(), loop};
-  WindowList windows{desktop.windowServer(), desktop.workspace(), ax};
+  WindowList windowList{desktop.windowServer(), desktop.workspace(), ax};
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
   AppIcon appIcons{desktop.workspace(), desktop.bundles()};
   MicMute micMute{desktop.microphone(), defaults};
   sim::SimUpdater updaterFramework{loop};
-  UpdateChecker updater{services_};
+  UpdateChecker updateChecker{services_};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
   platform::FolderResources resources{resourceFolder.path()};
@@ -89,11 +89,11 @@ class TestWorld {
 
   DebugLog& log();
   Preferences& preferences();
-  BrowserBridge& bridge();
+  BrowserBridge& browserBridge();
   ThumbnailStore& thumbnails();
   MRUManager& mru();
   PermissionsService& permissions();
-  AppleScriptBridge& scripts();
+  AppleScriptBridge& appleScripts();
   SafariScriptHost& safariHost();
   AppMonitor& appMonitor();
   Activator& activator();

@@ -266,7 +266,7 @@ TEST_F(SettingsPanesTest, ExtensionStatusesFollowTheBridgeAndTheSeenSetting) {
   EXPECT_FALSE(shown("extensions.connectHeading"));
 
   // Safari reports: active until 75 s have passed, counted on "BridgeStatusChanged" and the tick.
-  world.bridge().handle(nullptr, R"({"event":"hello","browser":"safari","session":"p"})");
+  world.browserBridge().handle(nullptr, R"({"event":"hello","browser":"safari","session":"p"})");
   EXPECT_EQ(status("extensions.safari"), "Active");
   world.loop.advance(SettingsView::kSafariActiveFor - SettingsView::kTickInterval);
   EXPECT_EQ(status("extensions.safari"), "Active");
