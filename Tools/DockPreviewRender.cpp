@@ -24,6 +24,7 @@
 #include "Support/RunningApps.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/PreviewCard.hpp"
+#include "UI/WindowPeekPanel.hpp"
 
 using namespace velvix;
 
@@ -71,13 +72,13 @@ int main(int argc, char** argv) {
   QImage image = scene.render();
   QPainter p(&image);
   p.setRenderHint(QPainter::SmoothPixmapTransform);
-  const WindowPeekPanel& peek = dock.peekPanel();
+  const WindowPeekPanel& peek = world.app->windowPeek();
   if (peek.isVisible() && peek.frame() && peek.image()) {
     p.setOpacity(peek.alpha());
     scene.drawPanel(p, *peek.frame(), *peek.image());
     p.setOpacity(1);
   }
-  if (auto still = dock.previewPanel().snapshot(1.0)) scene.drawPanel(p, *frame, *still);
+  if (auto still = world.app->dockCards().snapshot(1.0)) scene.drawPanel(p, *frame, *still);
   p.end();
   return tools::save(image, argv[1]);
 }

@@ -68,9 +68,11 @@
 #include "Support/VSCodeExtensionInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/ChromeSetupPresenter.hpp"
+#include "UI/DockPreviewPanel.hpp"
 #include "UI/MicFeedbackHUD.hpp"
 #include "UI/OnboardingWindowController.hpp"
 #include "UI/SettingsWindowController.hpp"
+#include "UI/WindowPeekPanel.hpp"
 
 namespace velvix {
 
@@ -110,6 +112,8 @@ struct VelvixApp::Parts {
   std::unique_ptr<platform::ImageDecoder> imageDecoder;
   std::unique_ptr<BadgeStore> badges;
   std::unique_ptr<FaviconStore> favicons;
+  std::unique_ptr<DockPreviewPanel> dockCards;  // the Dock controller's panels, which outlive it
+  std::unique_ptr<WindowPeekPanel> windowPeek;
   std::unique_ptr<DockController> dock;
   std::unique_ptr<TerminalEditingKeys> terminalKeys;
   std::unique_ptr<TerminalMouseSelection> mouseSelection;
@@ -220,7 +224,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.imageDecoder = p.imageDecoder.get();
   services_.badges = own(p.badges, services_);
   services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
-  services_.dock = own(p.dock, services_);
+  own(p.dockCards, services_);
+  own(p.windowPeek, services_);
+  services_.dock = own(p.dock, services_, *p.dockCards, *p.windowPeek);
   services_.terminalKeys = own(p.terminalKeys, services_);
   services_.mouseSelection = own(p.mouseSelection, services_);
   services_.micHUD = own(p.micHUD, services_);
@@ -262,6 +268,14 @@ sim::SimMenuBar& VelvixApp::menuBar() {
 
 const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
   return *parts_->desktopPicture;
+}
+
+const DockPreviewPanel& VelvixApp::dockCards() const {
+  return *parts_->dockCards;
+}
+
+const WindowPeekPanel& VelvixApp::windowPeek() const {
+  return *parts_->windowPeek;
 }
 
 void VelvixApp::terminate(platform::Application::QuitReason reason) {

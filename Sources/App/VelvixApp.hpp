@@ -13,6 +13,8 @@
 #include "Platform/NotificationCenter.hpp"
 
 namespace velvix {
+class DockPreviewPanel;
+class WindowPeekPanel;
 namespace platform {
 class BackgroundTimers;
 class NotificationCenter;
@@ -54,6 +56,9 @@ class VelvixApp {
   sim::SimMenuBar& menuBar();
   // What glass panels blur: the window onto the desktop hands it each screen it draws.
   const qt::SimDesktopPicture& desktopPicture() const;
+  // The Dock controller's two panels as drawn, for the render tools and the tests that look at them.
+  const DockPreviewPanel& dockCards() const;
+  const WindowPeekPanel& windowPeek() const;
 
   // The application was asked to terminate (its menu, the system, a signal): the delegate's
   // clean-up runs, then `onQuit` ends the main loop. Runs once: a request while the clean-up is

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/DockPanels.hpp"
 #include "Core/LiveWindowStream.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/Geometry.hpp"
@@ -25,8 +26,6 @@
 #include "Platform/Workspace.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/DockObserver.hpp"
-#include "UI/DockPreviewPanel.hpp"
-#include "UI/WindowPeekPanel.hpp"
 
 namespace velvix {
 
@@ -63,7 +62,8 @@ class DockController {
     bool operator==(const ClickAction&) const = default;
   };
 
-  explicit DockController(Services& services);
+  // The panels are the composition root's and outlive the controller.
+  DockController(Services& services, DockCardsView& cardsView, WindowPeekView& peekView);
   ~DockController();
   DockController(const DockController&) = delete;
   DockController& operator=(const DockController&) = delete;
@@ -82,9 +82,8 @@ class DockController {
 
   // What a person and the tests see.
   bool isRunning() const { return timer_.isValid(); }
-  const DockPreviewPanel& previewPanel() const { return panel_; }
-  DockPreviewPanel& previewPanel() { return panel_; }
-  const WindowPeekPanel& peekPanel() const { return peekPanel_; }
+  const DockCardsView& previewPanel() const { return panel_; }
+  const WindowPeekView& peekPanel() const { return peekPanel_; }
   std::optional<std::int64_t> peeked() const { return peeked_; }
   std::optional<std::string> resolvedBundleID() const { return resolvedBundleID_; }
 
@@ -124,9 +123,8 @@ class DockController {
                    const platform::RunningApplication& app, std::vector<WindowList::Info> windows);
   void present(const std::vector<WindowList::Info>& windows, const std::string& bundleID,
                const Rect& iconFrame, const platform::RunningApplication& app, bool animated);
-  std::vector<DockPreviewPanel::Preview> previews(const std::vector<WindowList::Info>& windows,
-                                                  const std::string& bundleID,
-                                                  const platform::RunningApplication& app);
+  std::vector<DockCard> previews(const std::vector<WindowList::Info>& windows, const std::string& bundleID,
+                                 const platform::RunningApplication& app);
   std::set<std::int64_t> minimizedWindowNumbers(const platform::RunningApplication& app);
   void retryMissingPreviews();
   void captureLanded(const std::vector<std::string>& ids);
@@ -158,7 +156,7 @@ class DockController {
   Services& services_;
   DockObserver observer_;
   platform::Timer timer_;
-  DockPreviewPanel panel_;
+  DockCardsView& panel_;
   std::vector<DockObserver::Item> cachedItems_;
   double cachedAt_ = -1e18;
   std::optional<std::string> hoverBundleID_;
@@ -170,7 +168,7 @@ class DockController {
   std::optional<double> leaveAt_;
   std::optional<Current> current_;
   bool refreshPending_ = false;
-  WindowPeekPanel peekPanel_;
+  WindowPeekView& peekPanel_;
   LiveWindowStream peekStream_;
   std::optional<std::int64_t> peeked_;
   std::uint64_t peekGeneration_ = 0;  // every peek and every end of one; late pictures check it

@@ -18,11 +18,11 @@
 
 namespace velvix {
 
-DockController::DockController(Services& services)
+DockController::DockController(Services& services, DockCardsView& cardsView, WindowPeekView& peekView)
     : services_(services),
       observer_(services),
-      panel_(services),
-      peekPanel_(services),
+      panel_(cardsView),
+      peekPanel_(peekView),
       peekStream_(services) {
   auto watch = alive_.watch();
   if (services_.notifications && services_.loop) {
@@ -49,7 +49,12 @@ DockController::DockController(Services& services)
   };
 }
 
-DockController::~DockController() = default;
+DockController::~DockController() {
+  // The panels stay with the composition root: nothing of this controller may be left on them.
+  panel_.onHover = nullptr;
+  panel_.hide();
+  peekPanel_.hideImmediately();
+}
 
 double DockController::now() const {
   return services_.loop->uptime();
@@ -342,17 +347,17 @@ std::set<std::int64_t> DockController::minimizedWindowNumbers(const platform::Ru
   return numbers;
 }
 
-std::vector<DockPreviewPanel::Preview> DockController::previews(const std::vector<WindowList::Info>& list,
-                                                                const std::string& bundleID,
-                                                                const platform::RunningApplication& app) {
+std::vector<DockCard> DockController::previews(const std::vector<WindowList::Info>& list,
+                                               const std::string& bundleID,
+                                               const platform::RunningApplication& app) {
   const auto minimized = minimizedWindowNumbers(app);
   const auto excludedList = services_.preferences->excludedBundleIDs.get();
   const bool excluded = app.bundleIdentifier && std::find(excludedList.begin(), excludedList.end(),
                                                           *app.bundleIdentifier) != excludedList.end();
   const std::string appName = app.localizedName.value_or("");
-  std::vector<DockPreviewPanel::Preview> out;
+  std::vector<DockCard> out;
   for (const auto& w : list) {
-    DockPreviewPanel::Preview preview;
+    DockCard preview;
     preview.windowNumber = w.windowNumber;
     const auto* cached = services_.thumbnails->entry(key(bundleID, w.windowNumber));
     const bool hasStill = cached != nullptr;

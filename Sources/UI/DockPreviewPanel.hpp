@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/DockPanels.hpp"
 #include "Platform/Geometry.hpp"
 #include "Platform/RGBAImage.hpp"
 #include "Platform/Screens.hpp"
@@ -24,7 +25,7 @@ namespace velvix {
 
 struct Services;
 
-class DockPreviewPanel {
+class DockPreviewPanel : public DockCardsView {
  public:
   static constexpr const char* kPanelName = "velvix.dock.previews";
   static constexpr double kCardHeight = 150;
@@ -42,33 +43,26 @@ class DockPreviewPanel {
   static constexpr double kSlideDuration = 0.14;
   static constexpr double kCornerRadius = 12;
 
-  struct Preview {
-    std::int64_t windowNumber = 0;
-    std::optional<RGBAImage> image;  // the cached still
-    std::string title;
-    bool isMinimized = false;
-  };
+  using Preview = DockCard;
 
   explicit DockPreviewPanel(Services& services);
-  ~DockPreviewPanel();
+  ~DockPreviewPanel() override;
   DockPreviewPanel(const DockPreviewPanel&) = delete;
   DockPreviewPanel& operator=(const DockPreviewPanel&) = delete;
 
-  // Called with a card's window number when the pointer comes onto it, and with none when it
-  // leaves it.
-  std::function<void(std::optional<std::int64_t>)> onHover;
-
+  // onHover (from DockCardsView) is called with a card's window number when the pointer comes
+  // onto it, and with none when it leaves it.
   // Replaces the cards and places the panel above `icon`. With `animated`, a panel that is not
   // up yet slides up 14 points and fades in over 0.14 s; otherwise it is there at once.
   void show(const std::vector<Preview>& previews, const Rect& icon, bool animated,
-            std::function<void(std::int64_t)> onSelect, std::function<void(std::int64_t)> onClose);
+            std::function<void(std::int64_t)> onSelect, std::function<void(std::int64_t)> onClose) override;
   // Ordered out at once.
-  void hide();
+  void hide() override;
 
-  bool isVisible() const;
+  bool isVisible() const override;
   // Where the panel is now on the simulated screen (moving while it slides in); none before the
   // first show.
-  std::optional<Rect> frame() const;
+  std::optional<Rect> frame() const override;
   double alpha() const;
   // The panel drawn at `scale` pixels per point, for pictures of it.
   std::optional<RGBAImage> snapshot(double scale) const;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "Core/DockPanels.hpp"
 #include "Platform/Geometry.hpp"
 #include "Platform/RGBAImage.hpp"
 #include "Platform/Screens.hpp"
@@ -18,7 +19,7 @@ namespace velvix {
 
 struct Services;
 
-class WindowPeekPanel {
+class WindowPeekPanel : public WindowPeekView {
  public:
   static constexpr double kFadeDuration = 0.12;
   static constexpr double kCornerRadius = 11;
@@ -27,23 +28,24 @@ class WindowPeekPanel {
   static constexpr const char* kPanelName = "velvix.peek.panel";
 
   explicit WindowPeekPanel(Services& services);
-  ~WindowPeekPanel();
+  ~WindowPeekPanel() override;
   WindowPeekPanel(const WindowPeekPanel&) = delete;
   WindowPeekPanel& operator=(const WindowPeekPanel&) = delete;
 
   // Shows the picture over `windowBounds` (global, top-left origin, as the window server gives
   // them), or centred on `screen` (else the first screen) when the bounds are unusable.
-  void show(const RGBAImage& image, const Rect& windowBounds, std::optional<platform::ScreenInfo> screen);
+  void show(const RGBAImage& image, const Rect& windowBounds,
+            std::optional<platform::ScreenInfo> screen) override;
   // Replaces the picture shown, where it is (a sharper capture or a live frame of the same window).
-  void setImage(const RGBAImage& image);
+  void setImage(const RGBAImage& image) override;
   // The picture shown last; none before the first show.
   const std::optional<RGBAImage>& image() const;
   // Fades out, then hides, unless a show comes first.
-  void hide();
+  void hide() override;
   // Gone at once.
-  void hideImmediately();
+  void hideImmediately() override;
 
-  bool isVisible() const;
+  bool isVisible() const override;
   double alpha() const;
   std::optional<Rect> frame() const;
   std::uint64_t hideGeneration() const;

@@ -11,7 +11,9 @@
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/Waits.hpp"
+#include "UI/DockPreviewPanel.hpp"
 #include "UI/PreviewCard.hpp"
+#include "UI/WindowPeekPanel.hpp"
 
 namespace velvix {
 namespace {
@@ -35,7 +37,9 @@ struct DockWorld : test::TestWorld {
   platform::Pid maps = desktop.launch({.bundleID = "com.apple.Maps", .name = "Maps"});
   sim::SimDock& dock = desktop.dock();
   std::uint64_t mailIcon = 0, notesIcon = 0, mapsIcon = 0;
-  DockController controller{services()};
+  DockPreviewPanel cardsPanel{services()};
+  WindowPeekPanel peekPanel{services()};
+  DockController controller{services(), cardsPanel, peekPanel};
 
   Point on(std::uint64_t icon) { return {dock.frame(icon)->midX(), dock.frame(icon)->midY()}; }
   void pointAt(Point p) {
@@ -107,7 +111,7 @@ TEST(DockHover, CardsOpenAfterRestingOnAnIconAndFollowThePointer) {
   w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   EXPECT_EQ(w.cards().size(), 2u);
-  EXPECT_LT(w.controller.previewPanel().alpha(), 1.0);
+  EXPECT_LT(w.cardsPanel.alpha(), 1.0);
   EXPECT_TRUE(w.logged("dock hover com.apple.mail windows=["));
 
   // The next icon: the first cards go at once, the next ones come after the delay, without the slide.
@@ -116,7 +120,7 @@ TEST(DockHover, CardsOpenAfterRestingOnAnIconAndFollowThePointer) {
   w.rest(w.on(w.notesIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
   EXPECT_EQ(w.cards(), std::vector<std::int64_t>{w.window(w.notes, 0)});
-  EXPECT_EQ(w.controller.previewPanel().alpha(), 1.0);
+  EXPECT_EQ(w.cardsPanel.alpha(), 1.0);
 
   // Up into the panel keeps it; off both for less than the leave delay too; longer closes it.
   const Rect panel = *w.controller.previewPanel().frame();
@@ -215,7 +219,7 @@ TEST(DockPeek, TheHoveredCardsWindowShowsOverItsPlaceAndGoesShortlyAfterLeaving)
   w.still("com.apple.mail", drafts, 100);
   w.rest(w.on(w.mailIcon), test::kRestOnIcon);
   ASSERT_TRUE(w.cardsUp());
-  const WindowPeekPanel& peek = w.controller.peekPanel();
+  const WindowPeekPanel& peek = w.peekPanel;
 
   w.hoverCard(inbox);
   EXPECT_EQ(w.controller.peeked(), inbox);
@@ -360,7 +364,7 @@ TEST(DockClicks, AMenuClickKeepsThatIconsCardsAwayUntilThePointerMovesOn) {
 TEST(DockClickMends, AMinimizeOutlivedByItsControllerTouchesNothing) {
   DockWorld w;
   const std::int64_t ideas = w.window(w.notes, 0);
-  auto gone = std::make_unique<DockController>(w.services());
+  auto gone = std::make_unique<DockController>(w.services(), w.cardsPanel, w.peekPanel);
   gone->applyPreference();
   w.desktop.activate(w.notes);
   w.loop.advance(0.1);

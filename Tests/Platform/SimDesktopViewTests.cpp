@@ -17,6 +17,7 @@
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Waits.hpp"
+#include "UI/DockPreviewPanel.hpp"
 #include "UI/HUDController.hpp"
 
 namespace velvix {
@@ -316,7 +317,7 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
                    Qt::NoModifier);
   QCoreApplication::sendEvent(&view, &move);
   w.pause(test::kRestOnIcon);
-  const DockPreviewPanel& cards = w.services().dock->previewPanel();
+  const DockCardsView& cards = w.services().dock->previewPanel();
   ASSERT_TRUE(cards.isVisible());
 
   QWidget* panel = view.findChild<QWidget*>(QString(DockPreviewPanel::kPanelName) + ".window");

@@ -12,6 +12,7 @@
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/Waits.hpp"
+#include "UI/DockPreviewPanel.hpp"
 #include "UI/PreviewCard.hpp"
 
 namespace velvix {

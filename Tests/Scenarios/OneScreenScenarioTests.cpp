@@ -214,7 +214,7 @@ TEST(OneScreenScenario, TheDockCardsStayAboveThePeekAtTheirCard) {
                      Qt::NoButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&w.view, &onIcon);
   w.pause(test::kRestOnIcon);
-  const DockPreviewPanel& cards = w.services().dock->previewPanel();
+  const DockCardsView& cards = w.services().dock->previewPanel();
   ASSERT_TRUE(cards.isVisible());
   // The pointer rests on the first card: its window is peeked.
   const Rect frame = *cards.frame();
