@@ -70,8 +70,8 @@ struct Desk : test::AppWorld {
 
   // The browser's tabs, used one after another over the last minutes, as a browser reports them.
   void redateTabs() {
-    MRUManager& mru = *services().mru;
-    std::erase_if(mru.items, [](const SwitchableItem& e) { return e.kind == ItemKind::tab; });
+    std::vector<SwitchableItem>& items = services().mru->stateForTesting().items;
+    std::erase_if(items, [](const SwitchableItem& e) { return e.kind == ItemKind::tab; });
     for (int t = 0; t < tabs_; ++t) {
       SwitchableItem item;
       item.id = "tab:chrome:" + std::to_string(t);
@@ -84,7 +84,7 @@ struct Desk : test::AppWorld {
       item.url = "https://www.example.com/page/" + std::to_string(t);
       item.source = TabSource::webExtension;
       item.lastActivatedAt = loop.now() - 30 - t * 5;
-      mru.items.push_back(std::move(item));
+      items.push_back(std::move(item));
     }
   }
 

@@ -46,7 +46,7 @@ struct LargeInventory : test::TestWorld {
         item.title = "Window";
         item.lastActivatedAt = now - a * 10 - w;
         item.seeded = (a + w) % 3 == 0;
-        store.items.push_back(item);
+        store.stateForTesting().items.push_back(item);
       }
     }
     const int perBrowser = tabs / 2;
@@ -65,7 +65,7 @@ struct LargeInventory : test::TestWorld {
         item.title = "Tab";
         item.url = "https://www.example.com/" + std::to_string(t);
         item.lastActivatedAt = now - t * 0.1;
-        store.items.push_back(item);
+        store.stateForTesting().items.push_back(item);
       }
     }
   }
@@ -88,7 +88,7 @@ struct LargeInventory : test::TestWorld {
 void BM_RankedForSwitcher(benchmark::State& state) {
   LargeInventory world(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   const bool reshuffle = state.range(2) != 0;
-  std::vector<SwitchableItem>& items = world.mru().items;
+  std::vector<SwitchableItem>& items = world.mru().stateForTesting().items;
   const double now = world.loop.now();
   std::vector<SwitchableItem> ranked;
   world.mru().rankedForSwitcher(ranked);

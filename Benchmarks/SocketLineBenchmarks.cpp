@@ -79,7 +79,7 @@ void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
   std::string sync = syncOf(4, 25);
   sync.replace(sync.find("brave"), 5, "chrome");
   if (!bridge.handle(relay.client, sync)) state.SkipWithError("the relay was not accepted");
-  const int windows = 500 - static_cast<int>(world.mru().items.size());
+  const int windows = 500 - static_cast<int>(world.mru().entries().size());
   for (int w = 0; w < windows; ++w) {
     SwitchableItem item;
     item.bundleID = "com.example.app" + std::to_string(w / 4);
@@ -87,7 +87,7 @@ void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
     item.id = SwitchableItem::windowItemID(item.bundleID, *item.windowNumber);
     item.title = "Window " + std::to_string(w);
     item.lastActivatedAt = world.loop.now() - w;
-    world.mru().items.push_back(std::move(item));
+    world.mru().stateForTesting().items.push_back(std::move(item));
   }
 
   std::string line = kActivated;
@@ -108,7 +108,7 @@ void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
     world.loop.advance(kBetweenLines);
   }
   samples.report(state);
-  state.counters["entries"] = static_cast<double>(world.mru().items.size());
+  state.counters["entries"] = static_cast<double>(world.mru().entries().size());
 }
 BENCHMARK(BM_SocketLineToInventoryUpdate);
 

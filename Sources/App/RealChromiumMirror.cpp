@@ -119,7 +119,7 @@ void RealChromiumMirror::noteConnectedBrowsers() {
 void RealChromiumMirror::syncWindows() {
   // Each reported window's tabs, the latest used first: its first tab is the one it shows.
   std::map<std::string, std::vector<const SwitchableItem*>> reported;
-  for (const auto& item : services_.mru->items)
+  for (const auto& item : services_.mru->entries())
     if (item.kind == ItemKind::tab && item.browser == Browser::chromium && item.windowID)
       reported[*item.windowID].push_back(&item);
   const SwitchableItem* latest = nullptr;

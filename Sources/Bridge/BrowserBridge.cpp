@@ -240,7 +240,7 @@ void BrowserBridge::syncStep(Browser browser, const std::optional<std::string>& 
   for (const auto& window : windows) tabs += window.tabs.size();
   std::string ids;
   std::size_t tracked = 0;
-  for (const auto& e : mru.items)
+  for (const auto& e : mru.entries())
     if (e.kind == ItemKind::tab && e.browser == browser) {
       ids += (tracked++ ? ", " : "") + e.id;
     }

@@ -113,10 +113,7 @@ void AppMonitor::didTerminate(const RunningApplication& app) {
     if (other.pid != app.pid && !other.isTerminated) otherAlive = true;
   if (otherAlive) {
     // Only this instance's entries go; the other instance keeps the bundle's tabs.
-    std::set<std::string> ids;
-    for (const auto& e : services_.mru->items)
-      if (e.pid == app.pid) ids.insert(e.id);
-    services_.mru->removeWhere([&](const SwitchableItem& e) { return ids.contains(e.id); });
+    services_.mru->removeWhere([&](const SwitchableItem& e) { return e.pid == app.pid; });
     return;
   }
   services_.mru->removeApp(bundleID);

@@ -79,15 +79,15 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
            (e.source == TabSource::webExtension && e.session != session &&
             !sessionIsConnected(browser, e.session));
   };
-  if (isIdentifyingURL(pack.url) && std::any_of(items.begin(), items.end(), sameTab)) removeWhere(sameTab);
+  if (isIdentifyingURL(pack.url) && std::any_of(items_.begin(), items_.end(), sameTab)) removeWhere(sameTab);
   if (inFocusedWindow) {
-    focusedTabID[browser] = id;
+    focusedTabID_[browser] = id;
     recentFocusedActivation_[browser] = {id, services_.loop->uptime()};
   }
 
   const double date = now();
-  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  const bool added = it == items.end();
+  auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  const bool added = it == items_.end();
   if (!added) {
     if (inFocusedWindow) {
       it->lastActivatedAt = date;
@@ -95,7 +95,7 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
     } else if (prior) {
       it->lastActivatedAt = std::max(it->lastActivatedAt, prior->date);
     }
-    apply(pack, static_cast<std::size_t>(it - items.begin()));
+    apply(pack, static_cast<std::size_t>(it - items_.begin()));
     if (it->session != session) tabMovedSinceCaps_ = true;
     it->session = session;
   } else {
@@ -104,7 +104,7 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
     item.favIconURL = pack.favIconURL;
     item.lastActivatedAt = inFocusedWindow || !prior ? date : prior->date;
     item.seeded = inFocusedWindow ? false : (prior ? prior->seeded : true);
-    items.push_back(std::move(item));
+    items_.push_back(std::move(item));
   }
   if (added || tabMovedSinceCaps_) enforceCaps();
   if (inFocusedWindow) captureSoon(browser, id);
@@ -112,20 +112,20 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
 
 void MRUManager::tabUpdated(Browser browser, const std::optional<std::string>& session, const TabPack& pack) {
   const std::string id = tabItemID(browser, session, pack.tabID);
-  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  if (it != items.end()) apply(pack, static_cast<std::size_t>(it - items.begin()));
+  auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it != items_.end()) apply(pack, static_cast<std::size_t>(it - items_.begin()));
 }
 
 void MRUManager::tabRemoved(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
   const std::string id = tabItemID(browser, session, tabID);
   noteClosedTab(id);
-  if (std::any_of(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; })) {
+  if (std::any_of(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; })) {
     removeWhere([&](const SwitchableItem& e) { return e.id == id; });
     return;
   }
   // The entry may have been made before the extension reported a session.
   std::set<std::string> ids;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::webExtension &&
         !e.session && e.tabID == tabID)
       ids.insert(e.id);
@@ -136,35 +136,36 @@ void MRUManager::tabReplaced(Browser browser, const std::optional<std::string>& 
                              std::int64_t oldTabID, const TabPack& pack) {
   const std::string oldID = tabItemID(browser, session, oldTabID);
   const std::string newID = tabItemID(browser, session, pack.tabID);
-  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == oldID; });
-  if (it == items.end()) return;
+  auto it =
+      std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == oldID; });
+  if (it == items_.end()) return;
   // Taken out without its picture, which moves to the new id below.
   const SwitchableItem old = *it;
-  items.erase(it);
+  items_.erase(it);
   // Entries only: a picture the new id already has stays if it is the newer one (rekey below).
-  std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID; });
+  std::erase_if(items_, [&](const SwitchableItem& e) { return e.id == newID; });
 
   SwitchableItem item = extensionTabEntry(browser, session, pack);
   item.favIconURL = pack.favIconURL ? pack.favIconURL : old.favIconURL;
   item.lastActivatedAt = old.lastActivatedAt;
   item.seeded = old.seeded;
-  items.push_back(std::move(item));
+  items_.push_back(std::move(item));
   tabMovedSinceCaps_ = true;  // the new entry may lie in another window
   if (services_.thumbnails) services_.thumbnails->rekey(oldID, newID);
 }
 
 void MRUManager::purgeTabs(Browser browser, const std::optional<std::string>& session) {
   std::set<std::string> ids;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::webExtension &&
         e.session == session)
       ids.insert(e.id);
   if (ids.empty()) return;
   removeWhere([&](const SwitchableItem& e) { return ids.contains(e.id); });
-  for (const auto& id : ids) reconcileStrikes.erase(id);
-  if (auto focused = focusedTabID.find(browser);
-      focused != focusedTabID.end() && ids.contains(focused->second))
-    focusedTabID.erase(focused);
+  for (const auto& id : ids) reconcileStrikes_.erase(id);
+  if (auto focused = focusedTabID_.find(browser);
+      focused != focusedTabID_.end() && ids.contains(focused->second))
+    focusedTabID_.erase(focused);
   services_.log->log("purged " + std::to_string(ids.size()) + " tab(s) of " +
                      std::string(browsers::rawValue(browser)) + " session " +
                      (session ? utf8::prefix(*session, 8) : std::string("-")) +
@@ -176,7 +177,7 @@ std::optional<MRUManager::PriorSessions> MRUManager::adoptPriorSessions(
   if (browser != Browser::safari || !session || session->empty()) return std::nullopt;
   const bool identifying = isIdentifyingURL(pack.url);
   std::vector<const SwitchableItem*> candidates;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (e.kind != ItemKind::tab || e.browser != Browser::safari || e.source != TabSource::webExtension)
       continue;
     if (!e.session || *e.session == *session || e.url != pack.url) continue;
@@ -201,7 +202,7 @@ std::optional<MRUManager::PriorSessions> MRUManager::adoptPriorSessions(
       if (id != newID) services_.thumbnails->rekey(id, newID);
   // Entries of the reporting session stay, also one that already carries the new id.
   auto merged = [&](const SwitchableItem& e) { return ids.contains(e.id) && e.session != session; };
-  std::erase_if(items, [&](const SwitchableItem& e) { return e.id == newID && merged(e); });
+  std::erase_if(items_, [&](const SwitchableItem& e) { return e.id == newID && merged(e); });
   removeWhere(merged);
   services_.log->log("adopted " + std::to_string(count) + " record(s) of " + utf8::prefix(pack.url, 40) +
                      " onto " + newID);

@@ -19,7 +19,7 @@ MRUManager::MRUManager(Services& services) : services_(services) {
       Preferences::kChangedNotification, *services_.loop, [this](const auto&) { applyPreferences(); });
   auto& workspace = services_.workspace->notificationCenter();
   sleepObservation_ = workspace.observe(platform::WorkspaceNotification::kWillSleep, *services_.loop,
-                                        [this](const auto&) { sleepBegan = now(); });
+                                        [this](const auto&) { sleepBegan_ = now(); });
   wakeObservation_ = workspace.observe(platform::WorkspaceNotification::kDidWake, *services_.loop,
                                        [this](const auto&) { creditSleepTime(); });
 }
@@ -35,7 +35,7 @@ void MRUManager::sortByRecency(std::vector<SwitchableItem>& list) {
 
 void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& remove) {
   std::vector<std::string> removed;
-  std::erase_if(items, [&](const SwitchableItem& item) {
+  std::erase_if(items_, [&](const SwitchableItem& item) {
     if (!remove(item)) return false;
     removed.push_back(item.id);
     return true;
@@ -46,9 +46,9 @@ void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& r
 
 void MRUManager::upsertApp(const SwitchableItem& item) {
   auto it =
-      std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == item.id; });
-  if (it == items.end()) {
-    items.push_back(item);
+      std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == item.id; });
+  if (it == items_.end()) {
+    items_.push_back(item);
     return;
   }
   if (item.seeded) {
@@ -63,8 +63,8 @@ void MRUManager::upsertApp(const SwitchableItem& item) {
 }
 
 void MRUManager::markActivated(const std::string& id) {
-  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  if (it == items.end()) return;
+  auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it == items_.end()) return;
   it->lastActivatedAt = now();
   it->seeded = false;
 }
@@ -81,15 +81,20 @@ void MRUManager::removeApp(const std::string& bundleID) {
   removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::app && e.bundleID == bundleID; });
 }
 
+const SwitchableItem* MRUManager::find(const std::string& id) const {
+  for (const auto& e : items_)
+    if (e.id == id) return &e;
+  return nullptr;
+}
+
 std::optional<std::string> MRUManager::title(const std::string& id) const {
-  for (const auto& e : items)
-    if (e.id == id) return e.title;
+  if (const SwitchableItem* e = find(id)) return e->title;
   return std::nullopt;
 }
 
 std::optional<std::string> MRUManager::mostRecentTabItemID(Browser browser) const {
   const SwitchableItem* best = nullptr;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (e.kind != ItemKind::tab || e.browser != browser) continue;
     if (!best || (best->seeded == e.seeded && e.lastActivatedAt > best->lastActivatedAt) ||
         (best->seeded && !e.seeded))
@@ -109,7 +114,7 @@ void MRUManager::enforceCaps() {
   // Ordered and counted through pointers: entries are only read until the removal.
   std::map<std::string, std::vector<const SwitchableItem*>> byWindow;
   std::size_t tabCount = 0;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (e.kind != ItemKind::tab) continue;
     ++tabCount;
     byWindow[e.bundleID + "|" + e.session.value_or("-") + "|" + e.windowID.value_or("?")].push_back(&e);
@@ -123,13 +128,13 @@ void MRUManager::enforceCaps() {
   if (!surplus.empty()) {
     removeWhere([&](const SwitchableItem& e) { return surplus.contains(e.id); });
     tabCount = static_cast<std::size_t>(std::count_if(
-        items.begin(), items.end(), [](const SwitchableItem& e) { return e.kind == ItemKind::tab; }));
+        items_.begin(), items_.end(), [](const SwitchableItem& e) { return e.kind == ItemKind::tab; }));
   }
   if (tabCount <= overall) return;
 
   std::vector<const SwitchableItem*> tabs;
   tabs.reserve(tabCount);
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab) tabs.push_back(&e);
   std::stable_sort(tabs.begin(), tabs.end(), byRecency);
   std::set<std::string> overflow;
@@ -147,7 +152,7 @@ void MRUManager::applyPreferences() {
 // The window titles of excluded applications are never shown: a window entry of an application
 // that has just been excluded takes its application's name at once, not at its next bump.
 void MRUManager::hideExcludedWindowTitles() {
-  for (auto& e : items) {
+  for (auto& e : items_) {
     if (e.kind != ItemKind::app || !e.windowNumber || !isExcluded(e.bundleID)) continue;
     std::optional<std::string> name;
     if (e.pid)
@@ -158,11 +163,11 @@ void MRUManager::hideExcludedWindowTitles() {
 
 // Time asleep adds to no entry's age: every date moves forward by the slept interval.
 void MRUManager::creditSleepTime() {
-  if (!sleepBegan) return;
-  const double slept = now() - *sleepBegan;
-  sleepBegan.reset();
+  if (!sleepBegan_) return;
+  const double slept = now() - *sleepBegan_;
+  sleepBegan_.reset();
   if (slept <= 0) return;
-  for (auto& e : items) e.lastActivatedAt += slept;
+  for (auto& e : items_) e.lastActivatedAt += slept;
 }
 
 bool MRUManager::isExcluded(const std::string& bundleID) const {

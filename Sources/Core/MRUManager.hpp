@@ -3,7 +3,9 @@
 // browser, terminal and editor tabs — each with the time it was last used. Entries come in by
 // seeding at launch, bumps when applications are activated or left, the mark after a successful
 // activation and the tab reports; they leave by removal, caps, termination and the checks of the
-// ranked list and the reconcile pass. Main thread only.
+// ranked list and the reconcile pass. The entries and the bookkeeping beside them are private:
+// others read them through entries() and find() and change them only through the operations
+// below. Main thread only.
 
 #include <cstdint>
 #include <functional>
@@ -45,15 +47,23 @@ class MRUManager {
   MRUManager(const MRUManager&) = delete;
   MRUManager& operator=(const MRUManager&) = delete;
 
-  // Entries in insertion order (not recency order; rankings sort on demand). The application
-  // monitor edits them directly in two places.
-  std::vector<SwitchableItem> items;
-  std::map<std::string, int> reconcileStrikes;
-  std::set<std::string> unresolvableIDs;
-  std::map<Browser, double> lastTabVerification;
-  std::map<Browser, std::string> focusedTabID;
-  std::optional<double> sleepBegan;
-  std::map<std::string, int> deadWindowStrikes;
+  // Every entry, in insertion order (not recency order; rankings sort on demand).
+  const std::vector<SwitchableItem>& entries() const { return items_; }
+  // The entry with the id, if any. Good until the inventory next changes.
+  const SwitchableItem* find(const std::string& id) const;
+
+  // The inventory and its bookkeeping as they are, for tests and benchmarks that seed a state no
+  // operation makes or check the bookkeeping itself: nothing is capped, ranked or pictured.
+  struct StateForTesting {
+    std::vector<SwitchableItem>& items;
+    std::map<std::string, int>& reconcileStrikes;
+    std::set<std::string>& unresolvableIDs;
+    std::map<Browser, double>& lastTabVerification;
+    std::map<Browser, std::string>& focusedTabID;
+  };
+  StateForTesting stateForTesting() {
+    return {items_, reconcileStrikes_, unresolvableIDs_, lastTabVerification_, focusedTabID_};
+  }
 
   // Entries the user really used come before estimated (seeded) ones, then the later use first.
   static bool recencyBefore(const SwitchableItem& a, const SwitchableItem& b) {
@@ -229,6 +239,23 @@ class MRUManager {
   bool closedLately(const std::string& id) const;
   // The tab the user activated lately in the browser's focused window, if any.
   std::optional<std::string> activatedLately(Browser browser) const;
+
+  // Entries in insertion order.
+  std::vector<SwitchableItem> items_;
+  // Tab entries missing from consecutive enumerations of their browser's tabs, and how often.
+  std::map<std::string, int> reconcileStrikes_;
+  // Tab entries a scripted activation could not find: the next enumeration that misses them
+  // removes them without waiting for more strikes.
+  std::set<std::string> unresolvableIDs_;
+  // When each browser's tabs were last verified (uptime), which keeps verifications apart.
+  std::map<Browser, double> lastTabVerification_;
+  // The entry of the tab each browser last reported active in its focused window: the one its
+  // activation brings to the front.
+  std::map<Browser, std::string> focusedTabID_;
+  // When the machine went to sleep, until it wakes.
+  std::optional<double> sleepBegan_;
+  // Window entries missing from consecutive timer passes, and how often.
+  std::map<std::string, int> deadWindowStrikes_;
 
   Services& services_;
   // A tab entry changed window (or session) since the caps were last applied: a window may hold

@@ -158,7 +158,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     std::uint8_t tabBundle;     // a tab's application among those with tabs listed
     std::uint8_t bundleLength;  // the bundle id's length, 255 for any longer
   };
-  const auto size = static_cast<std::uint32_t>(items.size());
+  const auto size = static_cast<std::uint32_t>(items_.size());
   const double cutOff = now() - kTabExpiry;
   // A browser or terminal whose tabs are listed shows its tabs, not its application or windows.
   std::vector<std::string_view> tabBundles;  // a few at most
@@ -168,7 +168,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   IntegerSet seenPids(size / 2);
   std::vector<platform::Pid> pids;
   for (std::uint32_t index = 0; index < size; ++index) {
-    const SwitchableItem& e = items[index];
+    const SwitchableItem& e = items_[index];
     Facts& f = facts[index];
     f.hasWindow = e.windowNumber.has_value();
     f.windowNumber = e.windowNumber.value_or(0);
@@ -248,7 +248,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   if (anyHides)
     for (std::uint32_t index = 0; index < size; ++index) {
       const Facts& f = facts[index];
-      if (stays[index] && !f.tab && hidingLength[f.bundleLength] && hidesForTabs(items[index].bundleID))
+      if (stays[index] && !f.tab && hidingLength[f.bundleLength] && hidesForTabs(items_[index].bundleID))
         stays[index] = 0;
     }
 
@@ -277,10 +277,10 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
     if (index + kEntriesAhead < size && stays[index + kEntriesAhead])
       prefetchEntry(list[place[index + kEntriesAhead]]);
     if (index + kStringsAhead < size && stays[index + kStringsAhead]) {
-      prefetchStrings(items[index + kStringsAhead], 0);
+      prefetchStrings(items_[index + kStringsAhead], 0);
       prefetchStrings(list[place[index + kStringsAhead]], 1);
     }
-    if (stays[index]) list[place[index]] = items[index];
+    if (stays[index]) list[place[index]] = items_[index];
   }
 
   // A window or application entry whose window, or process, the window server no longer lists

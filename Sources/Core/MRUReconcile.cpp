@@ -22,7 +22,7 @@ using logtext::quotedList;
 
 std::optional<std::string> MRUManager::newestID() const {
   const SwitchableItem* best = nullptr;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (!best || (best->seeded == e.seeded && e.lastActivatedAt > best->lastActivatedAt) ||
         (best->seeded && !e.seeded))
       best = &e;
@@ -37,7 +37,7 @@ void MRUManager::purgeDeadAndExpired() {
 
   std::vector<std::string> removedTagged;
   std::set<std::string> removed;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (e.kind == ItemKind::tab) {
       if (e.id != newest && e.lastActivatedAt < cutOff) {
         removed.insert(e.id);
@@ -47,19 +47,19 @@ void MRUManager::purgeDeadAndExpired() {
     }
     if (!e.windowNumber) continue;
     if (live.contains(*e.windowNumber)) {
-      deadWindowStrikes.erase(e.id);
+      deadWindowStrikes_.erase(e.id);
       continue;
     }
-    const int strikes = ++deadWindowStrikes[e.id];
+    const int strikes = ++deadWindowStrikes_[e.id];
     if (strikes >= kDeadWindowStrikes) {
-      deadWindowStrikes.erase(e.id);
+      deadWindowStrikes_.erase(e.id);
       removed.insert(e.id);
       removedTagged.push_back(e.id + "[deadwin]");
     }
   }
   if (!removed.empty()) removeWhere([&](const SwitchableItem& e) { return removed.contains(e.id); });
-  std::erase_if(deadWindowStrikes, [&](const auto& entry) {
-    return std::none_of(items.begin(), items.end(),
+  std::erase_if(deadWindowStrikes_, [&](const auto& entry) {
+    return std::none_of(items_.begin(), items_.end(),
                         [&](const SwitchableItem& e) { return e.id == entry.first; });
   });
   if (!removedTagged.empty()) services_.log->log("purgeDeadAndExpired removed " + quotedList(removedTagged));
@@ -94,10 +94,10 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
 
   // A scripted entry for a tab that the extension also reports is a duplicate.
   std::set<std::string> extensionURLs;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (isTab(e) && e.source == TabSource::webExtension && e.url) extensionURLs.insert(*e.url);
   std::vector<std::string> duplicates;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (countable(e) && e.source == TabSource::appleScript && isIdentifyingURL(*e.url) &&
         extensionURLs.contains(*e.url))
       duplicates.push_back(e.id);
@@ -111,7 +111,7 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
   const double graceStart = now() - kRecentActivationGrace;
   std::set<std::string> missing;
   std::map<std::string, std::vector<SwitchableItem>> byURL;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (!countable(e)) continue;
     byURL[*e.url].push_back(e);
     auto count = liveCounts.find(*e.url);
@@ -128,20 +128,20 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
   }
 
   std::vector<std::string> struck;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (!isTab(e)) continue;
     if (!missing.contains(e.id)) {
-      reconcileStrikes.erase(e.id);
-      unresolvableIDs.erase(e.id);
+      reconcileStrikes_.erase(e.id);
+      unresolvableIDs_.erase(e.id);
       continue;
     }
-    const int strikes = reconcileStrikes[e.id] + 1;
-    if (unresolvableIDs.contains(e.id) || strikes >= strikeLimit) {
-      reconcileStrikes.erase(e.id);
-      unresolvableIDs.erase(e.id);
+    const int strikes = reconcileStrikes_[e.id] + 1;
+    if (unresolvableIDs_.contains(e.id) || strikes >= strikeLimit) {
+      reconcileStrikes_.erase(e.id);
+      unresolvableIDs_.erase(e.id);
       struck.push_back(e.id);
     } else {
-      reconcileStrikes[e.id] = strikes;
+      reconcileStrikes_[e.id] = strikes;
     }
   }
   if (!struck.empty()) {
@@ -150,10 +150,10 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
   }
 
   std::set<std::string> tabIDs;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab) tabIDs.insert(e.id);
-  std::erase_if(reconcileStrikes, [&](const auto& entry) { return !tabIDs.contains(entry.first); });
-  std::erase_if(unresolvableIDs, [&](const std::string& id) { return !tabIDs.contains(id); });
+  std::erase_if(reconcileStrikes_, [&](const auto& entry) { return !tabIDs.contains(entry.first); });
+  std::erase_if(unresolvableIDs_, [&](const std::string& id) { return !tabIDs.contains(id); });
 
   std::vector<std::string> removed = duplicates;
   removed.insert(removed.end(), struck.begin(), struck.end());
@@ -165,8 +165,8 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
 }
 
 void MRUManager::noteUnresolvableTab(const std::string& id, Browser browser) {
-  if (std::none_of(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; })) return;
-  unresolvableIDs.insert(id);
+  if (std::none_of(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; })) return;
+  unresolvableIDs_.insert(id);
   verifyTabs(browser);
 }
 
@@ -175,10 +175,10 @@ void MRUManager::verifyTabs(Browser browser) {
   if (!services_.permissions ||
       services_.permissions->automationStatus(browser) != platform::Privacy::kAutomationGranted)
     return;
-  auto last = lastTabVerification.find(browser);
-  if (last != lastTabVerification.end() && services_.loop->uptime() - last->second < kVerificationInterval)
+  auto last = lastTabVerification_.find(browser);
+  if (last != lastTabVerification_.end() && services_.loop->uptime() - last->second < kVerificationInterval)
     return;
-  lastTabVerification[browser] = services_.loop->uptime();
+  lastTabVerification_[browser] = services_.loop->uptime();
   if (!services_.appleScripts) return;
   services_.appleScripts->liveTabKeysAsync(browser,
                                            [this, browser](std::optional<std::vector<std::string>> keys) {

@@ -43,7 +43,7 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
 
   // Closed tabs. A tab newer than every listed one may have opened after the snapshot was taken.
   std::vector<std::string> closed;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::webExtension &&
         e.session == session && e.tabID && !packs.contains(*e.tabID) && (!anyTab || *e.tabID <= largest))
       closed.push_back(e.id);
@@ -57,8 +57,8 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     });
   }
 
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    const SwitchableItem& e = items[i];
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    const SwitchableItem& e = items_[i];
     if (e.kind != ItemKind::tab || e.browser != browser || e.session != session || !e.tabID) continue;
     if (auto pack = packs.find(*e.tabID); pack != packs.end()) apply(*pack->second, i);
   }
@@ -80,12 +80,12 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     if (closedLately(id)) continue;
     const auto reported = activatedLately(browser);
     const bool focused = window->focused && (!reported || *reported == id);
-    if (focused) focusedTabID[browser] = id;
+    if (focused) focusedTabID_[browser] = id;
     const double stamp = date - offset;
     offset += 0.5;
 
-    auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
-    if (it != items.end()) {
+    auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
+    if (it != items_.end()) {
       if (focused) {
         it->lastActivatedAt = std::max(it->lastActivatedAt, stamp);
         it->seeded = false;
@@ -95,11 +95,11 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     const auto prior = adoptPriorSessions(browser, session, chosen);
     double activated = prior ? prior->date : stamp;
     bool seeded = focused ? false : (prior ? prior->seeded : true);
-    auto scripted = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) {
+    auto scripted = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) {
       return e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::appleScript &&
              e.url == chosen.url;
     });
-    if (scripted != items.end()) {
+    if (scripted != items_.end()) {
       activated = std::max(activated, scripted->lastActivatedAt);
       seeded = seeded && scripted->seeded;
       const std::string scriptedID = scripted->id;
@@ -109,14 +109,14 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     item.favIconURL = chosen.favIconURL;
     item.lastActivatedAt = activated;
     item.seeded = seeded;
-    items.push_back(std::move(item));
+    items_.push_back(std::move(item));
   }
 
   reconcileForeignSessions(browser, session, windows);
 
   // Scripted entries the extension now stands for, or whose tab is no longer open.
   std::set<std::string> extensionURLs;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab && e.browser == browser && e.source == TabSource::webExtension && e.url)
       extensionURLs.insert(*e.url);
   removeWhere([&](const SwitchableItem& e) {
@@ -134,7 +134,7 @@ void MRUManager::reconcileForeignSessions(Browser browser, const std::optional<s
   std::vector<SwitchableItem> foreign;
   std::set<std::int64_t> claimed;
   std::set<std::string> seen;
-  for (const auto& e : items) {
+  for (const auto& e : items_) {
     if (e.kind != ItemKind::tab || e.browser != Browser::safari) continue;
     if (e.session == session) {
       if (e.tabID) claimed.insert(*e.tabID);
@@ -183,16 +183,16 @@ void MRUManager::reconcileForeignSessions(Browser browser, const std::optional<s
     const std::string newID = tabItemID(Browser::safari, session, pack->tabID);
     if (newID == f.id) {
       // Sessions that share their first characters share ids: the entry moves over in place.
-      for (std::size_t i = 0; i < items.size(); ++i)
-        if (items[i].id == f.id && items[i].session != session) {
+      for (std::size_t i = 0; i < items_.size(); ++i)
+        if (items_[i].id == f.id && items_[i].session != session) {
           apply(*pack, i);
-          items[i].session = session;
+          items_[i].session = session;
         }
       continue;
     }
     auto existing =
-        std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == newID; });
-    if (existing != items.end()) {
+        std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == newID; });
+    if (existing != items_.end()) {
       existing->lastActivatedAt = std::max(existing->lastActivatedAt, f.lastActivatedAt);
       existing->seeded = existing->seeded && f.seeded;
     } else {
@@ -200,7 +200,7 @@ void MRUManager::reconcileForeignSessions(Browser browser, const std::optional<s
       item.favIconURL = f.favIconURL ? f.favIconURL : pack->favIconURL;
       item.lastActivatedAt = f.lastActivatedAt;
       item.seeded = f.seeded;
-      items.push_back(std::move(item));
+      items_.push_back(std::move(item));
     }
     if (services_.thumbnails) services_.thumbnails->rekey(f.id, newID);
     forget();

@@ -58,7 +58,7 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
   const bool identifying = isIdentifyingURL(url);
   if (identifying) {
     // The script sees a tab that the extension already reports: that entry stands for it.
-    for (auto& e : items) {
+    for (auto& e : items_) {
       if (e.kind != ItemKind::tab || e.browser != browser || e.source != TabSource::webExtension ||
           e.url != url)
         continue;
@@ -73,8 +73,8 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
       "tab:" + std::string(browsers::rawValue(browser)) + ":win:" + windowID + ":url:" + stableHash(url);
   if (!identifying && tabPosition) id += ":at:" + std::to_string(*tabPosition);
 
-  auto it = std::find_if(items.begin(), items.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  if (it != items.end()) {
+  auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
+  if (it != items_.end()) {
     if (!seeded) {
       if (date > it->lastActivatedAt) it->lastActivatedAt = date;
       it->seeded = false;
@@ -97,16 +97,16 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
     item.lastActivatedAt = date;
     item.source = TabSource::appleScript;
     item.seeded = seeded;
-    items.push_back(std::move(item));
+    items_.push_back(std::move(item));
   }
   enforceCaps();
   if (!seeded) captureSoon(browser, id);
 }
 
 void MRUManager::refreshFrontTab(Browser browser, double date) {
-  auto focused = focusedTabID.find(browser);
-  if (focused == focusedTabID.end()) return;
-  for (auto& e : items)
+  auto focused = focusedTabID_.find(browser);
+  if (focused == focusedTabID_.end()) return;
+  for (auto& e : items_)
     if (e.id == focused->second) {
       e.lastActivatedAt = std::max(e.lastActivatedAt, date);
       e.seeded = false;
@@ -116,18 +116,18 @@ void MRUManager::refreshFrontTab(Browser browser, double date) {
 
 void MRUManager::purgeTabs(Browser browser) {
   std::set<std::string> ids;
-  for (const auto& e : items)
+  for (const auto& e : items_)
     if (e.kind == ItemKind::tab && e.browser == browser) ids.insert(e.id);
   removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::tab && e.browser == browser; });
   if (services_.thumbnails)
     services_.thumbnails->remove(SwitchableItem::appID(std::string(browsers::bundleID(browser))));
-  for (const auto& id : ids) reconcileStrikes.erase(id);
-  focusedTabID.erase(browser);
+  for (const auto& id : ids) reconcileStrikes_.erase(id);
+  focusedTabID_.erase(browser);
 }
 
 void MRUManager::apply(const TabPack& pack, std::size_t index) {
-  if (index >= items.size()) return;
-  SwitchableItem& e = items[index];
+  if (index >= items_.size()) return;
+  SwitchableItem& e = items_[index];
   if (!pack.redacted) {
     e.title = pack.title.empty() ? pack.url : pack.title;
     e.url = pack.url;

@@ -49,7 +49,7 @@ struct ScriptWorld : TestWorld {
   }
   std::vector<const SwitchableItem*> tabs() {
     std::vector<const SwitchableItem*> result;
-    for (const auto& e : mru().items)
+    for (const auto& e : mru().entries())
       if (e.kind == ItemKind::tab) result.push_back(&e);
     return result;
   }
@@ -154,7 +154,7 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
   item.url = "https://b/";
   item.title = "B";
   item.tabIndex = 1;
-  w.mru().items.push_back(item);
+  w.mru().stateForTesting().items.push_back(item);
   std::optional<bool> result;
   w.appleScripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
   w.loop.advance(1);
@@ -172,7 +172,7 @@ TEST(AppleScriptBridge, ResolveSwitchesToTheTabOrReportsItUnresolvable) {
       std::find(lines.begin(), lines.end(),
                 "resolvetab chrome: no match for tab:chrome:win:as:1:url:x (index=2 url=https://nowhere/)"),
       lines.end());
-  EXPECT_TRUE(w.mru().unresolvableIDs.contains(item.id));
+  EXPECT_TRUE(w.mru().stateForTesting().unresolvableIDs.contains(item.id));
 
   w.desktop.hangingScripts.insert("com.google.Chrome");
   w.appleScripts().resolve(item, "resolvetab", [&](bool ok) { result = ok; });
@@ -325,7 +325,7 @@ TEST(AppleScriptBridge, BadAnswersAreLoggedAndDroppedWithoutLosingInventory) {
         ScriptFault::timeOut, ScriptFault::permissionRefused, ScriptFault::notRunning}) {
     runner.inject(fault, "livetabs", 3);  // as many times as the strike limit
     for (int i = 0; i < 3; ++i) {
-      w.mru().lastTabVerification.clear();
+      w.mru().stateForTesting().lastTabVerification.clear();
       w.mru().noteUnresolvableTab(id, Browser::chrome);  // asks for a verification of the live tabs
       w.loop.advance(5);
     }

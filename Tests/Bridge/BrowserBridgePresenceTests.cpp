@@ -242,8 +242,8 @@ TEST_F(WithheldSafariTabs, AnActivatedTabIsNamedBeforeItEntersTheInventory) {
   EXPECT_TRUE(tabIDs().empty());  // Apple Events answer later
   world.loop.advance(1);
   ASSERT_EQ(tabIDs(), (std::vector<std::string>{"tab:safari:p:5"}));
-  EXPECT_EQ(world.mru().items.front().url, "https://bank.example/");
-  EXPECT_EQ(world.mru().items.front().title, "Bank");
+  EXPECT_EQ(world.mru().entries().front().url, "https://bank.example/");
+  EXPECT_EQ(world.mru().entries().front().title, "Bank");
   EXPECT_TRUE(bridge.safariNeedsWebsiteAccess());
   world.loop.advance(90);
   EXPECT_FALSE(bridge.safariNeedsWebsiteAccess());
@@ -268,7 +268,7 @@ TEST_F(WithheldSafariTabs, EverySyncAsksAppleEventsButTheAccessNoticeComesOnceIn
                  "safari: tabs arrive without URL or title \u2014 the extension lacks website access; naming "
                  "them over Apple Events"),
       1);
-  EXPECT_EQ(world.mru().items.front().url, "https://bank.example/");
+  EXPECT_EQ(world.mru().entries().front().url, "https://bank.example/");
 }
 
 TEST_F(WithheldSafariTabs, AnswersThatFitNoWindowLeaveTheTabWithheldAndSaySo) {
@@ -276,7 +276,7 @@ TEST_F(WithheldSafariTabs, AnswersThatFitNoWindowLeaveTheTabWithheldAndSaySo) {
                 report("safari", "activated", "p", {{"tab", withheld(5, 0, true)}}));  // front tab is 2nd
   world.loop.advance(1);
   ASSERT_EQ(tabIDs(), (std::vector<std::string>{"tab:safari:p:5"}));
-  EXPECT_EQ(world.mru().items.front().url, "");
+  EXPECT_EQ(world.mru().entries().front().url, "");
   EXPECT_TRUE(logged("safari: 1 window(s) from Apple Events, none matched a withheld tab"));
 }
 

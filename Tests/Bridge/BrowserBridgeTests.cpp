@@ -60,7 +60,8 @@ TEST_F(BrowserBridgeTest, ThePageOpenInTwoLiveProfilesKeepsBothEntriesUntilOnePr
 
   // A session whose reporter is gone left its entries behind: the same page replaces them.
   bridge.handleDisconnect(home.client);
-  world.mru().items.push_back(test::extensionTab(Browser::chrome, "gone", 2, "1", "https://mail.example/"));
+  world.mru().stateForTesting().items.push_back(
+      test::extensionTab(Browser::chrome, "gone", 2, "1", "https://mail.example/"));
   ASSERT_TRUE(bridge.handle(work.client, activated("chrome", "work", 4, "https://mail.example/")));
   EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:chrome:work:4"}));
 }
@@ -192,7 +193,7 @@ TEST_F(BrowserBridgeTest, ReportsDriveTheInventory) {
   bridge.handle(relay.client, report("chrome", "updated", "s", {{"tab", renamed}}));
   bridge.handle(relay.client,
                 report("chrome", "updated", "s", {{"tab", tabObject(2, 1, "https://b.example/")}}));
-  EXPECT_EQ(world.mru().items.back().url, "https://c.example/moved");
+  EXPECT_EQ(world.mru().entries().back().url, "https://c.example/moved");
   EXPECT_EQ(tabIDs().size(), 2u);  // an update never creates an entry
 
   bridge.handle(relay.client,
@@ -209,7 +210,7 @@ TEST_F(BrowserBridgeTest, MalformedLinesAreDroppedWithoutHarmingWhatIsStored) {
   connectionsComeFrom("com.google.Chrome", "Google Chrome");
   Peer relay = peers.connect();
   bridge.handle(relay.client, activated("chrome", "s", 1));
-  const auto stored = world.mru().items;
+  const auto stored = world.mru().entries();
   const int posts = statusPosts;
   for (const std::string& line :
        {std::string(), std::string("not json"), std::string("[1,2]"), std::string("{}"),
@@ -222,7 +223,7 @@ TEST_F(BrowserBridgeTest, MalformedLinesAreDroppedWithoutHarmingWhatIsStored) {
   EXPECT_TRUE(bridge.handle(relay.client, report("chrome", "removed", "s", {{"tabId", "1"}})));
   EXPECT_TRUE(bridge.handle(relay.client, report("chrome", "sync", "s", {{"windows", 3}})));
   EXPECT_TRUE(bridge.handle(relay.client, report("chrome", "launched", "s")));
-  EXPECT_EQ(world.mru().items, stored);
+  EXPECT_EQ(world.mru().entries(), stored);
   EXPECT_EQ(statusPosts, posts);
   EXPECT_TRUE(logged("bridge: dropped a line that is no report (8 bytes)"));
 
@@ -230,7 +231,7 @@ TEST_F(BrowserBridgeTest, MalformedLinesAreDroppedWithoutHarmingWhatIsStored) {
   bridge.handle(relay.client,
                 R"({"browser":"chrome","event":"activated","session":"s",)"
                 R"("tab":{"tabId":2,"windowId":1,"title":"Caf\u00e9 \ud83d","url":"https://x.example/"}})");
-  EXPECT_EQ(world.mru().items.back().title, "Caf\u00e9 \uFFFD");
+  EXPECT_EQ(world.mru().entries().back().title, "Caf\u00e9 \uFFFD");
 }
 
 TEST_F(BrowserBridgeTest, AStartThatCannotListenIsLoggedAndTheRestGoesOn) {

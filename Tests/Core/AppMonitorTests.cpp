@@ -13,11 +13,7 @@ struct MonitorWorld : TestWorld {
     services();
     appMonitor().start();
   }
-  const SwitchableItem* find(const std::string& id) {
-    for (const auto& e : mru().items)
-      if (e.id == id) return &e;
-    return nullptr;
-  }
+  const SwitchableItem* find(const std::string& id) { return mru().find(id); }
   std::string win(platform::Pid pid) {
     return SwitchableItem::windowItemID(*desktop.app(pid)->bundleID, desktop.windowsOf(pid).front());
   }
@@ -47,11 +43,11 @@ TEST(AppMonitor, AfterTheSwitcherActivatedNothingIsRecordedForOneSecond) {
   auto b = w.launchWithWindows("com.example.b", "B", {"B1"});
   w.desktop.activate(a);
   w.loop.advance(1);
-  const std::size_t before = w.mru().items.size();
+  const std::size_t before = w.mru().entries().size();
   w.appMonitor().autoTrackSuppressedUntil = w.loop.uptime() + 1.0;
   w.desktop.activate(b);
   w.loop.runUntilIdle();
-  EXPECT_EQ(w.mru().items.size(), before);  // B was not bumped
+  EXPECT_EQ(w.mru().entries().size(), before);  // B was not bumped
   EXPECT_FALSE(w.find(w.win(b)));
 }
 
@@ -84,12 +80,12 @@ TEST(AppMonitor, OneOfTwoInstancesQuittingTakesOnlyItsOwnEntries) {
   ofOne.id = "app:com.google.Chrome";
   ofOne.bundleID = "com.google.Chrome";
   ofOne.pid = one;
-  w.mru().items = {tab, ofOne};
+  w.mru().stateForTesting().items = {tab, ofOne};
   w.thumbnails().storeForTesting("app:com.google.Chrome", {});
   w.desktop.terminate(one);
   w.loop.runUntilIdle();
-  ASSERT_EQ(w.mru().items.size(), 1u);
-  EXPECT_EQ(w.mru().items[0].id, "tab:chrome:1");
+  ASSERT_EQ(w.mru().entries().size(), 1u);
+  EXPECT_EQ(w.mru().entries()[0].id, "tab:chrome:1");
   EXPECT_FALSE(w.thumbnails().contains("app:com.google.Chrome"));
 
   w.desktop.terminate(two);  // the last instance: tabs go, the bridge is told
@@ -97,7 +93,7 @@ TEST(AppMonitor, OneOfTwoInstancesQuittingTakesOnlyItsOwnEntries) {
   auto observation = w.notifications.observe(BrowserBridge::kStatusChangedNotification,
                                              [&](const auto&) { ++statusChanges; });
   w.loop.runUntilIdle();
-  EXPECT_TRUE(w.mru().items.empty());
+  EXPECT_TRUE(w.mru().entries().empty());
   EXPECT_EQ(statusChanges, 1);
 }
 
@@ -136,7 +132,7 @@ TEST(AppMonitor, SafariPrivateFrontWindowIsRememberedAndNeverPictured) {
   w.desktop.activate(safari);
   w.loop.advance(2);
   EXPECT_TRUE(w.appMonitor().frontWindowIsPrivate(safari));
-  for (const auto& e : w.mru().items) EXPECT_NE(e.kind, ItemKind::tab) << e.id;
+  for (const auto& e : w.mru().entries()) EXPECT_NE(e.kind, ItemKind::tab) << e.id;
   w.preferences().includePrivateTabs.set(true);
   EXPECT_FALSE(w.appMonitor().frontWindowIsPrivate(safari));
 }
@@ -156,7 +152,7 @@ TEST(AppMonitor, WhileSafarisSettingsWindowIsInFrontTheTabBehindItIsNotDatedByIn
     w.loop.advance(1);
   }
   const SwitchableItem* placeholder = nullptr;
-  for (const auto& e : w.mru().items) {
+  for (const auto& e : w.mru().entries()) {
     EXPECT_NE(e.url, std::optional<std::string>("https://work/")) << e.id;
     if (e.url == MRUManager::kAuxPlaceholderURL) placeholder = &e;
   }
@@ -173,9 +169,9 @@ TEST(AppMonitor, FrontWindowShowsATabByTitle) {
   tab.kind = ItemKind::tab;
   tab.browser = Browser::chrome;
   tab.title = "Docs";
-  w.mru().items = {tab};
+  w.mru().stateForTesting().items = {tab};
   EXPECT_TRUE(w.appMonitor().frontWindowShows("tab:chrome:1", Browser::chrome, chrome));
-  w.mru().items[0].title = "Mail";
+  w.mru().stateForTesting().items[0].title = "Mail";
   EXPECT_FALSE(w.appMonitor().frontWindowShows("tab:chrome:1", Browser::chrome, chrome));
   EXPECT_FALSE(w.appMonitor().frontWindowShows("tab:chrome:1", Browser::safari, chrome));
   EXPECT_TRUE(w.appMonitor().frontWindowShows("tab:chrome:1", Browser::terminal, chrome));

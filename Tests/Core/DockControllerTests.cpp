@@ -409,7 +409,7 @@ TEST(DockClickMends, ACardsCloseRemovesTheWindowFromTheSwitcherOnlyWhenItReallyC
   entry.bundleID = "com.apple.mail";
   entry.windowNumber = drafts;
   entry.pid = w.mail;
-  w.mru().items.push_back(entry);
+  w.mru().stateForTesting().items.push_back(entry);
 
   w.card(drafts)->closeButton()->click();
   EXPECT_TRUE(w.desktop.window(drafts));

@@ -42,7 +42,7 @@ TEST_F(MRUExtensionTabs, AFocusedActivationIsAUseAndABackgroundOneAnEstimate) {
   ASSERT_TRUE(focused);
   EXPECT_FALSE(focused->seeded);
   EXPECT_EQ(focused->title, "https://b.example/");  // no title: the address stands in
-  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s1:2");
+  EXPECT_EQ(mru.stateForTesting().focusedTabID[Browser::chrome], "tab:chrome:s1:2");
 }
 
 TEST_F(MRUExtensionTabs, ReactivationRefreshesTheEntryAndOnlyTheFocusedWindowMovesItsDate) {
@@ -56,10 +56,10 @@ TEST_F(MRUExtensionTabs, ReactivationRefreshesTheEntryAndOnlyTheFocusedWindowMov
   EXPECT_EQ(e->tabIndex, 3);
   EXPECT_EQ(e->windowID, "11");
 
-  mru.items.front().lastActivatedAt = now() + 100;  // credited ahead, as after a sleep
+  mru.stateForTesting().items.front().lastActivatedAt = now() + 100;  // credited ahead, as after a sleep
   mru.tabActivated(Browser::chrome, "s1", pack(1, 11, 3, "https://a.example/next", "Next"), true);
   EXPECT_EQ(find("tab:chrome:s1:1")->lastActivatedAt, now());
-  EXPECT_EQ(mru.items.size(), 1u);
+  EXPECT_EQ(mru.entries().size(), 1u);
 }
 
 TEST_F(MRUExtensionTabs, PrivateTabsAreDroppedWhileTheyAreNotListed) {
@@ -69,7 +69,7 @@ TEST_F(MRUExtensionTabs, PrivateTabsAreDroppedWhileTheyAreNotListed) {
   secret.isPrivate = true;
   mru.tabActivated(Browser::chrome, "s1", secret, true);
   EXPECT_FALSE(find("tab:chrome:s1:6"));
-  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s1:5");
+  EXPECT_EQ(mru.stateForTesting().focusedTabID[Browser::chrome], "tab:chrome:s1:5");
 
   world.preferences().includePrivateTabs.set(true);
   mru.tabActivated(Browser::chrome, "s1", secret, true);
@@ -84,7 +84,7 @@ TEST_F(MRUExtensionTabs, TheReportedPageReplacesScriptedAndOtherSessionEntriesOf
   mru.tabUpdated(Browser::chrome, "old", pack(3, 10, 0, "https://docs.example/"));
   mru.tabActivated(Browser::chrome, "old", pack(4, 10, 1, "about:blank"), false);
   mru.tabActivated(Browser::chrome, "new", pack(7, 10, 2, "about:blank"), false);
-  ASSERT_EQ(mru.items.size(), 5u);
+  ASSERT_EQ(mru.entries().size(), 5u);
 
   mru.tabActivated(Browser::chrome, "new", pack(8, 10, 0, "https://docs.example/"), true);
   // Blank pages say nothing about which tab they are: both stay.
@@ -95,16 +95,16 @@ TEST_F(MRUExtensionTabs, TheReportedPageReplacesScriptedAndOtherSessionEntriesOf
 
 TEST_F(MRUExtensionTabs, UpdatesRefreshOnlyTabsThatHaveAnEntry) {
   mru.tabUpdated(Browser::chrome, "s1", pack(1, 10, 0, "https://a.example/"));
-  EXPECT_TRUE(mru.items.empty());
+  EXPECT_TRUE(mru.entries().empty());
 
   mru.tabActivated(Browser::chrome, "s1", pack(1, 10, 0, "https://a.example/", "A"), false);
-  const double date = mru.items.front().lastActivatedAt;
+  const double date = mru.entries().front().lastActivatedAt;
   world.loop.advance(10);
   auto update = pack(1, 12, 4, "https://a.example/b", "B");
   update.favIconURL = "";
-  mru.items.front().favIconURL = "https://a.example/icon.png";
+  mru.stateForTesting().items.front().favIconURL = "https://a.example/icon.png";
   mru.tabUpdated(Browser::chrome, "s1", update);
-  const SwitchableItem& e = mru.items.front();
+  const SwitchableItem& e = mru.entries().front();
   EXPECT_EQ(e.title, "B");
   EXPECT_EQ(e.windowID, "12");
   EXPECT_EQ(e.favIconURL, "https://a.example/icon.png");
@@ -121,7 +121,7 @@ TEST_F(MRUExtensionTabs, ARemovedTabTakesItsPictureAlongAlsoWhenItWasListedWitho
   EXPECT_EQ(ids(), (std::vector<std::string>{"tab:brave:7"}));
   EXPECT_FALSE(world.thumbnails().contains("tab:chrome:7"));
   mru.tabRemoved(Browser::brave, "", 7);  // an empty session is no session
-  EXPECT_TRUE(mru.items.empty());
+  EXPECT_TRUE(mru.entries().empty());
 }
 
 TEST_F(MRUExtensionTabs, AReplacedTabKeepsItsDateSeededFlagIconAndPicture) {
@@ -129,13 +129,13 @@ TEST_F(MRUExtensionTabs, AReplacedTabKeepsItsDateSeededFlagIconAndPicture) {
   original.favIconURL = "https://a.example/icon.png";
   mru.tabActivated(Browser::chrome, "s1", original, false);
   world.thumbnails().storeForTesting("tab:chrome:s1:1", {});
-  const double date = mru.items.front().lastActivatedAt;
+  const double date = mru.entries().front().lastActivatedAt;
   world.loop.advance(20);
 
   mru.tabReplaced(Browser::chrome, "s1", 99, pack(2, 10, 0, "https://x.example/"));  // no such tab
   mru.tabReplaced(Browser::chrome, "s1", 1, pack(2, 10, 0, "https://a.example/", "A again"));
   ASSERT_EQ(ids(), (std::vector<std::string>{"tab:chrome:s1:2"}));
-  const SwitchableItem& e = mru.items.front();
+  const SwitchableItem& e = mru.entries().front();
   EXPECT_EQ(e.lastActivatedAt, date);
   EXPECT_TRUE(e.seeded);
   EXPECT_EQ(e.favIconURL, "https://a.example/icon.png");
@@ -178,11 +178,11 @@ TEST_F(MRUExtensionTabs, PurgingASessionDropsExactlyItsTabsAndSaysSo) {
   mru.tabActivated(Browser::vscode, second, pack(2, 1, 1, "file:///b.txt"), false);
   mru.tabActivated(Browser::vscode, std::nullopt, pack(3, 1, 2, "file:///c.txt"), false);
   mru.purgeTabs(Browser::vscode, "nobody");
-  EXPECT_EQ(mru.items.size(), 3u);
+  EXPECT_EQ(mru.entries().size(), 3u);
 
   mru.purgeTabs(Browser::vscode, first);
   EXPECT_EQ(ids(), (std::vector<std::string>{"tab:vscode:abcdefgh:2", "tab:vscode:3"}));
-  EXPECT_FALSE(mru.focusedTabID.contains(Browser::vscode));
+  EXPECT_FALSE(mru.stateForTesting().focusedTabID.contains(Browser::vscode));
   mru.purgeTabs(Browser::vscode, std::nullopt);
   EXPECT_EQ(ids(), (std::vector<std::string>{"tab:vscode:abcdefgh:2"}));
   EXPECT_EQ(

@@ -54,15 +54,15 @@ TEST(RankedList, ExpiresOldTabsExceptTheFrontOneAndDropsTabsOfBrowsersNotRunning
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
   // A 30-minute-old tab is listed only while it is the most recent entry.
-  mru.items = {w.tabItem("tab:old", Browser::chrome, now - 1800)};
+  mru.stateForTesting().items = {w.tabItem("tab:old", Browser::chrome, now - 1800)};
   EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:old"});
-  mru.items.push_back(w.tabItem("tab:newer", Browser::chrome, now - 1));
+  mru.stateForTesting().items.push_back(w.tabItem("tab:newer", Browser::chrome, now - 1));
   EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:newer"});
 
   // A tab of a browser that is not running goes; one without a browser stays.
   SwitchableItem orphan = w.tabItem("tab:orphan", Browser::chrome, now - 10);
   orphan.browser.reset();
-  mru.items = {w.tabItem("tab:safari", Browser::safari, now - 5), orphan};
+  mru.stateForTesting().items = {w.tabItem("tab:safari", Browser::safari, now - 5), orphan};
   EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{"tab:orphan"});
 }
 
@@ -73,9 +73,9 @@ TEST(RankedList, KeepsOnlyLiveWindowsAndApplicationsThatOwnOne) {
   auto doc = w.desktop.windowsOf(editor)[0];
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  mru.items = {w.windowItem(editor, doc, now - 3600), w.windowItem(editor, 99999, now - 2),
-               w.appItem(idle, now - 1), w.windowItem(editor, doc + 1000, now - 60, true)};
-  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{mru.items[0].id});
+  mru.stateForTesting().items = {w.windowItem(editor, doc, now - 3600), w.windowItem(editor, 99999, now - 2),
+                                 w.appItem(idle, now - 1), w.windowItem(editor, doc + 1000, now - 60, true)};
+  EXPECT_EQ(ids(mru.rankedForSwitcher()), std::vector<std::string>{mru.entries()[0].id});
 
   // With no window list at all, entries of living processes all stay.
   w.desktop.windowServerFaults.windowListFails = true;
@@ -92,8 +92,9 @@ TEST(RankedList, ListedTabsShadowTheirBrowsersApplicationAndWindows) {
   auto other = w.launchWithWindows("com.google.Chrumb", "Chrumb", {"Doc"});
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  mru.items = {w.appItem(chrome, now), w.windowItem(chrome, w.desktop.windowsOf(chrome)[0], now),
-               w.tabItem("tab:a", Browser::chrome, now - 5), w.appItem(other, now - 10)};
+  mru.stateForTesting().items = {w.appItem(chrome, now),
+                                 w.windowItem(chrome, w.desktop.windowsOf(chrome)[0], now),
+                                 w.tabItem("tab:a", Browser::chrome, now - 5), w.appItem(other, now - 10)};
   EXPECT_EQ(ids(mru.rankedForSwitcher()), (std::vector<std::string>{"tab:a", "app:com.google.Chrumb"}));
 }
 
@@ -107,15 +108,15 @@ TEST(RankedList, EqualDatesKeepTheInventorysOrderAndADateThatIsNotANumberRanksOl
     item.seeded = seeded;
     return item;
   };
-  mru.items = {tab("tab:estimate", now, true), tab("tab:nan", nan), tab("tab:b", now - 5),
-               tab("tab:new", now), tab("tab:c", now - 5)};
+  mru.stateForTesting().items = {tab("tab:estimate", now, true), tab("tab:nan", nan), tab("tab:b", now - 5),
+                                 tab("tab:new", now), tab("tab:c", now - 5)};
   EXPECT_EQ(ids(mru.rankedForSwitcher()),
             (std::vector<std::string>{"tab:new", "tab:b", "tab:c", "tab:nan", "tab:estimate"}));
 
   // Many ties and dates that are not numbers: every entry is ranked once, the dated ones first.
-  mru.items.clear();
+  mru.stateForTesting().items.clear();
   for (int i = 0; i < 60; ++i)
-    mru.items.push_back(tab("tab:" + std::to_string(i), i % 3 == 0 ? nan : now - i % 4));
+    mru.stateForTesting().items.push_back(tab("tab:" + std::to_string(i), i % 3 == 0 ? nan : now - i % 4));
   const auto list = mru.rankedForSwitcher();
   ASSERT_EQ(list.size(), 60u);
   for (std::size_t i = 0; i < 40; ++i) EXPECT_FALSE(std::isnan(list[i].lastActivatedAt)) << i;
@@ -127,22 +128,27 @@ TEST(RankedList, RankingAgainAfterTheInventoryChangedGivesTheRecencyOrder) {
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
   for (int i = 0; i < 40; ++i)
-    mru.items.push_back(w.tabItem("tab:" + std::to_string(i), Browser::chrome, now - i / 2));
+    mru.stateForTesting().items.push_back(
+        w.tabItem("tab:" + std::to_string(i), Browser::chrome, now - i / 2));
   mru.rankedForSwitcher();
   auto check = [&](const char* step) {
-    auto expected = mru.items;
+    auto expected = mru.entries();
     std::stable_sort(expected.begin(), expected.end(),
                      [](const auto& a, const auto& b) { return MRUManager::recencyBefore(a, b); });
     EXPECT_EQ(ids(mru.rankedForSwitcher()), ids(expected)) << step;
   };
-  mru.items[30].lastActivatedAt = now + 1;  // one entry comes to the front
+  mru.stateForTesting().items[30].lastActivatedAt = now + 1;  // one entry comes to the front
   check("one used");
-  mru.items.erase(mru.items.begin() + 3, mru.items.begin() + 9);
-  mru.items.push_back(w.tabItem("tab:new", Browser::chrome, now - 2));
+  {
+    auto& items = mru.stateForTesting().items;
+    items.erase(items.begin() + 3, items.begin() + 9);
+  }
+  mru.stateForTesting().items.push_back(w.tabItem("tab:new", Browser::chrome, now - 2));
   check("some gone, one new");
-  for (auto& e : mru.items) e.lastActivatedAt = 2 * now - 200 - e.lastActivatedAt;  // the order turned around
+  for (auto& e : mru.stateForTesting().items)
+    e.lastActivatedAt = 2 * now - 200 - e.lastActivatedAt;  // the order turned around
   check("all redated");
-  mru.items.resize(5);
+  mru.stateForTesting().items.resize(5);
   check("most gone");
 }
 
@@ -153,18 +159,18 @@ TEST(RankedList, LargeInventoriesRankByTheSameRulesAfterEveryDateChanged) {
   MRUManager& mru = w.mru();
   // Entries that never expire, all of one application with a window.
   for (int i = 0; i < 1200; ++i) {
-    mru.items.push_back(w.appItem(editor, now));
-    mru.items.back().id = "app:" + std::to_string(i);
+    mru.stateForTesting().items.push_back(w.appItem(editor, now));
+    mru.stateForTesting().items.back().id = "app:" + std::to_string(i);
   }
   std::uint32_t seed = 7;
   auto check = [&](const char* step) {
-    auto expected = mru.items;
+    auto expected = mru.entries();
     std::stable_sort(expected.begin(), expected.end(),
                      [](const auto& a, const auto& b) { return MRUManager::recencyBefore(a, b); });
     EXPECT_EQ(ids(mru.rankedForSwitcher()), ids(expected)) << step;
   };
   for (const char* step : {"first", "again", "once more"}) {
-    for (auto& e : mru.items) {
+    for (auto& e : mru.stateForTesting().items) {
       seed = seed * 1664525u + 1013904223u;
       // Many equal dates, estimates among them, both zeros, and dates a whole day apart.
       const auto pick = (seed >> 8) % 64;
@@ -183,10 +189,10 @@ TEST(RankedList, RankingIntoAnEarlierChordsListLeavesNothingOfIt) {
   auto editor = w.launchWithWindows("com.example.editor", "Editor", {"Doc"});
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  mru.items = {w.windowItem(editor, w.desktop.windowsOf(editor)[0], now - 2),
-               w.tabItem("tab:a", Browser::chrome, now - 5)};
-  mru.items[0].title = "Doc";
-  mru.items[1].url = "https://example.com/a";
+  mru.stateForTesting().items = {w.windowItem(editor, w.desktop.windowsOf(editor)[0], now - 2),
+                                 w.tabItem("tab:a", Browser::chrome, now - 5)};
+  mru.stateForTesting().items[0].title = "Doc";
+  mru.stateForTesting().items[1].url = "https://example.com/a";
   // A longer list whose entries carry what the new ones lack.
   SwitchableItem earlier = w.tabItem("tab:earlier", Browser::chrome, now - 9);
   earlier.url = "https://example.com/a-much-longer-address-than-the-new-one";
@@ -213,10 +219,12 @@ TEST(RankedList, OffScreenPassDropsClosedWindowsMarksMinimizedAndKeepsOtherSpace
   w.desktop.window(elsewhere)->inAccessibility = false;
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  mru.items = {w.windowItem(editor, shown, now), w.windowItem(editor, minimized, now - 1),
-               w.windowItem(editor, elsewhere, now - 2), w.windowItem(editor, ghost, now - 3)};
+  mru.stateForTesting().items = {w.windowItem(editor, shown, now), w.windowItem(editor, minimized, now - 1),
+                                 w.windowItem(editor, elsewhere, now - 2),
+                                 w.windowItem(editor, ghost, now - 3)};
   auto result = mru.resolvingOffScreenWindows(mru.rankedForSwitcher());
-  ASSERT_EQ(ids(result), (std::vector<std::string>{mru.items[0].id, mru.items[1].id, mru.items[2].id}));
+  ASSERT_EQ(ids(result),
+            (std::vector<std::string>{mru.entries()[0].id, mru.entries()[1].id, mru.entries()[2].id}));
   EXPECT_FALSE(result[0].isMinimized);
   EXPECT_TRUE(result[1].isMinimized);
   EXPECT_EQ(w.debugLines().back(),
@@ -230,7 +238,7 @@ TEST(RankedList, WindowlessApplicationLosesItsEntriesButAMissingAnswerRemovesNot
   w.desktop.window(ghostly)->inAccessibility = false;  // Accessibility already reports no windows
   const double now = w.loop.now();
   MRUManager& mru = w.mru();
-  mru.items = {w.tabItem("tab:a", Browser::chrome, now)};
+  mru.stateForTesting().items = {w.tabItem("tab:a", Browser::chrome, now)};
   auto first = mru.rankedForSwitcher();
   ASSERT_EQ(first.size(), 1u);
   EXPECT_TRUE(mru.resolvingOffScreenWindows(first).empty());

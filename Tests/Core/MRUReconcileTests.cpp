@@ -24,7 +24,7 @@ struct ReconcileWorld : TestWorld {
   }
   std::vector<std::string> ids() {
     std::vector<std::string> result;
-    for (const auto& e : mru().items) result.push_back(e.id);
+    for (const auto& e : mru().entries()) result.push_back(e.id);
     return result;
   }
 };
@@ -32,7 +32,8 @@ struct ReconcileWorld : TestWorld {
 TEST(PurgeDeadAndExpired, ExpiresOldTabsButNotTheNewestEntry) {
   ReconcileWorld w;
   w.launchWithWindows("com.example.editor", "Editor", {"Doc"});
-  w.mru().items = {w.tab("tab:old", "https://a/", 26 * 60), w.tab("tab:older", "https://b/", 30 * 60)};
+  w.mru().stateForTesting().items = {w.tab("tab:old", "https://a/", 26 * 60),
+                                     w.tab("tab:older", "https://b/", 30 * 60)};
   w.mru().purgeDeadAndExpired();
   EXPECT_EQ(w.ids(), std::vector<std::string>{"tab:old"});  // the newest entry of the store stays
   EXPECT_EQ(w.debugLines().back(), "purgeDeadAndExpired removed [\"tab:older[expired]\"]");
@@ -40,9 +41,9 @@ TEST(PurgeDeadAndExpired, ExpiresOldTabsButNotTheNewestEntry) {
 
 TEST(PurgeDeadAndExpired, WithoutAWindowListNothingIsRemoved) {
   ReconcileWorld w;
-  w.mru().items = {w.tab("tab:a", "https://a/", 1), w.tab("tab:b", "https://b/", 3600)};
+  w.mru().stateForTesting().items = {w.tab("tab:a", "https://a/", 1), w.tab("tab:b", "https://b/", 3600)};
   w.mru().purgeDeadAndExpired();  // no windows at all: the list is empty
-  EXPECT_EQ(w.mru().items.size(), 2u);
+  EXPECT_EQ(w.mru().entries().size(), 2u);
 }
 
 TEST(PurgeDeadAndExpired, AWindowGoesOnlyAfterTwoConsecutiveMisses) {
@@ -55,21 +56,21 @@ TEST(PurgeDeadAndExpired, AWindowGoesOnlyAfterTwoConsecutiveMisses) {
     e.bundleID = "com.example.editor";
     e.windowNumber = number;
     e.lastActivatedAt = w.loop.now();
-    w.mru().items.push_back(e);
+    w.mru().stateForTesting().items.push_back(e);
   }
   auto hiddenFromList = [&](std::int64_t number, bool hidden) {
     w.desktop.window(number)->layer = hidden ? 25 : 0;
   };
   hiddenFromList(windows[0], true);
   w.mru().purgeDeadAndExpired();
-  EXPECT_EQ(w.mru().items.size(), 2u);
+  EXPECT_EQ(w.mru().entries().size(), 2u);
   hiddenFromList(windows[0], false);  // back: its strike goes
   w.mru().purgeDeadAndExpired();
   hiddenFromList(windows[0], true);
   w.mru().purgeDeadAndExpired();
-  EXPECT_EQ(w.mru().items.size(), 2u);
+  EXPECT_EQ(w.mru().entries().size(), 2u);
   w.mru().purgeDeadAndExpired();
-  EXPECT_EQ(w.mru().items.size(), 1u);
+  EXPECT_EQ(w.mru().entries().size(), 1u);
   EXPECT_EQ(w.debugLines().back(), "purgeDeadAndExpired removed [\"win:com.example.editor:" +
                                        std::to_string(windows[0]) + "[deadwin]\"]");
 }
@@ -77,12 +78,13 @@ TEST(PurgeDeadAndExpired, AWindowGoesOnlyAfterTwoConsecutiveMisses) {
 TEST(Reconcile, AClosedTabLeavesAtItsThirdMissUnlessUsedInTheLastSixSeconds) {
   ReconcileWorld w;
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Window"});
-  w.mru().items = {w.tab("tab:closed", "https://gone/", 60), w.tab("tab:fresh", "https://fresh/", 3),
-                   w.tab("tab:open", "https://open/", 60)};
+  w.mru().stateForTesting().items = {w.tab("tab:closed", "https://gone/", 60),
+                                     w.tab("tab:fresh", "https://fresh/", 3),
+                                     w.tab("tab:open", "https://open/", 60)};
   for (int pass = 1; pass <= 2; ++pass)
     EXPECT_TRUE(w.mru().reconcile(Browser::chrome, {"https://open/"}, 3).empty());
-  EXPECT_EQ(w.mru().reconcileStrikes["tab:closed"], 2);
-  EXPECT_FALSE(w.mru().reconcileStrikes.contains("tab:fresh"));
+  EXPECT_EQ(w.mru().stateForTesting().reconcileStrikes["tab:closed"], 2);
+  EXPECT_FALSE(w.mru().stateForTesting().reconcileStrikes.contains("tab:fresh"));
   EXPECT_EQ(w.mru().reconcile(Browser::chrome, {"https://open/"}, 3), std::set<std::string>{"tab:closed"});
   EXPECT_EQ(w.ids(), (std::vector<std::string>{"tab:fresh", "tab:open"}));
 }
@@ -90,18 +92,19 @@ TEST(Reconcile, AClosedTabLeavesAtItsThirdMissUnlessUsedInTheLastSixSeconds) {
 TEST(Reconcile, MoreStoredTabsOnAURLThanOpenOnesStrikeTheLeastRecent) {
   ReconcileWorld w;
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Window"});
-  w.mru().items = {w.tab("tab:1", "https://same/", 10), w.tab("tab:2", "https://same/", 30),
-                   w.tab("tab:3", "https://same/", 20)};
+  w.mru().stateForTesting().items = {w.tab("tab:1", "https://same/", 10), w.tab("tab:2", "https://same/", 30),
+                                     w.tab("tab:3", "https://same/", 20)};
   w.mru().reconcile(Browser::chrome, {"https://same/", "https://same/"}, 3);
-  EXPECT_EQ(w.mru().reconcileStrikes, (std::map<std::string, int>{{"tab:2", 1}}));
+  EXPECT_EQ(w.mru().stateForTesting().reconcileStrikes, (std::map<std::string, int>{{"tab:2", 1}}));
 }
 
 TEST(Reconcile, ScriptedDuplicatesOfExtensionTabsGoAtOnceAndUnresolvableOnesAtTheFirstMiss) {
   ReconcileWorld w;
   w.launchWithWindows("com.google.Chrome", "Google Chrome", {"Window"});
-  w.mru().items = {w.tab("tab:chrome:7", "https://dup/", 60, TabSource::webExtension),
-                   w.tab("tab:scripted", "https://dup/", 60), w.tab("tab:failed", "https://failed/", 60)};
-  w.mru().unresolvableIDs.insert("tab:failed");
+  w.mru().stateForTesting().items = {w.tab("tab:chrome:7", "https://dup/", 60, TabSource::webExtension),
+                                     w.tab("tab:scripted", "https://dup/", 60),
+                                     w.tab("tab:failed", "https://failed/", 60)};
+  w.mru().stateForTesting().unresolvableIDs.insert("tab:failed");
   auto removed = w.mru().reconcile(Browser::chrome, {"https://dup/"}, 3);
   EXPECT_EQ(removed, (std::set<std::string>{"tab:scripted", "tab:failed"}));
   EXPECT_EQ(w.debugLines().back(),
@@ -114,9 +117,9 @@ TEST(Reconcile, EmptyEnumerationCountsOnlyWhenTheBrowserProvablyHasNoWindow) {
   auto elsewhere = w.desktop.addWindow(chrome, {.space = 2});
   w.desktop.window(elsewhere)->inAccessibility = false;  // Accessibility lists no window of it
   SwitchableItem aux = w.tab("tab:aux", MRUManager::kAuxPlaceholderURL, 60);
-  w.mru().items = {w.tab("tab:a", "https://a/", 60), aux};
+  w.mru().stateForTesting().items = {w.tab("tab:a", "https://a/", 60), aux};
   for (int i = 0; i < 3; ++i) w.mru().reconcile(Browser::chrome, {}, 3);
-  EXPECT_EQ(w.mru().items.size(), 2u);  // its window is on another Space
+  EXPECT_EQ(w.mru().entries().size(), 2u);  // its window is on another Space
   EXPECT_EQ(w.debugLines().back(), "reconcile chrome: empty enumeration ignored");
 
   w.desktop.closeWindow(elsewhere);
@@ -124,9 +127,9 @@ TEST(Reconcile, EmptyEnumerationCountsOnlyWhenTheBrowserProvablyHasNoWindow) {
   EXPECT_EQ(w.ids(), std::vector<std::string>{"tab:aux"});  // the placeholder is never struck
 
   ReconcileWorld notRunning;
-  notRunning.mru().items = {notRunning.tab("tab:a", "https://a/", 60)};
+  notRunning.mru().stateForTesting().items = {notRunning.tab("tab:a", "https://a/", 60)};
   for (int i = 0; i < 3; ++i) notRunning.mru().reconcile(Browser::chrome, {}, 3);
-  EXPECT_EQ(notRunning.mru().items.size(), 1u);
+  EXPECT_EQ(notRunning.mru().entries().size(), 1u);
 }
 
 TEST(Reconcile, FailedScriptedActivationVerifiesTheBrowserOncePerInterval) {
@@ -138,13 +141,13 @@ TEST(Reconcile, FailedScriptedActivationVerifiesTheBrowserOncePerInterval) {
   w.services();
   w.permissions().refreshAutomationStatus(Browser::chrome);
   w.loop.advance(1);
-  w.mru().items = {w.tab("tab:failed", "https://failed/", 60)};
+  w.mru().stateForTesting().items = {w.tab("tab:failed", "https://failed/", 60)};
   const int runs = w.desktop.scriptRuns;
   w.mru().noteUnresolvableTab("tab:failed", Browser::chrome);
   w.mru().noteUnresolvableTab("tab:failed", Browser::chrome);
   w.loop.advance(1);
   EXPECT_EQ(w.desktop.scriptRuns, runs + 1);
-  EXPECT_TRUE(w.mru().items.empty());  // unresolvable and missing: gone at the first enumeration
+  EXPECT_TRUE(w.mru().entries().empty());  // unresolvable and missing: gone at the first enumeration
   w.mru().noteUnresolvableTab("tab:unknown", Browser::chrome);  // no such entry: nothing
   w.loop.advance(2);
   EXPECT_EQ(w.desktop.scriptRuns, runs + 1);

@@ -32,7 +32,7 @@ TEST_F(MRUSync, AnEmptyReportChangesNothingButAWindowWithoutTabsClearsTheSession
   known(Browser::chrome, "s1", {1, 2});
   known(Browser::chrome, "s2", {3});
   mru.adoptSync(Browser::chrome, "s1", {});
-  EXPECT_EQ(mru.items.size(), 3u);
+  EXPECT_EQ(mru.entries().size(), 3u);
   EXPECT_EQ(world.debugLines(), (std::vector<std::string>{"adoptSync chrome: empty sync ignored"}));
 
   mru.adoptSync(Browser::chrome, "s1", {{.windowID = 1}});
@@ -68,7 +68,7 @@ TEST_F(MRUSync, EachWindowsActiveTabIsDatedInFocusOrderAndOnlyTheFocusedOneCount
   // The focused window's tab was known: it becomes a use, dated half a second ago.
   EXPECT_EQ(find("tab:chrome:s:20")->lastActivatedAt, std::max(earlier, now() - 0.5));
   EXPECT_FALSE(find("tab:chrome:s:20")->seeded);
-  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s:20");
+  EXPECT_EQ(mru.stateForTesting().focusedTabID[Browser::chrome], "tab:chrome:s:20");
   // Window 1 has no active tab: its first tab stands in.
   ASSERT_TRUE(find("tab:chrome:s:10"));
   EXPECT_EQ(find("tab:chrome:s:10")->lastActivatedAt, now() - 1.0);
@@ -98,7 +98,7 @@ TEST_F(MRUSync, ASyncTakenBeforeTheLatestReportsUndoesNeitherACloseNorAnActivati
       {.windowID = 2, .tabs = {tab(3, 2, 0, "https://closed.example/", true)}}};
   mru.adoptSync(Browser::chrome, "s", stale);
   EXPECT_FALSE(find("tab:chrome:s:3"));
-  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s:2");
+  EXPECT_EQ(mru.stateForTesting().focusedTabID[Browser::chrome], "tab:chrome:s:2");
   ASSERT_TRUE(find("tab:chrome:s:1") && find("tab:chrome:s:2"));
   EXPECT_TRUE(MRUManager::recencyBefore(*find("tab:chrome:s:2"), *find("tab:chrome:s:1")));
 
@@ -106,7 +106,7 @@ TEST_F(MRUSync, ASyncTakenBeforeTheLatestReportsUndoesNeitherACloseNorAnActivati
   world.loop.advance(MRUManager::kReportOutranksSyncFor);
   mru.adoptSync(Browser::chrome, "s", stale);
   EXPECT_TRUE(find("tab:chrome:s:3"));
-  EXPECT_EQ(mru.focusedTabID[Browser::chrome], "tab:chrome:s:1");
+  EXPECT_EQ(mru.stateForTesting().focusedTabID[Browser::chrome], "tab:chrome:s:1");
 }
 
 TEST_F(MRUSync, AFocusedPrivateTabIsSkippedWhilePrivateTabsAreNotListed) {
@@ -116,8 +116,8 @@ TEST_F(MRUSync, AFocusedPrivateTabIsSkippedWhilePrivateTabsAreNotListed) {
                 {{.windowID = 1, .focused = true, .tabs = {secret}},
                  {.windowID = 2, .tabs = {tab(2, 2, 0, "https://open.example/", true)}}});
   EXPECT_EQ(ids(), (std::vector<std::string>{"tab:chrome:s:2"}));
-  EXPECT_EQ(mru.items.front().lastActivatedAt, now() - 0.5);
-  EXPECT_FALSE(mru.focusedTabID.contains(Browser::chrome));
+  EXPECT_EQ(mru.entries().front().lastActivatedAt, now() - 0.5);
+  EXPECT_FALSE(mru.stateForTesting().focusedTabID.contains(Browser::chrome));
 }
 
 TEST_F(MRUSync, ScriptedEntriesGiveWayToTheExtensionAndGoWhenTheirTabIsNotListed) {
@@ -135,7 +135,7 @@ TEST_F(MRUSync, ScriptedEntriesGiveWayToTheExtensionAndGoWhenTheirTabIsNotListed
   EXPECT_FALSE(find("tab:chrome:s:1")->seeded);
   EXPECT_TRUE(find("tab:chrome:s:2")->seeded);
   std::vector<std::string> scripted;
-  for (const auto& e : mru.items)
+  for (const auto& e : mru.entries())
     if (e.source == TabSource::appleScript) scripted.push_back(*e.url);
   EXPECT_EQ(scripted, (std::vector<std::string>{MRUManager::kAuxPlaceholderURL}));
 }
@@ -169,7 +169,7 @@ TEST_F(MRUSync, TwoOldSafariEntriesOfOnePageLandOnTwoTabsTheMoreRecentFirst) {
   ASSERT_TRUE(find("tab:safari:new:2") && find("tab:safari:new:3"));
   EXPECT_FALSE(find("tab:safari:new:2")->seeded);  // the recent, used entry took the first match
   EXPECT_TRUE(find("tab:safari:new:3")->seeded);
-  EXPECT_EQ(mru.items.size(), 3u);
+  EXPECT_EQ(mru.entries().size(), 3u);
 }
 
 TEST_F(MRUSync, SessionsSharingTheirFirstCharactersKeepTheSharedEntryWhenOneReplacesTheOther) {
@@ -178,7 +178,7 @@ TEST_F(MRUSync, SessionsSharingTheirFirstCharactersKeepTheSharedEntryWhenOneRepl
   mru.adoptSync(Browser::safari, "abcdefgh-new",
                 {{.windowID = 1, .tabs = {tab(4, 1, 0, "https://a.example/")}}});
   ASSERT_EQ(ids(), (std::vector<std::string>{"tab:safari:abcdefgh:4"}));
-  EXPECT_EQ(mru.items.front().session, "abcdefgh-new");
+  EXPECT_EQ(mru.entries().front().session, "abcdefgh-new");
 }
 
 }  // namespace

@@ -8,12 +8,6 @@ namespace {
 
 using test::TestWorld;
 
-const SwitchableItem* find(const MRUManager& mru, const std::string& id) {
-  for (const auto& e : mru.items)
-    if (e.id == id) return &e;
-  return nullptr;
-}
-
 SwitchableItem extensionTab(Browser browser, std::int64_t tabID, std::string url, double at,
                             bool seeded = false) {
   SwitchableItem e;
@@ -44,7 +38,7 @@ TEST(TabIdentifiers, ExtensionAndScriptedForms) {
   TestWorld world;
   MRUManager& mru = world.mru();
   mru.touchScriptedTab(Browser::chrome, "about:blank", "", "1", 3, 100, true);
-  EXPECT_TRUE(find(mru, "tab:chrome:win:1:url:e54c74fe9d82c1ea:at:3"));
+  EXPECT_TRUE(mru.find("tab:chrome:win:1:url:e54c74fe9d82c1ea:at:3"));
 }
 
 TEST(TabIdentifiers, HashesWithLeadingZerosAreWrittenShort) {
@@ -64,22 +58,22 @@ TEST(ScriptedTabs, EmptyURLChangesNothingAndExtensionEntriesStandForTheirURL) {
   TestWorld world;
   MRUManager& mru = world.mru();
   mru.touchScriptedTab(Browser::chrome, "", "t", "1", 1, 100, false);
-  EXPECT_TRUE(mru.items.empty());
+  EXPECT_TRUE(mru.entries().empty());
 
-  mru.items.push_back(extensionTab(Browser::chrome, 5, "https://a.example/", 100, true));
+  mru.stateForTesting().items.push_back(extensionTab(Browser::chrome, 5, "https://a.example/", 100, true));
   mru.touchScriptedTab(Browser::chrome, "https://a.example/", "A", "1", 1, 200, true);  // seeded: nothing
-  EXPECT_EQ(mru.items.size(), 1u);
-  EXPECT_TRUE(mru.items[0].seeded);
+  EXPECT_EQ(mru.entries().size(), 1u);
+  EXPECT_TRUE(mru.entries()[0].seeded);
   mru.touchScriptedTab(Browser::chrome, "https://a.example/", "A", "1", 1, 200, false);
-  EXPECT_EQ(mru.items.size(), 1u);
-  EXPECT_EQ(mru.items[0].lastActivatedAt, 200);
-  EXPECT_FALSE(mru.items[0].seeded);
+  EXPECT_EQ(mru.entries().size(), 1u);
+  EXPECT_EQ(mru.entries()[0].lastActivatedAt, 200);
+  EXPECT_FALSE(mru.entries()[0].seeded);
 
   // Another browser with the same URL gets an entry of its own.
   world.desktop.launch({.bundleID = "com.apple.Safari", .name = "Safari"});
   mru.touchScriptedTab(Browser::safari, "https://a.example/", "A", "9", 1, 300, false);
-  EXPECT_EQ(mru.items.size(), 2u);
-  EXPECT_EQ(mru.items[1].source, TabSource::appleScript);
+  EXPECT_EQ(mru.entries().size(), 2u);
+  EXPECT_EQ(mru.entries()[1].source, TabSource::appleScript);
 }
 
 TEST(ScriptedTabs, IdentityByWindowURLAndPositionForBlankPages) {
@@ -90,16 +84,16 @@ TEST(ScriptedTabs, IdentityByWindowURLAndPositionForBlankPages) {
   mru.touchScriptedTab(Browser::chrome, "https://b.example/", "B", "1", 1, 100, false);
   mru.touchScriptedTab(Browser::chrome, "https://b.example/", "B", "1", 4, 100, false);
   mru.touchScriptedTab(Browser::chrome, "https://b.example/", "B", "2", 1, 100, false);
-  EXPECT_EQ(mru.items.size(), 4u);
-  EXPECT_EQ(mru.items[0].title, "about:blank");  // a new entry without a title shows its URL
-  EXPECT_EQ(mru.items[2].tabIndex, 3);           // the last touch's position, 0-based
+  EXPECT_EQ(mru.entries().size(), 4u);
+  EXPECT_EQ(mru.entries()[0].title, "about:blank");  // a new entry without a title shows its URL
+  EXPECT_EQ(mru.entries()[2].tabIndex, 3);           // the last touch's position, 0-based
 }
 
 TEST(ScriptedTabs, TouchesNeverLetEstimatesBeatUseAndKeepPositionsWhenNotGiven) {
   TestWorld world;
   MRUManager& mru = world.mru();
   mru.touchScriptedTab(Browser::chrome, "https://c.example/", "C", "1", 1, 500, false);
-  SwitchableItem& e = mru.items[0];
+  const SwitchableItem& e = mru.entries()[0];
   EXPECT_EQ(e.tabIndex, 0);
   mru.touchScriptedTab(Browser::chrome, "https://c.example/", "", "1", std::nullopt, 400, false);
   EXPECT_EQ(e.lastActivatedAt, 500);  // older date kept
@@ -116,7 +110,7 @@ TEST(TabEntries, ApplyCopiesWhatTheExtensionReported) {
   e.title = "Old";
   e.favIconURL = "https://old.example/icon.png";
   e.tabIndex = 3;
-  mru.items.push_back(e);
+  mru.stateForTesting().items.push_back(e);
   mru.apply(TabPack{.tabID = 2,
                     .windowID = 7,
                     .tabIndex = -1,
@@ -125,50 +119,50 @@ TEST(TabEntries, ApplyCopiesWhatTheExtensionReported) {
                     .favIconURL = std::string(""),
                     .redacted = true},
             0);
-  EXPECT_EQ(mru.items[0].title, "Old");
-  EXPECT_EQ(mru.items[0].url, "https://old.example/");
-  EXPECT_EQ(mru.items[0].favIconURL, "https://old.example/icon.png");
-  EXPECT_EQ(mru.items[0].tabIndex, std::nullopt);
-  EXPECT_EQ(mru.items[0].windowID, "7");
-  EXPECT_EQ(mru.items[0].tabID, 2);
+  EXPECT_EQ(mru.entries()[0].title, "Old");
+  EXPECT_EQ(mru.entries()[0].url, "https://old.example/");
+  EXPECT_EQ(mru.entries()[0].favIconURL, "https://old.example/icon.png");
+  EXPECT_EQ(mru.entries()[0].tabIndex, std::nullopt);
+  EXPECT_EQ(mru.entries()[0].windowID, "7");
+  EXPECT_EQ(mru.entries()[0].tabID, 2);
   mru.apply(TabPack{.tabID = 2, .windowID = 7, .tabIndex = 0, .title = "", .url = "https://new.example/"}, 0);
-  EXPECT_EQ(mru.items[0].title, "https://new.example/");
+  EXPECT_EQ(mru.entries()[0].title, "https://new.example/");
 }
 
 TEST(TabEntries, PurgingABrowserLeavesOthersAndDropsItsPictures) {
   TestWorld world;
   MRUManager& mru = world.mru();
-  mru.items.push_back(extensionTab(Browser::chrome, 1, "https://a/", 10));
-  mru.items.push_back(extensionTab(Browser::safari, 1, "https://a/", 10));
+  mru.stateForTesting().items.push_back(extensionTab(Browser::chrome, 1, "https://a/", 10));
+  mru.stateForTesting().items.push_back(extensionTab(Browser::safari, 1, "https://a/", 10));
   SwitchableItem app;
   app.id = "app:com.google.Chrome";
   app.bundleID = "com.google.Chrome";
-  mru.items.push_back(app);
-  mru.reconcileStrikes["tab:chrome:1"] = 2;
-  mru.focusedTabID[Browser::chrome] = "tab:chrome:1";
+  mru.stateForTesting().items.push_back(app);
+  mru.stateForTesting().reconcileStrikes["tab:chrome:1"] = 2;
+  mru.stateForTesting().focusedTabID[Browser::chrome] = "tab:chrome:1";
   world.thumbnails().storeForTesting("app:com.google.Chrome", {});
   world.thumbnails().storeForTesting("tab:chrome:1", {});
   mru.purgeTabs(Browser::chrome);
-  EXPECT_EQ(mru.items.size(), 2u);
+  EXPECT_EQ(mru.entries().size(), 2u);
   EXPECT_EQ(world.thumbnails().count(), 0u);
-  EXPECT_TRUE(mru.reconcileStrikes.empty());
-  EXPECT_FALSE(mru.focusedTabID.contains(Browser::chrome));
+  EXPECT_TRUE(mru.stateForTesting().reconcileStrikes.empty());
+  EXPECT_FALSE(mru.stateForTesting().focusedTabID.contains(Browser::chrome));
   mru.refreshFrontTab(Browser::chrome, 999);  // nothing focused any more
 }
 
 TEST(TabEntries, RefreshFrontTabMovesTheFocusedTabsDate) {
   TestWorld world;
   MRUManager& mru = world.mru();
-  mru.items.push_back(extensionTab(Browser::chrome, 1, "https://a/", 10, true));
-  mru.focusedTabID[Browser::chrome] = "tab:chrome:1";
+  mru.stateForTesting().items.push_back(extensionTab(Browser::chrome, 1, "https://a/", 10, true));
+  mru.stateForTesting().focusedTabID[Browser::chrome] = "tab:chrome:1";
   mru.refreshFrontTab(Browser::chrome, 5);
-  EXPECT_EQ(mru.items[0].lastActivatedAt, 10);
-  EXPECT_FALSE(mru.items[0].seeded);
+  EXPECT_EQ(mru.entries()[0].lastActivatedAt, 10);
+  EXPECT_FALSE(mru.entries()[0].seeded);
   mru.refreshFrontTab(Browser::chrome, 50);
-  EXPECT_EQ(mru.items[0].lastActivatedAt, 50);
-  mru.focusedTabID[Browser::chrome] = "tab:chrome:gone";
+  EXPECT_EQ(mru.entries()[0].lastActivatedAt, 50);
+  mru.stateForTesting().focusedTabID[Browser::chrome] = "tab:chrome:gone";
   mru.refreshFrontTab(Browser::chrome, 90);
-  EXPECT_EQ(mru.items[0].lastActivatedAt, 50);
+  EXPECT_EQ(mru.entries()[0].lastActivatedAt, 50);
 }
 
 TEST(TabEntries, AUsedTabAsksForAPictureOfItsBrowsersFrontWindowOnceItSettles) {

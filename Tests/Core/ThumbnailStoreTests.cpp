@@ -228,7 +228,7 @@ TEST(ThumbnailStore, SeedingTakesEachBrowsersFrontWindowOnceAndOwnWindowsButMiss
   tab.kind = ItemKind::tab;
   tab.browser = Browser::chrome;
   tab.bundleID = "com.google.Chrome";
-  w.mru().items.push_back(tab);
+  w.mru().stateForTesting().items.push_back(tab);
   w.thumbnails().seedVisibleWindows();
   w.loop.advance(1);
   EXPECT_TRUE(w.thumbnails().contains("tab:chrome:7"));

@@ -131,7 +131,7 @@ TEST(SwitcherController, TheAuxiliaryWindowEntryIsNeverClosed) {
   aux.bundleID = "com.apple.Safari";
   aux.url = MRUManager::kAuxPlaceholderURL;
   aux.lastActivatedAt = w.loop.now() - 5;
-  w.services().mru->items.push_back(aux);
+  w.services().mru->stateForTesting().items.push_back(aux);
   w.hold(kCommand);
   ASSERT_TRUE(w.s().begin(false, false));
   const auto& session = *w.s().session();
@@ -162,7 +162,7 @@ TEST(SwitcherController, AClickOutsideTheHUDDismissesTheChordAndOneInsideDoesNot
 TEST(SwitcherController, AnEmptyListOpensNoChordAndSaysSo) {
   AppWorld w;
   w.launch();
-  w.app->services().mru->items.clear();
+  w.app->services().mru->stateForTesting().items.clear();
   w.desktop.windowServerFaults.windowListFails = false;
   for (auto pid : w.desktop.windowsOf(w.desktop.selfPid())) w.desktop.closeWindow(pid);
   EXPECT_FALSE(w.app->delegate().switcher()->begin(false, false));

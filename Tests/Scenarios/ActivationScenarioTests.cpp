@@ -28,7 +28,7 @@ struct Desk : TestWorld {
     return 0;
   }
   SwitchableItem entry(platform::Pid pid, std::int64_t number) {
-    for (const auto& e : mru().items)
+    for (const auto& e : mru().entries())
       if (e.windowNumber == number) return e;
     ADD_FAILURE() << "no entry for window " << number;
     return {};
@@ -134,7 +134,7 @@ TEST(ActivationScenario, ClosingAWindowRemovesItsEntryAndPictureAfterTwoPasses) 
   d.loop.runUntilIdle();
   EXPECT_EQ(d.desktop.window(ideas), nullptr);
   d.loop.advance(25);  // two reconcile passes
-  for (const auto& e : d.mru().items) EXPECT_NE(e.id, item.id);
+  for (const auto& e : d.mru().entries()) EXPECT_NE(e.id, item.id);
   EXPECT_FALSE(d.thumbnails().contains(item.id));
 }
 
@@ -150,7 +150,7 @@ TEST(ActivationScenario, QuittingAnApplicationRemovesItsEntries) {
   Desk d;
   d.desktop.terminate(d.notes);
   d.loop.runUntilIdle();
-  for (const auto& e : d.mru().items) EXPECT_NE(e.bundleID, "com.example.notes") << e.id;
+  for (const auto& e : d.mru().entries()) EXPECT_NE(e.bundleID, "com.example.notes") << e.id;
 }
 
 TEST(ActivationScenario, ChromiumTabWithoutAConnectionFallsBackToAppleEvents) {

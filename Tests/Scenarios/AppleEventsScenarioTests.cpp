@@ -32,7 +32,7 @@ TEST(AppleEventsScenario, AGrantedBrowsersTabsAreSeededAtLaunchAndOneIsSwitchedT
   w.pause(1);
 
   std::vector<std::string> tabURLs;
-  for (const auto& e : w.services().mru->items)
+  for (const auto& e : w.services().mru->entries())
     if (e.kind == ItemKind::tab) tabURLs.push_back(e.url.value_or(""));
   EXPECT_EQ(tabURLs.size(), 2u);
   EXPECT_EQ(std::count(tabURLs.begin(), tabURLs.end(), "https://news.example/"), 0);

@@ -62,7 +62,7 @@ class RealChromiumScenario : public ::testing::Test {
   }
 
   std::optional<SwitchableItem> tabAt(const std::string& url) {
-    for (const auto& item : w.services().mru->items)
+    for (const auto& item : w.services().mru->entries())
       if (item.kind == ItemKind::tab && item.browser == Browser::chromium && item.url == url) return item;
     return std::nullopt;
   }
@@ -132,7 +132,7 @@ class RealChromiumScenario : public ::testing::Test {
     std::string text = "\ndebug log:\n";
     for (const auto& line : w.debugLines()) text += "  " + line + "\n";
     text += "inventory:\n";
-    for (const auto& item : w.services().mru->items)
+    for (const auto& item : w.services().mru->entries())
       text += "  " + item.id + " " + item.url.value_or("") + " win " + item.windowID.value_or("-") + " at " +
               std::to_string(item.tabIndex.value_or(-1)) + "\n";
     return text;

@@ -50,7 +50,7 @@ class SafariExtensionScenario : public ::testing::Test {
   }
   std::vector<std::string> safariTabs() {
     std::vector<std::string> ids;
-    for (const auto& item : world.services().mru->items)
+    for (const auto& item : world.services().mru->entries())
       if (item.kind == ItemKind::tab && item.browser == Browser::safari) ids.push_back(item.id);
     return ids;
   }

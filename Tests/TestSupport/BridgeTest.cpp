@@ -57,7 +57,7 @@ platform::Pid BridgeTest::connectionsComeFrom(const std::string& bundleID, const
 
 std::vector<std::string> BridgeTest::tabIDs() {
   std::vector<std::string> ids;
-  for (const auto& e : world.mru().items)
+  for (const auto& e : world.mru().entries())
     if (e.kind == ItemKind::tab) ids.push_back(e.id);
   return ids;
 }

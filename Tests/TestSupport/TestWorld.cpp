@@ -275,14 +275,12 @@ platform::Pid TestWorld::launchWithWindows(const std::string& bundleID, const st
 }
 
 const SwitchableItem* TestWorld::item(const std::string& id) {
-  for (const auto& e : mru().items)
-    if (e.id == id) return &e;
-  return nullptr;
+  return mru().find(id);
 }
 
 std::vector<std::string> TestWorld::itemIDs() {
   std::vector<std::string> ids;
-  for (const auto& e : mru().items) ids.push_back(e.id);
+  for (const auto& e : mru().entries()) ids.push_back(e.id);
   return ids;
 }
 
