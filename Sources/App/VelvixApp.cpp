@@ -196,7 +196,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
     desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);
   };
   desktop.application().aboutMessage = AppIdentity::nameAndVersion() + "\n" + AboutPanel::kDescription;
-  services_.updateChecker = own(p.updateChecker, services_);
+  services_.updateChecker = own(p.updateChecker, *p.updaterFramework);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
   services_.closer = own(p.closer, services_);
@@ -207,7 +207,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
                                                  : platform::FolderResources(options.resources));
   services_.quarantine = &p.quarantine;
   services_.hostInstaller = own(p.hostInstaller, services_);
-  services_.systemSwitcherShortcut = own(p.systemSwitcherShortcut, services_);
+  services_.systemSwitcherShortcut =
+      own(p.systemSwitcherShortcut, desktop.symbolicHotKeys(), desktop.loop(), *p.log);
   services_.healthMonitor = own(p.healthMonitor, services_);
   // Site icons: those of the simulated browsers' pages come from the simulation, those of real
   // pages from the web (the program runs inside a Qt application).

@@ -272,7 +272,8 @@ std::vector<WindowList::Info> DockController::windows(const platform::RunningApp
     list.push_back(w);
   }
   if (app.bundleIdentifier) {
-    const auto tabmates = MinimizeMemory(services_).tabmates(*app.bundleIdentifier, app.pid);
+    const auto tabmates =
+        MinimizeMemory(*services_.defaults, *services_.log).tabmates(*app.bundleIdentifier, app.pid);
     if (!tabmates.empty()) {
       // A tabmate the Dock minimized along with its window is not a window of its own here.
       std::erase_if(list, [&](const WindowList::Info& w) {

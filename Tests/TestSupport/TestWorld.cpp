@@ -30,6 +30,7 @@ TestWorld::TestWorld() {
   services_.resources = &resources;
   services_.quarantine = &quarantine;
   services_.messagePorts = &messagePorts;
+  services_.menuBar = &menuBar;
   log();  // the log first: every other service may write to it
 }
 
@@ -165,7 +166,8 @@ ChromeHostInstaller& TestWorld::hostInstaller() {
 
 SystemSwitcherShortcut& TestWorld::systemSwitcherShortcut() {
   if (!systemSwitcherShortcut_) {
-    systemSwitcherShortcut_ = std::make_unique<SystemSwitcherShortcut>(services_);
+    systemSwitcherShortcut_ =
+        std::make_unique<SystemSwitcherShortcut>(desktop.symbolicHotKeys(), loop, log());
     services_.systemSwitcherShortcut = systemSwitcherShortcut_.get();
   }
   return *systemSwitcherShortcut_;
