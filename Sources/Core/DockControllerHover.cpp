@@ -23,7 +23,7 @@ DockController::DockController(Services& services)
       observer_(services),
       panel_(services),
       peekPanel_(services),
-      peekStream_(services) {
+      peekStream_(*services.screenCapture, *services.thumbnails, *services.loop) {
   auto watch = alive_.watch();
   if (services_.notifications && services_.loop) {
     preferencesObservation_ = services_.notifications->observe(
