@@ -45,6 +45,7 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
+#include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
@@ -188,7 +189,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);
   services_.appleScripts = own(p.appleScripts, services_, desktop.scripts());
-  services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
+  services_.safariHost = own(p.safariHost, desktop.workspace(), *p.runningApps, desktop.loop(), *p.log,
+                             desktop.inProcessScripts());
   services_.appIcons = own(p.appIcons, desktop.workspace(), desktop.bundles());
   services_.micMute = own(p.micMute, desktop.microphone(), *p.defaults);
   services_.updaterFramework = own(p.updaterFramework, desktop.loop());
@@ -223,7 +225,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
   services_.dock = own(p.dock, services_);
   services_.terminalKeys = own(p.terminalKeys, services_);
-  services_.mouseSelection = own(p.mouseSelection, services_);
+  services_.mouseSelection = own(p.mouseSelection, desktop.accessibility(), desktop.input(),
+                                 desktop.workspace(), *p.log, options.home);
   services_.micHUD = own(p.micHUD, services_);
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);

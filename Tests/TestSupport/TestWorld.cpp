@@ -118,7 +118,8 @@ AppleScriptBridge& TestWorld::appleScripts() {
 
 SafariScriptHost& TestWorld::safariHost() {
   if (!safariHost_) {
-    safariHost_ = std::make_unique<SafariScriptHost>(services_, desktop.inProcessScripts());
+    safariHost_ = std::make_unique<SafariScriptHost>(desktop.workspace(), runningApps, loop, log(),
+                                                     desktop.inProcessScripts());
     services_.safariHost = safariHost_.get();
   }
   return *safariHost_;
