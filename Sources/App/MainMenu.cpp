@@ -1,7 +1,6 @@
 #include "App/MainMenu.hpp"
 
 #include "App/AppDelegate.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/MenuBar.hpp"
 
@@ -46,7 +45,7 @@ std::shared_ptr<MenuItem> MainMenu::responderItem(std::string title, std::string
 
 void MainMenu::install(AppDelegate& delegate) {
   if (menu_) return;
-  platform::Application& app = *services_.application;
+  platform::Application& app = application_;
   menu_ = std::make_shared<Menu>();
   menu_->items = {
       top("Velvix", "",
@@ -70,7 +69,7 @@ void MainMenu::install(AppDelegate& delegate) {
           {responderItem("Close", "performClose:", "w"),
            responderItem("Minimize", "performMiniaturize:", "m")}),
   };
-  if (services_.menuBar) services_.menuBar->setMainMenu(menu_);
+  menuBar_.setMainMenu(menu_);
 }
 
 bool MainMenu::performKeyEquivalent(const std::string& key, std::uint64_t flags) const {

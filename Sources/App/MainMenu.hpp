@@ -13,11 +13,16 @@
 namespace velvix {
 
 class AppDelegate;
-struct Services;
+namespace platform {
+class Application;
+class MenuBar;
+}  // namespace platform
 
 class MainMenu {
  public:
-  explicit MainMenu(Services& services) : services_(services) {}
+  // The items call `application`; the menu is shown through `menuBar`.
+  MainMenu(platform::Application& application, platform::MenuBar& menuBar)
+      : application_(application), menuBar_(menuBar) {}
 
   // Builds the menu and sets it as the application's main menu. Once.
   void install(AppDelegate& delegate);
@@ -37,7 +42,8 @@ class MainMenu {
   std::shared_ptr<platform::MenuItem> responderItem(std::string title, std::string selector, std::string key,
                                                     std::uint64_t modifiers = platform::EventFlag::kCommand);
 
-  Services& services_;
+  platform::Application& application_;
+  platform::MenuBar& menuBar_;
   std::shared_ptr<platform::Menu> menu_;
 };
 

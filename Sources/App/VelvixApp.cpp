@@ -45,6 +45,7 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
+#include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
@@ -192,7 +193,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.mru = own(p.mru, services_);
   services_.permissions = own(p.permissions, services_);
   services_.appleScripts = own(p.appleScripts, services_, desktop.scripts());
-  services_.safariHost = own(p.safariHost, services_, desktop.inProcessScripts());
+  services_.safariHost = own(p.safariHost, desktop.workspace(), *p.runningApps, desktop.loop(), *p.log,
+                             desktop.inProcessScripts());
   services_.appIcons = own(p.appIcons, desktop.workspace(), desktop.bundles());
   services_.micMute = own(p.micMute, desktop.microphone(), *p.defaults);
   services_.updaterFramework = own(p.updaterFramework, desktop.loop());
@@ -200,7 +202,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
     desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);
   };
   desktop.application().aboutMessage = AppIdentity::nameAndVersion() + "\n" + AboutPanel::kDescription;
-  services_.updateChecker = own(p.updateChecker, services_);
+  services_.updateChecker = own(p.updateChecker, *p.updaterFramework);
   services_.appMonitor = own(p.appMonitor, services_);
   services_.activator = own(p.activator, services_);
   services_.closer = own(p.closer, services_);
@@ -211,7 +213,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
                                                  : platform::FolderResources(options.resources));
   services_.quarantine = &p.quarantine;
   services_.hostInstaller = own(p.hostInstaller, services_);
-  services_.systemSwitcherShortcut = own(p.systemSwitcherShortcut, services_);
+  services_.systemSwitcherShortcut =
+      own(p.systemSwitcherShortcut, desktop.symbolicHotKeys(), desktop.loop(), *p.log);
   services_.healthMonitor = own(p.healthMonitor, services_);
   // Site icons: those of the simulated browsers' pages come from the simulation, those of real
   // pages from the web (the program runs inside a Qt application).
@@ -228,7 +231,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   own(p.windowPeek, services_);
   services_.dock = own(p.dock, services_, *p.dockCards, *p.windowPeek);
   services_.terminalKeys = own(p.terminalKeys, services_);
-  services_.mouseSelection = own(p.mouseSelection, services_);
+  services_.mouseSelection = own(p.mouseSelection, desktop.accessibility(), desktop.input(),
+                                 desktop.workspace(), *p.log, options.home);
   services_.micHUD = own(p.micHUD, services_);
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);

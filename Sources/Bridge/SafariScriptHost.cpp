@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "Bridge/AppleScriptLibrary.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/Browser.hpp"
 #include "Support/DebugLog.hpp"
@@ -11,8 +10,15 @@
 
 namespace velvix {
 
-SafariScriptHost::SafariScriptHost(Services& services, platform::InProcessScripts& engine)
-    : services_(services), engine_(engine), queue_(engine.makeSerialQueue(kQueueLabel)) {}
+SafariScriptHost::SafariScriptHost(platform::Workspace& workspace, RunningApps& runningApps,
+                                   platform::MainLoop& loop, DebugLog& log,
+                                   platform::InProcessScripts& engine)
+    : workspace_(workspace),
+      runningApps_(runningApps),
+      loop_(loop),
+      log_(log),
+      engine_(engine),
+      queue_(engine.makeSerialQueue(kQueueLabel)) {}
 
 SafariScriptHost::~SafariScriptHost() = default;
 
@@ -25,17 +31,17 @@ std::string SafariScriptHost::describe(const platform::ScriptErrorDictionary& er
 void SafariScriptHost::start() {
   warm();
   const std::string safari(browsers::bundleID(Browser::safari));
-  launches_ = services_.workspace->notificationCenter().observe(
-      platform::WorkspaceNotification::kDidLaunchApplication, *services_.loop,
+  launches_ = workspace_.notificationCenter().observe(
+      platform::WorkspaceNotification::kDidLaunchApplication, loop_,
       [this, safari](const platform::Notification& n) {
         if (!n.userInfo.is_object() || n.userInfo.value("bundleID", std::string()) != safari) return;
-        warmTimer_ = services_.loop->after(kWarmAfterLaunch, [this] { warm(); });
+        warmTimer_ = loop_.after(kWarmAfterLaunch, [this] { warm(); });
       });
 }
 
 void SafariScriptHost::warm() {
   if (unusable_ || busy_) return;
-  if (!services_.runningApps->first(std::string(browsers::bundleID(Browser::safari)))) return;
+  if (!runningApps_.first(std::string(browsers::bundleID(Browser::safari)))) return;
   resolve("resolvetab", {}, 0, kWarmURL, kWarmTitle, false, [](auto) {});
 }
 
@@ -43,12 +49,11 @@ void SafariScriptHost::resolve(const std::string& handler, const std::vector<std
                                std::int64_t index, const std::string& url, const std::string& title,
                                bool privateOnly, Completion completion) {
   busy_ = true;
-  const double started = services_.loop->uptime();
+  const double started = loop_.uptime();
   std::vector<platform::ScriptParameter> parameters{titles, handler, std::to_string(index),
                                                     url,    title,   privateOnly};
-  queue_->async([engine = &engine_, compiled = compiled_, parameters = std::move(parameters),
-                 loop = services_.loop, watch = alive_.watch(), this, handler, started,
-                 completion = std::move(completion)] {
+  queue_->async([engine = &engine_, compiled = compiled_, parameters = std::move(parameters), loop = &loop_,
+                 watch = alive_.watch(), this, handler, started, completion = std::move(completion)] {
     Outcome outcome = call(*engine, *compiled, parameters);
     loop->post([watch, this, handler, started, outcome = std::move(outcome), completion] {
       if (!watch.expired()) finish(handler, started, outcome, completion);
@@ -73,20 +78,19 @@ SafariScriptHost::Outcome SafariScriptHost::call(platform::InProcessScripts& eng
 void SafariScriptHost::finish(const std::string& handler, double started, const Outcome& outcome,
                               const Completion& completion) {
   busy_ = false;
-  const auto ms =
-      std::to_string(static_cast<long long>(std::llround((services_.loop->uptime() - started) * 1000)));
+  const auto ms = std::to_string(static_cast<long long>(std::llround((loop_.uptime() - started) * 1000)));
   switch (outcome.kind) {
     case Outcome::Kind::answered:
-      services_.log->log("safari host: " + handler + " \u2192 " + outcome.text + " in " + ms + "ms");
+      log_.log("safari host: " + handler + " \u2192 " + outcome.text + " in " + ms + "ms");
       completion(std::vector<std::string>{outcome.text});
       return;
     case Outcome::Kind::failed:
-      services_.log->log("safari host: " + handler + " failed in " + ms + "ms: " + outcome.text);
+      log_.log("safari host: " + handler + " failed in " + ms + "ms: " + outcome.text);
       completion(std::nullopt);
       return;
     case Outcome::Kind::compileFailed:
       unusable_ = true;
-      services_.log->log("safari host: compile failed, using osascript: " + outcome.text);
+      log_.log("safari host: compile failed, using osascript: " + outcome.text);
       completion(std::nullopt);
       return;
   }

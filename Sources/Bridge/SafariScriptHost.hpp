@@ -20,7 +20,11 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+class RunningApps;
+namespace platform {
+class Workspace;
+}
 
 class SafariScriptHost {
  public:
@@ -34,7 +38,10 @@ class SafariScriptHost {
 
   using Completion = std::function<void(std::optional<std::vector<std::string>>)>;
 
-  SafariScriptHost(Services& services, platform::InProcessScripts& engine);
+  // `workspace` tells of Safari's launches and `runningApps` whether it runs; the answers come back
+  // through `loop`, and each call's outcome goes to `log`.
+  SafariScriptHost(platform::Workspace& workspace, RunningApps& runningApps, platform::MainLoop& loop,
+                   DebugLog& log, platform::InProcessScripts& engine);
   ~SafariScriptHost();
   SafariScriptHost(const SafariScriptHost&) = delete;
   SafariScriptHost& operator=(const SafariScriptHost&) = delete;
@@ -70,7 +77,10 @@ class SafariScriptHost {
   void finish(const std::string& handler, double started, const Outcome& outcome,
               const Completion& completion);
 
-  Services& services_;
+  platform::Workspace& workspace_;
+  RunningApps& runningApps_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   platform::InProcessScripts& engine_;
   std::shared_ptr<Compiled> compiled_ = std::make_shared<Compiled>();
   bool unusable_ = false;

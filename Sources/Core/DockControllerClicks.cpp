@@ -192,7 +192,7 @@ void DockController::perform(ClickAction action, const platform::RunningApplicat
       minimize(action.window, app, bundleID);
       break;
     case Kind::restore:
-      MinimizeMemory(services_).forget(bundleID);
+      MinimizeMemory(*services_.defaults, *services_.log).forget(bundleID);
       focus(action.window, app);
       break;
     case Kind::focus:
@@ -227,7 +227,7 @@ void DockController::endClick(const std::string& bundleID, const Rect& iconFrame
 void DockController::settle(const platform::RunningApplication& app, const std::string& bundleID,
                             const Rect& iconFrame, bool isFrontmost) {
   const auto states = services_.ax->windowStatesIfEnumerable(app.pid);
-  const auto tabmates = MinimizeMemory(services_).tabmates(bundleID, app.pid);
+  const auto tabmates = MinimizeMemory(*services_.defaults, *services_.log).tabmates(bundleID, app.pid);
   std::vector<std::int64_t> minimized;
   if (states)
     for (const auto& s : *states)
@@ -289,7 +289,7 @@ void DockController::minimize(std::int64_t window, const platform::RunningApplic
   for (const auto& w : services_.windowList->realWindows(false))
     if (w.pid == app.pid && !w.isOnScreen && w.title && !w.title->empty() && !ax.contains(w.windowNumber))
       tabmates.insert(w.windowNumber);
-  MinimizeMemory(services_).record(bundleID, app.pid, {window}, tabmates);
+  MinimizeMemory(*services_.defaults, *services_.log).record(bundleID, app.pid, {window}, tabmates);
 
   std::vector<std::string> keys{key(bundleID, window)};
   if (const auto browser = browsers::fromBundleID(bundleID)) {
@@ -368,7 +368,7 @@ void DockController::raise(std::int64_t windowNumber, const platform::RunningApp
   services_.loop->post([this, watch, windowNumber, app] {
     if (watch.expired()) return;
     if (app.bundleIdentifier) {
-      MinimizeMemory memory(services_);
+      MinimizeMemory memory(*services_.defaults, *services_.log);
       if (memory.windows(*app.bundleIdentifier, app.pid).contains(windowNumber))
         memory.forget(*app.bundleIdentifier);
     }

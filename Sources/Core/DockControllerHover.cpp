@@ -23,7 +23,7 @@ DockController::DockController(Services& services, DockCardsView& cardsView, Win
       observer_(services),
       panel_(cardsView),
       peekPanel_(peekView),
-      peekStream_(services) {
+      peekStream_(*services.screenCapture, *services.thumbnails, *services.loop) {
   auto watch = alive_.watch();
   if (services_.notifications && services_.loop) {
     preferencesObservation_ = services_.notifications->observe(
@@ -277,7 +277,8 @@ std::vector<WindowList::Info> DockController::windows(const platform::RunningApp
     list.push_back(w);
   }
   if (app.bundleIdentifier) {
-    const auto tabmates = MinimizeMemory(services_).tabmates(*app.bundleIdentifier, app.pid);
+    const auto tabmates =
+        MinimizeMemory(*services_.defaults, *services_.log).tabmates(*app.bundleIdentifier, app.pid);
     if (!tabmates.empty()) {
       // A tabmate the Dock minimized along with its window is not a window of its own here.
       std::erase_if(list, [&](const WindowList::Info& w) {

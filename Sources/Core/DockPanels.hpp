@@ -34,7 +34,8 @@ class DockCardsView {
 
   // Shows the cards above `icon`, sliding in when `animated`.
   virtual void show(const std::vector<DockCard>& cards, const Rect& icon, bool animated,
-                    std::function<void(std::int64_t)> onSelect, std::function<void(std::int64_t)> onClose) = 0;
+                    std::function<void(std::int64_t)> onSelect,
+                    std::function<void(std::int64_t)> onClose) = 0;
   virtual void hide() = 0;
   virtual bool isVisible() const = 0;
   virtual std::optional<Rect> frame() const = 0;
@@ -45,7 +46,8 @@ class WindowPeekView {
   virtual ~WindowPeekView() = default;
 
   // Shows the picture over `windowBounds`, or centred on `screen` when the bounds are unusable.
-  virtual void show(const RGBAImage& image, const Rect& windowBounds, std::optional<platform::ScreenInfo> screen) = 0;
+  virtual void show(const RGBAImage& image, const Rect& windowBounds,
+                    std::optional<platform::ScreenInfo> screen) = 0;
   // Replaces the picture shown, where it is.
   virtual void setImage(const RGBAImage& image) = 0;
   // Fades out, then hides, unless a show comes first.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/OnMainLoop.hpp"
@@ -13,7 +12,9 @@ namespace velvix {
 using platform::StreamFrame;
 using platform::WindowStream;
 
-LiveWindowStream::LiveWindowStream(Services& services) : services_(services) {}
+LiveWindowStream::LiveWindowStream(platform::ScreenCapture& capture, const ThumbnailStore& thumbnails,
+                                   platform::MainLoop& loop)
+    : capture_(capture), thumbnails_(thumbnails), loop_(loop) {}
 
 LiveWindowStream::~LiveWindowStream() {
   stopStream();
@@ -43,13 +44,12 @@ platform::WindowStreamConfiguration LiveWindowStream::configuration(double width
 void LiveWindowStream::start(std::int64_t windowNumber, double maxPixelWidth, Size drawnPixels) {
   const std::uint64_t generation = ++generation_;
   stopStream();
-  if (!services_.thumbnails->isAvailable()) return;
-  services_.screenCapture->shareableContent(
-      onMainLoop<std::optional<std::vector<platform::ShareableWindow>>, std::string>(
-          *services_.loop, alive_.watch(),
-          [this, generation, windowNumber, maxPixelWidth, drawnPixels](auto windows, const std::string&) {
-            if (windows) contentArrived(generation, windowNumber, maxPixelWidth, drawnPixels, *windows);
-          }));
+  if (!thumbnails_.isAvailable()) return;
+  capture_.shareableContent(onMainLoop<std::optional<std::vector<platform::ShareableWindow>>, std::string>(
+      loop_, alive_.watch(),
+      [this, generation, windowNumber, maxPixelWidth, drawnPixels](auto windows, const std::string&) {
+        if (windows) contentArrived(generation, windowNumber, maxPixelWidth, drawnPixels, *windows);
+      }));
 }
 
 void LiveWindowStream::contentArrived(std::uint64_t generation, std::int64_t windowNumber,
@@ -59,20 +59,19 @@ void LiveWindowStream::contentArrived(std::uint64_t generation, std::int64_t win
   auto window = std::find_if(windows.begin(), windows.end(),
                              [windowNumber](const auto& w) { return w.windowID == windowNumber; });
   if (window == windows.end()) return;
-  if (window->owningPID && services_.thumbnails->captureForbidden(*window->owningPID)) return;
-  backingScale_ = services_.thumbnails->densestBackingScale();
+  if (window->owningPID && thumbnails_.captureForbidden(*window->owningPID)) return;
+  backingScale_ = thumbnails_.densestBackingScale();
   const auto config =
       configuration(window->frame.width, window->frame.height, maxPixelWidth, backingScale_, drawnPixels);
 
   auto watch = alive_.watch();
   auto onFrames = onMainLoop<StreamFrame>(
-      *services_.loop, watch,
-      [this, generation](const StreamFrame& frame) { frameArrived(generation, frame); });
+      loop_, watch, [this, generation](const StreamFrame& frame) { frameArrived(generation, frame); });
   auto started = onMainLoop<std::shared_ptr<WindowStream>, std::string>(
-      *services_.loop, watch, [this, generation](std::shared_ptr<WindowStream> stream, const std::string&) {
+      loop_, watch, [this, generation](std::shared_ptr<WindowStream> stream, const std::string&) {
         streamStarted(generation, std::move(stream));
       });
-  services_.screenCapture->startWindowStream(windowNumber, config, std::move(onFrames), std::move(started));
+  capture_.startWindowStream(windowNumber, config, std::move(onFrames), std::move(started));
 }
 
 void LiveWindowStream::streamStarted(std::uint64_t generation, std::shared_ptr<WindowStream> stream) {

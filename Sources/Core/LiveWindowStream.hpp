@@ -17,14 +17,20 @@
 
 namespace velvix {
 
-struct Services;
+class ThumbnailStore;
+namespace platform {
+class MainLoop;
+}
 
 class LiveWindowStream {
  public:
   static constexpr double kFrameRate = 10;
   static constexpr int kQueueDepth = 3;
 
-  explicit LiveWindowStream(Services& services);
+  // `thumbnails` says whether capture may run and at which backing scale; frames are handed on
+  // through `loop`.
+  LiveWindowStream(platform::ScreenCapture& capture, const ThumbnailStore& thumbnails,
+                   platform::MainLoop& loop);
   ~LiveWindowStream();
   LiveWindowStream(const LiveWindowStream&) = delete;
   LiveWindowStream& operator=(const LiveWindowStream&) = delete;
@@ -55,7 +61,9 @@ class LiveWindowStream {
   void streamStarted(std::uint64_t generation, std::shared_ptr<platform::WindowStream> stream);
   void frameArrived(std::uint64_t generation, const platform::StreamFrame& frame);
 
-  Services& services_;
+  platform::ScreenCapture& capture_;
+  const ThumbnailStore& thumbnails_;
+  platform::MainLoop& loop_;
   std::shared_ptr<platform::WindowStream> stream_;
   std::uint64_t streamGeneration_ = 0;  // the start that installed stream_
   std::uint64_t generation_ = 0;

@@ -2,22 +2,21 @@
 
 #include <vector>
 
-#include "Core/Services.hpp"
 #include "Platform/UserDefaults.hpp"
 #include "Support/DebugLog.hpp"
 
 namespace velvix {
 
 void MinimizeMemory::note(const std::string& line) {
-  if (services_.log) services_.log->log("dockMinimize memory: " + line);
+  log_.log("dockMinimize memory: " + line);
 }
 
 MinimizeMemory::Json MinimizeMemory::stored() {
-  auto value = services_.defaults->object(kKey);
+  auto value = defaults_.object(kKey);
   if (!value) return Json::object();
   if (!value->is_object()) {
     note("dropped a stored value that is no dictionary");
-    services_.defaults->remove(kKey);
+    defaults_.remove(kKey);
     return Json::object();
   }
   // One bad entry must not cost the other applications their records: drop it alone.
@@ -37,9 +36,9 @@ MinimizeMemory::Json MinimizeMemory::stored() {
 
 void MinimizeMemory::write(const Json& dictionary) {
   if (dictionary.empty()) {
-    services_.defaults->remove(kKey);
+    defaults_.remove(kKey);
   } else {
-    services_.defaults->set(kKey, dictionary);
+    defaults_.set(kKey, dictionary);
   }
 }
 

@@ -20,13 +20,17 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class UserDefaults;
+}
 
 class MinimizeMemory {
  public:
   static constexpr const char* kKey = "dockMinimizeMemory";
 
-  explicit MinimizeMemory(Services& services) : services_(services) {}
+  // The record lives in `defaults`; what it drops is told to `log`.
+  MinimizeMemory(platform::UserDefaults& defaults, DebugLog& log) : defaults_(defaults), log_(log) {}
 
   // Replaces the application's record whole.
   void record(const std::string& bundleID, platform::Pid pid, const std::set<std::int64_t>& windows,
@@ -47,7 +51,8 @@ class MinimizeMemory {
   std::set<std::int64_t> numbers(const std::string& bundleID, platform::Pid pid, const char* field);
   void note(const std::string& line);
 
-  Services& services_;
+  platform::UserDefaults& defaults_;
+  DebugLog& log_;
 };
 
 }  // namespace velvix

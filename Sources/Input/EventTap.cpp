@@ -41,9 +41,11 @@ std::string joined(const std::vector<std::string>& parts) {
 EventTap::EventTap(Services& services, SwitcherController& switcher)
     : services_(services),
       switcher_(switcher),
-      hotkey_(std::make_unique<SwitcherHotkey>(services)),
-      ownShortcut_(services.systemSwitcherShortcut ? nullptr
-                                                   : std::make_unique<SystemSwitcherShortcut>(services)),
+      hotkey_(std::make_unique<SwitcherHotkey>(*services.hotKeys, *services.log)),
+      ownShortcut_(services.systemSwitcherShortcut
+                       ? nullptr
+                       : std::make_unique<SystemSwitcherShortcut>(*services.symbolicHotKeys, *services.loop,
+                                                                  *services.log)),
       systemShortcut_(services.systemSwitcherShortcut ? services.systemSwitcherShortcut
                                                       : ownShortcut_.get()) {
   hotkey_->onPress = [this, watch = alive_.watch()](bool reverse) {

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "Core/Services.hpp"
 #include "Platform/HotKeys.hpp"
 #include "Support/DebugLog.hpp"
 
@@ -18,7 +17,7 @@ std::uint32_t modifiersFor(HotkeyMode mode, bool reverse) {
 
 }  // namespace
 
-SwitcherHotkey::SwitcherHotkey(Services& services) : services_(services) {}
+SwitcherHotkey::SwitcherHotkey(HotKeys& hotKeys, DebugLog& log) : hotKeys_(hotKeys), log_(log) {}
 
 SwitcherHotkey::~SwitcherHotkey() {
   unregister();
@@ -44,8 +43,8 @@ void SwitcherHotkey::registerMode(std::optional<HotkeyMode> mode) {
   if (!installHandlerOnce()) return;
   for (std::uint32_t id : {kForwardID, kReverseID}) {
     std::uint64_t ref = 0;
-    const int status = services_.hotKeys->registerHotKey(kTabKeyCode, modifiersFor(*mode, id == kReverseID),
-                                                         kSignature, id, ref);
+    const int status =
+        hotKeys_.registerHotKey(kTabKeyCode, modifiersFor(*mode, id == kReverseID), kSignature, id, ref);
     if (status == HotKeys::kNoError) {
       refs_.push_back(ref);
     } else if (loggedFailure_ != status) {
@@ -62,14 +61,14 @@ void SwitcherHotkey::registerMode(std::optional<HotkeyMode> mode) {
 }
 
 void SwitcherHotkey::unregister() {
-  for (std::uint64_t ref : refs_) services_.hotKeys->unregisterHotKey(ref);
+  for (std::uint64_t ref : refs_) hotKeys_.unregisterHotKey(ref);
   refs_.clear();
 }
 
 bool SwitcherHotkey::installHandlerOnce() {
   if (handlerInstalled_) return true;
-  const int status = services_.hotKeys->installHandler(
-      [this, watch = alive_.watch()](std::uint32_t signature, std::uint32_t id) {
+  const int status =
+      hotKeys_.installHandler([this, watch = alive_.watch()](std::uint32_t signature, std::uint32_t id) {
         if (!watch.expired()) handlePress(signature, id);
       });
   if (status != HotKeys::kNoError) {
@@ -90,7 +89,7 @@ void SwitcherHotkey::handlePress(std::uint32_t signature, std::uint32_t id) {
 }
 
 void SwitcherHotkey::health(const std::string& line) {
-  if (services_.log) services_.log->health(line);
+  log_.health(line);
 }
 
 }  // namespace velvix

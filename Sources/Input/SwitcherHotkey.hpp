@@ -14,7 +14,10 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class HotKeys;
+}
 
 class SwitcherHotkey {
  public:
@@ -23,7 +26,8 @@ class SwitcherHotkey {
   static constexpr std::uint32_t kForwardID = 1;
   static constexpr std::uint32_t kReverseID = 2;
 
-  explicit SwitcherHotkey(Services& services);
+  // Registration failures and recoveries go to the health lines of `log`.
+  SwitcherHotkey(platform::HotKeys& hotKeys, DebugLog& log);
   ~SwitcherHotkey();
   SwitcherHotkey(const SwitcherHotkey&) = delete;
   SwitcherHotkey& operator=(const SwitcherHotkey&) = delete;
@@ -44,7 +48,8 @@ class SwitcherHotkey {
   void handlePress(std::uint32_t signature, std::uint32_t id);
   void health(const std::string& line);
 
-  Services& services_;
+  platform::HotKeys& hotKeys_;
+  DebugLog& log_;
   std::vector<std::uint64_t> refs_;
   bool handlerInstalled_ = false;
   std::optional<HotkeyMode> mode_;

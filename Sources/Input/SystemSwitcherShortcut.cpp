@@ -8,7 +8,6 @@
 
 #include <unistd.h>
 
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/SymbolicHotKeys.hpp"
 #include "Support/DebugLog.hpp"
@@ -86,19 +85,19 @@ void SystemSwitcherShortcut::giveBackAndReraise(int signal) {
   restoreAndReraise(signal);
 }
 
-SystemSwitcherShortcut::SystemSwitcherShortcut(Services& services) : services_(services) {}
+SystemSwitcherShortcut::SystemSwitcherShortcut(SymbolicHotKeys& keys, platform::MainLoop& loop, DebugLog& log)
+    : keys_(keys), loop_(loop), log_(log) {}
 
 bool SystemSwitcherShortcut::isDisabledByUs() {
   return gDisabledByUs.load();
 }
 
 bool SystemSwitcherShortcut::isSystemSwitcherOn() const {
-  return services_.symbolicHotKeys->isEnabled(SymbolicHotKeys::kCommandTab) ||
-         services_.symbolicHotKeys->isEnabled(SymbolicHotKeys::kCommandShiftTab);
+  return keys_.isEnabled(SymbolicHotKeys::kCommandTab) || keys_.isEnabled(SymbolicHotKeys::kCommandShiftTab);
 }
 
 void SystemSwitcherShortcut::set(bool owned) {
-  SymbolicHotKeys& keys = *services_.symbolicHotKeys;
+  SymbolicHotKeys& keys = keys_;
   gEnabler = keys.signalSafeEnabler();
   installSignalHandlers();
   const bool disabledByUs = gDisabledByUs.load();
@@ -106,10 +105,10 @@ void SystemSwitcherShortcut::set(bool owned) {
   if (owned && settled_ && disabledByUs) {
     if (!isSystemSwitcherOn()) return;
     ++driftCount_;
-    const double now = services_.loop->uptime();
+    const double now = loop_.uptime();
     if (now - lastDriftLog_ >= kDriftReportInterval) {
-      services_.log->health("system ⌘Tab found switched back on outside Velvix (" +
-                            std::to_string(driftCount_) + "× since last noted); disabling again");
+      log_.health("system ⌘Tab found switched back on outside Velvix (" + std::to_string(driftCount_) +
+                  "× since last noted); disabling again");
       lastDriftLog_ = now;
       driftCount_ = 0;
     }
@@ -124,14 +123,13 @@ void SystemSwitcherShortcut::set(bool owned) {
   if (!errors.empty()) {
     std::string joined;
     for (const auto& code : errors) joined += (joined.empty() ? "" : ", ") + code;
-    services_.log->health(std::string("system ⌘Tab ") + (owned ? "disable" : "enable") +
-                          " failed: " + joined);
+    log_.health(std::string("system ⌘Tab ") + (owned ? "disable" : "enable") + " failed: " + joined);
   }
 
   const bool redisable = settled_ && disabledByUs == owned;
   settled_ = true;
   if (redisable) return;
-  services_.log->health(owned ? "system ⌘Tab disabled; Velvix owns it" : "system ⌘Tab enabled");
+  log_.health(owned ? "system ⌘Tab disabled; Velvix owns it" : "system ⌘Tab enabled");
 }
 
 }  // namespace velvix

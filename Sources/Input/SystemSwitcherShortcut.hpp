@@ -8,13 +8,18 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class MainLoop;
+class SymbolicHotKeys;
+}  // namespace platform
 
 class SystemSwitcherShortcut {
  public:
   static constexpr double kDriftReportInterval = 60.0;
 
-  explicit SystemSwitcherShortcut(Services& services);
+  // Each hand-over and each drift it finds goes to the health lines of `log`.
+  SystemSwitcherShortcut(platform::SymbolicHotKeys& keys, platform::MainLoop& loop, DebugLog& log);
 
   // owned = true switches the system's chord off, false switches it back on. The first call
   // always applies its state; later ones touch the system only on a change, or to undo a drift.
@@ -37,7 +42,10 @@ class SystemSwitcherShortcut {
   // signal's default action and raises it again. For a quit that did not finish in time.
   static void giveBackAndReraise(int signal);
 
-  Services& services_;
+ private:
+  platform::SymbolicHotKeys& keys_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   bool settled_ = false;
   int driftCount_ = 0;
   double lastDriftLog_ = -std::numeric_limits<double>::infinity();

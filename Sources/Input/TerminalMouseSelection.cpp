@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "Core/Services.hpp"
 #include "Input/AXDeadline.hpp"
 #include "Platform/EventTaps.hpp"
 #include "Platform/Linux/Files.hpp"
@@ -46,10 +45,14 @@ bool isBlank(char32_t c) {
 }
 }  // namespace
 
-TerminalMouseSelection::TerminalMouseSelection(Services& services) : services_(services) {}
+TerminalMouseSelection::TerminalMouseSelection(platform::Accessibility& accessibility,
+                                               platform::EventTaps& taps,
+                                               const platform::Workspace& workspace, DebugLog& log,
+                                               std::filesystem::path home)
+    : accessibility_(accessibility), taps_(taps), workspace_(workspace), log_(log), home_(std::move(home)) {}
 
 std::filesystem::path TerminalMouseSelection::handoffPath() const {
-  return SupportFolder::path(services_.home) / kHandoffFile;
+  return SupportFolder::path(home_) / kHandoffFile;
 }
 
 void TerminalMouseSelection::leftMouseDown(Point location) {
@@ -74,8 +77,8 @@ void TerminalMouseSelection::discardHandoff() const {
 AXElement TerminalMouseSelection::elementAttribute(AXElement element, const char* attribute,
                                                    const AXDeadline& deadline) {
   AXValue value;
-  if (!deadline.bound(*services_.accessibility, element, kMessagingTimeout)) return {};
-  if (services_.accessibility->copyAttribute(element, attribute, value) != AXError::success) return {};
+  if (!deadline.bound(accessibility_, element, kMessagingTimeout)) return {};
+  if (accessibility_.copyAttribute(element, attribute, value) != AXError::success) return {};
   const AXElement* found = std::get_if<AXElement>(&value);
   return found ? *found : AXElement{};
 }
@@ -83,9 +86,8 @@ AXElement TerminalMouseSelection::elementAttribute(AXElement element, const char
 std::optional<std::string> TerminalMouseSelection::stringAttribute(AXElement element, const char* attribute,
                                                                    const AXDeadline& deadline) {
   AXValue value;
-  if (!deadline.bound(*services_.accessibility, element, kMessagingTimeout)) return std::nullopt;
-  if (services_.accessibility->copyAttribute(element, attribute, value) != AXError::success)
-    return std::nullopt;
+  if (!deadline.bound(accessibility_, element, kMessagingTimeout)) return std::nullopt;
+  if (accessibility_.copyAttribute(element, attribute, value) != AXError::success) return std::nullopt;
   if (auto* text = std::get_if<std::string>(&value)) return *text;
   return std::nullopt;
 }
@@ -93,8 +95,8 @@ std::optional<std::string> TerminalMouseSelection::stringAttribute(AXElement ele
 std::optional<std::string> TerminalMouseSelection::string(AXElement element, platform::AXRange range,
                                                           const AXDeadline& deadline) {
   AXValue value;
-  if (!deadline.bound(*services_.accessibility, element, kMessagingTimeout)) return std::nullopt;
-  if (services_.accessibility->copyParameterizedAttribute(element, Attr::kStringForRange, range, value) !=
+  if (!deadline.bound(accessibility_, element, kMessagingTimeout)) return std::nullopt;
+  if (accessibility_.copyParameterizedAttribute(element, Attr::kStringForRange, range, value) !=
       AXError::success)
     return std::nullopt;
   if (auto* text = std::get_if<std::string>(&value)) return *text;
@@ -105,8 +107,8 @@ AXElement TerminalMouseSelection::firstTextElement(AXElement element, int depth,
   if (depth > kSearchDepth || deadline.expired()) return {};
   if (stringAttribute(element, Attr::kRole, deadline) == kTextAreaRole) return element;
   AXValue value;
-  if (!deadline.bound(*services_.accessibility, element, kMessagingTimeout)) return {};
-  if (services_.accessibility->copyAttribute(element, Attr::kChildren, value) != AXError::success) return {};
+  if (!deadline.bound(accessibility_, element, kMessagingTimeout)) return {};
+  if (accessibility_.copyAttribute(element, Attr::kChildren, value) != AXError::success) return {};
   const auto* children = std::get_if<std::vector<AXElement>>(&value);
   if (!children) return {};
   for (std::size_t i = 0; i < children->size() && i < kChildrenSearched; ++i)
@@ -125,11 +127,11 @@ AXElement TerminalMouseSelection::textElement(AXElement application, const AXDea
 
 std::optional<TerminalMouseSelection::Selection> TerminalMouseSelection::current(platform::Pid terminalPID,
                                                                                  const AXDeadline& deadline) {
-  platform::Accessibility& ax = *services_.accessibility;
+  platform::Accessibility& ax = accessibility_;
   const AXElement application = ax.applicationElement(terminalPID);
   const AXElement text = textElement(application, deadline);
   if (!text) {
-    services_.log->log("mouse-select: no text element");
+    log_.log("mouse-select: no text element");
     return std::nullopt;
   }
   AXValue value;
@@ -144,7 +146,7 @@ std::optional<TerminalMouseSelection::Selection> TerminalMouseSelection::current
   if (!highlighted) highlighted = string(text, selected, deadline);
   if (!highlighted || highlighted->empty()) return std::nullopt;
   if (highlighted->find('\n') != std::string::npos) {
-    services_.log->log("mouse-select: selection spans lines; ignored");
+    log_.log("mouse-select: selection spans lines; ignored");
     return std::nullopt;
   }
 
@@ -154,18 +156,18 @@ std::optional<TerminalMouseSelection::Selection> TerminalMouseSelection::current
       ax.copyAttribute(text, Attr::kNumberOfCharacters, value) == AXError::success)
     if (auto* n = std::get_if<std::int64_t>(&value)) count = *n;
   if (!count || *count < end) {
-    services_.log->log("mouse-select: no character count");
+    log_.log("mouse-select: no character count");
     return std::nullopt;
   }
   auto rest = string(text, {end, *count - end}, deadline);
   if (!rest) {
-    services_.log->log("mouse-select: no text after selection");
+    log_.log("mouse-select: no text after selection");
     return std::nullopt;
   }
   std::u32string after = utf8::decode(*rest);
   while (!after.empty() && isBlank(after.back())) after.pop_back();
   if (after.find(U'\n') != std::u32string::npos) {
-    services_.log->log("mouse-select: selection is above the prompt line; ignored");
+    log_.log("mouse-select: selection is above the prompt line; ignored");
     return std::nullopt;
   }
   return Selection{std::move(*highlighted), after.size(), utf8::encode(after)};
@@ -174,21 +176,19 @@ std::optional<TerminalMouseSelection::Selection> TerminalMouseSelection::current
 bool TerminalMouseSelection::requestReplacement(const Selection& selection,
                                                 const platform::InputEvent& typing, bool resend) {
   ++handoffCount_;
-  const std::string token =
-      std::to_string(services_.workspace->ownPid()) + "-" + std::to_string(handoffCount_);
+  const std::string token = std::to_string(workspace_.ownPid()) + "-" + std::to_string(handoffCount_);
   const std::string body = token + " " + std::to_string(selection.after) + "\n" + selection.text + "\n" +
                            selection.following + "\n";
-  std::optional<std::string> error = SupportFolder::ensure(services_.home);
+  std::optional<std::string> error = SupportFolder::ensure(home_);
   if (!error) error = files::writeAtomically(handoffPath(), body, 0600);
   if (error) {
-    services_.log->log("mouse-select: handoff write failed: " + *error);
+    log_.log("mouse-select: handoff write failed: " + *error);
     return false;
   }
-  SyntheticKeys::post(services_, kF15, 0, {});
-  if (resend) SyntheticKeys::post(services_, typing.keyCode, typing.flags, typing.text);
-  services_.log->log("mouse-select: replacing " + std::to_string(utf8::length(selection.text)) + " chars, " +
-                     std::to_string(selection.after) +
-                     " from the end, resend=" + (resend ? "true" : "false"));
+  SyntheticKeys::post(taps_, kF15, 0, {});
+  if (resend) SyntheticKeys::post(taps_, typing.keyCode, typing.flags, typing.text);
+  log_.log("mouse-select: replacing " + std::to_string(utf8::length(selection.text)) + " chars, " +
+           std::to_string(selection.after) + " from the end, resend=" + (resend ? "true" : "false"));
   return true;
 }
 

@@ -19,8 +19,12 @@
 
 namespace velvix {
 
-struct Services;
 class AXDeadline;
+class DebugLog;
+namespace platform {
+class EventTaps;
+class Workspace;
+}  // namespace platform
 
 class TerminalMouseSelection {
  public:
@@ -39,7 +43,10 @@ class TerminalMouseSelection {
     std::string following;  // those characters
   };
 
-  explicit TerminalMouseSelection(Services& services);
+  // The highlight is read through `accessibility`; the hand-off file goes into the support folder of
+  // `home`, its token names this process as `workspace` knows it, and the keys are posted to `taps`.
+  TerminalMouseSelection(platform::Accessibility& accessibility, platform::EventTaps& taps,
+                         const platform::Workspace& workspace, DebugLog& log, std::filesystem::path home);
 
   bool armed = false;  // a highlight may be on screen
 
@@ -70,7 +77,11 @@ class TerminalMouseSelection {
   std::optional<std::string> string(platform::AXElement element, platform::AXRange range,
                                     const AXDeadline& deadline);
 
-  Services& services_;
+  platform::Accessibility& accessibility_;
+  platform::EventTaps& taps_;
+  const platform::Workspace& workspace_;
+  DebugLog& log_;
+  const std::filesystem::path home_;
   std::optional<Point> pressLocation_;
   std::uint64_t handoffCount_ = 0;
 };

@@ -167,7 +167,7 @@ void ChromeAutoInstaller::openExtensionsPage(const RunPtr& run, platform::Pid pi
 // The panel was filled and confirmed (or not): the extension should now connect.
 void ChromeAutoInstaller::afterPanel(const RunPtr& run, bool filled) {
   if (!filled) {
-    SyntheticKeys::press(services_, platform::KeyCode::kEscape);  // whatever panel is still up
+    SyntheticKeys::press(*services_.eventTaps, platform::KeyCode::kEscape);  // whatever panel is still up
     return finish(run, userCancelled_ ? Outcome::cancelled() : Outcome::manual(run->browser, kStepFolder));
   }
   if (services_.browserBridge->isChromiumConnected(run->browser))

@@ -52,13 +52,15 @@ void ChromeAutoInstaller::driveExtensionsPage(const RunPtr& run, platform::Pid p
       if (!panel) {
         if (attempt >= kPageAttempts) return finish(run, Outcome::manual(run->browser, kStepLoadUnpacked));
         log("no page tree; reloading and retrying");
-        SyntheticKeys::press(services_, SyntheticKeys::keyCode(services_, 'r').value_or(15), Flag::kCommand);
+        SyntheticKeys::press(*services_.eventTaps,
+                             SyntheticKeys::keyCode(*services_.keyboardLayout, 'r').value_or(15),
+                             Flag::kCommand);
         later(kReloadSettle, [this, run, pid, attempt] { driveExtensionsPage(run, pid, attempt + 1); });
         return;
       }
       if (!inputLockable()) {
         log("no running event tap; skipping panel fill");
-        SyntheticKeys::press(services_, platform::KeyCode::kEscape);
+        SyntheticKeys::press(*services_.eventTaps, platform::KeyCode::kEscape);
         return finish(run,
                       userCancelled_ ? Outcome::cancelled() : Outcome::manual(run->browser, kStepFolder));
       }
@@ -126,7 +128,8 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
     *aborted = true;
     if (byEscape && !watch.expired()) userCancelled_ = true;
   });
-  SyntheticKeys::press(services_, SyntheticKeys::keyCode(services_, 'g').value_or(5),
+  SyntheticKeys::press(*services_.eventTaps,
+                       SyntheticKeys::keyCode(*services_.keyboardLayout, 'g').value_or(5),
                        Flag::kCommand | Flag::kShift);
   auto release = [this] {
     if (inputLock_) inputLock_->unlockInput();
@@ -143,9 +146,9 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
         const auto error = services_.accessibility->setAttribute(field, "AXValue", run->folder);
         if (error != platform::AXError::success) {
           log("AX set failed (" + std::to_string(static_cast<int>(error)) + "); typing instead");
-          SyntheticKeys::type(services_, run->folder);
+          SyntheticKeys::type(*services_.eventTaps, run->folder);
         }
-        SyntheticKeys::press(services_, SyntheticKeys::kReturn);
+        SyntheticKeys::press(*services_.eventTaps, SyntheticKeys::kReturn);
         later(kFillSettle, [this, run, panel, aborted, release] {
           if (*aborted) {
             release();
@@ -172,7 +175,7 @@ void ChromeAutoInstaller::pressOpen(const RunPtr& run, AXElement panel, std::sha
                             if (button) {
                               services_.accessibility->performAction(button, platform::AXAction::kPress);
                             } else {
-                              SyntheticKeys::press(services_, SyntheticKeys::kReturn);
+                              SyntheticKeys::press(*services_.eventTaps, SyntheticKeys::kReturn);
                             }
                             later(kConfirmSettle, [next] { next(true); });
                           });

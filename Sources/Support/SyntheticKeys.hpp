@@ -9,20 +9,23 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class EventTaps;
+class KeyboardLayout;
+}  // namespace platform
 
 namespace SyntheticKeys {
 
 inline constexpr std::int64_t kReturn = 36;
 
 // A key-down and a key-up of `keyCode` with `flags`, both carrying `text`.
-void post(Services& services, std::int64_t keyCode, std::uint64_t flags, const std::string& text);
+void post(platform::EventTaps& taps, std::int64_t keyCode, std::uint64_t flags, const std::string& text);
 // A key-down and a key-up of `keyCode` with `flags`.
-void press(Services& services, std::int64_t keyCode, std::uint64_t flags = 0);
+void press(platform::EventTaps& taps, std::int64_t keyCode, std::uint64_t flags = 0);
 // The whole text in one key-down and key-up pair (key code 0) that carry it.
-void type(Services& services, const std::string& text);
+void type(platform::EventTaps& taps, const std::string& text);
 // The first key code (0 to 127) that types `character` without modifiers, or nothing.
-std::optional<std::int64_t> keyCode(const Services& services, char character);
+std::optional<std::int64_t> keyCode(const platform::KeyboardLayout& layout, char character);
 
 }  // namespace SyntheticKeys
 }  // namespace velvix

@@ -7,11 +7,13 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class Updater;
+}
 
 class UpdateChecker {
  public:
-  explicit UpdateChecker(Services& services) : services_(services) {}
+  explicit UpdateChecker(platform::Updater& updater) : updater_(updater) {}
   void startUpdater();
   void checkForUpdates();
   // Set when the updater is about to relaunch the application for an update; never reset.
@@ -22,7 +24,7 @@ class UpdateChecker {
   // Hands the framework our relaunch handler the first time it is used.
   void connect();
 
-  Services& services_;
+  platform::Updater& updater_;
   bool connected_ = false;
   bool relaunching_ = false;
   AliveToken alive_;

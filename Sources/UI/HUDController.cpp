@@ -25,7 +25,8 @@
 namespace velvix {
 
 struct HUDController::Impl {
-  explicit Impl(Services& s) : services(s), model(*s.loop), liveStream(s) {}
+  explicit Impl(Services& s)
+      : services(s), model(*s.loop), liveStream(*s.screenCapture, *s.thumbnails, *s.loop) {}
 
   void fitLayout(const std::vector<SwitchableItem>& items, const platform::ScreenInfo& screen);
   // The fit of the last shown list, made again only when its sizes, the preset or the screen change.
@@ -152,7 +153,8 @@ void HUDController::Impl::ensurePanel() {
   const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
   frostView = made.view;
   frostFade = made.fade;
-  hostingView = new HUDView(model, services, root);
+  hostingView = new HUDView(model, *services.loop, HUDView::displayOptions(services), *services.badges,
+                            *services.thumbnails, *services.favicons, root);
   // Shown explicitly: the root may already count as shown (inside a scaling host).
   frostView->show();
   hostingView->show();

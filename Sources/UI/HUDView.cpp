@@ -13,6 +13,7 @@
 #include <QToolTip>
 
 #include "Core/BadgeStore.hpp"
+#include "Core/FaviconStore.hpp"
 #include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/AccessibilityDisplay.hpp"
@@ -49,8 +50,14 @@ bool affectsLayout(HUDModel::Property p) {
 
 class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
  public:
-  Bar(HUDModel& model, Services& services)
-      : model_(model), services_(services), siteIcons_(services.favicons) {
+  Bar(HUDModel& model, platform::MainLoop& loop, const platform::AccessibilityDisplay& display,
+      const BadgeStore& badges, const ThumbnailStore& thumbnails, FaviconStore& favicons)
+      : model_(model),
+        loop_(loop),
+        display_(display),
+        badges_(badges),
+        thumbnails_(thumbnails),
+        siteIcons_(&favicons) {
     HUDBarAccessible::install();
     setObjectName(kBarName);
     setMouseTracking(true);
@@ -141,8 +148,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     const auto& items = model_.items();
     const bool plain = model_.usesThumbnails() && i < items.size() && model_.selectedIndex() != index &&
                        model_.hoverIndex() != index && dragRole(model_, index) == HUDDragRole::none &&
-                       !fades_.contains(items[i].id) &&
-                       !(services_.badges && services_.badges->badge(items[i]));
+                       !fades_.contains(items[i].id) && !badges_.badge(items[i]);
     if (!plain) return paintBounds(index);
     return QRectF(frame.x, frame.y, frame.width, frame.height).adjusted(-3, -3, 3, 3).toAlignedRect();
   }
@@ -222,10 +228,10 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     const bool isApp = cell.item.kind == ItemKind::app;
     cell.appIcon = icons_.icon(cell.item.bundleID, isApp ? cell.item.pid : std::nullopt);
     if (auto site = siteIcons_.icon(cell.item.id)) cell.siteIcon = wrapped(*site);
-    if (services_.badges) cell.dockBadge = services_.badges->badge(cell.item);
+    cell.dockBadge = badges_.badge(cell.item);
     cell.headerTitle = cell.item.title;
-    if (isApp && services_.thumbnails)
-      if (const auto* cached = services_.thumbnails->entry(cell.item.id))
+    if (isApp)
+      if (const auto* cached = thumbnails_.entry(cell.item.id))
         if (cached->title && !cached->title->empty()) cell.headerTitle = *cached->title;
     return cell;
   }
@@ -235,7 +241,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
 
   void paintEvent(QPaintEvent* event) override {
     QPainter painter(this);
-    const bool reduceTransparency = displayOptions(services_).reduceTransparency();
+    const bool reduceTransparency = display_.reduceTransparency();
     for (const auto& [index, frame] : frames_) {
       if (!event->region().intersects(drawnBounds(index, frame))) continue;  // nothing of it changed
       auto drawn = cell(index);
@@ -348,7 +354,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     bool done(double now) const { return now - start >= HUDCell::kSourceFadeDuration; }
   };
 
-  double uptime() const { return services_.loop->uptime(); }
+  double uptime() const { return loop_.uptime(); }
 
   // When the dragged entry changes, the old one fades back in and the new one out.
   void followDragSource() {
@@ -365,7 +371,7 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     if (source) startFade(*source, 1.0, HUDCell::kSourceOpacity);
     dragSource_ = source;
     if (!fadeTimer_.isValid())
-      fadeTimer_ = services_.loop->every(1.0 / 60, [this] {
+      fadeTimer_ = loop_.every(1.0 / 60, [this] {
         const double t = uptime();
         std::erase_if(fades_, [&](const auto& fade) { return fade.second.done(t); });
         if (fades_.empty()) fadeTimer_.invalidate();
@@ -445,7 +451,10 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   }
 
   HUDModel& model_;
-  Services& services_;
+  platform::MainLoop& loop_;
+  const platform::AccessibilityDisplay& display_;
+  const BadgeStore& badges_;
+  const ThumbnailStore& thumbnails_;
   AppIconImages icons_;
   HUDSiteIcons siteIcons_;
   std::map<int, Rect> frames_;
@@ -477,19 +486,21 @@ struct HUDView::Subscriptions {
 // recompose on every frame.
 constexpr int kPictureCacheKB = 32 * 1024;
 
-HUDView::HUDView(HUDModel& model, Services& services, QWidget* parent)
-    : QWidget(parent), model_(model), services_(services), subscriptions_(std::make_unique<Subscriptions>()) {
+HUDView::HUDView(HUDModel& model, platform::MainLoop& loop, const platform::AccessibilityDisplay& display,
+                 BadgeStore& badges, const ThumbnailStore& thumbnails, FaviconStore& favicons,
+                 QWidget* parent)
+    : QWidget(parent), model_(model), subscriptions_(std::make_unique<Subscriptions>()) {
   if (QPixmapCache::cacheLimit() < kPictureCacheKB) QPixmapCache::setCacheLimit(kPictureCacheKB);
   setAttribute(Qt::WA_TranslucentBackground);
-  bar_ = new Bar(model_, services_);
+  bar_ = new Bar(model_, loop, display, badges, thumbnails, favicons);
   const HUDGlassSurface glass{HUDMetrics{model_.fittedIconSize(), false}.cornerRadius(), model_.glassStyle()};
-  surface_ = glass.wrap(bar_, *services_.loop, displayOptions(services_), this);
+  surface_ = glass.wrap(bar_, loop, display, this);
   subscriptions_->model = model_.observe([this](HUDModel::Property property) {
     if (property == HUDModel::Property::fittedIconSize || property == HUDModel::Property::glassStyle)
       restyle();
     bar_->modelChanged(property);
   });
-  if (services_.badges) subscriptions_->badges = services_.badges->observe([this] { bar_->update(); });
+  subscriptions_->badges = badges.observe([this] { bar_->update(); });
   bar_->modelChanged(HUDModel::Property::items);
 }
 

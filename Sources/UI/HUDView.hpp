@@ -19,12 +19,16 @@
 namespace velvix {
 namespace platform {
 class AccessibilityDisplay;
-}
+class MainLoop;
+}  // namespace platform
 
 struct Services;
+class BadgeStore;
+class FaviconStore;
 class FrostBackdropView;
 struct HUDGlassSurface;
 class HUDModel;
+class ThumbnailStore;
 
 class HUDView final : public QWidget {
  public:
@@ -32,7 +36,12 @@ class HUDView final : public QWidget {
   static constexpr double kDragThreshold = 8;
   static constexpr const char* kBarName = "velvix.hud.bar";
 
-  HUDView(HUDModel& model, Services& services, QWidget* parent = nullptr);
+  // The cells take their Dock badges from `badges`, the titles of window pictures from
+  // `thumbnails` and the tabs' site icons from `favicons`; fades run on `loop`, and the glass
+  // follows `display`.
+  HUDView(HUDModel& model, platform::MainLoop& loop, const platform::AccessibilityDisplay& display,
+          BadgeStore& badges, const ThumbnailStore& thumbnails, FaviconStore& favicons,
+          QWidget* parent = nullptr);
   ~HUDView() override;
 
   void setAppIconProvider(AppIconProvider provider);
@@ -59,7 +68,6 @@ class HUDView final : public QWidget {
   void joinUnderlay(const HUDGlassSurface& glass);
 
   HUDModel& model_;
-  Services& services_;
   Bar* bar_ = nullptr;
   QWidget* surface_ = nullptr;
   QPointer<FrostBackdropView> backdrop_;

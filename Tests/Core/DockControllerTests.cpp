@@ -170,7 +170,7 @@ TEST(DockHover, CardsShowTheWindowsAPersonCanGoTo) {
   const std::int64_t inbox = w.window(w.mail, 0), drafts = w.window(w.mail, 1);
   const std::int64_t untitled = w.desktop.addWindow(w.mail, {.title = std::nullopt, .minimized = true});
   const std::int64_t tabmate = w.desktop.addWindow(w.mail, {.title = "Sent", .minimized = true});
-  MinimizeMemory(w.services()).record("com.apple.mail", w.mail, {inbox}, {tabmate});
+  MinimizeMemory(w.defaults, w.log()).record("com.apple.mail", w.mail, {inbox}, {tabmate});
   w.desktop.setMinimized(drafts, true);
   w.still("com.apple.mail", inbox, 90, "Inbox (stored)");
 
@@ -268,7 +268,8 @@ TEST(DockClicks, TheOnlyWindowOfTheFrontApplicationIsMinimizedAndRestored) {
   EXPECT_TRUE(w.controller.consumeSwallowedMouseUp());
   w.loop.advance(0.3);
   EXPECT_TRUE(w.desktop.window(ideas)->minimized);
-  EXPECT_EQ(MinimizeMemory(w.services()).windows("com.apple.Notes", w.notes), std::set<std::int64_t>{ideas});
+  EXPECT_EQ(MinimizeMemory(w.defaults, w.log()).windows("com.apple.Notes", w.notes),
+            std::set<std::int64_t>{ideas});
   EXPECT_TRUE(w.logged("dockClick com.apple.Notes at="));
   EXPECT_TRUE(w.logged("→ minimize(window: " + std::to_string(ideas) + ")"));
   EXPECT_TRUE(
@@ -278,7 +279,7 @@ TEST(DockClicks, TheOnlyWindowOfTheFrontApplicationIsMinimizedAndRestored) {
   EXPECT_TRUE(w.clickDown(w.on(w.notesIcon)));
   w.loop.advance(0.3);
   EXPECT_FALSE(w.desktop.window(ideas)->minimized);
-  EXPECT_TRUE(MinimizeMemory(w.services()).windows("com.apple.Notes", w.notes).empty());
+  EXPECT_TRUE(MinimizeMemory(w.defaults, w.log()).windows("com.apple.Notes", w.notes).empty());
   EXPECT_TRUE(w.logged("→ restore(window: " + std::to_string(ideas) + ")"));
 
   // A mouse-up 1.5 s after the swallowed mouse-down passes.

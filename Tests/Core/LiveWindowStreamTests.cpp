@@ -18,7 +18,7 @@ struct StreamWorld : TestWorld {
   std::int64_t wide = desktop.addWindow(editor, {.title = "Wide", .bounds = {0, 0, 1280, 800}});
   std::int64_t narrow = desktop.addWindow(editor, {.title = "Narrow", .bounds = {0, 0, 400, 300}});
   sim::SimScreenCapture& capture = desktop.screenCapture();
-  LiveWindowStream stream{services()};
+  LiveWindowStream stream{desktop.screenCapture(), thumbnails(), loop};
   std::vector<RGBAImage> frames;
 
   // The colour the simulated desktop paints a window's pictures in.

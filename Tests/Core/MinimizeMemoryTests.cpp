@@ -13,7 +13,7 @@ using Json = nlohmann::json;
 
 struct MemoryWorld : test::TestWorld {
   MemoryWorld() { services(); }
-  MinimizeMemory memory{services()};
+  MinimizeMemory memory{defaults, log()};
   Json stored() { return defaults.object(MinimizeMemory::kKey).value_or(Json()); }
   bool logged(const std::string& part) {
     const auto lines = debugLines();

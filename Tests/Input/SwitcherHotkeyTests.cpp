@@ -16,7 +16,7 @@ using platform::KeyCode::kTab;
 // The system's own switcher is off, as it is while this program owns the chord, so that presses
 // go on to the application hot keys.
 struct HotkeyWorld : test::TestWorld {
-  std::unique_ptr<SwitcherHotkey> hotkey = std::make_unique<SwitcherHotkey>(services());
+  std::unique_ptr<SwitcherHotkey> hotkey = std::make_unique<SwitcherHotkey>(desktop.input(), log());
   std::vector<bool> presses;  // reverse flag of each press
 
   HotkeyWorld() {

@@ -99,7 +99,7 @@ TEST(SystemSwitcherShortcut, SetterErrorsAreLoggedWithTheirCodesAndTheStateIsSti
 
 TEST(SystemSwitcherShortcut, SwitchingToOptionTabGivesCommandTabBackAndTheHotKeyListensForOptionTab) {
   ShortcutWorld w;
-  SwitcherHotkey hotkey(w.services());
+  SwitcherHotkey hotkey(w.desktop.input(), w.log());
   int presses = 0;
   hotkey.onPress = [&](bool) { ++presses; };
   // What the event tap's ownership reconciliation does, before and after the mode changes.
@@ -138,11 +138,7 @@ class ChordOwner {
       SimSymbolicHotKeys keys;
       keys.useStateFile(state_);
       DebugLog log(folder_.path() / "log", defaults, loop);
-      Services services;
-      services.loop = &loop;
-      services.log = &log;
-      services.symbolicHotKeys = &keys;
-      SystemSwitcherShortcut shortcut(services);
+      SystemSwitcherShortcut shortcut(keys, loop, log);
       shortcut.set(true);
       const char byte = 'r';
       if (::write(ready[1], &byte, 1) != 1) ::_exit(2);

@@ -33,7 +33,8 @@ struct SelectionWorld : test::TestWorld {
     const auto lines = debugLines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
-  TerminalMouseSelection selection{services()};
+  TerminalMouseSelection selection{desktop.accessibility(), desktop.input(), desktop.workspace(), log(),
+                                   home.path()};
   platform::Pid terminal = 0;
   std::int64_t window = 0;
 };

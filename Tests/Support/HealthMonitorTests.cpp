@@ -119,7 +119,7 @@ TEST(HealthMonitor, PressesThatReachTheTapOrOnlyTheFallbackHotKeyProduceNothing)
   HealthWorld w;
   w.installTap();
   w.systemSwitcherShortcut().set(true);
-  SwitcherHotkey hotkey(w.services());
+  SwitcherHotkey hotkey(w.desktop.input(), w.log());
   hotkey.onPress = [&](bool) { w.monitor.addArrival(); };
   hotkey.registerMode(HotkeyMode::commandTab);
   w.monitor.setOwns(true);

@@ -30,6 +30,7 @@ TestWorld::TestWorld() {
   services_.resources = &resources;
   services_.quarantine = &quarantine;
   services_.messagePorts = &messagePorts;
+  services_.menuBar = &menuBar;
   log();  // the log first: every other service may write to it
 }
 
@@ -117,7 +118,8 @@ AppleScriptBridge& TestWorld::appleScripts() {
 
 SafariScriptHost& TestWorld::safariHost() {
   if (!safariHost_) {
-    safariHost_ = std::make_unique<SafariScriptHost>(services_, desktop.inProcessScripts());
+    safariHost_ = std::make_unique<SafariScriptHost>(desktop.workspace(), runningApps, loop, log(),
+                                                     desktop.inProcessScripts());
     services_.safariHost = safariHost_.get();
   }
   return *safariHost_;
@@ -165,7 +167,8 @@ ChromeHostInstaller& TestWorld::hostInstaller() {
 
 SystemSwitcherShortcut& TestWorld::systemSwitcherShortcut() {
   if (!systemSwitcherShortcut_) {
-    systemSwitcherShortcut_ = std::make_unique<SystemSwitcherShortcut>(services_);
+    systemSwitcherShortcut_ =
+        std::make_unique<SystemSwitcherShortcut>(desktop.symbolicHotKeys(), loop, log());
     services_.systemSwitcherShortcut = systemSwitcherShortcut_.get();
   }
   return *systemSwitcherShortcut_;

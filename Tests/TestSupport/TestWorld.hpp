@@ -41,6 +41,7 @@
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
+#include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimMessagePorts.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimQuarantine.hpp"
@@ -80,12 +81,13 @@ class TestWorld {
   AppIcon appIcons{desktop.workspace(), desktop.bundles()};
   MicMute micMute{desktop.microphone(), defaults};
   sim::SimUpdater updaterFramework{loop};
-  UpdateChecker updateChecker{services_};
+  UpdateChecker updateChecker{updaterFramework};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
   platform::FolderResources resources{resourceFolder.path()};
   sim::SimQuarantine quarantine;
   sim::SimMessagePorts messagePorts;
+  sim::SimMenuBar menuBar;
 
   DebugLog& log();
   Preferences& preferences();

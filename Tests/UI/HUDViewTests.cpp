@@ -81,7 +81,12 @@ class HUDViewTest : public ::testing::Test {
 
   test::HUDScene scene;
   HUDModel model{scene.world.loop};
-  HUDView view{model, scene.world.services()};
+  HUDView view{model,
+               scene.world.loop,
+               HUDView::displayOptions(scene.world.services()),
+               scene.world.badges(),
+               scene.world.thumbnails(),
+               scene.world.favicons()};
   std::vector<int> commits, closes;
   Moves moves;
 };
@@ -266,7 +271,9 @@ TEST_F(HUDViewTest, TheGlassAndStillsLookTheSameWithTheVeilDrawnIntoTheFrost) {
       std::string key;
       FrostBackdrop::resize(*frost.fade, panel.width(), panel.height(), radius, key);
       FrostBackdrop::tune(frost.view);
-      HUDView hud(model, scene.world.services(), &panel);
+      test::TestWorld& w = scene.world;
+      HUDView hud(model, w.loop, HUDView::displayOptions(w.services()), w.badges(), w.thumbnails(),
+                  w.favicons(), &panel);
       hud.setGeometry(panel.rect());
       if (joined) hud.joinBackdrop(frost.view);
       return test::renderTransparent(panel, ratio);
