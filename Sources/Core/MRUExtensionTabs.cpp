@@ -119,7 +119,7 @@ void MRUManager::tabUpdated(Browser browser, const std::optional<std::string>& s
 void MRUManager::tabRemoved(Browser browser, const std::optional<std::string>& session, std::int64_t tabID) {
   const std::string id = tabItemID(browser, session, tabID);
   noteClosedTab(id);
-  if (std::any_of(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; })) {
+  if (find(id)) {
     removeWhere([&](const SwitchableItem& e) { return e.id == id; });
     return;
   }

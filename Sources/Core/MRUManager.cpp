@@ -45,9 +45,8 @@ void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& r
 }
 
 void MRUManager::upsertApp(const SwitchableItem& item) {
-  auto it =
-      std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == item.id; });
-  if (it == items_.end()) {
+  SwitchableItem* it = entry(item.id);
+  if (!it) {
     items_.push_back(item);
     return;
   }
@@ -63,8 +62,8 @@ void MRUManager::upsertApp(const SwitchableItem& item) {
 }
 
 void MRUManager::markActivated(const std::string& id) {
-  auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  if (it == items_.end()) return;
+  SwitchableItem* it = entry(id);
+  if (!it) return;
   it->lastActivatedAt = now();
   it->seeded = false;
 }

@@ -14,6 +14,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Core/SwitchableItem.hpp"
@@ -216,6 +217,10 @@ class MRUManager {
                                          const std::map<std::int64_t, std::string>& axTitles) const;
   SwitchableItem windowEntry(const WindowList::Info& info, const platform::RunningApplication& app,
                              const std::map<std::int64_t, std::string>& axTitles) const;
+  // The entry with the id, to change in place; the one lookup the edits share with find.
+  SwitchableItem* entry(const std::string& id) {
+    return const_cast<SwitchableItem*>(std::as_const(*this).find(id));
+  }
   bool isExcluded(const std::string& bundleID) const;
   bool isDead(platform::Pid pid) const;
   void verifyTabs(Browser browser);

@@ -165,7 +165,7 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
 }
 
 void MRUManager::noteUnresolvableTab(const std::string& id, Browser browser) {
-  if (std::none_of(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; })) return;
+  if (!find(id)) return;
   unresolvableIDs_.insert(id);
   verifyTabs(browser);
 }

@@ -84,8 +84,7 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     const double stamp = date - offset;
     offset += 0.5;
 
-    auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
-    if (it != items_.end()) {
+    if (SwitchableItem* it = entry(id)) {
       if (focused) {
         it->lastActivatedAt = std::max(it->lastActivatedAt, stamp);
         it->seeded = false;

@@ -73,8 +73,7 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
       "tab:" + std::string(browsers::rawValue(browser)) + ":win:" + windowID + ":url:" + stableHash(url);
   if (!identifying && tabPosition) id += ":at:" + std::to_string(*tabPosition);
 
-  auto it = std::find_if(items_.begin(), items_.end(), [&](const SwitchableItem& e) { return e.id == id; });
-  if (it != items_.end()) {
+  if (SwitchableItem* it = entry(id)) {
     if (!seeded) {
       if (date > it->lastActivatedAt) it->lastActivatedAt = date;
       it->seeded = false;
