@@ -29,7 +29,7 @@ struct MainMenuTest : ::testing::Test {
     world.services().settingsWindow = &settings;
     world.services().onboardingWindow = &setUp;
     world.preferences().hasCompletedOnboarding.set(true);  // no set-up window at launch
-    world.updaterFramework.showPanel = [this] {
+    world.updaterFramework().showPanel = [this] {
       world.desktop.application().orderFrontPanel("Software Update");
     };
     delegate = std::make_unique<AppDelegate>(world.services());
@@ -96,7 +96,7 @@ TEST_F(MainMenuTest, AboutAndUpdatesActivateTheApplicationWithoutOpeningTheSetti
   ASSERT_TRUE(delegate->mainMenu().choose("Check for Updates\u2026"));
   world.loop.runUntilIdle();
   EXPECT_TRUE(app.isActive());
-  EXPECT_EQ(world.updaterFramework.checks, 1);
+  EXPECT_EQ(world.updaterFramework().checks, 1);
   EXPECT_TRUE(app.panel("Software Update"));
   EXPECT_FALSE(settings.window());
   EXPECT_TRUE(delegate->mainMenu().performKeyEquivalent("w", kCommand));

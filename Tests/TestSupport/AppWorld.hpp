@@ -7,6 +7,7 @@
 #include <string>
 
 #include "App/VelvixApp.hpp"
+#include "Platform/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimBackgroundTimers.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
@@ -23,6 +24,7 @@ class AppWorld {
   sim::SimMainLoop loop;
   sim::SimDesktop desktop{loop, [this](double seconds) { loop.spend(seconds); }};
   TempFolder home;
+  platform::MemoryDefaults settings;  // the settings store, in memory
   sim::SimBackgroundTimers backgroundTimers{loop};
   std::unique_ptr<VelvixApp> app;
 

@@ -36,8 +36,8 @@ class SettingsPanesTest : public ::testing::Test {
   static void SetUpTestSuite() { test::ensureQtApplication(); }
   void SetUp() override {
     world.services();
-    counting = world.notifications.observe(Preferences::kChangedNotification,
-                                           [this](const platform::Notification&) { ++changes; });
+    counting = world.notifications().observe(Preferences::kChangedNotification,
+                                             [this](const platform::Notification&) { ++changes; });
   }
   SettingsView& open(SettingsTab tab) {
     view = std::make_unique<SettingsView>(world.services());
@@ -343,7 +343,7 @@ TEST(SettingsBadInput, TypingIntoTheExclusionFieldKeepsTheTextWhenTheSettingsFil
   std::vector<std::string> problems;
   platform::JsonFileDefaults defaults(file, [&](const std::string& line) { problems.push_back(line); });
   Services services = world.services();
-  Preferences prefs(defaults, world.notifications, world.desktop.loginItems());
+  Preferences prefs(defaults, world.notifications(), world.desktop.loginItems());
   services.preferences = &prefs;
   services.defaults = &defaults;
   SettingsView view(services);

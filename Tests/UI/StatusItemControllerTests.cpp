@@ -113,7 +113,7 @@ TEST_F(StatusItemTest, SetupAlwaysOpensSetUpAndTheWarningOpensReGrantOnceOnboard
 TEST_F(StatusItemTest, AboutAndUpdatesActivateTheApplicationAndOpenOnlyTheirOwnPanel) {
   ASSERT_TRUE(bar.chooseStatusItem("Check for Updates\u2026"));
   EXPECT_TRUE(world.desktop.application().isActive());
-  EXPECT_EQ(world.updaterFramework.checks, 1);
+  EXPECT_EQ(world.updaterFramework().checks, 1);
   ASSERT_TRUE(bar.chooseStatusItem("About Velvix"));
   EXPECT_TRUE(world.desktop.application().aboutPanel());
   world.loop.runUntilIdle();
