@@ -46,9 +46,14 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimInput.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimWeb.hpp"
@@ -191,7 +196,8 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
           [](const std::string& line) { processLog(line); });
   services_.browserBridge = own(p.browserBridge, services_);
   services_.mru = own(p.mru, services_);
-  services_.permissions = own(p.permissions, services_);
+  services_.permissions = own(p.permissions, desktop.privacyService(), *p.defaults, desktop.application(),
+                              desktop.workspace(), *p.runningApps, desktop.launcher(), desktop.loop());
   services_.appleScripts = own(p.appleScripts, services_, desktop.scripts());
   services_.safariHost = own(p.safariHost, desktop.workspace(), *p.runningApps, desktop.loop(), *p.log,
                              desktop.inProcessScripts());
@@ -212,10 +218,23 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
       own(p.resources, options.resources.empty() ? platform::FolderResources::besideProgram()
                                                  : platform::FolderResources(options.resources));
   services_.quarantine = &p.quarantine;
-  services_.hostInstaller = own(p.hostInstaller, services_);
+  services_.hostInstaller = own(p.hostInstaller, *p.resources, desktop.workspace(), p.quarantine,
+                                desktop.pasteboard(), *p.log, options.home);
   services_.systemSwitcherShortcut =
       own(p.systemSwitcherShortcut, desktop.symbolicHotKeys(), desktop.loop(), *p.log);
-  services_.healthMonitor = own(p.healthMonitor, services_);
+  services_.healthMonitor = own(p.healthMonitor, HealthMonitor::Collaborators{
+                                                     .loop = desktop.loop(),
+                                                     .backgroundTimers = *services_.backgroundTimers,
+                                                     .input = desktop.inputState(),
+                                                     .secureInput = desktop.secureInputState(),
+                                                     .symbolicHotKeys = desktop.symbolicHotKeys(),
+                                                     .eventTaps = desktop.input(),
+                                                     .processes = *p.processes,
+                                                     .keyboards = desktop.input(),
+                                                     .workspace = desktop.workspace(),
+                                                     .log = *p.log,
+                                                     .home = options.home,
+                                                 });
   // Site icons: those of the simulated browsers' pages come from the simulation, those of real
   // pages from the web (the program runs inside a Qt application).
   auto web =

@@ -36,6 +36,7 @@ platform::Pid AppWorld::launchApp(const std::string& bundleID, const std::string
 void AppWorld::launch() {
   app = std::make_unique<VelvixApp>(desktop, VelvixAppOptions{.home = home.path(),
                                                               .persistentSettings = false,
+                                                              .resources = resources,
                                                               .backgroundTimers = &backgroundTimers,
                                                               .simulatedSocketPeers = !realSocketPeers});
   app->services().preferences->hasCompletedOnboarding.set(true);

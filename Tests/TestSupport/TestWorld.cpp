@@ -7,7 +7,10 @@
 #include "App/DesktopPlatform.hpp"
 #include "Platform/Qt/QtImageDecoder.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 #include "TestSupport/LogLines.hpp"
@@ -101,7 +104,9 @@ MRUManager& TestWorld::mru() {
 
 PermissionsService& TestWorld::permissions() {
   if (!permissions_) {
-    permissions_ = std::make_unique<PermissionsService>(services_);
+    permissions_ =
+        std::make_unique<PermissionsService>(desktop.privacyService(), defaults, desktop.application(),
+                                             desktop.workspace(), runningApps, desktop.launcher(), loop);
     services_.permissions = permissions_.get();
   }
   return *permissions_;
@@ -159,7 +164,8 @@ TabMover& TestWorld::tabMover() {
 
 ChromeHostInstaller& TestWorld::hostInstaller() {
   if (!hostInstaller_) {
-    hostInstaller_ = std::make_unique<ChromeHostInstaller>(services_);
+    hostInstaller_ = std::make_unique<ChromeHostInstaller>(resources, desktop.workspace(), quarantine,
+                                                           desktop.pasteboard(), log(), home.path());
     services_.hostInstaller = hostInstaller_.get();
   }
   return *hostInstaller_;
@@ -176,7 +182,18 @@ SystemSwitcherShortcut& TestWorld::systemSwitcherShortcut() {
 
 HealthMonitor& TestWorld::healthMonitor() {
   if (!healthMonitor_) {
-    healthMonitor_ = std::make_unique<HealthMonitor>(services_);
+    healthMonitor_ = std::make_unique<HealthMonitor>(
+        HealthMonitor::Collaborators{.loop = loop,
+                                     .backgroundTimers = backgroundTimers,
+                                     .input = desktop.inputState(),
+                                     .secureInput = desktop.secureInputState(),
+                                     .symbolicHotKeys = desktop.symbolicHotKeys(),
+                                     .eventTaps = desktop.input(),
+                                     .processes = desktop.processes(),
+                                     .keyboards = desktop.input(),
+                                     .workspace = desktop.workspace(),
+                                     .log = log(),
+                                     .home = home.path()});
     services_.healthMonitor = healthMonitor_.get();
   }
   return *healthMonitor_;
