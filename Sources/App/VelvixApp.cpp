@@ -127,6 +127,7 @@ struct VelvixApp::Parts {
   std::unique_ptr<SettingsWindowController> settingsWindow;
   std::unique_ptr<OnboardingWindowController> onboardingWindow;
   std::unique_ptr<platform::InstanceLock> instanceLock;
+  std::unique_ptr<ConsentQuestion::Turns> consentTurns;  // of the installers' questions, which it outlives
   std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration;
   std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings;
   std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
@@ -260,9 +261,45 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   if (options.singleInstanceLock)
     services_.instanceLock =
         own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
-  services_.terminalIntegration = own(p.terminalIntegration, services_);
-  services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
-  services_.vscodeExtension = own(p.vscodeExtension, services_);
+  // The set-up window is built before the installers and tells their questions to wait for it.
+  own(p.consentTurns, desktop.loop(), [&setUp = *p.onboardingWindow] { return setUp.window() != nullptr; });
+  Preferences& settings = *p.preferences;
+  services_.terminalIntegration =
+      own(p.terminalIntegration,
+          TerminalIntegrationInstaller::Collaborators{
+              .application = desktop.application(),
+              .notifications = p.notifications,
+              .loop = desktop.loop(),
+              .log = *p.log,
+              .consentTurns = *p.consentTurns,
+              .settings = {.terminalEditingKeysEnabled = settings.terminalEditingKeysEnabled,
+                           .terminalCharSelectEnabled = settings.terminalCharSelectEnabled,
+                           .terminalMouseSelectEnabled = settings.terminalMouseSelectEnabled,
+                           .terminalLineDeleteEnabled = settings.terminalLineDeleteEnabled,
+                           .terminalShellIntegrationAllowed = settings.terminalShellIntegrationAllowed,
+                           .terminalShellIntegrationAsked = settings.terminalShellIntegrationAsked,
+                           .hasCompletedOnboarding = settings.hasCompletedOnboarding},
+              .home = options.home});
+  services_.vscodeKeybindings = own(
+      p.vscodeKeybindings, VSCodeKeybindingsInstaller::Collaborators{
+                               .application = desktop.application(),
+                               .notifications = p.notifications,
+                               .loop = desktop.loop(),
+                               .log = *p.log,
+                               .consentTurns = *p.consentTurns,
+                               .settings = {.terminalEditingKeysEnabled = settings.terminalEditingKeysEnabled,
+                                            .vscodeTerminalKeysAllowed = settings.vscodeTerminalKeysAllowed,
+                                            .vscodeTerminalKeysAsked = settings.vscodeTerminalKeysAsked,
+                                            .hasCompletedOnboarding = settings.hasCompletedOnboarding,
+                                            .terminalLineJumpEnabled = settings.terminalLineJumpEnabled,
+                                            .terminalLineDeleteEnabled = settings.terminalLineDeleteEnabled,
+                                            .terminalUndoRedoEnabled = settings.terminalUndoRedoEnabled,
+                                            .terminalCutEnabled = settings.terminalCutEnabled,
+                                            .terminalWordSelectEnabled = settings.terminalWordSelectEnabled,
+                                            .terminalLineSelectEnabled = settings.terminalLineSelectEnabled},
+                               .home = options.home});
+  services_.vscodeExtension = own(p.vscodeExtension, *p.resources, settings.vscodeTabsEnabled,
+                                  p.notifications, desktop.loop(), *p.log, options.home);
   services_.chromeSetup =
       own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
   services_.menuBar = &p.menuBar;

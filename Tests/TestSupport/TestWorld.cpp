@@ -14,6 +14,7 @@
 #include "Support/AppIdentity.hpp"
 #include "Support/SupportFolder.hpp"
 #include "TestSupport/LogLines.hpp"
+#include "UI/OnboardingWindowController.hpp"
 
 namespace velvix::test {
 TestWorld::TestWorld() {
@@ -34,6 +35,8 @@ TestWorld::TestWorld() {
   services_.quarantine = &quarantine;
   services_.messagePorts = &messagePorts;
   services_.menuBar = &menuBar;
+  consentTurns_ = std::make_unique<ConsentQuestion::Turns>(
+      loop, [this] { return services_.onboardingWindow && services_.onboardingWindow->window(); });
   log();  // the log first: every other service may write to it
 }
 
@@ -236,7 +239,8 @@ FaviconStore& TestWorld::favicons() {
 TerminalIntegrationInstaller& TestWorld::terminalIntegration() {
   if (!terminalIntegration_) {
     preferences();
-    terminalIntegration_ = std::make_unique<TerminalIntegrationInstaller>(services_);
+    terminalIntegration_ =
+        std::make_unique<TerminalIntegrationInstaller>(terminalIntegrationCollaborators(*consentTurns_));
     services_.terminalIntegration = terminalIntegration_.get();
   }
   return *terminalIntegration_;
@@ -245,7 +249,8 @@ TerminalIntegrationInstaller& TestWorld::terminalIntegration() {
 VSCodeKeybindingsInstaller& TestWorld::vscodeKeybindings() {
   if (!vscodeKeybindings_) {
     preferences();
-    vscodeKeybindings_ = std::make_unique<VSCodeKeybindingsInstaller>(services_);
+    vscodeKeybindings_ =
+        std::make_unique<VSCodeKeybindingsInstaller>(vscodeKeybindingsCollaborators(*consentTurns_));
     services_.vscodeKeybindings = vscodeKeybindings_.get();
   }
   return *vscodeKeybindings_;
@@ -254,10 +259,50 @@ VSCodeKeybindingsInstaller& TestWorld::vscodeKeybindings() {
 VSCodeExtensionInstaller& TestWorld::vscodeExtension() {
   if (!vscodeExtension_) {
     preferences();
-    vscodeExtension_ = std::make_unique<VSCodeExtensionInstaller>(services_);
+    vscodeExtension_ = std::make_unique<VSCodeExtensionInstaller>(resources, preferences().vscodeTabsEnabled,
+                                                                  notifications, loop, log(), home.path());
     services_.vscodeExtension = vscodeExtension_.get();
   }
   return *vscodeExtension_;
+}
+
+TerminalIntegrationInstaller::Collaborators TestWorld::terminalIntegrationCollaborators(
+    ConsentQuestion::Turns& turns) {
+  Preferences& p = preferences();
+  return {.application = desktop.application(),
+          .notifications = notifications,
+          .loop = loop,
+          .log = log(),
+          .consentTurns = turns,
+          .settings = {.terminalEditingKeysEnabled = p.terminalEditingKeysEnabled,
+                       .terminalCharSelectEnabled = p.terminalCharSelectEnabled,
+                       .terminalMouseSelectEnabled = p.terminalMouseSelectEnabled,
+                       .terminalLineDeleteEnabled = p.terminalLineDeleteEnabled,
+                       .terminalShellIntegrationAllowed = p.terminalShellIntegrationAllowed,
+                       .terminalShellIntegrationAsked = p.terminalShellIntegrationAsked,
+                       .hasCompletedOnboarding = p.hasCompletedOnboarding},
+          .home = home.path()};
+}
+
+VSCodeKeybindingsInstaller::Collaborators TestWorld::vscodeKeybindingsCollaborators(
+    ConsentQuestion::Turns& turns) {
+  Preferences& p = preferences();
+  return {.application = desktop.application(),
+          .notifications = notifications,
+          .loop = loop,
+          .log = log(),
+          .consentTurns = turns,
+          .settings = {.terminalEditingKeysEnabled = p.terminalEditingKeysEnabled,
+                       .vscodeTerminalKeysAllowed = p.vscodeTerminalKeysAllowed,
+                       .vscodeTerminalKeysAsked = p.vscodeTerminalKeysAsked,
+                       .hasCompletedOnboarding = p.hasCompletedOnboarding,
+                       .terminalLineJumpEnabled = p.terminalLineJumpEnabled,
+                       .terminalLineDeleteEnabled = p.terminalLineDeleteEnabled,
+                       .terminalUndoRedoEnabled = p.terminalUndoRedoEnabled,
+                       .terminalCutEnabled = p.terminalCutEnabled,
+                       .terminalWordSelectEnabled = p.terminalWordSelectEnabled,
+                       .terminalLineSelectEnabled = p.terminalLineSelectEnabled},
+          .home = home.path()};
 }
 
 Services& TestWorld::services() {

@@ -111,6 +111,10 @@ class TestWorld {
   TerminalIntegrationInstaller& terminalIntegration();
   VSCodeKeybindingsInstaller& vscodeKeybindings();
   VSCodeExtensionInstaller& vscodeExtension();
+  // What the world's consent askers are built from, taking their turns among `turns`: a test may
+  // build a run of its own of the program's askers over the world's settings.
+  TerminalIntegrationInstaller::Collaborators terminalIntegrationCollaborators(ConsentQuestion::Turns& turns);
+  VSCodeKeybindingsInstaller::Collaborators vscodeKeybindingsCollaborators(ConsentQuestion::Turns& turns);
   // Every service, created now where not yet.
   Services& services();
 
@@ -132,6 +136,7 @@ class TestWorld {
 
  private:
   Services services_;
+  std::unique_ptr<ConsentQuestion::Turns> consentTurns_;  // of the world's own consent askers
   std::unique_ptr<DebugLog> log_;
   std::unique_ptr<Preferences> preferences_;
   std::unique_ptr<BrowserBridge> bridge_;
