@@ -47,14 +47,17 @@
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
 #include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimWeb.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -300,8 +303,23 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
                                .home = options.home});
   services_.vscodeExtension = own(p.vscodeExtension, *p.resources, settings.vscodeTabsEnabled,
                                   p.notifications, desktop.loop(), *p.log, options.home);
-  services_.chromeSetup =
-      own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
+  services_.chromeSetup = own(
+      p.chromeSetup,
+      ChromeAutoInstaller::Collaborators{
+          .workspace = desktop.workspace(),
+          .accessibility = desktop.accessibility(),
+          .urlOpener = desktop.urlOpener(),
+          .pasteboard = desktop.pasteboard(),
+          .eventTaps = desktop.input(),
+          .keyboardLayout = desktop.keyboardLayout(),
+          .loop = desktop.loop(),
+          .runningApps = *p.runningApps,
+          .hostInstaller = *p.hostInstaller,
+          .log = *p.log,
+          .isExtensionConnected =
+              [&bridge = *p.browserBridge](Browser browser) { return bridge.isChromiumConnected(browser); }},
+      desktop.screens(), desktop.loop(), [this] { return services_.placement; },
+      [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
   services_.menuBar = &p.menuBar;
   desktop.application().onTerminate = [this] { terminate(); };
 
