@@ -45,10 +45,18 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimInput.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimWeb.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -106,7 +114,27 @@ void processLogLine(const std::string& line) {
 // may use only the parts declared above its own.
 struct VelvixApp::Parts {
   Parts(sim::SimDesktop& d, VelvixAppOptions o, Services& s, std::function<InputLock*()> inputLock)
-      : desktop(d), options(std::move(o)), services(s), chromeSetup(s, std::move(inputLock)) {}
+      : desktop(d),
+        options(std::move(o)),
+        services(s),
+        chromeSetup(
+            {
+                .workspace = desktop.workspace(),
+                .accessibility = desktop.accessibility(),
+                .urlOpener = desktop.urlOpener(),
+                .pasteboard = desktop.pasteboard(),
+                .eventTaps = desktop.input(),
+                .keyboardLayout = desktop.keyboardLayout(),
+                .loop = desktop.loop(),
+                .runningApps = runningApps,
+                .hostInstaller = hostInstaller,
+                .log = log,
+                .isExtensionConnected =
+                    [this](Browser browser) { return browserBridge.isChromiumConnected(browser); },
+            },
+            desktop.screens(), desktop.loop(),
+            // Set by the window onto the desktop once it exists, after the parts are built.
+            [&s] { return s.placement; }, std::move(inputLock)) {}
 
   sim::SimDesktop& desktop;
   const VelvixAppOptions options;
@@ -160,7 +188,9 @@ struct VelvixApp::Parts {
   ThumbnailStore thumbnails{services};
   BrowserBridge browserBridge{services};
   MRUManager mru{services};
-  PermissionsService permissions{services};
+  PermissionsService permissions{
+      desktop.privacyService(), defaults,      desktop.application(), desktop.workspace(), runningApps,
+      desktop.launcher(),       desktop.loop()};
   AppleScriptBridge appleScripts{services, desktop.scripts()};
   SafariScriptHost safariHost{desktop.workspace(), runningApps, desktop.loop(), log,
                               desktop.inProcessScripts()};
@@ -172,9 +202,22 @@ struct VelvixApp::Parts {
   Closer closer{services};
   TabMover tabMover{services};
   RealChromiumMirror realChromium{services, desktop};
-  ChromeHostInstaller hostInstaller{services};
+  ChromeHostInstaller hostInstaller{resources, desktop.workspace(), quarantine, desktop.pasteboard(),
+                                    log,       options.home};
   SystemSwitcherShortcut systemSwitcherShortcut{desktop.symbolicHotKeys(), desktop.loop(), log};
-  HealthMonitor healthMonitor{services};
+  HealthMonitor healthMonitor{{
+      .loop = desktop.loop(),
+      .backgroundTimers = backgroundTimers,
+      .input = desktop.inputState(),
+      .secureInput = desktop.secureInputState(),
+      .symbolicHotKeys = desktop.symbolicHotKeys(),
+      .eventTaps = desktop.input(),
+      .processes = processes,
+      .keyboards = desktop.input(),
+      .workspace = desktop.workspace(),
+      .log = log,
+      .home = options.home,
+  }};
   BadgeStore badges{services};
   FaviconStore favicons{http, imageDecoder};
   DockPreviewPanel dockCards{services};  // the Dock controller's panels, which outlive it
@@ -190,9 +233,13 @@ struct VelvixApp::Parts {
       options.singleInstanceLock ? std::make_unique<platform::InstanceLock>(
                                        SupportFolder::path(options.home) / platform::InstanceLock::kFileName)
                                  : nullptr;
-  TerminalIntegrationInstaller terminalIntegration{services};
-  VSCodeKeybindingsInstaller vscodeKeybindings{services};
-  VSCodeExtensionInstaller vscodeExtension{services};
+  // The installers' consent questions take turns, and wait while the set-up window is open.
+  ConsentQuestion::Turns consentTurns{desktop.loop(),
+                                      [this] { return onboardingWindow.window() != nullptr; }};
+  TerminalIntegrationInstaller terminalIntegration{terminalIntegrationCollaborators(services, consentTurns)};
+  VSCodeKeybindingsInstaller vscodeKeybindings{vscodeKeybindingsCollaborators(services, consentTurns)};
+  VSCodeExtensionInstaller vscodeExtension{
+      resources, preferences.vscodeTabsEnabled, notifications, desktop.loop(), log, options.home};
   ChromeSetupPresenter chromeSetup;
 
   // Every part's address in the table of services.
@@ -248,6 +295,45 @@ struct VelvixApp::Parts {
     return true;
   }
 };
+
+TerminalIntegrationInstaller::Collaborators VelvixApp::terminalIntegrationCollaborators(
+    Services& services, ConsentQuestion::Turns& turns) {
+  Preferences& p = *services.preferences;
+  return {.application = *services.application,
+          .notifications = *services.notifications,
+          .loop = *services.loop,
+          .log = *services.log,
+          .consentTurns = turns,
+          .settings = {.terminalEditingKeysEnabled = p.terminalEditingKeysEnabled,
+                       .terminalCharSelectEnabled = p.terminalCharSelectEnabled,
+                       .terminalMouseSelectEnabled = p.terminalMouseSelectEnabled,
+                       .terminalLineDeleteEnabled = p.terminalLineDeleteEnabled,
+                       .terminalShellIntegrationAllowed = p.terminalShellIntegrationAllowed,
+                       .terminalShellIntegrationAsked = p.terminalShellIntegrationAsked,
+                       .hasCompletedOnboarding = p.hasCompletedOnboarding},
+          .home = services.home};
+}
+
+VSCodeKeybindingsInstaller::Collaborators VelvixApp::vscodeKeybindingsCollaborators(
+    Services& services, ConsentQuestion::Turns& turns) {
+  Preferences& p = *services.preferences;
+  return {.application = *services.application,
+          .notifications = *services.notifications,
+          .loop = *services.loop,
+          .log = *services.log,
+          .consentTurns = turns,
+          .settings = {.terminalEditingKeysEnabled = p.terminalEditingKeysEnabled,
+                       .vscodeTerminalKeysAllowed = p.vscodeTerminalKeysAllowed,
+                       .vscodeTerminalKeysAsked = p.vscodeTerminalKeysAsked,
+                       .hasCompletedOnboarding = p.hasCompletedOnboarding,
+                       .terminalLineJumpEnabled = p.terminalLineJumpEnabled,
+                       .terminalLineDeleteEnabled = p.terminalLineDeleteEnabled,
+                       .terminalUndoRedoEnabled = p.terminalUndoRedoEnabled,
+                       .terminalCutEnabled = p.terminalCutEnabled,
+                       .terminalWordSelectEnabled = p.terminalWordSelectEnabled,
+                       .terminalLineSelectEnabled = p.terminalLineSelectEnabled},
+          .home = services.home};
+}
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
   return home / "Library" / "Preferences" / (std::string(AppIdentity::kBundleIdentifier) + ".json");

@@ -12,6 +12,9 @@
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Support/ConsentQuestion.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 
 namespace velvix {
 class DockPreviewPanel;
@@ -94,6 +97,13 @@ class VelvixApp {
   // the quit-by-signal deadline must not cut that question short.
   std::function<void(bool)> onQuitAsking;
   bool hasTerminated() const { return terminated_; }
+
+  // What the program's terminal and editor installers are built from, their consent questions
+  // taking turns among `turns`: a test may build a run of its own beside the world's.
+  static TerminalIntegrationInstaller::Collaborators terminalIntegrationCollaborators(
+      Services& services, ConsentQuestion::Turns& turns);
+  static VSCodeKeybindingsInstaller::Collaborators vscodeKeybindingsCollaborators(
+      Services& services, ConsentQuestion::Turns& turns);
 
   // Where the settings file of a home folder lives.
   static std::filesystem::path settingsFile(const std::filesystem::path& home);

@@ -20,7 +20,8 @@ namespace velvix {
 
 DockController::DockController(Services& services, DockCardsView& cardsView, WindowPeekView& peekView)
     : services_(services),
-      observer_(services),
+      observer_(*services.workspace, *services.accessibility, *services.screens, *services.bundles,
+                *services.loop),
       panel_(cardsView),
       peekPanel_(peekView),
       peekStream_(*services.screenCapture, *services.thumbnails, *services.loop) {

@@ -83,8 +83,7 @@ TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUp
   world.preferences().hasCompletedOnboarding.set(true);
   world.preferences().vscodeTabsEnabled.set(true);
   world.desktop.privacy.listenEvent = platform::ListenEventAccess::denied;  // the set-up window opens
-  OnboardingWindowController setUp(world.services());
-  world.services().onboardingWindow = &setUp;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;   // the application's own
   auto& app = world.desktop.application();
   app.alertAnswer = 1;  // "Not Now" to the editor keys
 

@@ -205,9 +205,7 @@ TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAn
   Preferences& p = world.preferences();
   p.terminalShellIntegrationAllowed.set(false);
   p.hasCompletedOnboarding.set(true);
-  world.services();
-  OnboardingWindowController setUp(world.services());
-  world.services().onboardingWindow = &setUp;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;  // the application's own
   setUp.show(OnboardingMode::regrant);
   auto& app = world.desktop.application();
 

@@ -38,6 +38,7 @@ void AppWorld::launch() {
                                                  .home = home.path(),
                                                  .settings = &settings,
                                                  .backgroundTimers = &backgroundTimers,
+                                                 .resources = resources,
                                                  .simulatedSocketPeers = !realSocketPeers,
                                                  .beforeLaunch =
                                                      [this](Services& services) {

@@ -117,6 +117,15 @@ class TestWorld {
   TerminalIntegrationInstaller& terminalIntegration() { return *services().terminalIntegration; }
   VSCodeKeybindingsInstaller& vscodeKeybindings() { return *services().vscodeKeybindings; }
   VSCodeExtensionInstaller& vscodeExtension() { return *services().vscodeExtension; }
+  // What the world's consent askers are built from, taking their turns among `turns`: a test may
+  // build a run of its own of the program's askers over the world's settings.
+  TerminalIntegrationInstaller::Collaborators terminalIntegrationCollaborators(
+      ConsentQuestion::Turns& turns) {
+    return VelvixApp::terminalIntegrationCollaborators(services(), turns);
+  }
+  VSCodeKeybindingsInstaller::Collaborators vscodeKeybindingsCollaborators(ConsentQuestion::Turns& turns) {
+    return VelvixApp::vscodeKeybindingsCollaborators(services(), turns);
+  }
 
   // A running application of the desktop with windows added back to front (the last is in front).
   platform::Pid launchWithWindows(const std::string& bundleID, const std::string& name,
