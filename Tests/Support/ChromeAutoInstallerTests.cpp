@@ -108,7 +108,9 @@ TEST(ChromeAutoInstaller, EveryStopEndsOnceWithItsStepText) {
     if (c.name == "no Accessibility") {
       EXPECT_FALSE(fs::exists(r.exported()));  // refused before the extension was copied out
     }
-    if (!c.expected.folderOnClipboard) EXPECT_EQ(r.w.desktop.pasteboard().string(), std::nullopt);
+    if (!c.expected.folderOnClipboard) {
+      EXPECT_EQ(r.w.desktop.pasteboard().string(), std::nullopt);
+    }
     if (c.name == "no Load unpacked") {
       EXPECT_EQ(r.page.reloads(), 1);  // reloaded once, then gave up
     }

@@ -84,7 +84,9 @@ TEST(DockObserver, HitTestTellsApplicationIconsFromTheRestOfTheDock) {
   EXPECT_EQ(w.observer.item(w.centre(w.folder)), Hit::other());
   EXPECT_EQ(w.observer.item(w.centre(w.trash)), Hit::other());
   for (const auto& icon : w.dock.items()) {
-    if (icon.window == w.minimized) EXPECT_EQ(w.observer.item(w.centre(icon.id)), Hit::other());
+    if (icon.window == w.minimized) {
+      EXPECT_EQ(w.observer.item(w.centre(icon.id)), Hit::other());
+    }
   }
   EXPECT_EQ(w.observer.item({20, 880}), Hit::other());     // the Dock's background
   EXPECT_EQ(w.observer.item({720, 400}), Hit::unknown());  // not on the Dock at all
