@@ -36,7 +36,7 @@ class ChordSnapshot {
  private:
   WindowList::ChordRead read_;
   std::shared_ptr<const WindowList::Keys> keys_[2];  // all windows, on-screen windows
-  RunningApps* apps_;  // a pointer: the snapshot is a value, assigned like one
+  RunningApps* apps_;                                // a pointer: the snapshot is a value, assigned like one
   mutable std::array<std::optional<std::optional<platform::RunningApplication>>, browsers::kCount> browsers_;
 };
 
