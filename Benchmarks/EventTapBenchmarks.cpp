@@ -29,20 +29,9 @@ namespace {
 using platform::EventType;
 using platform::InputEvent;
 
-// A chord start that keeps what it read (its snapshot, or in older builds the window list's
-// leftovers) to free after the tap answered has the window server's rows freed outside the time
-// measured; a build whose window list frees them at once (a side-by-side baseline of scripts/bench)
-// has them freed inside it.
-#if __has_include("Core/ChordSnapshot.hpp")
-template <typename List>
+// A chord start keeps what it read (its snapshot) and frees it after the tap answered, so the
+// window server's rows are freed outside the time measured.
 constexpr auto kCallerFrees = bench::TimedWindowServer::CallerFrees::afterwards;
-#else
-template <typename List>
-constexpr auto kCallerFrees = requires(const List& list) {
-  list.sharedLeftovers();
-}
-? bench::TimedWindowServer::CallerFrees::afterwards : bench::TimedWindowServer::CallerFrees::atOnce;
-#endif
 
 // `apps` applications of three windows each, and a running browser whose extension reported
 // `tabs` tabs (the browser's own application and window entries give way to its tabs).
@@ -58,8 +47,7 @@ struct Desk : test::AppWorld {
     }
     if (tabs > 0) launchApp("com.google.Chrome", "Google Chrome", {"Browser window"});
     beforeLaunch = [this, clocks](Services& services) {
-      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees<WindowList>,
-                                                         clocks);
+      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees, clocks);
       timedAX = std::make_unique<bench::TimedAccessibility>(*services.accessibility);
       ax = std::make_unique<AXWindowBridge>(*timedAX, *services.loop);
       services.accessibility = timedAX.get();

@@ -11,10 +11,7 @@
 #include <optional>
 #include <vector>
 
-#if __has_include("Core/ChordSnapshot.hpp")
 #include "Core/ChordSnapshot.hpp"
-#define VELVIX_BENCH_CHORD_SNAPSHOT 1
-#endif
 #include "Core/MRUManager.hpp"
 #include "CountedWork.hpp"
 #include "LatencySamples.hpp"
@@ -110,22 +107,11 @@ void BM_RankedForSwitcher(benchmark::State& state) {
     }
     const std::int64_t simBefore = world.simulatedSpent();
     const auto start = bench::LatencySamples::Clock::now();
-#if VELVIX_BENCH_CHORD_SNAPSHOT
     std::optional<ChordSnapshot> snapshot;
     bench::counted([&] {
       // As a chord's start ranks: the platform read once, the window server's rows let go afterwards.
       world.mru().rankedForSwitcher(ranked, snapshot.emplace(world.timedList, world.timedApps));
     });
-#else
-    // The side-by-side baseline of scripts/bench, from before the chord's snapshot.
-    WindowList::Leftovers snapshot;
-    bench::counted([&] {
-      WindowList::SharedReads reads(world.timedList);
-      RunningApps::SharedAnswers answers(world.timedApps);
-      world.mru().rankedForSwitcher(ranked);
-      snapshot = world.timedList.sharedLeftovers();
-    });
-#endif
     samples.add(bench::LatencySamples::since(start), world.simulatedSpent() - simBefore);
     benchmark::DoNotOptimize(ranked.data());
     state.PauseTiming();
