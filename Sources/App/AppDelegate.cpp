@@ -210,7 +210,9 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
 bool AppDelegate::applicationShouldTerminate() {
   quitting_ = true;
   if (services_.micMute)
-    QuitCleanup::releaseMicrophoneIfHeld(services_, eventTap_ && eventTap_->isInputLocked());
+    QuitCleanup::releaseMicrophoneIfHeld(*services_.micMute, *services_.defaults, *services_.updateChecker,
+                                         *services_.application, *services_.log,
+                                         eventTap_ && eventTap_->isInputLocked());
   if (services_.mouseSelection) services_.mouseSelection->discardHandoff();
   return true;
 }

@@ -39,6 +39,7 @@
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
@@ -48,6 +49,7 @@
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
@@ -227,13 +229,15 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.imageDecoder = p.imageDecoder.get();
   services_.badges = own(p.badges, services_);
   services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
-  own(p.dockCards, services_);
-  own(p.windowPeek, services_);
+  own(p.dockCards, desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(), services_.placement);
+  own(p.windowPeek, desktop.loop(), desktop.screens(), services_.placement);
   services_.dock = own(p.dock, services_, *p.dockCards, *p.windowPeek);
-  services_.terminalKeys = own(p.terminalKeys, services_);
   services_.mouseSelection = own(p.mouseSelection, desktop.accessibility(), desktop.input(),
                                  desktop.workspace(), *p.log, options.home);
-  services_.micHUD = own(p.micHUD, services_);
+  services_.terminalKeys = own(p.terminalKeys, *p.preferences, desktop.workspace(), desktop.accessibility(),
+                               *p.mouseSelection, desktop.loop());
+  services_.micHUD = own(p.micHUD, desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(),
+                         p.desktopPicture.get(), services_.placement);
   services_.settingsWindow = own(p.settingsWindow, services_);
   services_.onboardingWindow = own(p.onboardingWindow, services_);
   // The set-up window words the Safari step for the kind of build that runs.

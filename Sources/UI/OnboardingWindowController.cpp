@@ -64,7 +64,8 @@ void OnboardingWindowController::build(OnboardingMode mode) {
   }
   dropView();
   window_ = std::make_unique<AppWindow>(
-      services_, mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions", frame_);
+      *services_.application, *services_.workspace, *services_.mru, *services_.loop,
+      mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions", frame_);
   window_->onClose = [this] { windowWillClose(); };
   model_ = std::make_unique<OnboardingModel>(services_, mode);
   model_->developerIDSigned = developerIDSigned;

@@ -14,6 +14,7 @@
 
 namespace velvix {
 
+struct Services;
 class PanelWindow;
 
 enum class OnboardingMode { setup, regrant };

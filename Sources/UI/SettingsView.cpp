@@ -158,7 +158,7 @@ SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent
   resize(kIdealWidth, kIdealHeight);
   WindowGlassBackdrop::applyDarkGlass(this);
   backdrop_ =
-      new WindowGlassBackdrop(GlassMaterial::underWindowBackground, HUDView::displayOptions(services), this);
+      new WindowGlassBackdrop(GlassMaterial::underWindowBackground, *services.accessibilityDisplay, this);
   backdrop_->lower();
 
   auto* line = new QHBoxLayout(this);

@@ -69,7 +69,8 @@ void SettingsWindowController::show() {
       frame.y = visible.midY() - kHeight / 2;
     }
     window_ = std::make_unique<Window>();
-    window_->desktopWindow = std::make_unique<AppWindow>(services_, kTitle, frame);
+    window_->desktopWindow = std::make_unique<AppWindow>(*services_.application, *services_.workspace,
+                                                         *services_.mru, *services_.loop, kTitle, frame);
     auto made = std::make_unique<HostWindow>();
     HostWindow& host = *made;
     window_->host = made.get();

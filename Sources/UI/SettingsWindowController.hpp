@@ -13,6 +13,7 @@
 
 namespace velvix {
 
+struct Services;
 class SettingsView;
 
 class SettingsWindowController {

@@ -7,6 +7,8 @@
 #include "Core/DockController.hpp"
 #include "Core/MinimizeMemory.hpp"
 #include "Platform/InputEvent.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/LogLines.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -37,8 +39,8 @@ struct DockWorld : test::TestWorld {
   platform::Pid maps = desktop.launch({.bundleID = "com.apple.Maps", .name = "Maps"});
   sim::SimDock& dock = desktop.dock();
   std::uint64_t mailIcon = 0, notesIcon = 0, mapsIcon = 0;
-  DockPreviewPanel cardsPanel{services()};
-  WindowPeekPanel peekPanel{services()};
+  DockPreviewPanel cardsPanel{loop, desktop.screens(), desktop.accessibilityDisplay(), services().placement};
+  WindowPeekPanel peekPanel{loop, desktop.screens(), services().placement};
   DockController controller{services(), cardsPanel, peekPanel};
 
   Point on(std::uint64_t icon) { return {dock.frame(icon)->midX(), dock.frame(icon)->midY()}; }
