@@ -36,7 +36,10 @@
 namespace velvix {
 
 AppDelegate::AppDelegate(Services& services)
-    : services_(services), statusItem_(services), mainMenu_(*services.application, *services.menuBar) {
+    : services_(services),
+      statusItem_(*services.application, *services.menuBar, *services.preferences, *services.updateChecker,
+                  *services.settingsWindow, *services.onboardingWindow),
+      mainMenu_(*services.application, *services.menuBar) {
   statusItem_.tapEnabled = [this] { return eventTap_ && eventTap_->isEnabled(); };
   mainMenu_.firstResponder = [this](const std::string& selector) { return performWindowCommand(selector); };
 }

@@ -49,6 +49,8 @@
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
@@ -238,10 +240,6 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
                                *p.mouseSelection, desktop.loop());
   services_.micHUD = own(p.micHUD, desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(),
                          p.desktopPicture.get(), services_.placement);
-  services_.settingsWindow = own(p.settingsWindow, services_);
-  services_.onboardingWindow = own(p.onboardingWindow, services_);
-  // The set-up window words the Safari step for the kind of build that runs.
-  p.onboardingWindow->developerIDSigned = BuildInfo(desktop.codeSigning).isDeveloperIDSigned();
   if (options.singleInstanceLock)
     services_.instanceLock =
         own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
@@ -250,6 +248,52 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   services_.vscodeExtension = own(p.vscodeExtension, services_);
   services_.chromeSetup =
       own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
+  // The two windows are made once the installers and the Chrome set-up they act on exist.
+  services_.onboardingWindow =
+      own(p.onboardingWindow, OnboardingWindowController::Collaborators{
+                                  .application = desktop.application(),
+                                  .workspace = desktop.workspace(),
+                                  .mru = *p.mru,
+                                  .screens = desktop.screens(),
+                                  .accessibilityDisplay = desktop.accessibilityDisplay(),
+                                  .screenPlacement = services_.placement,
+                                  .preferences = *p.preferences,
+                                  .vscodeKeybindings = *p.vscodeKeybindings,
+                                  .terminalIntegration = *p.terminalIntegration,
+                                  .steps = {.permissions = *p.permissions,
+                                            .privacy = desktop.privacyService(),
+                                            .runningApps = *p.runningApps,
+                                            .browserBridge = *p.browserBridge,
+                                            .preferences = *p.preferences,
+                                            .loop = desktop.loop(),
+                                            .chromeSetup = *p.chromeSetup,
+                                            .safariExtensionSettings = desktop.safariExtensionSettings()}});
+  // The set-up window words the Safari step for the kind of build that runs.
+  p.onboardingWindow->developerIDSigned = BuildInfo(desktop.codeSigning).isDeveloperIDSigned();
+  services_.settingsWindow =
+      own(p.settingsWindow, SettingsWindowController::Collaborators{
+                                .application = desktop.application(),
+                                .mru = *p.mru,
+                                .screens = desktop.screens(),
+                                .screenPlacement = services_.placement,
+                                .settings = {.loop = desktop.loop(),
+                                             .notifications = p.notifications,
+                                             .preferences = *p.preferences,
+                                             .privacy = desktop.privacyService(),
+                                             .permissions = *p.permissions,
+                                             .workspace = desktop.workspace(),
+                                             .runningApps = *p.runningApps,
+                                             .browserBridge = *p.browserBridge,
+                                             .thumbnails = *p.thumbnails,
+                                             .accessibilityDisplay = desktop.accessibilityDisplay(),
+                                             .resources = *p.resources,
+                                             .hostInstaller = *p.hostInstaller,
+                                             .chromeSetup = *p.chromeSetup,
+                                             .safariExtensionSettings = desktop.safariExtensionSettings(),
+                                             .onboardingWindow = *p.onboardingWindow,
+                                             .vscodeExtension = *p.vscodeExtension,
+                                             .vscodeKeybindings = *p.vscodeKeybindings,
+                                             .terminalIntegration = *p.terminalIntegration}});
   services_.menuBar = &p.menuBar;
   desktop.application().onTerminate = [this] { terminate(); };
 

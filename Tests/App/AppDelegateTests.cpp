@@ -10,6 +10,7 @@
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -21,6 +22,8 @@ using test::TestWorld;
 
 TEST(AppDelegate, ARunBeginsWithLaunchedTakesTheChordAndEndsWithQuit) {
   TestWorld world;
+  test::ProgramWindows windows(world);
+  windows.publish(world);
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(world.desktop.activeActivities(), std::vector<std::string>{AppDelegate::kNoNapReason});
@@ -39,6 +42,8 @@ TEST(AppDelegate, OlderCopyThatQuitsIsWaitedForThenTheLaunchGoesOn) {
   TestWorld world;
   auto old =
       world.desktop.launch({.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .quitDelay = 0.3});
+  test::ProgramWindows windows(world);
+  windows.publish(world);
   AppDelegate delegate(world.services());
   const double before = world.loop.elapsed();
   delegate.applicationDidFinishLaunching();
@@ -53,6 +58,8 @@ TEST(AppDelegate, OlderCopyThatIgnoresTerminationIsLeftRunningAfterTwoSeconds) {
   TestWorld world;
   auto stubborn = world.desktop.launch(
       {.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .ignoresTermination = true});
+  test::ProgramWindows windows(world);
+  windows.publish(world);
   AppDelegate delegate(world.services());
   const double before = world.loop.elapsed();
   delegate.applicationDidFinishLaunching();
@@ -66,6 +73,8 @@ TEST(AppDelegate, UnrelatedApplicationsAndBundlesWithoutIdentifierAreLeftAlone) 
   auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
   world.desktop.app(world.desktop.selfPid())->bundleID.reset();
   auto nameless = world.desktop.launch({.bundleID = "", .name = "No identifier"});
+  test::ProgramWindows windows(world);
+  windows.publish(world);
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(world.loop.elapsed(), 0.0);
@@ -83,8 +92,9 @@ TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUp
   world.preferences().hasCompletedOnboarding.set(true);
   world.preferences().vscodeTabsEnabled.set(true);
   world.desktop.privacy.listenEvent = platform::ListenEventAccess::denied;  // the set-up window opens
-  OnboardingWindowController setUp(world.services());
-  world.services().onboardingWindow = &setUp;
+  test::ProgramWindows windows(world);
+  windows.publish(world);
+  OnboardingWindowController& setUp = windows.onboardingWindow;
   auto& app = world.desktop.application();
   app.alertAnswer = 1;  // "Not Now" to the editor keys
 

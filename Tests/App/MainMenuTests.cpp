@@ -5,6 +5,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -19,8 +20,9 @@ using platform::EventFlag::kShift;
 struct MainMenuTest : ::testing::Test {
   test::TestWorld world;
   sim::SimMenuBar bar;
-  SettingsWindowController settings{world.services()};
-  OnboardingWindowController setUp{world.services()};
+  test::ProgramWindows windows{world};
+  SettingsWindowController& settings = windows.settingsWindow;
+  OnboardingWindowController& setUp = windows.onboardingWindow;
   std::unique_ptr<AppDelegate> delegate;
 
   MainMenuTest() {

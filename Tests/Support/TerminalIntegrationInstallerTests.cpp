@@ -4,6 +4,7 @@
 
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -206,7 +207,8 @@ TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAn
   p.terminalShellIntegrationAllowed.set(false);
   p.hasCompletedOnboarding.set(true);
   world.services();
-  OnboardingWindowController setUp(world.services());
+  ChromeSetupPresenter chromeSetup(world.services(), [] { return nullptr; });
+  OnboardingWindowController setUp(test::onboardingCollaborators(world, chromeSetup));
   world.services().onboardingWindow = &setUp;
   setUp.show(OnboardingMode::regrant);
   auto& app = world.desktop.application();

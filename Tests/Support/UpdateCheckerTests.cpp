@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "App/AppDelegate.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
@@ -8,6 +9,8 @@ namespace {
 
 TEST(UpdateChecker, StartsAtLaunchChecksOnRequestAndLearnsOfTheRelaunch) {
   test::TestWorld world;
+  test::ProgramWindows windows(world);
+  windows.publish(world);
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(world.updaterFramework.starts, 1);

@@ -10,6 +10,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -23,7 +24,8 @@ namespace {
 
 struct OnboardingTest : ::testing::Test {
   test::TestWorld world;
-  OnboardingWindowController setUp{world.services()};
+  ChromeSetupPresenter chromeSetup{world.services(), [] { return nullptr; }};
+  OnboardingWindowController setUp{test::onboardingCollaborators(world, chromeSetup)};
 
   OnboardingTest() {
     test::ensureQtApplication();

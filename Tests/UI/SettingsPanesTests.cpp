@@ -15,6 +15,7 @@
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -40,7 +41,8 @@ class SettingsPanesTest : public ::testing::Test {
                                            [this](const platform::Notification&) { ++changes; });
   }
   SettingsView& open(SettingsTab tab) {
-    view = std::make_unique<SettingsView>(world.services());
+    view = std::make_unique<SettingsView>(
+        test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow));
     view->selectTab(tab);
     view->show();
     return *view;
@@ -56,6 +58,7 @@ class SettingsPanesTest : public ::testing::Test {
   void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
   test::TestWorld world;
+  test::ProgramWindows windows{world};
   std::unique_ptr<SettingsView> view;
   platform::NotificationCenter::Observation counting;
   int changes = 0;
@@ -287,7 +290,7 @@ TEST_F(SettingsPanesTest, EditorTabsCardNeedsAnEditorAndItsStatusIsVSCodesOwn) {
 }
 
 TEST_F(SettingsPanesTest, ButtonsOpenTheSetUpWindowSafariSettingsAndReportAMissingExtension) {
-  OnboardingWindowController setUp(world.services());
+  OnboardingWindowController& setUp = windows.onboardingWindow;
   world.services().onboardingWindow = &setUp;
   world.preferences().hasCompletedOnboarding.set(true);
   open(SettingsTab::general);
@@ -324,7 +327,8 @@ TEST(SettingsBadInput, ASettingsFileWithValuesOutOfRangeOrOfTheWrongTypeShowsCla
   world.defaults.set("hudGlassStyle", 7);
   world.defaults.set("excludedBundleIDs", 42);
   world.defaults.set("showThumbnails", "yes");
-  SettingsView view(world.services());
+  test::ProgramWindows windows(world);
+  SettingsView view(test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow));
   view.selectTab(SettingsTab::general);
   EXPECT_EQ(view.findChild<SettingsStepper*>("universalTabLimit")->value(), 100);
   EXPECT_EQ(view.findChild<SettingsStepper*>("perWindowTabLimit")->value(), 1);
@@ -342,11 +346,9 @@ TEST(SettingsBadInput, TypingIntoTheExclusionFieldKeepsTheTextWhenTheSettingsFil
   std::filesystem::create_directories(file);
   std::vector<std::string> problems;
   platform::JsonFileDefaults defaults(file, [&](const std::string& line) { problems.push_back(line); });
-  Services services = world.services();
   Preferences prefs(defaults, world.notifications, world.desktop.loginItems());
-  services.preferences = &prefs;
-  services.defaults = &defaults;
-  SettingsView view(services);
+  test::ProgramWindows windows(world);
+  SettingsView view(test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow, prefs));
   view.selectTab(SettingsTab::general);
   view.show();
   auto* field = view.findChild<QLineEdit*>("excludedBundleIDs");

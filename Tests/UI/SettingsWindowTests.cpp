@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -20,11 +21,16 @@ class SettingsWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { test::ensureQtApplication(); }
   void SetUp() override { world.services(); }
+  // What a settings view is made with in the world.
+  SettingsView::Collaborators settings() {
+    return test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow);
+  }
   test::TestWorld world;
+  test::ProgramWindows windows{world};
 };
 
 TEST_F(SettingsWindowTest, ShowingTwiceMakesOneWindowAndAfterClosingAFreshOneOpensOnAppearance) {
-  SettingsWindowController controller(world.services());
+  SettingsWindowController& controller = windows.settingsWindow;
   controller.show();
   AppWindow* first = controller.window();
   ASSERT_NE(first, nullptr);
@@ -57,7 +63,7 @@ TEST_F(SettingsWindowTest, ShowingTwiceMakesOneWindowAndAfterClosingAFreshOneOpe
 }
 
 TEST_F(SettingsWindowTest, TheTickRefreshesStatusesAndChecksAutomationOnlyForRunningBrowsers) {
-  SettingsView view(world.services());
+  SettingsView view(settings());
   world.loop.advance(SettingsView::kTickInterval);
   EXPECT_EQ(view.state().refreshTick, 1);
   EXPECT_EQ(world.desktop.privacy.automationQueries, 0);  // no browser runs
@@ -78,7 +84,7 @@ TEST_F(SettingsWindowTest, TheTickRefreshesStatusesAndChecksAutomationOnlyForRun
 TEST_F(SettingsWindowTest, SwitchingPreviewsOnWithTheGrantSeedsThumbnailsAndClickingATabShowsItsPane) {
   world.preferences().showThumbnails.set(false);
   world.launchWithWindows("com.example.notes", "Notes", {"Ideas"});
-  SettingsView view(world.services());
+  SettingsView view(settings());
   view.show();
   const auto opened = world.desktop.openedURLs.size();
   world.preferences().showThumbnails.set(true);
@@ -94,7 +100,7 @@ TEST_F(SettingsWindowTest, SwitchingPreviewsOnWithTheGrantSeedsThumbnailsAndClic
 TEST_F(SettingsWindowTest, EveryPaneRendersIntoAPicture) {
   world.preferences().showThumbnails.set(true);
   world.desktop.privacy.screenCapture = false;
-  SettingsView view(world.services());
+  SettingsView view(settings());
   view.resize(SettingsView::kIdealWidth, SettingsView::kIdealHeight);
   view.show();
   for (SettingsTab tab : settingsTabs::kAll) {

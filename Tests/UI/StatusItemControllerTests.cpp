@@ -4,6 +4,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
+#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -18,10 +19,12 @@ using Icon = StatusItemController::Icon;
 struct StatusItemTest : ::testing::Test {
   test::TestWorld world;
   sim::SimMenuBar bar;
-  SettingsWindowController settings{world.services()};
-  OnboardingWindowController setUp{world.services()};
+  test::ProgramWindows windows{world};
+  SettingsWindowController& settings = windows.settingsWindow;
+  OnboardingWindowController& setUp = windows.onboardingWindow;
   bool tapRunning = true;
-  StatusItemController item{world.services()};
+  StatusItemController item{world.desktop.application(), bar,      world.preferences(),
+                            world.updateChecker,         settings, setUp};
 
   StatusItemTest() {
     test::ensureQtApplication();  // the settings window is made of widgets
