@@ -16,7 +16,6 @@
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/ScreenPlacement.hpp"
 #include "UI/FrostedMaterial.hpp"
-#include "UI/HUDView.hpp"
 #include "UI/PanelWindow.hpp"
 #include "UI/PreviewCard.hpp"
 

@@ -14,7 +14,6 @@
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/FrostBackdrop.hpp"
-#include "UI/HUDView.hpp"
 #include "UI/PanelWindow.hpp"
 
 namespace velvix {

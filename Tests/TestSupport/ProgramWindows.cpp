@@ -6,7 +6,8 @@
 
 namespace velvix::test {
 
-OnboardingWindowController::Collaborators onboardingCollaborators(TestWorld& world, ChromeSetupPresenter& chromeSetup) {
+OnboardingWindowController::Collaborators onboardingCollaborators(TestWorld& world,
+                                                                  ChromeSetupPresenter& chromeSetup) {
   Services& services = world.services();
   return {.application = world.desktop.application(),
           .workspace = world.desktop.workspace(),

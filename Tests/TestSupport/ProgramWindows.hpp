@@ -12,8 +12,10 @@
 
 namespace velvix::test {
 
-// What the windows are made with in `world`; the settings read `preferences`.
-OnboardingWindowController::Collaborators onboardingCollaborators(TestWorld& world, ChromeSetupPresenter& chromeSetup);
+// What the windows are made with in `world`; the settings view may be given a settings store of its
+// own (`preferences`) in place of the world's.
+OnboardingWindowController::Collaborators onboardingCollaborators(TestWorld& world,
+                                                                  ChromeSetupPresenter& chromeSetup);
 SettingsView::Collaborators settingsCollaborators(TestWorld& world, ChromeSetupPresenter& chromeSetup,
                                                   OnboardingWindowController& onboardingWindow,
                                                   Preferences& preferences);
