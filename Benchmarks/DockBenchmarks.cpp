@@ -54,7 +54,8 @@ BENCHMARK(BM_TapDockMouseDownWith30Icons)->Unit(benchmark::kMicrosecond);
 void BM_DockHitTestAloneWith30Icons(benchmark::State& state) {
   test::AppWorld d;
   const auto icons = launchWithThirtyDockIcons(d);
-  DockObserver observer(d.services());
+  const Services& s = d.services();
+  DockObserver observer(*s.workspace, *s.accessibility, *s.screens, *s.bundles, *s.loop);
   const Rect icon = *d.desktop.dock().frame(icons[15]);
   for (auto _ : state) benchmark::DoNotOptimize(observer.item({icon.midX(), icon.midY()}));
 }

@@ -38,7 +38,7 @@ struct TwentyCells {
   explicit TwentyCells(bool thumbnails) {
     scene.world.preferences().showThumbnails.set(thumbnails);
     scene.hud().setAppIconProvider([this](const std::string& bundleID, std::optional<platform::Pid> pid) {
-      return scene.world.appIcons.icon(bundleID, pid);
+      return scene.world.appIcons().icon(bundleID, pid);
     });
     std::vector<SwitchableItem> items;
     for (int i = 0; i < 20; ++i) {

@@ -75,7 +75,7 @@ struct LargeInventory : test::TestWorld {
   bench::TimedWindowServer timed{desktop.windowServer(), bench::TimedWindowServer::CallerFrees::afterwards,
                                  bench::TimedWindowServer::Clocks::monotonicOnly};
   bench::TimedWorkspace timedWorkspace{desktop.workspace()};
-  WindowList timedList{timed, timedWorkspace, ax};
+  WindowList timedList{timed, timedWorkspace, ax()};
   RunningApps timedApps{timedWorkspace, desktop.processes()};
 
   // Nanoseconds spent inside the stand-ins so far.

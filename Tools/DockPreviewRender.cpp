@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
   Services& services = world.services();
 
   std::optional<DockObserver::Item> icon;
-  for (const auto& item : DockObserver(services).applicationItems())
+  for (const auto& item : DockObserver(*services.workspace, *services.accessibility, *services.screens,
+                                       *services.bundles, *services.loop)
+                              .applicationItems())
     if (item.bundleID == bundleID) icon = item;
   if (!icon || !services.runningApps->first(bundleID)) {
     std::cerr << bundleID << " has no icon in the Dock or does not run\n";

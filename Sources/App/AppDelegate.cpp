@@ -57,23 +57,23 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 3: menus and the updater.
   mainMenu_.install(*this);
   statusItem_.install();
-  if (services_.updateChecker) services_.updateChecker->startUpdater();
+  services_.updateChecker->startUpdater();
 
   // 4: the browsers' host manifests, what the application keeps in the user's own files (their
   // consent questions wait for the set-up window) and a microphone mute left by an earlier run.
-  if (services_.hostInstaller) services_.hostInstaller->install();  // errors only show in its status
-  if (services_.terminalIntegration) services_.terminalIntegration->reconcileAtLaunch();
-  if (services_.vscodeKeybindings) services_.vscodeKeybindings->reconcileAtLaunch();
-  if (services_.vscodeExtension) services_.vscodeExtension->reconcileAtLaunch();
-  if (services_.micMute) services_.micMute->reconcileOwnershipAtLaunch();
+  services_.hostInstaller->install();  // errors only show in its status
+  services_.terminalIntegration->reconcileAtLaunch();
+  services_.vscodeKeybindings->reconcileAtLaunch();
+  services_.vscodeExtension->reconcileAtLaunch();
+  services_.micMute->reconcileOwnershipAtLaunch();
 
   // 5: the inventory and the services that feed it.
   services_.mru->seedRunningApps();
   services_.appMonitor->start();
   services_.browserBridge->start();
   observeBrowserLaunches();
-  if (services_.badges) services_.badges->start();
-  if (services_.dock) services_.dock->applyPreference();
+  services_.badges->start();
+  services_.dock->applyPreference();
 
   // 6: the event tap must never be delayed by timer coalescing or napping.
   noNapActivity_ = services_.workspace->beginActivity(kNoNapActivityOptions, kNoNapReason);
@@ -88,12 +88,10 @@ void AppDelegate::applicationDidFinishLaunching() {
   eventTap_->onTapLost = [this, watch] {
     if (!watch.expired()) startTapWhenPermitted();
   };
-  if (services_.healthMonitor) {
-    services_.healthMonitor->onFault = [this, watch] {
-      if (!watch.expired() && eventTap_) eventTap_->logState();
-    };
-    services_.healthMonitor->start();
-  }
+  services_.healthMonitor->onFault = [this, watch] {
+    if (!watch.expired() && eventTap_) eventTap_->logState();
+  };
+  services_.healthMonitor->start();
 
   // 8: settings changes re-apply chord ownership at once; switching the diagnostic log on starts
   // it with a state line. Delivered at the loop's next turn, so the new value is stored by then.
@@ -111,7 +109,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 9: tabs of the running browsers whose scripts are allowed (and Safari's host warmed); 10: the
   // Safari script host.
   seedBrowsersOverAppleEvents();
-  if (services_.safariHost) services_.safariHost->start();
+  services_.safariHost->start();
 
   // 11-13.
   startTapWhenPermitted();
@@ -138,7 +136,6 @@ void AppDelegate::seedBrowsersOverAppleEvents() {
 }
 
 void AppDelegate::showOnboarding() {
-  if (!services_.onboardingWindow) return;
   if (!services_.preferences->hasCompletedOnboarding.get()) {
     services_.onboardingWindow->show(OnboardingMode::setup);
   } else if (!services_.privacy->accessibilityTrusted(false) || !services_.privacy->listenEventPreflight()) {
@@ -180,7 +177,7 @@ void AppDelegate::observeBrowserLaunches() {
         if (!browser || !browsers::isChromiumFamily(*browser)) return;
         if (!reinstalledForBrowsers_.insert(bundleID).second) return;
         services_.log->log("browser launched (" + bundleID + "); refreshing host manifests");
-        if (services_.hostInstaller) services_.hostInstaller->install();
+        services_.hostInstaller->install();
         services_.browserBridge->refreshExtensionPresence();
       });
 }
@@ -190,8 +187,7 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
   const auto key = app.keyWindow();
   if (!key) return false;
   AppWindow* own = nullptr;
-  for (AppWindow* w : {services_.onboardingWindow ? services_.onboardingWindow->window() : nullptr,
-                       services_.settingsWindow ? services_.settingsWindow->window() : nullptr})
+  for (AppWindow* w : {services_.onboardingWindow->window(), services_.settingsWindow->window()})
     if (w && w->number() == *key) own = w;
   if (selector == "performClose:") {
     if (own)
@@ -212,11 +208,10 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
 
 bool AppDelegate::applicationShouldTerminate() {
   quitting_ = true;
-  if (services_.micMute)
-    QuitCleanup::releaseMicrophoneIfHeld(*services_.micMute, *services_.defaults, *services_.updateChecker,
-                                         *services_.application, *services_.log,
-                                         eventTap_ && eventTap_->isInputLocked());
-  if (services_.mouseSelection) services_.mouseSelection->discardHandoff();
+  QuitCleanup::releaseMicrophoneIfHeld(*services_.micMute, *services_.defaults, *services_.updateChecker,
+                                       *services_.application, *services_.log,
+                                       eventTap_ && eventTap_->isInputLocked());
+  services_.mouseSelection->discardHandoff();
   return true;
 }
 
@@ -225,13 +220,13 @@ void AppDelegate::applicationWillTerminate() {
   tapRetryTimer_.invalidate();
   preferencesWatch_.cancel();
   if (eventTap_) eventTap_->stop();  // gives the system its Command-Tab back
-  if (services_.healthMonitor) services_.healthMonitor->markCleanExit();
+  services_.healthMonitor->markCleanExit();
   services_.log->health("quit");
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {
   if (eventTap_ && eventTap_->isEnabled()) {
-    if (services_.settingsWindow) services_.settingsWindow->show();
+    services_.settingsWindow->show();
   } else {
     openOnboardingMenuItem();
   }
@@ -241,22 +236,21 @@ bool AppDelegate::applicationShouldHandleReopen(bool) {
 void AppDelegate::applicationDidBecomeActive() {
   for (const auto& w : services_.application->windows())
     if (w.visible) return;
-  if (services_.settingsWindow) services_.settingsWindow->show();
+  services_.settingsWindow->show();
 }
 
 void AppDelegate::openSettingsMenuItem() {
-  if (services_.settingsWindow) services_.settingsWindow->show();
+  services_.settingsWindow->show();
 }
 
 void AppDelegate::openOnboardingMenuItem() {
-  if (!services_.onboardingWindow) return;
   services_.onboardingWindow->show(
       services_.preferences->hasCompletedOnboarding.get() ? OnboardingMode::regrant : OnboardingMode::setup);
 }
 
 void AppDelegate::checkForUpdatesMenuItem() {
   services_.application->activate(true);
-  if (services_.updateChecker) services_.updateChecker->checkForUpdates();
+  services_.updateChecker->checkForUpdates();
 }
 
 // Only one copy may own the chord: an older copy is asked to quit and given up to 2 s to go,

@@ -31,7 +31,6 @@
 #include "Platform/Linux/LinuxQuarantine.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
 #include "Platform/Linux/UnixMessagePorts.hpp"
-#include "Platform/MemoryDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Qt/LetteredIcon.hpp"
 #include "Platform/Qt/QtHttpClient.hpp"
@@ -47,13 +46,19 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimInput.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimKeyboardLayout.hpp"
+#include "Platform/Simulated/SimLauncher.hpp"
 #include "Platform/Simulated/SimLoginItems.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimURLOpener.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
 #include "Platform/Simulated/SimWeb.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
@@ -64,6 +69,7 @@
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/HealthMonitor.hpp"
+#include "Support/InputLock.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/ProcessLog.hpp"
 #include "Support/RunningApps.hpp"
@@ -81,89 +87,314 @@
 
 namespace velvix {
 
-// Everything the root owns, in construction order (destroyed in reverse).
-struct VelvixApp::Parts {
-  platform::ThreadBackgroundTimers backgroundTimers;
-  std::unique_ptr<ProgramProcessTable> processes;
-  std::unique_ptr<platform::UserDefaults> defaults;
-  platform::NotificationCenter notifications;
-  std::unique_ptr<DebugLog> log;
-  std::unique_ptr<AXWindowBridge> ax;
-  std::unique_ptr<WindowList> windowList;
-  std::unique_ptr<RunningApps> runningApps;
-  std::unique_ptr<Preferences> preferences;
-  std::unique_ptr<ThumbnailStore> thumbnails;
-  std::unique_ptr<platform::UnixMessagePorts> messagePorts;
-  std::unique_ptr<BrowserBridge> browserBridge;
-  std::unique_ptr<MRUManager> mru;
-  std::unique_ptr<PermissionsService> permissions;
-  std::unique_ptr<AppleScriptBridge> appleScripts;
-  std::unique_ptr<SafariScriptHost> safariHost;
-  std::unique_ptr<AppIcon> appIcons;
-  std::unique_ptr<MicMute> micMute;
-  std::unique_ptr<sim::SimUpdater> updaterFramework;  // no update framework on Linux
-  std::unique_ptr<UpdateChecker> updateChecker;
-  std::unique_ptr<AppMonitor> appMonitor;
-  std::unique_ptr<Activator> activator;
-  std::unique_ptr<Closer> closer;
-  std::unique_ptr<TabMover> tabMover;
-  std::unique_ptr<RealChromiumMirror> realChromium;
-  std::unique_ptr<platform::FolderResources> resources;
-  platform::LinuxQuarantine quarantine;
-  std::unique_ptr<ChromeHostInstaller> hostInstaller;
-  std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut;
-  std::unique_ptr<HealthMonitor> healthMonitor;
-  std::unique_ptr<platform::HttpClient> http;
-  std::unique_ptr<platform::ImageDecoder> imageDecoder;
-  std::unique_ptr<BadgeStore> badges;
-  std::unique_ptr<FaviconStore> favicons;
-  std::unique_ptr<DockPreviewPanel> dockCards;  // the Dock controller's panels, which outlive it
-  std::unique_ptr<WindowPeekPanel> windowPeek;
-  std::unique_ptr<DockController> dock;
-  std::unique_ptr<TerminalEditingKeys> terminalKeys;
-  std::unique_ptr<TerminalMouseSelection> mouseSelection;
-  std::unique_ptr<MicFeedbackHUD> micHUD;
-  std::unique_ptr<SettingsWindowController> settingsWindow;
-  std::unique_ptr<OnboardingWindowController> onboardingWindow;
-  std::unique_ptr<platform::InstanceLock> instanceLock;
-  std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration;
-  std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings;
-  std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension;
-  std::unique_ptr<ChromeSetupPresenter> chromeSetup;
-  std::unique_ptr<qt::SimDesktopPicture> desktopPicture;
-  sim::SimMenuBar menuBar;
-};
-
 namespace {
 
-// The application owns each part; the services hold a plain pointer to it.
-template <typename T, typename... Args>
-T* own(std::unique_ptr<T>& slot, Args&&... args) {
-  slot = std::make_unique<T>(std::forward<Args>(args)...);
-  return slot.get();
+// A part a test world may put in place of the program's own: the given one, or the one built here.
+template <typename T>
+T& givenOr(T* given, const std::unique_ptr<T>& own) {
+  return given ? *given : *own;
+}
+
+// The program's site icons: those of the simulated browsers' pages come from the simulation, those
+// of real pages from the web (the program runs inside a Qt application).
+std::unique_ptr<platform::HttpClient> programWeb(sim::SimDesktop& desktop) {
+  auto web =
+      std::make_unique<sim::SimWeb>(desktop.loop(), std::make_unique<qt::QtHttpClient>(desktop.loop()));
+  web->serveSiteIcons(desktop, &qt::LetteredIcon::siteIconFile);
+  return web;
+}
+
+void processLogLine(const std::string& line) {
+  processLog(line);
 }
 
 }  // namespace
+
+// Everything the root owns, in construction order (destroyed in reverse): the one place that
+// says what is built from what. The table of services is filled with every part's address before
+// the first service is built, so services that use each other find one another; a constructor
+// may use only the parts declared above its own.
+struct VelvixApp::Parts {
+  Parts(sim::SimDesktop& d, VelvixAppOptions o, Services& s, std::function<InputLock*()> inputLock)
+      : desktop(d),
+        options(std::move(o)),
+        services(s),
+        chromeSetup(
+            {
+                .workspace = desktop.workspace(),
+                .accessibility = desktop.accessibility(),
+                .urlOpener = desktop.urlOpener(),
+                .pasteboard = desktop.pasteboard(),
+                .eventTaps = desktop.input(),
+                .keyboardLayout = desktop.keyboardLayout(),
+                .loop = desktop.loop(),
+                .runningApps = runningApps,
+                .hostInstaller = hostInstaller,
+                .log = log,
+                .isExtensionConnected =
+                    [this](Browser browser) { return browserBridge.isChromiumConnected(browser); },
+            },
+            desktop.screens(), desktop.loop(),
+            // Set by the window onto the desktop once it exists, after the parts are built.
+            [&s] { return s.placement; }, std::move(inputLock)) {}
+
+  sim::SimDesktop& desktop;
+  const VelvixAppOptions options;
+  Services& services;
+
+  // The platform parts a test may swap: each the one the options give, or the program's own.
+  std::unique_ptr<platform::UserDefaults> ownSettings =
+      options.settings
+          ? nullptr
+          : std::make_unique<platform::JsonFileDefaults>(settingsFile(options.home), &processLogLine);
+  platform::UserDefaults& defaults = givenOr(options.settings, ownSettings);
+  // Relays started by real browsers connect to the socket: their lineage is real.
+  std::unique_ptr<platform::ProcessTable> ownProcesses =
+      options.processes
+          ? nullptr
+          : std::make_unique<ProgramProcessTable>(desktop.processes(), options.simulatedSocketPeers);
+  platform::ProcessTable& processes = givenOr(options.processes, ownProcesses);
+  std::unique_ptr<platform::BackgroundTimers> ownTimers =
+      options.backgroundTimers ? nullptr : std::make_unique<platform::ThreadBackgroundTimers>();
+  platform::BackgroundTimers& backgroundTimers = givenOr(options.backgroundTimers, ownTimers);
+  // The Safari handler's message port is real: a socket in a private folder of the support folder.
+  std::unique_ptr<platform::MessagePorts> ownMessagePorts =
+      options.messagePorts
+          ? nullptr
+          : std::make_unique<platform::UnixMessagePorts>(
+                desktop.loop(), portchannel::portsFolder(options.home.string()), &processLogLine);
+  platform::MessagePorts& messagePorts = givenOr(options.messagePorts, ownMessagePorts);
+  std::unique_ptr<platform::Quarantine> ownQuarantine =
+      options.quarantine ? nullptr : std::make_unique<platform::LinuxQuarantine>();
+  platform::Quarantine& quarantine = givenOr(options.quarantine, ownQuarantine);
+  std::unique_ptr<platform::HttpClient> ownHttp = options.http ? nullptr : programWeb(desktop);
+  platform::HttpClient& http = givenOr(options.http, ownHttp);
+  std::unique_ptr<platform::ImageDecoder> ownImageDecoder =
+      options.imageDecoder ? nullptr : std::make_unique<qt::QtImageDecoder>();
+  platform::ImageDecoder& imageDecoder = givenOr(options.imageDecoder, ownImageDecoder);
+  platform::FolderResources resources = options.resources.empty()
+                                            ? platform::FolderResources::besideProgram()
+                                            : platform::FolderResources(options.resources);
+  platform::NotificationCenter notifications;
+  qt::SimDesktopPicture desktopPicture{desktop};  // what glass panels blur
+  sim::SimMenuBar menuBar;
+  sim::SimUpdater updaterFramework{desktop.loop()};  // no update framework on Linux
+  const bool wired = wire();
+
+  // The services, each after what its constructor uses.
+  DebugLog log{SupportFolder::path(options.home), defaults, desktop.loop()};
+  AXWindowBridge ax{desktop.accessibility(), desktop.loop()};
+  WindowList windowList{desktop.windowServer(), desktop.workspace(), ax};
+  RunningApps runningApps{desktop.workspace(), desktop.processes()};
+  Preferences preferences{defaults, notifications, desktop.loginItems()};
+  ThumbnailStore thumbnails{services};
+  BrowserBridge browserBridge{services};
+  MRUManager mru{services};
+  PermissionsService permissions{
+      desktop.privacyService(), defaults,      desktop.application(), desktop.workspace(), runningApps,
+      desktop.launcher(),       desktop.loop()};
+  AppleScriptBridge appleScripts{services, desktop.scripts()};
+  SafariScriptHost safariHost{desktop.workspace(), runningApps, desktop.loop(), log,
+                              desktop.inProcessScripts()};
+  AppIcon appIcons{desktop.workspace(), desktop.bundles()};
+  MicMute micMute{desktop.microphone(), defaults};
+  UpdateChecker updateChecker{updaterFramework};
+  AppMonitor appMonitor{services};
+  Activator activator{services};
+  Closer closer{services};
+  TabMover tabMover{services};
+  RealChromiumMirror realChromium{services, desktop};
+  ChromeHostInstaller hostInstaller{resources, desktop.workspace(), quarantine, desktop.pasteboard(),
+                                    log,       options.home};
+  SystemSwitcherShortcut systemSwitcherShortcut{desktop.symbolicHotKeys(), desktop.loop(), log};
+  HealthMonitor healthMonitor{{
+      .loop = desktop.loop(),
+      .backgroundTimers = backgroundTimers,
+      .input = desktop.inputState(),
+      .secureInput = desktop.secureInputState(),
+      .symbolicHotKeys = desktop.symbolicHotKeys(),
+      .eventTaps = desktop.input(),
+      .processes = processes,
+      .keyboards = desktop.input(),
+      .workspace = desktop.workspace(),
+      .log = log,
+      .home = options.home,
+  }};
+  BadgeStore badges{services};
+  FaviconStore favicons{http, imageDecoder};
+  // The Dock controller's panels, which outlive it.
+  DockPreviewPanel dockCards{desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(),
+                             services.placement};
+  WindowPeekPanel windowPeek{desktop.loop(), desktop.screens(), services.placement};
+  DockController dock{services, dockCards, windowPeek};
+  TerminalEditingKeys terminalKeys{preferences, desktop.workspace(), desktop.accessibility(), mouseSelection,
+                                   desktop.loop()};
+  TerminalMouseSelection mouseSelection{desktop.accessibility(), desktop.input(), desktop.workspace(), log,
+                                        options.home};
+  MicFeedbackHUD micHUD{desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(), &desktopPicture,
+                        services.placement};
+  SettingsWindowController settingsWindow{{
+      .application = desktop.application(),
+      .mru = mru,
+      .screens = desktop.screens(),
+      .screenPlacement = services.placement,
+      .settings = {.loop = desktop.loop(),
+                   .notifications = notifications,
+                   .preferences = preferences,
+                   .privacy = desktop.privacyService(),
+                   .permissions = permissions,
+                   .workspace = desktop.workspace(),
+                   .runningApps = runningApps,
+                   .browserBridge = browserBridge,
+                   .thumbnails = thumbnails,
+                   .accessibilityDisplay = desktop.accessibilityDisplay(),
+                   .resources = resources,
+                   .hostInstaller = hostInstaller,
+                   .chromeSetup = chromeSetup,
+                   .safariExtensionSettings = desktop.safariExtensionSettings(),
+                   .onboardingWindow = onboardingWindow,
+                   .vscodeExtension = vscodeExtension,
+                   .vscodeKeybindings = vscodeKeybindings,
+                   .terminalIntegration = terminalIntegration},
+  }};
+  OnboardingWindowController onboardingWindow{{
+      .application = desktop.application(),
+      .workspace = desktop.workspace(),
+      .mru = mru,
+      .screens = desktop.screens(),
+      .accessibilityDisplay = desktop.accessibilityDisplay(),
+      .screenPlacement = services.placement,
+      .preferences = preferences,
+      .vscodeKeybindings = vscodeKeybindings,
+      .terminalIntegration = terminalIntegration,
+      .steps = {.permissions = permissions,
+                .privacy = desktop.privacyService(),
+                .runningApps = runningApps,
+                .browserBridge = browserBridge,
+                .preferences = preferences,
+                .loop = desktop.loop(),
+                .chromeSetup = chromeSetup,
+                .safariExtensionSettings = desktop.safariExtensionSettings()},
+  }};
+  std::unique_ptr<platform::InstanceLock> instanceLock =
+      options.singleInstanceLock ? std::make_unique<platform::InstanceLock>(
+                                       SupportFolder::path(options.home) / platform::InstanceLock::kFileName)
+                                 : nullptr;
+  // The installers' consent questions take turns, and wait while the set-up window is open.
+  ConsentQuestion::Turns consentTurns{desktop.loop(),
+                                      [this] { return onboardingWindow.window() != nullptr; }};
+  TerminalIntegrationInstaller terminalIntegration{terminalIntegrationCollaborators(services, consentTurns)};
+  VSCodeKeybindingsInstaller vscodeKeybindings{vscodeKeybindingsCollaborators(services, consentTurns)};
+  VSCodeExtensionInstaller vscodeExtension{
+      resources, preferences.vscodeTabsEnabled, notifications, desktop.loop(), log, options.home};
+  ChromeSetupPresenter chromeSetup;
+
+  // Every part's address in the table of services.
+  bool wire() {
+    Services& s = services;
+    connectPlatform(s, desktop);
+    s.home = options.home;
+    s.defaults = &defaults;
+    s.processes = &processes;
+    s.backgroundTimers = &backgroundTimers;
+    s.messagePorts = &messagePorts;
+    s.quarantine = &quarantine;
+    s.http = &http;
+    s.imageDecoder = &imageDecoder;
+    s.resources = &resources;
+    s.notifications = &notifications;
+    s.desktopPicture = &desktopPicture;
+    s.menuBar = &menuBar;
+    s.updaterFramework = &updaterFramework;
+    s.log = &log;
+    s.ax = &ax;
+    s.windowList = &windowList;
+    s.runningApps = &runningApps;
+    s.preferences = &preferences;
+    s.thumbnails = &thumbnails;
+    s.browserBridge = &browserBridge;
+    s.mru = &mru;
+    s.permissions = &permissions;
+    s.appleScripts = &appleScripts;
+    s.safariHost = &safariHost;
+    s.appIcons = &appIcons;
+    s.micMute = &micMute;
+    s.updateChecker = &updateChecker;
+    s.appMonitor = &appMonitor;
+    s.activator = &activator;
+    s.closer = &closer;
+    s.tabMover = &tabMover;
+    s.hostInstaller = &hostInstaller;
+    s.systemSwitcherShortcut = &systemSwitcherShortcut;
+    s.healthMonitor = &healthMonitor;
+    s.badges = &badges;
+    s.favicons = &favicons;
+    s.dock = &dock;
+    s.terminalKeys = &terminalKeys;
+    s.mouseSelection = &mouseSelection;
+    s.micHUD = &micHUD;
+    s.settingsWindow = &settingsWindow;
+    s.onboardingWindow = &onboardingWindow;
+    s.terminalIntegration = &terminalIntegration;
+    s.vscodeKeybindings = &vscodeKeybindings;
+    s.vscodeExtension = &vscodeExtension;
+    s.chromeSetup = &chromeSetup;
+    return true;
+  }
+};
+
+TerminalIntegrationInstaller::Collaborators VelvixApp::terminalIntegrationCollaborators(
+    Services& services, ConsentQuestion::Turns& turns) {
+  Preferences& p = *services.preferences;
+  return {.application = *services.application,
+          .notifications = *services.notifications,
+          .loop = *services.loop,
+          .log = *services.log,
+          .consentTurns = turns,
+          .settings = {.terminalEditingKeysEnabled = p.terminalEditingKeysEnabled,
+                       .terminalCharSelectEnabled = p.terminalCharSelectEnabled,
+                       .terminalMouseSelectEnabled = p.terminalMouseSelectEnabled,
+                       .terminalLineDeleteEnabled = p.terminalLineDeleteEnabled,
+                       .terminalShellIntegrationAllowed = p.terminalShellIntegrationAllowed,
+                       .terminalShellIntegrationAsked = p.terminalShellIntegrationAsked,
+                       .hasCompletedOnboarding = p.hasCompletedOnboarding},
+          .home = services.home};
+}
+
+VSCodeKeybindingsInstaller::Collaborators VelvixApp::vscodeKeybindingsCollaborators(
+    Services& services, ConsentQuestion::Turns& turns) {
+  Preferences& p = *services.preferences;
+  return {.application = *services.application,
+          .notifications = *services.notifications,
+          .loop = *services.loop,
+          .log = *services.log,
+          .consentTurns = turns,
+          .settings = {.terminalEditingKeysEnabled = p.terminalEditingKeysEnabled,
+                       .vscodeTerminalKeysAllowed = p.vscodeTerminalKeysAllowed,
+                       .vscodeTerminalKeysAsked = p.vscodeTerminalKeysAsked,
+                       .hasCompletedOnboarding = p.hasCompletedOnboarding,
+                       .terminalLineJumpEnabled = p.terminalLineJumpEnabled,
+                       .terminalLineDeleteEnabled = p.terminalLineDeleteEnabled,
+                       .terminalUndoRedoEnabled = p.terminalUndoRedoEnabled,
+                       .terminalCutEnabled = p.terminalCutEnabled,
+                       .terminalWordSelectEnabled = p.terminalWordSelectEnabled,
+                       .terminalLineSelectEnabled = p.terminalLineSelectEnabled},
+          .home = services.home};
+}
 
 std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home) {
   return home / "Library" / "Preferences" / (std::string(AppIdentity::kBundleIdentifier) + ".json");
 }
 
 VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
-    : parts_(std::make_unique<Parts>()), application_(desktop.application()) {
+    : application_(desktop.application()) {
   if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
-  // Screen captures show the windows as the desktop's window draws them.
-  desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
-    return qt::SimWindowPainter::render(desktop, number, width, height, margin);
-  };
-  // Glass panels blur the part of the simulated screen beneath them.
-  services_.desktopPicture = own(parts_->desktopPicture, desktop);
-  Parts& p = *parts_;
-  connectPlatform(services_, desktop);
-  // Relays started by real browsers connect to the socket: their lineage is real.
-  services_.processes = own(p.processes, desktop.processes(), options.simulatedSocketPeers);
-  services_.home = options.home;
-  services_.backgroundTimers = options.backgroundTimers ? options.backgroundTimers : &p.backgroundTimers;
+  if (options.paintWindows) {
+    // Screen captures show the windows as the desktop's window draws them.
+    desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
+      return qt::SimWindowPainter::render(desktop, number, width, height, margin);
+    };
+  }
   // The system's shortcuts outlive the process, as the window server keeps them: a run that dies
   // by a signal switches them back on in this file.
   const auto simulatedState = options.home / ".velvix-simulated-desktop";
@@ -172,129 +403,21 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   } else {
     desktop.symbolicHotKeys().useStateFile((simulatedState / "symbolic-hotkeys").string());
   }
+  beforeLaunch_ = std::move(options.beforeLaunch);
+  options.beforeLaunch = nullptr;
 
-  if (options.persistentSettings) {
-    p.defaults = std::make_unique<platform::JsonFileDefaults>(
-        settingsFile(options.home), [](const std::string& line) { processLog(line); });
-  } else {
-    p.defaults = std::make_unique<platform::MemoryDefaults>();
-  }
-  services_.defaults = p.defaults.get();
-  services_.notifications = &p.notifications;
-
-  services_.log = own(p.log, SupportFolder::path(options.home), *p.defaults, desktop.loop());
-  services_.ax = own(p.ax, desktop.accessibility(), desktop.loop());
-  services_.windowList = own(p.windowList, desktop.windowServer(), desktop.workspace(), *p.ax);
-  services_.runningApps = own(p.runningApps, desktop.workspace(), desktop.processes());
-  services_.preferences = own(p.preferences, *p.defaults, p.notifications, desktop.loginItems());
-  for (const auto& line : services_.preferences->loadProblems()) processLog(line);
-  services_.thumbnails = own(p.thumbnails, services_);
-  // The Safari handler's message port is real: a socket in a private folder of the support folder.
-  services_.messagePorts =
-      own(p.messagePorts, desktop.loop(), portchannel::portsFolder(options.home.string()),
-          [](const std::string& line) { processLog(line); });
-  services_.browserBridge = own(p.browserBridge, services_);
-  services_.mru = own(p.mru, services_);
-  services_.permissions = own(p.permissions, services_);
-  services_.appleScripts = own(p.appleScripts, services_, desktop.scripts());
-  services_.safariHost = own(p.safariHost, desktop.workspace(), *p.runningApps, desktop.loop(), *p.log,
-                             desktop.inProcessScripts());
-  services_.appIcons = own(p.appIcons, desktop.workspace(), desktop.bundles());
-  services_.micMute = own(p.micMute, desktop.microphone(), *p.defaults);
-  services_.updaterFramework = own(p.updaterFramework, desktop.loop());
-  p.updaterFramework->showPanel = [&desktop] {
+  parts_ = std::make_unique<Parts>(desktop, std::move(options), services_, [this]() -> InputLock* {
+    return delegate_ ? delegate_->eventTap() : nullptr;
+  });
+  Parts& p = *parts_;
+  for (const auto& line : p.preferences.loadProblems()) processLog(line);
+  services_.instanceLock = p.instanceLock.get();
+  p.updaterFramework.showPanel = [&desktop] {
     desktop.application().orderFrontPanel("Software Update", sim::SimUpdater::kPanelMessage);
   };
   desktop.application().aboutMessage = AppIdentity::nameAndVersion() + "\n" + AboutPanel::kDescription;
-  services_.updateChecker = own(p.updateChecker, *p.updaterFramework);
-  services_.appMonitor = own(p.appMonitor, services_);
-  services_.activator = own(p.activator, services_);
-  services_.closer = own(p.closer, services_);
-  services_.tabMover = own(p.tabMover, services_);
-  own(p.realChromium, services_, desktop);
-  services_.resources =
-      own(p.resources, options.resources.empty() ? platform::FolderResources::besideProgram()
-                                                 : platform::FolderResources(options.resources));
-  services_.quarantine = &p.quarantine;
-  services_.hostInstaller = own(p.hostInstaller, services_);
-  services_.systemSwitcherShortcut =
-      own(p.systemSwitcherShortcut, desktop.symbolicHotKeys(), desktop.loop(), *p.log);
-  services_.healthMonitor = own(p.healthMonitor, services_);
-  // Site icons: those of the simulated browsers' pages come from the simulation, those of real
-  // pages from the web (the program runs inside a Qt application).
-  auto web =
-      std::make_unique<sim::SimWeb>(desktop.loop(), std::make_unique<qt::QtHttpClient>(desktop.loop()));
-  web->serveSiteIcons(desktop, &qt::LetteredIcon::siteIconFile);
-  p.http = std::move(web);
-  services_.http = p.http.get();
-  p.imageDecoder = std::make_unique<qt::QtImageDecoder>();
-  services_.imageDecoder = p.imageDecoder.get();
-  services_.badges = own(p.badges, services_);
-  services_.favicons = own(p.favicons, *p.http, *p.imageDecoder);
-  own(p.dockCards, desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(), services_.placement);
-  own(p.windowPeek, desktop.loop(), desktop.screens(), services_.placement);
-  services_.dock = own(p.dock, services_, *p.dockCards, *p.windowPeek);
-  services_.mouseSelection = own(p.mouseSelection, desktop.accessibility(), desktop.input(),
-                                 desktop.workspace(), *p.log, options.home);
-  services_.terminalKeys = own(p.terminalKeys, *p.preferences, desktop.workspace(), desktop.accessibility(),
-                               *p.mouseSelection, desktop.loop());
-  services_.micHUD = own(p.micHUD, desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(),
-                         p.desktopPicture.get(), services_.placement);
-  if (options.singleInstanceLock)
-    services_.instanceLock =
-        own(p.instanceLock, SupportFolder::path(options.home) / platform::InstanceLock::kFileName);
-  services_.terminalIntegration = own(p.terminalIntegration, services_);
-  services_.vscodeKeybindings = own(p.vscodeKeybindings, services_);
-  services_.vscodeExtension = own(p.vscodeExtension, services_);
-  services_.chromeSetup =
-      own(p.chromeSetup, services_, [this] { return delegate_ ? delegate_->eventTap() : nullptr; });
-  // The two windows are made once the installers and the Chrome set-up they act on exist.
-  services_.onboardingWindow =
-      own(p.onboardingWindow, OnboardingWindowController::Collaborators{
-                                  .application = desktop.application(),
-                                  .workspace = desktop.workspace(),
-                                  .mru = *p.mru,
-                                  .screens = desktop.screens(),
-                                  .accessibilityDisplay = desktop.accessibilityDisplay(),
-                                  .screenPlacement = services_.placement,
-                                  .preferences = *p.preferences,
-                                  .vscodeKeybindings = *p.vscodeKeybindings,
-                                  .terminalIntegration = *p.terminalIntegration,
-                                  .steps = {.permissions = *p.permissions,
-                                            .privacy = desktop.privacyService(),
-                                            .runningApps = *p.runningApps,
-                                            .browserBridge = *p.browserBridge,
-                                            .preferences = *p.preferences,
-                                            .loop = desktop.loop(),
-                                            .chromeSetup = *p.chromeSetup,
-                                            .safariExtensionSettings = desktop.safariExtensionSettings()}});
   // The set-up window words the Safari step for the kind of build that runs.
-  p.onboardingWindow->developerIDSigned = BuildInfo(desktop.codeSigning).isDeveloperIDSigned();
-  services_.settingsWindow =
-      own(p.settingsWindow, SettingsWindowController::Collaborators{
-                                .application = desktop.application(),
-                                .mru = *p.mru,
-                                .screens = desktop.screens(),
-                                .screenPlacement = services_.placement,
-                                .settings = {.loop = desktop.loop(),
-                                             .notifications = p.notifications,
-                                             .preferences = *p.preferences,
-                                             .privacy = desktop.privacyService(),
-                                             .permissions = *p.permissions,
-                                             .workspace = desktop.workspace(),
-                                             .runningApps = *p.runningApps,
-                                             .browserBridge = *p.browserBridge,
-                                             .thumbnails = *p.thumbnails,
-                                             .accessibilityDisplay = desktop.accessibilityDisplay(),
-                                             .resources = *p.resources,
-                                             .hostInstaller = *p.hostInstaller,
-                                             .chromeSetup = *p.chromeSetup,
-                                             .safariExtensionSettings = desktop.safariExtensionSettings(),
-                                             .onboardingWindow = *p.onboardingWindow,
-                                             .vscodeExtension = *p.vscodeExtension,
-                                             .vscodeKeybindings = *p.vscodeKeybindings,
-                                             .terminalIntegration = *p.terminalIntegration}});
-  services_.menuBar = &p.menuBar;
+  p.onboardingWindow.developerIDSigned = BuildInfo(desktop.codeSigning).isDeveloperIDSigned();
   desktop.application().onTerminate = [this] { terminate(); };
 
   delegate_ = std::make_unique<AppDelegate>(services_);
@@ -314,20 +437,29 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
       });
 }
 
+void VelvixApp::launch() {
+  if (beforeLaunch_) beforeLaunch_(services_);
+  delegate_->applicationDidFinishLaunching();
+}
+
 sim::SimMenuBar& VelvixApp::menuBar() {
   return parts_->menuBar;
 }
 
+sim::SimUpdater& VelvixApp::updaterFramework() {
+  return parts_->updaterFramework;
+}
+
 const qt::SimDesktopPicture& VelvixApp::desktopPicture() const {
-  return *parts_->desktopPicture;
+  return parts_->desktopPicture;
 }
 
 const DockPreviewPanel& VelvixApp::dockCards() const {
-  return *parts_->dockCards;
+  return parts_->dockCards;
 }
 
 const WindowPeekPanel& VelvixApp::windowPeek() const {
-  return *parts_->windowPeek;
+  return parts_->windowPeek;
 }
 
 void VelvixApp::terminate(platform::Application::QuitReason reason) {
@@ -345,7 +477,7 @@ void VelvixApp::terminate(platform::Application::QuitReason reason) {
 
 VelvixApp::~VelvixApp() {
   delegate_.reset();
-  if (parts_->log) parts_->log->flush();
+  parts_->log.flush();
 }
 
 }  // namespace velvix

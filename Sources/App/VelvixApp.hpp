@@ -1,7 +1,8 @@
 #pragma once
 // The composition root: builds every long-lived service of the application over a main loop and
 // a simulated desktop, fills the Services struct and creates the application delegate. The real
-// program and the end-to-end scenarios build the application the same way through it.
+// program, the end-to-end scenarios and every test world are built through it alone; the options
+// say which platform parts a test puts in place of the program's.
 
 #include <filesystem>
 #include <functional>
@@ -11,13 +12,21 @@
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Support/ConsentQuestion.hpp"
+#include "Support/TerminalIntegrationInstaller.hpp"
+#include "Support/VSCodeKeybindingsInstaller.hpp"
 
 namespace velvix {
 class DockPreviewPanel;
 class WindowPeekPanel;
 namespace platform {
 class BackgroundTimers;
+class HttpClient;
+class ImageDecoder;
+class MessagePorts;
 class NotificationCenter;
+class ProcessTable;
+class Quarantine;
 class UserDefaults;
 }  // namespace platform
 namespace qt {
@@ -27,22 +36,35 @@ namespace sim {
 class SimApplication;
 class SimDesktop;
 class SimMenuBar;
+class SimUpdater;
 }  // namespace sim
 
 struct VelvixAppOptions {
   std::filesystem::path home;
-  // The real program keeps its settings in a JSON file under the home folder; scenarios may keep
-  // them in memory.
-  bool persistentSettings = true;
+  // What a test world puts in place of the program's own parts; left empty, the program's are
+  // built: settings in a JSON file under the home folder, site icons of the simulated pages from
+  // the simulation and of real pages from the web, Qt's image decoders, real threads for the
+  // background timers, a real socket for the Safari handler's port, the file system's quarantine
+  // marks, and the simulation's process table with this machine's real processes beside it.
+  platform::UserDefaults* settings = nullptr;
+  platform::HttpClient* http = nullptr;
+  platform::ImageDecoder* imageDecoder = nullptr;
+  platform::BackgroundTimers* backgroundTimers = nullptr;
+  platform::MessagePorts* messagePorts = nullptr;
+  platform::Quarantine* quarantine = nullptr;
+  platform::ProcessTable* processes = nullptr;
   // Where the resources the application carries (the relay program) are; empty: beside the program.
   std::filesystem::path resources;
-  // Background timers to use instead of real threads (scenarios run them on the virtual clock).
-  platform::BackgroundTimers* backgroundTimers = nullptr;
   // The real program keeps one copy per home folder through a lock file in the support folder.
   bool singleInstanceLock = false;
   // Scenarios may let the simulated desktop's processes stand for the socket's peers (the test
   // program playing a browser's relay); the program asks the kernel alone who connected.
   bool simulatedSocketPeers = false;
+  // Screen captures show the windows as the desktop's window draws them; a test world may keep
+  // the simulation's own flat pictures, which its checks of captured pixels are written against.
+  bool paintWindows = true;
+  // Runs once everything is built, just before the launch: a scenario shapes its services here.
+  std::function<void(Services&)> beforeLaunch;
 };
 
 class VelvixApp {
@@ -50,10 +72,15 @@ class VelvixApp {
   VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options);
   ~VelvixApp();
 
+  // Runs the options' `beforeLaunch`, then the delegate's launch sequence.
+  void launch();
+
   Services& services() { return services_; }
   AppDelegate& delegate() { return *delegate_; }
   // The simulated menu bar the main menu and the status item are shown in.
   sim::SimMenuBar& menuBar();
+  // The stand-in for the update framework Linux lacks.
+  sim::SimUpdater& updaterFramework();
   // What glass panels blur: the window onto the desktop hands it each screen it draws.
   const qt::SimDesktopPicture& desktopPicture() const;
   // The Dock controller's two panels as drawn, for the render tools and the tests that look at them.
@@ -71,6 +98,13 @@ class VelvixApp {
   std::function<void(bool)> onQuitAsking;
   bool hasTerminated() const { return terminated_; }
 
+  // What the program's terminal and editor installers are built from, their consent questions
+  // taking turns among `turns`: a test may build a run of its own beside the world's.
+  static TerminalIntegrationInstaller::Collaborators terminalIntegrationCollaborators(
+      Services& services, ConsentQuestion::Turns& turns);
+  static VSCodeKeybindingsInstaller::Collaborators vscodeKeybindingsCollaborators(
+      Services& services, ConsentQuestion::Turns& turns);
+
   // Where the settings file of a home folder lives.
   static std::filesystem::path settingsFile(const std::filesystem::path& home);
 
@@ -78,6 +112,7 @@ class VelvixApp {
   struct Parts;
   Services services_;
   std::unique_ptr<Parts> parts_;
+  std::function<void(Services&)> beforeLaunch_;
   std::unique_ptr<AppDelegate> delegate_;
   sim::SimApplication& application_;
   bool terminated_ = false;

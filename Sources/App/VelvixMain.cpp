@@ -192,7 +192,7 @@ int VelvixMain::main(int argc, char** argv) {
     VelvixMain::endEventLoop();
   };
   velvix.onQuitAsking = [&quitSignals](bool asking) { quitSignals.holdDeadline(asking); };
-  loop.post([&velvix] { velvix.delegate().applicationDidFinishLaunching(); });
+  loop.post([&velvix] { velvix.launch(); });
   const int status = QApplication::exec();
   running = nullptr;
   return status;

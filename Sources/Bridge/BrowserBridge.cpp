@@ -107,8 +107,10 @@ std::optional<Browser> BrowserBridge::acceptPeer(const Client& client, Browser c
   const auto pid = client.peerPID();
   std::optional<Browser> found;
   if (pid)
-    found =
-        editor ? ProcessLineage::editor(services_, *pid) : ProcessLineage::chromiumBrowser(services_, *pid);
+    found = editor
+                ? ProcessLineage::editor(*services_.processes, *services_.workspace, *services_.bundles, *pid)
+                : ProcessLineage::chromiumBrowser(*services_.processes, *services_.workspace,
+                                                  *services_.bundles, *services_.log, *pid);
   if (!found)
     services_.log->log("rejecting socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) +
                        ": not a " + (editor ? "listed editor" : "Chromium relay"));

@@ -20,30 +20,29 @@ namespace velvix {
 
 DockController::DockController(Services& services, DockCardsView& cardsView, WindowPeekView& peekView)
     : services_(services),
-      observer_(services),
+      observer_(*services.workspace, *services.accessibility, *services.screens, *services.bundles,
+                *services.loop),
       panel_(cardsView),
       peekPanel_(peekView),
       peekStream_(*services.screenCapture, *services.thumbnails, *services.loop) {
   auto watch = alive_.watch();
-  if (services_.notifications && services_.loop) {
-    preferencesObservation_ = services_.notifications->observe(
-        Preferences::kChangedNotification, *services_.loop, [this, watch](const platform::Notification&) {
-          if (!watch.expired()) applyPreference();
-        });
-    captureObservation_ =
-        services_.notifications->observe(ThumbnailStore::kDidCaptureNotification, *services_.loop,
-                                         [this, watch](const platform::Notification& n) {
-                                           if (watch.expired()) return;
-                                           std::vector<std::string> ids;
-                                           if (n.userInfo.is_object()) {
-                                             auto it = n.userInfo.find("ids");
-                                             if (it != n.userInfo.end() && it->is_array())
-                                               for (const auto& id : *it)
-                                                 if (id.is_string()) ids.push_back(id.get<std::string>());
-                                           }
-                                           captureLanded(ids);
-                                         });
-  }
+  preferencesObservation_ = services_.notifications->observe(
+      Preferences::kChangedNotification, *services_.loop, [this, watch](const platform::Notification&) {
+        if (!watch.expired()) applyPreference();
+      });
+  captureObservation_ =
+      services_.notifications->observe(ThumbnailStore::kDidCaptureNotification, *services_.loop,
+                                       [this, watch](const platform::Notification& n) {
+                                         if (watch.expired()) return;
+                                         std::vector<std::string> ids;
+                                         if (n.userInfo.is_object()) {
+                                           auto it = n.userInfo.find("ids");
+                                           if (it != n.userInfo.end() && it->is_array())
+                                             for (const auto& id : *it)
+                                               if (id.is_string()) ids.push_back(id.get<std::string>());
+                                         }
+                                         captureLanded(ids);
+                                       });
   panel_.onHover = [this, watch](std::optional<std::int64_t> number) {
     if (!watch.expired()) peek(number);
   };
@@ -145,13 +144,13 @@ const DockObserver::Item* DockController::itemAt(const std::vector<DockObserver:
 void DockController::tick() {
   const bool visible = panelVisible();
   // 1. Nothing opens during a chord or while nobody uses the machine; an open panel is managed.
-  if (!visible && services_.appMonitor &&
+  if (!visible &&
       (services_.appMonitor->isChordActive || services_.appMonitor->userIdleSeconds() > kIdleLimit))
     return;
   // 2.
   const Point p = services_.screens->pointerLocation();
   const bool onPanel = overPanelArea(p);
-  const bool pressed = services_.input && services_.input->isAnyMouseButtonDown();
+  const bool pressed = services_.input->isAnyMouseButtonDown();
 
   // 3. Previews a click asked to keep.
   if (previewHoldBundleID_) {
@@ -364,7 +363,7 @@ std::vector<DockCard> DockController::previews(const std::vector<WindowList::Inf
     const bool hasStill = cached != nullptr;
     if (hasStill) {
       preview.image = cached->image;
-    } else if (services_.appIcons) {
+    } else {
       preview.image = services_.appIcons->icon(app.bundleIdentifier.value_or(""), app.pid);
     }
     if (excluded) {

@@ -14,6 +14,7 @@
 
 #include "Core/SettingsEnums.hpp"
 #include "Support/Observers.hpp"
+#include "Support/Setting.hpp"
 
 namespace velvix {
 namespace platform {
@@ -22,33 +23,8 @@ class NotificationCenter;
 class UserDefaults;
 }  // namespace platform
 
-class Preferences;
-
-// One persisted setting. Assigning it always stores, writes and announces, even when the value is
-// unchanged; nothing is clamped on write (clamps apply when the store loads).
-template <typename T>
-class Setting {
+class Preferences final : public SettingStore {
  public:
-  Setting(const Setting&) = delete;
-  Setting& operator=(const Setting&) = delete;
-
-  const T& get() const { return value_; }
-  void set(T value);
-  const std::string& key() const { return key_; }
-
- private:
-  friend class Preferences;
-  Setting(Preferences& owner, std::string key, T value)
-      : owner_(owner), key_(std::move(key)), value_(std::move(value)) {}
-
-  Preferences& owner_;
-  std::string key_;
-  T value_;
-};
-
-class Preferences {
- public:
-  static constexpr const char* kChangedNotification = "PreferencesChanged";
   static constexpr const char* kDidOfferLaunchAtLoginKey = "didOfferLaunchAtLogin";
   static const std::vector<std::string>& builtInExcludedBundleIDs();
 
@@ -114,12 +90,8 @@ class Preferences {
   platform::UserDefaults& defaults() { return defaults_; }
 
  private:
-  template <typename T>
-  friend class Setting;
-
-  template <typename T>
-  void assign(Setting<T>& setting, T value);
-  void store(const std::string& key, nlohmann::json value);
+  void willChange(const std::string& key) override { willChange_.notify(key); }
+  void store(const std::string& key, nlohmann::json value) override;
   void setLaunchAtLoginError(std::optional<std::string> error);
   void migrateLegacyDockClickKeys();
   void enableLaunchAtLoginOnFirstRun();
@@ -130,32 +102,11 @@ class Preferences {
   ObserverList<std::string_view> willChange_;
 };
 
-// ---- stored forms
+// ---- the stored form of the settings' enumerations
 
-inline nlohmann::json storedForm(bool value) {
-  return value;
-}
-inline nlohmann::json storedForm(int value) {
-  return value;
-}
-inline nlohmann::json storedForm(const std::vector<std::string>& value) {
-  return value;
-}
 template <typename E>
 requires std::is_enum_v<E> nlohmann::json storedForm(E value) {
   return std::string(rawName(value));
-}
-
-template <typename T>
-void Setting<T>::set(T value) {
-  owner_.assign(*this, std::move(value));
-}
-
-template <typename T>
-void Preferences::assign(Setting<T>& setting, T value) {
-  willChange_.notify(setting.key_);
-  setting.value_ = std::move(value);
-  store(setting.key_, storedForm(setting.value_));
 }
 
 }  // namespace velvix

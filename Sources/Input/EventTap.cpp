@@ -42,12 +42,7 @@ EventTap::EventTap(Services& services, SwitcherController& switcher)
     : services_(services),
       switcher_(switcher),
       hotkey_(std::make_unique<SwitcherHotkey>(*services.hotKeys, *services.log)),
-      ownShortcut_(services.systemSwitcherShortcut
-                       ? nullptr
-                       : std::make_unique<SystemSwitcherShortcut>(*services.symbolicHotKeys, *services.loop,
-                                                                  *services.log)),
-      systemShortcut_(services.systemSwitcherShortcut ? services.systemSwitcherShortcut
-                                                      : ownShortcut_.get()) {
+      systemShortcut_(*services.systemSwitcherShortcut) {
   hotkey_->onPress = [this, watch = alive_.watch()](bool reverse) {
     if (!watch.expired()) handleHotkeyPress(reverse);
   };
@@ -108,8 +103,8 @@ void EventTap::stop() {
 void EventTap::reconcileChordOwnership() {
   const bool enabled = services_.preferences->switcherEnabled.get();
   const bool owned = tap_ && enabled && services_.preferences->hotkeyMode.get() == HotkeyMode::commandTab;
-  systemShortcut_->set(owned);
-  if (services_.healthMonitor) services_.healthMonitor->setOwns(owned);
+  systemShortcut_.set(owned);
+  services_.healthMonitor->setOwns(owned);
   hotkey_->registerMode(tap_ && enabled ? std::optional<HotkeyMode>(services_.preferences->hotkeyMode.get())
                                         : std::nullopt);
 }
@@ -175,7 +170,7 @@ bool EventTap::handle(InputEvent& event) {
       }
     }
     keyUps_.clear();
-    if (services_.dock) services_.dock->consumeSwallowedMouseUp();
+    services_.dock->consumeSwallowedMouseUp();
     return true;
   }
 
@@ -210,19 +205,19 @@ bool EventTap::handle(InputEvent& event) {
       if (selection) selection->leftMouseDown(event.location);
       switcher_.handleMouseDown(event.location);
       if (flags & Flag::kControl) {
-        if (services_.dock) services_.dock->handleDockMenuClick(event.location);
+        services_.dock->handleDockMenuClick(event.location);
         return true;
       }
       if (flags & kShiftOptionCommand) return true;
-      return !(services_.dock && services_.dock->handleDockMouseDown(event.location));
+      return !services_.dock->handleDockMouseDown(event.location);
     }
     case EventType::leftMouseUp: {
       if (selection) selection->leftMouseUp(event.location, event.clickCount);
-      return !(services_.dock && services_.dock->consumeSwallowedMouseUp());
+      return !services_.dock->consumeSwallowedMouseUp();
     }
     case EventType::rightMouseDown:
       switcher_.handleMouseDown(event.location);
-      if (services_.dock) services_.dock->handleDockMenuClick(event.location);
+      services_.dock->handleDockMenuClick(event.location);
       return true;
     case EventType::otherMouseDown:
       switcher_.handleMouseDown(event.location);
@@ -241,8 +236,7 @@ bool EventTap::handle(InputEvent& event) {
     case EventType::keyUp:
       if (keyUps_.swallowKeyUp(event.keyCode)) return false;
       if (switcher_.session()) return true;
-      return !(services_.terminalKeys &&
-               services_.terminalKeys->handle(event) == TerminalEditingKeys::Outcome::consume);
+      return services_.terminalKeys->handle(event) != TerminalEditingKeys::Outcome::consume;
     case EventType::flagsChanged:
       if (switcher_.session() && (flags & trigger) != trigger) switcher_.commit();
       return true;
@@ -274,8 +268,7 @@ bool EventTap::consumesKeyDown(InputEvent& event, std::uint64_t trigger) {
   // 3. No chord open.
   if (!switcher_.session()) {
     if (isTab && triggerHeld && enabled && switcher_.begin(flags & Flag::kShift, false)) return true;
-    return services_.terminalKeys &&
-           services_.terminalKeys->handle(event) == TerminalEditingKeys::Outcome::consume;
+    return services_.terminalKeys->handle(event) == TerminalEditingKeys::Outcome::consume;
   }
   // 4. A chord is open.
   switch (code) {
@@ -319,13 +312,13 @@ void EventTap::toggleMicrophone(bool autorepeat) {
     loop->post([this, watch, muted = *muted] {
       if (watch.expired()) return;
       services_.log->log(std::string("mic toggled: muted=") + (muted ? "true" : "false"));
-      if (services_.micHUD) services_.micHUD->show(muted);
+      services_.micHUD->show(muted);
     });
   });
 }
 
 void EventTap::handleHotkeyPress(bool reverse) {
-  if (services_.healthMonitor) services_.healthMonitor->addArrival();
+  services_.healthMonitor->addArrival();
   if (isInputLocked() || !services_.preferences->switcherEnabled.get()) return;
   if (!pressPairing_.hotkeyShouldAct(services_.loop->uptime())) return;  // the tap already acted
   services_.log->health(
@@ -397,7 +390,7 @@ void EventTap::logState() {
                    : isEnabled() ? "enabled"
                                  : "DISABLED") +
                   ", accessibility " + (services_.privacy->accessibilityTrusted(false) ? "true" : "false"));
-  parts.push_back(std::string("system \u2318Tab ") + (systemShortcut_->isSystemSwitcherOn() ? "ON" : "off"));
+  parts.push_back(std::string("system \u2318Tab ") + (systemShortcut_.isSystemSwitcherOn() ? "ON" : "off"));
   parts.push_back(std::string("fallback hotkey ") + (hotkey_->isRegistered() ? "registered" : "MISSING"));
   parts.push_back(std::string("secure input ") +
                   (secureInputOn_ ? "on (" + secureInputHolder_.value_or("unknown") + ")" : "off"));

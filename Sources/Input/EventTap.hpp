@@ -81,8 +81,7 @@ class EventTap final : public InputLock {
   std::function<void(bool)> inputLockAbort_;
   KeyUpLedger keyUps_;
   std::unique_ptr<SwitcherHotkey> hotkey_;
-  std::unique_ptr<SystemSwitcherShortcut> ownShortcut_;  // only when the services have none
-  SystemSwitcherShortcut* systemShortcut_;
+  SystemSwitcherShortcut& systemShortcut_;
   ChordPressPairing pressPairing_;
   std::vector<platform::NotificationCenter::Observation> sessionObservers_;
   std::optional<std::string> secureInputHolder_;

@@ -1,7 +1,5 @@
 #include "Support/ChromeAutoInstaller.hpp"
 
-#include "Bridge/BrowserBridge.hpp"
-#include "Core/Services.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Pasteboard.hpp"
@@ -18,11 +16,11 @@
 namespace velvix {
 
 void ChromeAutoInstaller::log(const std::string& line) const {
-  if (services_.log) services_.log->log("auto-install: " + line);
+  log_.log("auto-install: " + line);
 }
 
 void ChromeAutoInstaller::later(double seconds, std::function<void()> step) {
-  services_.loop->postAfter(seconds, [watch = alive_.watch(), step = std::move(step)] {
+  loop_.postAfter(seconds, [watch = alive_.watch(), step = std::move(step)] {
     if (!watch.expired()) step();
   });
 }
@@ -32,29 +30,26 @@ void ChromeAutoInstaller::finish(const RunPtr& run, Outcome outcome) {
   run->finished = true;
   if (outcome.kind == Outcome::Kind::manual) outcome.folderOnClipboard = run->folderOnClipboard;
   auto completion = std::move(run->completion);
-  services_.loop->post(
-      [watch = alive_.watch(), completion = std::move(completion), outcome = std::move(outcome)] {
-        if (!watch.expired() && completion) completion(outcome);
-      });
+  loop_.post([watch = alive_.watch(), completion = std::move(completion), outcome = std::move(outcome)] {
+    if (!watch.expired() && completion) completion(outcome);
+  });
 }
 
 std::vector<Browser> ChromeAutoInstaller::installedChromiums() const {
   std::vector<Browser> found;
   for (Browser browser : browsers::all())
     if (browsers::isChromiumFamily(browser) && browsers::dataDir(browser) &&
-        !services_.workspace->applicationPaths(std::string(browsers::bundleID(browser))).empty())
+        !workspace_.applicationPaths(std::string(browsers::bundleID(browser))).empty())
       found.push_back(browser);
   return found;
 }
 
 std::optional<Browser> ChromeAutoInstaller::installedChromium() const {
   const auto candidates = installedChromiums();
-  if (services_.urlOpener)
-    if (auto path = services_.urlOpener->defaultApplicationPath(kDefaultBrowserProbe))
-      for (Browser browser : candidates)
-        for (const auto& installed :
-             services_.workspace->applicationPaths(std::string(browsers::bundleID(browser))))
-          if (installed == *path) return browser;
+  if (auto path = urlOpener_.defaultApplicationPath(kDefaultBrowserProbe))
+    for (Browser browser : candidates)
+      for (const auto& installed : workspace_.applicationPaths(std::string(browsers::bundleID(browser))))
+        if (installed == *path) return browser;
   if (candidates.empty()) return std::nullopt;
   return candidates.front();
 }
@@ -64,8 +59,8 @@ bool ChromeAutoInstaller::inputLockable() const {
 }
 
 platform::AXElement ChromeAutoInstaller::applicationElement(platform::Pid pid) {
-  const auto element = services_.accessibility->applicationElement(pid);
-  services_.accessibility->setMessagingTimeout(element, kMessagingTimeout);
+  const auto element = accessibility_.applicationElement(pid);
+  accessibility_.setMessagingTimeout(element, kMessagingTimeout);
   return element;
 }
 
@@ -81,45 +76,41 @@ void ChromeAutoInstaller::run(InputLock* inputLock, Completion completion) {
     return finish(run, Outcome::noBrowser());
   }
   run->browser = *browser;
-  if (!services_.accessibility->isProcessTrusted() || !inputLockable()) {
+  if (!accessibility_.isProcessTrusted() || !inputLockable()) {
     log("no event tap; refusing to start");
     return finish(run, Outcome::manual(*browser, kStepAccessibility));
   }
   const std::string name(browsers::appleScriptName(*browser));
   log("targeting " + name);
-  if (auto error = services_.hostInstaller->install())
+  if (auto error = hostInstaller_.install())
     return finish(run, Outcome::manual(*browser, kStepHelper + *error));
-  const auto folder = services_.hostInstaller->exportExtension();
+  const auto folder = hostInstaller_.exportExtension();
   if (!folder) return finish(run, Outcome::manual(*browser, kStepCopy));
   run->folder = folder->string();
   // From here on the user can finish by hand with the path at hand, wherever the run stops.
-  if (services_.pasteboard) {
-    services_.pasteboard->setString(run->folder);
-    run->folderOnClipboard = true;
-  }
+  pasteboard_.setString(run->folder);
+  run->folderOnClipboard = true;
 
-  if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*browser))))
-    return warmUp(run, app->pid, services_.loop->uptime() + kWarmUpBudget);
+  if (auto app = runningApps_.first(std::string(browsers::bundleID(*browser))))
+    return warmUp(run, app->pid, loop_.uptime() + kWarmUpBudget);
   launchBrowser(run);
 }
 
 void ChromeAutoInstaller::launchBrowser(const RunPtr& run) {
   const std::string bundleID(browsers::bundleID(run->browser));
   const std::string opening = kStepOpening + std::string(browsers::appleScriptName(run->browser));
-  const auto paths = services_.workspace->applicationPaths(bundleID);
+  const auto paths = workspace_.applicationPaths(bundleID);
   if (paths.empty()) return finish(run, Outcome::manual(run->browser, opening));
-  services_.workspace->openApplication(paths.front(), true,
-                                       [this, run, bundleID, opening, watch = alive_.watch()](
-                                           std::optional<platform::RunningApplication> opened) {
-                                         if (watch.expired()) return;
-                                         later(kLaunchWait, [this, run, bundleID, opening, opened] {
-                                           auto app =
-                                               opened ? opened : services_.runningApps->first(bundleID);
-                                           if (!app)
-                                             return finish(run, Outcome::manual(run->browser, opening));
-                                           warmUp(run, app->pid, services_.loop->uptime() + kWarmUpBudget);
-                                         });
-                                       });
+  workspace_.openApplication(paths.front(), true,
+                             [this, run, bundleID, opening,
+                              watch = alive_.watch()](std::optional<platform::RunningApplication> opened) {
+                               if (watch.expired()) return;
+                               later(kLaunchWait, [this, run, bundleID, opening, opened] {
+                                 auto app = opened ? opened : runningApps_.first(bundleID);
+                                 if (!app) return finish(run, Outcome::manual(run->browser, opening));
+                                 warmUp(run, app->pid, loop_.uptime() + kWarmUpBudget);
+                               });
+                             });
 }
 
 // A browser builds its page's Accessibility tree only once asked to: switch it on, then wait
@@ -127,19 +118,19 @@ void ChromeAutoInstaller::launchBrowser(const RunPtr& run) {
 void ChromeAutoInstaller::warmUp(const RunPtr& run, platform::Pid pid, double deadline) {
   const auto app = applicationElement(pid);
   for (const char* attribute : {"AXManualAccessibility", "AXEnhancedUserInterface"})
-    services_.accessibility->setAttribute(app, attribute, true);
+    accessibility_.setAttribute(app, attribute, true);
   later(0, [this, run, pid, deadline] { pollPageTree(run, pid, deadline); });
 }
 
 void ChromeAutoInstaller::pollPageTree(const RunPtr& run, platform::Pid pid, double deadline) {
   const auto app = applicationElement(pid);
   bool ready = false;
-  if (services_.loop->uptime() < deadline) {
-    services_.accessibility->setAttribute(app, "AXManualAccessibility", true);
+  if (loop_.uptime() < deadline) {
+    accessibility_.setAttribute(app, "AXManualAccessibility", true);
     ready = bool(AXElementSearch::firstMatch(
-        *services_.accessibility, app,
+        accessibility_, app,
         [](const std::string& role, const std::string&, const std::string&) { return role == "AXWebArea"; }));
-    if (!ready && services_.loop->uptime() + kWarmUpInterval < deadline)
+    if (!ready && loop_.uptime() + kWarmUpInterval < deadline)
       return later(kWarmUpInterval, [this, run, pid, deadline] { pollPageTree(run, pid, deadline); });
   }
   log(std::string("a11y tree ") + (ready ? "ready" : "still bare \u2014 continuing anyway"));
@@ -147,37 +138,34 @@ void ChromeAutoInstaller::pollPageTree(const RunPtr& run, platform::Pid pid, dou
 }
 
 void ChromeAutoInstaller::openExtensionsPage(const RunPtr& run, platform::Pid pid) {
-  const auto paths = services_.workspace->applicationPaths(std::string(browsers::bundleID(run->browser)));
-  if (paths.empty() || !services_.urlOpener)
-    return finish(run, Outcome::manual(run->browser, kStepExtensionsPage));
-  services_.urlOpener->open(kExtensionsAddress, paths.front(), true,
-                            [this, run, pid, watch = alive_.watch()](std::optional<std::string> error) {
-                              if (watch.expired()) return;
-                              if (error) {
-                                log("open extensions page failed: " + *error);
-                                return finish(run, Outcome::manual(run->browser, kStepExtensionsPage));
-                              }
-                              later(kPageSettle, [this, run, pid] {
-                                services_.workspace->activate(pid);
-                                driveExtensionsPage(run, pid, 1);
-                              });
-                            });
+  const auto paths = workspace_.applicationPaths(std::string(browsers::bundleID(run->browser)));
+  if (paths.empty()) return finish(run, Outcome::manual(run->browser, kStepExtensionsPage));
+  urlOpener_.open(kExtensionsAddress, paths.front(), true,
+                  [this, run, pid, watch = alive_.watch()](std::optional<std::string> error) {
+                    if (watch.expired()) return;
+                    if (error) {
+                      log("open extensions page failed: " + *error);
+                      return finish(run, Outcome::manual(run->browser, kStepExtensionsPage));
+                    }
+                    later(kPageSettle, [this, run, pid] {
+                      workspace_.activate(pid);
+                      driveExtensionsPage(run, pid, 1);
+                    });
+                  });
 }
 
 // The panel was filled and confirmed (or not): the extension should now connect.
 void ChromeAutoInstaller::afterPanel(const RunPtr& run, bool filled) {
   if (!filled) {
-    SyntheticKeys::press(*services_.eventTaps, platform::KeyCode::kEscape);  // whatever panel is still up
+    SyntheticKeys::press(eventTaps_, platform::KeyCode::kEscape);  // whatever panel is still up
     return finish(run, userCancelled_ ? Outcome::cancelled() : Outcome::manual(run->browser, kStepFolder));
   }
-  if (services_.browserBridge->isChromiumConnected(run->browser))
-    return finish(run, Outcome::connected(run->browser));
+  if (isExtensionConnected_(run->browser)) return finish(run, Outcome::connected(run->browser));
   later(kFirstConnectionCheck, [this, run] { waitForConnection(run, 1); });
 }
 
 void ChromeAutoInstaller::waitForConnection(const RunPtr& run, int attempt) {
-  if (services_.browserBridge->isChromiumConnected(run->browser))
-    return finish(run, Outcome::connected(run->browser));
+  if (isExtensionConnected_(run->browser)) return finish(run, Outcome::connected(run->browser));
   if (attempt >= kConnectionAttempts) return finish(run, Outcome::manual(run->browser, kStepConfirm));
   later(kConnectionInterval, [this, run, attempt] { waitForConnection(run, attempt + 1); });
 }

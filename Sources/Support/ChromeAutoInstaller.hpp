@@ -19,8 +19,18 @@
 
 namespace velvix {
 
-struct Services;
+class ChromeHostInstaller;
+class DebugLog;
 class InputLock;
+class RunningApps;
+namespace platform {
+class EventTaps;
+class KeyboardLayout;
+class MainLoop;
+class Pasteboard;
+class URLOpener;
+class Workspace;
+}  // namespace platform
 
 class ChromeAutoInstaller {
  public:
@@ -73,7 +83,34 @@ class ChromeAutoInstaller {
   static constexpr double kInputLock = 15.0;
   static constexpr int kPageAttempts = 2;
 
-  explicit ChromeAutoInstaller(Services& services) : services_(services) {}
+  // What a run drives and asks. `isExtensionConnected` tells whether the browser's extension has
+  // connected to the application; the browser bridge, built above this, knows.
+  struct Collaborators {
+    platform::Workspace& workspace;            // which browsers are installed; launching, bringing forward
+    platform::Accessibility& accessibility;    // the page and the file panel
+    platform::URLOpener& urlOpener;            // the default browser; opening the extensions page
+    platform::Pasteboard& pasteboard;          // takes the exported folder's path
+    platform::EventTaps& eventTaps;            // the marked key presses
+    platform::KeyboardLayout& keyboardLayout;  // which keys type the letters of the shortcuts
+    platform::MainLoop& loop;
+    RunningApps& runningApps;
+    ChromeHostInstaller& hostInstaller;  // the relay, its manifests and the exported extension
+    DebugLog& log;
+    std::function<bool(Browser)> isExtensionConnected;
+  };
+
+  explicit ChromeAutoInstaller(Collaborators collaborators)
+      : workspace_(collaborators.workspace),
+        accessibility_(collaborators.accessibility),
+        urlOpener_(collaborators.urlOpener),
+        pasteboard_(collaborators.pasteboard),
+        eventTaps_(collaborators.eventTaps),
+        keyboardLayout_(collaborators.keyboardLayout),
+        loop_(collaborators.loop),
+        runningApps_(collaborators.runningApps),
+        hostInstaller_(collaborators.hostInstaller),
+        log_(collaborators.log),
+        isExtensionConnected_(std::move(collaborators.isExtensionConnected)) {}
   ChromeAutoInstaller(const ChromeAutoInstaller&) = delete;
   ChromeAutoInstaller& operator=(const ChromeAutoInstaller&) = delete;
 
@@ -121,7 +158,17 @@ class ChromeAutoInstaller {
   void later(double seconds, std::function<void()> step);
   void log(const std::string& line) const;
 
-  Services& services_;
+  platform::Workspace& workspace_;
+  platform::Accessibility& accessibility_;
+  platform::URLOpener& urlOpener_;
+  platform::Pasteboard& pasteboard_;
+  platform::EventTaps& eventTaps_;
+  platform::KeyboardLayout& keyboardLayout_;
+  platform::MainLoop& loop_;
+  RunningApps& runningApps_;
+  ChromeHostInstaller& hostInstaller_;
+  DebugLog& log_;
+  std::function<bool(Browser)> isExtensionConnected_;
   InputLock* inputLock_ = nullptr;  // of the latest run
   bool userCancelled_ = false;
   AliveToken alive_;

@@ -6,7 +6,6 @@
 
 #include <memory>
 
-#include "Core/Services.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/AXElementSearch.hpp"
@@ -52,15 +51,14 @@ void ChromeAutoInstaller::driveExtensionsPage(const RunPtr& run, platform::Pid p
       if (!panel) {
         if (attempt >= kPageAttempts) return finish(run, Outcome::manual(run->browser, kStepLoadUnpacked));
         log("no page tree; reloading and retrying");
-        SyntheticKeys::press(*services_.eventTaps,
-                             SyntheticKeys::keyCode(*services_.keyboardLayout, 'r').value_or(15),
+        SyntheticKeys::press(eventTaps_, SyntheticKeys::keyCode(keyboardLayout_, 'r').value_or(15),
                              Flag::kCommand);
         later(kReloadSettle, [this, run, pid, attempt] { driveExtensionsPage(run, pid, attempt + 1); });
         return;
       }
       if (!inputLockable()) {
         log("no running event tap; skipping panel fill");
-        SyntheticKeys::press(*services_.eventTaps, platform::KeyCode::kEscape);
+        SyntheticKeys::press(eventTaps_, platform::KeyCode::kEscape);
         return finish(run,
                       userCancelled_ ? Outcome::cancelled() : Outcome::manual(run->browser, kStepFolder));
       }
@@ -71,8 +69,8 @@ void ChromeAutoInstaller::driveExtensionsPage(const RunPtr& run, platform::Pid p
 
 void ChromeAutoInstaller::enableDeveloperMode(const RunPtr& run, platform::Pid pid,
                                               std::function<void()> next) {
-  AXElementSearch::search(*services_.accessibility, *services_.loop, applicationElement(pid),
-                          services_.loop->uptime() + kControlBudget, isDeveloperSwitch,
+  AXElementSearch::search(accessibility_, loop_, applicationElement(pid), loop_.uptime() + kControlBudget,
+                          isDeveloperSwitch,
                           [this, next = std::move(next), watch = alive_.watch()](AXElement found) {
                             if (watch.expired()) return;
                             if (!found) {
@@ -80,12 +78,12 @@ void ChromeAutoInstaller::enableDeveloperMode(const RunPtr& run, platform::Pid p
                               return next();
                             }
                             platform::AXValue value;
-                            services_.accessibility->copyAttribute(found, "AXValue", value);
+                            accessibility_.copyAttribute(found, "AXValue", value);
                             if (isOn(value)) {
                               log("Developer mode already on");
                               return next();
                             }
-                            services_.accessibility->performAction(found, platform::AXAction::kPress);
+                            accessibility_.performAction(found, platform::AXAction::kPress);
                             log("toggled Developer mode on");
                             later(kDeveloperModeSettle, next);
                           });
@@ -93,15 +91,15 @@ void ChromeAutoInstaller::enableDeveloperMode(const RunPtr& run, platform::Pid p
 
 void ChromeAutoInstaller::pressLoadUnpacked(const RunPtr& run, platform::Pid pid,
                                             std::function<void(AXElement)> next) {
-  AXElementSearch::search(*services_.accessibility, *services_.loop, applicationElement(pid),
-                          services_.loop->uptime() + kControlBudget, isLoadUnpacked,
+  AXElementSearch::search(accessibility_, loop_, applicationElement(pid), loop_.uptime() + kControlBudget,
+                          isLoadUnpacked,
                           [this, run, pid, next = std::move(next), watch = alive_.watch()](AXElement found) {
                             if (watch.expired()) return;
                             if (!found) {
                               log("Load unpacked button not found");
                               return next({});
                             }
-                            services_.accessibility->performAction(found, platform::AXAction::kPress);
+                            accessibility_.performAction(found, platform::AXAction::kPress);
                             log("pressed Load unpacked");
                             waitForOpenPanel(run, pid, next);
                           });
@@ -109,9 +107,8 @@ void ChromeAutoInstaller::pressLoadUnpacked(const RunPtr& run, platform::Pid pid
 
 void ChromeAutoInstaller::waitForOpenPanel(const RunPtr& run, platform::Pid pid,
                                            std::function<void(AXElement)> next) {
-  AXElementSearch::search(*services_.accessibility, *services_.loop, applicationElement(pid),
-                          services_.loop->uptime() + kControlBudget, isPanel,
-                          [this, next = std::move(next), watch = alive_.watch()](AXElement panel) {
+  AXElementSearch::search(accessibility_, loop_, applicationElement(pid), loop_.uptime() + kControlBudget,
+                          isPanel, [this, next = std::move(next), watch = alive_.watch()](AXElement panel) {
                             if (watch.expired()) return;
                             if (!panel) {
                               log("file panel never appeared");
@@ -128,14 +125,13 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
     *aborted = true;
     if (byEscape && !watch.expired()) userCancelled_ = true;
   });
-  SyntheticKeys::press(*services_.eventTaps,
-                       SyntheticKeys::keyCode(*services_.keyboardLayout, 'g').value_or(5),
+  SyntheticKeys::press(eventTaps_, SyntheticKeys::keyCode(keyboardLayout_, 'g').value_or(5),
                        Flag::kCommand | Flag::kShift);
   auto release = [this] {
     if (inputLock_) inputLock_->unlockInput();
   };
   AXElementSearch::search(
-      *services_.accessibility, *services_.loop, panel, services_.loop->uptime() + kFieldBudget, isGoToField,
+      accessibility_, loop_, panel, loop_.uptime() + kFieldBudget, isGoToField,
       [this, run, panel, aborted, release, watch = alive_.watch()](AXElement field) {
         if (watch.expired()) return;
         if (*aborted || !field) {
@@ -143,12 +139,12 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
           release();
           return afterPanel(run, false);
         }
-        const auto error = services_.accessibility->setAttribute(field, "AXValue", run->folder);
+        const auto error = accessibility_.setAttribute(field, "AXValue", run->folder);
         if (error != platform::AXError::success) {
           log("AX set failed (" + std::to_string(static_cast<int>(error)) + "); typing instead");
-          SyntheticKeys::type(*services_.eventTaps, run->folder);
+          SyntheticKeys::type(eventTaps_, run->folder);
         }
-        SyntheticKeys::press(*services_.eventTaps, SyntheticKeys::kReturn);
+        SyntheticKeys::press(eventTaps_, SyntheticKeys::kReturn);
         later(kFillSettle, [this, run, panel, aborted, release] {
           if (*aborted) {
             release();
@@ -167,15 +163,14 @@ void ChromeAutoInstaller::fillOpenPanel(const RunPtr& run, AXElement panel) {
 // cancelled run loads nothing; once confirmed, the run goes on to see the extension connect.
 void ChromeAutoInstaller::pressOpen(const RunPtr& run, AXElement panel, std::shared_ptr<bool> aborted,
                                     std::function<void(bool)> next) {
-  AXElementSearch::search(*services_.accessibility, *services_.loop, panel,
-                          services_.loop->uptime() + kConfirmBudget, isConfirm,
+  AXElementSearch::search(accessibility_, loop_, panel, loop_.uptime() + kConfirmBudget, isConfirm,
                           [this, aborted, next = std::move(next), watch = alive_.watch()](AXElement button) {
                             if (watch.expired()) return;
                             if (*aborted) return next(false);
                             if (button) {
-                              services_.accessibility->performAction(button, platform::AXAction::kPress);
+                              accessibility_.performAction(button, platform::AXAction::kPress);
                             } else {
-                              SyntheticKeys::press(*services_.eventTaps, SyntheticKeys::kReturn);
+                              SyntheticKeys::press(eventTaps_, SyntheticKeys::kReturn);
                             }
                             later(kConfirmSettle, [next] { next(true); });
                           });

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <nlohmann/json.hpp>
 
-#include "Core/Services.hpp"
 #include "Platform/AppResources.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Pasteboard.hpp"
@@ -85,15 +84,15 @@ bool ChromeHostInstaller::Status::isComplete() const {
 }
 
 fs::path ChromeHostInstaller::applicationSupport() const {
-  return services_.home / "Library" / "Application Support";
+  return home_ / "Library" / "Application Support";
 }
 
 fs::path ChromeHostInstaller::relayCopyPath() const {
-  return SupportFolder::path(services_.home) / kRelayName;
+  return SupportFolder::path(home_) / kRelayName;
 }
 
 std::optional<fs::path> ChromeHostInstaller::carriedRelay() const {
-  return services_.resources ? services_.resources->path(kRelayName) : std::nullopt;
+  return resources_.path(kRelayName);
 }
 
 std::vector<std::string> ChromeHostInstaller::allowedExtensionIDs() {
@@ -145,7 +144,7 @@ std::vector<ChromeHostInstaller::HostFolder> ChromeHostInstaller::hostFolders() 
   };
   for (Browser browser : browsers::all()) {
     if (!browsers::isChromiumFamily(browser)) continue;
-    if (services_.workspace->applicationPaths(std::string(browsers::bundleID(browser))).empty()) continue;
+    if (workspace_.applicationPaths(std::string(browsers::bundleID(browser))).empty()) continue;
     add(base / *browsers::dataDir(browser) / kHostFolderName, browser);
   }
   for (const auto& root : chromiumDataDirs(base)) add(root / kHostFolderName, std::nullopt);
@@ -157,10 +156,10 @@ std::optional<std::string> ChromeHostInstaller::exportRelay() {
   if (!source) return std::string(kRelayMissing);
   const auto bytes = files::readAll(*source);
   if (!bytes) return "reading " + source->string() + " failed";
-  if (auto error = SupportFolder::ensure(services_.home)) return error;
+  if (auto error = SupportFolder::ensure(home_)) return error;
   const fs::path copy = relayCopyPath();
   if (auto error = writeIfChanged(copy, *bytes, kRelayMode)) return error;
-  if (services_.quarantine) services_.quarantine->remove(copy);
+  quarantine_.remove(copy);
   return std::nullopt;
 }
 
@@ -181,7 +180,7 @@ std::optional<std::string> ChromeHostInstaller::install() {
     }
     return firstError;
   }();
-  if (lastError_ && services_.log) services_.log->log("chrome host install failed: " + *lastError_);
+  if (lastError_) log_.log("chrome host install failed: " + *lastError_);
   return lastError_;
 }
 
@@ -191,22 +190,22 @@ bool ChromeHostInstaller::revealExtension() {
   if (!folder) return false;
   std::string path = folder->lexically_normal().string();
   while (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (services_.workspace) services_.workspace->activateFileViewerSelecting({path});
-  if (services_.pasteboard) services_.pasteboard->setString(path);
+  workspace_.activateFileViewerSelecting({path});
+  pasteboard_.setString(path);
   return true;
 }
 
 std::optional<fs::path> ChromeHostInstaller::exportExtension(std::string* error) {
-  const auto source = services_.resources ? services_.resources->path(kExtensionName) : std::nullopt;
+  const auto source = resources_.path(kExtensionName);
   if (!source || !present(*source / "manifest.json")) return std::nullopt;
   auto fail = [&](std::string text) -> std::optional<fs::path> {
     if (error) *error = std::move(text);
     return std::nullopt;
   };
-  if (auto created = SupportFolder::ensure(services_.home)) return fail(*created);
+  if (auto created = SupportFolder::ensure(home_)) return fail(*created);
   // Copied beside the old copy first, so a failed copy leaves the old one whole, then swapped in,
   // so the folder the browser loads is there at every moment.
-  const fs::path destination = SupportFolder::path(services_.home) / kExtensionName;
+  const fs::path destination = SupportFolder::path(home_) / kExtensionName;
   const fs::path staging = destination.parent_path() / ("." + std::string(kExtensionName) + ".new");
   const fs::path retiring = destination.parent_path() / ("." + std::string(kExtensionName) + ".old");
   std::error_code code;

@@ -17,7 +17,13 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class AppResources;
+class Pasteboard;
+class Quarantine;
+class Workspace;
+}  // namespace platform
 
 class ChromeHostInstaller {
  public:
@@ -50,7 +56,18 @@ class ChromeHostInstaller {
     bool isComplete() const;
   };
 
-  explicit ChromeHostInstaller(Services& services) : services_(services) {}
+  // Installs into `home` what `resources` carries; `workspace` tells which browsers are installed
+  // and shows the exported folder, `pasteboard` takes its path, `quarantine` is lifted from the relay
+  // copy, and a failed install goes to `log`.
+  ChromeHostInstaller(platform::AppResources& resources, platform::Workspace& workspace,
+                      platform::Quarantine& quarantine, platform::Pasteboard& pasteboard, DebugLog& log,
+                      std::filesystem::path home)
+      : resources_(resources),
+        workspace_(workspace),
+        quarantine_(quarantine),
+        pasteboard_(pasteboard),
+        log_(log),
+        home_(std::move(home)) {}
   ChromeHostInstaller(const ChromeHostInstaller&) = delete;
   ChromeHostInstaller& operator=(const ChromeHostInstaller&) = delete;
 
@@ -84,7 +101,12 @@ class ChromeHostInstaller {
   std::optional<std::string> exportRelay();
   std::filesystem::path applicationSupport() const;
 
-  Services& services_;
+  platform::AppResources& resources_;
+  platform::Workspace& workspace_;
+  platform::Quarantine& quarantine_;
+  platform::Pasteboard& pasteboard_;
+  DebugLog& log_;
+  const std::filesystem::path home_;
   std::optional<std::string> lastError_;
 };
 

@@ -1,39 +1,38 @@
 #include "Support/ConsentQuestion.hpp"
 
-#include "Core/Services.hpp"
-#include "Support/TerminalIntegrationInstaller.hpp"
-#include "Support/VSCodeKeybindingsInstaller.hpp"
-#include "UI/OnboardingWindowController.hpp"
+#include <algorithm>
 
 namespace velvix {
+
+ConsentQuestion::ConsentQuestion(Turns& turns, Rank rank, std::function<void()> ask)
+    : turns_(turns), rank_(rank), ask_(std::move(ask)) {
+  turns_.questions_.push_back(this);
+}
+
+ConsentQuestion::~ConsentQuestion() {
+  auto& questions = turns_.questions_;
+  questions.erase(std::remove(questions.begin(), questions.end(), this), questions.end());
+}
 
 void ConsentQuestion::schedule(double delay) {
   if (timer_.isValid()) return;
   // The timer is owned here, so it never fires into a destroyed owner.
-  timer_ = services_.loop->after(delay, [this] { attempt(); });
-}
-
-bool ConsentQuestion::setUpWindowIsOpen() const {
-  return services_.onboardingWindow && services_.onboardingWindow->window() != nullptr;
-}
-
-ConsentQuestion* ConsentQuestion::other() const {
-  if (rank_ == Rank::shell)
-    return services_.vscodeKeybindings ? &services_.vscodeKeybindings->consentQuestion() : nullptr;
-  return services_.terminalIntegration ? &services_.terminalIntegration->consentQuestion() : nullptr;
+  timer_ = turns_.loop_.after(delay, [this] { attempt(); });
 }
 
 bool ConsentQuestion::mustWait() const {
-  const ConsentQuestion* o = other();
-  if (!o || o == this) return false;
-  if (o->open_) return true;
-  return o->rank_ < rank_ && (o->isScheduled() || o->waiting_);
+  for (const ConsentQuestion* other : turns_.questions_) {
+    if (other == this) continue;
+    if (other->open_) return true;
+    if (other->rank_ < rank_ && (other->isScheduled() || other->waiting_)) return true;
+  }
+  return false;
 }
 
 void ConsentQuestion::attempt() {
   timer_.invalidate();
-  if (setUpWindowIsOpen()) {
-    timer_ = services_.loop->after(kSetUpWindowRecheck, [this] { attempt(); });
+  if (turns_.setUpWindowIsOpen_ && turns_.setUpWindowIsOpen_()) {
+    timer_ = turns_.loop_.after(kSetUpWindowRecheck, [this] { attempt(); });
     return;
   }
   if (mustWait()) {
@@ -51,8 +50,9 @@ void ConsentQuestion::closed() {
 }
 
 void ConsentQuestion::wakeOthers() {
-  // Only the other question can be waiting for this one; it looks again at a later turn.
-  if (ConsentQuestion* o = other(); o && o != this && o->waiting_) o->schedule();
+  // Only a question that waited for this one can be waiting; it looks again at a later turn.
+  for (ConsentQuestion* other : turns_.questions_)
+    if (other != this && other->waiting_) other->schedule();
 }
 
 }  // namespace velvix

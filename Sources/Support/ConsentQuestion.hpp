@@ -7,12 +7,11 @@
 // Main thread only.
 
 #include <functional>
+#include <vector>
 
 #include "Platform/MainLoop.hpp"
 
 namespace velvix {
-
-struct Services;
 
 class ConsentQuestion {
  public:
@@ -21,10 +20,28 @@ class ConsentQuestion {
   // Where a question stands among the others: lower ranks are asked first.
   enum class Rank { editorKeys, shell };
 
+  // The questions that take turns, and the one window that holds them all back. The set-up window
+  // belongs to the user interface, which is built above the installers and tells of its window
+  // through `setUpWindowIsOpen`. It outlives its questions.
+  class Turns {
+   public:
+    Turns(platform::MainLoop& loop, std::function<bool()> setUpWindowIsOpen)
+        : loop_(loop), setUpWindowIsOpen_(std::move(setUpWindowIsOpen)) {}
+    Turns(const Turns&) = delete;
+    Turns& operator=(const Turns&) = delete;
+
+   private:
+    friend class ConsentQuestion;
+    platform::MainLoop& loop_;
+    std::function<bool()> setUpWindowIsOpen_;
+    std::vector<ConsentQuestion*> questions_;
+  };
+
   // `ask` decides for itself whether the question is still needed and puts it; it calls opened()
-  // when the question is on screen and closed() when it went away.
-  ConsentQuestion(Services& services, Rank rank, std::function<void()> ask)
-      : services_(services), rank_(rank), ask_(std::move(ask)) {}
+  // when the question is on screen and closed() when it went away. The question takes its turns
+  // among the others of `turns`.
+  ConsentQuestion(Turns& turns, Rank rank, std::function<void()> ask);
+  ~ConsentQuestion();
   ConsentQuestion(const ConsentQuestion&) = delete;
   ConsentQuestion& operator=(const ConsentQuestion&) = delete;
 
@@ -39,13 +56,11 @@ class ConsentQuestion {
 
  private:
   void attempt();
-  bool setUpWindowIsOpen() const;
   // Whether another question is on screen, or one ranked before this one is about to be put.
   bool mustWait() const;
-  ConsentQuestion* other() const;
   void wakeOthers();
 
-  Services& services_;
+  Turns& turns_;
   Rank rank_;
   std::function<void()> ask_;
   platform::Timer timer_;

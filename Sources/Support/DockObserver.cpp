@@ -1,6 +1,5 @@
 #include "Support/DockObserver.hpp"
 
-#include "Core/Services.hpp"
 #include "Platform/BundleReader.hpp"
 #include "Platform/FileURL.hpp"
 #include "Platform/MainLoop.hpp"
@@ -20,18 +19,17 @@ constexpr std::string_view kDockItemSuffix = "DockItem";
 }  // namespace
 
 std::optional<AXElement> DockObserver::dockApp(double messagingTimeout) const {
-  const auto docks = services_.workspace->runningApplications(kDockBundleID);
+  const auto docks = workspace_.runningApplications(kDockBundleID);
   if (docks.empty()) return std::nullopt;
   // A fresh element every time: the Dock may have been restarted with another process id.
-  const AXElement app = services_.accessibility->applicationElement(docks.front().pid);
-  services_.accessibility->setMessagingTimeout(app, messagingTimeout);
+  const AXElement app = accessibility_.applicationElement(docks.front().pid);
+  accessibility_.setMessagingTimeout(app, messagingTimeout);
   return app;
 }
 
 std::optional<AXElement> DockObserver::firstList(AXElement element) const {
   AXValue value;
-  if (services_.accessibility->copyAttribute(element, Attr::kChildren, value) != AXError::success)
-    return std::nullopt;
+  if (accessibility_.copyAttribute(element, Attr::kChildren, value) != AXError::success) return std::nullopt;
   const auto* children = std::get_if<std::vector<AXElement>>(&value);
   if (!children || children->empty()) return std::nullopt;
   for (AXElement child : *children)
@@ -41,31 +39,28 @@ std::optional<AXElement> DockObserver::firstList(AXElement element) const {
 
 std::optional<Rect> DockObserver::frame(AXElement element) const {
   AXValue position, size;
-  if (services_.accessibility->copyAttribute(element, Attr::kPosition, position) != AXError::success)
+  if (accessibility_.copyAttribute(element, Attr::kPosition, position) != AXError::success)
     return std::nullopt;
-  if (services_.accessibility->copyAttribute(element, Attr::kSize, size) != AXError::success)
-    return std::nullopt;
+  if (accessibility_.copyAttribute(element, Attr::kSize, size) != AXError::success) return std::nullopt;
   const auto* origin = std::get_if<Point>(&position);
   const auto* extent = std::get_if<Size>(&size);
-  if (!origin || !extent || services_.screens->screens().empty()) return std::nullopt;
+  if (!origin || !extent || screens_.screens().empty()) return std::nullopt;
   return Rect{origin->x, origin->y, extent->width, extent->height};
 }
 
 std::optional<std::string> DockObserver::bundleID(AXElement element) const {
   AXValue value;
-  if (services_.accessibility->copyAttribute(element, Attr::kURL, value) != AXError::success)
-    return std::nullopt;
+  if (accessibility_.copyAttribute(element, Attr::kURL, value) != AXError::success) return std::nullopt;
   const auto* url = std::get_if<platform::AXURLValue>(&value);
   if (!url) return std::nullopt;
   const auto path = platform::FileURL::path(url->absolute);
   if (!path) return std::nullopt;
-  return services_.bundles->bundleIdentifier(*path);
+  return bundles_.bundleIdentifier(*path);
 }
 
 std::optional<std::string> DockObserver::string(AXElement element, const char* attribute) const {
   AXValue value;
-  if (services_.accessibility->copyAttribute(element, attribute, value) != AXError::success)
-    return std::nullopt;
+  if (accessibility_.copyAttribute(element, attribute, value) != AXError::success) return std::nullopt;
   const auto* text = std::get_if<std::string>(&value);
   if (!text || text->empty()) return std::nullopt;
   return *text;
@@ -73,7 +68,7 @@ std::optional<std::string> DockObserver::string(AXElement element, const char* a
 
 std::optional<DockObserver::Item> DockObserver::applicationItem(AXElement element,
                                                                 std::optional<double> deadline) const {
-  const auto late = [&] { return deadline && services_.loop->uptime() >= *deadline; };
+  const auto late = [&] { return deadline && loop_.uptime() >= *deadline; };
   auto where = frame(element);
   if (!where || late()) return std::nullopt;
   auto id = bundleID(element);
@@ -86,15 +81,15 @@ std::vector<DockObserver::Item> DockObserver::applicationItems() const {
   if (!app) return {};
   const auto list = firstList(*app);
   if (!list) return {};
-  const double deadline = services_.loop->uptime() + kListBudget;
+  const double deadline = loop_.uptime() + kListBudget;
   AXValue value;
-  if (services_.accessibility->copyAttribute(*list, Attr::kChildren, value) != AXError::success) return {};
+  if (accessibility_.copyAttribute(*list, Attr::kChildren, value) != AXError::success) return {};
   const auto* children = std::get_if<std::vector<AXElement>>(&value);
   if (!children) return {};
   std::vector<Item> items;
   for (AXElement child : *children) {
     // Past the budget the rest is left unread: a slow Dock costs a bounded stall, not a hang.
-    if (services_.loop->uptime() >= deadline) break;
+    if (loop_.uptime() >= deadline) break;
     if (string(child, Attr::kSubrole) != kApplicationDockItem) continue;
     if (auto item = applicationItem(child)) items.push_back(std::move(*item));
   }
@@ -102,14 +97,14 @@ std::vector<DockObserver::Item> DockObserver::applicationItems() const {
 }
 
 DockObserver::Hit DockObserver::item(Point at) const {
-  if (services_.screens->screens().empty()) return Hit::unknown();
-  const double deadline = services_.loop->uptime() + kHitBudget;
+  if (screens_.screens().empty()) return Hit::unknown();
+  const double deadline = loop_.uptime() + kHitBudget;
   const auto app = dockApp(kHitMessagingTimeout);
   if (!app) return Hit::unknown();
-  const auto late = [&] { return services_.loop->uptime() >= deadline; };
+  const auto late = [&] { return loop_.uptime() >= deadline; };
   AXElement current;
-  if (services_.accessibility->elementAtPosition(*app, static_cast<float>(at.x), static_cast<float>(at.y),
-                                                 current) != AXError::success ||
+  if (accessibility_.elementAtPosition(*app, static_cast<float>(at.x), static_cast<float>(at.y), current) !=
+          AXError::success ||
       !current)
     return Hit::unknown();
   if (late()) return Hit::unknown();
@@ -124,7 +119,7 @@ DockObserver::Hit DockObserver::item(Point at) const {
     if (subrole && subrole->ends_with(kDockItemSuffix)) return Hit::other();
     if (examined == kHitWalkLimit) return Hit::other();
     AXValue parent;
-    if (services_.accessibility->copyAttribute(current, Attr::kParent, parent) != AXError::success)
+    if (accessibility_.copyAttribute(current, Attr::kParent, parent) != AXError::success)
       return late() ? Hit::unknown() : Hit::other();
     const auto* element = std::get_if<AXElement>(&parent);
     if (!element || !*element) return Hit::other();

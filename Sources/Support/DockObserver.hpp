@@ -17,7 +17,12 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class BundleReader;
+class MainLoop;
+class Screens;
+class Workspace;
+}  // namespace platform
 
 class DockObserver {
  public:
@@ -52,7 +57,16 @@ class DockObserver {
     bool operator==(const Hit&) const = default;
   };
 
-  explicit DockObserver(Services& services) : services_(services) {}
+  // The Dock is found among the `workspace`'s running applications and read through
+  // `accessibility`; an icon's application is named by `bundles`; `screens` tells whether there is
+  // a screen to place frames on; the budgets are counted on `loop`'s monotonic clock.
+  DockObserver(platform::Workspace& workspace, platform::Accessibility& accessibility,
+               platform::Screens& screens, platform::BundleReader& bundles, platform::MainLoop& loop)
+      : workspace_(workspace),
+        accessibility_(accessibility),
+        screens_(screens),
+        bundles_(bundles),
+        loop_(loop) {}
 
   // The application icons in the Dock's order; those read before the 0.3 s budget ran out.
   std::vector<Item> applicationItems() const;
@@ -68,7 +82,11 @@ class DockObserver {
   // With a deadline, nothing once it has passed.
   std::optional<Item> applicationItem(platform::AXElement element, std::optional<double> deadline = {}) const;
 
-  Services& services_;
+  platform::Workspace& workspace_;
+  platform::Accessibility& accessibility_;
+  platform::Screens& screens_;
+  platform::BundleReader& bundles_;
+  platform::MainLoop& loop_;
 };
 
 }  // namespace velvix

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Core/Services.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/InputState.hpp"
 #include "Platform/Linux/Files.hpp"
@@ -35,7 +34,19 @@ bool atOrAfter(const timespec& time, const timespec& since) {
 
 }  // namespace
 
-HealthMonitor::HealthMonitor(Services& services) : services_(services), lastBeat_(uptimeNanos()) {}
+HealthMonitor::HealthMonitor(Collaborators collaborators)
+    : loop_(collaborators.loop),
+      backgroundTimers_(collaborators.backgroundTimers),
+      input_(collaborators.input),
+      secureInput_(collaborators.secureInput),
+      symbolicHotKeys_(collaborators.symbolicHotKeys),
+      eventTaps_(collaborators.eventTaps),
+      processes_(collaborators.processes),
+      keyboards_(collaborators.keyboards),
+      workspace_(collaborators.workspace),
+      log_(collaborators.log),
+      home_(std::move(collaborators.home)),
+      lastBeat_(uptimeNanos()) {}
 
 HealthMonitor::~HealthMonitor() {
   // The poll must be over before the state it works on goes.
@@ -45,20 +56,20 @@ HealthMonitor::~HealthMonitor() {
 }
 
 std::filesystem::path HealthMonitor::markerPath() const {
-  return SupportFolder::path(services_.home) / kMarkerName;
+  return SupportFolder::path(home_) / kMarkerName;
 }
 
 std::filesystem::path HealthMonitor::crashReportsFolder() const {
-  return services_.home / "Library" / "Logs" / "DiagnosticReports";
+  return home_ / "Library" / "Logs" / "DiagnosticReports";
 }
 
 std::uint64_t HealthMonitor::uptimeNanos() const {
   // Rounded, so that ticks a tenth of a second apart are never a nanosecond short of it.
-  return static_cast<std::uint64_t>(std::llround(services_.loop->uptime() * 1e9));
+  return static_cast<std::uint64_t>(std::llround(loop_.uptime() * 1e9));
 }
 
 void HealthMonitor::health(const std::string& line) const {
-  services_.log->health(line);
+  log_.health(line);
 }
 
 void HealthMonitor::start() {
@@ -66,9 +77,9 @@ void HealthMonitor::start() {
   // The main thread answers now: a monitor created long before it starts has seen no stall.
   lastBeat_ = uptimeNanos();
   checkPreviousExit();
-  heartbeat_ = services_.loop->every(
+  heartbeat_ = loop_.every(
       kHeartbeatInterval, [this] { lastBeat_ = uptimeNanos(); }, platform::TimerMode::Common);
-  task_ = services_.backgroundTimers->every(kQueueLabel, kSlowPollInterval, [this] { poll(); });
+  task_ = backgroundTimers_.every(kQueueLabel, kSlowPollInterval, [this] { poll(); });
   pollTask_ = task_.get();
 }
 
@@ -97,9 +108,9 @@ void HealthMonitor::checkPreviousExit() {
     health(line);
   }
   // A marker that cannot be written only means the next start reports nothing.
-  auto error = SupportFolder::ensure(services_.home);
+  auto error = SupportFolder::ensure(home_);
   if (!error) error = files::writeAtomically(marker, std::to_string(::getpid()) + "\n", 0600);
-  if (error) services_.log->log("clean-exit marker not written: " + *error);
+  if (error) log_.log("clean-exit marker not written: " + *error);
 }
 
 std::vector<std::string> HealthMonitor::crashReports(const timespec& since) const {
@@ -123,7 +134,7 @@ std::vector<std::string> HealthMonitor::crashReports(const timespec& since) cons
 void HealthMonitor::poll() {
   const std::uint64_t now = uptimeNanos();
   // Command itself, whatever chord the settings choose.
-  const bool commandHeld = (services_.input->modifierFlags() & platform::EventFlag::kCommand) != 0;
+  const bool commandHeld = (input_.modifierFlags() & platform::EventFlag::kCommand) != 0;
   setFast(commandHeld);
   checkPhysicalPresses(commandHeld, now);
   if (now - lastSlowTick_ >= kSlowTickNanos) {
@@ -143,7 +154,7 @@ void HealthMonitor::setFast(bool fast) {
 }
 
 void HealthMonitor::checkPhysicalPresses(bool commandHeld, std::uint64_t now) {
-  const bool tabDown = commandHeld && services_.input->isKeyDown(platform::KeyCode::kTab);
+  const bool tabDown = commandHeld && input_.isKeyDown(platform::KeyCode::kTab);
   const int seen = arrivals_.load();
   if (!tabDown) {
     arrivalsWhileUp_ = seen;
@@ -151,7 +162,7 @@ void HealthMonitor::checkPhysicalPresses(bool commandHeld, std::uint64_t now) {
     // Arrived means: one more press counted than before this one (or than the previous press needed).
     const int needs = std::max(arrivalsWhileUp_, lastNeeds_) + 1;
     lastNeeds_ = needs;
-    pendingPresses_.push_back({now + kArrivalDeadlineNanos, needs, services_.loop->now()});
+    pendingPresses_.push_back({now + kArrivalDeadlineNanos, needs, loop_.now()});
   }
   tabWasDown_ = tabDown;
   while (!pendingPresses_.empty()) {
@@ -189,8 +200,8 @@ void HealthMonitor::checkSuspects() {
 }
 
 void HealthMonitor::reportMissed(double at) {
-  const bool secure = services_.secureInput->isEnabled();
-  const auto& keys = *services_.symbolicHotKeys;
+  const bool secure = secureInput_.isEnabled();
+  const auto& keys = symbolicHotKeys_;
   const bool systemSwitcherOn = keys.isEnabled(platform::SymbolicHotKeys::kCommandTab) ||
                                 keys.isEnabled(platform::SymbolicHotKeys::kCommandShiftTab);
   const char* reason = systemSwitcherOn ? "it went to the native switcher, since the system ⌘Tab was ON"
@@ -202,7 +213,7 @@ void HealthMonitor::reportMissed(double at) {
 }
 
 void HealthMonitor::notifyFault() {
-  services_.loop->post([this, watch = alive_.watch()] {
+  loop_.post([this, watch = alive_.watch()] {
     if (!watch.expired() && onFault) onFault();
   });
 }

@@ -23,7 +23,15 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class EventTaps;
+class InputState;
+class KeyboardRegistry;
+class ProcessTable;
+class SecureInput;
+class SymbolicHotKeys;
+}  // namespace platform
 
 class HealthMonitor {
  public:
@@ -41,7 +49,24 @@ class HealthMonitor {
     std::optional<double> ownMaxLatency;  // milliseconds; nothing when this program has no tap
   };
 
-  explicit HealthMonitor(Services& services);
+  // What the monitor watches and where it writes. The poll reads the keyboard (`input`), the
+  // system's own Command-Tab (`symbolicHotKeys`), secure input and the suspects (`eventTaps`,
+  // `processes`, `keyboards`, with `workspace` naming this program) from its background task.
+  struct Collaborators {
+    platform::MainLoop& loop;
+    platform::BackgroundTimers& backgroundTimers;
+    platform::InputState& input;
+    platform::SecureInput& secureInput;
+    platform::SymbolicHotKeys& symbolicHotKeys;
+    platform::EventTaps& eventTaps;
+    platform::ProcessTable& processes;
+    platform::KeyboardRegistry& keyboards;
+    platform::Workspace& workspace;
+    DebugLog& log;
+    std::filesystem::path home;  // the marker lives in its support folder, crash reports below it
+  };
+
+  explicit HealthMonitor(Collaborators collaborators);
   ~HealthMonitor();
   HealthMonitor(const HealthMonitor&) = delete;
   HealthMonitor& operator=(const HealthMonitor&) = delete;
@@ -92,7 +117,17 @@ class HealthMonitor {
   std::uint64_t uptimeNanos() const;
   void health(const std::string& line) const;
 
-  Services& services_;
+  platform::MainLoop& loop_;
+  platform::BackgroundTimers& backgroundTimers_;
+  platform::InputState& input_;
+  platform::SecureInput& secureInput_;
+  platform::SymbolicHotKeys& symbolicHotKeys_;
+  platform::EventTaps& eventTaps_;
+  platform::ProcessTable& processes_;
+  platform::KeyboardRegistry& keyboards_;
+  platform::Workspace& workspace_;
+  DebugLog& log_;
+  const std::filesystem::path home_;
   // Shared with the main thread.
   std::atomic<std::uint64_t> lastBeat_;
   std::atomic<int> arrivals_{0};

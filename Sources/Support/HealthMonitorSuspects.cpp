@@ -6,7 +6,6 @@
 #include <cctype>
 #include <string_view>
 
-#include "Core/Services.hpp"
 #include "Platform/EventTaps.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/KeyboardRegistry.hpp"
@@ -51,21 +50,21 @@ std::string joinedOrNone(const std::vector<std::string>& names) {
 }  // namespace
 
 std::string HealthMonitor::processName(platform::Pid pid) const {
-  auto name = services_.processes->name(pid);
+  auto name = processes_.name(pid);
   return name && !name->empty() ? *name : "pid " + std::to_string(pid);
 }
 
 bool HealthMonitor::isSystemProcess(platform::Pid pid) const {
-  const auto path = services_.processes->executablePath(pid);
+  const auto path = processes_.executablePath(pid);
   return path && std::any_of(kSystemFolders.begin(), kSystemFolders.end(),
                              [&](std::string_view folder) { return path->starts_with(folder); });
 }
 
 HealthMonitor::KeyboardTaps HealthMonitor::keyboardTaps() const {
   KeyboardTaps result;
-  const platform::Pid self = services_.workspace->ownPid();
+  const platform::Pid self = workspace_.ownPid();
   std::vector<std::string> others;
-  for (const auto& tap : services_.eventTaps->tapList()) {
+  for (const auto& tap : eventTaps_.tapList()) {
     if (!tap.enabled || !(tap.eventsOfInterest & platform::InputEvent::maskBit(platform::EventType::keyDown)))
       continue;
     if (tap.ownerPID == self) {
@@ -82,7 +81,7 @@ HealthMonitor::KeyboardTaps HealthMonitor::keyboardTaps() const {
 
 std::vector<std::string> HealthMonitor::inputTools() const {
   std::vector<std::string> tools;
-  for (platform::Pid pid : services_.processes->allPids()) {
+  for (platform::Pid pid : processes_.allPids()) {
     if (pid <= 0) continue;
     const std::string name = processName(pid);
     const std::string lower = lowercased(name);
@@ -95,7 +94,7 @@ std::vector<std::string> HealthMonitor::inputTools() const {
 
 std::vector<std::string> HealthMonitor::keyboardDevices() const {
   std::vector<std::string> names;
-  if (auto keyboards = services_.keyboards->keyboards())
+  if (auto keyboards = keyboards_.keyboards())
     for (const auto& product : *keyboards) names.push_back(product.value_or("unnamed"));
   return sortedUnique(std::move(names));
 }

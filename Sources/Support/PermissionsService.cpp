@@ -1,6 +1,5 @@
 #include "Support/PermissionsService.hpp"
 
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/Launcher.hpp"
 #include "Platform/Privacy.hpp"
@@ -13,7 +12,17 @@ namespace velvix {
 
 using platform::Privacy;
 
-PermissionsService::PermissionsService(Services& services) : services_(services) {}
+PermissionsService::PermissionsService(platform::Privacy& privacy, platform::UserDefaults& defaults,
+                                       platform::Application& application, platform::Workspace& workspace,
+                                       RunningApps& runningApps, platform::Launcher& launcher,
+                                       platform::MainLoop& loop)
+    : privacy_(privacy),
+      defaults_(defaults),
+      application_(application),
+      workspace_(workspace),
+      runningApps_(runningApps),
+      launcher_(launcher),
+      loop_(loop) {}
 
 std::string PermissionsService::id(Permission permission) {
   switch (permission) {
@@ -40,7 +49,7 @@ std::string PermissionsService::pane(Permission permission) {
 }
 
 bool PermissionsService::isGranted(Permission permission) const {
-  Privacy& privacy = *services_.privacy;
+  Privacy& privacy = privacy_;
   switch (permission) {
     case Permission::accessibility:
       return privacy.accessibilityTrusted(false);
@@ -57,10 +66,9 @@ bool PermissionsService::isGranted(Permission permission) const {
 void PermissionsService::request(Permission permission) {
   const std::string key = "prompted_" + id(permission);
   if (!isGranted(permission)) {
-    const bool neverPrompted =
-        permission == Permission::inputMonitoring
-            ? services_.privacy->listenEventAccess() == platform::ListenEventAccess::undetermined
-            : !services_.defaults->boolean(key);
+    const bool neverPrompted = permission == Permission::inputMonitoring
+                                   ? privacy_.listenEventAccess() == platform::ListenEventAccess::undetermined
+                                   : !defaults_.boolean(key);
     if (!neverPrompted) {
       openSystemSettings(pane(permission));
       return;
@@ -71,33 +79,33 @@ void PermissionsService::request(Permission permission) {
     return;
   }
   alreadyRequested_.insert(permission);
-  services_.defaults->set(key, true);
+  defaults_.set(key, true);
   switch (permission) {
     case Permission::accessibility:
-      services_.privacy->accessibilityTrusted(true);
+      privacy_.accessibilityTrusted(true);
       break;
     case Permission::inputMonitoring:
-      services_.privacy->requestListenEvent();
+      privacy_.requestListenEvent();
       break;
     case Permission::screenRecording:
-      services_.privacy->requestScreenCapture();
+      privacy_.requestScreenCapture();
       break;
   }
-  services_.application->deactivate();  // let the system's prompt have the focus
+  application_.deactivate();  // let the system's prompt have the focus
 }
 
 void PermissionsService::openSystemSettings(const std::string& paneName) {
-  services_.workspace->openURL(kPanePrefix + paneName);
+  workspace_.openURL(kPanePrefix + paneName);
 }
 
 bool PermissionsService::isRunning(Browser browser) const {
-  return services_.runningApps->first(std::string(browsers::bundleID(browser))).has_value();
+  return runningApps_.first(std::string(browsers::bundleID(browser))).has_value();
 }
 
 std::int32_t PermissionsService::automationStatus(Browser browser) {
   if (!isRunning(browser)) return Privacy::kAutomationNotRunning;
   auto it = automationCache_.find(browser);
-  if (it == automationCache_.end() || services_.loop->uptime() - it->second.at > kAutomationStaleAfter)
+  if (it == automationCache_.end() || loop_.uptime() - it->second.at > kAutomationStaleAfter)
     refreshAutomationStatus(browser);
   it = automationCache_.find(browser);  // a stale entry is still the best answer we have
   return it != automationCache_.end() ? it->second.status : Privacy::kAutomationNotRunning;
@@ -119,18 +127,17 @@ void PermissionsService::refreshAutomationStatus(Browser browser,
 
 void PermissionsService::startCheck(Browser browser) {
   automationChecking_.insert(browser);
-  services_.privacy->queryAutomation(
-      std::string(browsers::bundleID(browser)), false,
-      [this, browser, watch = alive_.watch(), loop = services_.loop](std::int32_t status) {
-        loop->post([this, browser, status, watch] {
-          if (watch.expired()) return;
-          automationChecking_.erase(browser);
-          automationCache_[browser] = {status, services_.loop->uptime()};
-          auto waiters = std::move(automationWaiters_[browser]);
-          automationWaiters_.erase(browser);
-          for (auto& waiter : waiters) waiter(status);
-        });
-      });
+  privacy_.queryAutomation(std::string(browsers::bundleID(browser)), false,
+                           [this, browser, watch = alive_.watch(), loop = &loop_](std::int32_t status) {
+                             loop->post([this, browser, status, watch] {
+                               if (watch.expired()) return;
+                               automationChecking_.erase(browser);
+                               automationCache_[browser] = {status, loop_.uptime()};
+                               auto waiters = std::move(automationWaiters_[browser]);
+                               automationWaiters_.erase(browser);
+                               for (auto& waiter : waiters) waiter(status);
+                             });
+                           });
 }
 
 void PermissionsService::invalidateAutomationCache() {
@@ -140,12 +147,12 @@ void PermissionsService::invalidateAutomationCache() {
 }
 
 void PermissionsService::sendAutomationProbe(Browser browser) {
-  services_.privacy->queryAutomation(std::string(browsers::bundleID(browser)), true,
-                                     [this, watch = alive_.watch(), loop = services_.loop](std::int32_t) {
-                                       loop->post([this, watch] {
-                                         if (!watch.expired()) invalidateAutomationCache();
-                                       });
-                                     });
+  privacy_.queryAutomation(std::string(browsers::bundleID(browser)), true,
+                           [this, watch = alive_.watch(), loop = &loop_](std::int32_t) {
+                             loop->post([this, watch] {
+                               if (!watch.expired()) invalidateAutomationCache();
+                             });
+                           });
 }
 
 void PermissionsService::requestAutomation(Browser browser) {
@@ -153,16 +160,15 @@ void PermissionsService::requestAutomation(Browser browser) {
     sendAutomationProbe(browser);
     return;
   }
-  auto paths = services_.workspace->applicationPaths(std::string(browsers::bundleID(browser)));
+  auto paths = workspace_.applicationPaths(std::string(browsers::bundleID(browser)));
   if (paths.empty()) return;  // not installed
-  services_.workspace->openApplication(
+  workspace_.openApplication(
       paths.front(), true,
       [this, browser, watch = alive_.watch()](std::optional<platform::RunningApplication> app) {
         if (watch.expired() || !app) return;
-        waitUntilRunning(browser, services_.loop->uptime() + kLaunchWaitDeadline,
-                         [this, browser](bool launched) {
-                           if (launched) sendAutomationProbe(browser);
-                         });
+        waitUntilRunning(browser, loop_.uptime() + kLaunchWaitDeadline, [this, browser](bool launched) {
+          if (launched) sendAutomationProbe(browser);
+        });
       });
 }
 
@@ -172,12 +178,12 @@ void PermissionsService::waitUntilRunning(Browser browser, double deadline,
                                           std::function<void(bool)> completion) {
   const std::string bundleID(browsers::bundleID(browser));
   auto check = [this, bundleID, deadline, completion = std::move(completion)]() -> bool {
-    for (const auto& app : services_.workspace->runningApplications(bundleID))
+    for (const auto& app : workspace_.runningApplications(bundleID))
       if (app.isFinishedLaunching) {
         completion(true);
         return true;
       }
-    if (services_.loop->uptime() >= deadline) {
+    if (loop_.uptime() >= deadline) {
       completion(false);
       return true;
     }
@@ -185,25 +191,25 @@ void PermissionsService::waitUntilRunning(Browser browser, double deadline,
   };
   if (check()) return;
   const int id = nextLaunchWait_++;
-  launchWaits_[id] = services_.loop->every(kLaunchPollInterval, [this, check, id]() mutable {
+  launchWaits_[id] = loop_.every(kLaunchPollInterval, [this, check, id]() mutable {
     if (check()) launchWaits_.erase(id);
   });
 }
 
 void PermissionsService::relaunchApp() {
-  const platform::Workspace& workspace = *services_.workspace;
+  const platform::Workspace& workspace = workspace_;
   auto self = workspace.application(workspace.ownPid());
   const std::string bundlePath = self && self->bundlePath ? *self->bundlePath : std::string();
   // The path travels as the shell's positional argument "$1", never inside the script text, so
   // quotes, dollars, back-quotes and backslashes in it are only ever data.
   const std::string script = "while /bin/kill -0 " + std::to_string(workspace.ownPid()) +
-                             " 2>/dev/null; do /bin/sleep 0.2; done\n" +
-                             services_.launcher->openApplicationCommand() + " \"$1\"";
-  if (auto error = services_.launcher->spawn("/bin/sh", {"-c", script, "sh", bundlePath})) {
+                             " 2>/dev/null; do /bin/sleep 0.2; done\n" + launcher_.openApplicationCommand() +
+                             " \"$1\"";
+  if (auto error = launcher_.spawn("/bin/sh", {"-c", script, "sh", bundlePath})) {
     processLog("Relaunch failed to spawn: " + *error);
     return;
   }
-  services_.application->terminate();
+  application_.terminate();
 }
 
 }  // namespace velvix

@@ -18,7 +18,14 @@
 
 namespace velvix {
 
-struct Services;
+class RunningApps;
+namespace platform {
+class Application;
+class Launcher;
+class Privacy;
+class UserDefaults;
+class Workspace;
+}  // namespace platform
 
 class PermissionsService {
  public:
@@ -35,7 +42,12 @@ class PermissionsService {
   static constexpr double kLaunchPollInterval = 0.3;
   static constexpr const char* kPanePrefix = "x-apple.systempreferences:com.apple.preference.security?";
 
-  explicit PermissionsService(Services& services);
+  // `privacy` answers and prompts; `defaults` remembers which prompts were shown; `workspace` opens
+  // the panes and launches browsers, whose running state `runningApps` tells; `application` steps
+  // aside for a prompt and quits for a relaunch, which `launcher` starts; `loop` times the waits.
+  PermissionsService(platform::Privacy& privacy, platform::UserDefaults& defaults,
+                     platform::Application& application, platform::Workspace& workspace,
+                     RunningApps& runningApps, platform::Launcher& launcher, platform::MainLoop& loop);
 
   static std::string id(Permission permission);
   static std::string pane(Permission permission);
@@ -68,7 +80,13 @@ class PermissionsService {
   void waitUntilRunning(Browser browser, double deadline, std::function<void(bool)> completion);
   bool isRunning(Browser browser) const;
 
-  Services& services_;
+  platform::Privacy& privacy_;
+  platform::UserDefaults& defaults_;
+  platform::Application& application_;
+  platform::Workspace& workspace_;
+  RunningApps& runningApps_;
+  platform::Launcher& launcher_;
+  platform::MainLoop& loop_;
   std::set<Permission> alreadyRequested_;
   std::map<Browser, AutomationEntry> automationCache_;
   std::set<Browser> automationChecking_;

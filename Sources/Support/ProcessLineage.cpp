@@ -2,7 +2,6 @@
 
 #include <iterator>
 
-#include "Core/Services.hpp"
 #include "Platform/BundleReader.hpp"
 #include "Platform/ProcessTable.hpp"
 #include "Support/DebugLog.hpp"
@@ -21,8 +20,8 @@ bool isChromiumCase(Browser browser) {
 
 // A bundle whose frameworks hold "<Something> Framework.framework" is built like a Chromium
 // browser, listed or not.
-bool isChromiumBundle(const Services& services, const std::filesystem::path& bundle) {
-  const auto names = services.bundles->folderEntries(bundle, "Contents/Frameworks");
+bool isChromiumBundle(const platform::BundleReader& bundles, const std::filesystem::path& bundle) {
+  const auto names = bundles.folderEntries(bundle, "Contents/Frameworks");
   if (!names) return false;
   for (const auto& name : *names)
     if (name.ends_with(" Framework.framework")) return true;
@@ -45,25 +44,26 @@ std::optional<Browser> identify(const std::optional<std::string>& bundleID, cons
 
 // Walks from `pid` up through at most `limit` processes of the peers' table. `unlisted` (when
 // given) keeps the nearest ancestor bundle that looks Chromium-built but is not in the table.
-std::optional<Browser> walk(const Services& services, platform::Pid pid, int limit, Accepts accepts,
-                            std::optional<UnlistedBundle>* unlisted) {
-  const platform::ProcessTable& table = services.processes->peers();
+std::optional<Browser> walk(const platform::ProcessTable& processes, const platform::Workspace& workspace,
+                            const platform::BundleReader& bundles, platform::Pid pid, int limit,
+                            Accepts accepts, std::optional<UnlistedBundle>* unlisted) {
+  const platform::ProcessTable& table = processes.peers();
   // Real peers are known by their executable alone, as the kernel shows it; the running
   // applications and the bundles are the simulated desktop's and speak only for its processes.
-  const bool simulated = &table == services.processes;
+  const bool simulated = &table == &processes;
   for (int examined = 0; examined < limit; ++examined) {
     if (pid < 2) return std::nullopt;  // no process, or the system's first one
     if (simulated)
-      if (auto app = services.workspace->application(pid); app && !app->isTerminated && app->bundleIdentifier)
+      if (auto app = workspace.application(pid); app && !app->isTerminated && app->bundleIdentifier)
         if (auto browser = browsers::fromBundleID(*app->bundleIdentifier); browser && accepts(*browser))
           return browser;
     if (auto identifier = table.bundleIdentifier(pid))
       if (auto browser = browsers::fromBundleID(*identifier); browser && accepts(*browser)) return browser;
     if (auto executable = simulated ? table.executablePath(pid) : std::nullopt)
       if (auto bundle = enclosingApp(*executable)) {
-        const auto bundleID = services.bundles->bundleIdentifier(*bundle);
+        const auto bundleID = bundles.bundleIdentifier(*bundle);
         if (auto browser = identify(bundleID, bundle->stem().string(), accepts)) return browser;
-        if (unlisted && !*unlisted && isChromiumBundle(services, *bundle))
+        if (unlisted && !*unlisted && isChromiumBundle(bundles, *bundle))
           *unlisted = UnlistedBundle{bundle->filename().string(), bundleID};
       }
     auto parent = table.parent(pid);
@@ -83,17 +83,21 @@ std::optional<std::filesystem::path> enclosingApp(const std::filesystem::path& e
   return std::nullopt;
 }
 
-std::optional<Browser> editor(const Services& services, platform::Pid extensionHost) {
-  return walk(services, extensionHost, kEditorWalk, isEditorCase, nullptr);
+std::optional<Browser> editor(const platform::ProcessTable& processes, const platform::Workspace& workspace,
+                              const platform::BundleReader& bundles, platform::Pid extensionHost) {
+  return walk(processes, workspace, bundles, extensionHost, kEditorWalk, isEditorCase, nullptr);
 }
 
-std::optional<Browser> chromiumBrowser(const Services& services, platform::Pid relay) {
+std::optional<Browser> chromiumBrowser(const platform::ProcessTable& processes,
+                                       const platform::Workspace& workspace,
+                                       const platform::BundleReader& bundles, DebugLog& log,
+                                       platform::Pid relay) {
   std::optional<UnlistedBundle> unlisted;
-  auto browser = walk(services, relay, kRelayWalk, isChromiumCase, &unlisted);
-  if (!browser && unlisted && services.log)
-    services.log->log("ProcessLineage: relay ancestor " + unlisted->fileName + " (" +
-                      unlisted->identifier.value_or("?") + ") looks Chromium but " +
-                      "isn't a listed Browser; rejecting \u2014 add it to enable switching");
+  auto browser = walk(processes, workspace, bundles, relay, kRelayWalk, isChromiumCase, &unlisted);
+  if (!browser && unlisted)
+    log.log("ProcessLineage: relay ancestor " + unlisted->fileName + " (" +
+            unlisted->identifier.value_or("?") + ") looks Chromium but " +
+            "isn't a listed Browser; rejecting \u2014 add it to enable switching");
   return browser;
 }
 

@@ -3,8 +3,6 @@
 #include <string_view>
 #include <system_error>
 
-#include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Support/CreatedFiles.hpp"
@@ -19,48 +17,51 @@ namespace {
 constexpr mode_t kScriptMode = 0644;
 }
 
-TerminalIntegrationInstaller::TerminalIntegrationInstaller(Services& services)
-    : services_(services),
-      consent_(services, ConsentQuestion::Rank::shell, [this] { requestConsentIfNeeded(); }) {}
+TerminalIntegrationInstaller::TerminalIntegrationInstaller(Collaborators collaborators)
+    : application_(collaborators.application),
+      notifications_(collaborators.notifications),
+      loop_(collaborators.loop),
+      log_(collaborators.log),
+      settings_(collaborators.settings),
+      home_(std::move(collaborators.home)),
+      consent_(collaborators.consentTurns, ConsentQuestion::Rank::shell,
+               [this] { requestConsentIfNeeded(); }) {}
 
 fs::path TerminalIntegrationInstaller::scriptPath() const {
-  return SupportFolder::path(services_.home) / kScriptName;
+  return SupportFolder::path(home_) / kScriptName;
 }
 
 fs::path TerminalIntegrationInstaller::zshrcPath() const {
-  return services_.home / ".zshrc";
+  return home_ / ".zshrc";
 }
 
 void TerminalIntegrationInstaller::log(const std::string& line) const {
-  if (services_.log) services_.log->log("shell integration: " + line);
+  log_.log("shell integration: " + line);
 }
 
 void TerminalIntegrationInstaller::reconcileAtLaunch() {
   adoptExistingBlock();
   reconcile();
-  preferencesObservation_ =
-      services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
-                                       [this](const platform::Notification&) { reconcile(); });
+  preferencesObservation_ = notifications_.observe(SettingStore::kChangedNotification, loop_,
+                                                   [this](const platform::Notification&) { reconcile(); });
   consent_.schedule(kConsentDelay);
 }
 
 void TerminalIntegrationInstaller::reconcile() {
-  const Preferences& p = *services_.preferences;
-  if (p.terminalEditingKeysEnabled.get() && p.terminalShellIntegrationAllowed.get())
+  if (settings_.terminalEditingKeysEnabled.get() && settings_.terminalShellIntegrationAllowed.get())
     install();
   else
     uninstall();
 }
 
 std::string TerminalIntegrationInstaller::renderScript() const {
-  const Preferences& p = *services_.preferences;
-  return TerminalIntegrationScript::render({.charSelect = p.terminalCharSelectEnabled.get(),
-                                            .mouseSelect = p.terminalMouseSelectEnabled.get(),
-                                            .lineDelete = p.terminalLineDeleteEnabled.get()});
+  return TerminalIntegrationScript::render({.charSelect = settings_.terminalCharSelectEnabled.get(),
+                                            .mouseSelect = settings_.terminalMouseSelectEnabled.get(),
+                                            .lineDelete = settings_.terminalLineDeleteEnabled.get()});
 }
 
 void TerminalIntegrationInstaller::install() {
-  if (auto error = SupportFolder::ensure(services_.home)) log(*error);
+  if (auto error = SupportFolder::ensure(home_)) log(*error);
   const std::string script = renderScript();
   // An unchanged script is not rewritten; an unreadable one is.
   if (files::readAll(scriptPath()) != script)
@@ -84,14 +85,14 @@ void TerminalIntegrationInstaller::install() {
       true);
   // Remembered so that removal gives the file back as it was, without a line feed at its end.
   if (outcome.kind == UserTextFile::Outcome::Kind::written) {
-    CreatedFiles lineFeedAdded(services_.home, CreatedFiles::kLineFeedAddedName);
+    CreatedFiles lineFeedAdded(home_, CreatedFiles::kLineFeedAddedName);
     addsLineFeed ? lineFeedAdded.add(outcome.target) : lineFeedAdded.forget(outcome.target);
   }
 }
 
 void TerminalIntegrationInstaller::uninstall() {
   // Read whatever the settings: a block may be there from an earlier install.
-  CreatedFiles lineFeedAdded(services_.home, CreatedFiles::kLineFeedAddedName);
+  CreatedFiles lineFeedAdded(home_, CreatedFiles::kLineFeedAddedName);
   const auto outcome = writeZshrc(
       [&](const UserTextFile& zshrc) {
         using Kind = UserTextFile::Change::Kind;
@@ -103,7 +104,7 @@ void TerminalIntegrationInstaller::uninstall() {
         // long as nothing was written after the block since.
         const bool blockEndsFile = std::string_view(zshrc.text()).substr(found.end) == "\n";
         if (blockEndsFile && text.ends_with('\n') && lineFeedAdded.contains(zshrc.target())) text.pop_back();
-        if (text.empty() && CreatedFiles(services_.home).contains(zshrc.target()))
+        if (text.empty() && CreatedFiles(home_).contains(zshrc.target()))
           return UserTextFile::Change{Kind::remove, {}, {}};
         return UserTextFile::Change{Kind::write, std::move(text), {}};
       },
@@ -126,7 +127,7 @@ UserTextFile::Outcome TerminalIntegrationInstaller::writeZshrc(
   using Kind = UserTextFile::Outcome::Kind;
   const auto outcome = UserTextFile::edit(zshrcPath(), change);
   leftAloneNote_.clear();
-  CreatedFiles(services_.home).follow(outcome, installing);
+  CreatedFiles(home_).follow(outcome, installing);
   switch (outcome.kind) {
     case Kind::unchanged:
     case Kind::created:
@@ -154,34 +155,32 @@ bool TerminalIntegrationInstaller::fenceIsInstalled() const {
 }
 
 void TerminalIntegrationInstaller::adoptExistingBlock() {
-  Preferences& p = *services_.preferences;
-  if (p.terminalShellIntegrationAsked.get() || !fenceIsInstalled()) return;
-  p.terminalShellIntegrationAllowed.set(true);
-  p.terminalShellIntegrationAsked.set(true);
+  if (settings_.terminalShellIntegrationAsked.get() || !fenceIsInstalled()) return;
+  settings_.terminalShellIntegrationAllowed.set(true);
+  settings_.terminalShellIntegrationAsked.set(true);
 }
 
 void TerminalIntegrationInstaller::requestConsentIfNeeded() {
-  Preferences& p = *services_.preferences;
-  if (!p.terminalEditingKeysEnabled.get() || p.terminalShellIntegrationAllowed.get() ||
-      p.terminalShellIntegrationAsked.get() || !p.hasCompletedOnboarding.get() || isAsking_)
+  if (!settings_.terminalEditingKeysEnabled.get() || settings_.terminalShellIntegrationAllowed.get() ||
+      settings_.terminalShellIntegrationAsked.get() || !settings_.hasCompletedOnboarding.get() || isAsking_)
     return;
   isAsking_ = true;
   consent_.opened();
-  services_.application->activate(true);
-  services_.application->showAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton},
-                                   [this, watch = alive_.watch()](int button) {
-                                     if (!watch.expired()) answer(button == 0);
-                                   });
+  application_.activate(true);
+  application_.showAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton},
+                         [this, watch = alive_.watch()](int button) {
+                           if (!watch.expired()) answer(button == 0);
+                         });
 }
 
 void TerminalIntegrationInstaller::answer(bool allowed) {
   isAsking_ = false;
   // Only a button the person pressed is an answer: a question that goes away with the program is
   // asked again at the next launch.
-  services_.preferences->terminalShellIntegrationAsked.set(true);
+  settings_.terminalShellIntegrationAsked.set(true);
   // Storing the answer reconciles through the settings notification; installing here as well
   // makes the block appear even before that observer exists.
-  services_.preferences->terminalShellIntegrationAllowed.set(allowed);
+  settings_.terminalShellIntegrationAllowed.set(allowed);
   if (allowed) install();
   consent_.closed();
 }

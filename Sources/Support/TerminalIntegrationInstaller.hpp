@@ -15,10 +15,15 @@
 #include "Support/AliveToken.hpp"
 #include "Support/ConsentQuestion.hpp"
 #include "Support/FencedBlock.hpp"
+#include "Support/Setting.hpp"
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class Application;
+class MainLoop;
+}  // namespace platform
 
 class TerminalIntegrationInstaller {
  public:
@@ -39,7 +44,31 @@ class TerminalIntegrationInstaller {
   static constexpr const char* kAllowButton = "Add to ~/.zshrc";
   static constexpr const char* kNotNowButton = "Not Now";
 
-  explicit TerminalIntegrationInstaller(Services& services);
+  // The user's settings it follows (named as the settings store names them); it writes only the
+  // two that remember the user's answer.
+  struct Settings {
+    const Setting<bool>& terminalEditingKeysEnabled;
+    const Setting<bool>& terminalCharSelectEnabled;
+    const Setting<bool>& terminalMouseSelectEnabled;
+    const Setting<bool>& terminalLineDeleteEnabled;
+    Setting<bool>& terminalShellIntegrationAllowed;
+    Setting<bool>& terminalShellIntegrationAsked;
+    const Setting<bool>& hasCompletedOnboarding;
+  };
+  // `application` puts the question, `notifications` tells of every settings change (observed on
+  // `loop`), `consentTurns` keeps the question from appearing beside another, `log` takes what
+  // stood in the way, and the files live under `home`.
+  struct Collaborators {
+    platform::Application& application;
+    platform::NotificationCenter& notifications;
+    platform::MainLoop& loop;
+    DebugLog& log;
+    ConsentQuestion::Turns& consentTurns;
+    Settings settings;
+    std::filesystem::path home;
+  };
+
+  explicit TerminalIntegrationInstaller(Collaborators collaborators);
   TerminalIntegrationInstaller(const TerminalIntegrationInstaller&) = delete;
   TerminalIntegrationInstaller& operator=(const TerminalIntegrationInstaller&) = delete;
 
@@ -72,7 +101,12 @@ class TerminalIntegrationInstaller {
                                    bool installing);
   UserTextFile::Change damaged(const FencedBlock::Found& found) const;
 
-  Services& services_;
+  platform::Application& application_;
+  platform::NotificationCenter& notifications_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
+  const Settings settings_;
+  const std::filesystem::path home_;
   FencedBlock fence_{kOpeningFence, kClosingFence};
   bool isAsking_ = false;
   std::string leftAloneNote_;

@@ -2,8 +2,6 @@
 
 #include <system_error>
 
-#include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/AppResources.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Support/DebugLog.hpp"
@@ -37,7 +35,7 @@ std::optional<std::map<std::string, std::string>> filesBelow(const fs::path& fol
 }  // namespace
 
 std::optional<fs::path> VSCodeExtensionInstaller::source() const {
-  return services_.resources ? services_.resources->path(kResourceName) : std::nullopt;
+  return resources_.path(kResourceName);
 }
 
 const std::map<std::string, std::string>* VSCodeExtensionInstaller::sourceFiles() const {
@@ -51,7 +49,7 @@ const std::map<std::string, std::string>* VSCodeExtensionInstaller::sourceFiles(
 std::vector<fs::path> VSCodeExtensionInstaller::targets() const {
   std::vector<fs::path> folders;
   for (const char* relative : kTargets)
-    if (present(services_.home / relative)) folders.push_back(services_.home / relative);
+    if (present(home_ / relative)) folders.push_back(home_ / relative);
   return folders;
 }
 
@@ -105,9 +103,9 @@ bool VSCodeExtensionInstaller::install() {
   for (const auto& folder : targets()) {
     const fs::path destination = folder / kFolderName;
     if (auto error = installInto(folder, *from)) {
-      services_.log->log("vscode extension install failed at " + destination.string() + ": " + *error);
+      log_.log("vscode extension install failed at " + destination.string() + ": " + *error);
     } else {
-      services_.log->log("vscode extension installed at " + destination.string());
+      log_.log("vscode extension installed at " + destination.string());
       installed = true;
     }
   }
@@ -144,16 +142,17 @@ void VSCodeExtensionInstaller::reconcileAtLaunch() {
   reconcile();
   // Settings are written often (the exclusion field on every keystroke): copy again only when
   // the switch changed or a copy went missing or stale.
-  preferencesObservation_ = services_.notifications->observe(
-      Preferences::kChangedNotification, *services_.loop, [this](const platform::Notification&) {
-        const bool on = services_.preferences->vscodeTabsEnabled.get();
-        if (appliedEnabled_ == on && (!on || isUpToDate())) return;
-        reconcile();
-      });
+  preferencesObservation_ = notifications_.observe(SettingStore::kChangedNotification, loop_,
+                                                   [this](const platform::Notification&) {
+                                                     const bool on = vscodeTabsEnabled_.get();
+                                                     if (appliedEnabled_ == on && (!on || isUpToDate()))
+                                                       return;
+                                                     reconcile();
+                                                   });
 }
 
 void VSCodeExtensionInstaller::reconcile() {
-  const bool on = services_.preferences->vscodeTabsEnabled.get();
+  const bool on = vscodeTabsEnabled_.get();
   appliedEnabled_ = on;
   if (on)
     install();

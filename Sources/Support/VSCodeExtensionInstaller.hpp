@@ -13,10 +13,15 @@
 #include <vector>
 
 #include "Platform/NotificationCenter.hpp"
+#include "Support/Setting.hpp"
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class AppResources;
+class MainLoop;
+}  // namespace platform
 
 class VSCodeExtensionInstaller {
  public:
@@ -34,7 +39,18 @@ class VSCodeExtensionInstaller {
                                                ".trae/extensions",        ".trae-cn/extensions",
                                                ".void-editor/extensions", ".positron/extensions"};
 
-  explicit VSCodeExtensionInstaller(Services& services) : services_(services) {}
+  // Copies what `resources` carries into the editors' folders under `home` while
+  // `vscodeTabsEnabled` is on; `notifications` tells of every settings change (observed on `loop`),
+  // and each copy's outcome goes to `log`.
+  VSCodeExtensionInstaller(platform::AppResources& resources, const Setting<bool>& vscodeTabsEnabled,
+                           platform::NotificationCenter& notifications, platform::MainLoop& loop,
+                           DebugLog& log, std::filesystem::path home)
+      : resources_(resources),
+        vscodeTabsEnabled_(vscodeTabsEnabled),
+        notifications_(notifications),
+        loop_(loop),
+        log_(log),
+        home_(std::move(home)) {}
   VSCodeExtensionInstaller(const VSCodeExtensionInstaller&) = delete;
   VSCodeExtensionInstaller& operator=(const VSCodeExtensionInstaller&) = delete;
 
@@ -59,7 +75,12 @@ class VSCodeExtensionInstaller {
                                          const std::filesystem::path& from);
   const std::map<std::string, std::string>* sourceFiles() const;
 
-  Services& services_;
+  platform::AppResources& resources_;
+  const Setting<bool>& vscodeTabsEnabled_;
+  platform::NotificationCenter& notifications_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
+  const std::filesystem::path home_;
   std::optional<bool> appliedEnabled_;
   mutable std::optional<std::map<std::string, std::string>> sourceFiles_;
   platform::NotificationCenter::Observation preferencesObservation_;

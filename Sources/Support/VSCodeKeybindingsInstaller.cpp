@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/Linux/UserTextFile.hpp"
 #include "Support/CreatedFiles.hpp"
@@ -19,29 +17,30 @@ struct Entry {
   const char* text;  // as written in the file, with its JSON escapes
   const char* comment;
 };
+
+// The block's keys, each group behind the setting that switches it, in the block's order.
 struct Group {
-  Setting<bool> Preferences::*setting;
+  const Setting<bool>& setting;
   std::vector<Entry> entries;
 };
 
-const std::vector<Group>& groups() {
-  static const std::vector<Group> table = {
-      {&Preferences::terminalLineJumpEnabled,
+std::vector<Group> groups(const VSCodeKeybindingsInstaller::Settings& settings) {
+  return {
+      {settings.terminalLineJumpEnabled,
        {{"cmd+left", "\\u0001", "start of line (^A)"}, {"cmd+right", "\\u0005", "end of line (^E)"}}},
-      {&Preferences::terminalLineDeleteEnabled,
+      {settings.terminalLineDeleteEnabled,
        {{"cmd+backspace", "\\u0015", "delete to line start (^U)"},
         {"cmd+delete", "\\u000b", "delete to line end (^K)"}}},
-      {&Preferences::terminalUndoRedoEnabled,
+      {settings.terminalUndoRedoEnabled,
        {{"cmd+z", "\\u001f", "undo (^_)"}, {"cmd+shift+z", "\\u001b[31~", "redo widget (F17)"}}},
-      {&Preferences::terminalCutEnabled, {{"cmd+x", "\\u001b[29~", "cut widget (F16)"}}},
-      {&Preferences::terminalWordSelectEnabled,
+      {settings.terminalCutEnabled, {{"cmd+x", "\\u001b[29~", "cut widget (F16)"}}},
+      {settings.terminalWordSelectEnabled,
        {{"shift+alt+left", "\\u001b[25~", "select word left (F13)"},
         {"shift+alt+right", "\\u001b[26~", "select word right (F14)"}}},
-      {&Preferences::terminalLineSelectEnabled,
+      {settings.terminalLineSelectEnabled,
        {{"cmd+shift+left", "\\u001b[32~", "select to line start (F18)"},
         {"cmd+shift+right", "\\u001b[33~", "select to line end (F19)"}}},
   };
-  return table;
 }
 
 // What each byte of a JSON-with-comments text is.
@@ -158,24 +157,29 @@ const FencedBlock& fence() {
 
 }  // namespace
 
-VSCodeKeybindingsInstaller::VSCodeKeybindingsInstaller(Services& services)
-    : services_(services),
-      consent_(services, ConsentQuestion::Rank::editorKeys, [this] { requestConsentIfNeeded(); }) {}
+VSCodeKeybindingsInstaller::VSCodeKeybindingsInstaller(Collaborators collaborators)
+    : application_(collaborators.application),
+      notifications_(collaborators.notifications),
+      loop_(collaborators.loop),
+      log_(collaborators.log),
+      settings_(collaborators.settings),
+      home_(std::move(collaborators.home)),
+      consent_(collaborators.consentTurns, ConsentQuestion::Rank::editorKeys,
+               [this] { requestConsentIfNeeded(); }) {}
 
 void VSCodeKeybindingsInstaller::log(const std::string& line) const {
-  if (services_.log) services_.log->log("vscode keys: " + line);
+  log_.log("vscode keys: " + line);
 }
 
 void VSCodeKeybindingsInstaller::reconcileAtLaunch() {
   reconcile();
-  preferencesObservation_ =
-      services_.notifications->observe(Preferences::kChangedNotification, *services_.loop,
-                                       [this](const platform::Notification&) { reconcile(); });
+  preferencesObservation_ = notifications_.observe(SettingStore::kChangedNotification, loop_,
+                                                   [this](const platform::Notification&) { reconcile(); });
 }
 
 std::vector<fs::path> VSCodeKeybindingsInstaller::keybindingsURLs() const {
   std::vector<fs::path> urls;
-  const fs::path base = services_.home / "Library" / "Application Support";
+  const fs::path base = home_ / "Library" / "Application Support";
   for (const char* editor : kEditors) {
     std::error_code error;
     if (fs::exists(base / editor / "User", error))
@@ -190,9 +194,8 @@ std::string VSCodeKeybindingsInstaller::renderBlock() const {
                       "  // Managed by Velvix. Terminal panel only — your editor\n"
                       "  // keys are untouched. Turn the feature off in Velvix's\n"
                       "  // Settings to remove this block.\n";
-  const Preferences& p = *services_.preferences;
-  for (const auto& group : groups()) {
-    if (!(p.*group.setting).get()) continue;
+  for (const auto& group : groups(settings_)) {
+    if (!group.setting.get()) continue;
     for (const auto& e : group.entries)
       block += std::string("  { \"key\": \"") + e.key +
                "\", \"command\": \"workbench.action.terminal.sendSequence\", \"when\": \"terminalFocus\", "
@@ -276,8 +279,7 @@ std::optional<std::string> VSCodeKeybindingsInstaller::inserting(std::string_vie
 }
 
 void VSCodeKeybindingsInstaller::reconcile() {
-  const Preferences& p = *services_.preferences;
-  reconcileFiles(p.terminalEditingKeysEnabled.get() && p.vscodeTerminalKeysAllowed.get());
+  reconcileFiles(settings_.terminalEditingKeysEnabled.get() && settings_.vscodeTerminalKeysAllowed.get());
   consent_.schedule();
 }
 
@@ -285,7 +287,7 @@ void VSCodeKeybindingsInstaller::reconcileFiles(bool wanted) {
   using Change = UserTextFile::Change;
   using Kind = UserTextFile::Outcome::Kind;
   const std::string block = wanted ? renderBlock() : std::string();
-  CreatedFiles created(services_.home);
+  CreatedFiles created(home_);
   std::string notes;
   for (const auto& url : keybindingsURLs()) {
     const auto outcome = UserTextFile::edit(url, [&](const UserTextFile& file) {
@@ -336,23 +338,21 @@ void VSCodeKeybindingsInstaller::reconcileFiles(bool wanted) {
 }
 
 void VSCodeKeybindingsInstaller::requestConsentIfNeeded() {
-  Preferences& p = *services_.preferences;
-  if (!p.terminalEditingKeysEnabled.get() || p.vscodeTerminalKeysAllowed.get() ||
-      p.vscodeTerminalKeysAsked.get() || !p.hasCompletedOnboarding.get() || keybindingsURLs().empty() ||
-      isAsking_)
+  if (!settings_.terminalEditingKeysEnabled.get() || settings_.vscodeTerminalKeysAllowed.get() ||
+      settings_.vscodeTerminalKeysAsked.get() || !settings_.hasCompletedOnboarding.get() ||
+      keybindingsURLs().empty() || isAsking_)
     return;
   isAsking_ = true;
   consent_.opened();
-  services_.application->activate(true);
-  const int choice =
-      services_.application->runAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton});
+  application_.activate(true);
+  const int choice = application_.runAlert(kConsentMessage, kConsentText, {kAllowButton, kNotNowButton});
   isAsking_ = false;
   // Only a button the person pressed is an answer: a question that goes away with the program is
   // asked again at the next launch.
   if (choice >= 0) {
-    p.vscodeTerminalKeysAsked.set(true);
-    p.vscodeTerminalKeysAllowed.set(choice == 0);
-    if (choice == 0) reconcileFiles(p.terminalEditingKeysEnabled.get());
+    settings_.vscodeTerminalKeysAsked.set(true);
+    settings_.vscodeTerminalKeysAllowed.set(choice == 0);
+    if (choice == 0) reconcileFiles(settings_.terminalEditingKeysEnabled.get());
   }
   consent_.closed();
 }

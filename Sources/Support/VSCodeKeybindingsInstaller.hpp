@@ -19,10 +19,15 @@
 #include "Platform/NotificationCenter.hpp"
 #include "Support/ConsentQuestion.hpp"
 #include "Support/FencedBlock.hpp"
+#include "Support/Setting.hpp"
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+namespace platform {
+class Application;
+class MainLoop;
+}  // namespace platform
 
 class VSCodeKeybindingsInstaller {
  public:
@@ -46,7 +51,35 @@ class VSCodeKeybindingsInstaller {
   static constexpr const char* kAllowButton = "Add to keybindings.json";
   static constexpr const char* kNotNowButton = "Not Now";
 
-  explicit VSCodeKeybindingsInstaller(Services& services);
+  // The user's settings it follows (named as the settings store names them): the switch and the
+  // answer to the question, and which of the terminal keys the block holds. It writes only the two
+  // that remember the user's answer.
+  struct Settings {
+    const Setting<bool>& terminalEditingKeysEnabled;
+    Setting<bool>& vscodeTerminalKeysAllowed;
+    Setting<bool>& vscodeTerminalKeysAsked;
+    const Setting<bool>& hasCompletedOnboarding;
+    const Setting<bool>& terminalLineJumpEnabled;
+    const Setting<bool>& terminalLineDeleteEnabled;
+    const Setting<bool>& terminalUndoRedoEnabled;
+    const Setting<bool>& terminalCutEnabled;
+    const Setting<bool>& terminalWordSelectEnabled;
+    const Setting<bool>& terminalLineSelectEnabled;
+  };
+  // `application` puts the question, `notifications` tells of every settings change (observed on
+  // `loop`), `consentTurns` keeps the question from appearing beside another, `log` takes what
+  // stood in the way, and the editors' files live under `home`.
+  struct Collaborators {
+    platform::Application& application;
+    platform::NotificationCenter& notifications;
+    platform::MainLoop& loop;
+    DebugLog& log;
+    ConsentQuestion::Turns& consentTurns;
+    Settings settings;
+    std::filesystem::path home;
+  };
+
+  explicit VSCodeKeybindingsInstaller(Collaborators collaborators);
   VSCodeKeybindingsInstaller(const VSCodeKeybindingsInstaller&) = delete;
   VSCodeKeybindingsInstaller& operator=(const VSCodeKeybindingsInstaller&) = delete;
 
@@ -82,7 +115,12 @@ class VSCodeKeybindingsInstaller {
   void reconcileFiles(bool wanted);
   void log(const std::string& line) const;
 
-  Services& services_;
+  platform::Application& application_;
+  platform::NotificationCenter& notifications_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
+  const Settings settings_;
+  const std::filesystem::path home_;
   bool isAsking_ = false;
   std::string leftAloneNote_;
   ConsentQuestion consent_;

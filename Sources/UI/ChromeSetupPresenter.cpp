@@ -1,6 +1,5 @@
 #include "UI/ChromeSetupPresenter.hpp"
 
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Screens.hpp"
@@ -11,18 +10,24 @@ namespace velvix {
 
 struct ChromeSetupPresenter::Card {
   // The card on the simulated screen; `widget` is its content.
-  explicit Card(Services& services) {
+  explicit Card(platform::ScreenPlacement* placement) {
     auto card = std::make_unique<ChromeSetupCard>();
     widget = card.get();
-    panel = std::make_unique<PanelWindow>(std::move(card), services.placement,
-                                          qt::SimScreenLayer::kFloatingLevel);
+    panel = std::make_unique<PanelWindow>(std::move(card), placement, qt::SimScreenLayer::kFloatingLevel);
   }
   ChromeSetupCard* widget;
   std::unique_ptr<PanelWindow> panel;
 };
 
-ChromeSetupPresenter::ChromeSetupPresenter(Services& services, std::function<InputLock*()> inputLock)
-    : services_(services), inputLock_(std::move(inputLock)), installer_(services) {}
+ChromeSetupPresenter::ChromeSetupPresenter(ChromeAutoInstaller::Collaborators installer,
+                                           platform::Screens& screens, platform::MainLoop& loop,
+                                           std::function<platform::ScreenPlacement*()> placement,
+                                           std::function<InputLock*()> inputLock)
+    : screens_(screens),
+      loop_(loop),
+      placement_(std::move(placement)),
+      inputLock_(std::move(inputLock)),
+      installer_(std::move(installer)) {}
 
 ChromeSetupPresenter::~ChromeSetupPresenter() = default;
 
@@ -48,7 +53,7 @@ void ChromeSetupPresenter::completed(const ChromeAutoInstaller::Outcome& outcome
   running_ = false;
   show(ChromeSetupPhase::of(outcome));
   if (outcome.kind != ChromeAutoInstaller::Outcome::Kind::connected) return;
-  services_.loop->postAfter(kDoneCloseDelay, [this, watch = alive_.watch()] {
+  loop_.postAfter(kDoneCloseDelay, [this, watch = alive_.watch()] {
     if (!watch.expired() && phase_ == ChromeSetupPhase::done()) dismiss();
   });
 }
@@ -61,13 +66,13 @@ void ChromeSetupPresenter::dismiss() {
 void ChromeSetupPresenter::show(const ChromeSetupPhase& phase) {
   phase_ = phase;
   if (!card_) {
-    card_ = std::make_unique<Card>(services_);
+    card_ = std::make_unique<Card>(placement_ ? placement_() : nullptr);
     card_->widget->onRetry = [this, watch = alive_.watch()] {
       if (!watch.expired()) retry();
     };
     card_->widget->onDismiss = [this, watch = alive_.watch()] {
       if (!watch.expired())
-        services_.loop->post([this, watch] {
+        loop_.post([this, watch] {
           if (!watch.expired()) dismiss();
         });
     };
@@ -76,7 +81,7 @@ void ChromeSetupPresenter::show(const ChromeSetupPhase& phase) {
   const QSize size = card_->widget->size();
   // Centred, its top edge 12 % of the visible height below the top of the main screen; without a
   // screen it stays where it was.
-  const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
+  const auto screens = screens_.screens();
   if (!screens.empty()) {
     const Rect visible = screens.front().visibleFrame;
     frame_ = {visible.midX() - size.width() / 2.0, visible.y + kTopOffset * visible.height,

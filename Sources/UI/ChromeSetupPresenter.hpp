@@ -14,16 +14,25 @@
 
 namespace velvix {
 
-struct Services;
 class InputLock;
+namespace platform {
+class MainLoop;
+class ScreenPlacement;
+class Screens;
+}  // namespace platform
 
 class ChromeSetupPresenter {
  public:
   static constexpr double kDoneCloseDelay = 1.8;
   static constexpr double kTopOffset = 0.12;  // of the visible height, above the card
 
-  // `inputLock` gives the application's running event tap, which can hold the user's input, or none.
-  ChromeSetupPresenter(Services& services, std::function<InputLock*()> inputLock);
+  // Owns the auto-installer built over `installer`. The card is centred on the first of `screens`
+  // and closed on `loop`; `placement` gives where panels appear on the display when the card is
+  // made (the view that places them may come after this), or none. `inputLock` gives the
+  // application's running event tap, which can hold the user's input, or none.
+  ChromeSetupPresenter(ChromeAutoInstaller::Collaborators installer, platform::Screens& screens,
+                       platform::MainLoop& loop, std::function<platform::ScreenPlacement*()> placement,
+                       std::function<InputLock*()> inputLock);
   ~ChromeSetupPresenter();
   ChromeSetupPresenter(const ChromeSetupPresenter&) = delete;
   ChromeSetupPresenter& operator=(const ChromeSetupPresenter&) = delete;
@@ -45,7 +54,9 @@ class ChromeSetupPresenter {
   void completed(const ChromeAutoInstaller::Outcome& outcome);
 
   struct Card;
-  Services& services_;
+  platform::Screens& screens_;
+  platform::MainLoop& loop_;
+  std::function<platform::ScreenPlacement*()> placement_;
   std::function<InputLock*()> inputLock_;
   ChromeAutoInstaller installer_;
   std::unique_ptr<Card> card_;

@@ -10,7 +10,6 @@
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "TestSupport/AppWorld.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -22,8 +21,6 @@ using test::TestWorld;
 
 TEST(AppDelegate, ARunBeginsWithLaunchedTakesTheChordAndEndsWithQuit) {
   TestWorld world;
-  test::ProgramWindows windows(world);
-  windows.publish(world);
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(world.desktop.activeActivities(), std::vector<std::string>{AppDelegate::kNoNapReason});
@@ -42,8 +39,6 @@ TEST(AppDelegate, OlderCopyThatQuitsIsWaitedForThenTheLaunchGoesOn) {
   TestWorld world;
   auto old =
       world.desktop.launch({.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .quitDelay = 0.3});
-  test::ProgramWindows windows(world);
-  windows.publish(world);
   AppDelegate delegate(world.services());
   const double before = world.loop.elapsed();
   delegate.applicationDidFinishLaunching();
@@ -58,8 +53,6 @@ TEST(AppDelegate, OlderCopyThatIgnoresTerminationIsLeftRunningAfterTwoSeconds) {
   TestWorld world;
   auto stubborn = world.desktop.launch(
       {.bundleID = AppIdentity::kBundleIdentifier, .name = "Velvix", .ignoresTermination = true});
-  test::ProgramWindows windows(world);
-  windows.publish(world);
   AppDelegate delegate(world.services());
   const double before = world.loop.elapsed();
   delegate.applicationDidFinishLaunching();
@@ -73,8 +66,6 @@ TEST(AppDelegate, UnrelatedApplicationsAndBundlesWithoutIdentifierAreLeftAlone) 
   auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
   world.desktop.app(world.desktop.selfPid())->bundleID.reset();
   auto nameless = world.desktop.launch({.bundleID = "", .name = "No identifier"});
-  test::ProgramWindows windows(world);
-  windows.publish(world);
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
   EXPECT_EQ(world.loop.elapsed(), 0.0);
@@ -92,9 +83,7 @@ TEST(AppDelegate, LaunchReconcilesTheUsersFilesAndAsksForConsentOnlyOnceTheSetUp
   world.preferences().hasCompletedOnboarding.set(true);
   world.preferences().vscodeTabsEnabled.set(true);
   world.desktop.privacy.listenEvent = platform::ListenEventAccess::denied;  // the set-up window opens
-  test::ProgramWindows windows(world);
-  windows.publish(world);
-  OnboardingWindowController& setUp = windows.onboardingWindow;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;   // the application's own
   auto& app = world.desktop.application();
   app.alertAnswer = 1;  // "Not Now" to the editor keys
 

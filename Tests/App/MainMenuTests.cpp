@@ -5,7 +5,6 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -20,18 +19,16 @@ using platform::EventFlag::kShift;
 struct MainMenuTest : ::testing::Test {
   test::TestWorld world;
   sim::SimMenuBar bar;
-  test::ProgramWindows windows{world};
-  SettingsWindowController& settings = windows.settingsWindow;
-  OnboardingWindowController& setUp = windows.onboardingWindow;
+  // The application's own windows.
+  SettingsWindowController& settings = *world.services().settingsWindow;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;
   std::unique_ptr<AppDelegate> delegate;
 
   MainMenuTest() {
     test::ensureQtApplication();  // the settings window is made of widgets
     world.services().menuBar = &bar;
-    world.services().settingsWindow = &settings;
-    world.services().onboardingWindow = &setUp;
     world.preferences().hasCompletedOnboarding.set(true);  // no set-up window at launch
-    world.updaterFramework.showPanel = [this] {
+    world.updaterFramework().showPanel = [this] {
       world.desktop.application().orderFrontPanel("Software Update");
     };
     delegate = std::make_unique<AppDelegate>(world.services());
@@ -98,7 +95,7 @@ TEST_F(MainMenuTest, AboutAndUpdatesActivateTheApplicationWithoutOpeningTheSetti
   ASSERT_TRUE(delegate->mainMenu().choose("Check for Updates\u2026"));
   world.loop.runUntilIdle();
   EXPECT_TRUE(app.isActive());
-  EXPECT_EQ(world.updaterFramework.checks, 1);
+  EXPECT_EQ(world.updaterFramework().checks, 1);
   EXPECT_TRUE(app.panel("Software Update"));
   EXPECT_FALSE(settings.window());
   EXPECT_TRUE(delegate->mainMenu().performKeyEquivalent("w", kCommand));

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "Bridge/AppleScriptLibrary.hpp"
 #include "Bridge/AppleScriptOutput.hpp"
 #include "Bridge/AppleScriptTrailers.hpp"
 #include "Platform/Simulated/SimScriptReader.hpp"
+#include "Platform/Simulated/SimScriptTexts.hpp"
 
 namespace velvix {
 namespace {
@@ -74,6 +77,52 @@ TEST(AppleScriptText, EveryChromiumBrowserIsAddressedByItsOwnName) {
   for (const char* handler : {"on scopeprivate(", "on windowallowed(", "on fronttabs(", "on windownames(",
                               "on tryexact(", "on hostresolve(", "property axWindowTitles"})
     EXPECT_NE(AppleScriptLibrary::safari().find(handler), std::string::npos) << handler;
+}
+
+// The simulated interpreter knows each text by the fingerprint it had when SimTabScripts was
+// written against it; a text edited since says here which fingerprint to renew, once SimTabScripts
+// does what the new text says.
+TEST(AppleScriptText, TheSimulationCarriesOutEveryScriptAsWritten) {
+  using Texts = sim::SimScriptTexts;
+  const std::pair<const char*, std::pair<std::string, std::uint64_t>> known[] = {
+      {"kChromiumLibrary", {AppleScriptLibrary::chromiumFor(""), Texts::kChromiumLibrary}},
+      {"kSafariLibrary", {AppleScriptLibrary::safari(), Texts::kSafariLibrary}},
+      {"kTerminalLibrary", {AppleScriptLibrary::terminal(), Texts::kTerminalLibrary}},
+      {"kSeeding", {Trailers::seeding(), Texts::kSeeding}},
+      {"kCurrentTab", {Trailers::currentTab(), Texts::kCurrentTab}},
+      {"kFrontTabs", {Trailers::frontTabs(), Texts::kFrontTabs}},
+      {"kWindowNames", {Trailers::windowNames(), Texts::kWindowNames}},
+      {"kLiveTabs", {Trailers::liveTabs("", false), Texts::kLiveTabs}},
+      {"kLiveTabsOfTerminal", {Trailers::liveTabs("", true), Texts::kLiveTabsOfTerminal}},
+  };
+  for (const auto& [name, text] : known) {
+    std::ostringstream renewed;
+    renewed << "0x" << std::hex << Texts::fingerprint(text.first) << "ULL";
+    EXPECT_EQ(Texts::fingerprint(text.first), text.second)
+        << "SimScriptTexts::" << name << " no longer matches its text; it is now " << renewed.str();
+  }
+
+  using Library = sim::SimScriptRequest::Library;
+  for (Browser browser : browsers::all()) {
+    if (!browsers::isChromiumFamily(browser) && browser != Browser::safari && browser != Browser::terminal)
+      continue;
+    const std::string name(browsers::appleScriptName(browser));
+    auto read = sim::SimScriptReader::read(
+        Trailers::assemble(AppleScriptLibrary::forBrowser(browser), Trailers::seeding()));
+    ASSERT_TRUE(read) << name;
+    EXPECT_EQ(read->applicationName, name);
+    EXPECT_EQ(read->library, browser == Browser::safari     ? Library::safari
+                             : browser == Browser::terminal ? Library::terminal
+                                                            : Library::chromium);
+    read = sim::SimScriptReader::read(Trailers::liveTabs(name, browser == Browser::terminal));
+    ASSERT_TRUE(read) << name;
+    EXPECT_EQ(read->terminalKeys, browser == Browser::terminal);
+  }
+
+  // A library that says something else, even under one word, is not the one carried out.
+  std::string edited = AppleScriptLibrary::forBrowser(Browser::brave);
+  edited.replace(edited.find("considering case"), 11, "ignoring");
+  EXPECT_FALSE(sim::SimScriptReader::read(Trailers::assemble(edited, Trailers::currentTab())));
 }
 
 TEST(AppleScriptText, OutputIsReadAsTrimmedNonEmptyLinesOnlyFromACleanRun) {

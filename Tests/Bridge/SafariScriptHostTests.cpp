@@ -179,7 +179,7 @@ TEST(SafariScriptHost, CallsOnARealQueueRunOneAtATimeAndAnswerOnTheMainLoop) {
   ThreadedEngine engine;
   std::vector<std::string> answers;
   {
-    SafariScriptHost host(w.desktop.workspace(), w.runningApps, w.loop, w.log(), engine);
+    SafariScriptHost host(w.desktop.workspace(), w.runningApps(), w.loop, w.log(), engine);
     for (int i = 0; i < 50; ++i)
       host.resolve("resolvetab", {"T"}, i, std::to_string(i), "t", false, [&](auto lines) {
         EXPECT_TRUE(w.loop.isMainThread());

@@ -90,8 +90,8 @@ TEST(AppMonitor, OneOfTwoInstancesQuittingTakesOnlyItsOwnEntries) {
 
   w.desktop.terminate(two);  // the last instance: tabs go, the bridge is told
   int statusChanges = 0;
-  auto observation = w.notifications.observe(BrowserBridge::kStatusChangedNotification,
-                                             [&](const auto&) { ++statusChanges; });
+  auto observation = w.notifications().observe(BrowserBridge::kStatusChangedNotification,
+                                               [&](const auto&) { ++statusChanges; });
   w.loop.runUntilIdle();
   EXPECT_TRUE(w.mru().entries().empty());
   EXPECT_EQ(statusChanges, 1);

@@ -39,9 +39,10 @@ struct DockWorld : test::TestWorld {
   platform::Pid maps = desktop.launch({.bundleID = "com.apple.Maps", .name = "Maps"});
   sim::SimDock& dock = desktop.dock();
   std::uint64_t mailIcon = 0, notesIcon = 0, mapsIcon = 0;
-  DockPreviewPanel cardsPanel{loop, desktop.screens(), desktop.accessibilityDisplay(), services().placement};
-  WindowPeekPanel peekPanel{loop, desktop.screens(), services().placement};
-  DockController controller{services(), cardsPanel, peekPanel};
+  // The application's own Dock controller and the panels it shows.
+  DockController& controller = *services().dock;
+  const DockPreviewPanel& cardsPanel = app().dockCards();
+  const WindowPeekPanel& peekPanel = app().windowPeek();
 
   Point on(std::uint64_t icon) { return {dock.frame(icon)->midX(), dock.frame(icon)->midY()}; }
   void pointAt(Point p) {
@@ -202,12 +203,12 @@ TEST(DockHover, ALandedCaptureRebuildsTheCardsOfThatApplicationOnly) {
   w.loop.advance(2.0);  // the captures the cards asked for have landed
   w.thumbnails().clear();
   PreviewCard* before = w.card(ideas);
-  w.notifications.post(ThumbnailStore::kDidCaptureNotification, {{"ids", {"win:com.apple.mail:1"}}});
+  w.notifications().post(ThumbnailStore::kDidCaptureNotification, {{"ids", {"win:com.apple.mail:1"}}});
   w.loop.advance(0.06);
   EXPECT_EQ(w.card(ideas), before);  // another application's picture changes nothing
   w.still("com.apple.Notes", ideas, 30);
-  w.notifications.post(ThumbnailStore::kDidCaptureNotification,
-                       {{"ids", {"win:com.apple.Notes:" + std::to_string(ideas)}}});
+  w.notifications().post(ThumbnailStore::kDidCaptureNotification,
+                         {{"ids", {"win:com.apple.Notes:" + std::to_string(ideas)}}});
   w.loop.advance(0.06);
   ASSERT_TRUE(w.card(ideas));
   EXPECT_NE(w.card(ideas), before);
@@ -367,7 +368,10 @@ TEST(DockClicks, AMenuClickKeepsThatIconsCardsAwayUntilThePointerMovesOn) {
 TEST(DockClickMends, AMinimizeOutlivedByItsControllerTouchesNothing) {
   DockWorld w;
   const std::int64_t ideas = w.window(w.notes, 0);
-  auto gone = std::make_unique<DockController>(w.services(), w.cardsPanel, w.peekPanel);
+  DockPreviewPanel cards{w.loop, w.desktop.screens(), w.desktop.accessibilityDisplay(),
+                         w.services().placement};
+  WindowPeekPanel peek{w.loop, w.desktop.screens(), w.services().placement};
+  auto gone = std::make_unique<DockController>(w.services(), cards, peek);
   gone->applyPreference();
   w.desktop.activate(w.notes);
   w.loop.advance(0.1);

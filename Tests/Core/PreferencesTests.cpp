@@ -101,7 +101,7 @@ TEST(Preferences, EveryAssignmentStoresThenAnnouncesOnceEvenWhenUnchanged) {
   TestWorld world;
   Preferences& p = world.preferences();
   std::vector<bool> seenByObserver;
-  auto observation = world.notifications.observe(Preferences::kChangedNotification, [&](const auto&) {
+  auto observation = world.notifications().observe(Preferences::kChangedNotification, [&](const auto&) {
     seenByObserver.push_back(p.switcherEnabled.get());
     EXPECT_TRUE(world.defaults.hasUserValue("switcherEnabled"));
   });
@@ -157,7 +157,7 @@ TEST(Preferences, FailedLaunchAtLoginChangeSpringsBackAndTheNextSuccessClearsThe
   ASSERT_FALSE(p.launchAtLogin());
   int changesPosted = 0;
   auto observation =
-      world.notifications.observe(Preferences::kChangedNotification, [&](const auto&) { ++changesPosted; });
+      world.notifications().observe(Preferences::kChangedNotification, [&](const auto&) { ++changesPosted; });
 
   world.desktop.loginItems().failWith("Operation not permitted");
   p.setLaunchAtLogin(true);

@@ -23,7 +23,7 @@ TEST(ThumbnailStore, CapturesAWindowUnderEveryKeyScaledToAtMost480PixelsWide) {
   ThumbWorld w;
   auto number = w.desktop.addWindow(w.editor, {.title = "Doc", .bounds = {0, 0, 960, 600}});
   std::vector<std::string> captured;
-  auto observation = w.notifications.observe(ThumbnailStore::kDidCaptureNotification, [&](const auto& n) {
+  auto observation = w.notifications().observe(ThumbnailStore::kDidCaptureNotification, [&](const auto& n) {
     for (const auto& id : n.userInfo["ids"]) captured.push_back(id);
   });
   w.capture(number, {"app:x", w.key(number)});

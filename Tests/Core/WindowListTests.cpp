@@ -25,7 +25,7 @@ TEST(WindowList, KeepsWindowsBigEnoughAtTheNormalLevel) {
   auto menu = world.desktop.addWindow(pid, {.bounds = {0, 0, 500, 500}, .layer = 8});
   auto documents = world.desktop.addWindow(pid, {.title = "Doc", .bounds = {10, 10, 800, 600}});
   (void)narrow, (void)menu;
-  EXPECT_EQ(numbers(world.windowList.realWindows(true)), (std::vector<std::int64_t>{documents, smallest}));
+  EXPECT_EQ(numbers(world.windowList().realWindows(true)), (std::vector<std::int64_t>{documents, smallest}));
 }
 
 TEST(WindowList, FloatingWindowsCountOnlyForOrdinaryRegularApplications) {
@@ -38,7 +38,7 @@ TEST(WindowList, FloatingWindowsCountOnlyForOrdinaryRegularApplications) {
   auto palette = world.desktop.addWindow(editor, {.bounds = {0, 0, 300, 300}, .layer = 3});
   world.desktop.addWindow(chrome, {.bounds = {0, 0, 300, 300}, .layer = 3});
   world.desktop.addWindow(agent, {.bounds = {0, 0, 300, 300}, .layer = 3});
-  EXPECT_EQ(numbers(world.windowList.realWindows(true)), std::vector<std::int64_t>{palette});
+  EXPECT_EQ(numbers(world.windowList().realWindows(true)), std::vector<std::int64_t>{palette});
 }
 
 TEST(WindowList, DropsThinStripsAlongTheTopOfALargerWindow) {
@@ -50,7 +50,7 @@ TEST(WindowList, DropsThinStripsAlongTheTopOfALargerWindow) {
   auto tall = world.desktop.addWindow(pid, {.bounds = {100, 0, 800, 250}});     // 250 x 3 is not below 600
   auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
   auto foreign = world.desktop.addWindow(other, {.bounds = {100, 130, 800, 100}});  // another process's
-  EXPECT_EQ(numbers(world.windowList.realWindows(true)),
+  EXPECT_EQ(numbers(world.windowList().realWindows(true)),
             (std::vector<std::int64_t>{foreign, tall, apart, main}));
 }
 
@@ -62,7 +62,7 @@ TEST(WindowList, ThinStripsAreFoundAcrossAWholePointOfTheLeftEdgeAmongManyWindow
   auto main = world.desktop.addWindow(pid, {.bounds = {100.4, 230, 800, 600}});
   world.desktop.addWindow(pid, {.bounds = {99.6, 130, 800.5, 100}});  // less than a point off: dropped
   auto off = world.desktop.addWindow(pid, {.bounds = {99.3, 130, 800, 100}});  // 1.1 points off: kept
-  const auto kept = numbers(world.windowList.realWindows(false));
+  const auto kept = numbers(world.windowList().realWindows(false));
   EXPECT_EQ(kept.size(), 302u);
   EXPECT_EQ(std::vector<std::int64_t>(kept.begin(), kept.begin() + 2),
             (std::vector<std::int64_t>{off, main}));
@@ -93,7 +93,7 @@ class CountingWindowServer final : public platform::WindowServer {
 TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhileTheyLast) {
   TestWorld world;
   CountingWindowServer server(world.desktop.windowServer());
-  WindowList windows(server, world.desktop.workspace(), world.ax);
+  WindowList windows(server, world.desktop.workspace(), world.ax());
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
   auto first = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
   // A minimized window with a strip along its top that stays on screen: among the on-screen
@@ -130,7 +130,7 @@ TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhile
 TEST(WindowList, LeftoversHeldPastTheSharingLeaveTheNextReadFresh) {
   TestWorld world;
   CountingWindowServer server(world.desktop.windowServer());
-  WindowList windows(server, world.desktop.workspace(), world.ax);
+  WindowList windows(server, world.desktop.workspace(), world.ax());
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
   auto first = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
   WindowList::Leftovers leftovers;
@@ -153,7 +153,7 @@ TEST(WindowList, LeftoversHeldPastTheSharingLeaveTheNextReadFresh) {
 
 TEST(WindowList, SharedKeysAreMadeOncePerListAndAfreshOnceForgotten) {
   TestWorld world;
-  WindowList windows(world.desktop.windowServer(), world.desktop.workspace(), world.ax);
+  WindowList windows(world.desktop.windowServer(), world.desktop.workspace(), world.ax());
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
   auto shown = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
   WindowList::SharedReads shared(windows);
@@ -197,14 +197,14 @@ TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {
   numberAsFloat["number"] = 9000.5;
   world.desktop.windowServerFaults.extraRows = {layerAsText, pidTooBig,     noBounds,
                                                 badBounds,   numberAsFloat, Json(7)};
-  auto all = world.windowList.realWindows(false);
+  auto all = world.windowList().realWindows(false);
   EXPECT_EQ(numbers(all), (std::vector<std::int64_t>{minimized, visible}));
   EXPECT_FALSE(all[0].isOnScreen);  // off-screen rows carry no flag
   EXPECT_TRUE(all[1].isOnScreen);
-  EXPECT_EQ(world.windowList.liveWindowNumbers(), (std::set<std::int64_t>{minimized, visible}));
+  EXPECT_EQ(world.windowList().liveWindowNumbers(), (std::set<std::int64_t>{minimized, visible}));
 
   world.desktop.windowServerFaults.windowListFails = true;
-  EXPECT_TRUE(world.windowList.realWindows(true).empty());
+  EXPECT_TRUE(world.windowList().realWindows(true).empty());
 }
 
 TEST(WindowList, FrontWindowPrefersTheFocusedNormalWindowOverAFloatingPanel) {
@@ -214,12 +214,12 @@ TEST(WindowList, FrontWindowPrefersTheFocusedNormalWindowOverAFloatingPanel) {
   auto focused = world.desktop.addWindow(pid, {.title = "Focused"});
   auto panel = world.desktop.addWindow(pid, {.title = "Panel", .bounds = {0, 0, 200, 200}, .layer = 3});
   (void)other;
-  ASSERT_EQ(world.windowList.realWindows(true).front().windowNumber, panel);
-  EXPECT_EQ(world.windowList.frontWindow(pid)->windowNumber, focused);
+  ASSERT_EQ(world.windowList().realWindows(true).front().windowNumber, panel);
+  EXPECT_EQ(world.windowList().frontWindow(pid)->windowNumber, focused);
 
   world.desktop.accessibilityTrusted = false;  // no focused window to ask for: the first one
-  EXPECT_EQ(world.windowList.frontWindow(pid)->windowNumber, panel);
-  EXPECT_FALSE(world.windowList.frontWindow(4242));
+  EXPECT_EQ(world.windowList().frontWindow(pid)->windowNumber, panel);
+  EXPECT_FALSE(world.windowList().frontWindow(4242));
 }
 
 TEST(WindowList, WindowsOnOtherSpacesAreHiddenAndFailedQueriesCountAsHidden) {
@@ -231,12 +231,12 @@ TEST(WindowList, WindowsOnOtherSpacesAreHiddenAndFailedQueriesCountAsHidden) {
   world.desktop.window(sticky)->spaces.clear();  // on every Space
   auto unreadable = world.desktop.addWindow(pid);
   world.desktop.windowServerFaults.windowSpacesFail = {unreadable};
-  EXPECT_EQ(world.windowList.numbersOnHiddenSpaces({here, there, sticky, unreadable}),
+  EXPECT_EQ(world.windowList().numbersOnHiddenSpaces({here, there, sticky, unreadable}),
             (std::set<std::int64_t>{there, unreadable}));
 
   // Without the current Spaces every window that has a Space is hidden.
   world.desktop.windowServerFaults.displaySpacesFail = true;
-  EXPECT_EQ(world.windowList.numbersOnHiddenSpaces({here, there, sticky}),
+  EXPECT_EQ(world.windowList().numbersOnHiddenSpaces({here, there, sticky}),
             (std::set<std::int64_t>{here, there}));
 }
 

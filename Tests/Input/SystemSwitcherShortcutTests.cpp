@@ -128,11 +128,12 @@ bool readByte(int fd) {
 class ChordOwner {
  public:
   explicit ChordOwner(std::function<void()> then) {
-    int ready[2];
-    if (::pipe(ready) != 0) return;
+    int ready[2], go[2];
+    if (::pipe(ready) != 0 || ::pipe(go) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(ready[0]);
+      ::close(go[1]);
       sim::SimMainLoop loop;
       platform::MemoryDefaults defaults;
       SimSymbolicHotKeys keys;
@@ -142,12 +143,22 @@ class ChordOwner {
       shortcut.set(true);
       const char byte = 'r';
       if (::write(ready[1], &byte, 1) != 1) ::_exit(2);
+      // `then` may end the process at once (an overflow on a small stack does): it waits until the
+      // test has seen the chord owned, or a loaded machine could let it give the chord back first.
+      if (!readByte(go[0])) ::_exit(3);
       then();
       for (;;) ::pause();
     }
     ::close(ready[1]);
-    ready_ = pid_ > 0 && readByte(ready[0]);
+    ::close(go[0]);
+    if (pid_ > 0 && readByte(ready[0])) {
+      auto state = SimSymbolicHotKeys::readStateFile(state_);
+      owned_ = !state[1] && !state[2];
+    }
+    const char byte = 'g';
+    if (pid_ > 0 && ::write(go[1], &byte, 1) != 1) owned_ = false;
     ::close(ready[0]);
+    ::close(go[1]);
   }
   ~ChordOwner() {
     if (pid_ > 0 && !status_) {
@@ -156,10 +167,8 @@ class ChordOwner {
     }
   }
 
-  bool ownsTheChord() const {
-    auto state = SimSymbolicHotKeys::readStateFile(state_);
-    return ready_ && !state[1] && !state[2];
-  }
+  // Whether it owned the chord once it was ready, before it went on to `then`.
+  bool ownsTheChord() const { return owned_; }
   bool gaveTheChordBack() const {
     auto state = SimSymbolicHotKeys::readStateFile(state_);
     return state[1] && state[2];
@@ -179,7 +188,7 @@ class ChordOwner {
   test::TempFolder folder_;
   const std::string state_ = (folder_.path() / "symbolic-hotkeys").string();
   pid_t pid_ = -1;
-  bool ready_ = false;
+  bool owned_ = false;
   std::optional<int> status_;
 };
 

@@ -47,10 +47,8 @@ class ChromeRelayScenario : public ::testing::Test {
     relay.write(nativeframing::frame(R"({"browser":"chrome","event":"hello"})"));
     EXPECT_TRUE(world.loop.runUntil([&] { return !lines.empty(); }));
     if (lines.empty() || !lines.front().first->peerPID()) return std::nullopt;
-    Services& services = world.services();
-    services.processes = &processes;
-    services.bundles = &bundles;
-    return ProcessLineage::chromiumBrowser(services, *lines.front().first->peerPID());
+    return ProcessLineage::chromiumBrowser(processes, world.desktop.workspace(), bundles, world.log(),
+                                           *lines.front().first->peerPID());
   }
 
   test::TestWorld world;

@@ -87,8 +87,7 @@ TEST(ChromeAutoInstaller, EveryStopEndsOnceWithItsStepText) {
   const std::vector<Case> cases{
       {"no Accessibility", [](Rig& r) { r.w.desktop.accessibilityTrusted = false; },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepAccessibility, false)},
-      {"no extension in the application",
-       [](Rig& r) { r.w.beforeLaunch = [&r](Services& services) { services.resources = &r.noExtension; }; },
+      {"no extension in the application", [](Rig& r) { r.w.resources = r.relayOnly.path(); },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepCopy, false)},
       {"extensions page does not open", [](Rig& r) { r.w.desktop.urlOpener().opensFail = true; },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepExtensionsPage)},
@@ -109,7 +108,9 @@ TEST(ChromeAutoInstaller, EveryStopEndsOnceWithItsStepText) {
     if (c.name == "no Accessibility") {
       EXPECT_FALSE(fs::exists(r.exported()));  // refused before the extension was copied out
     }
-    if (!c.expected.folderOnClipboard) EXPECT_EQ(r.w.desktop.pasteboard().string(), std::nullopt);
+    if (!c.expected.folderOnClipboard) {
+      EXPECT_EQ(r.w.desktop.pasteboard().string(), std::nullopt);
+    }
     if (c.name == "no Load unpacked") {
       EXPECT_EQ(r.page.reloads(), 1);  // reloaded once, then gave up
     }

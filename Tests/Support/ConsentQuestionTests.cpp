@@ -16,10 +16,12 @@ using Editor = VSCodeKeybindingsInstaller;
 
 // One run of the program's two consent askers over the test world's settings.
 struct ProgramRun {
-  Services& services;
-  Editor editor{services};
-  Shell shell{services};
-  explicit ProgramRun(Services& s) : services(s) {
+  test::TestWorld& world;
+  Services& services = world.services();
+  ConsentQuestion::Turns turns{world.loop, [] { return false; }};  // no set-up window in these runs
+  Editor editor{world.vscodeKeybindingsCollaborators(turns)};
+  Shell shell{world.terminalIntegrationCollaborators(turns)};
+  explicit ProgramRun(test::TestWorld& w) : world(w) {
     services.vscodeKeybindings = &editor;
     services.terminalIntegration = &shell;
     editor.reconcileAtLaunch();
@@ -49,7 +51,7 @@ TEST_F(ConsentQuestionTest, TheQuestionsTakeTurnsInAFixedOrderAndEachAnswerIsIts
     shownDuringTheEditorQuestion = app.alertsShown;
     return 1;  // Not Now
   };
-  ProgramRun run(world.services());
+  ProgramRun run(world);
   world.loop.advance(Shell::kConsentDelay + 1);
   world.loop.runUntilIdle();  // the modal question's own turns went past the advance's end
   EXPECT_EQ(shownDuringTheEditorQuestion, std::vector<std::string>{Editor::kConsentMessage});
@@ -72,7 +74,7 @@ TEST_F(ConsentQuestionTest, AQuestionOpenAtQuitRecordsNothingAndIsAskedAgainAtTh
   const Preferences& p = world.preferences();
   {
     app.presentModal = [](const sim::SimApplication::AlertText&) { return -1; };  // closed by the quit
-    ProgramRun first(world.services());
+    ProgramRun first(world);
     world.loop.advance(Shell::kConsentDelay + 1);
     ASSERT_EQ(app.alertsShown, (std::vector<std::string>{Editor::kConsentMessage, Shell::kConsentMessage}));
     EXPECT_FALSE(p.vscodeTerminalKeysAsked.get());
@@ -81,7 +83,7 @@ TEST_F(ConsentQuestionTest, AQuestionOpenAtQuitRecordsNothingAndIsAskedAgainAtTh
   EXPECT_FALSE(p.terminalShellIntegrationAllowed.get());
 
   app.presentModal = [](const sim::SimApplication::AlertText&) { return 0; };
-  ProgramRun second(world.services());
+  ProgramRun second(world);
   world.loop.advance(Shell::kConsentDelay + 1);
   EXPECT_EQ(app.alertsShown.size(), 4u);
   EXPECT_TRUE(p.vscodeTerminalKeysAllowed.get());

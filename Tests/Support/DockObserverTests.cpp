@@ -30,7 +30,8 @@ struct DockWorld : test::TestWorld {
   sim::SimDock& dock = desktop.dock();
   std::uint64_t mailIcon = 0, chromeIcon = 0, folder = 0, trash = 0;
   std::int64_t minimized = 0;
-  DockObserver observer{services()};
+  DockObserver observer{desktop.workspace(), desktop.accessibility(), desktop.screens(), desktop.bundles(),
+                        loop};
 
   Rect frame(std::uint64_t icon) { return *dock.frame(icon); }
   Point centre(std::uint64_t icon) { return {frame(icon).midX(), frame(icon).midY()}; }
@@ -83,7 +84,9 @@ TEST(DockObserver, HitTestTellsApplicationIconsFromTheRestOfTheDock) {
   EXPECT_EQ(w.observer.item(w.centre(w.folder)), Hit::other());
   EXPECT_EQ(w.observer.item(w.centre(w.trash)), Hit::other());
   for (const auto& icon : w.dock.items()) {
-    if (icon.window == w.minimized) EXPECT_EQ(w.observer.item(w.centre(icon.id)), Hit::other());
+    if (icon.window == w.minimized) {
+      EXPECT_EQ(w.observer.item(w.centre(icon.id)), Hit::other());
+    }
   }
   EXPECT_EQ(w.observer.item({20, 880}), Hit::other());     // the Dock's background
   EXPECT_EQ(w.observer.item({720, 400}), Hit::unknown());  // not on the Dock at all
@@ -104,10 +107,10 @@ TEST(DockObserver, FaultsDegradeToTheSafeAnswers) {
   w.dock.hitTestFails = false;
 
   NoScreens none;
-  w.services().screens = &none;
-  EXPECT_TRUE(w.observer.applicationItems().empty());
-  EXPECT_EQ(w.observer.item(w.centre(w.folder)), Hit::unknown());
-  w.services().screens = &w.desktop.screens();
+  const DockObserver withoutScreens{w.desktop.workspace(), w.desktop.accessibility(), none,
+                                    w.desktop.bundles(), w.loop};
+  EXPECT_TRUE(withoutScreens.applicationItems().empty());
+  EXPECT_EQ(withoutScreens.item(w.centre(w.folder)), Hit::unknown());
 
   w.dock.quit();
   EXPECT_TRUE(w.observer.applicationItems().empty());

@@ -8,6 +8,8 @@
 
 #include "Input/SwitcherHotkey.hpp"
 #include "Platform/Linux/ThreadBackgroundTimers.hpp"
+#include "Platform/Simulated/SimInputState.hpp"
+#include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Support/HealthMonitor.hpp"
 #include "Support/SupportFolder.hpp"
 #include "TestSupport/Eventually.hpp"
@@ -49,6 +51,20 @@ struct HealthWorld : test::TestWorld {
     monitor.onFault = [this] { ++faults; };
   }
   sim::SimInput& input() { return desktop.input(); }
+  // What the world's monitor watches, with its poll run by `timers` instead.
+  HealthMonitor::Collaborators collaborators(platform::BackgroundTimers& timers) {
+    return {.loop = loop,
+            .backgroundTimers = timers,
+            .input = desktop.inputState(),
+            .secureInput = desktop.secureInputState(),
+            .symbolicHotKeys = desktop.symbolicHotKeys(),
+            .eventTaps = desktop.input(),
+            .processes = desktop.processes(),
+            .keyboards = desktop.input(),
+            .workspace = desktop.workspace(),
+            .log = log(),
+            .home = home.path()};
+  }
   // Stands in for the event tap: counts the Command-Tab presses that reach it and consumes them.
   void installTap() {
     desktop.input().createTap(InputEvent::maskBit(EventType::keyDown), [this](InputEvent& event) {
@@ -209,9 +225,9 @@ struct RecordingTimers final : platform::BackgroundTimers {
 TEST(HealthMonitor, HoldingCommandPollsEvery15MillisecondsSoThatAShortTabTapIsNotMissed) {
   HealthWorld w;
   RecordingTimers timers(w.backgroundTimers);
-  w.services().backgroundTimers = &timers;
-  w.monitor.setOwns(true);
-  w.monitor.start();
+  HealthMonitor monitor(w.collaborators(timers));
+  monitor.setOwns(true);
+  monitor.start();
   w.input().loseEventsBeforeTaps = true;
   w.loop.advance(0.5);
   w.commandTab(0.02);
@@ -306,8 +322,8 @@ TEST(HealthMonitor, SuspectsAreWrittenAtStartAndThenOnlyWhenTheyChange) {
 TEST(HealthMonitor, OnItsOwnThreadThePollRunsWhileTheMainLoopNeverTurns) {
   platform::ThreadBackgroundTimers threads;
   HealthWorld w;
-  w.services().backgroundTimers = &threads;
-  w.monitor.start();
+  HealthMonitor monitor(w.collaborators(threads));
+  monitor.start();
   w.input().setModifiers(kCommand);  // the poll speeds up from its own thread
   EXPECT_TRUE(test::eventually([&] { return !w.linesStartingWith("input suspects changed").empty(); }));
   w.input().setModifiers(0);

@@ -128,9 +128,10 @@ TEST(PermissionsService, BrowserThatNeverFinishesLaunchingGetsNoProbe) {
 TEST(PermissionsService, RelaunchPassesTheBundlePathAsDataNotScript) {
   TestWorld world;
   world.desktop.app(world.desktop.selfPid())->bundlePath = "/Apps/My \"Quoted\" $HOME `x` \\ App.app";
+  PermissionsService& permissions = world.permissions();  // the world first: it sets its own quit handler
   int terminated = 0;
   world.desktop.application().onTerminate = [&] { ++terminated; };
-  world.permissions().relaunchApp();
+  permissions.relaunchApp();
   ASSERT_EQ(world.desktop.launcher().spawned.size(), 1u);
   const auto& spawned = world.desktop.launcher().spawned[0];
   EXPECT_EQ(spawned.program, "/bin/sh");
@@ -142,7 +143,7 @@ TEST(PermissionsService, RelaunchPassesTheBundlePathAsDataNotScript) {
   EXPECT_EQ(terminated, 1);
 
   world.desktop.launcher().failure = "no shell";
-  world.permissions().relaunchApp();
+  permissions.relaunchApp();
   EXPECT_EQ(terminated, 1);  // keeps running
 }
 

@@ -16,10 +16,14 @@ using sim::SimProcessTable;
 // A made-up machine: a process table, bundles on disk and the running applications.
 class ProcessLineageTest : public ::testing::Test {
  protected:
-  ProcessLineageTest() {
-    services.processes = &processes;
-    services.bundles = &bundles;
-    world.defaults.set("debugLogging", true);
+  ProcessLineageTest() { world.defaults.set("debugLogging", true); }
+
+  // The walks over this machine's table (or the one a test puts in its place).
+  std::optional<Browser> chromiumBrowser(platform::Pid relay) {
+    return ProcessLineage::chromiumBrowser(*table, world.desktop.workspace(), bundles, world.log(), relay);
+  }
+  std::optional<Browser> editor(platform::Pid extensionHost) {
+    return ProcessLineage::editor(*table, world.desktop.workspace(), bundles, extensionHost);
   }
 
   void addApp(const std::string& bundle, std::optional<std::string> identifier,
@@ -37,9 +41,9 @@ class ProcessLineageTest : public ::testing::Test {
   }
 
   test::TestWorld world;
-  Services& services = world.services();
   SimProcessTable processes;
   SimBundleReader bundles;
+  const platform::ProcessTable* table = &processes;
 };
 
 const std::string kRelayPath = "/Users/me/Library/Application Support/Velvix/velvix_chrome_host";
@@ -50,46 +54,46 @@ TEST_F(ProcessLineageTest, ARelayUnderABrowserHelperIsFoundThroughTheBundleAroun
             {800,
              "/Applications/Brave Browser.app/Contents/Frameworks/Brave Browser Framework.framework/"
              "Versions/1/Helpers/chrome_crashpad_handler"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 900), Browser::brave);
+  EXPECT_EQ(chromiumBrowser(900), Browser::brave);
 }
 
 TEST_F(ProcessLineageTest, ARunningApplicationAmongTheAncestorsNamesTheBrowser) {
   world.desktop.launch({.bundleID = "com.microsoft.edgemac", .name = "Microsoft Edge", .pid = 700});
   addChain({{900, kRelayPath}, {700, "/nowhere/edge"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 900), Browser::edge);
+  EXPECT_EQ(chromiumBrowser(900), Browser::edge);
 
   // The same relay claiming an editor finds none: Edge is no editor.
-  EXPECT_EQ(ProcessLineage::editor(services, 900), std::nullopt);
+  EXPECT_EQ(editor(900), std::nullopt);
 }
 
 TEST_F(ProcessLineageTest, BundlesAreKnownByIdentifierEvenWhenRenamedOrElseByTheirListedName) {
   addApp("/Applications/My Old Chrome.app", "com.google.Chrome");
   addChain({{900, kRelayPath}, {800, "/Applications/My Old Chrome.app/Contents/MacOS/Google Chrome"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 900), Browser::chrome);
+  EXPECT_EQ(chromiumBrowser(900), Browser::chrome);
 
   addApp("/Applications/Vivaldi.app", "com.example.repackaged");
   addChain({{910, kRelayPath}, {810, "/Applications/Vivaldi.app/Contents/MacOS/Vivaldi"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 910), Browser::vivaldi);
+  EXPECT_EQ(chromiumBrowser(910), Browser::vivaldi);
 
   // Safari is no Chromium browser, whatever its bundle says.
   addApp("/Applications/Safari.app", "com.apple.Safari");
   addChain({{920, kRelayPath}, {820, "/Applications/Safari.app/Contents/MacOS/Safari"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 920), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(920), std::nullopt);
 }
 
 TEST_F(ProcessLineageTest, AnUnlistedChromiumBuiltBrowserIsRejectedWithAnExplanation) {
   addApp("/Applications/Thorium.app", "org.thorium.Thorium", {"Thorium Framework.framework", "libEGL.dylib"});
   addChain({{900, kRelayPath}, {800, "/Applications/Thorium.app/Contents/MacOS/Thorium"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 900), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(900), std::nullopt);
 
   addApp("/Applications/Nameless.app", std::nullopt, {"Nameless Framework.framework"});
   addChain({{910, kRelayPath}, {810, "/Applications/Nameless.app/Contents/MacOS/Nameless"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 910), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(910), std::nullopt);
 
   // An ordinary application is rejected without a word.
   addApp("/Applications/Notes.app", "com.example.notes", {"Sparkle.framework"});
   addChain({{920, kRelayPath}, {820, "/Applications/Notes.app/Contents/MacOS/Notes"}});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 920), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(920), std::nullopt);
 
   EXPECT_EQ(world.debugLines(),
             (std::vector<std::string>{
@@ -103,9 +107,9 @@ TEST_F(ProcessLineageTest, TheFirstProcessAndNoProcessAreRejectedAtOnce) {
   addApp("/Applications/Google Chrome.app", "com.google.Chrome");
   for (platform::Pid pid : {1, 0})
     processes.add(pid, {.parent = 0, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/x"});
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 1), std::nullopt);
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, 0), std::nullopt);
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, -5), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(1), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(0), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(-5), std::nullopt);
 }
 
 TEST_F(ProcessLineageTest, TheWalksStopAfterTenProcessesForEditorsAndSixForRelays) {
@@ -121,10 +125,10 @@ TEST_F(ProcessLineageTest, TheWalksStopAfterTenProcessesForEditorsAndSixForRelay
   };
   const std::string code = "/Applications/Visual Studio Code.app/Contents/MacOS/Electron";
   const std::string arc = "/Applications/Arc.app/Contents/MacOS/Arc";
-  EXPECT_EQ(ProcessLineage::editor(services, nested(100, 9, code)), Browser::vscode);
-  EXPECT_EQ(ProcessLineage::editor(services, nested(200, 10, code)), std::nullopt);
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, nested(300, 5, arc)), Browser::arc);
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, nested(400, 6, arc)), std::nullopt);
+  EXPECT_EQ(editor(nested(100, 9, code)), Browser::vscode);
+  EXPECT_EQ(editor(nested(200, 10, code)), std::nullopt);
+  EXPECT_EQ(chromiumBrowser(nested(300, 5, arc)), Browser::arc);
+  EXPECT_EQ(chromiumBrowser(nested(400, 6, arc)), std::nullopt);
 }
 
 TEST_F(ProcessLineageTest, AGapInTheAncestryEndsTheWalkAndALoopCannotHoldItUp) {
@@ -133,11 +137,11 @@ TEST_F(ProcessLineageTest, AGapInTheAncestryEndsTheWalkAndALoopCannotHoldItUp) {
             {501, "/usr/lib/helper"},
             {502, "/Applications/Cursor.app/Contents/MacOS/Cursor"}});
   processes.end(501);  // the middle process ended: its parent is no longer known
-  EXPECT_EQ(ProcessLineage::editor(services, 500), std::nullopt);
+  EXPECT_EQ(editor(500), std::nullopt);
 
   processes.add(600, {.parent = 601, .executablePath = "/usr/lib/a"});
   processes.add(601, {.parent = 600, .executablePath = "/usr/lib/b"});
-  EXPECT_EQ(ProcessLineage::editor(services, 600), std::nullopt);
+  EXPECT_EQ(editor(600), std::nullopt);
 }
 
 TEST(ProcessLineage, TheEnclosingApplicationIsTheNearestAppFolder) {
@@ -159,13 +163,13 @@ TEST_F(ProcessLineageTest, ARealPeerIsKnownOnlyThroughTheKernelWhateverItsProces
   processes.add(
       stranger.pid(),
       {.parent = 1, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome"});
-  ASSERT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()),
+  ASSERT_EQ(chromiumBrowser(stranger.pid()),
             Browser::chrome);  // the scenarios' stand-in
 
   ProgramProcessTable program(processes);
-  services.processes = &program;
-  EXPECT_EQ(ProcessLineage::chromiumBrowser(services, stranger.pid()), std::nullopt);
-  EXPECT_EQ(ProcessLineage::editor(services, stranger.pid()), std::nullopt);
+  table = &program;
+  EXPECT_EQ(chromiumBrowser(stranger.pid()), std::nullopt);
+  EXPECT_EQ(editor(stranger.pid()), std::nullopt);
   // Its own made-up processes still answer for the desktop.
   EXPECT_EQ(program.executablePath(stranger.pid()),
             "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome");

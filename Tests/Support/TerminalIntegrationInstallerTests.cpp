@@ -4,7 +4,6 @@
 
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/ChildProcess.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -206,10 +205,7 @@ TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAn
   Preferences& p = world.preferences();
   p.terminalShellIntegrationAllowed.set(false);
   p.hasCompletedOnboarding.set(true);
-  world.services();
-  ChromeSetupPresenter chromeSetup(world.services(), [] { return nullptr; });
-  OnboardingWindowController setUp(test::onboardingCollaborators(world, chromeSetup));
-  world.services().onboardingWindow = &setUp;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;  // the application's own
   setUp.show(OnboardingMode::regrant);
   auto& app = world.desktop.application();
 

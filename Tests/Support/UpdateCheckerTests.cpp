@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "App/AppDelegate.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
@@ -9,19 +8,17 @@ namespace {
 
 TEST(UpdateChecker, StartsAtLaunchChecksOnRequestAndLearnsOfTheRelaunch) {
   test::TestWorld world;
-  test::ProgramWindows windows(world);
-  windows.publish(world);
   AppDelegate delegate(world.services());
   delegate.applicationDidFinishLaunching();
-  EXPECT_EQ(world.updaterFramework.starts, 1);
-  EXPECT_EQ(world.updaterFramework.checks, 0);
+  EXPECT_EQ(world.updaterFramework().starts, 1);
+  EXPECT_EQ(world.updaterFramework().checks, 0);
   delegate.checkForUpdatesMenuItem();
-  EXPECT_EQ(world.updaterFramework.checks, 1);
+  EXPECT_EQ(world.updaterFramework().checks, 1);
 
-  EXPECT_FALSE(world.updateChecker.isRelaunchingForUpdate());
-  world.updaterFramework.announceRelaunch();
+  EXPECT_FALSE(world.updateChecker().isRelaunchingForUpdate());
+  world.updaterFramework().announceRelaunch();
   world.loop.runUntilIdle();
-  EXPECT_TRUE(world.updateChecker.isRelaunchingForUpdate());
+  EXPECT_TRUE(world.updateChecker().isRelaunchingForUpdate());
 }
 
 }  // namespace

@@ -57,8 +57,12 @@ TEST(VSCodeKeybindingsInstaller, TheBlockGoesAtTheEndOfTheArrayAndComesOutLeavin
     SCOPED_TRACE(c.name);
     const auto result = Installer::inserting(kB, c.text);
     EXPECT_EQ(result, c.result);
-    if (result) EXPECT_EQ(Installer::removingFence(*result), c.text);
-    if (!c.result) EXPECT_NE(Installer::arrayProblem(c.text), "");
+    if (result) {
+      EXPECT_EQ(Installer::removingFence(*result), c.text);
+    }
+    if (!c.result) {
+      EXPECT_NE(Installer::arrayProblem(c.text), "");
+    }
   }
 }
 

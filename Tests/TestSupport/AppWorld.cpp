@@ -34,14 +34,20 @@ platform::Pid AppWorld::launchApp(const std::string& bundleID, const std::string
 }
 
 void AppWorld::launch() {
-  app = std::make_unique<VelvixApp>(desktop, VelvixAppOptions{.home = home.path(),
-                                                              .persistentSettings = false,
-                                                              .backgroundTimers = &backgroundTimers,
-                                                              .simulatedSocketPeers = !realSocketPeers});
-  app->services().preferences->hasCompletedOnboarding.set(true);
-  app->services().preferences->debugLogging.set(true);
-  if (beforeLaunch) beforeLaunch(app->services());
-  app->delegate().applicationDidFinishLaunching();
+  app = std::make_unique<VelvixApp>(desktop, VelvixAppOptions{
+                                                 .home = home.path(),
+                                                 .settings = &settings,
+                                                 .backgroundTimers = &backgroundTimers,
+                                                 .resources = resources,
+                                                 .simulatedSocketPeers = !realSocketPeers,
+                                                 .beforeLaunch =
+                                                     [this](Services& services) {
+                                                       services.preferences->hasCompletedOnboarding.set(true);
+                                                       services.preferences->debugLogging.set(true);
+                                                       if (beforeLaunch) beforeLaunch(services);
+                                                     },
+                                             });
+  app->launch();
   loop.advance(0.5);
 }
 

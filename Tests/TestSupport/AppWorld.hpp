@@ -2,11 +2,13 @@
 // The whole application, launched over a simulated desktop in virtual time, driven the way a
 // person drives it: keys held and pressed on the simulated keyboard. For end-to-end scenarios.
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "App/VelvixApp.hpp"
+#include "Platform/MemoryDefaults.hpp"
 #include "Platform/Simulated/SimBackgroundTimers.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimInput.hpp"
@@ -23,6 +25,7 @@ class AppWorld {
   sim::SimMainLoop loop;
   sim::SimDesktop desktop{loop, [this](double seconds) { loop.spend(seconds); }};
   TempFolder home;
+  platform::MemoryDefaults settings;  // the settings store, in memory
   sim::SimBackgroundTimers backgroundTimers{loop};
   std::unique_ptr<VelvixApp> app;
 
@@ -32,6 +35,8 @@ class AppWorld {
   // Builds the application and runs its launch sequence; `beforeLaunch` may swap services first.
   void launch();
   std::function<void(Services&)> beforeLaunch;
+  // The folder of the resources the application carries; empty: those beside the program.
+  std::filesystem::path resources;
   // Who connects to the socket is asked of the kernel alone, as in the program (else the test
   // program may play a browser's relay in the simulated process table).
   bool realSocketPeers = false;

@@ -45,8 +45,8 @@ SwitchableItem extensionTab(Browser browser, std::optional<std::string> session,
 BridgeTest::BridgeTest() {
   world.defaults.set("debugLogging", true);
   world.services();
-  statusObservation = world.notifications.observe(BrowserBridge::kStatusChangedNotification,
-                                                  [this](const auto&) { ++statusPosts; });
+  statusObservation = world.notifications().observe(BrowserBridge::kStatusChangedNotification,
+                                                    [this](const auto&) { ++statusPosts; });
 }
 
 platform::Pid BridgeTest::connectionsComeFrom(const std::string& bundleID, const std::string& name) {

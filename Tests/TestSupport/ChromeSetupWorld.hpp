@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "Platform/Linux/FolderResources.hpp"
 #include "Platform/Simulated/SimExtensionsPage.hpp"
 #include "Support/ChromeAutoInstaller.hpp"
 #include "TestSupport/AppWorld.hpp"
@@ -31,7 +30,6 @@ struct ChromeSetupWorld {
   TestSocket extension;
   std::vector<ChromeAutoInstaller::Outcome> outcomes;
   TempFolder relayOnly;  // the application's resources without the extension
-  platform::FolderResources noExtension{relayOnly.path()};
 };
 
 }  // namespace velvix::test

@@ -1,12 +1,14 @@
 #pragma once
 // A fresh simulated world for one test: virtual-time main loop, simulated desktop (with this
-// program registered as a running application), in-memory defaults, notification centre, a
-// temporary home folder, and the system's services over them. Services are created on first use,
-// so a test can shape the stored settings or the desktop before the service that reads them
-// exists; services() creates them all.
+// program registered as a running application), in-memory defaults, a temporary home folder, and
+// the application over them, built as the program builds itself, with the test's stand-ins for
+// the settings store, the web, the resources, the message ports and the quarantine. It is built
+// on first use, so a test can shape the stored settings or the desktop before the services that
+// read them exist.
 
 #include <memory>
 
+#include "App/VelvixApp.hpp"
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
@@ -24,7 +26,6 @@
 #include "Core/ThumbnailStore.hpp"
 #include "Core/WindowList.hpp"
 #include "Input/SystemSwitcherShortcut.hpp"
-#include "Platform/Linux/FolderResources.hpp"
 #include "Platform/MemoryDefaults.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -69,50 +70,62 @@ class TestWorld {
   TestWorld();
   ~TestWorld();
 
+  // What the test shapes, and what the application is built over in place of the program's own.
   sim::SimMainLoop loop;
   sim::SimDesktop desktop{loop, [this](double seconds) { loop.spend(seconds); }};
   platform::MemoryDefaults defaults;
-  platform::NotificationCenter notifications;
   TempFolder home;
   sim::SimBackgroundTimers backgroundTimers{loop};
-  AXWindowBridge ax{desktop.accessibility(), loop};
-  WindowList windowList{desktop.windowServer(), desktop.workspace(), ax};
-  RunningApps runningApps{desktop.workspace(), desktop.processes()};
-  AppIcon appIcons{desktop.workspace(), desktop.bundles()};
-  MicMute micMute{desktop.microphone(), defaults};
-  sim::SimUpdater updaterFramework{loop};
-  UpdateChecker updateChecker{updaterFramework};
   // The application's resources: the files a test puts into this folder.
   TempFolder resourceFolder;
-  platform::FolderResources resources{resourceFolder.path()};
   sim::SimQuarantine quarantine;
   sim::SimMessagePorts messagePorts;
-  sim::SimMenuBar menuBar;
 
-  DebugLog& log();
-  Preferences& preferences();
-  BrowserBridge& browserBridge();
-  ThumbnailStore& thumbnails();
-  MRUManager& mru();
-  PermissionsService& permissions();
-  AppleScriptBridge& appleScripts();
-  SafariScriptHost& safariHost();
-  AppMonitor& appMonitor();
-  Activator& activator();
-  Closer& closer();
-  TabMover& tabMover();
-  ChromeHostInstaller& hostInstaller();
-  SystemSwitcherShortcut& systemSwitcherShortcut();
-  HealthMonitor& healthMonitor();
-  sim::SimHttpClient& http();
-  platform::ImageDecoder& imageDecoder();
-  BadgeStore& badges();
-  FaviconStore& favicons();
-  TerminalIntegrationInstaller& terminalIntegration();
-  VSCodeKeybindingsInstaller& vscodeKeybindings();
-  VSCodeExtensionInstaller& vscodeExtension();
-  // Every service, created now where not yet.
-  Services& services();
+  // The application, built by the program's own composition root the first time any of its
+  // parts is asked for (not launched): until then a test may shape the stored settings and the
+  // desktop that the services read when they are made.
+  VelvixApp& app();
+  Services& services() { return app().services(); }
+  DebugLog& log() { return *services().log; }
+  Preferences& preferences() { return *services().preferences; }
+  platform::NotificationCenter& notifications() { return *services().notifications; }
+  AXWindowBridge& ax() { return *services().ax; }
+  WindowList& windowList() { return *services().windowList; }
+  RunningApps& runningApps() { return *services().runningApps; }
+  AppIcon& appIcons() { return *services().appIcons; }
+  MicMute& micMute() { return *services().micMute; }
+  sim::SimUpdater& updaterFramework() { return app().updaterFramework(); }
+  UpdateChecker& updateChecker() { return *services().updateChecker; }
+  sim::SimMenuBar& menuBar() { return app().menuBar(); }
+  BrowserBridge& browserBridge() { return *services().browserBridge; }
+  ThumbnailStore& thumbnails() { return *services().thumbnails; }
+  MRUManager& mru() { return *services().mru; }
+  PermissionsService& permissions() { return *services().permissions; }
+  AppleScriptBridge& appleScripts() { return *services().appleScripts; }
+  SafariScriptHost& safariHost() { return *services().safariHost; }
+  AppMonitor& appMonitor() { return *services().appMonitor; }
+  Activator& activator() { return *services().activator; }
+  Closer& closer() { return *services().closer; }
+  TabMover& tabMover() { return *services().tabMover; }
+  ChromeHostInstaller& hostInstaller() { return *services().hostInstaller; }
+  SystemSwitcherShortcut& systemSwitcherShortcut() { return *services().systemSwitcherShortcut; }
+  HealthMonitor& healthMonitor() { return *services().healthMonitor; }
+  sim::SimHttpClient& http() { return http_; }
+  platform::ImageDecoder& imageDecoder() { return *services().imageDecoder; }
+  BadgeStore& badges() { return *services().badges; }
+  FaviconStore& favicons() { return *services().favicons; }
+  TerminalIntegrationInstaller& terminalIntegration() { return *services().terminalIntegration; }
+  VSCodeKeybindingsInstaller& vscodeKeybindings() { return *services().vscodeKeybindings; }
+  VSCodeExtensionInstaller& vscodeExtension() { return *services().vscodeExtension; }
+  // What the world's consent askers are built from, taking their turns among `turns`: a test may
+  // build a run of its own of the program's askers over the world's settings.
+  TerminalIntegrationInstaller::Collaborators terminalIntegrationCollaborators(
+      ConsentQuestion::Turns& turns) {
+    return VelvixApp::terminalIntegrationCollaborators(services(), turns);
+  }
+  VSCodeKeybindingsInstaller::Collaborators vscodeKeybindingsCollaborators(ConsentQuestion::Turns& turns) {
+    return VelvixApp::vscodeKeybindingsCollaborators(services(), turns);
+  }
 
   // A running application of the desktop with windows added back to front (the last is in front).
   platform::Pid launchWithWindows(const std::string& bundleID, const std::string& name,
@@ -131,29 +144,8 @@ class TestWorld {
   std::vector<std::string> debugLines();
 
  private:
-  Services services_;
-  std::unique_ptr<DebugLog> log_;
-  std::unique_ptr<Preferences> preferences_;
-  std::unique_ptr<BrowserBridge> bridge_;
-  std::unique_ptr<ThumbnailStore> thumbnails_;
-  std::unique_ptr<MRUManager> mru_;
-  std::unique_ptr<PermissionsService> permissions_;
-  std::unique_ptr<AppleScriptBridge> scripts_;
-  std::unique_ptr<SafariScriptHost> safariHost_;
-  std::unique_ptr<AppMonitor> appMonitor_;
-  std::unique_ptr<Activator> activator_;
-  std::unique_ptr<Closer> closer_;
-  std::unique_ptr<TabMover> tabMover_;
-  std::unique_ptr<ChromeHostInstaller> hostInstaller_;
-  std::unique_ptr<SystemSwitcherShortcut> systemSwitcherShortcut_;
-  std::unique_ptr<HealthMonitor> healthMonitor_;
-  std::unique_ptr<sim::SimHttpClient> http_;
-  std::unique_ptr<platform::ImageDecoder> imageDecoder_;
-  std::unique_ptr<BadgeStore> badges_;
-  std::unique_ptr<FaviconStore> favicons_;
-  std::unique_ptr<TerminalIntegrationInstaller> terminalIntegration_;
-  std::unique_ptr<VSCodeKeybindingsInstaller> vscodeKeybindings_;
-  std::unique_ptr<VSCodeExtensionInstaller> vscodeExtension_;
+  sim::SimHttpClient http_{loop};
+  std::unique_ptr<VelvixApp> app_;
 };
 
 }  // namespace velvix::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/AppWindow.hpp"
 

@@ -10,7 +10,6 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -24,12 +23,10 @@ namespace {
 
 struct OnboardingTest : ::testing::Test {
   test::TestWorld world;
-  ChromeSetupPresenter chromeSetup{world.services(), [] { return nullptr; }};
-  OnboardingWindowController setUp{test::onboardingCollaborators(world, chromeSetup)};
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;  // the application's own
 
   OnboardingTest() {
     test::ensureQtApplication();
-    world.services().onboardingWindow = &setUp;
     world.desktop.accessibilityTrusted = false;
     world.desktop.privacy.listenEvent = platform::ListenEventAccess::undetermined;
     world.desktop.privacy.screenCapture = false;

@@ -15,9 +15,9 @@
 #include "Platform/Linux/JsonFileDefaults.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
+#include "TestSupport/SettingsCollaborators.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/ControlsPane.hpp"
@@ -37,12 +37,11 @@ class SettingsPanesTest : public ::testing::Test {
   static void SetUpTestSuite() { test::ensureQtApplication(); }
   void SetUp() override {
     world.services();
-    counting = world.notifications.observe(Preferences::kChangedNotification,
-                                           [this](const platform::Notification&) { ++changes; });
+    counting = world.notifications().observe(Preferences::kChangedNotification,
+                                             [this](const platform::Notification&) { ++changes; });
   }
   SettingsView& open(SettingsTab tab) {
-    view = std::make_unique<SettingsView>(
-        test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow));
+    view = std::make_unique<SettingsView>(test::settingsCollaborators(world));
     view->selectTab(tab);
     view->show();
     return *view;
@@ -58,7 +57,6 @@ class SettingsPanesTest : public ::testing::Test {
   void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
   test::TestWorld world;
-  test::ProgramWindows windows{world};
   std::unique_ptr<SettingsView> view;
   platform::NotificationCenter::Observation counting;
   int changes = 0;
@@ -290,8 +288,7 @@ TEST_F(SettingsPanesTest, EditorTabsCardNeedsAnEditorAndItsStatusIsVSCodesOwn) {
 }
 
 TEST_F(SettingsPanesTest, ButtonsOpenTheSetUpWindowSafariSettingsAndReportAMissingExtension) {
-  OnboardingWindowController& setUp = windows.onboardingWindow;
-  world.services().onboardingWindow = &setUp;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;  // the application's own
   world.preferences().hasCompletedOnboarding.set(true);
   open(SettingsTab::general);
   click(find<QPushButton>("extensions.setupAssistant"));
@@ -327,8 +324,7 @@ TEST(SettingsBadInput, ASettingsFileWithValuesOutOfRangeOrOfTheWrongTypeShowsCla
   world.defaults.set("hudGlassStyle", 7);
   world.defaults.set("excludedBundleIDs", 42);
   world.defaults.set("showThumbnails", "yes");
-  test::ProgramWindows windows(world);
-  SettingsView view(test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow));
+  SettingsView view(test::settingsCollaborators(world));
   view.selectTab(SettingsTab::general);
   EXPECT_EQ(view.findChild<SettingsStepper*>("universalTabLimit")->value(), 100);
   EXPECT_EQ(view.findChild<SettingsStepper*>("perWindowTabLimit")->value(), 1);
@@ -346,9 +342,8 @@ TEST(SettingsBadInput, TypingIntoTheExclusionFieldKeepsTheTextWhenTheSettingsFil
   std::filesystem::create_directories(file);
   std::vector<std::string> problems;
   platform::JsonFileDefaults defaults(file, [&](const std::string& line) { problems.push_back(line); });
-  Preferences prefs(defaults, world.notifications, world.desktop.loginItems());
-  test::ProgramWindows windows(world);
-  SettingsView view(test::settingsCollaborators(world, windows.chromeSetup, windows.onboardingWindow, prefs));
+  Preferences prefs(defaults, world.notifications(), world.desktop.loginItems());
+  SettingsView view(test::settingsCollaborators(world, prefs));
   view.selectTab(SettingsTab::general);
   view.show();
   auto* field = view.findChild<QLineEdit*>("excludedBundleIDs");

@@ -4,7 +4,6 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimUpdater.hpp"
-#include "TestSupport/ProgramWindows.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -19,18 +18,16 @@ using Icon = StatusItemController::Icon;
 struct StatusItemTest : ::testing::Test {
   test::TestWorld world;
   sim::SimMenuBar bar;
-  test::ProgramWindows windows{world};
-  SettingsWindowController& settings = windows.settingsWindow;
-  OnboardingWindowController& setUp = windows.onboardingWindow;
+  // The application's own windows.
+  SettingsWindowController& settings = *world.services().settingsWindow;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;
   bool tapRunning = true;
   StatusItemController item{world.desktop.application(), bar,      world.preferences(),
-                            world.updateChecker,         settings, setUp};
+                            world.updateChecker(),       settings, setUp};
 
   StatusItemTest() {
     test::ensureQtApplication();  // the settings window is made of widgets
     world.services().menuBar = &bar;
-    world.services().settingsWindow = &settings;
-    world.services().onboardingWindow = &setUp;
     item.tapEnabled = [this] { return tapRunning; };
     item.install();
   }
@@ -116,7 +113,7 @@ TEST_F(StatusItemTest, SetupAlwaysOpensSetUpAndTheWarningOpensReGrantOnceOnboard
 TEST_F(StatusItemTest, AboutAndUpdatesActivateTheApplicationAndOpenOnlyTheirOwnPanel) {
   ASSERT_TRUE(bar.chooseStatusItem("Check for Updates\u2026"));
   EXPECT_TRUE(world.desktop.application().isActive());
-  EXPECT_EQ(world.updaterFramework.checks, 1);
+  EXPECT_EQ(world.updaterFramework().checks, 1);
   ASSERT_TRUE(bar.chooseStatusItem("About Velvix"));
   EXPECT_TRUE(world.desktop.application().aboutPanel());
   world.loop.runUntilIdle();

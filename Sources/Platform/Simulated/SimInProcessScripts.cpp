@@ -1,8 +1,8 @@
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 
-#include "Bridge/AppleScriptLibrary.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimLoopQueue.hpp"
+#include "Platform/Simulated/SimScriptTexts.hpp"
 
 namespace velvix::sim {
 
@@ -16,7 +16,7 @@ class SimInProcessScripts::Script final : public platform::CompiledScript {
       error = *owner_.compileFailure;
       return false;
     }
-    if (source_ != AppleScriptLibrary::safari()) {
+    if (SimScriptTexts::fingerprint(source_) != SimScriptTexts::kSafariLibrary) {
       error = platform::ScriptError{-2741, "Expected end of line but found unknown token."};
       return false;
     }

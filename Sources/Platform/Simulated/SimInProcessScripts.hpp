@@ -1,8 +1,8 @@
 #pragma once
-// In-process script execution on the simulated desktop: a script object over one of this
-// program's libraries compiles; calling Safari's entry handler "hostresolve" switches or closes a
-// tab of the simulated Safari as its library would. Calls run on a queue that turns on the
-// virtual main loop. Tests make compiling or single calls fail.
+// In-process script execution on the simulated desktop: a script object over Safari's library
+// (known by its fingerprint, SimScriptTexts) compiles; calling its entry handler "hostresolve"
+// switches or closes a tab of the simulated Safari as the library would. Calls run on a queue that turns on
+// the virtual main loop. Tests make compiling or single calls fail.
 
 #include <deque>
 #include <memory>

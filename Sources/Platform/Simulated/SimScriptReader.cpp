@@ -1,7 +1,7 @@
 #include "Platform/Simulated/SimScriptReader.hpp"
 
-#include "Bridge/AppleScriptLibrary.hpp"
-#include "Bridge/AppleScriptTrailers.hpp"
+#include "Platform/Simulated/SimScriptTexts.hpp"
+#include "Platform/Utf8.hpp"
 
 namespace velvix::sim {
 namespace {
@@ -20,13 +20,49 @@ void readFlag(const std::string& trailer, std::size_t& at, SimScriptRequest& req
     }
 }
 
-// The name in the first `tell application "<name>"` of the script.
-std::optional<std::string> addressedApplication(const std::string& script) {
+using Texts = SimScriptTexts;
+
+// The first `tell application "<name>"` of the script, as written, and the name it reads as.
+struct Tell {
+  std::string_view written;
+  std::string name;
+};
+
+std::optional<Tell> addressedApplication(const std::string& script) {
   static const std::string kTell = "tell application ";
-  auto at = script.find(kTell);
-  if (at == std::string::npos) return std::nullopt;
-  at += kTell.size();
-  return SimScriptReader::literal(script, at);
+  const auto start = script.find(kTell);
+  if (start == std::string::npos) return std::nullopt;
+  std::size_t at = start + kTell.size();
+  auto name = SimScriptReader::literal(script, at);
+  if (!name) return std::nullopt;
+  return Tell{std::string_view(script).substr(start, at - start), std::move(*name)};
+}
+
+// A name written into a script as it stands, with nothing escaped, dropped or replaced: the only
+// names the Chromium library and the live-tabs script are addressed to.
+bool writtenPlain(const Tell& tell) {
+  if (!utf8::isValid(tell.name) || tell.written.find('\\') != std::string_view::npos) return false;
+  for (char c : tell.name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+// The length of the script's first beginning that ends at one of its line feeds, or at its end,
+// and has the fingerprint; with `tell`, the beginning is read with each such tell of it addressed
+// to "".
+std::optional<std::size_t> beginningWith(std::string_view script, std::uint64_t fingerprint,
+                                         std::string_view tell = {}) {
+  std::uint64_t read = Texts::kEmpty;
+  for (std::size_t at = 0;;) {
+    if ((at == script.size() || script[at] == '\n') && read == fingerprint) return at;
+    if (at == script.size()) return std::nullopt;
+    if (!tell.empty() && script.compare(at, tell.size(), tell) == 0) {
+      read = Texts::extend(read, Texts::kUnaddressedTell);
+      at += tell.size();
+    } else {
+      read = Texts::extend(read, script[at++]);
+    }
+  }
 }
 
 // `<handler>(<literal>, <literal>, <literal>, true|false) as text)` after "return (".
@@ -90,13 +126,14 @@ bool readTrailer(std::string trailer, SimScriptRequest& request) {
   using Library = SimScriptRequest::Library;
   const bool safari = request.library == Library::safari;
   if (safari && !readTitles(trailer, request)) return false;
-  if (trailer == AppleScriptTrailers::seeding()) {
+  const std::uint64_t fingerprint = Texts::fingerprint(trailer);
+  if (fingerprint == Texts::kSeeding) {
     request.handler = "seedtabs";
-  } else if (trailer == AppleScriptTrailers::currentTab()) {
+  } else if (fingerprint == Texts::kCurrentTab) {
     request.handler = "currenttab";
-  } else if (safari && trailer == AppleScriptTrailers::frontTabs()) {
+  } else if (safari && fingerprint == Texts::kFrontTabs) {
     request.handler = "fronttabs";
-  } else if (safari && trailer == AppleScriptTrailers::windowNames()) {
+  } else if (safari && fingerprint == Texts::kWindowNames) {
     request.handler = "windownames";
   } else if (request.library == Library::chromium && startsWith(trailer, 0, "return (closeidentified(")) {
     return readCloseIdentified(trailer, request);
@@ -131,23 +168,23 @@ std::optional<std::string> SimScriptReader::literal(const std::string& text, std
 std::optional<SimScriptRequest> SimScriptReader::read(const std::string& script) {
   using Library = SimScriptRequest::Library;
   SimScriptRequest request;
-  auto name = addressedApplication(script);
-  if (!name) return std::nullopt;
-  request.applicationName = *name;
+  auto tell = addressedApplication(script);
+  if (!tell) return std::nullopt;
+  request.applicationName = tell->name;
 
-  std::string library;
-  if (startsWith(script, 0, AppleScriptLibrary::safari())) {
+  std::optional<std::size_t> library;
+  if ((library = beginningWith(script, Texts::kSafariLibrary))) {
     request.library = Library::safari;
-    library = AppleScriptLibrary::safari();
-  } else if (startsWith(script, 0, AppleScriptLibrary::terminal())) {
+  } else if ((library = beginningWith(script, Texts::kTerminalLibrary))) {
     request.library = Library::terminal;
-    library = AppleScriptLibrary::terminal();
-  } else if (std::string chromium = AppleScriptLibrary::chromiumFor(*name); startsWith(script, 0, chromium)) {
+  } else if (!writtenPlain(*tell)) {
+    return std::nullopt;
+  } else if ((library = beginningWith(script, Texts::kChromiumLibrary, tell->written))) {
     request.library = Library::chromium;
-    library = std::move(chromium);
   } else {
     for (bool terminal : {false, true})
-      if (script == AppleScriptTrailers::liveTabs(*name, terminal)) {
+      if (beginningWith(script, terminal ? Texts::kLiveTabsOfTerminal : Texts::kLiveTabs, tell->written) ==
+          script.size()) {
         request.library = Library::standalone;
         request.handler = "livetabs";
         request.terminalKeys = terminal;
@@ -156,9 +193,8 @@ std::optional<SimScriptRequest> SimScriptReader::read(const std::string& script)
     return std::nullopt;
   }
   // The library, a line feed, the trailer and a final line feed.
-  if (script.size() < library.size() + 2 || script[library.size()] != '\n' || script.back() != '\n')
-    return std::nullopt;
-  std::string trailer = script.substr(library.size() + 1, script.size() - library.size() - 2);
+  if (script.size() < *library + 2 || script.back() != '\n') return std::nullopt;
+  std::string trailer = script.substr(*library + 1, script.size() - *library - 2);
   if (!readTrailer(std::move(trailer), request)) return std::nullopt;
   return request;
 }

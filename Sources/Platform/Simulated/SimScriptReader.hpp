@@ -1,8 +1,9 @@
 #pragma once
 // The simulated desktop's stand-in for the script compiler: it recognises the scripts this
-// program sends — one of its libraries (by its exact text) followed by one of its trailers, or
-// the standalone live-tabs script — and reads the values written into them as string literals.
-// Anything else does not compile, as a script the real compiler rejects.
+// program sends — one of its libraries followed by one of its trailers, or the standalone
+// live-tabs script, each known by the fingerprint of its exact text (SimScriptTexts) — and reads
+// the values written into them as string literals. Anything else does not compile, as a script
+// the real compiler rejects.
 
 #include <optional>
 #include <string>

@@ -6,7 +6,6 @@
 
 #include "Platform/Privacy.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
-#include "Support/Browser.hpp"
 
 namespace velvix::sim {
 namespace {
@@ -77,10 +76,10 @@ std::vector<std::int64_t> SimTabScripts::privateSafariWindows(const std::vector<
 }
 
 std::string SimTabScripts::bundleFor(const std::string& applicationName) const {
-  for (Browser b : browsers::all())
-    if (browsers::appleScriptName(b) == applicationName) return std::string(browsers::bundleID(b));
   for (const SimApp* app : desktop_.apps())
     if (app->name == applicationName && app->bundleID) return *app->bundleID;
+  for (const InstalledApp& app : desktop_.installed())
+    if (app.name == applicationName) return app.bundleID;
   return {};
 }
 

@@ -31,8 +31,8 @@ class SimTabScripts {
 
   explicit SimTabScripts(SimDesktop& desktop) : desktop_(desktop) {}
   Answer answer(const SimScriptRequest& request);
-  // The bundle a script's `tell application "<name>"` reaches: a known browser's, else that of a
-  // running application of that name; empty when none.
+  // The bundle a script's `tell application "<name>"` reaches, found by name as the system finds
+  // it: the running application of that name, else the installed one; empty when none.
   std::string bundleFor(const std::string& applicationName) const;
 
  private:
