@@ -29,14 +29,20 @@ namespace {
 using platform::EventType;
 using platform::InputEvent;
 
-// A window list that keeps what was read for a chord start, for the chord start to free after the
-// tap answered, has the window server's rows freed outside the time measured; a build whose window
-// list frees them at once (the side-by-side baseline of scripts/bench) has them freed inside it.
+// A chord start that keeps what it read (its snapshot, or in older builds the window list's
+// leftovers) to free after the tap answered has the window server's rows freed outside the time
+// measured; a build whose window list frees them at once (a side-by-side baseline of scripts/bench)
+// has them freed inside it.
+#if __has_include("Core/ChordSnapshot.hpp")
+template <typename List>
+constexpr auto kCallerFrees = bench::TimedWindowServer::CallerFrees::afterwards;
+#else
 template <typename List>
 constexpr auto kCallerFrees = requires(const List& list) {
   list.sharedLeftovers();
 }
 ? bench::TimedWindowServer::CallerFrees::afterwards : bench::TimedWindowServer::CallerFrees::atOnce;
+#endif
 
 // `apps` applications of three windows each, and a running browser whose extension reported
 // `tabs` tabs (the browser's own application and window entries give way to its tabs).

@@ -8,8 +8,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#if __has_include("Core/ChordSnapshot.hpp")
+#include "Core/ChordSnapshot.hpp"
+#define VELVIX_BENCH_CHORD_SNAPSHOT 1
+#endif
 #include "Core/MRUManager.hpp"
 #include "CountedWork.hpp"
 #include "LatencySamples.hpp"
@@ -90,8 +95,7 @@ void BM_RankedForSwitcher(benchmark::State& state) {
   const bool reshuffle = state.range(2) != 0;
   std::vector<SwitchableItem>& items = world.mru().stateForTesting().items;
   const double now = world.loop.now();
-  std::vector<SwitchableItem> ranked;
-  world.mru().rankedForSwitcher(ranked);
+  std::vector<SwitchableItem> ranked = world.mru().rankedForSwitcher();
   bench::LatencySamples samples;
   std::uint32_t seed = 1;
   for (auto _ : state) {
@@ -106,18 +110,26 @@ void BM_RankedForSwitcher(benchmark::State& state) {
     }
     const std::int64_t simBefore = world.simulatedSpent();
     const auto start = bench::LatencySamples::Clock::now();
-    WindowList::Leftovers leftovers;
+#if VELVIX_BENCH_CHORD_SNAPSHOT
+    std::optional<ChordSnapshot> snapshot;
     bench::counted([&] {
-      // As a chord's start ranks: every read shared, the window server's rows let go afterwards.
+      // As a chord's start ranks: the platform read once, the window server's rows let go afterwards.
+      world.mru().rankedForSwitcher(ranked, snapshot.emplace(world.timedList, world.timedApps));
+    });
+#else
+    // The side-by-side baseline of scripts/bench, from before the chord's snapshot.
+    WindowList::Leftovers snapshot;
+    bench::counted([&] {
       WindowList::SharedReads reads(world.timedList);
       RunningApps::SharedAnswers answers(world.timedApps);
       world.mru().rankedForSwitcher(ranked);
-      leftovers = world.timedList.sharedLeftovers();
+      snapshot = world.timedList.sharedLeftovers();
     });
+#endif
     samples.add(bench::LatencySamples::since(start), world.simulatedSpent() - simBefore);
     benchmark::DoNotOptimize(ranked.data());
     state.PauseTiming();
-    leftovers = {};
+    snapshot = {};
     state.ResumeTiming();
   }
   samples.report(state);

@@ -5,6 +5,7 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
@@ -268,19 +269,19 @@ void AppMonitor::snapshotFrontTab(Browser browser, double date) {
       });
 }
 
-void AppMonitor::captureFrontmostForChord() {
+void AppMonitor::captureFrontmostForChord(const ChordSnapshot& chord) {
   auto front = services_.workspace->frontmostApplication();
   if (!front) return;
   const std::string own = services_.workspace->ownBundleIdentifier();
   if (front->bundleIdentifier.value_or("") == own) return;
-  captureThumbnail(*front, false, false);
+  captureThumbnail(*front, false, false, &chord);
 }
 
-void AppMonitor::recordFrontmostWindowNow() {
+void AppMonitor::recordFrontmostWindowNow(const ChordSnapshot& chord) {
   auto front = services_.workspace->frontmostApplication();
   if (!front || !front->bundleIdentifier || browsers::fromBundleID(*front->bundleIdentifier)) return;
-  services_.mru->bumpApp(*front, now());
-  if (auto window = services_.windowList->frontWindow(front->pid)) {
+  services_.mru->bumpApp(*front, now(), chord);
+  if (auto window = services_.windowList->frontWindow(front->pid, chord)) {
     services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
     lastPolledWindowNumber_[front->pid] = window->windowNumber;
   } else {
@@ -288,19 +289,26 @@ void AppMonitor::recordFrontmostWindowNow() {
   }
 }
 
-void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows, bool settled) {
+void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows, bool settled,
+                                  const ChordSnapshot* chord) {
   if (!services_.thumbnails->isAvailable() || !app.bundleIdentifier) return;
   const std::string& bundleID = *app.bundleIdentifier;
   if (auto browser = browsers::fromBundleID(bundleID)) {
-    if (frontWindowIsPrivate(app.pid)) return;  // no picture of a private window
+    if (frontWindowIsPrivate(app.pid, chord)) return;  // no picture of a private window
     std::vector<std::string> keys{SwitchableItem::appID(bundleID)};
     if (auto tab = services_.mru->mostRecentTabItemID(*browser);
-        tab && frontWindowShows(*tab, *browser, app.pid))
+        tab && frontWindowShows(*tab, *browser, app.pid, chord))
       keys.insert(keys.begin(), *tab);
     services_.thumbnails->captureFrontWindow(app.pid, keys, settled);
     return;
   }
-  for (const auto& w : services_.windowList->realWindows(true)) {
+  std::vector<WindowList::Info> own;
+  if (chord) {
+    for (const WindowList::Info* w : chord->onScreenWindowsOf(app.pid)) own.push_back(*w);
+  } else {
+    own = services_.windowList->realWindows(true);
+  }
+  for (const auto& w : own) {
     if (w.pid != app.pid) continue;
     std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w.windowNumber)};
     if (settled) {
@@ -318,9 +326,13 @@ void AppMonitor::notePrivateFrontWindow(const RunningApplication& app) {
     privateBrowserWindows_[app.pid].insert(front->windowNumber);
 }
 
-bool AppMonitor::frontWindowIsPrivate(Pid pid) const {
+std::optional<WindowList::Info> AppMonitor::frontWindow(Pid pid, const ChordSnapshot* chord) const {
+  return chord ? services_.windowList->frontWindow(pid, *chord) : services_.windowList->frontWindow(pid);
+}
+
+bool AppMonitor::frontWindowIsPrivate(Pid pid, const ChordSnapshot* chord) const {
   if (services_.preferences->includePrivateTabs.get()) return false;
-  auto front = services_.windowList->frontWindow(pid);
+  auto front = frontWindow(pid, chord);
   if (!front) return false;
   if (auto it = privateBrowserWindows_.find(pid);
       it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
@@ -328,9 +340,10 @@ bool AppMonitor::frontWindowIsPrivate(Pid pid) const {
   return front->title && endsWith(*front->title, ", Private Browsing");
 }
 
-bool AppMonitor::frontWindowShows(const std::string& tabItemID, Browser browser, Pid pid) const {
+bool AppMonitor::frontWindowShows(const std::string& tabItemID, Browser browser, Pid pid,
+                                  const ChordSnapshot* chord) const {
   if (browser == Browser::terminal) return true;
-  auto front = services_.windowList->frontWindow(pid);
+  auto front = frontWindow(pid, chord);
   if (!front) return false;
   if (auto it = privateBrowserWindows_.find(pid);
       it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))

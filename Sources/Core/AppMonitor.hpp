@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "Core/WindowList.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Workspace.hpp"
@@ -19,6 +20,7 @@
 namespace velvix {
 
 struct Services;
+class ChordSnapshot;
 
 class AppMonitor {
  public:
@@ -41,10 +43,13 @@ class AppMonitor {
   // Seconds since the user's last input of any kind.
   double userIdleSeconds() const;
   void snapshotCurrentTab(const platform::RunningApplication& app, bool backdated);
-  void captureFrontmostForChord();
-  void recordFrontmostWindowNow();
-  bool frontWindowIsPrivate(platform::Pid pid) const;
-  bool frontWindowShows(const std::string& tabItemID, Browser browser, platform::Pid pid) const;
+  // A chord's start: the front window is told from what the start read of the platform.
+  void captureFrontmostForChord(const ChordSnapshot& chord);
+  void recordFrontmostWindowNow(const ChordSnapshot& chord);
+  // With `chord`, the front window is told from it instead of read now.
+  bool frontWindowIsPrivate(platform::Pid pid, const ChordSnapshot* chord = nullptr) const;
+  bool frontWindowShows(const std::string& tabItemID, Browser browser, platform::Pid pid,
+                        const ChordSnapshot* chord = nullptr) const;
 
   // For tests and the status of the polls.
   std::optional<platform::Pid> windowFocusPollPID() const { return windowFocusPollPID_; }
@@ -59,7 +64,9 @@ class AppMonitor {
   void windowFocusTick(platform::Pid pid);
   void frontTabTick(const std::string& bundleID);
   void snapshotFrontTab(Browser browser, double date);
-  void captureThumbnail(const platform::RunningApplication& app, bool allWindows, bool settled);
+  void captureThumbnail(const platform::RunningApplication& app, bool allWindows, bool settled,
+                        const ChordSnapshot* chord = nullptr);
+  std::optional<WindowList::Info> frontWindow(platform::Pid pid, const ChordSnapshot* chord) const;
   void notePrivateFrontWindow(const platform::RunningApplication& app);
   bool isSuppressed() const;
   double now() const;

@@ -27,6 +27,7 @@
 namespace velvix {
 
 struct Services;
+class ChordSnapshot;
 
 class MRUManager {
  public:
@@ -80,6 +81,8 @@ class MRUManager {
   void seedRunningApps();
   // Records that the application was activated (or left) at `date`.
   void bumpApp(const platform::RunningApplication& app, double date);
+  // The same inside a chord's start: the windows are told from what the start read.
+  void bumpApp(const platform::RunningApplication& app, double date, const ChordSnapshot& chord);
   void markActivated(const std::string& id);
   void refreshFrontWindow(const std::string& bundleID, std::int64_t windowNumber);
   // Inserts one application-kind entry, or merges it into the entry with its id: an estimate never
@@ -121,13 +124,17 @@ class MRUManager {
   void noteUnresolvableTab(const std::string& id, Browser browser);
 
   // ---- the ranked list of a chord (no Accessibility call; then the off-screen check)
+  // Both are told from what the chord's start read of the platform, `snapshot`; the forms without
+  // one read the platform themselves, for callers outside a chord.
   std::vector<SwitchableItem> rankedForSwitcher();
   // The same into `list`, which may hold an earlier chord's entries: they are overwritten where
   // they lie, so their strings' storage serves again.
-  void rankedForSwitcher(std::vector<SwitchableItem>& list);
+  void rankedForSwitcher(std::vector<SwitchableItem>& list, const ChordSnapshot& snapshot);
   // Takes the list by value: the chord hands over the list it just ranked, which is then
   // filtered where it lies instead of copied again.
   std::vector<SwitchableItem> resolvingOffScreenWindows(std::vector<SwitchableItem> list);
+  std::vector<SwitchableItem> resolvingOffScreenWindows(std::vector<SwitchableItem> list,
+                                                        const ChordSnapshot& snapshot);
 
   // What Accessibility told of each asked process's windows: nothing when it could not tell them,
   // else their numbers. The off-screen check runs inside the key press that opens a chord: the
@@ -189,6 +196,7 @@ class MRUManager {
   void captureSoon(Browser browser, const std::string& itemID);
 
  private:
+  void bumpApp(const platform::RunningApplication& app, double date, const ChordSnapshot* chord);
   struct PriorSessions {
     double date;
     bool seeded;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
@@ -139,11 +140,11 @@ void rankByRecency(const std::vector<RecencyFact>& byIndex, std::vector<std::uin
 
 std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   std::vector<SwitchableItem> list;
-  rankedForSwitcher(list);
+  rankedForSwitcher(list, ChordSnapshot(*services_.windowList, *services_.runningApps));
   return list;
 }
 
-void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
+void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list, const ChordSnapshot& snapshot) {
   // The entries are large and scattered: they are read once, in inventory order, for the few
   // facts the ranking needs, and the sort and the filter work on those compact facts. Only the
   // entries that stay are read again, to be copied.
@@ -206,9 +207,7 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   std::array<std::optional<bool>, browsers::kCount> running;
   auto runs = [&](std::uint8_t b) {
     auto& known = running[b];
-    if (!known)
-      known =
-          services_.runningApps->first(std::string(browsers::bundleID(static_cast<Browser>(b)))).has_value();
+    if (!known) known = snapshot.runningBrowser(static_cast<Browser>(b)).has_value();
     return *known;
   };
   // One process-table question per process, asked before the walk; mostly none has gone.
@@ -286,14 +285,14 @@ void MRUManager::rankedForSwitcher(std::vector<SwitchableItem>& list) {
   // A window or application entry whose window, or process, the window server no longer lists
   // leaves the list, the others keeping their order. Mostly every one is listed, and the list is
   // not touched again.
-  const auto listed = services_.windowList->sharedKeys(false);
-  if (listed->empty()) return;
+  const WindowList::Keys& listed = snapshot.keys(false);
+  if (listed.empty()) return;
   std::size_t kept = 0, at = 0;  // `at` walks the list's places in ranked order
   for (std::uint32_t index : rankOrder_) {
     if (!stays[index]) continue;
     const Facts& f = facts[index];
     const bool unlisted =
-        !f.tab && (f.hasWindow ? !listed->hasNumber(f.windowNumber) : f.hasPid && !listed->hasPid(f.pid));
+        !f.tab && (f.hasWindow ? !listed.hasNumber(f.windowNumber) : f.hasPid && !listed.hasPid(f.pid));
     if (!unlisted) {
       if (kept != at) list[kept] = std::move(list[at]);
       ++kept;
@@ -349,7 +348,13 @@ std::vector<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platf
 }
 
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
-  const auto onScreen = services_.windowList->sharedKeys(true);
+  return resolvingOffScreenWindows(std::move(list),
+                                   ChordSnapshot(*services_.windowList, *services_.runningApps));
+}
+
+std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list,
+                                                                  const ChordSnapshot& snapshot) {
+  const WindowList::Keys& onScreen = snapshot.keys(true);
 
   // This runs inside the key press that opens a chord: the sets below are sorted vectors, made
   // without a node per element, and each step that has nothing to do is left out.
@@ -363,14 +368,14 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::array<bool, browsers::kCount> browsersAsked{};
   for (std::size_t at = 0; at < list.size(); ++at) {
     const SwitchableItem& e = list[at];
-    if (e.isWindow() && !onScreen->hasNumber(*e.windowNumber)) {
+    if (e.isWindow() && !onScreen.hasNumber(*e.windowNumber)) {
       offScreenAt.push_back(static_cast<std::uint32_t>(at));
       if (e.pid) offScreen.push_back({*e.windowNumber, *e.pid});
     }
     if (e.kind == ItemKind::app && !e.windowNumber && e.pid) candidates.push_back(*e.pid);
     if (e.kind == ItemKind::tab && e.browser &&
         !std::exchange(browsersAsked[static_cast<std::size_t>(*e.browser)], true)) {
-      if (auto app = services_.runningApps->first(std::string(browsers::bundleID(*e.browser)))) {
+      if (const auto& app = snapshot.runningBrowser(*e.browser)) {
         candidates.push_back(app->pid);
         browserPIDs[static_cast<std::size_t>(*e.browser)] = app->pid;
       }
@@ -384,7 +389,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
     return std::binary_search(sorted.begin(), sorted.end(), value);
   };
   sortUnique(candidates);
-  std::erase_if(candidates, [&](platform::Pid pid) { return onScreen->hasPid(pid); });
+  std::erase_if(candidates, [&](platform::Pid pid) { return onScreen.hasPid(pid); });
   if (offScreen.empty() && candidates.empty()) return list;
 
   std::vector<platform::Pid> toAsk = candidates;
@@ -394,7 +399,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::vector<std::int64_t> numbers, minimized;
   // A window the window server shows on screen is not minimized: only the others are asked.
   const std::function<bool(std::int64_t)> mayBeMinimized = [&](std::int64_t number) {
-    return !onScreen->hasNumber(number);
+    return !onScreen.hasNumber(number);
   };
   const double deadline = services_.loop->uptime() + kOffScreenCheckDeadline;
   for (platform::Pid pid : toAsk) {
@@ -424,8 +429,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   // Windows that Accessibility does not list may simply be on another Space.
   std::vector<std::int64_t> unlisted;
   std::vector<std::pair<std::int64_t, platform::Pid>> ownerOf;
-  const WindowList::Windows windows = services_.windowList->sharedRealWindows(false);
-  for (const auto& row : *windows) {
+  for (const auto& row : snapshot.windows()) {
     const auto listed = answers.windowsOf(row.pid);
     if (!listed || std::binary_search(listed->begin(), listed->end(), row.windowNumber)) continue;
     unlisted.push_back(row.windowNumber);

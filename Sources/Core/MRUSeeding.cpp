@@ -4,6 +4,7 @@
 
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
+#include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
 #include "Core/Services.hpp"
@@ -48,6 +49,14 @@ SwitchableItem MRUManager::windowEntry(const WindowList::Info& info, const Runni
 }
 
 void MRUManager::bumpApp(const RunningApplication& app, double date) {
+  bumpApp(app, date, nullptr);
+}
+
+void MRUManager::bumpApp(const RunningApplication& app, double date, const ChordSnapshot& chord) {
+  bumpApp(app, date, &chord);
+}
+
+void MRUManager::bumpApp(const RunningApplication& app, double date, const ChordSnapshot* chord) {
   if (app.activationPolicy != ActivationPolicy::Regular &&
       app.activationPolicy != ActivationPolicy::Accessory)
     return;
@@ -61,8 +70,10 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
   // Listed through its windows: the front one at the date, the others estimated just before it.
   const auto axTitles = services_.ax->windowTitlesByNumber(app.pid);
   std::vector<const WindowList::Info*> candidates;
-  const WindowList::Windows windows = services_.windowList->sharedRealWindows(false);
-  for (const auto& info : *windows) {
+  std::vector<WindowList::Info> read;
+  if (!chord) read = services_.windowList->realWindows(false);
+  const std::vector<WindowList::Info>& windows = chord ? chord->windows() : read;
+  for (const auto& info : windows) {
     if (info.pid != app.pid) continue;
     if (!info.isOnScreen && (!info.title || info.title->empty())) continue;
     if (!axTitles.empty() && !axTitles.contains(info.windowNumber)) continue;
@@ -70,7 +81,8 @@ void MRUManager::bumpApp(const RunningApplication& app, double date) {
   }
   if (candidates.empty()) return;
   std::optional<std::int64_t> chosen;
-  if (auto front = services_.windowList->frontWindow(app.pid))
+  if (auto front = chord ? services_.windowList->frontWindow(app.pid, *chord)
+                         : services_.windowList->frontWindow(app.pid))
     for (const auto* c : candidates)
       if (c->windowNumber == front->windowNumber) chosen = c->windowNumber;
   if (!chosen)

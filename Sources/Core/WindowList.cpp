@@ -6,6 +6,7 @@
 #include <map>
 
 #include "Bridge/AXWindowBridge.hpp"
+#include "Core/ChordSnapshot.hpp"
 #include "Platform/WindowServer.hpp"
 #include "Support/Browser.hpp"
 
@@ -225,139 +226,37 @@ bool WindowList::floatsCount(platform::Pid pid) const {
   return !app->bundleIdentifier || !browsers::fromBundleID(*app->bundleIdentifier);
 }
 
-WindowList::SharedReads::~SharedReads() {
-  if (--list_.sharing_ == 0) list_.forgetSharedReads();
-}
-
-void WindowList::forgetSharedReads() const {
-  if (sharing_ > 0) {
-    // Still sharing: what was made so far is freed with the rest, not in the middle of the work.
-    if (sharedCandidates_) leftovers_.push_back(std::move(sharedCandidates_->windows));
-    for (Windows& list : shared_)
-      if (list) leftovers_.push_back(std::move(list));
-    for (auto& keys : keys_)
-      if (keys) leftovers_.push_back(std::move(keys));
-  } else {
-    leftovers_.clear();
-  }
-  sharedCandidates_.reset();
-  shared_[0].reset();
-  shared_[1].reset();
-  keys_[0].reset();
-  keys_[1].reset();
-}
-
-WindowList::Leftovers WindowList::sharedLeftovers() const {
-  Leftovers all = leftovers_;
-  if (sharedCandidates_) all.push_back(sharedCandidates_->windows);
-  for (const Windows& list : shared_)
-    if (list) all.push_back(list);
-  for (const auto& keys : keys_)
-    if (keys) all.push_back(keys);
-  return all;
-}
-
 std::vector<WindowList::Info> WindowList::realWindows(bool onScreenOnly) const {
-  if (sharing_ == 0) return withoutThinStrips(readCandidates(onScreenOnly));
-  return *sharedRealWindows(onScreenOnly);
+  return withoutThinStrips(readCandidates(onScreenOnly));
 }
 
-WindowList::Windows WindowList::sharedRealWindows(bool onScreenOnly) const {
-  if (sharing_ == 0) return std::make_shared<const std::vector<Info>>(realWindows(onScreenOnly));
-  Windows& shared = shared_[onScreenOnly ? 1 : 0];
-  if (shared) return shared;
-  if (!sharedCandidates_) {
-    auto windows = std::make_shared<const std::vector<Info>>(readCandidates(false));
-    auto strips = thinStrips(*windows);
-    sharedCandidates_ = Candidates{std::move(windows), std::move(strips)};
-  }
-  const std::vector<Info>& all = *sharedCandidates_->windows;
-  const std::vector<bool>& strips = sharedCandidates_->strips;
-  if (!onScreenOnly) {
-    // Mostly there is no strip at all: the candidates are then the list itself.
-    const bool anyStrip = std::find(strips.begin(), strips.end(), true) != strips.end();
-    shared = anyStrip ? std::make_shared<const std::vector<Info>>(withoutStrips(all, strips))
-                      : sharedCandidates_->windows;
-    return shared;
-  }
-  // Often every window is on screen and none is a strip: the on-screen windows are then the list
-  // of all windows itself.
-  const bool allOnScreen = std::all_of(all.begin(), all.end(), [](const Info& w) { return w.isOnScreen; });
-  if (allOnScreen && std::find(strips.begin(), strips.end(), true) == strips.end()) {
-    shared = sharedCandidates_->windows;
-    return shared;
-  }
+WindowList::ChordRead WindowList::readForChord() const {
+  ChordRead read;
+  auto candidates = std::make_shared<const std::vector<Info>>(readCandidates(false, &read.rows));
+  const std::vector<bool> strips = thinStrips(*candidates);
+  // Mostly there is no strip at all: the candidates are then the list itself.
+  const bool anyStrip = std::find(strips.begin(), strips.end(), true) != strips.end();
+  read.all =
+      anyStrip ? std::make_shared<const std::vector<Info>>(withoutStrips(*candidates, strips)) : candidates;
   // Strips are judged among the windows of the kind asked for, as a read of that kind would. A
   // strip among the on-screen windows is one among all windows too, so only when an on-screen
-  // window was a strip among all of them must the on-screen ones be judged again.
-  std::vector<Info> onScreen;
-  onScreen.reserve(all.size());
+  // window was a strip among all of them must the on-screen ones be judged again; otherwise they
+  // are the windows of the list of all that are marked on screen.
   bool judgeAgain = false;
-  for (std::size_t i = 0; i < all.size(); ++i)
-    if (all[i].isOnScreen) {
-      onScreen.push_back(all[i]);
-      judgeAgain = judgeAgain || strips[i];
-    }
-  shared = std::make_shared<const std::vector<Info>>(judgeAgain ? withoutThinStrips(std::move(onScreen))
-                                                                : std::move(onScreen));
-  return shared;
+  for (std::size_t i = 0; i < candidates->size() && !judgeAgain; ++i)
+    judgeAgain = (*candidates)[i].isOnScreen && strips[i];
+  if (judgeAgain) {
+    std::vector<Info> onScreen;
+    onScreen.reserve(candidates->size());
+    for (const Info& w : *candidates)
+      if (w.isOnScreen) onScreen.push_back(w);
+    read.onScreen = withoutThinStrips(std::move(onScreen));
+  }
+  return read;
 }
 
-bool WindowList::onScreenAreMarkedOnes() const {
-  if (sharing_ == 0 || shared_[1]) return false;
-  if (!sharedCandidates_) sharedRealWindows(false);
-  const std::vector<Info>& all = *sharedCandidates_->windows;
-  const std::vector<bool>& strips = sharedCandidates_->strips;
-  for (std::size_t i = 0; i < all.size(); ++i)
-    if (all[i].isOnScreen && strips[i]) return false;
-  return true;
-}
-
-std::shared_ptr<const WindowList::Keys> WindowList::sharedKeys(bool onScreenOnly) const {
-  std::shared_ptr<const Keys>& kept = keys_[onScreenOnly ? 1 : 0];
-  if (sharing_ > 0 && kept) return kept;
-  if (onScreenOnly && onScreenAreMarkedOnes()) {
-    // All windows' keys, less the windows off screen: no list of the on-screen windows is made,
-    // and their numbers are not hashed a second time.
-    const std::shared_ptr<const Keys> all = sharedKeys(false);
-    const Windows windows = sharedRealWindows(false);
-    // Every window on screen: the same keys.
-    if (std::all_of(windows->begin(), windows->end(), [](const Info& w) { return w.isOnScreen; }))
-      return kept = all;
-    auto keys = std::make_shared<Keys>();
-    keys->pids.reserve(windows->size() / 2);
-    keys->base = all;
-    platform::Pid last = 0;
-    bool any = false;
-    for (const Info& w : *windows) {
-      if (!w.isOnScreen) {
-        keys->numbersLeftOut.insert(w.windowNumber);
-      } else if (!any || w.pid != last) {  // a process's windows mostly lie together
-        keys->pids.insert(w.pid);
-        last = w.pid;
-        any = true;
-      }
-    }
-    return kept = std::move(keys);
-  }
-  const Windows windows = sharedRealWindows(onScreenOnly);
-  if (sharing_ > 0) {
-    // The same list for both kinds: the same keys.
-    const int other = onScreenOnly ? 0 : 1;
-    if (keys_[other] && shared_[other] == windows) return kept = keys_[other];
-  }
-  auto keys = std::make_shared<Keys>();
-  keys->numbers.reserve(windows->size());
-  keys->pids.reserve(windows->size());
-  for (const Info& w : *windows) {
-    keys->numbers.insert(w.windowNumber);
-    keys->pids.insert(w.pid);
-  }
-  if (sharing_ > 0) kept = keys;
-  return keys;
-}
-
-std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) const {
+std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly,
+                                                         std::shared_ptr<const void>* keptRows) const {
   const std::uint32_t options =
       platform::kWindowListExcludeDesktopElements | (onScreenOnly ? platform::kWindowListOnScreenOnly : 0);
   auto rows = server_.windowList(options);
@@ -395,18 +294,25 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly) cons
     info.layer = static_cast<int>(*layer);
     candidates.push_back(std::move(info));
   }
-  // While sharing, the rows are kept with the shared lists, to be freed when those are.
-  if (sharing_ > 0) leftovers_.push_back(std::make_shared<const std::vector<Row>>(std::move(*rows)));
+  if (keptRows) *keptRows = std::make_shared<const std::vector<Row>>(std::move(*rows));
   return candidates;
 }
 
 std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const {
-  // While sharing, the on-screen windows are mostly told from the list of all windows.
-  const bool marked = onScreenAreMarkedOnes();
-  const Windows windows = sharedRealWindows(!marked);
+  const std::vector<Info> windows = realWindows(true);
   std::vector<const Info*> own;
-  for (const Info& w : *windows)
-    if (w.pid == pid && (!marked || w.isOnScreen)) own.push_back(&w);
+  for (const Info& w : windows)
+    if (w.pid == pid) own.push_back(&w);
+  return frontOf(pid, own);
+}
+
+std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid,
+                                                        const ChordSnapshot& snapshot) const {
+  return frontOf(pid, snapshot.onScreenWindowsOf(pid));
+}
+
+std::optional<WindowList::Info> WindowList::frontOf(platform::Pid pid,
+                                                    const std::vector<const Info*>& own) const {
   if (own.empty()) return std::nullopt;
   const bool allFloating =
       std::all_of(own.begin(), own.end(), [](const Info* w) { return w->layer == kFloatingLayer; });
@@ -420,8 +326,7 @@ std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const
 
 std::set<std::int64_t> WindowList::liveWindowNumbers() const {
   std::set<std::int64_t> numbers;
-  const Windows windows = sharedRealWindows(false);
-  for (const Info& w : *windows) numbers.insert(w.windowNumber);
+  for (const Info& w : realWindows(false)) numbers.insert(w.windowNumber);
   return numbers;
 }
 

@@ -8,6 +8,7 @@
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Core/Activator.hpp"
 #include "Core/AppMonitor.hpp"
+#include "Core/ChordSnapshot.hpp"
 #include "Core/Closer.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
@@ -91,16 +92,10 @@ bool SwitcherController::triggerHeld() const {
 
 bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   const double started = services_.loop->uptime();
-  // Everything below asks for the window list, and whether the browsers run, within
-  // microseconds: each is asked once.
-  std::optional<WindowList::SharedReads> sharedReads;
-  if (services_.windowList) sharedReads.emplace(*services_.windowList);
-  std::optional<RunningApps::SharedAnswers> sharedApps;
-  if (services_.runningApps) sharedApps.emplace(*services_.runningApps);
+  // Everything below is told from one read of the platform (the window list, whether the
+  // browsers run), made now and handed along.
+  const ChordSnapshot& snapshot = lastSnapshot_.emplace(*services_.windowList, *services_.runningApps);
   auto finish = [&] {
-    // Freeing the window server's rows and the lists made from them is no part of the answer
-    // to the key press: it happens at the next turn of the loop.
-    if (services_.windowList) services_.loop->post([leftovers = services_.windowList->sharedLeftovers()] {});
     const double ms = (services_.loop->uptime() - started) * 1000.0;
     if (ms > kSlowBeginMilliseconds) {
       char line[64];
@@ -112,11 +107,11 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
   auto front = services_.workspace->frontmostApplication();
   if (front && services_.loop->uptime() - monitor.lastSnapshotAt > kSnapshotFreshFor)
     monitor.snapshotCurrentTab(*front, false);
-  monitor.recordFrontmostWindowNow();
+  monitor.recordFrontmostWindowNow(snapshot);
 
   std::vector<SwitchableItem> ranked = std::exchange(spare_, {});
-  services_.mru->rankedForSwitcher(ranked);
-  auto list = services_.mru->resolvingOffScreenWindows(std::move(ranked));
+  services_.mru->rankedForSwitcher(ranked, snapshot);
+  auto list = services_.mru->resolvingOffScreenWindows(std::move(ranked), snapshot);
   logSnapshot(list);
   if (list.empty()) {
     spare_ = std::move(list);
@@ -124,7 +119,7 @@ bool SwitcherController::begin(bool reverse, bool watchingRelease) {
     finish();
     return false;
   }
-  monitor.captureFrontmostForChord();
+  monitor.captureFrontmostForChord(snapshot);
   monitor.isChordActive = true;
   ++generation_;
   const std::size_t count = list.size();
@@ -327,8 +322,11 @@ void SwitcherController::verifySession(const std::vector<SwitchableItem>& list) 
   for (const auto& e : list)
     if (e.kind == ItemKind::tab && e.browser) listed[static_cast<std::size_t>(*e.browser)] = true;
   // The checks start in the loop's next turn: they are no part of the answer to the key press.
+  // Nor is freeing what the chord's start read, which goes then too.
   services_.loop->post([this, watch = alive_.watch(), listed, generation = generation_] {
-    if (!watch.expired()) verifyBrowsers(listed, generation);
+    if (watch.expired()) return;
+    lastSnapshot_.reset();
+    verifyBrowsers(listed, generation);
   });
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/ChordSnapshot.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Platform/Geometry.hpp"
 #include "Platform/MainLoop.hpp"
@@ -75,6 +76,11 @@ class SwitcherController {
   // The entries of the chord that ended last, for the next chord to rank into: their storage
   // serves again instead of being freed and allocated anew at every chord.
   std::vector<SwitchableItem> spare_;
+  // What the last chord's start read of the platform. It serves only inside begin, but is kept
+  // past it: freeing the window server's rows (thousands of small blocks) is no part of the
+  // answer to the key press. It goes at the loop's next turn after the chord
+  // opened, with the browsers' checks, or when the next chord starts.
+  std::optional<ChordSnapshot> lastSnapshot_;
   std::size_t index_ = 0;
   std::unique_ptr<HUDController> hud_;
   std::uint64_t generation_ = 0;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -201,7 +202,7 @@ TEST(RankedList, RankingIntoAnEarlierChordsListLeavesNothingOfIt) {
   earlier.windowID = "17";
   earlier.isMinimized = true;
   std::vector<SwitchableItem> list(3, earlier);
-  mru.rankedForSwitcher(list);
+  mru.rankedForSwitcher(list, ChordSnapshot(w.windowList(), w.runningApps()));
   EXPECT_EQ(list, mru.rankedForSwitcher());
   ASSERT_EQ(list.size(), 2u);
 }

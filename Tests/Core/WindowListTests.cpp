@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Core/ChordSnapshot.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -90,7 +91,7 @@ class CountingWindowServer final : public platform::WindowServer {
   const platform::WindowServer& inner_;
 };
 
-TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhileTheyLast) {
+TEST(ChordSnapshot, ReadsTheWindowServerOnceForBothKindsOfList) {
   TestWorld world;
   CountingWindowServer server(world.desktop.windowServer());
   WindowList windows(server, world.desktop.workspace(), world.ax());
@@ -101,83 +102,75 @@ TEST(WindowList, SharedReadsAskTheWindowServerOnceForBothKindsOfListAndOnlyWhile
   world.desktop.addWindow(pid, {.bounds = {100, 230, 800, 600}, .minimized = true});
   auto strip = world.desktop.addWindow(pid, {.bounds = {100, 130, 800, 100}});
   const auto onScreen = windows.realWindows(true), all = windows.realWindows(false);
-  server.reads = 0;
-  {
-    WindowList::SharedReads shared(windows);
-    EXPECT_EQ(windows.frontWindow(pid)->windowNumber, onScreen.front().windowNumber);
-    EXPECT_TRUE(windows.sharedKeys(true)->hasNumber(strip));
-    EXPECT_FALSE(windows.sharedKeys(false)->hasNumber(strip));
-    EXPECT_EQ(numbers(windows.realWindows(true)), numbers(onScreen));
-    EXPECT_EQ(numbers(windows.realWindows(false)), numbers(all));
-    windows.liveWindowNumbers();
-    EXPECT_EQ(server.reads, 1);
-    windows.forgetSharedReads();  // time passed: the list is read afresh
-    auto second = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
-    EXPECT_EQ(numbers(windows.realWindows(true)).front(), second);
-    EXPECT_EQ(server.reads, 2);
-  }
   EXPECT_EQ(onScreen.size(), 2u);
   EXPECT_EQ(all.size(), 2u);
   EXPECT_NE(numbers(onScreen), numbers(all));
   EXPECT_EQ(numbers(onScreen).back(), first);
+  server.reads = 0;
+
+  const ChordSnapshot snapshot(windows, world.runningApps());
+  EXPECT_EQ(numbers(snapshot.windows()), numbers(all));
+  EXPECT_EQ(windows.frontWindow(pid, snapshot)->windowNumber, onScreen.front().windowNumber);
+  std::vector<std::int64_t> shown;
+  for (const WindowList::Info* w : snapshot.onScreenWindowsOf(pid)) shown.push_back(w->windowNumber);
+  EXPECT_EQ(shown, numbers(onScreen));
+  EXPECT_TRUE(snapshot.keys(true).hasNumber(strip));
+  EXPECT_FALSE(snapshot.keys(false).hasNumber(strip));
+  EXPECT_EQ(server.reads, 1);
+
+  // The window list itself keeps nothing: each call outside a snapshot reads afresh.
   windows.realWindows(true);
-  windows.realWindows(true);
-  EXPECT_EQ(server.reads, 4);
+  windows.frontWindow(pid);
+  EXPECT_EQ(server.reads, 3);
 }
 
-// What a chord start read is held past the end of the sharing (to be freed after the key press is
-// answered); the list is still read afresh after it, and a list taken stays as it was.
-TEST(WindowList, LeftoversHeldPastTheSharingLeaveTheNextReadFresh) {
+TEST(ChordSnapshot, KeysTellAllWindowsAndTheOnScreenOnes) {
+  TestWorld world;
+  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
+  auto shown = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
+  {
+    const ChordSnapshot snapshot(world.windowList(), world.runningApps());
+    EXPECT_TRUE(snapshot.keys(false).hasNumber(shown) && snapshot.keys(false).hasPid(pid));
+    EXPECT_TRUE(snapshot.keys(true).hasNumber(shown) && snapshot.keys(true).hasPid(pid));
+  }
+
+  // A minimized window, and a process whose only window is minimized: listed among all windows,
+  // not among the on-screen ones.
+  auto hidden = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}, .minimized = true});
+  auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
+  auto otherWindow = world.desktop.addWindow(other, {.bounds = {0, 0, 800, 600}, .minimized = true});
+  const ChordSnapshot snapshot(world.windowList(), world.runningApps());
+  const WindowList::Keys& all = snapshot.keys(false);
+  const WindowList::Keys& onScreen = snapshot.keys(true);
+  EXPECT_TRUE(all.hasNumber(shown) && all.hasNumber(hidden) && all.hasNumber(otherWindow));
+  EXPECT_TRUE(all.hasPid(pid) && all.hasPid(other));
+  EXPECT_TRUE(onScreen.hasNumber(shown) && onScreen.hasPid(pid));
+  EXPECT_FALSE(onScreen.hasNumber(hidden) || onScreen.hasNumber(otherWindow) || onScreen.hasPid(other));
+  EXPECT_FALSE(onScreen.hasNumber(4242) || all.hasNumber(4242));
+  EXPECT_EQ(world.windowList().frontWindow(pid, snapshot)->windowNumber, shown);
+  EXPECT_FALSE(world.windowList().frontWindow(other, snapshot));
+}
+
+// A snapshot is what the platform was when it was read; the next chord's start reads its own.
+TEST(ChordSnapshot, StaysAsReadAndTheNextOneReadsAfresh) {
   TestWorld world;
   CountingWindowServer server(world.desktop.windowServer());
   WindowList windows(server, world.desktop.workspace(), world.ax());
   auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
   auto first = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
-  WindowList::Leftovers leftovers;
-  WindowList::Windows taken;
-  {
-    WindowList::SharedReads shared(windows);
-    taken = windows.sharedRealWindows(true);  // every window on screen: one list for both kinds
-    EXPECT_EQ(taken, windows.sharedRealWindows(false));
-    windows.forgetSharedReads();
-    windows.sharedRealWindows(false);
-    leftovers = windows.sharedLeftovers();
-  }
-  EXPECT_EQ(server.reads, 2);
-  EXPECT_GE(leftovers.size(), 3u);  // two reads' rows and the first read's list at least
+  const ChordSnapshot earlier(windows, world.runningApps());
   auto second = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
-  EXPECT_EQ(numbers(windows.realWindows(true)), (std::vector<std::int64_t>{second, first}));
-  EXPECT_EQ(numbers(*taken), (std::vector<std::int64_t>{first}));
-  EXPECT_EQ(server.reads, 3);
-}
+  world.desktop.setMinimized(first, true);
+  EXPECT_EQ(numbers(earlier.windows()), (std::vector<std::int64_t>{first}));
+  EXPECT_TRUE(earlier.keys(true).hasNumber(first));
+  EXPECT_FALSE(earlier.keys(false).hasNumber(second));
 
-TEST(WindowList, SharedKeysAreMadeOncePerListAndAfreshOnceForgotten) {
-  TestWorld world;
-  WindowList windows(world.desktop.windowServer(), world.desktop.workspace(), world.ax());
-  auto pid = world.desktop.launch({.bundleID = "com.example.editor", .name = "Editor"});
-  auto shown = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}});
-  WindowList::SharedReads shared(windows);
-  const auto all = windows.sharedKeys(false);
-  EXPECT_EQ(all, windows.sharedKeys(true));  // every window on screen: one list, one set of keys
-  EXPECT_TRUE(all->hasNumber(shown) && all->hasPid(pid));
-
-  auto hidden = world.desktop.addWindow(pid, {.bounds = {0, 0, 800, 600}, .minimized = true});
-  EXPECT_FALSE(windows.sharedKeys(false)->hasNumber(hidden));  // still the keys of the first read
-  windows.forgetSharedReads();
-  EXPECT_TRUE(windows.sharedKeys(false)->hasNumber(hidden));
-  EXPECT_FALSE(windows.sharedKeys(true)->hasNumber(hidden));
-  EXPECT_NE(windows.sharedKeys(false), windows.sharedKeys(true));
-
-  // The on-screen keys, told from all windows: a process whose only window is minimized has none.
-  auto other = world.desktop.launch({.bundleID = "com.example.other", .name = "Other"});
-  auto otherWindow = world.desktop.addWindow(other, {.bounds = {0, 0, 800, 600}, .minimized = true});
-  windows.forgetSharedReads();
-  const auto onScreen = windows.sharedKeys(true);
-  EXPECT_TRUE(onScreen->hasNumber(shown) && onScreen->hasPid(pid));
-  EXPECT_FALSE(onScreen->hasNumber(otherWindow) || onScreen->hasPid(other) || onScreen->hasNumber(hidden));
-  EXPECT_TRUE(windows.sharedKeys(false)->hasPid(other));
-  EXPECT_EQ(windows.frontWindow(pid)->windowNumber, shown);
-  EXPECT_FALSE(windows.frontWindow(other));
+  const ChordSnapshot next(windows, world.runningApps());
+  EXPECT_EQ(server.reads, 2);
+  EXPECT_TRUE(next.keys(false).hasNumber(second) && next.keys(true).hasNumber(second));
+  EXPECT_TRUE(next.keys(false).hasNumber(first));
+  EXPECT_FALSE(next.keys(true).hasNumber(first));
+  EXPECT_EQ(windows.frontWindow(pid, next)->windowNumber, second);
 }
 
 TEST(WindowList, SkipsMalformedRowsAndReadsTheOnScreenFlagLoosely) {

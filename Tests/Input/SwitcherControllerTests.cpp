@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Core/MRUManager.hpp"
+#include "Core/Services.hpp"
+#include "Core/WindowList.hpp"
 #include "Input/SwitcherController.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/Waits.hpp"
@@ -156,6 +158,77 @@ TEST(SwitcherController, AClickOutsideTheHUDDismissesTheChordAndOneInsideDoesNot
   EXPECT_TRUE(w.s().session());
   w.s().handleMouseDown({frame.maxX() + 50, frame.maxY() + 50});
   EXPECT_FALSE(w.s().session());
+  w.release();
+}
+
+// Counts the window-list reads of the desktop's window server.
+class CountingWindowServer final : public platform::WindowServer {
+ public:
+  explicit CountingWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
+  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override {
+    ++reads;
+    return inner_.windowList(options);
+  }
+  int mainConnection() const override { return inner_.mainConnection(); }
+  std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override {
+    return inner_.managedDisplaySpaces(connection);
+  }
+  std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
+                                                 const std::vector<std::int64_t>& numbers) const override {
+    return inner_.spacesForWindows(connection, mask, numbers);
+  }
+  mutable int reads = 0;
+
+ private:
+  const platform::WindowServer& inner_;
+};
+
+// Everything a chord's start does is told from one read of the window list, and the next chord
+// reads again: a window minimized or closed between two chords shows so in the second.
+TEST(SwitcherController, EachChordStartReadsTheWindowListOnceAndAfresh) {
+  std::unique_ptr<CountingWindowServer> server;  // outlive the application, which uses them
+  std::unique_ptr<WindowList> windows;
+  AppWorld w;
+  w.beforeLaunch = [&](Services& services) {
+    server = std::make_unique<CountingWindowServer>(*services.windowServer);
+    windows = std::make_unique<WindowList>(*server, *services.workspace, *services.ax);
+    services.windowServer = server.get();
+    services.windowList = windows.get();
+  };
+  const auto editor = w.launchApp("com.example.editor", "Editor", {"One", "Two", "Three"});
+  const auto other = w.launchApp("com.example.other", "Other", {"Four"});
+  w.launch();
+  w.desktop.activate(editor);
+  w.pause(2);
+  w.desktop.activate(other);
+  w.pause(2);
+  auto switcher = [&]() -> SwitcherController& { return *w.app->delegate().switcher(); };
+  const auto editorWindows = w.desktop.windowsOf(editor);
+  ASSERT_EQ(editorWindows.size(), 3u);
+  auto entryOf = [&](std::int64_t number) -> const SwitchableItem* {
+    for (const auto& e : *switcher().session())
+      if (e.windowNumber == number) return &e;
+    return nullptr;
+  };
+
+  w.hold(kCommand);
+  server->reads = 0;
+  ASSERT_TRUE(switcher().begin(false, false));
+  EXPECT_EQ(server->reads, 1);
+  ASSERT_TRUE(entryOf(editorWindows[0]) && entryOf(editorWindows[1]));
+  EXPECT_FALSE(entryOf(editorWindows[0])->isMinimized);
+  switcher().cancel();
+  w.pause(1);
+
+  w.desktop.setMinimized(editorWindows[0], true);
+  w.desktop.closeWindow(editorWindows[1]);
+  server->reads = 0;
+  ASSERT_TRUE(switcher().begin(false, false));
+  EXPECT_EQ(server->reads, 1);
+  ASSERT_TRUE(entryOf(editorWindows[0]));
+  EXPECT_TRUE(entryOf(editorWindows[0])->isMinimized);
+  EXPECT_FALSE(entryOf(editorWindows[1]));
+  switcher().cancel();
   w.release();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Core/ChordSnapshot.hpp"
 #include "Support/RunningApps.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -25,25 +26,25 @@ TEST(RunningApps, RemembersTheLastInstanceWhileTheListLagsAndForgetsItOnceGone) 
   EXPECT_FALSE(world.runningApps().first("com.example.app"));
 }
 
-TEST(RunningApps, SharedAnswersHoldTheFirstAnswerUntilTheLastScopeEnds) {
+// A chord's start asks whether each browser runs once: its snapshot keeps the first answer, and
+// the next chord's snapshot asks again.
+TEST(RunningApps, AChordSnapshotKeepsItsFirstAnswerAndTheNextAsksAgain) {
   TestWorld world;
-  auto pid = world.desktop.launch({.bundleID = "com.example.app", .name = "App"});
-  {
-    RunningApps::SharedAnswers outer(world.runningApps());
-    EXPECT_FALSE(world.runningApps().first("com.example.later"));
-    ASSERT_EQ(world.runningApps().first("com.example.app")->pid, pid);
-    world.desktop.terminate(pid);
-    auto later = world.desktop.launch({.bundleID = "com.example.later", .name = "Later"});
-    {
-      RunningApps::SharedAnswers inner(world.runningApps());
-      EXPECT_EQ(world.runningApps().first("com.example.app")->pid, pid);
-    }
-    EXPECT_FALSE(world.runningApps().first("com.example.later"));
-    EXPECT_TRUE(world.runningApps().first("com.example.app"));
-    (void)later;
-  }
-  EXPECT_FALSE(world.runningApps().first("com.example.app"));
-  EXPECT_TRUE(world.runningApps().first("com.example.later"));
+  auto chrome = world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
+  const ChordSnapshot snapshot(world.windowList(), world.runningApps());
+  EXPECT_FALSE(snapshot.runningBrowser(Browser::brave));
+  ASSERT_TRUE(snapshot.runningBrowser(Browser::chrome));
+  EXPECT_EQ(snapshot.runningBrowser(Browser::chrome)->pid, chrome);
+  world.desktop.terminate(chrome);
+  auto brave = world.desktop.launch({.bundleID = "com.brave.Browser", .name = "Brave Browser"});
+  EXPECT_EQ(snapshot.runningBrowser(Browser::chrome)->pid, chrome);
+  EXPECT_FALSE(snapshot.runningBrowser(Browser::brave));
+
+  const ChordSnapshot next(world.windowList(), world.runningApps());
+  EXPECT_FALSE(next.runningBrowser(Browser::chrome));
+  ASSERT_TRUE(next.runningBrowser(Browser::brave));
+  EXPECT_EQ(next.runningBrowser(Browser::brave)->pid, brave);
+  EXPECT_FALSE(world.runningApps().first("com.google.Chrome"));
 }
 
 TEST(RunningApps, AProcessOfAnotherUserStillCounts) {
