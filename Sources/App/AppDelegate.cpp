@@ -36,7 +36,10 @@
 namespace velvix {
 
 AppDelegate::AppDelegate(Services& services)
-    : services_(services), statusItem_(services), mainMenu_(*services.application, *services.menuBar) {
+    : services_(services),
+      statusItem_(*services.application, *services.menuBar, *services.preferences, *services.updateChecker,
+                  *services.settingsWindow, *services.onboardingWindow),
+      mainMenu_(*services.application, *services.menuBar) {
   statusItem_.tapEnabled = [this] { return eventTap_ && eventTap_->isEnabled(); };
   mainMenu_.firstResponder = [this](const std::string& selector) { return performWindowCommand(selector); };
 }
@@ -205,7 +208,9 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
 
 bool AppDelegate::applicationShouldTerminate() {
   quitting_ = true;
-  QuitCleanup::releaseMicrophoneIfHeld(services_, eventTap_ && eventTap_->isInputLocked());
+  QuitCleanup::releaseMicrophoneIfHeld(*services_.micMute, *services_.defaults, *services_.updateChecker,
+                                       *services_.application, *services_.log,
+                                       eventTap_ && eventTap_->isInputLocked());
   services_.mouseSelection->discardHandoff();
   return true;
 }

@@ -38,6 +38,7 @@
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
@@ -52,6 +53,7 @@
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
+#include "Platform/Simulated/SimSafariExtensionSettings.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
@@ -220,15 +222,60 @@ struct VelvixApp::Parts {
   }};
   BadgeStore badges{services};
   FaviconStore favicons{http, imageDecoder};
-  DockPreviewPanel dockCards{services};  // the Dock controller's panels, which outlive it
-  WindowPeekPanel windowPeek{services};
+  // The Dock controller's panels, which outlive it.
+  DockPreviewPanel dockCards{desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(),
+                             services.placement};
+  WindowPeekPanel windowPeek{desktop.loop(), desktop.screens(), services.placement};
   DockController dock{services, dockCards, windowPeek};
-  TerminalEditingKeys terminalKeys{services};
+  TerminalEditingKeys terminalKeys{preferences, desktop.workspace(), desktop.accessibility(), mouseSelection,
+                                   desktop.loop()};
   TerminalMouseSelection mouseSelection{desktop.accessibility(), desktop.input(), desktop.workspace(), log,
                                         options.home};
-  MicFeedbackHUD micHUD{services};
-  SettingsWindowController settingsWindow{services};
-  OnboardingWindowController onboardingWindow{services};
+  MicFeedbackHUD micHUD{desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(), &desktopPicture,
+                        services.placement};
+  SettingsWindowController settingsWindow{{
+      .application = desktop.application(),
+      .mru = mru,
+      .screens = desktop.screens(),
+      .screenPlacement = services.placement,
+      .settings = {.loop = desktop.loop(),
+                   .notifications = notifications,
+                   .preferences = preferences,
+                   .privacy = desktop.privacyService(),
+                   .permissions = permissions,
+                   .workspace = desktop.workspace(),
+                   .runningApps = runningApps,
+                   .browserBridge = browserBridge,
+                   .thumbnails = thumbnails,
+                   .accessibilityDisplay = desktop.accessibilityDisplay(),
+                   .resources = resources,
+                   .hostInstaller = hostInstaller,
+                   .chromeSetup = chromeSetup,
+                   .safariExtensionSettings = desktop.safariExtensionSettings(),
+                   .onboardingWindow = onboardingWindow,
+                   .vscodeExtension = vscodeExtension,
+                   .vscodeKeybindings = vscodeKeybindings,
+                   .terminalIntegration = terminalIntegration},
+  }};
+  OnboardingWindowController onboardingWindow{{
+      .application = desktop.application(),
+      .workspace = desktop.workspace(),
+      .mru = mru,
+      .screens = desktop.screens(),
+      .accessibilityDisplay = desktop.accessibilityDisplay(),
+      .screenPlacement = services.placement,
+      .preferences = preferences,
+      .vscodeKeybindings = vscodeKeybindings,
+      .terminalIntegration = terminalIntegration,
+      .steps = {.permissions = permissions,
+                .privacy = desktop.privacyService(),
+                .runningApps = runningApps,
+                .browserBridge = browserBridge,
+                .preferences = preferences,
+                .loop = desktop.loop(),
+                .chromeSetup = chromeSetup,
+                .safariExtensionSettings = desktop.safariExtensionSettings()},
+  }};
   std::unique_ptr<platform::InstanceLock> instanceLock =
       options.singleInstanceLock ? std::make_unique<platform::InstanceLock>(
                                        SupportFolder::path(options.home) / platform::InstanceLock::kFileName)

@@ -1,7 +1,6 @@
 #include "Core/QuitCleanup.hpp"
 
 #include "Core/MicMute.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/UserDefaults.hpp"
 #include "Support/DebugLog.hpp"
@@ -9,37 +8,37 @@
 
 namespace velvix {
 
-void QuitCleanup::releaseMicrophoneIfHeld(Services& services, bool inputLocked) {
-  MicMute& mic = *services.micMute;
+void QuitCleanup::releaseMicrophoneIfHeld(MicMute& micMute, const platform::UserDefaults& defaults,
+                                          const UpdateChecker& updateChecker,
+                                          platform::Application& application, DebugLog& log,
+                                          bool inputLocked) {
   // The mic key is closed first, under the mute lock: a press already being toggled finishes
   // before this reads the state, and none after it changes anything, so the state judged here is
   // the state the program quits with.
-  mic.closeForQuit();
-  auto stillHeld = [&] { return services.defaults->boolean(MicMute::kHeldKey) && mic.isMuted(); };
+  micMute.closeForQuit();
+  auto stillHeld = [&] { return defaults.boolean(MicMute::kHeldKey) && micMute.isMuted(); };
   auto unmuteIfStillHeld = [&] {
-    std::lock_guard hold(mic.lock);
-    if (stillHeld()) mic.setMuted(false);
+    std::lock_guard hold(micMute.lock);
+    if (stillHeld()) micMute.setMuted(false);
   };
   if (!stillHeld()) return;
   // An update relaunch keeps the mute: the relaunched program goes on holding it.
-  if (services.updateChecker && services.updateChecker->isRelaunchingForUpdate()) return;
+  if (updateChecker.isRelaunchingForUpdate()) return;
 
-  const bool systemQuit =
-      services.application->currentQuitReason() != platform::Application::QuitReason::user;
+  const bool systemQuit = application.currentQuitReason() != platform::Application::QuitReason::user;
   if (systemQuit || inputLocked) {
-    services.log->log("quit: unmuting the microphone without asking (system-initiated quit or locked input)");
+    log.log("quit: unmuting the microphone without asking (system-initiated quit or locked input)");
     unmuteIfStillHeld();
     return;
   }
-  services.application->activate(true);
-  const int choice =
-      services.application->runAlert(kMessage, kInformativeText, {kUnmuteButton, kLeaveMutedButton});
+  application.activate(true);
+  const int choice = application.runAlert(kMessage, kInformativeText, {kUnmuteButton, kLeaveMutedButton});
   if (choice == 0) {
-    services.log->log("quit: unmuting the microphone at the user's request");
+    log.log("quit: unmuting the microphone at the user's request");
     // The flag or the mute may have changed while the dialog was open.
     unmuteIfStillHeld();
   } else {
-    services.log->log("quit: leaving the microphone muted at the user's request");
+    log.log("quit: leaving the microphone muted at the user's request");
   }
 }
 

@@ -4,8 +4,14 @@
 // silently (a quit by the system, or while input is locked) or asks the user.
 
 namespace velvix {
+namespace platform {
+class Application;
+class UserDefaults;
+}  // namespace platform
 
-struct Services;
+class DebugLog;
+class MicMute;
+class UpdateChecker;
 
 class QuitCleanup {
  public:
@@ -18,7 +24,11 @@ class QuitCleanup {
   static constexpr const char* kLeaveMutedButton = "Quit, Leave Muted";
 
   // `inputLocked` tells whether the event tap holds the input lock (an automated set-up is typing).
-  static void releaseMicrophoneIfHeld(Services& services, bool inputLocked);
+  // Whether the mute is still this program's is read from `defaults`; `updateChecker` tells an
+  // update relaunch, which keeps it; the question is asked through `application`.
+  static void releaseMicrophoneIfHeld(MicMute& micMute, const platform::UserDefaults& defaults,
+                                      const UpdateChecker& updateChecker, platform::Application& application,
+                                      DebugLog& log, bool inputLocked);
 };
 
 }  // namespace velvix

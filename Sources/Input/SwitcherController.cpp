@@ -29,9 +29,28 @@
 #include "UI/HUDModel.hpp"
 
 namespace velvix {
+namespace {
+
+HUDController::Collaborators hudCollaborators(Services& services) {
+  return {.loop = *services.loop,
+          .preferences = *services.preferences,
+          .privacy = *services.privacy,
+          .screens = *services.screens,
+          .accessibilityDisplay = *services.accessibilityDisplay,
+          .thumbnails = *services.thumbnails,
+          .screenCapture = *services.screenCapture,
+          .runningApps = *services.runningApps,
+          .windowList = *services.windowList,
+          .badges = *services.badges,
+          .favicons = *services.favicons,
+          .desktopPicture = services.desktopPicture,
+          .screenPlacement = services.placement};
+}
+
+}  // namespace
 
 SwitcherController::SwitcherController(Services& services)
-    : services_(services), hud_(std::make_unique<HUDController>(services)) {
+    : services_(services), hud_(std::make_unique<HUDController>(hudCollaborators(services))) {
   HUDModel& model = hud_->model();
   auto watch = alive_.watch();
   model.onCommit = [this, watch](int position) {

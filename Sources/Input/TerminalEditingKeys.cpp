@@ -1,7 +1,6 @@
 #include "Input/TerminalEditingKeys.hpp"
 
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Input/AXDeadline.hpp"
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Accessibility.hpp"
@@ -16,10 +15,17 @@ using platform::InputEvent;
 namespace Flag = platform::EventFlag;
 namespace Key = platform::KeyCode;
 
-TerminalEditingKeys::TerminalEditingKeys(Services& services) : services_(services) {}
+TerminalEditingKeys::TerminalEditingKeys(const Preferences& preferences, platform::Workspace& workspace,
+                                         platform::Accessibility& accessibility,
+                                         TerminalMouseSelection& mouseSelection, platform::MainLoop& loop)
+    : preferences_(preferences),
+      workspace_(workspace),
+      accessibility_(accessibility),
+      mouseSelection_(mouseSelection),
+      loop_(loop) {}
 
 TerminalEditingKeys::Features TerminalEditingKeys::currentFeatures() const {
-  const Preferences& p = *services_.preferences;
+  const Preferences& p = preferences_;
   return {p.terminalLineJumpEnabled.get(),   p.terminalLineDeleteEnabled.get(),
           p.terminalUndoRedoEnabled.get(),   p.terminalCharSelectEnabled.get(),
           p.terminalWordSelectEnabled.get(), p.terminalLineSelectEnabled.get(),
@@ -60,22 +66,22 @@ bool TerminalEditingKeys::isFunctionKey(std::int64_t code) {
 }
 
 TerminalEditingKeys::Outcome TerminalEditingKeys::handle(InputEvent& event) {
-  if (!services_.preferences->terminalEditingKeysEnabled.get()) return Outcome::pass;
+  if (!preferences_.terminalEditingKeysEnabled.get()) return Outcome::pass;
   const Features features = currentFeatures();
   const auto rewrite = replacement(event.keyCode, event.flags, features);
   if (!rewrite) return replaceMouseSelection(event, features);
 
-  const auto front = services_.workspace->frontmostApplication();
+  const auto front = workspace_.frontmostApplication();
   if (!front) return Outcome::pass;
   const TerminalApps::Terminal* terminal = TerminalApps::terminal(front->bundleIdentifier);
   if (!terminal) return Outcome::pass;
   // A terminal that keeps F13-F19 to itself keeps those chords' own meaning.
   if (!terminal->functionKeys && isFunctionKey(rewrite->keyCode)) return Outcome::pass;
-  if (services_.mouseSelection) services_.mouseSelection->armed = false;
+  mouseSelection_.armed = false;
 
   Replacement applied = *rewrite;
   if (applied.keyCode == kF16 && terminal->functionKeys) {
-    const AXDeadline deadline(*services_.loop, AXDeadline::kTapBudget);
+    const AXDeadline deadline(loop_, AXDeadline::kTapBudget);
     if (claudeOwnsFrontWindow(front->pid, deadline)) applied = {kDelete, 0};
   }
   event.keyCode = applied.keyCode;
@@ -96,29 +102,29 @@ std::optional<bool> TerminalEditingKeys::resendAfterReplacing(const InputEvent& 
 
 TerminalEditingKeys::Outcome TerminalEditingKeys::replaceMouseSelection(InputEvent& event,
                                                                         const Features& features) {
-  TerminalMouseSelection* selection = services_.mouseSelection;
-  if (!selection || !features.mouseSelect || !selection->armed) return Outcome::pass;
+  TerminalMouseSelection& selection = mouseSelection_;
+  if (!features.mouseSelect || !selection.armed) return Outcome::pass;
   // The zsh widget that takes the highlight away exists only with the integration installed.
-  if (!services_.preferences->terminalShellIntegrationAllowed.get()) return Outcome::pass;
+  if (!preferences_.terminalShellIntegrationAllowed.get()) return Outcome::pass;
   const auto resend = resendAfterReplacing(event);
   if (!resend) return Outcome::pass;
-  const auto front = services_.workspace->frontmostApplication();
+  const auto front = workspace_.frontmostApplication();
   if (!front) return Outcome::pass;
   const TerminalApps::Terminal* terminal = TerminalApps::terminal(front->bundleIdentifier);
   if (!terminal || !terminal->functionKeys) return Outcome::pass;
-  selection->armed = false;  // one attempt per highlight
+  selection.armed = false;  // one attempt per highlight
 
-  const AXDeadline deadline(*services_.loop, AXDeadline::kTapBudget);
+  const AXDeadline deadline(loop_, AXDeadline::kTapBudget);
   if (claudeOwnsFrontWindow(front->pid, deadline)) return Outcome::pass;
-  const auto highlighted = selection->current(front->pid, deadline);
+  const auto highlighted = selection.current(front->pid, deadline);
   if (!highlighted) return Outcome::pass;
-  return selection->requestReplacement(*highlighted, event, *resend) ? Outcome::consume : Outcome::pass;
+  return selection.requestReplacement(*highlighted, event, *resend) ? Outcome::consume : Outcome::pass;
 }
 
 bool TerminalEditingKeys::claudeOwnsFrontWindow(platform::Pid terminalPID, const AXDeadline& deadline) {
-  const double now = services_.loop->uptime();
+  const double now = loop_.uptime();
   if (claudeCheck_ && now - claudeCheck_->takenAt < kTitleCacheLifetime) return claudeCheck_->result;
-  platform::Accessibility& ax = *services_.accessibility;
+  platform::Accessibility& ax = accessibility_;
   bool result = false;
   const platform::AXElement application = ax.applicationElement(terminalPID);
   platform::AXValue value;
@@ -133,7 +139,7 @@ bool TerminalEditingKeys::claudeOwnsFrontWindow(platform::Pid terminalPID, const
         result = utf8::containsCaseInsensitive(*title, "claude");
     }
   }
-  claudeCheck_ = TitleCheck{result, services_.loop->uptime()};
+  claudeCheck_ = TitleCheck{result, loop_.uptime()};
   return result;
 }
 

@@ -14,8 +14,14 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class Accessibility;
+class MainLoop;
+}  // namespace platform
+
 class AXDeadline;
+class Preferences;
+class TerminalMouseSelection;
 
 class TerminalEditingKeys {
  public:
@@ -45,7 +51,12 @@ class TerminalEditingKeys {
   static constexpr double kTitleMessagingTimeout = 0.15;
   static constexpr double kTitleCacheLifetime = 2.0;
 
-  explicit TerminalEditingKeys(Services& services);
+  // The chords and features switched on are read from `preferences`; the frontmost terminal from
+  // `workspace`, its window's title through `accessibility`; a highlight left by the mouse is
+  // `mouseSelection`'s. Deadlines run on `loop`.
+  TerminalEditingKeys(const Preferences& preferences, platform::Workspace& workspace,
+                      platform::Accessibility& accessibility, TerminalMouseSelection& mouseSelection,
+                      platform::MainLoop& loop);
 
   // Key-downs the switcher did not use and key-ups the ledger did not swallow, outside a chord.
   Outcome handle(platform::InputEvent& event);
@@ -69,7 +80,11 @@ class TerminalEditingKeys {
     bool result;
     double takenAt;
   };
-  Services& services_;
+  const Preferences& preferences_;
+  platform::Workspace& workspace_;
+  platform::Accessibility& accessibility_;
+  TerminalMouseSelection& mouseSelection_;
+  platform::MainLoop& loop_;
   std::optional<TitleCheck> claudeCheck_;
 };
 

@@ -4,19 +4,24 @@
 #include <cctype>
 
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/MainLoop.hpp"
+#include "Platform/Workspace.hpp"
 
 namespace velvix {
 
-AppWindow::AppWindow(Services& services, const std::string& title, Rect frame, bool miniaturizable)
-    : services_(services), miniaturizable_(miniaturizable) {
-  number_ = services_.application->createWindow(title, frame);
+AppWindow::AppWindow(platform::Application& application, platform::Workspace& workspace, MRUManager& mru,
+                     platform::MainLoop& loop, const std::string& title, Rect frame, bool miniaturizable)
+    : application_(application),
+      workspace_(workspace),
+      mru_(mru),
+      loop_(loop),
+      miniaturizable_(miniaturizable) {
+  number_ = application_.createWindow(title, frame);
   // However the window becomes key (a click, its application activated, the switcher), it is
   // remembered then.
-  services_.application->setBecameKeyHandler(number_, [this] { becomeKey(); });
+  application_.setBecameKeyHandler(number_, [this] { becomeKey(); });
 }
 
 AppWindow::~AppWindow() {
@@ -24,7 +29,7 @@ AppWindow::~AppWindow() {
 }
 
 std::optional<std::string> AppWindow::switcherItemID() const {
-  const std::string bundleID = services_.workspace->ownBundleIdentifier();
+  const std::string bundleID = workspace_.ownBundleIdentifier();
   if (bundleID.empty()) return std::nullopt;
   return SwitchableItem::windowItemID(bundleID, number_);
 }
@@ -47,7 +52,7 @@ bool AppWindow::performKeyEquivalent(const platform::InputEvent& event, const st
 }
 
 void AppWindow::makeKeyAndOrderFront() {
-  services_.application->makeKeyAndOrderFront(number_);
+  application_.makeKeyAndOrderFront(number_);
   rememberInSwitcher();
 }
 
@@ -56,15 +61,15 @@ void AppWindow::becomeKey() {
 }
 
 void AppWindow::performMiniaturize() {
-  services_.application->miniaturize(number_);
+  application_.miniaturize(number_);
 }
 
 void AppWindow::close() {
   if (!open_) return;
   open_ = false;
-  services_.application->setBecameKeyHandler(number_, {});
-  if (auto id = switcherItemID()) services_.mru->removeItem(*id);  // drops its picture too
-  services_.application->closeWindow(number_);
+  application_.setBecameKeyHandler(number_, {});
+  if (auto id = switcherItemID()) mru_.removeItem(*id);  // drops its picture too
+  application_.closeWindow(number_);
   // The owner may drop its references here; the hook is moved out first so it outlives the call.
   if (auto hook = std::move(onClose)) hook();
 }
@@ -75,13 +80,13 @@ void AppWindow::rememberInSwitcher() {
   SwitchableItem item;
   item.id = *id;
   item.kind = ItemKind::app;
-  item.bundleID = services_.workspace->ownBundleIdentifier();
+  item.bundleID = workspace_.ownBundleIdentifier();
   item.windowNumber = number_;
-  const auto title = services_.application->windowTitle(number_).value_or("");
+  const auto title = application_.windowTitle(number_).value_or("");
   item.title = title.empty() ? item.bundleID : title;
-  item.lastActivatedAt = services_.loop->now();
-  item.pid = services_.workspace->ownPid();
-  services_.mru->upsertApp(item);
+  item.lastActivatedAt = loop_.now();
+  item.pid = workspace_.ownPid();
+  mru_.upsertApp(item);
 }
 
 }  // namespace velvix

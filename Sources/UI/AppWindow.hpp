@@ -13,11 +13,20 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class Application;
+class MainLoop;
+class Workspace;
+}  // namespace platform
+
+class MRUManager;
 
 class AppWindow {
  public:
-  AppWindow(Services& services, const std::string& title, Rect frame, bool miniaturizable = true);
+  // The window is one of `application`'s; it enters and leaves the switcher through `mru`, as an
+  // entry of the program `workspace` names, stamped with `loop`'s clock.
+  AppWindow(platform::Application& application, platform::Workspace& workspace, MRUManager& mru,
+            platform::MainLoop& loop, const std::string& title, Rect frame, bool miniaturizable = true);
   ~AppWindow();
   AppWindow(const AppWindow&) = delete;
   AppWindow& operator=(const AppWindow&) = delete;
@@ -39,7 +48,10 @@ class AppWindow {
   std::optional<std::string> switcherItemID() const;
   void rememberInSwitcher();
 
-  Services& services_;
+  platform::Application& application_;
+  platform::Workspace& workspace_;
+  MRUManager& mru_;
+  platform::MainLoop& loop_;
   std::int64_t number_ = 0;
   bool miniaturizable_;
   bool open_ = true;

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-#include "Core/Services.hpp"
 #include "Support/PermissionsService.hpp"
 #include "UI/AppearanceOptionCard.hpp"
 #include "UI/SettingsCard.hpp"
@@ -36,7 +35,7 @@ AppearancePane::AppearancePane(SettingsView& owner) : SettingsPane(owner) {
        {Option{"App Icons", "One icon per window or tab.", "AppearanceIcons", false},
         Option{"Window Previews", "A snapshot of each window and tab.", "AppearanceThumbnails", true}}) {
     auto* preview = new SwitcherStylePreview(o.thumbnails);
-    auto* card = new AppearanceOptionCard(o.title, o.subtitle, o.image, services().resources, preview);
+    auto* card = new AppearanceOptionCard(o.title, o.subtitle, o.image, &uses().resources, preview);
     card->setObjectName(o.thumbnails ? "appearance.previews" : "appearance.icons");
     card->onSelect = [this, thumbnails = o.thumbnails] { prefs().showThumbnails.set(thumbnails); };
     bind([this, card, preview, thumbnails = o.thumbnails] {
@@ -55,7 +54,7 @@ AppearancePane::AppearancePane(SettingsView& owner) : SettingsPane(owner) {
   grantLine->setSpacing(8);
   grantLine->addWidget(new SettingsStatusLabel(false, "Permission needed"));
   grantLine->addWidget(button("Grant\u2026", "appearance.screenRecording.grant", [this] {
-    if (services().permissions) services().permissions->requestScreenRecording();
+    uses().permissions.requestScreenRecording();
     view().openSystemSettings(SettingsView::kScreenCapturePane);
   }));
   auto* recording = new SettingsRow("Screen Recording", "Required to capture window previews.", grant);

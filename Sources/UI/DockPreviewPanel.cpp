@@ -10,14 +10,12 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "Core/Services.hpp"
 #include "Platform/AccessibilityDisplay.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/ScreenPlacement.hpp"
 #include "UI/FrostedMaterial.hpp"
-#include "UI/HUDView.hpp"
 #include "UI/PanelWindow.hpp"
 #include "UI/PreviewCard.hpp"
 
@@ -35,10 +33,10 @@ double easeOut(double t) {
 // focus, but clicks and hover reach its cards.
 class PanelView final : public QWidget {
  public:
-  explicit PanelView(Services& services)
+  explicit PanelView(const platform::AccessibilityDisplay& accessibilityDisplay)
       : QWidget(nullptr,
                 Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
-        services_(services) {
+        accessibilityDisplay_(accessibilityDisplay) {
     setObjectName(DockPreviewPanel::kPanelName);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -59,8 +57,7 @@ class PanelView final : public QWidget {
     QPainterPath shape;
     shape.addRoundedRect(all, DockPreviewPanel::kCornerRadius, DockPreviewPanel::kCornerRadius);
     p.setClipPath(shape);
-    FrostedMaterial(GlassMaterial::hudWindow)
-        .paint(p, all, HUDView::displayOptions(services_).reduceTransparency());
+    FrostedMaterial(GlassMaterial::hudWindow).paint(p, all, accessibilityDisplay_.reduceTransparency());
     p.setClipping(false);
     QPainterPath edge;
     edge.addRoundedRect(all.adjusted(0.5, 0.5, -0.5, -0.5), DockPreviewPanel::kCornerRadius - 0.5,
@@ -69,7 +66,7 @@ class PanelView final : public QWidget {
   }
 
  private:
-  Services& services_;
+  const platform::AccessibilityDisplay& accessibilityDisplay_;
   double alpha_ = 1;
 };
 
@@ -91,7 +88,13 @@ QLabel* titleLabel(const std::string& title, double width, QWidget* parent) {
 }  // namespace
 
 struct DockPreviewPanel::Impl {
-  explicit Impl(Services& s) : services(s) {}
+  Impl(platform::MainLoop& loop, const platform::Screens& screens,
+       const platform::AccessibilityDisplay& accessibilityDisplay,
+       platform::ScreenPlacement* const& screenPlacement)
+      : loop(loop),
+        screens(screens),
+        accessibilityDisplay(accessibilityDisplay),
+        screenPlacement(screenPlacement) {}
   ~Impl() {
     for (const QPointer<QWidget>& w : retired) delete w.data();
   }
@@ -99,10 +102,10 @@ struct DockPreviewPanel::Impl {
   // Over the simulated desktop's window the panel is scaled with it, like the other panels.
   void ensurePanel() {
     if (window) return;
-    auto view = std::make_unique<PanelView>(services);
+    auto view = std::make_unique<PanelView>(accessibilityDisplay);
     panel = view.get();
-    window = std::make_unique<PanelWindow>(std::move(view), services.placement,
-                                           qt::SimScreenLayer::kPopUpMenuLevel);
+    window =
+        std::make_unique<PanelWindow>(std::move(view), screenPlacement, qt::SimScreenLayer::kPopUpMenuLevel);
   }
   // Puts the panel at `frame` of the simulated screen.
   void place(const Rect& frame) {
@@ -115,7 +118,10 @@ struct DockPreviewPanel::Impl {
   }
   void slide(const Rect& from, const Rect& to);
 
-  Services& services;
+  platform::MainLoop& loop;
+  const platform::Screens& screens;
+  const platform::AccessibilityDisplay& accessibilityDisplay;
+  platform::ScreenPlacement* const& screenPlacement;
   PanelView* panel = nullptr;  // inside `window`
   std::unique_ptr<PanelWindow> window;
   QWidget* content = nullptr;
@@ -125,11 +131,11 @@ struct DockPreviewPanel::Impl {
 };
 
 void DockPreviewPanel::Impl::slide(const Rect& from, const Rect& to) {
-  const double start = services.loop->uptime();
+  const double start = loop.uptime();
   place(from);
   setAlpha(0);
-  animation = services.loop->every(kFrameInterval, [this, from, to, start] {
-    const double t = std::clamp((services.loop->uptime() - start) / kSlideDuration, 0.0, 1.0);
+  animation = loop.every(kFrameInterval, [this, from, to, start] {
+    const double t = std::clamp((loop.uptime() - start) / kSlideDuration, 0.0, 1.0);
     const double e = easeOut(t);
     place({to.x, from.y + (to.y - from.y) * e, to.width, to.height});
     setAlpha(e);
@@ -137,7 +143,10 @@ void DockPreviewPanel::Impl::slide(const Rect& from, const Rect& to) {
   });
 }
 
-DockPreviewPanel::DockPreviewPanel(Services& services) : impl_(std::make_unique<Impl>(services)) {}
+DockPreviewPanel::DockPreviewPanel(platform::MainLoop& loop, const platform::Screens& screens,
+                                   const platform::AccessibilityDisplay& accessibilityDisplay,
+                                   platform::ScreenPlacement* const& screenPlacement)
+    : impl_(std::make_unique<Impl>(loop, screens, accessibilityDisplay, screenPlacement)) {}
 
 DockPreviewPanel::~DockPreviewPanel() = default;
 
@@ -223,7 +232,7 @@ void DockPreviewPanel::show(const std::vector<Preview>& previews, const Rect& ic
                          static_cast<int>(std::lround(size.height)));
   d.content->show();
 
-  const Rect target = placement(size, icon, d.services.screens->screens());
+  const Rect target = placement(size, icon, d.screens.screens());
   const bool wasVisible = d.window->isVisible();
   if (animated && !wasVisible) {
     d.slide({target.x, target.y + kSlideDistance, target.width, target.height}, target);

@@ -23,7 +23,11 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class AccessibilityDisplay;
+class MainLoop;
+class ScreenPlacement;
+}  // namespace platform
 
 class DockPreviewPanel : public DockCardsView {
  public:
@@ -45,7 +49,13 @@ class DockPreviewPanel : public DockCardsView {
 
   using Preview = DockCard;
 
-  explicit DockPreviewPanel(Services& services);
+  // The slide runs on `loop`; the panel is kept inside one of `screens` and its material follows
+  // `accessibilityDisplay`. `screenPlacement` is the slot where the program puts the display's placement once
+  // it has a display, which may be after this panel is made; it is read when the panel's window is first
+  // made, and while empty the panel is a window of its own.
+  DockPreviewPanel(platform::MainLoop& loop, const platform::Screens& screens,
+                   const platform::AccessibilityDisplay& accessibilityDisplay,
+                   platform::ScreenPlacement* const& screenPlacement);
   ~DockPreviewPanel() override;
   DockPreviewPanel(const DockPreviewPanel&) = delete;
   DockPreviewPanel& operator=(const DockPreviewPanel&) = delete;

@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "Bridge/BrowserBridge.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/SafariExtensionSettings.hpp"
 #include "Support/ChromeHostInstaller.hpp"
@@ -156,16 +155,15 @@ void GeneralPane::buildPermissions() {
   using Permission = PermissionsService::Permission;
   auto grantAndOpen = [this](Permission permission) {
     return [this, permission] {
-      if (!services().permissions) return;
       switch (permission) {
         case Permission::accessibility:
-          services().permissions->requestAccessibility();
+          uses().permissions.requestAccessibility();
           break;
         case Permission::inputMonitoring:
-          services().permissions->requestInputMonitoring();
+          uses().permissions.requestInputMonitoring();
           break;
         case Permission::screenRecording:
-          services().permissions->requestScreenRecording();
+          uses().permissions.requestScreenRecording();
           break;
       }
       view().openSystemSettings(PermissionsService::pane(permission));
@@ -186,9 +184,9 @@ void GeneralPane::buildPermissions() {
   rows->setSpacing(0);
   card->add(automationBox_);
   bind([this] {
-    platform::Privacy* privacy = services().privacy;
-    fixedRows_[0]->set(privacy && privacy->accessibilityTrusted(false));
-    fixedRows_[1]->set(privacy && privacy->listenEventPreflight());
+    platform::Privacy& privacy = uses().privacy;
+    fixedRows_[0]->set(privacy.accessibilityTrusted(false));
+    fixedRows_[1]->set(privacy.listenEventPreflight());
     fixedRows_[2]->set(view().state().screenRecordingGranted);
     rebuildAutomationRows();
   });
@@ -196,10 +194,8 @@ void GeneralPane::buildPermissions() {
 
 std::vector<Browser> GeneralPane::automationBrowsers() const {
   std::vector<Browser> result;
-  if (!services().runningApps) return result;
   for (Browser browser : browsers::all())
-    if (!browsers::isEditor(browser) &&
-        services().runningApps->first(std::string(browsers::bundleID(browser))))
+    if (!browsers::isEditor(browser) && uses().runningApps.first(std::string(browsers::bundleID(browser))))
       result.push_back(browser);
   return result;
 }
@@ -220,11 +216,7 @@ void GeneralPane::rebuildAutomationRows() {
     for (Browser browser : running) {
       const std::string title = std::string(browsers::appleScriptName(browser)) + " Automation";
       auto* r = permissionRow(
-          title,
-          [this, browser] {
-            if (services().permissions) services().permissions->requestAutomation(browser);
-          },
-          automationBox_);
+          title, [this, browser] { uses().permissions.requestAutomation(browser); }, automationBox_);
       r->row->setObjectName(
           QString::fromStdString("permission.automation." + std::string(browsers::rawValue(browser))));
       r->divider = new SettingsDivider(automationBox_);
@@ -234,9 +226,8 @@ void GeneralPane::rebuildAutomationRows() {
     }
   }
   for (std::size_t i = 0; i < automationRows_.size(); ++i)
-    automationRows_[i]->set(services().permissions &&
-                            services().permissions->automationStatus(automationShown_[i]) ==
-                                platform::Privacy::kAutomationGranted);
+    automationRows_[i]->set(uses().permissions.automationStatus(automationShown_[i]) ==
+                            platform::Privacy::kAutomationGranted);
 }
 
 void GeneralPane::buildEditorTabs() {
@@ -257,18 +248,17 @@ void GeneralPane::buildEditorTabs() {
   auto* extension = new SettingsRow("Extension", std::nullopt, status);
   card->add(extension);
   bind([this, card, divider, extension, status] {
-    VSCodeExtensionInstaller* installer = services().vscodeExtension;
-    card->setVisible(installer && !installer->targets().empty());
+    VSCodeExtensionInstaller& installer = uses().vscodeExtension;
+    card->setVisible(!installer.targets().empty());
     const bool on = prefs().vscodeTabsEnabled.get();
     divider->setVisible(on);
     extension->setVisible(on);
     if (!on) return;
     // VS Code's own extension only: the other editors report under their own names.
-    const bool reporting =
-        services().browserBridge && services().browserBridge->isChromiumConnected(Browser::vscode);
-    status->set(reporting, reporting                               ? "Reporting"
-                           : installer && installer->isInstalled() ? "Installed \u2014 restart VS Code"
-                                                                   : "Not installed");
+    const bool reporting = uses().browserBridge.isChromiumConnected(Browser::vscode);
+    status->set(reporting, reporting                 ? "Reporting"
+                           : installer.isInstalled() ? "Installed \u2014 restart VS Code"
+                                                     : "Not installed");
   });
 }
 
@@ -306,25 +296,22 @@ void GeneralPane::buildBrowserExtensions() {
   stack->setSpacing(8);
   auto* first = new QHBoxLayout;
   first->setSpacing(10);
-  first->addWidget(button("Set Up Chrome Extension\u2026", "extensions.setUpChrome", [this] {
-    if (services().chromeSetup) services().chromeSetup->start();
-  }));
+  first->addWidget(button("Set Up Chrome Extension\u2026", "extensions.setUpChrome",
+                          [this] { uses().chromeSetup.start(); }));
   first->addWidget(button("Reveal Extension Folder\u2026", "extensions.reveal", [this] {
-    if (!services().hostInstaller || !services().hostInstaller->revealExtension())
-      view().setChromeInstallMessage(kMissingExtension);
+    if (!uses().hostInstaller.revealExtension()) view().setChromeInstallMessage(kMissingExtension);
   }));
   first->addStretch(1);
   stack->addLayout(first);
   auto* second = new QHBoxLayout;
   second->setSpacing(10);
   second->addWidget(button("Safari Extension Settings\u2026", "extensions.safariSettings", [this] {
-    if (services().safariExtensionSettings)
-      services().safariExtensionSettings->showPreferencesForExtension(kSafariExtensionID, {});
+    uses().safariExtensionSettings.showPreferencesForExtension(kSafariExtensionID, {});
   }));
   second->addStretch(1);
   second->addWidget(button("Setup Assistant\u2026", "extensions.setupAssistant", [this] {
     // The first set-up's steps, whether or not onboarding was completed.
-    if (services().onboardingWindow) services().onboardingWindow->show(OnboardingMode::setup);
+    uses().onboardingWindow.show(OnboardingMode::setup);
   }));
   stack->addLayout(second);
   card->add(buttons);

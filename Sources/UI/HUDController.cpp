@@ -8,7 +8,6 @@
 
 #include "Core/LiveWindowStream.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/DesktopPicture.hpp"
@@ -25,8 +24,8 @@
 namespace velvix {
 
 struct HUDController::Impl {
-  explicit Impl(Services& s)
-      : services(s), model(*s.loop), liveStream(*s.screenCapture, *s.thumbnails, *s.loop) {}
+  explicit Impl(const Collaborators& c)
+      : uses(c), model(c.loop), liveStream(c.screenCapture, c.thumbnails, c.loop) {}
 
   void fitLayout(const std::vector<SwitchableItem>& items, const platform::ScreenInfo& screen);
   // The fit of the last shown list, made again only when its sizes, the preset or the screen change.
@@ -43,7 +42,7 @@ struct HUDController::Impl {
   RGBAImage atDrawnSize(const RGBAImage& frame) const;
   std::optional<std::int64_t> liveWindow(const SwitchableItem& item) const;
 
-  Services& services;
+  Collaborators uses;
   std::optional<Rect> simulatedFrame;  // where the panel is on the (simulated) screen
   HUDModel model;
   LiveWindowStream liveStream;
@@ -92,7 +91,7 @@ Rect HUDController::placement(HUDMetrics::Size size, const Rect& visibleFrame) {
 
 void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
                                     const platform::ScreenInfo& screen) {
-  const HUDSizePreset preset = services.preferences->hudSizePreset.get();
+  const HUDSizePreset preset = uses.preferences.hudSizePreset.get();
   const HUDMetrics::Size visible{screen.visibleFrame.width, screen.visibleFrame.height};
   if (!model.usesThumbnails()) {
     aspects.clear();
@@ -109,8 +108,7 @@ void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
   aspects.clear();
   for (const auto& item : items) {
     std::optional<RGBAImage> still;
-    if (services.thumbnails)
-      if (const auto* cached = services.thumbnails->entry(item.id)) still = cached->image;
+    if (const auto* cached = uses.thumbnails.entry(item.id)) still = cached->image;
     std::optional<double> aspect;
     if (still && still->pointHeight() > 0) aspect = still->pointWidth() / still->pointHeight();
     aspects.push_back(aspect);
@@ -126,7 +124,7 @@ void HUDController::Impl::fitLayout(const std::vector<SwitchableItem>& items,
 
 std::optional<platform::ScreenInfo> HUDController::Impl::fitOnTargetScreen(
     const std::vector<SwitchableItem>& items) {
-  auto screen = targetScreen(services.screens->screens(), services.screens->pointerLocation());
+  auto screen = targetScreen(uses.screens.screens(), uses.screens.pointerLocation());
   if (screen) {
     fitLayout(items, *screen);
     return screen;
@@ -148,13 +146,13 @@ void HUDController::Impl::ensurePanel() {
   content->setAttribute(Qt::WA_TranslucentBackground);
   content->setAttribute(Qt::WA_ShowWithoutActivating);
   QWidget* root = content.get();
-  panel = std::make_unique<PanelWindow>(std::move(content), services.placement,
+  panel = std::make_unique<PanelWindow>(std::move(content), uses.screenPlacement,
                                         qt::SimScreenLayer::kPopUpMenuLevel);
-  const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
+  const auto made = FrostBackdrop::make(uses.accessibilityDisplay, root);
   frostView = made.view;
   frostFade = made.fade;
-  hostingView = new HUDView(model, *services.loop, HUDView::displayOptions(services), *services.badges,
-                            *services.thumbnails, *services.favicons, root);
+  hostingView = new HUDView(model, uses.loop, uses.accessibilityDisplay, uses.badges, uses.thumbnails,
+                            uses.favicons, root);
   // Shown explicitly: the root may already count as shown (inside a scaling host).
   frostView->show();
   hostingView->show();
@@ -173,10 +171,10 @@ void HUDController::Impl::layout(const platform::ScreenInfo& screen) {
   frostView->setGeometry(inner);
   frostView->setCornerRadius(radius);
   // The frost blurs what lies beneath it, when the desktop can say what that is.
-  if (services.desktopPicture) {
+  if (uses.desktopPicture) {
     const Rect beneath{frame.x + inner.x(), frame.y + inner.y(), static_cast<double>(inner.width()),
                        static_cast<double>(inner.height())};
-    auto picture = services.desktopPicture->beneath(beneath, 1.0);
+    auto picture = uses.desktopPicture->beneath(beneath, 1.0);
     frostView->setBackdrop(picture ? qt::toQImage(*picture) : QImage());
   }
   hostingView->setGeometry(inner);
@@ -186,12 +184,12 @@ void HUDController::Impl::layout(const platform::ScreenInfo& screen) {
 std::optional<std::int64_t> HUDController::Impl::liveWindow(const SwitchableItem& item) const {
   if (item.windowNumber) return item.windowNumber;
   std::optional<platform::Pid> pid;
-  if (item.browser && services.runningApps)
-    if (auto running = services.runningApps->first(std::string(browsers::bundleID(*item.browser))))
+  if (item.browser)
+    if (auto running = uses.runningApps.first(std::string(browsers::bundleID(*item.browser))))
       pid = running->pid;
   if (!pid) pid = item.pid;
-  if (!pid || !services.windowList) return std::nullopt;
-  if (auto front = services.windowList->frontWindow(*pid)) return front->windowNumber;
+  if (!pid) return std::nullopt;
+  if (auto front = uses.windowList.frontWindow(*pid)) return front->windowNumber;
   return std::nullopt;
 }
 
@@ -234,11 +232,11 @@ void HUDController::Impl::startLivePreview() {
   model.setLiveItemID(first.id);
   liveStream.onFrame = [this](const RGBAImage& frame) { model.setLiveFrame(atDrawnSize(frame)); };
   // The start is asynchronous itself; a later show or hide abandons it through its generation.
-  if (services.thumbnails && services.thumbnails->isAvailable())
-    liveStream.start(*window, kLivePreviewWidth, drawnPixels());
+  if (uses.thumbnails.isAvailable()) liveStream.start(*window, kLivePreviewWidth, drawnPixels());
 }
 
-HUDController::HUDController(Services& services) : impl_(std::make_unique<Impl>(services)) {}
+HUDController::HUDController(const Collaborators& collaborators)
+    : impl_(std::make_unique<Impl>(collaborators)) {}
 
 HUDController::~HUDController() = default;
 
@@ -248,9 +246,9 @@ HUDModel& HUDController::model() {
 
 void HUDController::show(const std::vector<SwitchableItem>& items, int selectedIndex) {
   Impl& d = *impl_;
-  const Preferences& preferences = *d.services.preferences;
+  const Preferences& preferences = d.uses.preferences;
   // Only access already granted counts: showing the HUD never prompts.
-  d.model.setUsesThumbnails(preferences.showThumbnails.get() && d.services.privacy->screenCapturePreflight());
+  d.model.setUsesThumbnails(preferences.showThumbnails.get() && d.uses.privacy.screenCapturePreflight());
   const auto screen = d.fitOnTargetScreen(items);
   d.model.setItems(items);
   d.model.setSelectedIndex(selectedIndex);

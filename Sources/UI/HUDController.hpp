@@ -19,8 +19,22 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class AccessibilityDisplay;
+class DesktopPicture;
+class MainLoop;
+class Privacy;
+class ScreenCapture;
+class ScreenPlacement;
+}  // namespace platform
+
+class BadgeStore;
+class FaviconStore;
 class HUDModel;
+class Preferences;
+class RunningApps;
+class ThumbnailStore;
+class WindowList;
 
 class HUDController {
  public:
@@ -31,7 +45,28 @@ class HUDController {
   static constexpr double kLivePreviewWidth = 640;
   static constexpr const char* kPanelName = "velvix.hud.panel";
 
-  explicit HUDController(Services& services);
+  // What the HUD is drawn from and placed with.
+  struct Collaborators {
+    platform::MainLoop& loop;
+    const Preferences& preferences;    // the size preset, the glass, thumbnails on or off
+    const platform::Privacy& privacy;  // whether Screen Recording is granted
+    const platform::Screens& screens;  // the screen under the pointer
+    const platform::AccessibilityDisplay& accessibilityDisplay;
+    const ThumbnailStore& thumbnails;        // the stills of the window pictures
+    platform::ScreenCapture& screenCapture;  // the live picture of the window being left
+    RunningApps& runningApps;                // a tab's browser, for the window it streams
+    const WindowList& windowList;            // that browser's front window
+    BadgeStore& badges;
+    FaviconStore& favicons;
+    // What lies beneath the frost; none where nothing can say it (the frost is drawn alone).
+    const platform::DesktopPicture* desktopPicture;
+    // The slot where the program puts the display's placement once it has a display, which may
+    // be after the HUD is made; read when the panel is first made, and while empty the panel is
+    // a window of its own.
+    platform::ScreenPlacement* const& screenPlacement;
+  };
+
+  explicit HUDController(const Collaborators& collaborators);
   ~HUDController();
   HUDController(const HUDController&) = delete;
   HUDController& operator=(const HUDController&) = delete;

@@ -14,7 +14,6 @@
 
 #include "Core/BadgeStore.hpp"
 #include "Core/FaviconStore.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/AccessibilityDisplay.hpp"
 #include "Platform/MainLoop.hpp"
@@ -31,13 +30,6 @@
 namespace velvix {
 
 namespace {
-
-// Where no display options are known, nothing is reduced.
-class NoDisplayOptions final : public platform::AccessibilityDisplay {
- public:
-  bool reduceTransparency() const override { return false; }
-  bool reduceMotion() const override { return false; }
-};
 
 bool affectsLayout(HUDModel::Property p) {
   using P = HUDModel::Property;
@@ -509,12 +501,6 @@ HUDView::~HUDView() {
     backdrop_->setCover(nullptr, {});
     backdrop_->setCovered(nullptr);
   }
-}
-
-const platform::AccessibilityDisplay& HUDView::displayOptions(const Services& services) {
-  static const NoDisplayOptions none;
-  if (services.accessibilityDisplay) return *services.accessibilityDisplay;
-  return none;
 }
 
 void HUDView::setAppIconProvider(AppIconProvider provider) {

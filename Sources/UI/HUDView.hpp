@@ -22,7 +22,6 @@ class AccessibilityDisplay;
 class MainLoop;
 }  // namespace platform
 
-struct Services;
 class BadgeStore;
 class FaviconStore;
 class FrostBackdropView;
@@ -49,8 +48,6 @@ class HUDView final : public QWidget {
   // drawn into its layer rather than over it on every frame, where no moving slabs lie between,
   // and a whole frame of it leaves out what opaque stills cover.
   void joinBackdrop(FrostBackdropView* backdrop);
-  // The user's display options, or none reduced where the services know none.
-  static const platform::AccessibilityDisplay& displayOptions(const Services& services);
 
   // The bar inside the glass: cells are laid out, and the pointer handled, in its coordinates.
   QWidget* bar() const;

@@ -10,12 +10,10 @@
 #include <QPainterPath>
 #include <QWidget>
 
-#include "Core/Services.hpp"
 #include "Platform/DesktopPicture.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "UI/FrostBackdrop.hpp"
-#include "UI/HUDView.hpp"
 #include "UI/PanelWindow.hpp"
 
 namespace velvix {
@@ -110,13 +108,24 @@ class MicFeedbackView final : public QWidget {
 }  // namespace
 
 struct MicFeedbackHUD::Impl {
-  explicit Impl(Services& s) : services(s) {}
+  Impl(platform::MainLoop& loop, const platform::Screens& screens,
+       const platform::AccessibilityDisplay& accessibilityDisplay,
+       const platform::DesktopPicture* desktopPicture, platform::ScreenPlacement* const& screenPlacement)
+      : loop(loop),
+        screens(screens),
+        accessibilityDisplay(accessibilityDisplay),
+        desktopPicture(desktopPicture),
+        screenPlacement(screenPlacement) {}
   void ensurePanel();
   void setAlpha(double value);
   void fade(double target, double duration, std::function<void()> done);
   void bounce();
 
-  Services& services;
+  platform::MainLoop& loop;
+  const platform::Screens& screens;
+  const platform::AccessibilityDisplay& accessibilityDisplay;
+  const platform::DesktopPicture* desktopPicture;
+  platform::ScreenPlacement* const& screenPlacement;
   std::unique_ptr<PanelWindow> panel;
   FrostBackdropView* frostView = nullptr;
   FrostBackdropView::Fade* frostFade = nullptr;
@@ -143,9 +152,9 @@ void MicFeedbackHUD::Impl::ensurePanel() {
   content->setAttribute(Qt::WA_ShowWithoutActivating);
   content->resize(static_cast<int>(kSide), static_cast<int>(kSide));
   QWidget* root = content.get();
-  panel = std::make_unique<PanelWindow>(std::move(content), services.placement,
-                                        qt::SimScreenLayer::kFloatingLevel);
-  const auto made = FrostBackdrop::make(HUDView::displayOptions(services), root);
+  panel =
+      std::make_unique<PanelWindow>(std::move(content), screenPlacement, qt::SimScreenLayer::kFloatingLevel);
+  const auto made = FrostBackdrop::make(accessibilityDisplay, root);
   frostView = made.view;
   frostFade = made.fade;
   hostingView = new MicFeedbackView(model, root);
@@ -161,14 +170,14 @@ void MicFeedbackHUD::Impl::setAlpha(double value) {
 
 void MicFeedbackHUD::Impl::fade(double target, double duration, std::function<void()> done) {
   fadeTimer.invalidate();
-  const double from = alpha, start = services.loop->uptime();
+  const double from = alpha, start = loop.uptime();
   if (duration <= 0) {
     setAlpha(target);
     if (done) done();
     return;
   }
-  fadeTimer = services.loop->every(kFrameInterval, [this, from, target, start, duration, done] {
-    const double t = std::clamp((services.loop->uptime() - start) / duration, 0.0, 1.0);
+  fadeTimer = loop.every(kFrameInterval, [this, from, target, start, duration, done] {
+    const double t = std::clamp((loop.uptime() - start) / duration, 0.0, 1.0);
     setAlpha(from + (target - from) * t);
     if (t < 1) return;
     fadeTimer.invalidate();
@@ -177,18 +186,22 @@ void MicFeedbackHUD::Impl::fade(double target, double duration, std::function<vo
 }
 
 void MicFeedbackHUD::Impl::bounce() {
-  const double start = services.loop->uptime();
+  const double start = loop.uptime();
   model.scale = kBounceFrom;
   hostingView->update();
-  bounceTimer = services.loop->every(kFrameInterval, [this, start] {
-    const double t = services.loop->uptime() - start;
+  bounceTimer = loop.every(kFrameInterval, [this, start] {
+    const double t = loop.uptime() - start;
     model.scale = t >= kBounceLength ? 1.0 : bounceScale(t);
     hostingView->update();
     if (t >= kBounceLength) bounceTimer.invalidate();
   });
 }
 
-MicFeedbackHUD::MicFeedbackHUD(Services& services) : impl_(std::make_unique<Impl>(services)) {}
+MicFeedbackHUD::MicFeedbackHUD(platform::MainLoop& loop, const platform::Screens& screens,
+                               const platform::AccessibilityDisplay& accessibilityDisplay,
+                               const platform::DesktopPicture* desktopPicture,
+                               platform::ScreenPlacement* const& screenPlacement)
+    : impl_(std::make_unique<Impl>(loop, screens, accessibilityDisplay, desktopPicture, screenPlacement)) {}
 
 MicFeedbackHUD::~MicFeedbackHUD() = default;
 
@@ -219,14 +232,14 @@ void MicFeedbackHUD::show(bool muted) {
   d.shown = muted;
   const std::uint64_t generation = ++d.showGeneration;
   d.ensurePanel();
-  if (auto f = placement(d.services.screens->screens(), d.services.screens->pointerLocation())) {
+  if (auto f = placement(d.screens.screens(), d.screens.pointerLocation())) {
     d.frame = f;
     d.panel->place(*f);
     const QRect all(0, 0, static_cast<int>(kSide), static_cast<int>(kSide));
     d.frostView->setGeometry(all);
     d.frostView->setCornerRadius(kCornerRadius);
-    if (d.services.desktopPicture) {
-      auto picture = d.services.desktopPicture->beneath(*f, 1.0);
+    if (d.desktopPicture) {
+      auto picture = d.desktopPicture->beneath(*f, 1.0);
       d.frostView->setBackdrop(picture ? qt::toQImage(*picture) : QImage());
     }
     d.hostingView->setGeometry(all);
@@ -238,7 +251,7 @@ void MicFeedbackHUD::show(bool muted) {
   ++d.model.pulse;
   d.bounce();
   d.fade(1.0, 0, nullptr);
-  d.hideWork = d.services.loop->after(kHideDelay, [&d, generation] {
+  d.hideWork = d.loop.after(kHideDelay, [&d, generation] {
     d.fade(0.0, kFadeDuration, [&d, generation] {
       // A newer show keeps its square.
       if (d.showGeneration != generation) return;

@@ -15,7 +15,12 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class AccessibilityDisplay;
+class DesktopPicture;
+class MainLoop;
+class ScreenPlacement;
+}  // namespace platform
 
 class MicFeedbackHUD {
  public:
@@ -31,7 +36,15 @@ class MicFeedbackHUD {
   static constexpr const char* kMutedText = "Mic Off";
   static constexpr const char* kUnmutedText = "Mic On";
 
-  explicit MicFeedbackHUD(Services& services);
+  // The bounce and the fades run on `loop`; the square appears on the one of `screens` under the
+  // pointer, its frost follows `accessibilityDisplay` and blurs `desktopPicture` beneath it where
+  // there is one (none: the frost alone). `screenPlacement` is the slot where the program puts the display's
+  // placement once it has a display, which may be after this panel is made; it is read when the panel's
+  // window is first made, and while empty the panel is a window of its own.
+  MicFeedbackHUD(platform::MainLoop& loop, const platform::Screens& screens,
+                 const platform::AccessibilityDisplay& accessibilityDisplay,
+                 const platform::DesktopPicture* desktopPicture,
+                 platform::ScreenPlacement* const& screenPlacement);
   ~MicFeedbackHUD();
   MicFeedbackHUD(const MicFeedbackHUD&) = delete;
   MicFeedbackHUD& operator=(const MicFeedbackHUD&) = delete;

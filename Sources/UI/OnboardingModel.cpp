@@ -2,7 +2,6 @@
 
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/SafariExtensionSettings.hpp"
 #include "Support/Browser.hpp"
@@ -13,27 +12,26 @@
 
 namespace velvix {
 
-OnboardingModel::OnboardingModel(Services& services, OnboardingMode mode)
-    : services_(services), mode_(mode) {}
+OnboardingModel::OnboardingModel(const Collaborators& collaborators, OnboardingMode mode)
+    : uses_(collaborators), mode_(mode) {}
 
 void OnboardingModel::refresh() {
-  PermissionsService& permissions = *services_.permissions;
+  PermissionsService& permissions = uses_.permissions;
   for (Browser browser : browsers::all())
-    if (services_.runningApps->first(std::string(browsers::bundleID(browser))))
+    if (uses_.runningApps.first(std::string(browsers::bundleID(browser))))
       permissions.refreshAutomationStatus(browser);
-  platform::Privacy& privacy = *services_.privacy;
+  platform::Privacy& privacy = uses_.privacy;
   status_.accessibility = privacy.accessibilityTrusted(false);
   status_.inputMonitoring = privacy.listenEventPreflight();
   status_.safariAutomation = permissions.automationStatus(Browser::safari);
   status_.chromeAutomation = permissions.automationStatus(Browser::chrome);
   status_.terminalAutomation = permissions.automationStatus(Browser::terminal);
-  status_.chromeConnected = services_.browserBridge && services_.browserBridge->isAnyChromiumConnected();
-  const auto lastSafari =
-      services_.browserBridge ? services_.browserBridge->lastSafariEventAt() : std::nullopt;
-  status_.safariActive = lastSafari && services_.loop->uptime() - *lastSafari < kSafariActiveWindow;
+  status_.chromeConnected = uses_.browserBridge.isAnyChromiumConnected();
+  const auto lastSafari = uses_.browserBridge.lastSafariEventAt();
+  status_.safariActive = lastSafari && uses_.loop.uptime() - *lastSafari < kSafariActiveWindow;
   status_.screenRecording = privacy.screenCapturePreflight();
-  if (services_.browserBridge) services_.browserBridge->refreshExtensionPresence();
-  status_.extensionInstalled = services_.preferences->chromeExtensionSeen.get();
+  uses_.browserBridge.refreshExtensionPresence();
+  status_.extensionInstalled = uses_.preferences.chromeExtensionSeen.get();
 }
 
 std::string OnboardingModel::title() const {
@@ -55,22 +53,23 @@ bool OnboardingModel::showsLoadSteps() const {
 }
 
 void OnboardingModel::restart() {
-  services_.permissions->relaunchApp();
+  uses_.permissions.relaunchApp();
 }
 
 std::vector<OnboardingStep> OnboardingModel::steps() const {
-  Services& s = services_;
-  auto automation = [&s](Browser browser) {
-    return [&s, browser] { s.permissions->requestAutomation(browser); };
+  // The buttons hold the services themselves, so a step copied out of the model stays good.
+  PermissionsService& permissions = uses_.permissions;
+  auto automation = [&permissions](Browser browser) {
+    return [&permissions, browser] { permissions.requestAutomation(browser); };
   };
   const OnboardingStatus& st = status_;
   std::vector<OnboardingStep> steps = {
       {OnboardingStepID::accessibility, "figure.wave.circle", "Accessibility",
        "Required to intercept the \u2318Tab chord before the system switcher.", st.accessibility,
-       "Grant\u2026", [&s] { s.permissions->requestAccessibility(); }},
+       "Grant\u2026", [&permissions] { permissions.requestAccessibility(); }},
       {OnboardingStepID::inputMonitoring, "keyboard", "Input Monitoring",
        "Required for the system-wide keyboard event tap.", st.inputMonitoring, "Grant\u2026",
-       [&s] { s.permissions->requestInputMonitoring(); }},
+       [&permissions] { permissions.requestInputMonitoring(); }},
       {OnboardingStepID::safariAutomation, "applescript", "Safari Automation",
        "Lets Velvix read and switch Safari tabs via Apple Events.",
        st.safariAutomation == platform::Privacy::kAutomationGranted, "Request\u2026",
@@ -87,7 +86,7 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
        "Powers window previews \u2014 the snapshot grid of your windows and tabs. Skip it and the switcher "
        "shows "
        "icons instead; you can turn it on later in Settings \u2192 Previews.",
-       st.screenRecording, "Grant\u2026", [&s] { s.permissions->requestScreenRecording(); }},
+       st.screenRecording, "Grant\u2026", [&permissions] { permissions.requestScreenRecording(); }},
   };
   if (mode_ != OnboardingMode::setup) return steps;
 
@@ -97,9 +96,8 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
                                  : "Adds live tab tracking for Chrome, Brave, and Edge. Follow "
                                    "the steps below.";
   steps.push_back({OnboardingStepID::chromeExtension, "puzzlepiece.extension", "Chrome Extension",
-                   std::move(chromeDetail), st.extensionInstalled, "Set Up Automatically", [&s] {
-                     if (s.chromeSetup) s.chromeSetup->start();
-                   }});
+                   std::move(chromeDetail), st.extensionInstalled, "Set Up Automatically",
+                   [&chromeSetup = uses_.chromeSetup] { chromeSetup.start(); }});
   const std::string safariStart =
       "Enable \u201cVelvix Bridge\u201d in Safari Settings \u2192 Extensions, then under Edit Websites set "
       "Other "
@@ -110,9 +108,9 @@ std::vector<OnboardingStep> OnboardingModel::steps() const {
                                        "switcher can't see your Safari tabs."
                        : safariStart + ". For local builds, first allow unsigned extensions in Safari\u2019s "
                                        "Develop menu.",
-                   st.safariActive, "Open Safari Settings\u2026", [&s] {
-                     if (s.safariExtensionSettings)
-                       s.safariExtensionSettings->showPreferencesForExtension(kSafariExtensionID, {});
+                   st.safariActive, "Open Safari Settings\u2026",
+                   [&settings = uses_.safariExtensionSettings] {
+                     settings.showPreferencesForExtension(kSafariExtensionID, {});
                    }});
   return steps;
 }

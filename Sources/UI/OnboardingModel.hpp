@@ -13,8 +13,17 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class MainLoop;
+class SafariExtensionSettings;
+}  // namespace platform
+
+class BrowserBridge;
+class ChromeSetupPresenter;
 enum class OnboardingMode;
+class PermissionsService;
+class Preferences;
+class RunningApps;
 
 struct OnboardingStatus {
   bool accessibility = false;
@@ -59,7 +68,19 @@ class OnboardingModel {
       "Granted it already? Restart here rather than with macOS's \u201cQuit & Reopen\u201d, which won't "
       "reopen a menu-bar app.";
 
-  OnboardingModel(Services& services, OnboardingMode mode);
+  // What the steps read their status from and what their buttons do.
+  struct Collaborators {
+    PermissionsService& permissions;  // the grants, asked for and re-checked
+    platform::Privacy& privacy;
+    RunningApps& runningApps;      // the browsers whose Automation is re-checked
+    BrowserBridge& browserBridge;  // whether the extensions report
+    const Preferences& preferences;
+    platform::MainLoop& loop;
+    ChromeSetupPresenter& chromeSetup;  // the Chrome step's automatic set-up
+    platform::SafariExtensionSettings& safariExtensionSettings;
+  };
+
+  OnboardingModel(const Collaborators& collaborators, OnboardingMode mode);
 
   // Re-reads every status; starts background Automation re-checks for the running browsers.
   void refresh();
@@ -80,7 +101,7 @@ class OnboardingModel {
   bool developerIDSigned = false;
 
  private:
-  Services& services_;
+  Collaborators uses_;
   OnboardingMode mode_;
   OnboardingStatus status_;
 };

@@ -5,7 +5,6 @@
 #include <QApplication>
 
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
@@ -20,7 +19,8 @@
 
 namespace velvix {
 
-OnboardingWindowController::OnboardingWindowController(Services& services) : services_(services) {}
+OnboardingWindowController::OnboardingWindowController(const Collaborators& collaborators)
+    : uses_(collaborators) {}
 
 OnboardingWindowController::~OnboardingWindowController() {
   timer_.invalidate();
@@ -38,7 +38,7 @@ Size OnboardingWindowController::contentSize(OnboardingMode mode, std::optional<
 void OnboardingWindowController::show(OnboardingMode mode) {
   // The same mode on a window that is still open is only brought forward.
   if (!window() || !model_ || mode_ != mode) build(mode);
-  services_.application->activate(true);
+  uses_.application.activate(true);
   window_->makeKeyAndOrderFront();
   if (panel_) {
     panel_->show();
@@ -48,7 +48,7 @@ void OnboardingWindowController::show(OnboardingMode mode) {
 
 void OnboardingWindowController::build(OnboardingMode mode) {
   mode_ = mode;
-  const auto screens = services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
+  const auto screens = uses_.screens.screens();
   const std::optional<Rect> visible =
       screens.empty() ? std::nullopt : std::optional(screens.front().visibleFrame);
   const Size size = contentSize(mode, visible ? std::optional(visible->height) : std::nullopt);
@@ -63,25 +63,24 @@ void OnboardingWindowController::build(OnboardingMode mode) {
     window_->close();
   }
   dropView();
-  window_ = std::make_unique<AppWindow>(
-      services_, mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions", frame_);
+  window_ = std::make_unique<AppWindow>(uses_.application, uses_.workspace, uses_.mru, uses_.steps.loop,
+                                        mode == OnboardingMode::setup ? "Velvix Setup" : "Velvix Permissions",
+                                        frame_);
   window_->onClose = [this] { windowWillClose(); };
-  model_ = std::make_unique<OnboardingModel>(services_, mode);
+  model_ = std::make_unique<OnboardingModel>(uses_.steps, mode);
   model_->developerIDSigned = developerIDSigned;
   model_->refresh();
-  timer_ = services_.loop->every(
+  timer_ = uses_.steps.loop.every(
       kRefreshInterval, [this] { tick(); }, platform::TimerMode::Common);
-  followTimer_ = services_.loop->every(
+  followTimer_ = uses_.steps.loop.every(
       kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
 
   // The program draws the window when it runs with Qt; the switcher core works without it.
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-  QWidget* glass = nullptr;
-  if (services_.accessibilityDisplay)
-    glass = new WindowGlassBackdrop(GlassMaterial::underWindowBackground, *services_.accessibilityDisplay);
+  QWidget* glass = new WindowGlassBackdrop(GlassMaterial::underWindowBackground, uses_.accessibilityDisplay);
   auto view = std::make_unique<OnboardingView>(*model_, glass);
   view_ = view.get();
-  if (glass) WindowGlassBackdrop::applyDarkGlass(view_);
+  WindowGlassBackdrop::applyDarkGlass(view_);
   auto watch = alive_.watch();
   view_->onDone = [this, watch] {
     if (!watch.expired()) finish();
@@ -89,12 +88,12 @@ void OnboardingWindowController::build(OnboardingMode mode) {
   view_->onClose = [this, watch] {
     // The title bar's close button: the window closes as with Command-W, on the loop's next turn
     // (the view must not be deleted inside its own close event).
-    services_.loop->post([this, watch] {
+    uses_.steps.loop.post([this, watch] {
       if (!watch.expired() && window()) window_->close();
     });
   };
   panel_ =
-      std::make_unique<PanelWindow>(std::move(view), services_.placement, qt::SimScreenLayer::kNormalLevel);
+      std::make_unique<PanelWindow>(std::move(view), uses_.screenPlacement, qt::SimScreenLayer::kNormalLevel);
   panel_->place(frame_);
   panel_->setWindowNumber(window_->number());
 }
@@ -109,14 +108,14 @@ void OnboardingWindowController::tick() {
 void OnboardingWindowController::follow() {
   if (!panel_ || !window()) return;
   bool miniaturized = false;
-  for (const auto& w : services_.application->windows())
+  for (const auto& w : uses_.application.windows())
     if (w.number == window_->number()) miniaturized = w.miniaturized;
   if (miniaturized && panel_->isVisible()) panel_->hide();
   if (!miniaturized && !panel_->isVisible()) panel_->show();
 }
 
 void OnboardingWindowController::finish() {
-  services_.preferences->hasCompletedOnboarding.set(true);
+  uses_.preferences.hasCompletedOnboarding.set(true);
   if (window()) window_->close();
 }
 
@@ -128,13 +127,13 @@ void OnboardingWindowController::windowWillClose() {
   followTimer_.invalidate();
   dropView();
   model_.reset();
-  Preferences& preferences = *services_.preferences;
+  Preferences& preferences = uses_.preferences;
   if (mode_ == OnboardingMode::setup && !preferences.hasCompletedOnboarding.get() &&
-      services_.privacy->accessibilityTrusted(false) && services_.privacy->listenEventPreflight())
+      uses_.steps.privacy.accessibilityTrusted(false) && uses_.steps.privacy.listenEventPreflight())
     preferences.hasCompletedOnboarding.set(true);
   if (!preferences.hasCompletedOnboarding.get()) return;
-  if (services_.vscodeKeybindings) services_.vscodeKeybindings->consentQuestion().schedule();
-  if (services_.terminalIntegration) services_.terminalIntegration->scheduleConsent();
+  uses_.vscodeKeybindings.consentQuestion().schedule();
+  uses_.terminalIntegration.scheduleConsent();
 }
 
 void OnboardingWindowController::dropView() {
@@ -145,7 +144,7 @@ void OnboardingWindowController::dropView() {
   view_ = nullptr;
   // The view may be inside one of its own handlers: it goes on the loop's next turn.
   std::shared_ptr<PanelWindow> closing(panel_.release());
-  if (services_.loop) services_.loop->post([closing] {});
+  uses_.steps.loop.post([closing] {});
 }
 
 }  // namespace velvix

@@ -11,14 +11,25 @@
 #include "Platform/MainLoop.hpp"
 #include "Support/AliveToken.hpp"
 #include "UI/AppWindow.hpp"
+#include "UI/OnboardingModel.hpp"
 
 namespace velvix {
 
+namespace platform {
+class AccessibilityDisplay;
+class Application;
+class ScreenPlacement;
+class Screens;
+class Workspace;
+}  // namespace platform
+
+class MRUManager;
 class PanelWindow;
+class TerminalIntegrationInstaller;
+class VSCodeKeybindingsInstaller;
 
 enum class OnboardingMode { setup, regrant };
 
-class OnboardingModel;
 class OnboardingView;
 
 class OnboardingWindowController {
@@ -28,7 +39,27 @@ class OnboardingWindowController {
   static constexpr double kFollowInterval = 0.25;
   static constexpr double kWidth = 560;
 
-  explicit OnboardingWindowController(Services& services);
+  struct Collaborators {
+    // The desktop window, as one of the program's own windows in the switcher.
+    platform::Application& application;
+    platform::Workspace& workspace;
+    MRUManager& mru;
+    const platform::Screens& screens;                            // the window is centred on the main screen
+    const platform::AccessibilityDisplay& accessibilityDisplay;  // its glass
+    // The slot where the program puts the display's placement once it has a display, which may
+    // be after this controller is made; read when the window is made, and while empty the window
+    // is a window of its own.
+    platform::ScreenPlacement* const& screenPlacement;
+    Preferences& preferences;  // onboarding completed
+    // The consent questions that wait for the window to close.
+    VSCodeKeybindingsInstaller& vscodeKeybindings;
+    TerminalIntegrationInstaller& terminalIntegration;
+    // What the steps read and do; its loop runs the refresh, and its privacy tells at the close
+    // whether the keyboard permissions are in place.
+    OnboardingModel::Collaborators steps;
+  };
+
+  explicit OnboardingWindowController(const Collaborators& collaborators);
   ~OnboardingWindowController();
   OnboardingWindowController(const OnboardingWindowController&) = delete;
   OnboardingWindowController& operator=(const OnboardingWindowController&) = delete;
@@ -58,7 +89,7 @@ class OnboardingWindowController {
   void windowWillClose();
   void dropView();
 
-  Services& services_;
+  Collaborators uses_;
   std::unique_ptr<AppWindow> window_;
   std::unique_ptr<OnboardingModel> model_;
   // The window on the simulated screen, its content the view.

@@ -17,8 +17,8 @@ SettingsPane::SettingsPane(SettingsView& view) : view_(view) {
   column_->setSpacing(20);
 }
 
-Services& SettingsPane::services() const {
-  return view_.services();
+const SettingsView::Collaborators& SettingsPane::uses() const {
+  return view_.collaborators();
 }
 Preferences& SettingsPane::prefs() const {
   return view_.prefs();

@@ -15,14 +15,13 @@
 #include "Core/Preferences.hpp"
 #include "Core/SettingsEnums.hpp"
 #include "UI/SettingsSwitch.hpp"
+#include "UI/SettingsView.hpp"
 
 class QVBoxLayout;
 
 namespace velvix {
 
-class SettingsView;
 class SettingsCard;
-struct Services;
 
 class SettingsPane : public QWidget {
   Q_OBJECT
@@ -34,7 +33,8 @@ class SettingsPane : public QWidget {
 
  protected:
   SettingsView& view() const { return view_; }
-  Services& services() const;
+  // The services the window shows and acts on.
+  const SettingsView::Collaborators& uses() const;
   Preferences& prefs() const;
   SettingsCard* addCard(const std::string& title, std::optional<std::string> footer = std::nullopt);
   // Runs on every refresh (and once now).

@@ -10,7 +10,6 @@
 
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/Browser.hpp"
@@ -152,13 +151,13 @@ class SettingsView::Sidebar final : public QWidget {
   std::vector<SidebarRow*> rows_;
 };
 
-SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent), services_(services) {
+SettingsView::SettingsView(const Collaborators& collaborators, QWidget* parent)
+    : QWidget(parent), uses_(collaborators) {
   setObjectName("settings.view");
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kIdealWidth, kIdealHeight);
   WindowGlassBackdrop::applyDarkGlass(this);
-  backdrop_ =
-      new WindowGlassBackdrop(GlassMaterial::underWindowBackground, HUDView::displayOptions(services), this);
+  backdrop_ = new WindowGlassBackdrop(GlassMaterial::underWindowBackground, uses_.accessibilityDisplay, this);
   backdrop_->lower();
 
   auto* line = new QHBoxLayout(this);
@@ -181,29 +180,26 @@ SettingsView::SettingsView(Services& services, QWidget* parent) : QWidget(parent
   // The initial status.
   const Preferences& p = prefs();
   state_.excludedText = joined(p.excludedBundleIDs.get(), ", ");
-  state_.screenRecordingGranted = services_.privacy && services_.privacy->screenCapturePreflight();
+  state_.screenRecordingGranted = uses_.privacy.screenCapturePreflight();
   refreshBridgeStatus();
   lastShowThumbnails_ = p.showThumbnails.get();
 
-  if (services_.notifications) {
-    bridgeObservation_ = services_.notifications->observe(BrowserBridge::kStatusChangedNotification,
-                                                          [this](const platform::Notification&) {
-                                                            refreshBridgeStatus();
-                                                            refresh();
-                                                          });
-    prefsObservation_ = services_.notifications->observe(
-        Preferences::kChangedNotification, [this](const platform::Notification&) { preferencesChanged(); });
-  }
-  if (services_.loop)
-    timer_ = services_.loop->every(
-        kTickInterval, [this] { tick(); }, platform::TimerMode::Common);
+  bridgeObservation_ = uses_.notifications.observe(BrowserBridge::kStatusChangedNotification,
+                                                   [this](const platform::Notification&) {
+                                                     refreshBridgeStatus();
+                                                     refresh();
+                                                   });
+  prefsObservation_ = uses_.notifications.observe(
+      Preferences::kChangedNotification, [this](const platform::Notification&) { preferencesChanged(); });
+  timer_ = uses_.loop.every(
+      kTickInterval, [this] { tick(); }, platform::TimerMode::Common);
   showPane();
 }
 
 SettingsView::~SettingsView() = default;
 
 Preferences& SettingsView::prefs() const {
-  return *services_.preferences;
+  return uses_.preferences;
 }
 
 void SettingsView::selectTab(SettingsTab tab) {
@@ -255,28 +251,25 @@ void SettingsView::refresh() {
 }
 
 bool SettingsView::safariIsActive() const {
-  if (!services_.browserBridge || !services_.loop) return false;
-  const auto last = services_.browserBridge->lastSafariEventAt();
-  return last && services_.loop->uptime() - *last < kSafariActiveFor;
+  const auto last = uses_.browserBridge.lastSafariEventAt();
+  return last && uses_.loop.uptime() - *last < kSafariActiveFor;
 }
 
 void SettingsView::refreshBridgeStatus() {
-  BrowserBridge* bridge = services_.browserBridge;
-  state_.chromeConnected = bridge && bridge->isAnyChromiumConnected();
+  state_.chromeConnected = uses_.browserBridge.isAnyChromiumConnected();
   state_.safariActive = safariIsActive();
-  state_.safariNeedsAccess = bridge && bridge->safariNeedsWebsiteAccess();
+  state_.safariNeedsAccess = uses_.browserBridge.safariNeedsWebsiteAccess();
 }
 
 void SettingsView::tick() {
-  if (services_.browserBridge) services_.browserBridge->refreshExtensionPresence();
-  state_.screenRecordingGranted = services_.privacy && services_.privacy->screenCapturePreflight();
+  uses_.browserBridge.refreshExtensionPresence();
+  state_.screenRecordingGranted = uses_.privacy.screenCapturePreflight();
   refreshBridgeStatus();
   // Refresh the cached Automation status of every running browser; a check already under way
   // for a browser is not started again.
-  if (services_.permissions && services_.runningApps)
-    for (Browser browser : browsers::all())
-      if (services_.runningApps->first(std::string(browsers::bundleID(browser))))
-        services_.permissions->refreshAutomationStatus(browser);
+  for (Browser browser : browsers::all())
+    if (uses_.runningApps.first(std::string(browsers::bundleID(browser))))
+      uses_.permissions.refreshAutomationStatus(browser);
   ++state_.refreshTick;
   refresh();
 }
@@ -286,19 +279,19 @@ void SettingsView::preferencesChanged() {
   const bool switchedOn = thumbnails && !lastShowThumbnails_;
   lastShowThumbnails_ = thumbnails;
   if (switchedOn) {
-    const bool granted = services_.privacy && services_.privacy->screenCapturePreflight();
+    const bool granted = uses_.privacy.screenCapturePreflight();
     if (!granted) {
-      if (services_.permissions) services_.permissions->requestScreenRecording();
+      uses_.permissions.requestScreenRecording();
       openSystemSettings(kScreenCapturePane);
-    } else if (services_.thumbnails) {
-      services_.thumbnails->seedVisibleWindows();  // so that previews exist at once
+    } else {
+      uses_.thumbnails.seedVisibleWindows();  // so that previews exist at once
     }
   }
   refresh();
 }
 
 void SettingsView::openSystemSettings(const std::string& paneName) {
-  if (services_.permissions) services_.permissions->openSystemSettings(paneName);
+  uses_.permissions.openSystemSettings(paneName);
 }
 
 void SettingsView::setChromeInstallMessage(std::optional<std::string> message) {
@@ -343,8 +336,7 @@ std::string SettingsView::terminalSupportSummary(const std::vector<std::string>&
 
 std::string SettingsView::terminalSupportSummary() const {
   std::vector<std::string> names;
-  if (services_.workspace)
-    for (const auto& terminal : TerminalApps::installed(*services_.workspace)) names.push_back(terminal.name);
+  for (const auto& terminal : TerminalApps::installed(uses_.workspace)) names.push_back(terminal.name);
   return terminalSupportSummary(names);
 }
 

@@ -21,9 +21,26 @@ class QScrollArea;
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class AccessibilityDisplay;
+class AppResources;
+class Privacy;
+class SafariExtensionSettings;
+class Workspace;
+}  // namespace platform
+
+class BrowserBridge;
+class ChromeHostInstaller;
+class ChromeSetupPresenter;
+class OnboardingWindowController;
+class PermissionsService;
 class Preferences;
+class RunningApps;
 class SettingsPane;
+class TerminalIntegrationInstaller;
+class ThumbnailStore;
+class VSCodeExtensionInstaller;
+class VSCodeKeybindingsInstaller;
 
 class SettingsView final : public QWidget {
   Q_OBJECT
@@ -46,10 +63,33 @@ class SettingsView final : public QWidget {
     int refreshTick = 0;
   };
 
-  explicit SettingsView(Services& services, QWidget* parent = nullptr);
+  // Everything the settings window shows the state of and acts on: the settings window is where
+  // the user reaches most of the program, so its panes read many services.
+  struct Collaborators {
+    platform::MainLoop& loop;                     // the tick
+    platform::NotificationCenter& notifications;  // settings and extension status changes
+    Preferences& preferences;
+    platform::Privacy& privacy;       // the permissions granted
+    PermissionsService& permissions;  // asking for them, and System Settings
+    platform::Workspace& workspace;   // the installed terminals
+    RunningApps& runningApps;         // the browsers whose Automation is re-checked
+    BrowserBridge& browserBridge;     // whether the extensions report
+    ThumbnailStore& thumbnails;       // seeded when previews are switched on
+    const platform::AccessibilityDisplay& accessibilityDisplay;  // the glass
+    const platform::AppResources& resources;                     // the pictures of the appearance options
+    ChromeHostInstaller& hostInstaller;                          // the extension folder it reveals
+    ChromeSetupPresenter& chromeSetup;                           // the automatic Chrome set-up
+    platform::SafariExtensionSettings& safariExtensionSettings;
+    OnboardingWindowController& onboardingWindow;  // the Setup Assistant button
+    VSCodeExtensionInstaller& vscodeExtension;
+    VSCodeKeybindingsInstaller& vscodeKeybindings;
+    TerminalIntegrationInstaller& terminalIntegration;
+  };
+
+  explicit SettingsView(const Collaborators& collaborators, QWidget* parent = nullptr);
   ~SettingsView() override;
 
-  Services& services() const { return services_; }
+  const Collaborators& collaborators() const { return uses_; }
   Preferences& prefs() const;
   const State& state() const { return state_; }
   SettingsTab tab() const { return tab_; }
@@ -82,7 +122,7 @@ class SettingsView final : public QWidget {
   void showPane();
   void preferencesChanged();
 
-  Services& services_;
+  Collaborators uses_;
   State state_;
   SettingsTab tab_ = SettingsTab::appearance;
   bool lastShowThumbnails_ = false;

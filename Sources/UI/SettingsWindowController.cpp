@@ -4,7 +4,6 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/SimScreenLayer.hpp"
@@ -38,7 +37,8 @@ struct SettingsWindowController::Window {
   platform::Timer followTimer;
 };
 
-SettingsWindowController::SettingsWindowController(Services& services) : services_(services) {}
+SettingsWindowController::SettingsWindowController(const Collaborators& collaborators)
+    : uses_(collaborators) {}
 
 SettingsWindowController::~SettingsWindowController() {
   if (window_) window_->desktopWindow->onClose = nullptr;  // its closing with the controller is no close
@@ -61,15 +61,15 @@ void SettingsWindowController::show() {
   if (!window_) {
     // Centred on the main screen.
     Rect frame{0, 0, kWidth, kHeight};
-    const auto screens =
-        services_.screens ? services_.screens->screens() : std::vector<platform::ScreenInfo>{};
+    const auto screens = uses_.screens.screens();
     if (!screens.empty()) {
       const Rect& visible = screens.front().visibleFrame;
       frame.x = visible.midX() - kWidth / 2;
       frame.y = visible.midY() - kHeight / 2;
     }
     window_ = std::make_unique<Window>();
-    window_->desktopWindow = std::make_unique<AppWindow>(services_, kTitle, frame);
+    window_->desktopWindow = std::make_unique<AppWindow>(uses_.application, uses_.settings.workspace,
+                                                         uses_.mru, uses_.settings.loop, kTitle, frame);
     auto made = std::make_unique<HostWindow>();
     HostWindow& host = *made;
     window_->host = made.get();
@@ -78,22 +78,21 @@ void SettingsWindowController::show() {
     WindowGlassBackdrop::applyDarkGlass(&host);
     auto* layout = new QVBoxLayout(&host);
     layout->setContentsMargins(0, 0, 0, 0);
-    window_->view = new SettingsView(services_, &host);
+    window_->view = new SettingsView(uses_.settings, &host);
     layout->addWidget(window_->view);
     host.setMinimumSize(SettingsView::kMinimumWidth, SettingsView::kMinimumHeight);
     // Where the desktop window is, at its size on the simulated screen.
-    window_->panel =
-        std::make_unique<PanelWindow>(std::move(made), services_.placement, qt::SimScreenLayer::kNormalLevel);
+    window_->panel = std::make_unique<PanelWindow>(std::move(made), uses_.screenPlacement,
+                                                   qt::SimScreenLayer::kNormalLevel);
     window_->panel->place(frame);
     window_->panel->setWindowNumber(window_->desktopWindow->number());
     host.willClose = [this] { windowWillClose(); };
     // Closed on the desktop (Command-W, the switcher), it leaves the screen at once.
     window_->desktopWindow->onClose = [this] { windowWillClose(); };
-    if (services_.loop)
-      window_->followTimer = services_.loop->every(
-          kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
+    window_->followTimer = uses_.settings.loop.every(
+        kFollowInterval, [this] { follow(); }, platform::TimerMode::Common);
   }
-  services_.application->activate(true);
+  uses_.application.activate(true);
   window_->desktopWindow->makeKeyAndOrderFront();
   window_->panel->show();
   window_->panel->window().setFocus(Qt::ActiveWindowFocusReason);
@@ -108,7 +107,7 @@ void SettingsWindowController::windowWillClose() {
   if (closing->desktopWindow->isOpen()) closing->desktopWindow->close();
   // The view may be inside one of its own handlers (the title bar's close, a key): it goes once
   // that has returned.
-  if (services_.loop) services_.loop->post([closing] {});
+  uses_.settings.loop.post([closing] {});
 }
 
 // The desktop window is the truth: closed there, the window closes; minimised, it hides.
@@ -116,7 +115,7 @@ void SettingsWindowController::follow() {
   if (!window_) return;
   const std::int64_t number = window_->desktopWindow->number();
   std::optional<platform::Application::OwnWindow> own;
-  for (const auto& w : services_.application->windows())
+  for (const auto& w : uses_.application.windows())
     if (w.number == number) own = w;
   if (!own || !window_->desktopWindow->isOpen()) return windowWillClose();
   if (own->miniaturized && window_->panel->isVisible()) window_->panel->hide();

@@ -10,10 +10,17 @@
 
 #include "Platform/Geometry.hpp"
 #include "UI/AppWindow.hpp"
+#include "UI/SettingsView.hpp"
 
 namespace velvix {
 
-class SettingsView;
+namespace platform {
+class Application;
+class ScreenPlacement;
+class Screens;
+}  // namespace platform
+
+class MRUManager;
 
 class SettingsWindowController {
  public:
@@ -22,7 +29,20 @@ class SettingsWindowController {
   // How often the shown window follows its desktop window (closed, minimised, back).
   static constexpr double kFollowInterval = 0.25;
 
-  explicit SettingsWindowController(Services& services);
+  struct Collaborators {
+    // The desktop window, as one of the program's own windows in the switcher.
+    platform::Application& application;
+    MRUManager& mru;
+    const platform::Screens& screens;  // the window is centred on the main screen
+    // The slot where the program puts the display's placement once it has a display, which may
+    // be after this controller is made; read when the window is made, and while empty the window
+    // is a window of its own.
+    platform::ScreenPlacement* const& screenPlacement;
+    // What the content shows and acts on; its loop and workspace serve the window too.
+    SettingsView::Collaborators settings;
+  };
+
+  explicit SettingsWindowController(const Collaborators& collaborators);
   ~SettingsWindowController();
   SettingsWindowController(const SettingsWindowController&) = delete;
   SettingsWindowController& operator=(const SettingsWindowController&) = delete;
@@ -41,7 +61,7 @@ class SettingsWindowController {
   struct Window;
   void follow();
 
-  Services& services_;
+  Collaborators uses_;
   std::unique_ptr<Window> window_;
 };
 

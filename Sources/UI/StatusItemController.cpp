@@ -1,7 +1,6 @@
 #include "UI/StatusItemController.hpp"
 
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/MenuBar.hpp"
 #include "Support/UpdateChecker.hpp"
@@ -36,7 +35,16 @@ platform::StatusImage imageFor(StatusItemController::Icon icon) {
 
 }  // namespace
 
-StatusItemController::StatusItemController(Services& services) : services_(services) {
+StatusItemController::StatusItemController(platform::Application& application, platform::MenuBar& menuBar,
+                                           Preferences& preferences, UpdateChecker& updateChecker,
+                                           SettingsWindowController& settingsWindow,
+                                           OnboardingWindowController& onboardingWindow)
+    : application_(application),
+      menuBar_(menuBar),
+      preferences_(preferences),
+      updateChecker_(updateChecker),
+      settingsWindow_(settingsWindow),
+      onboardingWindow_(onboardingWindow) {
   enabledItem_ = item(kEnabledTitle, "", [this] { toggleEnabled(); });
   warningItem_ = item(kWarningTitle, "", [this] { openRegrant(); });
   warningSeparator_ = MenuItem::makeSeparator();
@@ -72,12 +80,12 @@ void StatusItemController::install() {
                   item(kUpdatesTitle, "", [this] { checkForUpdates(); }),
                   item(kAboutTitle, "", [this] { openAbout(); }),
                   item(kQuitTitle, "q", [this] { quit(); })};
-  if (services_.menuBar) services_.menuBar->installStatusItem(menu_);
+  menuBar_.installStatusItem(menu_);
   showIcon(Icon::healthy);
 }
 
 void StatusItemController::menuNeedsUpdate() {
-  enabledItem_->checked = services_.preferences && services_.preferences->switcherEnabled.get();
+  enabledItem_->checked = preferences_.switcherEnabled.get();
   const bool enabled = tapEnabled && tapEnabled();
   warningItem_->hidden = enabled;
   warningSeparator_->hidden = enabled;
@@ -89,7 +97,7 @@ void StatusItemController::updateIcon(bool healthy) {
   showIcon(!healthy ? Icon::warning : secureInputOn_ ? Icon::secureInput : Icon::healthy);
   // The tool tip explains secure input even while the warning triangle hides the lock.
   toolTip_ = secureInputOn_ ? std::optional(secureInputDescription(secureInputHolder_)) : std::nullopt;
-  if (installed_ && services_.menuBar) services_.menuBar->setStatusToolTip(toolTip_);
+  if (installed_) menuBar_.setStatusToolTip(toolTip_);
 }
 
 void StatusItemController::setSecureInput(bool on, std::optional<std::string> holder) {
@@ -103,41 +111,39 @@ void StatusItemController::setSecureInput(bool on, std::optional<std::string> ho
 
 void StatusItemController::showIcon(Icon icon) {
   icon_ = icon;
-  if (installed_ && services_.menuBar) services_.menuBar->setStatusImage(imageFor(icon));
+  if (installed_) menuBar_.setStatusImage(imageFor(icon));
 }
 
 void StatusItemController::toggleEnabled() {
-  if (!services_.preferences) return;
-  services_.preferences->switcherEnabled.set(!services_.preferences->switcherEnabled.get());
+  preferences_.switcherEnabled.set(!preferences_.switcherEnabled.get());
 }
 
 void StatusItemController::openSettings() {
-  if (services_.settingsWindow) services_.settingsWindow->show();
+  settingsWindow_.show();
 }
 
 // The menu's own entry always walks through the whole set-up, even after it was completed.
 void StatusItemController::openOnboarding() {
-  if (services_.onboardingWindow) services_.onboardingWindow->show(OnboardingMode::setup);
+  onboardingWindow_.show(OnboardingMode::setup);
 }
 
 void StatusItemController::openRegrant() {
-  if (!services_.onboardingWindow) return;
-  const bool completed = services_.preferences && services_.preferences->hasCompletedOnboarding.get();
-  services_.onboardingWindow->show(completed ? OnboardingMode::regrant : OnboardingMode::setup);
+  const bool completed = preferences_.hasCompletedOnboarding.get();
+  onboardingWindow_.show(completed ? OnboardingMode::regrant : OnboardingMode::setup);
 }
 
 void StatusItemController::checkForUpdates() {
-  services_.application->activate(true);
-  if (services_.updateChecker) services_.updateChecker->checkForUpdates();
+  application_.activate(true);
+  updateChecker_.checkForUpdates();
 }
 
 void StatusItemController::openAbout() {
-  services_.application->activate(true);
-  services_.application->orderFrontStandardAboutPanel();
+  application_.activate(true);
+  application_.orderFrontStandardAboutPanel();
 }
 
 void StatusItemController::quit() {
-  services_.application->terminate();
+  application_.terminate();
 }
 
 }  // namespace velvix

@@ -13,7 +13,15 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class Application;
+class MenuBar;
+}  // namespace platform
+
+class OnboardingWindowController;
+class Preferences;
+class SettingsWindowController;
+class UpdateChecker;
 
 class StatusItemController {
  public:
@@ -27,7 +35,12 @@ class StatusItemController {
   static constexpr const char* kAboutTitle = "About Velvix";
   static constexpr const char* kQuitTitle = "Quit Velvix";
 
-  explicit StatusItemController(Services& services);
+  // The item lives in `menuBar`; its menu switches `preferences`' switcher on and off, opens the
+  // two windows, asks `updateChecker` and runs About and Quit through `application`.
+  StatusItemController(platform::Application& application, platform::MenuBar& menuBar,
+                       Preferences& preferences, UpdateChecker& updateChecker,
+                       SettingsWindowController& settingsWindow,
+                       OnboardingWindowController& onboardingWindow);
 
   // Builds the menu and installs the status item with the healthy icon. Once.
   void install();
@@ -59,7 +72,12 @@ class StatusItemController {
  private:
   void showIcon(Icon icon);
 
-  Services& services_;
+  platform::Application& application_;
+  platform::MenuBar& menuBar_;
+  Preferences& preferences_;
+  UpdateChecker& updateChecker_;
+  SettingsWindowController& settingsWindow_;
+  OnboardingWindowController& onboardingWindow_;
   std::shared_ptr<platform::MenuItem> enabledItem_;
   std::shared_ptr<platform::MenuItem> warningItem_;
   std::shared_ptr<platform::MenuItem> warningSeparator_;

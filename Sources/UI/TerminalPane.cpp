@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "Core/Services.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/SettingsCard.hpp"
@@ -47,17 +46,14 @@ TerminalPane::TerminalPane(SettingsView& owner) : SettingsPane(owner) {
   main->add(vscodeRow);
   bind([this, main, zshrcRow, vscodeDivider, vscodeRow, vscodeDetail] {
     // Offered only when some editor keeps a keybindings file.
-    const bool editors =
-        services().vscodeKeybindings && !services().vscodeKeybindings->keybindingsURLs().empty();
+    const bool editors = !uses().vscodeKeybindings.keybindingsURLs().empty();
     vscodeDivider->setVisible(editors);
     vscodeRow->setVisible(editors);
     main->setFooter(footer(view().terminalSupportSummary()));
     // A file an installer had to leave as it was says why under its switch.
-    const auto* zsh = services().terminalIntegration;
-    const std::string zshrcNote = zsh ? zsh->leftAloneNote() : std::string();
+    const std::string zshrcNote = uses().terminalIntegration.leftAloneNote();
     zshrcRow->setDetail(zshrcNote.empty() ? std::nullopt : std::optional<std::string>(zshrcNote));
-    const std::string vscodeNote =
-        services().vscodeKeybindings ? services().vscodeKeybindings->leftAloneNote() : "";
+    const std::string vscodeNote = uses().vscodeKeybindings.leftAloneNote();
     vscodeRow->setDetail(vscodeNote.empty() ? vscodeDetail : vscodeDetail + "\n" + vscodeNote);
   });
 

@@ -7,7 +7,6 @@
 #include <QPainterPath>
 #include <QWidget>
 
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
@@ -73,13 +72,17 @@ class PeekView final : public QWidget {
 }  // namespace
 
 struct WindowPeekPanel::Impl {
-  explicit Impl(Services& s) : services(s) {}
+  Impl(platform::MainLoop& loop, const platform::Screens& screens,
+       platform::ScreenPlacement* const& screenPlacement)
+      : loop(loop), screens(screens), screenPlacement(screenPlacement) {}
 
   // Moves the alpha to `target` over `duration` seconds on the main loop, replacing any fade
   // under way; `done` runs when it arrives.
   void fade(double target, double duration, std::function<void()> done);
 
-  Services& services;
+  platform::MainLoop& loop;
+  const platform::Screens& screens;
+  platform::ScreenPlacement* const& screenPlacement;
   // The picture's view, inside its window on the display; both made on the first show.
   PeekView* panel = nullptr;
   std::unique_ptr<PanelWindow> window;
@@ -98,9 +101,9 @@ void WindowPeekPanel::Impl::fade(double target, double duration, std::function<v
     if (done) done();
     return;
   }
-  const double start = services.loop->uptime();
-  fadeTimer = services.loop->every(kFrameInterval, [this, view, from, target, start, duration, done] {
-    const double t = std::clamp((services.loop->uptime() - start) / duration, 0.0, 1.0);
+  const double start = loop.uptime();
+  fadeTimer = loop.every(kFrameInterval, [this, view, from, target, start, duration, done] {
+    const double t = std::clamp((loop.uptime() - start) / duration, 0.0, 1.0);
     view->setAlpha(from + (target - from) * t);
     if (t < 1) return;
     fadeTimer.invalidate();
@@ -108,7 +111,9 @@ void WindowPeekPanel::Impl::fade(double target, double duration, std::function<v
   });
 }
 
-WindowPeekPanel::WindowPeekPanel(Services& services) : impl_(std::make_unique<Impl>(services)) {}
+WindowPeekPanel::WindowPeekPanel(platform::MainLoop& loop, const platform::Screens& screens,
+                                 platform::ScreenPlacement* const& screenPlacement)
+    : impl_(std::make_unique<Impl>(loop, screens, screenPlacement)) {}
 
 WindowPeekPanel::~WindowPeekPanel() = default;
 
@@ -144,12 +149,12 @@ void WindowPeekPanel::show(const RGBAImage& image, const Rect& windowBounds,
   if (!d.window) {
     auto view = std::make_unique<PeekView>();
     d.panel = view.get();
-    d.window = std::make_unique<PanelWindow>(std::move(view), d.services.placement,
-                                             qt::SimScreenLayer::kFloatingLevel);
+    d.window =
+        std::make_unique<PanelWindow>(std::move(view), d.screenPlacement, qt::SimScreenLayer::kFloatingLevel);
   }
   d.panel->setImage(qt::toQImage(image));
   d.image = image;
-  const auto screens = d.services.screens->screens();
+  const auto screens = d.screens.screens();
   const Rect f = windowFrame(windowBounds, screens)
                      .value_or(centredFrame({image.pointWidth(), image.pointHeight()}, screen, screens));
   ++d.hideGeneration;

@@ -17,7 +17,10 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class MainLoop;
+class ScreenPlacement;
+}  // namespace platform
 
 class WindowPeekPanel : public WindowPeekView {
  public:
@@ -27,7 +30,12 @@ class WindowPeekPanel : public WindowPeekView {
   static constexpr double kAreaFraction = 0.55;
   static constexpr const char* kPanelName = "velvix.peek.panel";
 
-  explicit WindowPeekPanel(Services& services);
+  // The fades run on `loop`; a picture without usable bounds is centred on one of `screens`.
+  // `screenPlacement` is the slot where the program puts the display's placement once it has a display, which
+  // may be after this panel is made; it is read when the panel's window is first made, and while empty the
+  // panel is a window of its own.
+  WindowPeekPanel(platform::MainLoop& loop, const platform::Screens& screens,
+                  platform::ScreenPlacement* const& screenPlacement);
   ~WindowPeekPanel() override;
   WindowPeekPanel(const WindowPeekPanel&) = delete;
   WindowPeekPanel& operator=(const WindowPeekPanel&) = delete;

@@ -19,15 +19,14 @@ using platform::EventFlag::kShift;
 struct MainMenuTest : ::testing::Test {
   test::TestWorld world;
   sim::SimMenuBar bar;
-  SettingsWindowController settings{world.services()};
-  OnboardingWindowController setUp{world.services()};
+  // The application's own windows.
+  SettingsWindowController& settings = *world.services().settingsWindow;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;
   std::unique_ptr<AppDelegate> delegate;
 
   MainMenuTest() {
     test::ensureQtApplication();  // the settings window is made of widgets
     world.services().menuBar = &bar;
-    world.services().settingsWindow = &settings;
-    world.services().onboardingWindow = &setUp;
     world.preferences().hasCompletedOnboarding.set(true);  // no set-up window at launch
     world.updaterFramework().showPanel = [this] {
       world.desktop.application().orderFrontPanel("Software Update");

@@ -7,6 +7,8 @@
 #include "Core/DockController.hpp"
 #include "Core/MinimizeMemory.hpp"
 #include "Platform/InputEvent.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/LogLines.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
@@ -366,8 +368,9 @@ TEST(DockClicks, AMenuClickKeepsThatIconsCardsAwayUntilThePointerMovesOn) {
 TEST(DockClickMends, AMinimizeOutlivedByItsControllerTouchesNothing) {
   DockWorld w;
   const std::int64_t ideas = w.window(w.notes, 0);
-  DockPreviewPanel cards{w.services()};
-  WindowPeekPanel peek{w.services()};
+  DockPreviewPanel cards{w.loop, w.desktop.screens(), w.desktop.accessibilityDisplay(),
+                         w.services().placement};
+  WindowPeekPanel peek{w.loop, w.desktop.screens(), w.services().placement};
   auto gone = std::make_unique<DockController>(w.services(), cards, peek);
   gone->applyPreference();
   w.desktop.activate(w.notes);

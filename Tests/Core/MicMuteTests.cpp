@@ -5,6 +5,7 @@
 
 #include "Core/MicMute.hpp"
 #include "Core/QuitCleanup.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -55,7 +56,8 @@ TEST(MicMute, AKeyPressRacingTheQuitNeverLeavesTheMicrophoneMuted) {
       for (int i = 0; i < 50; ++i) w.micMute().toggle();
     });
     go = true;
-    QuitCleanup::releaseMicrophoneIfHeld(w.services(), false);
+    QuitCleanup::releaseMicrophoneIfHeld(w.micMute(), w.defaults, w.updateChecker(), w.desktop.application(),
+                                         w.log(), false);
     presses.join();
     EXPECT_FALSE(w.micMute().isMuted()) << "round " << round;
   }

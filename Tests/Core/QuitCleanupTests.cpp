@@ -2,6 +2,7 @@
 
 #include "Core/MicMute.hpp"
 #include "Core/QuitCleanup.hpp"
+#include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "TestSupport/TestWorld.hpp"
 
@@ -54,25 +55,29 @@ TEST(MicMute, AMuteLiftedElsewhereIsNoLongerOursAtLaunch) {
 TEST(QuitCleanup, AUserQuitAsksAndCanLeaveTheMicrophoneMuted) {
   MicWorld w;
   w.desktop.application().alertAnswer = 1;
-  QuitCleanup::releaseMicrophoneIfHeld(w.services(), false);
+  QuitCleanup::releaseMicrophoneIfHeld(w.micMute(), w.defaults, w.updateChecker(), w.desktop.application(),
+                                       w.log(), false);
   EXPECT_EQ(w.desktop.application().alertsShown, std::vector<std::string>{QuitCleanup::kMessage});
   EXPECT_TRUE(w.micMute().isMuted());
   EXPECT_TRUE(w.defaults.boolean(MicMute::kHeldKey));
 
   w.desktop.application().alertAnswer = 0;
-  QuitCleanup::releaseMicrophoneIfHeld(w.services(), false);
+  QuitCleanup::releaseMicrophoneIfHeld(w.micMute(), w.defaults, w.updateChecker(), w.desktop.application(),
+                                       w.log(), false);
   EXPECT_FALSE(w.micMute().isMuted());
 }
 
 TEST(QuitCleanup, SystemQuitsAndLockedInputUnmuteWithoutAsking) {
   MicWorld w;
   w.desktop.application().quitReason = platform::Application::QuitReason::logOut;
-  QuitCleanup::releaseMicrophoneIfHeld(w.services(), false);
+  QuitCleanup::releaseMicrophoneIfHeld(w.micMute(), w.defaults, w.updateChecker(), w.desktop.application(),
+                                       w.log(), false);
   EXPECT_TRUE(w.desktop.application().alertsShown.empty());
   EXPECT_FALSE(w.micMute().isMuted());
 
   MicWorld locked;
-  QuitCleanup::releaseMicrophoneIfHeld(locked.services(), true);
+  QuitCleanup::releaseMicrophoneIfHeld(locked.micMute(), locked.defaults, locked.updateChecker(),
+                                       locked.desktop.application(), locked.log(), true);
   EXPECT_TRUE(locked.desktop.application().alertsShown.empty());
   EXPECT_FALSE(locked.micMute().isMuted());
 }
@@ -80,14 +85,16 @@ TEST(QuitCleanup, SystemQuitsAndLockedInputUnmuteWithoutAsking) {
 TEST(QuitCleanup, UpdateRelaunchesAndOtherPeoplesMutesAreLeftAlone) {
   MicWorld w;
   w.updateChecker().updaterWillRelaunchApplication();
-  QuitCleanup::releaseMicrophoneIfHeld(w.services(), false);
+  QuitCleanup::releaseMicrophoneIfHeld(w.micMute(), w.defaults, w.updateChecker(), w.desktop.application(),
+                                       w.log(), false);
   EXPECT_TRUE(w.micMute().isMuted());
   EXPECT_TRUE(w.desktop.application().alertsShown.empty());
 
   TestWorld other;
   other.services();
   other.desktop.microphone().muted = true;  // muted by something else: the flag is not ours
-  QuitCleanup::releaseMicrophoneIfHeld(other.services(), false);
+  QuitCleanup::releaseMicrophoneIfHeld(other.micMute(), other.defaults, other.updateChecker(),
+                                       other.desktop.application(), other.log(), false);
   EXPECT_TRUE(other.desktop.microphone().muted);
   EXPECT_TRUE(other.desktop.application().alertsShown.empty());
 }

@@ -5,8 +5,11 @@
 
 #include "Core/BadgeStore.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimHttpClient.hpp"
+#include "Platform/Simulated/SimScreenCapture.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
 
@@ -141,7 +144,21 @@ void HUDScene::dockBadge(const std::string& bundleID, const std::string& label) 
 
 HUDController& HUDScene::hud() {
   if (!hud_) {
-    hud_ = std::make_unique<HUDController>(world.services());
+    Services& services = world.services();
+    hud_ = std::make_unique<HUDController>(
+        HUDController::Collaborators{.loop = world.loop,
+                                     .preferences = world.preferences(),
+                                     .privacy = world.desktop.privacyService(),
+                                     .screens = world.desktop.screens(),
+                                     .accessibilityDisplay = world.desktop.accessibilityDisplay(),
+                                     .thumbnails = world.thumbnails(),
+                                     .screenCapture = world.desktop.screenCapture(),
+                                     .runningApps = world.runningApps(),
+                                     .windowList = world.windowList(),
+                                     .badges = world.badges(),
+                                     .favicons = world.favicons(),
+                                     .desktopPicture = services.desktopPicture,
+                                     .screenPlacement = services.placement});
     hud_->model().canDrag = tabMoverCanDrag;
     hud_->model().canDrop = tabMoverCanDrop;
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "Platform/Simulated/SimApplication.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/AppWindow.hpp"
 
@@ -18,7 +20,8 @@ platform::InputEvent key(std::uint64_t flags) {
 TEST(AppWindow, EntersTheSwitcherWhenBroughtForwardAndLeavesWhenClosedWithCommandW) {
   TestWorld world;
   world.services();
-  AppWindow window(world.services(), "Velvix Settings", {100, 100, 600, 400});
+  AppWindow window(world.desktop.application(), world.desktop.workspace(), world.mru(), world.loop,
+                   "Velvix Settings", {100, 100, 600, 400});
   window.makeKeyAndOrderFront();
   const std::string id = "win:com.kolvi.velvix:" + std::to_string(window.number());
   ASSERT_TRUE(world.item(id));
@@ -43,7 +46,8 @@ TEST(AppWindow, BecomingKeyOnTheDesktopEntersItInTheSwitcher) {
   TestWorld world;
   world.services();
   auto other = world.launchWithWindows("com.example.notes", "Notes", {"List"});
-  AppWindow window(world.services(), "Velvix Settings", {1000, 200, 400, 300});
+  AppWindow window(world.desktop.application(), world.desktop.workspace(), world.mru(), world.loop,
+                   "Velvix Settings", {1000, 200, 400, 300});
   world.desktop.setMinimized(window.number(), false);  // shown, but the program is not active
   world.desktop.activate(other);
   world.loop.runUntilIdle();
@@ -60,14 +64,16 @@ TEST(AppWindow, BecomingKeyOnTheDesktopEntersItInTheSwitcher) {
 TEST(AppWindow, CommandMMinimisesOnlyMiniaturizableWindowsAndEmptyTitlesShowTheBundle) {
   TestWorld world;
   world.services();
-  AppWindow window(world.services(), "", {100, 100, 600, 400});
+  AppWindow window(world.desktop.application(), world.desktop.workspace(), world.mru(), world.loop, "",
+                   {100, 100, 600, 400});
   window.makeKeyAndOrderFront();
   EXPECT_EQ(world.item("win:com.kolvi.velvix:" + std::to_string(window.number()))->title, "com.kolvi.velvix");
   EXPECT_FALSE(window.performKeyEquivalent(key(kCommand | kOption), "m"));
   EXPECT_TRUE(window.performKeyEquivalent(key(kCommand), "m"));
   EXPECT_TRUE(world.desktop.window(window.number())->minimized);
 
-  AppWindow fixed(world.services(), "Fixed", {0, 0, 300, 200}, false);
+  AppWindow fixed(world.desktop.application(), world.desktop.workspace(), world.mru(), world.loop, "Fixed",
+                  {0, 0, 300, 200}, false);
   EXPECT_FALSE(fixed.performKeyEquivalent(key(kCommand), "m"));
 }
 

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
@@ -71,7 +72,8 @@ class DockPreviewPanelTest : public ::testing::Test {
   }
 
   test::TestWorld world;
-  DockPreviewPanel panel{world.services()};
+  DockPreviewPanel panel{world.loop, world.desktop.screens(), world.desktop.accessibilityDisplay(),
+                         world.services().placement};
   std::vector<std::int64_t> selected, closed;
   std::vector<std::optional<std::int64_t>> hovered;
 };

@@ -8,6 +8,7 @@
 
 #include "Core/MRUManager.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "TestSupport/HUDScene.hpp"
 #include "TestSupport/Screenshots.hpp"
 #include "UI/FrostBackdrop.hpp"
@@ -83,7 +84,7 @@ class HUDViewTest : public ::testing::Test {
   HUDModel model{scene.world.loop};
   HUDView view{model,
                scene.world.loop,
-               HUDView::displayOptions(scene.world.services()),
+               scene.world.desktop.accessibilityDisplay(),
                scene.world.badges(),
                scene.world.thumbnails(),
                scene.world.favicons()};
@@ -265,15 +266,15 @@ TEST_F(HUDViewTest, TheGlassAndStillsLookTheSameWithTheVeilDrawnIntoTheFrost) {
     auto picture = [&](bool joined, double ratio) {
       QWidget panel;
       panel.resize(view.size());
-      auto frost = FrostBackdrop::make(HUDView::displayOptions(scene.world.services()), &panel);
+      auto frost = FrostBackdrop::make(scene.world.desktop.accessibilityDisplay(), &panel);
       frost.view->setGeometry(panel.rect());
       frost.view->setCornerRadius(radius);
       std::string key;
       FrostBackdrop::resize(*frost.fade, panel.width(), panel.height(), radius, key);
       FrostBackdrop::tune(frost.view);
       test::TestWorld& w = scene.world;
-      HUDView hud(model, w.loop, HUDView::displayOptions(w.services()), w.badges(), w.thumbnails(),
-                  w.favicons(), &panel);
+      HUDView hud(model, w.loop, w.desktop.accessibilityDisplay(), w.badges(), w.thumbnails(), w.favicons(),
+                  &panel);
       hud.setGeometry(panel.rect());
       if (joined) hud.joinBackdrop(frost.view);
       return test::renderTransparent(panel, ratio);

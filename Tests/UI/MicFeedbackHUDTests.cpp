@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/MicFeedbackHUD.hpp"
@@ -14,7 +16,8 @@ class MicFeedbackHUDTest : public ::testing::Test {
   void SetUp() override { world.services(); }
 
   test::TestWorld world;
-  MicFeedbackHUD hud{world.services()};
+  MicFeedbackHUD hud{world.loop, world.desktop.screens(), world.desktop.accessibilityDisplay(),
+                     world.services().desktopPicture, world.services().placement};
 };
 
 TEST_F(MicFeedbackHUDTest, TheSquareAppearsOnTheDisplayUnderThePointer) {

@@ -23,11 +23,10 @@ namespace {
 
 struct OnboardingTest : ::testing::Test {
   test::TestWorld world;
-  OnboardingWindowController setUp{world.services()};
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;  // the application's own
 
   OnboardingTest() {
     test::ensureQtApplication();
-    world.services().onboardingWindow = &setUp;
     world.desktop.accessibilityTrusted = false;
     world.desktop.privacy.listenEvent = platform::ListenEventAccess::undetermined;
     world.desktop.privacy.screenCapture = false;

@@ -5,7 +5,9 @@
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
+#include "Platform/Simulated/SimAccessibilityDisplay.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/HUDScene.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "UI/DockPreviewPanel.hpp"
@@ -158,13 +160,15 @@ TEST_F(ScaledHUDTest, TheFrostShowsWhatLiesBeneathTheSamePlace) {
 TEST(ScaledPanels, TheMicrophoneSquareAndTheDockCardsAreRoundAtEveryCorner) {
   test::ensureQtApplication();
   test::TestWorld world;
-  MicFeedbackHUD mic{world.services()};
+  MicFeedbackHUD mic{world.loop, world.desktop.screens(), world.desktop.accessibilityDisplay(),
+                     world.services().desktopPicture, world.services().placement};
   mic.show(true);
   world.loop.advance(1.5 - MicFeedbackHUD::kHideDelay);
   for (double scale : kScales)
     expectFourRoundedCorners(qt::toQImage(*mic.snapshot(scale)).copy(), scale, 22, "mic");
 
-  DockPreviewPanel cards{world.services()};
+  DockPreviewPanel cards{world.loop, world.desktop.screens(), world.desktop.accessibilityDisplay(),
+                         world.services().placement};
   cards.show(
       {{101, RGBAImage::filled(320, 200, {200, 40, 40, 255}), "Inbox", false}}, {692, 837, 56, 56}, false,
       [](std::int64_t) {}, [](std::int64_t) {});

@@ -17,6 +17,7 @@
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
+#include "TestSupport/SettingsCollaborators.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/ControlsPane.hpp"
@@ -40,7 +41,7 @@ class SettingsPanesTest : public ::testing::Test {
                                              [this](const platform::Notification&) { ++changes; });
   }
   SettingsView& open(SettingsTab tab) {
-    view = std::make_unique<SettingsView>(world.services());
+    view = std::make_unique<SettingsView>(test::settingsCollaborators(world));
     view->selectTab(tab);
     view->show();
     return *view;
@@ -287,8 +288,7 @@ TEST_F(SettingsPanesTest, EditorTabsCardNeedsAnEditorAndItsStatusIsVSCodesOwn) {
 }
 
 TEST_F(SettingsPanesTest, ButtonsOpenTheSetUpWindowSafariSettingsAndReportAMissingExtension) {
-  OnboardingWindowController setUp(world.services());
-  world.services().onboardingWindow = &setUp;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;  // the application's own
   world.preferences().hasCompletedOnboarding.set(true);
   open(SettingsTab::general);
   click(find<QPushButton>("extensions.setupAssistant"));
@@ -324,7 +324,7 @@ TEST(SettingsBadInput, ASettingsFileWithValuesOutOfRangeOrOfTheWrongTypeShowsCla
   world.defaults.set("hudGlassStyle", 7);
   world.defaults.set("excludedBundleIDs", 42);
   world.defaults.set("showThumbnails", "yes");
-  SettingsView view(world.services());
+  SettingsView view(test::settingsCollaborators(world));
   view.selectTab(SettingsTab::general);
   EXPECT_EQ(view.findChild<SettingsStepper*>("universalTabLimit")->value(), 100);
   EXPECT_EQ(view.findChild<SettingsStepper*>("perWindowTabLimit")->value(), 1);
@@ -342,11 +342,8 @@ TEST(SettingsBadInput, TypingIntoTheExclusionFieldKeepsTheTextWhenTheSettingsFil
   std::filesystem::create_directories(file);
   std::vector<std::string> problems;
   platform::JsonFileDefaults defaults(file, [&](const std::string& line) { problems.push_back(line); });
-  Services services = world.services();
   Preferences prefs(defaults, world.notifications(), world.desktop.loginItems());
-  services.preferences = &prefs;
-  services.defaults = &defaults;
-  SettingsView view(services);
+  SettingsView view(test::settingsCollaborators(world, prefs));
   view.selectTab(SettingsTab::general);
   view.show();
   auto* field = view.findChild<QLineEdit*>("excludedBundleIDs");

@@ -8,6 +8,7 @@
 
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Screenshots.hpp"
+#include "TestSupport/SettingsCollaborators.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/SettingsPane.hpp"
 #include "UI/SettingsView.hpp"
@@ -24,7 +25,7 @@ class SettingsWindowTest : public ::testing::Test {
 };
 
 TEST_F(SettingsWindowTest, ShowingTwiceMakesOneWindowAndAfterClosingAFreshOneOpensOnAppearance) {
-  SettingsWindowController controller(world.services());
+  SettingsWindowController& controller = *world.services().settingsWindow;  // the application's own
   controller.show();
   AppWindow* first = controller.window();
   ASSERT_NE(first, nullptr);
@@ -57,7 +58,7 @@ TEST_F(SettingsWindowTest, ShowingTwiceMakesOneWindowAndAfterClosingAFreshOneOpe
 }
 
 TEST_F(SettingsWindowTest, TheTickRefreshesStatusesAndChecksAutomationOnlyForRunningBrowsers) {
-  SettingsView view(world.services());
+  SettingsView view(test::settingsCollaborators(world));
   world.loop.advance(SettingsView::kTickInterval);
   EXPECT_EQ(view.state().refreshTick, 1);
   EXPECT_EQ(world.desktop.privacy.automationQueries, 0);  // no browser runs
@@ -78,7 +79,7 @@ TEST_F(SettingsWindowTest, TheTickRefreshesStatusesAndChecksAutomationOnlyForRun
 TEST_F(SettingsWindowTest, SwitchingPreviewsOnWithTheGrantSeedsThumbnailsAndClickingATabShowsItsPane) {
   world.preferences().showThumbnails.set(false);
   world.launchWithWindows("com.example.notes", "Notes", {"Ideas"});
-  SettingsView view(world.services());
+  SettingsView view(test::settingsCollaborators(world));
   view.show();
   const auto opened = world.desktop.openedURLs.size();
   world.preferences().showThumbnails.set(true);
@@ -94,7 +95,7 @@ TEST_F(SettingsWindowTest, SwitchingPreviewsOnWithTheGrantSeedsThumbnailsAndClic
 TEST_F(SettingsWindowTest, EveryPaneRendersIntoAPicture) {
   world.preferences().showThumbnails.set(true);
   world.desktop.privacy.screenCapture = false;
-  SettingsView view(world.services());
+  SettingsView view(test::settingsCollaborators(world));
   view.resize(SettingsView::kIdealWidth, SettingsView::kIdealHeight);
   view.show();
   for (SettingsTab tab : settingsTabs::kAll) {

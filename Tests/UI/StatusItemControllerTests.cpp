@@ -18,16 +18,16 @@ using Icon = StatusItemController::Icon;
 struct StatusItemTest : ::testing::Test {
   test::TestWorld world;
   sim::SimMenuBar bar;
-  SettingsWindowController settings{world.services()};
-  OnboardingWindowController setUp{world.services()};
+  // The application's own windows.
+  SettingsWindowController& settings = *world.services().settingsWindow;
+  OnboardingWindowController& setUp = *world.services().onboardingWindow;
   bool tapRunning = true;
-  StatusItemController item{world.services()};
+  StatusItemController item{world.desktop.application(), bar,      world.preferences(),
+                            world.updateChecker(),       settings, setUp};
 
   StatusItemTest() {
     test::ensureQtApplication();  // the settings window is made of widgets
     world.services().menuBar = &bar;
-    world.services().settingsWindow = &settings;
-    world.services().onboardingWindow = &setUp;
     item.tapEnabled = [this] { return tapRunning; };
     item.install();
   }

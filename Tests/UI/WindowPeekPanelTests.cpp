@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "UI/WindowPeekPanel.hpp"
@@ -16,7 +17,7 @@ class WindowPeekPanelTest : public ::testing::Test {
   void SetUp() override { world.services(); }
 
   test::TestWorld world;
-  WindowPeekPanel peek{world.services()};
+  WindowPeekPanel peek{world.loop, world.desktop.screens(), world.services().placement};
   RGBAImage picture = RGBAImage::filled(800, 500, {40, 80, 120, 255});
 };
 
