@@ -189,7 +189,22 @@ struct VelvixApp::Parts {
   Preferences preferences{defaults, notifications, desktop.loginItems()};
   ThumbnailStore thumbnails{services};
   BrowserBridge browserBridge{services};
-  MRUManager mru{services};
+  MRUManager mru{{
+      .loop = desktop.loop(),
+      .workspace = desktop.workspace(),
+      .processes = processes,
+      .notifications = notifications,
+      .log = log,
+      .preferences = preferences,
+      .windowList = windowList,
+      .ax = ax,
+      .runningApps = runningApps,
+      .thumbnails = thumbnails,
+      .browserBridge = browserBridge,
+      .appleScripts = appleScripts,  // the parts below: called only once all are built
+      .permissions = permissions,
+      .appMonitor = appMonitor,
+  }};
   PermissionsService permissions{
       desktop.privacyService(), defaults,      desktop.application(), desktop.workspace(), runningApps,
       desktop.launcher(),       desktop.loop()};

@@ -12,18 +12,17 @@
 namespace velvix {
 
 void MRUManager::captureSoon(Browser browser, const std::string& itemID) {
-  if (!services_.thumbnails || !services_.thumbnails->isAvailable()) return;
+  if (!thumbnails_.isAvailable()) return;
   const std::string bundleID(browsers::bundleID(browser));
-  auto app = services_.runningApps->first(bundleID);
+  auto app = runningApps_.first(bundleID);
   if (!app) return;
   const platform::Pid pid = app->pid;
-  services_.loop->postAfter(0.001, [this, watch = alive_.watch(), browser, bundleID, itemID, pid] {
+  loop_.postAfter(0.001, [this, watch = alive_.watch(), browser, bundleID, itemID, pid] {
     if (watch.expired()) return;
-    AppMonitor* monitor = services_.appMonitor;
-    if (monitor && monitor->frontWindowIsPrivate(pid)) return;
+    if (appMonitor_.frontWindowIsPrivate(pid)) return;
     std::vector<std::string> keys{SwitchableItem::appID(bundleID)};
-    if (monitor && monitor->frontWindowShows(itemID, browser, pid)) keys.insert(keys.begin(), itemID);
-    services_.thumbnails->captureFrontWindow(pid, keys, true);
+    if (appMonitor_.frontWindowShows(itemID, browser, pid)) keys.insert(keys.begin(), itemID);
+    thumbnails_.captureFrontWindow(pid, keys, true);
   });
 }
 

@@ -35,30 +35,29 @@ SwitchableItem MRUManager::extensionTabEntry(Browser browser, const std::optiona
 }
 
 void MRUManager::noteClosedTab(const std::string& id) {
-  const double at = services_.loop->uptime();
+  const double at = loop_.uptime();
   std::erase_if(recentlyClosedTabs_, [&](const auto& e) { return at - e.second >= kReportOutranksSyncFor; });
   recentlyClosedTabs_[id] = at;
 }
 
 bool MRUManager::closedLately(const std::string& id) const {
   auto it = recentlyClosedTabs_.find(id);
-  return it != recentlyClosedTabs_.end() && services_.loop->uptime() - it->second < kReportOutranksSyncFor;
+  return it != recentlyClosedTabs_.end() && loop_.uptime() - it->second < kReportOutranksSyncFor;
 }
 
 std::optional<std::string> MRUManager::activatedLately(Browser browser) const {
   auto it = recentFocusedActivation_.find(browser);
-  if (it == recentFocusedActivation_.end() ||
-      services_.loop->uptime() - it->second.at >= kReportOutranksSyncFor)
+  if (it == recentFocusedActivation_.end() || loop_.uptime() - it->second.at >= kReportOutranksSyncFor)
     return std::nullopt;
   return it->second.id;
 }
 
 bool MRUManager::sessionIsConnected(Browser browser, const std::optional<std::string>& session) const {
-  return services_.browserBridge && services_.browserBridge->client(browser, session) != nullptr;
+  return browserBridge_.client(browser, session) != nullptr;
 }
 
 bool MRUManager::includesPrivateTabs() const {
-  return services_.preferences->includePrivateTabs.get();
+  return preferences_.includePrivateTabs.get();
 }
 
 void MRUManager::tabActivated(Browser browser, const std::optional<std::string>& session, const TabPack& pack,
@@ -82,7 +81,7 @@ void MRUManager::tabActivated(Browser browser, const std::optional<std::string>&
   if (isIdentifyingURL(pack.url) && std::any_of(items_.begin(), items_.end(), sameTab)) removeWhere(sameTab);
   if (inFocusedWindow) {
     focusedTabID_[browser] = id;
-    recentFocusedActivation_[browser] = {id, services_.loop->uptime()};
+    recentFocusedActivation_[browser] = {id, loop_.uptime()};
   }
 
   const double date = now();
@@ -151,7 +150,7 @@ void MRUManager::tabReplaced(Browser browser, const std::optional<std::string>& 
   item.seeded = old.seeded;
   items_.push_back(std::move(item));
   tabMovedSinceCaps_ = true;  // the new entry may lie in another window
-  if (services_.thumbnails) services_.thumbnails->rekey(oldID, newID);
+  thumbnails_.rekey(oldID, newID);
 }
 
 void MRUManager::purgeTabs(Browser browser, const std::optional<std::string>& session) {
@@ -166,10 +165,9 @@ void MRUManager::purgeTabs(Browser browser, const std::optional<std::string>& se
   if (auto focused = focusedTabID_.find(browser);
       focused != focusedTabID_.end() && ids.contains(focused->second))
     focusedTabID_.erase(focused);
-  services_.log->log("purged " + std::to_string(ids.size()) + " tab(s) of " +
-                     std::string(browsers::rawValue(browser)) + " session " +
-                     (session ? utf8::prefix(*session, 8) : std::string("-")) +
-                     " \u2014 its reporter disconnected");
+  log_.log("purged " + std::to_string(ids.size()) + " tab(s) of " + std::string(browsers::rawValue(browser)) +
+           " session " + (session ? utf8::prefix(*session, 8) : std::string("-")) +
+           " \u2014 its reporter disconnected");
 }
 
 std::optional<MRUManager::PriorSessions> MRUManager::adoptPriorSessions(
@@ -197,15 +195,14 @@ std::optional<MRUManager::PriorSessions> MRUManager::adoptPriorSessions(
   const std::string newID = tabItemID(Browser::safari, session, pack.tabID);
   const std::size_t count = candidates.size();
   // Each old picture moves over unless the new id already holds a newer one.
-  if (services_.thumbnails)
-    for (const auto& id : ids)
-      if (id != newID) services_.thumbnails->rekey(id, newID);
+  for (const auto& id : ids)
+    if (id != newID) thumbnails_.rekey(id, newID);
   // Entries of the reporting session stay, also one that already carries the new id.
   auto merged = [&](const SwitchableItem& e) { return ids.contains(e.id) && e.session != session; };
   std::erase_if(items_, [&](const SwitchableItem& e) { return e.id == newID && merged(e); });
   removeWhere(merged);
-  services_.log->log("adopted " + std::to_string(count) + " record(s) of " + utf8::prefix(pack.url, 40) +
-                     " onto " + newID);
+  log_.log("adopted " + std::to_string(count) + " record(s) of " + utf8::prefix(pack.url, 40) + " onto " +
+           newID);
   return prior;
 }
 

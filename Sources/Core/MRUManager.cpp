@@ -14,18 +14,32 @@
 
 namespace velvix {
 
-MRUManager::MRUManager(Services& services) : services_(services) {
-  preferencesObservation_ = services_.notifications->observe(
-      Preferences::kChangedNotification, *services_.loop, [this](const auto&) { applyPreferences(); });
-  auto& workspace = services_.workspace->notificationCenter();
-  sleepObservation_ = workspace.observe(platform::WorkspaceNotification::kWillSleep, *services_.loop,
+MRUManager::MRUManager(Collaborators collaborators)
+    : loop_(collaborators.loop),
+      workspace_(collaborators.workspace),
+      processes_(collaborators.processes),
+      notifications_(collaborators.notifications),
+      log_(collaborators.log),
+      preferences_(collaborators.preferences),
+      windowList_(collaborators.windowList),
+      ax_(collaborators.ax),
+      runningApps_(collaborators.runningApps),
+      thumbnails_(collaborators.thumbnails),
+      browserBridge_(collaborators.browserBridge),
+      appleScripts_(collaborators.appleScripts),
+      permissions_(collaborators.permissions),
+      appMonitor_(collaborators.appMonitor) {
+  preferencesObservation_ = notifications_.observe(Preferences::kChangedNotification, loop_,
+                                                   [this](const auto&) { applyPreferences(); });
+  auto& workspace = workspace_.notificationCenter();
+  sleepObservation_ = workspace.observe(platform::WorkspaceNotification::kWillSleep, loop_,
                                         [this](const auto&) { sleepBegan_ = now(); });
-  wakeObservation_ = workspace.observe(platform::WorkspaceNotification::kDidWake, *services_.loop,
+  wakeObservation_ = workspace.observe(platform::WorkspaceNotification::kDidWake, loop_,
                                        [this](const auto&) { creditSleepTime(); });
 }
 
 double MRUManager::now() const {
-  return services_.loop->now();
+  return loop_.now();
 }
 
 void MRUManager::sortByRecency(std::vector<SwitchableItem>& list) {
@@ -40,8 +54,7 @@ void MRUManager::removeWhere(const std::function<bool(const SwitchableItem&)>& r
     removed.push_back(item.id);
     return true;
   });
-  if (services_.thumbnails)
-    for (const auto& id : removed) services_.thumbnails->remove(id);
+  for (const auto& id : removed) thumbnails_.remove(id);
 }
 
 void MRUManager::upsertApp(const SwitchableItem& item) {
@@ -105,9 +118,8 @@ std::optional<std::string> MRUManager::mostRecentTabItemID(Browser browser) cons
 void MRUManager::enforceCaps() {
   tabMovedSinceCaps_ = false;
   // A limit below 1 would drop every tab; the store keeps at least one.
-  const auto perWindow =
-      static_cast<std::size_t>(std::max(1, services_.preferences->perWindowTabLimit.get()));
-  const auto overall = static_cast<std::size_t>(std::max(1, services_.preferences->universalTabLimit.get()));
+  const auto perWindow = static_cast<std::size_t>(std::max(1, preferences_.perWindowTabLimit.get()));
+  const auto overall = static_cast<std::size_t>(std::max(1, preferences_.universalTabLimit.get()));
   auto byRecency = [](const SwitchableItem* a, const SwitchableItem* b) { return recencyBefore(*a, *b); };
 
   // Ordered and counted through pointers: entries are only read until the removal.
@@ -142,7 +154,7 @@ void MRUManager::enforceCaps() {
 }
 
 void MRUManager::applyPreferences() {
-  if (!services_.preferences->includePrivateTabs.get())
+  if (!preferences_.includePrivateTabs.get())
     removeWhere([](const SwitchableItem& e) { return e.isPrivate; });
   hideExcludedWindowTitles();
   enforceCaps();
@@ -155,7 +167,7 @@ void MRUManager::hideExcludedWindowTitles() {
     if (e.kind != ItemKind::app || !e.windowNumber || !isExcluded(e.bundleID)) continue;
     std::optional<std::string> name;
     if (e.pid)
-      if (auto app = services_.workspace->application(*e.pid)) name = app->localizedName;
+      if (auto app = workspace_.application(*e.pid)) name = app->localizedName;
     e.title = name && !name->empty() ? *name : e.bundleID;
   }
 }
@@ -170,7 +182,7 @@ void MRUManager::creditSleepTime() {
 }
 
 bool MRUManager::isExcluded(const std::string& bundleID) const {
-  const auto& excluded = services_.preferences->excludedBundleIDs.get();
+  const auto& excluded = preferences_.excludedBundleIDs.get();
   return std::find(excluded.begin(), excluded.end(), bundleID) != excluded.end();
 }
 
@@ -178,9 +190,9 @@ bool MRUManager::isExcluded(const std::string& bundleID) const {
 // answers the probe with a permission error: it lives).
 bool MRUManager::isDead(platform::Pid pid) const {
   // A running application, asked for without taking its snapshot.
-  if (!services_.workspace->isTerminated(pid)) return false;
+  if (!workspace_.isTerminated(pid)) return false;
   if (pid <= 0) return true;
-  return services_.processes->probe(pid) == platform::ProcessTable::Probe::gone;
+  return processes_.probe(pid) == platform::ProcessTable::Probe::gone;
 }
 
 }  // namespace velvix

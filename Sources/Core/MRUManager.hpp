@@ -26,8 +26,21 @@
 
 namespace velvix {
 
-struct Services;
+namespace platform {
+class MainLoop;
+class ProcessTable;
+class Workspace;
+}  // namespace platform
+class AXWindowBridge;
+class AppMonitor;
+class AppleScriptBridge;
+class BrowserBridge;
 class ChordSnapshot;
+class DebugLog;
+class PermissionsService;
+class Preferences;
+class RunningApps;
+class ThumbnailStore;
 
 class MRUManager {
  public:
@@ -45,7 +58,26 @@ class MRUManager {
   // for this long a reported close or focused activation outranks what a sync says.
   static constexpr double kReportOutranksSyncFor = 2.0;
 
-  explicit MRUManager(Services& services);
+  // What the inventory follows and asks: the platform's applications and windows, the settings,
+  // the pictures of its entries, and the bridges that report and verify browser tabs.
+  struct Collaborators {
+    platform::MainLoop& loop;
+    platform::Workspace& workspace;
+    platform::ProcessTable& processes;
+    platform::NotificationCenter& notifications;
+    DebugLog& log;
+    Preferences& preferences;
+    WindowList& windowList;
+    AXWindowBridge& ax;
+    RunningApps& runningApps;
+    ThumbnailStore& thumbnails;
+    BrowserBridge& browserBridge;
+    AppleScriptBridge& appleScripts;
+    PermissionsService& permissions;
+    AppMonitor& appMonitor;
+  };
+
+  explicit MRUManager(Collaborators collaborators);
   MRUManager(const MRUManager&) = delete;
   MRUManager& operator=(const MRUManager&) = delete;
 
@@ -270,7 +302,20 @@ class MRUManager {
   // Window entries missing from consecutive timer passes, and how often.
   std::map<std::string, int> deadWindowStrikes_;
 
-  Services& services_;
+  platform::MainLoop& loop_;
+  platform::Workspace& workspace_;
+  platform::ProcessTable& processes_;
+  platform::NotificationCenter& notifications_;
+  DebugLog& log_;
+  Preferences& preferences_;
+  WindowList& windowList_;
+  AXWindowBridge& ax_;
+  RunningApps& runningApps_;
+  ThumbnailStore& thumbnails_;
+  BrowserBridge& browserBridge_;
+  AppleScriptBridge& appleScripts_;
+  PermissionsService& permissions_;
+  AppMonitor& appMonitor_;
   // A tab entry changed window (or session) since the caps were last applied: a window may hold
   // more tabs than its limit until they are applied again.
   bool tabMovedSinceCaps_ = false;

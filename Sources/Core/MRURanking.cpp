@@ -140,7 +140,7 @@ void rankByRecency(const std::vector<RecencyFact>& byIndex, std::vector<std::uin
 
 std::vector<SwitchableItem> MRUManager::rankedForSwitcher() {
   std::vector<SwitchableItem> list;
-  rankedForSwitcher(list, ChordSnapshot(*services_.windowList, *services_.runningApps));
+  rankedForSwitcher(list, ChordSnapshot(windowList_, runningApps_));
   return list;
 }
 
@@ -348,8 +348,7 @@ std::vector<platform::Pid> MRUManager::pidsWithNoWindows(const std::vector<platf
 }
 
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list) {
-  return resolvingOffScreenWindows(std::move(list),
-                                   ChordSnapshot(*services_.windowList, *services_.runningApps));
+  return resolvingOffScreenWindows(std::move(list), ChordSnapshot(windowList_, runningApps_));
 }
 
 std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<SwitchableItem> list,
@@ -401,15 +400,14 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   const std::function<bool(std::int64_t)> mayBeMinimized = [&](std::int64_t number) {
     return !onScreen.hasNumber(number);
   };
-  const double deadline = services_.loop->uptime() + kOffScreenCheckDeadline;
+  const double deadline = loop_.uptime() + kOffScreenCheckDeadline;
   for (platform::Pid pid : toAsk) {
-    if (services_.loop->uptime() >= deadline) {
-      services_.log->log(
-          "snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
+    if (loop_.uptime() >= deadline) {
+      log_.log("snapshot: off-screen check out of time; leaving the remaining apps' windows as they are");
       break;
     }
-    if (services_.workspace->isTerminated(pid)) continue;  // asked without copying the application
-    auto states = services_.ax->windowStatesIfEnumerable(pid, deadline, mayBeMinimized);
+    if (workspace_.isTerminated(pid)) continue;  // asked without copying the application
+    auto states = ax_.windowStatesIfEnumerable(pid, deadline, mayBeMinimized);
     if (!states) {
       answers.add(pid, std::nullopt);
       continue;
@@ -438,7 +436,7 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
   std::set<std::int64_t> hidden;
   std::vector<platform::Pid> pidsOnSpace;
   if (!unlisted.empty()) {
-    hidden = services_.windowList->numbersOnHiddenSpaces(unlisted);
+    hidden = windowList_.numbersOnHiddenSpaces(unlisted);
     for (const auto& [number, pid] : ownerOf)
       if (hidden.contains(number)) pidsOnSpace.push_back(pid);
     sortUnique(pidsOnSpace);
@@ -446,11 +444,11 @@ std::vector<SwitchableItem> MRUManager::resolvingOffScreenWindows(std::vector<Sw
 
   const std::vector<std::int64_t> closed = closedWindowNumbers(offScreen, answers, hidden);
   if (!closed.empty())
-    services_.log->log("snapshot dropped " + std::to_string(closed.size()) +
-                       " closed-but-cached window(s): " + bracketed(closed));
+    log_.log("snapshot dropped " + std::to_string(closed.size()) +
+             " closed-but-cached window(s): " + bracketed(closed));
   const std::vector<platform::Pid> windowless = pidsWithNoWindows(candidates, answers, pidsOnSpace);
   if (!windowless.empty())
-    services_.log->log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
+    log_.log("snapshot dropped app and tab entries of windowless pid(s): " + bracketed(windowless));
 
   if (!minimized.empty())
     for (std::uint32_t at : offScreenAt)

@@ -30,7 +30,7 @@ std::optional<std::string> MRUManager::newestID() const {
 }
 
 void MRUManager::purgeDeadAndExpired() {
-  const auto live = services_.windowList->liveWindowNumbers();
+  const auto live = windowList_.liveWindowNumbers();
   if (live.empty()) return;  // no window list: nothing can be told, not even tab ages
   const double cutOff = now() - kTabExpiry;
   const auto newest = newestID();
@@ -62,25 +62,25 @@ void MRUManager::purgeDeadAndExpired() {
     return std::none_of(items_.begin(), items_.end(),
                         [&](const SwitchableItem& e) { return e.id == entry.first; });
   });
-  if (!removedTagged.empty()) services_.log->log("purgeDeadAndExpired removed " + quotedList(removedTagged));
+  if (!removedTagged.empty()) log_.log("purgeDeadAndExpired removed " + quotedList(removedTagged));
 }
 
 bool MRUManager::isProvablyWindowless(platform::Pid pid) const {
-  auto states = services_.ax->windowStatesIfEnumerable(pid);
+  auto states = ax_.windowStatesIfEnumerable(pid);
   if (!states || !states->empty()) return false;
   std::vector<std::int64_t> own;
-  for (const auto& w : services_.windowList->realWindows(false))
+  for (const auto& w : windowList_.realWindows(false))
     if (w.pid == pid) own.push_back(w.windowNumber);
-  return services_.windowList->numbersOnHiddenSpaces(own).empty();
+  return windowList_.numbersOnHiddenSpaces(own).empty();
 }
 
 std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<std::string>& liveKeys,
                                             int strikeLimit) {
   const std::string name(browsers::rawValue(browser));
   if (liveKeys.empty()) {
-    auto app = services_.runningApps->first(std::string(browsers::bundleID(browser)));
+    auto app = runningApps_.first(std::string(browsers::bundleID(browser)));
     if (!app || !isProvablyWindowless(app->pid)) {
-      services_.log->log("reconcile " + name + ": empty enumeration ignored");
+      log_.log("reconcile " + name + ": empty enumeration ignored");
       return {};
     }
   }
@@ -158,9 +158,9 @@ std::set<std::string> MRUManager::reconcile(Browser browser, const std::vector<s
   std::vector<std::string> removed = duplicates;
   removed.insert(removed.end(), struck.begin(), struck.end());
   if (!removed.empty())
-    services_.log->log("reconcile " + name + " liveKeys=" + std::to_string(liveKeys.size()) +
-                       " removed=" + quotedList(removed) + " (dup=" + std::to_string(duplicates.size()) +
-                       " strike=" + std::to_string(struck.size()) + ")");
+    log_.log("reconcile " + name + " liveKeys=" + std::to_string(liveKeys.size()) +
+             " removed=" + quotedList(removed) + " (dup=" + std::to_string(duplicates.size()) +
+             " strike=" + std::to_string(struck.size()) + ")");
   return {removed.begin(), removed.end()};
 }
 
@@ -172,18 +172,13 @@ void MRUManager::noteUnresolvableTab(const std::string& id, Browser browser) {
 
 void MRUManager::verifyTabs(Browser browser) {
   if (browsers::isEditor(browser)) return;
-  if (!services_.permissions ||
-      services_.permissions->automationStatus(browser) != platform::Privacy::kAutomationGranted)
-    return;
+  if (permissions_.automationStatus(browser) != platform::Privacy::kAutomationGranted) return;
   auto last = lastTabVerification_.find(browser);
-  if (last != lastTabVerification_.end() && services_.loop->uptime() - last->second < kVerificationInterval)
-    return;
-  lastTabVerification_[browser] = services_.loop->uptime();
-  if (!services_.appleScripts) return;
-  services_.appleScripts->liveTabKeysAsync(browser,
-                                           [this, browser](std::optional<std::vector<std::string>> keys) {
-                                             if (keys) reconcile(browser, *keys, kStrikeLimit);
-                                           });
+  if (last != lastTabVerification_.end() && loop_.uptime() - last->second < kVerificationInterval) return;
+  lastTabVerification_[browser] = loop_.uptime();
+  appleScripts_.liveTabKeysAsync(browser, [this, browser](std::optional<std::vector<std::string>> keys) {
+    if (keys) reconcile(browser, *keys, kStrikeLimit);
+  });
 }
 
 }  // namespace velvix

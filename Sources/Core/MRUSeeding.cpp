@@ -62,16 +62,16 @@ void MRUManager::bumpApp(const RunningApplication& app, double date, const Chord
     return;
   if (!app.bundleIdentifier || app.bundleIdentifier->empty()) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && BrowserBridge::reportsTabs(*browser, services_.browserBridge)) {
+      browser && BrowserBridge::reportsTabs(*browser, &browserBridge_)) {
     auto item = SwitchableItem::appItem(app, date);
     upsertApp(*item);
     return;
   }
   // Listed through its windows: the front one at the date, the others estimated just before it.
-  const auto axTitles = services_.ax->windowTitlesByNumber(app.pid);
+  const auto axTitles = ax_.windowTitlesByNumber(app.pid);
   std::vector<const WindowList::Info*> candidates;
   std::vector<WindowList::Info> read;
-  if (!chord) read = services_.windowList->realWindows(false);
+  if (!chord) read = windowList_.realWindows(false);
   const std::vector<WindowList::Info>& windows = chord ? chord->windows() : read;
   for (const auto& info : windows) {
     if (info.pid != app.pid) continue;
@@ -81,8 +81,7 @@ void MRUManager::bumpApp(const RunningApplication& app, double date, const Chord
   }
   if (candidates.empty()) return;
   std::optional<std::int64_t> chosen;
-  if (auto front = chord ? services_.windowList->frontWindow(app.pid, *chord)
-                         : services_.windowList->frontWindow(app.pid))
+  if (auto front = chord ? windowList_.frontWindow(app.pid, *chord) : windowList_.frontWindow(app.pid))
     for (const auto* c : candidates)
       if (c->windowNumber == front->windowNumber) chosen = c->windowNumber;
   if (!chosen)
@@ -109,23 +108,23 @@ void MRUManager::bumpApp(const RunningApplication& app, double date, const Chord
 
 void MRUManager::seedRunningApps() {
   const double start = now();
-  const auto frontApp = services_.workspace->frontmostApplication();
+  const auto frontApp = workspace_.frontmostApplication();
   std::optional<std::int64_t> frontWindow;
   if (frontApp)
-    if (auto w = services_.windowList->frontWindow(frontApp->pid)) frontWindow = w->windowNumber;
-  const platform::Pid self = services_.workspace->ownPid();
+    if (auto w = windowList_.frontWindow(frontApp->pid)) frontWindow = w->windowNumber;
+  const platform::Pid self = workspace_.ownPid();
 
   double offset = kFirstSeedOffset;
   std::map<platform::Pid, std::map<std::int64_t, std::string>> axTitlesCache;
-  for (const auto& row : services_.windowList->realWindows(true)) {
-    auto app = services_.workspace->application(row.pid);
+  for (const auto& row : windowList_.realWindows(true)) {
+    auto app = workspace_.application(row.pid);
     if (!app || !app->bundleIdentifier || app->bundleIdentifier->empty()) continue;
     if (app->activationPolicy != ActivationPolicy::Regular && app->pid != self) continue;
     const bool isFront = frontApp && row.pid == frontApp->pid && frontWindow == row.windowNumber;
 
     SwitchableItem item;
     auto browser = browsers::fromBundleID(*app->bundleIdentifier);
-    if (browser && BrowserBridge::reportsTabs(*browser, services_.browserBridge)) {
+    if (browser && BrowserBridge::reportsTabs(*browser, &browserBridge_)) {
       item.id = SwitchableItem::appID(*app->bundleIdentifier);
       item.kind = ItemKind::app;
       item.bundleID = *app->bundleIdentifier;
@@ -134,7 +133,7 @@ void MRUManager::seedRunningApps() {
     } else {
       auto cached = axTitlesCache.find(row.pid);
       if (cached == axTitlesCache.end())
-        cached = axTitlesCache.emplace(row.pid, services_.ax->windowTitlesByNumber(row.pid)).first;
+        cached = axTitlesCache.emplace(row.pid, ax_.windowTitlesByNumber(row.pid)).first;
       // A window the application does not list is no window it shows.
       if (!cached->second.empty() && !cached->second.contains(row.windowNumber)) continue;
       item = windowEntry(row, *app, cached->second);
@@ -155,31 +154,31 @@ void MRUManager::seedRunningApps() {
 // Minimized windows rank after every on-screen window: they continue the running offset.
 void MRUManager::seedMinimizedWindows(double& offset) {
   std::set<std::int64_t> onScreen;
-  for (const auto& row : services_.windowList->realWindows(true)) onScreen.insert(row.windowNumber);
+  for (const auto& row : windowList_.realWindows(true)) onScreen.insert(row.windowNumber);
   std::vector<WindowList::Info> offScreen;
-  for (auto& row : services_.windowList->realWindows(false))
+  for (auto& row : windowList_.realWindows(false))
     if (!onScreen.contains(row.windowNumber)) offScreen.push_back(std::move(row));
   if (offScreen.empty()) return;
 
   const double start = now();
-  const double deadline = services_.loop->uptime() + kMinimizedSeedBudget;
+  const double deadline = loop_.uptime() + kMinimizedSeedBudget;
   std::vector<platform::Pid> pids;
   for (const auto& row : offScreen)
     if (std::find(pids.begin(), pids.end(), row.pid) == pids.end()) pids.push_back(row.pid);
   for (platform::Pid pid : pids) {
-    if (services_.loop->uptime() > deadline) {
-      services_.log->log(
+    if (loop_.uptime() > deadline) {
+      log_.log(
           "seed: ran out of budget before every app with an off-screen window was asked about minimized "
           "windows");
       return;
     }
-    auto app = services_.workspace->application(pid);
+    auto app = workspace_.application(pid);
     if (!app || !app->bundleIdentifier || app->activationPolicy != ActivationPolicy::Regular) continue;
     if (auto browser = browsers::fromBundleID(*app->bundleIdentifier)) {
       if (!browsers::isEditor(*browser)) continue;
-      if (services_.browserBridge && services_.browserBridge->isChromiumConnected(*browser)) continue;
+      if (browserBridge_.isChromiumConnected(*browser)) continue;
     }
-    auto states = services_.ax->windowStatesIfEnumerable(pid);
+    auto states = ax_.windowStatesIfEnumerable(pid);
     if (!states) continue;
     std::set<std::int64_t> minimized;
     for (const auto& s : *states)

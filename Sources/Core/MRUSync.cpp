@@ -30,7 +30,7 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
                            const std::vector<SyncedWindow>& windows) {
   const std::string name(browsers::rawValue(browser));
   if (windows.empty()) {
-    services_.log->log("adoptSync " + name + ": empty sync ignored");
+    log_.log("adoptSync " + name + ": empty sync ignored");
     return;
   }
   std::map<std::int64_t, const TabPack*> packs;
@@ -48,9 +48,8 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
         e.session == session && e.tabID && !packs.contains(*e.tabID) && (!anyTab || *e.tabID <= largest))
       closed.push_back(e.id);
   if (!closed.empty()) {
-    services_.log->log("adoptSync " + name +
-                       " session=" + (session ? utf8::prefix(*session, 8) : std::string("-")) +
-                       " pruned closed=" + logtext::quotedList(closed));
+    log_.log("adoptSync " + name + " session=" + (session ? utf8::prefix(*session, 8) : std::string("-")) +
+             " pruned closed=" + logtext::quotedList(closed));
     const std::set<std::string> gone(closed.begin(), closed.end());
     removeWhere([&](const SwitchableItem& e) {
       return e.kind == ItemKind::tab && e.browser == browser && e.session == session && gone.contains(e.id);
@@ -201,12 +200,12 @@ void MRUManager::reconcileForeignSessions(Browser browser, const std::optional<s
       item.seeded = f.seeded;
       items_.push_back(std::move(item));
     }
-    if (services_.thumbnails) services_.thumbnails->rekey(f.id, newID);
+    thumbnails_.rekey(f.id, newID);
     forget();
   }
   if (migrated + dropped > 0)
-    services_.log->log("foreign-session reconcile safari: migrated=" + std::to_string(migrated) +
-                       " dropped=" + std::to_string(dropped));
+    log_.log("foreign-session reconcile safari: migrated=" + std::to_string(migrated) +
+             " dropped=" + std::to_string(dropped));
 }
 
 }  // namespace velvix

@@ -118,8 +118,7 @@ void MRUManager::purgeTabs(Browser browser) {
   for (const auto& e : items_)
     if (e.kind == ItemKind::tab && e.browser == browser) ids.insert(e.id);
   removeWhere([&](const SwitchableItem& e) { return e.kind == ItemKind::tab && e.browser == browser; });
-  if (services_.thumbnails)
-    services_.thumbnails->remove(SwitchableItem::appID(std::string(browsers::bundleID(browser))));
+  thumbnails_.remove(SwitchableItem::appID(std::string(browsers::bundleID(browser))));
   for (const auto& id : ids) reconcileStrikes_.erase(id);
   focusedTabID_.erase(browser);
 }
