@@ -10,14 +10,14 @@
 #include <QImage>
 #include <QWidget>
 
-#include "Bridge/AXWindowBridge.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/WindowList.hpp"
 #include "CountedWork.hpp"
 #include "Input/EventTap.hpp"
 #include "Input/SwitcherController.hpp"
 #include "LatencySamples.hpp"
+#include "Platform/Simulated/SimAccessibility.hpp"
+#include "Platform/Simulated/SimWindowServer.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TimedAccessibility.hpp"
 #include "TimedWindowServer.hpp"
@@ -46,16 +46,10 @@ struct Desk : test::AppWorld {
         if (minimizedEvery > 0 && ++windowsMade % minimizedEvery == 0) desktop.setMinimized(number, true);
     }
     if (tabs > 0) launchApp("com.google.Chrome", "Google Chrome", {"Browser window"});
-    beforeLaunch = [this, clocks](Services& services) {
-      timed = std::make_unique<bench::TimedWindowServer>(*services.windowServer, kCallerFrees, clocks);
-      timedAX = std::make_unique<bench::TimedAccessibility>(*services.accessibility);
-      ax = std::make_unique<AXWindowBridge>(*timedAX, *services.loop);
-      services.accessibility = timedAX.get();
-      services.ax = ax.get();
-      windows = std::make_unique<WindowList>(*timed, *services.workspace, *services.ax);
-      services.windowServer = timed.get();
-      services.windowList = windows.get();
-    };
+    timed = std::make_unique<bench::TimedWindowServer>(desktop.windowServer(), kCallerFrees, clocks);
+    timedAX = std::make_unique<bench::TimedAccessibility>(desktop.accessibility());
+    options.windowServer = timed.get();
+    options.accessibility = timedAX.get();
     launch();
     services().preferences->debugLogging.set(false);
     redateTabs();
@@ -88,8 +82,6 @@ struct Desk : test::AppWorld {
 
   std::unique_ptr<bench::TimedWindowServer> timed;
   std::unique_ptr<bench::TimedAccessibility> timedAX;
-  std::unique_ptr<AXWindowBridge> ax;
-  std::unique_ptr<WindowList> windows;
   int tabs_;
 };
 

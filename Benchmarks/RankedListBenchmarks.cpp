@@ -26,11 +26,8 @@ namespace {
 // running browsers.
 struct LargeInventory : test::TestWorld {
   LargeInventory(int windows, int tabs) {
-    Services& s = services();
-    s.windowServer = &timed;
-    s.windowList = &timedList;
-    s.workspace = &timedWorkspace;
-    s.runningApps = &timedApps;
+    options.windowServer = &timed;
+    options.workspace = &timedWorkspace;
     MRUManager& store = mru();
     const double now = loop.now();
     int made = 0;
@@ -77,8 +74,7 @@ struct LargeInventory : test::TestWorld {
   bench::TimedWindowServer timed{desktop.windowServer(), bench::TimedWindowServer::CallerFrees::afterwards,
                                  bench::TimedWindowServer::Clocks::monotonicOnly};
   bench::TimedWorkspace timedWorkspace{desktop.workspace()};
-  WindowList timedList{timed, timedWorkspace, ax()};
-  RunningApps timedApps{timedWorkspace, desktop.processes()};
+  ~LargeInventory() { endApp(); }  // the application goes before the stand-ins it was built over
 
   // Nanoseconds spent inside the stand-ins so far.
   std::int64_t simulatedSpent() const { return timed.spentWall() + timedWorkspace.spentWall(); }
@@ -110,7 +106,7 @@ void BM_RankedForSwitcher(benchmark::State& state) {
     std::optional<ChordSnapshot> snapshot;
     bench::counted([&] {
       // As a chord's start ranks: the platform read once, the window server's rows let go afterwards.
-      world.mru().rankedForSwitcher(ranked, snapshot.emplace(world.timedList, world.timedApps));
+      world.mru().rankedForSwitcher(ranked, snapshot.emplace(world.windowList(), world.runningApps()));
     });
     samples.add(bench::LatencySamples::since(start), world.simulatedSpent() - simBefore);
     benchmark::DoNotOptimize(ranked.data());

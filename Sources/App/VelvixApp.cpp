@@ -121,8 +121,8 @@ struct VelvixApp::Parts {
         services(s),
         chromeSetup(
             {
-                .workspace = desktop.workspace(),
-                .accessibility = desktop.accessibility(),
+                .workspace = workspace,
+                .accessibility = accessibility,
                 .urlOpener = desktop.urlOpener(),
                 .pasteboard = desktop.pasteboard(),
                 .eventTaps = desktop.input(),
@@ -143,6 +143,12 @@ struct VelvixApp::Parts {
   Services& services;
 
   // The platform parts a test may swap: each the one the options give, or the program's own.
+  platform::WindowServer& windowServer =
+      options.windowServer ? *options.windowServer : desktop.windowServer();
+  platform::Accessibility& accessibility =
+      options.accessibility ? *options.accessibility : desktop.accessibility();
+  platform::Workspace& workspace = options.workspace ? *options.workspace : desktop.workspace();
+  platform::BundleReader& bundles = options.bundles ? *options.bundles : desktop.bundles();
   std::unique_ptr<platform::UserDefaults> ownSettings =
       options.settings
           ? nullptr
@@ -183,15 +189,15 @@ struct VelvixApp::Parts {
 
   // The services, each after what its constructor uses.
   DebugLog log{SupportFolder::path(options.home), defaults, desktop.loop()};
-  AXWindowBridge ax{desktop.accessibility(), desktop.loop()};
-  WindowList windowList{desktop.windowServer(), desktop.workspace(), ax};
-  RunningApps runningApps{desktop.workspace(), desktop.processes()};
+  AXWindowBridge ax{accessibility, desktop.loop()};
+  WindowList windowList{windowServer, workspace, ax};
+  RunningApps runningApps{workspace, desktop.processes()};
   Preferences preferences{defaults, notifications, desktop.loginItems()};
   ThumbnailStore thumbnails{services};
   BrowserBridge browserBridge{services};
   MRUManager mru{{
       .loop = desktop.loop(),
-      .workspace = desktop.workspace(),
+      .workspace = workspace,
       .processes = processes,
       .notifications = notifications,
       .log = log,
@@ -206,12 +212,11 @@ struct VelvixApp::Parts {
       .appMonitor = appMonitor,
   }};
   PermissionsService permissions{
-      desktop.privacyService(), defaults,      desktop.application(), desktop.workspace(), runningApps,
+      desktop.privacyService(), defaults,      desktop.application(), workspace, runningApps,
       desktop.launcher(),       desktop.loop()};
   AppleScriptBridge appleScripts{services, desktop.scripts()};
-  SafariScriptHost safariHost{desktop.workspace(), runningApps, desktop.loop(), log,
-                              desktop.inProcessScripts()};
-  AppIcon appIcons{desktop.workspace(), desktop.bundles()};
+  SafariScriptHost safariHost{workspace, runningApps, desktop.loop(), log, desktop.inProcessScripts()};
+  AppIcon appIcons{workspace, bundles};
   MicMute micMute{desktop.microphone(), defaults};
   UpdateChecker updateChecker{updaterFramework};
   AppMonitor appMonitor{services};
@@ -219,7 +224,7 @@ struct VelvixApp::Parts {
   Closer closer{services};
   TabMover tabMover{services};
   RealChromiumMirror realChromium{services, desktop};
-  ChromeHostInstaller hostInstaller{resources, desktop.workspace(), quarantine, desktop.pasteboard(),
+  ChromeHostInstaller hostInstaller{resources, workspace,   quarantine, desktop.pasteboard(),
                                     log,       options.home};
   SystemSwitcherShortcut systemSwitcherShortcut{desktop.symbolicHotKeys(), desktop.loop(), log};
   HealthMonitor healthMonitor{{
@@ -231,7 +236,7 @@ struct VelvixApp::Parts {
       .eventTaps = desktop.input(),
       .processes = processes,
       .keyboards = desktop.input(),
-      .workspace = desktop.workspace(),
+      .workspace = workspace,
       .log = log,
       .home = options.home,
   }};
@@ -242,10 +247,8 @@ struct VelvixApp::Parts {
                              services.placement};
   WindowPeekPanel windowPeek{desktop.loop(), desktop.screens(), services.placement};
   DockController dock{services, dockCards, windowPeek};
-  TerminalEditingKeys terminalKeys{preferences, desktop.workspace(), desktop.accessibility(), mouseSelection,
-                                   desktop.loop()};
-  TerminalMouseSelection mouseSelection{desktop.accessibility(), desktop.input(), desktop.workspace(), log,
-                                        options.home};
+  TerminalEditingKeys terminalKeys{preferences, workspace, accessibility, mouseSelection, desktop.loop()};
+  TerminalMouseSelection mouseSelection{accessibility, desktop.input(), workspace, log, options.home};
   MicFeedbackHUD micHUD{desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(), &desktopPicture,
                         services.placement};
   SettingsWindowController settingsWindow{{
@@ -258,7 +261,7 @@ struct VelvixApp::Parts {
                    .preferences = preferences,
                    .privacy = desktop.privacyService(),
                    .permissions = permissions,
-                   .workspace = desktop.workspace(),
+                   .workspace = workspace,
                    .runningApps = runningApps,
                    .browserBridge = browserBridge,
                    .thumbnails = thumbnails,
@@ -274,7 +277,7 @@ struct VelvixApp::Parts {
   }};
   OnboardingWindowController onboardingWindow{{
       .application = desktop.application(),
-      .workspace = desktop.workspace(),
+      .workspace = workspace,
       .mru = mru,
       .screens = desktop.screens(),
       .accessibilityDisplay = desktop.accessibilityDisplay(),
@@ -308,6 +311,10 @@ struct VelvixApp::Parts {
   bool wire() {
     Services& s = services;
     connectPlatform(s, desktop);
+    s.windowServer = &windowServer;
+    s.accessibility = &accessibility;
+    s.workspace = &workspace;
+    s.bundles = &bundles;
     s.home = options.home;
     s.defaults = &defaults;
     s.processes = &processes;

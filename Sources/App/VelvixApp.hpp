@@ -28,6 +28,10 @@ class NotificationCenter;
 class ProcessTable;
 class Quarantine;
 class UserDefaults;
+class BundleReader;
+class WindowServer;
+class Accessibility;
+class Workspace;
 }  // namespace platform
 namespace qt {
 class SimDesktopPicture;
@@ -53,6 +57,13 @@ struct VelvixAppOptions {
   platform::MessagePorts* messagePorts = nullptr;
   platform::Quarantine* quarantine = nullptr;
   platform::ProcessTable* processes = nullptr;
+  // The simulated desktop's window server, Accessibility and workspace, or stand-ins wrapped
+  // around them (the benchmarks time the simulation's answers apart from the program's work).
+  platform::WindowServer* windowServer = nullptr;
+  platform::Accessibility* accessibility = nullptr;
+  platform::Workspace* workspace = nullptr;
+  // The bundles' files: a scenario with real programs reads real bundles.
+  platform::BundleReader* bundles = nullptr;
   // Where the resources the application carries (the relay program) are; empty: beside the program.
   std::filesystem::path resources;
   // The real program keeps one copy per home folder through a lock file in the support folder.

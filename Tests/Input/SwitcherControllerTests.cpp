@@ -4,6 +4,7 @@
 #include "Core/Services.hpp"
 #include "Core/WindowList.hpp"
 #include "Input/SwitcherController.hpp"
+#include "Platform/Simulated/SimWindowServer.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/Waits.hpp"
 #include "UI/HUDController.hpp"
@@ -186,15 +187,10 @@ class CountingWindowServer final : public platform::WindowServer {
 // Everything a chord's start does is told from one read of the window list, and the next chord
 // reads again: a window minimized or closed between two chords shows so in the second.
 TEST(SwitcherController, EachChordStartReadsTheWindowListOnceAndAfresh) {
-  std::unique_ptr<CountingWindowServer> server;  // outlive the application, which uses them
-  std::unique_ptr<WindowList> windows;
+  std::unique_ptr<CountingWindowServer> server;  // outlives the application, which uses it
   AppWorld w;
-  w.beforeLaunch = [&](Services& services) {
-    server = std::make_unique<CountingWindowServer>(*services.windowServer);
-    windows = std::make_unique<WindowList>(*server, *services.workspace, *services.ax);
-    services.windowServer = server.get();
-    services.windowList = windows.get();
-  };
+  server = std::make_unique<CountingWindowServer>(w.desktop.windowServer());
+  w.options.windowServer = server.get();
   const auto editor = w.launchApp("com.example.editor", "Editor", {"One", "Two", "Three"});
   const auto other = w.launchApp("com.example.other", "Other", {"Four"});
   w.launch();

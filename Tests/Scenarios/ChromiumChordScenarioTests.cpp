@@ -22,13 +22,11 @@ using nlohmann::json;
 using platform::EventFlag::kCommand;
 
 TEST(ChromiumChordScenario, ACommandTabTapSwitchesToTheTabTheExtensionReported) {
-  test::AppWorld w;
   platform::LinuxProcessTable processes;  // the relay is a real process
   platform::FileBundleReader bundles;
-  w.beforeLaunch = [&](Services& services) {
-    services.processes = &processes;
-    services.bundles = &bundles;
-  };
+  test::AppWorld w;
+  w.options.processes = &processes;
+  w.options.bundles = &bundles;
   auto chromePid = w.launchApp("com.google.Chrome", "Google Chrome", {"Mail"});
   w.launch();
   w.desktop.activate(chromePid);

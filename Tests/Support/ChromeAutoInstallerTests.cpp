@@ -87,7 +87,7 @@ TEST(ChromeAutoInstaller, EveryStopEndsOnceWithItsStepText) {
   const std::vector<Case> cases{
       {"no Accessibility", [](Rig& r) { r.w.desktop.accessibilityTrusted = false; },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepAccessibility, false)},
-      {"no extension in the application", [](Rig& r) { r.w.resources = r.relayOnly.path(); },
+      {"no extension in the application", [](Rig& r) { r.w.options.resources = r.relayOnly.path(); },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepCopy, false)},
       {"extensions page does not open", [](Rig& r) { r.w.desktop.urlOpener().opensFail = true; },
        Outcome::manual(Browser::chrome, ChromeAutoInstaller::kStepExtensionsPage)},

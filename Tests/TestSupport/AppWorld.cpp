@@ -34,19 +34,17 @@ platform::Pid AppWorld::launchApp(const std::string& bundleID, const std::string
 }
 
 void AppWorld::launch() {
-  app = std::make_unique<VelvixApp>(desktop, VelvixAppOptions{
-                                                 .home = home.path(),
-                                                 .settings = &settings,
-                                                 .backgroundTimers = &backgroundTimers,
-                                                 .resources = resources,
-                                                 .simulatedSocketPeers = !realSocketPeers,
-                                                 .beforeLaunch =
-                                                     [this](Services& services) {
-                                                       services.preferences->hasCompletedOnboarding.set(true);
-                                                       services.preferences->debugLogging.set(true);
-                                                       if (beforeLaunch) beforeLaunch(services);
-                                                     },
-                                             });
+  VelvixAppOptions built = options;
+  built.home = home.path();
+  built.settings = &settings;
+  built.backgroundTimers = &backgroundTimers;
+  built.simulatedSocketPeers = !realSocketPeers;
+  built.beforeLaunch = [this](Services& services) {
+    services.preferences->hasCompletedOnboarding.set(true);
+    services.preferences->debugLogging.set(true);
+    if (beforeLaunch) beforeLaunch(services);
+  };
+  app = std::make_unique<VelvixApp>(desktop, std::move(built));
   app->launch();
   loop.advance(0.5);
 }

@@ -35,8 +35,10 @@ class AppWorld {
   // Builds the application and runs its launch sequence; `beforeLaunch` may swap services first.
   void launch();
   std::function<void(Services&)> beforeLaunch;
-  // The folder of the resources the application carries; empty: those beside the program.
-  std::filesystem::path resources;
+  // What the application is built with beyond the world's own home, settings and timers: the
+  // folder of the resources it carries (empty: those beside the program), stand-ins of the
+  // desktop's parts (the benchmarks time the simulation through them).
+  VelvixAppOptions options;
   // Who connects to the socket is asked of the kernel alone, as in the program (else the test
   // program may play a browser's relay in the simulated process table).
   bool realSocketPeers = false;

@@ -9,7 +9,18 @@
 #include "TestSupport/QtTestApplication.hpp"
 
 namespace velvix::test {
-TestWorld::TestWorld() {
+TestWorld::TestWorld()
+    : options{
+          .home = home.path(),
+          .settings = &defaults,
+          .http = &web,
+          .backgroundTimers = &backgroundTimers,
+          .messagePorts = &messagePorts,
+          .quarantine = &quarantine,
+          .processes = &desktop.processes(),
+          .resources = resourceFolder.path(),
+          .paintWindows = false,
+      } {
   desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
 }
 
@@ -20,17 +31,7 @@ TestWorld::~TestWorld() {
 VelvixApp& TestWorld::app() {
   if (!app_) {
     ensureQtApplication();  // the application's panels are widgets
-    app_ = std::make_unique<VelvixApp>(desktop, VelvixAppOptions{
-                                                    .home = home.path(),
-                                                    .settings = &defaults,
-                                                    .http = &http_,
-                                                    .backgroundTimers = &backgroundTimers,
-                                                    .messagePorts = &messagePorts,
-                                                    .quarantine = &quarantine,
-                                                    .processes = &desktop.processes(),
-                                                    .resources = resourceFolder.path(),
-                                                    .paintWindows = false,
-                                                });
+    app_ = std::make_unique<VelvixApp>(desktop, options);
   }
   return *app_;
 }

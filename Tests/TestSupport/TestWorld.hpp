@@ -80,11 +80,17 @@ class TestWorld {
   TempFolder resourceFolder;
   sim::SimQuarantine quarantine;
   sim::SimMessagePorts messagePorts;
+  sim::SimHttpClient web{loop};  // what a test serves to the application's web requests
+  // What the application is built with: the stand-ins above. A test may put more in place before
+  // the first part is asked for (the benchmarks time the simulation through stand-ins of theirs).
+  VelvixAppOptions options;
 
   // The application, built by the program's own composition root the first time any of its
   // parts is asked for (not launched): until then a test may shape the stored settings and the
   // desktop that the services read when they are made.
   VelvixApp& app();
+  // Destroys the application now: for a world whose own stand-ins, put in `options`, go first.
+  void endApp() { app_.reset(); }
   Services& services() { return app().services(); }
   DebugLog& log() { return *services().log; }
   Preferences& preferences() { return *services().preferences; }
@@ -110,7 +116,7 @@ class TestWorld {
   ChromeHostInstaller& hostInstaller() { return *services().hostInstaller; }
   SystemSwitcherShortcut& systemSwitcherShortcut() { return *services().systemSwitcherShortcut; }
   HealthMonitor& healthMonitor() { return *services().healthMonitor; }
-  sim::SimHttpClient& http() { return http_; }
+  sim::SimHttpClient& http() { return web; }
   platform::ImageDecoder& imageDecoder() { return *services().imageDecoder; }
   BadgeStore& badges() { return *services().badges; }
   FaviconStore& favicons() { return *services().favicons; }
@@ -144,7 +150,6 @@ class TestWorld {
   std::vector<std::string> debugLines();
 
  private:
-  sim::SimHttpClient http_{loop};
   std::unique_ptr<VelvixApp> app_;
 };
 
