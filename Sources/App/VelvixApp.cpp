@@ -201,9 +201,16 @@ struct VelvixApp::Parts {
   UpdateChecker updateChecker{updaterFramework};
   AppMonitor appMonitor{services};
   Activator activator{services};
-  Closer closer{services};
-  TabMover tabMover{services};
-  RealChromiumMirror realChromium{services, desktop};
+  Closer closer{desktop.workspace(), runningApps, ax, browserBridge, appleScripts, log};
+  TabMover tabMover{browserBridge, log, desktop.loop()};
+  RealChromiumMirror realChromium{{.desktop = desktop,
+                                   .notifications = notifications,
+                                   .browserBridge = browserBridge,
+                                   .mru = mru,
+                                   .runningApps = runningApps,
+                                   .processes = processes,
+                                   .loop = desktop.loop(),
+                                   .log = log}};
   ChromeHostInstaller hostInstaller{resources, desktop.workspace(), quarantine, desktop.pasteboard(),
                                     log,       options.home};
   SystemSwitcherShortcut systemSwitcherShortcut{desktop.symbolicHotKeys(), desktop.loop(), log};
