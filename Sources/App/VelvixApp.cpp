@@ -188,12 +188,33 @@ struct VelvixApp::Parts {
   RunningApps runningApps{desktop.workspace(), desktop.processes()};
   Preferences preferences{defaults, notifications, desktop.loginItems()};
   ThumbnailStore thumbnails{services};
-  BrowserBridge browserBridge{services};
+  BrowserBridge browserBridge{{.home = options.home,
+                               .messagePorts = messagePorts,
+                               .processes = processes,
+                               .workspace = desktop.workspace(),
+                               .bundles = desktop.bundles(),
+                               .runningApps = runningApps,
+                               .preferences = preferences,
+                               .mru = mru,
+                               .tabMover = tabMover,
+                               .appleScripts = appleScripts,
+                               .notifications = notifications,
+                               .loop = desktop.loop(),
+                               .log = log}};
   MRUManager mru{services};
   PermissionsService permissions{
       desktop.privacyService(), defaults,      desktop.application(), desktop.workspace(), runningApps,
       desktop.launcher(),       desktop.loop()};
-  AppleScriptBridge appleScripts{services, desktop.scripts()};
+  AppleScriptBridge appleScripts{{.scriptRunner = desktop.scripts(),
+                                  .safariHost = safariHost,
+                                  .workspace = desktop.workspace(),
+                                  .runningApps = runningApps,
+                                  .ax = ax,
+                                  .permissions = permissions,
+                                  .browserBridge = browserBridge,
+                                  .mru = mru,
+                                  .loop = desktop.loop(),
+                                  .log = log}};
   SafariScriptHost safariHost{desktop.workspace(), runningApps, desktop.loop(), log,
                               desktop.inProcessScripts()};
   AppIcon appIcons{desktop.workspace(), desktop.bundles()};

@@ -27,7 +27,7 @@ VelvixApp& TestWorld::app() {
                                                     .backgroundTimers = &backgroundTimers,
                                                     .messagePorts = &messagePorts,
                                                     .quarantine = &quarantine,
-                                                    .processes = &desktop.processes(),
+                                                    .processes = processes,
                                                     .resources = resourceFolder.path(),
                                                     .paintWindows = false,
                                                 });

@@ -80,6 +80,9 @@ class TestWorld {
   TempFolder resourceFolder;
   sim::SimQuarantine quarantine;
   sim::SimMessagePorts messagePorts;
+  // The process table the application is built over, whose peers the socket's peer check walks:
+  // the desktop's, unless a test puts this machine's own in its place before first use.
+  platform::ProcessTable* processes = &desktop.processes();
 
   // The application, built by the program's own composition root the first time any of its
   // parts is asked for (not launched): until then a test may shape the stored settings and the
