@@ -47,11 +47,11 @@ TEST(DebugLog, DiagnosticLinesFollowTheSettingAtEveryCall) {
 
 TEST(DebugLog, LinesFromManyThreadsArriveWhole) {
   TestWorld world;
+  DebugLog& log = world.log();  // the world is built here, on the main thread, before the writers start
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
-      for (int i = 0; i < 50; ++i)
-        world.log().health("thread " + std::to_string(t) + " line " + std::to_string(i));
+      for (int i = 0; i < 50; ++i) log.health("thread " + std::to_string(t) + " line " + std::to_string(i));
     });
   for (auto& thread : threads) thread.join();
   auto lines = world.healthLines();
