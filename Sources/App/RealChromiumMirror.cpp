@@ -8,7 +8,6 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Bridge/ExtensionReport.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Platform/ProcessTable.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Support/DebugLog.hpp"
@@ -35,13 +34,19 @@ bool RealChromiumMirror::installWhereChromiumIs(sim::SimDesktop& desktop, const 
   return true;
 }
 
-RealChromiumMirror::RealChromiumMirror(Services& services, sim::SimDesktop& desktop)
-    : services_(services), desktop_(desktop) {
+RealChromiumMirror::RealChromiumMirror(Collaborators collaborators)
+    : desktop_(collaborators.desktop),
+      browserBridge_(collaborators.browserBridge),
+      mru_(collaborators.mru),
+      runningApps_(collaborators.runningApps),
+      processes_(collaborators.processes),
+      loop_(collaborators.loop),
+      log_(collaborators.log) {
   statusObservation_ =
-      services_.notifications->observe(BrowserBridge::kStatusChangedNotification,
-                                       [this](const platform::Notification&) { scheduleReconcile(); });
+      collaborators.notifications.observe(BrowserBridge::kStatusChangedNotification,
+                                          [this](const platform::Notification&) { scheduleReconcile(); });
   reportSubscription_ =
-      services_.browserBridge->reportsHandled.add([this](const ExtensionReport& report, Browser browser) {
+      browserBridge_.reportsHandled.add([this](const ExtensionReport& report, Browser browser) {
         if (browser != Browser::chromium) return;
         noteActiveTabs(report);
         scheduleReconcile();
@@ -63,7 +68,7 @@ void RealChromiumMirror::noteActiveTabs(const ExtensionReport& report) {
 void RealChromiumMirror::scheduleReconcile() {
   if (reconcilePosted_) return;
   reconcilePosted_ = true;
-  services_.loop->post([this, watch = alive_.watch()] {
+  loop_.post([this, watch = alive_.watch()] {
     if (watch.expired()) return;
     reconcilePosted_ = false;
     reconcile();
@@ -72,7 +77,7 @@ void RealChromiumMirror::scheduleReconcile() {
 
 void RealChromiumMirror::reconcile() {
   noteConnectedBrowsers();
-  const platform::ProcessTable& real = services_.processes->peers();
+  const platform::ProcessTable& real = processes_.peers();
   std::erase_if(browsers_,
                 [&](platform::Pid pid) { return real.probe(pid) == platform::ProcessTable::Probe::gone; });
   if (browsers_.empty()) return dropStandIn();
@@ -87,11 +92,11 @@ void RealChromiumMirror::reconcile() {
   }
   if (!standIn_) {
     // A desktop with a Chromium of its own (a sample file that lists one) keeps it.
-    if (services_.runningApps->first(kBundleID)) return;
+    if (runningApps_.first(kBundleID)) return;
     standIn_ = desktop_.launch({.bundleID = kBundleID, .name = kName});
-    services_.log->log("real chromium: standing in as pid " + std::to_string(*standIn_) + " for " +
-                       std::to_string(browsers_.size()) + " process(es)");
-    livenessTimer_ = services_.loop->every(
+    log_.log("real chromium: standing in as pid " + std::to_string(*standIn_) + " for " +
+             std::to_string(browsers_.size()) + " process(es)");
+    livenessTimer_ = loop_.every(
         kLivenessCheck, [this] { reconcile(); }, platform::TimerMode::Common);
   }
   syncWindows();
@@ -100,10 +105,10 @@ void RealChromiumMirror::reconcile() {
 // The chromium processes behind the connections registered for Chromium: the nearest ancestor
 // of each relay that the kernel's table knows as chromium's own program.
 void RealChromiumMirror::noteConnectedBrowsers() {
-  const auto& clients = services_.browserBridge->chromiumClients();
+  const auto& clients = browserBridge_.chromiumClients();
   auto found = clients.find(Browser::chromium);
   if (found == clients.end()) return;
-  const platform::ProcessTable& real = services_.processes->peers();
+  const platform::ProcessTable& real = processes_.peers();
   for (const auto& [key, client] : found->second) {
     auto pid = client ? client->peerPID() : std::nullopt;
     for (int examined = 0; pid && *pid > 1 && examined < ProcessLineage::kRelayWalk; ++examined) {
@@ -119,7 +124,7 @@ void RealChromiumMirror::noteConnectedBrowsers() {
 void RealChromiumMirror::syncWindows() {
   // Each reported window's tabs, the latest used first: its first tab is the one it shows.
   std::map<std::string, std::vector<const SwitchableItem*>> reported;
-  for (const auto& item : services_.mru->entries())
+  for (const auto& item : mru_.entries())
     if (item.kind == ItemKind::tab && item.browser == Browser::chromium && item.windowID)
       reported[*item.windowID].push_back(&item);
   const SwitchableItem* latest = nullptr;
@@ -167,7 +172,7 @@ void RealChromiumMirror::dropStandIn() {
   activeTabs_.clear();
   frontWindowID_.reset();
   if (!standIn_) return;
-  services_.log->log("real chromium: no chromium process left; the stand-in quits");
+  log_.log("real chromium: no chromium process left; the stand-in quits");
   desktop_.terminate(*std::exchange(standIn_, std::nullopt));
 }
 

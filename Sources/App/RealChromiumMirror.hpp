@@ -19,8 +19,14 @@
 
 namespace velvix {
 
-struct Services;
+class BrowserBridge;
+class DebugLog;
+class MRUManager;
+class RunningApps;
 struct ExtensionReport;
+namespace platform {
+class ProcessTable;
+}
 namespace sim {
 class SimDesktop;
 }
@@ -37,7 +43,18 @@ class RealChromiumMirror {
   static bool installWhereChromiumIs(sim::SimDesktop& desktop,
                                      const std::string& program = "/usr/lib/chromium/chromium");
 
-  RealChromiumMirror(Services& services, sim::SimDesktop& desktop);
+  struct Collaborators {
+    sim::SimDesktop& desktop;  // where the stand-in runs
+    platform::NotificationCenter& notifications;
+    BrowserBridge& browserBridge;
+    MRUManager& mru;
+    RunningApps& runningApps;
+    platform::ProcessTable& processes;  // the socket's peers, real processes among them
+    platform::MainLoop& loop;
+    DebugLog& log;
+  };
+
+  explicit RealChromiumMirror(Collaborators collaborators);
   RealChromiumMirror(const RealChromiumMirror&) = delete;
   RealChromiumMirror& operator=(const RealChromiumMirror&) = delete;
 
@@ -52,8 +69,13 @@ class RealChromiumMirror {
   void syncWindows();
   void dropStandIn();
 
-  Services& services_;
   sim::SimDesktop& desktop_;
+  BrowserBridge& browserBridge_;
+  MRUManager& mru_;
+  RunningApps& runningApps_;
+  platform::ProcessTable& processes_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   platform::NotificationCenter::Observation statusObservation_;
   Subscription reportSubscription_;
   platform::Timer livenessTimer_;

@@ -194,7 +194,19 @@ struct VelvixApp::Parts {
   RunningApps runningApps{workspace, desktop.processes()};
   Preferences preferences{defaults, notifications, desktop.loginItems()};
   ThumbnailStore thumbnails{services};
-  BrowserBridge browserBridge{services};
+  BrowserBridge browserBridge{{.home = options.home,
+                               .messagePorts = messagePorts,
+                               .processes = processes,
+                               .workspace = workspace,
+                               .bundles = bundles,
+                               .runningApps = runningApps,
+                               .preferences = preferences,
+                               .mru = mru,
+                               .tabMover = tabMover,
+                               .appleScripts = appleScripts,
+                               .notifications = notifications,
+                               .loop = desktop.loop(),
+                               .log = log}};
   MRUManager mru{{
       .loop = desktop.loop(),
       .workspace = workspace,
@@ -214,16 +226,32 @@ struct VelvixApp::Parts {
   PermissionsService permissions{
       desktop.privacyService(), defaults,      desktop.application(), workspace, runningApps,
       desktop.launcher(),       desktop.loop()};
-  AppleScriptBridge appleScripts{services, desktop.scripts()};
+  AppleScriptBridge appleScripts{{.scriptRunner = desktop.scripts(),
+                                  .safariHost = safariHost,
+                                  .workspace = workspace,
+                                  .runningApps = runningApps,
+                                  .ax = ax,
+                                  .permissions = permissions,
+                                  .browserBridge = browserBridge,
+                                  .mru = mru,
+                                  .loop = desktop.loop(),
+                                  .log = log}};
   SafariScriptHost safariHost{workspace, runningApps, desktop.loop(), log, desktop.inProcessScripts()};
   AppIcon appIcons{workspace, bundles};
   MicMute micMute{desktop.microphone(), defaults};
   UpdateChecker updateChecker{updaterFramework};
   AppMonitor appMonitor{services};
   Activator activator{services};
-  Closer closer{services};
-  TabMover tabMover{services};
-  RealChromiumMirror realChromium{services, desktop};
+  Closer closer{workspace, runningApps, ax, browserBridge, appleScripts, log};
+  TabMover tabMover{browserBridge, log, desktop.loop()};
+  RealChromiumMirror realChromium{{.desktop = desktop,
+                                   .notifications = notifications,
+                                   .browserBridge = browserBridge,
+                                   .mru = mru,
+                                   .runningApps = runningApps,
+                                   .processes = processes,
+                                   .loop = desktop.loop(),
+                                   .log = log}};
   ChromeHostInstaller hostInstaller{resources, workspace,   quarantine, desktop.pasteboard(),
                                     log,       options.home};
   SystemSwitcherShortcut systemSwitcherShortcut{desktop.symbolicHotKeys(), desktop.loop(), log};

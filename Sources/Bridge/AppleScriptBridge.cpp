@@ -9,10 +9,10 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Bridge/SafariScriptHost.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Utf8.hpp"
+#include "Platform/Workspace.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/PermissionsService.hpp"
 #include "Support/RunningApps.hpp"
@@ -20,6 +20,18 @@
 namespace velvix {
 
 using Lines = std::optional<std::vector<std::string>>;
+
+AppleScriptBridge::AppleScriptBridge(Collaborators collaborators)
+    : runner_(collaborators.scriptRunner),
+      safariHost_(collaborators.safariHost),
+      workspace_(collaborators.workspace),
+      runningApps_(collaborators.runningApps),
+      ax_(collaborators.ax),
+      permissions_(collaborators.permissions),
+      browserBridge_(collaborators.browserBridge),
+      mru_(collaborators.mru),
+      loop_(collaborators.loop),
+      log_(collaborators.log) {}
 
 std::vector<std::string> AppleScriptBridge::splitFields(const std::string& line) {
   return AppleScriptOutput::fields(line);
@@ -37,13 +49,13 @@ std::optional<int> AppleScriptBridge::position(const std::vector<std::string>& f
 }
 
 bool AppleScriptBridge::isRunning(Browser browser) const {
-  return services_.runningApps->first(std::string(browsers::bundleID(browser))).has_value();
+  return runningApps_.first(std::string(browsers::bundleID(browser))).has_value();
 }
 
 void AppleScriptBridge::run(const std::string& source, const std::string& trailer,
                             std::function<void(Lines)> completion) {
   runner_.run(AppleScriptTrailers::assemble(source, trailer),
-              [loop = services_.loop, log = services_.log, watch = alive_.watch(),
+              [loop = &loop_, log = &log_, watch = alive_.watch(),
                completion = std::move(completion)](platform::ScriptOutcome outcome) {
                 auto reading = AppleScriptOutput::read(outcome);
                 loop->post([watch, log, completion, reading = std::move(reading)] {
@@ -56,9 +68,9 @@ void AppleScriptBridge::run(const std::string& source, const std::string& traile
 
 std::string AppleScriptBridge::scoped(const std::string& trailer, Browser browser) const {
   if (browser != Browser::safari) return trailer;
-  auto safari = services_.runningApps->first(std::string(browsers::bundleID(browser)));
+  auto safari = runningApps_.first(std::string(browsers::bundleID(browser)));
   if (!safari) return trailer;
-  auto titles = services_.ax->allWindowTitles(safari->pid);
+  auto titles = ax_.allWindowTitles(safari->pid);
   if (titles.empty()) return trailer;
   return AppleScriptTrailers::windowTitlesLine(titles) + "\n" + trailer;
 }
@@ -75,32 +87,31 @@ void AppleScriptBridge::seed(Browser browser) {
     return;
   }
   // A Safari extension that reports within this time makes the scripted seed unnecessary.
-  pendingSeeds_.push_back(services_.loop->after(kSafariSeedDelay, [this] {
+  pendingSeeds_.push_back(loop_.after(kSafariSeedDelay, [this] {
     if (!isRunning(Browser::safari)) return;
-    if (services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted)
-      return;
-    auto last = services_.browserBridge ? services_.browserBridge->lastSafariEventAt() : std::nullopt;
-    if (last && services_.loop->uptime() - *last < kSafariExtensionFresh) return;
+    if (permissions_.automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted) return;
+    auto last = browserBridge_.lastSafariEventAt();
+    if (last && loop_.uptime() - *last < kSafariExtensionFresh) return;
     seedNow(Browser::safari);
   }));
 }
 
 void AppleScriptBridge::seedNow(Browser browser) {
-  auto front = services_.workspace->frontmostApplication();
+  auto front = workspace_.frontmostApplication();
   const bool frontmost = front && front->bundleIdentifier == browsers::bundleID(browser);
-  runLibrary(
-      browser, scoped(AppleScriptTrailers::seeding(), browser), [this, browser, frontmost](Lines lines) {
-        if (!lines) return;
-        const double now = services_.loop->now();
-        int touched = 0;
-        for (std::size_t k = 0; k < lines->size(); ++k) {
-          auto fields = splitFields((*lines)[k]);
-          if (fields.size() < 3) continue;
-          ++touched;
-          services_.mru->touchScriptedTab(browser, fields[0], fields[1], "as:" + fields[2], position(fields),
-                                          now - 0.5 * touched, !(k == 0 && frontmost));
-        }
-      });
+  runLibrary(browser, scoped(AppleScriptTrailers::seeding(), browser),
+             [this, browser, frontmost](Lines lines) {
+               if (!lines) return;
+               const double now = loop_.now();
+               int touched = 0;
+               for (std::size_t k = 0; k < lines->size(); ++k) {
+                 auto fields = splitFields((*lines)[k]);
+                 if (fields.size() < 3) continue;
+                 ++touched;
+                 mru_.touchScriptedTab(browser, fields[0], fields[1], "as:" + fields[2], position(fields),
+                                       now - 0.5 * touched, !(k == 0 && frontmost));
+               }
+             });
 }
 
 void AppleScriptBridge::currentTabAsync(Browser browser, std::function<void(CurrentTab)> completion) {
@@ -121,7 +132,7 @@ void AppleScriptBridge::liveTabKeysAsync(Browser browser, std::function<void(Lin
 
 void AppleScriptBridge::frontTabsAsync(std::function<void(std::vector<FrontTab>)> completion) {
   if (!isRunning(Browser::safari) ||
-      services_.permissions->automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted) {
+      permissions_.automationStatus(Browser::safari) != platform::Privacy::kAutomationGranted) {
     completion({});
     return;
   }
@@ -153,7 +164,7 @@ void AppleScriptBridge::scriptedWindowNamesAsync(Browser browser,
     return;
   }
   auto cached = windowNames_.find(browser);
-  if (cached != windowNames_.end() && services_.loop->uptime() - cached->second.at < kWindowNamesFresh) {
+  if (cached != windowNames_.end() && loop_.uptime() - cached->second.at < kWindowNamesFresh) {
     completion(cached->second.names, false);
     return;
   }
@@ -166,7 +177,7 @@ void AppleScriptBridge::scriptedWindowNamesAsync(Browser browser,
              [this, browser, completion = std::move(completion)](Lines lines) {
                windowNamesInFlight_.erase(browser);
                if (lines) {
-                 windowNames_[browser] = {*lines, services_.loop->uptime()};
+                 windowNames_[browser] = {*lines, loop_.uptime()};
                  completion(lines, true);
                  return;
                }
@@ -193,15 +204,14 @@ void AppleScriptBridge::resolve(const SwitchableItem& item, const std::string& h
                  completion = std::move(completion)](Lines lines) {
     finishResolve(browser, handler, id, index, itemURL, lines, completion);
   };
-  SafariScriptHost* host = services_.safariHost;
-  if (browser == Browser::safari && host && !host->isUnusable() && !host->isBusy()) {
+  if (browser == Browser::safari && !safariHost_.isUnusable() && !safariHost_.isBusy()) {
     std::vector<std::string> titles;
-    if (auto safari = services_.runningApps->first(std::string(browsers::bundleID(browser))))
-      titles = services_.ax->allWindowTitles(safari->pid);
-    host->resolve(handler, titles, index, url, item.title, item.isPrivate,
-                  [watch = alive_.watch(), finish = std::move(finish)](Lines lines) {
-                    if (!watch.expired()) finish(lines);
-                  });
+    if (auto safari = runningApps_.first(std::string(browsers::bundleID(browser))))
+      titles = ax_.allWindowTitles(safari->pid);
+    safariHost_.resolve(handler, titles, index, url, item.title, item.isPrivate,
+                        [watch = alive_.watch(), finish = std::move(finish)](Lines lines) {
+                          if (!watch.expired()) finish(lines);
+                        });
     return;
   }
   runLibrary(browser,
@@ -221,16 +231,15 @@ void AppleScriptBridge::finishResolve(Browser browser, const std::string& handle
   const bool atPositionOnly = handler == "closetab" && index > 0 && browser != Browser::terminal &&
                               (browser == Browser::safari || (url && !url->empty()));
   if (lines && atPositionOnly) {
-    services_.log->log(handler + " " + name + ": position " + std::to_string(index) + " no longer holds " +
-                       id + " (url=" + (url && !url->empty() ? utf8::prefix(*url, 60) : std::string("-")) +
-                       "); left open");
-    services_.mru->noteUnresolvableTab(id, browser);
+    log_.log(handler + " " + name + ": position " + std::to_string(index) + " no longer holds " + id +
+             " (url=" + (url && !url->empty() ? utf8::prefix(*url, 60) : std::string("-")) + "); left open");
+    mru_.noteUnresolvableTab(id, browser);
   } else if (lines) {
-    services_.log->log(handler + " " + name + ": no match for " + id + " (index=" + std::to_string(index) +
-                       " url=" + (url ? utf8::prefix(*url, 60) : std::string("-")) + ")");
-    services_.mru->noteUnresolvableTab(id, browser);
+    log_.log(handler + " " + name + ": no match for " + id + " (index=" + std::to_string(index) +
+             " url=" + (url ? utf8::prefix(*url, 60) : std::string("-")) + ")");
+    mru_.noteUnresolvableTab(id, browser);
   } else {
-    services_.log->log(handler + " " + name + ": script failed or timed out for " + id);
+    log_.log(handler + " " + name + ": script failed or timed out for " + id);
   }
   completion(false);
 }

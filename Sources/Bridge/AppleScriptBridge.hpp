@@ -21,7 +21,16 @@
 
 namespace velvix {
 
-struct Services;
+class AXWindowBridge;
+class BrowserBridge;
+class DebugLog;
+class MRUManager;
+class PermissionsService;
+class RunningApps;
+class SafariScriptHost;
+namespace platform {
+class Workspace;
+}
 
 class AppleScriptBridge {
  public:
@@ -42,8 +51,20 @@ class AppleScriptBridge {
     int tabCount;
   };
 
-  AppleScriptBridge(Services& services, platform::ScriptRunner& runner)
-      : services_(services), runner_(runner) {}
+  struct Collaborators {
+    platform::ScriptRunner& scriptRunner;
+    SafariScriptHost& safariHost;  // Safari's switch and close while it is usable
+    platform::Workspace& workspace;
+    RunningApps& runningApps;
+    AXWindowBridge& ax;  // Safari's window titles
+    PermissionsService& permissions;
+    BrowserBridge& browserBridge;  // whether Safari's extension reports
+    MRUManager& mru;
+    platform::MainLoop& loop;
+    DebugLog& log;
+  };
+
+  explicit AppleScriptBridge(Collaborators collaborators);
 
   // Fills the inventory with the tabs open now (Safari: 40 s later, unless its extension reports).
   void seed(Browser browser);
@@ -84,8 +105,17 @@ class AppleScriptBridge {
   void seedNow(Browser browser);
   bool isRunning(Browser browser) const;
 
-  Services& services_;
   platform::ScriptRunner& runner_;
+  // Built after this bridge: neither the constructor nor the destructor calls it.
+  SafariScriptHost& safariHost_;
+  platform::Workspace& workspace_;
+  RunningApps& runningApps_;
+  AXWindowBridge& ax_;
+  PermissionsService& permissions_;
+  BrowserBridge& browserBridge_;
+  MRUManager& mru_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   struct Names {
     std::vector<std::string> names;
     double at;

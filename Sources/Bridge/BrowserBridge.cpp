@@ -7,7 +7,6 @@
 #include "Bridge/ExtensionReport.hpp"
 #include "Bridge/SafariTabNaming.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Core/TabMover.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
@@ -18,22 +17,34 @@
 
 namespace velvix {
 
-BrowserBridge::BrowserBridge(Services& services) : services_(services) {}
+BrowserBridge::BrowserBridge(Collaborators collaborators)
+    : home_(std::move(collaborators.home)),
+      messagePorts_(collaborators.messagePorts),
+      processes_(collaborators.processes),
+      workspace_(collaborators.workspace),
+      bundles_(collaborators.bundles),
+      runningApps_(collaborators.runningApps),
+      preferences_(collaborators.preferences),
+      mru_(collaborators.mru),
+      tabMover_(collaborators.tabMover),
+      appleScripts_(collaborators.appleScripts),
+      notifications_(collaborators.notifications),
+      loop_(collaborators.loop),
+      log_(collaborators.log) {}
 BrowserBridge::~BrowserBridge() = default;
 
 double BrowserBridge::uptime() const {
-  return services_.loop->uptime();
+  return loop_.uptime();
 }
 
 void BrowserBridge::postStatusChanged() {
-  services_.notifications->post(kStatusChangedNotification);
+  notifications_.post(kStatusChangedNotification);
 }
 
 void BrowserBridge::start() {
   if (started_) return;
   started_ = true;
-  auto server =
-      std::make_unique<UnixSocketServer>(hostchannel::socketPath(services_.home.string()), *services_.loop);
+  auto server = std::make_unique<UnixSocketServer>(hostchannel::socketPath(home_.string()), loop_);
   server->onLine = [this, watch = alive_.watch()](const std::shared_ptr<Client>& client,
                                                   const std::string& line) {
     if (!watch.expired()) handle(client, line);
@@ -45,19 +56,17 @@ void BrowserBridge::start() {
     processLog("Velvix: Chrome socket failed to start: " + *error);
   else
     server_ = std::move(server);
-  if (services_.messagePorts) {
-    safariPort_ = std::make_unique<SafariPortServer>(
-        *services_.messagePorts, [this, watch = alive_.watch()](const std::string& text) {
-          return watch.expired() ? std::string(R"({"ok":true})") : handleSafariMessage(text);
-        });
-    safariPort_->start();  // a failure is logged there; Safari's reports are then lost for the run
-  }
+  safariPort_ = std::make_unique<SafariPortServer>(
+      messagePorts_, [this, watch = alive_.watch()](const std::string& text) {
+        return watch.expired() ? std::string(R"({"ok":true})") : handleSafariMessage(text);
+      });
+  safariPort_->start();  // a failure is logged there; Safari's reports are then lost for the run
   // The first Safari message after launch is answered with a request for its whole tab list.
   enqueueSafariCommand({{"cmd", "sync"}}, std::nullopt);
 }
 
 std::string BrowserBridge::handleSafariMessage(const std::string& text) {
-  services_.log->log("safari port recv: " + utf8::prefix(text, 200));
+  log_.log("safari port recv: " + utf8::prefix(text, 200));
   const auto session = sessionOf(text);
   handle(nullptr, text);  // a rejected or malformed message is still answered
   return drainSafariCommands(session);
@@ -70,8 +79,7 @@ std::optional<std::string> BrowserBridge::sessionOf(std::string_view line) {
 bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_view line) {
   const auto report = ExtensionReport::parse(line);
   if (!report) {
-    services_.log->log("bridge: dropped a line that is no report (" + std::to_string(line.size()) +
-                       " bytes)");
+    log_.log("bridge: dropped a line that is no report (" + std::to_string(line.size()) + " bytes)");
     return false;
   }
   // Only Safari's messages come without a connection.
@@ -107,13 +115,11 @@ std::optional<Browser> BrowserBridge::acceptPeer(const Client& client, Browser c
   const auto pid = client.peerPID();
   std::optional<Browser> found;
   if (pid)
-    found = editor
-                ? ProcessLineage::editor(*services_.processes, *services_.workspace, *services_.bundles, *pid)
-                : ProcessLineage::chromiumBrowser(*services_.processes, *services_.workspace,
-                                                  *services_.bundles, *services_.log, *pid);
+    found = editor ? ProcessLineage::editor(processes_, workspace_, bundles_, *pid)
+                   : ProcessLineage::chromiumBrowser(processes_, workspace_, bundles_, log_, *pid);
   if (!found)
-    services_.log->log("rejecting socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) +
-                       ": not a " + (editor ? "listed editor" : "Chromium relay"));
+    log_.log("rejecting socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) + ": not a " +
+             (editor ? "listed editor" : "Chromium relay"));
   return found;
 }
 
@@ -144,8 +150,8 @@ void BrowserBridge::handleDisconnect(const std::shared_ptr<Client>& client) {
 
   // An editor's tabs live only as long as its host reports them; a browser's age out instead.
   if (browsers::isEditor(gone.browser)) {
-    services_.log->log(std::string(browsers::rawValue(gone.browser)) + " host " + utf8::prefix(gone.key, 12) +
-                       " disconnected; dropping its tabs");
+    log_.log(std::string(browsers::rawValue(gone.browser)) + " host " + utf8::prefix(gone.key, 12) +
+             " disconnected; dropping its tabs");
     // A connection that sent no session reported its tabs without one. Tabs go only when no
     // connection that reports them is left (a successor under the same session, or another
     // connection without one).
@@ -155,9 +161,8 @@ void BrowserBridge::handleDisconnect(const std::shared_ptr<Client>& client) {
             ? std::any_of(map.begin(), map.end(),
                           [](const auto& entry) { return entry.first.starts_with(kConnectionKeyPrefix); })
             : map.contains(gone.key);
-    if (services_.mru && !stillReported)
-      services_.mru->purgeTabs(gone.browser,
-                               sessionless ? std::nullopt : std::optional<std::string>(gone.key));
+    if (!stillReported)
+      mru_.purgeTabs(gone.browser, sessionless ? std::nullopt : std::optional<std::string>(gone.key));
   }
   postStatusChanged();
 }
@@ -168,16 +173,13 @@ void BrowserBridge::noteSafariReport(const std::optional<std::string>& session) 
   lastSafariEventAt_ = now;
   if (!last || now - *last >= kSafariLiveFor) postStatusChanged();
   if (session && session != lastSafariSession_) {
-    services_.log->log("safari page " + utf8::prefix(*session, 8) + " reporting (previous " +
-                       (lastSafariSession_ ? utf8::prefix(*lastSafariSession_, 8) : std::string("none")) +
-                       ")");
+    log_.log("safari page " + utf8::prefix(*session, 8) + " reporting (previous " +
+             (lastSafariSession_ ? utf8::prefix(*lastSafariSession_, 8) : std::string("none")) + ")");
     lastSafariSession_ = session;
   }
 }
 
 void BrowserBridge::dispatch(const ExtensionReport& report, Browser browser) {
-  MRUManager* mru = services_.mru;
-  if (!mru) return;
   const auto& session = report.session;
   switch (report.event) {
     case ReportEvent::hello:
@@ -215,52 +217,51 @@ void BrowserBridge::dispatch(const ExtensionReport& report, Browser browser) {
     }
     case ReportEvent::updated:
       if (!report.tab) break;
-      mru->tabUpdated(browser, session, *report.tab);
+      mru_.tabUpdated(browser, session, *report.tab);
       noteTabPosition(browser, session, *report.tab);
       break;
     case ReportEvent::cmdresult:
-      services_.log->log("safari cmd result: " + report.cmd + " ok=" + (report.ok ? "true" : "false") +
-                         " error=" + report.error);
+      log_.log("safari cmd result: " + report.cmd + " ok=" + (report.ok ? "true" : "false") +
+               " error=" + report.error);
       break;
     case ReportEvent::removed:
       if (!report.tabID) break;
       pendingCloses_.erase(MRUManager::tabItemID(browser, session, *report.tabID));  // the close worked
-      mru->tabRemoved(browser, session, *report.tabID);
+      mru_.tabRemoved(browser, session, *report.tabID);
       break;
     case ReportEvent::replaced:
       if (!report.replacedTabID || !report.tab) break;
-      mru->tabReplaced(browser, session, *report.replacedTabID, *report.tab);
+      mru_.tabReplaced(browser, session, *report.replacedTabID, *report.tab);
       break;
   }
 }
 
 void BrowserBridge::syncStep(Browser browser, const std::optional<std::string>& session,
                              const std::vector<SyncedWindow>& windows, int windowsWithActive) {
-  MRUManager& mru = *services_.mru;
-  mru.adoptSync(browser, session, windows);
+  mru_.adoptSync(browser, session, windows);
   std::size_t tabs = 0;
   for (const auto& window : windows) tabs += window.tabs.size();
   std::string ids;
   std::size_t tracked = 0;
-  for (const auto& e : mru.entries())
+  for (const auto& e : mru_.entries())
     if (e.kind == ItemKind::tab && e.browser == browser) {
       ids += (tracked++ ? ", " : "") + e.id;
     }
-  services_.log->log("sync " + std::string(browsers::rawValue(browser)) +
-                     ": windows=" + std::to_string(windows.size()) + " tabs=" + std::to_string(tabs) +
-                     " windowsWithActive=" + std::to_string(windowsWithActive) +
-                     " \u2192 tracked=" + std::to_string(tracked) + " [" + ids + "]");
+  log_.log("sync " + std::string(browsers::rawValue(browser)) +
+           ": windows=" + std::to_string(windows.size()) + " tabs=" + std::to_string(tabs) +
+           " windowsWithActive=" + std::to_string(windowsWithActive) +
+           " \u2192 tracked=" + std::to_string(tracked) + " [" + ids + "]");
 }
 
 void BrowserBridge::tabActivated(Browser browser, const std::optional<std::string>& session,
                                  const TabPack& pack, bool windowFocused) {
-  services_.mru->tabActivated(browser, session, pack, windowFocused);
+  mru_.tabActivated(browser, session, pack, windowFocused);
   noteTabPosition(browser, session, pack);
 }
 
 void BrowserBridge::noteTabPosition(Browser browser, const std::optional<std::string>& session,
                                     const TabPack& pack) {
-  if (services_.tabMover) services_.tabMover->noteTabPosition(browser, session, pack);
+  tabMover_.noteTabPosition(browser, session, pack);
 }
 
 void BrowserBridge::nameRedactedSafariTabs(std::vector<SyncedWindow> windows, NamedWindows completion) {
@@ -269,23 +270,19 @@ void BrowserBridge::nameRedactedSafariTabs(std::vector<SyncedWindow> windows, Na
     return;
   }
   if (!lastSafariRedactionAt_ || uptime() - *lastSafariRedactionAt_ > kRedactionNoticeFor) {
-    services_.log->log(
+    log_.log(
         "safari: tabs arrive without URL or title \u2014 the extension lacks website access; naming them "
         "over "
         "Apple Events");
     postStatusChanged();
   }
   lastSafariRedactionAt_ = uptime();
-  if (!services_.appleScripts) {
-    completion(std::move(windows));
-    return;
-  }
-  services_.appleScripts->frontTabsAsync([this, watch = alive_.watch(), windows = std::move(windows),
-                                          completion = std::move(completion)](auto answers) mutable {
+  appleScripts_.frontTabsAsync([this, watch = alive_.watch(), windows = std::move(windows),
+                                completion = std::move(completion)](auto answers) mutable {
     if (watch.expired()) return;
     if (SafariTabNaming::name(windows, answers) == 0 && !answers.empty())
-      services_.log->log("safari: " + std::to_string(answers.size()) +
-                         " window(s) from Apple Events, none matched a withheld tab");
+      log_.log("safari: " + std::to_string(answers.size()) +
+               " window(s) from Apple Events, none matched a withheld tab");
     completion(std::move(windows));
   });
 }

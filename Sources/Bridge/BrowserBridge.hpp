@@ -6,6 +6,7 @@
 // keeps Safari's command queue and presence. Main thread only.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -26,8 +27,21 @@
 
 namespace velvix {
 
-struct Services;
+class AppleScriptBridge;
+class DebugLog;
+class MRUManager;
+class Preferences;
+class RunningApps;
+class TabMover;
 struct ExtensionReport;
+namespace platform {
+class BundleReader;
+class MainLoop;
+class MessagePorts;
+class NotificationCenter;
+class ProcessTable;
+class Workspace;
+}  // namespace platform
 
 class BrowserBridge {
  public:
@@ -43,7 +57,24 @@ class BrowserBridge {
   static constexpr double kCloseConfirmWait = 1.2;
   static constexpr std::size_t kMaxSafariCommands = 8;
 
-  explicit BrowserBridge(Services& services);
+  struct Collaborators {
+    std::filesystem::path home;            // the socket lives in its support folder
+    platform::MessagePorts& messagePorts;  // the Safari handler's channel
+    // Who a socket's peer is: its ancestry in the peers' table, the running applications, the bundles.
+    const platform::ProcessTable& processes;
+    const platform::Workspace& workspace;
+    const platform::BundleReader& bundles;
+    RunningApps& runningApps;
+    Preferences& preferences;
+    MRUManager& mru;
+    TabMover& tabMover;
+    AppleScriptBridge& appleScripts;  // names Safari's withheld tabs, closes a tab an extension left open
+    platform::NotificationCenter& notifications;
+    platform::MainLoop& loop;
+    DebugLog& log;
+  };
+
+  explicit BrowserBridge(Collaborators collaborators);
   ~BrowserBridge();
   BrowserBridge(const BrowserBridge&) = delete;
   BrowserBridge& operator=(const BrowserBridge&) = delete;
@@ -127,7 +158,21 @@ class BrowserBridge {
   bool safariReportedWithin(double seconds) const;
   double uptime() const;
 
-  Services& services_;
+  const std::filesystem::path home_;
+  platform::MessagePorts& messagePorts_;
+  const platform::ProcessTable& processes_;
+  const platform::Workspace& workspace_;
+  const platform::BundleReader& bundles_;
+  RunningApps& runningApps_;
+  Preferences& preferences_;
+  // The inventory, the tab mover and the script bridge are built after the bridge and use it in
+  // turn: neither the constructor nor the destructor calls them.
+  MRUManager& mru_;
+  TabMover& tabMover_;
+  AppleScriptBridge& appleScripts_;
+  platform::NotificationCenter& notifications_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   std::unique_ptr<UnixSocketServer> server_;
   std::unique_ptr<SafariPortServer> safariPort_;
   bool started_ = false;

@@ -10,7 +10,6 @@
 #include "Bridge/ExtensionCommand.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Utf8.hpp"
 #include "Support/DebugLog.hpp"
@@ -74,7 +73,7 @@ void BrowserBridge::browserQuit(Browser browser) {
 }
 
 void BrowserBridge::refreshExtensionPresence() {
-  Setting<bool>& seen = services_.preferences->chromeExtensionSeen;
+  Setting<bool>& seen = preferences_.chromeExtensionSeen;
   const auto& all = browsers::all();
   if (isAnyChromiumConnected()) {
     chromiumSilentSince_.reset();
@@ -82,7 +81,7 @@ void BrowserBridge::refreshExtensionPresence() {
     return;
   }
   const bool running = std::any_of(all.begin(), all.end(), [&](Browser b) {
-    return browsers::isChromiumFamily(b) && services_.runningApps->first(std::string(browsers::bundleID(b)));
+    return browsers::isChromiumFamily(b) && runningApps_.first(std::string(browsers::bundleID(b)));
   });
   if (!running) {
     chromiumSilentSince_.reset();
@@ -91,7 +90,7 @@ void BrowserBridge::refreshExtensionPresence() {
   // A browser runs without its extension: after a grace, the extension counts as removed.
   if (!chromiumSilentSince_) chromiumSilentSince_ = uptime();
   if (uptime() - *chromiumSilentSince_ > kExtensionSilentGrace && seen.get()) {
-    services_.log->log("extension silent past grace; treating as removed");
+    log_.log("extension silent past grace; treating as removed");
     seen.set(false);
   }
 }
@@ -121,19 +120,18 @@ bool BrowserBridge::closeChromiumTab(const SwitchableItem& item) {
   // Apple Events. Keyed by the tab's item id, so only that browser's and session's report counts.
   const std::string key = MRUManager::tabItemID(*item.browser, item.session, tabID);
   pendingCloses_[key] = item;
-  services_.loop->postAfter(kCloseConfirmWait, [this, watch = alive_.watch(), key, tabID] {
+  loop_.postAfter(kCloseConfirmWait, [this, watch = alive_.watch(), key, tabID] {
     if (watch.expired()) return;
     auto pending = pendingCloses_.find(key);
     if (pending == pendingCloses_.end()) return;
     const SwitchableItem unclosed = std::move(pending->second);
     pendingCloses_.erase(pending);
-    if (!services_.appleScripts) return;
     // Only the very tab, by its window's and its own id: an extension that reported late has
     // closed it already, and a tab that slid into its place is another one the user kept.
-    services_.appleScripts->closeIdentified(unclosed, [this, watch, tabID](bool closed) {
+    appleScripts_.closeIdentified(unclosed, [this, watch, tabID](bool closed) {
       if (watch.expired()) return;
-      services_.log->log("extension silent on close(tab " + std::to_string(tabID) +
-                         "); AppleScript fallback result=" + (closed ? "true" : "false"));
+      log_.log("extension silent on close(tab " + std::to_string(tabID) +
+               "); AppleScript fallback result=" + (closed ? "true" : "false"));
     });
   });
   return true;
@@ -158,8 +156,8 @@ std::string BrowserBridge::drainSafariCommands(const std::optional<std::string>&
     }
   if (due.empty()) return kNothing;
   std::erase_if(safariCommands_, isDue);
-  services_.log->log("safari cmds \u2192 " + (session ? utf8::prefix(*session, 8) : std::string("any")) +
-                     ": " + logtext::quotedList(names));
+  log_.log("safari cmds \u2192 " + (session ? utf8::prefix(*session, 8) : std::string("any")) + ": " +
+           logtext::quotedList(names));
   try {
     return nlohmann::json{{"cmds", std::move(due)}}.dump();
   } catch (const nlohmann::json::exception&) {

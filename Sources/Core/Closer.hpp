@@ -7,15 +7,34 @@
 
 namespace velvix {
 
-struct Services;
+class AXWindowBridge;
+class AppleScriptBridge;
+class BrowserBridge;
+class DebugLog;
+class RunningApps;
+namespace platform {
+class Workspace;
+}
 
 class Closer {
  public:
-  explicit Closer(Services& services) : services_(services) {}
+  Closer(platform::Workspace& workspace, RunningApps& runningApps, AXWindowBridge& ax,
+         BrowserBridge& browserBridge, AppleScriptBridge& appleScripts, DebugLog& log)
+      : workspace_(workspace),
+        runningApps_(runningApps),
+        ax_(ax),
+        browserBridge_(browserBridge),
+        appleScripts_(appleScripts),
+        log_(log) {}
   void close(const SwitchableItem& item);
 
  private:
-  Services& services_;
+  platform::Workspace& workspace_;
+  RunningApps& runningApps_;
+  AXWindowBridge& ax_;
+  BrowserBridge& browserBridge_;
+  AppleScriptBridge& appleScripts_;
+  DebugLog& log_;
 };
 
 }  // namespace velvix

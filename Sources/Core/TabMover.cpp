@@ -5,7 +5,6 @@
 #include "Bridge/BrowserBridge.hpp"
 #include "Bridge/ExtensionCommand.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
 
@@ -17,8 +16,7 @@ bool TabMover::isMovable(const SwitchableItem& item) {
 }
 
 bool TabMover::canDrag(const SwitchableItem& item) const {
-  return isMovable(item) && services_.browserBridge &&
-         services_.browserBridge->canAcceptCommands(*item.browser);
+  return isMovable(item) && browserBridge_.canAcceptCommands(*item.browser);
 }
 
 bool TabMover::canDrop(const SwitchableItem& dragged, const SwitchableItem& target) {
@@ -38,16 +36,15 @@ bool TabMover::move(const SwitchableItem& dragged, const SwitchableItem& target,
                     std::function<void()> onConfirm) {
   if (!canDrop(dragged, target) || !target.windowID) return false;
   const Browser browser = *dragged.browser;
-  auto connection =
-      services_.browserBridge ? services_.browserBridge->client(browser, dragged.session) : nullptr;
+  auto connection = browserBridge_.client(browser, dragged.session);
   const bool sent = connection && connection->sendLine(ExtensionCommand::move(*dragged.tabID, *target.tabID));
-  services_.log->log("move tab " + std::to_string(*dragged.tabID) + " onto " + std::to_string(*target.tabID) +
-                     " (" + std::string(browsers::rawValue(browser)) + " win " +
-                     dragged.windowID.value_or("?") + "\u2192" + *target.windowID + ") target.tabIndex=" +
-                     std::to_string(target.tabIndex.value_or(-1)) + " sent=" + (sent ? "true" : "false"));
+  log_.log("move tab " + std::to_string(*dragged.tabID) + " onto " + std::to_string(*target.tabID) + " (" +
+           std::string(browsers::rawValue(browser)) + " win " + dragged.windowID.value_or("?") + "\u2192" +
+           *target.windowID + ") target.tabIndex=" + std::to_string(target.tabIndex.value_or(-1)) +
+           " sent=" + (sent ? "true" : "false"));
   if (!sent) return false;
 
-  const double now = services_.loop->uptime();
+  const double now = loop_.uptime();
   std::erase_if(pending_, [&](const PendingMove& m) { return m.deadline < now || m.itemID == dragged.id; });
   pending_.push_back({.itemID = dragged.id,
                       .browser = browser,
@@ -71,7 +68,7 @@ bool TabMover::fits(const PendingMove& move, Browser browser, const std::string&
 
 void TabMover::noteTabPosition(Browser browser, const std::optional<std::string>& session,
                                const TabPack& pack) {
-  const double now = services_.loop->uptime();
+  const double now = loop_.uptime();
   std::erase_if(pending_, [&](const PendingMove& m) { return m.deadline < now; });
   if (pending_.empty()) return;  // the common case: no move waits for its report
   const std::string reportedID = MRUManager::tabItemID(browser, session, pack.tabID);
@@ -80,7 +77,7 @@ void TabMover::noteTabPosition(Browser browser, const std::optional<std::string>
   if (move == pending_.end()) return;
   auto confirm = std::move(move->onConfirm);
   pending_.erase(move);
-  services_.log->log("move confirmed: " + reportedID + " now in window " + std::to_string(pack.windowID));
+  log_.log("move confirmed: " + reportedID + " now in window " + std::to_string(pack.windowID));
   if (confirm) confirm();
 }
 

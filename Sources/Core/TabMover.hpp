@@ -16,7 +16,11 @@
 
 namespace velvix {
 
-struct Services;
+class BrowserBridge;
+class DebugLog;
+namespace platform {
+class MainLoop;
+}
 
 class TabMover {
  public:
@@ -33,7 +37,8 @@ class TabMover {
     std::function<void()> onConfirm;
   };
 
-  explicit TabMover(Services& services) : services_(services) {}
+  TabMover(BrowserBridge& browserBridge, DebugLog& log, platform::MainLoop& loop)
+      : browserBridge_(browserBridge), log_(log), loop_(loop) {}
   TabMover(const TabMover&) = delete;
   TabMover& operator=(const TabMover&) = delete;
 
@@ -59,7 +64,9 @@ class TabMover {
   static bool fits(const PendingMove& move, Browser browser, const std::string& reportedID,
                    const TabPack& pack);
 
-  Services& services_;
+  BrowserBridge& browserBridge_;
+  DebugLog& log_;
+  platform::MainLoop& loop_;
   std::vector<PendingMove> pending_;
 };
 

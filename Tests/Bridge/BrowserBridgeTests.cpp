@@ -1,4 +1,4 @@
-#include <fstream>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,6 +6,7 @@
 
 #include "Bridge/BrowserBridge.hpp"
 #include "TestSupport/BridgeTest.hpp"
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
 
 namespace velvix {
 namespace {
@@ -235,9 +236,8 @@ TEST_F(BrowserBridgeTest, MalformedLinesAreDroppedWithoutHarmingWhatIsStored) {
 }
 
 TEST_F(BrowserBridgeTest, AStartThatCannotListenIsLoggedAndTheRestGoesOn) {
-  Services& services = world.services();
-  services.home = world.home.path() / "home";
-  std::ofstream(services.home) << "a file where the home folder should be";
+  // A folder where the socket should be: it cannot be cleared away, so the bind fails.
+  std::filesystem::create_directories(hostchannel::socketPath(world.home.path().string()));
   testing::internal::CaptureStderr();
   bridge.start();
   const std::string logged = testing::internal::GetCapturedStderr();

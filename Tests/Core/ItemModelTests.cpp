@@ -45,7 +45,7 @@ TEST(TabPack, IndicesNoWindowHasReadAsUnknown) {
 
 TEST(Browser, EditorsReportTabsOnlyWhileConnectedBrowsersAlways) {
   test::TestWorld world;
-  BrowserBridge bridge(world.services());
+  const BrowserBridge& bridge = world.browserBridge();  // not started: no editor has connected
   EXPECT_TRUE(BrowserBridge::reportsTabs(Browser::chrome, &bridge));
   EXPECT_TRUE(BrowserBridge::reportsTabs(Browser::terminal, nullptr));
   EXPECT_FALSE(BrowserBridge::reportsTabs(Browser::vscode, &bridge));

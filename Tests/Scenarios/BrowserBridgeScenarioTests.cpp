@@ -3,7 +3,6 @@
 
 #include "Bridge/BrowserBridge.hpp"
 #include "Bridge/ExtensionCommand.hpp"
-#include "Platform/Linux/FileBundleReader.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "TestSupport/BridgeTest.hpp"
@@ -28,9 +27,7 @@ const std::string kSession = "0d5b7c2e-6a41-4f7e";
 class BrowserBridgeScenario : public ::testing::Test {
  protected:
   void SetUp() override {
-    Services& services = world.services();
-    services.processes = &processes;
-    services.bundles = &bundles;
+    world.options.processes = &processes;
     world.defaults.set("debugLogging", true);
     world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"});
     world.browserBridge().start();
@@ -53,10 +50,9 @@ class BrowserBridgeScenario : public ::testing::Test {
     return MRUManager::tabItemID(Browser::chrome, kSession, tabID);
   }
 
+  platform::LinuxProcessTable processes;  // outlives the world built over it
   test::TestWorld world;
   test::TempFolder applications;
-  platform::LinuxProcessTable processes;
-  platform::FileBundleReader bundles;
 };
 
 TEST_F(BrowserBridgeScenario, ATabTravelsFromTheBrowserToTheFrontOfTheSwitcherAndIsActivatedBack) {
