@@ -65,18 +65,14 @@ SwitcherController::SwitcherController(Services& services)
     if (!watch.expired() && source >= 0 && target >= 0)
       moveTab(static_cast<std::size_t>(source), static_cast<std::size_t>(target));
   };
-  if (services_.appIcons)
-    hud_->setAppIconProvider(
-        [icons = services_.appIcons](const std::string& bundleID, std::optional<platform::Pid> pid) {
-          return icons->icon(bundleID, pid);
-        });
-  if (services_.tabMover) {
-    model.canDrag = [mover = services_.tabMover](const SwitchableItem& item) { return mover->canDrag(item); };
-    model.canDrop = [mover = services_.tabMover](const SwitchableItem& dragged,
-                                                 const SwitchableItem& target) {
-      return mover->canDrop(dragged, target);
-    };
-  }
+  hud_->setAppIconProvider(
+      [icons = services_.appIcons](const std::string& bundleID, std::optional<platform::Pid> pid) {
+        return icons->icon(bundleID, pid);
+      });
+  model.canDrag = [mover = services_.tabMover](const SwitchableItem& item) { return mover->canDrag(item); };
+  model.canDrop = [mover = services_.tabMover](const SwitchableItem& dragged, const SwitchableItem& target) {
+    return mover->canDrop(dragged, target);
+  };
 }
 
 SwitcherController::~SwitcherController() = default;
@@ -225,7 +221,7 @@ void SwitcherController::closeChord() {
   stopStuckChordWatchdog();
   if (session_) spare_ = std::move(*session_);
   session_.reset();
-  if (services_.appMonitor) services_.appMonitor->isChordActive = false;
+  services_.appMonitor->isChordActive = false;
   if (hudShown_ && !hudPending_) hud_->hide();
   hudShown_ = false;
   hudPending_ = false;
