@@ -1,8 +1,10 @@
 #pragma once
-// The wiring of the application: one plain struct of pointers to the long-lived services and the
-// platform interfaces, built by the composition root (the program, or a test's TestWorld) and
-// handed to every service it creates. A service reads its collaborators from here when it needs
-// them, so services that use each other need no construction order tricks. Nothing is global.
+// The table of the application's long-lived services and platform interfaces, filled by the one
+// composition root (VelvixApp) with every part it builds. Only the types that orchestrate many
+// others read it: the application delegate, the event tap, the switcher controller and the Dock
+// controller. Every other service takes references to exactly the collaborators it uses. Every
+// field is set in every world; the instance lock alone is absent where no real process runs.
+// Nothing is global.
 
 #include <filesystem>
 
