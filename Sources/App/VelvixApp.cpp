@@ -136,7 +136,7 @@ struct VelvixApp::Parts {
             },
             desktop.screens(), desktop.loop(),
             // Set by the window onto the desktop once it exists, after the parts are built.
-            [&s] { return s.placement; }, std::move(inputLock)) {}
+            s.placement, std::move(inputLock)) {}
 
   sim::SimDesktop& desktop;
   const VelvixAppOptions options;

@@ -21,11 +21,11 @@ struct ChromeSetupPresenter::Card {
 
 ChromeSetupPresenter::ChromeSetupPresenter(ChromeAutoInstaller::Collaborators installer,
                                            platform::Screens& screens, platform::MainLoop& loop,
-                                           std::function<platform::ScreenPlacement*()> placement,
+                                           platform::ScreenPlacement* const& placement,
                                            std::function<InputLock*()> inputLock)
     : screens_(screens),
       loop_(loop),
-      placement_(std::move(placement)),
+      placement_(placement),
       inputLock_(std::move(inputLock)),
       installer_(std::move(installer)) {}
 
@@ -66,7 +66,7 @@ void ChromeSetupPresenter::dismiss() {
 void ChromeSetupPresenter::show(const ChromeSetupPhase& phase) {
   phase_ = phase;
   if (!card_) {
-    card_ = std::make_unique<Card>(placement_ ? placement_() : nullptr);
+    card_ = std::make_unique<Card>(placement_);
     card_->widget->onRetry = [this, watch = alive_.watch()] {
       if (!watch.expired()) retry();
     };

@@ -27,11 +27,11 @@ class ChromeSetupPresenter {
   static constexpr double kTopOffset = 0.12;  // of the visible height, above the card
 
   // Owns the auto-installer built over `installer`. The card is centred on the first of `screens`
-  // and closed on `loop`; `placement` gives where panels appear on the display when the card is
-  // made (the view that places them may come after this), or none. `inputLock` gives the
+  // and closed on `loop`; `placement` is the slot of where panels appear on the display, read when
+  // the card is made (the view that places them may come after this), or none. `inputLock` gives the
   // application's running event tap, which can hold the user's input, or none.
   ChromeSetupPresenter(ChromeAutoInstaller::Collaborators installer, platform::Screens& screens,
-                       platform::MainLoop& loop, std::function<platform::ScreenPlacement*()> placement,
+                       platform::MainLoop& loop, platform::ScreenPlacement* const& placement,
                        std::function<InputLock*()> inputLock);
   ~ChromeSetupPresenter();
   ChromeSetupPresenter(const ChromeSetupPresenter&) = delete;
@@ -56,7 +56,7 @@ class ChromeSetupPresenter {
   struct Card;
   platform::Screens& screens_;
   platform::MainLoop& loop_;
-  std::function<platform::ScreenPlacement*()> placement_;
+  platform::ScreenPlacement* const& placement_;
   std::function<InputLock*()> inputLock_;
   ChromeAutoInstaller installer_;
   std::unique_ptr<Card> card_;
