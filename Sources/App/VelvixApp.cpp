@@ -54,6 +54,7 @@
 #include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimPrivacy.hpp"
 #include "Platform/Simulated/SimSafariExtensionSettings.hpp"
+#include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
@@ -193,7 +194,18 @@ struct VelvixApp::Parts {
   WindowList windowList{windowServer, workspace, ax};
   RunningApps runningApps{workspace, desktop.processes()};
   Preferences preferences{defaults, notifications, desktop.loginItems()};
-  ThumbnailStore thumbnails{services};
+  ThumbnailStore thumbnails{{.workspace = workspace,
+                             .windowServer = windowServer,
+                             .windowList = windowList,
+                             .screenCapture = desktop.screenCapture(),
+                             .screens = desktop.screens(),
+                             .privacy = desktop.privacyService(),
+                             .secureInput = desktop.secureInputState(),
+                             .preferences = preferences,
+                             .mru = mru,  // built after the store; its constructor does not call it
+                             .notifications = notifications,
+                             .loop = desktop.loop(),
+                             .log = log}};
   BrowserBridge browserBridge{{.home = options.home,
                                .messagePorts = messagePorts,
                                .processes = processes,
@@ -240,8 +252,30 @@ struct VelvixApp::Parts {
   AppIcon appIcons{workspace, bundles};
   MicMute micMute{desktop.microphone(), defaults};
   UpdateChecker updateChecker{updaterFramework};
-  AppMonitor appMonitor{services};
-  Activator activator{services};
+  AppMonitor appMonitor{{.workspace = workspace,
+                         .windowList = windowList,
+                         .ax = ax,
+                         .input = desktop.inputState(),
+                         .runningApps = runningApps,
+                         .browserBridge = browserBridge,
+                         .appleScripts = appleScripts,
+                         .permissions = permissions,
+                         .preferences = preferences,
+                         .mru = mru,
+                         .thumbnails = thumbnails,
+                         .loop = desktop.loop()}};
+  Activator activator{{.workspace = workspace,
+                       .runningApps = runningApps,
+                       .windowList = windowList,
+                       .ax = ax,
+                       .application = desktop.application(),
+                       .browserBridge = browserBridge,
+                       .appleScripts = appleScripts,
+                       .input = desktop.inputState(),
+                       .mru = mru,
+                       .appMonitor = appMonitor,
+                       .loop = desktop.loop(),
+                       .log = log}};
   Closer closer{workspace, runningApps, ax, browserBridge, appleScripts, log};
   TabMover tabMover{browserBridge, log, desktop.loop()};
   RealChromiumMirror realChromium{{.desktop = desktop,
@@ -268,7 +302,7 @@ struct VelvixApp::Parts {
       .log = log,
       .home = options.home,
   }};
-  BadgeStore badges{services};
+  BadgeStore badges{accessibility, bundles, workspace, appMonitor, preferences, desktop.loop()};
   FaviconStore favicons{http, imageDecoder};
   // The Dock controller's panels, which outlive it.
   DockPreviewPanel dockCards{desktop.loop(), desktop.screens(), desktop.accessibilityDisplay(),

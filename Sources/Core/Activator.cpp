@@ -8,7 +8,6 @@
 #include "Bridge/ExtensionCommand.hpp"
 #include "Core/AppMonitor.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/InputState.hpp"
@@ -45,15 +44,28 @@ std::string lastPathComponent(std::string title) {
 
 }  // namespace
 
+Activator::Activator(const Collaborators& c)
+    : workspace_(c.workspace),
+      runningApps_(c.runningApps),
+      windowList_(c.windowList),
+      ax_(c.ax),
+      application_(c.application),
+      browserBridge_(c.browserBridge),
+      appleScripts_(c.appleScripts),
+      input_(c.input),
+      mru_(c.mru),
+      appMonitor_(c.appMonitor),
+      loop_(c.loop),
+      log_(c.log) {}
+
 bool Activator::isOwnBundle(const std::string& bundleID) const {
-  return bundleID == services_.workspace->ownBundleIdentifier();
+  return bundleID == workspace_.ownBundleIdentifier();
 }
 
 void Activator::later(double delay, std::function<void()> step) {
-  services_.loop->postAfter(delay,
-                            [this, watch = alive_.watch(), generation = generation_, step = std::move(step)] {
-                              if (!watch.expired() && generation == generation_) step();
-                            });
+  loop_.postAfter(delay, [this, watch = alive_.watch(), generation = generation_, step = std::move(step)] {
+    if (!watch.expired() && generation == generation_) step();
+  });
 }
 
 void Activator::activate(const std::vector<SwitchableItem>& items, std::size_t startingAt) {
@@ -78,11 +90,10 @@ void Activator::tryCandidate(Items items, std::size_t start, std::size_t offset,
   if (offset >= items->size()) return;  // every entry has been tried
   if (offset >= static_cast<std::size_t>(kMaxCandidates)) {
     const std::string n = std::to_string(offset);
-    services_.log->log(
-        "activate: gave up after " + n +
-        " candidates \u2014 the selection and its neighbours all failed at once, which is a hiccup, "
-        "not " +
-        n + " dead windows");
+    log_.log("activate: gave up after " + n +
+             " candidates \u2014 the selection and its neighbours all failed at once, which is a hiccup, "
+             "not " +
+             n + " dead windows");
     return;
   }
   const SwitchableItem& candidate = (*items)[(start + offset) % items->size()];
@@ -98,32 +109,30 @@ void Activator::tryCandidate(Items items, std::size_t start, std::size_t offset,
 void Activator::judge(Items items, std::size_t start, std::size_t offset, std::uint64_t generation, bool ok) {
   const SwitchableItem& candidate = (*items)[(start + offset) % items->size()];
   if (ok) {
-    services_.mru->markActivated(candidate.id);
+    mru_.markActivated(candidate.id);
     // The monitor must not record the activation notification this causes as a new activation.
-    if (services_.appMonitor)
-      services_.appMonitor->autoTrackSuppressedUntil =
-          services_.loop->uptime() + AppMonitor::kSuppressionAfterActivation;
+    appMonitor_.autoTrackSuppressedUntil = loop_.uptime() + AppMonitor::kSuppressionAfterActivation;
     return;
   }
-  services_.log->log("activate: " + candidate.id + " failed (" + diagnosis(candidate) + "), kept");
+  log_.log("activate: " + candidate.id + " failed (" + diagnosis(candidate) + "), kept");
   tryCandidate(items, start, offset + 1, generation);
 }
 
 void Activator::activateApplication(Pid pid) {
-  services_.workspace->activate(pid);
+  workspace_.activate(pid);
   later(kReactivateAfter, [this, pid] {
-    if (!services_.workspace->isActive(pid)) services_.workspace->activate(pid);
+    if (!workspace_.isActive(pid)) workspace_.activate(pid);
   });
 }
 
 std::optional<RunningApplication> Activator::applicationOf(const SwitchableItem& item) const {
   if (item.pid)
-    if (auto app = services_.workspace->application(*item.pid)) return app;
-  return services_.runningApps->first(item.bundleID);
+    if (auto app = workspace_.application(*item.pid)) return app;
+  return runningApps_.first(item.bundleID);
 }
 
 std::optional<RunningApplication> Activator::runningBrowser(Browser browser) const {
-  return services_.runningApps->first(std::string(browsers::bundleID(browser)));
+  return runningApps_.first(std::string(browsers::bundleID(browser)));
 }
 
 bool Activator::attemptApp(const SwitchableItem& item) {
@@ -136,13 +145,13 @@ bool Activator::attemptApp(const SwitchableItem& item) {
   const std::int64_t number = *item.windowNumber;
   if (isOwnBundle(item.bundleID)) return raiseOwnWindow(number, *app);
 
-  const auto outcome = services_.ax->raiseWindow(number, item.title, app->pid);
+  const auto outcome = ax_.raiseWindow(number, item.title, app->pid);
   if (outcome != AXWindowBridge::RaiseOutcome::raised) {
     std::optional<WindowList::Info> listed;
-    for (auto& w : services_.windowList->realWindows(false))
+    for (auto& w : windowList_.realWindows(false))
       if (w.windowNumber == number) listed = w;
     if (!listed || (outcome == AXWindowBridge::RaiseOutcome::missing && !listed->isOnScreen)) {
-      services_.log->log("activate: " + item.id + " has no such window, falling through");
+      log_.log("activate: " + item.id + " has no such window, falling through");
       return false;
     }
   }
@@ -150,19 +159,19 @@ bool Activator::attemptApp(const SwitchableItem& item) {
 
   // Re-raise a few times during the next second, until the user clicks (or, once the window was
   // seen in front, types).
-  const double started = services_.loop->uptime();
+  const double started = loop_.uptime();
   auto frontSeen = std::make_shared<bool>(false);
   for (double delay : {0.2, 0.5, 0.9})
     later(delay, [this, pid = app->pid, number, frontSeen, started, title = item.title] {
-      if (auto front = services_.windowList->frontWindow(pid); front && front->windowNumber == number)
+      if (auto front = windowList_.frontWindow(pid); front && front->windowNumber == number)
         *frontSeen = true;
-      if (!userActed(started, *frontSeen)) services_.ax->raiseWindow(number, title, pid);
+      if (!userActed(started, *frontSeen)) ax_.raiseWindow(number, title, pid);
     });
   return true;
 }
 
 bool Activator::raiseOwnWindow(std::int64_t number, const RunningApplication& app) {
-  platform::Application& self = *services_.application;
+  platform::Application& self = application_;
   std::optional<platform::Application::OwnWindow> window;
   for (const auto& w : self.windows())
     if (w.number == number) window = w;
@@ -171,12 +180,12 @@ bool Activator::raiseOwnWindow(std::int64_t number, const RunningApplication& ap
   self.activate(true);
   self.makeKeyAndOrderFront(number);
   activateApplication(app.pid);
-  const double started = services_.loop->uptime();
+  const double started = loop_.uptime();
   for (double delay : {0.2, 0.5})
     later(delay, [this, number, started] {
-      for (const auto& w : services_.application->windows())
+      for (const auto& w : application_.windows())
         if (w.number == number && w.visible && !userActed(started, true))
-          services_.application->makeKeyAndOrderFront(number);
+          application_.makeKeyAndOrderFront(number);
     });
   return true;
 }
@@ -186,7 +195,7 @@ void Activator::raiseEditorWindow(Browser browser, const std::string& title) {
   if (!app) return;
   const std::string part = lastPathComponent(title);
   for (double delay : {0.12, 0.35, 0.7})
-    later(delay, [this, part, pid = app->pid] { services_.ax->raiseWindow(part, pid); });
+    later(delay, [this, part, pid = app->pid] { ax_.raiseWindow(part, pid); });
 }
 
 void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)> completion) {
@@ -196,16 +205,16 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
   if (!app) return completion(false);
 
   if (item.url == MRUManager::kAuxPlaceholderURL) {
-    services_.appleScripts->scriptedWindowNamesAsync(
+    appleScripts_.scriptedWindowNamesAsync(
         browser, [this, watch = alive_.watch(), generation = generation_, item, pid = app->pid, completion](
                      std::optional<std::vector<std::string>> names, bool) {
           if (watch.expired() || generation != generation_) return completion(false);
           const auto scripted = names.value_or(std::vector<std::string>{});
-          if (!services_.ax->raiseAuxWindow(item.title, scripted, pid)) return completion(false);
+          if (!ax_.raiseAuxWindow(item.title, scripted, pid)) return completion(false);
           activateApplication(pid);
-          const double started = services_.loop->uptime();
+          const double started = loop_.uptime();
           later(0.35, [this, item, scripted, pid, started] {
-            if (!userActed(started, false)) services_.ax->raiseAuxWindow(item.title, scripted, pid);
+            if (!userActed(started, false)) ax_.raiseAuxWindow(item.title, scripted, pid);
           });
           completion(true);
         });
@@ -215,8 +224,8 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
   // The command goes only to the connection registered under the entry's own session.
   auto sendActivate = [&]() -> bool {
     auto windowID = decimalWindowID(item.windowID);
-    if (!item.tabID || !windowID || !item.session || !services_.browserBridge) return false;
-    const auto& clients = services_.browserBridge->chromiumClients();
+    if (!item.tabID || !windowID || !item.session) return false;
+    const auto& clients = browserBridge_.chromiumClients();
     auto perBrowser = clients.find(browser);
     if (perBrowser == clients.end()) return false;
     auto client = perBrowser->second.find(*item.session);
@@ -226,7 +235,7 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
 
   if (browsers::isEditor(browser)) {
     if (!sendActivate()) {
-      services_.log->log("activate: " + item.id + " \u2014 no editor host to ask");
+      log_.log("activate: " + item.id + " \u2014 no editor host to ask");
       return completion(false);
     }
     activateApplication(app->pid);
@@ -236,7 +245,7 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
   if (!browsers::isChromiumFamily(browser)) return attemptAppleEvents(item, std::move(completion));
 
   if (!item.tabID || !decimalWindowID(item.windowID)) {
-    services_.log->log("activate: " + item.id + " \u2014 no tabID/windowID; falling back to Apple Events");
+    log_.log("activate: " + item.id + " \u2014 no tabID/windowID; falling back to Apple Events");
     return attemptAppleEvents(item, std::move(completion));
   }
   if (sendActivate()) {
@@ -244,16 +253,15 @@ void Activator::attemptTab(const SwitchableItem& item, std::function<void(bool)>
     if (auto again = runningBrowser(browser)) activateApplication(again->pid);
     return completion(true);
   }
-  services_.log->log("activate: " + item.id + " \u2014 extension declined tab " +
-                     std::to_string(*item.tabID) + " in window " + *item.windowID +
-                     "; falling back to Apple Events");
+  log_.log("activate: " + item.id + " \u2014 extension declined tab " + std::to_string(*item.tabID) +
+           " in window " + *item.windowID + "; falling back to Apple Events");
   attemptAppleEvents(item, std::move(completion));
 }
 
 void Activator::attemptAppleEvents(const SwitchableItem& item, std::function<void(bool)> completion) {
   const Browser browser = *item.browser;
   if (auto app = runningBrowser(browser)) activateApplication(app->pid);
-  services_.appleScripts->resolve(
+  appleScripts_.resolve(
       item, "resolvetab",
       [this, watch = alive_.watch(), generation = generation_, browser, completion](bool ok) {
         if (watch.expired() || generation != generation_)
@@ -263,11 +271,11 @@ void Activator::attemptAppleEvents(const SwitchableItem& item, std::function<voi
         if (app) activateApplication(app->pid);
         auto raiseScripted = [this, browser] {
           auto running = runningBrowser(browser);
-          auto names = services_.appleScripts->cachedScriptedWindowNames(browser);
-          if (running && !names.empty()) services_.ax->raiseScriptedWindow(names, running->pid);
+          auto names = appleScripts_.cachedScriptedWindowNames(browser);
+          if (running && !names.empty()) ax_.raiseScriptedWindow(names, running->pid);
         };
         raiseScripted();
-        const double started = services_.loop->uptime();
+        const double started = loop_.uptime();
         later(0.35, [this, raiseScripted, started] {
           if (!userActed(started, false)) raiseScripted();
         });
@@ -277,10 +285,10 @@ void Activator::attemptAppleEvents(const SwitchableItem& item, std::function<voi
 
 bool Activator::userActed(double since, bool includingKeys) const {
   using T = platform::InputEventType;
-  const double elapsed = services_.loop->uptime() - since;
+  const double elapsed = loop_.uptime() - since;
   for (T type : {T::leftMouseDown, T::rightMouseDown, T::keyDown}) {
     if (type == T::keyDown && !includingKeys) continue;
-    if (services_.input->secondsSinceLastEvent(type) < elapsed) return true;
+    if (input_.secondsSinceLastEvent(type) < elapsed) return true;
   }
   return false;
 }
@@ -294,7 +302,7 @@ std::string Activator::diagnosis(const SwitchableItem& item) const {
   if (!applicationOf(item)) return "app absent from the running-app list";
   if (!item.windowNumber) return "activation declined";
   const std::string number = std::to_string(*item.windowNumber);
-  if (!services_.windowList->liveWindowNumbers().contains(*item.windowNumber))
+  if (!windowList_.liveWindowNumbers().contains(*item.windowNumber))
     return "window " + number + " absent from the window list";
   return "window " + number + " is listed but refused the raise";
 }

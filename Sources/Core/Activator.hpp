@@ -18,14 +18,42 @@
 
 namespace velvix {
 
-struct Services;
+class AXWindowBridge;
+class AppMonitor;
+class AppleScriptBridge;
+class BrowserBridge;
+class DebugLog;
+class MRUManager;
+class RunningApps;
+class WindowList;
+namespace platform {
+class Application;
+class InputState;
+class MainLoop;
+}  // namespace platform
 
 class Activator {
  public:
   static constexpr int kMaxCandidates = 3;
   static constexpr double kReactivateAfter = 0.15;
 
-  explicit Activator(Services& services) : services_(services) {}
+  // What brings an entry forward, and what is told once it came forward.
+  struct Collaborators {
+    platform::Workspace& workspace;  // activates the applications
+    RunningApps& runningApps;
+    const WindowList& windowList;
+    AXWindowBridge& ax;                  // raises the windows
+    platform::Application& application;  // this program's own windows
+    const BrowserBridge& browserBridge;  // the extensions that switch tabs
+    AppleScriptBridge& appleScripts;     // switches the tabs of browsers without one
+    const platform::InputState& input;   // whether the user has clicked or typed since
+    MRUManager& mru;                     // marks the entry activated
+    AppMonitor& appMonitor;              // kept from recording the activation as the user's own
+    platform::MainLoop& loop;
+    DebugLog& log;
+  };
+
+  explicit Activator(const Collaborators& collaborators);
 
   // Activates the entry at `startingAt` (taken modulo the count), falling back to its neighbours.
   void activate(const std::vector<SwitchableItem>& items, std::size_t startingAt);
@@ -55,7 +83,18 @@ class Activator {
   void later(double delay, std::function<void()> step);
   bool isOwnBundle(const std::string& bundleID) const;
 
-  Services& services_;
+  platform::Workspace& workspace_;
+  RunningApps& runningApps_;
+  const WindowList& windowList_;
+  AXWindowBridge& ax_;
+  platform::Application& application_;
+  const BrowserBridge& browserBridge_;
+  AppleScriptBridge& appleScripts_;
+  const platform::InputState& input_;
+  MRUManager& mru_;
+  AppMonitor& appMonitor_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   std::uint64_t generation_ = 0;
   AliveToken alive_;
 };

@@ -8,7 +8,6 @@
 #include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/InputState.hpp"
@@ -45,44 +44,55 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 
 }  // namespace
 
-AppMonitor::AppMonitor(Services& services) : services_(services) {}
+AppMonitor::AppMonitor(const Collaborators& c)
+    : workspace_(c.workspace),
+      windowList_(c.windowList),
+      ax_(c.ax),
+      input_(c.input),
+      runningApps_(c.runningApps),
+      browserBridge_(c.browserBridge),
+      appleScripts_(c.appleScripts),
+      permissions_(c.permissions),
+      preferences_(c.preferences),
+      mru_(c.mru),
+      thumbnails_(c.thumbnails),
+      loop_(c.loop) {}
 
 double AppMonitor::now() const {
-  return services_.loop->now();
+  return loop_.now();
 }
 
 bool AppMonitor::isSuppressed() const {
-  return services_.loop->uptime() < autoTrackSuppressedUntil;
+  return loop_.uptime() < autoTrackSuppressedUntil;
 }
 
 double AppMonitor::userIdleSeconds() const {
   using T = platform::InputEventType;
-  double idle = services_.input->secondsSinceLastEvent(T::keyDown);
+  double idle = input_.secondsSinceLastEvent(T::keyDown);
   for (T type : {T::mouseMoved, T::leftMouseDown, T::scrollWheel, T::flagsChanged})
-    idle = std::min(idle, services_.input->secondsSinceLastEvent(type));
+    idle = std::min(idle, input_.secondsSinceLastEvent(type));
   return idle;
 }
 
 void AppMonitor::start() {
-  auto& center = services_.workspace->notificationCenter();
+  auto& center = workspace_.notificationCenter();
   auto on = [this, &center](const char* name, void (AppMonitor::*handler)(const RunningApplication&)) {
-    observers_.push_back(
-        center.observe(name, *services_.loop, [this, handler](const platform::Notification& n) {
-          if (auto app = applicationOf(n)) (this->*handler)(*app);
-        }));
+    observers_.push_back(center.observe(name, loop_, [this, handler](const platform::Notification& n) {
+      if (auto app = applicationOf(n)) (this->*handler)(*app);
+    }));
   };
   on(WN::kDidActivateApplication, &AppMonitor::didActivate);
   on(WN::kDidDeactivateApplication, &AppMonitor::didDeactivate);
   on(WN::kDidTerminateApplication, &AppMonitor::didTerminate);
-  reconcileTimer_ = services_.loop->every(kReconcileInterval, [this] { reconcilePass(); });
-  if (auto front = services_.workspace->frontmostApplication()) {
+  reconcileTimer_ = loop_.every(kReconcileInterval, [this] { reconcilePass(); });
+  if (auto front = workspace_.frontmostApplication()) {
     restartWindowFocusPoll(*front);
     restartFrontTabPoll(*front);
   }
 }
 
 void AppMonitor::didActivate(const RunningApplication& app) {
-  if (!isSuppressed()) services_.mru->bumpApp(app, now());
+  if (!isSuppressed()) mru_.bumpApp(app, now());
   snapshotCurrentTab(app, false);
   restartFrontTabPoll(app);
   restartWindowFocusPoll(app);
@@ -100,49 +110,49 @@ void AppMonitor::didDeactivate(const RunningApplication& app) {
     windowFocusPollPID_.reset();
   }
   lastPolledWindowNumber_.erase(app.pid);
-  if (!isSuppressed()) services_.mru->bumpApp(app, now() - MRUManager::kDeactivationBackdate);
+  if (!isSuppressed()) mru_.bumpApp(app, now() - MRUManager::kDeactivationBackdate);
   snapshotCurrentTab(app, true);
   captureThumbnail(app, true, true);
-  services_.thumbnails->captureOneMissingWindow();
+  thumbnails_.captureOneMissingWindow();
 }
 
 void AppMonitor::didTerminate(const RunningApplication& app) {
   if (!app.bundleIdentifier) return;
   const std::string& bundleID = *app.bundleIdentifier;
   bool otherAlive = false;
-  for (const auto& other : services_.workspace->runningApplications(bundleID))
+  for (const auto& other : workspace_.runningApplications(bundleID))
     if (other.pid != app.pid && !other.isTerminated) otherAlive = true;
   if (otherAlive) {
     // Only this instance's entries go; the other instance keeps the bundle's tabs.
-    services_.mru->removeWhere([&](const SwitchableItem& e) { return e.pid == app.pid; });
+    mru_.removeWhere([&](const SwitchableItem& e) { return e.pid == app.pid; });
     return;
   }
-  services_.mru->removeApp(bundleID);
+  mru_.removeApp(bundleID);
   if (auto browser = browsers::fromBundleID(bundleID)) {
-    services_.mru->purgeTabs(*browser);
-    services_.browserBridge->browserQuit(*browser);
+    mru_.purgeTabs(*browser);
+    browserBridge_.browserQuit(*browser);
   }
 }
 
 void AppMonitor::reconcilePass() {
   if (isChordActive) return;
-  services_.mru->purgeDeadAndExpired();
+  mru_.purgeDeadAndExpired();
   if (userIdleSeconds() >= kIdleStopsTabWork) return;
   for (Browser browser : browsers::all()) {
-    if (!services_.runningApps->first(std::string(browsers::bundleID(browser)))) continue;
+    if (!runningApps_.first(std::string(browsers::bundleID(browser)))) continue;
     if (browsers::isEditor(browser)) continue;
-    if (browsers::isChromiumFamily(browser) && services_.browserBridge->isExtensionLive(browser)) {
-      services_.browserBridge->requestChromiumSync(browser);  // the extension answers with a full sync
+    if (browsers::isChromiumFamily(browser) && browserBridge_.isExtensionLive(browser)) {
+      browserBridge_.requestChromiumSync(browser);  // the extension answers with a full sync
       continue;
     }
     // The decision uses the status as cached now; a refresh only informs later passes.
-    auto cached = services_.permissions->automationCacheEntry(browser);
-    if (!cached || services_.loop->uptime() - cached->at > PermissionsService::kAutomationStaleAfter)
-      services_.permissions->refreshAutomationStatus(browser);
+    auto cached = permissions_.automationCacheEntry(browser);
+    if (!cached || loop_.uptime() - cached->at > PermissionsService::kAutomationStaleAfter)
+      permissions_.refreshAutomationStatus(browser);
     if (!cached || cached->status != platform::Privacy::kAutomationGranted) continue;
-    services_.appleScripts->liveTabKeysAsync(
+    appleScripts_.liveTabKeysAsync(
         browser, [this, browser, watch = alive_.watch()](std::optional<std::vector<std::string>> keys) {
-          if (!watch.expired() && keys) services_.mru->reconcile(browser, *keys, MRUManager::kStrikeLimit);
+          if (!watch.expired() && keys) mru_.reconcile(browser, *keys, MRUManager::kStrikeLimit);
         });
   }
 }
@@ -152,40 +162,39 @@ void AppMonitor::restartWindowFocusPoll(const RunningApplication& app) {
   windowFocusPollPID_.reset();
   if (!app.bundleIdentifier) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && BrowserBridge::reportsTabs(*browser, services_.browserBridge))
+      browser && BrowserBridge::reportsTabs(*browser, &browserBridge_))
     return;  // tracked by tab
   windowFocusPollPID_ = app.pid;
-  if (auto front = services_.windowList->frontWindow(app.pid)) {
+  if (auto front = windowList_.frontWindow(app.pid)) {
     lastPolledWindowNumber_[app.pid] = front->windowNumber;
   } else {
     lastPolledWindowNumber_.erase(app.pid);
   }
-  windowFocusPoll_ = services_.loop->every(kPollInterval, [this, pid = app.pid] { windowFocusTick(pid); });
+  windowFocusPoll_ = loop_.every(kPollInterval, [this, pid = app.pid] { windowFocusTick(pid); });
 }
 
 void AppMonitor::windowFocusTick(Pid pid) {
   if (isChordActive || isSuppressed()) return;
-  auto front = services_.workspace->frontmostApplication();
+  auto front = workspace_.frontmostApplication();
   if (!front || front->pid != pid) {
     windowFocusPoll_.invalidate();
     windowFocusPollPID_.reset();
     return;
   }
-  auto window = services_.windowList->frontWindow(pid);
+  auto window = windowList_.frontWindow(pid);
   if (!window) return;
   auto last = lastPolledWindowNumber_.find(pid);
   if (last != lastPolledWindowNumber_.end() && last->second == window->windowNumber) {
-    if (front->bundleIdentifier)
-      services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
+    if (front->bundleIdentifier) mru_.refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
     return;
   }
   // The front window changed: picture the one just left once it has settled.
   if (last != lastPolledWindowNumber_.end() && front->bundleIdentifier)
-    services_.thumbnails->captureWhenSettled(
-        last->second, pid, {SwitchableItem::windowItemID(*front->bundleIdentifier, last->second)},
-        ThumbnailStore::kSettleDelay, 0);
+    thumbnails_.captureWhenSettled(last->second, pid,
+                                   {SwitchableItem::windowItemID(*front->bundleIdentifier, last->second)},
+                                   ThumbnailStore::kSettleDelay, 0);
   lastPolledWindowNumber_[pid] = window->windowNumber;
-  services_.mru->bumpApp(*front, now());
+  mru_.bumpApp(*front, now());
   captureThumbnail(*front, false, true);
 }
 
@@ -196,22 +205,22 @@ void AppMonitor::restartFrontTabPoll(const RunningApplication& app) {
   auto browser = browsers::fromBundleID(*app.bundleIdentifier);
   if (!browser) return;
   // Extensions report tab changes themselves; Safari is always polled.
-  if (*browser != Browser::safari && services_.browserBridge->isExtensionLive(*browser)) return;
+  if (*browser != Browser::safari && browserBridge_.isExtensionLive(*browser)) return;
   frontTabPollPID_ = app.pid;
-  frontTabPoll_ = services_.loop->every(kPollInterval,
-                                        [this, bundleID = *app.bundleIdentifier] { frontTabTick(bundleID); });
+  frontTabPoll_ =
+      loop_.every(kPollInterval, [this, bundleID = *app.bundleIdentifier] { frontTabTick(bundleID); });
 }
 
 void AppMonitor::frontTabTick(const std::string& bundleID) {
   if (isChordActive) return;
-  auto front = services_.workspace->frontmostApplication();
+  auto front = workspace_.frontmostApplication();
   if (!front || front->bundleIdentifier != bundleID) {
     frontTabPoll_.invalidate();
     frontTabPollPID_.reset();
     return;
   }
   // Script the browser only when there was input since about the last snapshot.
-  const double elapsed = services_.loop->uptime() - lastSnapshotAt;
+  const double elapsed = loop_.uptime() - lastSnapshotAt;
   if (userIdleSeconds() <= elapsed + 1.0) snapshotCurrentTab(*front, false);
 }
 
@@ -219,18 +228,18 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
   if (isSuppressed() || !app.bundleIdentifier) return;
   auto browser = browsers::fromBundleID(*app.bundleIdentifier);
   if (!browser || browsers::isEditor(*browser)) return;
-  if (services_.permissions->automationStatus(*browser) != platform::Privacy::kAutomationGranted) return;
+  if (permissions_.automationStatus(*browser) != platform::Privacy::kAutomationGranted) return;
   const double date = backdated ? now() - MRUManager::kDeactivationBackdate : now();
   if (*browser != Browser::safari) {
     snapshotFrontTab(*browser, date);
     return;
   }
-  lastSnapshotAt = services_.loop->uptime();
-  services_.appleScripts->scriptedWindowNamesAsync(
+  lastSnapshotAt = loop_.uptime();
+  appleScripts_.scriptedWindowNamesAsync(
       Browser::safari,
       [this, watch = alive_.watch(), app, date](std::optional<std::vector<std::string>> names, bool fresh) {
         if (watch.expired() || !names) return;
-        const auto titles = services_.ax->windowTitles(app.pid);
+        const auto titles = ax_.windowTitles(app.pid);
         if (!titles.empty() && AXWindowBridge::isPrivateWindowTitle(titles.front(), *names)) {
           notePrivateFrontWindow(app);  // nothing about a private window is recorded
           return;
@@ -241,12 +250,12 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
           // A window without tabs (Settings) is in front: the browsing tab behind it is not in use.
           // Names that are not fresh cannot tell that window apart, so nothing is recorded then.
           if (fresh)
-            services_.mru->touchScriptedTab(Browser::safari, MRUManager::kAuxPlaceholderURL, *aux, "aux",
-                                            std::nullopt, date, false);
+            mru_.touchScriptedTab(Browser::safari, MRUManager::kAuxPlaceholderURL, *aux, "aux", std::nullopt,
+                                  date, false);
           return;
         }
         if (!aux && !titles.empty()) {
-          services_.mru->removeWhere([&](const SwitchableItem& e) {
+          mru_.removeWhere([&](const SwitchableItem& e) {
             return e.kind == ItemKind::tab && e.browser == Browser::safari &&
                    e.url == MRUManager::kAuxPlaceholderURL &&
                    std::find(titles.begin(), titles.end(), e.title) == titles.end();
@@ -257,32 +266,32 @@ void AppMonitor::snapshotCurrentTab(const RunningApplication& app, bool backdate
 }
 
 void AppMonitor::snapshotFrontTab(Browser browser, double date) {
-  if (services_.browserBridge->isExtensionLive(browser)) {
-    services_.mru->refreshFrontTab(browser, date);
+  if (browserBridge_.isExtensionLive(browser)) {
+    mru_.refreshFrontTab(browser, date);
     return;
   }
-  lastSnapshotAt = services_.loop->uptime();
-  services_.appleScripts->currentTabAsync(
+  lastSnapshotAt = loop_.uptime();
+  appleScripts_.currentTabAsync(
       browser, [this, watch = alive_.watch(), browser, date](AppleScriptBridge::CurrentTab tab) {
         if (watch.expired()) return;
-        services_.mru->touchScriptedTab(browser, tab.url, tab.title, tab.windowID, tab.position, date, false);
+        mru_.touchScriptedTab(browser, tab.url, tab.title, tab.windowID, tab.position, date, false);
       });
 }
 
 void AppMonitor::captureFrontmostForChord(const ChordSnapshot& chord) {
-  auto front = services_.workspace->frontmostApplication();
+  auto front = workspace_.frontmostApplication();
   if (!front) return;
-  const std::string own = services_.workspace->ownBundleIdentifier();
+  const std::string own = workspace_.ownBundleIdentifier();
   if (front->bundleIdentifier.value_or("") == own) return;
   captureThumbnail(*front, false, false, &chord);
 }
 
 void AppMonitor::recordFrontmostWindowNow(const ChordSnapshot& chord) {
-  auto front = services_.workspace->frontmostApplication();
+  auto front = workspace_.frontmostApplication();
   if (!front || !front->bundleIdentifier || browsers::fromBundleID(*front->bundleIdentifier)) return;
-  services_.mru->bumpApp(*front, now(), chord);
-  if (auto window = services_.windowList->frontWindow(front->pid, chord)) {
-    services_.mru->refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
+  mru_.bumpApp(*front, now(), chord);
+  if (auto window = windowList_.frontWindow(front->pid, chord)) {
+    mru_.refreshFrontWindow(*front->bundleIdentifier, window->windowNumber);
     lastPolledWindowNumber_[front->pid] = window->windowNumber;
   } else {
     lastPolledWindowNumber_.erase(front->pid);
@@ -291,47 +300,46 @@ void AppMonitor::recordFrontmostWindowNow(const ChordSnapshot& chord) {
 
 void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows, bool settled,
                                   const ChordSnapshot* chord) {
-  if (!services_.thumbnails->isAvailable() || !app.bundleIdentifier) return;
+  if (!thumbnails_.isAvailable() || !app.bundleIdentifier) return;
   const std::string& bundleID = *app.bundleIdentifier;
   if (auto browser = browsers::fromBundleID(bundleID)) {
     if (frontWindowIsPrivate(app.pid, chord)) return;  // no picture of a private window
     std::vector<std::string> keys{SwitchableItem::appID(bundleID)};
-    if (auto tab = services_.mru->mostRecentTabItemID(*browser);
+    if (auto tab = mru_.mostRecentTabItemID(*browser);
         tab && frontWindowShows(*tab, *browser, app.pid, chord))
       keys.insert(keys.begin(), *tab);
-    services_.thumbnails->captureFrontWindow(app.pid, keys, settled);
+    thumbnails_.captureFrontWindow(app.pid, keys, settled);
     return;
   }
   std::vector<WindowList::Info> own;
   if (chord) {
     for (const WindowList::Info* w : chord->onScreenWindowsOf(app.pid)) own.push_back(*w);
   } else {
-    own = services_.windowList->realWindows(true);
+    own = windowList_.realWindows(true);
   }
   for (const auto& w : own) {
     if (w.pid != app.pid) continue;
     std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w.windowNumber)};
     if (settled) {
-      services_.thumbnails->captureWhenSettled(w.windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay,
-                                               0);
+      thumbnails_.captureWhenSettled(w.windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay, 0);
     } else {
-      services_.thumbnails->captureWindow(w.windowNumber, app.pid, keys, false);
+      thumbnails_.captureWindow(w.windowNumber, app.pid, keys, false);
     }
     if (!allWindows) break;
   }
 }
 
 void AppMonitor::notePrivateFrontWindow(const RunningApplication& app) {
-  if (auto front = services_.windowList->frontWindow(app.pid))
+  if (auto front = windowList_.frontWindow(app.pid))
     privateBrowserWindows_[app.pid].insert(front->windowNumber);
 }
 
 std::optional<WindowList::Info> AppMonitor::frontWindow(Pid pid, const ChordSnapshot* chord) const {
-  return chord ? services_.windowList->frontWindow(pid, *chord) : services_.windowList->frontWindow(pid);
+  return chord ? windowList_.frontWindow(pid, *chord) : windowList_.frontWindow(pid);
 }
 
 bool AppMonitor::frontWindowIsPrivate(Pid pid, const ChordSnapshot* chord) const {
-  if (services_.preferences->includePrivateTabs.get()) return false;
+  if (preferences_.includePrivateTabs.get()) return false;
   auto front = frontWindow(pid, chord);
   if (!front) return false;
   if (auto it = privateBrowserWindows_.find(pid);
@@ -349,7 +357,7 @@ bool AppMonitor::frontWindowShows(const std::string& tabItemID, Browser browser,
       it != privateBrowserWindows_.end() && it->second.contains(front->windowNumber))
     return false;
   if (!front->title || front->title->empty()) return true;
-  auto tabTitle = services_.mru->title(tabItemID);
+  auto tabTitle = mru_.title(tabItemID);
   if (!tabTitle || tabTitle->empty()) return true;
   if (browser == Browser::safari) return *front->title == *tabTitle;
   return front->title->rfind(*tabTitle, 0) == 0;

@@ -19,8 +19,18 @@
 
 namespace velvix {
 
-struct Services;
+class AXWindowBridge;
+class AppleScriptBridge;
+class BrowserBridge;
 class ChordSnapshot;
+class MRUManager;
+class PermissionsService;
+class Preferences;
+class RunningApps;
+class ThumbnailStore;
+namespace platform {
+class InputState;
+}
 
 class AppMonitor {
  public:
@@ -29,7 +39,23 @@ class AppMonitor {
   static constexpr double kIdleStopsTabWork = 300.0;
   static constexpr double kSuppressionAfterActivation = 1.0;
 
-  explicit AppMonitor(Services& services);
+  // What the monitor watches, what it asks, and the inventory and pictures it keeps up to date.
+  struct Collaborators {
+    platform::Workspace& workspace;  // activations, terminations and the frontmost application
+    const WindowList& windowList;
+    AXWindowBridge& ax;                 // Safari's window titles
+    const platform::InputState& input;  // how long the user has been idle
+    RunningApps& runningApps;           // which browsers run
+    BrowserBridge& browserBridge;       // which browsers' extensions report their tabs
+    AppleScriptBridge& appleScripts;    // the tabs of the browsers without a live extension
+    PermissionsService& permissions;    // whether the browsers may be scripted
+    const Preferences& preferences;
+    MRUManager& mru;
+    ThumbnailStore& thumbnails;
+    platform::MainLoop& loop;
+  };
+
+  explicit AppMonitor(const Collaborators& collaborators);
 
   void start();
 
@@ -71,7 +97,18 @@ class AppMonitor {
   bool isSuppressed() const;
   double now() const;
 
-  Services& services_;
+  platform::Workspace& workspace_;
+  const WindowList& windowList_;
+  AXWindowBridge& ax_;
+  const platform::InputState& input_;
+  RunningApps& runningApps_;
+  BrowserBridge& browserBridge_;
+  AppleScriptBridge& appleScripts_;
+  PermissionsService& permissions_;
+  const Preferences& preferences_;
+  MRUManager& mru_;
+  ThumbnailStore& thumbnails_;
+  platform::MainLoop& loop_;
   std::vector<platform::NotificationCenter::Observation> observers_;
   platform::Timer frontTabPoll_;
   std::optional<platform::Pid> frontTabPollPID_;

@@ -2,7 +2,6 @@
 
 #include "Core/AppMonitor.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Platform/BundleReader.hpp"
 #include "Platform/FileURL.hpp"
@@ -17,30 +16,37 @@ using platform::AXError;
 using platform::AXValue;
 namespace Attr = platform::AXAttribute;
 
-BadgeStore::BadgeStore(Services& services) : services_(services) {}
+BadgeStore::BadgeStore(platform::Accessibility& accessibility, const platform::BundleReader& bundles,
+                       const platform::Workspace& workspace, const AppMonitor& appMonitor,
+                       const Preferences& preferences, platform::MainLoop& loop)
+    : accessibility_(accessibility),
+      bundles_(bundles),
+      workspace_(workspace),
+      appMonitor_(appMonitor),
+      preferences_(preferences),
+      loop_(loop) {}
 
 void BadgeStore::start() {
   if (timer_.isValid()) return;
   // The timer dies with the store, so its ticks never reach a store that is gone.
-  timer_ = services_.loop->every(kRefreshInterval, [this] { refresh(); });
+  timer_ = loop_.every(kRefreshInterval, [this] { refresh(); });
   refresh();
 }
 
 void BadgeStore::refresh() {
-  if (services_.appMonitor && services_.appMonitor->userIdleSeconds() >= kIdleLimit) return;
-  if (!services_.preferences->showThumbnails.get()) return;
-  platform::Accessibility& ax = *services_.accessibility;
-  if (!ax.isProcessTrusted()) return;
-  auto docks = services_.workspace->runningApplications(kDockBundleID);
+  if (appMonitor_.userIdleSeconds() >= kIdleLimit) return;
+  if (!preferences_.showThumbnails.get()) return;
+  if (!accessibility_.isProcessTrusted()) return;
+  auto docks = workspace_.runningApplications(kDockBundleID);
   if (docks.empty()) return;
 
-  const AXElement dock = ax.applicationElement(docks.front().pid);
-  ax.setMessagingTimeout(dock, kDockMessagingTimeout);
+  const AXElement dock = accessibility_.applicationElement(docks.front().pid);
+  accessibility_.setMessagingTimeout(dock, kDockMessagingTimeout);
   std::map<std::string, std::string> found;
   for (AXElement section : children(dock))
     for (AXElement item : children(section)) {
       AXValue value;
-      if (ax.copyAttribute(item, Attr::kStatusLabel, value) != AXError::success) continue;
+      if (accessibility_.copyAttribute(item, Attr::kStatusLabel, value) != AXError::success) continue;
       const auto* label = std::get_if<std::string>(&value);
       if (!label || label->empty()) continue;
       // A later icon of the same application overwrites an earlier one.
@@ -53,21 +59,20 @@ void BadgeStore::refresh() {
 
 std::vector<AXElement> BadgeStore::children(AXElement element) {
   AXValue value;
-  if (services_.accessibility->copyAttribute(element, Attr::kChildren, value) != AXError::success) return {};
+  if (accessibility_.copyAttribute(element, Attr::kChildren, value) != AXError::success) return {};
   if (auto* list = std::get_if<std::vector<AXElement>>(&value)) return std::move(*list);
   return {};
 }
 
 std::optional<std::string> BadgeStore::bundleID(AXElement item) {
   AXValue value;
-  if (services_.accessibility->copyAttribute(item, Attr::kURL, value) != AXError::success)
-    return std::nullopt;
+  if (accessibility_.copyAttribute(item, Attr::kURL, value) != AXError::success) return std::nullopt;
   const auto* url = std::get_if<platform::AXURLValue>(&value);
   if (!url) return std::nullopt;
   auto path = platform::FileURL::path(url->absolute);
   if (!path) return std::nullopt;
   if (auto known = bundleIDByPath_.find(*path); known != bundleIDByPath_.end()) return known->second;
-  auto bundle = services_.bundles->bundleIdentifier(*path);
+  auto bundle = bundles_.bundleIdentifier(*path);
   bundleIDByPath_.emplace(*path, bundle);
   return bundle;
 }

@@ -16,8 +16,13 @@
 
 namespace velvix {
 
-struct Services;
+class AppMonitor;
+class Preferences;
 struct SwitchableItem;
+namespace platform {
+class BundleReader;
+class Workspace;
+}  // namespace platform
 
 class BadgeStore {
  public:
@@ -27,7 +32,12 @@ class BadgeStore {
   static constexpr double kDockMessagingTimeout = 0.25;
   static constexpr const char* kDockBundleID = "com.apple.dock";
 
-  explicit BadgeStore(Services& services);
+  // The Dock's icons are read through `accessibility` and their applications' bundles through
+  // `bundles`, the Dock found in `workspace`; `appMonitor` says how long the user has been away, and
+  // `preferences` whether the HUD shows badges at all.
+  BadgeStore(platform::Accessibility& accessibility, const platform::BundleReader& bundles,
+             const platform::Workspace& workspace, const AppMonitor& appMonitor,
+             const Preferences& preferences, platform::MainLoop& loop);
 
   // Refreshes now and every 2 s from then on; a second call does nothing.
   void start();
@@ -51,7 +61,12 @@ class BadgeStore {
   std::vector<platform::AXElement> children(platform::AXElement element);
   std::optional<std::string> bundleID(platform::AXElement item);
 
-  Services& services_;
+  platform::Accessibility& accessibility_;
+  const platform::BundleReader& bundles_;
+  const platform::Workspace& workspace_;
+  const AppMonitor& appMonitor_;
+  const Preferences& preferences_;
+  platform::MainLoop& loop_;
   std::map<std::string, std::string> badges_;
   platform::Timer timer_;
   // Bundle ids by application path, absences included, so each bundle is opened once.

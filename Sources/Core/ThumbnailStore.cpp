@@ -6,7 +6,6 @@
 
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
@@ -22,30 +21,42 @@ namespace velvix {
 
 using platform::Pid;
 
-ThumbnailStore::ThumbnailStore(Services& services) : services_(services) {
-  preferencesObservation_ = services_.notifications->observe(
-      Preferences::kChangedNotification, *services_.loop, [this](const auto&) { purgeExcluded(); });
+ThumbnailStore::ThumbnailStore(const Collaborators& c)
+    : workspace_(c.workspace),
+      windowServer_(c.windowServer),
+      windowList_(c.windowList),
+      screenCapture_(c.screenCapture),
+      screens_(c.screens),
+      privacy_(c.privacy),
+      secureInput_(c.secureInput),
+      preferences_(c.preferences),
+      mru_(c.mru),
+      notifications_(c.notifications),
+      loop_(c.loop),
+      log_(c.log) {
+  preferencesObservation_ = notifications_.observe(Preferences::kChangedNotification, loop_,
+                                                   [this](const auto&) { purgeExcluded(); });
 }
 
 double ThumbnailStore::now() const {
-  return services_.loop->uptime();
+  return loop_.uptime();
 }
 
 bool ThumbnailStore::isAvailable() const {
-  return services_.preferences->showThumbnails.get() && services_.privacy->screenCapturePreflight();
+  return preferences_.showThumbnails.get() && privacy_.screenCapturePreflight();
 }
 
 std::optional<platform::RunningApplication> ThumbnailStore::applicationOf(Pid pid) const {
-  auto app = services_.workspace->application(pid);
+  auto app = workspace_.application(pid);
   if (!app || !app->bundleIdentifier) return std::nullopt;
   return app;
 }
 
 bool ThumbnailStore::captureForbidden(Pid pid) const {
-  if (services_.secureInput->isEnabled()) return true;
+  if (secureInput_.isEnabled()) return true;
   auto app = applicationOf(pid);
   if (!app) return false;
-  const auto& excluded = services_.preferences->excludedBundleIDs.get();
+  const auto& excluded = preferences_.excludedBundleIDs.get();
   return std::find(excluded.begin(), excluded.end(), *app->bundleIdentifier) != excluded.end();
 }
 
@@ -58,7 +69,7 @@ bool ThumbnailStore::isHeld(std::int64_t number) {
 }
 
 std::optional<ThumbnailStore::WindowState> ThumbnailStore::windowState(std::int64_t number) const {
-  auto rows = services_.windowServer->windowList(0);
+  auto rows = windowServer_.windowList(0);
   if (!rows) return std::nullopt;
   for (const auto& row : *rows) {
     auto n = row.find(platform::WindowKey::kNumber);
@@ -84,9 +95,9 @@ std::optional<ThumbnailStore::WindowState> ThumbnailStore::windowState(std::int6
 
 void ThumbnailStore::seedVisibleWindows() {
   if (!isAvailable()) return;
-  const std::string self = services_.workspace->ownBundleIdentifier();
+  const std::string self = workspace_.ownBundleIdentifier();
   std::set<std::string> browsersSeen;
-  for (const auto& w : services_.windowList->realWindows(true)) {
+  for (const auto& w : windowList_.realWindows(true)) {
     auto app = applicationOf(w.pid);
     if (!app) continue;
     const std::string& bundle = *app->bundleIdentifier;
@@ -95,8 +106,7 @@ void ThumbnailStore::seedVisibleWindows() {
     if (auto browser = browsers::fromBundleID(bundle)) {
       if (!browsersSeen.insert(bundle).second) continue;  // only the browser's front window
       keys = {SwitchableItem::appID(bundle)};
-      if (services_.mru)
-        if (auto tab = services_.mru->mostRecentTabItemID(*browser)) keys.insert(keys.begin(), *tab);
+      if (auto tab = mru_.mostRecentTabItemID(*browser)) keys.insert(keys.begin(), *tab);
     } else {
       keys = {SwitchableItem::windowItemID(bundle, w.windowNumber)};
     }
@@ -106,7 +116,7 @@ void ThumbnailStore::seedVisibleWindows() {
 
 void ThumbnailStore::captureOneMissingWindow() {
   if (!isAvailable()) return;
-  for (const auto& w : services_.windowList->realWindows(false)) {
+  for (const auto& w : windowList_.realWindows(false)) {
     auto app = applicationOf(w.pid);
     if (!app || app->activationPolicy != platform::ActivationPolicy::Regular) continue;
     if (browsers::fromBundleID(*app->bundleIdentifier)) continue;
@@ -120,7 +130,7 @@ void ThumbnailStore::captureOneMissingWindow() {
 }
 
 void ThumbnailStore::captureFrontWindow(Pid pid, std::vector<std::string> keys, bool settled) {
-  auto front = services_.windowList->frontWindow(pid);
+  auto front = windowList_.frontWindow(pid);
   if (!front) return;
   if (auto app = applicationOf(pid)) {
     const std::string own = SwitchableItem::windowItemID(*app->bundleIdentifier, front->windowNumber);
@@ -139,7 +149,7 @@ void ThumbnailStore::captureWhenSettled(std::int64_t number, Pid pid, std::vecto
                                         double after, int attempt) {
   if (!isAvailable() || attempt >= kSettleTries) return;
   auto watch = alive_.watch();
-  services_.loop->postAfter(after, [this, watch, number, pid, keys, attempt] {
+  loop_.postAfter(after, [this, watch, number, pid, keys, attempt] {
     if (watch.expired()) return;
     auto retry = [this, number, pid, keys, attempt] {
       captureWhenSettled(number, pid, keys, kSettleRetry, attempt + 1);
@@ -149,7 +159,7 @@ void ThumbnailStore::captureWhenSettled(std::int64_t number, Pid pid, std::vecto
       return;
     }
     auto first = windowState(number);
-    services_.loop->postAfter(kSettleSample, [this, watch, number, pid, keys, first, retry] {
+    loop_.postAfter(kSettleSample, [this, watch, number, pid, keys, first, retry] {
       if (watch.expired()) return;
       auto second = windowState(number);
       if (!first) {
@@ -226,7 +236,7 @@ std::string ThumbnailStore::describe(const std::optional<WindowState>& state) {
 void ThumbnailStore::capture(std::int64_t number, std::function<void(std::optional<Captured>)> done) {
   const std::string id = std::to_string(number);
   auto fail = [this, id, done](const std::string& why) {
-    services_.log->log("capture " + id + " failed: " + why);
+    log_.log("capture " + id + " failed: " + why);
     done(std::nullopt);
   };
   auto before = windowState(number);
@@ -238,9 +248,8 @@ void ThumbnailStore::capture(std::int64_t number, std::function<void(std::option
   }
   using Windows = std::optional<std::vector<platform::ShareableWindow>>;
   using Image = std::optional<RGBAImage>;
-  services_.screenCapture->shareableContent(onMainLoop<Windows, std::string>(
-      *services_.loop, alive_.watch(),
-      [this, number, before, fail, done](Windows windows, std::string error) {
+  screenCapture_.shareableContent(onMainLoop<Windows, std::string>(
+      loop_, alive_.watch(), [this, number, before, fail, done](Windows windows, std::string error) {
         if (!windows) return fail(error);
         auto it = std::find_if(windows->begin(), windows->end(),
                                [&](const platform::ShareableWindow& w) { return w.windowID == number; });
@@ -250,10 +259,10 @@ void ThumbnailStore::capture(std::int64_t number, std::function<void(std::option
         const double scale = w > 1 ? std::min(kMaxPixelWidth / w, 1.0) : 1.0;
         const int width = std::max(1, static_cast<int>(scale * w));
         const int height = std::max(1, static_cast<int>(scale * h));
-        services_.screenCapture->screenshot(
+        screenCapture_.screenshot(
             number, width, height,
             onMainLoop<Image, std::string>(
-                *services_.loop, alive_.watch(),
+                loop_, alive_.watch(),
                 [this, number, before, title = it->title, fail, done](Image image, std::string error) {
                   if (!image) return fail(error);
                   // A window that moved, resized or faded while the shot was taken is not stored.
@@ -270,10 +279,10 @@ void ThumbnailStore::store(const RGBAImage& image, const std::optional<std::stri
                            const std::vector<std::string>& keys) {
   std::string list = "[";
   for (std::size_t i = 0; i < keys.size(); ++i) list += (i ? ", \"" : "\"") + keys[i] + "\"";
-  services_.log->log("captured " + list + "]");
+  log_.log("captured " + list + "]");
   const double t = now();
   for (const auto& key : keys) images_[key] = Entry{image, title, t};
-  services_.notifications->post(kDidCaptureNotification, {{"ids", keys}});
+  notifications_.post(kDidCaptureNotification, {{"ids", keys}});
   evictOverLimits(t);
 }
 
@@ -328,7 +337,7 @@ void ThumbnailStore::rekey(const std::string& from, const std::string& to) {
 }
 
 bool ThumbnailStore::isExcludedKey(const std::string& key) const {
-  for (const auto& b : services_.preferences->excludedBundleIDs.get()) {
+  for (const auto& b : preferences_.excludedBundleIDs.get()) {
     if (key == "app:" + b || key.rfind("win:" + b + ":", 0) == 0) return true;
     if (auto browser = browsers::fromBundleID(b))
       if (key.rfind("tab:" + std::string(browsers::rawValue(*browser)) + ":", 0) == 0) return true;
@@ -337,7 +346,7 @@ bool ThumbnailStore::isExcludedKey(const std::string& key) const {
 }
 
 void ThumbnailStore::purgeExcluded() {
-  const auto& current = services_.preferences->excludedBundleIDs.get();
+  const auto& current = preferences_.excludedBundleIDs.get();
   if (current == knownExclusions_) return;
   knownExclusions_ = current;
   std::erase_if(images_, [&](const auto& entry) { return isExcludedKey(entry.first); });
@@ -345,7 +354,7 @@ void ThumbnailStore::purgeExcluded() {
 
 double ThumbnailStore::densestBackingScale() const {
   double densest = 0;
-  for (const auto& screen : services_.screens->screens()) densest = std::max(densest, screen.backingScale);
+  for (const auto& screen : screens_.screens()) densest = std::max(densest, screen.backingScale);
   return densest > 0 ? densest : 2.0;
 }
 
@@ -354,8 +363,8 @@ void ThumbnailStore::captureAtWindowScale(std::int64_t number,
   if (!isAvailable()) return completion(std::nullopt);
   using Windows = std::optional<std::vector<platform::ShareableWindow>>;
   using Image = std::optional<RGBAImage>;
-  services_.screenCapture->shareableContent(onMainLoop<Windows, std::string>(
-      *services_.loop, alive_.watch(), [this, number, completion](Windows windows, std::string) {
+  screenCapture_.shareableContent(onMainLoop<Windows, std::string>(
+      loop_, alive_.watch(), [this, number, completion](Windows windows, std::string) {
         if (!windows) return completion(std::nullopt);
         auto it = std::find_if(windows->begin(), windows->end(),
                                [&](const platform::ShareableWindow& w) { return w.windowID == number; });
@@ -364,12 +373,11 @@ void ThumbnailStore::captureAtWindowScale(std::int64_t number,
         const double scale = densestBackingScale();
         const int width = std::max(1, static_cast<int>(scale * it->frame.width));
         const int height = std::max(1, static_cast<int>(scale * it->frame.height));
-        services_.screenCapture->screenshot(
-            number, width, height,
-            onMainLoop<Image, std::string>(
-                *services_.loop, alive_.watch(), [scale, completion](Image image, std::string) {
-                  completion(image ? Image(image->withScale(scale)) : std::nullopt);
-                }));
+        screenCapture_.screenshot(number, width, height,
+                                  onMainLoop<Image, std::string>(
+                                      loop_, alive_.watch(), [scale, completion](Image image, std::string) {
+                                        completion(image ? Image(image->withScale(scale)) : std::nullopt);
+                                      }));
       }));
 }
 

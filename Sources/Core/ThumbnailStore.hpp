@@ -26,7 +26,18 @@
 
 namespace velvix {
 
-struct Services;
+class DebugLog;
+class MRUManager;
+class Preferences;
+class WindowList;
+namespace platform {
+class MainLoop;
+class Privacy;
+class ScreenCapture;
+class Screens;
+class SecureInput;
+class WindowServer;
+}  // namespace platform
 
 class ThumbnailStore {
  public:
@@ -56,7 +67,23 @@ class ThumbnailStore {
     double takenAt = 0;
   };
 
-  explicit ThumbnailStore(Services& services);
+  // What the store captures with and asks before it does.
+  struct Collaborators {
+    const platform::Workspace& workspace;        // whose window it is, and which is this program
+    const platform::WindowServer& windowServer;  // whether a window has settled
+    const WindowList& windowList;                // which windows to picture
+    platform::ScreenCapture& screenCapture;
+    const platform::Screens& screens;  // the backing scale of the Dock peek's stills
+    const platform::Privacy& privacy;  // whether screen recording is allowed
+    const platform::SecureInput& secureInput;
+    const Preferences& preferences;               // thumbnails on or off, and the excluded applications
+    const MRUManager& mru;                        // which tab a browser's window shows
+    platform::NotificationCenter& notifications;  // changes of the settings; each capture stored
+    platform::MainLoop& loop;
+    DebugLog& log;
+  };
+
+  explicit ThumbnailStore(const Collaborators& collaborators);
 
   // The picture kept under the id, or null. It stays valid until the store next changes, so a
   // caller that keeps the picture copies the image (which shares its pixels).
@@ -131,7 +158,18 @@ class ThumbnailStore {
   static std::string describe(const std::optional<WindowState>& state);
   double now() const;
 
-  Services& services_;
+  const platform::Workspace& workspace_;
+  const platform::WindowServer& windowServer_;
+  const WindowList& windowList_;
+  platform::ScreenCapture& screenCapture_;
+  const platform::Screens& screens_;
+  const platform::Privacy& privacy_;
+  const platform::SecureInput& secureInput_;
+  const Preferences& preferences_;
+  const MRUManager& mru_;
+  platform::NotificationCenter& notifications_;
+  platform::MainLoop& loop_;
+  DebugLog& log_;
   std::map<std::string, Entry> images_;
   // Windows not to capture until the given time.
   std::map<std::int64_t, double> heldUntil_;

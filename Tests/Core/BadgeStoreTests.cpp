@@ -151,13 +151,14 @@ TEST(BadgeStore, AHungDockCostsAtMostItsTimeOutAndYieldsNoBadges) {
 TEST(BadgeStore, EachBundleIsOpenedOnceEvenWhenItCannotBeOpened) {
   DockWorld w;
   CountingBundles counting(w.desktop.bundles());
-  w.services().bundles = &counting;
+  BadgeStore badges(w.desktop.accessibility(), counting, w.desktop.workspace(), w.appMonitor(),
+                    w.preferences(), w.loop);
   w.dock.add({.title = "Gone", .url = "file:///Applications/Gone.app/", .statusLabel = "1"});
-  w.badges().start();
+  badges.start();
   for (int i = 0; i < 3; ++i) w.tick();
   EXPECT_EQ(counting.opened["/Applications/Gone.app"], 1);
   EXPECT_EQ(counting.opened["/Applications/Mail.app"], 1);
-  EXPECT_EQ(w.badges().badges(), (Badges{{"com.apple.mail", "3"}}));
+  EXPECT_EQ(badges.badges(), (Badges{{"com.apple.mail", "3"}}));
 }
 
 }  // namespace
