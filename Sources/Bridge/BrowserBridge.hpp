@@ -102,8 +102,8 @@ class BrowserBridge {
   const std::map<Browser, ClientMap>& chromiumClients() const { return chromiumClients_; }
   bool isChromiumConnected(Browser browser) const;
   // Browsers and Terminal always report tabs; an editor only while its extension is connected
-  // (read each time, never cached). Without a bridge no editor is connected.
-  static bool reportsTabs(Browser browser, const BrowserBridge* bridge);
+  // (read each time, never cached).
+  bool reportsTabs(Browser browser) const;
   std::vector<std::shared_ptr<Client>> clients(Browser browser) const;
   // The connection registered for the browser under the session; none without a session.
   std::shared_ptr<Client> client(Browser browser, const std::optional<std::string>& session) const;

@@ -165,9 +165,8 @@ std::string BrowserBridge::drainSafariCommands(const std::optional<std::string>&
   }
 }
 
-bool BrowserBridge::reportsTabs(Browser browser, const BrowserBridge* bridge) {
-  if (!browsers::isEditor(browser)) return true;
-  return bridge && bridge->isChromiumConnected(browser);
+bool BrowserBridge::reportsTabs(Browser browser) const {
+  return !browsers::isEditor(browser) || isChromiumConnected(browser);
 }
 
 }  // namespace velvix

@@ -162,7 +162,7 @@ void AppMonitor::restartWindowFocusPoll(const RunningApplication& app) {
   windowFocusPollPID_.reset();
   if (!app.bundleIdentifier) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && BrowserBridge::reportsTabs(*browser, &browserBridge_))
+      browser && browserBridge_.reportsTabs(*browser))
     return;  // tracked by tab
   windowFocusPollPID_ = app.pid;
   if (auto front = windowList_.frontWindow(app.pid)) {

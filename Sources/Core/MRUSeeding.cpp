@@ -62,7 +62,7 @@ void MRUManager::bumpApp(const RunningApplication& app, double date, const Chord
     return;
   if (!app.bundleIdentifier || app.bundleIdentifier->empty()) return;
   if (auto browser = browsers::fromBundleID(*app.bundleIdentifier);
-      browser && BrowserBridge::reportsTabs(*browser, &browserBridge_)) {
+      browser && browserBridge_.reportsTabs(*browser)) {
     auto item = SwitchableItem::appItem(app, date);
     upsertApp(*item);
     return;
@@ -124,7 +124,7 @@ void MRUManager::seedRunningApps() {
 
     SwitchableItem item;
     auto browser = browsers::fromBundleID(*app->bundleIdentifier);
-    if (browser && BrowserBridge::reportsTabs(*browser, &browserBridge_)) {
+    if (browser && browserBridge_.reportsTabs(*browser)) {
       item.id = SwitchableItem::appID(*app->bundleIdentifier);
       item.kind = ItemKind::app;
       item.bundleID = *app->bundleIdentifier;

@@ -46,10 +46,10 @@ TEST(TabPack, IndicesNoWindowHasReadAsUnknown) {
 TEST(Browser, EditorsReportTabsOnlyWhileConnectedBrowsersAlways) {
   test::TestWorld world;
   const BrowserBridge& bridge = world.browserBridge();  // not started: no editor has connected
-  EXPECT_TRUE(BrowserBridge::reportsTabs(Browser::chrome, &bridge));
-  EXPECT_TRUE(BrowserBridge::reportsTabs(Browser::terminal, nullptr));
-  EXPECT_FALSE(BrowserBridge::reportsTabs(Browser::vscode, &bridge));
-  EXPECT_FALSE(BrowserBridge::reportsTabs(Browser::cursor, nullptr));
+  EXPECT_TRUE(bridge.reportsTabs(Browser::chrome));
+  EXPECT_TRUE(bridge.reportsTabs(Browser::terminal));
+  EXPECT_FALSE(bridge.reportsTabs(Browser::vscode));
+  EXPECT_FALSE(bridge.reportsTabs(Browser::cursor));
 }
 
 TEST(TabPack, NeedsWholeNumberTabAndWindowIdsAndDefaultsTheRest) {
