@@ -4,12 +4,14 @@
 #include "Core/WindowList.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
+#include "TestSupport/CountingWindowServer.hpp"
 #include "TestSupport/TestWorld.hpp"
 
 namespace velvix {
 namespace {
 
 using Json = nlohmann::json;
+using test::CountingWindowServer;
 using test::TestWorld;
 
 std::vector<std::int64_t> numbers(const std::vector<WindowList::Info>& infos) {
@@ -68,28 +70,6 @@ TEST(WindowList, ThinStripsAreFoundAcrossAWholePointOfTheLeftEdgeAmongManyWindow
   EXPECT_EQ(std::vector<std::int64_t>(kept.begin(), kept.begin() + 2),
             (std::vector<std::int64_t>{off, main}));
 }
-
-// Counts the window-list reads of the desktop's window server.
-class CountingWindowServer final : public platform::WindowServer {
- public:
-  explicit CountingWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
-  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override {
-    ++reads;
-    return inner_.windowList(options);
-  }
-  int mainConnection() const override { return inner_.mainConnection(); }
-  std::optional<Json> managedDisplaySpaces(int connection) const override {
-    return inner_.managedDisplaySpaces(connection);
-  }
-  std::optional<Json> spacesForWindows(int connection, std::uint32_t mask,
-                                       const std::vector<std::int64_t>& numbers) const override {
-    return inner_.spacesForWindows(connection, mask, numbers);
-  }
-  mutable int reads = 0;
-
- private:
-  const platform::WindowServer& inner_;
-};
 
 TEST(ChordSnapshot, ReadsTheWindowServerOnceForBothKindsOfList) {
   TestWorld world;

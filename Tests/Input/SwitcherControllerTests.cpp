@@ -6,6 +6,7 @@
 #include "Input/SwitcherController.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/CountingWindowServer.hpp"
 #include "TestSupport/Waits.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDModel.hpp"
@@ -15,6 +16,7 @@ namespace {
 
 using platform::EventFlag::kCommand;
 using test::AppWorld;
+using test::CountingWindowServer;
 
 struct SessionWorld : AppWorld {
   explicit SessionWorld(int apps = 6) {
@@ -161,28 +163,6 @@ TEST(SwitcherController, AClickOutsideTheHUDDismissesTheChordAndOneInsideDoesNot
   EXPECT_FALSE(w.s().session());
   w.release();
 }
-
-// Counts the window-list reads of the desktop's window server.
-class CountingWindowServer final : public platform::WindowServer {
- public:
-  explicit CountingWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
-  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override {
-    ++reads;
-    return inner_.windowList(options);
-  }
-  int mainConnection() const override { return inner_.mainConnection(); }
-  std::optional<nlohmann::json> managedDisplaySpaces(int connection) const override {
-    return inner_.managedDisplaySpaces(connection);
-  }
-  std::optional<nlohmann::json> spacesForWindows(int connection, std::uint32_t mask,
-                                                 const std::vector<std::int64_t>& numbers) const override {
-    return inner_.spacesForWindows(connection, mask, numbers);
-  }
-  mutable int reads = 0;
-
- private:
-  const platform::WindowServer& inner_;
-};
 
 // Everything a chord's start does is told from one read of the window list, and the next chord
 // reads again: a window minimized or closed between two chords shows so in the second.
