@@ -15,10 +15,9 @@ constexpr double kCardRadius = 12;
 constexpr int kMarkSize = 14;
 constexpr int kTextLeft = kMarkSize + 8;
 
-QImage carriedImage(const platform::AppResources* resources, const std::string& name) {
-  if (!resources) return {};
+QImage carriedImage(const platform::AppResources& resources, const std::string& name) {
   for (const char* extension : {".png", ".jpg"})
-    if (auto path = resources->path(name + extension)) {
+    if (auto path = resources.path(name + extension)) {
       QImage image(QString::fromStdString(path->string()));
       if (!image.isNull()) return image;
     }
@@ -35,7 +34,7 @@ QPainterPath roundedPath(const QRectF& rect, double radius) {
 
 AppearanceOptionCard::AppearanceOptionCard(const std::string& title, const std::string& subtitle,
                                            const std::string& imageName,
-                                           const platform::AppResources* resources, QWidget* fallback,
+                                           const platform::AppResources& resources, QWidget* fallback,
                                            QWidget* parent)
     : QAbstractButton(parent),
       title_(title),

@@ -20,7 +20,7 @@ class AppearanceOptionCard final : public QAbstractButton {
  public:
   // `fallback` is taken and shown when `resources` holds no image named `imageName`.
   AppearanceOptionCard(const std::string& title, const std::string& subtitle, const std::string& imageName,
-                       const platform::AppResources* resources, QWidget* fallback, QWidget* parent = nullptr);
+                       const platform::AppResources& resources, QWidget* fallback, QWidget* parent = nullptr);
 
   void setSelected(bool selected);
   bool isSelected() const { return selected_; }

@@ -35,7 +35,7 @@ AppearancePane::AppearancePane(SettingsView& owner) : SettingsPane(owner) {
        {Option{"App Icons", "One icon per window or tab.", "AppearanceIcons", false},
         Option{"Window Previews", "A snapshot of each window and tab.", "AppearanceThumbnails", true}}) {
     auto* preview = new SwitcherStylePreview(o.thumbnails);
-    auto* card = new AppearanceOptionCard(o.title, o.subtitle, o.image, &uses().resources, preview);
+    auto* card = new AppearanceOptionCard(o.title, o.subtitle, o.image, uses().resources, preview);
     card->setObjectName(o.thumbnails ? "appearance.previews" : "appearance.icons");
     card->onSelect = [this, thumbnails = o.thumbnails] { prefs().showThumbnails.set(thumbnails); };
     bind([this, card, preview, thumbnails = o.thumbnails] {

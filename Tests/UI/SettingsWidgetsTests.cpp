@@ -91,7 +91,7 @@ TEST_F(SettingsWidgetsTest, AnOptionCardShowsItsFallbackWithoutAnImageAndSelects
   test::TempFolder folder;
   platform::FolderResources resources(folder.path());
   int selected = 0;
-  AppearanceOptionCard card("App Icons", "One icon per window or tab.", "AppearanceIcons", &resources,
+  AppearanceOptionCard card("App Icons", "One icon per window or tab.", "AppearanceIcons", resources,
                             new SwitcherStylePreview(false));
   card.onSelect = [&] { ++selected; };
   card.resize(260, card.sizeHint().height());
@@ -104,7 +104,7 @@ TEST_F(SettingsWidgetsTest, AnOptionCardShowsItsFallbackWithoutAnImageAndSelects
   QImage image(40, 20, QImage::Format_RGB32);
   image.fill(Qt::red);
   ASSERT_TRUE(image.save(QString::fromStdString((folder.path() / "AppearanceIcons.png").string())));
-  AppearanceOptionCard carried("App Icons", "", "AppearanceIcons", &resources,
+  AppearanceOptionCard carried("App Icons", "", "AppearanceIcons", resources,
                                new SwitcherStylePreview(false));
   EXPECT_FALSE(carried.showsFallback());
 }
