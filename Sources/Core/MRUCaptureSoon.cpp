@@ -4,7 +4,6 @@
 
 #include "Core/AppMonitor.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/RunningApps.hpp"

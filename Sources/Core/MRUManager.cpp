@@ -5,7 +5,6 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/ProcessTable.hpp"

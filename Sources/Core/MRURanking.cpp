@@ -13,7 +13,6 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/IntegerSet.hpp"

@@ -8,7 +8,6 @@
 #include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/AppleScriptBridge.hpp"
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
 #include "Support/DebugLog.hpp"

@@ -7,7 +7,6 @@
 #include "Core/ChordSnapshot.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/Preferences.hpp"
-#include "Core/Services.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Support/DebugLog.hpp"
 

@@ -8,7 +8,6 @@
 #include <set>
 
 #include "Core/MRUManager.hpp"
-#include "Core/Services.hpp"
 #include "Core/ThumbnailStore.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/Utf8.hpp"
