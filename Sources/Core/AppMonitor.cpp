@@ -311,19 +311,22 @@ void AppMonitor::captureThumbnail(const RunningApplication& app, bool allWindows
     thumbnails_.captureFrontWindow(app.pid, keys, settled);
     return;
   }
-  std::vector<WindowList::Info> own;
+  // The application's on-screen windows, front to back: told from the chord's read, or read now.
+  std::vector<WindowList::Info> read;
+  std::vector<const WindowList::Info*> own;
   if (chord) {
-    for (const WindowList::Info* w : chord->onScreenWindowsOf(app.pid)) own.push_back(*w);
+    own = chord->onScreenWindowsOf(app.pid);
   } else {
-    own = windowList_.realWindows(true);
+    read = windowList_.realWindows(true);
+    for (const WindowList::Info& w : read)
+      if (w.pid == app.pid) own.push_back(&w);
   }
-  for (const auto& w : own) {
-    if (w.pid != app.pid) continue;
-    std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w.windowNumber)};
+  for (const WindowList::Info* w : own) {
+    std::vector<std::string> keys{SwitchableItem::windowItemID(bundleID, w->windowNumber)};
     if (settled) {
-      thumbnails_.captureWhenSettled(w.windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay, 0);
+      thumbnails_.captureWhenSettled(w->windowNumber, app.pid, keys, ThumbnailStore::kSettleDelay, 0);
     } else {
-      thumbnails_.captureWindow(w.windowNumber, app.pid, keys, false);
+      thumbnails_.captureWindow(w->windowNumber, app.pid, keys, false);
     }
     if (!allWindows) break;
   }
