@@ -35,12 +35,25 @@ class AlertScreen final : public QObject {
   int runModal(const AlertText& alert) {
     int result = -1;
     QEventLoop loop;
-    push(alert, [&result, &loop](int button) {
-      result = button;
-      loop.quit();
-    });
-    if (result < 0) loop.exec();
+    bool answered = false;
+    push(
+        alert,
+        [&result, &answered, &loop](int button) {
+          result = button;
+          answered = true;
+          loop.quit();
+        },
+        true);
+    if (!answered) loop.exec();
     return result;
+  }
+
+  // The modal alert in front goes unanswered: its run returns -1.
+  void dismissModal() {
+    auto it = std::find_if(shown_.rbegin(), shown_.rend(), [](const auto& s) { return s->modal; });
+    if (it == shown_.rend()) return;
+    QMessageBox* box = static_cast<QMessageBox*>(&(*it)->panel->content());
+    answered(box, nullptr, -1);
   }
 
   void present(const AlertText& alert, std::function<void(int)> answer) {
@@ -70,6 +83,7 @@ class AlertScreen final : public QObject {
     std::unique_ptr<PanelWindow> panel;
     QList<QAbstractButton*> buttons;
     std::function<void(int)> answer;
+    bool modal = false;
   };
 
   void showNext() {
@@ -81,7 +95,7 @@ class AlertScreen final : public QObject {
 
   // A box with the alert's texts and buttons, the first one the default and the last one the
   // answer to Escape, the buttons in the order given; shown in front, the one below hidden.
-  void push(const AlertText& alert, std::function<void(int)> answer) {
+  void push(const AlertText& alert, std::function<void(int)> answer, bool modal = false) {
     auto box = std::make_unique<QMessageBox>();
     box->setObjectName("velvix.alert");
     box->setIcon(QMessageBox::Information);
@@ -96,6 +110,7 @@ class AlertScreen final : public QObject {
       box->setEscapeButton(shown->buttons.back());
     }
     shown->answer = std::move(answer);
+    shown->modal = modal;
     const int count = static_cast<int>(alert.buttons.size());
     QMessageBox* raw = box.get();
     QObject::connect(raw, &QMessageBox::buttonClicked, this,
@@ -122,7 +137,8 @@ class AlertScreen final : public QObject {
     std::shared_ptr<Shown> done(it->release());
     shown_.erase(it);
     done->panel->hide();
-    const int index = static_cast<int>(done->buttons.indexOf(clicked));
+    // Unanswered (`count` -1: taken away), or the box's own close, which counts as the last button.
+    const int index = count < 0 ? -1 : static_cast<int>(done->buttons.indexOf(clicked));
     // The box goes once its click has returned.
     QMetaObject::invokeMethod(
         this, [done] {}, Qt::QueuedConnection);
@@ -130,7 +146,7 @@ class AlertScreen final : public QObject {
       shown_.back()->panel->show();
       shown_.back()->panel->window().setFocus(Qt::ActiveWindowFocusReason);
     }
-    if (done->answer) done->answer(index < 0 ? count - 1 : index);
+    if (done->answer) done->answer(count < 0 ? -1 : index < 0 ? count - 1 : index);
     showNext();
   }
 
@@ -145,6 +161,9 @@ void AlertDialogs::attach(sim::SimApplication& application, qt::SimDesktopView& 
   auto* screen = new AlertScreen(view);  // a child of the view
   QPointer<AlertScreen> alive(screen);
   application.presentModal = [alive](const AlertText& alert) { return alive ? alive->runModal(alert) : -1; };
+  application.dismissModal = [alive] {
+    if (alive) alive->dismissModal();
+  };
   application.present = [alive](const AlertText& alert, std::function<void(int)> answer) {
     if (alive) alive->present(alert, std::move(answer));
   };

@@ -51,8 +51,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   // 1-2: the launch line, and only one copy may own the chord. The wait spins the loop, so a quit
   // may arrive during it: then nothing of the launch runs after it.
   services_.log->health("launched");
-  terminateOtherInstances();
-  if (quitting_) return;
+  if (!terminateOtherInstances() || quitting_) return;
+  tookOver_ = true;
 
   // 3: menus and the updater.
   mainMenu_.install(*this);
@@ -208,9 +208,12 @@ bool AppDelegate::performWindowCommand(const std::string& selector) {
 
 bool AppDelegate::applicationShouldTerminate() {
   quitting_ = true;
-  QuitCleanup::releaseMicrophoneIfHeld(*services_.micMute, *services_.defaults, *services_.updateChecker,
-                                       *services_.application, *services_.log,
-                                       eventTap_ && eventTap_->isInputLocked());
+  // A run that quits before it took over from another copy holds nothing of its own: a mute, if
+  // any, is the other copy's.
+  if (tookOver_)
+    QuitCleanup::releaseMicrophoneIfHeld(*services_.micMute, *services_.defaults, *services_.updateChecker,
+                                         *services_.application, *services_.log,
+                                         eventTap_ && eventTap_->isInputLocked());
   services_.mouseSelection->discardHandoff();
   return true;
 }
@@ -257,8 +260,11 @@ void AppDelegate::checkForUpdatesMenuItem() {
 // spinning the loop meanwhile. One that refuses is left running and the launch goes on. Copies
 // are found in the workspace and, for real processes, through the instance lock of the home
 // folder. A real copy is asked with SIGTERM rather than killed: its quit is clean (Command-Tab
-// given back, "quit" logged) and bounded by its own 2 s deadline.
-void AppDelegate::terminateOtherInstances() {
+// given back, "quit" logged) and bounded by its own 2 s deadline. Only the copy that held the lock
+// is asked; when several copies start together and another of them takes the lock it let go,
+// that one stays and this one quits, so exactly one copy remains. Answers whether this copy
+// goes on.
+bool AppDelegate::terminateOtherInstances() {
   platform::Workspace& workspace = *services_.workspace;
   platform::InstanceLock* lock = services_.instanceLock;
   const std::string bundleID = workspace.ownBundleIdentifier();
@@ -267,29 +273,45 @@ void AppDelegate::terminateOtherInstances() {
   if (!bundleID.empty())
     for (const auto& app : workspace.runningApplications(bundleID))
       if (app.pid != workspace.ownPid()) others.push_back(app.pid);
-  std::optional<pid_t> realOther;
-  if (lock && !lock->tryAcquire()) realOther = lock->otherHolder();
-  if (others.empty() && !(lock && !lock->isHeld())) return;
+  if (others.empty() && (!lock || lock->tryAcquire())) return true;
 
   for (platform::Pid pid : others) workspace.forceTerminate(pid);
-  if (realOther) {
-    services_.log->health("another copy is running (pid " + std::to_string(*realOther) +
-                          "); asking it to quit");
-    ::kill(*realOther, SIGTERM);
-  }
+  // The holder's id is written just after it takes the lock: until it can be read, it is looked
+  // for again at each turn of the wait.
+  std::optional<pid_t> asked;
+  std::optional<pid_t> successor;
+  auto askHolder = [&] {
+    if (asked || !lock || lock->isHeld()) return;
+    asked = lock->otherHolder();
+    if (!asked) return;
+    services_.log->health("another copy is running (pid " + std::to_string(*asked) + "); asking it to quit");
+    ::kill(*asked, SIGTERM);
+  };
+  auto allGone = [&] {
+    if (!std::all_of(others.begin(), others.end(),
+                     [&](platform::Pid pid) { return workspace.isTerminated(pid); }))
+      return false;
+    if (!lock || lock->tryAcquire()) return true;
+    askHolder();
+    if (auto holder = lock->otherHolder(); asked && holder && *holder != *asked) successor = holder;
+    return successor.has_value();
+  };
   platform::MainLoop& loop = *services_.loop;
   const double deadline = loop.uptime() + kOtherInstancesDeadline;
-  auto allGone = [&] {
-    return std::all_of(others.begin(), others.end(),
-                       [&](platform::Pid pid) { return workspace.isTerminated(pid); }) &&
-           (!lock || lock->tryAcquire());
-  };
+  askHolder();
   while (!quitting_ && !allGone() && loop.uptime() < deadline) loop.runFor(kOtherInstancesPollSlice);
-  if (quitting_) return;  // "quit" stays the run's last line
+  if (quitting_) return false;  // "quit" stays the run's last line
+  if (successor) {
+    services_.log->health("another copy (pid " + std::to_string(*successor) +
+                          ") took over from the one asked to quit; quitting");
+    services_.application->terminate();
+    return false;
+  }
   if (lock && !lock->tryAcquire())
     services_.log->health("another copy still holds " + lock->file().string() + " after " +
                           std::to_string(static_cast<int>(kOtherInstancesDeadline)) +
                           " s; running beside it");
+  return true;
 }
 
 }  // namespace velvix

@@ -55,7 +55,7 @@ class AppDelegate {
   bool isTapRetrying() const { return tapRetryTimer_.isValid(); }
 
  private:
-  void terminateOtherInstances();
+  bool terminateOtherInstances();
   void startTapWhenPermitted();
   void observeBrowserLaunches();
   void seedBrowsersOverAppleEvents();
@@ -76,6 +76,7 @@ class AppDelegate {
 
   std::set<std::string> reinstalledForBrowsers_;
   bool quitting_ = false;
+  bool tookOver_ = false;  // no other copy stands in the way: this run owns what it holds
   AliveToken alive_;
 };
 

@@ -39,14 +39,6 @@ QuitSignals::~QuitSignals() {
   if (pipe_[0] >= 0) ::close(pipe_[0]);
 }
 
-void QuitSignals::holdDeadline(bool held) {
-  {
-    std::lock_guard lock(mutex_);
-    held_ = held;
-  }
-  finishedChanged_.notify_all();
-}
-
 void QuitSignals::watch() {
   unsigned char signal = kStop;
   ssize_t got;
@@ -57,15 +49,8 @@ void QuitSignals::watch() {
 
   requestQuit_();
   std::unique_lock lock(mutex_);
-  using Clock = std::chrono::steady_clock;
-  const auto span = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(deadline_));
-  for (;;) {
-    // A question to the user is answered in the user's own time; the deadline counts from the answer.
-    finishedChanged_.wait(lock, [this] { return finished_ || !held_; });
-    if (finished_) return;
-    if (!finishedChanged_.wait_until(lock, Clock::now() + span, [this] { return finished_ || held_; })) break;
-    if (finished_) return;
-  }
+  const auto span = std::chrono::duration<double>(deadline_);
+  if (finishedChanged_.wait_for(lock, span, [this] { return finished_; })) return;
   lock.unlock();
   SystemSwitcherShortcut::giveBackAndReraise(signal);
 }

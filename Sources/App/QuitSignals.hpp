@@ -1,10 +1,10 @@
 #pragma once
-// Turns Ctrl-C (SIGINT) and SIGTERM into a quit through the application's own terminate path:
-// the signal handler only writes a byte to a pipe; a watcher thread passes the request on and
-// gives the quit a deadline. If the quit has not finished by then (a stuck main loop), the
-// system's Command-Tab is given back and the signal ends the process as it would have. A question
-// that a quit asks the user (a user's quit already under way) holds the deadline off until it is
-// answered; the deadline then starts again.
+// Turns Ctrl-C (SIGINT), SIGTERM and SIGHUP into a quit through the application's own terminate
+// path: the signal handler only writes a byte to a pipe; a watcher thread passes the request on
+// and gives the quit a deadline. If the quit has not finished by then (a stuck main loop), the
+// system's Command-Tab is given back and the signal ends the process as it would have. A quit by
+// signal is the system's: it answers any question the quit had put to the user, so nothing waits
+// for a person past the deadline.
 
 #include <condition_variable>
 #include <functional>
@@ -21,8 +21,6 @@ class QuitSignals {
   explicit QuitSignals(std::function<void()> requestQuit, double deadline = kQuitDeadline);
   // The quit is done: the deadline no longer applies.
   ~QuitSignals();
-  // Thread-safe. While held, the deadline does not run.
-  void holdDeadline(bool held);
   QuitSignals(const QuitSignals&) = delete;
   QuitSignals& operator=(const QuitSignals&) = delete;
 
@@ -35,7 +33,6 @@ class QuitSignals {
   std::mutex mutex_;
   std::condition_variable finishedChanged_;
   bool finished_ = false;  // under mutex_
-  bool held_ = false;      // under mutex_
   std::thread watcher_;
 };
 

@@ -547,14 +547,22 @@ const WindowPeekPanel& VelvixApp::windowPeek() const {
 }
 
 void VelvixApp::terminate(platform::Application::QuitReason reason) {
-  if (terminated_) return;
+  using Reason = platform::Application::QuitReason;
+  if (terminated_) {
+    // The system's quit (a session ending) while the user's own quit is asking about the
+    // microphone answers the question as a system quit does; nobody may be waited for then.
+    if (reason != Reason::user && asking_) {
+      application_.quitReason = reason;
+      application_.dismissModalAlert();
+    }
+    return;
+  }
   terminated_ = true;
   // The reason the clean-up reads, as the system's quit event would carry it.
-  if (reason != platform::Application::QuitReason::user) application_.quitReason = reason;
-  const bool mayAsk = application_.currentQuitReason() == platform::Application::QuitReason::user;
-  if (mayAsk && onQuitAsking) onQuitAsking(true);
+  if (reason != Reason::user) application_.quitReason = reason;
+  asking_ = true;
   delegate_->applicationShouldTerminate();  // always answers: terminate now
-  if (mayAsk && onQuitAsking) onQuitAsking(false);
+  asking_ = false;
   delegate_->applicationWillTerminate();
   if (onQuit) onQuit();
 }

@@ -100,13 +100,10 @@ class VelvixApp {
 
   // The application was asked to terminate (its menu, the system, a signal): the delegate's
   // clean-up runs, then `onQuit` ends the main loop. Runs once: a request while the clean-up is
-  // still asking the user joins the quit in progress. A reason other than `user` counts as a quit
-  // the system initiated.
+  // still under way joins the quit in progress, and one the system initiated (a reason other than
+  // `user`) answers a question the clean-up is asking as a system quit.
   void terminate(platform::Application::QuitReason reason = platform::Application::QuitReason::user);
   std::function<void()> onQuit;
-  // True while a user-initiated quit's clean-up may be asking the user, false once it answered:
-  // the quit-by-signal deadline must not cut that question short.
-  std::function<void(bool)> onQuitAsking;
   bool hasTerminated() const { return terminated_; }
 
   // What the program's terminal and editor installers are built from, their consent questions
@@ -127,6 +124,7 @@ class VelvixApp {
   std::unique_ptr<AppDelegate> delegate_;
   sim::SimApplication& application_;
   bool terminated_ = false;
+  bool asking_ = false;  // the delegate's quit clean-up is running (it may be asking the user)
   platform::NotificationCenter::Observation becameActive_;
   platform::NotificationCenter::Observation resignedActive_;
   bool leftOnce_ = false;

@@ -132,8 +132,8 @@ int VelvixMain::main(int argc, char** argv) {
   opening.reset();
   QApplication::setQuitOnLastWindowClosed(false);  // a menu-bar application has no main window
   qt::QtMainLoop loop;
-  // Ctrl-C and SIGTERM quit through the application's terminate path below; declared first, so
-  // its deadline covers everything the quit tears down.
+  // Ctrl-C, SIGTERM and SIGHUP quit through the application's terminate path below; declared
+  // first, so its deadline covers everything the quit tears down.
   VelvixApp* running = nullptr;
   // A quit by signal is the system's (a session's end): it asks nothing.
   QuitSignals quitSignals([&loop, &running] {
@@ -183,7 +183,7 @@ int VelvixMain::main(int argc, char** argv) {
   // No Dock icon and no menu bar of its own until activated.
   desktop.workspace().setOwnActivationPolicy(platform::ActivationPolicy::Accessory);
 
-  // Quitting (the application's own terminate path: closing the window, Ctrl-C, SIGTERM) ends
+  // Quitting (the application's own terminate path: closing the window, Ctrl-C, SIGTERM, SIGHUP) ends
   // the Qt loop, and nothing queued runs after it. Not QApplication::quit(): that first asks every
   // window to close, and one that refuses would cancel the quit. Crash signals end the process
   // after giving the system its Command-Tab back.
@@ -191,7 +191,6 @@ int VelvixMain::main(int argc, char** argv) {
     loop.stopDelivering();
     VelvixMain::endEventLoop();
   };
-  velvix.onQuitAsking = [&quitSignals](bool asking) { quitSignals.holdDeadline(asking); };
   loop.post([&velvix] { velvix.launch(); });
   const int status = QApplication::exec();
   running = nullptr;

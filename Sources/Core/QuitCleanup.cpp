@@ -32,8 +32,14 @@ void QuitCleanup::releaseMicrophoneIfHeld(MicMute& micMute, const platform::User
     return;
   }
   application.activate(true);
+  log.log("quit: asking whether to unmute the microphone");
   const int choice = application.runAlert(kMessage, kInformativeText, {kUnmuteButton, kLeaveMutedButton});
-  if (choice == 0) {
+  // The session ended while the question was open: the system's quit answers it, as if it had
+  // come first.
+  if (choice < 0 || application.currentQuitReason() != platform::Application::QuitReason::user) {
+    log.log("quit: the system quit while the question was open; unmuting the microphone");
+    unmuteIfStillHeld();
+  } else if (choice == 0) {
     log.log("quit: unmuting the microphone at the user's request");
     // The flag or the mute may have changed while the dialog was open.
     unmuteIfStillHeld();

@@ -48,13 +48,19 @@ void restoreAndReraise(int signal) {
 }
 
 extern "C" void onSignal(int signal) {
-  if (signal == SIGINT || signal == SIGTERM) {
+  // A closed terminal or an ended session (SIGHUP) asks a program to go as SIGTERM does.
+  if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP) {
     const int fd = gQuitRequestFD.load();
-    if (fd >= 0 && !gQuitRequested.exchange(true)) {
-      const int saved = errno;
-      const unsigned char byte = static_cast<unsigned char>(signal);
-      [[maybe_unused]] auto written = ::write(fd, &byte, 1);
-      errno = saved;
+    if (fd >= 0) {
+      // Only the first one starts the quit; later ones join it, so a second Ctrl-C or a session
+      // manager's repeated SIGTERM cannot cut the clean-up short. The quit's own deadline still
+      // ends the process if the clean-up hangs.
+      if (!gQuitRequested.exchange(true)) {
+        const int saved = errno;
+        const unsigned char byte = static_cast<unsigned char>(signal);
+        [[maybe_unused]] auto written = ::write(fd, &byte, 1);
+        errno = saved;
+      }
       return;
     }
   }

@@ -34,9 +34,10 @@ class SystemSwitcherShortcut {
   // action ends a process. They run on an alternate stack, so a stack overflow is handled too
   // (for the thread that installed them, the main thread).
   static void installSignalHandlers();
-  // From now on the first SIGINT or SIGTERM writes its number as one byte to `fd` instead, so
-  // the application can quit through its own terminate path; a second one, or any other
-  // signal, still ends the process at once. Async-signal-safe on the handler's side.
+  // From now on the first SIGINT, SIGTERM or SIGHUP writes its number as one byte to `fd`
+  // instead, so the application can quit through its own terminate path; later ones are absorbed
+  // by the quit under way. Any other signal still ends the process at once. Async-signal-safe on
+  // the handler's side.
   static void routeQuitSignalsTo(int fd);
   // What the handler does for a signal it does not route: gives the chord back, restores the
   // signal's default action and raises it again. For a quit that did not finish in time.

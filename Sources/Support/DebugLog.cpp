@@ -11,6 +11,7 @@
 #include "Platform/Linux/Files.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/UserDefaults.hpp"
+#include "Support/ProcessLog.hpp"
 
 namespace velvix {
 
@@ -25,14 +26,30 @@ struct DebugLog::LogFile {
   LogFile(const std::filesystem::path& folder, const std::string& name, std::uint64_t max)
       : url(folder / name), previousURL(folder / (name + ".1")), maxBytes(max) {}
 
+  // Set once the path turned out to be no regular file: the run logs without it.
+  bool refused = false;
+
   void append(const std::string& bytes) {
+    if (refused) return;
     // Created 0600 in the same call that creates it, so the file never exists with wider modes.
-    int fd = ::open(url.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    // Never waiting at the open: a FIFO nobody reads (or a device) would hold every line, and the
+    // quit that drains them, for good.
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(url.c_str(), kFlags, 0600);
     if (fd < 0 && errno == ENOENT) {
       files::createFolders(url.parent_path(), 0700);
-      fd = ::open(url.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+      fd = ::open(url.c_str(), kFlags, 0600);
     }
-    if (fd < 0) return;  // the logs never report their own failures
+    struct stat info {};
+    const bool regular = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!regular && (fd >= 0 || errno == ENXIO || errno == EISDIR)) {
+      if (fd >= 0) ::close(fd);
+      refused = true;
+      processLog(url.string() + " is not a regular file; logging goes on without it");
+      return;
+    }
+    if (fd < 0) return;              // the logs never report their own failures
+    ::fcntl(fd, F_SETFL, O_APPEND);  // a regular file's writes complete
     const char* data = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
@@ -62,7 +79,13 @@ DebugLog::DebugLog(const std::filesystem::path& supportFolder, const platform::U
       healthFile_(std::make_unique<LogFile>(supportFolder, "health.log", kHealthMaxBytes)) {}
 
 DebugLog::~DebugLog() {
-  queue_.drain();
+  // A write that hangs (a home folder on a network that went away) must not hold the process's
+  // end: past the deadline, what is still queued is given up, with the thread that holds it.
+  if (!queue_->drainFor(kDrainDeadline)) {
+    [[maybe_unused]] auto* stuck = queue_.release();
+    [[maybe_unused]] auto* debug = debugFile_.release();
+    [[maybe_unused]] auto* health = healthFile_.release();
+  }
 }
 
 bool DebugLog::diagnosticsOn() const {
@@ -82,8 +105,8 @@ void DebugLog::health(std::string_view message) {
   }
 }
 
-void DebugLog::flush() {
-  queue_.drain();
+bool DebugLog::flush() {
+  return queue_->drainFor(kDrainDeadline);
 }
 
 std::filesystem::path DebugLog::debugPath() const {
@@ -95,7 +118,7 @@ std::filesystem::path DebugLog::healthPath() const {
 
 void DebugLog::write(std::string_view message, std::vector<LogFile*> files) {
   const double stamp = clock_.now();  // taken on the caller's thread, before queuing
-  queue_.async([stamp, line = std::string(message), files = std::move(files)] {
+  queue_->async([stamp, line = std::string(message), files = std::move(files)] {
     const std::string bytes = timestamp(stamp) + " " + line + "\n";
     for (LogFile* file : files) {
       file->append(bytes);

@@ -24,6 +24,8 @@ class DebugLog {
   static constexpr std::uint64_t kDebugMaxBytes = 0x500000;  // 5 MiB
   static constexpr std::uint64_t kHealthMaxBytes = 0x80000;  // 512 KiB
   static constexpr int kSizeCheckInterval = 200;             // appends between size tests
+  // How long a flush waits for a write that makes no progress.
+  static constexpr double kDrainDeadline = 1.0;
 
   // `defaults` is read for "debugLogging" at every call; `clock` stamps the lines.
   DebugLog(const std::filesystem::path& supportFolder, const platform::UserDefaults& defaults,
@@ -34,8 +36,9 @@ class DebugLog {
   void log(std::string_view message);
   // A health line: always to "health.log", and also to "debug.log" while diagnostic logging is on.
   void health(std::string_view message);
-  // Waits until every line queued so far is written (tests, and before the process exits).
-  void flush();
+  // Waits until every line queued so far is written (tests, and before the process exits); false
+  // when a write stood still for the drain deadline and the wait gave up.
+  bool flush();
 
   std::filesystem::path debugPath() const;
   std::filesystem::path healthPath() const;
@@ -52,7 +55,9 @@ class DebugLog {
   const platform::MainLoop& clock_;
   std::unique_ptr<LogFile> debugFile_;
   std::unique_ptr<LogFile> healthFile_;
-  platform::SerialQueue queue_{"com.kolvi.velvix.debuglog"};  // last: drains before the files go
+  // Last: drains before the files go.
+  std::unique_ptr<platform::SerialQueue> queue_ =
+      std::make_unique<platform::SerialQueue>("com.kolvi.velvix.debuglog");
 };
 
 }  // namespace velvix

@@ -1,6 +1,7 @@
 #include "Support/HealthMonitor.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <system_error>
@@ -11,6 +12,7 @@
 #include "Platform/InputEvent.hpp"
 #include "Platform/InputState.hpp"
 #include "Platform/Linux/Files.hpp"
+#include "Platform/Linux/LinuxProcessTable.hpp"
 #include "Platform/SecureInput.hpp"
 #include "Platform/SymbolicHotKeys.hpp"
 #include "Support/DebugLog.hpp"
@@ -89,16 +91,67 @@ void HealthMonitor::markCleanExit() {
   pollTask_ = nullptr;
   task_.reset();
   heartbeat_ = {};
-  std::error_code ignored;
-  std::filesystem::remove(markerPath(), ignored);
+  // Only this run's own marker: another copy running beside it keeps its own.
+  if (ownMarker_ && markerNamesLiveCopy(*ownMarker_) == ::getpid()) {
+    std::error_code ignored;
+    std::filesystem::remove(*ownMarker_, ignored);
+  }
+  ownMarker_.reset();
 }
 
 // ---- the previous run
 
+namespace {
+
+std::optional<pid_t> markerPid(const std::filesystem::path& marker) {
+  const auto text = files::readAll(marker);
+  if (!text) return std::nullopt;
+  pid_t pid = 0;
+  const char* end = text->data() + text->size();
+  if (std::from_chars(text->data(), end, pid).ec != std::errc() || pid <= 0) return std::nullopt;
+  return pid;
+}
+
+// Whether `pid` is a process running this very program (not this process): a copy that still runs.
+bool isOtherCopy(pid_t pid) {
+  if (pid == ::getpid()) return false;
+  const platform::LinuxProcessTable kernel;
+  const auto own = kernel.executablePath(::getpid());
+  return own && kernel.executablePath(pid) == own;
+}
+
+}  // namespace
+
+std::optional<pid_t> HealthMonitor::markerNamesLiveCopy(const std::filesystem::path& marker) const {
+  auto pid = markerPid(marker);
+  if (pid && (*pid == ::getpid() || isOtherCopy(*pid))) return pid;
+  return std::nullopt;
+}
+
 void HealthMonitor::checkPreviousExit() {
-  const auto marker = markerPath();
-  struct stat info {};
-  if (::stat(marker.c_str(), &info) == 0) {
+  // "running" is the marker of the copy that runs alone; a copy started beside one that is still
+  // running (an older copy that did not quit in time) keeps one named after its process. A marker
+  // naming a copy that still runs is no crash.
+  const auto main = markerPath();
+  std::vector<std::filesystem::path> markers{main};
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(main.parent_path(), error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    const std::string prefix = std::string(kMarkerName) + "-";
+    if (name.size() > prefix.size() && name.starts_with(prefix) &&
+        name.find_first_not_of("0123456789", prefix.size()) == std::string::npos)
+      markers.push_back(it->path());
+  }
+  std::sort(markers.begin() + 1, markers.end());
+  bool mainTaken = false;
+  for (const auto& marker : markers) {
+    struct stat info {};
+    if (::stat(marker.c_str(), &info) != 0) continue;
+    if (auto pid = markerNamesLiveCopy(marker); pid && *pid != ::getpid()) {
+      mainTaken = mainTaken || marker == main;
+      continue;
+    }
     const auto reports = crashReports(info.st_mtim);
     std::string line = "previous run (started " +
                        DebugLog::timestamp(static_cast<double>(info.st_mtim.tv_sec)) +
@@ -106,11 +159,18 @@ void HealthMonitor::checkPreviousExit() {
     for (std::size_t i = 0; i < reports.size(); ++i)
       line += (i == 0 ? "; crash reports: " : ", ") + reports[i];
     health(line);
+    if (marker != main) std::filesystem::remove(marker, error);
   }
+  const auto own =
+      mainTaken ? main.parent_path() / (std::string(kMarkerName) + "-" + std::to_string(::getpid())) : main;
   // A marker that cannot be written only means the next start reports nothing.
-  auto error = SupportFolder::ensure(home_);
-  if (!error) error = files::writeAtomically(marker, std::to_string(::getpid()) + "\n", 0600);
-  if (error) log_.log("clean-exit marker not written: " + *error);
+  auto problem = SupportFolder::ensure(home_);
+  if (!problem) problem = files::writeAtomically(own, std::to_string(::getpid()) + "\n", 0600);
+  if (problem) {
+    log_.log("clean-exit marker not written: " + *problem);
+    return;
+  }
+  ownMarker_ = own;
 }
 
 std::vector<std::string> HealthMonitor::crashReports(const timespec& since) const {

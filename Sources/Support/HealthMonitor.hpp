@@ -3,7 +3,8 @@
 // Command-Tab presses the keyboard saw reached the event tap or the fallback hot key, whether the
 // main thread answers, and which other input programs and keyboards are about; writes what it
 // finds to the health log. At start it also reports a previous run that ended without quitting,
-// using the clean-exit marker "running" in the support folder, with the crash reports since.
+// using the clean-exit marker "running" in the support folder (or, for a copy running beside
+// another one, "running-<process id>"), with the crash reports since.
 
 #include <atomic>
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 #include "Platform/BackgroundTimers.hpp"
 #include "Platform/MainLoop.hpp"
@@ -77,7 +80,7 @@ class HealthMonitor {
   // Main thread. Reports an unfinished previous run, rewrites the marker, starts the heartbeat
   // and the poll. A second call does nothing.
   void start();
-  // Main thread, at normal termination: stops watching and removes the marker.
+  // Main thread, at normal termination: stops watching and removes this run's marker.
   void markCleanExit();
 
   // Counters the event tap and the fallback hot key share with the poll; safe from any thread.
@@ -104,6 +107,8 @@ class HealthMonitor {
   };
 
   void checkPreviousExit();
+  // The process a marker names when that is this process or another copy still running.
+  std::optional<pid_t> markerNamesLiveCopy(const std::filesystem::path& marker) const;
   std::vector<std::string> crashReports(const timespec& since) const;
   void poll();
   void setFast(bool fast);
@@ -135,6 +140,7 @@ class HealthMonitor {
   std::atomic<platform::RepeatingTask*> pollTask_{nullptr};
 
   // Main thread.
+  std::optional<std::filesystem::path> ownMarker_;  // the marker this run wrote
   platform::Timer heartbeat_;
   std::unique_ptr<platform::RepeatingTask> task_;
 

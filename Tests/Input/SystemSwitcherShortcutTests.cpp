@@ -247,42 +247,5 @@ TEST(SystemSwitcherShortcut, ATerminationThatTheQuitDoesNotFinishInTimeStillGive
   EXPECT_TRUE(child.gaveTheChordBack());
 }
 
-// A question that the quit asks the user holds the signal's deadline until it is answered: the
-// process then ends by its own quit (status 0), not by the signal, however long the user took.
-TEST(SystemSwitcherShortcut, AQuestionTheQuitAsksHoldsTheSignalDeadlineUntilItIsAnswered) {
-  constexpr double kDeadline = 0.5;
-  // routed, reached, asked: from the child; answered: to it; alive: its write end closes when the
-  // child ends.
-  int routed[2], reached[2], asked[2], answered[2], alive[2];
-  for (int* fds : {routed, reached, asked, answered, alive}) ASSERT_EQ(::pipe(fds), 0);
-  ChordOwner child([&] {
-    auto* signals =
-        new QuitSignals([&] { [[maybe_unused]] auto n = ::write(reached[1], "q", 1); }, kDeadline);
-    [[maybe_unused]] auto n = ::write(routed[1], "r", 1);
-    char byte = 0;
-    while (::read(reached[0], &byte, 1) != 1) {
-    }  // the quit reached the "main loop"; a signal may interrupt
-    signals->holdDeadline(true);
-    n = ::write(asked[1], "a", 1);
-    if (!readByte(answered[0])) ::_exit(3);  // the user reads until the test answers
-    signals->holdDeadline(false);
-    delete signals;  // the quit finished
-    ::_exit(0);
-  });
-  ::close(alive[1]);
-  ASSERT_TRUE(child.ownsTheChord());
-  ASSERT_TRUE(readByte(routed[0]));  // SIGTERM goes to the quit now
-  child.kill(SIGTERM);
-  ASSERT_TRUE(readByte(asked[0]));
-  // Four deadlines pass while the question is open, and the process is still there.
-  pollfd ended{alive[0], POLLIN, 0};
-  EXPECT_EQ(::poll(&ended, 1, static_cast<int>(4 * kDeadline * 1000)), 0);
-  ASSERT_EQ(::write(answered[1], "y", 1), 1);
-  EXPECT_EQ(child.endingSignal(), 0);
-  EXPECT_TRUE(child.exitedCleanly());
-  for (int* fds : {routed, reached, asked, answered}) ::close(fds[0]), ::close(fds[1]);
-  ::close(alive[0]);
-}
-
 }  // namespace
 }  // namespace velvix

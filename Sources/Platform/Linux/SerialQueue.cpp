@@ -1,5 +1,7 @@
 #include "Platform/Linux/SerialQueue.hpp"
 
+#include <chrono>
+
 #include "Platform/Linux/ThreadSignalStack.hpp"
 namespace velvix::platform {
 
@@ -32,6 +34,21 @@ void SerialQueue::drain() {
   idle_.wait(lock, [this] { return work_.empty() && !busy_; });
 }
 
+bool SerialQueue::drainFor(double stall) {
+  if (isCurrent()) return true;
+  const auto span = std::chrono::duration<double>(stall);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    const std::uint64_t before = finished_;
+    if (idle_.wait_for(lock, span,
+                       [this, before] { return (work_.empty() && !busy_) || finished_ != before; })) {
+      if (work_.empty() && !busy_) return true;
+      continue;  // progress: wait on
+    }
+    return false;
+  }
+}
+
 void SerialQueue::run() {
   std::unique_lock lock(mutex_);
   for (;;) {
@@ -44,7 +61,8 @@ void SerialQueue::run() {
     work();
     lock.lock();
     busy_ = false;
-    if (work_.empty()) idle_.notify_all();
+    ++finished_;
+    idle_.notify_all();
   }
 }
 

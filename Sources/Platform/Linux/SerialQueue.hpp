@@ -3,6 +3,7 @@
 // process work that must never block the main loop. Destruction finishes the queued work first.
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -23,6 +24,9 @@ class SerialQueue final : public TaskQueue {
   void async(std::function<void()> work) override;
   // Blocks until everything queued before this call has run.
   void drain();
+  // As drain, but gives up (false) once a piece of work has been running for `stall` seconds
+  // without finishing.
+  bool drainFor(double stall);
   bool isCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
   const std::string& label() const { return label_; }
 
@@ -35,6 +39,7 @@ class SerialQueue final : public TaskQueue {
   std::condition_variable idle_;
   std::deque<std::function<void()>> work_;
   bool busy_ = false;
+  std::uint64_t finished_ = 0;  // pieces of work run so far
   bool stopping_ = false;
   std::thread thread_;
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <ctime>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -21,7 +22,25 @@ int toMilliseconds(double seconds) {
 }
 }  // namespace
 
-QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
+namespace {
+// Seconds since boot, counting suspended time too, so that a day asleep still moves "now" on by
+// a day.
+double bootSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_BOOTTIME, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double systemWallClock() {
+  using namespace std::chrono;
+  return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+QtMainLoop::QtMainLoop(const std::function<double()>& wallClock)
+    : context_(std::make_unique<QObject>()),
+      wallAtStart_(wallClock ? wallClock() : systemWallClock()),
+      bootAtStart_(bootSeconds()) {}
 QtMainLoop::~QtMainLoop() = default;
 
 void QtMainLoop::post(std::function<void()> fn) {
@@ -91,8 +110,7 @@ bool QtMainLoop::isMainThread() const {
 }
 
 double QtMainLoop::now() const {
-  using namespace std::chrono;
-  return duration<double>(system_clock::now().time_since_epoch()).count();
+  return wallAtStart_ + (bootSeconds() - bootAtStart_);
 }
 
 double QtMainLoop::uptime() const {

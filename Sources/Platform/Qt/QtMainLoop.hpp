@@ -3,6 +3,7 @@
 // must exist before it is created, on the thread that becomes the main thread.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "Platform/MainLoop.hpp"
@@ -13,7 +14,8 @@ namespace velvix::qt {
 
 class QtMainLoop final : public platform::MainLoop {
  public:
-  QtMainLoop();
+  // `wallClock` (seconds since the Unix epoch) is read once, at the start; empty: the system's.
+  explicit QtMainLoop(const std::function<double()>& wallClock = {});
   ~QtMainLoop() override;
 
   void post(std::function<void()> fn) override;
@@ -24,6 +26,9 @@ class QtMainLoop final : public platform::MainLoop {
                         platform::TimerMode mode = platform::TimerMode::Default) override;
   void runFor(double seconds) override;
   bool isMainThread() const override;
+  // The wall clock as it was at the start, moved on by the time since: an order of events kept by
+  // it survives the wall clock being set back (a correction from the network, a person changing
+  // it), and a date stored in one run still means the same date in the next.
   double now() const override;
   double uptime() const override;
 
@@ -36,6 +41,8 @@ class QtMainLoop final : public platform::MainLoop {
                            platform::TimerMode mode);
   std::unique_ptr<QObject> context_;
   std::atomic<bool> stopped_{false};
+  const double wallAtStart_;
+  const double bootAtStart_;
 };
 
 }  // namespace velvix::qt

@@ -64,6 +64,12 @@ class SimApplication final : public platform::Application {
     std::vector<std::string> buttons;
   };
   std::function<int(const AlertText&)> presentModal;
+  // Takes the modal alert in front away unanswered (its runAlert returns -1): the program is
+  // quitting for the system and nobody may be waited for.
+  std::function<void()> dismissModal;
+  void dismissModalAlert() {
+    if (dismissModal) dismissModal();
+  }
   std::function<void(const AlertText&, std::function<void(int)>)> present;
 
   QuitReason quitReason = QuitReason::user;

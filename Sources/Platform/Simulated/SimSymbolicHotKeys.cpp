@@ -50,6 +50,12 @@ void SimSymbolicHotKeys::useStateFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   path_ = path;
   std::strncpy(gStatePath, path.c_str(), sizeof gStatePath - 1);
+  // The state belongs to the system, not to this process: a file already there (another copy
+  // running, or one that left the keys off) is the state, and only a missing one is created.
+  if (::access(path.c_str(), F_OK) == 0) {
+    enabled_ = readStateFile(path);
+    return;
+  }
   writeFile();
 }
 

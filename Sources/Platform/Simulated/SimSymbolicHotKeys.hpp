@@ -18,7 +18,8 @@ class SimSymbolicHotKeys final : public platform::SymbolicHotKeys {
   int setEnabled(int hotKey, bool enabled) override;
   void (*signalSafeEnabler() const)() override;
 
-  // Keeps the state in `path` from now on (written at once with the current state).
+  // Keeps the state in `path` from now on: the state a file already there holds, or the current
+  // state, written at once, when there is none.
   void useStateFile(const std::string& path);
   // Failures that tests inject: the setter answers this error code.
   int failWith = 0;
