@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include <dirent.h>
@@ -43,8 +45,17 @@ class UnixSocketServerTest : public ::testing::Test {
   std::vector<std::string> events;
   std::map<std::uint64_t, std::shared_ptr<Client>> clients;
 
-  void start(const std::string& socketPath) {
-    server = std::make_unique<UnixSocketServer>(socketPath, loop);
+  // `admits`: the filter of peers, when the test judges them; their accepts then show in `events`
+  // as "<client number>:accepted".
+  void start(const std::string& socketPath, double firstLineDeadline = UnixSocketServer::kFirstLineDeadline,
+             UnixSocketServer::PeerFilter admits = {}) {
+    server = std::make_unique<UnixSocketServer>(socketPath, loop, firstLineDeadline);
+    if (admits) {
+      server->admits = std::move(admits);
+      server->onAccept = [this](const std::shared_ptr<Client>& client) {
+        events.push_back(std::to_string(client->number()) + ":accepted");
+      };
+    }
     server->onLine = [this](const std::shared_ptr<Client>& client, const std::string& line) {
       EXPECT_TRUE(loop.isMainThread());
       clients[client->number()] = client;
@@ -177,6 +188,49 @@ TEST_F(UnixSocketServerTest, SixteenClientsStayAndASeventeenthIsClosedWithoutACa
   EXPECT_EQ(events.back(), "4:gone");
   connectAndGreet("newcomer");
   EXPECT_EQ(events.back(), "17:newcomer");  // the refused connection never became a client
+}
+
+// Peers that connect and say nothing (or only blank lines) lose their places at the deadline, so
+// a peer that comes after sixteen of them is served; one that has spoken keeps its place.
+TEST_F(UnixSocketServerTest, ConnectionsThatSendNoLineLoseTheirPlacesAtTheDeadline) {
+  start(path, 0.5);
+  TestSocket talker = connectAndGreet("hello");
+  std::vector<TestSocket> idle;
+  for (int i = 2; i < UnixSocketServer::kMaxClients; ++i) idle.push_back(TestSocket::connectTo(path));
+  idle.push_back(TestSocket::connectTo(path));
+  ASSERT_TRUE(idle.back().send("\n \t\n"));
+  for (auto& socket : idle) EXPECT_TRUE(socket.waitForClose());
+  ASSERT_TRUE(loop.runUntil([&] { return std::count(events.begin(), events.end(), "16:gone") == 1; }));
+  loop.runUntilIdle();
+  TestSocket newcomer = connectAndGreet("newcomer");
+  EXPECT_EQ(events.back(), "17:newcomer");
+  ASSERT_TRUE(talker.send("still here\n"));
+  ASSERT_TRUE(loop.runUntil([&] { return events.back() == "1:still here"; }));
+}
+
+// The owner judges each peer as it is accepted: one it does not admit is closed before it sends
+// anything and costs no callback; an admitted one is handed over before any of its lines.
+TEST_F(UnixSocketServerTest, APeerIsJudgedAtAcceptBeforeAnyOfItsLines) {
+  std::atomic<bool> admitting{false};
+  std::vector<std::optional<platform::Pid>> judged;
+  std::mutex judging;
+  start(path, UnixSocketServer::kFirstLineDeadline, [&](std::optional<platform::Pid> peer) {
+    std::lock_guard lock(judging);
+    judged.push_back(peer);
+    return admitting.load();
+  });
+  TestSocket refused = TestSocket::connectTo(path);
+  EXPECT_TRUE(refused.waitForClose());
+  loop.runUntilIdle();
+  EXPECT_TRUE(events.empty());
+
+  admitting = true;
+  TestSocket admitted = TestSocket::connectTo(path);
+  ASSERT_TRUE(admitted.send("hello\n"));
+  ASSERT_TRUE(waitForEvents(2));
+  EXPECT_EQ(events, (std::vector<std::string>{"1:accepted", "1:hello"}));
+  std::lock_guard lock(judging);
+  EXPECT_EQ(judged, (std::vector<std::optional<platform::Pid>>{::getpid(), ::getpid()}));
 }
 
 TEST_F(UnixSocketServerTest, MoreThanFourMebibytesWithoutALineFeedClosesTheConnection) {

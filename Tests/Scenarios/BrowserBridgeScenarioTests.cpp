@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -7,9 +9,13 @@
 #include "Platform/Linux/LinuxProcessTable.hpp"
 #include "TestSupport/BridgeTest.hpp"
 #include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/Eventually.hpp"
+#include "TestSupport/ExecImpostor.hpp"
 #include "TestSupport/FakeBrowser.hpp"
 #include "TestSupport/TempFolder.hpp"
+#include "TestSupport/TestSocket.hpp"
 #include "TestSupport/TestWorld.hpp"
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
 
 namespace velvix {
@@ -46,6 +52,19 @@ class BrowserBridgeScenario : public ::testing::Test {
     return ranked.empty() ? std::nullopt : std::optional<std::string>(ranked.front().id);
   }
   const SwitchableItem* find(const std::string& id) { return world.item(id); }
+  // Turns the loop until `done` holds, within a real-time bound: for what no posted work announces
+  // (a process ending, a line the socket's thread logs).
+  bool waitFor(const std::function<bool()>& done) {
+    return test::eventually([&] {
+      world.loop.runUntilIdle();
+      return done();
+    });
+  }
+  std::size_t logCount(const std::string& prefix) {
+    const auto lines = world.debugLines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.starts_with(prefix); });
+  }
   static std::string id(std::int64_t tabID) {
     return MRUManager::tabItemID(Browser::chrome, kSession, tabID);
   }
@@ -88,17 +107,49 @@ TEST_F(BrowserBridgeScenario, ATabTravelsFromTheBrowserToTheFrontOfTheSwitcherAn
   EXPECT_FALSE(world.browserBridge().sendActivate(news));
 }
 
-TEST_F(BrowserBridgeScenario, ARelayThatNoBrowserStartedIsRefused) {
-  ChildProcess relay(kRelay, {}, {{"VELVIX_HOME", world.home.path()}});
-  ASSERT_TRUE(relay.write(nativeframing::frame(test::activated("chrome", kSession, 5))));
-  const std::string refusal =
-      "rejecting socket peer pid=" + std::to_string(relay.pid()) + ": not a Chromium relay";
-  EXPECT_TRUE(world.loop.runUntil([&] {
-    const auto lines = world.debugLines();
-    return std::find(lines.begin(), lines.end(), refusal) != lines.end();
-  }));
+// The relay is accepted only as the child of the browser's program: started by a shell, even one
+// the browser started, it is dropped, and its report with it.
+TEST_F(BrowserBridgeScenario, ARelayStartedByAShellIsRefused) {
+  const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");
+  const std::map<std::string, std::string> environment{{"VELVIX_HOME", world.home.path()}};
+  ChildProcess byShell("/bin/sh", test::startingAsChild(kRelay), environment);
+  ChildProcess byBrowsersShell(chrome.string(), {"-c", "/bin/sh -c \"'" + kRelay + "'; exit 0\"; exit 0"},
+                               environment);
+  for (ChildProcess* relay : {&byShell, &byBrowsersShell}) {
+    ASSERT_TRUE(relay->write(nativeframing::frame(test::activated("chrome", kSession, 5))));
+    // Dropped by the application, the relay ends.
+    EXPECT_TRUE(waitFor([&] { return relay->waitForExit(std::chrono::milliseconds(0)).has_value(); }));
+    EXPECT_EQ(relay->waitForExit(std::chrono::milliseconds(0)), 0);
+  }
+  world.loop.runUntilIdle();
+  EXPECT_EQ(logCount("rejecting socket peer pid="), 2u);
   EXPECT_FALSE(find(id(5)));
   EXPECT_TRUE(world.browserBridge().chromiumClients().empty());
+}
+
+// A process that connects, forks, and becomes the browser's program: the kernel names a browser
+// process as the peer, but it never ran the relay, and its child's made-up tab is refused.
+TEST_F(BrowserBridgeScenario, AProcessThatConnectsAndThenBecomesTheBrowserIsRefused) {
+  const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");
+  test::ExecImpostor impostor(hostchannel::socketPath(world.home.path().string()), chrome.string(),
+                              {"-c", "sleep 30"},
+                              {test::activated("chrome", kSession, 666, "https://impostor.example/")});
+  const std::string refusal = "rejecting socket peer pid=" + std::to_string(impostor.pid());
+  EXPECT_TRUE(waitFor([&] { return logCount(refusal) == 1; }));
+  world.loop.runUntilIdle();
+  EXPECT_FALSE(find(id(666)));
+  EXPECT_TRUE(world.browserBridge().chromiumClients().empty());
+}
+
+// Local processes that connect and say nothing hold none of the socket's places: a relay started
+// while sixteen of them are connected is served.
+TEST_F(BrowserBridgeScenario, SixteenIdleConnectionsLeaveTheRelayItsPlace) {
+  std::vector<test::TestSocket> idle;
+  for (int i = 0; i < UnixSocketServer::kMaxClients; ++i)
+    idle.push_back(test::TestSocket::connectTo(hostchannel::socketPath(world.home.path().string())));
+  auto relay = relayOfChrome();
+  ASSERT_TRUE(relay->write(nativeframing::frame(test::activated("chrome", kSession, 5))));
+  EXPECT_TRUE(world.loop.runUntil([&] { return find(id(5)) != nullptr; }));
 }
 
 TEST_F(BrowserBridgeScenario, TheInstalledManifestStartsTheInstalledRelayWhichReachesTheApplication) {
