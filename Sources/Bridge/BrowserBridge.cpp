@@ -1,6 +1,6 @@
 // The bridge's connections and reports: the socket server's start, the peer check at accept and
-// the claims a checked peer may make, the registry of connections by browser and session, every report line
-// into the inventory and the tab mover, and disconnects.
+// the claims a checked peer may make, the registry of connections by browser and session, every
+// report line into the inventory and the tab mover, and disconnects.
 
 #include "Bridge/BrowserBridge.hpp"
 
@@ -124,7 +124,7 @@ void BrowserBridge::handleAccept(const std::shared_ptr<Client>& client) {
 
 // Only our relay program may hold a connection; the process that started it says for whom: a
 // listed Chromium-family browser, or else a listed editor among its ancestors (an editor's host
-// reaches the socket through the relay program too). The browser found is the one that counts,
+// is let in only as our relay program too). The browser found is the one that counts,
 // whatever a line later claims.
 std::optional<Browser> BrowserBridge::checkPeer(const Client& client) {
   const auto pid = client.peerPID();

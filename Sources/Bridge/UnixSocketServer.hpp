@@ -3,10 +3,11 @@
 // a Unix-domain stream socket in the support folder that accepts up to 16 connections, cuts what
 // they send into UTF-8 text lines on one I/O thread, and hands every new connection, every line
 // and every disconnect to the main loop, in order. Peers the owner does not admit are closed as
-// they are accepted, and a connection that has sent no line within a deadline of its accept is
-// closed, so idle or refused peers cannot keep the places from the real ones. Any thread may write a whole
-// line to one connection without waiting for its peer: what the peer has not taken yet waits in the
-// connection's bounded send queue, which the I/O thread drains. It knows nothing of what the lines mean.
+// they are accepted, and a connection that sends no line within a deadline is closed, so idle or
+// refused peers cannot keep the places from the real ones. Any thread may write a whole line to
+// one connection without waiting for its peer: what the peer has not taken yet waits in the
+// connection's bounded send queue, which the I/O thread drains. It knows nothing of what the
+// lines mean.
 
 #include <atomic>
 #include <chrono>
@@ -52,11 +53,11 @@ class UnixSocketServer {
   // holds neither unbounded memory nor the other clients' lines back (the kernel's buffer then
   // pushes back on it).
   static constexpr std::size_t kMaxQueuedLines = 256;
+  static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
   // Seconds a new connection may take to send its first complete line. A relay sends the
   // extension's greeting as soon as it is connected; a peer that says nothing holds one of the
   // few places for no one.
   static constexpr double kFirstLineDeadline = 10.0;
-  static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
 
   // One accepted connection. Compared by identity; stays valid while anyone holds it.
   class Client {

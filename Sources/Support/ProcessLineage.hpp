@@ -1,11 +1,11 @@
 #pragma once
 // Which application a process connected to the socket belongs to, found by walking its ancestry:
 // a relay is a process running our relay program whose parent is the Chromium-family browser that
-// started it, an editor's extension host a descendant of the editor. Stateless: the peers' process table
-// (`ProcessTable::peers`), and where that is the simulated one, the running applications (`workspace`) and
-// the bundles on disk
-// (`bundles`), are asked. A real peer is walked through the kernel's table only, and known only by
-// the executable of an ancestor (`ProcessTable::bundleIdentifier`).
+// started it, an editor's extension host a descendant of the editor. Stateless: the peers' process
+// table (`ProcessTable::peers`), and where that is the simulated one, the running applications
+// (`workspace`) and the bundles on disk (`bundles`), are asked. A real peer is walked through the
+// kernel's table only, and known only by the executable of an ancestor
+// (`ProcessTable::bundleIdentifier`).
 
 #include <filesystem>
 #include <optional>

@@ -2,8 +2,7 @@
 // A fixture for tests of the browser bridge and its neighbours: the bridge over a fresh world
 // with every service, fed through real socket connections of the test program, which the peer
 // check takes for the installed relay (or an editor's host) under whatever application the test
-// names. Also builds the report lines that the
-// extensions send.
+// names. Also builds the report lines that the extensions send.
 
 #include <optional>
 #include <string>

@@ -60,12 +60,8 @@ std::vector<std::string> TestWorld::itemIDs() {
 }
 
 void TestWorld::runTestProgramUnder(platform::Pid parent) {
-  desktop.processes().add(::getpid(), {.parent = parent, .executablePath = installedRelay().string()});
-}
-
-std::filesystem::path TestWorld::installedRelay() const {
-  return std::filesystem::weakly_canonical(SupportFolder::path(home.path()) /
-                                           ChromeHostInstaller::kRelayName);
+  const auto relay = SupportFolder::path(home.path()) / ChromeHostInstaller::kRelayName;
+  desktop.processes().add(::getpid(), {.parent = parent, .executablePath = relay.string()});
 }
 
 std::vector<std::string> TestWorld::healthLines() {

@@ -145,8 +145,6 @@ class TestWorld {
   // editor's extension host) run by the application `parent`: the peer check then traces the
   // test's own socket connections to that application.
   void runTestProgramUnder(platform::Pid parent);
-  // Where the application's installed relay is (and what the kernel would name as its program).
-  std::filesystem::path installedRelay() const;
 
   // Lines of health.log / debug.log after flushing the log queue (without time stamps).
   std::vector<std::string> healthLines();
