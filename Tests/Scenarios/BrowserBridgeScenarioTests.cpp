@@ -1,6 +1,12 @@
 #include <algorithm>
+#include <csignal>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include "Bridge/BrowserBridge.hpp"
@@ -10,13 +16,13 @@
 #include "TestSupport/BridgeTest.hpp"
 #include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/Eventually.hpp"
-#include "TestSupport/ExecImpostor.hpp"
 #include "TestSupport/FakeBrowser.hpp"
 #include "TestSupport/TempFolder.hpp"
 #include "TestSupport/TestSocket.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
 
 namespace velvix {
 namespace {
@@ -27,6 +33,47 @@ using test::tabObject;
 
 const std::string kRelay = std::string(VELVIX_BINARY_DIR) + "/velvix_chrome_host";
 const std::string kSession = "0d5b7c2e-6a41-4f7e";
+
+// A hostile local process: it connects to the socket, forks, and the connecting process itself
+// becomes `program` (exec) while its child, holding the same connection, sends `line` once the
+// exec has happened. The kernel then names a process of `program` as the peer. Killed on exit.
+class ExecImpostor {
+ public:
+  ExecImpostor(const std::string& socketPath, const std::string& program, const std::string& line) {
+    // Made before the fork: the test program has threads, so the forked processes only make
+    // system calls.
+    const auto address = hostchannel::SocketAddress::make(socketPath);
+    const std::string text = line + "\n";
+    std::string name = program, option = "-c", script = "sleep 30";
+    char* argv[] = {name.data(), option.data(), script.data(), nullptr};
+    if ((pid_ = ::fork()) != 0) return;
+    ::setpgid(0, 0);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int execDone[2];  // its write end closes when the exec succeeds
+    if (!address || ::connect(fd, address->get(), address->size()) != 0 || ::pipe2(execDone, O_CLOEXEC) != 0)
+      ::_exit(126);
+    if (::fork() == 0) {
+      ::close(execDone[1]);
+      char byte = 0;
+      while (::read(execDone[0], &byte, 1) > 0) {
+      }
+      if (::send(fd, text.data(), text.size(), MSG_NOSIGNAL) > 0) ::poll(nullptr, 0, 30000);
+      ::_exit(0);
+    }
+    ::execv(program.c_str(), argv);
+    ::_exit(127);
+  }
+  ~ExecImpostor() {
+    if (pid_ <= 0) return;  // never a signal to every process
+    ::kill(-pid_, SIGKILL);
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+};
 
 // The application's bridge listening on its real socket in a temporary home, with the real
 // process table for the peer check, and Chrome running on the simulated desktop.
@@ -131,9 +178,8 @@ TEST_F(BrowserBridgeScenario, ARelayStartedByAShellIsRefused) {
 // process as the peer, but it never ran the relay, and its child's made-up tab is refused.
 TEST_F(BrowserBridgeScenario, AProcessThatConnectsAndThenBecomesTheBrowserIsRefused) {
   const auto chrome = test::shellBundle(applications.path(), "Google Chrome", "com.google.Chrome");
-  test::ExecImpostor impostor(hostchannel::socketPath(world.home.path().string()), chrome.string(),
-                              {"-c", "sleep 30"},
-                              {test::activated("chrome", kSession, 666, "https://impostor.example/")});
+  ExecImpostor impostor(hostchannel::socketPath(world.home.path().string()), chrome.string(),
+                        test::activated("chrome", kSession, 666, "https://impostor.example/"));
   const std::string refusal = "rejecting socket peer pid=" + std::to_string(impostor.pid());
   EXPECT_TRUE(waitFor([&] { return logCount(refusal) == 1; }));
   world.loop.runUntilIdle();
