@@ -73,9 +73,11 @@ void BM_SocketLineToInventoryUpdate(benchmark::State& state) {
   world.preferences().universalTabLimit.set(100);
   world.preferences().perWindowTabLimit.set(50);
   world.runTestProgramUnder(world.desktop.launch({.bundleID = "com.google.Chrome", .name = "Google Chrome"}));
-  test::SocketPeers peers(world.loop, world.home.path());
-  auto relay = peers.connect();
   BrowserBridge& bridge = world.browserBridge();
+  test::SocketPeers peers(
+      world.loop, world.home.path(),
+      [&](const std::shared_ptr<UnixSocketServer::Client>& client) { bridge.handleAccept(client); });
+  auto relay = peers.connect();
   std::string sync = syncOf(4, 25);
   sync.replace(sync.find("brave"), 5, "chrome");
   if (!bridge.handle(relay.client, sync)) state.SkipWithError("the relay was not accepted");

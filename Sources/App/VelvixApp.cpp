@@ -109,6 +109,18 @@ void processLogLine(const std::string& line) {
   processLog(line);
 }
 
+// What a relay of ours runs: the copy the host installer puts in the support folder (the one the
+// browsers' manifests name), the relay the application carries, and the build's own beside the
+// program (the same one, unless a test world gives the application other resources).
+std::vector<std::filesystem::path> relayPrograms(const std::filesystem::path& home,
+                                                 const platform::AppResources& resources) {
+  const char* name = ChromeHostInstaller::kRelayName;
+  std::vector<std::filesystem::path> programs{SupportFolder::path(home) / name};
+  for (const auto& relay : {resources.path(name), platform::FolderResources::besideProgram().path(name)})
+    if (relay) programs.push_back(*relay);
+  return programs;
+}
+
 }  // namespace
 
 // Everything the root owns, in construction order (destroyed in reverse): the one place that
@@ -207,6 +219,7 @@ struct VelvixApp::Parts {
                              .loop = desktop.loop(),
                              .log = log}};
   BrowserBridge browserBridge{{.home = options.home,
+                               .relayPrograms = relayPrograms(options.home, resources),
                                .messagePorts = messagePorts,
                                .processes = processes,
                                .workspace = workspace,

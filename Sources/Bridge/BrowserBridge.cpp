@@ -1,6 +1,6 @@
-// The bridge's connections and reports: the socket server's start, the peer check and the
-// registry of connections by browser and session, every report line into the inventory and the
-// tab mover, and disconnects.
+// The bridge's connections and reports: the socket server's start, the peer check at accept and
+// the claims a checked peer may make, the registry of connections by browser and session, every
+// report line into the inventory and the tab mover, and disconnects.
 
 #include "Bridge/BrowserBridge.hpp"
 
@@ -19,6 +19,7 @@ namespace velvix {
 
 BrowserBridge::BrowserBridge(Collaborators collaborators)
     : home_(std::move(collaborators.home)),
+      relayPrograms_(std::move(collaborators.relayPrograms)),
       messagePorts_(collaborators.messagePorts),
       processes_(collaborators.processes),
       workspace_(collaborators.workspace),
@@ -45,6 +46,16 @@ void BrowserBridge::start() {
   if (started_) return;
   started_ = true;
   auto server = std::make_unique<UnixSocketServer>(hostchannel::socketPath(home_.string()), loop_);
+  // Asked on the socket's own thread: whether the peer runs our relay at all is read from the
+  // kernel's table there, so a stranger is turned away before it holds a place.
+  server->admits = [this](std::optional<platform::Pid> pid) {
+    if (pid && ProcessLineage::runsRelay(processes_, *pid, relayPrograms_)) return true;
+    logRefusal(pid);
+    return false;
+  };
+  server->onAccept = [this, watch = alive_.watch()](const std::shared_ptr<Client>& client) {
+    if (!watch.expired()) handleAccept(client);
+  };
   server->onLine = [this, watch = alive_.watch()](const std::shared_ptr<Client>& client,
                                                   const std::string& line) {
     if (!watch.expired()) handle(client, line);
@@ -86,41 +97,71 @@ bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_vi
   if (!client && report->browser != Browser::safari) return false;
 
   Browser browser = report->browser;
-  if (browser == Browser::safari) {
-    noteSafariReport(report->session);
-  } else if (browser != Browser::terminal) {
-    const auto found = acceptPeer(*client, browser);
-    if (!found) {
-      // Closed at once: a refused peer kept open would cost a check and a log line for every
-      // line it sends, and hold one of the socket's few places.
-      client->close();
-      return false;
-    }
+  if (client) {
+    const auto found = acceptClaim(client, browser);
+    if (!found) return false;
     browser = *found;
     if (report->session)
       registerChromiumClient(client, browser, *report->session);
     else
       registerChromiumClient(client, browser, kConnectionKeyPrefix + std::to_string(client->number()));
+  } else {
+    noteSafariReport(report->session);
   }
   dispatch(*report, browser);
   reportsHandled.notify(*report, browser);
   return true;
 }
 
-// The peer check runs on a connection's first accepted line; later lines keep the browser found
-// then. The claim only chooses which check runs: the browser found is the one that counts.
-std::optional<Browser> BrowserBridge::acceptPeer(const Client& client, Browser claimed) {
-  if (auto reg = clientReg_.find(&client); reg != clientReg_.end()) return reg->second.browser;
-  const bool editor = browsers::isEditor(claimed);
+void BrowserBridge::handleAccept(const std::shared_ptr<Client>& client) {
+  if (auto found = checkPeer(*client)) {
+    checkedPeers_[client.get()] = {*found, client};
+    return;
+  }
+  // Closed at once: a refused peer kept open would hold one of the socket's few places.
+  client->close();
+}
+
+// Only our relay program may hold a connection; the process that started it says for whom: a
+// listed Chromium-family browser, or else a listed editor among its ancestors (an editor's host
+// is let in only as our relay program too). The browser found is the one that counts,
+// whatever a line later claims.
+std::optional<Browser> BrowserBridge::checkPeer(const Client& client) {
   const auto pid = client.peerPID();
   std::optional<Browser> found;
-  if (pid)
-    found = editor ? ProcessLineage::editor(processes_, workspace_, bundles_, *pid)
-                   : ProcessLineage::chromiumBrowser(processes_, workspace_, bundles_, log_, *pid);
-  if (!found)
-    log_.log("rejecting socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) + ": not a " +
-             (editor ? "listed editor" : "Chromium relay"));
+  if (pid && ProcessLineage::runsRelay(processes_, *pid, relayPrograms_)) {
+    found = ProcessLineage::chromiumBrowser(processes_, workspace_, bundles_, log_, *pid, relayPrograms_);
+    if (!found) found = ProcessLineage::editor(processes_, workspace_, bundles_, *pid);
+  }
+  if (!found) logRefusal(pid);
   return found;
+}
+
+void BrowserBridge::logRefusal(std::optional<platform::Pid> pid) const {
+  log_.log("rejecting socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) +
+           ": not a Chromium relay");
+}
+
+// The socket carries the reports of Chromium-family browsers (through their relays) and editors
+// (from their hosts). A claim of anything else ("safari", "terminal"), or of the other kind than
+// the peer was found to be, is no report of ours: the line and the connection go.
+std::optional<Browser> BrowserBridge::acceptClaim(const std::shared_ptr<Client>& client, Browser claimed) {
+  auto checked = checkedPeers_.find(client.get());
+  if (checked == checkedPeers_.end()) {
+    client->close();  // refused at accept; its lines still on their way are dropped with it
+    return std::nullopt;
+  }
+  const Browser found = checked->second.browser;
+  const bool sameKind = browsers::isEditor(claimed)
+                            ? browsers::isEditor(found)
+                            : browsers::isChromiumFamily(claimed) && browsers::isChromiumFamily(found);
+  if (sameKind) return found;
+  const auto pid = client->peerPID();
+  log_.log("dropping socket peer pid=" + (pid ? std::to_string(*pid) : std::string("?")) + " of " +
+           std::string(browsers::rawValue(found)) + ": it claims to be " +
+           std::string(browsers::rawValue(claimed)));
+  client->close();
+  return std::nullopt;
 }
 
 void BrowserBridge::registerChromiumClient(const std::shared_ptr<Client>& client, Browser browser,
@@ -141,6 +182,7 @@ void BrowserBridge::registerChromiumClient(const std::shared_ptr<Client>& client
 }
 
 void BrowserBridge::handleDisconnect(const std::shared_ptr<Client>& client) {
+  checkedPeers_.erase(client.get());
   auto reg = clientReg_.find(client.get());
   if (reg == clientReg_.end()) return;  // never accepted
   const Registration gone = std::move(reg->second);

@@ -1,9 +1,9 @@
 #pragma once
 // The bridge between the browser and editor extensions and the inventory: it owns the socket
 // server that the Chromium relays and the editors' extension hosts connect to and the message
-// port that the Safari handler sends to, registers socket connections by browser and session
-// after a peer check, turns every report into an inventory update, writes commands back, and
-// keeps Safari's command queue and presence. Main thread only.
+// port that the Safari handler sends to, checks each socket peer as it connects and registers its
+// connection by browser and session, turns every report into an inventory update, writes
+// commands back, and keeps Safari's command queue and presence. Main thread only.
 
 #include <cstdint>
 #include <filesystem>
@@ -58,7 +58,10 @@ class BrowserBridge {
   static constexpr std::size_t kMaxSafariCommands = 8;
 
   struct Collaborators {
-    std::filesystem::path home;            // the socket lives in its support folder
+    std::filesystem::path home;  // the socket lives in its support folder
+    // The programs a relay of ours runs (the installed copy, the build's own): a socket peer
+    // running anything else is no relay.
+    std::vector<std::filesystem::path> relayPrograms;
     platform::MessagePorts& messagePorts;  // the Safari handler's channel
     // Who a socket's peer is: its ancestry in the peers' table, the running applications, the bundles.
     const platform::ProcessTable& processes;
@@ -89,8 +92,12 @@ class BrowserBridge {
   // it holds, and answered with the commands due for its page.
   std::string handleSafariMessage(const std::string& text);
 
+  // A connection the socket server accepted, before any of its lines: its peer must be a relay
+  // of ours started by a listed browser, or a listed editor's host; any other is closed at once.
+  void handleAccept(const std::shared_ptr<Client>& client);
   // One report line, from a socket connection or (without one) from Safari. True when it was a
-  // report that was accepted; a rejected peer's connection is closed.
+  // report that was accepted. On the socket only the browsers and editors that report over it
+  // may be claimed, each only by its own kind of peer; any other claim closes the connection.
   bool handle(const std::shared_ptr<Client>& client, std::string_view line);
   // A connection the socket server closed.
   void handleDisconnect(const std::shared_ptr<Client>& client);
@@ -138,13 +145,20 @@ class BrowserBridge {
     std::string key;
     std::shared_ptr<Client> client;  // held, so its address is not reused while it is listed here
   };
+  // A connection whose peer passed the check at accept, and what the check found it to be.
+  struct CheckedPeer {
+    Browser browser;
+    std::shared_ptr<Client> client;  // held, as in Registration
+  };
   struct SafariCommand {
     std::optional<std::string> session;
     nlohmann::json payload;
   };
   using NamedWindows = std::function<void(std::vector<SyncedWindow>)>;
 
-  std::optional<Browser> acceptPeer(const Client& client, Browser claimed);
+  std::optional<Browser> checkPeer(const Client& client);
+  void logRefusal(std::optional<platform::Pid> pid) const;
+  std::optional<Browser> acceptClaim(const std::shared_ptr<Client>& client, Browser claimed);
   void registerChromiumClient(const std::shared_ptr<Client>& client, Browser browser, const std::string& key);
   void noteSafariReport(const std::optional<std::string>& session);
   void dispatch(const ExtensionReport& report, Browser browser);
@@ -159,6 +173,7 @@ class BrowserBridge {
   double uptime() const;
 
   const std::filesystem::path home_;
+  const std::vector<std::filesystem::path> relayPrograms_;
   platform::MessagePorts& messagePorts_;
   const platform::ProcessTable& processes_;
   const platform::Workspace& workspace_;
@@ -177,6 +192,7 @@ class BrowserBridge {
   std::unique_ptr<SafariPortServer> safariPort_;
   bool started_ = false;
   std::map<Browser, ClientMap> chromiumClients_;
+  std::map<const Client*, CheckedPeer> checkedPeers_;
   std::map<const Client*, Registration> clientReg_;
   std::optional<double> lastSafariEventAt_;
   std::optional<std::string> lastSafariSession_;

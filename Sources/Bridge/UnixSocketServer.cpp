@@ -155,10 +155,15 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
     SocketLineCutter lines;
     std::shared_ptr<Backlog> backlog = std::make_shared<Backlog>();
     bool closed = false;
+    // Until its first complete line, when the connection must have sent one.
+    std::optional<Clock::time_point> firstLineDue;
   };
 
-  Impl(UnixSocketServer& owner, platform::MainLoop& loop)
-      : owner(owner), loop(loop), waker(std::make_shared<Client::Waker>()) {}
+  Impl(UnixSocketServer& owner, platform::MainLoop& loop, double firstLineDeadline)
+      : owner(owner),
+        loop(loop),
+        waker(std::make_shared<Client::Waker>()),
+        firstLineDeadline(lasting(firstLineDeadline)) {}
 
   void run();
   void acceptOne();
@@ -171,6 +176,7 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
   platform::MainLoop& loop;
   int listenFD = -1;
   const std::shared_ptr<Client::Waker> waker;
+  const Clock::duration firstLineDeadline;
   std::thread thread;
   std::atomic<std::uint64_t> failedAccepts{0};
   std::atomic<bool> stopping{false};
@@ -196,25 +202,27 @@ void UnixSocketServer::Impl::run() {
     }
     // A paused connection is not read (a hang-up would keep waking it); the main loop wakes the
     // thread once it has caught up. A connection with queued output waits to write, until the
-    // send time-out after its peer last took a byte.
+    // send time-out after its peer last took a byte; one that has sent no line, until its deadline.
     const std::size_t firstClient = fds.size();
     std::vector<Connection*> polled;
-    std::optional<Clock::time_point> soonestStall;
+    std::optional<Clock::time_point> soonestDue;
     for (const auto& connection : connections) {
+      if (const auto& due = connection->firstLineDue; due && (!soonestDue || *due < *soonestDue))
+        soonestDue = *due;
       short events = isPaused(*connection) ? 0 : POLLIN;
       if (auto stalled = connection->client->stalledSince()) {
         events |= POLLOUT;
         const auto due = *stalled + lasting(kSendTimeout);
-        if (!soonestStall || due < *soonestStall) soonestStall = due;
+        if (!soonestDue || due < *soonestDue) soonestDue = due;
       }
       if (events == 0) continue;
       fds.push_back({connection->client->fd_, events, 0});
       polled.push_back(connection.get());
     }
-    if (soonestStall) {
-      const double wait = std::chrono::duration<double, std::milli>(*soonestStall - now).count();
-      const int stallTimeout = std::max(0, static_cast<int>(std::ceil(wait)));
-      timeout = timeout < 0 ? stallTimeout : std::min(timeout, stallTimeout);
+    if (soonestDue) {
+      const double wait = std::chrono::duration<double, std::milli>(*soonestDue - now).count();
+      const int dueTimeout = std::max(0, static_cast<int>(std::ceil(wait)));
+      timeout = timeout < 0 ? dueTimeout : std::min(timeout, dueTimeout);
     }
 
     if (::poll(fds.data(), fds.size(), timeout) < 0) {
@@ -245,6 +253,11 @@ void UnixSocketServer::Impl::run() {
       if (auto stalled = connection->client->stalledSince();
           !connection->closed && stalled && afterPoll - *stalled >= lasting(kSendTimeout))
         close(*connection);
+    // A peer that has said nothing by its deadline goes too: idle connections (a local process
+    // that only connects) must not hold the places a browser's relay needs.
+    for (const auto& connection : connections)
+      if (!connection->closed && connection->firstLineDue && afterPoll >= *connection->firstLineDue)
+        close(*connection);
     std::erase_if(connections, [](const auto& connection) { return connection->closed; });
 
     if (accepting && fds[1].revents != 0) acceptOne();
@@ -270,8 +283,18 @@ void UnixSocketServer::Impl::acceptOne() {
   std::optional<platform::Pid> peer;
   if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.pid >= 1)
     peer = credentials.pid;
+  if (owner.admits && !owner.admits(peer)) {
+    ::close(fd);
+    return;
+  }
   auto connection = std::make_unique<Connection>();
   connection->client = std::shared_ptr<Client>(new Client(fd, peer, nextNumber++, waker));
+  connection->firstLineDue = Clock::now() + firstLineDeadline;
+  // Handed over before any of its lines, so the owner has judged the peer before it reads one.
+  loop.post([weak = weak_from_this(), client = connection->client] {
+    auto self = weak.lock();
+    if (self && self->owner.onAccept && !client->refused_) self->owner.onAccept(client);
+  });
   connections.push_back(std::move(connection));
 }
 
@@ -296,6 +319,7 @@ void UnixSocketServer::Impl::readOnce(Connection& connection) {
   // The complete lines are delivered even when what follows them passes the cap.
   const bool withinCap = connection.lines.append(chunk, static_cast<std::size_t>(got));
   while (auto line = connection.lines.nextLine()) {
+    connection.firstLineDue.reset();
     const std::size_t size = line->size();
     connection.backlog->lines.fetch_add(1);
     connection.backlog->bytes.fetch_add(size);
@@ -326,8 +350,8 @@ void UnixSocketServer::Impl::close(Connection& connection) {
 
 // ---- the server ---------------------------------------------------------------------------------
 
-UnixSocketServer::UnixSocketServer(std::string path, platform::MainLoop& loop)
-    : path_(std::move(path)), impl_(std::make_shared<Impl>(*this, loop)) {}
+UnixSocketServer::UnixSocketServer(std::string path, platform::MainLoop& loop, double firstLineDeadline)
+    : path_(std::move(path)), impl_(std::make_shared<Impl>(*this, loop, firstLineDeadline)) {}
 
 UnixSocketServer::~UnixSocketServer() {
   if (impl_->thread.joinable()) {

@@ -1,10 +1,13 @@
 #pragma once
 // The listening end of the line channel to the Chromium relay and the editor extensions' hosts:
 // a Unix-domain stream socket in the support folder that accepts up to 16 connections, cuts what
-// they send into UTF-8 text lines on one I/O thread, and hands every line and every disconnect to
-// the main loop, in order. Any thread may write a whole line to one connection without waiting
-// for its peer: what the peer has not taken yet waits in the connection's bounded send queue,
-// which the I/O thread drains. It knows nothing of what the lines mean.
+// they send into UTF-8 text lines on one I/O thread, and hands every new connection, every line
+// and every disconnect to the main loop, in order. Peers the owner does not admit are closed as
+// they are accepted, and a connection that sends no line within a deadline is closed, so idle or
+// refused peers cannot keep the places from the real ones. Any thread may write a whole line to
+// one connection without waiting for its peer: what the peer has not taken yet waits in the
+// connection's bounded send queue, which the I/O thread drains. It knows nothing of what the
+// lines mean.
 
 #include <atomic>
 #include <chrono>
@@ -51,6 +54,10 @@ class UnixSocketServer {
   // pushes back on it).
   static constexpr std::size_t kMaxQueuedLines = 256;
   static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
+  // Seconds a new connection may take to send its first complete line. A relay sends the
+  // extension's greeting as soon as it is connected; a peer that says nothing holds one of the
+  // few places for no one.
+  static constexpr double kFirstLineDeadline = 10.0;
 
   // One accepted connection. Compared by identity; stays valid while anyone holds it.
   class Client {
@@ -96,17 +103,26 @@ class UnixSocketServer {
     Clock::time_point lastProgress_;  // under writeLock_, while queued_ holds bytes
   };
 
+  using PeerFilter = std::function<bool(std::optional<platform::Pid>)>;
+  using AcceptHandler = std::function<void(const std::shared_ptr<Client>&)>;
   using LineHandler = std::function<void(const std::shared_ptr<Client>&, const std::string&)>;
   using DisconnectHandler = std::function<void(const std::shared_ptr<Client>&)>;
 
-  UnixSocketServer(std::string path, platform::MainLoop& loop);
+  // `firstLineDeadline`: seconds a connection may stay without a complete line (kFirstLineDeadline).
+  UnixSocketServer(std::string path, platform::MainLoop& loop, double firstLineDeadline = kFirstLineDeadline);
   // Stops the I/O thread and closes every connection; lines and disconnects still on their way
   // to the main loop are dropped.
   ~UnixSocketServer();
   UnixSocketServer(const UnixSocketServer&) = delete;
   UnixSocketServer& operator=(const UnixSocketServer&) = delete;
 
-  // Set before start(); always called on the main loop.
+  // Set before start(); asked on the I/O thread as each connection is accepted, with the process
+  // that connected, so it must be safe on any thread. A peer it refuses is closed at once, before
+  // it takes one of the places, and never becomes a client.
+  PeerFilter admits;
+  // Set before start(); always called on the main loop. `onAccept` comes for each new connection
+  // before any of its lines: the owner checks the peer there and closes one it refuses.
+  AcceptHandler onAccept;
   LineHandler onLine;
   DisconnectHandler onDisconnect;
 

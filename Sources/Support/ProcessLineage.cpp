@@ -1,6 +1,8 @@
 #include "Support/ProcessLineage.hpp"
 
+#include <algorithm>
 #include <iterator>
+#include <system_error>
 
 #include "Platform/BundleReader.hpp"
 #include "Platform/ProcessTable.hpp"
@@ -73,7 +75,25 @@ std::optional<Browser> walk(const platform::ProcessTable& processes, const platf
   return std::nullopt;
 }
 
+// The same file by its path, whatever links lead to it: the kernel shows a process's executable
+// with every link resolved.
+std::filesystem::path resolved(const std::filesystem::path& path) {
+  std::error_code error;
+  auto canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? path.lexically_normal() : canonical;
+}
+
 }  // namespace
+
+bool runsRelay(const platform::ProcessTable& processes, platform::Pid pid,
+               const std::vector<std::filesystem::path>& relayPrograms) {
+  if (pid < 2) return false;
+  const auto executable = processes.peers().executablePath(pid);
+  if (!executable) return false;
+  const auto running = resolved(*executable);
+  return std::any_of(relayPrograms.begin(), relayPrograms.end(),
+                     [&](const std::filesystem::path& program) { return resolved(program) == running; });
+}
 
 std::optional<std::filesystem::path> enclosingApp(const std::filesystem::path& executable) {
   for (std::filesystem::path candidate = executable; std::distance(candidate.begin(), candidate.end()) >= 2;
@@ -91,9 +111,14 @@ std::optional<Browser> editor(const platform::ProcessTable& processes, const pla
 std::optional<Browser> chromiumBrowser(const platform::ProcessTable& processes,
                                        const platform::Workspace& workspace,
                                        const platform::BundleReader& bundles, DebugLog& log,
-                                       platform::Pid relay) {
+                                       platform::Pid relay,
+                                       const std::vector<std::filesystem::path>& relayPrograms) {
+  if (!runsRelay(processes, relay, relayPrograms)) return std::nullopt;
+  // Only the parent counts: a browser further up started something else, which started the relay.
+  const auto parent = processes.peers().parent(relay);
+  if (!parent) return std::nullopt;
   std::optional<UnlistedBundle> unlisted;
-  auto browser = walk(processes, workspace, bundles, relay, kRelayWalk, isChromiumCase, &unlisted);
+  auto browser = walk(processes, workspace, bundles, *parent, 1, isChromiumCase, &unlisted);
   if (!browser && unlisted)
     log.log("ProcessLineage: relay ancestor " + unlisted->fileName + " (" +
             unlisted->identifier.value_or("?") + ") looks Chromium but " +

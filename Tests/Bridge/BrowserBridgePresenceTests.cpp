@@ -98,7 +98,6 @@ TEST_F(BrowserBridgePresence, CommandsGoToTheConnectionOfTheItemsOwnSession) {
 class ClosingTabs : public test::BridgeTest {
  protected:
   ClosingTabs() {
-    chrome = connectionsComeFrom("com.google.Chrome", "Google Chrome");
     window = world.desktop.addWindow(chrome, {.title = "Docs"});
     world.desktop.addTab(window, {.id = 7, .title = "Docs", .url = "https://docs.example/"});
     world.desktop.privacy.automation["com.google.Chrome"] = platform::Privacy::kAutomationGranted;
@@ -111,9 +110,9 @@ class ClosingTabs : public test::BridgeTest {
     return w ? w->tabs.size() : 0;
   }
 
-  platform::Pid chrome = 0;
+  platform::Pid chrome = connectionsComeFrom("com.google.Chrome", "Google Chrome");
   std::int64_t window = 0;
-  Peer relay = peers.connect();
+  Peer relay = peers.connect();  // after the line above: the relay is judged as it connects
   SwitchableItem item;
 };
 

@@ -27,20 +27,16 @@ TEST_F(BrowserBridgeTest, AConnectionCountsAsTheBrowserThePeerCheckFindsNotTheOn
   EXPECT_EQ(statusPosts, 1);
 }
 
-TEST_F(BrowserBridgeTest, APeerThatFailsTheCheckIsClosedAtOnceWithoutAnAnswer) {
+TEST_F(BrowserBridgeTest, APeerThatFailsTheCheckIsClosedAsItConnects) {
   Peer stranger = peers.connect();
-  Peer editorStranger = peers.connect();
+  EXPECT_TRUE(stranger.socket.waitForClose());  // before any line of it, with nothing sent back
   EXPECT_FALSE(bridge.handle(stranger.client, activated("chrome", "s1", 4)));
-  EXPECT_FALSE(bridge.handle(editorStranger.client, activated("vscode", "s1", 5)));
-  EXPECT_TRUE(stranger.socket.waitForClose());  // nothing was sent back before the close
-  EXPECT_TRUE(editorStranger.socket.waitForClose());
   EXPECT_TRUE(bridge.chromiumClients().empty());
   EXPECT_TRUE(tabIDs().empty());
   EXPECT_EQ(statusPosts, 0);
-  const std::string pid = std::to_string(::getpid());
   EXPECT_EQ(world.debugLines(),
-            (std::vector<std::string>{"rejecting socket peer pid=" + pid + ": not a Chromium relay",
-                                      "rejecting socket peer pid=" + pid + ": not a listed editor"}));
+            (std::vector<std::string>{"rejecting socket peer pid=" + std::to_string(::getpid()) +
+                                      ": not a Chromium relay"}));
 
   // A relay that checks out connects anew and is accepted.
   connectionsComeFrom("com.google.Chrome", "Google Chrome");
@@ -67,18 +63,28 @@ TEST_F(BrowserBridgeTest, ThePageOpenInTwoLiveProfilesKeepsBothEntriesUntilOnePr
   EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:chrome:work:4"}));
 }
 
-TEST_F(BrowserBridgeTest, TerminalAndSafariReportsNeedNoPeerCheckAndRegisterNothing) {
-  Peer unknown = peers.connect();
-  EXPECT_TRUE(bridge.handle(unknown.client, activated("terminal", std::nullopt, 2, "/dev/ttys003")));
-  EXPECT_TRUE(bridge.handle(unknown.client, report("safari", "hello", "p1")));
+TEST_F(BrowserBridgeTest, ASocketPeerThatClaimsAnotherKindOfReporterIsDroppedWithItsClaim) {
+  const std::string pid = std::to_string(::getpid());
+  connectionsComeFrom("com.google.Chrome", "Google Chrome");
+  for (const std::string claim : {"terminal", "safari", "vscode"}) {
+    Peer relay = peers.connect();
+    EXPECT_FALSE(bridge.handle(relay.client, activated(claim, "s1", 2, "https://impostor.example/")));
+    EXPECT_TRUE(relay.socket.waitForClose()) << claim;
+    EXPECT_TRUE(logged("dropping socket peer pid=" + pid + " of chrome: it claims to be " + claim));
+  }
+  connectionsComeFrom("com.microsoft.VSCode", "Visual Studio Code");
+  Peer host = peers.connect();
+  EXPECT_FALSE(bridge.handle(host.client, activated("chrome", "s1", 3)));
+  EXPECT_TRUE(host.socket.waitForClose());
+  EXPECT_TRUE(logged("dropping socket peer pid=" + pid + " of vscode: it claims to be chrome"));
+  EXPECT_TRUE(tabIDs().empty());
   EXPECT_TRUE(bridge.chromiumClients().empty());
-  EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:terminal:2"}));
-  EXPECT_TRUE(bridge.isExtensionLive(Browser::safari));
+  EXPECT_FALSE(bridge.isExtensionLive(Browser::safari));
 
   // Safari's own channel carries Safari only.
   EXPECT_FALSE(bridge.handle(nullptr, activated("chrome", "s1", 9)));
   EXPECT_TRUE(bridge.handle(nullptr, activated("safari", "p1", 9)));
-  EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:terminal:2", "tab:safari:p1:9"}));
+  EXPECT_EQ(tabIDs(), (std::vector<std::string>{"tab:safari:p1:9"}));
 }
 
 TEST_F(BrowserBridgeTest, AConnectionMovesWithItsSessionAndARepeatChangesNothing) {

@@ -43,8 +43,8 @@ class UnixSocketServerTest : public ::testing::Test {
   std::vector<std::string> events;
   std::map<std::uint64_t, std::shared_ptr<Client>> clients;
 
-  void start(const std::string& socketPath) {
-    server = std::make_unique<UnixSocketServer>(socketPath, loop);
+  void start(const std::string& socketPath, double firstLineDeadline = UnixSocketServer::kFirstLineDeadline) {
+    server = std::make_unique<UnixSocketServer>(socketPath, loop, firstLineDeadline);
     server->onLine = [this](const std::shared_ptr<Client>& client, const std::string& line) {
       EXPECT_TRUE(loop.isMainThread());
       clients[client->number()] = client;
@@ -177,6 +177,24 @@ TEST_F(UnixSocketServerTest, SixteenClientsStayAndASeventeenthIsClosedWithoutACa
   EXPECT_EQ(events.back(), "4:gone");
   connectAndGreet("newcomer");
   EXPECT_EQ(events.back(), "17:newcomer");  // the refused connection never became a client
+}
+
+// Peers that connect and say nothing (or only blank lines) lose their places at the deadline, so
+// a peer that comes after sixteen of them is served; one that has spoken keeps its place.
+TEST_F(UnixSocketServerTest, ConnectionsThatSendNoLineLoseTheirPlacesAtTheDeadline) {
+  start(path, 1.0);
+  TestSocket talker = connectAndGreet("hello");
+  std::vector<TestSocket> idle;
+  for (int i = 2; i < UnixSocketServer::kMaxClients; ++i) idle.push_back(TestSocket::connectTo(path));
+  idle.push_back(TestSocket::connectTo(path));
+  ASSERT_TRUE(idle.back().send("\n \t\n"));
+  for (auto& socket : idle) EXPECT_TRUE(socket.waitForClose());
+  ASSERT_TRUE(loop.runUntil([&] { return std::count(events.begin(), events.end(), "16:gone") == 1; }));
+  loop.runUntilIdle();
+  TestSocket newcomer = connectAndGreet("newcomer");
+  EXPECT_EQ(events.back(), "17:newcomer");
+  ASSERT_TRUE(talker.send("still here\n"));
+  ASSERT_TRUE(loop.runUntil([&] { return events.back() == "1:still here"; }));
 }
 
 TEST_F(UnixSocketServerTest, MoreThanFourMebibytesWithoutALineFeedClosesTheConnection) {

@@ -14,10 +14,7 @@ using test::tabObject;
 // tab 30 in window 3.
 class TabMoverTest : public test::BridgeTest {
  protected:
-  TabMoverTest() {
-    connectionsComeFrom("com.google.Chrome", "Google Chrome");
-    bridge.handle(relay.client, report("chrome", "hello", "s"));
-  }
+  TabMoverTest() { bridge.handle(relay.client, report("chrome", "hello", "s")); }
   void reportTab(const std::string& event, std::int64_t tabID, std::int64_t windowID, std::int64_t index,
                  const std::string& url, const std::string& session = "s") {
     bridge.handle(relay.client,
@@ -28,7 +25,8 @@ class TabMoverTest : public test::BridgeTest {
   }
 
   TabMover& mover = world.tabMover();
-  Peer relay = peers.connect();
+  platform::Pid chrome = connectionsComeFrom("com.google.Chrome", "Google Chrome");
+  Peer relay = peers.connect();  // judged as it connects: after Chrome is its browser
   SwitchableItem left = extensionTab(Browser::chrome, "s", 12, "1", "https://left.example/", 2);
   SwitchableItem right = extensionTab(Browser::chrome, "s", 15, "1", "https://right.example/", 5);
   SwitchableItem far = extensionTab(Browser::chrome, "s", 30, "3", "https://far.example/", 0);

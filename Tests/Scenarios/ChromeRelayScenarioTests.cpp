@@ -48,7 +48,7 @@ class ChromeRelayScenario : public ::testing::Test {
     EXPECT_TRUE(world.loop.runUntil([&] { return !lines.empty(); }));
     if (lines.empty() || !lines.front().first->peerPID()) return std::nullopt;
     return ProcessLineage::chromiumBrowser(processes, world.desktop.workspace(), bundles, world.log(),
-                                           *lines.front().first->peerPID());
+                                           *lines.front().first->peerPID(), {kRelay});
   }
 
   test::TestWorld world;

@@ -13,6 +13,8 @@ namespace {
 using sim::SimBundleReader;
 using sim::SimProcessTable;
 
+const std::string kRelayPath = "/Users/me/Library/Application Support/Velvix/velvix_chrome_host";
+
 // A made-up machine: a process table, bundles on disk and the running applications.
 class ProcessLineageTest : public ::testing::Test {
  protected:
@@ -20,7 +22,8 @@ class ProcessLineageTest : public ::testing::Test {
 
   // The walks over this machine's table (or the one a test puts in its place).
   std::optional<Browser> chromiumBrowser(platform::Pid relay) {
-    return ProcessLineage::chromiumBrowser(*table, world.desktop.workspace(), bundles, world.log(), relay);
+    return ProcessLineage::chromiumBrowser(*table, world.desktop.workspace(), bundles, world.log(), relay,
+                                           {kRelayPath});
   }
   std::optional<Browser> editor(platform::Pid extensionHost) {
     return ProcessLineage::editor(*table, world.desktop.workspace(), bundles, extensionHost);
@@ -45,8 +48,6 @@ class ProcessLineageTest : public ::testing::Test {
   SimBundleReader bundles;
   const platform::ProcessTable* table = &processes;
 };
-
-const std::string kRelayPath = "/Users/me/Library/Application Support/Velvix/velvix_chrome_host";
 
 TEST_F(ProcessLineageTest, ARelayUnderABrowserHelperIsFoundThroughTheBundleAroundTheHelper) {
   addApp("/Applications/Brave Browser.app", "com.brave.Browser");
@@ -112,7 +113,7 @@ TEST_F(ProcessLineageTest, TheFirstProcessAndNoProcessAreRejectedAtOnce) {
   EXPECT_EQ(chromiumBrowser(-5), std::nullopt);
 }
 
-TEST_F(ProcessLineageTest, TheWalksStopAfterTenProcessesForEditorsAndSixForRelays) {
+TEST_F(ProcessLineageTest, AnEditorIsFoundTenProcessesUpAndARelayOnlyAsItsBrowsersChild) {
   addApp("/Applications/Visual Studio Code.app", "com.microsoft.VSCode");
   addApp("/Applications/Arc.app", "company.thebrowser.Browser");
   // A host `depth` levels below its application.
@@ -127,8 +128,15 @@ TEST_F(ProcessLineageTest, TheWalksStopAfterTenProcessesForEditorsAndSixForRelay
   const std::string arc = "/Applications/Arc.app/Contents/MacOS/Arc";
   EXPECT_EQ(editor(nested(100, 9, code)), Browser::vscode);
   EXPECT_EQ(editor(nested(200, 10, code)), std::nullopt);
-  EXPECT_EQ(chromiumBrowser(nested(300, 5, arc)), Browser::arc);
-  EXPECT_EQ(chromiumBrowser(nested(400, 6, arc)), std::nullopt);
+
+  addChain({{300, kRelayPath}, {301, arc}});
+  EXPECT_EQ(chromiumBrowser(300), Browser::arc);
+  // The relay started by a shell that the browser started; another program under the browser;
+  // a process that became the browser's program after it connected.
+  addChain({{400, kRelayPath}, {401, "/bin/sh"}, {402, arc}});
+  addChain({{500, "/usr/lib/helper"}, {501, arc}});
+  addChain({{600, arc}, {601, arc}});
+  for (platform::Pid refused : {400, 500, 600}) EXPECT_EQ(chromiumBrowser(refused), std::nullopt) << refused;
 }
 
 TEST_F(ProcessLineageTest, AGapInTheAncestryEndsTheWalkAndALoopCannotHoldItUp) {
@@ -160,9 +168,9 @@ TEST(ProcessLineage, TheEnclosingApplicationIsTheNearestAppFolder) {
 TEST_F(ProcessLineageTest, ARealPeerIsKnownOnlyThroughTheKernelWhateverItsProcessID) {
   addApp("/Applications/Google Chrome.app", "com.google.Chrome");
   test::ChildProcess stranger("/bin/sleep", {"30"});
+  processes.add(stranger.pid(), {.parent = 800, .executablePath = kRelayPath});
   processes.add(
-      stranger.pid(),
-      {.parent = 1, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome"});
+      800, {.parent = 1, .executablePath = "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome"});
   ASSERT_EQ(chromiumBrowser(stranger.pid()),
             Browser::chrome);  // the scenarios' stand-in
 
@@ -171,8 +179,7 @@ TEST_F(ProcessLineageTest, ARealPeerIsKnownOnlyThroughTheKernelWhateverItsProces
   EXPECT_EQ(chromiumBrowser(stranger.pid()), std::nullopt);
   EXPECT_EQ(editor(stranger.pid()), std::nullopt);
   // Its own made-up processes still answer for the desktop.
-  EXPECT_EQ(program.executablePath(stranger.pid()),
-            "/Applications/Google Chrome.app/Contents/MacOS/Google Chrome");
+  EXPECT_EQ(program.executablePath(stranger.pid()), kRelayPath);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #pragma once
 // A fixture for tests of the browser bridge and its neighbours: the bridge over a fresh world
 // with every service, fed through real socket connections of the test program, which the peer
-// check traces to whatever application the test names. Also builds the report lines that the
-// extensions send.
+// check takes for the installed relay (or an editor's host) under whatever application the test
+// names. Also builds the report lines that the extensions send.
 
 #include <optional>
 #include <string>
@@ -38,7 +38,8 @@ class BridgeTest : public ::testing::Test {
 
   BridgeTest();
 
-  // From now on the test program's connections are traced to a running application of this kind.
+  // From now on the test program's connections are traced to a running application of this kind
+  // (connections made before keep the verdict of their accept).
   platform::Pid connectionsComeFrom(const std::string& bundleID, const std::string& name);
   // The ids of the inventory's tab entries, in its order.
   std::vector<std::string> tabIDs();
@@ -49,7 +50,10 @@ class BridgeTest : public ::testing::Test {
 
   TestWorld world;
   BrowserBridge& bridge = world.browserBridge();
-  SocketPeers peers{world.loop, world.home.path()};
+  // Judged by the bridge as they connect, as its own socket's peers are.
+  SocketPeers peers{
+      world.loop, world.home.path(),
+      [this](const std::shared_ptr<UnixSocketServer::Client>& client) { bridge.handleAccept(client); }};
   int statusPosts = 0;
   platform::NotificationCenter::Observation statusObservation;
 };

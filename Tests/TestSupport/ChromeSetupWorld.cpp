@@ -23,9 +23,11 @@ ChromeSetupWorld::ChromeSetupWorld() {
                 relayOnly.path() / ChromeHostInstaller::kRelayName);
   page.onLoadUnpacked = [this](const std::string&) {
     if (!extensionConnects) return;
-    // The test program stands for the extension's host, started by the browser.
-    w.desktop.processes().add(::getpid(),
-                              {.parent = *page.browser(), .executablePath = "/opt/test/extension-host"});
+    // The test program stands for the extension's host, the installed relay started by the browser.
+    w.desktop.processes().add(
+        ::getpid(),
+        {.parent = *page.browser(),
+         .executablePath = (SupportFolder::path(w.home.path()) / ChromeHostInstaller::kRelayName).string()});
     extension = TestSocket::connectTo(hostchannel::socketPath(w.home.path().string()));
     extension.send(R"({"browser":"chrome","event":"hello","session":"s1"})"
                    "\n");

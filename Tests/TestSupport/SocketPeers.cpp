@@ -12,17 +12,20 @@ std::string SocketPeers::Peer::readLine() {
   return line;
 }
 
-SocketPeers::SocketPeers(sim::SimMainLoop& loop, const std::filesystem::path& folder)
+SocketPeers::SocketPeers(sim::SimMainLoop& loop, const std::filesystem::path& folder,
+                         UnixSocketServer::AcceptHandler onAccept)
     : loop_(loop), server_((folder / "peers.sock").string(), loop) {
-  server_.onLine = [this](const std::shared_ptr<UnixSocketServer::Client>& client, const std::string&) {
-    latest_ = client;
-  };
+  server_.onAccept =
+      [this, onAccept = std::move(onAccept)](const std::shared_ptr<UnixSocketServer::Client>& client) {
+        latest_ = client;
+        if (onAccept) onAccept(client);
+      };
   if (auto error = server_.start()) throw std::runtime_error(*error);
 }
 
 SocketPeers::~SocketPeers() = default;
 
-// The server names its client only with a line, so each peer says hello once.
+// Each peer says hello once: a connection that sends no line is dropped after a while.
 SocketPeers::Peer SocketPeers::connect() {
   Peer peer{TestSocket::connectTo(server_.path()), nullptr};
   latest_.reset();

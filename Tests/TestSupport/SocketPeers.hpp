@@ -2,7 +2,8 @@
 // Real socket connections for tests of code that takes the socket server's clients: each peer is
 // a connected test socket and the server's client object for it, so a test can hand the client
 // to the code under test and read on the socket what that code writes. The peers' process is the
-// test program itself.
+// test program itself; the code under test may judge each peer as it is accepted, as the
+// application's own server has it judged.
 
 #include <filesystem>
 #include <memory>
@@ -26,11 +27,13 @@ class SocketPeers {
     std::string readLine();
   };
 
-  // Listens in `folder` (which must exist); lines and disconnects go nowhere.
-  SocketPeers(sim::SimMainLoop& loop, const std::filesystem::path& folder);
+  // Listens in `folder` (which must exist); each new connection goes to `onAccept`, lines and
+  // disconnects go nowhere.
+  SocketPeers(sim::SimMainLoop& loop, const std::filesystem::path& folder,
+              UnixSocketServer::AcceptHandler onAccept = {});
   ~SocketPeers();
 
-  // A new connection, once the server has accepted it.
+  // A new connection, once the server has accepted it (and `onAccept` has seen it).
   Peer connect();
 
  private:

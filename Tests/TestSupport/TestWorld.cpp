@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include "Support/AppIdentity.hpp"
+#include "Support/ChromeHostInstaller.hpp"
+#include "Support/SupportFolder.hpp"
 #include "TestSupport/LogLines.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 
@@ -58,7 +60,8 @@ std::vector<std::string> TestWorld::itemIDs() {
 }
 
 void TestWorld::runTestProgramUnder(platform::Pid parent) {
-  desktop.processes().add(::getpid(), {.parent = parent, .executablePath = "/opt/test/velvix_tests"});
+  const auto relay = SupportFolder::path(home.path()) / ChromeHostInstaller::kRelayName;
+  desktop.processes().add(::getpid(), {.parent = parent, .executablePath = relay.string()});
 }
 
 std::vector<std::string> TestWorld::healthLines() {

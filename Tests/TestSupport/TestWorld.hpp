@@ -141,8 +141,9 @@ class TestWorld {
   const SwitchableItem* item(const std::string& id);
   std::vector<std::string> itemIDs();
 
-  // The test program, seen through the desktop's process table, becomes a child of the application
-  // `parent`: the peer check then traces the test's own socket connections to that application.
+  // The test program, seen through the desktop's process table, becomes the installed relay (or an
+  // editor's extension host) run by the application `parent`: the peer check then traces the
+  // test's own socket connections to that application.
   void runTestProgramUnder(platform::Pid parent);
 
   // Lines of health.log / debug.log after flushing the log queue (without time stamps).
