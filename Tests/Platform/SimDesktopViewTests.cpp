@@ -335,5 +335,67 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   EXPECT_TRUE(cards.isVisible());
 }
 
+// The key window's frame is drawn inside the window: where the window was is drawn again when it
+// goes, frame and all.
+TEST(SimulatedDesktop, TheKeyFrameLiesInsideTheKeyWindow) {
+  test::AppWorld w;
+  const auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  w.launch();
+  w.desktop.activate(mail);
+  SimDesktopView view(w.desktop);
+  view.resize(1440, 900);
+  QImage image(view.size(), QImage::Format_ARGB32);
+  view.render(&image);
+  const Rect frame = w.desktop.window(w.frontWindow())->bounds;
+  auto yellow = [&](double x, double y) {
+    const QColor c = image.pixelColor(view.toView({x, y}).toPoint());
+    return c.red() > 200 && c.green() > 150 && c.blue() < 120;
+  };
+  EXPECT_TRUE(yellow(frame.maxX() - 1.5, frame.midY()));
+  EXPECT_TRUE(yellow(frame.x + 1, frame.midY()));
+  // The first pixels outside it, at one pixel a point.
+  EXPECT_FALSE(yellow(frame.maxX(), frame.midY()));
+  EXPECT_FALSE(yellow(frame.x - 1, frame.midY()));
+  EXPECT_FALSE(yellow(frame.midX(), frame.maxY()));
+}
+
+// The Dock strip as the Dock has it: the icon under the pointer named, a quit application's icon
+// without its badge, and a minimised window's tile right of the separator.
+TEST(SimulatedDesktop, TheDockStripNamesThePointedIconDropsAQuitOnesBadgeAndKeepsMinimizedTilesRight) {
+  test::AppWorld w;
+  auto& dock = w.desktop.dock();
+  dock.start();
+  const auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  const auto notes = w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  const auto mailIcon = dock.addApplication(mail, "3");
+  dock.addApplication(notes);
+  w.desktop.setMinimized(w.desktop.windowsOf(notes).front(), true);  // before the separator is added
+  dock.add({.kind = sim::SimDockItem::Kind::separator});
+  dock.add(
+      {.kind = sim::SimDockItem::Kind::folder, .title = "Downloads", .url = "file:///Users/user/Downloads/"});
+  using Scene = sim::SimDesktopScene;
+  auto tileOf = [](const Scene& scene, auto matches) {
+    return std::find_if(scene.dock.begin(), scene.dock.end(), matches) - scene.dock.begin();
+  };
+
+  Scene scene = Scene::build(w.desktop);
+  const auto separator =
+      tileOf(scene, [](const Scene::Tile& t) { return t.kind == sim::SimDockItem::Kind::separator; });
+  const auto minimized = tileOf(scene, [](const Scene::Tile& t) { return t.minimized.has_value(); });
+  ASSERT_LT(minimized, static_cast<std::ptrdiff_t>(scene.dock.size()));
+  EXPECT_GT(minimized, separator);
+
+  const Rect icon = *dock.frame(mailIcon);
+  w.desktop.pointer = {icon.midX(), icon.midY()};
+  const Scene pointed = Scene::build(w.desktop);
+  const auto mailTile = tileOf(pointed, [](const Scene::Tile& t) { return t.title == "Mail"; });
+  EXPECT_TRUE(pointed.dock[mailTile].pointed);
+  EXPECT_FALSE(pointed == scene);  // the picture is drawn again with the name
+  EXPECT_EQ(pointed.dock[mailTile].badge, "3");
+
+  w.desktop.terminate(mail);
+  EXPECT_EQ(Scene::build(w.desktop).dock[mailTile].badge, std::nullopt);
+}
+
 }  // namespace
 }  // namespace velvix

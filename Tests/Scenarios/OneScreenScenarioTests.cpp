@@ -27,6 +27,7 @@
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "TestSupport/AppWorld.hpp"
+#include "TestSupport/OneScreen.hpp"
 #include "TestSupport/Waits.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/HUDController.hpp"
@@ -42,80 +43,7 @@ namespace velvix {
 namespace {
 
 using qt::SimDesktopView;
-
-struct OneScreen : test::AppWorld {
-  OneScreen() {
-    mail = launchApp("com.apple.mail", "Mail", {"Drafts", "Inbox"});
-    desktop.dock().start();
-    mailIcon = desktop.dock().addApplication(mail);
-    launch();
-    desktop.activate(mail);
-    pause(0.5);
-    view.resize(1080, 675);  // scaled to fit a smaller display: 0.75 of the simulated screen
-    services().placement = &view;
-    view.menuBar = &app->menuBar();
-    view.show();
-    view.activateWindow();  // the person's window has the keyboard
-    QCoreApplication::processEvents();
-  }
-  // The pointer at a point of the simulated screen, as the display hands it to the window.
-  void mouse(QEvent::Type type, Point at) { mouseAt(type, view.toView(at)); }
-  void mouseAt(QEvent::Type type, QPointF local) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
-    QMouseEvent event(type, local, view.mapToGlobal(local), button, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(view.windowHandle(), &event);
-  }
-  void click(Point at) {
-    mouse(QEvent::MouseButtonPress, at);
-    mouse(QEvent::MouseButtonRelease, at);
-    pause(0.1);
-  }
-  // A click on a point of a widget inside the view.
-  void click(const QWidget& widget, QPoint at) {
-    const QPointF local = widget.mapTo(&view, at);
-    mouseAt(QEvent::MouseButtonPress, local);
-    mouseAt(QEvent::MouseButtonRelease, local);
-    pause(0.1);
-  }
-  // The windows the display has to place: only the desktop view's.
-  static int topLevelWindows() {
-    int shown = 0;
-    for (QWindow* window : QGuiApplication::topLevelWindows()) shown += window->isVisible() ? 1 : 0;
-    return shown;
-  }
-  // The strip's parts at the view's scale.
-  QRectF strip() const {
-    const Rect& bar = view.scene().menuBar;
-    return {view.toView({bar.x, bar.y}), QSizeF(bar.width, bar.height) * 0.75};
-  }
-  // A key typed where the keyboard focus is.
-  void type(int key, Qt::KeyboardModifiers modifiers) {
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_TRUE(focus);
-    for (auto kind : {QEvent::KeyPress, QEvent::KeyRelease}) {
-      QKeyEvent event(kind, key, modifiers);
-      QCoreApplication::sendEvent(focus, &event);
-    }
-    pause(0.1);
-  }
-  // The layer's panels, back to front.
-  std::vector<QWidget*> stacking() {
-    std::vector<QWidget*> order;
-    for (QObject* child : view.screenLayer().children())
-      if (auto* w = qobject_cast<QWidget*>(child); w && w->isVisible()) order.push_back(w);
-    return order;
-  }
-  QWidget* panelNamed(const QString& prefix) {
-    for (QWidget* w : stacking())
-      if (w->objectName().startsWith(prefix)) return w;
-    return nullptr;
-  }
-
-  platform::Pid mail = 0;
-  std::int64_t mailIcon = 0;
-  SimDesktopView view{desktop};
-};
+using test::OneScreen;
 
 TEST(OneScreenScenario, AClickMakesTheSettingsWindowKeyAndControlWClosesIt) {
   OneScreen w;
@@ -493,6 +421,20 @@ TEST(OneScreenScenario, TheEditMenuActsOnTheFocusedFieldInsideTheSettingsWindow)
   EXPECT_FALSE(edit->isVisible());
   EXPECT_EQ(field->text(), "com.example.onecom.example.one");
   EXPECT_EQ(qt::SimScreenLayer::focusWidget(), field);
+
+  // Copy and Cut chosen there act on the field's selection, which opening the menu leaves alone.
+  auto choose = [&](const QString& item) {
+    w.mouseAt(QEvent::MouseButtonPress, parts.titles[1].first.center());
+    qt::SimMenuPanel* menu = w.view.openMenu();
+    ASSERT_TRUE(menu);
+    w.click(*menu, menu->itemRect(static_cast<int>(menu->texts().indexOf(item))).center());
+  };
+  field->setText("alpha beta");
+  field->setSelection(6, 4);
+  choose("Copy\t\u2318C");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "beta");
+  choose("Cut\t\u2318X");
+  EXPECT_EQ(field->text(), "alpha ");
 }
 
 }  // namespace

@@ -97,6 +97,24 @@ TEST_F(HUDCellTest, ThumbnailGeometryFollowsTheBaseSize) {
   EXPECT_EQ(cell.closeControlRect()->maxX(), cell.iconRect().maxX() - 7);
 }
 
+// A window first seen while the HUD shows (its cell sized without a still) is streamed into a
+// cell of the default shape: its frame shows whole, not scaled up and cut at the sides.
+TEST_F(HUDCellTest, ALiveFrameInACellNoStillSizedShowsTheWholeWindow) {
+  HUDCell cell = thumbnailCell(172);
+  cell.frozenThumb = QImage();
+  cell.liveThumb = QImage(160, 100, QImage::Format_ARGB32_Premultiplied);
+  cell.liveThumb.fill(QColor(0, 200, 0));
+  QPainter edges(&cell.liveThumb);
+  edges.fillRect(0, 0, 12, 100, QColor(255, 0, 0));
+  edges.fillRect(148, 0, 12, 100, QColor(0, 0, 255));
+  edges.end();
+  const QImage image = render(cell);
+  const Rect picture = cell.pictureRect();
+  EXPECT_EQ(colourAt(image, picture, 0.02, 0.5), QColor(255, 0, 0));
+  EXPECT_EQ(colourAt(image, picture, 0.98, 0.5), QColor(0, 0, 255));
+  EXPECT_LT(colourAt(image, picture, 0.5, 0.05).alpha(), 100);  // the shade above the frame
+}
+
 TEST_F(HUDCellTest, IconModeCellsHaveATitleStripAndASiteBadgeButNoControls) {
   HUDCell cell;
   cell.item = windowEntry(true);

@@ -48,6 +48,8 @@ void SimApplication::orderFrontStandardAboutPanel() {
 
 void SimApplication::hide() {
   ++hides;
+  // Its windows leave the screen until it is activated again, as a hidden application's do.
+  if (SimApp* self = desktop_.app(desktop_.selfPid())) self->hidden = true;
   desktop_.deactivate(desktop_.selfPid());
 }
 
