@@ -1,5 +1,6 @@
 #include "UI/SettingsStyle.hpp"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -76,6 +77,8 @@ QPalette darkPalette() {
 
 void makeDarkDialog(QWidget* dialog) {
   dialog->setPalette(darkPalette());
+  // The toolkit's stock pictures on its standard buttons belong to another desktop's look.
+  for (auto* button : dialog->findChildren<QAbstractButton*>()) button->setIcon(QIcon());
   dialog->setAutoFillBackground(true);
   // The buttons as the window's own: translucent light on the dark, the default one in the accent.
   dialog->setStyleSheet(

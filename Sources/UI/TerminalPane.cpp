@@ -111,9 +111,7 @@ TerminalPane::TerminalPane(SettingsView& owner) : SettingsPane(owner) {
   // Disabled, each piece of the group draws itself at half strength (its texts through the
   // palette). An opacity effect would draw the group through an offscreen copy, which the scaled
   // host of a composed window places and clips wrongly.
-  QPalette dimmed = features->palette();
-  SettingsStyle::dimDisabledText(dimmed);
-  features->setPalette(dimmed);
+  features->setPalette(SettingsStyle::darkPalette());
   bind([&p, features] { features->setEnabled(p.terminalEditingKeysEnabled.get()); });
 }
 

@@ -37,7 +37,7 @@
 
 // The program's windows and panels live inside the one window onto the simulated desktop, and a
 // person uses them there as on a desktop: a click makes a window key, the key equivalents reach
-// it, panels stack by their levels, and alerts come one at a time in front of everything.
+// it, panels stack by their levels, and alerts come one at a time in front of every window.
 
 namespace velvix {
 namespace {

@@ -91,6 +91,7 @@ TEST(ScreenScenario, VelvixsWindowsKeepToTheirSpaceHideWithItAndShowTheFrontOnes
   w.desktop.application().hide();
   w.pause(0.2);
   EXPECT_EQ(w.front(inside), nullptr);
+  EXPECT_EQ(w.frontmostPid(), w.mail);  // the application of the front window left
   w.desktop.activate(w.desktop.selfPid());
   w.pause(0.2);
   EXPECT_EQ(w.front(inside), settings);

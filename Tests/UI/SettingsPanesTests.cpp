@@ -138,7 +138,11 @@ TEST_F(SettingsPanesTest, TerminalFeaturesDimAndLockWithTheMasterSwitchAndTheEdi
   EXPECT_FALSE(features->isEnabled());
   // Its texts are drawn at half strength (the shapes and switches draw themselves so).
   for (auto* label : features->findChildren<QLabel*>())
-    if (label->isVisibleTo(features)) EXPECT_LT(label->palette().color(QPalette::WindowText).alphaF(), 0.51);
+    if (label->isVisibleTo(features)) {
+      const QColor text = label->palette().color(QPalette::WindowText);
+      EXPECT_LT(text.alphaF(), 0.51);
+      EXPECT_GT(text.lightness(), 200);  // the same light text, dimmed
+    }
   click(find<SettingsSwitch>("terminalCutEnabled"));
   EXPECT_TRUE(world.preferences().terminalCutEnabled.get());  // locked: unchanged
 

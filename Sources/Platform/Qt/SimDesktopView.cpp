@@ -204,8 +204,9 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
     const QPointF local = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition());
     QWidget* panel = layer_->panelAt(layer_->mapFrom(this, local.toPoint()));
     if (type == QEvent::MouseMove && menuBarRect().contains(local)) switchMenuTo(local, false);
-    if (panel && type == QEvent::MouseMove) {
-      // Over the program's panels the simulated pointer moves too, as it would on the real screen.
+    if (type == QEvent::MouseMove) {
+      // Wherever it goes (over the program's panels, or over one that another window covers),
+      // the simulated pointer moves too, as it would on the real screen.
       desktop_.pointer = toSimulated(local);
       desktop_.noteInput(platform::InputEventType::mouseMoved);
     }
