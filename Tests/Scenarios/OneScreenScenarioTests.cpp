@@ -1,20 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGraphicsView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolTip>
 #include <QWindow>
 
 #include "App/AboutPanel.hpp"
 #include "App/AlertDialogs.hpp"
 #include "Core/DockController.hpp"
+#include "Core/Preferences.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
@@ -27,11 +32,11 @@
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "TestSupport/AppWorld.hpp"
-#include "TestSupport/OneScreen.hpp"
 #include "TestSupport/Waits.hpp"
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDView.hpp"
+#include "UI/SettingsSwitch.hpp"
 #include "UI/SettingsView.hpp"
 #include "UI/SettingsWindowController.hpp"
 
@@ -43,7 +48,95 @@ namespace velvix {
 namespace {
 
 using qt::SimDesktopView;
-using test::OneScreen;
+
+struct OneScreen : test::AppWorld {
+  OneScreen() {
+    mail = launchApp("com.apple.mail", "Mail", {"Drafts", "Inbox"});
+    desktop.dock().start();
+    mailIcon = desktop.dock().addApplication(mail);
+    launch();
+    desktop.activate(mail);
+    pause(0.5);
+    view.resize(1080, 675);  // scaled to fit a smaller display: 0.75 of the simulated screen
+    services().placement = &view;
+    view.menuBar = &app->menuBar();
+    view.show();
+    view.activateWindow();  // the person's window has the keyboard
+    QCoreApplication::processEvents();
+  }
+  // The pointer at a point of the simulated screen, as the display hands it to the window.
+  void mouse(QEvent::Type type, Point at) { mouseAt(type, view.toView(at)); }
+  void mouseAt(QEvent::Type type, QPointF local) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent event(type, local, view.mapToGlobal(local), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.windowHandle(), &event);
+  }
+  void click(Point at) {
+    mouse(QEvent::MouseButtonPress, at);
+    mouse(QEvent::MouseButtonRelease, at);
+    pause(0.1);
+  }
+  // A click on a point of a widget inside the view.
+  void click(const QWidget& widget, QPoint at) {
+    const QPointF local = widget.mapTo(&view, at);
+    mouseAt(QEvent::MouseButtonPress, local);
+    mouseAt(QEvent::MouseButtonRelease, local);
+    pause(0.1);
+  }
+  // The windows the display has to place: only the desktop view's.
+  static int topLevelWindows() {
+    int shown = 0;
+    for (QWindow* window : QGuiApplication::topLevelWindows()) shown += window->isVisible() ? 1 : 0;
+    return shown;
+  }
+  // The strip's parts at the view's scale.
+  QRectF strip() const {
+    const Rect& bar = view.scene().menuBar;
+    return {view.toView({bar.x, bar.y}), QSizeF(bar.width, bar.height) * 0.75};
+  }
+  // A key typed where the keyboard focus is.
+  void type(int key, Qt::KeyboardModifiers modifiers) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_TRUE(focus);
+    for (auto kind : {QEvent::KeyPress, QEvent::KeyRelease}) {
+      QKeyEvent event(kind, key, modifiers);
+      QCoreApplication::sendEvent(focus, &event);
+    }
+    pause(0.1);
+  }
+  // The layer's panels, back to front.
+  std::vector<QWidget*> stacking() {
+    std::vector<QWidget*> order;
+    for (QObject* child : view.screenLayer().children())
+      if (auto* w = qobject_cast<QWidget*>(child); w && w->isVisible()) order.push_back(w);
+    return order;
+  }
+  QWidget* panelNamed(const QString& prefix) {
+    for (QWidget* w : stacking())
+      if (w->objectName().startsWith(prefix)) return w;
+    return nullptr;
+  }
+  // The panel a click at a point of the simulated screen meets, if any.
+  QWidget* front(Point at) {
+    qt::SimScreenLayer& layer = view.screenLayer();
+    return layer.panelAt(layer.mapFrom(&view, view.toView(at).toPoint()));
+  }
+  // A point of a widget inside the composed panel `host`, in the view's coordinates.
+  QPointF inView(QWidget* host, const QWidget& inner, QPointF at) {
+    auto* scaled = static_cast<QGraphicsView*>(host);
+    const QPoint inHost = scaled->mapFromScene(QPointF(inner.mapTo(inner.window(), at.toPoint())));
+    return scaled->viewport()->mapTo(&view, inHost);
+  }
+  void chordKey(QEvent::Type type, int code) {
+    QKeyEvent event(type, code, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&view, &event);
+  }
+
+  platform::Pid mail = 0;
+  std::int64_t mailIcon = 0;
+  SimDesktopView view{desktop};
+};
 
 TEST(OneScreenScenario, AClickMakesTheSettingsWindowKeyAndControlWClosesIt) {
   OneScreen w;
@@ -421,7 +514,6 @@ TEST(OneScreenScenario, TheEditMenuActsOnTheFocusedFieldInsideTheSettingsWindow)
   EXPECT_FALSE(edit->isVisible());
   EXPECT_EQ(field->text(), "com.example.onecom.example.one");
   EXPECT_EQ(qt::SimScreenLayer::focusWidget(), field);
-
   // Copy and Cut chosen there act on the field's selection, which opening the menu leaves alone.
   auto choose = [&](const QString& item) {
     w.mouseAt(QEvent::MouseButtonPress, parts.titles[1].first.center());
@@ -435,6 +527,98 @@ TEST(OneScreenScenario, TheEditMenuActsOnTheFocusedFieldInsideTheSettingsWindow)
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "beta");
   choose("Cut\t\u2318X");
   EXPECT_EQ(field->text(), "alpha ");
+}
+
+// The program's windows are simulated windows in everything: shown on their own Space only,
+// hidden with the program, and where one lies over another the front one keeps its title bar.
+TEST(OneScreenScenario, VelvixsWindowsKeepToTheirSpaceHideWithItAndTheFrontOneKeepsItsTitleBar) {
+  OneScreen w;
+  w.desktop.displays().front().spaces = {1, 2};
+  AboutPanel::attach(w.desktop.application(), &w.view, w.loop);
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  QWidget* settings = w.panelNamed("settings.window");
+  const Rect frame = w.desktop.window(w.services().settingsWindow->window()->number())->bounds;
+  auto frontAfter = [&](const std::function<void()>& change) {
+    change();
+    w.pause(0.2);
+    return w.front({frame.maxX() - 30, frame.maxY() - 30});
+  };
+  EXPECT_EQ(frontAfter([&] { w.desktop.switchSpace(0, 2); }), nullptr);  // covered by the screen
+  EXPECT_EQ(frontAfter([&] { w.desktop.switchSpace(0, 1); }), settings);
+  EXPECT_EQ(frontAfter([&] { w.desktop.application().hide(); }), nullptr);
+  EXPECT_EQ(w.frontmostPid(), w.mail);  // the application of the front window left
+  EXPECT_EQ(frontAfter([&] { w.desktop.activate(w.desktop.selfPid()); }), settings);
+  w.desktop.application().orderFrontStandardAboutPanel();
+  w.pause(0.5);
+  const Rect about = w.desktop.window(*w.desktop.application().aboutPanel())->bounds;
+  const Point bar{about.midX(), about.y + qt::SimWindowPainter::kTitleBarHeight / 2};
+  ASSERT_TRUE(frame.contains(bar));
+  EXPECT_EQ(w.front(bar), nullptr);  // the screen, drawing About's title bar, lies over the settings
+}
+
+TEST(OneScreenScenario, TheSwitcherStaysInFrontOfAnAlertThatComesDuringAChord) {
+  OneScreen w;
+  AlertDialogs::attach(w.desktop.application(), w.view);
+  w.chordKey(QEvent::KeyPress, Qt::Key_Control);
+  w.chordKey(QEvent::KeyPress, Qt::Key_Tab);
+  w.pause(test::kPastHUDReveal);
+  ASSERT_TRUE(w.hudVisible());
+  w.desktop.application().showAlert("A question?", "", {"Yes"}, [](int) {});
+  const auto order = w.stacking();
+  auto place = [&](const char* name) { return std::find(order.begin(), order.end(), w.panelNamed(name)); };
+  EXPECT_GT(place(HUDController::kPanelName), place("velvix.alert"));
+  w.chordKey(QEvent::KeyRelease, Qt::Key_Control);
+  w.pause(1);
+}
+
+// Dimmed or not, the Terminal pane's feature switches are drawn where they are, and only an
+// enabled one takes a click.
+TEST(OneScreenScenario, TheTerminalPanesFeatureSwitchesShowWhereTheyAreAndDimmedTakeNoClicks) {
+  OneScreen w;
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  SettingsView* settings = w.services().settingsWindow->view();
+  settings->selectTab(SettingsTab::terminal);
+  QScrollBar* scroll = settings->findChild<QScrollArea*>("settings.detail")->verticalScrollBar();
+  scroll->setValue(scroll->maximum());  // the last card, at the bottom
+  Preferences& prefs = *w.services().preferences;
+  auto* cut = settings->findChild<SettingsSwitch*>("terminalCutEnabled");
+  const bool before = prefs.terminalCutEnabled.get();
+  for (const bool on : {false, true}) {
+    prefs.terminalEditingKeysEnabled.set(on);
+    w.pause(0.2);
+    const QPointF knob = w.inView(w.panelNamed("settings.window"), *cut,
+                                  {cut->isChecked() ? cut->width() - 11.0 : 11.0, cut->height() / 2.0});
+    EXPECT_GT(w.view.grab().toImage().pixelColor(knob.toPoint()).lightness(), on ? 200 : 110);
+    w.mouseAt(QEvent::MouseButtonPress, knob);
+    w.mouseAt(QEvent::MouseButtonRelease, knob);
+    w.pause(0.1);
+    EXPECT_EQ(prefs.terminalCutEnabled.get(), on ? !before : before);
+  }
+}
+
+TEST(OneScreenScenario, TheStockBoxesAndPickerListsAreDarkAndAnEmptyFieldsPlaceholderReads) {
+  OneScreen w;
+  AlertDialogs::attach(w.desktop.application(), w.view);
+  AboutPanel::attach(w.desktop.application(), &w.view, w.loop);
+  w.app->delegate().openSettingsMenuItem();
+  w.desktop.application().showAlert("A question?", "", {"Yes"}, [](int) {});
+  w.desktop.application().orderFrontStandardAboutPanel();
+  w.pause(0.5);
+  const QImage shown = w.view.grab().toImage();
+  for (const char* name : {"velvix.alert", "velvix.about"}) {
+    QWidget* host = w.panelNamed(name);
+    ASSERT_TRUE(host) << name;
+    EXPECT_LT(shown.pixelColor(host->mapTo(&w.view, QPoint(6, host->height() - 6))).lightness(), 70) << name;
+  }
+  SettingsView* settings = w.services().settingsWindow->view();
+  EXPECT_LT(settings->findChild<QComboBox*>()->view()->palette().color(QPalette::Base).lightness(), 70);
+  settings->selectTab(SettingsTab::general);
+  auto* excluded = settings->findChild<QLineEdit*>("excludedBundleIDs");
+  ASSERT_TRUE(excluded);
+  const QPalette field = excluded->palette();
+  EXPECT_GT(field.color(QPalette::PlaceholderText).lightness() - field.color(QPalette::Base).lightness(), 60);
 }
 
 }  // namespace
