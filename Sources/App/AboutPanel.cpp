@@ -10,6 +10,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Support/AppIdentity.hpp"
 #include "UI/PanelWindow.hpp"
+#include "UI/SettingsStyle.hpp"
 
 namespace velvix {
 
@@ -51,6 +52,7 @@ void AboutPanel::attach(sim::SimApplication& application, platform::ScreenPlacem
     box->setInformativeText(kDescription);
     // Wide enough that the description reads on one line.
     box->setStyleSheet("QLabel#qt_msgbox_label, QLabel#qt_msgbox_informativelabel { min-width: 240px; }");
+    SettingsStyle::makeDarkDialog(box.get());
     box->adjustSize();
     QMessageBox* raw = box.get();
     const QSize size = box->sizeHint().expandedTo(box->size());

@@ -18,6 +18,7 @@
 #include "Platform/Qt/SimScreenLayer.hpp"
 #include "Platform/Simulated/SimApplication.hpp"
 #include "UI/PanelWindow.hpp"
+#include "UI/SettingsStyle.hpp"
 
 namespace velvix {
 namespace {
@@ -102,6 +103,7 @@ class AlertScreen final : public QObject {
     box->setWindowTitle("Velvix");
     box->setText(QString::fromStdString(alert.message));
     box->setInformativeText(QString::fromStdString(alert.informativeText));
+    SettingsStyle::makeDarkDialog(box.get());
     auto shown = std::make_unique<Shown>();
     for (const auto& title : alert.buttons)
       shown->buttons.push_back(box->addButton(QString::fromStdString(title), QMessageBox::ActionRole));

@@ -567,7 +567,13 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
   painter.save();
   painter.setClipPath(shape, Qt::IntersectClip);
   painter.fillPath(shape, withAlpha(Qt::black, 0.18));
-  drawFilling(painter, picture(), rect, false);  // live frames come and go
+  // Live frames come and go. In a cell that a still sized, a frame fills it as the still did;
+  // in one that no still sized (a window new since the last capture) the cell's shape is not
+  // the window's, and a frame filling it would be scaled up and cut off: it is fitted whole.
+  if (frozenThumb.isNull())
+    drawFitted(painter, picture(), rect, false);
+  else
+    drawFilling(painter, picture(), rect, false);
   painter.restore();
   paintCornerControls(painter);
 }

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "UI/SettingsStyle.hpp"
+
 namespace velvix {
 
 SettingsDivider::SettingsDivider(QWidget* parent) : QWidget(parent) {
@@ -11,7 +13,8 @@ SettingsDivider::SettingsDivider(QWidget* parent) : QWidget(parent) {
 
 void SettingsDivider::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  QColor primary = palette().color(QPalette::WindowText);
+  if (!isEnabled()) painter.setOpacity(SettingsStyle::kDisabledOpacity);
+  QColor primary = palette().color(QPalette::Active, QPalette::WindowText);
   primary.setAlphaF(0.07f);
   painter.fillRect(rect(), primary);
 }

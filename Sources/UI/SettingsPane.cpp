@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "UI/SettingsCard.hpp"
+#include "UI/SettingsStyle.hpp"
 #include "UI/SettingsSwitch.hpp"
 #include "UI/SettingsView.hpp"
 
@@ -60,6 +61,7 @@ QComboBox* SettingsPane::makePicker(const std::string& objectName, const std::ve
   control->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
   control->setMinimumWidth(width);
   for (const auto& label : labels) control->addItem(QString::fromStdString(label));
+  SettingsStyle::makeDarkPopUp(control);
   connect(control, &QComboBox::activated, control,
           [chosen = std::move(chosen)](int index) { chosen(index); });
   bind([control, current = std::move(current)] {

@@ -16,8 +16,8 @@ SettingsSwitch::SettingsSwitch(QWidget* parent) : QAbstractButton(parent) {
 void SettingsSwitch::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  // Dimmed only when switched off itself; a disabled group around it dims as a whole.
-  if (testAttribute(Qt::WA_ForceDisabled)) painter.setOpacity(0.5);
+  // Disabled by itself or with the group around it, it is drawn dimmed, as the group's texts are.
+  if (!isEnabled()) painter.setOpacity(SettingsStyle::kDisabledOpacity);
   const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
   const double radius = track.height() / 2;
   painter.setPen(Qt::NoPen);

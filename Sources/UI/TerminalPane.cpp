@@ -1,6 +1,5 @@
 #include "UI/TerminalPane.hpp"
 
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -8,6 +7,7 @@
 #include "Support/VSCodeKeybindingsInstaller.hpp"
 #include "UI/SettingsCard.hpp"
 #include "UI/SettingsRow.hpp"
+#include "UI/SettingsStyle.hpp"
 #include "UI/SettingsView.hpp"
 
 namespace velvix {
@@ -108,13 +108,11 @@ TerminalPane::TerminalPane(SettingsView& owner) : SettingsPane(owner) {
        "the moment you selected it \u2014 a cut in two halves.")
       ->add(new SettingsRow("\u2318X \u2014 cut selection", std::nullopt, toggle(p.terminalCutEnabled)));
 
-  auto* dim = new QGraphicsOpacityEffect(features);
-  features->setGraphicsEffect(dim);
-  bind([&p, features, dim] {
-    const bool on = p.terminalEditingKeysEnabled.get();
-    features->setEnabled(on);
-    dim->setOpacity(on ? 1.0 : 0.5);
-  });
+  // Disabled, each piece of the group draws itself at half strength (its texts through the
+  // palette). An opacity effect would draw the group through an offscreen copy, which the scaled
+  // host of a composed window places and clips wrongly.
+  features->setPalette(SettingsStyle::darkPalette());
+  bind([&p, features] { features->setEnabled(p.terminalEditingKeysEnabled.get()); });
 }
 
 }  // namespace velvix

@@ -35,6 +35,8 @@ void WindowGlassBackdrop::applyDarkGlass(QWidget* window) {
   dark.setColor(QPalette::Text, QColor(235, 235, 240));
   dark.setColor(QPalette::Button, QColor(52, 52, 56));
   dark.setColor(QPalette::ButtonText, QColor(235, 235, 240));
+  // An empty field's hint stays readable on the dark field.
+  dark.setColor(QPalette::PlaceholderText, QColor(235, 235, 245, 128));
   window->setPalette(dark);
   window->setAttribute(Qt::WA_TranslucentBackground);
   window->setAutoFillBackground(false);

@@ -335,5 +335,43 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   EXPECT_TRUE(cards.isVisible());
 }
 
+// The key window's marking lies inside it, so it goes with the window's own place.
+TEST(SimulatedDesktop, TheKeyFrameLiesInsideTheKeyWindow) {
+  test::AppWorld w;
+  w.desktop.activate(w.launchApp("com.apple.mail", "Mail", {"Inbox"}));
+  SimDesktopView view(w.desktop);
+  view.resize(1440, 900);  // one pixel a point
+  const QImage image = view.grab().toImage();
+  const Rect frame = w.desktop.window(w.desktop.windowsOf(*w.frontmostPid()).front())->bounds;
+  auto yellow = [&](double x) {
+    const QColor c = image.pixelColor(int(x), int(frame.midY()));
+    return c.red() > 200 && c.green() > 150 && c.blue() < 120;
+  };
+  EXPECT_TRUE(yellow(frame.x + 1) && yellow(frame.maxX() - 2));
+  EXPECT_FALSE(yellow(frame.x - 1) || yellow(frame.maxX()));
+}
+
+// The Dock strip as the Dock has it: the icon under the pointer named (a new picture), a quit
+// application's icon without its badge, a window minimised before the separator came right of it.
+TEST(SimulatedDesktop, TheDockStripNamesThePointedIconDropsAQuitOnesBadgeAndKeepsMinimizedTilesRight) {
+  test::AppWorld w;
+  auto& dock = w.desktop.dock();
+  dock.start();
+  const auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});
+  const auto icon = dock.addApplication(mail, "3");
+  w.desktop.setMinimized(w.desktop.windowsOf(mail).front(), true);
+  dock.add({.kind = sim::SimDockItem::Kind::separator});
+  using Scene = sim::SimDesktopScene;
+  const Scene away = Scene::build(w.desktop);
+  ASSERT_EQ(away.dock.size(), 3u);
+  EXPECT_EQ(away.dock[1].kind, sim::SimDockItem::Kind::separator);
+  EXPECT_TRUE(away.dock[2].minimized);
+  w.desktop.pointer = {dock.frame(icon)->midX(), dock.frame(icon)->midY()};
+  EXPECT_TRUE(Scene::build(w.desktop).dock[0].pointed);
+  EXPECT_FALSE(Scene::build(w.desktop) == away);
+  w.desktop.terminate(mail);
+  EXPECT_EQ(Scene::build(w.desktop).dock[0].badge, std::nullopt);
+}
+
 }  // namespace
 }  // namespace velvix

@@ -1,20 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGraphicsView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolTip>
 #include <QWindow>
 
 #include "App/AboutPanel.hpp"
 #include "App/AlertDialogs.hpp"
 #include "Core/DockController.hpp"
+#include "Core/Preferences.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
@@ -31,12 +36,13 @@
 #include "UI/DockPreviewPanel.hpp"
 #include "UI/HUDController.hpp"
 #include "UI/HUDView.hpp"
+#include "UI/SettingsSwitch.hpp"
 #include "UI/SettingsView.hpp"
 #include "UI/SettingsWindowController.hpp"
 
 // The program's windows and panels live inside the one window onto the simulated desktop, and a
 // person uses them there as on a desktop: a click makes a window key, the key equivalents reach
-// it, panels stack by their levels, and alerts come one at a time in front of everything.
+// it, panels stack by their levels, and alerts come one at a time in front of every window.
 
 namespace velvix {
 namespace {
@@ -110,6 +116,21 @@ struct OneScreen : test::AppWorld {
     for (QWidget* w : stacking())
       if (w->objectName().startsWith(prefix)) return w;
     return nullptr;
+  }
+  // The panel a click at a point of the simulated screen meets, if any.
+  QWidget* front(Point at) {
+    qt::SimScreenLayer& layer = view.screenLayer();
+    return layer.panelAt(layer.mapFrom(&view, view.toView(at).toPoint()));
+  }
+  // A point of a widget inside the composed panel `host`, in the view's coordinates.
+  QPointF inView(QWidget* host, const QWidget& inner, QPointF at) {
+    auto* scaled = static_cast<QGraphicsView*>(host);
+    const QPoint inHost = scaled->mapFromScene(QPointF(inner.mapTo(inner.window(), at.toPoint())));
+    return scaled->viewport()->mapTo(&view, inHost);
+  }
+  void chordKey(QEvent::Type type, int code) {
+    QKeyEvent event(type, code, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&view, &event);
   }
 
   platform::Pid mail = 0;
@@ -493,6 +514,111 @@ TEST(OneScreenScenario, TheEditMenuActsOnTheFocusedFieldInsideTheSettingsWindow)
   EXPECT_FALSE(edit->isVisible());
   EXPECT_EQ(field->text(), "com.example.onecom.example.one");
   EXPECT_EQ(qt::SimScreenLayer::focusWidget(), field);
+  // Copy and Cut chosen there act on the field's selection, which opening the menu leaves alone.
+  auto choose = [&](const QString& item) {
+    w.mouseAt(QEvent::MouseButtonPress, parts.titles[1].first.center());
+    qt::SimMenuPanel* menu = w.view.openMenu();
+    ASSERT_TRUE(menu);
+    w.click(*menu, menu->itemRect(static_cast<int>(menu->texts().indexOf(item))).center());
+  };
+  field->setText("alpha beta");
+  field->setSelection(6, 4);
+  choose("Copy\t\u2318C");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "beta");
+  choose("Cut\t\u2318X");
+  EXPECT_EQ(field->text(), "alpha ");
+}
+
+// The program's windows are simulated windows in everything: shown on their own Space only,
+// hidden with the program, and where one lies over another the front one keeps its title bar.
+TEST(OneScreenScenario, VelvixsWindowsKeepToTheirSpaceHideWithItAndTheFrontOneKeepsItsTitleBar) {
+  OneScreen w;
+  w.desktop.displays().front().spaces = {1, 2};
+  AboutPanel::attach(w.desktop.application(), &w.view, w.loop);
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  QWidget* settings = w.panelNamed("settings.window");
+  const Rect frame = w.desktop.window(w.services().settingsWindow->window()->number())->bounds;
+  auto frontAfter = [&](const std::function<void()>& change) {
+    change();
+    w.pause(0.2);
+    return w.front({frame.maxX() - 30, frame.maxY() - 30});
+  };
+  EXPECT_EQ(frontAfter([&] { w.desktop.switchSpace(0, 2); }), nullptr);  // covered by the screen
+  EXPECT_EQ(frontAfter([&] { w.desktop.switchSpace(0, 1); }), settings);
+  EXPECT_EQ(frontAfter([&] { w.desktop.application().hide(); }), nullptr);
+  EXPECT_EQ(w.frontmostPid(), w.mail);  // the application of the front window left
+  EXPECT_EQ(frontAfter([&] { w.desktop.activate(w.desktop.selfPid()); }), settings);
+  w.desktop.application().orderFrontStandardAboutPanel();
+  w.pause(0.5);
+  const Rect about = w.desktop.window(*w.desktop.application().aboutPanel())->bounds;
+  const Point bar{about.midX(), about.y + qt::SimWindowPainter::kTitleBarHeight / 2};
+  ASSERT_TRUE(frame.contains(bar));
+  EXPECT_EQ(w.front(bar), nullptr);  // the screen, drawing About's title bar, lies over the settings
+}
+
+TEST(OneScreenScenario, TheSwitcherStaysInFrontOfAnAlertThatComesDuringAChord) {
+  OneScreen w;
+  AlertDialogs::attach(w.desktop.application(), w.view);
+  w.chordKey(QEvent::KeyPress, Qt::Key_Control);
+  w.chordKey(QEvent::KeyPress, Qt::Key_Tab);
+  w.pause(test::kPastHUDReveal);
+  ASSERT_TRUE(w.hudVisible());
+  w.desktop.application().showAlert("A question?", "", {"Yes"}, [](int) {});
+  const auto order = w.stacking();
+  auto place = [&](const char* name) { return std::find(order.begin(), order.end(), w.panelNamed(name)); };
+  EXPECT_GT(place(HUDController::kPanelName), place("velvix.alert"));
+  w.chordKey(QEvent::KeyRelease, Qt::Key_Control);
+  w.pause(1);
+}
+
+// Dimmed or not, the Terminal pane's feature switches are drawn where they are, and only an
+// enabled one takes a click.
+TEST(OneScreenScenario, TheTerminalPanesFeatureSwitchesShowWhereTheyAreAndDimmedTakeNoClicks) {
+  OneScreen w;
+  w.app->delegate().openSettingsMenuItem();
+  w.pause(0.5);
+  SettingsView* settings = w.services().settingsWindow->view();
+  settings->selectTab(SettingsTab::terminal);
+  QScrollBar* scroll = settings->findChild<QScrollArea*>("settings.detail")->verticalScrollBar();
+  scroll->setValue(scroll->maximum());  // the last card, at the bottom
+  Preferences& prefs = *w.services().preferences;
+  auto* cut = settings->findChild<SettingsSwitch*>("terminalCutEnabled");
+  const bool before = prefs.terminalCutEnabled.get();
+  for (const bool on : {false, true}) {
+    prefs.terminalEditingKeysEnabled.set(on);
+    w.pause(0.2);
+    const QPointF knob = w.inView(w.panelNamed("settings.window"), *cut,
+                                  {cut->isChecked() ? cut->width() - 11.0 : 11.0, cut->height() / 2.0});
+    EXPECT_GT(w.view.grab().toImage().pixelColor(knob.toPoint()).lightness(), on ? 200 : 110);
+    w.mouseAt(QEvent::MouseButtonPress, knob);
+    w.mouseAt(QEvent::MouseButtonRelease, knob);
+    w.pause(0.1);
+    EXPECT_EQ(prefs.terminalCutEnabled.get(), on ? !before : before);
+  }
+}
+
+TEST(OneScreenScenario, TheStockBoxesAndPickerListsAreDarkAndAnEmptyFieldsPlaceholderReads) {
+  OneScreen w;
+  AlertDialogs::attach(w.desktop.application(), w.view);
+  AboutPanel::attach(w.desktop.application(), &w.view, w.loop);
+  w.app->delegate().openSettingsMenuItem();
+  w.desktop.application().showAlert("A question?", "", {"Yes"}, [](int) {});
+  w.desktop.application().orderFrontStandardAboutPanel();
+  w.pause(0.5);
+  const QImage shown = w.view.grab().toImage();
+  for (const char* name : {"velvix.alert", "velvix.about"}) {
+    QWidget* host = w.panelNamed(name);
+    ASSERT_TRUE(host) << name;
+    EXPECT_LT(shown.pixelColor(host->mapTo(&w.view, QPoint(6, host->height() - 6))).lightness(), 70) << name;
+  }
+  SettingsView* settings = w.services().settingsWindow->view();
+  EXPECT_LT(settings->findChild<QComboBox*>()->view()->palette().color(QPalette::Base).lightness(), 70);
+  settings->selectTab(SettingsTab::general);
+  auto* excluded = settings->findChild<QLineEdit*>("excludedBundleIDs");
+  ASSERT_TRUE(excluded);
+  const QPalette field = excluded->palette();
+  EXPECT_GT(field.color(QPalette::PlaceholderText).lightness() - field.color(QPalette::Base).lightness(), 60);
 }
 
 }  // namespace

@@ -97,6 +97,19 @@ TEST_F(HUDCellTest, ThumbnailGeometryFollowsTheBaseSize) {
   EXPECT_EQ(cell.closeControlRect()->maxX(), cell.iconRect().maxX() - 7);
 }
 
+// A window first seen while the HUD shows is streamed into a cell of the default shape: the
+// frame shows whole (its red left edge), not scaled up and cut.
+TEST_F(HUDCellTest, ALiveFrameInACellNoStillSizedShowsTheWholeWindow) {
+  HUDCell cell = thumbnailCell(172);
+  cell.frozenThumb = QImage();
+  cell.liveThumb = QImage(160, 100, QImage::Format_ARGB32_Premultiplied);
+  cell.liveThumb.fill(QColor(0, 200, 0));
+  QPainter(&cell.liveThumb).fillRect(0, 0, 12, 100, QColor(255, 0, 0));
+  const QImage image = render(cell);
+  EXPECT_EQ(colourAt(image, cell.pictureRect(), 0.02), QColor(255, 0, 0));
+  EXPECT_LT(colourAt(image, cell.pictureRect(), 0.5, 0.05).alpha(), 100);  // the shade above it
+}
+
 TEST_F(HUDCellTest, IconModeCellsHaveATitleStripAndASiteBadgeButNoControls) {
   HUDCell cell;
   cell.item = windowEntry(true);

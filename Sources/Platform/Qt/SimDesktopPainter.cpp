@@ -57,9 +57,13 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
       p.drawRoundedRect(frame, radius, radius);
     }
     if (w.isFrontWindow) {
-      p.setPen(QPen(QColor(255, 200, 40), 3));
+      // The key frame lies inside the window's frame, so it goes wherever the window's own
+      // place is drawn again (the window closed, moved or hidden).
+      const double ring = 3;
+      p.setPen(QPen(QColor(255, 200, 40), ring));
       p.setBrush(Qt::NoBrush);
-      p.drawRoundedRect(frame, radius, radius);
+      const double inner = std::max(0.0, radius - ring / 2);
+      p.drawRoundedRect(frame.adjusted(ring / 2, ring / 2, -ring / 2, -ring / 2), inner, inner);
     }
   }
 
@@ -88,9 +92,21 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
     if (tile.minimized) {
       p.setBrush(QColor(250, 250, 252));
       p.setPen(QColor(120, 120, 130));
-      p.drawRoundedRect(frame.adjusted(4 * s, 10 * s, -4 * s, -10 * s), 3, 3);
-      p.drawText(frame.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextWordWrap,
-                 QString::fromStdString(tile.title).left(10));
+      const QRectF page = frame.adjusted(4 * s, 10 * s, -4 * s, -10 * s);
+      p.drawRoundedRect(page, 3, 3);
+      // The whole title, in a type small enough for the page to hold it, on as many lines as
+      // it takes.
+      QFont small = font;
+      small.setPixelSize(std::max(6, static_cast<int>(9 * s)));
+      const QRectF text = page.adjusted(1 * s, 1 * s, -1 * s, -1 * s);
+      const QString title = QString::fromStdString(tile.title);
+      const int flags = Qt::AlignCenter | Qt::TextWrapAnywhere;
+      while (small.pixelSize() > 5 && !text.contains(QFontMetricsF(small).boundingRect(text, flags, title)))
+        small.setPixelSize(small.pixelSize() - 1);
+      p.setFont(small);
+      p.setPen(QColor(40, 40, 46));
+      p.drawText(text, flags, title);
+      p.setFont(font);
       continue;
     }
     if (tile.pid) {
@@ -127,9 +143,7 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
   }
   // The icon under the pointer is named above it, as the Dock does.
   for (const auto& tile : scene.dock) {
-    if (tile.kind == sim::SimDockItem::Kind::separator || tile.title.empty() ||
-        !tile.frame.contains(desktop.pointer))
-      continue;
+    if (!tile.pointed) continue;
     const QString name = QString::fromStdString(tile.title);
     const QFontMetricsF metrics(font);
     const QRectF frame = rectIn(tile.frame);

@@ -204,14 +204,21 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
     const QPointF local = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition());
     QWidget* panel = layer_->panelAt(layer_->mapFrom(this, local.toPoint()));
     if (type == QEvent::MouseMove && menuBarRect().contains(local)) switchMenuTo(local, false);
-    if (panel && type == QEvent::MouseMove) {
-      // Over the program's panels the simulated pointer moves too, as it would on the real screen.
+    if (type == QEvent::MouseMove) {
+      // Wherever it goes (over the program's panels, or over one that another window covers),
+      // the simulated pointer moves too, as it would on the real screen.
       desktop_.pointer = toSimulated(local);
       desktop_.noteInput(platform::InputEventType::mouseMoved);
     }
     if (type == QEvent::MouseButtonPress) {
       if (pressedWithMenuOpen(local)) return true;
       focusBeforePress_ = QApplication::focusWidget();
+      // A press on a title of the strip opens its menu before the press would give this view
+      // the keyboard: the field being typed into keeps its selection for Cut and Copy.
+      if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && !panel && openMenuAt(local)) {
+        focusBeforePress_ = nullptr;
+        return true;
+      }
     }
     if (panel && type == QEvent::MouseButtonPress) clickedPanel(*panel);
     return QWidget::eventFilter(watched, event);
@@ -315,16 +322,15 @@ void SimDesktopView::followOwnWindows(const sim::SimDesktopScene& scene) {
   for (const auto& w : scene.windows) backToFront.push_back(w.number);
   layer_->followStacking(backToFront);
   const auto own = layer_->windowPanels();
-  auto composed = [&own](std::int64_t number) {
-    return std::any_of(own.begin(), own.end(), [number](const auto& p) { return p.second == number; });
-  };
   for (const auto& [panel, number] : own) {
     const auto at = std::find(backToFront.begin(), backToFront.end(), number);
-    QRegion covered;
+    // A window the screen does not show (on another Space, its application hidden) is covered
+    // whole: its panel shows nothing and takes no clicks, and comes back with its window.
+    QRegion covered = at == backToFront.end() ? QRegion(panel->geometry()) : QRegion();
     if (at != backToFront.end())
       for (auto front = at + 1; front != backToFront.end(); ++front) {
-        // Another composed window in front is a panel of its own, stacked above this one.
-        if (composed(*front)) continue;
+        // Another of the program's windows in front is covered too: its title bar is the
+        // screen's to draw, and its glass must not show this panel's content sharp beneath.
         const auto& w = scene.windows[static_cast<std::size_t>(front - backToFront.begin())];
         const Rect r = toScreenLayer(w.frame);
         covered += QRectF(r.x, r.y, r.width, r.height).toAlignedRect();

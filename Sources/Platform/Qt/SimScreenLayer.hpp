@@ -27,8 +27,9 @@ class SimScreenLayer final : public QWidget {
   static constexpr int kFloatingLevel = 3;
   static constexpr int kModalPanelLevel = 8;
   static constexpr int kPopUpMenuLevel = 101;
-  // An alert waiting for its answer is in front of everything else.
-  static constexpr int kAlertLevel = 1000;
+  // An alert waiting for its answer is a modal panel: in front of the ordinary windows and the
+  // floating panels, behind the switcher and the Dock's cards.
+  static constexpr int kAlertLevel = kModalPanelLevel;
   // A menu opened from the menu bar is in front even of an alert: it lasts until the next click
   // or key, and an alert that comes up closes it.
   static constexpr int kMenuLevel = 2000;

@@ -48,7 +48,16 @@ void SimApplication::orderFrontStandardAboutPanel() {
 
 void SimApplication::hide() {
   ++hides;
+  // Its windows leave the screen until it is activated again, as a hidden application's do.
+  if (SimApp* self = desktop_.app(desktop_.selfPid())) self->hidden = true;
   desktop_.deactivate(desktop_.selfPid());
+  // The application of the front window left on the screen comes in front, as on the system.
+  for (auto number : desktop_.stackingOrder())
+    if (const SimWindow* w = desktop_.window(number);
+        w && w->owner != desktop_.selfPid() && w->layer == 0 && desktop_.isOnScreen(*w)) {
+      desktop_.activate(w->owner);
+      return;
+    }
 }
 
 void SimApplication::deminiaturize(std::int64_t window) {

@@ -105,6 +105,7 @@ void SimDesktop::terminate(Pid pid) {
   }
   for (auto number : windowsOf(pid)) closeWindow(number);
   if (frontmost_ == pid) frontmost_.reset();
+  if (dock_ && a->bundlePath) dock_->noteTerminated(platform::FileURL::fromPath(*a->bundlePath, true));
   postWorkspace(platform::WorkspaceNotification::kDidTerminateApplication, *a);
 }
 

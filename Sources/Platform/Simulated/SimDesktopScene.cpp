@@ -49,6 +49,8 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     auto frame = dock->frame(item.id);
     if (!frame) continue;
     Tile tile{*frame, item.title, item.statusLabel, std::nullopt, item.window, item.kind};
+    tile.pointed =
+        item.kind != SimDockItem::Kind::separator && !item.title.empty() && frame->contains(desktop.pointer);
     if (item.url)
       for (const SimApp* app : desktop.apps())
         if (app->bundlePath && platform::FileURL::fromPath(*app->bundlePath, true) == *item.url)

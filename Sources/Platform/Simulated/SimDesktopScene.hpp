@@ -39,6 +39,7 @@ struct SimDesktopScene {
     std::optional<platform::Pid> pid;       // a running application's icon
     std::optional<std::int64_t> minimized;  // a minimized window's tile
     SimDockItem::Kind kind = SimDockItem::Kind::application;
+    bool pointed = false;  // under the pointer: the Dock names it
     bool operator==(const Tile&) const = default;
   };
 

@@ -49,13 +49,17 @@ std::optional<platform::Pid> SimDock::pid() const {
 }
 
 int SimDock::section(SimDockItem::Kind kind) {
+  // The separator opens the second part whenever it is added: a window minimised before it
+  // still lies to its right, beside the folders and the other minimised windows.
   switch (kind) {
     case SimDockItem::Kind::application:
       return 0;
-    case SimDockItem::Kind::trash:
-      return 2;
-    default:
+    case SimDockItem::Kind::separator:
       return 1;
+    case SimDockItem::Kind::trash:
+      return 3;
+    default:
+      return 2;
   }
 }
 
@@ -75,6 +79,11 @@ std::uint64_t SimDock::addApplication(platform::Pid pid, std::optional<std::stri
   }
   item.statusLabel = std::move(badge);
   return add(std::move(item));
+}
+
+void SimDock::noteTerminated(const std::string& bundleURL) {
+  for (SimDockItem& item : items_)
+    if (item.kind == SimDockItem::Kind::application && item.url == bundleURL) item.statusLabel.reset();
 }
 
 void SimDock::noteMinimized(std::int64_t window, bool minimized) {

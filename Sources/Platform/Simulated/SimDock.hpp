@@ -62,6 +62,8 @@ class SimDock {
   // The icon of a desktop application, pointing at its bundle.
   std::uint64_t addApplication(platform::Pid pid, std::optional<std::string> badge = std::nullopt);
   void remove(std::uint64_t id);
+  // An application quit: its icon (`bundleURL`, as its item's url) loses its badge.
+  void noteTerminated(const std::string& bundleURL);
   // Minimized windows have tiles of their own while the Dock runs.
   void noteMinimized(std::int64_t window, bool minimized);
   // The icon under a point (global, top-left origin), if any, while the Dock runs.
