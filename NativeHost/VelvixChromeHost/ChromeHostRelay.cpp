@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -124,8 +124,13 @@ void copyFramesToLines(Input& frames, Output& lines) {
     if (!readExactly(frames, header, sizeof(header), false)) return;
     const std::uint32_t length = nativeframing::readHeader(header);
     if (length > hostchannel::kMaxFrameBytes) return;
-    line.resize(length);
-    if (length > 0 && !readExactly(frames, line.data(), length, true)) return;
+    // The payload grows as it arrives: a length announced and never sent costs one chunk at most.
+    line.clear();
+    while (line.size() < length) {
+      const std::size_t done = line.size();
+      line.resize(std::min<std::size_t>(length, done + kSocketReadChunk));
+      if (!readExactly(frames, line.data() + done, line.size() - done, true)) return;
+    }
     nativeframing::makeSocketLine(line);
     if (!lines.write(line, {})) return;
   }
@@ -133,12 +138,12 @@ void copyFramesToLines(Input& frames, Output& lines) {
 
 void copyLinesToFrames(Input& lines, Output& frames) {
   LineBuffer pending;
-  std::vector<char> chunk(kSocketReadChunk);
+  const std::unique_ptr<char[]> chunk(new char[kSocketReadChunk]);
   char header[nativeframing::kHeaderBytes];
   for (;;) {
-    const std::size_t got = lines.read(chunk.data(), chunk.size(), pending.pendingBytes() > 0);
+    const std::size_t got = lines.read(chunk.get(), kSocketReadChunk, pending.pendingBytes() > 0);
     if (got == 0) return;  // an unfinished last line is dropped
-    pending.append(chunk.data(), got);
+    pending.append(chunk.get(), got);
     while (auto line = pending.nextLine()) {
       const std::string_view message = nativeframing::trimmed(*line);
       if (message.empty()) continue;
