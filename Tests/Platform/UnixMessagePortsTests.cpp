@@ -2,9 +2,7 @@
 #include <filesystem>
 #include <thread>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -134,48 +132,19 @@ TEST_F(UnixMessagePortsTest, RequestsThatArriveWhileTheMainLoopIsBusyAreAllAnswe
   }
 }
 
-// A hostile crowd: 200 requesters that send the start of a request and nothing more, each
-// connecting again the moment it is dropped, until the crowd goes.
-struct StallingCrowd {
-  explicit StallingCrowd(const portchannel::Address& address) {
-    thread = std::thread([this, &address] {
-      const std::string start = portchannel::frame(0, "never finished").substr(0, 3);
-      std::vector<pollfd> fds(200, pollfd{-1, POLLIN, 0});
-      while (!stop) {
-        for (auto& entry : fds)
-          if (entry.fd < 0 || entry.revents != 0) {  // not connected yet, or dropped by the port
-            if (entry.fd >= 0) ::close(entry.fd);
-            entry = {::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0), POLLIN, 0};
-            if (::connect(entry.fd, address.get(), address.size()) == 0) {
-              connected += ::send(entry.fd, start.data(), start.size(), MSG_NOSIGNAL) > 0;
-            } else {  // the backlog is full: again next round
-              ::close(entry.fd);
-              entry.fd = -1;
-            }
-          }
-        ::poll(fds.data(), fds.size(), 20);
-      }
-      for (auto& entry : fds)
-        if (entry.fd >= 0) ::close(entry.fd);
-    });
-  }
-  ~StallingCrowd() {
-    stop = true;
-    thread.join();
-  }
-  std::atomic<int> connected{0};
-  std::atomic<bool> stop{false};
-  std::thread thread;
-};
-
 TEST_F(UnixMessagePortsTest, RealRequestsAreAnsweredWhileHundredsOfRequestersStall) {
   auto port = serve(ports);
   auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
   ASSERT_TRUE(address);
-  StallingCrowd crowd(*address);
+  // 200 local requesters send the start of a request and nothing more, each one as soon as
+  // the port lets it in.
+  std::vector<test::TestSocket> stalled;
   ASSERT_TRUE(test::eventually([&] {
-    loop.runUntilIdle();
-    return crowd.connected >= 200;
+    test::TestSocket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    if (::connect(socket.fd(), address->get(), address->size()) == 0 &&
+        socket.send(portchannel::frame(0, "x").substr(0, 3)))
+      stalled.push_back(std::move(socket));
+    return stalled.size() == 200;
   }));
   constexpr int kReal = 10;
   std::atomic<int> answered{0}, right{0};
