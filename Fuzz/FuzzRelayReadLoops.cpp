@@ -1,21 +1,16 @@
-// The relay's own read loops, over real descriptors: the bytes after the first go into a pipe in
-// pieces (the first byte sets their size, so frames and lines straddle reads), once as the
-// browser's frames and once as the application's lines. What each loop writes must be exactly
-// what the framing makes of the same bytes read whole, up to the first frame that is unfinished
-// or too large; an unfinished last line is dropped.
-#include <csignal>
+// The relay's own read loops, in memory: the bytes after the first arrive in pieces (the first
+// byte sets their size, so frames and lines straddle reads), once as the browser's frames and
+// once as the application's lines. What each loop writes must be exactly what the framing makes
+// of the same bytes read whole, up to the first frame that is unfinished or too large; an
+// unfinished last line is dropped.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
-#include <thread>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "Fuzz/Support/FrameLines.hpp"
 #include "VelvixChromeHost/ChromeHostRelay.hpp"
-#include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/LineBuffer.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
 
@@ -23,27 +18,35 @@ using namespace velvix;
 
 namespace {
 
-// Runs `loop` reading from a pipe fed in pieces of `piece` bytes; what it wrote.
-std::string through(void (*loop)(int, int), std::string_view bytes, std::size_t piece) {
-  int pipeFDs[2];
-  if (::pipe2(pipeFDs, O_CLOEXEC) != 0) std::abort();
-  const int out = ::memfd_create("relay-output", MFD_CLOEXEC);
-  if (out < 0) std::abort();
-  std::thread feeder([&] {
-    for (std::size_t at = 0; at < bytes.size();) {
-      const ssize_t put = ::write(pipeFDs[1], bytes.data() + at, std::min(piece, bytes.size() - at));
-      if (put <= 0) break;  // the loop stopped reading
-      at += static_cast<std::size_t>(put);
-    }
-    ::close(pipeFDs[1]);
-  });
-  loop(pipeFDs[0], out);
-  ::close(pipeFDs[0]);  // a loop that stopped early unblocks the feeder
-  feeder.join();
-  std::string written(static_cast<std::size_t>(::lseek(out, 0, SEEK_END)), '\0');
-  if (::pread(out, written.data(), written.size(), 0) != static_cast<ssize_t>(written.size())) std::abort();
-  ::close(out);
-  return written;
+class Pieces final : public relay::Input {
+ public:
+  Pieces(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
+  std::size_t read(char* data, std::size_t size, bool) override {
+    const std::size_t count = std::min({size, piece_, bytes_.size()});
+    std::memcpy(data, bytes_.data(), count);
+    bytes_.remove_prefix(count);
+    return count;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t piece_;
+};
+
+class Collected final : public relay::Output {
+ public:
+  bool write(std::string_view head, std::string_view body) override {
+    written.append(head).append(body);
+    return true;
+  }
+  std::string written;
+};
+
+std::string through(void (*loop)(relay::Input&, relay::Output&), std::string_view bytes, std::size_t piece) {
+  Pieces input(bytes, piece);
+  Collected output;
+  loop(input, output);
+  return output.written;
 }
 
 std::string framesAsLines(std::string_view bytes) {
@@ -64,11 +67,6 @@ std::string linesAsFrames(std::string_view bytes) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  ::signal(SIGPIPE, SIG_IGN);  // as the relay does: a closed pipe fails a write
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

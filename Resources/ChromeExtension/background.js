@@ -3,14 +3,24 @@
 // move, sync). One JSON object per message, in the switcher's own vocabulary.
 
 const HOST = "com.kolvi.velvix";
+// A host that will not stay (the switcher is not running) is tried again after a delay that
+// doubles up to a minute; a connection that lasts sets it back to the first.
 const RECONNECT_DELAY_MS = 2000;
+const RECONNECT_DELAY_MAX_MS = 60000;
+const LASTING_CONNECTION_MS = 10000;
 const SYNC_DELAY_MS = 250;
+// The switcher needs an address or a title only as a label and a key: past this many characters
+// the rest is left out. An icon address that long (inline image data) is left out whole.
+const TEXT_LIMIT = 8192;
+// The relay carries messages of up to 4 MiB; a sync stays well under that, measured as UTF-8.
+const MESSAGE_LIMIT_BYTES = 3.5 * 1024 * 1024;
 
 let port = null;
 let session = null;
 let syncTimer = null;
 let reconnectTimer = null;
 let connecting = null;
+let reconnectDelay = RECONNECT_DELAY_MS;
 
 // Which browser this is, by the brands it announces; the switcher checks it against the process
 // that started its host anyway.
@@ -52,25 +62,57 @@ function send(event, fields) {
   }
 }
 
-function pack(tab) {
+// At most `limit` characters, never ending inside a character that takes two.
+function shortened(text, limit) {
+  if (text.length <= limit) return text;
+  let end = limit;
+  const last = text.charCodeAt(end - 1);
+  if (end > 0 && last >= 0xd800 && last <= 0xdbff) end -= 1;
+  return text.slice(0, end);
+}
+
+function pack(tab, limit = TEXT_LIMIT) {
   const packed = {
     tabId: tab.id,
     windowId: tab.windowId,
     index: tab.index,
-    title: tab.title || "",
-    url: tab.url || tab.pendingUrl || "",
+    title: shortened(tab.title || "", limit),
+    url: shortened(tab.url || tab.pendingUrl || "", limit),
     isPrivate: !!tab.incognito,
     active: !!tab.active,
   };
-  if (typeof tab.favIconUrl === "string" && tab.favIconUrl) packed.favIconUrl = tab.favIconUrl;
+  if (typeof tab.favIconUrl === "string" && tab.favIconUrl && tab.favIconUrl.length <= limit)
+    packed.favIconUrl = tab.favIconUrl;
   return packed;
 }
 
+function utf8Length(text) {
+  return new TextEncoder().encode(text).length;
+}
+
+// The whole list of windows and tabs in one message under the relay's limit. When the tabs'
+// texts make it too long, every tab but the active ones goes with shorter texts (down to none),
+// and each of those then follows whole in an update of its own: a sync must list every tab at
+// once, since the switcher drops the tabs a sync leaves out.
 async function sendSync() {
   const windows = await chrome.windows.getAll({ populate: true, windowTypes: ["normal"] });
-  send("sync", {
-    windows: windows.map((w) => ({ windowId: w.id, focused: !!w.focused, tabs: (w.tabs || []).map(pack) })),
+  const listing = (limit) => ({
+    windows: windows.map((w) => ({
+      windowId: w.id,
+      focused: !!w.focused,
+      tabs: (w.tabs || []).map((t) => (t.active ? pack(t) : pack(t, limit))),
+    })),
   });
+  const envelope = { browser: BROWSER, event: "sync", session: session };
+  for (const limit of [TEXT_LIMIT, 256, 0]) {
+    const fields = listing(limit);
+    if (limit > 0 && utf8Length(JSON.stringify(Object.assign({}, envelope, fields))) > MESSAGE_LIMIT_BYTES) continue;
+    send("sync", fields);
+    if (limit === TEXT_LIMIT) return;
+    for (const w of windows)
+      for (const t of w.tabs || []) if (!t.active) send("updated", { tab: pack(t) });
+    return;
+  }
 }
 
 // Tabs that appear are only known to the switcher after a full sync; several in a row make one.
@@ -95,8 +137,19 @@ async function reportUpdated(tabId) {
   send("updated", { tab: pack(await chrome.tabs.get(tabId)) });
 }
 
+// A command that failed is reported, so the switcher's log says why nothing happened; the tab
+// it named may be gone, so a sync follows.
 async function run(command) {
   if (!command || typeof command.cmd !== "string") return;
+  try {
+    await runCommand(command);
+  } catch (e) {
+    send("cmdresult", { cmd: command.cmd, ok: false, error: String((e && e.message) || e) });
+    scheduleSync();
+  }
+}
+
+async function runCommand(command) {
   switch (command.cmd) {
     case "activate":
       await chrome.tabs.update(command.tabId, { active: true });
@@ -137,6 +190,7 @@ async function openPort() {
   await sessionID();
   if (port) return;
   const opened = chrome.runtime.connectNative(HOST);
+  const openedAt = Date.now();
   port = opened;
   opened.onMessage.addListener((command) => {
     run(command).catch(() => {});
@@ -144,11 +198,13 @@ async function openPort() {
   opened.onDisconnect.addListener(() => {
     void chrome.runtime.lastError;
     if (port === opened) port = null;
+    if (Date.now() - openedAt >= LASTING_CONNECTION_MS) reconnectDelay = RECONNECT_DELAY_MS;
     if (reconnectTimer) return;
     reconnectTimer = setTimeout(() => {
       reconnectTimer = null;
       connect().catch(() => {});
-    }, RECONNECT_DELAY_MS);
+    }, reconnectDelay);
+    reconnectDelay = Math.min(reconnectDelay * 2, RECONNECT_DELAY_MAX_MS);
   });
   send("hello");
   await sendSync();
@@ -170,6 +226,13 @@ chrome.tabs.onUpdated.addListener(
 );
 chrome.tabs.onMoved.addListener(guard((tabId) => reportUpdated(tabId)));
 chrome.tabs.onAttached.addListener(guard((tabId) => reportUpdated(tabId)));
+// The tabs right of a detached one move one place left in the window it left.
+chrome.tabs.onDetached.addListener(
+  guard(async (tabId, info) => {
+    const rest = await chrome.tabs.query({ windowId: info.oldWindowId });
+    for (const tab of rest) if (tab.index >= info.oldPosition) send("updated", { tab: pack(tab) });
+  })
+);
 chrome.tabs.onCreated.addListener(guard(() => scheduleSync()));
 chrome.tabs.onRemoved.addListener(guard((tabId) => send("removed", { tabId: tabId })));
 chrome.tabs.onReplaced.addListener(

@@ -1,7 +1,9 @@
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include "Platform/Linux/UnixMessagePorts.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "SafariExtension/Shared/PortChannel.hpp"
+#include "TestSupport/Eventually.hpp"
 #include "TestSupport/TempFolder.hpp"
 #include "TestSupport/TestSocket.hpp"
 
@@ -129,33 +132,66 @@ TEST_F(UnixMessagePortsTest, RequestsThatArriveWhileTheMainLoopIsBusyAreAllAnswe
   }
 }
 
-TEST_F(UnixMessagePortsTest, StalledRequestersAreDroppedAndTheRequestsQueuedBehindThemAnswered) {
+TEST_F(UnixMessagePortsTest, RealRequestsAreAnsweredWhileHundredsOfRequestersStall) {
   auto port = serve(ports);
   auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
   ASSERT_TRUE(address);
+  // 200 local requesters send the start of a request and nothing more, each one as soon as
+  // the port lets it in.
   std::vector<test::TestSocket> stalled;
-  for (int i = 0; i < UnixMessagePorts::kMaxConnections; ++i) {
-    test::TestSocket socket(portchannel::connectTo(*address, 2.0));
-    ASSERT_TRUE(socket.isOpen()) << i;
-    ASSERT_TRUE(socket.send(portchannel::frame(0, "never finished").substr(0, 3)));
-    stalled.push_back(std::move(socket));
-  }
+  ASSERT_TRUE(test::eventually([&] {
+    test::TestSocket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    if (::connect(socket.fd(), address->get(), address->size()) == 0 &&
+        socket.send(portchannel::frame(0, "x").substr(0, 3)))
+      stalled.push_back(std::move(socket));
+    return stalled.size() == 200;
+  }));
   constexpr int kReal = 10;
   std::atomic<int> answered{0}, right{0};
   std::vector<std::thread> senders;
   for (int r = 0; r < kReal; ++r)
     senders.emplace_back([&, r] {
       const std::string data = "real " + std::to_string(r);
-      // Willing to wait for its reply past the stalled requesters' deadline.
+      // A real requester's patience: far less than a stalled one's request window.
       auto remote = ports.createRemote("group.port");
-      if (remote && remote->sendRequest(0, data, 2.0, 8.0).data == "re:" + data) ++right;
+      if (remote && remote->sendRequest(0, data, 1.0, 1.0).data == "re:" + data) ++right;
       ++answered;
       loop.post([] {});
     });
-  loop.runUntil([&] { return answered == kReal; }, std::chrono::seconds(20));
+  loop.runUntil([&] { return answered == kReal; }, std::chrono::seconds(30));
   for (auto& t : senders) t.join();
   EXPECT_EQ(right, kReal);
-  for (auto& socket : stalled) EXPECT_TRUE(socket.waitForClose());
+}
+
+TEST_F(UnixMessagePortsTest, RunningOutOfDescriptorsPausesAcceptingAndTheWaitingRequestIsServedLater) {
+  auto port = serve(ports);
+  ASSERT_EQ(ask(ports, "first").data, "re:first");  // the I/O thread is serving
+  auto address = portchannel::Address::make(ports.folder(), portchannel::fileName("group.port"));
+  test::TestSocket waiting(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  rlimit original{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
+  rlimit lowered = original;
+  const auto open = static_cast<rlim_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                                      std::filesystem::directory_iterator{}));
+  lowered.rlim_cur = std::min<rlim_t>(original.rlim_cur, open + 64);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  std::vector<int> filler;
+  for (int fd; (fd = ::dup(STDERR_FILENO)) >= 0;) filler.push_back(fd);
+
+  const bool connected = ::connect(waiting.fd(), address->get(), address->size()) == 0 &&
+                         waiting.send(portchannel::frame(0, "later"));
+  const bool failed = test::eventually([&] { return ports.failedAccepts() >= 1; });
+  const bool spun =
+      test::eventually([&] { return ports.failedAccepts() > 10; }, std::chrono::milliseconds(600));
+
+  for (int fd : filler) ::close(fd);
+  ::setrlimit(RLIMIT_NOFILE, &original);
+  ASSERT_TRUE(connected);
+  EXPECT_TRUE(failed);
+  EXPECT_FALSE(spun) << ports.failedAccepts() << " accept attempts in 0.6 s";
+  ASSERT_TRUE(loop.runUntil([&] { return served == 2; }));
+  const std::string expected = portchannel::frame(1, "re:later");
+  EXPECT_EQ(waiting.receive(expected.size()), expected);
 }
 
 TEST_F(UnixMessagePortsTest, ManyRequestersAtOnceEachGetTheirOwnReply) {

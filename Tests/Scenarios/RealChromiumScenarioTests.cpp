@@ -26,6 +26,8 @@
 #include "TestSupport/Eventually.hpp"
 #include "TestSupport/HeadlessChromium.hpp"
 #include "TestSupport/LoopbackHttpServer.hpp"
+#include "TestSupport/TestSocket.hpp"
+#include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
 
 namespace velvix {
@@ -237,6 +239,91 @@ TEST_F(RealChromiumScenario, ARealChromiumStandsInTheDesktopAndItsPagesAreChosen
   EXPECT_TRUE(waitFor([&] { return !standIn(); })) << diagnostics();
   EXPECT_FALSE(tabAt(pages.url("/two")));
   EXPECT_FALSE(w.app->hasTerminated());
+}
+
+// A report too large for the relay, a command that fails and a tab that leaves its window, as
+// a person's browser makes them: the one connection carries on, and every report arrives.
+TEST_F(RealChromiumScenario, HugeAddressesAFailedCommandAndADetachedTabKeepTheInventoryRight) {
+  if (!test::HeadlessChromium::isInstalled())
+    GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
+  const fs::path userData = w.home.path() / "Library" / "Application Support" / "Chromium";
+  for (const char* name : {"p1", "p2", "p3", "q"}) pages.serve(std::string("/") + name, pageHTML(name));
+  test::HeadlessChromium chromium(std::string(VELVIX_SOURCE_DIR) + "/scripts/chromium", userData,
+                                  environment());
+  ASSERT_TRUE(chromium.debuggingPort()) << chromium.output();
+  ASSERT_TRUE(waitFor([&] { return standIn().has_value(); })) << chromium.output() << diagnostics();
+  for (const char* name : {"p1", "p2", "p3"}) {
+    ASSERT_TRUE(chromium.openTab(pages.url(std::string("/") + name)));
+    ASSERT_TRUE(waitFor([&] { return tabAt(pages.url(std::string("/") + name)).has_value(); }))
+        << diagnostics();
+  }
+  ASSERT_TRUE(chromium.devtools("Target.createTarget", {{"url", pages.url("/q")}, {"newWindow", true}}));
+  const auto syncs = logCount("sync chromium:");
+  ASSERT_TRUE(waitFor([&] { return tabAt(pages.url("/q")) && logCount("sync chromium:") > syncs; }))
+      << diagnostics();
+  const auto relay = relays();
+  ASSERT_EQ(relay.size(), 1u);
+  auto client = [&] { return w.services().browserBridge->clients(Browser::chromium).front(); };
+
+  // p1 moves into q's window: p2 and p3 each move one place left in the window p1 left.
+  const auto p1 = *tabAt(pages.url("/p1")), p2 = *tabAt(pages.url("/p2")), p3 = *tabAt(pages.url("/p3"));
+  ASSERT_TRUE(p1.windowID == p2.windowID && p2.windowID == p3.windowID && p1.tabIndex < p2.tabIndex)
+      << diagnostics();
+  ASSERT_TRUE(client()->sendLine(R"({"cmd":"move","tabId":)" + std::to_string(*p1.tabID) +
+                                 R"(,"targetTabId":)" + std::to_string(*tabAt(pages.url("/q"))->tabID) +
+                                 "}"));
+  EXPECT_TRUE(waitFor([&] {
+    return tabAt(pages.url("/p2"))->tabIndex == *p2.tabIndex - 1 &&
+           tabAt(pages.url("/p3"))->tabIndex == *p3.tabIndex - 1;
+  })) << diagnostics();
+
+  // An activate the browser cannot carry out is reported, not swallowed.
+  ASSERT_TRUE(client()->sendLine(R"({"cmd":"activate","tabId":987654321,"windowId":1})"));
+  EXPECT_TRUE(waitFor([&] { return logCount("safari cmd result: activate ok=false error=") >= 1; }))
+      << diagnostics();
+
+  // Three pages whose addresses together pass the relay's limit: their shortened addresses and
+  // their titles arrive, and the syncs after them too, over the same relay.
+  std::string huge;
+  for (int n = 1; n <= 3; ++n) {
+    huge = "data:text/html,<title>Big " + std::to_string(n) + "</title>" + std::string(1600 * 1024, 'x');
+    ASSERT_TRUE(chromium.devtools("Target.createTarget", {{"url", huge}}));
+  }
+  auto big = [&] {
+    for (const auto& item : w.services().mru->entries())
+      if (item.title == "Big 3") return item.url;
+    return std::optional<std::string>();
+  };
+  ASSERT_TRUE(waitFor([&] { return big().has_value(); })) << diagnostics();
+  EXPECT_TRUE(big()->size() == 8192 && huge.starts_with(*big()));
+  const auto before = logCount("sync chromium:");
+  w.services().browserBridge->requestChromiumSync(Browser::chromium);
+  EXPECT_TRUE(waitFor([&] { return logCount("sync chromium:") > before; })) << diagnostics();
+  EXPECT_EQ(relays(), relay);
+}
+
+// With the application not taking the relay's connection, the extension waits longer and longer
+// before it starts the relay again, instead of starting one every two seconds for as long as the
+// browser runs.
+TEST_F(RealChromiumScenario, AnExtensionWhoseHostWillNotStayTriesAgainLessAndLessOften) {
+  if (!test::HeadlessChromium::isInstalled())
+    GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
+  const fs::path userData = w.home.path() / "Library" / "Application Support" / "Chromium";
+  // The application's socket replaced by one that drops every connection at once.
+  const std::string socket = hostchannel::socketPath(w.home.path().string());
+  fs::remove(socket);
+  test::TestSocket dropping = test::TestSocket::listenAt(socket);
+  ASSERT_TRUE(dropping.isOpen());
+  test::HeadlessChromium chromium(std::string(VELVIX_SOURCE_DIR) + "/scripts/chromium", userData,
+                                  environment());
+  std::vector<std::chrono::steady_clock::time_point> attempts;
+  for (int i = 0; i < 3; ++i) {
+    test::TestSocket relay = dropping.acceptOne(std::chrono::seconds(30));
+    ASSERT_TRUE(relay.isOpen()) << "attempt " << i << chromium.output();
+    attempts.push_back(std::chrono::steady_clock::now());
+  }
+  // The first retry comes after two seconds; the next waits twice as long.
+  EXPECT_GE(attempts[2] - attempts[1], std::chrono::milliseconds(3500));
 }
 
 // A relay that no browser started is refused, and no Chromium stands in for it.

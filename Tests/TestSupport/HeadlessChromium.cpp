@@ -194,9 +194,10 @@ std::optional<nlohmann::json> HeadlessChromium::devtools(const std::string& meth
   if (request.size() < 126) {
     frame += static_cast<char>(0x80 | request.size());
   } else {
-    frame += static_cast<char>(0x80 | 126);
-    frame += static_cast<char>(request.size() >> 8);
-    frame += static_cast<char>(request.size() & 0xFF);
+    // Two bytes of length up to 64 KiB, else eight (a page address can be megabytes long).
+    const int bytes = request.size() < 65536 ? 2 : 8;
+    frame += static_cast<char>(0x80 | (bytes == 2 ? 126 : 127));
+    for (int i = bytes - 1; i >= 0; --i) frame += static_cast<char>((request.size() >> (8 * i)) & 0xFF);
   }
   const char mask[4] = {0x12, 0x34, 0x56, 0x78};
   frame.append(mask, 4);

@@ -25,17 +25,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+Clock::duration lasting(double seconds) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
 Clock::time_point after(double seconds) {
-  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  return Clock::now() + lasting(seconds);
 }
 
 // One registered port: the listening socket, its I/O thread and the requests in flight.
 class UnixLocalPort final : public LocalPort {
  public:
-  UnixLocalPort(MainLoop& loop, MessagePorts::Handler handler, int listenFD, int wakeFD, std::string path)
+  UnixLocalPort(MainLoop& loop, MessagePorts::Handler handler, int listenFD, int wakeFD, std::string path,
+                std::shared_ptr<std::atomic<std::uint64_t>> failedAccepts)
       : shared_(std::make_shared<Shared>(loop, std::move(handler))),
         listenFD_(listenFD),
-        path_(std::move(path)) {
+        path_(std::move(path)),
+        failedAccepts_(std::move(failedAccepts)) {
     shared_->wakeFD = wakeFD;
     thread_ = std::thread([this] {
       ThreadSignalStack::ensureForThisThread();
@@ -73,13 +79,19 @@ class UnixLocalPort final : public LocalPort {
     std::uint64_t number;
     State state = State::reading;
     Clock::time_point deadline;
-    std::string bytes;  // the request as it arrives, then the reply as it leaves
+    Clock::time_point lastHeard;  // when it connected or last sent a byte
+    bool polled = false;          // it has had a turn to send since it was accepted
+    std::string bytes;            // the request as it arrives, then the reply as it leaves
     std::size_t written = 0;
     bool done = false;
   };
 
   void run();
   void accept();
+  // The reading requester that has been silent longest, once it has had its turn and been
+  // silent for the grace; its place may go to a requester waiting behind it.
+  Connection* stalest();
+  Clock::time_point stalestDue() const;
   void read(Connection& c);
   void write(Connection& c);
   void takeReplies();
@@ -88,8 +100,10 @@ class UnixLocalPort final : public LocalPort {
   int listenFD_;
   std::string path_;
   std::thread thread_;
+  std::shared_ptr<std::atomic<std::uint64_t>> failedAccepts_;
   std::vector<Connection> connections_;  // the I/O thread's own
   std::uint64_t nextNumber_ = 1;
+  Clock::time_point acceptResumes_{};
 };
 
 void UnixLocalPort::run() {
@@ -97,11 +111,21 @@ void UnixLocalPort::run() {
   while (!shared_->stopping) {
     fds.clear();
     fds.push_back({shared_->wakeFD, POLLIN, 0});
-    // At the limit, new requesters wait in the listening socket's backlog until a place frees.
-    const bool accepting = connections_.size() < static_cast<std::size_t>(UnixMessagePorts::kMaxConnections);
-    fds.push_back({listenFD_, static_cast<short>(accepting ? POLLIN : 0), 0});
+    // At the limit, new requesters wait in the listening socket's backlog until a place frees or
+    // a stalled requester can give up its own. After a failed accept the backlog rests a while.
+    const auto now = Clock::now();
     auto soonest = Clock::time_point::max();
-    for (const auto& c : connections_) {
+    bool accepting = now >= acceptResumes_;
+    if (!accepting) {
+      soonest = acceptResumes_;
+    } else if (connections_.size() >= static_cast<std::size_t>(UnixMessagePorts::kMaxConnections)) {
+      const auto due = stalestDue();
+      accepting = due <= now;
+      if (!accepting) soonest = due;
+    }
+    fds.push_back({listenFD_, static_cast<short>(accepting ? POLLIN : 0), 0});
+    for (auto& c : connections_) {
+      c.polled = true;
       fds.push_back({c.fd,
                      static_cast<short>(c.state == State::reading   ? POLLIN
                                         : c.state == State::writing ? POLLOUT
@@ -130,25 +154,63 @@ void UnixLocalPort::run() {
       else
         c.done = true;  // the requester hung up while its request was served
     }
-    const auto now = Clock::now();
+    const auto afterPoll = Clock::now();
     for (auto& c : connections_)
-      if (c.deadline <= now) c.done = true;  // too slow to send, to be answered or to read
+      if (c.deadline <= afterPoll) c.done = true;  // too slow to send, to be answered or to read
     std::erase_if(connections_, [](const Connection& c) {
       if (c.done) ::close(c.fd);
       return c.done;
     });
-    if (fds[1].revents != 0) accept();
+    if ((fds[1].revents & POLLIN) != 0) accept();
   }
 }
 
+UnixLocalPort::Connection* UnixLocalPort::stalest() {
+  Connection* found = nullptr;
+  for (auto& c : connections_)
+    if (c.state == State::reading && c.polled && (!found || c.lastHeard < found->lastHeard)) found = &c;
+  if (found && found->lastHeard + lasting(UnixMessagePorts::kStallGrace) > Clock::now()) return nullptr;
+  return found;
+}
+
+// When the stalest reader's grace runs out (every reader has its turn in the round that waits for
+// it); never when none is reading, as serving requesters free their places by themselves.
+Clock::time_point UnixLocalPort::stalestDue() const {
+  auto due = Clock::time_point::max();
+  for (const auto& c : connections_)
+    if (c.state == State::reading) due = std::min(due, c.lastHeard + lasting(UnixMessagePorts::kStallGrace));
+  return due;
+}
+
 // Takes every waiting requester there is room for; each must send its request whole within the
-// request window from here, so a stalled one holds its place for that long at most.
+// request window from here. At the limit, a requester that has stalled gives its place to the
+// one waiting, so a crowd of stalled requesters cannot starve real ones, which send at once.
 void UnixLocalPort::accept() {
-  while (connections_.size() < static_cast<std::size_t>(UnixMessagePorts::kMaxConnections)) {
+  for (;;) {
+    Connection* giving = nullptr;
+    if (connections_.size() >= static_cast<std::size_t>(UnixMessagePorts::kMaxConnections) &&
+        !(giving = stalest()))
+      return;
     const int fd = ::accept4(listenFD_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) return;
-    connections_.push_back(
-        {.fd = fd, .number = nextNumber_++, .deadline = after(UnixMessagePorts::kRequestWindow)});
+    if (fd < 0) {
+      // A requester that gave up before its turn is nothing to wait for; a shortage of
+      // descriptors or memory is, and the requesters stay queued until it passes.
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED) {
+        failedAccepts_->fetch_add(1);
+        acceptResumes_ = after(UnixMessagePorts::kAcceptPause);
+      }
+      return;
+    }
+    if (giving) {
+      ::close(giving->fd);
+      if (giving != &connections_.back()) *giving = std::move(connections_.back());
+      connections_.pop_back();
+    }
+    const auto now = Clock::now();
+    connections_.push_back({.fd = fd,
+                            .number = nextNumber_++,
+                            .deadline = after(UnixMessagePorts::kRequestWindow),
+                            .lastHeard = now});
   }
 }
 
@@ -161,6 +223,7 @@ void UnixLocalPort::read(Connection& c) {
     return;
   }
   c.bytes.append(chunk, static_cast<std::size_t>(n));
+  c.lastHeard = Clock::now();
   if (c.bytes.size() < portchannel::kHeaderBytes) return;
   const auto header = portchannel::readHeader(c.bytes.data());
   if (header.length > portchannel::kMaxFrameBytes ||
@@ -285,7 +348,8 @@ std::unique_ptr<LocalPort> UnixMessagePorts::createLocal(const std::string& name
     ::unlink(address->path().c_str());
     return fail(files::errnoText("eventfd"));
   }
-  return std::make_unique<UnixLocalPort>(loop_, std::move(handler), fd, wake, address->path());
+  return std::make_unique<UnixLocalPort>(loop_, std::move(handler), fd, wake, address->path(),
+                                         failedAccepts_);
 }
 
 std::unique_ptr<RemotePort> UnixMessagePorts::createRemote(const std::string& name) {

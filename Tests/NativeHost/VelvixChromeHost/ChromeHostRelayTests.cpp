@@ -2,12 +2,15 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "TestSupport/ChildProcess.hpp"
 #include "TestSupport/TempFolder.hpp"
 #include "TestSupport/TestSocket.hpp"
 #include "VelvixChromeHost/Shared/HostChannel.hpp"
 #include "VelvixChromeHost/Shared/NativeFraming.hpp"
+#include "VelvixChromeHost/Shared/SocketAddress.hpp"
 
 namespace velvix {
 namespace {
@@ -148,7 +151,35 @@ TEST_F(ChromeHostRelayTest, TheApplicationClosingEndsTheRelayEvenWhileTheBrowser
   EXPECT_EQ(status, 0);
 }
 
+TEST_F(ChromeHostRelayTest, TheBrowserGoingEndsTheRelayWhileTheApplicationTakesNothing) {
+  startRelay();
+  // The application stops reading: the relay's line waits on a full socket.
+  ASSERT_TRUE(relay->write(nativeframing::frame(std::string(3 * 1024 * 1024, 'x'))));
+  relay->closeInput();
+  EXPECT_EQ(relay->waitForExit(), 0);
+}
+
 // ---- finding the application --------------------------------------------------------------------
+
+TEST_F(ChromeHostRelayTest, AnApplicationThatTakesNoConnectionEndsTheRelayWithStatusOne) {
+  // A stopped application: its listen queue is full and it accepts nothing.
+  listener.close();
+  std::filesystem::remove(socketPath);
+  TestSocket stopped(::socket(AF_UNIX, SOCK_STREAM, 0));
+  auto address = hostchannel::SocketAddress::make(socketPath);
+  ASSERT_TRUE(address);
+  ASSERT_EQ(::bind(stopped.fd(), address->get(), address->size()), 0);
+  ASSERT_EQ(::listen(stopped.fd(), 0), 0);
+  std::vector<TestSocket> queued;
+  for (;;) {
+    TestSocket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    if (::connect(socket.fd(), address->get(), address->size()) != 0) break;
+    queued.push_back(std::move(socket));
+  }
+  ChildProcess waiting(kRelay, {}, {{"VELVIX_HOME", home.path()}});
+  waiting.closeInput();
+  EXPECT_EQ(waiting.waitForExit(), 1);
+}
 
 TEST_F(ChromeHostRelayTest, WithoutTheApplicationTheRelayEndsAtOnceWithStatusOne) {
   listener.close();  // a socket file that nobody listens on
