@@ -34,13 +34,6 @@ void LatencySamples::add(std::int64_t total, std::int64_t simulated) {
   simulated_ += simulated;
 }
 
-void LatencySamples::add(Both total, Both simulated) {
-  totals_.push_back(std::min(total.processor, total.wall));
-  own_.push_back(std::max<std::int64_t>(
-      0, std::min(total.processor - simulated.processor, total.wall - simulated.wall)));
-  simulated_ += simulated.processor;
-}
-
 void LatencySamples::report(benchmark::State& state, const std::string& prefix) const {
   if (totals_.empty()) return;
   state.counters[prefix + "p50_us"] = percentile(totals_, 0.50);

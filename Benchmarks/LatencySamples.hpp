@@ -23,37 +23,12 @@ class LatencySamples {
 
   // One iteration took `total`, of which `simulated` inside the stand-in (nanoseconds).
   void add(std::int64_t total, std::int64_t simulated = 0);
-  // A time on both clocks (nanoseconds).
-  struct Both {
-    std::int64_t processor = 0;
-    std::int64_t wall = 0;
-  };
-  // One iteration timed on both clocks, with the stand-in's share on each (the monotonic clock
-  // read inside the processor-time bracket). Timing the stand-in reads the processor clock, a
-  // system call, several times: on that clock Velvix's part holds what of those reads lies outside
-  // the stand-in's bracket. On the monotonic clock it holds other programs' time only when the
-  // thread lost the processor during Velvix's part. Neither is less than Velvix's own time, so
-  // the smaller counts, for the whole as for Velvix's part.
-  void add(Both total, Both simulated);
-  // Runs `work` once, timed on both clocks: the monotonic clock, read without a system call, inside
-  // the processor-time bracket.
-  template <class Work>
-  static Both measure(Work&& work) {
-    const auto start = Clock::now();
-    const auto wallStart = wallNow();
-    work();
-    const auto wall = wallNow() - wallStart;
-    return {since(start), wall};
-  }
-  // Runs `work` once and adds its time. The processor clock is a system call, which on a virtual
-  // machine costs over a microsecond, and reading it around the work counts that cost as the
-  // work's (and any interrupt taken inside the call). So the work is also timed on the monotonic
-  // clock and the smaller of the two counts: neither is less than the work's own processor time,
-  // and the monotonic one holds other programs' time only when the thread lost the processor,
-  // when it is the larger.
+  // Runs `work` once and adds its time on the monotonic clock.
   template <class Work>
   void time(Work&& work) {
-    add(measure(work), {});
+    const auto start = wallNow();
+    work();
+    add(wallNow() - start);
   }
   // Counters (microseconds): p50 and p99 of the whole, the stand-in's mean, and p50 and p99 of
   // Velvix's own part; each name after `prefix`.

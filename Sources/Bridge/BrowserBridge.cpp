@@ -8,6 +8,7 @@
 #include "Bridge/SafariTabNaming.hpp"
 #include "Core/MRUManager.hpp"
 #include "Core/TabMover.hpp"
+#include "Platform/Linux/FreedMemory.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
 #include "Platform/Utf8.hpp"
@@ -88,9 +89,55 @@ std::optional<std::string> BrowserBridge::sessionOf(std::string_view line) {
 }
 
 bool BrowserBridge::handle(const std::shared_ptr<Client>& client, std::string_view line) {
-  const auto report = ExtensionReport::parse(line);
+  if (readingAside_ || line.size() >= kReadAsideBytes) {
+    waiting_.push_back({client, std::string(line)});
+    takeWaiting();
+    return true;
+  }
+  return take(client, ExtensionReport::parse(line), line.size());
+}
+
+void BrowserBridge::takeWaiting() {
+  while (!readingAside_ && !waiting_.empty()) {
+    Waiting next = std::move(waiting_.front());
+    waiting_.pop_front();
+    if (!next.line) {
+      disconnected(next.client);
+      continue;
+    }
+    if (next.line->size() < kReadAsideBytes) {
+      take(next.client, ExtensionReport::parse(*next.line), next.line->size());
+      continue;
+    }
+    // Reading a report of many thousands of tabs takes a tenth of a second and more: the main
+    // loop, which also answers the keyboard, goes on meanwhile.
+    readingAside_ = true;
+    if (!reader_) reader_ = std::make_unique<platform::SerialQueue>("com.kolvi.velvix.report-reader");
+    reader_->async([this, watch = alive_.watch(), &loop = loop_, client = std::move(next.client),
+                    line = std::move(*next.line)]() mutable {
+      auto report = std::make_shared<std::optional<ExtensionReport>>(ExtensionReport::parse(line));
+      const std::size_t bytes = line.size();
+      std::string().swap(line);
+      loop.post([this, watch, client = std::move(client), report = std::move(report), bytes]() mutable {
+        if (watch.expired()) return;
+        readingAside_ = false;
+        take(client, *report, bytes);
+        // Its thousands of strings are freed aside too, and the pages they took handed back: a
+        // report that large is rare, and the memory would otherwise stay with the process.
+        reader_->async([report = std::move(report)]() mutable {
+          report.reset();
+          platform::returnFreedMemory();
+        });
+        takeWaiting();
+      });
+    });
+  }
+}
+
+bool BrowserBridge::take(const std::shared_ptr<Client>& client, const std::optional<ExtensionReport>& report,
+                         std::size_t lineBytes) {
   if (!report) {
-    log_.log("bridge: dropped a line that is no report (" + std::to_string(line.size()) + " bytes)");
+    log_.log("bridge: dropped a line that is no report (" + std::to_string(lineBytes) + " bytes)");
     return false;
   }
   // Only Safari's messages come without a connection.
@@ -182,6 +229,14 @@ void BrowserBridge::registerChromiumClient(const std::shared_ptr<Client>& client
 }
 
 void BrowserBridge::handleDisconnect(const std::shared_ptr<Client>& client) {
+  if (readingAside_) {
+    waiting_.push_back({client, std::nullopt});  // after the lines it sent before it closed
+    return;
+  }
+  disconnected(client);
+}
+
+void BrowserBridge::disconnected(const std::shared_ptr<Client>& client) {
   checkedPeers_.erase(client.get());
   auto reg = clientReg_.find(client.get());
   if (reg == clientReg_.end()) return;  // never accepted

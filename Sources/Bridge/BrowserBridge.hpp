@@ -6,6 +6,7 @@
 // commands back, and keeps Safari's command queue and presence. Main thread only.
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -21,6 +22,7 @@
 #include "Bridge/UnixSocketServer.hpp"
 #include "Core/SwitchableItem.hpp"
 #include "Core/TabPack.hpp"
+#include "Platform/Linux/SerialQueue.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/Browser.hpp"
 #include "Support/Observers.hpp"
@@ -97,10 +99,15 @@ class BrowserBridge {
   void handleAccept(const std::shared_ptr<Client>& client);
   // One report line, from a socket connection or (without one) from Safari. True when it was a
   // report that was accepted. On the socket only the browsers and editors that report over it
-  // may be claimed, each only by its own kind of peer; any other claim closes the connection.
+  // may be claimed, each only by its own kind of peer; any other claim closes the connection. A
+  // line of kReadAsideBytes or more (a full report of thousands of tabs) is read on a thread of
+  // the bridge's own, so the main loop goes on meanwhile, and is taken in once read; lines and
+  // disconnects that come in the meantime wait behind it, so everything is still taken in the
+  // order it came. Such a line answers true: what it holds is judged when it has been read.
   bool handle(const std::shared_ptr<Client>& client, std::string_view line);
   // A connection the socket server closed.
   void handleDisconnect(const std::shared_ptr<Client>& client);
+  static constexpr std::size_t kReadAsideBytes = 256 * 1024;
   static std::optional<std::string> sessionOf(std::string_view line);
   // Told each accepted report and the browser found for it, once the inventory has taken it in.
   ObserverList<const ExtensionReport&, Browser> reportsHandled;
@@ -156,6 +163,17 @@ class BrowserBridge {
   };
   using NamedWindows = std::function<void(std::vector<SyncedWindow>)>;
 
+  // A line or (without one) a disconnect that waits while a long line is read aside.
+  struct Waiting {
+    std::shared_ptr<Client> client;
+    std::optional<std::string> line;
+  };
+
+  bool take(const std::shared_ptr<Client>& client, const std::optional<ExtensionReport>& report,
+            std::size_t lineBytes);
+  void disconnected(const std::shared_ptr<Client>& client);
+  // Takes in what waits, in order, until a long line has to be read aside.
+  void takeWaiting();
   std::optional<Browser> checkPeer(const Client& client);
   void logRefusal(std::optional<platform::Pid> pid) const;
   std::optional<Browser> acceptClaim(const std::shared_ptr<Client>& client, Browser claimed);
@@ -200,7 +218,11 @@ class BrowserBridge {
   std::optional<double> lastSafariRedactionAt_;
   std::vector<SafariCommand> safariCommands_;
   std::map<std::string, SwitchableItem> pendingCloses_;  // by tab item id
+  std::deque<Waiting> waiting_;
+  bool readingAside_ = false;
   AliveToken alive_;
+  // Reads long lines and frees their reports. Last: it finishes its work before the rest goes.
+  std::unique_ptr<platform::SerialQueue> reader_;
 };
 
 }  // namespace velvix

@@ -37,7 +37,6 @@ class DockController {
   static constexpr double kHoverDelay = 0.25;
   static constexpr double kLeaveDelay = 0.25;
   static constexpr double kIdleLimit = 120.0;
-  static constexpr double kItemsFreshFor = 0.5;
   // The cached icons answer a click only while this young; older, the click passes through.
   static constexpr double kClickItemsFreshFor = 10.0;
   static constexpr double kPanelMarginX = 12;
@@ -114,7 +113,9 @@ class DockController {
   void hidePanel();
   bool panelVisible() const;
   bool overPanelArea(Point p) const;
-  const std::vector<DockObserver::Item>& items();
+  // The application icon under the pointer, for the hover: the Dock's hit test near a screen
+  // edge, the icons last read when it cannot tell.
+  std::optional<DockObserver::Item> iconUnderPointer(Point p);
   void refreshItems();
   static const DockObserver::Item* itemAt(const std::vector<DockObserver::Item>& items, Point p);
   void resolve(const std::string& bundleID, const Rect& iconFrame);

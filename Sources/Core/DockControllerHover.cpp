@@ -130,9 +130,17 @@ void DockController::refreshItems() {
   cachedAt_ = now();
 }
 
-const std::vector<DockObserver::Item>& DockController::items() {
-  if (cachedItems_.empty() || now() - cachedAt_ > kItemsFreshFor) refreshItems();
-  return cachedItems_;
+std::optional<DockObserver::Item> DockController::iconUnderPointer(Point p) {
+  // Reading every icon costs the Dock several messages an icon, which in a full Dock held up the
+  // cards by a tenth of a second and more; the Dock's own hit test costs a few whatever its size.
+  // Far from the screen's edges, where no Dock is, nothing is asked.
+  if (!isNearScreenEdge(p)) return std::nullopt;
+  DockObserver::Hit hit = observer_.item(p);
+  if (hit.kind == DockObserver::Hit::Kind::app) return std::move(hit.item);
+  if (hit.kind == DockObserver::Hit::Kind::other) return std::nullopt;
+  // The hit test could not tell: the icons last read, when there are any (nothing is read here).
+  if (const DockObserver::Item* icon = itemAt(itemsForClick(), p)) return *icon;
+  return std::nullopt;
 }
 
 const DockObserver::Item* DockController::itemAt(const std::vector<DockObserver::Item>& items, Point p) {
@@ -142,6 +150,8 @@ const DockObserver::Item* DockController::itemAt(const std::vector<DockObserver:
 }
 
 void DockController::tick() {
+  // The delays count from when the pointer was seen, not from when the Dock had answered.
+  const double seenAt = now();
   const bool visible = panelVisible();
   // 1. Nothing opens during a chord or while nobody uses the machine; an open panel is managed.
   if (!visible &&
@@ -152,9 +162,16 @@ void DockController::tick() {
   const bool onPanel = overPanelArea(p);
   const bool pressed = services_.input->isAnyMouseButtonDown();
 
+  // The icon under the pointer, asked of the Dock once a tick, when a step needs it.
+  std::optional<std::optional<DockObserver::Item>> asked;
+  const auto hitIcon = [&]() -> const DockObserver::Item* {
+    if (!asked) asked = iconUnderPointer(p);
+    return *asked ? &**asked : nullptr;
+  };
+
   // 3. Previews a click asked to keep.
   if (previewHoldBundleID_) {
-    const DockObserver::Item* icon = itemAt(items(), p);
+    const DockObserver::Item* icon = hitIcon();
     const bool kept = (icon && icon->bundleID == previewHoldBundleID_) || onPanel;
     if (kept) {
       leaveAt_.reset();
@@ -177,18 +194,17 @@ void DockController::tick() {
     return;
   }
   // 5.
-  const DockObserver::Item* hit = itemAt(items(), p);
+  const DockObserver::Item* hit = hitIcon();
   const bool overDock = onPanel || hit;
   if (overDock && !wasOverDock_) firstShowPending_ = true;
   wasOverDock_ = overDock;
-  // 6. The icon just clicked opens nothing while the pointer stays on it.
+  // 6. The icon just clicked opens nothing while the pointer stays on it. The Dock names the icon
+  // under the pointer: when that is the clicked one its frame is the current one, and when it is
+  // another the pointer has left the clicked icon, wherever that moved.
   if (clickedIcon_) {
-    for (const auto& item : items())
-      if (item.bundleID == clickedIcon_->bundleID) {
-        clickedIcon_->frame = item.frame;
-        break;
-      }
-    if (clickedIcon_->frame.contains(p)) {
+    if (hit && hit->bundleID == clickedIcon_->bundleID) clickedIcon_->frame = hit->frame;
+    const bool another = hit && hit->bundleID != clickedIcon_->bundleID;
+    if (!another && clickedIcon_->frame.contains(p)) {
       leaveAt_.reset();
       hoverBundleID_.reset();
       hoverStart_.reset();
@@ -222,14 +238,14 @@ void DockController::tick() {
     }
     if (hoverBundleID_ != bundleID) {
       hoverBundleID_ = bundleID;
-      hoverStart_ = now();
+      hoverStart_ = seenAt;
       if (resolvedBundleID_) {
         hidePanel();
         resolvedBundleID_.reset();
       }
       return;
     }
-    if (hoverStart_ && now() - *hoverStart_ >= kHoverDelay - 1e-9) resolve(bundleID, iconFrame);
+    if (hoverStart_ && seenAt - *hoverStart_ >= kHoverDelay - 1e-9) resolve(bundleID, iconFrame);
     return;
   }
   // 9. Away from the Dock (or on an icon that stands for no application).
@@ -239,8 +255,8 @@ void DockController::tick() {
     reset();
     return;
   }
-  if (!leaveAt_) leaveAt_ = now();
-  if (now() - *leaveAt_ >= kLeaveDelay - 1e-9) {
+  if (!leaveAt_) leaveAt_ = seenAt;
+  if (seenAt - *leaveAt_ >= kLeaveDelay - 1e-9) {
     hidePanel();
     reset();
   }

@@ -4,8 +4,10 @@
 // entry of an earlier session is left.
 
 #include <algorithm>
-#include <map>
 #include <set>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "Core/MRUManager.hpp"
 #include "Core/ThumbnailStore.hpp"
@@ -32,12 +34,21 @@ void MRUManager::adoptSync(Browser browser, const std::optional<std::string>& se
     log_.log("adoptSync " + name + ": empty sync ignored");
     return;
   }
-  std::map<std::int64_t, const TabPack*> packs;
+  // Hashed, and the addresses viewed in place: a browser may report tens of thousands of tabs.
+  std::size_t tabCount = 0;
+  for (const auto& window : windows) tabCount += window.tabs.size();
+  std::unordered_map<std::int64_t, const TabPack*> packs;
+  packs.reserve(tabCount);
+  std::optional<std::int64_t> largestID;
   for (const auto& window : windows)
-    for (const auto& pack : window.tabs) packs[pack.tabID] = &pack;
-  const bool anyTab = !packs.empty();
-  const std::int64_t largest = anyTab ? packs.rbegin()->first : 0;
-  std::set<std::string> reportedURLs;
+    for (const auto& pack : window.tabs) {
+      packs[pack.tabID] = &pack;
+      largestID = std::max(largestID.value_or(pack.tabID), pack.tabID);
+    }
+  const bool anyTab = largestID.has_value();
+  const std::int64_t largest = largestID.value_or(0);
+  std::unordered_set<std::string_view> reportedURLs;
+  reportedURLs.reserve(packs.size());
   for (const auto& [id, pack] : packs) reportedURLs.insert(pack->url);
 
   // Closed tabs. A tab newer than every listed one may have opened after the snapshot was taken.

@@ -213,6 +213,33 @@ TEST_F(BrowserBridgeTest, ReportsDriveTheInventory) {
   EXPECT_EQ(world.debugLines().back(), "safari cmd result: move ok=true error=-");
 }
 
+// A full report of thousands of tabs is read while the main loop goes on; the lines sent after it
+// and the connection's close wait their turn, so each is taken in after it, as it was sent.
+TEST_F(BrowserBridgeTest, ALongReportIsReadAsideAndWhatFollowsItKeepsItsOrder) {
+  connectionsComeFrom("com.google.Chrome", "Google Chrome");
+  Peer relay = peers.connect();
+  int handled = 0;
+  auto counting = bridge.reportsHandled.add([&](const ExtensionReport&, Browser) { ++handled; });
+  json tabs = json::array();
+  for (int t = 1; t <= 4000; ++t)
+    tabs.push_back(tabObject(t, 1, "https://page.example/" + std::to_string(t), t == 7));
+  const std::string sync =
+      report("chrome", "sync", "s",
+             {{"windows", json::array({{{"windowId", 1}, {"focused", true}, {"tabs", tabs}}})}});
+  ASSERT_GE(sync.size(), BrowserBridge::kReadAsideBytes);
+
+  EXPECT_TRUE(bridge.handle(relay.client, sync));
+  EXPECT_TRUE(bridge.handle(relay.client, report("chrome", "removed", "s", {{"tabId", 7}})));
+  bridge.handleDisconnect(relay.client);
+  EXPECT_EQ(handled, 0);  // the key presses of the meantime are not held up
+  ASSERT_TRUE(world.loop.runUntil([&] { return handled == 2; }));
+  world.loop.runUntilIdle();
+  EXPECT_TRUE(tabIDs().empty());  // the tab the sync made active, closed after it
+  EXPECT_TRUE(keys(Browser::chrome).empty());
+  EXPECT_TRUE(
+      logged("sync chrome: windows=1 tabs=4000 windowsWithActive=1 \u2192 tracked=1 [tab:chrome:s:7]"));
+}
+
 TEST_F(BrowserBridgeTest, MalformedLinesAreDroppedWithoutHarmingWhatIsStored) {
   connectionsComeFrom("com.google.Chrome", "Google Chrome");
   Peer relay = peers.connect();
