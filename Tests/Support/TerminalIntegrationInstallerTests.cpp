@@ -1,9 +1,12 @@
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/Eventually.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -56,9 +59,8 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
       {"CRLF line ends", "export A=1\r\nalias l=ls\r\n", "export A=1\r\nalias l=ls\r\n\n" + kBlock,
        "export A=1\r\nalias l=ls\r\n"},
       // Copies of the marker that are not whole lines are the user's text.
-      {"indented and commented markers", "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n",
-       "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n\n" + kBlock,
-       "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n"},
+      {"commented and quoted markers", "# " + marker + "\necho '" + marker + "'\n",
+       "# " + marker + "\necho '" + marker + "'\n\n" + kBlock, "# " + marker + "\necho '" + marker + "'\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -88,6 +90,34 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
   installer.install();
   installer.uninstall();
   EXPECT_EQ(readFile(zshrc()), "export A=1\n");
+}
+
+TEST_F(TerminalIntegrationInstallerTest, EveryCopyOfTheBlockIsFoundAndAnIndentedOneStaysWhereItIs) {
+  const std::string opening = TerminalIntegrationInstaller::kOpeningFence;
+  const std::string closing = TerminalIntegrationInstaller::kClosingFence;
+  const std::string mine = "export A=1\n";
+  const std::string alsoMine = "alias l='ls -l'\n";
+  // Twice over: an install keeps the first copy only, a removal takes both.
+  writeFile(zshrc(), mine + "\n" + kBlock + alsoMine + "\n" + kBlock);
+  installer.install();
+  EXPECT_EQ(readFile(zshrc()), mine + "\n" + kBlock + alsoMine);
+  writeFile(zshrc(), mine + "\n" + kBlock + alsoMine + "\n" + kBlock);
+  installer.uninstall();
+  EXPECT_EQ(readFile(zshrc()), mine + alsoMine);
+
+  // Wrapped in a condition of the user's and indented: updated where it stands, no second block.
+  auto wrapped = [&](const std::string& inside) {
+    return "if [[ $TERM != dumb ]]; then\n  " + opening + "\n" + inside + "  " + closing + "\nfi\n" +
+           alsoMine;
+  };
+  writeFile(zshrc(), wrapped("  source ~/old/velvix.zsh\n"));
+  installer.install();
+  installer.install();
+  EXPECT_EQ(readFile(zshrc()), wrapped("  " + std::string(TerminalIntegrationInstaller::kSourceLine) + "\n"));
+  EXPECT_TRUE(installer.fenceIsInstalled());
+  installer.uninstall();
+  EXPECT_EQ(readFile(zshrc()), "if [[ $TERM != dumb ]]; then\nfi\n" + alsoMine);
+  EXPECT_EQ(shell("zsh -n \"$1\"", zshrc()), "exit=0\n");
 }
 
 TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogged) {
@@ -146,7 +176,7 @@ TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogg
   EXPECT_EQ(installer.leftAloneNote(), "~/.zshrc is read-only, so Velvix left it as it is.");
 }
 
-TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesWithItsMode) {
+TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesAHardLinkedOneLeftAlone) {
   const fs::path dotfiles = world.home.path() / "dotfiles" / "zshrc";
   writeFile(dotfiles, "export A=1\n");
   fs::permissions(dotfiles, fs::perms(0600));
@@ -159,6 +189,18 @@ TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesWithIt
   EXPECT_TRUE(fs::is_symlink(zshrc()));
   EXPECT_EQ(readFile(dotfiles), "export A=1\n");
   EXPECT_EQ(test::modeOf(dotfiles), 0600u);
+
+  // A hard link: a rewrite would part the two names, so both keep seeing the one file as it is.
+  fs::remove(zshrc());
+  fs::create_hard_link(dotfiles, zshrc());
+  installer.install();
+  EXPECT_EQ(test::inodeOf(zshrc()), test::inodeOf(dotfiles));
+  EXPECT_EQ(readFile(dotfiles), "export A=1\n");
+  EXPECT_NE(
+      world.debugLines().back().find("has 2 hard links, which a rewrite would split apart; leaving it alone"),
+      std::string::npos);
+  EXPECT_EQ(installer.leftAloneNote(),
+            "~/.zshrc has 2 hard links, which a rewrite would split apart, so Velvix left it as it is.");
 }
 
 TEST_F(TerminalIntegrationInstallerTest, TheScriptFollowsTheSettingsAndIsValidZsh) {
@@ -199,6 +241,114 @@ TEST_F(TerminalIntegrationInstallerTest, SourcedTwiceInARealZshItBindsItsKeysAnd
             "\"^U\" backward-kill-line\n"
             "self-insert=user:velvix-self-insert orig=builtin\n"
             "exit=0\n");
+}
+
+// A real interactive zsh in a tmux terminal, with the test's home (and so its ~/.zshrc) and `bin`
+// first on its PATH. The server goes with it.
+class ZshInTmux {
+ public:
+  ZshInTmux(const fs::path& home, const fs::path& bin) : socket_(home / "tmux.socket") {
+    run({"-f", "/dev/null", "new-session", "-d", "-x", "100", "-y", "10", "env", "-i",
+         "HOME=" + home.string(), "ZDOTDIR=" + home.string(), "PATH=" + bin.string() + ":/usr/bin:/bin",
+         "DISPLAY=:0", "TERM=screen", "zsh", "-i"});
+  }
+  ~ZshInTmux() { run({"kill-server"}); }
+  ZshInTmux(const ZshInTmux&) = delete;
+  ZshInTmux& operator=(const ZshInTmux&) = delete;
+  void type(const std::string& text) { run({"send-keys", "-l", text}); }
+  // Bytes as a terminal sends them for a key: "1b 5b 32 39 7e" is what F16 sends.
+  void sendBytes(const std::vector<std::string>& hex) {
+    std::vector<std::string> arguments{"send-keys", "-H"};
+    arguments.insert(arguments.end(), hex.begin(), hex.end());
+    run(arguments);
+  }
+  void key(const std::string& name) { run({"send-keys", name}); }
+  // Whether the prompt line shows `line` (trailing blanks aside) within a bound.
+  bool shows(const std::string& line) {
+    return test::eventually([&] {
+      const std::string screen = run({"capture-pane", "-p"});
+      return screen.substr(0, screen.find('\n')) == line;
+    });
+  }
+
+ private:
+  std::string run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"-S", socket_.string()});
+    test::ChildProcess tmux("/usr/bin/tmux", arguments);
+    std::string output = tmux.read(1 << 16);
+    tmux.waitForExit();
+    return output;
+  }
+  fs::path socket_;
+};
+
+TEST_F(TerminalIntegrationInstallerTest, CutInARealZshReachesTheLinuxClipboardAndTheKillRing) {
+  writeFile(zshrc(), "PS1='> '\n");
+  installer.install();
+  // The X11 clipboard command, standing in for the display's clipboard: it keeps what it is given.
+  const fs::path bin = world.home.path() / "bin";
+  const fs::path clipboard = world.home.path() / "clipboard";
+  writeFile(bin / "xclip",
+            "#!/bin/sh\n[ \"$*\" = '-selection clipboard -in' ] || exit 1\n"
+            "cat > \"$HOME/clipboard.new\" && mv \"$HOME/clipboard.new\" \"$HOME/clipboard\"\n");
+  fs::permissions(bin / "xclip", fs::perms(0755));
+  auto clipboardHolds = [&](const std::string& text) {
+    return test::eventually([&] { return readFile(clipboard) == text; });
+  };
+  const std::vector<std::string> cut{"1b", "5b", "32", "39", "7e"};             // F16
+  const std::vector<std::string> selectWordLeft{"1b", "5b", "32", "35", "7e"};  // F13
+
+  ZshInTmux zsh(world.home.path(), bin);
+  ASSERT_TRUE(zsh.shows(">"));
+  zsh.type("echo one two");
+  ASSERT_TRUE(zsh.shows("> echo one two"));
+  // The whole line, with nothing selected: cut, then yanked back from zsh's kill ring.
+  zsh.sendBytes(cut);
+  EXPECT_TRUE(clipboardHolds("echo one two"));
+  EXPECT_TRUE(zsh.shows(">"));
+  zsh.key("C-y");
+  EXPECT_TRUE(zsh.shows("> echo one two"));
+  // A selection.
+  zsh.sendBytes(selectWordLeft);
+  zsh.sendBytes(cut);
+  EXPECT_TRUE(clipboardHolds("two"));
+  EXPECT_TRUE(zsh.shows("> echo one"));
+  zsh.key("C-y");
+  EXPECT_TRUE(zsh.shows("> echo one two"));
+}
+
+TEST_F(TerminalIntegrationInstallerTest, LinesAnotherProgramAppendsWhileTheBlockComesAndGoesAreAllKept) {
+  writeFile(zshrc(), "export A=1\n");
+  const fs::path stop = world.home.path() / "stop";
+  // Appends numbered lines the way `>>` does, until told to stop; then says how many.
+  test::ChildProcess appender(
+      "/bin/sh", {"-c",
+                  "n=0; while [ ! -e \"$2\" ]; do n=$((n + 1)); echo \"export LINE_$n=1\" >> \"$1\"; done; "
+                  "echo $n",
+                  "sh", zshrc().string(), stop.string()});
+  ASSERT_TRUE(test::eventually([&] { return readFile(zshrc())->size() > 100; }));
+  int installed = 0;
+  for (int i = 0; i < 40; ++i) {
+    installer.install();
+    installed += installer.fenceIsInstalled();
+    installer.uninstall();
+  }
+  writeFile(stop, "");
+  const std::string count = appender.read(32);
+  ASSERT_EQ(appender.waitForExit(), 0);
+  EXPECT_EQ(installed, 40);  // appending alone never keeps the block out
+
+  std::vector<std::string> lines;
+  std::istringstream text(*readFile(zshrc()));
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "export A=1");
+  std::vector<std::string> appended(lines.begin() + 1, lines.end());
+  std::vector<std::string> expected;
+  for (int n = 1; n <= std::stoi(count); ++n) expected.push_back("export LINE_" + std::to_string(n) + "=1");
+  std::sort(appended.begin(), appended.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_TRUE(appended == expected) << count << " lines appended, " << appended.size() << " kept";
 }
 
 TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAndAllowingInstalls) {
