@@ -1,5 +1,6 @@
-#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -243,78 +244,43 @@ TEST_F(TerminalIntegrationInstallerTest, SourcedTwiceInARealZshItBindsItsKeysAnd
             "exit=0\n");
 }
 
-// A real interactive zsh in a tmux terminal, with the test's home (and so its ~/.zshrc) and `bin`
-// first on its PATH. The server goes with it.
-class ZshInTmux {
- public:
-  ZshInTmux(const fs::path& home, const fs::path& bin) : socket_(home / "tmux.socket") {
-    run({"-f", "/dev/null", "new-session", "-d", "-x", "100", "-y", "10", "env", "-i",
-         "HOME=" + home.string(), "ZDOTDIR=" + home.string(), "PATH=" + bin.string() + ":/usr/bin:/bin",
-         "DISPLAY=:0", "TERM=screen", "zsh", "-i"});
-  }
-  ~ZshInTmux() { run({"kill-server"}); }
-  ZshInTmux(const ZshInTmux&) = delete;
-  ZshInTmux& operator=(const ZshInTmux&) = delete;
-  void type(const std::string& text) { run({"send-keys", "-l", text}); }
-  // Bytes as a terminal sends them for a key: "1b 5b 32 39 7e" is what F16 sends.
-  void sendBytes(const std::vector<std::string>& hex) {
-    std::vector<std::string> arguments{"send-keys", "-H"};
-    arguments.insert(arguments.end(), hex.begin(), hex.end());
-    run(arguments);
-  }
-  void key(const std::string& name) { run({"send-keys", name}); }
-  // Whether the prompt line shows `line` (trailing blanks aside) within a bound.
-  bool shows(const std::string& line) {
-    return test::eventually([&] {
-      const std::string screen = run({"capture-pane", "-p"});
-      return screen.substr(0, screen.find('\n')) == line;
-    });
-  }
-
- private:
-  std::string run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"-S", socket_.string()});
-    test::ChildProcess tmux("/usr/bin/tmux", arguments);
-    std::string output = tmux.read(1 << 16);
-    tmux.waitForExit();
-    return output;
-  }
-  fs::path socket_;
-};
-
 TEST_F(TerminalIntegrationInstallerTest, CutInARealZshReachesTheLinuxClipboardAndTheKillRing) {
+  const fs::path home = world.home.path();
   writeFile(zshrc(), "PS1='> '\n");
   installer.install();
   // The X11 clipboard command, standing in for the display's clipboard: it keeps what it is given.
-  const fs::path bin = world.home.path() / "bin";
-  const fs::path clipboard = world.home.path() / "clipboard";
-  writeFile(bin / "xclip",
-            "#!/bin/sh\n[ \"$*\" = '-selection clipboard -in' ] || exit 1\n"
-            "cat > \"$HOME/clipboard.new\" && mv \"$HOME/clipboard.new\" \"$HOME/clipboard\"\n");
-  fs::permissions(bin / "xclip", fs::perms(0755));
-  auto clipboardHolds = [&](const std::string& text) {
-    return test::eventually([&] { return readFile(clipboard) == text; });
+  writeFile(home / "bin" / "xclip",
+            "#!/bin/sh\n[ \"$*\" = '-selection clipboard -in' ] && cat > \"$HOME/clip\"\n");
+  fs::permissions(home / "bin" / "xclip", fs::perms(0755));
+  auto tmux = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"-S", (home / "tmux.socket").string()});
+    test::ChildProcess child("/usr/bin/tmux", arguments);
+    std::string output = child.read(1 << 16);
+    child.waitForExit();
+    return output;
   };
-  const std::vector<std::string> cut{"1b", "5b", "32", "39", "7e"};             // F16
-  const std::vector<std::string> selectWordLeft{"1b", "5b", "32", "35", "7e"};  // F13
-
-  ZshInTmux zsh(world.home.path(), bin);
-  ASSERT_TRUE(zsh.shows(">"));
-  zsh.type("echo one two");
-  ASSERT_TRUE(zsh.shows("> echo one two"));
-  // The whole line, with nothing selected: cut, then yanked back from zsh's kill ring.
-  zsh.sendBytes(cut);
-  EXPECT_TRUE(clipboardHolds("echo one two"));
-  EXPECT_TRUE(zsh.shows(">"));
-  zsh.key("C-y");
-  EXPECT_TRUE(zsh.shows("> echo one two"));
-  // A selection.
-  zsh.sendBytes(selectWordLeft);
-  zsh.sendBytes(cut);
-  EXPECT_TRUE(clipboardHolds("two"));
-  EXPECT_TRUE(zsh.shows("> echo one"));
-  zsh.key("C-y");
-  EXPECT_TRUE(zsh.shows("> echo one two"));
+  // A real interactive zsh in a terminal, reading the test's ~/.zshrc.
+  tmux({"-f", "/dev/null", "new-session", "-d", "env", "-i", "HOME=" + home.string(),
+        "ZDOTDIR=" + home.string(), "PATH=" + (home / "bin").string() + ":/usr/bin:/bin", "DISPLAY=:0",
+        "TERM=screen", "zsh", "-i"});
+  const std::shared_ptr<void> server(nullptr, [&](void*) { tmux({"kill-server"}); });
+  auto shows = [&](const std::string& line, const std::string& clipboard) {
+    return test::eventually([&] {
+      const std::string screen = tmux({"capture-pane", "-p"});
+      return screen.substr(0, screen.find('\n')) == line && readFile(home / "clip").value_or("") == clipboard;
+    });
+  };
+  ASSERT_TRUE(shows(">", ""));  // the line editor is up
+  tmux({"send-keys", "-l", "echo one two"});
+  ASSERT_TRUE(shows("> echo one two", ""));
+  tmux({"send-keys", "-H", "1b", "5b", "32", "39", "7e"});  // F16, with nothing selected: the whole line
+  EXPECT_TRUE(shows(">", "echo one two"));
+  tmux({"send-keys", "C-y"});  // zsh's yank
+  EXPECT_TRUE(shows("> echo one two", "echo one two"));
+  tmux({"send-keys", "-H", "1b", "5b", "32", "35", "7e", "1b", "5b", "32", "39", "7e"});  // F13 selects, F16
+  EXPECT_TRUE(shows("> echo one", "two"));
+  tmux({"send-keys", "C-y"});
+  EXPECT_TRUE(shows("> echo one two", "two"));
 }
 
 TEST_F(TerminalIntegrationInstallerTest, LinesAnotherProgramAppendsWhileTheBlockComesAndGoesAreAllKept) {
@@ -334,21 +300,19 @@ TEST_F(TerminalIntegrationInstallerTest, LinesAnotherProgramAppendsWhileTheBlock
     installer.uninstall();
   }
   writeFile(stop, "");
-  const std::string count = appender.read(32);
+  const int count = std::stoi(appender.read(32));
   ASSERT_EQ(appender.waitForExit(), 0);
   EXPECT_EQ(installed, 40);  // appending alone never keeps the block out
-
-  std::vector<std::string> lines;
+  // Every line once, the user's own first.
+  std::multiset<std::string> lines;
   std::istringstream text(*readFile(zshrc()));
-  for (std::string line; std::getline(text, line);) lines.push_back(line);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.front(), "export A=1");
-  std::vector<std::string> appended(lines.begin() + 1, lines.end());
-  std::vector<std::string> expected;
-  for (int n = 1; n <= std::stoi(count); ++n) expected.push_back("export LINE_" + std::to_string(n) + "=1");
-  std::sort(appended.begin(), appended.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_TRUE(appended == expected) << count << " lines appended, " << appended.size() << " kept";
+  std::string first;
+  std::getline(text, first);
+  EXPECT_EQ(first, "export A=1");
+  for (std::string line; std::getline(text, line);) lines.insert(line);
+  std::multiset<std::string> expected;
+  for (int n = 1; n <= count; ++n) expected.insert("export LINE_" + std::to_string(n) + "=1");
+  EXPECT_TRUE(lines == expected) << count << " lines appended, " << lines.size() << " kept";
 }
 
 TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAndAllowingInstalls) {

@@ -97,6 +97,20 @@ UserTextFile UserTextFile::read(const fs::path& path) {
   UserTextFile file;
   file.target_ = followLinks(path);
   auto read = files::readRegularFile(file.target_);
+  // A line another program is appending can be caught half written (a write that spans two pages
+  // lands a page at a time): a text that stops inside a line is read again once nobody writes it.
+  for (int again = 0;
+       again < 5 && read.status == Status::read && !read.bytes.empty() && !read.bytes.ends_with('\n');
+       ++again) {
+    const int fd = ::open(file.target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) break;
+    waitForWriters(fd);
+    ::close(fd);
+    auto next = files::readRegularFile(file.target_);
+    const bool same = next.status == read.status && next.bytes == read.bytes;
+    read = std::move(next);
+    if (same) break;
+  }
   file.info_ = read.info;
   if (read.status == Status::missing) return file;  // the only case that counts as empty
   if (read.status != Status::read) {
