@@ -115,7 +115,6 @@ TEST_F(TerminalIntegrationInstallerTest, EveryCopyOfTheBlockIsFoundAndAnIndented
   installer.install();
   installer.install();
   EXPECT_EQ(readFile(zshrc()), wrapped("  " + std::string(TerminalIntegrationInstaller::kSourceLine) + "\n"));
-  EXPECT_TRUE(installer.fenceIsInstalled());
   installer.uninstall();
   EXPECT_EQ(readFile(zshrc()), "if [[ $TERM != dumb ]]; then\nfi\n" + alsoMine);
   EXPECT_EQ(shell("zsh -n \"$1\"", zshrc()), "exit=0\n");
@@ -197,9 +196,6 @@ TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesAHardL
   installer.install();
   EXPECT_EQ(test::inodeOf(zshrc()), test::inodeOf(dotfiles));
   EXPECT_EQ(readFile(dotfiles), "export A=1\n");
-  EXPECT_NE(
-      world.debugLines().back().find("has 2 hard links, which a rewrite would split apart; leaving it alone"),
-      std::string::npos);
   EXPECT_EQ(installer.leftAloneNote(),
             "~/.zshrc has 2 hard links, which a rewrite would split apart, so Velvix left it as it is.");
 }

@@ -1,6 +1,7 @@
 #include "Platform/Linux/UserTextFile.hpp"
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <optional>
 #include <system_error>
@@ -39,6 +40,9 @@ std::string readFrom(int fd, std::size_t offset) {
 void waitForWriters(int fd) {
   using namespace std::chrono_literals;
   const auto deadline = std::chrono::steady_clock::now() + 2s;
+  // Should a program open the file for writing in the instant the lease is held, the kernel tells
+  // the holder with a signal, by default one that ends the process: this one is ignored by default.
+  ::fcntl(fd, F_SETSIG, SIGURG);
   for (;;) {
     if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
       ::fcntl(fd, F_SETLEASE, F_UNLCK);
