@@ -281,24 +281,23 @@ TEST_F(TerminalIntegrationInstallerTest, CutInARealZshReachesTheLinuxClipboardAn
 
 TEST_F(TerminalIntegrationInstallerTest, LinesAnotherProgramAppendsWhileTheBlockComesAndGoesAreAllKept) {
   writeFile(zshrc(), "export A=1\n");
-  const fs::path stop = world.home.path() / "stop";
-  // Appends numbered lines the way `>>` does, until told to stop; then says how many.
-  test::ChildProcess appender(
-      "/bin/sh", {"-c",
-                  "n=0; while [ ! -e \"$2\" ]; do n=$((n + 1)); echo \"export LINE_$n=1\" >> \"$1\"; done; "
-                  "echo $n",
-                  "sh", zshrc().string(), stop.string()});
+  // Appends numbered lines the way `>>` does while the block is added and removed over and over.
+  constexpr int kLines = 50000;
+  test::ChildProcess appender("/bin/sh",
+                              {"-c",
+                               "n=0; while [ $n -lt " + std::to_string(kLines) +
+                                   " ]; do n=$((n + 1)); echo \"export LINE_$n=1\" >> \"$1\"; done",
+                               "sh", zshrc().string()});
   ASSERT_TRUE(test::eventually([&] { return readFile(zshrc())->size() > 100; }));
+  int toggles = 0;
   int installed = 0;
-  for (int i = 0; i < 40; ++i) {
+  for (; toggles < 40 || !appender.waitForExit(std::chrono::milliseconds(0)); ++toggles) {
     installer.install();
     installed += installer.fenceIsInstalled();
     installer.uninstall();
   }
-  writeFile(stop, "");
-  const int count = std::stoi(appender.read(32));
-  ASSERT_EQ(appender.waitForExit(), 0);
-  EXPECT_EQ(installed, 40);  // appending alone never keeps the block out
+  EXPECT_EQ(appender.waitForExit(), 0);
+  EXPECT_EQ(installed, toggles);  // appending alone never keeps the block out
   // Every line once, the user's own first.
   std::multiset<std::string> lines;
   std::istringstream text(*readFile(zshrc()));
@@ -307,8 +306,8 @@ TEST_F(TerminalIntegrationInstallerTest, LinesAnotherProgramAppendsWhileTheBlock
   EXPECT_EQ(first, "export A=1");
   for (std::string line; std::getline(text, line);) lines.insert(line);
   std::multiset<std::string> expected;
-  for (int n = 1; n <= count; ++n) expected.insert("export LINE_" + std::to_string(n) + "=1");
-  EXPECT_TRUE(lines == expected) << count << " lines appended, " << lines.size() << " kept";
+  for (int n = 1; n <= kLines; ++n) expected.insert("export LINE_" + std::to_string(n) + "=1");
+  EXPECT_TRUE(lines == expected) << lines.size() << " of " << kLines << " lines kept";
 }
 
 TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAndAllowingInstalls) {

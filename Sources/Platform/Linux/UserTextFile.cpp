@@ -1,8 +1,8 @@
 #include "Platform/Linux/UserTextFile.hpp"
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <system_error>
 #include <thread>
