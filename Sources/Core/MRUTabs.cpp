@@ -79,7 +79,9 @@ void MRUManager::touchScriptedTab(Browser browser, const std::string& url, const
     } else if (it->seeded && date > it->lastActivatedAt) {
       it->lastActivatedAt = date;  // a seeding never touches an entry the user used
     }
-    it->title = title;
+    // A report without a title (a page still loading) shows the address, as a new entry does,
+    // rather than a nameless cell.
+    it->title = title.empty() ? url : title;
     it->windowID = windowID;
     if (tabPosition) it->tabIndex = *tabPosition - 1;
   } else {

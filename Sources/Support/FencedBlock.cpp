@@ -1,7 +1,5 @@
 #include "Support/FencedBlock.hpp"
 
-#include <vector>
-
 namespace velvix {
 namespace {
 
@@ -35,31 +33,52 @@ bool FencedBlock::isMarkerLine(std::string_view line, std::string_view marker, M
   return line == marker;
 }
 
-FencedBlock::Found FencedBlock::find(std::string_view text) const {
+std::vector<FencedBlock::Found> FencedBlock::findAll(std::string_view text) const {
   const auto lines = splitLines(text);
   auto at = [&](State state, std::size_t i, std::size_t j) {
     const auto begin = static_cast<std::size_t>(lines[i].data() - text.data());
     const auto end = static_cast<std::size_t>(lines[j].data() - text.data()) + lines[j].size();
     return Found{state, i, j, begin, end};
   };
+  std::vector<Found> blocks;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (isMarkerLine(lines[i], closing_, match_)) return at(State::damaged, i, i);
+    if (isMarkerLine(lines[i], closing_, match_)) {
+      blocks.push_back(at(State::damaged, i, i));
+      return blocks;
+    }
     if (!isMarkerLine(lines[i], opening_, match_)) continue;
-    for (std::size_t j = i + 1; j < lines.size(); ++j)
-      if (isMarkerLine(lines[j], closing_, match_)) return at(State::complete, i, j);
-    return at(State::damaged, i, i);
+    std::size_t j = i + 1;
+    while (j < lines.size() && !isMarkerLine(lines[j], closing_, match_)) ++j;
+    if (j == lines.size()) {
+      blocks.push_back(at(State::damaged, i, i));
+      return blocks;
+    }
+    blocks.push_back(at(State::complete, i, j));
+    i = j;
   }
-  return {};
+  return blocks;
 }
 
-std::string FencedBlock::removing(std::string_view text, const Found& found) const {
-  if (found.state != State::complete) return std::string(text);
+FencedBlock::Found FencedBlock::find(std::string_view text) const {
+  const auto blocks = findAll(text);
+  if (blocks.empty()) return {};
+  return blocks.back().state == State::damaged ? blocks.back() : blocks.front();
+}
+
+std::string FencedBlock::removing(std::string_view text, std::size_t keep) const {
+  const auto blocks = findAll(text);
+  if (blocks.empty() || blocks.back().state == State::damaged) return std::string(text);
   const auto lines = splitLines(text);
-  const std::size_t from = found.first > 0 && isBlank(lines[found.first - 1]) ? found.first - 1 : found.first;
+  std::vector<bool> dropped(lines.size(), false);
+  for (std::size_t b = keep; b < blocks.size(); ++b) {
+    const std::size_t first = blocks[b].first;
+    const bool blankBefore = first > 0 && isBlank(lines[first - 1]) && !dropped[first - 1];
+    for (std::size_t i = blankBefore ? first - 1 : first; i <= blocks[b].last; ++i) dropped[i] = true;
+  }
   std::string result;
   bool firstLine = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i >= from && i <= found.last) continue;
+    if (dropped[i]) continue;
     if (!firstLine) result += '\n';
     result += lines[i];
     firstLine = false;

@@ -3,11 +3,13 @@
 // closing marker line. Markers count only as whole lines (a trailing carriage return tolerated;
 // blanks around them too where an editor may reindent the file), so a commented or quoted copy
 // of a marker is the user's text, not ours; installing, detecting and removing all find the
-// block the same way.
+// block the same way. A file may hold the block more than once (a copy pasted from another
+// machine, an install that raced another): every copy is found, so none is left behind.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velvix {
 
@@ -30,9 +32,14 @@ class FencedBlock {
   FencedBlock(std::string opening, std::string closing, Match match = Match::wholeLine)
       : opening_(std::move(opening)), closing_(std::move(closing)), match_(match) {}
 
+  // The first damaged block when there is one (a damaged file is left alone as a whole), else the
+  // first complete block, else absent.
   Found find(std::string_view text) const;
-  // `text` without a complete block's lines and the blank line just before it; other text as is.
-  std::string removing(std::string_view text, const Found& found) const;
+  // Every block in the order of the text; scanning stops at a damaged one, which then ends the list.
+  std::vector<Found> findAll(std::string_view text) const;
+  // `text` without the lines of every complete block it holds after the first `keep` ones, each with
+  // the blank line just before it; other text as is.
+  std::string removing(std::string_view text, std::size_t keep = 0) const;
 
   // Whether `line` (without its line feed) is `marker`, perhaps followed by a carriage return.
   static bool isMarkerLine(std::string_view line, std::string_view marker, Match match = Match::wholeLine);

@@ -63,6 +63,7 @@ std::string TerminalIntegrationInstaller::renderScript() const {
 void TerminalIntegrationInstaller::install() {
   if (auto error = SupportFolder::ensure(home_)) log(*error);
   const std::string script = renderScript();
+  files::removeStaleTemporaries(scriptPath());
   // An unchanged script is not rewritten; an unreadable one is.
   if (files::readAll(scriptPath()) != script)
     if (auto error = files::writeAtomically(scriptPath(), script, kScriptMode))
@@ -71,16 +72,24 @@ void TerminalIntegrationInstaller::install() {
   bool addsLineFeed = false;
   const auto outcome = writeZshrc(
       [&](const UserTextFile& zshrc) {
+        using Kind = UserTextFile::Change::Kind;
         const auto found = fence_.find(zshrc.text());
         addsLineFeed = false;
-        if (found.state == FencedBlock::State::complete) return UserTextFile::Change{};
         if (found.state == FencedBlock::State::damaged) return damaged(found);
+        if (found.state == FencedBlock::State::complete) {
+          std::string text = updatedInPlace(zshrc.text(), found);
+          // Only the first block stays: a second copy would source the script twice, and would
+          // be left behind by a removal that found only one.
+          text = fence_.removing(text, 1);
+          if (text == zshrc.text()) return UserTextFile::Change{};
+          return UserTextFile::Change{Kind::write, std::move(text), {}};
+        }
         const std::string& old = zshrc.text();
         std::string text = old;
         addsLineFeed = !old.empty() && !old.ends_with('\n');
         if (!old.empty()) text += addsLineFeed ? "\n\n" : "\n";
         text += std::string(kOpeningFence) + "\n" + kSourceLine + "\n" + kClosingFence + "\n";
-        return UserTextFile::Change{UserTextFile::Change::Kind::write, std::move(text), {}};
+        return UserTextFile::Change{Kind::write, std::move(text), {}};
       },
       true);
   // Remembered so that removal gives the file back as it was, without a line feed at its end.
@@ -99,10 +108,11 @@ void TerminalIntegrationInstaller::uninstall() {
         const auto found = fence_.find(zshrc.text());
         if (found.state == FencedBlock::State::damaged) return damaged(found);
         if (found.state == FencedBlock::State::absent) return UserTextFile::Change{};
-        std::string text = fence_.removing(zshrc.text(), found);
+        std::string text = fence_.removing(zshrc.text());
         // The line feed the install put after a last line that had none goes with the block, as
         // long as nothing was written after the block since.
-        const bool blockEndsFile = std::string_view(zshrc.text()).substr(found.end) == "\n";
+        const auto last = fence_.findAll(zshrc.text()).back();
+        const bool blockEndsFile = std::string_view(zshrc.text()).substr(last.end) == "\n";
         if (blockEndsFile && text.ends_with('\n') && lineFeedAdded.contains(zshrc.target())) text.pop_back();
         if (text.empty() && CreatedFiles(home_).contains(zshrc.target()))
           return UserTextFile::Change{Kind::remove, {}, {}};
@@ -114,6 +124,26 @@ void TerminalIntegrationInstaller::uninstall() {
     lineFeedAdded.forget(outcome.target);
   std::error_code ignored;
   fs::remove(scriptPath(), ignored);
+  files::removeStaleTemporaries(scriptPath());
+}
+
+std::string TerminalIntegrationInstaller::updatedInPlace(const std::string& text,
+                                                         const FencedBlock::Found& found) {
+  // The lines between the markers become the one line that sources the script, indented as the
+  // opening marker is; the markers themselves stay as the user placed them.
+  const std::size_t afterOpening = text.find('\n', found.begin);
+  const std::size_t closingStart = text.rfind('\n', found.end - 1);
+  if (afterOpening == std::string::npos || closingStart == std::string::npos || closingStart < afterOpening)
+    return text;
+  const std::string_view opening(text.data() + found.begin, afterOpening - found.begin);
+  const std::string indent(opening.substr(0, opening.find_first_not_of(" \t")));
+  const std::string lineEnd = opening.ends_with('\r') ? "\r\n" : "\n";
+  const std::string inside = indent + kSourceLine + lineEnd;
+  std::string_view current(text.data() + afterOpening + 1, closingStart + 1 - (afterOpening + 1));
+  const std::size_t from = current.find_first_not_of(" \t");
+  const std::size_t to = current.find_last_not_of(" \t\r\n");
+  if (from != std::string_view::npos && current.substr(from, to + 1 - from) == kSourceLine) return text;
+  return text.substr(0, afterOpening + 1) + inside + text.substr(closingStart + 1);
 }
 
 UserTextFile::Change TerminalIntegrationInstaller::damaged(const FencedBlock::Found& found) const {

@@ -100,6 +100,8 @@ class TerminalIntegrationInstaller {
   UserTextFile::Outcome writeZshrc(const std::function<UserTextFile::Change(const UserTextFile&)>& change,
                                    bool installing);
   UserTextFile::Change damaged(const FencedBlock::Found& found) const;
+  // `text` with the block `found` sourcing the script, in the block's own indentation.
+  static std::string updatedInPlace(const std::string& text, const FencedBlock::Found& found);
 
   platform::Application& application_;
   platform::NotificationCenter& notifications_;
@@ -107,7 +109,8 @@ class TerminalIntegrationInstaller {
   DebugLog& log_;
   const Settings settings_;
   const std::filesystem::path home_;
-  FencedBlock fence_{kOpeningFence, kClosingFence};
+  // Indented markers count: a user may wrap the block in a condition of their own.
+  FencedBlock fence_{kOpeningFence, kClosingFence, FencedBlock::Match::ignoringBlanks};
   bool isAsking_ = false;
   std::string leftAloneNote_;
   ConsentQuestion consent_;

@@ -65,11 +65,27 @@ _velvix_deselect_guard() {
   fi
 }
 
+# The clipboard: the first of the clipboard commands present that takes the text (the desktop's
+# own, then Wayland's, then X11's). None of them is needed for the kill ring, which always has it.
 _velvix_copy() {
-  (( $+commands[pbcopy] )) && print -rn -- "$1" | pbcopy
+  emulate -L zsh
+  if (( $+commands[pbcopy] )); then
+    print -rn -- "$1" | pbcopy 2>/dev/null && return 0
+  fi
+  if [[ -n ${WAYLAND_DISPLAY-} ]] && (( $+commands[wl-copy] )); then
+    print -rn -- "$1" | wl-copy >/dev/null 2>&1 && return 0
+  fi
+  if [[ -n ${DISPLAY-} ]] && (( $+commands[xclip] )); then
+    print -rn -- "$1" | xclip -selection clipboard -in >/dev/null 2>&1 && return 0
+  fi
+  if [[ -n ${DISPLAY-} ]] && (( $+commands[xsel] )); then
+    print -rn -- "$1" | xsel --clipboard --input >/dev/null 2>&1 && return 0
+  fi
+  return 1
 }
 
-# Cut: the selection, or else the whole line, goes to the clipboard.
+# Cut: the selection, or else the whole line, goes to the clipboard and to zsh's kill ring, so
+# a paste or a yank brings it back.
 velvix-cut() {
   emulate -L zsh
   if (( REGION_ACTIVE )); then
@@ -79,8 +95,7 @@ velvix-cut() {
     zle .kill-region
   elif [[ -n $BUFFER ]]; then
     _velvix_copy "$BUFFER"
-    BUFFER=
-    CURSOR=0
+    zle .kill-buffer
   fi
 }
 

@@ -206,19 +206,23 @@ std::string VSCodeKeybindingsInstaller::renderBlock() const {
 }
 
 std::string VSCodeKeybindingsInstaller::removingFence(std::string_view text) {
-  const auto found = fence().find(text);
-  if (found.state != FencedBlock::State::complete) return std::string(text);
-  // `inserting` put the block's lines, each with its line break, after one more line break.
-  const std::string_view opening = text.substr(found.begin, text.find('\n', found.begin) - found.begin);
-  const std::string_view lineBreak = opening.ends_with('\r') ? "\r\n" : "\n";
-  std::size_t from = found.begin;
-  if (text.substr(0, from).ends_with(lineBreak))
-    from -= lineBreak.size();
-  else if (from > 0 && text[from - 1] == '\n')
-    --from;
-  std::size_t to = found.end;
-  if (to < text.size() && text[to] == '\n') ++to;
-  std::string result = std::string(text.substr(0, from)) + std::string(text.substr(to));
+  std::string result(text);
+  // Every copy goes: a stale second block would keep keys bound that the settings switched off.
+  for (auto found = fence().find(result); found.state == FencedBlock::State::complete;
+       found = fence().find(result)) {
+    const std::string_view rest(result);
+    // `inserting` put the block's lines, each with its line break, after one more line break.
+    const std::string_view opening = rest.substr(found.begin, rest.find('\n', found.begin) - found.begin);
+    const std::string_view lineBreak = opening.ends_with('\r') ? "\r\n" : "\n";
+    std::size_t from = found.begin;
+    if (rest.substr(0, from).ends_with(lineBreak))
+      from -= lineBreak.size();
+    else if (from > 0 && rest[from - 1] == '\n')
+      --from;
+    std::size_t to = found.end;
+    if (to < rest.size() && rest[to] == '\n') ++to;
+    result = std::string(rest.substr(0, from)) + std::string(rest.substr(to));
+  }
   // Of a file that `inserting` filled from blank, the header goes too.
   const std::string created = std::string(kNewFileHeader) + "]\n";
   if (result.ends_with(created) &&

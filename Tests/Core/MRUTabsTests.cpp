@@ -96,9 +96,9 @@ TEST(ScriptedTabs, TouchesNeverLetEstimatesBeatUseAndKeepPositionsWhenNotGiven) 
   const SwitchableItem& e = mru.entries()[0];
   EXPECT_EQ(e.tabIndex, 0);
   mru.touchScriptedTab(Browser::chrome, "https://c.example/", "", "1", std::nullopt, 400, false);
-  EXPECT_EQ(e.lastActivatedAt, 500);  // older date kept
-  EXPECT_EQ(e.title, "");             // an empty title empties it
-  EXPECT_EQ(e.tabIndex, 0);           // no position: unchanged
+  EXPECT_EQ(e.lastActivatedAt, 500);         // older date kept
+  EXPECT_EQ(e.title, "https://c.example/");  // an empty title falls back to the address
+  EXPECT_EQ(e.tabIndex, 0);                  // no position: unchanged
   mru.touchScriptedTab(Browser::chrome, "https://c.example/", "C", "1", 1, 900, true);
   EXPECT_EQ(e.lastActivatedAt, 500);  // a seeding never moves a used entry
 }

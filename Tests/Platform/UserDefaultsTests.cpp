@@ -120,7 +120,7 @@ TEST(JsonFileDefaults, DamagedFileIsKeptAsideNotOverwritten) {
   { std::ofstream(file) << "{\"universalTabLimit\": 3,"; }  // cut short
   std::vector<std::string> problems;
   platform::JsonFileDefaults d(file, [&](const std::string& line) { problems.push_back(line); });
-  EXPECT_EQ(d.integer("universalTabLimit"), 0);
+  EXPECT_EQ(d.integer("universalTabLimit"), 3);  // read before the cut
   ASSERT_EQ(problems.size(), 1u);
   auto aside = home.path() / "app.json.damaged";
   ASSERT_TRUE(std::filesystem::exists(aside));
@@ -135,6 +135,26 @@ TEST(JsonFileDefaults, DamagedFileIsKeptAsideNotOverwritten) {
   EXPECT_EQ(*files::readAll(aside), "{\"universalTabLimit\": 3,");
   EXPECT_EQ(files::readAll(home.path() / "app.json.damaged-2"), "[\"second\"]");
   EXPECT_NE(problems.back().find("app.json.damaged-2"), std::string::npos);
+}
+
+TEST(JsonFileDefaults, AValueThatCannotBeReadCostsOnlyItsOwnSetting) {
+  test::TempFolder home;
+  auto file = home.path() / "app.json";
+  const std::string stored =
+      "{\n  \"excludedBundleIDs\": [\"com.example.mine\", \"org.example.{x,y}\"],\n"
+      "  \"label\": \"Jos\xE9\",\n  \"universalTabLimit\": 1e400,\n  \"hotkeyMode\": \"optionTab\"\n}\n";
+  test::writeFile(file, stored);
+  std::vector<std::string> problems;
+  platform::JsonFileDefaults d(file, [&](const std::string& line) { problems.push_back(line); });
+  EXPECT_EQ(d.object("excludedBundleIDs"), (Json{"com.example.mine", "org.example.{x,y}"}));
+  EXPECT_EQ(d.string("hotkeyMode"), "optionTab");
+  EXPECT_FALSE(d.hasUserValue("label"));
+  EXPECT_FALSE(d.hasUserValue("universalTabLimit"));
+  EXPECT_EQ(files::readAll(home.path() / "app.json.damaged"), stored);  // kept aside as it was
+  ASSERT_EQ(problems.size(), 3u);
+  EXPECT_NE(problems[0].find("kept the 2 settings that could be read"), std::string::npos) << problems[0];
+  EXPECT_NE(problems[1].find("\"label\" could not be read"), std::string::npos) << problems[1];
+  EXPECT_NE(problems[2].find("\"universalTabLimit\" could not be read"), std::string::npos) << problems[2];
 }
 
 TEST(JsonFileDefaults, ALinkedSettingsFileIsWrittenWhereItPoints) {
@@ -197,7 +217,7 @@ TEST(JsonFileDefaults, DocumentsNestedTooDeeplyAreMovedAsideLikeDamagedOnes) {
   std::vector<std::string> problems;
   platform::JsonFileDefaults d(file, [&](const std::string& line) { problems.push_back(line); });
   EXPECT_FALSE(d.object("k"));
-  ASSERT_EQ(problems.size(), 1u);
+  ASSERT_EQ(problems.size(), 2u);  // the file kept aside, and the one setting too deep to read
   EXPECT_EQ(files::readAll(home.path() / "app.json.damaged"), deep);
 
   // Settings as deep as anyone writes load as they are.
@@ -298,8 +318,9 @@ TEST(JsonFileDefaults, WhatAnotherProgramWritesMeanwhileIsKeptAndOnlyOurChangesG
         ++reads;
         if (interruptions == 0) return;
         --interruptions;
-        test::ChildProcess shell("/bin/sh",
-                                 {"-c", "printf '%s' \"$2\" > \"$1\"", "sh", target.string(), theirs});
+        // A new file put in its place, as an editor saves.
+        test::ChildProcess shell("/bin/sh", {"-c", "printf '%s' \"$2\" > \"$1.new\" && mv \"$1.new\" \"$1\"",
+                                             "sh", target.string(), theirs});
         EXPECT_EQ(shell.waitForExit(), 0);
       });
   auto stored = [&] { return Json::parse(*files::readAll(file), nullptr, false); };

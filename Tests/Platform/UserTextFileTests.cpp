@@ -1,4 +1,13 @@
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,31 +30,40 @@ void appendFromAnotherProgram(const fs::path& path, const std::string& line) {
   ASSERT_EQ(shell.waitForExit(), 0);
 }
 
+// Another program putting a new file in its place, the way an editor saves.
+void replaceFromAnotherProgram(const fs::path& path, const std::string& line) {
+  test::ChildProcess shell("/bin/sh", {"-c", "printf '%s\\n' \"$2\" > \"$1.new\" && mv \"$1.new\" \"$1\"",
+                                       "sh", path.string(), line});
+  ASSERT_EQ(shell.waitForExit(), 0);
+}
+
 TEST(UserTextFile, WhatAnotherProgramWritesMeanwhileIsNeverOverwritten) {
   test::TempFolder home;
   const fs::path zshrc = home.path() / ".zshrc";
   test::writeFile(zshrc, "export A=1\n");
   int calls = 0;
-  auto addOurs = [&](bool appendEachTime) {
-    return [&, appendEachTime](const UserTextFile& file) {
+  auto addOurs = [&](const std::function<void(const fs::path&, const std::string&)>& otherWriter,
+                     bool eachTime) {
+    return [&, otherWriter, eachTime](const UserTextFile& file) {
       // Between our read and our rename, as a concurrent writer would.
-      if (++calls == 1 || appendEachTime)
-        appendFromAnotherProgram(file.target(), "export B=" + std::to_string(calls));
+      if (++calls == 1 || eachTime) otherWriter(file.target(), "export B=" + std::to_string(calls));
       return Change{Change::Kind::write, file.text() + "# ours\n", {}};
     };
   };
-  auto outcome = UserTextFile::edit(zshrc, addOurs(false));
+  // A line appended meanwhile is kept, after ours.
+  auto outcome = UserTextFile::edit(zshrc, addOurs(appendFromAnotherProgram, false));
   EXPECT_EQ(outcome.kind, Outcome::Kind::written);
-  EXPECT_EQ(calls, 2);  // started again from the new text
-  EXPECT_EQ(test::readFile(zshrc), "export A=1\nexport B=1\n# ours\n");
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(test::readFile(zshrc), "export A=1\n# ours\nexport B=1\n");
 
-  // One that never stops: left alone after a few tries, with every line it wrote.
+  // A file replaced meanwhile makes the change start again; one replaced every time is left alone
+  // after a few tries, as that program left it.
   calls = 0;
-  outcome = UserTextFile::edit(zshrc, addOurs(true));
+  outcome = UserTextFile::edit(zshrc, addOurs(replaceFromAnotherProgram, true));
   EXPECT_EQ(outcome.kind, Outcome::Kind::leftAlone);
   EXPECT_NE(outcome.problem.find("kept changing"), std::string::npos) << outcome.problem;
   EXPECT_EQ(calls, UserTextFile::kAttempts);
-  EXPECT_EQ(test::readFile(zshrc), "export A=1\nexport B=1\n# ours\nexport B=1\nexport B=2\nexport B=3\n");
+  EXPECT_EQ(test::readFile(zshrc), "export B=3\n");
 }
 
 TEST(UserTextFile, TemporariesLeftByAKilledWriterGoAtTheNextWrite) {
@@ -70,6 +88,41 @@ TEST(UserTextFile, TemporariesLeftByAKilledWriterGoAtTheNextWrite) {
   EXPECT_TRUE(fs::exists(running));    // its writer may still rename it
   EXPECT_TRUE(fs::exists(otherFile));  // another file's, cleared when that one is written
   EXPECT_EQ(std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()), 3);
+}
+
+TEST(UserTextFile, AWriterKilledAtAnyMomentLeavesTheFileWholeAndNothingOnceTheFileIsNextLookedAt) {
+  test::TempFolder home;
+  const fs::path zshrc = home.path() / ".zshrc";
+  // Large enough that a write takes a while, so the kills land inside writes.
+  const std::string mine = "export A=1\n" + std::string(1 << 20, '#') + "\n";
+  const std::string withOurs = mine + "\n# ours\n";
+  test::writeFile(zshrc, mine);
+  std::mt19937 random(std::random_device{}());
+  // Thirty kills, and more until one leaves its temporary behind.
+  bool leftover = false;
+  for (int kill = 0; kill < 30 || (!leftover && kill < 300); ++kill) {
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      for (;;)
+        UserTextFile::edit(zshrc, [&](const UserTextFile& file) {
+          return Change{Change::Kind::write, file.text() == mine ? withOurs : mine, {}};
+        });
+    }
+    // A random moment of the writes, not a wait for anything.
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<int>(1000, 30000)(random)));
+    ::kill(writer, SIGKILL);
+    ASSERT_EQ(::waitpid(writer, nullptr, 0), writer);
+    const auto text = test::readFile(zshrc);
+    ASSERT_TRUE(text == mine || text == withOurs);
+    leftover = std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()) > 1;
+  }
+  ASSERT_TRUE(leftover);
+  // As at a launch: a look that changes nothing still clears what the killed writers left.
+  UserTextFile::edit(zshrc, [](const UserTextFile&) { return Change{}; });
+  EXPECT_EQ(std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace

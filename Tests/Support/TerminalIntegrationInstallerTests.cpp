@@ -1,9 +1,13 @@
 #include <filesystem>
+#include <memory>
+#include <set>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "TestSupport/ChildProcess.hpp"
+#include "TestSupport/Eventually.hpp"
 #include "TestSupport/TestWorld.hpp"
 #include "TestSupport/UserFiles.hpp"
 #include "UI/OnboardingWindowController.hpp"
@@ -56,9 +60,8 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
       {"CRLF line ends", "export A=1\r\nalias l=ls\r\n", "export A=1\r\nalias l=ls\r\n\n" + kBlock,
        "export A=1\r\nalias l=ls\r\n"},
       // Copies of the marker that are not whole lines are the user's text.
-      {"indented and commented markers", "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n",
-       "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n\n" + kBlock,
-       "  " + marker + "\n# " + marker + "\necho '" + marker + "'\n"},
+      {"commented and quoted markers", "# " + marker + "\necho '" + marker + "'\n",
+       "# " + marker + "\necho '" + marker + "'\n\n" + kBlock, "# " + marker + "\necho '" + marker + "'\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -88,6 +91,33 @@ TEST_F(TerminalIntegrationInstallerTest, TheBlockIsAddedOnceAndRemovedWithNothin
   installer.install();
   installer.uninstall();
   EXPECT_EQ(readFile(zshrc()), "export A=1\n");
+}
+
+TEST_F(TerminalIntegrationInstallerTest, EveryCopyOfTheBlockIsFoundAndAnIndentedOneStaysWhereItIs) {
+  const std::string opening = TerminalIntegrationInstaller::kOpeningFence;
+  const std::string closing = TerminalIntegrationInstaller::kClosingFence;
+  const std::string mine = "export A=1\n";
+  const std::string alsoMine = "alias l='ls -l'\n";
+  // Twice over: an install keeps the first copy only, a removal takes both.
+  writeFile(zshrc(), mine + "\n" + kBlock + alsoMine + "\n" + kBlock);
+  installer.install();
+  EXPECT_EQ(readFile(zshrc()), mine + "\n" + kBlock + alsoMine);
+  writeFile(zshrc(), mine + "\n" + kBlock + alsoMine + "\n" + kBlock);
+  installer.uninstall();
+  EXPECT_EQ(readFile(zshrc()), mine + alsoMine);
+
+  // Wrapped in a condition of the user's and indented: updated where it stands, no second block.
+  auto wrapped = [&](const std::string& inside) {
+    return "if [[ $TERM != dumb ]]; then\n  " + opening + "\n" + inside + "  " + closing + "\nfi\n" +
+           alsoMine;
+  };
+  writeFile(zshrc(), wrapped("  source ~/old/velvix.zsh\n"));
+  installer.install();
+  installer.install();
+  EXPECT_EQ(readFile(zshrc()), wrapped("  " + std::string(TerminalIntegrationInstaller::kSourceLine) + "\n"));
+  installer.uninstall();
+  EXPECT_EQ(readFile(zshrc()), "if [[ $TERM != dumb ]]; then\nfi\n" + alsoMine);
+  EXPECT_EQ(shell("zsh -n \"$1\"", zshrc()), "exit=0\n");
 }
 
 TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogged) {
@@ -146,7 +176,7 @@ TEST_F(TerminalIntegrationInstallerTest, AZshrcItCannotUseIsLeftUntouchedAndLogg
   EXPECT_EQ(installer.leftAloneNote(), "~/.zshrc is read-only, so Velvix left it as it is.");
 }
 
-TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesWithItsMode) {
+TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesAHardLinkedOneLeftAlone) {
   const fs::path dotfiles = world.home.path() / "dotfiles" / "zshrc";
   writeFile(dotfiles, "export A=1\n");
   fs::permissions(dotfiles, fs::perms(0600));
@@ -159,6 +189,15 @@ TEST_F(TerminalIntegrationInstallerTest, ALinkedZshrcIsWrittenWhereItLivesWithIt
   EXPECT_TRUE(fs::is_symlink(zshrc()));
   EXPECT_EQ(readFile(dotfiles), "export A=1\n");
   EXPECT_EQ(test::modeOf(dotfiles), 0600u);
+
+  // A hard link: a rewrite would part the two names, so both keep seeing the one file as it is.
+  fs::remove(zshrc());
+  fs::create_hard_link(dotfiles, zshrc());
+  installer.install();
+  EXPECT_EQ(test::inodeOf(zshrc()), test::inodeOf(dotfiles));
+  EXPECT_EQ(readFile(dotfiles), "export A=1\n");
+  EXPECT_EQ(installer.leftAloneNote(),
+            "~/.zshrc has 2 hard links, which a rewrite would split apart, so Velvix left it as it is.");
 }
 
 TEST_F(TerminalIntegrationInstallerTest, TheScriptFollowsTheSettingsAndIsValidZsh) {
@@ -199,6 +238,76 @@ TEST_F(TerminalIntegrationInstallerTest, SourcedTwiceInARealZshItBindsItsKeysAnd
             "\"^U\" backward-kill-line\n"
             "self-insert=user:velvix-self-insert orig=builtin\n"
             "exit=0\n");
+}
+
+TEST_F(TerminalIntegrationInstallerTest, CutInARealZshReachesTheLinuxClipboardAndTheKillRing) {
+  const fs::path home = world.home.path();
+  writeFile(zshrc(), "PS1='> '\n");
+  installer.install();
+  // The X11 clipboard command, standing in for the display's clipboard: it keeps what it is given.
+  writeFile(home / "bin" / "xclip",
+            "#!/bin/sh\n[ \"$*\" = '-selection clipboard -in' ] && cat > \"$HOME/clip\"\n");
+  fs::permissions(home / "bin" / "xclip", fs::perms(0755));
+  auto tmux = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"-S", (home / "tmux.socket").string()});
+    test::ChildProcess child("/usr/bin/tmux", arguments);
+    std::string output = child.read(1 << 16);
+    child.waitForExit();
+    return output;
+  };
+  // A real interactive zsh in a terminal, reading the test's ~/.zshrc.
+  tmux({"-f", "/dev/null", "new-session", "-d", "env", "-i", "HOME=" + home.string(),
+        "ZDOTDIR=" + home.string(), "PATH=" + (home / "bin").string() + ":/usr/bin:/bin", "DISPLAY=:0",
+        "TERM=screen", "zsh", "-i"});
+  const std::shared_ptr<void> server(nullptr, [&](void*) { tmux({"kill-server"}); });
+  auto shows = [&](const std::string& line, const std::string& clipboard) {
+    return test::eventually([&] {
+      const std::string screen = tmux({"capture-pane", "-p"});
+      return screen.substr(0, screen.find('\n')) == line && readFile(home / "clip").value_or("") == clipboard;
+    });
+  };
+  ASSERT_TRUE(shows(">", ""));  // the line editor is up
+  tmux({"send-keys", "-l", "echo one two"});
+  ASSERT_TRUE(shows("> echo one two", ""));
+  tmux({"send-keys", "-H", "1b", "5b", "32", "39", "7e"});  // F16, with nothing selected: the whole line
+  EXPECT_TRUE(shows(">", "echo one two"));
+  tmux({"send-keys", "C-y"});  // zsh's yank
+  EXPECT_TRUE(shows("> echo one two", "echo one two"));
+  tmux({"send-keys", "-H", "1b", "5b", "32", "35", "7e", "1b", "5b", "32", "39", "7e"});  // F13 selects, F16
+  EXPECT_TRUE(shows("> echo one", "two"));
+  tmux({"send-keys", "C-y"});
+  EXPECT_TRUE(shows("> echo one two", "two"));
+}
+
+TEST_F(TerminalIntegrationInstallerTest, LinesAnotherProgramAppendsWhileTheBlockComesAndGoesAreAllKept) {
+  writeFile(zshrc(), "export A=1\n");
+  // Appends numbered lines the way `>>` does while the block is added and removed over and over.
+  constexpr int kLines = 50000;
+  test::ChildProcess appender("/bin/sh",
+                              {"-c",
+                               "n=0; while [ $n -lt " + std::to_string(kLines) +
+                                   " ]; do n=$((n + 1)); echo \"export LINE_$n=1\" >> \"$1\"; done",
+                               "sh", zshrc().string()});
+  ASSERT_TRUE(test::eventually([&] { return readFile(zshrc())->size() > 100; }));
+  int toggles = 0;
+  int installed = 0;
+  for (; toggles < 40 || !appender.waitForExit(std::chrono::milliseconds(0)); ++toggles) {
+    installer.install();
+    installed += installer.fenceIsInstalled();
+    installer.uninstall();
+  }
+  EXPECT_EQ(appender.waitForExit(), 0);
+  EXPECT_EQ(installed, toggles);  // appending alone never keeps the block out
+  // Every line once, the user's own first.
+  std::multiset<std::string> lines;
+  std::istringstream text(*readFile(zshrc()));
+  std::string first;
+  std::getline(text, first);
+  EXPECT_EQ(first, "export A=1");
+  for (std::string line; std::getline(text, line);) lines.insert(line);
+  std::multiset<std::string> expected;
+  for (int n = 1; n <= kLines; ++n) expected.insert("export LINE_" + std::to_string(n) + "=1");
+  EXPECT_TRUE(lines == expected) << lines.size() << " of " << kLines << " lines kept";
 }
 
 TEST_F(TerminalIntegrationInstallerTest, ConsentIsAskedOnceAfterTheSetUpWindowAndAllowingInstalls) {

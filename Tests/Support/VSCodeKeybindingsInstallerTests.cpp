@@ -142,6 +142,21 @@ TEST_F(VSCodeKeybindingsInstallerTest, TheBlockIsStillFoundAfterTheEditorReforma
   EXPECT_EQ(readFile(code()), "[\n      { \"key\": \"cmd+k\", \"command\": \"x\" }\n]\n");
 }
 
+TEST_F(VSCodeKeybindingsInstallerTest, AFileHoldingTheBlockTwiceKeepsNoStaleCopy) {
+  const std::string head = "[\n  { \"key\": \"cmd+k\", \"command\": \"x\" },\n";
+  const std::string tail = "  { \"key\": \"cmd+j\", \"command\": \"y\" },\n]\n";
+  const std::string stale = installer.renderBlock();  // binds cmd+backspace
+  writeFile(code(), head + "\n" + stale + "\n" + tail.substr(0, tail.size() - 2) + "\n" + stale + "\n]\n");
+  world.preferences().terminalLineDeleteEnabled.set(false);
+  allow(true);
+  const auto text = readFile(code());
+  ASSERT_TRUE(text);
+  EXPECT_EQ(text->find(Installer::kOpeningMarker), text->rfind(Installer::kOpeningMarker));
+  EXPECT_EQ(text->find("cmd+backspace"), std::string::npos);
+  allow(false);
+  EXPECT_EQ(readFile(code()), head + tail);
+}
+
 TEST_F(VSCodeKeybindingsInstallerTest, TheBlockFollowsTheGroupSettings) {
   Preferences& p = world.preferences();
   for (auto* group : {&p.terminalLineJumpEnabled, &p.terminalLineDeleteEnabled, &p.terminalUndoRedoEnabled,

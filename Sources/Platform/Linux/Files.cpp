@@ -4,6 +4,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -34,6 +35,47 @@ std::string notRegularText(mode_t mode) {
 
 std::string cannotText(std::string_view what) {
   return "cannot be " + std::string(what) + " (" + std::strerror(errno) + ")";
+}
+
+// When the process started, in seconds since the epoch, and whether it is a zombie (ended, not yet
+// reaped); nothing when it cannot be told.
+struct ProcessStart {
+  double startedAt = 0;
+  bool zombie = false;
+};
+std::optional<ProcessStart> processStart(pid_t pid) {
+  const auto stat = readAll("/proc/" + std::to_string(pid) + "/stat");
+  const auto bootStat = readAll("/proc/stat");
+  if (!stat || !bootStat) return std::nullopt;
+  // The command name may hold spaces and parentheses: the fields start after its last ')'.
+  const std::size_t close = stat->rfind(')');
+  if (close == std::string::npos) return std::nullopt;
+  std::istringstream fields(stat->substr(close + 1));
+  std::string state;
+  fields >> state;
+  std::string field;
+  // After the state come 18 fields before the start time (the 22nd field of the line).
+  for (int i = 0; i < 18 && fields >> field;) ++i;
+  unsigned long long ticks = 0;
+  if (!(fields >> ticks)) return std::nullopt;
+  const std::size_t at = bootStat->find("\nbtime ");
+  if (at == std::string::npos) return std::nullopt;
+  const double bootTime = std::strtod(bootStat->c_str() + at + 7, nullptr);
+  const long perSecond = ::sysconf(_SC_CLK_TCK);
+  if (perSecond <= 0) return std::nullopt;
+  return ProcessStart{bootTime + static_cast<double>(ticks) / static_cast<double>(perSecond), state == "Z"};
+}
+
+// Whether the writer of a temporary whose status is `info` has gone without renaming it.
+bool writerIsGone(pid_t writer, const struct stat& info) {
+  if (::kill(writer, 0) != 0) return errno == ESRCH;
+  const auto start = processStart(writer);
+  if (!start) return false;
+  if (start->zombie) return true;
+  // A live process of that number that started well after the temporary last changed is not
+  // its writer: the number was given out again.
+  constexpr double kSlack = 2.0;
+  return start->startedAt > static_cast<double>(info.st_ctim.tv_sec) + kSlack;
 }
 
 }  // namespace
@@ -75,19 +117,17 @@ void removeStaleTemporaries(const std::filesystem::path& path) {
     const auto [rest, parsed] = std::from_chars(digits, name.data() + name.size(), writer);
     if (parsed != std::errc() || rest == digits || *rest != '-' || writer <= 0) continue;
     // Only a writer that is gone leaves a temporary for good; a running one may still rename it.
-    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;
     struct stat info {};
-    if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(it->path().c_str());
+    if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (!writerIsGone(writer, info)) continue;
+    ::unlink(it->path().c_str());
   }
 }
 
-std::optional<std::string> writeAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                           mode_t mode,
-                                           const std::function<std::optional<std::string>()>& beforeRename) {
-  removeStaleTemporaries(path);
-  const std::string temporary = temporaryPath(path, ::getpid()).string();
+std::optional<std::string> writeNewFile(const std::filesystem::path& temporary, std::string_view bytes,
+                                        mode_t mode) {
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) return errnoText("creating " + temporary);
+  if (fd < 0) return errnoText("creating " + temporary.string());
   auto fail = [&](std::string_view what) {
     std::string error = errnoText(what);
     ::close(fd);
@@ -100,19 +140,28 @@ std::optional<std::string> writeAtomically(const std::filesystem::path& path, st
     ssize_t written = ::write(fd, data, left);
     if (written < 0) {
       if (errno == EINTR) continue;
-      return fail("writing " + temporary);
+      return fail("writing " + temporary.string());
     }
     data += written;
     left -= static_cast<std::size_t>(written);
   }
   // The creation mode is filtered by the umask; set the exact mode asked for.
-  if (::fchmod(fd, mode) != 0) return fail("setting the mode of " + temporary);
-  if (::fsync(fd) != 0) return fail("flushing " + temporary);
+  if (::fchmod(fd, mode) != 0) return fail("setting the mode of " + temporary.string());
+  if (::fsync(fd) != 0) return fail("flushing " + temporary.string());
   if (::close(fd) != 0) {
-    std::string error = errnoText("closing " + temporary);
+    std::string error = errnoText("closing " + temporary.string());
     ::unlink(temporary.c_str());
     return error;
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> writeAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                           mode_t mode,
+                                           const std::function<std::optional<std::string>()>& beforeRename) {
+  removeStaleTemporaries(path);
+  const std::string temporary = temporaryPath(path, ::getpid()).string();
+  if (auto error = writeNewFile(temporary, bytes, mode)) return error;
   if (beforeRename) {
     if (auto stop = beforeRename()) {
       ::unlink(temporary.c_str());

@@ -25,11 +25,17 @@ std::optional<std::string> writeAtomically(
     const std::filesystem::path& path, std::string_view bytes, mode_t mode,
     const std::function<std::optional<std::string>()>& beforeRename = nullptr);
 
+// Writes `bytes` to the new file `temporary` (which must not exist), with exactly `mode`, flushed to
+// disk; on failure nothing is left. An error text, or nothing on success.
+std::optional<std::string> writeNewFile(const std::filesystem::path& temporary, std::string_view bytes,
+                                        mode_t mode);
+
 // Where a write of `path` by process `writer` keeps its temporary file: a hidden file beside it,
 // ".<name>.velvix-tmp-<writer>-<random>" (one dot only before a hidden name), so that one whose writer is
 // gone can be found and removed.
 std::filesystem::path temporaryPath(const std::filesystem::path& path, pid_t writer);
-// Removes the temporaries of `path` whose writer no longer runs.
+// Removes the temporaries of `path` whose writer no longer runs (ended, a zombie, or its process id
+// now taken by a process that started after the temporary was last changed).
 void removeStaleTemporaries(const std::filesystem::path& path);
 
 // A regular file's bytes and status, read without ever opening anything else: a FIFO, a device or

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include <fcntl.h>
 
@@ -32,6 +34,82 @@ std::optional<fs::path> moveAside(const fs::path& from) {
     return error ? std::nullopt : std::optional(aside);
   }
   return std::nullopt;
+}
+
+// The members of a settings document that did not parse as a whole, read one by one: a bad byte
+// or an out-of-range number in one value costs that setting only, not every other the user set.
+struct Salvaged {
+  JsonFileDefaults::Value values = JsonFileDefaults::Value::object();
+  std::vector<std::string> unreadable;  // the keys whose values could not be read
+};
+
+Salvaged salvageMembers(std::string_view text, std::size_t maxDepth) {
+  using Value = JsonFileDefaults::Value;
+  Salvaged out;
+  std::size_t i = 0;
+  auto skipSpace = [&] {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
+  };
+  // Past the string that opens at `from`, or npos when it never closes.
+  auto stringEnd = [&](std::size_t from) {
+    for (std::size_t k = from + 1; k < text.size(); ++k) {
+      if (text[k] == '\\')
+        ++k;
+      else if (text[k] == '"')
+        return k + 1;
+    }
+    return std::string_view::npos;
+  };
+  skipSpace();
+  if (i >= text.size() || text[i] != '{') return out;
+  ++i;
+  // Reading stops where the structure itself is broken (a file cut short): what came before stays.
+  for (;;) {
+    skipSpace();
+    if (i >= text.size() || text[i] != '"') return out;
+    const std::size_t keyEnd = stringEnd(i);
+    if (keyEnd == std::string_view::npos) return out;
+    const std::string_view keyText = text.substr(i, keyEnd - i);
+    i = keyEnd;
+    skipSpace();
+    if (i >= text.size() || text[i] != ':') return out;
+    ++i;
+    const std::size_t start = i;
+    std::size_t depth = 0;
+    while (i < text.size()) {
+      const char c = text[i];
+      if (c == '"') {
+        i = stringEnd(i);
+        if (i == std::string_view::npos) return out;
+        continue;
+      }
+      if (c == '{' || c == '[') {
+        ++depth;
+      } else if (c == '}' || c == ']') {
+        if (depth == 0) break;
+        --depth;
+      } else if (c == ',' && depth == 0) {
+        break;
+      }
+      ++i;
+    }
+    if (i >= text.size()) return out;
+    const std::string_view valueText = text.substr(start, i - start);
+    const Value key = Value::parse(keyText, nullptr, false);
+    const Value value = jsonNestingDepth(valueText) >= maxDepth ? Value(Value::value_t::discarded)
+                                                                : Value::parse(valueText, nullptr, false);
+    if (key.is_string() && !value.is_discarded()) {
+      out.values[key.get<std::string>()] = value;
+    } else {
+      // Named as the file spells it, with any byte that is not UTF-8 shown as a replacement mark.
+      const std::string raw(keyText.substr(1, keyText.size() - 2));
+      out.unreadable.push_back(key.is_string()
+                                   ? key.get<std::string>()
+                                   : Value(raw).dump(-1, ' ', false, Value::error_handler_t::replace));
+    }
+    if (text[i] != ',') return out;
+    ++i;
+  }
 }
 
 }  // namespace
@@ -81,6 +159,8 @@ JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& fil
   // owner, no permission, a folder in its place) still holds the user's settings.
   // A FIFO or a device in its place is never opened: reading it could wait for ever.
   std::error_code error;
+  // What a write that was killed left beside the file goes at launch, before any new write.
+  files::removeStaleTemporaries(UserTextFile::followLinks(file));
   auto read = files::readRegularFile(file);
   if (read.status == files::RegularFileRead::Status::missing) return {Value::object(), false};
   if (read.status != files::RegularFileRead::Status::read) {
@@ -92,18 +172,28 @@ JsonFileDefaults::Loaded JsonFileDefaults::load(const std::filesystem::path& fil
   // A document nested deeper than any settings are is refused unparsed, like a damaged one.
   Value parsed = jsonNestingDepth(*text) > kMaxNestingDepth ? Value() : Value::parse(*text, nullptr, false);
   if (parsed.is_object()) return {std::move(parsed), false};
+  Salvaged salvaged = salvageMembers(*text, kMaxNestingDepth);
   // Keep the damaged file for the user instead of overwriting it with the next change; a linked
   // file is kept aside where it lives.
   const auto aside = moveAside(UserTextFile::followLinks(file));
   if (!aside) {
     report("Settings file " + file.string() + " is not a JSON object and could not be moved aside (" +
-           files::errnoText("renaming") + "); running on the defaults and leaving the file as it is.");
-    return {Value::object(), true};
+           files::errnoText("renaming") +
+           "); running on the settings it could read and leaving the file as it is.");
+    return {std::move(salvaged.values), true};
   }
-  report("Settings file " + file.string() + " is not a JSON object (or nests deeper than " +
-         std::to_string(kMaxNestingDepth) + " levels); moved it to " + aside->string() +
-         " and started from defaults.");
-  return {Value::object(), false};
+  if (salvaged.values.empty() && salvaged.unreadable.empty()) {
+    report("Settings file " + file.string() + " is not a JSON object (or nests deeper than " +
+           std::to_string(kMaxNestingDepth) + " levels); moved it to " + aside->string() +
+           " and started from defaults.");
+    return {Value::object(), false};
+  }
+  report("Settings file " + file.string() + " could not be read as a whole; moved it to " + aside->string() +
+         " and kept the " + std::to_string(salvaged.values.size()) + " settings that could be read.");
+  for (const auto& key : salvaged.unreadable)
+    report("Settings file " + file.string() + ": the value of \"" + key +
+           "\" could not be read; that setting is back to its default.");
+  return {std::move(salvaged.values), false};
 }
 
 void JsonFileDefaults::userValuesChanged(const std::map<std::string, Value>& values) {

@@ -1,9 +1,13 @@
 #include "Platform/Linux/UserTextFile.hpp"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <optional>
 #include <system_error>
+#include <thread>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "Platform/Linux/Files.hpp"
@@ -17,9 +21,65 @@ namespace {
 constexpr int kMaxLinks = 40;
 constexpr const char* kChangedMeanwhile = "changed while it was being rewritten";
 
-bool sameStatus(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+// What `fd` holds from `offset` to its end.
+std::string readFrom(int fd, std::size_t offset) {
+  std::string bytes;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t got = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset + bytes.size()));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+// Waits, boundedly, until no other program holds the file open for writing: one that opened it
+// just before it was replaced may still be about to append to it. The kernel grants a read lease
+// only on a file nobody has open for writing; where leases are not available, until the file has
+// stopped growing for a moment.
+void waitForWriters(int fd) {
+  using namespace std::chrono_literals;
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  // Should a program open the file for writing in the instant the lease is held, the kernel tells
+  // the holder with a signal, by default one that ends the process: this one is ignored by default.
+  ::fcntl(fd, F_SETSIG, SIGURG);
+  for (;;) {
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+      ::fcntl(fd, F_SETLEASE, F_UNLCK);
+      return;
+    }
+    if (errno != EAGAIN) break;
+    if (std::chrono::steady_clock::now() >= deadline) return;
+    std::this_thread::sleep_for(1ms);
+  }
+  off_t size = -1;
+  for (int i = 0; i < 20; ++i) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || info.st_size == size) return;
+    size = info.st_size;
+    std::this_thread::sleep_for(5ms);
+  }
+}
+
+// Adds `bytes` at the end of the file at `path` (made with `mode` when it is not there) in one write,
+// as any program appending a line does.
+std::optional<std::string> appendTo(const fs::path& path, const std::string& bytes, mode_t mode) {
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, mode);
+  if (fd < 0) return files::errnoText("opening " + path.string() + " to append");
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote < 0) {
+      auto error = files::errnoText("appending to " + path.string());
+      ::close(fd);
+      return error;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  ::close(fd);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -41,6 +101,20 @@ UserTextFile UserTextFile::read(const fs::path& path) {
   UserTextFile file;
   file.target_ = followLinks(path);
   auto read = files::readRegularFile(file.target_);
+  // A line another program is appending can be caught half written (a write that spans two pages
+  // lands a page at a time): a text that stops inside a line is read again once nobody writes it.
+  for (int again = 0;
+       again < 5 && read.status == Status::read && !read.bytes.empty() && !read.bytes.ends_with('\n');
+       ++again) {
+    const int fd = ::open(file.target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) break;
+    waitForWriters(fd);
+    ::close(fd);
+    auto next = files::readRegularFile(file.target_);
+    const bool same = next.status == read.status && next.bytes == read.bytes;
+    read = std::move(next);
+    if (same) break;
+  }
   file.info_ = read.info;
   if (read.status == Status::missing) return file;  // the only case that counts as empty
   if (read.status != Status::read) {
@@ -56,11 +130,11 @@ UserTextFile UserTextFile::read(const fs::path& path) {
   return file;
 }
 
-bool UserTextFile::unchangedSinceRead() const {
+bool UserTextFile::onlyAppendedToSinceRead() const {
   const auto now = files::readRegularFile(target_);
   if (state_ == State::missing) return now.status == files::RegularFileRead::Status::missing;
-  return now.status == files::RegularFileRead::Status::read && sameStatus(now.info, info_) &&
-         now.bytes == text_;
+  return now.status == files::RegularFileRead::Status::read && now.info.st_dev == info_.st_dev &&
+         now.info.st_ino == info_.st_ino && now.bytes.starts_with(text_);
 }
 
 bool UserTextFile::isReadOnly() const {
@@ -68,10 +142,95 @@ bool UserTextFile::isReadOnly() const {
   return state_ == State::text && ((info_.st_mode & S_IWUSR) == 0 || ::access(target_.c_str(), W_OK) != 0);
 }
 
+std::optional<std::string> UserTextFile::replace(const Change& wanted, mode_t mode,
+                                                 bool& changedMeanwhile) const {
+  const bool removing = wanted.kind == Change::Kind::remove;
+  const fs::path temporary = files::temporaryPath(target_, ::getpid());
+  auto meanwhile = [&] {
+    changedMeanwhile = true;
+    return std::optional<std::string>(kChangedMeanwhile);
+  };
+  auto failed = [&](const std::string& what) {
+    auto error = files::errnoText(what);
+    if (!removing) ::unlink(temporary.c_str());
+    return std::optional<std::string>(error);
+  };
+  if (!removing)
+    if (auto error = files::writeNewFile(temporary, wanted.text, mode)) return error;
+  if (!onlyAppendedToSinceRead()) {
+    if (!removing) ::unlink(temporary.c_str());
+    return meanwhile();
+  }
+  if (state_ == State::missing) {
+    // A file that appeared meanwhile is never replaced.
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0)
+      return std::nullopt;
+    if (errno == EEXIST) {
+      ::unlink(temporary.c_str());
+      return meanwhile();
+    }
+    if ((errno != EINVAL && errno != ENOSYS) || ::rename(temporary.c_str(), target_.c_str()) != 0)
+      return failed("renaming " + temporary.string() + " to " + target_.string());
+    return std::nullopt;
+  }
+
+  // The new text and the old file trade names in one step (or the old file alone moves aside), so
+  // what was replaced can still be looked at: anything appended to it since it was read is carried
+  // over, and a file changed any other way is put back and read again.
+  const int swapped =
+      removing ? ::renameat2(AT_FDCWD, target_.c_str(), AT_FDCWD, temporary.c_str(), RENAME_NOREPLACE)
+               : ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE);
+  if (swapped != 0) {
+    if (errno == ENOENT) {
+      if (!removing) ::unlink(temporary.c_str());
+      return meanwhile();
+    }
+    if (errno != EINVAL && errno != ENOSYS) return failed("replacing " + target_.string());
+    // A file system that cannot trade names: only a file exactly as read is replaced.
+    if (files::readAll(target_) != std::optional<std::string>(text_)) {
+      if (!removing) ::unlink(temporary.c_str());
+      return meanwhile();
+    }
+    if (removing ? ::unlink(target_.c_str()) != 0 && errno != ENOENT
+                 : ::rename(temporary.c_str(), target_.c_str()) != 0)
+      return failed("replacing " + target_.string());
+    return std::nullopt;
+  }
+  const int fd = ::open(temporary.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat now {};
+  std::string replaced;
+  if (fd >= 0 && ::fstat(fd, &now) == 0) replaced = readFrom(fd, 0);
+  const bool onlyAppended = fd >= 0 && now.st_dev == info_.st_dev && now.st_ino == info_.st_ino &&
+                            replaced.size() >= text_.size() && replaced.compare(0, text_.size(), text_) == 0;
+  if (!onlyAppended) {
+    if (fd >= 0) ::close(fd);
+    const int back =
+        removing ? ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE)
+                 : ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE);
+    if (back == 0) {
+      if (!removing) ::unlink(temporary.c_str());
+      return meanwhile();
+    }
+    // A new file took the removed one's place meanwhile: what the removed one held goes after it.
+    if (auto error = appendTo(target_, replaced, mode)) return error;
+    ::unlink(temporary.c_str());
+    return meanwhile();
+  }
+  waitForWriters(fd);
+  const std::string appended = readFrom(fd, text_.size());
+  ::close(fd);
+  if (!appended.empty())
+    if (auto error = appendTo(target_, appended, mode)) return error;
+  ::unlink(temporary.c_str());
+  return std::nullopt;
+}
+
 UserTextFile::Outcome UserTextFile::edit(const fs::path& path,
                                          const std::function<Change(const UserTextFile&)>& change,
                                          mode_t newFileMode) {
   using Kind = Outcome::Kind;
+  // What an earlier write that was killed left beside the file goes first, written or not.
+  files::removeStaleTemporaries(followLinks(path));
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const UserTextFile file = read(path);
     auto outcome = [&](Kind kind, std::string problem = {}) {
@@ -86,21 +245,14 @@ UserTextFile::Outcome UserTextFile::edit(const fs::path& path,
     if (wanted.kind == Change::Kind::remove && file.state_ == State::missing) return outcome(Kind::unchanged);
     if (file.isReadOnly()) return outcome(Kind::leftAlone, kReadOnly);
 
+    // Rewriting a file with other names would leave those names on the old text.
+    if (file.state_ == State::text && file.info_.st_nlink > 1)
+      return outcome(Kind::leftAlone, "has " + std::to_string(file.info_.st_nlink) +
+                                          " hard links, which a rewrite would split apart");
+
     bool changedMeanwhile = false;
-    auto stillAsRead = [&]() -> std::optional<std::string> {
-      if (file.unchangedSinceRead()) return std::nullopt;
-      changedMeanwhile = true;
-      return std::string(kChangedMeanwhile);
-    };
-    std::optional<std::string> error;
-    if (wanted.kind == Change::Kind::remove) {
-      error = stillAsRead();
-      if (!error && ::unlink(file.target_.c_str()) != 0 && errno != ENOENT)
-        error = files::errnoText("removing " + file.target_.string());
-    } else {
-      const mode_t mode = file.state_ == State::text ? (file.info_.st_mode & 07777) : newFileMode;
-      error = files::writeAtomically(file.target_, wanted.text, mode, stillAsRead);
-    }
+    const mode_t mode = file.state_ == State::text ? (file.info_.st_mode & 07777) : newFileMode;
+    const auto error = file.replace(wanted, mode, changedMeanwhile);
     if (!error) {
       if (wanted.kind == Change::Kind::remove) return outcome(Kind::removed);
       return outcome(file.state_ == State::missing ? Kind::created : Kind::written);

@@ -4,10 +4,12 @@
 // read, is not a regular file or is not UTF-8 is reported, never treated as empty (and never
 // opened when it is a FIFO or a device). Changes are atomic, go through symbolic links to the
 // file where it lives, keep its permission bits, leave a file the user made read-only alone, and
-// never overwrite what another program wrote meanwhile.
+// never overwrite what another program wrote meanwhile, lines it appended included. A file with
+// more than one hard link is left alone: a rewrite would part its names.
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <sys/stat.h>
@@ -52,8 +54,9 @@ class UserTextFile {
     std::filesystem::path target;
   };
 
-  // Reads the file, asks `change` what to make of it and does that. When the file turns out to
-  // have changed since it was read (size, modification time or content), the change starts
+  // Reads the file, asks `change` what to make of it and does that. What another program appends
+  // while the change is made is kept after it. When the file turns out to have been changed
+  // otherwise since it was read (replaced, rewritten), the change starts
   // again from the new text, kAttempts times at most; after that the file is left alone. A file
   // that exists keeps its permission bits; a new one gets `newFileMode`.
   static Outcome edit(const std::filesystem::path& path,
@@ -65,7 +68,12 @@ class UserTextFile {
   static std::filesystem::path followLinks(const std::filesystem::path& path);
 
  private:
-  bool unchangedSinceRead() const;
+  // The same file, holding what was read with perhaps more after it: what a program appending a
+  // line does, which the change keeps. Anything else makes the change start again.
+  bool onlyAppendedToSinceRead() const;
+  // Puts the change in the place of the file as read. An error text, or nothing; `changedMeanwhile`
+  // tells that another program changed the file since it was read, so nothing was changed.
+  std::optional<std::string> replace(const Change& wanted, mode_t mode, bool& changedMeanwhile) const;
   bool isReadOnly() const;
 
   State state_ = State::missing;
