@@ -162,9 +162,13 @@ void SimDesktopView::changed() {
 
 void SimDesktopView::look() {
   lookPosted_ = false;
-  const bool sceneMoved = desktop_.revision() != sceneRevision_;
-  if (!sceneMoved && screenScene_ && menuBarState() == drawnMenuBar_ && composedWindows() == screenComposed_)
+  // A paint may have worked the scene out since the change: the program's own windows follow
+  // each revision all the same.
+  const std::uint64_t revision = desktop_.revision();
+  if (revision == lookedRevision_ && screenScene_ && menuBarState() == drawnMenuBar_ &&
+      composedWindows() == screenComposed_)
     return;
+  lookedRevision_ = revision;
   const sim::SimDesktopScene& now = currentScene();
   followOwnWindows(now);
   if (!screenScene_ || menuBarState() != drawnMenuBar_ || composedWindows() != screenComposed_ ||

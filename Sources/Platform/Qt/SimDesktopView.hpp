@@ -125,6 +125,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   // came, and draws again only when what it shows changed. Nothing looks while nothing changes.
   std::shared_ptr<void> watch_;
   bool lookPosted_ = false;
+  std::uint64_t lookedRevision_ = 0;  // the desktop's revision the last look followed
   void changed();
   void look();
   // What the menu-bar strip draws from, to tell whether it changed.
