@@ -44,9 +44,11 @@ void SimDock::quit() {
 }
 
 std::optional<platform::Pid> SimDock::pid() const {
-  for (const SimApp* app : desktop_.apps())
-    if (app->bundleID == kBundleID) return app->pid;
-  return std::nullopt;
+  // Found through the bundle index: every question about an icon asks it, and a desktop may run
+  // hundreds of applications.
+  const auto running = desktop_.apps(kBundleID);
+  if (running.empty()) return std::nullopt;
+  return running.front()->pid;
 }
 
 int SimDock::section(SimDockItem::Kind kind) {
