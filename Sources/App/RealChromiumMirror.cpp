@@ -1,6 +1,7 @@
 #include "App/RealChromiumMirror.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -83,7 +84,7 @@ void RealChromiumMirror::reconcile() {
   if (browsers_.empty()) return dropStandIn();
 
   if (standIn_) {
-    const auto* app = desktop_.app(*standIn_);
+    const auto* app = std::as_const(desktop_).app(*standIn_);
     if (!app || app->terminated) {  // quit from the simulated desktop: a new one stands in
       standIn_.reset();
       windows_.clear();
@@ -136,11 +137,11 @@ void RealChromiumMirror::syncWindows() {
   }
 
   for (auto it = windows_.begin(); it != windows_.end();) {
-    if (reported.contains(it->first) && desktop_.window(it->second)) {
+    if (reported.contains(it->first) && std::as_const(desktop_).window(it->second)) {
       ++it;
       continue;
     }
-    if (desktop_.window(it->second)) desktop_.closeWindow(it->second);
+    if (std::as_const(desktop_).window(it->second)) desktop_.closeWindow(it->second);
     it = windows_.erase(it);
   }
   for (const auto& [id, tabs] : reported) {
@@ -154,9 +155,10 @@ void RealChromiumMirror::syncWindows() {
       windows_[id] = desktop_.addWindow(*standIn_, {.title = title, .bounds = windowFrame(windows_.size())});
       continue;
     }
-    if (auto* window = desktop_.window(known->second); window && window->title != title) {
+    if (const auto* window = std::as_const(desktop_).window(known->second);
+        window && window->title != title) {
       auto lock = desktop_.lockForChange();
-      window->title = title;
+      desktop_.window(known->second)->title = title;
     }
   }
   // The window of the tab used last comes to the front when chromium is the frontmost browser.

@@ -196,7 +196,7 @@ struct VelvixApp::Parts {
                                             : platform::FolderResources(options.resources);
   platform::NotificationCenter notifications;
   qt::SimDesktopPicture desktopPicture{desktop};  // what glass panels blur
-  sim::SimMenuBar menuBar;
+  sim::SimMenuBar menuBar{[&desktop = desktop] { desktop.noteChanged(); }};
   sim::SimUpdater updaterFramework{desktop.loop()};  // no update framework on Linux
   const bool wired = wire();
 

@@ -124,6 +124,10 @@ int VelvixMain::main(int argc, char** argv) {
   // later pictures in its heap, where freed pages stay with the process.
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+  // Every thread that allocates (the toolkit's pool that scales and converts pictures, the serial
+  // queues) would get a heap of its own, up to eight a core, each keeping what was freed in it:
+  // two heaps keep the memory a chord used from piling up with every chord.
+  mallopt(M_ARENA_MAX, 2);
 #endif
   if (!hasDisplay()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 

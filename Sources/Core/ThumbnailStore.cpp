@@ -71,7 +71,9 @@ bool ThumbnailStore::isHeld(std::int64_t number) {
 std::optional<ThumbnailStore::WindowState> ThumbnailStore::windowState(std::int64_t number) const {
   auto rows = windowServer_.windowList(0);
   if (!rows) return std::nullopt;
-  for (const auto& row : *rows) {
+  for (const auto& shared : *rows) {
+    if (!shared || !shared->is_object()) continue;
+    const platform::WindowRow& row = *shared;
     auto n = row.find(platform::WindowKey::kNumber);
     if (n == row.end() || !n->is_number_integer() || n->get<std::int64_t>() != number) continue;
     auto b = row.find(platform::WindowKey::kBounds);
@@ -97,7 +99,11 @@ void ThumbnailStore::seedVisibleWindows() {
   if (!isAvailable()) return;
   const std::string self = workspace_.ownBundleIdentifier();
   std::set<std::string> browsersSeen;
+  // Front to back, as many windows as the store keeps pictures: on a desktop of thousands of
+  // windows the pictures of the rest would be taken only to be thrown away, all in flight at once.
+  std::size_t seeded = 0;
   for (const auto& w : windowList_.realWindows(true)) {
+    if (seeded == kCapacity) break;
     auto app = applicationOf(w.pid);
     if (!app) continue;
     const std::string& bundle = *app->bundleIdentifier;
@@ -111,6 +117,7 @@ void ThumbnailStore::seedVisibleWindows() {
       keys = {SwitchableItem::windowItemID(bundle, w.windowNumber)};
     }
     captureWindow(w.windowNumber, w.pid, std::move(keys), false);
+    ++seeded;
   }
 }
 

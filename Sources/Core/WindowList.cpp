@@ -264,8 +264,9 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly,
   std::map<platform::Pid, bool> floats;  // decided once per process within this call
   std::vector<Info> candidates;
   candidates.reserve(rows->size());
-  for (const Row& row : *rows) {
-    if (!row.is_object()) continue;
+  for (const auto& shared : *rows) {
+    if (!shared || !shared->is_object()) continue;
+    const Row& row = *shared;
     const RowFields fields = fieldsOf(row);
     auto layer = integerOf(fields.layer);
     auto pid = integerOf(fields.pid);
@@ -294,7 +295,7 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly,
     info.layer = static_cast<int>(*layer);
     candidates.push_back(std::move(info));
   }
-  if (keptRows) *keptRows = std::make_shared<const std::vector<Row>>(std::move(*rows));
+  if (keptRows) *keptRows = std::make_shared<const platform::WindowRows>(std::move(*rows));
   return candidates;
 }
 

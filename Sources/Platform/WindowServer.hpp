@@ -5,6 +5,7 @@
 // every field's type.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,6 +28,9 @@ inline constexpr const char* kAlpha = "alpha";            // number
 // A row of the window list: a loosely typed dictionary whose entries lie together in the order
 // they were put in.
 using WindowRow = nlohmann::ordered_json;
+// The window list: its rows are shared by whoever holds them, as the system's own list shares its
+// dictionaries, so keeping or passing on an answer copies no row.
+using WindowRows = std::vector<std::shared_ptr<const WindowRow>>;
 
 // Window-list options (bit values as the window server takes them).
 inline constexpr std::uint32_t kWindowListOnScreenOnly = 1;
@@ -37,7 +41,7 @@ class WindowServer {
   virtual ~WindowServer() = default;
 
   // The windows front to back; nothing when the list cannot be read.
-  virtual std::optional<std::vector<WindowRow>> windowList(std::uint32_t options) const = 0;
+  virtual std::optional<WindowRows> windowList(std::uint32_t options) const = 0;
   virtual int mainConnection() const = 0;
   // One entry per display: {"Current Space": {"ManagedSpaceID": n}, "Spaces": [...]}; nothing
   // when the call fails.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <utility>
 #include <vector>
 
 #include <QImage>
@@ -13,6 +15,9 @@
 namespace velvix {
 
 namespace {
+
+// How many frost masks are kept, by size (see resize).
+constexpr std::size_t kKeptMasks = 3;
 
 // Far beyond any screen; keeps a corrupt size from asking for gigabytes.
 constexpr double kLargestMaskSide = 16384;
@@ -125,8 +130,18 @@ void FrostBackdrop::resize(FrostBackdropView::Fade& fade, double width, double h
   fade.setFrame(width, height);
   std::string next = maskKey(width, height, cornerRadius);
   if (next == key) return;
-  key = std::move(next);
-  fade.setCoverage(featheredCoverage(width, height, cornerRadius, kFeather));
+  key = next;
+  // The masks made last, by key: the panels come back at the sizes they had (the HUD at each
+  // size it fits its items to), and blurring a mask as large as the screen takes long. The cache
+  // keeps the last few, each one byte a point.
+  static std::deque<std::pair<std::string, QImage>> made;
+  auto found = std::find_if(made.begin(), made.end(), [&](const auto& entry) { return entry.first == next; });
+  if (found == made.end()) {
+    made.emplace_front(std::move(next), featheredCoverage(width, height, cornerRadius, kFeather));
+    if (made.size() > kKeptMasks) made.pop_back();
+    found = made.begin();
+  }
+  fade.setCoverage(found->second);
 }
 
 void FrostBackdrop::tune(FrostBackdropView* view) {

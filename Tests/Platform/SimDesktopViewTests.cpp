@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QWindow>
 
 #include "Core/DockController.hpp"
@@ -14,6 +15,7 @@
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
+#include "Platform/Simulated/SimMainLoop.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "TestSupport/QtTestApplication.hpp"
 #include "TestSupport/Waits.hpp"
@@ -66,6 +68,55 @@ TEST(SimulatedDesktop, TypingTheChordIntoTheWindowSwitchesAndTheWindowShowsIt) {
   EXPECT_GT(edge.red(), 200);
   EXPECT_GT(edge.green(), 150);
   EXPECT_LT(edge.blue(), 120);
+}
+
+// The regions the view was painted in, in order.
+struct PaintLog : QObject {
+  std::vector<QRegion> regions;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) regions.push_back(static_cast<QPaintEvent*>(event)->region());
+    return false;
+  }
+};
+
+// The view is told of the desktop's changes: at rest nothing wakes the loop, a change shows at
+// the next turn, and a paint of part of a changed screen (the region a panel uncovers) is
+// followed by one of the whole view, so no part keeps showing the previous state.
+TEST(SimulatedDesktop, TheViewFollowsChangesWithoutLookingAndNeverStaysPartlyDrawn) {
+  test::ensureQtApplication();
+  sim::SimMainLoop loop;
+  sim::SimDesktop desktop(loop);
+  const auto mail = desktop.launch({.bundleID = "com.apple.mail", .name = "Mail"});
+  desktop.addWindow(mail, {.title = "Inbox", .bounds = {100, 100, 600, 400}});
+  const auto notes = desktop.launch({.bundleID = "com.example.notes", .name = "Notes"});
+  desktop.addWindow(notes, {.title = "Groceries", .bounds = {300, 200, 600, 400}});
+  desktop.activate(notes);
+  SimDesktopView view(desktop);
+  view.resize(720, 450);
+  view.show();
+  PaintLog paints;
+  view.installEventFilter(&paints);
+  loop.advance(1);
+  QCoreApplication::processEvents();
+  const auto fired = loop.timersFired();
+  loop.advance(10);
+  EXPECT_EQ(loop.timersFired(), fired);
+
+  desktop.activate(mail);
+  loop.runUntilIdle();
+  ASSERT_TRUE(view.scene().frontWindow());
+  EXPECT_EQ(view.scene().frontWindow()->title, "Inbox");
+
+  QCoreApplication::processEvents();
+  desktop.activate(notes);
+  paints.regions.clear();
+  view.repaint(QRect(10, 10, 40, 40));
+  loop.runUntilIdle();
+  QCoreApplication::processEvents();
+  ASSERT_GE(paints.regions.size(), 2u);
+  EXPECT_FALSE(QRegion(view.rect()).subtracted(paints.regions.front()).isEmpty());
+  EXPECT_TRUE(QRegion(view.rect()).subtracted(paints.regions.back()).isEmpty());
+  EXPECT_EQ(view.scene().frontWindow()->title, "Groceries");
 }
 
 TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWindowBack) {

@@ -13,7 +13,7 @@ namespace velvix::test {
 class CountingWindowServer final : public platform::WindowServer {
  public:
   explicit CountingWindowServer(const platform::WindowServer& inner) : inner_(inner) {}
-  std::optional<std::vector<platform::WindowRow>> windowList(std::uint32_t options) const override {
+  std::optional<platform::WindowRows> windowList(std::uint32_t options) const override {
     ++reads;
     return inner_.windowList(options);
   }

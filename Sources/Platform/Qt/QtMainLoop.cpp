@@ -17,6 +17,8 @@ using platform::TimerMode;
 using platform::TimerState;
 
 namespace {
+constexpr double kCoalescedFrom = 0.5;
+
 int toMilliseconds(double seconds) {
   return static_cast<int>(std::lround(std::max(0.0, seconds) * 1000.0));
 }
@@ -79,7 +81,10 @@ Timer QtMainLoop::schedule(double seconds, bool repeating, std::function<void()>
   state->interval = repeating ? seconds : 0;
   state->mode = mode;
   auto* timer = new QTimer(context_.get());
-  timer->setTimerType(Qt::PreciseTimer);
+  // Polls of half a second and more may come a little late (a twentieth of their interval), so
+  // that the display server's loop wakes once for all of those due about the same time instead
+  // of once for each: a quiet program wakes a few times a second, not a dozen.
+  timer->setTimerType(repeating && seconds >= kCoalescedFrom ? Qt::CoarseTimer : Qt::PreciseTimer);
   timer->setSingleShot(!repeating);
   QObject::connect(timer, &QTimer::timeout, timer, [this, timer, state] {
     if (!state->valid || stopped_) {

@@ -1,11 +1,15 @@
 #include "Platform/Qt/SimDesktopPainter.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
 
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimWindowPainter.hpp"
@@ -14,6 +18,47 @@
 #include "Platform/Simulated/SimWorkspace.hpp"
 
 namespace velvix::qt {
+
+namespace {
+
+// The whole pixels surely inside a rectangle, less one at each side for its softened edge.
+QRect pixelsInside(const QRectF& r) {
+  const int left = static_cast<int>(std::ceil(r.left())) + 1, top = static_cast<int>(std::ceil(r.top())) + 1;
+  const int right = static_cast<int>(std::floor(r.right())) - 1;
+  const int bottom = static_cast<int>(std::floor(r.bottom())) - 1;
+  return right > left && bottom > top ? QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) : QRect();
+}
+
+// What shows of each window. A window wholly behind the windows in front of it is not drawn at
+// all, and one partly behind them only where it shows: on a desktop of thousands of windows nearly
+// all of them are hidden or show a sliver. A window surely covers its frame less the corners its
+// rounding leaves open; the front window is drawn whole, as its marking reaches past its frame.
+// `frames` are back to front; what lies off `screen` is not seen.
+struct SeenPart {
+  bool hidden = false;
+  std::optional<QRegion> only;  // drawn only there, when it is partly covered
+};
+std::vector<SeenPart> seenParts(const std::vector<QRectF>& frames, const std::vector<bool>& marked,
+                                double radius, const QRect& screen) {
+  std::vector<SeenPart> seen(frames.size());
+  QRegion covered;
+  for (std::size_t i = frames.size(); i-- > 0;) {
+    const QRectF& frame = frames[i];
+    if (!marked[i]) {
+      const QRect onScreen = frame.toAlignedRect() & screen;
+      const QRegion shows = onScreen.isEmpty() ? QRegion() : QRegion(onScreen).subtracted(covered);
+      seen[i].hidden = shows.isEmpty();
+      if (seen[i].hidden) continue;
+      if (shows != QRegion(onScreen)) seen[i].only = shows;
+    }
+    const double r = radius + 1;
+    covered += pixelsInside(frame.adjusted(r, 0, -r, 0));
+    covered += pixelsInside(frame.adjusted(0, r, 0, -r));
+  }
+  return seen;
+}
+
+}  // namespace
 
 void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::SimDesktopScene& scene,
                               QPointF origin, double s, const std::vector<std::int64_t>& composed) {
@@ -32,9 +77,23 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
   QFont font = p.font();
   font.setPixelSize(std::max(9, static_cast<int>(13 * s)));
   p.setFont(font);
+  std::vector<QRectF> frames;
+  std::vector<bool> marked;
+  frames.reserve(scene.windows.size());
+  marked.reserve(scene.windows.size());
   for (const auto& w : scene.windows) {
-    const sim::SimWindow* window = desktop.window(w.number);
+    frames.push_back(rectIn(w.frame));
+    marked.push_back(w.isFrontWindow);
+  }
+  const std::vector<SeenPart> seen =
+      seenParts(frames, marked, SimWindowPainter::kCornerRadius * s, rectIn(scene.screen).toAlignedRect());
+  for (std::size_t i = 0; i < scene.windows.size(); ++i) {
+    const auto& w = scene.windows[i];
+    if (seen[i].hidden) continue;
+    const sim::SimWindow* window = std::as_const(desktop).window(w.number);
     if (!window) continue;
+    p.save();
+    if (seen[i].only) p.setClipRegion(*seen[i].only, Qt::IntersectClip);
     const QRectF frame = rectIn(w.frame);
     const double radius = SimWindowPainter::kCornerRadius * s;
     if (std::find(composed.begin(), composed.end(), w.number) != composed.end()) {
@@ -65,6 +124,7 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
       const double inner = std::max(0.0, radius - ring / 2);
       p.drawRoundedRect(frame.adjusted(ring / 2, ring / 2, -ring / 2, -ring / 2), inner, inner);
     }
+    p.restore();
   }
 
   // The menu-bar strip with the frontmost application.

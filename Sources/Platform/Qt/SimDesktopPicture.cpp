@@ -6,6 +6,7 @@
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
+#include "Platform/Simulated/SimDesktop.hpp"
 
 namespace velvix::qt {
 
@@ -13,6 +14,7 @@ void SimDesktopPicture::remember(const sim::SimDesktopScene& scene, const QImage
                                  double pixelsPerPoint, const std::vector<std::int64_t>& composed) const {
   if (screen.isNull() || !(pixelsPerPoint > 0)) return;
   scene_ = scene;
+  revision_ = desktop_.revision();
   composed_ = composed;
   screen_ = screen;
   pixelsPerPoint_ = pixelsPerPoint;
@@ -22,9 +24,13 @@ std::optional<RGBAImage> SimDesktopPicture::beneath(const Rect& frame, double sc
   const int width = static_cast<int>(std::ceil(frame.width * scale));
   const int height = static_cast<int>(std::ceil(frame.height * scale));
   if (!(scale > 0) || width < 1 || height < 1 || width > 16384 || height > 16384) return std::nullopt;
-  auto scene = sim::SimDesktopScene::build(desktop_);
+  // The scene is worked out again only when the desktop changed since the screen was drawn.
+  const bool moved = desktop_.revision() != revision_;
+  std::optional<sim::SimDesktopScene> now;
+  if (moved) now = sim::SimDesktopScene::build(desktop_);
+  const sim::SimDesktopScene& scene = now ? *now : scene_;
   // A screen drawn coarser than asked for is drawn again: the picture would be blurred.
-  if (screen_.isNull() || !(scene == scene_) || pixelsPerPoint_ < scale * 0.5) {
+  if (screen_.isNull() || (now && !(*now == scene_)) || pixelsPerPoint_ < scale * 0.5) {
     const int screenWidth = static_cast<int>(std::ceil(scene.screen.width * scale));
     const int screenHeight = static_cast<int>(std::ceil(scene.screen.height * scale));
     if (screenWidth < 1 || screenHeight < 1 || screenWidth > 16384 || screenHeight > 16384)
@@ -36,6 +42,8 @@ std::optional<RGBAImage> SimDesktopPicture::beneath(const Rect& frame, double sc
       SimDesktopPainter::paint(painter, desktop_, scene, QPointF(0, 0), scale, composed_);
     }
     remember(scene, screen, scale, composed_);
+  } else if (now) {
+    revision_ = desktop_.revision();  // the same scene: the screen drawn still shows it
   }
   // At the screen's own pixels the picture is a crop sharing the screen's memory, not a second
   // copy of the same pixels. Panels sit on whole pixels (their frames are rounded where they are

@@ -6,6 +6,7 @@
 // desktop hands over each screen it drew.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <QImage>
@@ -33,6 +34,7 @@ class SimDesktopPicture final : public platform::DesktopPicture {
   sim::SimDesktop& desktop_;
   // The screen last drawn, and the scene it shows.
   mutable sim::SimDesktopScene scene_;
+  mutable std::uint64_t revision_ = 0;  // the desktop's revision when scene_ was last found current
   mutable QImage screen_;
   mutable double pixelsPerPoint_ = 0;
   mutable std::vector<std::int64_t> composed_;

@@ -35,12 +35,6 @@ namespace velvix::qt {
 using platform::EventType;
 using platform::InputEvent;
 
-namespace {
-constexpr double kLookSeconds = 0.05;
-constexpr double kRestingLookSeconds = 0.25;
-constexpr int kLooksBeforeResting = 60;  // three seconds of looks
-}  // namespace
-
 SimDesktopView::~SimDesktopView() = default;
 
 bool SimDesktopView::ownAppFrontmost() const {
@@ -147,6 +141,7 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent)
   };
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
+  watch_ = desktop_.watchChanges([this] { changed(); });
   refresh();
   const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1440, 900);
   const Rect& shown = scene_.screen;
@@ -154,35 +149,40 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent)
   resize(static_cast<int>(std::floor(shown.width * opening)),
          static_cast<int>(std::floor(shown.height * opening)));
   fitScreenLayer();
-  // The simulated desktop changes without telling (programs, scripts, the Dock): it is looked at
-  // twenty times a second, on its own clock (menus and alerts open too), and drawn again only
-  // when what it shows changed. After three seconds of no change it is looked at four times a
-  // second, so an idle desktop costs next to nothing.
-  lookEvery(kLookSeconds);
   if (qApp) qApp->installEventFilter(this);
 }
 
-void SimDesktopView::lookEvery(double seconds) {
-  lookingEvery_ = seconds;
-  look_ = desktop_.loop().every(
-      seconds,
-      [this] {
-        const sim::SimDesktopScene now = sim::SimDesktopScene::build(desktop_);
-        followOwnWindows(now);
-        if (!screenScene_ || menuBarState() != drawnMenuBar_ || composedWindows() != screenComposed_ ||
-            !(now == *screenScene_)) {
-          update();
-          lookOftenAgain();
-        } else if (++unchangedLooks_ == kLooksBeforeResting) {
-          lookEvery(kRestingLookSeconds);
-        }
-      },
-      platform::TimerMode::Common);
+void SimDesktopView::changed() {
+  if (lookPosted_) return;
+  lookPosted_ = true;
+  desktop_.loop().post([view = QPointer<SimDesktopView>(this)] {
+    if (view) view->look();
+  });
 }
 
-void SimDesktopView::lookOftenAgain() {
-  unchangedLooks_ = 0;
-  if (lookingEvery_ != kLookSeconds) lookEvery(kLookSeconds);
+void SimDesktopView::look() {
+  lookPosted_ = false;
+  // A paint may have worked the scene out since the change: the program's own windows follow
+  // each revision all the same.
+  const std::uint64_t revision = desktop_.revision();
+  if (revision == lookedRevision_ && screenScene_ && menuBarState() == drawnMenuBar_ &&
+      composedWindows() == screenComposed_)
+    return;
+  lookedRevision_ = revision;
+  const sim::SimDesktopScene& now = currentScene();
+  followOwnWindows(now);
+  if (!screenScene_ || menuBarState() != drawnMenuBar_ || composedWindows() != screenComposed_ ||
+      !(now == *screenScene_))
+    update();
+}
+
+const sim::SimDesktopScene& SimDesktopView::currentScene() {
+  const std::uint64_t revision = desktop_.revision();
+  if (revision != sceneRevision_ || scene_.screen.width <= 0) {
+    scene_ = sim::SimDesktopScene::build(desktop_);
+    sceneRevision_ = revision;
+  }
+  return scene_;
 }
 
 double SimDesktopView::openingScale(Size screen, Size available) {
@@ -194,10 +194,6 @@ double SimDesktopView::openingScale(Size screen, Size available) {
 
 bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  // What a person does changes the desktop at once: it is looked at often again.
-  if (type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::MouseButtonPress ||
-      type == QEvent::MouseButtonRelease || type == QEvent::MouseMove || type == QEvent::Wheel)
-    lookOftenAgain();
   // Pointer events are seen once, where the display hands them to this window, before they go to
   // the panel under the pointer.
   if (watched == windowHandle() && (type == QEvent::MouseMove || type == QEvent::MouseButtonPress)) {
@@ -275,8 +271,7 @@ void SimDesktopView::clickedPanel(QWidget& panel) {
 
 bool SimDesktopView::pressedTitleButton(Point at) {
   // The window in front at that point, if it is one of the program's own.
-  const sim::SimDesktopScene now = sim::SimDesktopScene::build(desktop_);
-  const sim::SimDesktopScene::Window* under = now.windowAt(at);
+  const sim::SimDesktopScene::Window* under = currentScene().windowAt(at);
   if (!under || !menuBar || !menuBar->mainMenu) return false;
   const std::vector<std::int64_t> own = composedWindows();
   if (std::find(own.begin(), own.end(), under->number) == own.end()) return false;
@@ -312,8 +307,7 @@ std::vector<std::int64_t> SimDesktopView::composedWindows() const {
 }
 
 void SimDesktopView::refresh() {
-  scene_ = sim::SimDesktopScene::build(desktop_);
-  followOwnWindows(scene_);
+  followOwnWindows(currentScene());
   update();
 }
 
@@ -516,8 +510,10 @@ void SimDesktopView::mouseMoveEvent(QMouseEvent* event) {
   desktop_.noteInput(platform::InputEventType::mouseMoved);
 }
 
-void SimDesktopView::paintEvent(QPaintEvent*) {
-  scene_ = sim::SimDesktopScene::build(desktop_);
+void SimDesktopView::paintEvent(QPaintEvent* event) {
+  currentScene();
+  const bool whole = QRegion(rect()).subtracted(event->region()).isEmpty();
+  bool screenChanged = false;
   QPainter p(this);
   p.fillRect(rect(), QColor(24, 24, 28));
   // The screen is drawn into a picture of its own at the device's pixels, drawn again only when
@@ -537,6 +533,7 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
       }
       screenScene_ = scene_;
       screenComposed_ = composed;
+      screenChanged = true;
       if (picture) picture->remember(scene_, screen_, pixelsPerPoint, composed);
     }
     p.drawImage(QRectF(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
@@ -551,7 +548,16 @@ void SimDesktopView::paintEvent(QPaintEvent*) {
     p.setBrush(QColor(0, 0, 0, 38));
     p.drawRoundedRect(openMenuTitle_.adjusted(0, 2 * scale(), 0, -2 * scale()), 4 * scale(), 4 * scale());
   }
-  drawnMenuBar_ = menuBarState();
+  if (whole) {
+    drawnMenuBar_ = menuBarState();
+    partlyDrawn_ = false;
+  } else if (screenChanged || partlyDrawn_ || menuBarState() != drawnMenuBar_) {
+    // Only part of a changed picture reached the view: the rest follows on the loop's next turn.
+    partlyDrawn_ = true;
+    desktop_.loop().post([view = QPointer<SimDesktopView>(this)] {
+      if (view) view->update();
+    });
+  }
 }
 
 }  // namespace velvix::qt

@@ -117,14 +117,17 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
 
   sim::SimDesktop& desktop_;
   sim::SimDesktopScene scene_;
+  std::uint64_t sceneRevision_ = 0;  // the desktop's revision that scene_ shows
+  // The scene of the desktop as it is now, worked out again only when the desktop changed.
+  const sim::SimDesktopScene& currentScene();
   std::uint64_t heldFlags_ = 0;
-  platform::Timer look_;
-  double lookingEvery_ = 0;
-  // Looks in a row that found nothing changed: past a few seconds of them the desktop is looked
-  // at less often, until something changes or a person uses the keyboard or the pointer.
-  int unchangedLooks_ = 0;
-  void lookEvery(double seconds);
-  void lookOftenAgain();
+  // The desktop tells of its changes; the view looks once on the loop's next turn, however many
+  // came, and draws again only when what it shows changed. Nothing looks while nothing changes.
+  std::shared_ptr<void> watch_;
+  bool lookPosted_ = false;
+  std::uint64_t lookedRevision_ = 0;  // the desktop's revision the last look followed
+  void changed();
+  void look();
   // What the menu-bar strip draws from, to tell whether it changed.
   struct MenuBarState {
     const void* mainMenu = nullptr;
@@ -141,7 +144,11 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QImage screen_;
   std::optional<sim::SimDesktopScene> screenScene_;
   std::vector<std::int64_t> screenComposed_;
+  // The menu-bar strip as last drawn on the whole view. A repaint of part of the view (the region
+  // a panel uncovers) shows only that part of a changed screen: the rest of the view is drawn on
+  // the next turn, so no part of it keeps showing an older state.
   MenuBarState drawnMenuBar_;
+  bool partlyDrawn_ = false;
   std::unique_ptr<SimMenuPanel> openMenu_;
   QRectF openMenuTitle_;  // where in the strip the open menu was opened from
   // Where the keyboard was before the press being handled moved it to this view: a menu opened

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include <QFont>
 #include <QImage>
@@ -18,7 +19,7 @@ namespace {
 
 // One colour per application, the same in every picture of its windows.
 QColor applicationColour(const sim::SimDesktop& desktop, platform::Pid owner) {
-  const sim::SimApp* app = desktop.app(owner);
+  const sim::SimApp* app = std::as_const(desktop).app(owner);
   const std::string key = app && app->bundleID ? *app->bundleID : std::to_string(owner);
   const auto hash = static_cast<std::uint32_t>(std::hash<std::string>{}(key)*2654435761u);
   return QColor::fromHsv(static_cast<int>(hash % 360), 70, 225);
@@ -168,7 +169,7 @@ std::optional<SimWindowPainter::TitleButton> SimWindowPainter::titleButtonAt(con
 
 std::optional<RGBAImage> SimWindowPainter::render(const sim::SimDesktop& desktop, std::int64_t number,
                                                   int width, int height, int margin) {
-  const sim::SimWindow* w = desktop.window(number);
+  const sim::SimWindow* w = std::as_const(desktop).window(number);
   if (!w || width < 1 || height < 1) return std::nullopt;
   QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);
   image.fill(Qt::transparent);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -225,7 +226,7 @@ std::optional<std::string> load(SimDesktop& desktop, const std::string& document
     if (w.contains("active") && w["active"].is_number_unsigned())
       desktop.activateTab(number, w["active"].get<std::size_t>());
     // A terminal window (its tabs are ttys) shows its text to Accessibility, for the editing keys.
-    if (const SimWindow* made = desktop.window(number);
+    if (const SimWindow* made = std::as_const(desktop).window(number);
         !made->tabs.empty() && made->tabs.front().url.starts_with("/dev/"))
       desktop.window(number)->textArea = SimTextArea{.text = kSampleTerminalText};
   }

@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimAccessibility.hpp"
 
+#include <utility>
+
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimExtensionsPage.hpp"
@@ -52,33 +54,36 @@ AXElement SimAccessibility::applicationElement(platform::Pid pid) {
 }
 
 std::optional<SimAccessibility::Target> SimAccessibility::resolve(AXElement e) {
+  // Questions look at the desktop without counting as a change of it: its changes come through
+  // the desktop's own operations.
+  const SimDesktop& desktop = desktop_;
   const std::uint64_t tag = e.id >> kKindShift, payload = e.id & kPayloadMask;
   if (tag == kApplicationTag) {
-    SimApp* app = desktop_.app(static_cast<platform::Pid>(payload));
+    const SimApp* app = std::as_const(desktop).app(static_cast<platform::Pid>(payload));
     if (!app || app->terminated) return std::nullopt;
     return Target{Kind::application, app, 0, e};
   }
   if (SimExtensionsPage::isPageElement(e)) {
     SimExtensionsPage* page = desktop_.extensionsPageIfMade();
     if (!page || !page->exists(e)) return std::nullopt;
-    return Target{Kind::pageElement, desktop_.app(*page->browser()), 0, e};
+    return Target{Kind::pageElement, desktop.app(*page->browser()), 0, e};
   }
   if (SimDock::isDockElement(e)) {
     auto dockPid = desktop_.dock().pid();
     if (!dockPid || !desktop_.dock().exists(e)) return std::nullopt;
-    return Target{Kind::dockElement, desktop_.app(*dockPid), 0, e};
+    return Target{Kind::dockElement, desktop.app(*dockPid), 0, e};
   }
   if (tag == kScrollAreaTag || tag == kTextAreaTag) {
-    SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
+    const SimWindow* w = std::as_const(desktop).window(static_cast<std::int64_t>(payload));
     if (!w || !w->inAccessibility || !w->textArea) return std::nullopt;
-    return Target{tag == kTextAreaTag ? Kind::textArea : Kind::scrollArea, desktop_.app(w->owner), w->number,
+    return Target{tag == kTextAreaTag ? Kind::textArea : Kind::scrollArea, desktop.app(w->owner), w->number,
                   e, w};
   }
   if (tag == kWindowTag || tag == kCloseButtonTag) {
-    SimWindow* w = desktop_.window(static_cast<std::int64_t>(payload));
+    const SimWindow* w = std::as_const(desktop).window(static_cast<std::int64_t>(payload));
     if (!w || !w->inAccessibility) return std::nullopt;
     if (tag == kCloseButtonTag && !w->hasCloseButton) return std::nullopt;
-    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop_.app(w->owner), w->number, e,
+    return Target{tag == kWindowTag ? Kind::window : Kind::closeButton, desktop.app(w->owner), w->number, e,
                   w};
   }
   return std::nullopt;
@@ -103,7 +108,7 @@ bool SimAccessibility::answers(AXElement e, const SimApp& app, double extraLaten
 std::optional<std::int64_t> SimAccessibility::focusedWindow(const SimApp& app) const {
   std::optional<std::int64_t> focused;
   for (auto number : desktop_.windowOrderOf(app.pid)) {
-    const SimWindow* w = desktop_.window(number);
+    const SimWindow* w = std::as_const(desktop_).window(number);
     if (!w->inAccessibility || w->minimized) continue;
     if (w->layer == 0) return number;
     if (!focused) focused = number;
@@ -138,7 +143,7 @@ AXError SimAccessibility::copyParameterizedAttribute(AXElement e, const std::str
   if (!target) return AXError::invalidElement;
   if (target->kind != Kind::textArea || attribute != Attr::kStringForRange)
     return AXError::attributeUnsupported;
-  const SimTextArea& area = *desktop_.window(target->window)->textArea;
+  const SimTextArea& area = *target->windowState->textArea;
   if (!answers(e, *target->app, area.latency)) return AXError::cannotComplete;
   if (target->app->failingAttributes.contains(attribute) || area.failingAttributes.contains(attribute))
     return AXError::failure;
@@ -151,7 +156,7 @@ AXError SimAccessibility::copyParameterizedAttribute(AXElement e, const std::str
 }
 
 AXError SimAccessibility::copyText(const Target& t, const std::string& attribute, AXValue& value) {
-  const SimWindow& w = *desktop_.window(t.window);
+  const SimWindow& w = *t.windowState;
   const SimTextArea& area = *w.textArea;
   if (attribute == Attr::kRole) {
     value = std::string(t.kind == Kind::textArea ? "AXTextArea" : "AXScrollArea");
@@ -203,7 +208,7 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
     if (attribute == Attr::kWindows) {
       std::vector<AXElement> list;
       for (auto number : desktop_.windowOrderOf(t.app->pid))
-        if (desktop_.window(number)->inAccessibility) list.push_back(windowElement(number));
+        if (std::as_const(desktop_).window(number)->inAccessibility) list.push_back(windowElement(number));
       value = std::move(list);
       return AXError::success;
     }
@@ -216,7 +221,7 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
     }
     if (attribute == Attr::kFocusedUIElement) {
       auto focused = focusedWindow(*t.app);
-      const SimWindow* w = focused ? desktop_.window(*focused) : nullptr;
+      const SimWindow* w = focused ? std::as_const(desktop_).window(*focused) : nullptr;
       if (!w || !w->textArea) return AXError::noValue;
       value = element(w->textArea->focusedIsTextArea ? kTextAreaTag : kScrollAreaTag,
                       static_cast<std::uint64_t>(w->number));
@@ -344,8 +349,8 @@ AXError SimAccessibility::elementAtPosition(AXElement application, float x, floa
   if (!answers(application, *target->app)) return AXError::cannotComplete;
   const Point point{x, y};
   if (target->app->bundleID == SimDock::kBundleID) return desktop_.dock().elementAt(point, element);
-  for (auto number : desktop_.windowsOf(target->app->pid)) {
-    const SimWindow* w = desktop_.window(number);
+  for (auto number : desktop_.windowOrderOf(target->app->pid)) {
+    const SimWindow* w = std::as_const(desktop_).window(number);
     if (w->inAccessibility && desktop_.isOnScreen(*w) && w->bounds.contains(point)) {
       element = windowElement(number);
       return AXError::success;

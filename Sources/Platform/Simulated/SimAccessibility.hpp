@@ -47,11 +47,11 @@ class SimAccessibility final : public platform::Accessibility {
   enum class Kind { application, window, closeButton, dockElement, pageElement, scrollArea, textArea };
   struct Target {
     Kind kind;
-    SimApp* app = nullptr;
+    const SimApp* app = nullptr;
     std::int64_t window = 0;
     platform::AXElement element{};
     // The window (of a window, close button or text element), found once for the whole message.
-    SimWindow* windowState = nullptr;
+    const SimWindow* windowState = nullptr;
   };
   std::optional<Target> resolve(platform::AXElement element);
   // Charges one message to the element's application; false when it did not answer in time.

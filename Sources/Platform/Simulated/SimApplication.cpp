@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 
+#include <utility>
+
 #include "Platform/Simulated/SimDesktop.hpp"
 
 namespace velvix::sim {
@@ -21,7 +23,7 @@ void SimApplication::terminate() {
 std::vector<platform::Application::OwnWindow> SimApplication::windows() const {
   std::vector<OwnWindow> result;
   for (auto number : desktop_.windowsOf(desktop_.selfPid())) {
-    const SimWindow* w = desktop_.window(number);
+    const SimWindow* w = std::as_const(desktop_).window(number);
     result.push_back({number, w->minimized, !w->minimized});
   }
   return result;
@@ -29,7 +31,7 @@ std::vector<platform::Application::OwnWindow> SimApplication::windows() const {
 
 std::optional<std::int64_t> SimApplication::panel(const std::string& title) const {
   auto it = panels_.find(title);
-  if (it != panels_.end() && desktop_.window(it->second)) return it->second;
+  if (it != panels_.end() && std::as_const(desktop_).window(it->second)) return it->second;
   return std::nullopt;
 }
 
@@ -65,7 +67,7 @@ void SimApplication::deminiaturize(std::int64_t window) {
 }
 
 void SimApplication::makeKeyAndOrderFront(std::int64_t window) {
-  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid()) {
+  if (const SimWindow* w = std::as_const(desktop_).window(window); w && w->owner == desktop_.selfPid()) {
     desktop_.setMinimized(window, false);
     desktop_.raiseWindow(window);
   }
@@ -77,17 +79,17 @@ std::int64_t SimApplication::createWindow(const std::string& title, Rect frame) 
 }
 
 void SimApplication::closeWindow(std::int64_t window) {
-  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid())
+  if (const SimWindow* w = std::as_const(desktop_).window(window); w && w->owner == desktop_.selfPid())
     desktop_.closeWindow(window);
 }
 
 void SimApplication::miniaturize(std::int64_t window) {
-  if (const SimWindow* w = desktop_.window(window); w && w->owner == desktop_.selfPid())
+  if (const SimWindow* w = std::as_const(desktop_).window(window); w && w->owner == desktop_.selfPid())
     desktop_.setMinimized(window, true);
 }
 
 std::optional<Rect> SimApplication::windowFrame(std::int64_t window) const {
-  const SimWindow* w = desktop_.window(window);
+  const SimWindow* w = std::as_const(desktop_).window(window);
   return w && w->owner == desktop_.selfPid() ? std::optional<Rect>(w->bounds) : std::nullopt;
 }
 
@@ -96,7 +98,7 @@ void SimApplication::setWindowFrame(std::int64_t window, const Rect& frame) {
 }
 
 std::optional<std::string> SimApplication::windowTitle(std::int64_t window) const {
-  const SimWindow* w = desktop_.window(window);
+  const SimWindow* w = std::as_const(desktop_).window(window);
   return w ? w->title : std::nullopt;
 }
 
@@ -110,7 +112,8 @@ void SimApplication::setBecameKeyHandler(std::int64_t window, std::function<void
 std::optional<std::int64_t> SimApplication::keyWindow() const {
   if (desktop_.selfPid() == 0 || desktop_.frontmostPid() != desktop_.selfPid()) return std::nullopt;
   for (auto number : desktop_.windowsOf(desktop_.selfPid()))
-    if (const SimWindow* w = desktop_.window(number); w && !w->minimized && w->layer == 0) return number;
+    if (const SimWindow* w = std::as_const(desktop_).window(number); w && !w->minimized && w->layer == 0)
+      return number;
   return std::nullopt;
 }
 

@@ -62,9 +62,28 @@ SimDesktop::SimDesktop(platform::MainLoop& loop, std::function<void(double)> spe
 
 SimDesktop::~SimDesktop() = default;
 
+// ---- changes
+
+void SimDesktop::noteChanged() {
+  revision_.fetch_add(1, std::memory_order_relaxed);
+  if (watchers_.empty()) return;
+  std::erase_if(watchers_, [](const auto& watcher) { return watcher.expired(); });
+  // A watcher may start or end a watch while it is told: it is told from a copy.
+  const auto watchers = watchers_;
+  for (const auto& watcher : watchers)
+    if (auto changed = watcher.lock()) (*changed)();
+}
+
+std::shared_ptr<void> SimDesktop::watchChanges(std::function<void()> changed) {
+  auto watch = std::make_shared<std::function<void()>>(std::move(changed));
+  watchers_.push_back(watch);
+  return watch;
+}
+
 // ---- applications
 
 Pid SimDesktop::launch(const AppSpec& spec) {
+  noteChanged();
   Pid pid = spec.pid.value_or(nextPid_);
   nextPid_ = std::max(nextPid_, pid) + 1;
   auto app = std::make_unique<SimApp>();
@@ -97,6 +116,7 @@ Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name)
 }
 
 void SimDesktop::terminate(Pid pid) {
+  noteChanged();
   SimApp* a = app(pid);
   if (!a || a->terminated) return;
   {
@@ -110,6 +130,7 @@ void SimDesktop::terminate(Pid pid) {
 }
 
 SimApp* SimDesktop::app(Pid pid) {
+  noteChanged();
   auto it = appsByPid_.find(pid);
   return it == appsByPid_.end() ? nullptr : it->second;
 }
@@ -148,6 +169,7 @@ void SimDesktop::indexApp(SimApp& app) {
 }
 
 void SimDesktop::activate(Pid pid) {
+  noteChanged();
   SimApp* a = app(pid);
   if (!a || a->terminated) return;
   a->hidden = false;
@@ -208,6 +230,7 @@ void SimDesktop::wake() {
 }
 
 void SimDesktop::deactivate(Pid pid) {
+  noteChanged();
   if (frontmost_ != pid) return;
   frontmost_.reset();
   if (const SimApp* a = app(pid))
@@ -218,6 +241,7 @@ void SimDesktop::deactivate(Pid pid) {
 // ---- windows
 
 std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
+  noteChanged();
   SimWindow w;
   w.number = nextWindowNumber_++;
   w.owner = owner;
@@ -239,6 +263,7 @@ std::int64_t SimDesktop::addWindow(Pid owner, const WindowSpec& spec) {
 }
 
 SimWindow* SimDesktop::window(std::int64_t number) {
+  noteChanged();
   auto it = windowsByNumber_.find(number);
   return it == windowsByNumber_.end() ? nullptr : it->second;
 }
@@ -259,6 +284,7 @@ const std::vector<std::int64_t>& SimDesktop::windowOrderOf(Pid pid) const {
 }
 
 void SimDesktop::raiseWindow(std::int64_t number) {
+  noteChanged();
   auto it = std::find(stack_.begin(), stack_.end(), number);
   if (it == stack_.end()) return;
   std::rotate(stack_.begin(), it, it + 1);
@@ -269,6 +295,7 @@ void SimDesktop::raiseWindow(std::int64_t number) {
 }
 
 void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
+  noteChanged();
   SimWindow* w = window(number);
   if (!w || w->minimized == minimized) return;
   w->minimized = minimized;
@@ -277,6 +304,7 @@ void SimDesktop::setMinimized(std::int64_t number, bool minimized) {
 }
 
 void SimDesktop::closeWindow(std::int64_t number) {
+  noteChanged();
   auto found = windows_.find(number);
   if (found == windows_.end()) return;
   std::erase(stackOf_[found->second.owner], number);
@@ -317,6 +345,7 @@ void SimDesktop::clickAt(Point point) {
 }
 
 std::int64_t SimDesktop::addTab(std::int64_t number, SimTab tab, bool activate) {
+  noteChanged();
   SimWindow* w = window(number);
   if (!w) return 0;
   if (tab.id == 0) tab.id = nextTabID_++;
@@ -327,6 +356,7 @@ std::int64_t SimDesktop::addTab(std::int64_t number, SimTab tab, bool activate) 
 }
 
 void SimDesktop::activateTab(std::int64_t number, std::size_t index) {
+  noteChanged();
   SimWindow* w = window(number);
   if (!w || index >= w->tabs.size()) return;
   w->activeTab = index;
@@ -334,6 +364,7 @@ void SimDesktop::activateTab(std::int64_t number, std::size_t index) {
 }
 
 void SimDesktop::closeTab(std::int64_t number, std::size_t index) {
+  noteChanged();
   SimWindow* w = window(number);
   if (!w || index >= w->tabs.size()) return;
   w->tabs.erase(w->tabs.begin() + static_cast<std::ptrdiff_t>(index));
@@ -373,6 +404,7 @@ void SimDesktop::switchToSpaceOf(Pid pid) {
 }
 
 void SimDesktop::switchSpace(std::size_t display, std::uint64_t space) {
+  noteChanged();
   if (display >= displays_.size()) return;
   SimDisplay& d = displays_[display];
   if (std::find(d.spaces.begin(), d.spaces.end(), space) == d.spaces.end()) d.spaces.push_back(space);

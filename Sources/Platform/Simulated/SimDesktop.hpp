@@ -212,6 +212,17 @@ class SimDesktop {
     if (spendTime_ && seconds > 0) spendTime_(seconds);
   }
 
+  // ---- changes, for what draws the desktop
+  // Grows with every change the screen may show: each operation of the desktop that changes it,
+  // and each mutable look at a window, an application, the displays or a Dock icon (whoever takes
+  // one may write to it). What draws the desktop draws again when it moved, and looks at nothing
+  // in between, however many windows there are.
+  std::uint64_t revision() const { return revision_.load(std::memory_order_relaxed); }
+  void noteChanged();
+  // `changed` runs at every change, on the main thread, inside the change: it should only mark
+  // work for later. The watch lasts while the returned handle lives.
+  [[nodiscard]] std::shared_ptr<void> watchChanges(std::function<void()> changed);
+
   // ---- processes and applications
   platform::Pid launch(const AppSpec& spec);
   // Registers this program itself as a running application of the desktop.
@@ -269,7 +280,10 @@ class SimDesktop {
   int scriptRuns = 0;
 
   // ---- displays and Spaces
-  std::vector<SimDisplay>& displays() { return displays_; }
+  std::vector<SimDisplay>& displays() {
+    noteChanged();
+    return displays_;
+  }
   const std::vector<SimDisplay>& displays() const { return displays_; }
   void switchSpace(std::size_t display, std::uint64_t space);
   // Activating an application none of whose windows shows on a current Space brings forward the
@@ -361,6 +375,8 @@ class SimDesktop {
 
   platform::MainLoop& loop_;
   std::function<void(double)> spendTime_;
+  std::atomic<std::uint64_t> revision_{0};
+  std::vector<std::weak_ptr<std::function<void()>>> watchers_;
   mutable std::shared_mutex processTableMutex_;
   std::map<platform::Pid, std::unique_ptr<SimApp>> apps_;  // entries are never removed
   // Hashed indexes of apps_, changed with it under the same lock: a large desktop is asked about

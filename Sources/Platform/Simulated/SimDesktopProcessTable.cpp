@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "Platform/Simulated/SimDesktop.hpp"
 
@@ -17,14 +18,14 @@ using Probe = platform::ProcessTable::Probe;
 Probe SimDesktopProcessTable::probe(platform::Pid pid) const {
   auto lock = desktop_.lockForReading();
   if (extraPIDs_.contains(pid)) return extra_.probe(pid);
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   return app && !app->terminated ? Probe::exists : Probe::gone;
 }
 
 std::optional<platform::Pid> SimDesktopProcessTable::parent(platform::Pid pid) const {
   auto lock = desktop_.lockForReading();
   if (extraPIDs_.contains(pid)) return extra_.parent(pid);
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   if (app && !app->terminated) return 1;  // applications are started by the system
   return std::nullopt;
 }
@@ -32,7 +33,7 @@ std::optional<platform::Pid> SimDesktopProcessTable::parent(platform::Pid pid) c
 std::optional<std::string> SimDesktopProcessTable::executablePath(platform::Pid pid) const {
   auto lock = desktop_.lockForReading();
   if (extraPIDs_.contains(pid)) return extra_.executablePath(pid);
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   if (!app || app->terminated || !app->bundlePath) return std::nullopt;
   return *app->bundlePath + "/Contents/MacOS/" + app->name.value_or("app");
 }
@@ -40,7 +41,7 @@ std::optional<std::string> SimDesktopProcessTable::executablePath(platform::Pid 
 std::optional<std::string> SimDesktopProcessTable::name(platform::Pid pid) const {
   auto lock = desktop_.lockForReading();
   if (extraPIDs_.contains(pid)) return extra_.name(pid);
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   if (!app || app->terminated) return std::nullopt;
   return app->name;
 }

@@ -1,5 +1,9 @@
 #include "Platform/Simulated/SimDesktopScene.hpp"
 
+#include <unordered_map>
+
+#include <utility>
+
 #include "Platform/FileURL.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
@@ -15,13 +19,13 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
                      SimScreens::kDockHeight};
   const auto front = desktop.frontmostPid();
   if (front)
-    if (const SimApp* app = desktop.app(*front))
+    if (const SimApp* app = std::as_const(desktop).app(*front))
       scene.menuBarTitle = app->name.value_or(app->bundleID.value_or(""));
 
   std::optional<std::int64_t> frontWindow;
   if (front)
     for (auto number : desktop.windowsOf(*front)) {
-      const SimWindow* w = desktop.window(number);
+      const SimWindow* w = std::as_const(desktop).window(number);
       if (desktop.isOnScreen(*w) && w->layer == 0) {
         frontWindow = number;
         break;
@@ -29,9 +33,9 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     }
   const auto& order = desktop.stackingOrder();
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
-    const SimWindow* w = desktop.window(*it);
+    const SimWindow* w = std::as_const(desktop).window(*it);
     if (!w || !desktop.isOnScreen(*w)) continue;
-    const SimApp* owner = desktop.app(w->owner);
+    const SimApp* owner = std::as_const(desktop).app(w->owner);
     std::string content = w->textArea ? w->textArea->text : std::string();
     for (const auto& tab : w->tabs) content.append("\x1f").append(tab.title).append("\x1f").append(tab.url);
     if (!w->tabs.empty()) content.append("\x1f").append(std::to_string(w->activeTab));
@@ -45,6 +49,11 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
   const SimDock* dock = desktop.dockIfMade();
   if (!dock || !dock->pid()) return scene;
   if (auto strip = dock->strip()) scene.dockStrip = *strip;
+  // Each running application's bundle address, made once: a Dock of hundreds of icons is matched
+  // against hundreds of applications.
+  std::unordered_map<std::string, platform::Pid> running;
+  for (const SimApp* app : desktop.apps())
+    if (app->bundlePath) running[platform::FileURL::fromPath(*app->bundlePath, true)] = app->pid;
   for (const auto& item : dock->items()) {
     auto frame = dock->frame(item.id);
     if (!frame) continue;
@@ -52,9 +61,7 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     tile.pointed =
         item.kind != SimDockItem::Kind::separator && !item.title.empty() && frame->contains(desktop.pointer);
     if (item.url)
-      for (const SimApp* app : desktop.apps())
-        if (app->bundlePath && platform::FileURL::fromPath(*app->bundlePath, true) == *item.url)
-          tile.pid = app->pid;
+      if (auto found = running.find(*item.url); found != running.end()) tile.pid = found->second;
     scene.dock.push_back(std::move(tile));
   }
   return scene;

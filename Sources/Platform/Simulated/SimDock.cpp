@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimDock.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "Platform/FileURL.hpp"
 #include "Platform/Simulated/SimAccessibility.hpp"
@@ -43,9 +44,11 @@ void SimDock::quit() {
 }
 
 std::optional<platform::Pid> SimDock::pid() const {
-  for (const SimApp* app : desktop_.apps())
-    if (app->bundleID == kBundleID) return app->pid;
-  return std::nullopt;
+  // Found through the bundle index: every question about an icon asks it, and a desktop may run
+  // hundreds of applications.
+  const auto running = desktop_.apps(kBundleID);
+  if (running.empty()) return std::nullopt;
+  return running.front()->pid;
 }
 
 int SimDock::section(SimDockItem::Kind kind) {
@@ -64,6 +67,7 @@ int SimDock::section(SimDockItem::Kind kind) {
 }
 
 std::uint64_t SimDock::add(SimDockItem item) {
+  desktop_.noteChanged();
   item.id = nextID_++;
   const int rank = section(item.kind);
   auto at = std::find_if(items_.begin(), items_.end(),
@@ -73,7 +77,7 @@ std::uint64_t SimDock::add(SimDockItem item) {
 
 std::uint64_t SimDock::addApplication(platform::Pid pid, std::optional<std::string> badge) {
   SimDockItem item;
-  if (const SimApp* app = desktop_.app(pid)) {
+  if (const SimApp* app = std::as_const(desktop_).app(pid)) {
     item.title = app->name.value_or("");
     if (app->bundlePath) item.url = platform::FileURL::fromPath(*app->bundlePath, true);
   }
@@ -89,7 +93,7 @@ void SimDock::noteTerminated(const std::string& bundleURL) {
 void SimDock::noteMinimized(std::int64_t window, bool minimized) {
   std::erase_if(items_, [window](const SimDockItem& item) { return item.window == window; });
   if (!minimized || !pid()) return;
-  const SimWindow* w = desktop_.window(window);
+  const SimWindow* w = std::as_const(desktop_).window(window);
   if (!w) return;
   SimDockItem item;
   item.kind = SimDockItem::Kind::minimizedWindow;
@@ -106,6 +110,7 @@ const SimDockItem* SimDock::itemAt(Point point) const {
 }
 
 void SimDock::remove(std::uint64_t id) {
+  desktop_.noteChanged();
   std::erase_if(items_, [id](const SimDockItem& item) { return item.id == id; });
 }
 
@@ -114,6 +119,7 @@ void SimDock::setBadge(std::uint64_t id, std::optional<std::string> label) {
 }
 
 SimDockItem* SimDock::item(std::uint64_t id) {
+  desktop_.noteChanged();  // the caller may change the icon
   return const_cast<SimDockItem*>(find(id));
 }
 
@@ -124,7 +130,7 @@ const SimDockItem* SimDock::find(std::uint64_t id) const {
 }
 
 const SimDisplay* SimDock::dockDisplay() const {
-  const auto& displays = desktop_.displays();
+  const auto& displays = std::as_const(desktop_).displays();
   if (displays.empty()) return nullptr;
   return display < displays.size() ? &displays[display] : &displays.front();
 }

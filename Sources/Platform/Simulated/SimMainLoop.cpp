@@ -98,6 +98,7 @@ bool SimMainLoop::fireOneDue(double limit) {
       state->valid = false;
     }
     auto fire = state->fire;  // the callback may invalidate or reschedule its own timer
+    ++timersFired_;
     fire();
     return true;
   }

@@ -58,6 +58,8 @@ class SimMainLoop final : public platform::MainLoop {
   void setMenuTracking(bool tracking) { menuTracking_ = tracking; }
 
   double elapsed() const { return elapsed_.load(); }
+  // Timers fired so far: each is a wake-up of the main thread that a quiet program avoids.
+  std::uint64_t timersFired() const { return timersFired_; }
 
  private:
   struct Scheduled {
@@ -77,6 +79,7 @@ class SimMainLoop final : public platform::MainLoop {
   bool menuTracking_ = false;
   bool mainBlocked_ = false;
   std::uint64_t sequence_ = 0;
+  std::uint64_t timersFired_ = 0;
   std::map<Key, std::shared_ptr<platform::TimerState>> timers_;
 
   mutable std::mutex postedMutex_;

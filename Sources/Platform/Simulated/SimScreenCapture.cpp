@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimScreenCapture.hpp"
 
 #include <cmath>
+#include <utility>
 
 #include "Platform/Simulated/SimDesktop.hpp"
 
@@ -36,7 +37,8 @@ class SimScreenCapture::Stream final : public platform::WindowStream {
 
  private:
   void deliver() {
-    if (!capture_.desktop_.window(windowID_)) return;  // the window is gone: nothing more to show
+    if (!std::as_const(capture_.desktop_).window(windowID_))
+      return;  // the window is gone: nothing more to show
     if (onFrame_) onFrame_(capture_.frame(windowID_, configuration_));
   }
   void end() {
@@ -61,8 +63,9 @@ void SimScreenCapture::shareableContent(ContentCompletion completion) {
       return;
     }
     std::vector<platform::ShareableWindow> windows;
+    windows.reserve(desktop_.stackingOrder().size());
     for (auto number : desktop_.stackingOrder()) {
-      const SimWindow* w = desktop_.window(number);
+      const SimWindow* w = std::as_const(desktop_).window(number);
       if (!w->shareable) continue;
       windows.push_back({w->number, w->bounds, w->title, w->owner});
     }
@@ -73,7 +76,7 @@ void SimScreenCapture::shareableContent(ContentCompletion completion) {
 void SimScreenCapture::screenshot(std::int64_t windowID, int width, int height, ImageCompletion completion) {
   desktop_.loop().postAfter(desktop_.captureLatency,
                             [this, windowID, width, height, completion = std::move(completion)] {
-                              const SimWindow* w = desktop_.window(windowID);
+                              const SimWindow* w = std::as_const(desktop_).window(windowID);
                               if (!w) {
                                 completion(std::nullopt, "The window is no longer available.");
                                 return;
@@ -93,7 +96,7 @@ void SimScreenCapture::startWindowStream(std::int64_t windowID,
   desktop_.loop().postAfter(
       desktop_.captureLatency, [this, windowID, configuration, onFrame = std::move(onFrame),
                                 completion = std::move(completion)]() mutable {
-        const SimWindow* w = desktop_.window(windowID);
+        const SimWindow* w = std::as_const(desktop_).window(windowID);
         if (!w || !w->shareable) {
           completion(nullptr, "The window is no longer available.");
           return;
@@ -108,7 +111,7 @@ void SimScreenCapture::startWindowStream(std::int64_t windowID,
 
 StreamFrame SimScreenCapture::frame(std::int64_t windowID,
                                     const platform::WindowStreamConfiguration& configuration) const {
-  const SimWindow* w = desktop_.window(windowID);
+  const SimWindow* w = std::as_const(desktop_).window(windowID);
   if (!w) return {StreamFrameStatus::stopped, std::nullopt};
   StreamFrameStatus status = w->minimized ? StreamFrameStatus::idle : StreamFrameStatus::complete;
   if (auto forced = frameStatus.find(windowID); forced != frameStatus.end()) status = forced->second;

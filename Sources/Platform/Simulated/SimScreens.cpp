@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimScreens.hpp"
 
+#include <utility>
+
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 
@@ -7,7 +9,7 @@ namespace velvix::sim {
 
 std::vector<platform::ScreenInfo> SimScreens::screens() const {
   std::vector<platform::ScreenInfo> result;
-  const auto& displays = desktop_.displays();
+  const auto& displays = std::as_const(desktop_).displays();
   const SimDock* dock = desktop_.dockIfMade();
   const std::size_t dockDisplay = dock && dock->display < displays.size() ? dock->display : 0;
   for (std::size_t i = 0; i < displays.size(); ++i) {

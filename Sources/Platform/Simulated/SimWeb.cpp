@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimWeb.hpp"
 
+#include <utility>
+
 #include "Platform/Simulated/SimDesktop.hpp"
 
 namespace velvix::sim {
@@ -19,7 +21,7 @@ std::string SimWeb::hostOf(const std::string& url) {
 void SimWeb::serveSiteIcons(const SimDesktop& desktop, const IconFile& icon) {
   for (const SimApp* app : desktop.apps())
     for (auto number : desktop.windowsOf(app->pid))
-      if (const SimWindow* window = desktop.window(number))
+      if (const SimWindow* window = std::as_const(desktop).window(number))
         for (const auto& tab : window->tabs) {
           const std::string host = hostOf(tab.url);
           if (host.empty()) continue;

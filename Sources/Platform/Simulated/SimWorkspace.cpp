@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 #include "Platform/Simulated/SimDesktop.hpp"
 
@@ -56,7 +57,7 @@ std::vector<RunningApplication> SimWorkspace::runningApplications(const std::str
 }
 
 std::optional<RunningApplication> SimWorkspace::application(Pid pid) const {
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   if (!app || app->terminated) return std::nullopt;
   return snapshot(*app);
 }
@@ -71,7 +72,7 @@ bool SimWorkspace::forceTerminate(Pid pid) {
 }
 
 bool SimWorkspace::isTerminated(Pid pid) const {
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   return !app || app->terminated;
 }
 
@@ -81,7 +82,7 @@ std::optional<RunningApplication> SimWorkspace::frontmostApplication() const {
 }
 
 bool SimWorkspace::activate(Pid pid) {
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   if (!app || app->terminated || desktop_.refusesActivation.contains(pid)) return false;
   desktop_.activate(pid);
   return true;
@@ -137,7 +138,7 @@ RGBAImage SimWorkspace::iconForFile(const std::string& path) const {
 }
 
 RGBAImage SimWorkspace::applicationIcon(Pid pid) const {
-  const SimApp* app = desktop_.app(pid);
+  const SimApp* app = std::as_const(desktop_).app(pid);
   return app && app->bundlePath ? iconForFile(*app->bundlePath) : genericApplicationIcon();
 }
 
@@ -150,7 +151,7 @@ platform::NotificationCenter& SimWorkspace::notificationCenter() {
 }
 
 std::string SimWorkspace::ownBundleIdentifier() const {
-  const SimApp* self = desktop_.app(desktop_.selfPid_);
+  const SimApp* self = std::as_const(desktop_).app(desktop_.selfPid_);
   return self && self->bundleID ? *self->bundleID : std::string();
 }
 
