@@ -11,6 +11,7 @@
 #include "Core/MRUManager.hpp"
 #include "Platform/ProcessTable.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimWorkspace.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/ProcessLineage.hpp"
 #include "Support/RunningApps.hpp"
@@ -42,10 +43,22 @@ RealChromiumMirror::RealChromiumMirror(Collaborators collaborators)
       runningApps_(collaborators.runningApps),
       processes_(collaborators.processes),
       loop_(collaborators.loop),
-      log_(collaborators.log) {
+      log_(collaborators.log),
+      placement_(collaborators.placement) {
   statusObservation_ =
       collaborators.notifications.observe(BrowserBridge::kStatusChangedNotification,
                                           [this](const platform::Notification&) { scheduleReconcile(); });
+  // Choosing one of chromium's tabs activates the stand-in and has the extension bring chromium's
+  // window forward, which takes the keyboard on a display without a window manager: the person's
+  // screen is the simulated desktop, so its window takes the keyboard back and the next chord
+  // still reaches the switcher.
+  activationObservation_ = desktop_.workspace().notificationCenter().observe(
+      platform::WorkspaceNotification::kDidActivateApplication, loop_,
+      [this](const platform::Notification& n) {
+        const bool standIn =
+            standIn_ && n.userInfo.is_object() && n.userInfo.value("pid", platform::Pid{0}) == *standIn_;
+        if (standIn && placement_) placement_->keepKeyboard(kKeyboardKeptFor);
+      });
   reportSubscription_ =
       browserBridge_.reportsHandled.add([this](const ExtensionReport& report, Browser browser) {
         if (browser != Browser::chromium) return;

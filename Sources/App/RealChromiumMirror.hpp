@@ -13,6 +13,7 @@
 
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "Platform/Workspace.hpp"
 #include "Support/AliveToken.hpp"
 #include "Support/Observers.hpp"
@@ -52,7 +53,12 @@ class RealChromiumMirror {
     platform::ProcessTable& processes;  // the socket's peers, real processes among them
     platform::MainLoop& loop;
     DebugLog& log;
+    // The window onto the desktop once it exists: it keeps the keyboard when chromium is told to
+    // show a tab.
+    platform::ScreenPlacement* const& placement;
   };
+  // How long after the stand-in was activated chromium's taking of the keyboard is undone.
+  static constexpr double kKeyboardKeptFor = 5.0;
 
   explicit RealChromiumMirror(Collaborators collaborators);
   RealChromiumMirror(const RealChromiumMirror&) = delete;
@@ -76,7 +82,9 @@ class RealChromiumMirror {
   platform::ProcessTable& processes_;
   platform::MainLoop& loop_;
   DebugLog& log_;
+  platform::ScreenPlacement* const& placement_;
   platform::NotificationCenter::Observation statusObservation_;
+  platform::NotificationCenter::Observation activationObservation_;
   Subscription reportSubscription_;
   platform::Timer livenessTimer_;
   bool reconcilePosted_ = false;

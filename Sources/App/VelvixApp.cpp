@@ -248,9 +248,14 @@ struct VelvixApp::Parts {
       .permissions = permissions,
       .appMonitor = appMonitor,
   }};
-  PermissionsService permissions{
-      desktop.privacyService(), defaults,      desktop.application(), workspace, runningApps,
-      desktop.launcher(),       desktop.loop()};
+  platform::Launcher& launcher = options.launcher ? *options.launcher : desktop.launcher();
+  PermissionsService permissions{desktop.privacyService(),
+                                 defaults,
+                                 desktop.application(),
+                                 workspace,
+                                 runningApps,
+                                 launcher,
+                                 desktop.loop()};
   AppleScriptBridge appleScripts{{.scriptRunner = desktop.scripts(),
                                   .safariHost = safariHost,
                                   .workspace = workspace,
@@ -298,7 +303,8 @@ struct VelvixApp::Parts {
                                    .runningApps = runningApps,
                                    .processes = processes,
                                    .loop = desktop.loop(),
-                                   .log = log}};
+                                   .log = log,
+                                   .placement = services.placement}};
   ChromeHostInstaller hostInstaller{resources, workspace,   quarantine, desktop.pasteboard(),
                                     log,       options.home};
   SystemSwitcherShortcut systemSwitcherShortcut{desktop.symbolicHotKeys(), desktop.loop(), log};
@@ -390,6 +396,7 @@ struct VelvixApp::Parts {
     s.accessibility = &accessibility;
     s.workspace = &workspace;
     s.bundles = &bundles;
+    s.launcher = &launcher;
     s.home = options.home;
     s.defaults = &defaults;
     s.processes = &processes;
@@ -485,7 +492,8 @@ std::filesystem::path VelvixApp::settingsFile(const std::filesystem::path& home)
 
 VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
     : application_(desktop.application()) {
-  if (desktop.selfPid() == 0) desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName);
+  if (desktop.selfPid() == 0)
+    desktop.launchSelf(AppIdentity::kBundleIdentifier, AppIdentity::kName, options.selfPid);
   if (options.paintWindows) {
     // Screen captures show the windows as the desktop's window draws them.
     desktop.windowPainter = [&desktop](std::int64_t number, int width, int height, int margin) {
@@ -499,6 +507,9 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
     processLog("symbolic hot keys kept in memory: " + *error);
   } else {
     desktop.symbolicHotKeys().useStateFile((simulatedState / "symbolic-hotkeys").string());
+    // The microphone is hardware: a mute left on at quit is still on at the next launch.
+    if (auto problem = desktop.microphone().useStateFile((simulatedState / "microphone").string()))
+      processLog(*problem);
   }
   beforeLaunch_ = std::move(options.beforeLaunch);
   options.beforeLaunch = nullptr;
@@ -516,6 +527,7 @@ VelvixApp::VelvixApp(sim::SimDesktop& desktop, VelvixAppOptions options)
   // The set-up window words the Safari step for the kind of build that runs.
   p.onboardingWindow.developerIDSigned = BuildInfo(desktop.codeSigning).isDeveloperIDSigned();
   desktop.application().onTerminate = [this] { terminate(); };
+  desktop.shellHandoffFile = p.mouseSelection.handoffPath().string();
 
   delegate_ = std::make_unique<AppDelegate>(services_);
   // The application made frontmost again, after the user had left it, tells its delegate, as the

@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "App/AppDelegate.hpp"
 #include "Core/Services.hpp"
 #include "Platform/Application.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/Workspace.hpp"
 #include "Support/ConsentQuestion.hpp"
 #include "Support/TerminalIntegrationInstaller.hpp"
 #include "Support/VSCodeKeybindingsInstaller.hpp"
@@ -23,6 +25,7 @@ namespace platform {
 class BackgroundTimers;
 class HttpClient;
 class ImageDecoder;
+class Launcher;
 class MessagePorts;
 class NotificationCenter;
 class ProcessTable;
@@ -68,6 +71,11 @@ struct VelvixAppOptions {
   std::filesystem::path resources;
   // The real program keeps one copy per home folder through a lock file in the support folder.
   bool singleInstanceLock = false;
+  // The real program starts itself again for real (the simulated desktop's launcher records what
+  // it was asked to start), and is known on the simulated desktop by its real process id, which
+  // the relaunch waits on.
+  platform::Launcher* launcher = nullptr;
+  std::optional<platform::Pid> selfPid;
   // Scenarios may let the simulated desktop's processes stand for the socket's peers (the test
   // program playing a browser's relay); the program asks the kernel alone who connected.
   bool simulatedSocketPeers = false;

@@ -25,6 +25,7 @@
 #include "App/QuitSignals.hpp"
 #include "App/RealChromiumMirror.hpp"
 #include "App/VelvixApp.hpp"
+#include "Platform/Linux/ProgramRelauncher.hpp"
 #include "Platform/Qt/QtMainLoop.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
@@ -115,6 +116,9 @@ int VelvixMain::main(int argc, char** argv) {
     case CommandLine::Request::Run:
       break;
   }
+  // "Restart Velvix" starts the program again as it was started: taken before anything below
+  // changes the environment.
+  auto relauncher = platform::ProgramRelauncher::forThisProcess(argc, argv, environ);
   // A write to a closed socket must not kill the process.
   std::signal(SIGPIPE, SIG_IGN);
 #if defined(__GLIBC__)
@@ -150,7 +154,10 @@ int VelvixMain::main(int argc, char** argv) {
   sim::SampleDesktop::populate(desktop, &problem);
   if (!problem.empty()) processLog(problem);
   RealChromiumMirror::installWhereChromiumIs(desktop);
-  VelvixApp velvix(desktop, {.home = homeFolder(), .singleInstanceLock = true});
+  VelvixApp velvix(desktop, {.home = homeFolder(),
+                             .singleInstanceLock = true,
+                             .launcher = &relauncher,
+                             .selfPid = static_cast<platform::Pid>(::getpid())});
   running = &velvix;
 
   // With a display, a window shows the simulated desktop and takes its keyboard and mouse; the

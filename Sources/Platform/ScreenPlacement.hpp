@@ -14,6 +14,10 @@ class ScreenPlacement {
   virtual Point toDisplay(Point simulated) const = 0;
   // Display pixels per simulated point.
   virtual double displayScale() const { return 1.0; }
+  // A real program beside the simulated desktop was just asked to come forward (a real browser
+  // told to show a tab). The keyboard belongs to the simulated desktop, the person's screen: taken
+  // back once when that program takes it within `seconds`.
+  virtual void keepKeyboard(double seconds) {}
 };
 
 // A frame of the simulated screen as it appears on the display: its centre where the placement

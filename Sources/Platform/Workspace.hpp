@@ -24,11 +24,15 @@ inline constexpr const char* kDidLaunchApplication = "WorkspaceDidLaunchApplicat
 inline constexpr const char* kDidActivateApplication = "WorkspaceDidActivateApplication";
 inline constexpr const char* kDidDeactivateApplication = "WorkspaceDidDeactivateApplication";
 inline constexpr const char* kDidTerminateApplication = "WorkspaceDidTerminateApplication";
-inline constexpr const char* kWillSleep = "WorkspaceWillSleep";
-inline constexpr const char* kDidWake = "WorkspaceDidWake";
-inline constexpr const char* kScreensDidWake = "WorkspaceScreensDidWake";
-inline constexpr const char* kSessionDidBecomeActive = "WorkspaceSessionDidBecomeActive";
-inline constexpr const char* kScreenIsUnlocked = "ScreenIsUnlocked";
+// The sleep, wake and session notifications carry the system's own names, which the health log
+// repeats.
+inline constexpr const char* kWillSleep = "NSWorkspaceWillSleepNotification";
+inline constexpr const char* kDidWake = "NSWorkspaceDidWakeNotification";
+inline constexpr const char* kScreensDidWake = "NSWorkspaceScreensDidWakeNotification";
+inline constexpr const char* kSessionDidBecomeActive = "NSWorkspaceSessionDidBecomeActiveNotification";
+// Posted on the system's distributed centre; the workspace's centre carries them here.
+inline constexpr const char* kScreenIsLocked = "com.apple.screenIsLocked";
+inline constexpr const char* kScreenIsUnlocked = "com.apple.screenIsUnlocked";
 }  // namespace WorkspaceNotification
 
 enum class ActivationPolicy { Regular, Accessory, Prohibited };

@@ -155,6 +155,29 @@ TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWin
   EXPECT_EQ(w.frontWindow(), hidden);
 }
 
+// A real program beside the desktop that was told to come forward (a real browser showing a tab)
+// takes the keyboard from the window onto the desktop once: the window takes it back, so the next
+// chord reaches the switcher. Taken again later, it stays with that program.
+TEST(SimulatedDesktop, TheWindowTakesTheKeyboardBackOnceAfterARealProgramWasToldToComeForward) {
+  test::AppWorld w;
+  w.launch();
+  SimDesktopView view(w.desktop);
+  QWidget other;
+  view.show();
+  other.show();
+  auto activate = [](QWidget& window) {
+    window.activateWindow();
+    for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  };
+  activate(view);
+  ASSERT_TRUE(view.isActiveWindow());
+  view.keepKeyboard(5);
+  activate(other);
+  EXPECT_TRUE(view.isActiveWindow());
+  activate(other);
+  EXPECT_TRUE(other.isActiveWindow());
+}
+
 TEST(SimulatedDesktop, TheWindowOpensOnePixelAPointWhenTheDisplayHasRoomElseScaledToFit) {
   const Size screen{1440, 900};
   EXPECT_EQ(SimDesktopView::openingScale(screen, {1600, 1000}), 1.0);

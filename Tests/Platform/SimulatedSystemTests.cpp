@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QColor>
 #include <QImage>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
+#include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
 #include "Platform/Simulated/SimSystemMenu.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -76,6 +79,42 @@ TEST(SimulatedSystemMenu, PermissionsSecureInputAndTheTapProduceWhatTheStatusIte
   ASSERT_FALSE(s.w.desktop.input().enabledTaps().empty());
   ASSERT_TRUE(s.choose("Disable the Event Tap (as for a Slow Tap)"));
   EXPECT_TRUE(s.w.desktop.input().enabledTaps().empty());
+}
+
+// Sleep and the lock screen hand the session back with the event tap off; the program switches it
+// on again at each of the four returns and names the one it was.
+TEST(SimulatedSystemMenu, SleepWakeLockAndUnlockComeBackWithTheTapSwitchedOnAgain) {
+  namespace WN = platform::WorkspaceNotification;
+  SampleWorld s;
+  sim::SimInput& input = s.w.desktop.input();
+  ASSERT_EQ(input.enabledTaps().size(), 1u);
+  const auto tap = input.enabledTaps().front();
+
+  ASSERT_TRUE(s.choose("Sleep"));
+  EXPECT_FALSE(s.menu().find("Sleep"));
+  s.w.pause(1);
+  ASSERT_TRUE(s.choose("Wake"));
+  s.w.pause(1);
+  EXPECT_TRUE(input.isEnabled(tap));
+  ASSERT_TRUE(s.choose("Lock Screen"));
+  s.w.pause(1);
+  ASSERT_TRUE(s.choose("Unlock Screen"));
+  s.w.pause(1);
+  EXPECT_TRUE(input.isEnabled(tap));
+  // The returns the menu does not make alone: the screens waking, a session switched back to.
+  for (const char* name : {WN::kScreensDidWake, WN::kSessionDidBecomeActive}) {
+    input.setEnabled(tap, false);
+    s.w.desktop.workspace().notificationCenter().post(name);
+    s.w.pause(1);
+    EXPECT_TRUE(input.isEnabled(tap)) << name;
+  }
+  const auto lines = s.w.healthLines();
+  for (const std::string name :
+       {"NSWorkspaceDidWakeNotification", "com.apple.screenIsUnlocked",
+        "NSWorkspaceScreensDidWakeNotification", "NSWorkspaceSessionDidBecomeActiveNotification"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "event tap was disabled at " + name + "; re-enabling"),
+              lines.end())
+        << name;
 }
 
 TEST(SimulatedSystemMenu, LaunchesAndQuitsApplicationsAndSwitchesSpaces) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+
 #include "Core/MicMute.hpp"
 #include "Core/QuitCleanup.hpp"
 #include "Input/EventTap.hpp"
@@ -15,9 +18,18 @@ namespace velvix {
 namespace {
 
 constexpr std::int64_t kMicKey = platform::KeyCode::kMicrophone;
+constexpr const char* kStateFolder = ".velvix-simulated-desktop";
 
 struct MicWorld : test::AppWorld {
-  MicWorld() {
+  // `previousRun`: the same home folder and settings as a run that quit before this one.
+  explicit MicWorld(const MicWorld* previousRun = nullptr) {
+    if (previousRun) {
+      std::filesystem::create_directories(home.path() / kStateFolder);
+      std::filesystem::copy_file(previousRun->home.path() / kStateFolder / "microphone",
+                                 home.path() / kStateFolder / "microphone");
+      const auto values = previousRun->settings.userValues();
+      for (const auto& [key, value] : values.items()) settings.set(key, value);
+    }
     notes = launchApp("com.example.notes", "Notes", {"Ideas"});
     launch();
     desktop.activate(notes);
@@ -77,6 +89,24 @@ TEST(MicrophoneScenario, QuittingWhileMutedAsksTheUserWhoMayKeepTheMute) {
   unmute.app->terminate();
   EXPECT_FLOAT_EQ(unmute.mic().level, 0.75f);
   EXPECT_FALSE(unmute.held());
+}
+
+// The microphone is hardware: the mute the user chose to keep is there at the next launch, so the
+// next press of the key unmutes to the level it had.
+TEST(MicrophoneScenario, AMuteKeptAtQuitIsStillOnAtTheNextLaunchAndTheKeyThenUnmutes) {
+  auto first = std::make_unique<MicWorld>();
+  ASSERT_TRUE(first->pressMic());
+  first->desktop.application().alertAnswer = 1;  // "Quit, Leave Muted"
+  first->app->terminate();
+  first->app.reset();
+
+  MicWorld next(first.get());
+  EXPECT_FLOAT_EQ(next.mic().level, 0.0f);
+  EXPECT_TRUE(next.held());
+  ASSERT_TRUE(next.pressMic());
+  EXPECT_FLOAT_EQ(next.mic().level, 0.75f);
+  EXPECT_EQ(next.hud().lastShown(), false);
+  EXPECT_FALSE(next.held());
 }
 
 TEST(MicrophoneScenario, ASystemQuitOrLockedInputUnmutesWithoutAskingAndAnUpdateKeepsTheMute) {

@@ -17,6 +17,7 @@
 #include "Input/SwitcherController.hpp"
 #include "Platform/InputEvent.hpp"
 #include "Platform/Linux/LinuxProcessTable.hpp"
+#include "Platform/ScreenPlacement.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
 #include "Support/ChromeHostInstaller.hpp"
 #include "Support/RunningApps.hpp"
@@ -180,12 +181,22 @@ TEST_F(RealChromiumScenario, ARealChromiumStandsInTheDesktopAndItsPagesAreChosen
   })) << testing::PrintToString(titles())
       << diagnostics();
 
-  // The chord chooses "one"; chromium shows it, and the desktop has chromium in front.
+  // The chord chooses "one"; chromium shows it, and the desktop has chromium in front. The window
+  // onto the desktop keeps the keyboard, so the next chord reaches the switcher, not chromium.
+  struct KeyboardKeeper : platform::ScreenPlacement {
+    Point toDisplay(Point simulated) const override { return simulated; }
+    void keepKeyboard(double seconds) override { kept.push_back(seconds); }
+    std::vector<double> kept;
+  } keeper;
+  w.services().placement = &keeper;
   std::size_t asked = pages.requests().size();
   ASSERT_TRUE(chooseInSwitcher(pages.url("/one"))) << diagnostics();
   EXPECT_TRUE(waitFor([&] { return pageSeen("/seen/one/visible", asked); }))
       << "chromium never showed it" << diagnostics();
   EXPECT_EQ(w.frontmostPid(), standIn());
+  EXPECT_FALSE(keeper.kept.empty());
+  for (double seconds : keeper.kept) EXPECT_EQ(seconds, RealChromiumMirror::kKeyboardKeptFor);
+  w.services().placement = nullptr;
 
   // W on "one" closes it in chromium, and chromium's report takes it out of the inventory.
   ASSERT_TRUE(chooseInSwitcher(pages.url("/one"), platform::KeyCode::kW)) << diagnostics();

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QPushButton>
+
 #include "Core/Preferences.hpp"
 #include "Input/EventTap.hpp"
+#include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimMenuBar.hpp"
+#include "Platform/Simulated/SimSystemSettings.hpp"
 #include "TestSupport/AppWorld.hpp"
 #include "UI/OnboardingModel.hpp"
+#include "UI/OnboardingView.hpp"
 #include "UI/OnboardingWindowController.hpp"
 
 namespace velvix {
@@ -49,6 +54,53 @@ TEST(SetUpScenario,
   setUp.finish();
   EXPECT_TRUE(w.services().preferences->hasCompletedOnboarding.get());
   EXPECT_FALSE(setUp.window());
+}
+
+// "Grant…" brings the system's settings forward at the permission's pane, where the person
+// switches it on; the first time through the permission's prompt, later through the pane's address.
+TEST(SetUpScenario, GrantShowsThePermissionsPaneWhoseSwitchTurnsItOn) {
+  test::AppWorld w;
+  w.desktop.accessibilityTrusted = false;
+  w.desktop.privacy.listenEvent = platform::ListenEventAccess::undetermined;
+  w.beforeLaunch = [](Services& s) { s.preferences->hasCompletedOnboarding.set(false); };
+  w.launch();
+  OnboardingWindowController& setUp = *w.services().onboardingWindow;
+  ASSERT_TRUE(setUp.view());
+  auto grant = [&](const std::string& step) {
+    auto* button = setUp.view()->findChild<QPushButton*>(QString::fromStdString("OnboardingButton:" + step));
+    if (button) button->click();
+    w.pause(0.5);
+    return button != nullptr;
+  };
+  auto pane = [&]() -> const sim::SimWindow* {
+    const sim::SimWindow* front = w.desktop.window(w.frontWindow());
+    const sim::SimApp* owner = front ? w.desktop.app(front->owner) : nullptr;
+    if (!owner || owner->bundleID != sim::SimSystemSettings::kBundleID || w.frontmostPid() != owner->pid)
+      return nullptr;
+    return front;
+  };
+  auto flip = [&](const sim::SimWindow& window) {
+    const Rect knob = sim::SimSystemSettings::switchFrame(window.bounds);
+    w.desktop.input().click({knob.x + knob.width / 2, knob.y + knob.height / 2});
+    w.pause(3);
+  };
+
+  for (int time = 0; time < 2; ++time) {  // the prompt, then the pane's address
+    ASSERT_TRUE(grant("Input Monitoring"));
+    ASSERT_TRUE(pane()) << time;
+    EXPECT_EQ(pane()->title, "Input Monitoring");
+    if (time == 0) continue;
+    flip(*pane());
+    EXPECT_EQ(w.desktop.privacy.listenEvent, platform::ListenEventAccess::granted);
+  }
+  ASSERT_TRUE(grant("Accessibility"));
+  ASSERT_TRUE(pane());
+  EXPECT_EQ(pane()->title, "Accessibility");
+  flip(*pane());
+  EXPECT_TRUE(w.desktop.accessibilityTrusted);
+  EXPECT_TRUE(w.app->delegate().eventTap()->hasTap());
+  EXPECT_TRUE(stepDone(*setUp.model(), "Accessibility"));
+  EXPECT_TRUE(stepDone(*setUp.model(), "Input Monitoring"));
 }
 
 TEST(SetUpScenario, TheSafariStepIsWordedForTheKindOfBuildThatRuns) {

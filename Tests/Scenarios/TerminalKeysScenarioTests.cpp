@@ -7,6 +7,8 @@
 #include "Input/TerminalMouseSelection.hpp"
 #include "Platform/Linux/Files.hpp"
 #include "Platform/Simulated/SimInput.hpp"
+#include "Platform/Simulated/SimLineEditor.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
 #include "TestSupport/AppWorld.hpp"
 
 namespace velvix {
@@ -199,6 +201,34 @@ TEST(TerminalEditingKeys, AHighlightIsLeftAloneWhenTheShellCannotTakeIt) {
   w.drag("hello");
   EXPECT_EQ(w.press(Keys::kX, 0, "x"), w.pressed(Keys::kX, 0));
   EXPECT_FALSE(std::filesystem::exists(w.services().mouseSelection->handoffPath()));
+}
+
+// The terminal's shell acts on the keys the chords become, so a person sees each chord do what
+// the settings pane promises.
+TEST(TerminalEditingKeys, TheTerminalsShellMovesDeletesUndoesSelectsAndCutsWithTheChords) {
+  TermWorld w;
+  const sim::SimTextArea& area = *w.desktop.window(w.window)->textArea;
+  auto line = [&] { return area.text.substr(sim::SimLineEditor::lineStart(area)); };
+  constexpr std::int64_t kX = 7, kZ = 6, kDelete = 51;
+
+  w.press(Key::kLeftArrow, Flag::kCommand);
+  w.press(kX, 0, "x");
+  EXPECT_EQ(line(), "xecho hello world  ");
+  w.press(Key::kRightArrow, Flag::kCommand);
+  w.press(kDelete, Flag::kCommand);
+  EXPECT_EQ(line(), "");
+  w.press(kZ, Flag::kCommand);
+  EXPECT_EQ(line(), "xecho hello world  ");
+
+  // A word selected backwards is replaced by what is typed; the line selected is cut.
+  w.press(Key::kLeftArrow, Flag::kShift | Flag::kOption);
+  w.press(kX, Flag::kShift, "X");
+  EXPECT_EQ(line(), "xecho hello X");
+  w.press(Key::kLeftArrow, Flag::kShift | Flag::kCommand);
+  w.press(kX, Flag::kCommand);
+  EXPECT_EQ(line(), "");
+  EXPECT_EQ(w.desktop.pasteboard().string(), "xecho hello X");
+  EXPECT_EQ(area.text.substr(0, area.text.rfind('\n')), "user@host ~ % ls\nnotes.txt");
 }
 
 TEST(TerminalEditingKeys, ASlowTerminalNeverHoldsTheTapPastItsBudget) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "Bridge/AXWindowBridge.hpp"
 #include "Bridge/BrowserBridge.hpp"
 #include "Input/EventTap.hpp"
 #include "Platform/Linux/FolderResources.hpp"
@@ -51,6 +52,20 @@ TEST(ChromeAutoInstaller, LoadsTheExtensionTheWayAPersonWouldAndEndsConnected) {
   for (const char* line : {"targeting Google Chrome", "a11y tree ready", "toggled Developer mode on",
                            "pressed Load unpacked", "file panel is up", "panel fill confirmed"})
     EXPECT_TRUE(r.logged(line)) << line;
+}
+
+// The extensions page is one window of the browser: after the set-up its other windows are still
+// found and raised through Accessibility.
+TEST(ChromeAutoInstaller, TheBrowsersWindowsAreStillFoundThroughAccessibilityAfterTheSetUp) {
+  Rig r;
+  ASSERT_EQ(r.run(), std::vector<Outcome>{Outcome::connected(Browser::chrome)});
+  const platform::Pid chrome = *r.page.browser();
+  const auto docs = r.w.desktop.addWindow(chrome, {.title = "Docs"});
+  r.w.desktop.addWindow(chrome, {.title = "Mail"});
+  AXWindowBridge& ax = *r.w.services().ax;
+  EXPECT_EQ(ax.windowTitlesByNumber(chrome).count(docs), 1u);
+  EXPECT_EQ(ax.raiseWindow(docs, "Docs", chrome), AXWindowBridge::RaiseOutcome::raised);
+  EXPECT_EQ(r.w.frontWindowTitle(), "Docs");
 }
 
 TEST(ChromeAutoInstaller, WorksWithAnotherKeyboardLayoutARefusedFieldAndAnOpenButton) {

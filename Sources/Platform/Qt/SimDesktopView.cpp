@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -14,6 +15,8 @@
 #include <QScreen>
 #include <QToolTip>
 #include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include "Platform/InputEvent.hpp"
 #include "Platform/Qt/LetteredIcon.hpp"
@@ -245,7 +248,34 @@ SimDesktopView::MenuBarState SimDesktopView::menuBarState() const {
   return {menuBar->mainMenu.get(), menuBar->statusMenu.get(), menuBar->statusImage, ownAppFrontmost()};
 }
 
+void SimDesktopView::keepKeyboard(double seconds) {
+  keepKeyboardUntil_ = QDeadlineTimer(static_cast<qint64>(seconds * 1000));
+}
+
+void SimDesktopView::takeKeyboardBack() {
+  // The display server ignores a request for the keyboard made earlier than its last change of
+  // hands, and Qt dates its requests by the last event it saw, before the other program took the
+  // keyboard: on X the request is made for the present instead.
+  auto* x11 = QGuiApplication::platformName() == "xcb"
+                  ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                  : nullptr;
+  if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr; connection && isVisible()) {
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(winId()),
+                        XCB_CURRENT_TIME);
+    xcb_flush(connection);
+  }
+  activateWindow();
+}
+
 bool SimDesktopView::event(QEvent* event) {
+  if (event->type() == QEvent::WindowDeactivate && keepKeyboardUntil_) {
+    const bool inTime = !keepKeyboardUntil_->hasExpired();
+    keepKeyboardUntil_.reset();
+    // Once the other program has taken the keyboard, not while it is still being taken.
+    if (inTime)
+      QMetaObject::invokeMethod(
+          this, [this] { takeKeyboardBack(); }, Qt::QueuedConnection);
+  }
   if (event->type() != QEvent::ToolTip || !menuBar) return QWidget::event(event);
   auto* help = static_cast<QHelpEvent*>(event);
   const auto layout = SimMenuBarStrip::layout(*menuBar, menuBarRect(), scale(), ownAppFrontmost());
@@ -433,11 +463,59 @@ std::int64_t SimDesktopView::keyCodeFor(int key) {
       return 51;
     case Qt::Key_Delete:
       return 117;
+    case Qt::Key_Home:
+      return 115;
+    case Qt::Key_End:
+      return 119;
     case Qt::Key_F5:
       return Key::kMicrophone;
     default:
-      return -1;
+      break;
   }
+  // The other keys that type characters, at their places on the ANSI keyboard, so that a
+  // terminal's shell receives what is typed into it.
+  static const std::map<int, std::int64_t> typing{{Qt::Key_F, 3},
+                                                  {Qt::Key_H, 4},
+                                                  {Qt::Key_G, 5},
+                                                  {Qt::Key_C, 8},
+                                                  {Qt::Key_V, 9},
+                                                  {Qt::Key_B, 11},
+                                                  {Qt::Key_E, 14},
+                                                  {Qt::Key_R, 15},
+                                                  {Qt::Key_Y, 16},
+                                                  {Qt::Key_T, 17},
+                                                  {Qt::Key_1, 18},
+                                                  {Qt::Key_2, 19},
+                                                  {Qt::Key_3, 20},
+                                                  {Qt::Key_4, 21},
+                                                  {Qt::Key_6, 22},
+                                                  {Qt::Key_5, 23},
+                                                  {Qt::Key_Equal, 24},
+                                                  {Qt::Key_9, 25},
+                                                  {Qt::Key_7, 26},
+                                                  {Qt::Key_Minus, 27},
+                                                  {Qt::Key_8, 28},
+                                                  {Qt::Key_0, 29},
+                                                  {Qt::Key_BracketRight, 30},
+                                                  {Qt::Key_O, 31},
+                                                  {Qt::Key_U, 32},
+                                                  {Qt::Key_BracketLeft, 33},
+                                                  {Qt::Key_I, 34},
+                                                  {Qt::Key_P, 35},
+                                                  {Qt::Key_L, 37},
+                                                  {Qt::Key_J, 38},
+                                                  {Qt::Key_Apostrophe, 39},
+                                                  {Qt::Key_K, 40},
+                                                  {Qt::Key_Semicolon, 41},
+                                                  {Qt::Key_Backslash, 42},
+                                                  {Qt::Key_Comma, 43},
+                                                  {Qt::Key_Slash, 44},
+                                                  {Qt::Key_N, 45},
+                                                  {Qt::Key_M, 46},
+                                                  {Qt::Key_Period, 47},
+                                                  {Qt::Key_QuoteLeft, 50}};
+  const auto it = typing.find(key);
+  return it == typing.end() ? -1 : it->second;
 }
 
 void SimDesktopView::closeEvent(QCloseEvent* event) {
@@ -463,7 +541,17 @@ void SimDesktopView::keyPressEvent(QKeyEvent* event) {
     desktop_.input().setModifiers(flags);
   }
   const std::int64_t code = keyCodeFor(event->key());
-  if (code >= 0) desktop_.input().keyDown(code, flags, event->isAutoRepeat());
+  if (code >= 0) {
+    // A key typed without Command or Option carries its character, as a real key event does.
+    const QString typed = event->text();
+    const bool types = !(flags & (platform::EventFlag::kCommand | platform::EventFlag::kOption)) &&
+                       !typed.isEmpty() && typed.at(0).isPrint();
+    desktop_.input().send({.type = platform::EventType::keyDown,
+                           .keyCode = code,
+                           .flags = flags,
+                           .autorepeat = event->isAutoRepeat(),
+                           .text = types ? typed.toStdString() : std::string()});
+  }
   refresh();
 }
 

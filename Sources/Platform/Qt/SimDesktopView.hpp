@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QPointer>
 #include <QWidget>
@@ -51,6 +52,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   Point toSimulated(QPointF view) const;
   Point toDisplay(Point simulated) const override;
   double displayScale() const override { return scale(); }
+  void keepKeyboard(double seconds) override;
   const sim::SimDesktopScene& scene() const { return scene_; }
   // The simulated screen's area of this view, which holds the program's panels and windows.
   SimScreenLayer& screenLayer() const { return *layer_; }
@@ -94,6 +96,7 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
  private:
   void refresh();
   void clickedPanel(QWidget& panel);
+  void takeKeyboardBack();
   // The program's own windows take their places among the other windows of `scene`: stacked as
   // their simulated windows are, covered where others lie in front; the keyboard leaves them
   // when the program stops being frontmost.
@@ -120,6 +123,8 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   std::uint64_t sceneRevision_ = 0;  // the desktop's revision that scene_ shows
   // The scene of the desktop as it is now, worked out again only when the desktop changed.
   const sim::SimDesktopScene& currentScene();
+  // Until when a loss of the keyboard to another program is undone (keepKeyboard).
+  std::optional<QDeadlineTimer> keepKeyboardUntil_;
   std::uint64_t heldFlags_ = 0;
   // The desktop tells of its changes; the view looks once on the loop's next turn, however many
   // came, and draws again only when what it shows changed. Nothing looks while nothing changes.

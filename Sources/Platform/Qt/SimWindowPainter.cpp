@@ -6,12 +6,14 @@
 #include <utility>
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimSystemSettings.hpp"
 
 namespace velvix::qt {
 
@@ -72,6 +74,70 @@ void paintTabStrip(QPainter& p, const sim::SimWindow& w, const QRectF& strip, do
   }
 }
 
+// A terminal's text (what Accessibility reads) with the shell's cursor and its active region on
+// the last line, the line being edited.
+void paintTextArea(QPainter& p, const QRectF& area, const sim::SimTextArea& text) {
+  const QFontMetricsF metrics(p.font());
+  const std::string& all = text.text;
+  const auto newline = all.rfind('\n');
+  const std::size_t lineBegin = newline == std::string::npos ? 0 : newline + 1;
+  const auto lines = std::count(all.begin(), all.end(), '\n');
+  const double y = area.top() + static_cast<double>(lines) * metrics.lineSpacing();
+  auto clampToLine = [&](std::size_t at) { return std::clamp(at, lineBegin, all.size()); };
+  auto xAt = [&](std::size_t at) {
+    return area.left() +
+           metrics.horizontalAdvance(QString::fromStdString(all.substr(lineBegin, at - lineBegin)));
+  };
+  const std::size_t cursor = clampToLine(text.cursor.value_or(all.size()));
+  if (text.mark && clampToLine(*text.mark) != cursor) {
+    const std::size_t from = std::min(clampToLine(*text.mark), cursor);
+    const std::size_t to = std::max(clampToLine(*text.mark), cursor);
+    p.fillRect(QRectF(xAt(from), y, xAt(to) - xAt(from), metrics.height()), QColor(40, 90, 220));
+  }
+  p.drawText(area, Qt::AlignLeft | Qt::AlignTop, QString::fromStdString(all));
+  // A block cursor over the character it stands before.
+  const QColor pen = p.pen().color();
+  p.fillRect(QRectF(xAt(cursor), y, metrics.horizontalAdvance(QLatin1Char('M')), metrics.height()),
+             QColor(pen.red(), pen.green(), pen.blue(), 150));
+}
+
+// A privacy pane of the system's settings: its heading, what it allows, and the program's row
+// with the switch a click flips (at the places SimSystemSettings hit-tests).
+void paintSettingsPane(QPainter& p, const sim::SimDesktop& desktop, const sim::SimWindow& w,
+                       const QRectF& frame, double s) {
+  using Settings = sim::SimSystemSettings;
+  auto place = [&](const Rect& r) {
+    return QRectF(frame.left() + (r.x - w.bounds.x) * s, frame.top() + (r.y - w.bounds.y) * s, r.width * s,
+                  r.height * s);
+  };
+  const QRectF row = place(Settings::rowFrame(w.bounds));
+  p.fillRect(QRectF(frame.left(), frame.top() + 28 * s, frame.width(), frame.height() - 28 * s),
+             QColor(242, 242, 246));
+  p.setPen(QColor(30, 30, 34));
+  p.setFont(fontOf(18 * s, true));
+  p.drawText(QRectF(row.left(), frame.top() + 48 * s, row.width(), 26 * s), Qt::AlignLeft | Qt::AlignVCenter,
+             QString::fromStdString(Settings::title(w.settingsPane).value_or("")));
+  p.setFont(fontOf(12 * s));
+  p.setPen(QColor(90, 90, 100));
+  p.drawText(QRectF(row.left(), frame.top() + 80 * s, row.width(), 44 * s),
+             Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+             QString::fromStdString(Settings::explanation(w.settingsPane)));
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  p.drawRoundedRect(row, 8 * s, 8 * s);
+  p.setPen(QColor(30, 30, 34));
+  p.setFont(fontOf(13 * s));
+  p.drawText(row.adjusted(14 * s, 0, -70 * s, 0), Qt::AlignLeft | Qt::AlignVCenter, Settings::kRowName);
+  const bool on = Settings::isOn(desktop, w.settingsPane);
+  const QRectF knob = place(Settings::switchFrame(w.bounds));
+  p.setPen(Qt::NoPen);
+  p.setBrush(on ? QColor(40, 120, 250) : QColor(200, 200, 206));
+  p.drawRoundedRect(knob, knob.height() / 2, knob.height() / 2);
+  p.setBrush(Qt::white);
+  const double d = knob.height() - 4 * s;
+  p.drawEllipse(QRectF(on ? knob.right() - 2 * s - d : knob.left() + 2 * s, knob.top() + 2 * s, d, d));
+}
+
 }  // namespace
 
 void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const sim::SimWindow& w,
@@ -99,10 +165,12 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     p.setPen(QColor(120, 220, 120));
     const QString prompt = "user@simulated ~ % ";
     const QRectF text = body.adjusted(12 * s, 10 * s, -12 * s, -10 * s);
-    // A window with a text area shows that text (what Accessibility reads), cursor at its end.
-    p.drawText(text, Qt::AlignLeft | Qt::AlignTop,
-               w.textArea ? QString::fromStdString(w.textArea->text) + "▌"
-                          : prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
+    if (w.textArea) {
+      paintTextArea(p, text, *w.textArea);
+    } else {
+      p.drawText(text, Qt::AlignLeft | Qt::AlignTop,
+                 prompt + "ls\nDocuments  Projects  notes.txt\n" + prompt + "▌");
+    }
   } else if (!w.tabs.empty()) {
     paintTabStrip(p, w, QRectF(body.left(), body.top(), body.width(), 30 * s), s, false);
     const QRectF address(body.left() + 10 * s, body.top() + 36 * s, body.width() - 20 * s, 22 * s);
@@ -120,6 +188,8 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     p.drawText(QRectF(page.left(), page.top(), page.width(), 28 * s), Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromStdString(active.title));
     paintTextLines(p, page.adjusted(0, 40 * s, 0, 0), s, colour.darker(140), seed, 8);
+  } else if (!w.settingsPane.empty()) {
+    paintSettingsPane(p, desktop, w, frame, s);
   } else {
     const QRectF page = body.adjusted(24 * s, 20 * s, -24 * s, -12 * s);
     p.setFont(fontOf(18 * s, true));

@@ -200,8 +200,13 @@ AXError SimAccessibility::copy(const Target& t, const std::string& attribute, AX
   if (t.kind == Kind::pageElement)
     return desktop_.extensionsPage().copyAttribute(t.element, attribute, value);
   if (auto* page = desktop_.extensionsPageIfMade();
-      page && t.kind == Kind::application && page->copyApplicationAttribute(t.app->pid, attribute, value))
+      page && t.kind == Kind::application && page->copyApplicationAttribute(t.app->pid, attribute, value)) {
+    // The page is one more window of the browser: its own windows stay listed behind it.
+    if (auto* listed = std::get_if<std::vector<AXElement>>(&value))
+      for (auto number : desktop_.windowOrderOf(t.app->pid))
+        if (desktop_.window(number)->inAccessibility) listed->push_back(windowElement(number));
     return AXError::success;
+  }
   if (t.kind == Kind::application && t.app->bundleID == SimDock::kBundleID && attribute == Attr::kChildren)
     return desktop_.dock().copyAttribute(t.element, attribute, value);
   if (t.kind == Kind::application) {

@@ -27,6 +27,7 @@
 #include "Platform/Simulated/SimScriptRunner.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
+#include "Platform/Simulated/SimSystemSettings.hpp"
 #include "Platform/Simulated/SimURLOpener.hpp"
 #include "Platform/Simulated/SimWindowServer.hpp"
 #include "Platform/Simulated/SimWorkspace.hpp"
@@ -109,9 +110,12 @@ Pid SimDesktop::launch(const AppSpec& spec) {
   return pid;
 }
 
-Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name) {
-  selfPid_ =
-      launch({.bundleID = bundleID, .name = name, .activationPolicy = platform::ActivationPolicy::Accessory});
+Pid SimDesktop::launchSelf(const std::string& bundleID, const std::string& name, std::optional<Pid> pid) {
+  if (pid && (*pid <= 0 || app(*pid))) pid.reset();
+  selfPid_ = launch({.bundleID = bundleID,
+                     .name = name,
+                     .activationPolicy = platform::ActivationPolicy::Accessory,
+                     .pid = pid});
   return selfPid_;
 }
 
@@ -223,10 +227,30 @@ void SimDesktop::postWorkspace(const char* name, const SimApp& app) {
 }
 
 void SimDesktop::sleep() {
+  if (asleep_) return;
+  asleep_ = true;
   workspaceNotifications_.post(platform::WorkspaceNotification::kWillSleep);
 }
+
 void SimDesktop::wake() {
+  if (!asleep_) return;
+  asleep_ = false;
+  for (auto tap : input().enabledTaps()) input().setEnabled(tap, false);
   workspaceNotifications_.post(platform::WorkspaceNotification::kDidWake);
+  workspaceNotifications_.post(platform::WorkspaceNotification::kScreensDidWake);
+}
+
+void SimDesktop::lockScreen() {
+  if (screenLocked_) return;
+  screenLocked_ = true;
+  workspaceNotifications_.post(platform::WorkspaceNotification::kScreenIsLocked);
+}
+
+void SimDesktop::unlockScreen() {
+  if (!screenLocked_) return;
+  screenLocked_ = false;
+  for (auto tap : input().enabledTaps()) input().setEnabled(tap, false);
+  workspaceNotifications_.post(platform::WorkspaceNotification::kScreenIsUnlocked);
 }
 
 void SimDesktop::deactivate(Pid pid) {
@@ -340,6 +364,7 @@ void SimDesktop::clickAt(Point point) {
     if (!isOnScreen(w) || !w.bounds.contains(point)) continue;
     activate(w.owner);
     raiseWindow(number);
+    SimSystemSettings::click(*this, w, point);
     return;
   }
 }

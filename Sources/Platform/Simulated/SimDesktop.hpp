@@ -127,6 +127,8 @@ struct SimWindow {
   std::optional<SimTextArea> textArea;
   // A panel's own words, drawn in place of the placeholder lines of text.
   std::string message;
+  // A window of the system's settings: the privacy pane it shows (SimSystemSettings).
+  std::string settingsPane;
 };
 
 struct WindowSpec {
@@ -226,7 +228,9 @@ class SimDesktop {
   // ---- processes and applications
   platform::Pid launch(const AppSpec& spec);
   // Registers this program itself as a running application of the desktop.
-  platform::Pid launchSelf(const std::string& bundleID, const std::string& name = "Velvix");
+  // `pid`: the id to run under (the program's real one) unless a simulated process has it.
+  platform::Pid launchSelf(const std::string& bundleID, const std::string& name = "Velvix",
+                           std::optional<platform::Pid> pid = std::nullopt);
   // The process ends: its windows go away.
   void terminate(platform::Pid pid);
   SimApp* app(platform::Pid pid);
@@ -248,9 +252,16 @@ class SimDesktop {
   // Opens an installed application: it runs at once and finishes launching after its launch time.
   std::optional<platform::Pid> open(const std::string& path, bool activates);
 
-  // ---- sleep
+  // ---- sleep and the lock screen
+  // The system hands a session back from sleep or the lock screen with its event taps switched
+  // off, quietly: an application that wants its tap must switch it on again when told of the wake
+  // or the unlock. A wake without a sleep, or an unlock without a lock, does nothing.
   void sleep();
   void wake();
+  void lockScreen();
+  void unlockScreen();
+  bool isAsleep() const { return asleep_; }
+  bool isScreenLocked() const { return screenLocked_; }
 
   // ---- windows, front to back
   std::int64_t addWindow(platform::Pid owner, const WindowSpec& spec = {});
@@ -323,6 +334,8 @@ class SimDesktop {
   SimSecureInput secureInput;
   std::set<platform::Pid> refusesActivation;  // applications that ignore activation requests
   SimPrivacyState privacy;
+  // Where the terminals' shells find a mouse highlight the program hands them to replace.
+  std::string shellHandoffFile;
   std::vector<std::string> openedURLs;
   std::vector<std::vector<std::string>> revealedInFileViewer;  // each selection the file manager showed
   WindowServerFaults windowServerFaults;
@@ -421,6 +434,8 @@ class SimDesktop {
   std::unique_ptr<SimInput> input_;
   std::unique_ptr<SimSymbolicHotKeys> symbolicHotKeys_;
   std::unique_ptr<SimAudioInput> microphone_;
+  bool asleep_ = false;
+  bool screenLocked_ = false;
   double lastInputAt_[6] = {};
   std::unique_ptr<SimDock> dock_;
   std::unique_ptr<SimAccessibilityDisplay> accessibilityDisplay_;

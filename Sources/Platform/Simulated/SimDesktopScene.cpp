@@ -8,6 +8,7 @@
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
+#include "Platform/Simulated/SimSystemSettings.hpp"
 
 namespace velvix::sim {
 
@@ -36,7 +37,15 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     const SimWindow* w = std::as_const(desktop).window(*it);
     if (!w || !desktop.isOnScreen(*w)) continue;
     const SimApp* owner = std::as_const(desktop).app(w->owner);
-    std::string content = w->textArea ? w->textArea->text : std::string();
+    std::string content;
+    if (const auto& area = w->textArea) {
+      // The shell's cursor and region show too.
+      content = area->text + "\x1f" + std::to_string(area->cursor.value_or(area->text.size())) + "\x1f" +
+                (area->mark ? std::to_string(*area->mark) : std::string());
+    }
+    // A settings pane shows its switch as the permission stands.
+    if (!w->settingsPane.empty())
+      content = w->settingsPane + (SimSystemSettings::isOn(desktop, w->settingsPane) ? "\x1fon" : "\x1foff");
     for (const auto& tab : w->tabs) content.append("\x1f").append(tab.title).append("\x1f").append(tab.url);
     if (!w->tabs.empty()) content.append("\x1f").append(std::to_string(w->activeTab));
     scene.windows.push_back({w->number, w->bounds, w->title.value_or(""),

@@ -4,6 +4,8 @@
 
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimExtensionsPage.hpp"
+#include "Platform/Simulated/SimLineEditor.hpp"
+#include "Platform/Simulated/SimPasteboard.hpp"
 #include "Platform/Simulated/SimSecureInputState.hpp"
 #include "Platform/Simulated/SimSymbolicHotKeys.hpp"
 
@@ -185,9 +187,23 @@ void SimInput::deliver(InputEvent event) {
     }
   }
   reachedFrontApplication.push_back(event);
+  if (event.type == EventType::keyDown) typeIntoFrontWindow(event);
   if (auto* page = desktop_.extensionsPageIfMade(); page && desktop_.frontmostPid())
     page->deliver(*desktop_.frontmostPid(), event);
   if (event.type == EventType::leftMouseDown) desktop_.clickAt(event.location);
+}
+
+// A terminal's shell edits its line with the keys that reach the terminal's front window.
+void SimInput::typeIntoFrontWindow(const InputEvent& event) {
+  const auto front = desktop_.frontmostPid();
+  if (!front) return;
+  for (auto number : desktop_.windowsOf(*front)) {
+    SimWindow* w = desktop_.window(number);
+    if (!w || w->layer != 0 || !desktop_.isOnScreen(*w)) continue;
+    if (w->textArea)
+      SimLineEditor::handle(*w->textArea, event, desktop_.pasteboard(), desktop_.shellHandoffFile);
+    return;
+  }
 }
 
 std::optional<platform::EventTaps::TapID> SimInput::createTap(std::uint64_t eventMask, Callback callback) {

@@ -96,6 +96,7 @@ class SimInput final : public platform::EventTaps,
   };
   void dispatch(platform::InputEvent event, bool fromHardware);
   void deliver(platform::InputEvent event);
+  void typeIntoFrontWindow(const platform::InputEvent& event);
   bool runTaps(platform::InputEvent& event);
   static std::uint32_t hotKeyModifiers(std::uint64_t flags);
   void setKeyHeld(std::int64_t keyCode, bool held);

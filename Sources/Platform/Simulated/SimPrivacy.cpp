@@ -1,13 +1,27 @@
 #include "Platform/Simulated/SimPrivacy.hpp"
 
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimSystemSettings.hpp"
 
 namespace velvix::sim {
 
 using platform::ListenEventAccess;
 
+namespace {
+
+// A permission's prompt leads the person to its pane ("Open System Settings"), which comes up
+// once the asking application has stepped aside.
+void promptLeadsToPane(SimDesktop& desktop, const char* pane) {
+  desktop.loop().post([&desktop, pane] { SimSystemSettings::open(desktop, pane); });
+}
+
+}  // namespace
+
 bool SimPrivacy::accessibilityTrusted(bool prompt) {
-  if (prompt && !desktop_.accessibilityTrusted) desktop_.privacy.prompts.push_back("accessibility");
+  if (prompt && !desktop_.accessibilityTrusted) {
+    desktop_.privacy.prompts.push_back("accessibility");
+    promptLeadsToPane(desktop_, "Privacy_Accessibility");
+  }
   return desktop_.accessibilityTrusted;
 }
 
@@ -24,6 +38,8 @@ void SimPrivacy::requestListenEvent() {
   // The system asks once; after the prompt the user's answer is on record (here: not yet given).
   if (desktop_.privacy.listenEvent == ListenEventAccess::undetermined)
     desktop_.privacy.listenEvent = ListenEventAccess::denied;
+  if (desktop_.privacy.listenEvent != ListenEventAccess::granted)
+    promptLeadsToPane(desktop_, "Privacy_ListenEvent");
 }
 
 bool SimPrivacy::screenCapturePreflight() const {
@@ -32,6 +48,7 @@ bool SimPrivacy::screenCapturePreflight() const {
 
 void SimPrivacy::requestScreenCapture() {
   desktop_.privacy.prompts.push_back("screenCapture");
+  if (!desktop_.privacy.screenCapture) promptLeadsToPane(desktop_, "Privacy_ScreenCapture");
 }
 
 void SimPrivacy::queryAutomation(const std::string& bundleID, bool askUser,

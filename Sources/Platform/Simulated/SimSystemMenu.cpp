@@ -52,15 +52,17 @@ SimSystemMenu::SimSystemMenu(SimDesktop& desktop) : desktop_(desktop), menu_(std
 
 void SimSystemMenu::rebuild() {
   SimDesktop& d = desktop_;
-  menu_->items = {permissions(),
-                  secureInput(),
+  menu_->items = {permissions(), secureInput(),
                   item("Disable the Event Tap (as for a Slow Tap)",
                        [&d] {
                          for (auto id : d.input().enabledTaps()) d.input().disableByTimeout(id);
                        }),
                   MenuItem::makeSeparator(),
-                  applications(),
-                  spaces()};
+                  // One item each that says what choosing it does next.
+                  d.isAsleep() ? item("Wake", [&d] { d.wake(); }) : item("Sleep", [&d] { d.sleep(); }),
+                  d.isScreenLocked() ? item("Unlock Screen", [&d] { d.unlockScreen(); })
+                                     : item("Lock Screen", [&d] { d.lockScreen(); }),
+                  MenuItem::makeSeparator(), applications(), spaces()};
 }
 
 std::shared_ptr<MenuItem> SimSystemMenu::permissions() {

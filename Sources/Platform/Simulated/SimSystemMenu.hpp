@@ -1,9 +1,10 @@
 #pragma once
 // The simulated system's own controls, for a person trying the program: the permissions this
 // program holds, secure input turned on by a named application, the system switching the event
-// tap off as it does for a slow tap, the installed applications launched and quit, and the
-// Spaces. The desktop window shows it as a menu in its menu-bar strip; each state the status item,
-// the set-up window and the health monitor describe can so be produced and seen.
+// tap off as it does for a slow tap, the machine put to sleep and woken, its screen locked and
+// unlocked, the installed applications launched and quit, and the Spaces. The desktop window shows it as a
+// menu in its menu-bar strip; each state the status item, the set-up window and the health monitor describe
+// can so be produced and seen.
 
 #include <memory>
 #include <vector>

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Platform/Accessibility.hpp"
 
@@ -21,6 +22,17 @@ struct SimTextArea {
   bool focusedIsTextArea = true;
   std::set<std::string> failingAttributes;  // "AXStringForRange" included
   double latency = 0;                       // added to each message to the area
+
+  // The shell's line editor (SimLineEditor): the cursor and the mark of an active region, as
+  // bytes into `text` (nothing: at its end), and the line's earlier and undone states.
+  struct LineState {
+    std::string line;
+    std::size_t cursor = 0;  // into `line`
+  };
+  std::optional<std::size_t> cursor;
+  std::optional<std::size_t> mark;
+  std::vector<LineState> undo, redo;
+  std::string lastHandoff;  // the mouse highlight handed over last, which is used once
 
   // Highlights the last occurrence of `part` (as a mouse drag would); false when it is absent.
   bool highlight(std::string_view part);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Platform/Simulated/SimDesktop.hpp"
+#include "Platform/Simulated/SimSystemSettings.hpp"
 
 namespace velvix::sim {
 
@@ -113,6 +114,8 @@ void SimWorkspace::activateFileViewerSelecting(const std::vector<std::string>& p
 bool SimWorkspace::openURL(const std::string& url) {
   if (url.empty() || url.find(':') == std::string::npos || url.find(' ') != std::string::npos) return false;
   desktop_.openedURLs.push_back(url);
+  // The system's settings open at the pane the address names.
+  if (url.starts_with(SimSystemSettings::kAddressPrefix)) SimSystemSettings::open(desktop_, url);
   return true;
 }
 
