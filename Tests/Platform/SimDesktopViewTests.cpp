@@ -119,6 +119,15 @@ TEST(SimulatedDesktop, TheViewFollowsChangesWithoutLookingAndNeverStaysPartlyDra
   EXPECT_EQ(view.scene().frontWindow()->title, "Groceries");
 }
 
+// Whatever a person types on the keyboard reaches the terminal's shell: Qt names a shifted key by
+// its symbol ("&" for Shift-7), which must still find its key.
+TEST(SimulatedDesktop, EveryPrintableCharacterTypedIntoTheWindowHasItsKey) {
+  for (char c = ' '; c <= '~'; ++c) {
+    const int qtKey = (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+    EXPECT_GE(SimDesktopView::keyCodeFor(qtKey), 0) << "'" << c << "'";
+  }
+}
+
 TEST(SimulatedDesktop, ClickingAWindowActivatesItAndADockTileBringsAMinimizedWindowBack) {
   test::AppWorld w;
   auto mail = w.launchApp("com.apple.mail", "Mail", {"Inbox"});

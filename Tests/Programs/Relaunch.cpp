@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
   if (!earlier.empty()) {  // the restarted run
     const pid_t first = std::stoi(earlier.front().substr(0, earlier.front().find('\t')));
     const bool gone = ::kill(first, 0) != 0;
-    std::ofstream(record, std::ios::app) << line << "\t" << hotKeys(home) << "\t" << (gone ? "gone" : "alive")
-                                         << "\n";
+    std::ofstream(record, std::ios::app)
+        << line << "\t" << hotKeys(home) << "\t" << (gone ? "gone" : "alive") << "\n";
     return 0;
   }
 

@@ -9,8 +9,8 @@
 
 namespace velvix::platform {
 
-ProgramRelauncher::ProgramRelauncher(std::vector<std::string> commandLine, std::vector<std::string> environment,
-                                     pid_t ownPid)
+ProgramRelauncher::ProgramRelauncher(std::vector<std::string> commandLine,
+                                     std::vector<std::string> environment, pid_t ownPid)
     : commandLine_(std::move(commandLine)), environment_(std::move(environment)), ownPid_(ownPid) {}
 
 ProgramRelauncher ProgramRelauncher::forThisProcess(int argc, char** argv, char** envp) {

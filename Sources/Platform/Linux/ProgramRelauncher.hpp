@@ -17,12 +17,12 @@ class ProgramRelauncher final : public Launcher {
  public:
   // `commandLine`: the program (an absolute path) and its arguments; `environment`: "NAME=value"
   // entries, taken before the program changed any of its own.
-  ProgramRelauncher(std::vector<std::string> commandLine, std::vector<std::string> environment,
-                    pid_t ownPid);
+  ProgramRelauncher(std::vector<std::string> commandLine, std::vector<std::string> environment, pid_t ownPid);
   // This process as it was started: its program from the kernel, `argv`, and `envp`.
   static ProgramRelauncher forThisProcess(int argc, char** argv, char** envp);
 
-  std::optional<std::string> spawn(const std::string& program, const std::vector<std::string>& arguments) override;
+  std::optional<std::string> spawn(const std::string& program,
+                                   const std::vector<std::string>& arguments) override;
   std::string openApplicationCommand() const override;
 
   // `text` as one word of a shell command, whatever characters it holds.

@@ -513,7 +513,29 @@ std::int64_t SimDesktopView::keyCodeFor(int key) {
                                                   {Qt::Key_N, 45},
                                                   {Qt::Key_M, 46},
                                                   {Qt::Key_Period, 47},
-                                                  {Qt::Key_QuoteLeft, 50}};
+                                                  {Qt::Key_QuoteLeft, 50},
+                                                  // With Shift, Qt names the symbol, not the key.
+                                                  {Qt::Key_Exclam, 18},
+                                                  {Qt::Key_At, 19},
+                                                  {Qt::Key_NumberSign, 20},
+                                                  {Qt::Key_Dollar, 21},
+                                                  {Qt::Key_AsciiCircum, 22},
+                                                  {Qt::Key_Percent, 23},
+                                                  {Qt::Key_Plus, 24},
+                                                  {Qt::Key_ParenLeft, 25},
+                                                  {Qt::Key_Ampersand, 26},
+                                                  {Qt::Key_Underscore, 27},
+                                                  {Qt::Key_Asterisk, 28},
+                                                  {Qt::Key_ParenRight, 29},
+                                                  {Qt::Key_BraceRight, 30},
+                                                  {Qt::Key_BraceLeft, 33},
+                                                  {Qt::Key_QuoteDbl, 39},
+                                                  {Qt::Key_Colon, 41},
+                                                  {Qt::Key_Bar, 42},
+                                                  {Qt::Key_Less, 43},
+                                                  {Qt::Key_Question, 44},
+                                                  {Qt::Key_Greater, 47},
+                                                  {Qt::Key_AsciiTilde, 50}};
   const auto it = typing.find(key);
   return it == typing.end() ? -1 : it->second;
 }

@@ -82,7 +82,8 @@ bool replaceHandedOff(Line& line, SimTextArea& area, const std::string& file) {
   if (token == area.lastHandoff) return false;
   area.lastHandoff = token;
   const std::string afterText = first.substr(first.rfind(' ') + 1);
-  if (afterText.empty() || afterText.find_first_not_of("0123456789") != std::string::npos || afterText.size() > 9)
+  if (afterText.empty() || afterText.find_first_not_of("0123456789") != std::string::npos ||
+      afterText.size() > 9)
     return false;
   const auto after = static_cast<long>(std::stol(afterText));
   const std::u32string buffer = utf8::decode(line.text), highlighted = utf8::decode(selected);
@@ -118,8 +119,8 @@ std::size_t SimLineEditor::lineStart(const SimTextArea& area) {
   return prompt == std::string::npos ? last : prompt + 2;
 }
 
-bool SimLineEditor::handle(SimTextArea& area, const platform::InputEvent& event, platform::Pasteboard& pasteboard,
-                           const std::string& handoffFile) {
+bool SimLineEditor::handle(SimTextArea& area, const platform::InputEvent& event,
+                           platform::Pasteboard& pasteboard, const std::string& handoffFile) {
   if (event.type != platform::EventType::keyDown) return false;
   const std::uint64_t mods = event.flags & Flag::kModifiers;
   // Chords the terminal keeps for itself (its menus) never reach the shell.
@@ -138,7 +139,7 @@ bool SimLineEditor::handle(SimTextArea& area, const platform::InputEvent& event,
     if (!select) line.mark.reset();
     line.cursor = to;
   };
-  bool edits = false;    // the line's text changes: the change can be undone
+  bool edits = false;  // the line's text changes: the change can be undone
   bool handled = true;
   const std::int64_t key = event.keyCode;
   if (mods == Flag::kControl) {

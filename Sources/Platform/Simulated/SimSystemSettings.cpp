@@ -82,7 +82,8 @@ bool SimSystemSettings::click(SimDesktop& desktop, const SimWindow& window, Poin
   const bool on = !isOn(desktop, pane);
   if (pane == kAccessibility) desktop.accessibilityTrusted = on;
   if (pane == kInputMonitoring)
-    desktop.privacy.listenEvent = on ? platform::ListenEventAccess::granted : platform::ListenEventAccess::denied;
+    desktop.privacy.listenEvent =
+        on ? platform::ListenEventAccess::granted : platform::ListenEventAccess::denied;
   if (pane == kScreenRecording) desktop.privacy.screenCapture = on;
   return true;
 }
