@@ -139,7 +139,8 @@ std::optional<DockObserver::Item> DockController::iconUnderPointer(Point p) {
   if (hit.kind == DockObserver::Hit::Kind::app) return std::move(hit.item);
   if (hit.kind == DockObserver::Hit::Kind::other) return std::nullopt;
   // The hit test could not tell: the icons last read, when there are any (nothing is read here).
-  if (const DockObserver::Item* icon = itemAt(itemsForClick(), p)) return *icon;
+  const auto icons = itemsForClick();  // held here: the icon found points into it
+  if (const DockObserver::Item* icon = itemAt(icons, p)) return *icon;
   return std::nullopt;
 }
 
