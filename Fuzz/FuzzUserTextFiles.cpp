@@ -1,7 +1,7 @@
 // The readers of the user's own files that the application edits (~/.zshrc and the editors'
 // keybindings.json) and the block insertion: the bytes are written to a real file and read back
 // as the installers read them. Whatever the bytes, a file that is not usable text is reported,
-// not edited; in usable text, removing a complete block takes away only lines, and inserting the
+// not edited; in usable text, removing every complete block takes away only lines, and inserting the
 // keybindings block into text without one gives text where that block is found whole.
 #include <cstdint>
 #include <cstdlib>
@@ -32,7 +32,7 @@ const std::string& keybindingsBlock() {
 
 void checkRemoval(const FencedBlock& fence, const std::string& text) {
   const auto found = fence.find(text);
-  const std::string removed = fence.removing(text, found);
+  const std::string removed = fence.removing(text);
   if (found.state != FencedBlock::State::complete ? removed != text : removed.size() >= text.size())
     std::abort();
 }
