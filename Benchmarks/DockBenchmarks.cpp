@@ -36,7 +36,7 @@ void BM_TapDockMouseDownWith30Icons(benchmark::State& state) {
   // An application in the middle of the Dock, not in front: the click is examined and passes.
   const Rect icon = *d.desktop.dock().frame(icons[15]);
   const Point at{icon.midX(), icon.midY()};
-  d.desktop.pointer = at;
+  d.desktop.movePointer(at);
   for (auto _ : state) {
     InputEvent event{.type = EventType::leftMouseDown, .location = at};
     benchmark::DoNotOptimize(tap.handle(event));

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   // The pointer rests on the icon: the Dock controller opens the cards, as it does for a person.
-  world.desktop.pointer = {icon->frame.midX(), icon->frame.midY()};
+  world.desktop.movePointer({icon->frame.midX(), icon->frame.midY()});
   world.desktop.noteInput(platform::InputEventType::mouseMoved);
   world.pause(1);
   DockController& dock = *services.dock;
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   // Then onto the first card: its window is peeked at.
-  world.desktop.pointer = {frame->x + 40, frame->y + 40};
+  world.desktop.movePointer({frame->x + 40, frame->y + 40});
   for (QWidget* top : QApplication::topLevelWidgets())
     if (top->objectName() == DockPreviewPanel::kPanelName && top->isVisible())
       for (QWidget* child : top->findChildren<QWidget*>())

@@ -2,8 +2,10 @@
 // The Dock enhancements: window cards above an application's Dock icon while the pointer rests on
 // it, a peek at the window under the hovered card, and smarter plain clicks on Dock icons
 // (minimize the only window of the application in front, bring the right window forward, restore
-// the window a click minimized, otherwise let the Dock do its usual thing). Hover is not driven by
-// mouse-moved events: a 0.08 s timer compares the pointer with the Dock's icons and the card panel.
+// the window a click minimized, otherwise let the Dock do its usual thing). Hover is followed by a
+// 0.08 s timer that compares the pointer with the Dock's icons and the card panel; the timer runs
+// only while the pointer is near a screen's edge (where a Dock can be) or the cards are up, and
+// the pointer's moves start it again, so an unused Dock wakes nobody.
 // Main thread only; everything deferred holds the controller weakly.
 //
 // Points and frames are global, top-left origin, like every platform interface here. The event
@@ -80,7 +82,9 @@ class DockController {
   bool consumeSwallowedMouseUp();
 
   // What a person and the tests see.
-  bool isRunning() const { return timer_.isValid(); }
+  bool isRunning() const { return monitoring_; }
+  // Whether the hover timer runs now (only while the pointer is near the Dock or the cards show).
+  bool isTicking() const { return timer_.isValid(); }
   const DockCardsView& previewPanel() const { return panel_; }
   const WindowPeekView& peekPanel() const { return peekPanel_; }
   std::optional<std::int64_t> peeked() const { return peeked_; }
@@ -108,6 +112,9 @@ class DockController {
   void start();
   void stop();
   void tick();
+  void step();
+  void pointerMoved(Point p);
+  void startTicking();
   void reset();
   void endPeek(bool immediate);
   void hidePanel();
@@ -157,6 +164,8 @@ class DockController {
   Services& services_;
   DockObserver observer_;
   platform::Timer timer_;
+  bool monitoring_ = false;
+  std::optional<Point> lastTickPointer_;
   DockCardsView& panel_;
   std::vector<DockObserver::Item> cachedItems_;
   double cachedAt_ = -1e18;

@@ -1,5 +1,5 @@
 // The Dock controller's hover: the 0.08 s tick that follows the pointer over the Dock's icons and
-// the card panel, the hover and leave delays, and the cards themselves.
+// the card panel while it is near them, the hover and leave delays, and the cards themselves.
 
 #include <algorithm>
 #include <sstream>
@@ -49,6 +49,7 @@ DockController::DockController(Services& services, DockCardsView& cardsView, Win
 }
 
 DockController::~DockController() {
+  if (monitoring_) services_.screens->setPointerMovedHandler(nullptr);
   // The panels stay with the composition root: nothing of this controller may be left on them.
   panel_.onHover = nullptr;
   panel_.hide();
@@ -74,7 +75,7 @@ bool DockController::clicksWanted() const {
 
 void DockController::applyPreference() {
   if (previewsWanted()) {
-    if (!timer_.isValid()) start();
+    if (!monitoring_) start();
   } else {
     stop();
   }
@@ -83,6 +84,22 @@ void DockController::applyPreference() {
 }
 
 void DockController::start() {
+  monitoring_ = true;
+  auto watch = alive_.watch();
+  services_.screens->setPointerMovedHandler([this, watch](Point p) {
+    if (!watch.expired()) pointerMoved(p);
+  });
+  pointerMoved(services_.screens->pointerLocation());
+}
+
+void DockController::pointerMoved(Point p) {
+  // Anywhere but near an edge, with no cards up, nothing can open: the timer stays asleep.
+  if (!monitoring_ || timer_.isValid()) return;
+  if (isNearScreenEdge(p) || panelVisible()) startTicking();
+}
+
+void DockController::startTicking() {
+  if (!monitoring_ || timer_.isValid()) return;
   auto watch = alive_.watch();
   timer_ = services_.loop->every(kTickInterval, [this, watch] {
     if (!watch.expired()) tick();
@@ -90,6 +107,8 @@ void DockController::start() {
 }
 
 void DockController::stop() {
+  if (monitoring_) services_.screens->setPointerMovedHandler(nullptr);
+  monitoring_ = false;
   timer_.invalidate();
   endPeek(false);
   panel_.hide();
@@ -151,6 +170,29 @@ const DockObserver::Item* DockController::itemAt(const std::vector<DockObserver:
 }
 
 void DockController::tick() {
+  step();
+  if (panelVisible()) return;
+  const Point p = services_.screens->pointerLocation();
+  if (isNearScreenEdge(p)) {
+    // A pointer resting near the Dock with no delay running needs no ticks until it moves again.
+    const bool resting = lastTickPointer_ == p && !hoverStart_ && !leaveAt_;
+    lastTickPointer_ = p;
+    if (!resting) return;
+    timer_.invalidate();
+    lastTickPointer_.reset();
+    return;
+  }
+  // Far from the Dock with the cards gone: forget the hover as a tick out here would, and sleep
+  // until the pointer comes back near an edge.
+  timer_.invalidate();
+  lastTickPointer_.reset();
+  reset();
+  previewHoldBundleID_.reset();
+  clickedIcon_.reset();
+  wasOverDock_ = false;
+}
+
+void DockController::step() {
   // The delays count from when the pointer was seen, not from when the Dock had answered.
   const double seenAt = now();
   const bool visible = panelVisible();
@@ -345,6 +387,8 @@ void DockController::showPreview(const std::string& bundleID, const Rect& iconFr
 
 void DockController::present(const std::vector<WindowList::Info>& list, const std::string& bundleID,
                              const Rect& iconFrame, const platform::RunningApplication& app, bool animated) {
+  // Cards brought up by a click are managed by the hover from here on.
+  startTicking();
   auto watch = alive_.watch();
   panel_.show(
       previews(list, bundleID, app), iconFrame, animated,

@@ -46,7 +46,7 @@ struct DockWorld : test::TestWorld {
 
   Point on(std::uint64_t icon) { return {dock.frame(icon)->midX(), dock.frame(icon)->midY()}; }
   void pointAt(Point p) {
-    desktop.pointer = p;
+    desktop.movePointer(p);
     desktop.noteInput(platform::InputEventType::mouseMoved);
   }
   void rest(Point p, double seconds) {
@@ -141,6 +141,24 @@ TEST(DockHover, CardsOpenAfterRestingOnAnIconAndFollowThePointer) {
   EXPECT_EQ(w.controller.resolvedBundleID(), "com.apple.Maps");
 }
 
+TEST(DockHover, TheTimerRunsOnlyWhileThePointerIsNearTheDockOrTheCardsShow) {
+  DockWorld w;
+  w.rest({700, 300}, 1.0);
+  EXPECT_FALSE(w.controller.isTicking());
+  // Coming to the Dock wakes it, and the cards come as they always did.
+  w.rest(w.on(w.mailIcon), test::kRestOnIcon);
+  EXPECT_TRUE(w.cardsUp());
+  // Gone from the Dock and the cards gone: asleep.
+  w.rest({700, 300}, test::kLeaveIcon + 2 * DockController::kTickInterval);
+  EXPECT_FALSE(w.cardsUp());
+  EXPECT_FALSE(w.controller.isTicking());
+  // Resting near an edge where no icon is: asleep too, until the pointer moves.
+  w.rest({50, 300}, 1.0);
+  EXPECT_FALSE(w.controller.isTicking());
+  w.pointAt({51, 300});
+  EXPECT_TRUE(w.controller.isTicking());
+}
+
 TEST(DockHover, PressesIdleAndSettingsKeepTheCardsAway) {
   DockWorld w;
   w.rest(w.on(w.mailIcon), test::kRestOnIcon);
@@ -154,7 +172,7 @@ TEST(DockHover, PressesIdleAndSettingsKeepTheCardsAway) {
   // After two minutes without input, hovering opens nothing.
   w.pointAt({700, 300});
   w.loop.advance(0.1);
-  w.desktop.pointer = w.on(w.mailIcon);
+  w.desktop.movePointer(w.on(w.mailIcon));
   w.desktop.setIdle(DockController::kIdleLimit + 1);
   w.loop.advance(2 * test::kRestOnIcon);
   EXPECT_FALSE(w.cardsUp());
@@ -202,11 +220,12 @@ TEST(DockHover, ALandedCaptureRebuildsTheCardsOfThatApplicationOnly) {
   ASSERT_TRUE(w.cardsUp());
   w.loop.advance(2.0);  // the captures the cards asked for have landed
   w.thumbnails().clear();
+  // A new still at once, so no retried capture of a missing one can land in between.
+  w.still("com.apple.Notes", ideas, 30);
   PreviewCard* before = w.card(ideas);
   w.notifications().post(ThumbnailStore::kDidCaptureNotification, {{"ids", {"win:com.apple.mail:1"}}});
   w.loop.advance(0.06);
   EXPECT_EQ(w.card(ideas), before);  // another application's picture changes nothing
-  w.still("com.apple.Notes", ideas, 30);
   w.notifications().post(ThumbnailStore::kDidCaptureNotification,
                          {{"ids", {"win:com.apple.Notes:" + std::to_string(ideas)}}});
   w.loop.advance(0.06);

@@ -412,8 +412,8 @@ TEST(SimulatedDesktop, TheDockStripOpensTheCardsAndThePointerOverThemCounts) {
   QMouseEvent overPanel(QEvent::MouseMove, local, view.mapToGlobal(local), Qt::NoButton, Qt::NoButton,
                         Qt::NoModifier);
   QCoreApplication::sendEvent(view.windowHandle(), &overPanel);
-  EXPECT_NEAR(w.desktop.pointer.x, inside.x, 2);
-  EXPECT_NEAR(w.desktop.pointer.y, inside.y, 2);
+  EXPECT_NEAR(w.desktop.pointer().x, inside.x, 2);
+  EXPECT_NEAR(w.desktop.pointer().y, inside.y, 2);
   w.pause(1.0);
   EXPECT_TRUE(cards.isVisible());
 }
@@ -449,7 +449,7 @@ TEST(SimulatedDesktop, TheDockStripNamesThePointedIconDropsAQuitOnesBadgeAndKeep
   ASSERT_EQ(away.dock.size(), 3u);
   EXPECT_EQ(away.dock[1].kind, sim::SimDockItem::Kind::separator);
   EXPECT_TRUE(away.dock[2].minimized);
-  w.desktop.pointer = {dock.frame(icon)->midX(), dock.frame(icon)->midY()};
+  w.desktop.movePointer({dock.frame(icon)->midX(), dock.frame(icon)->midY()});
   EXPECT_TRUE(Scene::build(w.desktop).dock[0].pointed);
   EXPECT_FALSE(Scene::build(w.desktop) == away);
   w.desktop.terminate(mail);

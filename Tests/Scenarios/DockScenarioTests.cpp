@@ -36,7 +36,7 @@ struct DockDesk : test::AppWorld {
     return {f.midX(), f.midY()};
   }
   void rest(Point p, double seconds) {
-    desktop.pointer = p;
+    desktop.movePointer(p);
     desktop.noteInput(platform::InputEventType::mouseMoved);
     loop.advance(seconds);
   }
@@ -83,10 +83,10 @@ TEST(DockScenario, TheCardsComeWithinHalfASecondOfTheRestHoweverFullTheDock) {
     d.launch();
     DockController& dock = *d.services().dock;
     for (int pass = 0; pass < 16; ++pass) {
-      d.desktop.pointer = {700, 300};
+      d.desktop.movePointer({700, 300});
       d.loop.advance(1.0 + pass * 0.071);  // the cards gone; the rest comes at another moment each pass
       const Rect icon = *d.desktop.dock().frame(ids.at(static_cast<std::size_t>(icons / 2 + pass % 2)));
-      d.desktop.pointer = {icon.midX(), icon.midY()};
+      d.desktop.movePointer({icon.midX(), icon.midY()});
       d.desktop.noteInput(platform::InputEventType::mouseMoved);
       const double restedAt = d.loop.uptime();
       while (!dock.previewPanel().isVisible() && d.loop.uptime() - restedAt < 2.0) d.loop.advance(0.005);

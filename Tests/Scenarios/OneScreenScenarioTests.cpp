@@ -249,7 +249,7 @@ TEST(OneScreenScenario, TheDockCardsStayAboveThePeekAtTheirCard) {
   ASSERT_TRUE(cardPanel && peek);
   EXPECT_GT(std::find(order.begin(), order.end(), cardPanel), std::find(order.begin(), order.end(), peek));
   // The pointer over the cards still counts as over them.
-  EXPECT_NEAR(w.desktop.pointer.x, frame.x + 40, 2);
+  EXPECT_NEAR(w.desktop.pointer().x, frame.x + 40, 2);
   EXPECT_EQ(w.view.screenLayer().panelAt(
                 w.view.screenLayer().mapFrom(&w.view, w.view.toView({frame.x + 40, frame.y + 40}).toPoint())),
             cardPanel);

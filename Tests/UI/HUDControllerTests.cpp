@@ -58,7 +58,7 @@ TEST_F(HUDControllerTest, ALongListShrinksTheIconsToFitOneRow) {
 
 TEST_F(HUDControllerTest, ThePanelOpensOnTheScreenUnderThePointer) {
   scene.world.desktop.displays().push_back({.id = 2, .frame = {1440, -200, 1920, 1080}});
-  scene.world.desktop.pointer = {2000, 300};
+  scene.world.desktop.movePointer({2000, 300});
   scene.world.preferences().showThumbnails.set(false);
   scene.show(applications(3), 0);
   const Rect frame = *scene.hud().panelFrame();
@@ -66,7 +66,7 @@ TEST_F(HUDControllerTest, ThePanelOpensOnTheScreenUnderThePointer) {
   EXPECT_NEAR(frame.midX(), visible.midX(), 0.5);
   EXPECT_EQ(visible.intersection(frame), frame);
   // The pointer off every screen: the first screen.
-  scene.world.desktop.pointer = {-500, -500};
+  scene.world.desktop.movePointer({-500, -500});
   scene.hud().show(applications(3), 0);
   EXPECT_NEAR(scene.hud().panelFrame()->midX(), visibleFrame(0).midX(), 0.5);
 }

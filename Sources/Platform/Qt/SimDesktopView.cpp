@@ -206,7 +206,7 @@ bool SimDesktopView::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::MouseMove) {
       // Wherever it goes (over the program's panels, or over one that another window covers),
       // the simulated pointer moves too, as it would on the real screen.
-      desktop_.pointer = toSimulated(local);
+      desktop_.movePointer(toSimulated(local));
       desktop_.noteInput(platform::InputEventType::mouseMoved);
     }
     if (type == QEvent::MouseButtonPress) {
@@ -597,7 +597,7 @@ void SimDesktopView::mousePressEvent(QMouseEvent* event) {
   focusBeforePress_ = nullptr;
   if (opened) return;
   const Point at = toSimulated(event->position());
-  desktop_.pointer = at;
+  desktop_.movePointer(at);
   if (event->button() == Qt::LeftButton && pressedTitleButton(at)) return;
   const std::uint64_t flags = flagsFor(event->modifiers());
   EventType type = event->button() == Qt::RightButton  ? EventType::rightMouseDown
@@ -616,7 +616,7 @@ void SimDesktopView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SimDesktopView::mouseMoveEvent(QMouseEvent* event) {
-  desktop_.pointer = toSimulated(event->position());
+  desktop_.movePointer(toSimulated(event->position()));
   desktop_.noteInput(platform::InputEventType::mouseMoved);
 }
 

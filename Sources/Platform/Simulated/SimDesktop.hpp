@@ -319,7 +319,16 @@ class SimDesktop {
   std::function<RGBAImage(const std::string& name, int ordinal)> iconArt;
 
   // ---- the pointer (global top-left coordinates)
-  Point pointer{720, 450};
+  Point pointer() const { return pointer_; }
+  // Moves the pointer, telling whoever watches it as the system's mouse-moved events would.
+  void movePointer(Point at) {
+    pointer_ = at;
+    if (pointerMoved) {
+      const auto handler = pointerMoved;  // the handler may replace itself
+      handler(at);
+    }
+  }
+  std::function<void(Point)> pointerMoved;
 
   // ---- input: when the user last produced each kind of event (monotonic clock)
   void noteInput(platform::InputEventType type) { lastInputAt_[static_cast<int>(type)] = loop_.uptime(); }
@@ -427,6 +436,7 @@ class SimDesktop {
   std::unique_ptr<SimScriptRunner> scripts_;
   std::unique_ptr<SimInProcessScripts> inProcessScripts_;
   std::unique_ptr<SimBundleReader> bundles_;
+  Point pointer_{720, 450};
   std::unique_ptr<SimScreens> screens_;
   std::unique_ptr<SimScreenCapture> screenCapture_;
   std::unique_ptr<SimSecureInputState> secureInputState_;

@@ -67,8 +67,8 @@ SimDesktopScene SimDesktopScene::build(const SimDesktop& desktop) {
     auto frame = dock->frame(item.id);
     if (!frame) continue;
     Tile tile{*frame, item.title, item.statusLabel, std::nullopt, item.window, item.kind};
-    tile.pointed =
-        item.kind != SimDockItem::Kind::separator && !item.title.empty() && frame->contains(desktop.pointer);
+    tile.pointed = item.kind != SimDockItem::Kind::separator && !item.title.empty() &&
+                   frame->contains(desktop.pointer());
     if (item.url)
       if (auto found = running.find(*item.url); found != running.end()) tile.pid = found->second;
     scene.dock.push_back(std::move(tile));

@@ -36,7 +36,7 @@ void SimInput::setModifiers(std::uint64_t flags) {
 }
 
 void SimInput::click(Point location, std::uint64_t flags) {
-  desktop_.pointer = location;
+  desktop_.movePointer(location);
   send({.type = EventType::leftMouseDown, .flags = flags, .location = location});
   send({.type = EventType::leftMouseUp, .flags = flags, .location = location});
 }

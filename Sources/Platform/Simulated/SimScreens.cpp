@@ -23,7 +23,11 @@ std::vector<platform::ScreenInfo> SimScreens::screens() const {
 }
 
 Point SimScreens::pointerLocation() const {
-  return desktop_.pointer;
+  return desktop_.pointer();
+}
+
+void SimScreens::setPointerMovedHandler(std::function<void(Point)> handler) {
+  desktop_.pointerMoved = std::move(handler);
 }
 
 }  // namespace velvix::sim

@@ -14,12 +14,13 @@ class SimScreens final : public platform::Screens {
   static constexpr double kMenuBarHeight = 24;
   static constexpr double kDockHeight = 70;
 
-  explicit SimScreens(const SimDesktop& desktop) : desktop_(desktop) {}
+  explicit SimScreens(SimDesktop& desktop) : desktop_(desktop) {}
   std::vector<platform::ScreenInfo> screens() const override;
   Point pointerLocation() const override;
+  void setPointerMovedHandler(std::function<void(Point)> handler) override;
 
  private:
-  const SimDesktop& desktop_;
+  SimDesktop& desktop_;
 };
 
 }  // namespace velvix::sim
