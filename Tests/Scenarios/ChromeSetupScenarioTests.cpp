@@ -19,7 +19,8 @@ bool hasExtensionTab(test::AppWorld& w, const std::string& url) {
 
 // The simulated browser runs the extension it loaded, with the socket still admitting only real
 // relays: the set-up ends on its success card, the browser's tabs come from the extension and
-// its commands reach the browser, and the browser's quit ends the connection.
+// its commands reach the browser, loading it again leaves one connection, and the browser's quit
+// ends it.
 TEST(ChromeSetupScenario, AConfirmedLoadConnectsTheSimulatedBrowsersExtensionAndTheSetUpSucceeds) {
   test::ChromeSetupWorld r;
   r.page.onLoadUnpacked = nullptr;  // the program's own simulated browser, not the test's stand-in
@@ -51,6 +52,13 @@ TEST(ChromeSetupScenario, AConfirmedLoadConnectsTheSimulatedBrowsersExtensionAnd
   EXPECT_TRUE(bridge.sendActivate(*board));
   for (int i = 0; i < 100 && r.w.desktop.window(window)->activeTab != 1; ++i) r.w.pause(0.1);
   EXPECT_EQ(r.w.desktop.window(window)->activeTab, 1u);
+
+  // A second set-up loads the extension again: the browser runs one copy, not two.
+  presenter.start();
+  for (int i = 0; i < 4000 && presenter.isRunning(); ++i) r.w.pause(0.02);
+  EXPECT_EQ(presenter.phase(), ChromeSetupPhase::done());
+  for (int i = 0; i < 100 && bridge.clients(Browser::chrome).size() > 1; ++i) r.w.pause(0.1);
+  EXPECT_EQ(bridge.clients(Browser::chrome).size(), 1u);
 
   r.w.desktop.terminate(chrome);
   for (int i = 0; i < 100 && bridge.isChromiumConnected(Browser::chrome); ++i) r.w.pause(0.1);

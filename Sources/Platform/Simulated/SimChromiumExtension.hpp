@@ -32,6 +32,7 @@ class SimChromiumExtension {
   SimChromiumExtension& operator=(const SimChromiumExtension&) = delete;
 
   bool isRunning() const { return fd_ >= 0; }
+  platform::Pid browser() const { return browser_; }
 
  private:
   void tick();

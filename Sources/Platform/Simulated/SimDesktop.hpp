@@ -383,7 +383,8 @@ class SimDesktop {
   // The browser `browser` starts the application's extension it loaded: the relay program
   // `relayProgram` runs as the browser's child, and the extension talks through it until the
   // browser quits. Gives the relay's process id and the application's end of the connection
-  // (a socket the caller owns); nothing when no socket could be made.
+  // (a socket the caller owns); nothing when no socket could be made. Loading it again ends the
+  // copy the browser ran before.
   struct ExtensionConnection {
     platform::Pid relay = 0;
     int fd = -1;

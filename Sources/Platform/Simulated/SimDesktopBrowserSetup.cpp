@@ -47,7 +47,10 @@ std::optional<SimDesktop::ExtensionConnection> SimDesktop::startExtension(platfo
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return std::nullopt;
   const platform::Pid relay = nextPid_++;
   processes().add(relay, {.parent = browser, .executablePath = relayProgram});
-  std::erase_if(extensions_, [](const auto& extension) { return !extension->isRunning(); });
+  // Loading the extension again replaces the copy the browser ran: that one's connection ends.
+  std::erase_if(extensions_, [browser](const auto& extension) {
+    return !extension->isRunning() || extension->browser() == browser;
+  });
   extensions_.push_back(std::make_unique<SimChromiumExtension>(*this, browser, browserName,
                                                                "sim-" + std::to_string(relay), ends[1]));
   return ExtensionConnection{relay, ends[0]};
