@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <chrono>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -17,32 +19,46 @@ bool hasExtensionTab(test::AppWorld& w, const std::string& url) {
   });
 }
 
+// Virtual time for the simulated browser's ticks, real time for the socket's own thread.
+bool eventually(test::AppWorld& w, const std::function<bool()>& done) {
+  for (int i = 0; i < 40; ++i) {
+    w.pause(0.25);
+    if (w.loop.runUntil(done, std::chrono::milliseconds(250))) return true;
+  }
+  return false;
+}
+
 // The simulated browser runs the extension it loaded, with the socket still admitting only real
 // relays: the set-up ends on its success card, the browser's tabs come from the extension and
-// its commands reach the browser, loading it again leaves one connection, and the browser's quit
-// ends it.
+// its commands reach the browser, F2 then says the extension is connected, loading it again
+// leaves one connection, and the browser's quit ends it.
 TEST(ChromeSetupScenario, AConfirmedLoadConnectsTheSimulatedBrowsersExtensionAndTheSetUpSucceeds) {
   test::ChromeSetupWorld r;
   r.page.onLoadUnpacked = nullptr;  // the program's own simulated browser, not the test's stand-in
   r.w.realSocketPeers = true;
   r.w.launch();
+  BrowserBridge& bridge = *r.w.services().browserBridge;
+  // The program's own hook, then a bounded wait for its connection to reach the bridge's thread.
+  r.page.onLoadUnpacked = [&, programs = r.page.onLoadUnpacked](const std::string& folder) {
+    programs(folder);
+    r.w.loop.runUntil([&] { return bridge.isChromiumConnected(Browser::chrome); });
+  };
 
   ChromeSetupPresenter& presenter = *r.w.services().chromeSetup;
   presenter.start();
   for (int i = 0; i < 4000 && presenter.isRunning(); ++i) r.w.pause(0.02);
   EXPECT_EQ(presenter.phase(), ChromeSetupPhase::done());
-  BrowserBridge& bridge = *r.w.services().browserBridge;
   EXPECT_TRUE(bridge.isChromiumConnected(Browser::chrome));
 
   const platform::Pid chrome = *r.page.browser();
   const std::int64_t window = r.w.desktop.addWindow(chrome, {.title = "Docs"});
   r.w.desktop.addTab(window, {.title = "Docs", .url = "https://docs.example.org/"});
   r.w.desktop.addTab(window, {.title = "Board", .url = "https://board.example.org/"});
-  for (int i = 0; i < 100 && !hasExtensionTab(r.w, "https://board.example.org/"); ++i) r.w.pause(0.1);
+  eventually(r.w, [&] { return hasExtensionTab(r.w, "https://board.example.org/"); });
   EXPECT_TRUE(hasExtensionTab(r.w, "https://board.example.org/"));
   // A tab the user turns to in the browser is reported; one picked in the switcher is shown.
   r.w.desktop.activateTab(window, 0);
-  for (int i = 0; i < 100 && !hasExtensionTab(r.w, "https://docs.example.org/"); ++i) r.w.pause(0.1);
+  eventually(r.w, [&] { return hasExtensionTab(r.w, "https://docs.example.org/"); });
   EXPECT_TRUE(hasExtensionTab(r.w, "https://docs.example.org/"));
   const auto& items = r.w.services().mru->entries();
   const auto board = std::find_if(items.begin(), items.end(), [](const SwitchableItem& item) {
@@ -50,18 +66,27 @@ TEST(ChromeSetupScenario, AConfirmedLoadConnectsTheSimulatedBrowsersExtensionAnd
   });
   ASSERT_NE(board, items.end());
   EXPECT_TRUE(bridge.sendActivate(*board));
-  for (int i = 0; i < 100 && r.w.desktop.window(window)->activeTab != 1; ++i) r.w.pause(0.1);
+  eventually(r.w, [&] { return r.w.desktop.window(window)->activeTab == 1; });
   EXPECT_EQ(r.w.desktop.window(window)->activeTab, 1u);
 
-  // A second set-up loads the extension again: the browser runs one copy, not two.
+  // F2 again says so instead of loading a second copy, and the card closes itself.
   presenter.start();
   for (int i = 0; i < 4000 && presenter.isRunning(); ++i) r.w.pause(0.02);
-  EXPECT_EQ(presenter.phase(), ChromeSetupPhase::done());
-  for (int i = 0; i < 100 && bridge.clients(Browser::chrome).size() > 1; ++i) r.w.pause(0.1);
+  EXPECT_EQ(presenter.phase().message(), "The extension is already connected in Google Chrome.");
   EXPECT_EQ(bridge.clients(Browser::chrome).size(), 1u);
+  r.w.pause(2);
+  EXPECT_FALSE(presenter.isCardShown());
+  // Loaded again by hand, the browser runs one copy, not two.
+  const auto first = bridge.clients(Browser::chrome).front();
+  r.page.open(chrome);
+  r.page.onLoadUnpacked("");
+  EXPECT_TRUE(eventually(r.w, [&] {
+    const auto clients = bridge.clients(Browser::chrome);
+    return clients.size() == 1 && clients.front() != first;
+  }));
 
   r.w.desktop.terminate(chrome);
-  for (int i = 0; i < 100 && bridge.isChromiumConnected(Browser::chrome); ++i) r.w.pause(0.1);
+  eventually(r.w, [&] { return !bridge.isChromiumConnected(Browser::chrome); });
   EXPECT_FALSE(bridge.isChromiumConnected(Browser::chrome));
 }
 
