@@ -40,7 +40,7 @@ TEST(ChromeSetupScenario, AConfirmedLoadConnectsTheSimulatedBrowsersExtensionAnd
   BrowserBridge& bridge = *r.w.services().browserBridge;
   // The program's own hook, then a bounded wait for its connection to reach the bridge's thread.
   r.page.onLoadUnpacked = [&, programs = r.page.onLoadUnpacked](const std::string& folder) {
-    programs(folder);
+    if (programs) programs(folder);
     r.w.loop.runUntil([&] { return bridge.isChromiumConnected(Browser::chrome); });
   };
 
