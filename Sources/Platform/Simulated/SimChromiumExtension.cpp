@@ -38,6 +38,7 @@ void SimChromiumExtension::stop() {
 void SimChromiumExtension::tick() {
   const SimApp* app = desktop_.app(browser_);
   if (!app || app->terminated) return stop();
+  flush();
   readCommands();
   if (!isRunning()) return;
   if (auto windows = windowsText(); windows != lastWindows_) {
@@ -105,14 +106,19 @@ void SimChromiumExtension::report(const std::string& event, Json values) {
   values["browser"] = browserName_;
   values["event"] = event;
   values["session"] = session_;
-  const std::string line = values.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-  std::size_t sent = 0;
-  while (sent < line.size()) {
-    const ssize_t count = ::send(fd_, line.data() + sent, line.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+  outbox_ += values.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  // The application reads on its own thread; one that has let this much pile up is gone or stuck.
+  if (outbox_.size() > kMaxPendingBytes) return stop();
+  flush();
+}
+
+void SimChromiumExtension::flush() {
+  while (fd_ >= 0 && !outbox_.empty()) {
+    const ssize_t count = ::send(fd_, outbox_.data(), outbox_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
     if (count < 0 && errno == EINTR) continue;
-    // The application reads on its own thread; one that takes nothing is gone or stuck.
+    if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;  // the rest at the next tick
     if (count <= 0) return stop();
-    sent += static_cast<std::size_t>(count);
+    outbox_.erase(0, static_cast<std::size_t>(count));
   }
 }
 

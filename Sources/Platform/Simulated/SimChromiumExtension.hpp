@@ -39,6 +39,7 @@ class SimChromiumExtension {
   void readCommands();
   void handle(const std::string& line);
   void report(const std::string& event, nlohmann::json values);
+  void flush();
   std::string windowsText() const;
   nlohmann::json tabOf(std::int64_t window, std::size_t index) const;
   // The window and index of the tab with that id, when the browser still shows it.
@@ -52,6 +53,7 @@ class SimChromiumExtension {
   const std::string session_;
   int fd_;
   std::string pending_;  // read, not yet a whole line
+  std::string outbox_;   // written, not yet taken by the application
   std::string lastWindows_;
   std::int64_t lastActiveTab_ = 0;
   platform::Timer timer_;
