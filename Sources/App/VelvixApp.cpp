@@ -44,6 +44,7 @@
 #include "Platform/Simulated/SimBundleReader.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
+#include "Platform/Simulated/SimExtensionsPage.hpp"
 #include "Platform/Simulated/SimInProcessScripts.hpp"
 #include "Platform/Simulated/SimInput.hpp"
 #include "Platform/Simulated/SimInputState.hpp"
@@ -387,6 +388,38 @@ struct VelvixApp::Parts {
   VSCodeExtensionInstaller vscodeExtension{
       resources, preferences.vscodeTabsEnabled, notifications, desktop.loop(), log, options.home};
   ChromeSetupPresenter chromeSetup;
+  // A simulated browser runs the extension its extensions page loads, connected to the bridge as
+  // the real one is through its relay. A test that shapes the page with a hook of its own keeps it.
+  struct ExtensionHook {
+    sim::SimExtensionsPage* page = nullptr;
+    ~ExtensionHook() {
+      if (page) page->onLoadUnpacked = nullptr;
+    }
+  };
+  const ExtensionHook extensionHook = hookLoadedExtension();
+
+  ExtensionHook hookLoadedExtension() {
+    sim::SimExtensionsPage& page = desktop.extensionsPage();
+    if (page.onLoadUnpacked) return {};
+    page.onLoadUnpacked = [this](const std::string&) { runLoadedExtension(); };
+    return {&page};
+  }
+
+  void runLoadedExtension() {
+    const auto pid = desktop.extensionsPage().browser();
+    const sim::SimApp* app = pid ? desktop.app(*pid) : nullptr;
+    const auto browser = app && app->bundleID ? browsers::fromBundleID(*app->bundleID) : std::nullopt;
+    if (!browser || !browsers::isChromiumFamily(*browser)) return;
+    const auto relay = SupportFolder::path(options.home) / ChromeHostInstaller::kRelayName;
+    const auto connection =
+        desktop.startExtension(*pid, std::string(browsers::rawValue(*browser)), relay.string());
+    if (!connection) {
+      log.log("simulated extension: no socket could be made for it");
+      return;
+    }
+    if (!browserBridge.adopt(connection->fd, connection->relay))
+      log.log("simulated extension: the Chrome socket is not running");
+  }
 
   // Every part's address in the table of services.
   bool wire() {

@@ -4,6 +4,8 @@
 
 #include "Bridge/BrowserBridge.hpp"
 
+#include <unistd.h>
+
 #include "Bridge/ExtensionReport.hpp"
 #include "Bridge/SafariTabNaming.hpp"
 #include "Core/MRUManager.hpp"
@@ -11,12 +13,38 @@
 #include "Platform/Linux/FreedMemory.hpp"
 #include "Platform/MainLoop.hpp"
 #include "Platform/NotificationCenter.hpp"
+#include "Platform/ProcessTable.hpp"
 #include "Platform/Utf8.hpp"
 #include "Support/DebugLog.hpp"
 #include "Support/ProcessLineage.hpp"
 #include "Support/ProcessLog.hpp"
 
 namespace velvix {
+
+namespace {
+
+// The whole process table, made-up processes included, as the table of its own peers: the peer
+// of a connection the program handed over itself is one of the processes the program knows,
+// which the kernel's table alone may not list.
+class WholeTable final : public platform::ProcessTable {
+ public:
+  explicit WholeTable(const platform::ProcessTable& table) : table_(table) {}
+  Probe probe(platform::Pid pid) const override { return table_.probe(pid); }
+  std::optional<platform::Pid> parent(platform::Pid pid) const override { return table_.parent(pid); }
+  std::optional<std::string> executablePath(platform::Pid pid) const override {
+    return table_.executablePath(pid);
+  }
+  std::optional<std::string> name(platform::Pid pid) const override { return table_.name(pid); }
+  std::vector<platform::Pid> allPids() const override { return table_.allPids(); }
+  std::optional<std::string> bundleIdentifier(platform::Pid pid) const override {
+    return table_.bundleIdentifier(pid);
+  }
+
+ private:
+  const platform::ProcessTable& table_;
+};
+
+}  // namespace
 
 BrowserBridge::BrowserBridge(Collaborators collaborators)
     : home_(std::move(collaborators.home)),
@@ -160,6 +188,14 @@ bool BrowserBridge::take(const std::shared_ptr<Client>& client, const std::optio
   return true;
 }
 
+bool BrowserBridge::adopt(int fd, platform::Pid peer) {
+  if (!server_) {
+    ::close(fd);
+    return false;
+  }
+  return server_->adopt(fd, peer);
+}
+
 void BrowserBridge::handleAccept(const std::shared_ptr<Client>& client) {
   if (auto found = checkPeer(*client)) {
     checkedPeers_[client.get()] = {*found, client};
@@ -175,10 +211,12 @@ void BrowserBridge::handleAccept(const std::shared_ptr<Client>& client) {
 // whatever a line later claims.
 std::optional<Browser> BrowserBridge::checkPeer(const Client& client) {
   const auto pid = client.peerPID();
+  const WholeTable whole(processes_);
+  const platform::ProcessTable& table = client.isAdopted() ? whole : processes_;
   std::optional<Browser> found;
-  if (pid && ProcessLineage::runsRelay(processes_, *pid, relayPrograms_)) {
-    found = ProcessLineage::chromiumBrowser(processes_, workspace_, bundles_, log_, *pid, relayPrograms_);
-    if (!found) found = ProcessLineage::editor(processes_, workspace_, bundles_, *pid);
+  if (pid && ProcessLineage::runsRelay(table, *pid, relayPrograms_)) {
+    found = ProcessLineage::chromiumBrowser(table, workspace_, bundles_, log_, *pid, relayPrograms_);
+    if (!found) found = ProcessLineage::editor(table, workspace_, bundles_, *pid);
   }
   if (!found) logRefusal(pid);
   return found;

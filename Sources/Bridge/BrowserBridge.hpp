@@ -94,6 +94,10 @@ class BrowserBridge {
   // it holds, and answered with the commands due for its page.
   std::string handleSafariMessage(const std::string& text);
 
+  // Takes a connected socket the program made itself as a connection from `peer`, a process the
+  // program's own table knows (a browser of the simulated desktop running our relay); it is
+  // checked like any peer. False (the descriptor closed) when the socket server is not running.
+  bool adopt(int fd, platform::Pid peer);
   // A connection the socket server accepted, before any of its lines: its peer must be a relay
   // of ours started by a listed browser, or a listed editor's host; any other is closed at once.
   void handleAccept(const std::shared_ptr<Client>& client);

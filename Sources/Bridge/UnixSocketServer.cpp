@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -167,6 +169,8 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
 
   void run();
   void acceptOne();
+  void admit(int fd, std::optional<platform::Pid> peer, bool adopted);
+  void takeAdopted();
   void readOnce(Connection& connection);
   void close(Connection& connection);
   bool isPaused(Connection& connection);
@@ -184,6 +188,9 @@ struct UnixSocketServer::Impl : std::enable_shared_from_this<Impl> {
   std::vector<std::unique_ptr<Connection>> connections;
   std::uint64_t nextNumber = 1;
   Clock::time_point acceptResumes{};
+  // Descriptors the program handed over, until the I/O thread takes them in.
+  std::mutex adoptLock;
+  std::vector<std::pair<int, platform::Pid>> adopted;  // under adoptLock
 };
 
 void UnixSocketServer::Impl::run() {
@@ -233,6 +240,7 @@ void UnixSocketServer::Impl::run() {
       std::uint64_t count = 0;
       [[maybe_unused]] auto drained = ::read(waker->fd, &count, sizeof(count));
       if (stopping.load()) return;  // the server is going away
+      takeAdopted();
     }
 
     // Reads first, so connections that closed no longer count against the limit.
@@ -287,8 +295,28 @@ void UnixSocketServer::Impl::acceptOne() {
     ::close(fd);
     return;
   }
+  admit(fd, peer, false);
+}
+
+void UnixSocketServer::Impl::takeAdopted() {
+  std::vector<std::pair<int, platform::Pid>> taken;
+  {
+    std::lock_guard lock(adoptLock);
+    taken.swap(adopted);
+  }
+  for (const auto& [fd, peer] : taken) {
+    if (connections.size() >= static_cast<std::size_t>(kMaxClients)) {
+      ::close(fd);
+      continue;
+    }
+    admit(fd, peer, true);
+  }
+}
+
+void UnixSocketServer::Impl::admit(int fd, std::optional<platform::Pid> peer, bool adopted) {
   auto connection = std::make_unique<Connection>();
   connection->client = std::shared_ptr<Client>(new Client(fd, peer, nextNumber++, waker));
+  connection->client->adopted_ = adopted;
   connection->firstLineDue = Clock::now() + firstLineDeadline;
   // Handed over before any of its lines, so the owner has judged the peer before it reads one.
   loop.post([weak = weak_from_this(), client = connection->client] {
@@ -363,6 +391,7 @@ UnixSocketServer::~UnixSocketServer() {
     ::shutdown(connection->client->fd_, SHUT_RDWR);
     connection->client->closeDescriptor();
   }
+  for (const auto& [fd, peer] : impl_->adopted) ::close(fd);  // handed over, never taken in
   if (impl_->listenFD >= 0) ::close(impl_->listenFD);
 }
 
@@ -408,6 +437,21 @@ std::optional<std::string> UnixSocketServer::start() {
     return PosixError{"thread", error.code().value()}.description();
   }
   return std::nullopt;
+}
+
+bool UnixSocketServer::adopt(int fd, platform::Pid peer) {
+  if (impl_->listenFD < 0) {
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  {
+    std::lock_guard lock(impl_->adoptLock);
+    impl_->adopted.emplace_back(fd, peer);
+  }
+  impl_->wake();
+  return true;
 }
 
 std::uint64_t UnixSocketServer::failedAccepts() const {

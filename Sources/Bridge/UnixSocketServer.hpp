@@ -78,6 +78,9 @@ class UnixSocketServer {
     // The connection's number, unique for the life of the server.
     std::uint64_t number() const { return number_; }
     bool isClosed() const;
+    // Handed over by the program itself (adopt) instead of accepted: its peer is the one the
+    // program named, not one the kernel vouched for.
+    bool isAdopted() const { return adopted_; }
 
    private:
     friend class UnixSocketServer;
@@ -96,6 +99,7 @@ class UnixSocketServer {
     const std::optional<platform::Pid> peerPID_;
     const std::uint64_t number_;
     const std::shared_ptr<Waker> waker_;
+    bool adopted_ = false;
     std::atomic<bool> refused_{false};
     mutable std::mutex writeLock_;
     bool isClosed_ = false;           // under writeLock_
@@ -130,6 +134,12 @@ class UnixSocketServer {
   // ("<operation> failed: <reason>") when it cannot; the server then accepts nothing.
   std::optional<std::string> start();
   const std::string& path() const { return path_; }
+
+  // Takes a connected stream socket the program made itself (one end of a socket pair) as a
+  // connection whose peer is `peer`, handled like an accepted one from then on. No process outside
+  // the program can reach such a descriptor. Refused (and closed) when the server is not running
+  // or has no place left. Main thread.
+  bool adopt(int fd, platform::Pid peer);
 
   // Accepts that failed so far (for diagnostics).
   std::uint64_t failedAccepts() const;

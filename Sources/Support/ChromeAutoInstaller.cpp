@@ -76,6 +76,12 @@ void ChromeAutoInstaller::run(InputLock* inputLock, Completion completion) {
     return finish(run, Outcome::noBrowser());
   }
   run->browser = *browser;
+  // Loading the extension a second time would only replace the running copy.
+  for (Browser installed : installedChromiums())
+    if (isExtensionConnected_ && isExtensionConnected_(installed)) {
+      log("the extension is already connected in " + std::string(browsers::appleScriptName(installed)));
+      return finish(run, Outcome::alreadyConnected(installed));
+    }
   if (!accessibility_.isProcessTrusted() || !inputLockable()) {
     log("no event tap; refusing to start");
     return finish(run, Outcome::manual(*browser, kStepAccessibility));

@@ -35,13 +35,14 @@ class Workspace;
 class ChromeAutoInstaller {
  public:
   struct Outcome {
-    enum class Kind { connected, manual, noBrowser, cancelled };
+    enum class Kind { connected, alreadyConnected, manual, noBrowser, cancelled };
     Kind kind = Kind::noBrowser;
     std::optional<Browser> browser;
     std::string step;               // manual: what was not done automatically, in lower-case words
     bool folderOnClipboard = true;  // manual: the run got as far as putting the folder path there
 
     static Outcome connected(Browser browser) { return {Kind::connected, browser, {}}; }
+    static Outcome alreadyConnected(Browser browser) { return {Kind::alreadyConnected, browser, {}}; }
     static Outcome manual(Browser browser, std::string step, bool folderOnClipboard = true) {
       return {Kind::manual, browser, std::move(step), folderOnClipboard};
     }
@@ -114,8 +115,9 @@ class ChromeAutoInstaller {
   ChromeAutoInstaller(const ChromeAutoInstaller&) = delete;
   ChromeAutoInstaller& operator=(const ChromeAutoInstaller&) = delete;
 
-  // Starts one run with the application's event tap (or none). Returns at once; the completion
-  // is called exactly once, on the main loop, never before this returns.
+  // Starts one run with the application's event tap (or none). While an installed browser's
+  // extension is connected (a real chromium's among them) the run ends at once, saying so. Returns at once;
+  // the completion is called exactly once, on the main loop, never before this returns.
   void run(InputLock* inputLock, Completion completion);
 
   // The installed Chromium-family browsers in table order, and the one a run targets: the

@@ -7,6 +7,10 @@ ChromeSetupPhase ChromeSetupPhase::of(const ChromeAutoInstaller::Outcome& outcom
   switch (outcome.kind) {
     case Kind::connected:
       return done();
+    case Kind::alreadyConnected:
+      return {ChromeSetupPhase::Kind::done,
+              "The extension is already connected in " +
+                  std::string(browsers::appleScriptName(outcome.browser.value_or(Browser::chrome))) + "."};
     case Kind::manual:
       if (!outcome.folderOnClipboard)
         return failed("Stopped at: " + outcome.step + ". You can finish with the steps in Settings.");
@@ -43,8 +47,7 @@ std::string ChromeSetupPhase::message() const {
   switch (kind) {
     case Kind::working:
       return "Leave the keyboard and mouse alone \u2014 press Esc to stop.";
-    case Kind::done:
-      return {};
+    case Kind::done:  // the extension was connected before the run: which browser has it
     case Kind::failed:
       return text;
     case Kind::cancelled:

@@ -12,7 +12,7 @@ namespace velvix {
 struct ChromeSetupPhase {
   enum class Kind { working, done, cancelled, failed };
   Kind kind = Kind::working;
-  std::string text;  // failed only
+  std::string text;  // failed; done when the extension was already connected
 
   static ChromeSetupPhase working() { return {}; }
   static ChromeSetupPhase done() { return {Kind::done, {}}; }

@@ -51,10 +51,11 @@ void ChromeSetupPresenter::start() {
 
 void ChromeSetupPresenter::completed(const ChromeAutoInstaller::Outcome& outcome) {
   running_ = false;
-  show(ChromeSetupPhase::of(outcome));
-  if (outcome.kind != ChromeAutoInstaller::Outcome::Kind::connected) return;
-  loop_.postAfter(kDoneCloseDelay, [this, watch = alive_.watch()] {
-    if (!watch.expired() && phase_ == ChromeSetupPhase::done()) dismiss();
+  const ChromeSetupPhase shown = ChromeSetupPhase::of(outcome);
+  show(shown);
+  if (shown.kind != ChromeSetupPhase::Kind::done) return;
+  loop_.postAfter(kDoneCloseDelay, [this, watch = alive_.watch(), shown] {
+    if (!watch.expired() && phase_ == shown) dismiss();
   });
 }
 

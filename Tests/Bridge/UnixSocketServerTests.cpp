@@ -10,6 +10,7 @@
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,6 +157,34 @@ TEST_F(UnixSocketServerTest, EachConnectionKeepsItsOwnOrderAndItsPeerProcess) {
     for (int i = 0; i < 50; ++i) EXPECT_EQ(lines[i].substr(1), std::to_string(i));
   }
   for (const auto& [number, client] : clients) EXPECT_EQ(client->peerPID(), ::getpid());
+}
+
+// A socket the program made itself is taken as a connection from the peer it names, both ways;
+// before the server runs it is refused and closed.
+TEST_F(UnixSocketServerTest, AnAdoptedSocketIsAConnectionFromTheNamedPeer) {
+  int early[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, early), 0);
+  UnixSocketServer idle(path, loop);
+  EXPECT_FALSE(idle.adopt(early[0], 4242));
+  char byte = 0;
+  EXPECT_EQ(::read(early[1], &byte, 1), 0);  // the adopted end was closed
+  ::close(early[1]);
+
+  start();
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  ASSERT_TRUE(server->adopt(ends[0], 4242));
+  ASSERT_EQ(::write(ends[1], "hello\n", 6), 6);
+  ASSERT_TRUE(waitForEvents(1));
+  EXPECT_EQ(events.back().substr(events.back().find(':')), ":hello");
+  const auto client = clients.begin()->second;
+  EXPECT_EQ(client->peerPID(), 4242);
+  EXPECT_TRUE(client->isAdopted());
+  ASSERT_TRUE(client->sendLine("sync"));
+  char reply[5] = {};
+  ASSERT_TRUE(test::eventually([&] { return ::recv(ends[1], reply, 5, MSG_DONTWAIT | MSG_PEEK) == 5; }));
+  EXPECT_EQ(std::string(reply, 5), "sync\n");
+  ::close(ends[1]);
 }
 
 TEST_F(UnixSocketServerTest, SixteenClientsStayAndASeventeenthIsClosedWithoutACallback) {

@@ -10,6 +10,7 @@
 #include "Platform/Simulated/SimApplication.hpp"
 #include "Platform/Simulated/SimAudioInput.hpp"
 #include "Platform/Simulated/SimBundleReader.hpp"
+#include "Platform/Simulated/SimChromiumExtension.hpp"
 #include "Platform/Simulated/SimDesktopProcessTable.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimExtensionsPage.hpp"

@@ -40,6 +40,7 @@ class SimKeyboardLayout;
 class SimPasteboard;
 class SimURLOpener;
 class SimSafariExtensionSettings;
+class SimChromiumExtension;
 class SimDesktopProcessTable;
 class SimBundleReader;
 class SimScreenCapture;
@@ -388,6 +389,17 @@ class SimDesktop {
   SimSafariExtensionSettings& safariExtensionSettings();
   SimExtensionsPage& extensionsPage();
   SimExtensionsPage* extensionsPageIfMade() const { return extensionsPage_.get(); }
+  // The browser `browser` starts the application's extension it loaded: the relay program
+  // `relayProgram` runs as the browser's child, and the extension talks through it until the
+  // browser quits. Gives the relay's process id and the application's end of the connection
+  // (a socket the caller owns); nothing when no socket could be made. Loading it again ends the
+  // copy the browser ran before.
+  struct ExtensionConnection {
+    platform::Pid relay = 0;
+    int fd = -1;
+  };
+  std::optional<ExtensionConnection> startExtension(platform::Pid browser, const std::string& browserName,
+                                                    const std::string& relayProgram);
 
   // Process activities begun and not yet ended (their reasons), for tests.
   std::vector<std::string> activeActivities() const;
@@ -454,6 +466,7 @@ class SimDesktop {
   std::unique_ptr<SimURLOpener> urlOpener_;
   std::unique_ptr<SimSafariExtensionSettings> safariExtensionSettings_;
   std::unique_ptr<SimExtensionsPage> extensionsPage_;
+  std::vector<std::unique_ptr<SimChromiumExtension>> extensions_;
   // Workspace notifications go out at the loop's next turn, as the real ones do.
   void postWorkspace(const char* name, const SimApp& app);
   std::int64_t nextTabID_ = 1;
