@@ -25,6 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 // Large reads: a browser message can be megabytes long, and every read is a system call.
 constexpr std::size_t kSocketReadChunk = 256 * 1024;
+constexpr std::size_t kFirstPayloadStep = 4 * 1024;
 
 // The end of either side ends the program: there is nothing to flush and nothing to keep, and
 // _exit stops the other direction's thread at once without running anyone's destructors.
@@ -124,11 +125,13 @@ void copyFramesToLines(Input& frames, Output& lines) {
     if (!readExactly(frames, header, sizeof(header), false)) return;
     const std::uint32_t length = nativeframing::readHeader(header);
     if (length > hostchannel::kMaxFrameBytes) return;
-    // The payload grows as it arrives: a length announced and never sent costs one chunk at most.
+    // The payload grows as it arrives, doubling from a small first step up to a chunk at a time:
+    // a length announced and never sent costs little, and a long message few reads.
     line.clear();
     while (line.size() < length) {
       const std::size_t done = line.size();
-      line.resize(std::min<std::size_t>(length, done + kSocketReadChunk));
+      const std::size_t step = std::min(std::max(done, kFirstPayloadStep), kSocketReadChunk);
+      line.resize(std::min<std::size_t>(length, done + step));
       if (!readExactly(frames, line.data() + done, line.size() - done, true)) return;
     }
     nativeframing::makeSocketLine(line);
