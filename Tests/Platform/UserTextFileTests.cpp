@@ -100,29 +100,47 @@ TEST(UserTextFile, AWriterKilledAtAnyMomentLeavesTheFileWholeAndNothingOnceTheFi
   std::mt19937 random(std::random_device{}());
   // Thirty kills, and more until one leaves its temporary behind.
   bool leftover = false;
+  const auto entries = [&] {
+    return std::distance(fs::directory_iterator(home.path()), fs::directory_iterator());
+  };
   for (int kill = 0; kill < 30 || (!leftover && kill < 300); ++kill) {
+    int edits[2];
+    ASSERT_EQ(::pipe(edits), 0);
     const pid_t writer = ::fork();
     ASSERT_GE(writer, 0);
     if (writer == 0) {
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-      for (;;)
+      ::close(edits[0]);
+      for (;;) {
         UserTextFile::edit(zshrc, [&](const UserTextFile& file) {
           return Change{Change::Kind::write, file.text() == mine ? withOurs : mine, {}};
         });
+        if (::write(edits[1], "e", 1) != 1) ::_exit(1);
+      }
     }
-    // A random moment of the writes, not a wait for anything.
-    std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<int>(1000, 30000)(random)));
+    ::close(edits[1]);
+    // The kill lands at a different point each time: after a random number of whole edits, at
+    // once or as soon as a write has its temporary beside the file.
+    const int whole = std::uniform_int_distribution<int>(0, 3)(random);
+    for (int done = 0; done < whole; ++done) {
+      char byte;
+      ASSERT_EQ(::read(edits[0], &byte, 1), 1);
+    }
+    if (kill % 2 == 1) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (entries() == 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    }
     ::kill(writer, SIGKILL);
     ASSERT_EQ(::waitpid(writer, nullptr, 0), writer);
+    ::close(edits[0]);
     const auto text = test::readFile(zshrc);
     ASSERT_TRUE(text == mine || text == withOurs);
-    leftover = std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()) > 1;
+    leftover = leftover || entries() > 1;
   }
   ASSERT_TRUE(leftover);
   // As at a launch: a look that changes nothing still clears what the killed writers left.
   UserTextFile::edit(zshrc, [](const UserTextFile&) { return Change{}; });
-  EXPECT_EQ(std::distance(fs::directory_iterator(home.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(entries(), 1);
 }
 
 }  // namespace
