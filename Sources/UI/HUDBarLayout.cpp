@@ -34,6 +34,17 @@ std::map<int, Rect> HUDBarLayout::cellFrames(const HUDMetrics& metrics, const HU
   const double top = metrics.vpad() + metrics.extraTop();
   const double available = bar.height - top - metrics.vpad() - metrics.extraBottom();
   double y = top + std::max(0.0, (available - stackHeight) / 2);
+  if (stackHeight > available) {
+    // More rows than the bar holds: the stack moves up (as little past its ends as possible) so
+    // that the row of the cell to keep in view sits in the middle, else it starts at the top.
+    for (std::size_t r = 0; r < shown.size(); ++r) {
+      if (std::find(shown[r].begin(), shown[r].end(), keepInView) == shown[r].end()) continue;
+      const double start = static_cast<double>(r) * (cellHeight + metrics.vpad());
+      const double centred = available / 2 - (start + cellHeight / 2);
+      y = top + std::clamp(centred, available - stackHeight, 0.0);
+      break;
+    }
+  }
 
   std::map<int, Rect> frames;
   for (const auto& row : shown) {

@@ -21,7 +21,8 @@ struct HUDBarLayout {
   // Every shown cell's frame in a bar of the given size; indices outside the list get none. A row
   // wider than the bar between its side paddings scrolls: it is moved sideways (as little past
   // its ends as possible) so that the cell `keepInView` sits in the middle of the bar, or starts
-  // at the left padding when that cell is not in it.
+  // at the left padding when that cell is not in it. Rows taller together than the bar scroll the
+  // same way, up and down, to the row of that cell.
   static std::map<int, Rect> cellFrames(const HUDMetrics& metrics, const HUDMetrics::Rows& rows,
                                         int itemCount, const std::vector<double>& cellWidths, Size bar,
                                         std::optional<int> keepInView = std::nullopt);

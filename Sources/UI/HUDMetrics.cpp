@@ -113,6 +113,28 @@ double HUDMetrics::fittedIconRow(int itemCount, double maxWidth, double maxIcon)
   return kLargestTriedIcon;
 }
 
+namespace {
+
+// How many rows the packing makes, counting no further than `limit` + 1: a size whose rows pass
+// the limit fails however many more there would be. The walk is the packing's own.
+std::size_t rowsPacked(const HUDMetrics::Aspects& aspects, const HUDMetrics& m, double available,
+                       std::size_t limit) {
+  std::size_t rows = 0;
+  double openWidth = -1;  // no open row
+  for (const auto& aspect : aspects) {
+    const double cell = 2 * m.pad() + m.tileWidth(aspect);
+    if (openWidth >= 0 && openWidth + m.gap() + cell <= available) {
+      openWidth += m.gap() + cell;
+      continue;
+    }
+    if (++rows > limit) return rows;
+    openWidth = cell;
+  }
+  return rows;
+}
+
+}  // namespace
+
 HUDMetrics::Rows HUDMetrics::packRows(const Aspects& aspects, double icon, double maxWidth) {
   const HUDMetrics m{icon, true};
   const double available = maxWidth - kOuterMargin - 2 * m.hpad();
@@ -142,13 +164,19 @@ HUDMetrics::GridFit HUDMetrics::fittedThumbGrid(const Aspects& aspects, double m
   // the paddings and the row breaks in steps.
   for (double s = kMinimumIcon; s <= std::min(maxIcon, kLargestTriedIcon); ++s) {
     const HUDMetrics m{s, true};
-    const double n = static_cast<double>(packRows(aspects, s, maxWidth).size());
     const bool widthFits =
         2 * m.pad() + round(m.thumbH() * kWidestAspect) <= maxWidth - kOuterMargin - 2 * m.hpad();
-    const bool heightFits = m.vpad() + round(0.65 * m.header()) + m.vpad() +
-                                n * (m.thumbH() + m.header() + 2 * m.pad()) +
-                                std::max(n - 1, 0.0) * m.vpad() + kOuterMargin <=
-                            maxHeight;
+    const auto heightOf = [&](double n) {
+      return m.vpad() + round(0.65 * m.header()) + m.vpad() + n * (m.thumbH() + m.header() + 2 * m.pad()) +
+             std::max(n - 1, 0.0) * m.vpad() + kOuterMargin;
+    };
+    // The most rows that fit, so that a long list is not packed to its end at every size.
+    const double perRow = m.thumbH() + m.header() + 2 * m.pad() + m.vpad();
+    const double fitting = std::max(0.0, std::floor((maxHeight - heightOf(1)) / perRow) + 1);
+    const std::size_t limit = static_cast<std::size_t>(std::min(fitting + 1, 1e9));
+    const double n =
+        static_cast<double>(rowsPacked(aspects, m, maxWidth - kOuterMargin - 2 * m.hpad(), limit));
+    const bool heightFits = heightOf(n) <= maxHeight;
     if (widthFits && heightFits) best = s;
   }
   return {best, packRows(aspects, best, maxWidth)};
@@ -171,6 +199,10 @@ HUDMetrics::ScreenFit HUDMetrics::fitScreen(HUDSizePreset preset, bool thumbnail
     for (const auto& aspect : aspects) fit.cellWidths.push_back(m.tileWidth(aspect));
   }
   fit.panel = HUDMetrics{fit.icon, thumbnails}.panelSize(count, fit.rows, aspects, maxWidth);
+  // So many pictures that no size fits them all: the panel still keeps to the screen, where a
+  // taller one would hide its first rows (the selection among them) above the screen's top, and
+  // the bar scrolls its rows instead.
+  fit.panel.height = std::min(fit.panel.height, std::max(maxHeight, 0.0));
   return fit;
 }
 

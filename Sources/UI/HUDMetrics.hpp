@@ -124,7 +124,8 @@ class HUDMetrics {
   static GridFit fittedThumbGrid(const Aspects& aspects, double maxWidth, double maxHeight, double maxIcon);
 
   // The fit of a list (one aspect per entry; ignored in icon mode) on a screen's visible area,
-  // leaving 24 points of air on every side.
+  // leaving 24 points of air on every side. The panel is never taller than that area allows, even
+  // when the smallest size's rows do not fit it.
   static ScreenFit fitScreen(HUDSizePreset preset, bool thumbnails, const Aspects& aspects, Size visibleArea);
 };
 

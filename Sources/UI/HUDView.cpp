@@ -163,10 +163,14 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
     frames_ = HUDBarLayout::cellFrames(
         metrics, model_.rows(), static_cast<int>(model_.items().size()), model_.cellWidths(),
         {static_cast<double>(width()), static_cast<double>(height())}, model_.selectedIndex());
-    // Only a row wider than the bar moves with the selection; otherwise a step leaves every frame.
+    // Only rows wider or taller than the bar move with the selection; otherwise a step leaves
+    // every frame.
     const double hpad = metrics.hpad(), right = width() - hpad;
+    const double top = metrics.vpad() + metrics.extraTop();
+    const double bottom = height() - metrics.vpad() - metrics.extraBottom();
     scrolls_ = std::any_of(frames_.begin(), frames_.end(), [&](const auto& entry) {
-      return entry.second.x < hpad - 0.5 || entry.second.maxX() > right + 0.5;
+      return entry.second.x < hpad - 0.5 || entry.second.maxX() > right + 0.5 || entry.second.y < top - 0.5 ||
+             entry.second.maxY() > bottom + 0.5;
     });
     // Frames are collected only where tabs may be dragged.
     if (model_.dragEnabled()) model_.cellFrames = frames_;
@@ -234,7 +238,15 @@ class HUDView::Bar final : public QWidget, public HUDAccessibleElements {
   void paintEvent(QPaintEvent* event) override {
     QPainter painter(this);
     const bool reduceTransparency = display_.reduceTransparency();
+    // Of a list longer than the bar holds, only the cells in view are looked at: a cell draws
+    // within its glow's margin and a title at most a cell wide and high past its frame.
+    const QRectF changed = event->rect();
+    const double m = HUDCell::kLayerMargin;
     for (const auto& [index, frame] : frames_) {
+      const QRectF reach =
+          QRectF(frame.x, frame.y, frame.width, frame.height)
+              .adjusted(-frame.width - m, -frame.height - m, frame.width + m, frame.height + m);
+      if (!changed.intersects(reach)) continue;
       if (!event->region().intersects(drawnBounds(index, frame))) continue;  // nothing of it changed
       auto drawn = cell(index);
       if (!drawn) continue;

@@ -6,14 +6,18 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QWindow>
 
 #include "Core/DockController.hpp"
 #include "Input/SwitcherController.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimDesktopView.hpp"
+#include "Platform/Qt/SimWindowPainter.hpp"
 #include "Platform/Simulated/SampleDesktop.hpp"
+#include "Platform/Simulated/SimDesktopScene.hpp"
 #include "Platform/Simulated/SimDock.hpp"
 #include "Platform/Simulated/SimMainLoop.hpp"
 #include "TestSupport/AppWorld.hpp"
@@ -454,6 +458,59 @@ TEST(SimulatedDesktop, TheDockStripNamesThePointedIconDropsAQuitOnesBadgeAndKeep
   EXPECT_FALSE(Scene::build(w.desktop) == away);
   w.desktop.terminate(mail);
   EXPECT_EQ(Scene::build(w.desktop).dock[0].badge, std::nullopt);
+}
+
+// Hundreds of windows stepping across each other, most showing only a sliver or a corner: the
+// screen drawn from what shows of each is the screen of every window drawn whole, back to front.
+TEST(SimulatedDesktop, WindowsDrawnOnlyWhereTheyShowLookAsIfDrawnWhole) {
+  test::AppWorld w;
+  const platform::Pid back = w.launchApp("com.apple.mail", "Mail", {});
+  const platform::Pid front = w.launchApp("com.apple.Terminal", "Terminal", {});
+  for (int i = 0; i < 300; ++i)
+    w.desktop.addWindow(i % 3 ? back : front,
+                        {.title = "Window " + std::to_string(i),
+                         .bounds = {20.0 + (i * 37) % 500, 40.0 + (i * 23) % 300, 640, 480}});
+  w.desktop.activate(front);
+  const auto scene = sim::SimDesktopScene::build(w.desktop);
+  for (const double scale : {1.0, 1.5}) {
+    const QSize size(static_cast<int>(1440 * scale), static_cast<int>(900 * scale));
+    QImage drawn(size, QImage::Format_RGBA8888_Premultiplied), whole = drawn;
+    drawn.fill(Qt::black);
+    {
+      QPainter p(&drawn);
+      qt::SimDesktopPainter::paint(p, w.desktop, scene, {0, 0}, scale);
+    }
+    whole = drawn.copy();
+    {
+      QPainter p(&whole);
+      p.setRenderHint(QPainter::Antialiasing);
+      for (const auto& window : scene.windows) {
+        const QRectF frame(window.frame.x * scale, window.frame.y * scale, window.frame.width * scale,
+                           window.frame.height * scale);
+        qt::SimWindowPainter::paint(p, w.desktop, *w.desktop.window(window.number), frame, scale);
+        const double radius = qt::SimWindowPainter::kCornerRadius * scale;
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, window.ofFrontApp ? 0 : 30));
+        p.drawRoundedRect(frame, radius, radius);
+      }
+    }
+    // Between the menu bar and the Dock, away from the key window's marking (drawn on top), no
+    // patch differs: a window edge at a fraction of a pixel may blend with a different neighbour
+    // along its one-pixel line, but a missing or extra piece of a window shows as a patch.
+    const Rect key = scene.frontWindow()->frame;
+    const QRectF marking(key.x * scale - 4, key.y * scale - 4, key.width * scale + 8, key.height * scale + 8);
+    const auto differs = [&](int x, int y) {
+      const QColor a = drawn.pixelColor(x, y), b = whole.pixelColor(x, y);
+      return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                       std::abs(a.blue() - b.blue())}) > 24;
+    };
+    int patches = 0;
+    for (int y = static_cast<int>(60 * scale); y < static_cast<int>(800 * scale); ++y)
+      for (int x = 1; x + 1 < size.width(); ++x)
+        patches += !marking.contains(x, y) && differs(x, y) && differs(x - 1, y) && differs(x + 1, y) &&
+                   differs(x, y - 1) && differs(x, y + 1);
+    EXPECT_EQ(patches, 0) << "at scale " << scale;
+  }
 }
 
 }  // namespace

@@ -105,6 +105,21 @@ TEST_F(HUDViewTest, RowsAreStackedAndCentredWithTheirCellsSideBySide) {
   EXPECT_EQ(frames.at(0).height, m.cellHeight());
   // Without rows, one row of every entry.
   EXPECT_EQ(HUDBarLayout::rowsShown({}, 3), (HUDMetrics::Rows{{0, 1, 2}}));
+
+  // Forty rows in a bar that holds about two: the stack moves to the selected row, never past
+  // its ends.
+  HUDMetrics::Rows tall;
+  for (int r = 0; r < 40; ++r) tall.push_back({r});
+  const double top = m.vpad() + m.extraTop(), bottom = 400 - m.vpad() - m.extraBottom();
+  for (int selected : {0, 1, 20, 39}) {
+    const auto scrolled = HUDBarLayout::cellFrames(m, tall, 40, {}, {800, 400}, selected);
+    EXPECT_GE(scrolled.at(selected).y, top) << selected;
+    EXPECT_LE(scrolled.at(selected).maxY(), bottom) << selected;
+    EXPECT_GE(scrolled.at(0).y, top - 39 * (m.cellHeight() + m.vpad())) << selected;
+    EXPECT_LE(scrolled.at(0).y, top) << selected;
+  }
+  EXPECT_EQ(HUDBarLayout::cellFrames(m, tall, 40, {}, {800, 400}, 0).at(0).y, top);
+  EXPECT_EQ(HUDBarLayout::cellFrames(m, tall, 40, {}, {800, 400}, 39).at(39).maxY(), bottom);
 }
 
 TEST_F(HUDViewTest, TheCloseControlAppearsOnlyOnHoverAndCallsOnClose) {

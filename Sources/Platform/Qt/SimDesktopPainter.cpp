@@ -29,6 +29,9 @@ QRect pixelsInside(const QRectF& r) {
   return right > left && bottom > top ? QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) : QRect();
 }
 
+// A partly covered window showing in more pieces than this is drawn once, within their bounds.
+constexpr std::size_t kMostPartsDrawnApart = 6;
+
 // What shows of each window. A window wholly behind the windows in front of it is not drawn at
 // all, and one partly behind them only where it shows: on a desktop of thousands of windows nearly
 // all of them are hidden or show a sliver. A window surely covers its frame less the corners its
@@ -92,39 +95,56 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
     if (seen[i].hidden) continue;
     const sim::SimWindow* window = std::as_const(desktop).window(w.number);
     if (!window) continue;
-    p.save();
-    if (seen[i].only) p.setClipRegion(*seen[i].only, Qt::IntersectClip);
     const QRectF frame = rectIn(w.frame);
     const double radius = SimWindowPainter::kCornerRadius * s;
-    if (std::find(composed.begin(), composed.end(), w.number) != composed.end()) {
-      // The panel fills the content area; the title bar above it is the screen's to draw.
+    const auto paintWindow = [&] {
+      if (std::find(composed.begin(), composed.end(), w.number) != composed.end()) {
+        // The panel fills the content area; the title bar above it is the screen's to draw.
+        p.save();
+        QPainterPath shape;
+        shape.addRoundedRect(frame, radius, radius);
+        p.setClipPath(shape, Qt::IntersectClip);
+        p.fillRect(frame, QColor(30, 30, 32));  // the dark appearance's window colour
+        SimWindowPainter::paintTitleBar(
+            p, QRectF(frame.topLeft(), QSizeF(frame.width(), SimWindowPainter::kTitleBarHeight * s)), s,
+            window->title.value_or(""), true);
+        p.restore();
+      } else {
+        SimWindowPainter::paint(p, desktop, *window, frame, s);
+      }
+      if (!w.ofFrontApp) {  // windows of the other applications sit a little dimmer
+        const QRectF shown = p.hasClipping() ? p.clipBoundingRect() : frame;
+        p.fillPath(SimWindowPainter::shapeWithin(frame, radius, shown), QColor(0, 0, 0, 30));
+      }
+      if (w.isFrontWindow) {
+        // The key frame lies inside the window's frame, so it goes wherever the window's own
+        // place is drawn again (the window closed, moved or hidden).
+        const double ring = 3;
+        p.setPen(QPen(QColor(255, 200, 40), ring));
+        p.setBrush(Qt::NoBrush);
+        const double inner = std::max(0.0, radius - ring / 2);
+        p.drawRoundedRect(frame.adjusted(ring / 2, ring / 2, -ring / 2, -ring / 2), inner, inner);
+      }
+    };
+    if (!seen[i].only) {
       p.save();
-      QPainterPath shape;
-      shape.addRoundedRect(frame, radius, radius);
-      p.setClipPath(shape, Qt::IntersectClip);
-      p.fillRect(frame, QColor(30, 30, 32));  // the dark appearance's window colour
-      SimWindowPainter::paintTitleBar(
-          p, QRectF(frame.topLeft(), QSizeF(frame.width(), SimWindowPainter::kTitleBarHeight * s)), s,
-          window->title.value_or(""), true);
+      paintWindow();
       p.restore();
-    } else {
-      SimWindowPainter::paint(p, desktop, *window, frame, s);
+      continue;
     }
-    if (!w.ofFrontApp) {  // windows of the other applications sit a little dimmer
-      p.setPen(Qt::NoPen);
-      p.setBrush(QColor(0, 0, 0, 30));
-      p.drawRoundedRect(frame, radius, radius);
+    // A partly covered window is drawn once for each rectangle of what shows, clipped to it: a
+    // rectangular clip costs little where a clip of many rectangles costs a pass over every line
+    // of the screen. Past a few rectangles it is drawn once within their bounds; what that draws
+    // beyond them the windows in front cover again, as they are drawn after it.
+    const QRegion& only = *seen[i].only;
+    std::vector<QRect> parts(only.begin(), only.end());
+    if (parts.size() > kMostPartsDrawnApart) parts = {only.boundingRect()};
+    for (const QRect& part : parts) {
+      p.save();
+      p.setClipRect(part, Qt::IntersectClip);
+      paintWindow();
+      p.restore();
     }
-    if (w.isFrontWindow) {
-      // The key frame lies inside the window's frame, so it goes wherever the window's own
-      // place is drawn again (the window closed, moved or hidden).
-      const double ring = 3;
-      p.setPen(QPen(QColor(255, 200, 40), ring));
-      p.setBrush(Qt::NoBrush);
-      const double inner = std::max(0.0, radius - ring / 2);
-      p.drawRoundedRect(frame.adjusted(ring / 2, ring / 2, -ring / 2, -ring / 2), inner, inner);
-    }
-    p.restore();
   }
 
   // The menu-bar strip with the frontmost application.

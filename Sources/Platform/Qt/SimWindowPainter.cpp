@@ -45,11 +45,13 @@ void paintTextLines(QPainter& p, const QRectF& area, double s, const QColor& col
                     int lines) {
   p.setPen(Qt::NoPen);
   p.setBrush(colour);
+  const QRectF shown = p.hasClipping() ? p.clipBoundingRect() : area;
   double y = area.top();
   for (int i = 0; i < lines && y + 8 * s <= area.bottom(); ++i) {
     seed = seed * 1103515245u + 12345u;
     const double fraction = 0.45 + static_cast<double>((seed >> 16) % 50) / 100.0;
-    p.drawRoundedRect(QRectF(area.left(), y, area.width() * fraction, 7 * s), 3 * s, 3 * s);
+    const QRectF line(area.left(), y, area.width() * fraction, 7 * s);
+    if (line.intersects(shown)) p.drawRoundedRect(line, 3 * s, 3 * s);
     y += 15 * s;
   }
 }
@@ -140,21 +142,44 @@ void paintSettingsPane(QPainter& p, const sim::SimDesktop& desktop, const sim::S
 
 }  // namespace
 
+QPainterPath SimWindowPainter::shapeWithin(const QRectF& frame, double radius, const QRectF& within) {
+  const QRectF part = frame & within;
+  QPainterPath shape;
+  if (frame.adjusted(radius, 0, -radius, 0).contains(part) ||
+      frame.adjusted(0, radius, 0, -radius).contains(part)) {
+    shape.addRect(part);
+    return shape;
+  }
+  shape.addRoundedRect(frame, radius, radius);
+  QPainterPath box;
+  box.addRect(part);
+  return shape.intersected(box);
+}
+
 void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const sim::SimWindow& w,
                              const QRectF& frame, double s) {
   p.save();
   p.setRenderHint(QPainter::Antialiasing);
-  QPainterPath shape;
-  shape.addRoundedRect(frame, kCornerRadius * s, kCornerRadius * s);
-  p.setClipPath(shape, Qt::IntersectClip);
+  // Under many windows only slivers of this one show: what lies wholly outside them is not drawn,
+  // nor are its corners rounded when no corner shows.
+  const QRectF shown = p.hasClipping() ? p.clipBoundingRect() & frame : frame;
+  if (shown.isEmpty()) {
+    p.restore();
+    return;
+  }
+  p.setClipPath(shapeWithin(frame, kCornerRadius * s, shown), Qt::IntersectClip);
   const bool terminal = isTerminal(w);
   const QColor colour = applicationColour(desktop, w.owner);
   p.fillRect(frame, terminal ? QColor(28, 30, 34) : colour.lighter(112));
 
   const QRectF titleBar(frame.left(), frame.top(), frame.width(), kTitleBarHeight * s);
-  paintTitleBar(p, titleBar, s, w.title.value_or(""), terminal);
+  if (titleBar.intersects(shown)) paintTitleBar(p, titleBar, s, w.title.value_or(""), terminal);
 
   QRectF body(frame.left(), titleBar.bottom(), frame.width(), frame.bottom() - titleBar.bottom());
+  if (!body.intersects(shown)) {
+    p.restore();
+    return;
+  }
   const auto seed = static_cast<std::uint32_t>(std::hash<std::string>{}(w.title.value_or("")));
   if (terminal) {
     if (w.tabs.size() > 1) {
@@ -212,18 +237,25 @@ void SimWindowPainter::paintTitleBar(QPainter& p, const QRectF& bar, double s, c
                                      bool dark) {
   p.save();
   p.fillRect(bar, dark ? QColor(52, 54, 58) : QColor(236, 236, 240));
+  // Only what reaches the part being drawn: a sliver of a title bar skips its text and buttons.
+  const QRectF shown = p.hasClipping() ? p.clipBoundingRect() : bar;
   const QColor buttons[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
   p.setPen(Qt::NoPen);
   for (int i = 0; i < 3; ++i) {
+    const QPointF centre(bar.left() + buttonCentreX(i) * s, bar.center().y());
+    const double r = kButtonRadius * s;
+    if (!QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r).intersects(shown)) continue;
     p.setBrush(buttons[i]);
-    p.drawEllipse(QPointF(bar.left() + buttonCentreX(i) * s, bar.center().y()), kButtonRadius * s,
-                  kButtonRadius * s);
+    p.drawEllipse(centre, r, r);
   }
-  p.setFont(fontOf(13 * s, true));
-  p.setPen(dark ? QColor(220, 220, 224) : QColor(30, 30, 34));
-  p.drawText(bar.adjusted(76 * s, 0, -12 * s, 0), Qt::AlignCenter,
-             p.fontMetrics().elidedText(QString::fromStdString(title), Qt::ElideRight,
-                                        static_cast<int>(bar.width() - 88 * s)));
+  const QRectF text = bar.adjusted(76 * s, 0, -12 * s, 0);
+  if (text.intersects(shown)) {
+    p.setFont(fontOf(13 * s, true));
+    p.setPen(dark ? QColor(220, 220, 224) : QColor(30, 30, 34));
+    p.drawText(text, Qt::AlignCenter,
+               p.fontMetrics().elidedText(QString::fromStdString(title), Qt::ElideRight,
+                                          static_cast<int>(bar.width() - 88 * s)));
+  }
   p.restore();
 }
 

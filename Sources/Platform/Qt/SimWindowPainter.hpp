@@ -13,6 +13,7 @@
 #include "Platform/RGBAImage.hpp"
 
 class QPainter;
+class QPainterPath;
 class QRectF;
 
 namespace velvix::sim {
@@ -36,7 +37,12 @@ class SimWindowPainter {
   // The title-bar button of a window with `frame` that `point` is on (both in points), if any.
   static std::optional<TitleButton> titleButtonAt(const Rect& frame, Point point);
 
-  // Paints the window into `frame` (painter coordinates), `scale` painter units per point.
+  // The rounded outline of a window with `frame`, as much of it as lies in `within`: a plain
+  // rectangle when no rounded corner reaches in there. Where only a sliver of a window shows,
+  // clipping to or filling this costs a fraction of the whole outline.
+  static QPainterPath shapeWithin(const QRectF& frame, double radius, const QRectF& within);
+  // Paints the window into `frame` (painter coordinates), `scale` painter units per point. Of a
+  // window clipped to a small part only what reaches that part is drawn.
   static void paint(QPainter& painter, const sim::SimDesktop& desktop, const sim::SimWindow& window,
                     const QRectF& frame, double scale);
   // The window as a capture shows it: width × height pixels, its content inset by `margin`
