@@ -170,7 +170,9 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
   p.setClipPath(shapeWithin(frame, kCornerRadius * s, shown), Qt::IntersectClip);
   const bool terminal = isTerminal(w);
   const QColor colour = applicationColour(desktop, w.owner);
-  p.fillRect(frame, terminal ? QColor(28, 30, 34) : colour.lighter(112));
+  // Filled only where it shows: a fill is cut into pieces for other threads by its own size, not
+  // by what of it the clip lets through.
+  p.fillRect(shown, terminal ? QColor(28, 30, 34) : colour.lighter(112));
 
   const QRectF titleBar(frame.left(), frame.top(), frame.width(), kTitleBarHeight * s);
   if (titleBar.intersects(shown)) paintTitleBar(p, titleBar, s, w.title.value_or(""), terminal);
@@ -236,9 +238,9 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
 void SimWindowPainter::paintTitleBar(QPainter& p, const QRectF& bar, double s, const std::string& title,
                                      bool dark) {
   p.save();
-  p.fillRect(bar, dark ? QColor(52, 54, 58) : QColor(236, 236, 240));
   // Only what reaches the part being drawn: a sliver of a title bar skips its text and buttons.
-  const QRectF shown = p.hasClipping() ? p.clipBoundingRect() : bar;
+  const QRectF shown = p.hasClipping() ? p.clipBoundingRect() & bar : bar;
+  p.fillRect(shown, dark ? QColor(52, 54, 58) : QColor(236, 236, 240));
   const QColor buttons[] = {QColor(255, 95, 87), QColor(254, 188, 46), QColor(40, 200, 64)};
   p.setPen(Qt::NoPen);
   for (int i = 0; i < 3; ++i) {
