@@ -256,7 +256,8 @@ WindowList::ChordRead WindowList::readForChord() const {
 }
 
 std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly,
-                                                         std::shared_ptr<const void>* keptRows) const {
+                                                         std::shared_ptr<const void>* keptRows,
+                                                         std::optional<platform::Pid> onlyOf) const {
   const std::uint32_t options =
       platform::kWindowListExcludeDesktopElements | (onScreenOnly ? platform::kWindowListOnScreenOnly : 0);
   auto rows = server_.windowList(options);
@@ -273,6 +274,7 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly,
     if (!layer || !pid || *pid < std::numeric_limits<platform::Pid>::min() ||
         *pid > std::numeric_limits<platform::Pid>::max())
       continue;
+    if (onlyOf && *pid != *onlyOf) continue;
     if (*layer == kFloatingLayer) {
       auto [it, inserted] = floats.try_emplace(static_cast<platform::Pid>(*pid), false);
       if (inserted) it->second = floatsCount(static_cast<platform::Pid>(*pid));
@@ -300,10 +302,10 @@ std::vector<WindowList::Info> WindowList::readCandidates(bool onScreenOnly,
 }
 
 std::optional<WindowList::Info> WindowList::frontWindow(platform::Pid pid) const {
-  const std::vector<Info> windows = realWindows(true);
+  // Asked every second for the front application: only its own windows are read in full.
+  const std::vector<Info> windows = withoutThinStrips(readCandidates(true, nullptr, pid));
   std::vector<const Info*> own;
-  for (const Info& w : windows)
-    if (w.pid == pid) own.push_back(&w);
+  for (const Info& w : windows) own.push_back(&w);
   return frontOf(pid, own);
 }
 

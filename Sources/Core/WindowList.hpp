@@ -92,7 +92,10 @@ class WindowList {
   std::optional<Info> frontOf(platform::Pid pid, const std::vector<const Info*>& own) const;
   // The rows the window server lists that may be windows of their own, thin strips not yet
   // dropped. The rows are handed back in `keptRows` when asked for, else freed here.
-  std::vector<Info> readCandidates(bool onScreenOnly, std::shared_ptr<const void>* keptRows = nullptr) const;
+  // With `onlyOf`, only that process's windows: strips are judged within a process, so its
+  // windows come out as they would from the whole list.
+  std::vector<Info> readCandidates(bool onScreenOnly, std::shared_ptr<const void>* keptRows = nullptr,
+                                   std::optional<platform::Pid> onlyOf = std::nullopt) const;
 
   const platform::WindowServer& server_;
   const platform::Workspace& workspace_;
