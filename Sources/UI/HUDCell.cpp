@@ -12,6 +12,7 @@
 #include <QPixmapCache>
 
 #include "Core/MRUManager.hpp"
+#include "UI/ComposedStills.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
 #include "UI/RowSlices.hpp"
@@ -533,14 +534,16 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
       !pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
     // A still is the same on every frame: composed once (the shade behind it, the picture, the
     // rounded corners) at the device's pixels and kept in the pixmap cache, it is then one copy.
+    // An entry keeps the composition of its newest still only.
     const QString name = QStringLiteral("velvix.still.%1.%2x%3.r%4@%5")
                              .arg(frozenThumb.cacheKey())
                              .arg(pixels.width())
                              .arg(pixels.height())
                              .arg(radius)
                              .arg(ratio);
-    QPixmap composed;
-    if (!QPixmapCache::find(name, &composed)) {
+    static ComposedStills stills;
+    QPixmap composed = stills.find(item.id, name);
+    if (composed.isNull()) {
       QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
       canvas.setDevicePixelRatio(ratio);
       canvas.fill(Qt::transparent);
@@ -557,7 +560,7 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
         drawFilling(p, frozenThumb.convertToFormat(QImage::Format_ARGB32_Premultiplied), local, false);
       }
       composed = QPixmap::fromImage(std::move(canvas));
-      QPixmapCache::insert(name, composed);
+      stills.keep(item.id, name, composed);
     }
     paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect, composed, QRectF(composed.rect())); });
     paintCornerControls(painter);
