@@ -3,17 +3,17 @@
 #include <QPixmapCache>
 
 #include "TestSupport/QtTestApplication.hpp"
-#include "UI/ComposedStills.hpp"
+#include "UI/EntryCompositions.hpp"
 
 namespace velvix {
 namespace {
 
 // A window taken again on every chord must not leave the compositions of its earlier stills in
-// the pixmap cache, and entries the cache has dropped are not remembered without end.
-TEST(ComposedStillsTest, AnEntryKeepsOnlyItsNewestCompositionAndDroppedOnesAreForgotten) {
+// the pixmap cache, and slots whose composition the cache dropped are not remembered without end.
+TEST(EntryCompositionsTest, ASlotKeepsOnlyItsNewestCompositionAndDroppedOnesAreForgotten) {
   test::ensureQtApplication();
   QPixmapCache::clear();
-  ComposedStills stills;
+  EntryCompositions stills;
   QPixmap first(8, 8), second(8, 8);
   first.fill(Qt::red);
   second.fill(Qt::blue);
@@ -27,9 +27,9 @@ TEST(ComposedStillsTest, AnEntryKeepsOnlyItsNewestCompositionAndDroppedOnesAreFo
   EXPECT_TRUE(stills.find("win:8", "still.2").isNull());
 
   QPixmapCache::clear();
-  for (std::size_t i = 0; i < ComposedStills::kForgetAbove; ++i)
+  for (std::size_t i = 0; i < EntryCompositions::kForgetAbove; ++i)
     stills.keep("win:" + std::to_string(100 + i), "still", first);
-  EXPECT_EQ(stills.size(), ComposedStills::kForgetAbove);  // win:7's was dropped with the rest
+  EXPECT_EQ(stills.size(), EntryCompositions::kForgetAbove);  // win:7 went with the cache's contents
 }
 
 }  // namespace

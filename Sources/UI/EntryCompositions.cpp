@@ -1,18 +1,18 @@
-#include "UI/ComposedStills.hpp"
+#include "UI/EntryCompositions.hpp"
 
 #include <QPixmap>
 
 namespace velvix {
 
-QPixmap ComposedStills::find(const std::string& id, const QString& name) const {
+QPixmap EntryCompositions::find(const std::string& slot, const QString& name) const {
   QPixmap picture;
-  if (auto kept = kept_.find(id); kept != kept_.end() && kept->second.name == name)
+  if (auto kept = kept_.find(slot); kept != kept_.end() && kept->second.name == name)
     QPixmapCache::find(kept->second.key, &picture);
   return picture;
 }
 
-void ComposedStills::keep(const std::string& id, const QString& name, const QPixmap& picture) {
-  Kept& kept = kept_[id];
+void EntryCompositions::keep(const std::string& slot, const QString& name, const QPixmap& picture) {
+  Kept& kept = kept_[slot];
   if (kept.key.isValid()) QPixmapCache::remove(kept.key);
   kept = {name, QPixmapCache::insert(picture)};
   if (kept_.size() > kForgetAbove)
