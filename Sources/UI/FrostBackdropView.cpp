@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QHash>
 #include <QHideEvent>
 #include <QMetaObject>
 #include <QPaintEvent>
@@ -17,6 +18,14 @@ namespace velvix {
 
 namespace {
 constexpr float kDarkAppearanceDim = 0.45f;
+
+// The pixels' identity: their size, format and every row's bytes (not the padding after them).
+std::size_t fingerprintOf(const QImage& image) {
+  std::size_t seed = qHashMulti(0, image.width(), image.height(), static_cast<int>(image.format()));
+  const auto rowBytes = static_cast<std::size_t>((image.width() * image.depth() + 7) / 8);
+  for (int y = 0; y < image.height(); ++y) seed = qHashBits(image.constScanLine(y), rowBytes, seed);
+  return seed;
+}
 }  // namespace
 
 void FrostBackdropView::Fade::setFrame(double width, double height) {
@@ -64,27 +73,29 @@ void FrostBackdropView::setTuning(FrostedMaterial::Tuning tuning) {
 }
 
 void FrostBackdropView::setBackdrop(QImage beneath) {
-  const bool same = beneath == backdrop_;
-  // The same pixels keep the layer; the picture given now is kept all the same, so that a copy
-  // made while the view was hidden goes and the view shows over the desktop's own pixels again.
+  const bool same = hiddenBackdrop_ ? !beneath.isNull() && fingerprintOf(beneath) == *hiddenBackdrop_
+                                    : beneath == backdrop_;
+  // The same pixels keep the layer; the picture given now is kept all the same.
   backdrop_ = std::move(beneath);
-  ownBackdrop_ = false;
+  hiddenBackdrop_.reset();
   if (!same) changed();
 }
 
 // The picture beneath may read the desktop's screen itself (no copy of its own while shown). Once
-// hidden, the view keeps a copy instead, made on the loop's next turn (not inside the key press
-// that hid it): the desktop may draw a new screen meanwhile, and the old one would stay in memory
-// only for this part of it.
+// hidden, the view lets go of it on the loop's next turn (not inside the key press that hid it)
+// and keeps only its fingerprint: the desktop may draw a new screen meanwhile, and the old one
+// would stay in memory for this part of it, while a copy of the part would be as large as the
+// layer itself and of no use to a show over other pixels (after a chord that brought another
+// window forward). A show over the same pixels still keeps the layer.
 void FrostBackdropView::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
-  if (backdrop_.isNull() || ownBackdrop_) return;
+  if (backdrop_.isNull() || hiddenBackdrop_) return;
   QMetaObject::invokeMethod(
       this,
       [this] {
-        if (isVisible() || ownBackdrop_ || backdrop_.isNull()) return;
-        backdrop_ = backdrop_.copy();
-        ownBackdrop_ = true;
+        if (isVisible() || hiddenBackdrop_ || backdrop_.isNull()) return;
+        hiddenBackdrop_ = fingerprintOf(backdrop_);
+        backdrop_ = QImage();
       },
       Qt::QueuedConnection);
 }

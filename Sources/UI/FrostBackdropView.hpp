@@ -3,6 +3,7 @@
 // material behind the window, clipped to the panel's rounded corners and faded towards its edges
 // by a mask whose image follows the panel's size. FrostBackdrop makes, sizes and tunes it.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -97,7 +98,8 @@ class FrostBackdropView final : public QWidget {
   double cornerRadius_ = 0;
   Fade fade_{*this};
   QImage backdrop_;
-  bool ownBackdrop_ = false;  // a copy made while hidden, reading no one else's pixels
+  // Hidden: the fingerprint of the pixels the layer was made over, which the view no longer holds.
+  std::optional<std::size_t> hiddenBackdrop_;
   Cover cover_;
   std::function<QRegion()> covered_;
   std::string coverKey_;

@@ -12,6 +12,7 @@
 #include <QPixmapCache>
 
 #include "Core/MRUManager.hpp"
+#include "UI/EntryCompositions.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
 #include "UI/RowSlices.hpp"
@@ -103,12 +104,19 @@ void drawFilling(QPainter& painter, const QImage& image, const QRectF& box, bool
   drawScaled(painter, image, box, source, keep);
 }
 
+// The compositions kept for the entries: one still and one header each.
+EntryCompositions& entryCompositions() {
+  static EntryCompositions compositions;
+  return compositions;
+}
+
 // Draws what `paint` draws within `area`, composed once at the device's pixels and kept in the
 // pixmap cache under `key` (which names everything the drawing depends on): the HUD's glows,
-// rings, badges and headers come back unchanged on every frame. A painter that rotates, shears
+// rings, badges and headers come back unchanged on every frame. What only one entry draws is
+// kept in that entry's `slot`, in place of what it drew before. A painter that rotates, shears
 // or fades draws directly.
 void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
-                  const std::function<void(QPainter&)>& paint) {
+                  const std::function<void(QPainter&)>& paint, const std::string& slot = {}) {
   const QTransform device = painter.deviceTransform();
   const double scale = device.m11();
   // Composed at the same fraction of a pixel as it lands on, so the copy is exact. Below one
@@ -133,7 +141,8 @@ void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
                                  .arg(fraction.x())
                                  .arg(fraction.y());
   QPixmap composed;
-  if (!QPixmapCache::find(name, &composed)) {
+  if (slot.empty() ? !QPixmapCache::find(name, &composed)
+                   : (composed = entryCompositions().find(slot, name)).isNull()) {
     QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
     canvas.setDevicePixelRatio(ratio);
     canvas.fill(Qt::transparent);
@@ -145,7 +154,10 @@ void drawComposed(QPainter& painter, const QString& key, const QRectF& area,
       paint(p);
     }
     composed = QPixmap::fromImage(std::move(canvas));
-    QPixmapCache::insert(name, composed);
+    if (slot.empty())
+      QPixmapCache::insert(name, composed);
+    else
+      entryCompositions().keep(slot, name, composed);
   }
   painter.drawPixmap(area.topLeft() - fraction / ratio, composed);
 }
@@ -533,14 +545,16 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
       !pixels.isEmpty() && pixels.width() <= 4096 && pixels.height() <= 4096) {
     // A still is the same on every frame: composed once (the shade behind it, the picture, the
     // rounded corners) at the device's pixels and kept in the pixmap cache, it is then one copy.
+    // An entry keeps the composition of its newest still only.
     const QString name = QStringLiteral("velvix.still.%1.%2x%3.r%4@%5")
                              .arg(frozenThumb.cacheKey())
                              .arg(pixels.width())
                              .arg(pixels.height())
                              .arg(radius)
                              .arg(ratio);
-    QPixmap composed;
-    if (!QPixmapCache::find(name, &composed)) {
+    const std::string slot = item.id + "|still";
+    QPixmap composed = entryCompositions().find(slot, name);
+    if (composed.isNull()) {
       QImage canvas(pixels, QImage::Format_ARGB32_Premultiplied);
       canvas.setDevicePixelRatio(ratio);
       canvas.fill(Qt::transparent);
@@ -557,7 +571,7 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
         drawFilling(p, frozenThumb.convertToFormat(QImage::Format_ARGB32_Premultiplied), local, false);
       }
       composed = QPixmap::fromImage(std::move(canvas));
-      QPixmapCache::insert(name, composed);
+      entryCompositions().keep(slot, name, composed);
     }
     paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect, composed, QRectF(composed.rect())); });
     paintCornerControls(painter);
@@ -631,7 +645,7 @@ void HUDCell::paintHeader(QPainter& painter) const {
                           .arg(metrics.icon)
                           .arg(dockBadge ? label : QStringLiteral("-"))
                           .arg(QString::fromStdString(headerTitle));
-  drawComposed(painter, key, area.adjusted(-2, -2, 2, 2), paint);
+  drawComposed(painter, key, area.adjusted(-2, -2, 2, 2), paint, item.id + "|header");
   // What follows in the cell draws with the header's font and pen, as it always has.
   painter.setFont(titleFont);
   painter.setPen(Qt::white);
