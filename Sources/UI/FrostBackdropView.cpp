@@ -87,6 +87,12 @@ void FrostBackdropView::setBackdrop(QImage beneath) {
 // would stay in memory for this part of it, while a copy of the part would be as large as the
 // layer itself and of no use to a show over other pixels (after a chord that brought another
 // window forward). A show over the same pixels still keeps the layer.
+void FrostBackdropView::releaseLayer() {
+  if (isVisible()) return;
+  layer_ = QImage();
+  layerGeneration_ = 0;
+}
+
 void FrostBackdropView::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (backdrop_.isNull() || hiddenBackdrop_) return;

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPointer>
 #include <QWidget>
 
 #include "Core/LiveWindowStream.hpp"
@@ -11,6 +12,7 @@
 #include "Core/ThumbnailStore.hpp"
 #include "Core/WindowList.hpp"
 #include "Platform/DesktopPicture.hpp"
+#include "Platform/MainLoop.hpp"
 #include "Platform/Privacy.hpp"
 #include "Platform/Qt/QtGeometry.hpp"
 #include "Platform/Qt/QtImageConversion.hpp"
@@ -63,6 +65,10 @@ struct HUDController::Impl {
     HUDMetrics::ScreenFit fit;
   };
   std::optional<LastFit> lastFit;
+  // A while after the HUD hides its frost lets go of its picture, several megabytes at twice
+  // the pixels. Kept that long, a quick chord over the same desktop (one cancelled, say) shows
+  // without drawing it again.
+  platform::Timer releaseFrost;
 };
 
 const HUDMetrics::ScreenFit& HUDController::Impl::fitted(HUDSizePreset preset, bool thumbnails,
@@ -258,6 +264,7 @@ void HUDController::show(const std::vector<SwitchableItem>& items, int selectedI
   d.model.endDrag(std::nullopt);
   d.model.setMovedIndex(std::nullopt);
   d.ensurePanel();
+  d.releaseFrost.invalidate();
   if (screen) d.layout(*screen);
   FrostBackdrop::tune(d.frostView);
   d.panel->show();
@@ -286,7 +293,11 @@ void HUDController::hide() {
   d.model.setLiveItemID(std::nullopt);
   d.model.endDrag(std::nullopt);
   d.model.setMovedIndex(std::nullopt);
-  if (d.panel) d.panel->hide();
+  if (!d.panel) return;
+  d.panel->hide();
+  d.releaseFrost = d.uses.loop.after(kFrostKeptAfterHide, [frost = QPointer<FrostBackdropView>(d.frostView)] {
+    if (frost) frost->releaseLayer();
+  });
 }
 
 bool HUDController::isVisible() const {

@@ -43,6 +43,8 @@ class HUDController {
   // The panel's centre sits this fraction of the visible height below the visible area's middle.
   static constexpr double kCentreDrop = 0.021;
   static constexpr double kLivePreviewWidth = 640;
+  // Seconds the hidden HUD's frost keeps its picture.
+  static constexpr double kFrostKeptAfterHide = 2;
   static constexpr const char* kPanelName = "velvix.hud.panel";
 
   // What the HUD is drawn from and placed with.

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include "Platform/Simulated/SimScreenCapture.hpp"
 #include "Platform/Simulated/SimScreens.hpp"
 #include "TestSupport/HUDScene.hpp"
 #include "TestSupport/TempFolder.hpp"
+#include "UI/FrostBackdropView.hpp"
 
 namespace velvix {
 namespace {
@@ -108,6 +111,31 @@ TEST_F(HUDControllerTest, TheFirstEntrysWindowStreamsIntoItsCellUntilTheHUDHides
   EXPECT_EQ(model().liveItemID(), std::nullopt);
   EXPECT_EQ(scene.world.desktop.screenCapture().runningStreams(), 0);
   EXPECT_EQ(model().items().size(), 3u);  // the list stays in the model
+}
+
+TEST_F(HUDControllerTest, TheHiddenFrostLetsItsPictureGoAfterAWhileNotAtOnce) {
+  scene.show(applications(3), 1);
+  FrostBackdropView* frost = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (!frost) frost = top->findChild<FrostBackdropView*>();
+  ASSERT_NE(frost, nullptr);
+  scene.hud().snapshot(1.0);
+  const std::uint64_t builds = frost->layerBuilds();
+  ASSERT_TRUE(frost->holdsLayer());
+  // A quick chord again over the same desktop draws the frost from what it kept.
+  scene.hud().hide();
+  scene.world.loop.advance(HUDController::kFrostKeptAfterHide / 2);
+  scene.show(applications(3), 1);
+  scene.hud().snapshot(1.0);
+  EXPECT_EQ(frost->layerBuilds(), builds);
+  // Hidden long enough, it holds nothing; shown again, it draws the frost anew.
+  scene.hud().hide();
+  scene.world.loop.advance(HUDController::kFrostKeptAfterHide + 0.1);
+  EXPECT_FALSE(frost->holdsLayer());
+  scene.show(applications(3), 1);
+  scene.hud().snapshot(1.0);
+  EXPECT_TRUE(frost->holdsLayer());
+  EXPECT_EQ(frost->layerBuilds(), builds + 1);
 }
 
 TEST_F(HUDControllerTest, ATabStreamsItsBrowsersFrontWindow) {
