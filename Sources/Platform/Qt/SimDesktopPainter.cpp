@@ -114,7 +114,11 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
       }
       if (!w.ofFrontApp) {  // windows of the other applications sit a little dimmer
         const QRectF shown = p.hasClipping() ? p.clipBoundingRect() : frame;
-        p.fillPath(SimWindowPainter::shapeWithin(frame, radius, shown), QColor(0, 0, 0, 30));
+        const QColor dim(0, 0, 0, 30);
+        if (const auto part = SimWindowPainter::straightPart(frame, radius, shown))
+          SimWindowPainter::fillInBands(p, *part, dim);
+        else
+          p.fillPath(SimWindowPainter::shapeWithin(frame, radius, shown), dim);
       }
       if (w.isFrontWindow) {
         // The key frame lies inside the window's frame, so it goes wherever the window's own

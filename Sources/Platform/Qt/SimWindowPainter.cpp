@@ -1,6 +1,7 @@
 #include "Platform/Qt/SimWindowPainter.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
 
 #include "Platform/Qt/QtImageConversion.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
@@ -142,17 +144,41 @@ void paintSettingsPane(QPainter& p, const sim::SimDesktop& desktop, const sim::S
 
 }  // namespace
 
-QPainterPath SimWindowPainter::shapeWithin(const QRectF& frame, double radius, const QRectF& within) {
+void SimWindowPainter::fillInBands(QPainter& p, const QRectF& rect, const QColor& colour) {
+  const QTransform device = p.deviceTransform();
+  if (device.type() > QTransform::TxScale || device.m22() <= 0) {
+    p.fillRect(rect, colour);
+    return;
+  }
+  // Bands meet on whole device pixels, so that no row is covered twice at a softened seam.
+  double top = rect.top();
+  for (double cut = std::floor(device.m22() * top + device.dy()) + kFillBand;; cut += kFillBand) {
+    const double next = (cut - device.dy()) / device.m22();
+    if (next >= rect.bottom()) break;
+    p.fillRect(QRectF(rect.left(), top, rect.width(), next - top), colour);
+    top = next;
+  }
+  p.fillRect(QRectF(rect.left(), top, rect.width(), rect.bottom() - top), colour);
+}
+
+std::optional<QRectF> SimWindowPainter::straightPart(const QRectF& frame, double radius,
+                                                     const QRectF& within) {
   const QRectF part = frame & within;
-  QPainterPath shape;
   if (frame.adjusted(radius, 0, -radius, 0).contains(part) ||
-      frame.adjusted(0, radius, 0, -radius).contains(part)) {
-    shape.addRect(part);
+      frame.adjusted(0, radius, 0, -radius).contains(part))
+    return part;
+  return std::nullopt;
+}
+
+QPainterPath SimWindowPainter::shapeWithin(const QRectF& frame, double radius, const QRectF& within) {
+  QPainterPath shape;
+  if (const auto part = straightPart(frame, radius, within)) {
+    shape.addRect(*part);
     return shape;
   }
   shape.addRoundedRect(frame, radius, radius);
   QPainterPath box;
-  box.addRect(part);
+  box.addRect(frame & within);
   return shape.intersected(box);
 }
 
@@ -172,7 +198,7 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
   const QColor colour = applicationColour(desktop, w.owner);
   // Filled only where it shows: a fill is cut into pieces for other threads by its own size, not
   // by what of it the clip lets through.
-  p.fillRect(shown, terminal ? QColor(28, 30, 34) : colour.lighter(112));
+  fillInBands(p, shown, terminal ? QColor(28, 30, 34) : colour.lighter(112));
 
   const QRectF titleBar(frame.left(), frame.top(), frame.width(), kTitleBarHeight * s);
   if (titleBar.intersects(shown)) paintTitleBar(p, titleBar, s, w.title.value_or(""), terminal);
@@ -210,19 +236,23 @@ void SimWindowPainter::paint(QPainter& p, const sim::SimDesktop& desktop, const 
     p.drawText(address.adjusted(12 * s, 0, -12 * s, 0), Qt::AlignVCenter | Qt::AlignLeft,
                QString::fromStdString(active.url));
     const QRectF page = body.adjusted(24 * s, 72 * s, -24 * s, -12 * s);
-    p.setFont(fontOf(20 * s, true));
-    p.setPen(QColor(30, 30, 34));
-    p.drawText(QRectF(page.left(), page.top(), page.width(), 28 * s), Qt::AlignLeft | Qt::AlignVCenter,
-               QString::fromStdString(active.title));
+    const QRectF heading(page.left(), page.top(), page.width(), 28 * s);
+    if (heading.intersects(shown)) {
+      p.setFont(fontOf(20 * s, true));
+      p.setPen(QColor(30, 30, 34));
+      p.drawText(heading, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(active.title));
+    }
     paintTextLines(p, page.adjusted(0, 40 * s, 0, 0), s, colour.darker(140), seed, 8);
   } else if (!w.settingsPane.empty()) {
     paintSettingsPane(p, desktop, w, frame, s);
   } else {
     const QRectF page = body.adjusted(24 * s, 20 * s, -24 * s, -12 * s);
-    p.setFont(fontOf(18 * s, true));
-    p.setPen(colour.darker(260));
-    p.drawText(QRectF(page.left(), page.top(), page.width(), 26 * s), Qt::AlignLeft | Qt::AlignVCenter,
-               QString::fromStdString(w.title.value_or("")));
+    const QRectF heading(page.left(), page.top(), page.width(), 26 * s);
+    if (heading.intersects(shown)) {
+      p.setFont(fontOf(18 * s, true));
+      p.setPen(colour.darker(260));
+      p.drawText(heading, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(w.title.value_or("")));
+    }
     if (w.message.empty()) {
       paintTextLines(p, page.adjusted(0, 38 * s, 0, 0), s, colour.darker(150), seed, 6);
     } else {
