@@ -32,6 +32,28 @@ QRect pixelsInside(const QRectF& r) {
 // A partly covered window showing in more pieces than this is drawn once, within their bounds.
 constexpr std::size_t kMostPartsDrawnApart = 6;
 
+// A part of a window cut where its rounded corners end: the middle reaches no corner, and the
+// rows of the corners are too few for the painter to hand their rounded fills and clips to other
+// threads, as it does with anything taller (at a cost far above a sliver's own).
+std::vector<QRect> apartFromCorners(const QRect& part, const QRectF& frame, double radius) {
+  const int upper = static_cast<int>(std::ceil(frame.top() + radius));
+  const int lower = static_cast<int>(std::floor(frame.bottom() - radius));
+  std::vector<QRect> pieces;
+  const auto add = [&](int top, int bottom) {  // rows top...bottom - 1
+    top = std::max(top, part.top());
+    bottom = std::min(bottom, part.bottom() + 1);
+    if (bottom > top) pieces.emplace_back(part.left(), top, part.width(), bottom - top);
+  };
+  if (lower <= upper) {
+    add(part.top(), part.bottom() + 1);
+    return pieces;
+  }
+  add(part.top(), upper);
+  add(upper, lower);
+  add(lower, part.bottom() + 1);
+  return pieces;
+}
+
 // What shows of each window. A window wholly behind the windows in front of it is not drawn at
 // all, and one partly behind them only where it shows: on a desktop of thousands of windows nearly
 // all of them are hidden or show a sliver. A window surely covers its frame less the corners its
@@ -143,12 +165,13 @@ void SimDesktopPainter::paint(QPainter& p, sim::SimDesktop& desktop, const sim::
     const QRegion& only = *seen[i].only;
     std::vector<QRect> parts(only.begin(), only.end());
     if (parts.size() > kMostPartsDrawnApart) parts = {only.boundingRect()};
-    for (const QRect& part : parts) {
-      p.save();
-      p.setClipRect(part, Qt::IntersectClip);
-      paintWindow();
-      p.restore();
-    }
+    for (const QRect& part : parts)
+      for (const QRect& piece : apartFromCorners(part, frame, radius)) {
+        p.save();
+        p.setClipRect(piece, Qt::IntersectClip);
+        paintWindow();
+        p.restore();
+      }
   }
 
   // The menu-bar strip with the frontmost application.
