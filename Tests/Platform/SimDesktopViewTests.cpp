@@ -310,6 +310,32 @@ TEST(SimulatedDesktop, TheHUDsFrostShowsWhatLiesBeneathIt) {
       << overWallpaper.name().toStdString() << " " << overWindow.name().toStdString();
 }
 
+// At one pixel a point the screen is copied into the view in bands of rows: every row of it, also
+// where only part of the view is painted, is the screen's own picture.
+TEST(SimulatedDesktop, TheViewShowsEveryRowOfTheScreenWhereverItIsPainted) {
+  test::AppWorld w;
+  w.launchApp("com.example.notes", "Notes", {"Groceries"});
+  w.launch();
+  SimDesktopView view(w.desktop);
+  view.resize(1440, 900);
+  qt::SimDesktopPicture picture(w.desktop);
+  view.picture = &picture;
+  QImage whole(view.size(), QImage::Format_ARGB32);
+  view.render(&whole);
+  const QImage screen =
+      qt::toQImage(*picture.beneath({0, 0, 1440, 900}, 1.0)).convertToFormat(QImage::Format_ARGB32);
+  // Below the menu bar, which the view draws over the screen.
+  const int top = static_cast<int>(view.toView({0, 30}).y());
+  for (const QRect part : {QRect(0, top, 1440, 900 - top), QRect(333, 217, 301, 259)}) {
+    QImage drawn(view.size(), QImage::Format_ARGB32);
+    drawn.fill(Qt::black);
+    view.render(&drawn, part.topLeft(), QRegion(part));
+    for (int y = part.top(); y <= part.bottom(); ++y)
+      ASSERT_EQ(drawn.copy(part.left(), y, part.width(), 1), screen.copy(part.left(), y, part.width(), 1))
+          << "row " << y;
+  }
+}
+
 // The screen the window onto the desktop drew is what a panel's picture is cut from while the
 // scene stays the same; once a window moved, the screen is drawn anew.
 TEST(SimulatedDesktop, ThePictureBeneathAPanelIsCutFromTheScreenLastDrawnForTheSameScene) {

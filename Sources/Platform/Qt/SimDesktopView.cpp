@@ -620,6 +620,32 @@ void SimDesktopView::mouseMoveEvent(QMouseEvent* event) {
   desktop_.noteInput(platform::InputEventType::mouseMoved);
 }
 
+void SimDesktopView::drawScreen(QPainter& p, const QRegion& region) const {
+  const QRectF target(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale()));
+  const double ratio = devicePixelRatioF();
+  // Pixel for pixel, the picture is copied only where the view is painted, in bands a few dozen
+  // rows tall: the painter hands any taller copy to other threads in pieces, whatever the clip,
+  // and a repaint of the switcher's rectangle copied the whole screen that way. Scaled, it is
+  // drawn as one picture, so that the smoothing has no seams.
+  const bool oneToOne = std::abs(screen_.width() - target.width() * ratio) < 0.5 &&
+                        std::abs(screen_.height() - target.height() * ratio) < 0.5 &&
+                        target.topLeft() == target.topLeft().toPoint();
+  if (!oneToOne) {
+    p.drawImage(target, screen_);
+    return;
+  }
+  const int band = std::max(1, static_cast<int>(kCopyBand / ratio));
+  for (const QRect& r : region) {
+    const QRect part = r & target.toRect();
+    for (int top = part.top(); top <= part.bottom(); top += band) {
+      const QRect piece(part.left(), top, part.width(), std::min(band, part.bottom() + 1 - top));
+      const QRectF source((piece.left() - target.left()) * ratio, (piece.top() - target.top()) * ratio,
+                          piece.width() * ratio, piece.height() * ratio);
+      p.drawImage(QRectF(piece), screen_, source);
+    }
+  }
+}
+
 void SimDesktopView::paintEvent(QPaintEvent* event) {
   currentScene();
   const bool whole = QRegion(rect()).subtracted(event->region()).isEmpty();
@@ -646,8 +672,7 @@ void SimDesktopView::paintEvent(QPaintEvent* event) {
       screenChanged = true;
       if (picture) picture->remember(scene_, screen_, pixelsPerPoint, composed);
     }
-    p.drawImage(QRectF(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
-                screen_);
+    drawScreen(p, event->region());
   }
   if (menuBar) SimMenuBarStrip::paint(p, *menuBar, menuBarRect(), scale(), ownAppFrontmost());
   SimSystemMenuTitle::paint(p, systemMenuTitleRect(), scale());

@@ -117,6 +117,9 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QRectF systemMenuTitleRect() const;
   double scale() const;
   QPointF origin() const;
+  // The screen's picture, where `region` (view coordinates) asks for it.
+  void drawScreen(QPainter& painter, const QRegion& region) const;
+  static constexpr int kCopyBand = 64;  // device rows copied at a time
 
   sim::SimDesktop& desktop_;
   sim::SimDesktopScene scene_;
