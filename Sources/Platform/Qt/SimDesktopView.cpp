@@ -651,18 +651,31 @@ void SimDesktopView::paintEvent(QPaintEvent* event) {
   const bool whole = QRegion(rect()).subtracted(event->region()).isEmpty();
   bool screenChanged = false;
   QPainter p(this);
-  p.fillRect(rect(), QColor(24, 24, 28));
   // The screen is drawn into a picture of its own at the device's pixels, drawn again only when
   // the scene changed: the repaints in between copy it.
   const double pixelsPerPoint = scale() * devicePixelRatioF();
   const QSize pixels(static_cast<int>(std::ceil(scene_.screen.width * pixelsPerPoint)),
                      static_cast<int>(std::ceil(scene_.screen.height * pixelsPerPoint)));
-  if (!pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384) {
+  const bool drawsScreen = !pixels.isEmpty() && pixels.width() <= 16384 && pixels.height() <= 16384;
+  // The dark surround only where the screen's picture does not cover whole pixels.
+  QRegion surround = event->region();
+  if (drawsScreen) {
+    const QRectF target(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale()));
+    surround -=
+        QRect(QPoint(static_cast<int>(std::ceil(target.left())), static_cast<int>(std::ceil(target.top()))),
+              QPoint(static_cast<int>(std::floor(target.right())) - 1,
+                     static_cast<int>(std::floor(target.bottom())) - 1));
+  }
+  for (const QRect& r : surround) p.fillRect(r, QColor(24, 24, 28));
+  if (drawsScreen) {
     const std::vector<std::int64_t> composed = composedWindows();
     if (screen_.size() != pixels || !screenScene_ || !(*screenScene_ == scene_) ||
         composed != screenComposed_) {
       screen_ = QImage(pixels, QImage::Format_RGBA8888_Premultiplied);
-      screen_.fill(Qt::black);
+      // The wallpaper covers every pixel, unless the screen ends inside the last ones.
+      if (scene_.screen.width * pixelsPerPoint != pixels.width() ||
+          scene_.screen.height * pixelsPerPoint != pixels.height())
+        screen_.fill(Qt::black);
       {
         QPainter into(&screen_);
         SimDesktopPainter::paint(into, desktop_, scene_, QPointF(0, 0), pixelsPerPoint, composed);
