@@ -10,9 +10,9 @@
 #include <QPainterPath>
 
 #include "Platform/AccessibilityDisplay.hpp"
+#include "Platform/Qt/RowSlices.hpp"
 #include "UI/BackdropBlur.hpp"
 #include "UI/FrostBackdrop.hpp"
-#include "UI/RowSlices.hpp"
 
 namespace velvix {
 
@@ -196,7 +196,7 @@ void FrostBackdropView::paintEvent(QPaintEvent* event) {
   // Below one pixel a point the layer is made at one (an image's ratio is never below one) and the
   // painter scales it.
   const QImage& layer = frostLayer(std::max(1.0, scale));
-  if (!slicesExactly(p)) {
+  if (!qt::slicesExactly(p)) {
     p.drawImage(QPointF(0, 0), layer);
     return;
   }
@@ -206,7 +206,7 @@ void FrostBackdropView::paintEvent(QPaintEvent* event) {
   const QRect bounds = region.boundingRect();
   if (covered_ && 2.0 * bounds.width() * bounds.height() > static_cast<double>(width()) * height())
     region -= covered_();
-  for (const QRect& part : region) paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
+  for (const QRect& part : region) qt::paintInRowSlices(p, part, [&] { p.drawImage(QPointF(0, 0), layer); });
 }
 
 }  // namespace velvix

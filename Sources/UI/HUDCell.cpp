@@ -12,10 +12,10 @@
 #include <QPixmapCache>
 
 #include "Core/MRUManager.hpp"
+#include "Platform/Qt/RowSlices.hpp"
 #include "UI/EntryCompositions.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/HUDSymbols.hpp"
-#include "UI/RowSlices.hpp"
 #include "UI/SoftShadow.hpp"
 
 namespace velvix {
@@ -231,7 +231,7 @@ void drawRing(QPainter& painter, const QString& key, const QRectF& rect, double 
   // Copies the source pixels to the device's, from column `x` of the ring's first row on.
   auto copy = [&](const QPixmap& from, int x, const QRect& source) {
     const QRectF target(toLogical.map(first + QPointF(x, source.y())), QSizeF(source.size()) / scale);
-    paintInRowSlices(painter, target, [&] { painter.drawPixmap(target, from, QRectF(source)); });
+    qt::paintInRowSlices(painter, target, [&] { painter.drawPixmap(target, from, QRectF(source)); });
   };
   // Whole pixels onto whole pixels: nothing is filtered.
   painter.save();
@@ -573,7 +573,7 @@ void HUDCell::paintThumbnailView(QPainter& painter, bool reduceTransparency) con
       composed = QPixmap::fromImage(std::move(canvas));
       entryCompositions().keep(slot, name, composed);
     }
-    paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect, composed, QRectF(composed.rect())); });
+    qt::paintInRowSlices(painter, rect, [&] { painter.drawPixmap(rect, composed, QRectF(composed.rect())); });
     paintCornerControls(painter);
     return;
   }

@@ -17,9 +17,9 @@
 #include <QWidget>
 
 #include "Platform/AccessibilityDisplay.hpp"
+#include "Platform/Qt/RowSlices.hpp"
 #include "UI/FrostedMaterial.hpp"
 #include "UI/LiquidGlassSlabView.hpp"
-#include "UI/RowSlices.hpp"
 
 namespace velvix {
 
@@ -107,10 +107,10 @@ class Surface final : public QWidget {
     underlay_ = new Layer(this, [this](QPainter& p, const QRectF& r, const QRegion& dirty) {
       const bool reduced = accessibility_.reduceTransparency();
       // A whole frame, or one where the edge's bounds would split pixels, fills the shape whole.
-      if (!slicesExactly(p) || isWholeFrame(r, dirty)) return glass_.paintUnderlay(p, r, reduced);
+      if (!qt::slicesExactly(p) || isWholeFrame(r, dirty)) return glass_.paintUnderlay(p, r, reduced);
       const QRegion clear = glass_.clearOfEdge(r);
       for (const QRect& part : dirty.intersected(clear))
-        paintInRowSlices(p, part, [&] { glass_.paintUnderlay(p, r, reduced, true); });
+        qt::paintInRowSlices(p, part, [&] { glass_.paintUnderlay(p, r, reduced, true); });
       if (const QRegion edge = dirty.subtracted(clear); !edge.isEmpty()) {
         p.save();
         p.setClipRegion(edge, Qt::IntersectClip);
@@ -156,7 +156,7 @@ class Surface final : public QWidget {
     const QSize size = r.size().toSize();
     const int edge = static_cast<int>(std::ceil(std::max(kEdgeReach, HUDGlassSurface::kBorderWidth + 1)));
     const int corner = static_cast<int>(std::ceil(glass_.cornerRadius + edge));
-    if (!slicesExactly(p) || size.width() < 2 * corner + 1 || size.height() < 2 * corner + 1) {
+    if (!qt::slicesExactly(p) || size.width() < 2 * corner + 1 || size.height() < 2 * corner + 1) {
       glass_.paintOverlay(p, r);
       return;
     }

@@ -20,6 +20,7 @@
 
 #include "Platform/InputEvent.hpp"
 #include "Platform/Qt/LetteredIcon.hpp"
+#include "Platform/Qt/RowSlices.hpp"
 #include "Platform/Qt/SimDesktopPainter.hpp"
 #include "Platform/Qt/SimDesktopPicture.hpp"
 #include "Platform/Qt/SimMenuBarStrip.hpp"
@@ -138,9 +139,7 @@ SimDesktopView::SimDesktopView(sim::SimDesktop& desktop, QWidget* parent)
   layer_ = new SimScreenLayer(this);
   layer_->paintScreen = [this](QPainter& p) {
     if (screen_.isNull()) return;
-    p.drawImage(QRectF(origin() - QPointF(layer_->pos()),
-                       QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())),
-                screen_);
+    p.drawImage(screenRect().translated(-QPointF(layer_->pos())), screen_);
   };
   if (!desktop_.iconArt) desktop_.iconArt = &LetteredIcon::forApplication;
   systemMenu_ = std::make_unique<sim::SimSystemMenu>(desktop_);
@@ -372,9 +371,7 @@ void SimDesktopView::followOwnWindows(const sim::SimDesktopScene& scene) {
 }
 
 void SimDesktopView::fitScreenLayer() {
-  const QRectF screen(toView({scene_.screen.x, scene_.screen.y}),
-                      QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale()));
-  const QRect shown = screen.toRect();
+  const QRect shown = screenRect().toRect();
   if (layer_->geometry() == shown) return;
   layer_->setGeometry(shown);
   layer_->relayout();
@@ -620,30 +617,17 @@ void SimDesktopView::mouseMoveEvent(QMouseEvent* event) {
   desktop_.noteInput(platform::InputEventType::mouseMoved);
 }
 
+QRectF SimDesktopView::screenRect() const {
+  return {origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale())};
+}
+
 void SimDesktopView::drawScreen(QPainter& p, const QRegion& region) const {
-  const QRectF target(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale()));
-  const double ratio = devicePixelRatioF();
-  // Pixel for pixel, the picture is copied only where the view is painted, in bands a few dozen
-  // rows tall: the painter hands any taller copy to other threads in pieces, whatever the clip,
-  // and a repaint of the switcher's rectangle copied the whole screen that way. Scaled, it is
-  // drawn as one picture, so that the smoothing has no seams.
-  const bool oneToOne = std::abs(screen_.width() - target.width() * ratio) < 0.5 &&
-                        std::abs(screen_.height() - target.height() * ratio) < 0.5 &&
-                        target.topLeft() == target.topLeft().toPoint();
-  if (!oneToOne) {
-    p.drawImage(target, screen_);
-    return;
-  }
-  const int band = std::max(1, static_cast<int>(kCopyBand / ratio));
-  for (const QRect& r : region) {
-    const QRect part = r & target.toRect();
-    for (int top = part.top(); top <= part.bottom(); top += band) {
-      const QRect piece(part.left(), top, part.width(), std::min(band, part.bottom() + 1 - top));
-      const QRectF source((piece.left() - target.left()) * ratio, (piece.top() - target.top()) * ratio,
-                          piece.width() * ratio, piece.height() * ratio);
-      p.drawImage(QRectF(piece), screen_, source);
-    }
-  }
+  // Copied only where the view is painted, in bands of rows: a repaint of the switcher's
+  // rectangle copied the whole screen, which the painter handed to other threads in pieces
+  // whatever the clip.
+  const QRectF target = screenRect();
+  for (const QRect& r : region)
+    paintInRowSlices(p, QRectF(r) & target, [&] { p.drawImage(target, screen_); });
 }
 
 void SimDesktopView::paintEvent(QPaintEvent* event) {
@@ -660,7 +644,7 @@ void SimDesktopView::paintEvent(QPaintEvent* event) {
   // The dark surround only where the screen's picture does not cover whole pixels.
   QRegion surround = event->region();
   if (drawsScreen) {
-    const QRectF target(origin(), QSizeF(scene_.screen.width * scale(), scene_.screen.height * scale()));
+    const QRectF target = screenRect();
     surround -=
         QRect(QPoint(static_cast<int>(std::ceil(target.left())), static_cast<int>(std::ceil(target.top()))),
               QPoint(static_cast<int>(std::floor(target.right())) - 1,

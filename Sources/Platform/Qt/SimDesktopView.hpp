@@ -117,9 +117,10 @@ class SimDesktopView final : public QWidget, public platform::ScreenPlacement {
   QRectF systemMenuTitleRect() const;
   double scale() const;
   QPointF origin() const;
+  // Where the screen's picture lies in the view.
+  QRectF screenRect() const;
   // The screen's picture, where `region` (view coordinates) asks for it.
   void drawScreen(QPainter& painter, const QRegion& region) const;
-  static constexpr int kCopyBand = 64;  // device rows copied at a time
 
   sim::SimDesktop& desktop_;
   sim::SimDesktopScene scene_;

@@ -11,9 +11,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTransform>
 
 #include "Platform/Qt/QtImageConversion.hpp"
+#include "Platform/Qt/RowSlices.hpp"
 #include "Platform/Simulated/SimDesktop.hpp"
 #include "Platform/Simulated/SimSystemSettings.hpp"
 
@@ -145,20 +145,7 @@ void paintSettingsPane(QPainter& p, const sim::SimDesktop& desktop, const sim::S
 }  // namespace
 
 void SimWindowPainter::fillInBands(QPainter& p, const QRectF& rect, const QColor& colour) {
-  const QTransform device = p.deviceTransform();
-  if (device.type() > QTransform::TxScale || device.m22() <= 0) {
-    p.fillRect(rect, colour);
-    return;
-  }
-  // Bands meet on whole device pixels, so that no row is covered twice at a softened seam.
-  double top = rect.top();
-  for (double cut = std::floor(device.m22() * top + device.dy()) + kFillBand;; cut += kFillBand) {
-    const double next = (cut - device.dy()) / device.m22();
-    if (next >= rect.bottom()) break;
-    p.fillRect(QRectF(rect.left(), top, rect.width(), next - top), colour);
-    top = next;
-  }
-  p.fillRect(QRectF(rect.left(), top, rect.width(), rect.bottom() - top), colour);
+  paintInRowSlices(p, rect, [&] { p.fillRect(rect, colour); });
 }
 
 std::optional<QRectF> SimWindowPainter::straightPart(const QRectF& frame, double radius,

@@ -42,10 +42,9 @@ class SimWindowPainter {
   // rectangle when no rounded corner reaches in there. Where only a sliver of a window shows,
   // clipping to or filling this costs a fraction of the whole outline.
   static QPainterPath shapeWithin(const QRectF& frame, double radius, const QRectF& within);
-  // Fills `rect` with `colour` in bands a few dozen pixels tall. The painter hands a fill taller
-  // than that to other threads in pieces, at a cost that dwarfs the fill itself for the slivers
-  // of windows a crowded screen shows (a strip 37 points wide and 480 tall took 28 times as long
-  // as the same strip lying down).
+  // Fills `rect` with `colour` in bands of rows: the painter hands a taller fill to other threads
+  // in pieces, at a cost that dwarfs the fill itself for the slivers of windows a crowded screen
+  // shows (a strip 37 points wide and 480 tall took 28 times as long as the same strip lying down).
   static void fillInBands(QPainter& painter, const QRectF& rect, const QColor& colour);
   // The part of a window with `frame` that lies in `within`, when no rounded corner reaches in.
   static std::optional<QRectF> straightPart(const QRectF& frame, double radius, const QRectF& within);
@@ -60,7 +59,6 @@ class SimWindowPainter {
 
  private:
   static constexpr double kButtonRadius = 6;
-  static constexpr double kFillBand = 64;  // device pixels
   static constexpr double buttonCentreX(int index) { return 14 + 20.0 * index; }
 };
 

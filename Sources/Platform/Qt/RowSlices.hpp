@@ -9,7 +9,7 @@
 class QPainter;
 class QRectF;
 
-namespace velvix {
+namespace velvix::qt {
 
 // Bands of whole points fall on whole device rows: the painter only moves and scales, by a
 // whole factor.
@@ -21,4 +21,4 @@ bool slicesExactly(const QPainter& painter);
 // would not fall on whole rows.
 void paintInRowSlices(QPainter& painter, const QRectF& area, const std::function<void()>& paint);
 
-}  // namespace velvix
+}  // namespace velvix::qt

@@ -1,4 +1,4 @@
-#include "UI/RowSlices.hpp"
+#include "Platform/Qt/RowSlices.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <QRect>
 #include <QRectF>
 
-namespace velvix {
+namespace velvix::qt {
 
 namespace {
 constexpr double kRowsPerSlice = 64;
@@ -43,4 +43,4 @@ void paintInRowSlices(QPainter& painter, const QRectF& area, const std::function
   }
 }
 
-}  // namespace velvix
+}  // namespace velvix::qt
