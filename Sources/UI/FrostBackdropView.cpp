@@ -81,18 +81,18 @@ void FrostBackdropView::setBackdrop(QImage beneath) {
   if (!same) changed();
 }
 
-// The picture beneath may read the desktop's screen itself (no copy of its own while shown). Once
-// hidden, the view lets go of it on the loop's next turn (not inside the key press that hid it)
-// and keeps only its fingerprint: the desktop may draw a new screen meanwhile, and the old one
-// would stay in memory for this part of it, while a copy of the part would be as large as the
-// layer itself and of no use to a show over other pixels (after a chord that brought another
-// window forward). A show over the same pixels still keeps the layer.
 void FrostBackdropView::releaseLayer() {
   if (isVisible()) return;
   layer_ = QImage();
   layerGeneration_ = 0;
 }
 
+// The picture beneath may read the desktop's screen itself (no copy of its own while shown). Once
+// hidden, the view lets go of it on the loop's next turn (not inside the key press that hid it)
+// and keeps only its fingerprint: the desktop may draw a new screen meanwhile, and the old one
+// would stay in memory for this part of it, while a copy of the part would be as large as the
+// layer itself and of no use to a show over other pixels (after a chord that brought another
+// window forward). A show over the same pixels still keeps the layer.
 void FrostBackdropView::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (backdrop_.isNull() || hiddenBackdrop_) return;

@@ -82,14 +82,12 @@ class FrostBackdropView final : public QWidget {
   // How many times the frost layer was made: a repaint over an unchanged desktop makes none.
   std::uint64_t layerBuilds() const { return layerBuilds_; }
   bool holdsLayer() const { return !layer_.isNull(); }
+  // Lets the frost's picture go while the view is hidden; the next show draws it again.
+  void releaseLayer();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void hideEvent(QHideEvent* event) override;
-
- public:
-  // Lets the frost's picture go while the view is hidden; the next show draws it again.
-  void releaseLayer();
 
  private:
   // The material masked by the fade at the view's size, redrawn only when something changed, so
